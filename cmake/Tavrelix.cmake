@@ -1,0 +1,73 @@
+# Helpers shared by every folder's CMakeLists.txt.
+#
+#   tavrelix_add_library(<name> [SHARED] [SOURCES ...] [DEPS ...] [PRIVATE_DEPS ...])
+#     One library target per folder. Without SOURCES, every *.cpp of the folder
+#     (not of its subfolders) is compiled. The repository root is on the include
+#     path, so system code includes "base/utf16.h", "regex/regex.h" and so on.
+#
+#   tavrelix_add_test(<name> [SOURCES ...] [DEPS ...])
+#     One GoogleTest executable per tests/<folder>; its cases are registered
+#     with CTest. Without SOURCES, every *.cpp of the folder.
+#
+#   tavrelix_add_bench(<name> [SOURCES ...] [DEPS ...])
+#     A benchmark executable: built, never registered as a test.
+
+set(TAVRELIX_WARNINGS -Wall -Wextra -Werror)
+
+function(tavrelix_warnings target)
+  target_compile_options(${target} PRIVATE ${TAVRELIX_WARNINGS})
+endfunction()
+
+function(tavrelix_add_library name)
+  cmake_parse_arguments(A "SHARED" "" "SOURCES;DEPS;PRIVATE_DEPS" ${ARGN})
+  if(NOT A_SOURCES)
+    file(GLOB A_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  endif()
+  if(NOT A_SOURCES)
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} INTERFACE ${A_DEPS})
+    return()
+  endif()
+  if(A_SHARED)
+    add_library(${name} SHARED ${A_SOURCES})
+  else()
+    add_library(${name} STATIC ${A_SOURCES})
+  endif()
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${A_DEPS} PRIVATE ${A_PRIVATE_DEPS})
+  tavrelix_warnings(${name})
+endfunction()
+
+find_package(GTest QUIET)
+include(GoogleTest)
+
+function(tavrelix_add_test name)
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS;ENV" ${ARGN})
+  if(NOT A_SOURCES)
+    file(GLOB A_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  endif()
+  add_executable(${name} ${A_SOURCES})
+  target_link_libraries(${name} PRIVATE ${A_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  tavrelix_warnings(${name})
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TAVRELIX_SOURCE_DIR=${PROJECT_SOURCE_DIR};TAVRELIX_BIN_DIR=${TAVRELIX_BIN_DIR};${A_ENV}")
+endfunction()
+
+find_package(benchmark QUIET)
+
+function(tavrelix_add_bench name)
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  if(NOT A_SOURCES)
+    file(GLOB A_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  endif()
+  add_executable(${name} ${A_SOURCES})
+  target_link_libraries(${name} PRIVATE ${A_DEPS} benchmark::benchmark)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+  tavrelix_warnings(${name})
+endfunction()

@@ -1,0 +1,6 @@
+// The MFC subset this program uses: CString and the other non-window classes.
+#pragma once
+
+#include <windows.h>
+
+#include "mfc/cstring.h"

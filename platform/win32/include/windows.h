@@ -1,0 +1,8 @@
+// The Win32 API subset this program calls, over Linux. One umbrella header, as
+// on Windows; each area lives in its own header under win32/.
+#pragma once
+
+#include "win32/types.h"
+#include "win32/errors.h"
+#include "win32/wstring.h"
+#include "win32/codepage.h"

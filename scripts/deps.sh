@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build needs, when they are missing.
+#   scripts/deps.sh run    - what building and running the program needs
+#   scripts/deps.sh test   - that, plus what the tests and benchmarks need
+#   scripts/deps.sh bench  - the same as test, plus the reference programs
+set -euo pipefail
+
+run_pkgs=(build-essential cmake ninja-build pkg-config qt6-base-dev libsqlite3-dev fonts-noto-cjk)
+test_pkgs=(clang-format libgtest-dev libgmock-dev libbenchmark-dev libpcre2-dev libicu-dev)
+bench_pkgs=(sqlite3 time)
+
+want=("${run_pkgs[@]}")
+case "${1:-run}" in
+run) ;;
+test) want+=("${test_pkgs[@]}") ;;
+bench) want+=("${test_pkgs[@]}" "${bench_pkgs[@]}") ;;
+*) echo "usage: $0 run|test|bench" >&2; exit 2 ;;
+esac
+
+missing=()
+for p in "${want[@]}"; do
+  if [ "$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null)" != "install ok installed" ]; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=()
+[ "$(id -u)" -ne 0 ] && sudo=(sudo)
+echo "Installing: ${missing[*]}"
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Lints, checks formatting, builds the sanitizer tree and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh test
+scripts/lint.sh
+cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
+  -DTAVRELIX_SANITIZE=ON >/dev/null
+cmake --build build/test
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir build/test --output-on-failure -j8
