@@ -6,3 +6,6 @@
 #include "win32/errors.h"
 #include "win32/wstring.h"
 #include "win32/codepage.h"
+#include "win32/module.h"
+#include "win32/msgbox.h"
+#include "win32/crtfile.h"
