@@ -4,3 +4,6 @@
 #include <windows.h>
 
 #include "mfc/cstring.h"
+#include "mfc/exception.h"
+#include "mfc/file.h"
+#include "mfc/archive.h"

@@ -1,0 +1,718 @@
+#include "base/textfile.h"
+
+#include <cstring>
+#include <string>
+
+#include "base/cp932.h"
+#include "base/utf16.h"
+
+namespace {
+
+constexpr char16_t kNone = Cp932Table::kNone;
+
+bool is_euc_byte(unsigned b) {
+    return b >= 0xA1 && b <= 0xFE;
+}
+
+void set_line_end_text(TextFile* rec) {
+    switch (rec->line_end) {
+    case LINE_END_LF:
+        rec->line_end_text[0] = u'\n';
+        rec->line_end_text[1] = 0;
+        break;
+    case LINE_END_CR:
+        rec->line_end_text[0] = u'\r';
+        rec->line_end_text[1] = 0;
+        break;
+    default:
+        rec->line_end_text[0] = u'\r';
+        rec->line_end_text[1] = u'\n';
+        rec->line_end_text[2] = 0;
+        break;
+    }
+}
+
+void clear_reading(TextFile* rec) {
+    rec->carry_len = 0;
+    rec->jis_state = 0;
+    rec->shift_out = 0;
+    rec->signature_done = 0;
+    rec->at_end = 0;
+    rec->line_pos = nullptr;
+    rec->decoded[0] = 0;
+}
+
+// ---------------------------------------------------------------------------
+// Reading
+
+// Puts the carry and then up to (total - carry) new bytes into raw; returns
+// the byte count. Notes the end of the file when fewer bytes came than asked.
+int fill_raw(TextFile* rec, int total) {
+    int n = rec->carry_len;
+    std::memcpy(rec->raw, rec->carry, static_cast<size_t>(n));
+    rec->carry_len = 0;
+    if (!rec->at_end && total > n) {
+        UINT want = static_cast<UINT>(total - n);
+        UINT got = rec->archive->Read(rec->raw + n, want);
+        if (got < want) rec->at_end = 1;
+        n += static_cast<int>(got);
+    }
+    return n;
+}
+
+void keep(TextFile* rec, const unsigned char* p, int len) {
+    std::memmove(rec->carry, p, static_cast<size_t>(len));
+    rec->carry_len = len;
+}
+
+// A signature of sig_len bytes at the start of the file is dropped; other
+// bytes are kept for the first block.
+void skip_signature(TextFile* rec, const unsigned char* sig, int sig_len) {
+    rec->signature_done = 1;
+    unsigned char head[4];
+    UINT got = rec->archive->Read(head, static_cast<UINT>(sig_len));
+    if (got < static_cast<UINT>(sig_len)) rec->at_end = 1;
+    if (got == static_cast<UINT>(sig_len) && std::memcmp(head, sig, static_cast<size_t>(sig_len)) == 0)
+        return;
+    keep(rec, head, static_cast<int>(got));
+}
+
+// Shift_JIS bytes to UTF-16. A lead byte cut by the end of the input, and a
+// CR ending it, are left for the next block unless final. Bytes that make no
+// character are skipped one at a time. Returns units written; *used is the
+// number of bytes consumed.
+int decode_sjis(const unsigned char* p, int n, bool final, char16_t* out, int* used) {
+    const Cp932Table& t = cp932_table();
+    int i = 0, o = 0;
+    while (i < n) {
+        unsigned b = p[i];
+        if (b < 0x80) {
+            if (b == '\r' && i == n - 1 && !final) break;
+            out[o++] = static_cast<char16_t>(b);
+            i++;
+        } else if (t.lead[b]) {
+            if (i + 1 >= n) {
+                if (!final) break;
+                i++;
+                continue;
+            }
+            char16_t w = t.pair[b << 8 | p[i + 1]];
+            if (w != kNone) {
+                out[o++] = w;
+                i += 2;
+            } else {
+                i++; // the lead byte is skipped; the next byte is read on its own
+            }
+        } else {
+            char16_t w = t.single[b];
+            if (w != kNone) out[o++] = w;
+            i++;
+        }
+    }
+    *used = i;
+    return o;
+}
+
+// EUC-JP bytes to Shift_JIS bytes. Returns bytes written; *used as above.
+int euc_to_sjis(const unsigned char* p, int n, bool final, unsigned char* out, int* used) {
+    int i = 0, o = 0;
+    while (i < n) {
+        unsigned b = p[i];
+        if (b < 0x80) {
+            if (b == '\r' && i == n - 1 && !final) break;
+            out[o++] = static_cast<unsigned char>(b);
+            i++;
+        } else if (b == 0x8E) { // half-width katakana
+            if (i + 1 >= n) {
+                if (!final) break;
+                out[o++] = '?';
+                i++;
+            } else if (p[i + 1] >= 0xA1 && p[i + 1] <= 0xDF) {
+                out[o++] = p[i + 1];
+                i += 2;
+            } else {
+                out[o++] = '?';
+                i++;
+            }
+        } else if (b == 0x8F) { // JIS X 0212: no CP932 form
+            if (i + 1 < n && !is_euc_byte(p[i + 1])) {
+                out[o++] = '?';
+                i++;
+            } else if (i + 2 >= n) {
+                if (!final) break;
+                out[o++] = '?';
+                i++;
+            } else if (is_euc_byte(p[i + 2])) {
+                out[o++] = '?';
+                i += 3;
+            } else {
+                out[o++] = '?';
+                i++;
+            }
+        } else if (is_euc_byte(b)) {
+            if (i + 1 >= n) {
+                if (!final) break;
+                out[o++] = '?';
+                i++;
+                continue;
+            }
+            unsigned c = p[i + 1];
+            if (!is_euc_byte(c)) {
+                out[o++] = '?';
+                i++;
+                continue;
+            }
+            unsigned s1 = ((b + 1) >> 1) + (b < 0xDF ? 0x30 : 0x70);
+            unsigned s2;
+            if (b & 1) {
+                s2 = c - 0x61;
+                if (s2 > 0x7E) s2 = c - 0x60;
+            } else {
+                s2 = c - 2;
+            }
+            out[o++] = static_cast<unsigned char>(s1);
+            out[o++] = static_cast<unsigned char>(s2);
+            i += 2;
+        } else { // 80-8D, 90-A0, FF begin no EUC character
+            out[o++] = '?';
+            i++;
+        }
+    }
+    *used = i;
+    return o;
+}
+
+// ISO-2022-JP bytes to Shift_JIS bytes, with the record's persistent state.
+int jis_to_sjis(TextFile* rec, const unsigned char* p, int n, bool final, unsigned char* out, int* used) {
+    int i = 0, o = 0;
+    while (i < n) {
+        unsigned b = p[i];
+        if (b == 0x1B) {
+            if (i + 1 >= n || ((p[i + 1] == '$' || p[i + 1] == '(') && i + 2 >= n)) {
+                if (!final) break;
+                i = n; // an escape sequence cut by the end of the file says nothing
+                continue;
+            }
+            if (p[i + 1] == '$') {
+                rec->jis_state = 2;
+                i += 3;
+            } else if (p[i + 1] == '(') {
+                rec->jis_state = p[i + 2] == 'I' ? 3 : 1;
+                i += 3;
+            } else {
+                out[o++] = static_cast<unsigned char>(b);
+                i++;
+            }
+        } else if (b == 0x0E) {
+            rec->shift_out = 1;
+            i++;
+        } else if (b == 0x0F) {
+            rec->shift_out = 0;
+            i++;
+        } else if (b <= 0x20 || b == 0x7F) { // controls and the space pass in every state
+            if (b == '\r' && i == n - 1 && !final) break;
+            out[o++] = static_cast<unsigned char>(b);
+            i++;
+        } else if (b >= 0x80) { // 8-bit bytes: only half-width katakana mean anything
+            out[o++] = b >= 0xA1 && b <= 0xDF ? static_cast<unsigned char>(b) : '?';
+            i++;
+        } else if (rec->shift_out || rec->jis_state == 3) {
+            out[o++] = b <= 0x5F ? static_cast<unsigned char>(b + 0x80) : '?';
+            i++;
+        } else if (rec->jis_state == 2) {
+            if (i + 1 >= n) {
+                if (!final) break;
+                out[o++] = '?';
+                i++;
+                continue;
+            }
+            unsigned c = p[i + 1];
+            if (c < 0x21 || c > 0x7E) {
+                out[o++] = '?';
+                i++;
+                continue;
+            }
+            unsigned s1 = ((b + 1) >> 1) + (b <= 0x5E ? 0x70 : 0xB0);
+            unsigned s2 = c + ((b & 1) ? 0x1F : 0x7D);
+            if (s2 > 0x7E) s2++;
+            out[o++] = static_cast<unsigned char>(s1);
+            out[o++] = static_cast<unsigned char>(s2);
+            i += 2;
+        } else {
+            out[o++] = static_cast<unsigned char>(b);
+            i++;
+        }
+    }
+    *used = i;
+    return o;
+}
+
+// UTF-8 to UTF-16. Every continuation byte and the range are checked; an
+// invalid byte becomes '?' and decoding resumes with the next byte. A
+// sequence cut by the end of the input (and a final CR) is left for the next
+// block unless final.
+int decode_utf8(const unsigned char* p, int n, bool final, char16_t* out, int* used) {
+    int i = 0, o = 0;
+    while (i < n) {
+        unsigned b = p[i];
+        if (b < 0x80) {
+            if (b == '\r' && i == n - 1 && !final) break;
+            out[o++] = static_cast<char16_t>(b);
+            i++;
+            continue;
+        }
+        int len;
+        uint32_t cp, min;
+        if (b >= 0xC2 && b <= 0xDF) {
+            len = 2;
+            cp = b & 0x1F;
+            min = 0x80;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            len = 3;
+            cp = b & 0x0F;
+            min = 0x800;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            len = 4;
+            cp = b & 0x07;
+            min = 0x10000;
+        } else {
+            out[o++] = u'?';
+            i++;
+            continue;
+        }
+        int k = 1;
+        for (; k < len && i + k < n; k++) {
+            unsigned c = p[i + k];
+            if ((c & 0xC0) != 0x80) break;
+            cp = cp << 6 | (c & 0x3F);
+        }
+        if (k < len && i + k >= n && !final) break; // incomplete: wait for the next block
+        if (k < len || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+            out[o++] = u'?';
+            i++;
+            continue;
+        }
+        o += utf16_encode(cp, out + o);
+        i += len;
+    }
+    *used = i;
+    return o;
+}
+
+int read_utf16(TextFile* rec, bool big_endian) {
+    if (!rec->signature_done) {
+        static const unsigned char le[2] = {0xFF, 0xFE}, be[2] = {0xFE, 0xFF};
+        skip_signature(rec, big_endian ? be : le, 2);
+    }
+    int n = fill_raw(rec, rec->carry_len ? 4088 + rec->carry_len : 4090);
+    bool final = rec->at_end != 0;
+    int units = n / 2;
+    const unsigned char* p = rec->raw;
+    char16_t* out = rec->decoded;
+    for (int k = 0; k < units; k++) {
+        unsigned a = p[2 * k], b = p[2 * k + 1];
+        out[k] = static_cast<char16_t>(big_endian ? (a << 8 | b) : (b << 8 | a));
+    }
+    int o = units;
+    if (!final && o > 0 && (out[o - 1] == u'\r' || utf16_is_high_surrogate(out[o - 1]))) {
+        o--;
+        keep(rec, p + 2 * o, n - 2 * o);
+    } else if (n & 1) {
+        if (final)
+            out[o++] = u'?'; // a lone last byte
+        else
+            keep(rec, p + n - 1, 1);
+    }
+    return o;
+}
+
+int decode_next(TextFile* rec) {
+    int used = 0, o = 0, n;
+    bool final;
+    switch (rec->code) {
+    case CHARCODE_UNICODE:
+    case CHARCODE_UNICODE_NOSIG: return read_utf16(rec, false);
+    case CHARCODE_UTF16BE:
+    case CHARCODE_UTF16BE_NOSIG: return read_utf16(rec, true);
+    case CHARCODE_UTF8:
+    case CHARCODE_UTF8_NOSIG:
+        if (!rec->signature_done) {
+            static const unsigned char sig[3] = {0xEF, 0xBB, 0xBF};
+            skip_signature(rec, sig, 3);
+        }
+        n = fill_raw(rec, TEXTFILE_RAW_SIZE);
+        final = rec->at_end != 0;
+        o = decode_utf8(rec->raw, n, final, rec->decoded, &used);
+        break;
+    case CHARCODE_EUC:
+    case CHARCODE_JIS: {
+        n = fill_raw(rec, TEXTFILE_RAW_SIZE);
+        final = rec->at_end != 0;
+        int m = rec->code == CHARCODE_EUC ? euc_to_sjis(rec->raw, n, final, rec->out, &used)
+                                          : jis_to_sjis(rec, rec->raw, n, final, rec->out, &used);
+        int sjis_used;
+        o = decode_sjis(rec->out, m, true, rec->decoded, &sjis_used);
+        break;
+    }
+    default:
+        n = fill_raw(rec, TEXTFILE_RAW_SIZE);
+        final = rec->at_end != 0;
+        o = decode_sjis(rec->raw, n, final, rec->decoded, &used);
+        break;
+    }
+    keep(rec, rec->raw + used, n - used);
+    return o;
+}
+
+// ---------------------------------------------------------------------------
+// Writing
+
+struct Writer {
+    TextFile* rec;
+    int n = 0;
+
+    explicit Writer(TextFile* r) : rec(r) {}
+    void room() {
+        if (n > TEXTFILE_OUT_SIZE - 10) flush();
+    }
+    void put(unsigned b) { rec->out[n++] = static_cast<unsigned char>(b); }
+    void flush() {
+        if (n) rec->archive->Write(rec->out, static_cast<UINT>(n));
+        n = 0;
+    }
+};
+
+// The CP932 code of the code point at p (0 when none); *units its length.
+unsigned cp932_code(const char16_t* p, int* units) {
+    uint32_t cp = utf16_decode(p, units);
+    if (cp >= 0x10000 || utf16_is_surrogate(cp)) return 0;
+    uint16_t code = cp932_table().encode[cp];
+    return code == kNone ? 0 : code;
+}
+
+void write_sjis(TextFile* rec, const char16_t* text) {
+    Writer w(rec);
+    int units;
+    for (const char16_t* p = text; *p; p += units) {
+        w.room();
+        unsigned code = cp932_code(p, &units);
+        if (!code) {
+            w.put('?');
+            rec->replaced++;
+        } else if (code < 0x100) {
+            w.put(code);
+        } else {
+            w.put(code >> 8);
+            w.put(code & 0xFF);
+        }
+    }
+    w.flush();
+}
+
+void write_euc(TextFile* rec, const char16_t* text) {
+    Writer w(rec);
+    int units;
+    for (const char16_t* p = text; *p; p += units) {
+        w.room();
+        unsigned code = cp932_code(p, &units);
+        if (code && code < 0x80) {
+            w.put(code);
+        } else if (code >= 0xA0 && code <= 0xDF) {
+            w.put(0x8E);
+            w.put(code);
+        } else if (code >= 0x100 && (code >> 8) < 0xF0) {
+            unsigned s1 = code >> 8, s2 = code & 0xFF;
+            unsigned d = (s1 < 0xA0 ? s1 * 2 - 0x80 : s1 * 2) & 0xFF;
+            if (s2 > 0x9E) {
+                w.put(d + 0x20);
+                w.put(s2 + 2);
+            } else {
+                w.put(d + 0x1F);
+                w.put(s2 >= 0x80 ? s2 + 0x60 : s2 + 0x61);
+            }
+        } else { // no code, a single byte without EUC form, user-defined or IBM rows
+            w.put('?');
+            rec->replaced++;
+        }
+    }
+    w.flush();
+}
+
+void write_jis(TextFile* rec, const char16_t* text) {
+    Writer w(rec);
+    int units;
+    auto ascii = [&](unsigned b) {
+        if (rec->shift_out) {
+            w.put(0x0F);
+            rec->shift_out = 0;
+            rec->jis_state = 1;
+        } else if (rec->jis_state != 1) {
+            w.put(0x1B);
+            w.put('(');
+            w.put('J');
+            rec->jis_state = 1;
+        }
+        w.put(b);
+    };
+    for (const char16_t* p = text; *p; p += units) {
+        w.room();
+        unsigned code = cp932_code(p, &units);
+        if (code && code < 0x80) {
+            ascii(code);
+        } else if (code >= 0xA1 && code <= 0xDF) {
+            if (rec->jis_state == 2) {
+                w.put(0x1B);
+                w.put('(');
+                w.put('J');
+                rec->jis_state = 1;
+            }
+            if (!rec->shift_out) {
+                w.put(0x0E);
+                rec->shift_out = 1;
+            }
+            w.put(code - 0x80);
+        } else if (code >= 0x100 && (code >> 8) < 0xF0) {
+            if (rec->shift_out) {
+                w.put(0x0F);
+                rec->shift_out = 0;
+            }
+            if (rec->jis_state != 2) {
+                w.put(0x1B);
+                w.put('$');
+                w.put('B');
+                rec->jis_state = 2;
+            }
+            unsigned s1 = code >> 8, s2 = code & 0xFF;
+            unsigned d = (s1 < 0xA0 ? s1 * 2 - 0x80 : s1 * 2) & 0xFF;
+            if (s2 > 0x9E) {
+                w.put(d - 0x60);
+                w.put(s2 - 0x7E);
+            } else {
+                w.put(d - 0x61);
+                w.put(s2 >= 0x80 ? s2 - 0x20 : s2 - 0x1F);
+            }
+        } else {
+            ascii('?');
+            rec->replaced++;
+        }
+    }
+    w.flush();
+}
+
+void write_utf16(TextFile* rec, const char16_t* text, bool big_endian) {
+    Writer w(rec);
+    if (!rec->signature_done) {
+        rec->signature_done = 1;
+        if (rec->code == CHARCODE_UNICODE) {
+            w.put(0xFF);
+            w.put(0xFE);
+        } else if (rec->code == CHARCODE_UTF16BE) {
+            w.put(0xFE);
+            w.put(0xFF);
+        }
+    }
+    for (const char16_t* p = text; *p; p++) {
+        w.room();
+        unsigned u = *p;
+        if (big_endian) {
+            w.put(u >> 8);
+            w.put(u & 0xFF);
+        } else {
+            w.put(u & 0xFF);
+            w.put(u >> 8);
+        }
+    }
+    w.flush();
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+
+TextFile::~TextFile() {
+    delete own_archive; // flushes a storing archive; errors are not reported from here
+    delete own_file;
+}
+
+void textfile_init(TextFile* rec, CArchive* archive, CharCode code, LineEndCode line_end) {
+    rec->archive = archive;
+    rec->code = code;
+    rec->line_end = line_end;
+    set_line_end_text(rec);
+    clear_reading(rec);
+    rec->replaced = 0;
+}
+
+int textfile_open(TextFile* rec, const char16_t* name, const char16_t* mode) {
+    textfile_close(rec);
+    bool reading = mode && mode[0] == u'r';
+    auto* file = new CFile;
+    UINT flags = reading
+                     ? CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary
+                     : CFile::modeCreate | CFile::modeReadWrite | CFile::shareExclusive | CFile::typeBinary;
+    if (!file->Open(name, flags)) {
+        delete file;
+        return 0;
+    }
+    auto* archive = new CArchive(file, reading ? CArchive::load : CArchive::store, 4096);
+    CharCode code = CHARCODE_AUTO;
+    rec->archive = archive;
+    rec->own_file = file;
+    rec->own_archive = archive;
+    if (reading) {
+        try {
+            code = textfile_detect_code(rec);
+        } catch (CException* e) {
+            e->Delete();
+            textfile_close(rec);
+            return 0;
+        }
+    }
+    textfile_init(rec, archive, code, LINE_END_NONE);
+    rec->mode = mode ? mode : u"";
+    rec->file_name = name;
+    return 1;
+}
+
+void textfile_close(TextFile* rec) {
+    CArchive* archive = rec->own_archive;
+    CFile* file = rec->own_file;
+    rec->own_archive = nullptr;
+    rec->own_file = nullptr;
+    if (rec->archive == archive) rec->archive = nullptr;
+    CException* error = nullptr;
+    if (archive) {
+        try {
+            archive->Close();
+        } catch (CException* e) {
+            error = e;
+            archive->Abort();
+        }
+        delete archive;
+    }
+    if (file) {
+        try {
+            file->Close();
+        } catch (CException* e) {
+            if (error)
+                e->Delete();
+            else
+                error = e;
+        }
+        delete file;
+    }
+    if (error) throw error;
+}
+
+void textfile_destroy(TextFile* rec) {
+    textfile_close(rec);
+    rec->mode.Empty();
+    rec->file_name.Empty();
+}
+
+const char16_t* textfile_read_block(TextFile* rec) {
+    if (!rec->archive) return nullptr;
+    for (;;) {
+        if (rec->at_end && rec->carry_len == 0) return nullptr;
+        int o = decode_next(rec);
+        if (o > 0) {
+            rec->decoded[o] = 0;
+            return rec->decoded;
+        }
+    }
+}
+
+char16_t* textfile_gets(TextFile* rec, char16_t* buf, int capacity) {
+    if (!buf || capacity < 3) return nullptr;
+    int max = capacity - 1, len = 0;
+    for (;;) {
+        if (!rec->line_pos || !*rec->line_pos) {
+            rec->line_pos = textfile_read_block(rec);
+            if (!rec->line_pos) break;
+        }
+        const char16_t* p = rec->line_pos;
+        char16_t c = *p;
+        int units = (c == u'\r' && p[1] == u'\n') ? 2 : utf16_char_units(p);
+        if (len + units > max) break;
+        for (int k = 0; k < units; k++) buf[len++] = p[k];
+        rec->line_pos = p + units;
+        if (c == u'\n' || c == u'\r') break;
+    }
+    if (len == 0) return nullptr;
+    buf[len] = 0;
+    return buf;
+}
+
+void textfile_write(TextFile* rec, const char16_t* text) {
+    switch (rec->code) {
+    case CHARCODE_EUC: write_euc(rec, text); break;
+    case CHARCODE_JIS: write_jis(rec, text); break;
+    case CHARCODE_UNICODE:
+    case CHARCODE_UNICODE_NOSIG: write_utf16(rec, text, false); break;
+    case CHARCODE_UTF16BE:
+    case CHARCODE_UTF16BE_NOSIG: write_utf16(rec, text, true); break;
+    case CHARCODE_UTF8:
+    case CHARCODE_UTF8_NOSIG: textfile_write_utf8(rec, text); break;
+    default: write_sjis(rec, text); break;
+    }
+}
+
+void textfile_write_utf8(TextFile* rec, const char16_t* text) {
+    Writer w(rec);
+    if (!rec->signature_done) {
+        rec->signature_done = 1;
+        if (rec->code == CHARCODE_UTF8) {
+            w.put(0xEF);
+            w.put(0xBB);
+            w.put(0xBF);
+        }
+    }
+    int units;
+    for (const char16_t* p = text; *p; p += units) {
+        w.room();
+        uint32_t cp = utf16_decode(p, &units);
+        if (cp < 0x80) {
+            w.put(cp);
+        } else if (cp < 0x800) {
+            w.put(0xC0 | cp >> 6);
+            w.put(0x80 | (cp & 0x3F));
+        } else if (utf16_is_surrogate(cp)) { // a lone surrogate has no UTF-8 form
+            w.put('?');
+            rec->replaced++;
+        } else if (cp < 0x10000) {
+            w.put(0xE0 | cp >> 12);
+            w.put(0x80 | (cp >> 6 & 0x3F));
+            w.put(0x80 | (cp & 0x3F));
+        } else {
+            w.put(0xF0 | cp >> 18);
+            w.put(0x80 | (cp >> 12 & 0x3F));
+            w.put(0x80 | (cp >> 6 & 0x3F));
+            w.put(0x80 | (cp & 0x3F));
+        }
+    }
+    w.flush();
+}
+
+void textfile_write_csv_field(TextFile* rec, const char16_t* text, int quote) {
+    if (!quote) {
+        textfile_write(rec, text);
+        return;
+    }
+    textfile_write(rec, u"\"");
+    const char16_t* start = text;
+    for (const char16_t* p = text; *p; p++) {
+        if (*p != u'"') continue;
+        // Write up to and including the quote, then the quote once more.
+        std::u16string_view piece(start, static_cast<size_t>(p + 1 - start));
+        std::u16string s(piece);
+        textfile_write(rec, s.c_str());
+        textfile_write(rec, u"\"");
+        start = p + 1;
+    }
+    textfile_write(rec, start);
+    textfile_write(rec, u"\"");
+}
+
+int textfile_replaced_count(const TextFile* rec) {
+    return rec->replaced;
+}

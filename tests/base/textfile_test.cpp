@@ -1,0 +1,479 @@
+#include "base/textfile.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <iconv.h>
+#include <iterator>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Bytes = std::string;
+
+class TextFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/tavrelix-textfile-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir_ = tmpl;
+    }
+    void TearDown() override {
+        std::string cmd = "rm -rf '" + dir_ + "'";
+        ASSERT_EQ(std::system(cmd.c_str()), 0);
+    }
+
+    std::string path(const char* name = "t.txt") const { return dir_ + "/" + name; }
+    static std::u16string wide(const std::string& s) { return Utf8ToWide(s.c_str()); }
+
+    static void put(const std::string& file, const Bytes& bytes) {
+        std::ofstream(file, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+    static Bytes get(const std::string& file) {
+        std::ifstream in(file, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), {});
+    }
+
+    // The code that opening the bytes detects.
+    CharCode detect(const Bytes& bytes) {
+        put(path(), bytes);
+        TextFile rec;
+        EXPECT_EQ(textfile_open(&rec, wide(path()).c_str(), u"r"), 1);
+        return rec.code;
+    }
+
+    LineEndCode line_end(const Bytes& bytes, CharCode code) {
+        put(path(), bytes);
+        TextFile rec;
+        EXPECT_EQ(textfile_open(&rec, wide(path()).c_str(), u"r"), 1);
+        textfile_init(&rec, rec.archive, code, LINE_END_NONE);
+        LineEndCode le = textfile_detect_line_end(&rec);
+        EXPECT_EQ(rec.line_end, le);
+        // Detection rewinds: the whole text is read afterwards.
+        std::u16string all;
+        while (const char16_t* b = textfile_read_block(&rec)) all += b;
+        EXPECT_EQ(all.size() >= 1 || bytes.empty(), true);
+        return le;
+    }
+
+    // The whole file read block by block in the given code.
+    std::u16string read(const Bytes& bytes, CharCode code) {
+        put(path(), bytes);
+        TextFile rec;
+        EXPECT_EQ(textfile_open(&rec, wide(path()).c_str(), u"r"), 1);
+        textfile_init(&rec, rec.archive, code, LINE_END_NONE);
+        std::u16string all;
+        while (const char16_t* b = textfile_read_block(&rec)) all += b;
+        textfile_destroy(&rec);
+        return all;
+    }
+
+    // The bytes written for the pieces, and the replacement count.
+    Bytes write(CharCode code, std::initializer_list<const char16_t*> pieces, int* replaced = nullptr,
+                LineEndCode le = LINE_END_CRLF) {
+        TextFile rec;
+        EXPECT_EQ(textfile_open(&rec, wide(path("w.txt")).c_str(), u"w"), 1);
+        textfile_init(&rec, rec.archive, code, le);
+        for (const char16_t* p : pieces) textfile_write(&rec, p);
+        if (replaced) *replaced = textfile_replaced_count(&rec);
+        textfile_close(&rec);
+        return get(path("w.txt"));
+    }
+
+    std::string dir_;
+};
+
+Bytes cp932(const std::u16string& s) {
+    int n = WideCharToMultiByte(932, 0, s.c_str(), static_cast<int>(s.size()), nullptr, 0, nullptr, nullptr);
+    Bytes b(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(932, 0, s.c_str(), static_cast<int>(s.size()), b.data(), n, nullptr, nullptr);
+    return b;
+}
+
+Bytes utf8(const std::u16string& s) {
+    return WideToUtf8(s.c_str());
+}
+
+Bytes utf16(const std::u16string& s, bool big_endian) {
+    Bytes b;
+    for (char16_t u : s) {
+        char lo = static_cast<char>(u & 0xFF), hi = static_cast<char>(u >> 8);
+        b += big_endian ? hi : lo;
+        b += big_endian ? lo : hi;
+    }
+    return b;
+}
+
+// glibc iconv of bytes to UTF-8 text, or "<error>".
+std::string iconv_to_utf8(const char* from, const Bytes& in) {
+    iconv_t cd = iconv_open("UTF-8", from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) return "<no converter>";
+    std::string out(in.size() * 4 + 16, '\0');
+    char* src = const_cast<char*>(in.data());
+    size_t src_left = in.size();
+    char* dst = out.data();
+    size_t dst_left = out.size();
+    size_t r = iconv(cd, &src, &src_left, &dst, &dst_left);
+    iconv_close(cd);
+    if (r == static_cast<size_t>(-1)) return "<error>";
+    out.resize(out.size() - dst_left);
+    return out;
+}
+
+// Equality of long texts, reporting only where they first differ.
+::testing::AssertionResult same(const std::u16string& got, const std::u16string& want) {
+    if (got == want) return ::testing::AssertionSuccess();
+    size_t i = 0;
+    while (i < got.size() && i < want.size() && got[i] == want[i]) i++;
+    auto unit = [](const std::u16string& s, size_t i) { return i < s.size() ? int(s[i]) : -1; };
+    return ::testing::AssertionFailure()
+           << "sizes " << got.size() << " and " << want.size() << ", first difference at " << i << ": "
+           << unit(got, i) << " instead of " << unit(want, i);
+}
+
+const std::u16string kSentence = u"日本語の文章です。カタカナとひらがなを含みます。";
+
+} // namespace
+
+TEST_F(TextFileTest, DetectsTheCode) {
+    EXPECT_EQ(detect(""), CHARCODE_SJIS);
+    EXPECT_EQ(detect("plain ascii text\r\n"), CHARCODE_SJIS);
+    EXPECT_EQ(detect("\xFF\xFE\x01\x02\x80\x81\x82"), CHARCODE_UNICODE);
+    EXPECT_EQ(detect("\xFE\xFF\x30\x42"), CHARCODE_UTF16BE);
+    EXPECT_EQ(detect("\xEF\xBB\xBF"
+                     "abc"),
+              CHARCODE_UTF8);
+    EXPECT_EQ(detect(Bytes("a\0b\0", 4)), CHARCODE_UNICODE_NOSIG);
+    EXPECT_EQ(detect(Bytes("\0a\0b", 4)), CHARCODE_UTF16BE_NOSIG);
+    // あい日本: 42 30 44 30 are ASCII pairs, so this is not taken for UTF-16.
+    Bytes le = utf16(u"あい日本語", false);
+    CharCode c = detect(le);
+    EXPECT_NE(c, CHARCODE_UNICODE_NOSIG);
+    int scored =
+        ScoreJapaneseCode(reinterpret_cast<const unsigned char*>(le.data()), static_cast<int>(le.size()));
+    EXPECT_EQ(c, scored == CHARCODE_AUTO ? CHARCODE_EUC : scored);
+
+    EXPECT_EQ(detect("abc\x1b$B0!\x1b(Bdef"), CHARCODE_JIS);
+    EXPECT_NE(detect("\xB1\xB2 abc\x1b$B0!\x1b(B"), CHARCODE_JIS);
+
+    EXPECT_EQ(detect(cp932(kSentence)), CHARCODE_SJIS);
+    EXPECT_EQ(detect(utf8(kSentence)), CHARCODE_UTF8_NOSIG);
+    EXPECT_EQ(detect(write(CHARCODE_EUC, {kSentence.c_str()})), CHARCODE_EUC);
+    EXPECT_EQ(detect("\x80\x80\x80\x80\x80\x80\x80\x80"), CHARCODE_EUC); // no scorer accepts it
+
+    // E0 A1 scores 3 as a Shift_JIS and as an EUC kanji: the earlier code wins.
+    const unsigned char tie[] = {0xE0, 0xA1, 'a', 'a', 'a', 'a'};
+    EXPECT_EQ(ScoreJapaneseCode(tie, 6), CHARCODE_SJIS);
+    const unsigned char nothing[] = {'a', 'b', 'c', 'd', 'e', 'f'};
+    EXPECT_EQ(ScoreJapaneseCode(nothing, 6), CHARCODE_AUTO);
+}
+
+TEST_F(TextFileTest, DetectsTheLineEnd) {
+    EXPECT_EQ(line_end("ab\r\ncd\n", CHARCODE_SJIS), LINE_END_CRLF);
+    EXPECT_EQ(line_end("ab\ncd\r\n", CHARCODE_SJIS), LINE_END_LF);
+    EXPECT_EQ(line_end("ab\rcd\r\n", CHARCODE_UTF8_NOSIG), LINE_END_CR);
+    EXPECT_EQ(line_end("abc\r", CHARCODE_SJIS), LINE_END_CR);
+    EXPECT_EQ(line_end("abc", CHARCODE_SJIS), LINE_END_CRLF);
+    EXPECT_EQ(line_end("abc", CHARCODE_UTF8), LINE_END_CRLF);
+    EXPECT_EQ(line_end("abc", CHARCODE_EUC), LINE_END_LF);
+    EXPECT_EQ(line_end("abc", CHARCODE_JIS), LINE_END_LF);
+    EXPECT_EQ(line_end(Bytes(4095, 'a') + "\r\nb", CHARCODE_SJIS), LINE_END_CRLF);
+    EXPECT_EQ(line_end(utf16(std::u16string(4095, u'a') + u"\r\nb", true), CHARCODE_UTF16BE_NOSIG),
+              LINE_END_CRLF);
+    EXPECT_EQ(line_end(utf16(u"\uFEFFab\ncd", false), CHARCODE_UNICODE), LINE_END_LF);
+    EXPECT_EQ(line_end(utf16(u"ab", false), CHARCODE_UNICODE_NOSIG), LINE_END_CRLF);
+
+    EXPECT_EQ(textfile_str_line_end(u"no break"), LINE_END_NONE);
+    EXPECT_EQ(textfile_str_line_end(u"a\r\nb\n"), LINE_END_CRLF);
+    EXPECT_EQ(textfile_str_line_end(u"a\nb\r\n"), LINE_END_LF);
+    EXPECT_EQ(textfile_str_line_end(u"a\rb"), LINE_END_CR);
+}
+
+TEST_F(TextFileTest, ReadsEveryCodeAcrossBlockBoundaries) {
+    struct Case {
+        CharCode code;
+        Bytes head; // written before the padding
+        Bytes sample;
+        std::u16string text;
+        int unit; // bytes per padding character
+    };
+    const std::u16string uni = u"é\uFF71あ\U0001F600\r\nz";
+    const Case cases[] = {
+        {CHARCODE_SJIS, "", "\x88\x9f\x82\xa0\xb1\r\nz", u"亜あｱ\r\nz", 1},
+        {CHARCODE_EUC, "", "\xb0\xa1\xa4\xa2\x8e\xb1\r\nz", u"亜あｱ\r\nz", 1},
+        {CHARCODE_JIS, "", "\x1b$B0!$\"\x1b(I1\x1b(Bx\r\nz", u"亜あｱx\r\nz", 1},
+        {CHARCODE_UTF8_NOSIG, "", utf8(uni), uni, 1},
+        {CHARCODE_UTF8, "\xEF\xBB\xBF", utf8(uni), uni, 1},
+        {CHARCODE_UNICODE, "\xFF\xFE", utf16(uni, false), uni, 2},
+        {CHARCODE_UNICODE_NOSIG, "", utf16(uni, false), uni, 2},
+        {CHARCODE_UTF16BE, "\xFE\xFF", utf16(uni, true), uni, 2},
+        {CHARCODE_UTF16BE_NOSIG, "", utf16(uni, true), uni, 2},
+    };
+    for (const Case& c : cases) {
+        // Every split of the sample across the first block boundary (4096
+        // bytes, 4090 after the signature for UTF-16) and the next ones.
+        for (int pad = 4060; pad <= 4100; pad++) {
+            int chars = pad / c.unit;
+            std::u16string pad_text(static_cast<size_t>(chars), u'a');
+            Bytes pad_bytes = c.unit == 2 ? utf16(pad_text, c.code >= CHARCODE_UTF16BE) : Bytes(pad, 'a');
+            Bytes file = c.head + pad_bytes + c.sample + pad_bytes + c.sample;
+            std::u16string expected = pad_text + c.text + pad_text + c.text;
+            ASSERT_TRUE(same(read(file, c.code), expected)) << "code " << c.code << " pad " << pad;
+        }
+    }
+}
+
+TEST_F(TextFileTest, ReadsMalformedInputVisibly) {
+    EXPECT_EQ(read("\xF0\x41", CHARCODE_UTF8_NOSIG), u"?A");
+    EXPECT_EQ(read("\xF5\x41", CHARCODE_UTF8_NOSIG), u"?A");
+    EXPECT_EQ(read("\xF0\x9F\x98\x80", CHARCODE_UTF8_NOSIG), u"\U0001F600");
+    EXPECT_EQ(read("\xF4\x90\x80\x80x", CHARCODE_UTF8_NOSIG), u"????x");
+    EXPECT_EQ(read("\xC0\xAF\n", CHARCODE_UTF8_NOSIG), u"??\n");
+    EXPECT_EQ(read("\xE3\x81\n", CHARCODE_UTF8_NOSIG), u"??\n"); // a letter or break is never swallowed
+    EXPECT_EQ(read("a\xE3\x81", CHARCODE_UTF8_NOSIG), u"a??");
+    EXPECT_EQ(read("\x8F\xA2\xAF\x41", CHARCODE_EUC), u"?A");
+    EXPECT_EQ(read("\x85\x41", CHARCODE_EUC), u"?A");
+    EXPECT_EQ(read("\x88\x9F", CHARCODE_EUC), u"??");
+    EXPECT_EQ(read("\x8E\xB1", CHARCODE_EUC), u"ｱ");
+    EXPECT_EQ(read("\xA4", CHARCODE_EUC), u"?");
+    EXPECT_EQ(read("\x1b(I1", CHARCODE_JIS), u"ｱ");
+    EXPECT_EQ(read("\x0e\x31\x0f", CHARCODE_JIS), u"ｱ");
+    EXPECT_EQ(read("\x85\x40", CHARCODE_SJIS), u"@");
+    EXPECT_EQ(read("ab\x82", CHARCODE_SJIS), u"ab");
+    EXPECT_EQ(read(Bytes("a\0b\0c", 5), CHARCODE_UNICODE_NOSIG), u"ab?");
+    EXPECT_EQ(read(Bytes("\0a\0b", 4), CHARCODE_UTF16BE_NOSIG), u"ab");
+    EXPECT_EQ(read(Bytes("a\0", 2), CHARCODE_UNICODE_NOSIG), u"a");
+    EXPECT_EQ(read(Bytes("\x00\xD8", 2), CHARCODE_UNICODE_NOSIG), u"\xD800");
+}
+
+TEST_F(TextFileTest, ReadsLines) {
+    put(path(), "one\r\ntwo\rthree\nlast");
+    TextFile rec;
+    ASSERT_EQ(textfile_open(&rec, wide(path()).c_str(), u"r"), 1);
+    char16_t buf[64];
+    std::vector<std::u16string> lines;
+    while (textfile_gets(&rec, buf, 64)) lines.push_back(buf);
+    EXPECT_EQ(lines, (std::vector<std::u16string>{u"one\r\n", u"two\r", u"three\n", u"last"}));
+    EXPECT_EQ(textfile_gets(&rec, buf, 64), nullptr);
+    textfile_destroy(&rec);
+
+    // A 10,000-unit line through a 4096-unit buffer, with a pair at the cut.
+    std::u16string line(4094, u'x');
+    line += u"\U0001F600";
+    line += std::u16string(10000 - line.size() - 2, u'y');
+    line += u"\r\n";
+    put(path(), utf8(line) + "next\r\n");
+    ASSERT_EQ(textfile_open(&rec, wide(path()).c_str(), u"r"), 1);
+    textfile_init(&rec, rec.archive, CHARCODE_UTF8_NOSIG, LINE_END_NONE);
+    std::vector<char16_t> big(4096);
+    std::vector<std::u16string> pieces;
+    while (textfile_gets(&rec, big.data(), 4096)) pieces.push_back(big.data());
+    ASSERT_EQ(pieces.size(), 4u);
+    EXPECT_TRUE(same(pieces[0], std::u16string(4094, u'x'))); // the pair did not fit: it moves on whole
+    EXPECT_EQ(pieces[0].size() + pieces[1].size() + pieces[2].size(), line.size());
+    EXPECT_TRUE(same(pieces[0] + pieces[1] + pieces[2], line));
+    EXPECT_EQ(pieces[3], u"next\r\n");
+
+    // CR LF is never split between pieces.
+    put(path(), "abcd\r\n");
+    ASSERT_EQ(textfile_open(&rec, wide(path()).c_str(), u"r"), 1);
+    char16_t small[6];
+    ASSERT_NE(textfile_gets(&rec, small, 6), nullptr);
+    EXPECT_EQ(std::u16string(small), u"abcd");
+    ASSERT_NE(textfile_gets(&rec, small, 6), nullptr);
+    EXPECT_EQ(std::u16string(small), u"\r\n");
+    EXPECT_EQ(textfile_gets(&rec, small, 2), nullptr);
+}
+
+TEST_F(TextFileTest, WritesByteForByte) {
+    int replaced = -1;
+    EXPECT_EQ(write(CHARCODE_JIS, {u"ＡＢ"}), "\x1b$B#A#B");
+    EXPECT_EQ(write(CHARCODE_JIS, {u"ＡＢ", u"C"}), "\x1b$B#A#B\x1b(JC");
+    EXPECT_EQ(write(CHARCODE_JIS, {u"ｱ", u"A"}), "\x0e\x31\x0f\x41");
+    EXPECT_EQ(write(CHARCODE_JIS, {u"亜ｱ"}), "\x1b$B0!\x1b(J\x0e\x31");
+    EXPECT_EQ(write(CHARCODE_EUC, {u"あ"}), "\xA4\xA2");
+    EXPECT_EQ(write(CHARCODE_EUC, {u"ｱ"}), "\x8E\xB1");
+    EXPECT_EQ(write(CHARCODE_EUC, {u"\u2460"}), "\xAD\xA1");
+    EXPECT_EQ(write(CHARCODE_JIS, {u"\u2460"}), "\x1b$B-!");
+    EXPECT_EQ(write(CHARCODE_EUC, {u"髙ⅰ\uE000"}, &replaced), "???");
+    EXPECT_EQ(replaced, 3);
+    EXPECT_EQ(write(CHARCODE_JIS, {u"髙ⅰ\uE000"}, &replaced), "\x1b(J???");
+    EXPECT_EQ(replaced, 3);
+    EXPECT_EQ(write(CHARCODE_SJIS, {u"髙ⅰ\uE000"}, &replaced), "\xFB\xFC\xFA\x40\xF0\x40");
+    EXPECT_EQ(replaced, 0);
+    EXPECT_EQ(write(CHARCODE_SJIS, {u"a\U0001F600b"}, &replaced), "a?b");
+    EXPECT_EQ(replaced, 1);
+    EXPECT_EQ(write(CHARCODE_SJIS, {u"\u301C"}, &replaced), "\x81\x60");
+    EXPECT_EQ(replaced, 0);
+    EXPECT_EQ(write(CHARCODE_EUC, {u"한\U00020BB7"}, &replaced), "??");
+    EXPECT_EQ(replaced, 2);
+
+    EXPECT_EQ(write(CHARCODE_UNICODE, {u"a", u"b"}), Bytes("\xFF\xFE"
+                                                           "a\0b\0",
+                                                           6));
+    EXPECT_EQ(write(CHARCODE_UTF16BE, {u"a", u"b"}), Bytes("\xFE\xFF\0a\0b", 6));
+    EXPECT_EQ(write(CHARCODE_UNICODE_NOSIG, {u"a"}), Bytes("a\0", 2));
+    EXPECT_EQ(write(CHARCODE_UTF8, {u"a", u"\U0001F600"}), "\xEF\xBB\xBF"
+                                                           "a\xF0\x9F\x98\x80");
+    EXPECT_EQ(write(CHARCODE_UTF8_NOSIG, {u"\xD800x"}, &replaced), "?x");
+    EXPECT_EQ(replaced, 1);
+
+    TextFile rec;
+    ASSERT_EQ(textfile_open(&rec, wide(path("w.txt")).c_str(), u"w"), 1);
+    textfile_init(&rec, rec.archive, CHARCODE_SJIS, LINE_END_CRLF);
+    textfile_write_csv_field(&rec, u"a\"b", 1);
+    textfile_write(&rec, u",");
+    textfile_write_csv_field(&rec, u"\"", 1);
+    textfile_write(&rec, u",");
+    textfile_write_csv_field(&rec, u"a\"b", 0);
+    textfile_close(&rec);
+    EXPECT_EQ(get(path("w.txt")), "\"a\"\"b\",\"\"\"\",a\"b");
+}
+
+TEST_F(TextFileTest, RoundTripsEveryCodeAndLineEnd) {
+    const std::vector<std::u16string> lines = {u"ASCII \\ and ~ 123", u"かなカナ漢字ｱｲｳｶﾞ", u"①Ⅰ㈱～", u"",
+                                               u"end"};
+    const CharCode codes[] = {1, 2, 3, 5, 6, 7, 8, 10, 11};
+    for (CharCode code : codes) {
+        bool unicode = code >= CHARCODE_UNICODE;
+        for (LineEndCode le : {LINE_END_CRLF, LINE_END_LF, LINE_END_CR}) {
+            TextFile w;
+            ASSERT_EQ(textfile_open(&w, wide(path()).c_str(), u"w"), 1);
+            textfile_init(&w, w.archive, code, le);
+            std::u16string expected;
+            for (const std::u16string& l : lines) {
+                std::u16string line = l;
+                if (unicode && &l == &lines.back()) line += u"\U00020BB7";
+                textfile_write(&w, line.c_str());
+                textfile_write(&w, w.line_end_text);
+                expected += line + w.line_end_text;
+            }
+            EXPECT_EQ(textfile_replaced_count(&w), 0);
+            textfile_close(&w);
+
+            TextFile r;
+            ASSERT_EQ(textfile_open(&r, wide(path()).c_str(), u"r"), 1);
+            textfile_init(&r, r.archive, code, LINE_END_NONE);
+            EXPECT_EQ(textfile_detect_line_end(&r), le) << "code " << code;
+            std::u16string got;
+            char16_t buf[256];
+            while (textfile_gets(&r, buf, 256)) got += buf;
+            EXPECT_TRUE(same(got, expected)) << "code " << code << " line end " << le;
+        }
+    }
+}
+
+TEST_F(TextFileTest, GlibcReadsOurEucAndJis) {
+    const std::u16string text = u"日本語のテキスト、ＡＢＣ。\r\nplain ASCII 123\r\n漢字かな交じり文\r\n";
+    Bytes euc = write(CHARCODE_EUC, {text.c_str()});
+    Bytes jis = write(CHARCODE_JIS, {text.c_str()});
+    EXPECT_EQ(iconv_to_utf8("EUC-JP-MS", euc), utf8(text));
+    EXPECT_EQ(iconv_to_utf8("ISO-2022-JP", jis), utf8(text));
+}
+
+TEST_F(TextFileTest, FileErrors) {
+    TextFile rec;
+    EXPECT_EQ(textfile_open(&rec, wide(path("missing.txt")).c_str(), u"r"), 0);
+    EXPECT_EQ(textfile_read_block(&rec), nullptr);
+
+    // A full disk comes out of the archive as an exception.
+    CFile full;
+    ASSERT_TRUE(full.Open(u"/dev/full", CFile::modeWrite));
+    bool thrown = false;
+    {
+        CArchive ar(&full, CArchive::store);
+        TextFile w;
+        textfile_init(&w, &ar, CHARCODE_UTF8_NOSIG, LINE_END_CRLF);
+        try {
+            textfile_write(&w, u"some text");
+            ar.Close();
+        } catch (CException* e) {
+            auto* fe = dynamic_cast<CFileException*>(e);
+            ASSERT_NE(fe, nullptr);
+            EXPECT_EQ(fe->m_cause, CFileException::diskFull);
+            EXPECT_EQ(fe->m_lOsError, ENOSPC);
+            EXPECT_EQ(fe->m_strFileName, CString(u"/dev/full"));
+            thrown = true;
+            e->Delete();
+            ar.Abort();
+        }
+    }
+    EXPECT_TRUE(thrown);
+
+    // The same through textfile_open's own archive: the close reports it.
+    TextFile own;
+    ASSERT_EQ(textfile_open(&own, u"/dev/full", u"w"), 1);
+    textfile_init(&own, own.archive, CHARCODE_SJIS, LINE_END_CRLF);
+    textfile_write(&own, u"abc");
+    thrown = false;
+    try {
+        textfile_close(&own);
+    } catch (CException* e) {
+        thrown = true;
+        e->Delete();
+    }
+    EXPECT_TRUE(thrown);
+    EXPECT_EQ(own.own_archive, nullptr);
+}
+
+TEST_F(TextFileTest, FileAndArchive) {
+    put(path(), "0123456789");
+    CFile f;
+    CFileException error;
+    EXPECT_FALSE(f.Open(wide(path("nope")).c_str(), CFile::modeRead, &error));
+    EXPECT_EQ(error.m_cause, CFileException::fileNotFound);
+    EXPECT_FALSE(f.Open(wide(dir_).c_str(), CFile::modeRead, &error));
+    EXPECT_EQ(error.m_cause, CFileException::accessDenied);
+
+    // Backslashes separate like slashes.
+    std::u16string back = wide(path());
+    for (char16_t& c : back)
+        if (c == u'/') c = u'\\';
+    ASSERT_TRUE(f.Open(back.c_str(), CFile::modeRead | CFile::shareDenyNone));
+    EXPECT_EQ(f.GetLength(), 10u);
+    EXPECT_EQ(f.GetFilePath(), CString(back.c_str()));
+    EXPECT_EQ(f.GetFileName(), CString(u"t.txt"));
+
+    CArchive ar(&f, CArchive::load, 4);
+    EXPECT_TRUE(ar.IsLoading());
+    char buf[16] = {};
+    EXPECT_EQ(ar.Read(buf, 3), 3u);
+    EXPECT_EQ(std::string(buf, 3), "012");
+    ar.Flush();
+    EXPECT_EQ(f.GetPosition(), 3u); // the read-ahead is given back
+    ar.GetFile()->SeekToBegin();
+    EXPECT_EQ(ar.Read(buf, 16), 10u);
+    EXPECT_EQ(std::string(buf, 10), "0123456789");
+    EXPECT_EQ(ar.Read(buf, 16), 0u);
+    ar.Close();
+    f.Close();
+
+    try {
+        f.Read(buf, 1);
+        ADD_FAILURE() << "reading a closed file";
+    } catch (CException* e) {
+        e->Delete();
+    }
+
+    CFile w;
+    ASSERT_TRUE(w.Open(wide(path("new.bin")).c_str(), CFile::modeCreate | CFile::modeWrite));
+    {
+        CArchive store(&w, CArchive::store, 4);
+        EXPECT_TRUE(store.IsStoring());
+        store.Write("abcdefghij", 10);
+        store.Write("k", 1);
+        store.Close();
+    }
+    w.Close();
+    EXPECT_EQ(get(path("new.bin")), "abcdefghijk");
+    ASSERT_TRUE(
+        w.Open(wide(path("new.bin")).c_str(), CFile::modeCreate | CFile::modeNoTruncate | CFile::modeWrite));
+    EXPECT_EQ(w.SeekToEnd(), 11u);
+    w.Write("!", 1);
+    w.Close();
+    EXPECT_EQ(get(path("new.bin")), "abcdefghijk!");
+}
