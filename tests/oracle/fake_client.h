@@ -1,0 +1,41 @@
+// A scripted stand-in for the client library's entry points: every call is
+// recorded, results are set per test. Installed straight into g_oci.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "oracle/oci_api.h"
+
+struct FakeClient {
+    std::vector<std::string> calls;
+    std::map<ub4, int> allocs, frees; // by handle or descriptor type
+    sword session_begin = OCI_SUCCESS;
+    ub4 session_credentials = 0;
+    ub4 session_mode = 0;
+    sword session_end = OCI_SUCCESS;
+    sword detach = OCI_SUCCESS;
+    sword svc_to_lda = OCI_SUCCESS;
+    sword lda_to_svc = OCI_SUCCESS;
+    sword server_release = OCI_SUCCESS;
+    ub4 release = 0;
+    sb4 error_code = 0;
+    std::string error_text;
+    std::map<ub4, std::string> attr_set; // session attributes by number
+    // Oracle 7 describe: columns as (name, type, size); past the end 1007.
+    struct Column {
+        std::string name;
+        sb2 type;
+        sb4 size;
+        sb2 precision = 0, scale = 0;
+    };
+    std::vector<Column> columns;
+    int oclose_calls = 0;
+    int alloc_fail_after = -1; // descriptor allocations that succeed before a failure
+
+    static FakeClient* current;
+    void Install();
+    int Count(const std::string& name) const;
+    int Index(const std::string& name) const; // first call's position, -1 when never called
+};
