@@ -1,0 +1,434 @@
+// Handle registry, Oracle error texts, code-page conversion and the control entry point.
+#include "internal.h"
+
+#include "win32/codepage.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <sstream>
+#include <unordered_set>
+
+namespace oci {
+
+// ---- Handles --------------------------------------------------------------
+
+namespace {
+std::mutex& registryMutex() {
+    static std::mutex m;
+    return m;
+}
+std::unordered_set<const Handle*>& registry() {
+    static std::unordered_set<const Handle*> r;
+    return r;
+}
+} // namespace
+
+Handle::Handle(uint32_t t, Env* e) : type(t), env(e) {
+    std::lock_guard<std::mutex> g(registryMutex());
+    registry().insert(this);
+}
+
+Handle::~Handle() {
+    std::lock_guard<std::mutex> g(registryMutex());
+    registry().erase(this);
+    magic = 0;
+}
+
+bool isHandle(const void* p, uint32_t type) {
+    if (!p) return false;
+    std::lock_guard<std::mutex> g(registryMutex());
+    auto h = static_cast<const Handle*>(p);
+    if (!registry().count(h)) return false;
+    return type == 0 || h->type == type;
+}
+
+Env::~Env() {
+    // Children still alive when their environment goes are freed with it,
+    // statements before sessions before servers.
+    std::vector<Handle*> kids;
+    {
+        std::lock_guard<std::mutex> g(mutex);
+        kids.swap(children);
+    }
+    auto rank = [](uint32_t t) {
+        switch (t) {
+        case OCI_HTYPE_BIND:
+        case OCI_HTYPE_DEFINE: return 0;
+        case OCI_HTYPE_STMT: return 1;
+        case OCI_HTYPE_SVCCTX: return 2;
+        case OCI_HTYPE_SESSION: return 3;
+        default: return 4;
+        }
+    };
+    std::stable_sort(kids.begin(), kids.end(),
+                     [&](Handle* a, Handle* b) { return rank(a->type) < rank(b->type); });
+    for (Handle* h : kids)
+        if (isHandle(h)) delete h;
+}
+
+// ---- Errors ---------------------------------------------------------------
+
+std::string oraMessage(int code) {
+    static const std::map<int, const char*> texts = {
+        {1, "unique constraint (%s) violated"},
+        {54, "resource busy and acquire with NOWAIT specified or timeout expired"},
+        {600, "internal error code, arguments: [%s]"},
+        {900, "invalid SQL statement"},
+        {903, "invalid table name"},
+        {904, "%s: invalid identifier"},
+        {906, "missing left parenthesis"},
+        {907, "missing right parenthesis"},
+        {911, "invalid character"},
+        {913, "too many values"},
+        {918, "column ambiguously defined"},
+        {922, "missing or invalid option"},
+        {925, "missing INTO keyword"},
+        {927, "missing equal sign"},
+        {928, "missing SELECT keyword"},
+        {933, "SQL command not properly ended"},
+        {936, "missing expression"},
+        {942, "table or view does not exist"},
+        {947, "not enough values"},
+        {955, "name is already used by an existing object"},
+        {1001, "invalid cursor"},
+        {1002, "fetch out of sequence"},
+        {1003, "no statement parsed"},
+        {1007, "variable not in select list"},
+        {1008, "not all variables bound"},
+        {1013, "user requested cancel of current operation"},
+        {1017, "invalid username/password; logon denied"},
+        {1027, "bind variables not allowed for data definition operations"},
+        {1031, "insufficient privileges"},
+        {1034, "ORACLE not available"},
+        {1036, "illegal variable name/number"},
+        {1086, "savepoint '%s' never established in this session or is invalid"},
+        {1400, "cannot insert NULL into (%s)"},
+        {1403, "no data found"},
+        {1405, "fetched column value is NULL"},
+        {1406, "fetched column value was truncated"},
+        {1407, "cannot update (%s) to NULL"},
+        {1410, "invalid ROWID"},
+        {1438, "value larger than specified precision allowed for this column"},
+        {1445, "cannot select ROWID from, or sample, a join view without a key-preserved table"},
+        {1722, "invalid number"},
+        {1740, "missing double quote in identifier"},
+        {1741, "illegal zero-length identifier"},
+        {1742, "comment not terminated properly"},
+        {1745, "invalid host/bind variable name"},
+        {1756, "quoted string not properly terminated"},
+        {1830, "date format picture ends before converting entire input string"},
+        {1840, "input value not long enough for date format"},
+        {1843, "not a valid month"},
+        {1847, "day of month must be between 1 and last day of month"},
+        {1858, "a non-numeric character was found where a numeric was expected"},
+        {1861, "literal does not match format string"},
+        {1918, "user %s does not exist"},
+        {1920, "user name %s conflicts with another user or role name"},
+        {1940, "cannot drop a user that is currently connected"},
+        {3001, "unimplemented feature"},
+        {3114, "not connected to ORACLE"},
+        {3127, "no new operations allowed until the active operation ends"},
+        {12154, "TNS:could not resolve the connect identifier specified"},
+        {12899, "value too large for column %s"},
+        {24338, "statement handle not executed"},
+        {24345, "A Truncation or null fetch error occurred"},
+        {28000, "the account is locked"},
+        {28002, "the password will expire within 7 days"},
+        {28011, "the account will expire soon; change your password now"},
+    };
+    auto it = texts.find(code);
+    return it == texts.end() ? std::string("Message ") + std::to_string(code) + " not found" : it->second;
+}
+
+OraError makeError(int code, const std::string& detail) {
+    OraError e;
+    e.code = code;
+    std::string t = oraMessage(code);
+    size_t p = t.find("%s");
+    if (p != std::string::npos)
+        t.replace(p, 2, detail);
+    else if (!detail.empty() && code == 600)
+        t += detail;
+    e.text = t;
+    return e;
+}
+
+std::string formatError(const OraError& e) {
+    char head[16];
+    std::snprintf(head, sizeof head, "ORA-%05d: ", e.code);
+    return head + e.text + "\n";
+}
+
+// ---- Code pages -----------------------------------------------------------
+
+size_t utf8Prefix(const char* s, size_t n, size_t limit) {
+    if (n <= limit) return n;
+    size_t k = limit;
+    while (k > 0 && (static_cast<unsigned char>(s[k]) & 0xC0) == 0x80) --k;
+    return k;
+}
+
+namespace {
+
+void appendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += char(c);
+    } else if (c < 0x800) {
+        out += char(0xC0 | (c >> 6));
+        out += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += char(0xE0 | (c >> 12));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xF0 | (c >> 18));
+        out += char(0x80 | ((c >> 12) & 0x3F));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    }
+}
+
+void utf16ToUtf8(const char16_t* w, size_t n, std::string& out) {
+    for (size_t i = 0; i < n; ++i) {
+        char32_t c = w[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < n && w[i + 1] >= 0xDC00 && w[i + 1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (w[i + 1] - 0xDC00);
+            ++i;
+        }
+        appendUtf8(out, c);
+    }
+}
+
+void utf8ToUtf16(const std::string& s, std::u16string& out) {
+    size_t i = 0, n = s.size();
+    while (i < n) {
+        unsigned char b = s[i];
+        char32_t c;
+        int len;
+        if (b < 0x80) {
+            c = b;
+            len = 1;
+        } else if ((b & 0xE0) == 0xC0) {
+            c = b & 0x1F;
+            len = 2;
+        } else if ((b & 0xF0) == 0xE0) {
+            c = b & 0x0F;
+            len = 3;
+        } else if ((b & 0xF8) == 0xF0) {
+            c = b & 0x07;
+            len = 4;
+        } else {
+            out += u'?';
+            ++i;
+            continue;
+        }
+        if (i + len > n) {
+            out += u'?';
+            break;
+        }
+        for (int k = 1; k < len; ++k) c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+        i += len;
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            out += char16_t(0xD800 + (c >> 10));
+            out += char16_t(0xDC00 + (c & 0x3FF));
+        } else {
+            out += char16_t(c);
+        }
+    }
+}
+
+} // namespace
+
+bool Codec::toUtf8(const char* s, size_t n, std::string& out, std::vector<int>* map) const {
+    out.clear();
+    if (cp == 65001) {
+        out.assign(s, n);
+        if (map) {
+            map->resize(n + 1);
+            for (size_t i = 0; i <= n; ++i) (*map)[i] = int(i);
+        }
+        return true;
+    }
+    if (map) map->clear();
+    size_t i = 0;
+    while (i < n) {
+        unsigned char b = s[i];
+        if (b < 0x80) {
+            if (map) map->push_back(int(i));
+            out += char(b);
+            ++i;
+            continue;
+        }
+        int len = (IsDBCSLeadByteEx(cp, b) && i + 1 < n) ? 2 : 1;
+        char16_t w[2];
+        int got = MultiByteToWideChar(cp, 0, s + i, len, w, 2);
+        size_t before = out.size();
+        if (got <= 0)
+            out += '?';
+        else
+            utf16ToUtf8(w, size_t(got), out);
+        if (map)
+            for (size_t k = before; k < out.size(); ++k) map->push_back(int(i));
+        i += len;
+    }
+    if (map) map->push_back(int(n));
+    return true;
+}
+
+void Codec::fromUtf8(const std::string& s, std::string& out) const {
+    if (cp == 65001) {
+        out = s;
+        return;
+    }
+    bool ascii = true;
+    for (unsigned char c : s)
+        if (c >= 0x80) {
+            ascii = false;
+            break;
+        }
+    if (ascii) {
+        out = s;
+        return;
+    }
+    std::u16string w;
+    utf8ToUtf16(s, w);
+    int need = WideCharToMultiByte(cp, 0, w.data(), int(w.size()), nullptr, 0, nullptr, nullptr);
+    out.assign(size_t(need > 0 ? need : 0), '\0');
+    if (need > 0) WideCharToMultiByte(cp, 0, w.data(), int(w.size()), out.data(), need, nullptr, nullptr);
+}
+
+size_t Codec::wholeChars(const char* s, size_t n, size_t limit) const {
+    if (n <= limit) return n;
+    if (cp == 65001) return utf8Prefix(s, n, limit);
+    size_t i = 0;
+    while (i < n) {
+        size_t len =
+            (static_cast<unsigned char>(s[i]) >= 0x80 && IsDBCSLeadByteEx(cp, s[i]) && i + 1 < n) ? 2 : 1;
+        if (i + len > limit) break;
+        i += len;
+    }
+    return i;
+}
+
+void copyOut(const Codec& c, const std::string& text, char* buf, size_t size) {
+    if (!buf || size == 0) return;
+    size_t n = c.wholeChars(text.data(), text.size(), size - 1);
+    std::memcpy(buf, text.data(), n);
+    buf[n] = '\0';
+}
+
+// ---- Control ----------------------------------------------------------------
+
+namespace {
+struct Control {
+    std::mutex m;
+    std::map<std::string, std::pair<int, int>> failures; // entry -> (ORA, remaining)
+    std::map<unsigned, int> iterations;                  // iteration -> ORA
+    std::map<std::string, int> warnings;                 // user -> 28002 / 28011
+    std::string release = "11.2.0.4.0";
+};
+Control& control() {
+    static Control c;
+    return c;
+}
+} // namespace
+
+int takeFailure(const char* entry) {
+    Control& c = control();
+    std::lock_guard<std::mutex> g(c.m);
+    auto it = c.failures.find(entry);
+    if (it == c.failures.end()) return 0;
+    int code = it->second.first;
+    if (--it->second.second <= 0) c.failures.erase(it);
+    return code;
+}
+
+int iterationFailure(ub4 k) {
+    Control& c = control();
+    std::lock_guard<std::mutex> g(c.m);
+    auto it = c.iterations.find(k);
+    if (it == c.iterations.end()) return 0;
+    int code = it->second;
+    c.iterations.erase(it);
+    return code;
+}
+
+int userWarning(const std::string& user) {
+    Control& c = control();
+    std::lock_guard<std::mutex> g(c.m);
+    auto it = c.warnings.find(user);
+    return it == c.warnings.end() ? 0 : it->second;
+}
+
+std::string serverRelease() {
+    Control& c = control();
+    std::lock_guard<std::mutex> g(c.m);
+    return c.release;
+}
+
+} // namespace oci
+
+using namespace oci;
+
+OCI_EXPORT int oci_standin_control(const char* command, char* reply, unsigned reply_size) {
+    auto answer = [&](int rc, const std::string& text) {
+        if (reply && reply_size) {
+            size_t n = std::min<size_t>(text.size(), reply_size - 1);
+            std::memcpy(reply, text.data(), n);
+            reply[n] = '\0';
+        }
+        return rc;
+    };
+    if (!command) return answer(-1, "no command");
+    std::istringstream in(command);
+    std::string verb;
+    in >> verb;
+    Control& c = control();
+    std::lock_guard<std::mutex> g(c.m);
+    if (verb == "reset") {
+        c.failures.clear();
+        c.iterations.clear();
+        c.warnings.clear();
+        c.release = "11.2.0.4.0";
+        return answer(0, "ok");
+    }
+    if (verb == "server_release") {
+        std::string v;
+        if (!(in >> v)) return answer(-1, "server_release <version>");
+        int a, b, d, e, f;
+        if (std::sscanf(v.c_str(), "%d.%d.%d.%d.%d", &a, &b, &d, &e, &f) != 5)
+            return answer(-1, "bad version");
+        c.release = v;
+        return answer(0, "ok");
+    }
+    if (verb == "fail") {
+        std::string entry;
+        int code = 0, count = 1;
+        if (!(in >> entry >> code) || code <= 0) return answer(-1, "fail <entry point> <ORA> [count]");
+        in >> count;
+        if (count <= 0) count = 1;
+        c.failures[entry] = {code, count};
+        return answer(0, "ok");
+    }
+    if (verb == "fail_iteration") {
+        unsigned k;
+        int code;
+        if (!(in >> k >> code) || code <= 0) return answer(-1, "fail_iteration <k> <ORA>");
+        c.iterations[k] = code;
+        return answer(0, "ok");
+    }
+    if (verb == "user_warning") {
+        std::string user, what;
+        if (!(in >> user >> what)) return answer(-1, "user_warning <user> 28002|28011|none");
+        user = upperAscii(user);
+        if (what == "none")
+            c.warnings.erase(user);
+        else if (what == "28002" || what == "28011")
+            c.warnings[user] = std::stoi(what);
+        else
+            return answer(-1, "bad warning");
+        return answer(0, "ok");
+    }
+    return answer(-1, "unknown command");
+}

@@ -1,0 +1,390 @@
+// SQL functions that give translated statements Oracle's semantics.
+#include "internal.h"
+#include "values.h"
+
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+
+namespace oci {
+
+namespace {
+
+Session& sessionOf(sqlite3_context* ctx) {
+    return *static_cast<Session*>(sqlite3_user_data(ctx));
+}
+
+// Raises an Oracle error from a function: "ORA-nnnnn|slot|detail".
+void raise(sqlite3_context* ctx, int code, int slot, const std::string& detail = std::string()) {
+    std::string m = "ORA-" + std::to_string(code) + "|" + std::to_string(slot) + "|" + detail;
+    sqlite3_result_error(ctx, m.c_str(), -1);
+}
+
+// A value as Oracle text; false for NULL.
+bool textOf(sqlite3_value* v, std::string& out) {
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_NULL: return false;
+    case SQLITE_INTEGER: out = std::to_string(sqlite3_value_int64(v)); return true;
+    case SQLITE_FLOAT: out = numberText(sqlite3_value_double(v)); return true;
+    case SQLITE_BLOB: {
+        static const char* hex = "0123456789ABCDEF";
+        auto p = static_cast<const unsigned char*>(sqlite3_value_blob(v));
+        int n = sqlite3_value_bytes(v);
+        out.clear();
+        for (int i = 0; i < n; ++i) {
+            out += hex[p[i] >> 4];
+            out += hex[p[i] & 15];
+        }
+        return true;
+    }
+    default:
+        out.assign(reinterpret_cast<const char*>(sqlite3_value_text(v)), size_t(sqlite3_value_bytes(v)));
+        return !out.empty();
+    }
+}
+
+void resultText(sqlite3_context* ctx, const std::string& s) {
+    if (s.empty())
+        sqlite3_result_null(ctx);
+    else
+        sqlite3_result_text(ctx, s.data(), int(s.size()), SQLITE_TRANSIENT);
+}
+
+bool isNumeric(sqlite3_value* v) {
+    int t = sqlite3_value_type(v);
+    return t == SQLITE_INTEGER || t == SQLITE_FLOAT;
+}
+
+void fnConcat(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    std::string r, part;
+    for (int i = 0; i < argc; ++i)
+        if (textOf(argv[i], part)) r += part;
+    resultText(ctx, r);
+}
+
+// Oracle's comparison inside DECODE: NULL matches NULL.
+bool same(sqlite3_value* a, sqlite3_value* b) {
+    bool an = sqlite3_value_type(a) == SQLITE_NULL, bn = sqlite3_value_type(b) == SQLITE_NULL;
+    if (an || bn) return an && bn;
+    if (isNumeric(a) && isNumeric(b)) return sqlite3_value_double(a) == sqlite3_value_double(b);
+    std::string x, y;
+    textOf(a, x);
+    textOf(b, y);
+    return x == y;
+}
+
+void fnDecode(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (argc < 3) {
+        sqlite3_result_error(ctx, "ORA-00938|-1|", -1);
+        return;
+    }
+    int i = 1;
+    for (; i + 1 < argc; i += 2)
+        if (same(argv[0], argv[i])) {
+            sqlite3_result_value(ctx, argv[i + 1]);
+            return;
+        }
+    if (i < argc)
+        sqlite3_result_value(ctx, argv[i]);
+    else
+        sqlite3_result_null(ctx);
+}
+
+bool isNull(sqlite3_value* v) {
+    return sqlite3_value_type(v) == SQLITE_NULL ||
+           (sqlite3_value_type(v) == SQLITE_TEXT && sqlite3_value_bytes(v) == 0);
+}
+
+void fnNvl(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    sqlite3_result_value(ctx, isNull(argv[0]) ? argv[1] : argv[0]);
+}
+void fnNvl2(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    sqlite3_result_value(ctx, isNull(argv[0]) ? argv[2] : argv[1]);
+}
+
+// Characters of a UTF-8 text as byte offsets (with the end).
+std::vector<size_t> charStarts(const std::string& s) {
+    std::vector<size_t> r;
+    for (size_t i = 0; i < s.size(); ++i)
+        if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) r.push_back(i);
+    r.push_back(s.size());
+    return r;
+}
+
+void fnSubstr(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    std::string s;
+    if (!textOf(argv[0], s) || sqlite3_value_type(argv[1]) == SQLITE_NULL ||
+        (argc > 2 && sqlite3_value_type(argv[2]) == SQLITE_NULL)) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    auto starts = charStarts(s);
+    int64_t n = int64_t(starts.size()) - 1;
+    int64_t pos = int64_t(std::trunc(sqlite3_value_double(argv[1])));
+    if (pos == 0) pos = 1;
+    if (pos < 0) pos = n + pos + 1;
+    if (pos < 1 || pos > n) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    int64_t len = argc > 2 ? int64_t(std::trunc(sqlite3_value_double(argv[2]))) : n;
+    if (len < 1) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    int64_t end = std::min(n, pos - 1 + len);
+    resultText(ctx, s.substr(starts[pos - 1], starts[end] - starts[pos - 1]));
+}
+
+void fnInstr(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    std::string s, sub;
+    if (!textOf(argv[0], s) || !textOf(argv[1], sub)) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    auto starts = charStarts(s);
+    int64_t n = int64_t(starts.size()) - 1;
+    int64_t pos = argc > 2 ? sqlite3_value_int64(argv[2]) : 1;
+    int64_t occ = argc > 3 ? sqlite3_value_int64(argv[3]) : 1;
+    if (pos == 0 || occ <= 0) {
+        sqlite3_result_int(ctx, 0);
+        return;
+    }
+    if (pos > 0) {
+        for (int64_t p = pos - 1; p < n; ++p)
+            if (s.compare(starts[p], sub.size(), sub) == 0 && --occ == 0) {
+                sqlite3_result_int64(ctx, p + 1);
+                return;
+            }
+    } else {
+        for (int64_t p = n + pos; p >= 0; --p)
+            if (s.compare(starts[p], sub.size(), sub) == 0 && --occ == 0) {
+                sqlite3_result_int64(ctx, p + 1);
+                return;
+            }
+    }
+    sqlite3_result_int(ctx, 0);
+}
+
+void fnLength(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    std::string s;
+    if (!textOf(argv[0], s)) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    sqlite3_result_int64(ctx, int64_t(charStarts(s).size()) - 1);
+}
+
+void fnLengthB(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    std::string s;
+    if (!textOf(argv[0], s)) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    sqlite3_result_int64(ctx, int64_t(s.size()));
+}
+
+void fnUser(sqlite3_context* ctx, int, sqlite3_value**) {
+    resultText(ctx, sessionOf(ctx).user);
+}
+
+void fnSysdate(sqlite3_context* ctx, int, sqlite3_value**) {
+    resultText(ctx, formatStoredDate(nowLocal()));
+}
+
+void fnSystimestamp(sqlite3_context* ctx, int, sqlite3_value**) {
+    resultText(ctx, formatStoredDate(nowLocal()) + ".000000 " + zoneText(localOffsetMinutes()));
+}
+
+void fnSessionTimeZone(sqlite3_context* ctx, int, sqlite3_value**) {
+    resultText(ctx, zoneText(localOffsetMinutes()));
+}
+
+void fnToChar(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    std::string s, fmt;
+    textOf(argv[0], s);
+    if (argc < 2 || !textOf(argv[1], fmt)) {
+        resultText(ctx, s);
+        return;
+    }
+    if (isNumeric(argv[0])) {
+        resultText(ctx, s);
+        return;
+    }
+    DateTime d;
+    if (!parseStoredDate(s, d)) {
+        sqlite3_result_error(ctx, "ORA-01722|-1|", -1);
+        return;
+    }
+    std::string out;
+    int code = formatDate(d, fmt, out);
+    if (code) {
+        raise(ctx, code, -1);
+        return;
+    }
+    resultText(ctx, out);
+}
+
+void fnToDate(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    std::string s, fmt;
+    if (!textOf(argv[0], s)) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    if (argc < 2 || !textOf(argv[1], fmt)) fmt = kDefaultDateFormat;
+    DateTime d;
+    int code = parseDate(s, fmt, d);
+    if (code) {
+        raise(ctx, code, -1);
+        return;
+    }
+    resultText(ctx, formatStoredDate(d));
+}
+
+void fnToNumber(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNumeric(argv[0])) {
+        sqlite3_result_value(ctx, argv[0]);
+        return;
+    }
+    std::string s;
+    if (!textOf(argv[0], s)) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    Number n;
+    if (!parseNumber(s, n)) {
+        raise(ctx, 1722, -1);
+        return;
+    }
+    n.result(ctx);
+}
+
+void fnTrunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    if (isNumeric(argv[0])) {
+        double places = argc > 1 ? sqlite3_value_double(argv[1]) : 0;
+        double f = std::pow(10.0, places);
+        double v = std::trunc(sqlite3_value_double(argv[0]) * f) / f;
+        if (places <= 0 && std::fabs(v) < 9e15)
+            sqlite3_result_int64(ctx, int64_t(v));
+        else
+            sqlite3_result_double(ctx, v);
+        return;
+    }
+    std::string s;
+    textOf(argv[0], s);
+    DateTime d;
+    if (!parseStoredDate(s, d)) {
+        raise(ctx, 1722, -1);
+        return;
+    }
+    d.hour = d.minute = d.second = 0;
+    d.fraction = 0;
+    resultText(ctx, formatStoredDate(d));
+}
+
+void fnMod(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    if (sqlite3_value_type(argv[0]) == SQLITE_INTEGER && sqlite3_value_type(argv[1]) == SQLITE_INTEGER) {
+        int64_t b = sqlite3_value_int64(argv[1]);
+        sqlite3_result_int64(ctx, b == 0 ? sqlite3_value_int64(argv[0]) : sqlite3_value_int64(argv[0]) % b);
+        return;
+    }
+    double b = sqlite3_value_double(argv[1]);
+    sqlite3_result_double(ctx, b == 0 ? sqlite3_value_double(argv[0])
+                                      : std::fmod(sqlite3_value_double(argv[0]), b));
+}
+
+void fnRowid(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    resultText(ctx, encodeRowid(sqlite3_value_int64(argv[0]), sqlite3_value_int64(argv[1]),
+                                sqlite3_value_int64(argv[2])));
+}
+
+void fnRowidKey(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    std::string s;
+    int slot = sqlite3_value_int(argv[2]);
+    if (!textOf(argv[0], s)) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    int64_t obj, schema, row;
+    if (!decodeRowid(s, obj, schema, row)) {
+        raise(ctx, 1410, slot);
+        return;
+    }
+    if (obj != sqlite3_value_int64(argv[1])) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    sqlite3_result_int64(ctx, row);
+}
+
+// The value written to a column: converted from text by the column's type and checked.
+void fnCheck(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    Session& s = sessionOf(ctx);
+    int idx = sqlite3_value_int(argv[1]);
+    int slot = sqlite3_value_int(argv[2]);
+    if (idx < 0 || size_t(idx) >= s.checks.size()) {
+        sqlite3_result_value(ctx, argv[0]);
+        return;
+    }
+    const ColumnCheck& c = s.checks[size_t(idx)];
+    std::string detail;
+    int code = convertForColumn(ctx, argv[0], c, detail);
+    if (code) raise(ctx, code, slot, detail);
+}
+
+} // namespace
+
+void registerFunctions(Session& s) {
+    struct F {
+        const char* name;
+        int args;
+        void (*fn)(sqlite3_context*, int, sqlite3_value**);
+        bool deterministic;
+    };
+    static const F fns[] = {
+        {"ora_concat", -1, fnConcat, true},
+        {"ora_decode", -1, fnDecode, true},
+        {"ora_nvl", 2, fnNvl, true},
+        {"ora_nvl2", 3, fnNvl2, true},
+        {"ora_substr", 2, fnSubstr, true},
+        {"ora_substr", 3, fnSubstr, true},
+        {"ora_instr", 2, fnInstr, true},
+        {"ora_instr", 3, fnInstr, true},
+        {"ora_instr", 4, fnInstr, true},
+        {"ora_length", 1, fnLength, true},
+        {"ora_lengthb", 1, fnLengthB, true},
+        {"ora_user", 0, fnUser, false},
+        {"ora_sysdate", 0, fnSysdate, false},
+        {"ora_systimestamp", 0, fnSystimestamp, false},
+        {"ora_sessiontimezone", 0, fnSessionTimeZone, false},
+        {"ora_to_char", 1, fnToChar, true},
+        {"ora_to_char", 2, fnToChar, true},
+        {"ora_to_date", 1, fnToDate, true},
+        {"ora_to_date", 2, fnToDate, true},
+        {"ora_to_number", 1, fnToNumber, true},
+        {"ora_trunc", 1, fnTrunc, true},
+        {"ora_trunc", 2, fnTrunc, true},
+        {"ora_mod", 2, fnMod, true},
+        {"ora_rowid", 3, fnRowid, true},
+        {"ora_rowid_key", 3, fnRowidKey, true},
+        {"ora_check", 3, fnCheck, false},
+    };
+    for (const F& f : fns)
+        sqlite3_create_function_v2(s.conn, f.name, f.args,
+                                   SQLITE_UTF8 | (f.deterministic ? SQLITE_DETERMINISTIC : 0), &s, f.fn,
+                                   nullptr, nullptr, nullptr);
+}
+
+} // namespace oci

@@ -1,0 +1,286 @@
+// Inner types of the client library: handles, sessions and statements.
+#pragma once
+
+#include "oci_client.h"
+#include "translate.h"
+
+#include <sqlite3.h>
+
+#include <atomic>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#define OCI_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace oci {
+
+// ---- Errors ---------------------------------------------------------------
+
+// One Oracle error: its number and the text after "ORA-nnnnn: ".
+struct OraError {
+    int code = 0;
+    std::string text; // UTF-8
+    int offset = -1;  // parse-error offset in the caller's bytes, -1 when none
+    bool empty() const { return code == 0; }
+};
+
+// Oracle's message for a number, with %s filled from the arguments in order.
+std::string oraMessage(int code);
+OraError makeError(int code, const std::string& detail = std::string());
+// "ORA-nnnnn: text\n" cut to size bytes (NUL included) at a whole character.
+std::string formatError(const OraError& e);
+
+// ---- Code pages -----------------------------------------------------------
+
+// Client code pages: 65001 (UTF-8) or 932 (Windows Shift_JIS).
+struct Codec {
+    unsigned cp = 932;
+    // Client bytes to UTF-8; map (when given) receives, for every UTF-8 byte
+    // plus the end, the offset of the client byte it came from.
+    bool toUtf8(const char* s, size_t n, std::string& out, std::vector<int>* map = nullptr) const;
+    // UTF-8 to client bytes; characters without a mapping become '?'.
+    void fromUtf8(const std::string& s, std::string& out) const;
+    // Length of the longest prefix of s within limit bytes that ends on a whole character.
+    size_t wholeChars(const char* s, size_t n, size_t limit) const;
+};
+size_t utf8Prefix(const char* s, size_t n, size_t limit);
+// Copies text into buf of size bytes, cut at a whole character, NUL-terminated.
+void copyOut(const Codec& c, const std::string& clientText, char* buf, size_t size);
+
+// ---- Handles --------------------------------------------------------------
+
+constexpr uint32_t kMagic = 0x4F43494B;
+
+struct Env;
+struct Handle {
+    uint32_t magic = kMagic;
+    uint32_t type = 0;
+    Env* env = nullptr;
+    explicit Handle(uint32_t t, Env* e);
+    virtual ~Handle();
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+};
+
+// True when p is a live handle of that type (0 = any).
+bool isHandle(const void* p, uint32_t type = 0);
+template <class T> T* as(const void* p, uint32_t type) {
+    return isHandle(p, type) ? static_cast<T*>(static_cast<Handle*>(const_cast<void*>(p))) : nullptr;
+}
+
+struct Env : Handle {
+    Codec codec;  // API text
+    Codec ncodec; // national-form values
+    std::string charsetName;
+    std::string ncharsetName;
+    std::string territory; // from NLS_LANG, upper case
+    std::vector<Handle*> children;
+    std::mutex mutex;
+    Env() : Handle(OCI_HTYPE_ENV, nullptr) { env = this; }
+    ~Env() override;
+};
+
+struct ErrorH : Handle {
+    OraError err;
+    explicit ErrorH(Env* e) : Handle(OCI_HTYPE_ERROR, e) {}
+};
+
+struct Database;
+struct Session;
+
+struct ServerH : Handle {
+    std::shared_ptr<Database> db;
+    std::atomic<int> nonBlocking{0};
+    explicit ServerH(Env* e) : Handle(OCI_HTYPE_SERVER, e) {}
+};
+
+struct SessionH : Handle {
+    std::string user, password; // client bytes
+    std::unique_ptr<Session> live;
+    explicit SessionH(Env* e) : Handle(OCI_HTYPE_SESSION, e) {}
+    ~SessionH() override;
+};
+
+struct SvcCtxH : Handle {
+    ServerH* server = nullptr;
+    SessionH* session = nullptr;
+    bool internal = false; // made by olog: its environment goes at logoff
+    explicit SvcCtxH(Env* e) : Handle(OCI_HTYPE_SVCCTX, e) {}
+    ~SvcCtxH() override;
+};
+
+struct Stmt;
+
+struct BindH : Handle {
+    Stmt* stmt = nullptr;
+    std::string name; // upper case, without the colon
+    void* value = nullptr;
+    sb4 size = 0;
+    ub2 dty = 0;
+    sb2* ind = nullptr;
+    ub2* alen = nullptr;
+    ub1 form = SQLCS_IMPLICIT;
+    explicit BindH(Env* e) : Handle(OCI_HTYPE_BIND, e) {}
+};
+
+struct DefineH : Handle {
+    Stmt* stmt = nullptr;
+    unsigned pos = 0;
+    char* value = nullptr;
+    sb4 size = 0;
+    ub2 dty = 0;
+    sb2* ind = nullptr;
+    ub2* rlen = nullptr;
+    ub2* rcode = nullptr;
+    ub4 valueSkip = 0, indSkip = 2, lenSkip = 2, codeSkip = 2;
+    ub1 form = SQLCS_IMPLICIT;
+    explicit DefineH(Env* e) : Handle(OCI_HTYPE_DEFINE, e) {}
+};
+
+// A described select-list column.
+struct Column {
+    std::string name; // UTF-8
+    ub2 type = SQLT_CHR;
+    ub2 size = 0;
+    sb2 precision = 0;
+    sb2 scale = 0;
+    ub1 nullable = 1;
+    ub1 form = SQLCS_IMPLICIT;
+};
+
+struct ParamH : Handle {
+    Column col;
+    std::string clientName;
+    explicit ParamH(Env* e) : Handle(OCI_DTYPE_PARAM, e) {}
+};
+
+struct DescribeH : Handle {
+    explicit DescribeH(Env* e) : Handle(OCI_HTYPE_DESCRIBE, e) {}
+};
+
+struct LobH : Handle {
+    explicit LobH(Env* e, uint32_t t) : Handle(t, e) {}
+};
+
+// ---- Databases and sessions -----------------------------------------------
+
+struct Database {
+    std::string dir;     // the database's directory
+    std::string service; // upper case
+    std::mutex mutex;    // guards creation
+};
+
+// Finds the service's database, creating it when its directory is missing.
+std::shared_ptr<Database> attachService(const std::string& service, OraError& err);
+
+// A logged-on session: its own SQLite connection over the catalogue and the schemas.
+struct Session : Resolver {
+    std::shared_ptr<Database> db;
+    Env* env = nullptr;
+    sqlite3* conn = nullptr;
+    std::string user;   // the session user (UTF-8)
+    std::string schema; // the current schema
+    bool inTransaction = false;
+    std::vector<std::string> attached;
+    std::map<std::string, int64_t> userIds;
+    // Column checks used by translated DML, by index.
+    std::vector<ColumnCheck> checks;
+    std::map<std::string, int> checkIndex;
+    std::string pendingError; // set by functions that raise an Oracle error
+
+    ~Session() override;
+    bool open(OraError& err);
+    // Runs SQL without results on the connection; false with err on failure.
+    bool exec(const std::string& sql, OraError& err);
+    bool beginWrite(bool nowait, OraError& err);
+    bool commit(OraError& err);
+    bool rollback(OraError& err);
+    void attachAll();
+
+    // Resolver
+    bool findTable(const std::string& owner, const std::string& name, TableRef& out) override;
+    bool columns(const TableRef& t, std::vector<TableColumn>& out) override;
+    int checkFor(const TableRef& t, const TableColumn& c, bool update) override;
+    bool userExists(const std::string& name) override;
+};
+
+// Logs on: user and password in UTF-8; credt 1 or 2; mode 0, 2 or 4. A warning
+// (28002, 28011) leaves the session open and fills warn.
+std::unique_ptr<Session> logon(std::shared_ptr<Database> db, Env* env, const std::string& user,
+                               const std::string& password, ub4 credt, ub4 mode, OraError& err,
+                               OraError& warn);
+
+// Runs the user-administration statements; false when the text is not one.
+bool runUserStatement(Session& s, const Translation& t, OraError& err);
+
+// Maps SQLite's error of the connection (and our functions' errors) to an Oracle error.
+OraError sqliteError(Session& s, int rc, const Translation* t, int outOffset);
+
+// Registers the SQL functions on a connection.
+void registerFunctions(Session& s);
+
+// ---- Statements -----------------------------------------------------------
+
+struct Stmt : Handle {
+    std::string clientSql;         // caller's bytes
+    std::string sql;               // UTF-8
+    std::vector<int> toClient;     // UTF-8 offset -> client offset
+    std::vector<BindH*> binds;     // owned
+    std::vector<DefineH*> defines; // owned, by position - 1 (null where none)
+    std::vector<ParamH*> params;   // owned
+    Translation tr;
+    bool translated = false;
+    sqlite3_stmt* st = nullptr;
+    Session* session = nullptr;
+    SvcCtxH* svc = nullptr; // Oracle 7 cursors: the logon's service context
+    bool oracle7 = false;   // executing a query fetches nothing
+    bool executed = false;
+    bool rowPending = false;  // st holds a stepped row not yet delivered
+    bool finished = false;    // no more rows
+    bool endReported = false; // Oracle 7: the end was returned once
+    bool prepared = false;
+    ub4 rowCount = 0;
+    ub2 parseOffset = 0;
+    std::vector<Column> cols;
+    bool described = false;
+    explicit Stmt(Env* e) : Handle(OCI_HTYPE_STMT, e) {}
+    ~Stmt() override;
+    void reset();
+};
+
+// Sets the statement's text (caller's bytes).
+void stmtPrepare(Stmt& s, const char* text, size_t len);
+// Executes: iters rows of DML, or the query (iters rows fetched into the defines).
+// Returns 0, 1 (with info) or -1 with err; rows is the row count afterwards.
+int stmtExecute(Stmt& s, Session& sess, ub4 iters, bool describeOnly, OraError& err);
+// Fetches n rows into the defines: 0, 1 (truncation, info 24345), 100, -1.
+int stmtFetch(Stmt& s, ub4 n, OraError& err, ub4* delivered = nullptr);
+// Error offset in the caller's bytes for a UTF-8 offset of the statement.
+int clientOffset(const Stmt& s, int utf8Offset);
+
+// ---- Shared by the entry points --------------------------------------------
+
+Env* makeEnv(); // from NLS_LANG / NLS_NCHAR; null for an unknown character set
+void adopt(Env* env, Handle* h);
+void disown(Handle* h);
+sword setError(OCIError* errhp, const OraError& e);
+bool injected(const char* entry, OCIError* errhp);
+Session* liveSession(SvcCtxH* svc);
+std::string clientText(const Env* env, const OraText* p, sb4 len);
+
+// ---- Control --------------------------------------------------------------
+
+// The failure armed for an entry point by the control, or 0.
+int takeFailure(const char* entry);
+// Failure armed for an array-DML iteration (0-based), or 0.
+int iterationFailure(ub4 k);
+// The warning to give a user at logon (28002, 28011), or 0.
+int userWarning(const std::string& user);
+// The release text reported by the server.
+std::string serverRelease();
+
+} // namespace oci

@@ -1,0 +1,553 @@
+// Statement execution over SQLite: translate, bind, run, describe and fetch.
+#include "internal.h"
+#include "values.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace oci {
+
+Stmt::~Stmt() {
+    reset();
+    for (auto* b : binds) delete b;
+    for (auto* d : defines) delete d;
+    for (auto* p : params) delete p;
+}
+
+void Stmt::reset() {
+    if (st) sqlite3_finalize(st);
+    st = nullptr;
+    executed = rowPending = finished = endReported = false;
+    rowCount = 0;
+}
+
+void stmtPrepare(Stmt& s, const char* text, size_t len) {
+    s.reset();
+    s.clientSql.assign(text ? text : "", text ? len : 0);
+    s.env->codec.toUtf8(s.clientSql.data(), s.clientSql.size(), s.sql, &s.toClient);
+    s.translated = false;
+    s.described = false;
+    s.prepared = true;
+    s.session = nullptr;
+    s.cols.clear();
+    s.parseOffset = 0;
+}
+
+int clientOffset(const Stmt& s, int off) {
+    if (off < 0) return 0;
+    if (s.toClient.empty()) return 0;
+    if (size_t(off) >= s.toClient.size()) return s.toClient.back();
+    return s.toClient[size_t(off)];
+}
+
+OraError sqliteError(Session& s, int rc, const Translation* t, int outOffset) {
+    std::string msg = sqlite3_errmsg(s.conn);
+    OraError e;
+    if (msg.compare(0, 4, "ORA-") == 0) {
+        // Raised by one of our functions: "ORA-nnnnn|slot|detail".
+        int code = std::atoi(msg.c_str() + 4);
+        size_t a = msg.find('|'), b = a == std::string::npos ? a : msg.find('|', a + 1);
+        int slot = a == std::string::npos ? -1 : std::atoi(msg.c_str() + a + 1);
+        std::string detail = b == std::string::npos ? "" : msg.substr(b + 1);
+        e = makeError(code, detail);
+        if (t && slot >= 0 && size_t(slot) < t->slots.size()) e.offset = t->slots[size_t(slot)];
+        return e;
+    }
+    auto after = [&](const char* prefix) {
+        size_t p = msg.find(prefix);
+        return p == std::string::npos ? std::string() : msg.substr(p + std::strlen(prefix));
+    };
+    if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
+        e = makeError(54);
+    } else if (msg.find("no such table") != std::string::npos) {
+        e = makeError(942);
+    } else if (msg.find("no such column") != std::string::npos) {
+        std::string col = after("no such column: ");
+        size_t dot = col.rfind('.');
+        if (dot != std::string::npos) col = col.substr(dot + 1);
+        e = makeError(904, "\"" + upperAscii(col) + "\"");
+    } else if (msg.find("ambiguous column") != std::string::npos) {
+        e = makeError(918);
+    } else if (msg.find("UNIQUE constraint failed") != std::string::npos ||
+               msg.find("PRIMARY KEY must be unique") != std::string::npos) {
+        std::string cols = after("failed: ");
+        std::string name = t ? t->target.owner + ".SYS_C_" + t->target.name : cols;
+        e = makeError(1, name);
+    } else if (msg.find("NOT NULL constraint failed") != std::string::npos) {
+        std::string col = after("failed: ");
+        std::string owner = t ? t->target.owner : "";
+        size_t dot = col.find('.');
+        std::string q = "\"" + owner + "\".\"" + col.substr(0, dot) + "\".\"" +
+                        (dot == std::string::npos ? col : col.substr(dot + 1)) + "\"";
+        e = makeError(t && t->kind == Kind::Update ? 1407 : 1400, q);
+    } else if (msg.find("no such savepoint") != std::string::npos) {
+        e = makeError(1086, upperAscii(after("no such savepoint: ")));
+    } else if (msg.find("incomplete input") != std::string::npos) {
+        e = makeError(936);
+    } else if (msg.find("syntax error") != std::string::npos) {
+        e = makeError(msg.find("near \"") != std::string::npos ? 933 : 900);
+    } else if (msg.find("wrong number of arguments") != std::string::npos) {
+        e = makeError(909);
+    } else if (msg.find("no such function") != std::string::npos) {
+        e = makeError(904, "\"" + upperAscii(after("no such function: ")) + "\"");
+    } else {
+        e = makeError(600, msg);
+    }
+    int off = outOffset >= 0 ? outOffset : sqlite3_error_offset(s.conn);
+    if (t && off >= 0) e.offset = originalOffset(*t, off);
+    return e;
+}
+
+namespace {
+
+// Reads bind value k into parameter p.
+bool bindValue(Stmt& s, sqlite3_stmt* st, int p, BindH* b, ub4 k) {
+    const Env& env = *s.env;
+    sb2* ind = b->ind ? reinterpret_cast<sb2*>(reinterpret_cast<char*>(b->ind) + size_t(k) * 2) : nullptr;
+    if ((ind && *ind == -1) || !b->value) return sqlite3_bind_null(st, p) == SQLITE_OK;
+    const char* v = static_cast<const char*>(b->value) + size_t(k) * size_t(std::max<sb4>(b->size, 0));
+    switch (b->dty) {
+    case SQLT_INT:
+        if (b->size == 8) return sqlite3_bind_int64(st, p, *reinterpret_cast<const int64_t*>(v)) == SQLITE_OK;
+        if (b->size == 2) return sqlite3_bind_int(st, p, *reinterpret_cast<const int16_t*>(v)) == SQLITE_OK;
+        return sqlite3_bind_int(st, p, *reinterpret_cast<const int32_t*>(v)) == SQLITE_OK;
+    case SQLT_FLT:
+        if (b->size == 4) return sqlite3_bind_double(st, p, *reinterpret_cast<const float*>(v)) == SQLITE_OK;
+        return sqlite3_bind_double(st, p, *reinterpret_cast<const double*>(v)) == SQLITE_OK;
+    default: {
+        size_t n = 0;
+        if (b->dty == SQLT_STR || b->dty == 0) {
+            while (n < size_t(std::max<sb4>(b->size, 0)) && v[n]) ++n;
+        } else {
+            n = b->alen ? b->alen[k] : size_t(std::max<sb4>(b->size, 0));
+        }
+        if (n == 0) return sqlite3_bind_null(st, p) == SQLITE_OK;
+        std::string utf8;
+        (b->form == SQLCS_NCHAR ? env.ncodec : env.codec).toUtf8(v, n, utf8);
+        return sqlite3_bind_text(st, p, utf8.data(), int(utf8.size()), SQLITE_TRANSIENT) == SQLITE_OK;
+    }
+    }
+}
+
+BindH* findBind(Stmt& s, const std::string& name) {
+    for (auto* b : s.binds)
+        if (b->name == name) return b;
+    return nullptr;
+}
+
+bool bindAll(Stmt& s, ub4 k, OraError& err) {
+    int n = sqlite3_bind_parameter_count(s.st);
+    for (int p = 1; p <= n; ++p) {
+        const std::string& name = s.tr.bindNames[size_t(p - 1)];
+        BindH* b = findBind(s, name);
+        if (!b) {
+            err = makeError(1008);
+            return false;
+        }
+        bindValue(s, s.st, p, b, k);
+    }
+    return true;
+}
+
+// Describes the result columns of the prepared query.
+void describe(Stmt& s) {
+    s.cols.clear();
+    int n = sqlite3_column_count(s.st);
+    const auto& items = s.tr.items;
+    int stars = 0;
+    for (auto& it : items) stars += it.star ? 1 : 0;
+    // Expand the select list to one entry per result column.
+    std::vector<const SelectItem*> perCol;
+    for (auto& it : items) {
+        if (!it.star) {
+            perCol.push_back(&it);
+            continue;
+        }
+        int width = stars ? (n - int(items.size() - size_t(stars))) / stars : 0;
+        for (int k = 0; k < width; ++k) perCol.push_back(nullptr);
+    }
+    for (int i = 0; i < n; ++i) {
+        Column c;
+        const char* nm = sqlite3_column_name(s.st, i);
+        c.name = nm ? nm : "";
+        const SelectItem* it = size_t(i) < perCol.size() ? perCol[size_t(i)] : nullptr;
+        const char* decl = sqlite3_column_decltype(s.st, i);
+        if (it && it->kind == ItemKind::RowId) {
+            c.type = SQLT_RID;
+            c.size = 10;
+        } else if (decl && (!it || it->kind == ItemKind::Column)) {
+            DeclType t = parseDeclType(decl);
+            c.type = t.col.type;
+            c.size = t.col.size;
+            c.precision = t.col.precision;
+            c.scale = t.col.scale;
+            c.form = t.col.form;
+            const char* db = sqlite3_column_database_name(s.st, i);
+            const char* tab = sqlite3_column_table_name(s.st, i);
+            const char* org = sqlite3_column_origin_name(s.st, i);
+            int notNull = 0;
+            if (db && tab && org &&
+                sqlite3_table_column_metadata(s.session->conn, db, tab, org, nullptr, nullptr, &notNull,
+                                              nullptr, nullptr) == SQLITE_OK)
+                c.nullable = notNull ? 0 : 1;
+        } else if (it && it->kind == ItemKind::String) {
+            c.type = SQLT_AFC;
+            c.size = ub2(it->length);
+        } else if (it && (it->kind == ItemKind::Number || it->kind == ItemKind::Numeric)) {
+            c.type = SQLT_NUM;
+            c.size = 22;
+            c.precision = 0;
+            c.scale = -127;
+        } else if (it && it->kind == ItemKind::Null) {
+            c.type = SQLT_CHR;
+            c.size = 0;
+        } else if (it && it->kind == ItemKind::Bind) {
+            BindH* b = findBind(s, it->bindName);
+            c.type = SQLT_CHR;
+            c.size = ub2(b ? std::max<sb4>(b->size, 0) : 4000);
+        } else {
+            c.type = SQLT_CHR;
+            c.size = 4000;
+        }
+        s.cols.push_back(c);
+    }
+    s.described = true;
+}
+
+// The current row's value of column i as Oracle text (UTF-8); false for NULL.
+bool columnText(Stmt& s, int i, std::string& out) {
+    sqlite3_stmt* st = s.st;
+    switch (sqlite3_column_type(st, i)) {
+    case SQLITE_NULL: return false;
+    case SQLITE_INTEGER: out = std::to_string(sqlite3_column_int64(st, i)); return true;
+    case SQLITE_FLOAT: out = numberText(sqlite3_column_double(st, i)); return true;
+    case SQLITE_BLOB: {
+        static const char* hex = "0123456789ABCDEF";
+        auto p = static_cast<const unsigned char*>(sqlite3_column_blob(st, i));
+        int n = sqlite3_column_bytes(st, i);
+        out.clear();
+        for (int k = 0; k < n; ++k) {
+            out += hex[p[k] >> 4];
+            out += hex[p[k] & 15];
+        }
+        return true;
+    }
+    default: {
+        const char* t = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+        out.assign(t, size_t(sqlite3_column_bytes(st, i)));
+        return !out.empty();
+    }
+    }
+}
+
+// Places the current row into define slot r; true when a value was cut.
+bool deliverRow(Stmt& s, ub4 r) {
+    bool cut = false;
+    std::string utf8, client;
+    for (size_t i = 0; i < s.defines.size(); ++i) {
+        DefineH* d = s.defines[i];
+        if (!d) continue;
+        int col = int(i);
+        sb2* ind = d->ind ? reinterpret_cast<sb2*>(reinterpret_cast<char*>(d->ind) + size_t(r) * d->indSkip)
+                          : nullptr;
+        ub2* rlen = d->rlen
+                        ? reinterpret_cast<ub2*>(reinterpret_cast<char*>(d->rlen) + size_t(r) * d->lenSkip)
+                        : nullptr;
+        ub2* rcode = d->rcode
+                         ? reinterpret_cast<ub2*>(reinterpret_cast<char*>(d->rcode) + size_t(r) * d->codeSkip)
+                         : nullptr;
+        char* val = d->value ? d->value + size_t(r) * d->valueSkip : nullptr;
+        if (!columnText(s, col, utf8)) {
+            if (ind) *ind = -1;
+            if (rcode) *rcode = 1405;
+            if (rlen) *rlen = 0;
+            continue;
+        }
+        if (d->dty == SQLT_INT && val) {
+            int64_t v = sqlite3_column_int64(s.st, col);
+            if (d->size == 8)
+                std::memcpy(val, &v, 8);
+            else {
+                int32_t x = int32_t(v);
+                std::memcpy(val, &x, 4);
+            }
+            if (ind) *ind = 0;
+            if (rcode) *rcode = 0;
+            if (rlen) *rlen = ub2(d->size);
+            continue;
+        }
+        if (d->dty == SQLT_FLT && val) {
+            double v = sqlite3_column_double(s.st, col);
+            if (d->size == 4) {
+                float f = float(v);
+                std::memcpy(val, &f, 4);
+            } else {
+                std::memcpy(val, &v, 8);
+            }
+            if (ind) *ind = 0;
+            if (rcode) *rcode = 0;
+            if (rlen) *rlen = ub2(d->size);
+            continue;
+        }
+        const Codec& codec =
+            (d->form == SQLCS_NCHAR || (col < int(s.cols.size()) && s.cols[size_t(col)].form == SQLCS_NCHAR))
+                ? s.env->ncodec
+                : s.env->codec;
+        codec.fromUtf8(utf8, client);
+        size_t room =
+            d->dty == SQLT_STR ? size_t(std::max<sb4>(d->size, 1) - 1) : size_t(std::max<sb4>(d->size, 0));
+        size_t n = client.size();
+        bool tooLong = n > room;
+        if (tooLong) n = codec.wholeChars(client.data(), client.size(), room);
+        if (val) {
+            std::memcpy(val, client.data(), n);
+            if (d->dty == SQLT_STR) val[n] = '\0';
+        }
+        if (ind) *ind = tooLong ? sb2(std::min<size_t>(client.size(), 32767)) : 0;
+        if (rlen) *rlen = ub2(n);
+        if (rcode) *rcode = tooLong ? 1406 : 0;
+        cut = cut || tooLong;
+    }
+    return cut;
+}
+
+bool prepareSqlite(Stmt& s, Session& sess, OraError& err) {
+    if (s.st) {
+        sqlite3_finalize(s.st);
+        s.st = nullptr;
+    }
+    const char* tail = nullptr;
+    int rc = sqlite3_prepare_v2(sess.conn, s.tr.sql.c_str(), int(s.tr.sql.size()), &s.st, &tail);
+    if (rc != SQLITE_OK) {
+        err = sqliteError(sess, rc, &s.tr, -1);
+        return false;
+    }
+    return true;
+}
+
+bool translateFor(Stmt& s, Session& sess, OraError& err) {
+    if (s.translated && s.session == &sess) return true;
+    s.session = &sess;
+    if (!translate(s.sql, sess, sess.schema, s.tr)) {
+        err = makeError(s.tr.errorCode, s.tr.errorDetail);
+        err.offset = s.tr.errorOffset;
+        s.translated = false;
+        return false;
+    }
+    s.translated = true;
+    return true;
+}
+
+void registerObject(Session& sess, const TableRef& t, const char* type, bool add) {
+    sqlite3_stmt* st = nullptr;
+    const char* sql =
+        add ? "INSERT OR IGNORE INTO main.objects(owner, object_name, object_type, created) "
+              "VALUES (?1, ?2, ?3, datetime('now','localtime'))"
+            : "DELETE FROM main.objects WHERE owner = ?1 AND object_name = ?2 AND object_type = ?3";
+    if (sqlite3_prepare_v2(sess.conn, sql, -1, &st, nullptr) == SQLITE_OK) {
+        sqlite3_bind_text(st, 1, t.owner.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 2, t.name.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 3, type, -1, SQLITE_TRANSIENT);
+        sqlite3_step(st);
+    }
+    sqlite3_finalize(st);
+}
+
+// Runs one DML iteration; false with err (the iteration undone).
+bool runIteration(Stmt& s, Session& sess, ub4 k, OraError& err) {
+    if (int code = iterationFailure(k)) {
+        err = makeError(code);
+        return false;
+    }
+    sqlite3_reset(s.st);
+    if (!bindAll(s, k, err)) return false;
+    bool returning = !s.tr.returningBinds.empty();
+    if (returning) sqlite3_exec(sess.conn, "SAVEPOINT ora_returning", nullptr, nullptr, nullptr);
+    int rc;
+    bool first = true;
+    while ((rc = sqlite3_step(s.st)) == SQLITE_ROW) {
+        if (!first) continue;
+        first = false;
+        // Out binds receive the returned values as NUL-terminated text.
+        for (size_t c = 0; c < s.tr.returningBinds.size() && int(c) < sqlite3_column_count(s.st); ++c) {
+            BindH* b = findBind(s, s.tr.returningBinds[c]);
+            if (!b) {
+                err = makeError(1008);
+                rc = SQLITE_ABORT;
+                break;
+            }
+            std::string utf8, client;
+            bool hasValue = columnText(s, int(c), utf8);
+            s.env->codec.fromUtf8(utf8, client);
+            char* v = static_cast<char*>(b->value) + size_t(k) * size_t(std::max<sb4>(b->size, 0));
+            sb2* ind =
+                b->ind ? reinterpret_cast<sb2*>(reinterpret_cast<char*>(b->ind) + size_t(k) * 2) : nullptr;
+            if (!hasValue) {
+                if (ind) *ind = -1;
+                if (v && b->size > 0) v[0] = '\0';
+                continue;
+            }
+            if (!v || client.size() + 1 > size_t(std::max<sb4>(b->size, 0))) {
+                err = makeError(1406);
+                rc = SQLITE_ABORT;
+                break;
+            }
+            std::memcpy(v, client.data(), client.size());
+            v[client.size()] = '\0';
+            if (ind) *ind = 0;
+            if (b->alen) b->alen[k] = ub2(client.size());
+        }
+        if (rc == SQLITE_ABORT) break;
+    }
+    if (rc == SQLITE_ABORT) {
+        sqlite3_reset(s.st);
+        sqlite3_exec(sess.conn, "ROLLBACK TO ora_returning; RELEASE ora_returning", nullptr, nullptr,
+                     nullptr);
+        return false;
+    }
+    if (rc != SQLITE_DONE) {
+        err = sqliteError(sess, rc, &s.tr, -1);
+        sqlite3_reset(s.st);
+        if (returning)
+            sqlite3_exec(sess.conn, "ROLLBACK TO ora_returning; RELEASE ora_returning", nullptr, nullptr,
+                         nullptr);
+        return false;
+    }
+    s.rowCount += ub4(sqlite3_changes(sess.conn));
+    sqlite3_reset(s.st);
+    if (returning) sqlite3_exec(sess.conn, "RELEASE ora_returning", nullptr, nullptr, nullptr);
+    return true;
+}
+
+} // namespace
+
+int stmtExecute(Stmt& s, Session& sess, ub4 iters, bool describeOnly, OraError& err) {
+    s.reset();
+    s.parseOffset = 0;
+    auto failed = [&](OraError e) {
+        if (e.offset >= 0) s.parseOffset = ub2(clientOffset(s, e.offset));
+        e.offset = s.parseOffset;
+        err = e;
+        return -1;
+    };
+    if (!s.prepared) return failed(makeError(1003));
+    if (!translateFor(s, sess, err)) return failed(err);
+    const Translation& t = s.tr;
+    OraError e;
+    switch (t.kind) {
+    case Kind::Commit:
+        if (!describeOnly && !sess.commit(e)) return failed(e);
+        s.executed = true;
+        return 0;
+    case Kind::Rollback:
+        if (!describeOnly) sess.rollback(e);
+        s.executed = true;
+        return 0;
+    case Kind::Savepoint:
+        if (!describeOnly && (!sess.beginWrite(false, e) || !sess.exec(t.sql, e))) return failed(e);
+        s.executed = true;
+        return 0;
+    case Kind::RollbackTo:
+        if (describeOnly) return 0;
+        if (!sess.inTransaction) return failed(makeError(1086, t.words.empty() ? "" : t.words[0]));
+        if (!sess.exec(t.sql, e)) {
+            if (e.code == 1086) e = makeError(1086, t.words[0]);
+            return failed(e);
+        }
+        s.executed = true;
+        return 0;
+    case Kind::UserAdmin:
+        if (!describeOnly && !runUserStatement(sess, t, e)) return failed(e);
+        s.executed = true;
+        return 0;
+    case Kind::Other: s.executed = true; return 0;
+    case Kind::CreateTable:
+    case Kind::DropTable: {
+        if (describeOnly) return 0;
+        if (!sess.commit(e)) return failed(e);
+        int rc = sqlite3_exec(sess.conn, t.sql.c_str(), nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK) return failed(sqliteError(sess, rc, &t, -1));
+        registerObject(sess, t.target, "TABLE", t.kind == Kind::CreateTable);
+        s.translated = false;
+        s.executed = true;
+        return 0;
+    }
+    default: break;
+    }
+    bool query = t.kind == Kind::Select;
+    if (!query && !describeOnly && !sess.beginWrite(false, e)) return failed(e);
+    if (!prepareSqlite(s, sess, e)) return failed(e);
+    if (query) describe(s);
+    if (describeOnly) return 0;
+    if (query) {
+        if (t.forUpdate && !sess.beginWrite(t.nowait, e)) return failed(e);
+        if (!bindAll(s, 0, e)) return failed(e);
+        int rc = sqlite3_step(s.st);
+        if (rc == SQLITE_ROW) {
+            s.rowPending = true;
+        } else if (rc == SQLITE_DONE) {
+            s.finished = true;
+            sqlite3_reset(s.st);
+        } else {
+            OraError x = sqliteError(sess, rc, &t, -1);
+            sqlite3_reset(s.st);
+            return failed(x);
+        }
+        s.executed = true;
+        if (iters > 0 && !s.oracle7) {
+            int r = stmtFetch(s, iters, err);
+            if (r == OCI_NO_DATA && iters > 0) return OCI_NO_DATA;
+            return r;
+        }
+        return 0;
+    }
+    for (ub4 k = 0; k < std::max<ub4>(iters, 1); ++k) {
+        if (!runIteration(s, sess, k, e)) {
+            s.executed = true;
+            return failed(e);
+        }
+    }
+    s.executed = true;
+    return 0;
+}
+
+int stmtFetch(Stmt& s, ub4 n, OraError& err, ub4* delivered) {
+    if (delivered) *delivered = 0;
+    if (!s.executed || !s.st || s.tr.kind != Kind::Select) {
+        err = makeError(s.executed ? 1002 : 24338);
+        return -1;
+    }
+    ub4 rows = 0;
+    bool cut = false;
+    while (rows < n) {
+        if (!s.rowPending) {
+            if (s.finished) break;
+            int rc = sqlite3_step(s.st);
+            if (rc == SQLITE_DONE) {
+                s.finished = true;
+                sqlite3_reset(s.st);
+                break;
+            }
+            if (rc != SQLITE_ROW) {
+                err = sqliteError(*s.session, rc, &s.tr, -1);
+                sqlite3_reset(s.st);
+                s.finished = true;
+                return -1;
+            }
+            s.rowPending = true;
+        }
+        cut = deliverRow(s, rows) || cut;
+        s.rowPending = false;
+        ++rows;
+        ++s.rowCount;
+    }
+    if (delivered) *delivered = rows;
+    if (rows < n) return OCI_NO_DATA;
+    if (cut) {
+        err = makeError(24345);
+        return OCI_SUCCESS_WITH_INFO;
+    }
+    return OCI_SUCCESS;
+}
+
+} // namespace oci

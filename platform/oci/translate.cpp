@@ -1,0 +1,1036 @@
+#include "translate.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <set>
+
+namespace oci {
+
+std::string upperAscii(const std::string& s) {
+    std::string r = s;
+    for (char& c : r)
+        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+    return r;
+}
+
+namespace {
+
+enum class T { Ident, QIdent, String, Number, Bind, Op };
+
+struct Tok {
+    T t;
+    std::string text; // Ident: upper case; QIdent/String: content; Bind: upper name; Op: the operator
+    int off = 0;
+    int len = 0;
+    bool national = false;
+};
+
+bool identStart(unsigned char c) {
+    return std::isalpha(c) || c == '_' || c >= 0x80;
+}
+bool identPart(unsigned char c) {
+    return std::isalnum(c) || c == '_' || c == '$' || c == '#' || c >= 0x80;
+}
+
+// Words that never start a value term.
+const std::set<std::string>& reserved() {
+    static const std::set<std::string> words = {
+        "SELECT", "FROM",    "WHERE", "AND",       "OR",    "NOT",      "AS",     "IS",     "IN",
+        "LIKE",   "BETWEEN", "THEN",  "ELSE",      "WHEN",  "END",      "BY",     "ORDER",  "GROUP",
+        "HAVING", "UNION",   "MINUS", "INTERSECT", "ON",    "JOIN",     "INNER",  "LEFT",   "RIGHT",
+        "FULL",   "OUTER",   "CROSS", "NATURAL",   "USING", "SET",      "VALUES", "INTO",   "RETURNING",
+        "ASC",    "DESC",    "NULLS", "ESCAPE",    "FOR",   "DISTINCT", "ALL",    "EXISTS", "UPDATE",
+        "DELETE", "INSERT",  "WITH",  "CONNECT",   "START", "PRIOR",    "UNIQUE", "ANY",    "SOME",
+        "NOWAIT", "OF",      "EXCEPT"};
+    return words;
+}
+
+struct Piece {
+    std::string text;
+    int src;
+};
+
+class Translator {
+public:
+    Translator(const std::string& sql, Resolver& r, const std::string& schema, Translation& out)
+        : sql_(sql), r_(r), schema_(schema), out_(out) {}
+
+    bool run();
+
+private:
+    struct Deferred {
+        size_t piece;
+        std::string qual;
+        int src;
+        bool key; // "rowid = operand"
+        std::string operand;
+        int slot = -1;
+    };
+    struct Level {
+        bool query = false;
+        bool fromList = false;
+        bool expectTable = false;
+        std::vector<std::pair<std::string, TableRef>> tables;
+        std::vector<Deferred> deferred;
+    };
+
+    const std::string& sql_;
+    Resolver& r_;
+    std::string schema_;
+    Translation& out_;
+    std::vector<Tok> toks_;
+    std::vector<Piece> pieces_;
+    std::vector<Level> levels_;
+    std::map<int, std::string> aliasAfter_;
+    bool failed_ = false;
+
+    bool fail(int code, int off, const std::string& detail = std::string()) {
+        if (!failed_) {
+            failed_ = true;
+            out_.errorCode = code;
+            out_.errorOffset = off;
+            out_.errorDetail = detail;
+        }
+        return false;
+    }
+    bool tokenize();
+    void emit(const std::string& s, int src) { pieces_.push_back({s, src}); }
+    bool isOp(size_t i, const char* op) const {
+        return i < toks_.size() && toks_[i].t == T::Op && toks_[i].text == op;
+    }
+    bool isWord(size_t i, const char* w) const {
+        return i < toks_.size() && toks_[i].t == T::Ident && toks_[i].text == w;
+    }
+    bool isKeyword(size_t i) const {
+        return i < toks_.size() && toks_[i].t == T::Ident && reserved().count(toks_[i].text);
+    }
+    size_t matchParen(size_t i, size_t end) const;
+    int srcEnd(size_t i) const { return toks_[i].off + toks_[i].len; }
+
+    int parsePrimary(size_t i, size_t end) const;
+    int parseTerm(size_t i, size_t end) const;
+    bool emitRange(size_t i, size_t end);
+    bool emitOne(size_t& i, size_t end);
+    bool emitChain(size_t i, size_t end, size_t& next);
+    bool emitTableRef(size_t& i, size_t end);
+    bool emitName(size_t& i, size_t end, std::string& owner, std::string& name, int& off);
+    bool emitSetList(size_t& i, size_t end);
+    bool emitInsert(size_t& i, size_t end);
+    bool emitReturning(size_t& i, size_t end);
+    void selectList(size_t i, size_t end);
+    bool closeLevel();
+    bool resolveDeferred(Deferred& d);
+    std::string checkWrap(const TableRef& t, const TableColumn& c, bool update, size_t from, size_t to,
+                          bool& ok);
+    std::string nameText(size_t from, size_t to) const;
+    bool simpleStatement();
+};
+
+bool Translator::tokenize() {
+    const std::string& s = sql_;
+    size_t i = 0, n = s.size();
+    while (i < n) {
+        unsigned char c = s[i];
+        if (std::isspace(c)) {
+            ++i;
+            continue;
+        }
+        if (c == '-' && i + 1 < n && s[i + 1] == '-') {
+            while (i < n && s[i] != '\n') ++i;
+            continue;
+        }
+        if (c == '/' && i + 1 < n && s[i + 1] == '*') {
+            size_t e = s.find("*/", i + 2);
+            if (e == std::string::npos) return fail(1742, int(i));
+            i = e + 2;
+            continue;
+        }
+        Tok t;
+        t.off = int(i);
+        bool national = false;
+        if ((c == 'N' || c == 'n') && i + 1 < n && s[i + 1] == '\'') {
+            national = true;
+            ++i;
+            c = '\'';
+        }
+        if (c == '\'') {
+            std::string v;
+            size_t j = i + 1;
+            for (;;) {
+                if (j >= n) return fail(1756, t.off);
+                if (s[j] == '\'') {
+                    if (j + 1 < n && s[j + 1] == '\'') {
+                        v += '\'';
+                        j += 2;
+                        continue;
+                    }
+                    break;
+                }
+                v += s[j++];
+            }
+            t.t = T::String;
+            t.text = v;
+            t.national = national;
+            i = j + 1;
+        } else if (c == '"') {
+            size_t e = s.find('"', i + 1);
+            if (e == std::string::npos) return fail(1740, t.off);
+            if (e == i + 1) return fail(1741, t.off);
+            t.t = T::QIdent;
+            t.text = s.substr(i + 1, e - i - 1);
+            i = e + 1;
+        } else if (identStart(c)) {
+            size_t j = i;
+            while (j < n && identPart(s[j])) ++j;
+            t.t = T::Ident;
+            t.text = upperAscii(s.substr(i, j - i));
+            i = j;
+        } else if (std::isdigit(c) || (c == '.' && i + 1 < n && std::isdigit((unsigned char)s[i + 1]))) {
+            size_t j = i;
+            while (j < n && std::isdigit((unsigned char)s[j])) ++j;
+            if (j < n && s[j] == '.') {
+                ++j;
+                while (j < n && std::isdigit((unsigned char)s[j])) ++j;
+            }
+            if (j < n && (s[j] == 'e' || s[j] == 'E')) {
+                size_t k = j + 1;
+                if (k < n && (s[k] == '+' || s[k] == '-')) ++k;
+                if (k < n && std::isdigit((unsigned char)s[k])) {
+                    j = k;
+                    while (j < n && std::isdigit((unsigned char)s[j])) ++j;
+                }
+            }
+            t.t = T::Number;
+            t.text = s.substr(i, j - i);
+            i = j;
+        } else if (c == ':' && i + 1 < n && (identPart(s[i + 1]))) {
+            size_t j = i + 1;
+            while (j < n && identPart(s[j])) ++j;
+            t.t = T::Bind;
+            t.text = upperAscii(s.substr(i + 1, j - i - 1));
+            i = j;
+        } else if (c == ':' && i + 1 < n && s[i + 1] == '"') {
+            size_t e = s.find('"', i + 2);
+            if (e == std::string::npos) return fail(1740, t.off);
+            t.t = T::Bind;
+            t.text = s.substr(i + 2, e - i - 2);
+            i = e + 1;
+        } else {
+            static const char* two[] = {"||", "<=", ">=", "<>", "!=", "^=", ":=", "=>"};
+            t.t = T::Op;
+            t.text = std::string(1, char(c));
+            for (const char* op : two)
+                if (i + 1 < n && s[i] == op[0] && s[i + 1] == op[1]) t.text = op;
+            if (t.text == ";") {
+                t.len = 1;
+                toks_.push_back(t);
+                i += 1;
+                continue;
+            }
+            if (!std::strchr("()+-*/,.=<>|!^:@%", c) && t.text.size() == 1) return fail(911, t.off);
+            i += t.text.size();
+        }
+        t.len = int(i) - t.off;
+        toks_.push_back(t);
+    }
+    for (size_t k = 0; k < toks_.size(); ++k) {
+        if (toks_[k].t == T::Op && toks_[k].text == ";") return fail(911, toks_[k].off);
+        if (isOp(k, "(") && isOp(k + 1, "+") && isOp(k + 2, ")")) return fail(3001, toks_[k].off);
+    }
+    return true;
+}
+
+size_t Translator::matchParen(size_t i, size_t end) const {
+    int depth = 0;
+    for (size_t k = i; k < end; ++k) {
+        if (isOp(k, "(")) ++depth;
+        if (isOp(k, ")") && --depth == 0) return k;
+    }
+    return end;
+}
+
+int Translator::parsePrimary(size_t i, size_t end) const {
+    if (i >= end) return -1;
+    const Tok& t = toks_[i];
+    if (t.t == T::String || t.t == T::Number || t.t == T::Bind) return int(i + 1);
+    if (isOp(i, "(")) {
+        size_t m = matchParen(i, end);
+        return m < end ? int(m + 1) : -1;
+    }
+    if (t.t == T::Ident && t.text == "CASE") {
+        int depth = 0;
+        for (size_t k = i; k < end; ++k) {
+            if (isWord(k, "CASE")) ++depth;
+            if (isWord(k, "END") && --depth == 0) return int(k + 1);
+        }
+        return -1;
+    }
+    if (t.t == T::Ident && reserved().count(t.text)) return -1;
+    if (t.t == T::Ident || t.t == T::QIdent) {
+        size_t j = i + 1;
+        while (j + 1 < end && isOp(j, ".") &&
+               (toks_[j + 1].t == T::Ident || toks_[j + 1].t == T::QIdent || isOp(j + 1, "*")))
+            j += 2;
+        if (j < end && isOp(j, "(")) {
+            size_t m = matchParen(j, end);
+            if (m >= end) return -1;
+            j = m + 1;
+        }
+        return int(j);
+    }
+    return -1;
+}
+
+int Translator::parseTerm(size_t i, size_t end) const {
+    while (i < end && (isOp(i, "+") || isOp(i, "-"))) ++i;
+    int j = parsePrimary(i, end);
+    if (j < 0) return -1;
+    while (size_t(j) < end && (isOp(j, "*") || isOp(j, "/"))) {
+        size_t k = j + 1;
+        while (k < end && (isOp(k, "+") || isOp(k, "-"))) ++k;
+        int j2 = parsePrimary(k, end);
+        if (j2 < 0) break;
+        j = j2;
+    }
+    return j;
+}
+
+// Oracle gives || the precedence of binary + and -, left to right, with NULL
+// read as the empty text; SQLite binds || tighter and propagates NULL.
+bool Translator::emitChain(size_t i, size_t end, size_t& next) {
+    std::vector<std::pair<size_t, size_t>> terms;
+    std::vector<std::string> ops;
+    int j = parseTerm(i, end);
+    if (j < 0) return false;
+    terms.push_back({i, size_t(j)});
+    bool concat = false;
+    while (size_t(j) < end && (isOp(j, "+") || isOp(j, "-") || isOp(j, "||"))) {
+        int k = parseTerm(j + 1, end);
+        if (k < 0) break;
+        ops.push_back(toks_[j].text);
+        concat = concat || toks_[j].text == "||";
+        terms.push_back({size_t(j + 1), size_t(k)});
+        j = k;
+    }
+    if (!concat) return false;
+    // Prefix the chain with one opening per operator, then close after each term.
+    for (size_t k = 0; k < ops.size(); ++k)
+        emit(ops[ops.size() - 1 - k] == "||" ? "ora_concat((" : "((", toks_[i].off);
+    if (!emitRange(terms[0].first, terms[0].second)) return true;
+    for (size_t k = 0; k < ops.size(); ++k) {
+        int src = toks_[terms[k + 1].first - 1].off;
+        emit(ops[k] == "||" ? "), (" : std::string(") ") + ops[k] + " (", src);
+        if (!emitRange(terms[k + 1].first, terms[k + 1].second)) return true;
+        emit("))", src);
+    }
+    next = size_t(j);
+    return true;
+}
+
+std::string quote(const std::string& s) {
+    std::string r = "\"";
+    for (char c : s) {
+        if (c == '"') r += '"';
+        r += c;
+    }
+    return r + "\"";
+}
+
+std::string sqlString(const std::string& s) {
+    std::string r = "'";
+    for (char c : s) {
+        if (c == '\'') r += '\'';
+        r += c;
+    }
+    return r + "'";
+}
+
+bool Translator::emitName(size_t& i, size_t end, std::string& owner, std::string& name, int& off) {
+    if (i >= end || (toks_[i].t != T::Ident && toks_[i].t != T::QIdent))
+        return fail(903, i < end ? toks_[i].off : int(sql_.size()));
+    off = toks_[i].off;
+    name = toks_[i].text;
+    ++i;
+    if (isOp(i, ".") && i + 1 < end && (toks_[i + 1].t == T::Ident || toks_[i + 1].t == T::QIdent)) {
+        owner = name;
+        name = toks_[i + 1].text;
+        i += 2;
+    }
+    if (isOp(i, "@")) return fail(3001, toks_[i].off);
+    return true;
+}
+
+bool Translator::emitTableRef(size_t& i, size_t end) {
+    Level& lv = levels_.back();
+    lv.expectTable = false;
+    if (isOp(i, "(")) {
+        size_t m = matchParen(i, end);
+        if (m >= end) return fail(907, toks_[i].off);
+        emit("(", toks_[i].off);
+        levels_.push_back(Level{});
+        if (!emitRange(i + 1, m) || !closeLevel()) return false;
+        emit(")", toks_[m].off);
+        i = m + 1;
+        if (i < end && toks_[i].t != T::Op && !isKeyword(i)) {
+            emit(quote(toks_[i].text), toks_[i].off);
+            ++i;
+        }
+        return true;
+    }
+    std::string owner, name;
+    int off;
+    if (!emitName(i, end, owner, name, off)) return false;
+    TableRef ref;
+    if (!r_.findTable(owner, name, ref)) {
+        if (owner.empty() && name == "DUAL") {
+            emit("DUAL", off);
+            levels_.back().tables.push_back({"DUAL", TableRef{"", "DUAL", 0, 0, true}});
+            if (i < end && toks_[i].t != T::Op && !isKeyword(i)) {
+                emit(quote(toks_[i].text), toks_[i].off);
+                ++i;
+            }
+            return true;
+        }
+        return fail(942, off);
+    }
+    emit(quote(ref.owner) + "." + quote(ref.name), off);
+    std::string qual = name;
+    if (isWord(i, "AS")) ++i;
+    if (i < end && (toks_[i].t == T::QIdent || (toks_[i].t == T::Ident && !isKeyword(i)))) {
+        qual = toks_[i].text;
+        emit("AS " + quote(qual), toks_[i].off);
+        ++i;
+    } else if (qual != ref.name) {
+        emit("AS " + quote(qual), off);
+    }
+    levels_.back().tables.push_back({qual, ref});
+    if (out_.target.name.empty()) out_.target = ref;
+    return true;
+}
+
+std::string Translator::nameText(size_t from, size_t to) const {
+    std::string s = sql_.substr(toks_[from].off, srcEnd(to - 1) - toks_[from].off);
+    std::string r;
+    char q = 0;
+    for (char c : s) {
+        if (q) {
+            r += c;
+            if (c == q) q = 0;
+            continue;
+        }
+        if (c == '\'' || c == '"') {
+            q = c;
+            r += c;
+            continue;
+        }
+        if (std::isspace((unsigned char)c)) continue;
+        r += (c >= 'a' && c <= 'z') ? char(c - 32) : c;
+    }
+    return r;
+}
+
+// Names and describe kinds of the outer select list; an alias is added where
+// the item has none, so SQLite reports Oracle's name.
+void Translator::selectList(size_t i, size_t end) {
+    size_t k = i;
+    if (isWord(k, "DISTINCT") || isWord(k, "UNIQUE") || isWord(k, "ALL")) ++k;
+    int depth = 0;
+    size_t start = k;
+    for (size_t p = k; p <= end; ++p) {
+        bool stop = p == end;
+        if (!stop) {
+            if (isOp(p, "(")) ++depth;
+            if (isOp(p, ")")) --depth;
+            if (depth < 0) stop = true;
+            if (depth == 0 && (isWord(p, "FROM") || isOp(p, ","))) stop = true;
+        }
+        if (!stop) continue;
+        if (p > start) {
+            SelectItem it;
+            size_t last = p - 1;
+            bool alias = false;
+            if (p - start >= 2 &&
+                (toks_[last].t == T::QIdent || (toks_[last].t == T::Ident && !isKeyword(last)))) {
+                size_t prev = last - 1;
+                if (isWord(prev, "AS") || toks_[prev].t == T::Number || toks_[prev].t == T::String ||
+                    toks_[prev].t == T::Bind || isOp(prev, ")") ||
+                    ((toks_[prev].t == T::Ident || toks_[prev].t == T::QIdent) && !isKeyword(prev)))
+                    alias = true;
+            }
+            size_t exprEnd = alias ? (isWord(last - 1, "AS") ? last - 1 : last) : p;
+            if (alias) it.name = toks_[last].text;
+            size_t n = exprEnd - start;
+            if (isOp(exprEnd - 1, "*")) {
+                it.star = true;
+            } else if (n == 1 && toks_[start].t == T::String) {
+                it.kind = toks_[start].text.empty() ? ItemKind::Null : ItemKind::String;
+                it.length = int(toks_[start].text.size());
+            } else if (n == 1 && toks_[start].t == T::Number) {
+                it.kind = ItemKind::Number;
+            } else if (n == 1 && isWord(start, "NULL")) {
+                it.kind = ItemKind::Null;
+            } else if (n == 1 && toks_[start].t == T::Bind) {
+                it.kind = ItemKind::Bind;
+                it.bindName = toks_[start].text;
+            } else if ((isWord(exprEnd - 1, "ROWID") && (n == 1 || isOp(exprEnd - 2, "."))) ||
+                       (n == 1 && toks_[start].t == T::QIdent && toks_[start].text == "ROWID")) {
+                it.kind = ItemKind::RowId;
+            } else {
+                bool plain = true;
+                for (size_t q = start; q < exprEnd; ++q)
+                    if (!(toks_[q].t == T::Ident || toks_[q].t == T::QIdent || isOp(q, "."))) plain = false;
+                if (!plain) {
+                    it.kind = ItemKind::Other;
+                    int d = 0;
+                    bool concat = false, arith = false;
+                    for (size_t q = start; q < exprEnd; ++q) {
+                        if (isOp(q, "(")) ++d;
+                        if (isOp(q, ")")) --d;
+                        if (isOp(q, "||")) concat = true;
+                        if (d == 0 && (isOp(q, "+") || isOp(q, "-") || isOp(q, "*") || isOp(q, "/")))
+                            arith = true;
+                    }
+                    static const std::set<std::string> numeric = {
+                        "COUNT", "SUM", "AVG",       "LENGTH", "INSTR", "ROUND", "TRUNC",
+                        "ABS",   "MOD", "TO_NUMBER", "CEIL",   "FLOOR", "SIGN",  "LENGTHB"};
+                    if (!concat && (arith || (toks_[start].t == T::Ident &&
+                                              numeric.count(toks_[start].text) && isOp(start + 1, "("))))
+                        it.kind = ItemKind::Numeric;
+                }
+            }
+            if (!alias && !it.star) {
+                if (it.kind == ItemKind::Column || it.kind == ItemKind::RowId)
+                    it.name = toks_[exprEnd - 1].text;
+                else
+                    it.name = nameText(start, exprEnd);
+                aliasAfter_[int(p - 1)] = "AS " + quote(it.name);
+            }
+            out_.items.push_back(it);
+        }
+        if (p == end || !isOp(p, ",")) break;
+        start = p + 1;
+    }
+}
+
+std::string Translator::checkWrap(const TableRef& t, const TableColumn& c, bool update, size_t from,
+                                  size_t to, bool& ok) {
+    size_t mark = pieces_.size();
+    int idx = r_.checkFor(t, c, update);
+    int slot = int(out_.slots.size());
+    out_.slots.push_back(toks_[from].off);
+    emit("ora_check(", toks_[from].off);
+    ok = emitRange(from, to);
+    emit(", " + std::to_string(idx) + ", " + std::to_string(slot) + ")", toks_[to - 1].off);
+    (void)mark;
+    return std::string();
+}
+
+bool Translator::emitSetList(size_t& i, size_t end) {
+    const TableRef& t = levels_.back().tables.empty() ? out_.target : levels_.back().tables.front().second;
+    std::vector<TableColumn> cols;
+    r_.columns(t, cols);
+    for (;;) {
+        if (i >= end || (toks_[i].t != T::Ident && toks_[i].t != T::QIdent))
+            return fail(927, i < end ? toks_[i].off : int(sql_.size()));
+        std::string col = toks_[i].text;
+        int colOff = toks_[i].off;
+        ++i;
+        if (!isOp(i, "=")) return fail(927, i < end ? toks_[i].off : int(sql_.size()));
+        ++i;
+        size_t e = i;
+        int depth = 0;
+        while (e < end) {
+            if (isOp(e, "(")) ++depth;
+            if (isOp(e, ")")) --depth;
+            if (depth == 0 && (isOp(e, ",") || isWord(e, "WHERE") || isWord(e, "RETURNING"))) break;
+            ++e;
+        }
+        if (e == i) return fail(936, e < end ? toks_[e].off : int(sql_.size()));
+        auto it = std::find_if(cols.begin(), cols.end(), [&](const TableColumn& c) { return c.name == col; });
+        if (it == cols.end()) return fail(904, colOff, quote(col));
+        emit(quote(col) + " =", colOff);
+        bool ok;
+        checkWrap(t, *it, true, i, e, ok);
+        if (!ok) return false;
+        i = e;
+        if (!isOp(i, ",")) return true;
+        emit(",", toks_[i].off);
+        ++i;
+    }
+}
+
+bool Translator::emitInsert(size_t& i, size_t end) {
+    // INSERT INTO name [alias] [(cols)] VALUES (...) | query
+    emit("INSERT", toks_[i].off);
+    ++i;
+    if (!isWord(i, "INTO")) return fail(925, i < end ? toks_[i].off : int(sql_.size()));
+    emit("INTO", toks_[i].off);
+    ++i;
+    if (!emitTableRef(i, end)) return false;
+    const TableRef t = levels_.back().tables.back().second;
+    std::vector<TableColumn> all, cols;
+    r_.columns(t, all);
+    if (isOp(i, "(") && !isWord(i + 1, "SELECT") && !isWord(i + 1, "WITH")) {
+        size_t m = matchParen(i, end);
+        if (m >= end) return fail(907, toks_[i].off);
+        emit("(", toks_[i].off);
+        for (size_t k = i + 1; k < m; ++k) {
+            if (isOp(k, ",")) {
+                emit(",", toks_[k].off);
+                continue;
+            }
+            if (toks_[k].t != T::Ident && toks_[k].t != T::QIdent) return fail(928, toks_[k].off);
+            auto it = std::find_if(all.begin(), all.end(),
+                                   [&](const TableColumn& c) { return c.name == toks_[k].text; });
+            if (it == all.end()) return fail(904, toks_[k].off, quote(toks_[k].text));
+            cols.push_back(*it);
+            emit(quote(it->name), toks_[k].off);
+        }
+        emit(")", toks_[m].off);
+        i = m + 1;
+    } else {
+        cols = all;
+    }
+    if (!isWord(i, "VALUES")) return emitRange(i, end);
+    emit("VALUES", toks_[i].off);
+    ++i;
+    if (!isOp(i, "(")) return fail(928, i < end ? toks_[i].off : int(sql_.size()));
+    size_t m = matchParen(i, end);
+    if (m >= end) return fail(907, toks_[i].off);
+    emit("(", toks_[i].off);
+    size_t k = i + 1, n = 0;
+    while (k < m) {
+        size_t e = k;
+        int depth = 0;
+        while (e < m) {
+            if (isOp(e, "(")) ++depth;
+            if (isOp(e, ")")) --depth;
+            if (depth == 0 && isOp(e, ",")) break;
+            ++e;
+        }
+        if (e == k) return fail(936, toks_[e].off);
+        if (n >= cols.size()) return fail(913, toks_[k].off);
+        bool ok;
+        checkWrap(t, cols[n], false, k, e, ok);
+        if (!ok) return false;
+        ++n;
+        k = e;
+        if (isOp(k, ",")) {
+            emit(",", toks_[k].off);
+            ++k;
+        }
+    }
+    if (n < cols.size()) return fail(947, toks_[m].off);
+    emit(")", toks_[m].off);
+    i = m + 1;
+    return emitRange(i, end);
+}
+
+bool Translator::emitReturning(size_t& i, size_t end) {
+    emit("RETURNING", toks_[i].off);
+    ++i;
+    size_t into = i;
+    int depth = 0;
+    while (into < end) {
+        if (isOp(into, "(")) ++depth;
+        if (isOp(into, ")")) --depth;
+        if (depth == 0 && isWord(into, "INTO")) break;
+        ++into;
+    }
+    if (into >= end) return fail(925, int(sql_.size()));
+    if (!emitRange(i, into)) return false;
+    for (size_t k = into + 1; k < end; ++k) {
+        if (isOp(k, ",")) continue;
+        if (toks_[k].t != T::Bind) return fail(1745, toks_[k].off);
+        out_.returningBinds.push_back(toks_[k].text);
+    }
+    i = end;
+    return true;
+}
+
+bool Translator::resolveDeferred(Deferred& d) {
+    for (size_t l = levels_.size(); l-- > 0;) {
+        for (auto& [qual, ref] : levels_[l].tables) {
+            if (!d.qual.empty() && qual != d.qual && ref.name != d.qual) continue;
+            std::string q = quote(qual);
+            if (ref.objectId == 0) return fail(1445, d.src);
+            if (d.key)
+                pieces_[d.piece].text = q + ".rowid = ora_rowid_key(" + d.operand + ", " +
+                                        std::to_string(ref.objectId) + ", " + std::to_string(d.slot) + ")";
+            else
+                pieces_[d.piece].text = "ora_rowid(" + std::to_string(ref.objectId) + ", " +
+                                        std::to_string(ref.schemaId) + ", " + q + ".rowid)";
+            return true;
+        }
+        if (levels_[l].query && !levels_[l].tables.empty() && d.qual.empty()) break;
+    }
+    return fail(904, d.src, "\"ROWID\"");
+}
+
+bool Translator::closeLevel() {
+    Level lv = std::move(levels_.back());
+    levels_.pop_back();
+    if (!lv.query && !levels_.empty()) {
+        for (auto& d : lv.deferred) levels_.back().deferred.push_back(d);
+        return true;
+    }
+    levels_.push_back(std::move(lv));
+    for (auto& d : levels_.back().deferred)
+        if (!resolveDeferred(d)) return false;
+    levels_.pop_back();
+    return true;
+}
+
+bool Translator::emitRange(size_t i, size_t end) {
+    while (i < end && !failed_) {
+        size_t before = i;
+        if (!levels_.back().expectTable && (toks_[i].t != T::Ident || !reserved().count(toks_[i].text))) {
+            size_t next;
+            if (emitChain(i, end, next)) {
+                if (failed_) return false;
+                i = next;
+                auto a = aliasAfter_.find(int(i - 1));
+                if (a != aliasAfter_.end()) emit(a->second, toks_[i - 1].off);
+                continue;
+            }
+        }
+        if (!emitOne(i, end)) return false;
+        if (i > before) {
+            auto a = aliasAfter_.find(int(i - 1));
+            if (a != aliasAfter_.end()) emit(a->second, toks_[i - 1].off);
+        }
+    }
+    return !failed_;
+}
+
+bool Translator::emitOne(size_t& i, size_t end) {
+    Level& lv = levels_.back();
+    const Tok& t = toks_[i];
+    if (lv.expectTable && (t.t == T::Ident || t.t == T::QIdent || isOp(i, "("))) return emitTableRef(i, end);
+    switch (t.t) {
+    case T::String:
+        emit(t.text.empty() ? "NULL" : sqlString(t.text), t.off);
+        ++i;
+        return true;
+    case T::Number:
+        emit(t.text, t.off);
+        ++i;
+        return true;
+    case T::Bind: {
+        auto it = std::find(out_.bindNames.begin(), out_.bindNames.end(), t.text);
+        size_t n = it - out_.bindNames.begin();
+        if (it == out_.bindNames.end()) out_.bindNames.push_back(t.text);
+        emit("?" + std::to_string(n + 1), t.off);
+        ++i;
+        return true;
+    }
+    case T::Op: {
+        if (t.text == "(") {
+            size_t m = matchParen(i, end);
+            if (m >= end) return fail(907, t.off);
+            emit("(", t.off);
+            levels_.push_back(Level{});
+            if (!emitRange(i + 1, m) || !closeLevel()) return false;
+            emit(")", toks_[m].off);
+            i = m + 1;
+            return true;
+        }
+        if (t.text == ")") return fail(933, t.off);
+        if (t.text == "^=") {
+            emit("<>", t.off);
+        } else if (t.text == "," && lv.fromList) {
+            emit(",", t.off);
+            lv.expectTable = true;
+        } else {
+            emit(t.text, t.off);
+        }
+        ++i;
+        return true;
+    }
+    case T::QIdent:
+        if (t.text == "ROWID" && !isWord(i - 1, "AS") && !isOp(i + 1, "(")) break;
+        emit(quote(t.text), t.off);
+        ++i;
+        return true;
+    case T::Ident: break;
+    }
+    const std::string& w = t.text;
+    bool qualified = i > 0 && isOp(i - 1, ".");
+    // ROWID, possibly qualified, possibly compared with one value.
+    auto isRowid = [&](size_t k) {
+        return k < end && (toks_[k].t == T::Ident || toks_[k].t == T::QIdent) && toks_[k].text == "ROWID";
+    };
+    bool qualifiedRowid =
+        (t.t == T::Ident || t.t == T::QIdent) && isOp(i + 1, ".") && isRowid(i + 2) && !isOp(i + 3, "(");
+    if (qualifiedRowid || (isRowid(i) && !qualified)) {
+        Deferred d{pieces_.size(), qualifiedRowid ? w : std::string(), t.off, false, "", -1};
+        emit("", t.off);
+        i += qualifiedRowid ? 3 : 1;
+        if (isOp(i, "=") && i + 1 < end && (toks_[i + 1].t == T::Bind || toks_[i + 1].t == T::String)) {
+            d.key = true;
+            size_t save = pieces_.size();
+            size_t k = i + 1;
+            if (!emitOne(k, end)) return false;
+            d.operand = pieces_.back().text;
+            pieces_.resize(save);
+            d.slot = int(out_.slots.size());
+            out_.slots.push_back(toks_[i + 1].off);
+            i = k;
+        }
+        lv.deferred.push_back(d);
+        return true;
+    }
+    if (t.t != T::Ident) {
+        emit(quote(w), t.off);
+        ++i;
+        return true;
+    }
+    bool call = isOp(i + 1, "(");
+    if (w == "SELECT") {
+        lv.query = true;
+        if (levels_.size() == 1 && out_.items.empty()) selectList(i + 1, end);
+    } else if (w == "FROM") {
+        lv.fromList = true;
+        lv.expectTable = true;
+    } else if (w == "JOIN") {
+        lv.expectTable = true;
+    } else if (w == "WHERE" || w == "GROUP" || w == "ORDER" || w == "HAVING" || w == "ON" || w == "USING" ||
+               w == "UNION" || w == "INTERSECT" || w == "MINUS") {
+        lv.fromList = false;
+        if (w == "MINUS") {
+            emit("EXCEPT", t.off);
+            ++i;
+            return true;
+        }
+    } else if (w == "CONNECT" || w == "PRIOR" || w == "ROWNUM" || (w == "START" && isWord(i + 1, "WITH")) ||
+               w == "MERGE" || w == "BEGIN" || w == "DECLARE") {
+        return fail(3001, t.off);
+    } else if (w == "FOR" && isWord(i + 1, "UPDATE") && levels_.size() == 1) {
+        out_.forUpdate = true;
+        size_t k = i + 2;
+        if (isWord(k, "OF")) {
+            ++k;
+            while (k < end && !isWord(k, "NOWAIT") && !isWord(k, "WAIT")) ++k;
+        }
+        if (isWord(k, "NOWAIT")) {
+            out_.nowait = true;
+            ++k;
+        } else if (isWord(k, "WAIT") && k + 1 < end && toks_[k + 1].t == T::Number) {
+            k += 2;
+        }
+        if (k < end) return fail(933, toks_[k].off);
+        i = end;
+        return true;
+    } else if (w == "SET" && out_.kind == Kind::Update && levels_.size() == 1) {
+        lv.fromList = false;
+        emit("SET", t.off);
+        ++i;
+        return emitSetList(i, end);
+    } else if (w == "RETURNING" && levels_.size() == 1) {
+        return emitReturning(i, end);
+    } else if (!call && !qualified && !isOp(i + 1, ".")) {
+        static const std::map<std::string, std::string> pseudo = {
+            {"USER", "ora_user()"},
+            {"SYSDATE", "ora_sysdate()"},
+            {"SYSTIMESTAMP", "ora_systimestamp()"},
+            {"SESSIONTIMEZONE", "ora_sessiontimezone()"}};
+        auto p = pseudo.find(w);
+        if (p != pseudo.end()) {
+            emit(p->second, t.off);
+            ++i;
+            return true;
+        }
+    } else if (call && !qualified) {
+        static const std::map<std::string, std::string> fn = {{"DECODE", "ora_decode"},
+                                                              {"NVL", "ora_nvl"},
+                                                              {"SUBSTR", "ora_substr"},
+                                                              {"INSTR", "ora_instr"},
+                                                              {"TO_CHAR", "ora_to_char"},
+                                                              {"TO_DATE", "ora_to_date"},
+                                                              {"TO_NUMBER", "ora_to_number"},
+                                                              {"LENGTH", "ora_length"},
+                                                              {"LENGTHB", "ora_lengthb"},
+                                                              {"TRUNC", "ora_trunc"},
+                                                              {"NVL2", "ora_nvl2"},
+                                                              {"CONCAT", "ora_concat"},
+                                                              {"MOD", "ora_mod"}};
+        auto f = fn.find(w);
+        if (f != fn.end()) {
+            emit(f->second, t.off);
+            ++i;
+            return true;
+        }
+    }
+    emit(w, t.off);
+    ++i;
+    return true;
+}
+
+bool Translator::simpleStatement() {
+    // Transaction control and user administration.
+    const size_t n = toks_.size();
+    auto word = [&](size_t k) { return k < n && toks_[k].t == T::Ident ? toks_[k].text : std::string(); };
+    std::string w0 = word(0);
+    if (w0 == "COMMIT") {
+        out_.kind = Kind::Commit;
+        out_.functionCode = 54;
+        return true;
+    }
+    if (w0 == "ROLLBACK") {
+        size_t k = 1;
+        if (word(k) == "WORK") ++k;
+        if (word(k) == "TO") {
+            ++k;
+            if (word(k) == "SAVEPOINT") ++k;
+            if (k >= n || (toks_[k].t != T::Ident && toks_[k].t != T::QIdent))
+                return fail(933, k < n ? toks_[k].off : int(sql_.size()));
+            out_.kind = Kind::RollbackTo;
+            out_.functionCode = 55;
+            out_.words = {toks_[k].text};
+            out_.sql = "ROLLBACK TO " + quote(toks_[k].text);
+            if (k + 1 < n) return fail(933, toks_[k + 1].off);
+            return true;
+        }
+        if (k < n) return fail(933, toks_[k].off);
+        out_.kind = Kind::Rollback;
+        out_.functionCode = 55;
+        return true;
+    }
+    if (w0 == "SAVEPOINT") {
+        if (n != 2 || (toks_[1].t != T::Ident && toks_[1].t != T::QIdent))
+            return fail(933, n > 1 ? toks_[1].off : int(sql_.size()));
+        out_.kind = Kind::Savepoint;
+        out_.functionCode = 56;
+        out_.words = {toks_[1].text};
+        out_.sql = "SAVEPOINT " + quote(toks_[1].text);
+        return true;
+    }
+    if ((w0 == "CREATE" || w0 == "ALTER" || w0 == "DROP") && word(1) == "USER") {
+        out_.kind = Kind::UserAdmin;
+        out_.functionCode = w0 == "CREATE" ? 51 : w0 == "ALTER" ? 43 : 53;
+    } else if (w0 == "GRANT") {
+        out_.kind = Kind::UserAdmin;
+        out_.functionCode = 17;
+    } else if (w0 == "ALTER" && word(1) == "SESSION") {
+        out_.kind = Kind::Other;
+        out_.functionCode = 42;
+    } else {
+        return false;
+    }
+    for (auto& t : toks_) {
+        out_.words.push_back(t.text);
+        out_.raw.push_back(t.t == T::Ident ? sql_.substr(t.off, t.len) : t.text);
+    }
+    return true;
+}
+
+bool Translator::run() {
+    if (!tokenize()) return false;
+    if (toks_.empty()) return fail(900, 0);
+    levels_.push_back(Level{});
+    if (simpleStatement()) return !failed_;
+    const std::string w0 = toks_[0].t == T::Ident ? toks_[0].text : std::string();
+    size_t i = 0, end = toks_.size();
+    if (w0 == "SELECT" || w0 == "WITH" || isOp(0, "(")) {
+        out_.kind = Kind::Select;
+        out_.functionCode = 4;
+        if (!emitRange(0, end)) return false;
+    } else if (w0 == "INSERT") {
+        out_.kind = Kind::Insert;
+        out_.functionCode = 3;
+        levels_.back().query = true;
+        if (!emitInsert(i, end)) return false;
+    } else if (w0 == "UPDATE") {
+        out_.kind = Kind::Update;
+        out_.functionCode = 5;
+        levels_.back().query = true;
+        emit("UPDATE", toks_[0].off);
+        i = 1;
+        if (!emitTableRef(i, end) || !emitRange(i, end)) return false;
+    } else if (w0 == "DELETE") {
+        out_.kind = Kind::Delete;
+        out_.functionCode = 9;
+        levels_.back().query = true;
+        emit("DELETE FROM", toks_[0].off);
+        i = 1;
+        if (isWord(i, "FROM")) ++i;
+        if (!emitTableRef(i, end) || !emitRange(i, end)) return false;
+    } else if (w0 == "CREATE" && isWord(1, "TABLE")) {
+        out_.kind = Kind::CreateTable;
+        out_.functionCode = 1;
+        i = 2;
+        std::string owner, name;
+        int off;
+        if (!emitName(i, end, owner, name, off)) return false;
+        if (owner.empty()) owner = schema_;
+        if (!r_.userExists(owner)) return fail(1918, off, quote(owner));
+        TableRef ref;
+        if (r_.findTable(owner, name, ref) && ref.owner == owner) return fail(955, off);
+        out_.target = TableRef{owner, name, 0, 0, false};
+        pieces_.clear();
+        emit("CREATE TABLE " + quote(owner) + "." + quote(name), toks_[0].off);
+        if (!isOp(i, "(")) return fail(906, i < end ? toks_[i].off : int(sql_.size()));
+        size_t m = matchParen(i, end);
+        if (m >= end) return fail(907, toks_[i].off);
+        for (size_t k = i; k <= m; ++k) {
+            const Tok& t = toks_[k];
+            if (t.t == T::QIdent)
+                emit(quote(t.text), t.off);
+            else if (t.t == T::String)
+                emit(sqlString(t.text), t.off);
+            else if (t.t == T::Bind)
+                return fail(1027, t.off);
+            else
+                emit(t.text, t.off);
+        }
+        for (size_t k = m + 1; k < end; ++k)
+            if (!isWord(k, "TABLESPACE") && !(k > 0 && isWord(k - 1, "TABLESPACE")))
+                return fail(922, toks_[k].off);
+    } else if (w0 == "DROP" && isWord(1, "TABLE")) {
+        out_.kind = Kind::DropTable;
+        out_.functionCode = 12;
+        i = 2;
+        std::string owner, name;
+        int off;
+        if (!emitName(i, end, owner, name, off)) return false;
+        TableRef ref;
+        if (!r_.findTable(owner.empty() ? schema_ : owner, name, ref)) return fail(942, off);
+        out_.target = ref;
+        emit("DROP TABLE " + quote(ref.owner) + "." + quote(ref.name), toks_[0].off);
+    } else {
+        return fail(w0.empty() ? 900 : 3001, toks_[0].off);
+    }
+    if (failed_ || !closeLevel()) return false;
+    // Join the pieces.
+    std::string sql;
+    for (auto& p : pieces_) {
+        if (p.text.empty()) continue;
+        if (!sql.empty()) sql += ' ';
+        out_.map.push_back({int(sql.size()), p.src});
+        sql += p.text;
+    }
+    out_.sql = sql;
+    return true;
+}
+
+} // namespace
+
+bool translate(const std::string& sql, Resolver& r, const std::string& schema, Translation& out) {
+    out = Translation{};
+    Translator t(sql, r, schema, out);
+    bool ok = t.run();
+    if (!ok && out.errorCode == 0) out.errorCode = 900;
+    return ok;
+}
+
+int originalOffset(const Translation& t, int off) {
+    int src = 0;
+    for (auto& [o, s] : t.map) {
+        if (o > off) break;
+        src = s;
+    }
+    return src;
+}
+
+} // namespace oci

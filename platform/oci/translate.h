@@ -1,0 +1,96 @@
+// Translation of Oracle SQL into SQLite SQL, token by token, with a map from
+// the translated text back to the original for error positions.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace oci {
+
+struct TableRef {
+    std::string owner; // schema (exact)
+    std::string name;  // table or view (exact)
+    int64_t objectId = 0;
+    int64_t schemaId = 0;
+    bool view = false;
+};
+
+struct TableColumn {
+    std::string name;
+    std::string type; // declared type
+    bool notNull = false;
+};
+
+// What a value written to a column must satisfy.
+struct ColumnCheck {
+    std::string owner, table, column, type;
+    bool notNull = false;
+    bool update = false;
+};
+
+// Catalogue look-ups the translator needs.
+struct Resolver {
+    virtual ~Resolver() = default;
+    // owner empty: the current schema, then synonyms. Exact names.
+    virtual bool findTable(const std::string& owner, const std::string& name, TableRef& out) = 0;
+    virtual bool columns(const TableRef& t, std::vector<TableColumn>& out) = 0;
+    // Index of the check for a column (registered on first use).
+    virtual int checkFor(const TableRef& t, const TableColumn& c, bool update) = 0;
+    virtual bool userExists(const std::string& name) = 0;
+};
+
+enum class Kind {
+    Select,
+    Insert,
+    Update,
+    Delete,
+    Savepoint,
+    RollbackTo,
+    Commit,
+    Rollback,
+    CreateTable,
+    DropTable,
+    UserAdmin, // create/alter/drop user, grant
+    Other,
+};
+
+// How a select-list column describes when SQLite has no declared type for it.
+enum class ItemKind { Column, String, Number, Null, Bind, Numeric, RowId, Other };
+
+struct SelectItem {
+    std::string name; // Oracle's column name ("" for * items)
+    ItemKind kind = ItemKind::Column;
+    int length = 0;       // string literal bytes
+    std::string bindName; // select-list bind
+    bool star = false;
+};
+
+struct Translation {
+    Kind kind = Kind::Other;
+    int functionCode = 0;
+    std::string sql;                         // SQLite text
+    std::vector<std::pair<int, int>> map;    // (translated offset, original offset), ascending
+    std::vector<std::string> bindNames;      // parameter ?N is bindNames[N-1]
+    std::vector<SelectItem> items;           // the outer select list
+    std::vector<int> slots;                  // value positions (original offsets) for error reports
+    std::vector<std::string> returningBinds; // out binds of RETURNING ... INTO
+    bool forUpdate = false;
+    bool nowait = false;
+    TableRef target;                // created / dropped / written table
+    std::vector<std::string> words; // user statements: the words, upper-cased unless quoted
+    std::vector<std::string> raw;   // the same words as written (quotes removed)
+    int errorCode = 0;              // translation failure: ORA number
+    int errorOffset = 0;            // in the original text
+    std::string errorDetail;
+};
+
+// Translates sql (UTF-8). False with errorCode/errorOffset set when it fails.
+bool translate(const std::string& sql, Resolver& r, const std::string& schema, Translation& out);
+// Original offset of a translated offset.
+int originalOffset(const Translation& t, int translatedOffset);
+// Oracle's name for an unquoted identifier (ASCII upper case).
+std::string upperAscii(const std::string& s);
+
+} // namespace oci

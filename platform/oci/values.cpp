@@ -1,0 +1,571 @@
+#include "values.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+namespace oci {
+
+const char* const kDefaultDateFormat = "YYYY-MM-DD HH24:MI:SS";
+
+std::string numberText(double v) {
+    if (std::isnan(v)) return "NaN";
+    if (std::isinf(v)) return v > 0 ? "~" : "-~";
+    if (v == 0) return "0";
+    if (std::fabs(v) < 1e15 && v == std::trunc(v)) return std::to_string(int64_t(v));
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.14e", v);
+    // d.ddddddddddddddde[+-]xx
+    std::string s = buf;
+    bool neg = s[0] == '-';
+    if (neg) s.erase(0, 1);
+    size_t e = s.find('e');
+    int exp = std::atoi(s.c_str() + e + 1);
+    std::string digits = s.substr(0, 1) + s.substr(2, e - 2);
+    while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+    std::string out;
+    int point = exp + 1; // digits before the decimal point
+    if (point <= 0) {
+        out = "." + std::string(size_t(-point), '0') + digits;
+    } else if (size_t(point) >= digits.size()) {
+        out = digits + std::string(size_t(point) - digits.size(), '0');
+    } else {
+        out = digits.substr(0, size_t(point)) + "." + digits.substr(size_t(point));
+    }
+    return neg ? "-" + out : out;
+}
+
+void Number::result(sqlite3_context* ctx) const {
+    if (integer)
+        sqlite3_result_int64(ctx, i);
+    else
+        sqlite3_result_double(ctx, d);
+}
+
+bool parseNumber(const std::string& in, Number& out) {
+    size_t a = in.find_first_not_of(" \t\r\n");
+    if (a == std::string::npos) return false;
+    size_t b = in.find_last_not_of(" \t\r\n");
+    std::string s = in.substr(a, b - a + 1);
+    size_t i = 0;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    size_t intStart = i;
+    while (i < s.size() && std::isdigit((unsigned char)s[i])) ++i;
+    size_t intDigits = i - intStart;
+    size_t fracDigits = 0;
+    bool point = false;
+    if (i < s.size() && s[i] == '.') {
+        point = true;
+        ++i;
+        size_t f = i;
+        while (i < s.size() && std::isdigit((unsigned char)s[i])) ++i;
+        fracDigits = i - f;
+    }
+    if (intDigits + fracDigits == 0) return false;
+    bool exp = false;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        exp = true;
+        ++i;
+        if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+        size_t e = i;
+        while (i < s.size() && std::isdigit((unsigned char)s[i])) ++i;
+        if (i == e) return false;
+    }
+    if (i != s.size()) return false;
+    if (!point && !exp && intDigits <= 18) {
+        out.integer = true;
+        out.i = std::strtoll(s.c_str(), nullptr, 10);
+        return true;
+    }
+    out.integer = false;
+    out.d = std::strtod(s.c_str(), nullptr);
+    if (out.d == std::trunc(out.d) && std::fabs(out.d) < 9e15) {
+        out.integer = true;
+        out.i = int64_t(out.d);
+    }
+    return true;
+}
+
+DateTime nowLocal() {
+    std::time_t t = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    DateTime d;
+    d.year = tm.tm_year + 1900;
+    d.month = tm.tm_mon + 1;
+    d.day = tm.tm_mday;
+    d.hour = tm.tm_hour;
+    d.minute = tm.tm_min;
+    d.second = tm.tm_sec;
+    return d;
+}
+
+int localOffsetMinutes() {
+    std::time_t t = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    return int(tm.tm_gmtoff / 60);
+}
+
+std::string zoneText(int m) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%c%02d:%02d", m < 0 ? '-' : '+', std::abs(m) / 60, std::abs(m) % 60);
+    return buf;
+}
+
+std::string formatStoredDate(const DateTime& d) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day, d.hour, d.minute,
+                  d.second);
+    return buf;
+}
+
+bool parseStoredDate(const std::string& s, DateTime& d) {
+    d = DateTime{};
+    int n =
+        std::sscanf(s.c_str(), "%d-%d-%d %d:%d:%d", &d.year, &d.month, &d.day, &d.hour, &d.minute, &d.second);
+    return n == 3 || n == 6;
+}
+
+namespace {
+
+const char* kMonths[] = {"JANUARY", "FEBRUARY", "MARCH",     "APRIL",   "MAY",      "JUNE",
+                         "JULY",    "AUGUST",   "SEPTEMBER", "OCTOBER", "NOVEMBER", "DECEMBER"};
+const char* kDays[] = {"SUNDAY", "MONDAY", "TUESDAY", "WEDNESDAY", "THURSDAY", "FRIDAY", "SATURDAY"};
+
+int weekday(const DateTime& d) {
+    int y = d.year, m = d.month;
+    if (m < 3) {
+        m += 12;
+        --y;
+    }
+    int k = y % 100, j = y / 100;
+    int h = (d.day + 13 * (m + 1) / 5 + k + k / 4 + j / 4 + 5 * j) % 7; // 0 = Saturday
+    return (h + 6) % 7;
+}
+
+int daysIn(int y, int m) {
+    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    return m == 2 && leap ? 29 : days[m - 1];
+}
+
+// The next element of a format model at fmt[i]; empty for punctuation.
+std::string element(const std::string& f, size_t i) {
+    static const char* elems[] = {"YYYY", "RRRR", "MONTH", "HH24", "HH12", "FF1", "FF2", "FF3", "FF4", "FF5",
+                                  "FF6",  "FF7",  "FF8",   "FF9",  "YYY",  "MON", "DAY", "YY",  "RR",  "MM",
+                                  "DD",   "DY",   "HH",    "MI",   "SS",   "FF",  "AM",  "PM",  "Y"};
+    std::string up = upperAscii(f.substr(i, 5));
+    for (const char* e : elems)
+        if (up.compare(0, std::strlen(e), e) == 0) return e;
+    return "";
+}
+
+std::string two(int v) {
+    char b[8];
+    std::snprintf(b, sizeof b, "%02d", v);
+    return b;
+}
+
+std::string cased(const std::string& name, const std::string& model) {
+    // "Mon" -> "Jan", "MON" -> "JAN", "mon" -> "jan"
+    if (model.size() >= 2 && std::islower((unsigned char)model[0])) {
+        std::string r = name;
+        for (char& c : r) c = char(std::tolower((unsigned char)c));
+        return r;
+    }
+    if (model.size() >= 2 && std::isupper((unsigned char)model[0]) && std::islower((unsigned char)model[1])) {
+        std::string r = name;
+        for (size_t k = 1; k < r.size(); ++k) r[k] = char(std::tolower((unsigned char)r[k]));
+        return r;
+    }
+    return name;
+}
+
+} // namespace
+
+int formatDate(const DateTime& d, const std::string& f, std::string& out) {
+    out.clear();
+    size_t i = 0;
+    while (i < f.size()) {
+        char c = f[i];
+        if (c == '"') {
+            size_t e = f.find('"', i + 1);
+            if (e == std::string::npos) return 1821;
+            out += f.substr(i + 1, e - i - 1);
+            i = e + 1;
+            continue;
+        }
+        std::string e = element(f, i);
+        if (e.empty()) {
+            if (std::isalnum((unsigned char)c)) return 1821;
+            out += c;
+            ++i;
+            continue;
+        }
+        std::string model = f.substr(i, e.size());
+        i += e.size();
+        char buf[16];
+        if (e == "YYYY" || e == "RRRR") {
+            std::snprintf(buf, sizeof buf, "%04d", d.year);
+            out += buf;
+        } else if (e == "YYY") {
+            std::snprintf(buf, sizeof buf, "%03d", d.year % 1000);
+            out += buf;
+        } else if (e == "YY" || e == "RR") {
+            out += two(d.year % 100);
+        } else if (e == "Y") {
+            out += char('0' + d.year % 10);
+        } else if (e == "MM") {
+            out += two(d.month);
+        } else if (e == "MON") {
+            out += cased(std::string(kMonths[d.month - 1]).substr(0, 3), model);
+        } else if (e == "MONTH") {
+            char pad[16];
+            std::snprintf(pad, sizeof pad, "%-9s", kMonths[d.month - 1]);
+            out += cased(pad, model);
+        } else if (e == "DD") {
+            out += two(d.day);
+        } else if (e == "DY") {
+            out += cased(std::string(kDays[weekday(d)]).substr(0, 3), model);
+        } else if (e == "DAY") {
+            char pad[16];
+            std::snprintf(pad, sizeof pad, "%-9s", kDays[weekday(d)]);
+            out += cased(pad, model);
+        } else if (e == "HH24") {
+            out += two(d.hour);
+        } else if (e == "HH" || e == "HH12") {
+            out += two(d.hour % 12 == 0 ? 12 : d.hour % 12);
+        } else if (e == "MI") {
+            out += two(d.minute);
+        } else if (e == "SS") {
+            out += two(d.second);
+        } else if (e.compare(0, 2, "FF") == 0) {
+            int digits = e.size() == 3 ? e[2] - '0' : 6;
+            std::snprintf(buf, sizeof buf, "%09d", d.fraction);
+            out += std::string(buf, size_t(digits));
+        } else if (e == "AM" || e == "PM") {
+            out += d.hour < 12 ? "AM" : "PM";
+        }
+    }
+    return 0;
+}
+
+int parseDate(const std::string& s, const std::string& f, DateTime& d) {
+    d = DateTime{};
+    DateTime now = nowLocal();
+    d.year = now.year;
+    d.month = now.month;
+    size_t i = 0, p = 0;
+    bool pm = false, ampm = false;
+    auto skipBlank = [&] {
+        while (p < s.size() && s[p] == ' ') ++p;
+    };
+    auto number = [&](size_t maxDigits, int& v) -> int {
+        skipBlank();
+        size_t start = p;
+        bool neg = false;
+        if (p < s.size() && s[p] == '-') {
+            neg = true;
+            ++p;
+            start = p;
+        }
+        while (p < s.size() && p - start < maxDigits && std::isdigit((unsigned char)s[p])) ++p;
+        if (p == start) return 1858;
+        v = std::atoi(s.substr(start, p - start).c_str());
+        if (neg) v = -v;
+        return 0;
+    };
+    while (i < f.size()) {
+        if (p >= s.size()) break;
+        char c = f[i];
+        if (c == '"') {
+            size_t e = f.find('"', i + 1);
+            if (e == std::string::npos) return 1821;
+            std::string lit = f.substr(i + 1, e - i - 1);
+            if (s.compare(p, lit.size(), lit) != 0) return 1861;
+            p += lit.size();
+            i = e + 1;
+            continue;
+        }
+        std::string e = element(f, i);
+        if (e.empty()) {
+            if (std::isalnum((unsigned char)c)) return 1821;
+            // Punctuation in the model matches any punctuation in the input.
+            if (std::isalnum((unsigned char)s[p])) return 1861;
+            ++p;
+            ++i;
+            continue;
+        }
+        i += e.size();
+        int v = 0, code = 0;
+        if (e == "YYYY" || e == "RRRR") {
+            if ((code = number(4, v))) return code;
+            d.year = v;
+        } else if (e == "YY" || e == "RR") {
+            if ((code = number(2, v))) return code;
+            if (e == "RR")
+                d.year = v < 50 ? 2000 + v : 1900 + v;
+            else
+                d.year = now.year / 100 * 100 + v;
+        } else if (e == "MM") {
+            if ((code = number(2, v))) return code;
+            if (v < 1 || v > 12) return 1843;
+            d.month = v;
+        } else if (e == "MON" || e == "MONTH") {
+            std::string up = upperAscii(s.substr(p));
+            bool found = false;
+            for (int m = 0; m < 12; ++m) {
+                std::string full = kMonths[m], abbr = full.substr(0, 3);
+                if (up.compare(0, full.size(), full) == 0) {
+                    d.month = m + 1;
+                    p += full.size();
+                    found = true;
+                    break;
+                }
+                if (up.compare(0, 3, abbr) == 0) {
+                    d.month = m + 1;
+                    p += 3;
+                    found = true;
+                    break;
+                }
+            }
+            if (!found) return 1843;
+        } else if (e == "DD") {
+            if ((code = number(2, v))) return code;
+            if (v < 1 || v > 31) return 1847;
+            d.day = v;
+        } else if (e == "HH24") {
+            if ((code = number(2, v))) return code;
+            if (v > 23) return 1850;
+            d.hour = v;
+        } else if (e == "HH" || e == "HH12") {
+            if ((code = number(2, v))) return code;
+            if (v < 1 || v > 12) return 1849;
+            d.hour = v % 12;
+        } else if (e == "MI") {
+            if ((code = number(2, v))) return code;
+            if (v > 59) return 1851;
+            d.minute = v;
+        } else if (e == "SS") {
+            if ((code = number(2, v))) return code;
+            if (v > 59) return 1852;
+            d.second = v;
+        } else if (e.compare(0, 2, "FF") == 0) {
+            size_t start = p;
+            while (p < s.size() && std::isdigit((unsigned char)s[p])) ++p;
+            std::string frac = s.substr(start, p - start) + "000000000";
+            d.fraction = std::atoi(frac.substr(0, 9).c_str());
+        } else if (e == "AM" || e == "PM") {
+            std::string up = upperAscii(s.substr(p, 2));
+            if (up != "AM" && up != "PM") return 1855;
+            ampm = true;
+            pm = up == "PM";
+            p += 2;
+        } else if (e == "DY" || e == "DAY") {
+            while (p < s.size() && std::isalpha((unsigned char)s[p])) ++p;
+        } else {
+            return 1821;
+        }
+    }
+    skipBlank();
+    if (p < s.size()) return 1830;
+    if (ampm && pm) d.hour += 12;
+    if (d.day > daysIn(d.year, d.month)) return 1839;
+    return 0;
+}
+
+// ---- Row ids --------------------------------------------------------------------
+
+namespace {
+const char kRowidAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+void put64(std::string& out, uint64_t v, int width) {
+    for (int k = width - 1; k >= 0; --k) out += kRowidAlphabet[(v >> (6 * k)) & 63];
+}
+bool get64(const std::string& s, size_t from, int width, int64_t& v) {
+    uint64_t r = 0;
+    for (int k = 0; k < width; ++k) {
+        const char* p = std::strchr(kRowidAlphabet, s[from + size_t(k)]);
+        if (!p || !*p) return false;
+        r = (r << 6) | uint64_t(p - kRowidAlphabet);
+    }
+    v = int64_t(r);
+    return true;
+}
+} // namespace
+
+std::string encodeRowid(int64_t object, int64_t schema, int64_t row) {
+    std::string out;
+    put64(out, uint64_t(object), 6);
+    put64(out, uint64_t(schema), 3);
+    put64(out, uint64_t(row), 9);
+    return out;
+}
+
+bool decodeRowid(const std::string& s, int64_t& object, int64_t& schema, int64_t& row) {
+    return s.size() == 18 && get64(s, 0, 6, object) && get64(s, 6, 3, schema) && get64(s, 9, 9, row);
+}
+
+// ---- Declared types -------------------------------------------------------------
+
+DeclType parseDeclType(const std::string& declIn) {
+    DeclType t;
+    std::string decl = upperAscii(declIn);
+    std::string base = decl.substr(0, decl.find('('));
+    while (!base.empty() && base.back() == ' ') base.pop_back();
+    int a = -1, b = INT32_MIN;
+    size_t lp = decl.find('(');
+    if (lp != std::string::npos) {
+        a = std::atoi(decl.c_str() + lp + 1);
+        size_t comma = decl.find(',', lp);
+        if (comma != std::string::npos) b = std::atoi(decl.c_str() + comma + 1);
+    }
+    bool charSem = decl.find(" CHAR)") != std::string::npos || base.find(" CHAR") != std::string::npos;
+    Column& c = t.col;
+    c.form = SQLCS_IMPLICIT;
+    if (base == "VARCHAR2" || base == "VARCHAR" || base == "VARCHAR2 CHAR" || base == "NVARCHAR2") {
+        t.cls = TypeClass::Text;
+        c.type = SQLT_CHR;
+        t.length = a < 0 ? 1 : a;
+        t.charSemantics = charSem || base == "NVARCHAR2";
+        c.size = ub2(base == "NVARCHAR2" ? 2 * t.length : charSem ? 4 * t.length : t.length);
+        if (base == "NVARCHAR2") c.form = SQLCS_NCHAR;
+    } else if (base == "CHAR" || base == "NCHAR" || base == "CHAR CHAR") {
+        t.cls = TypeClass::Char;
+        c.type = SQLT_AFC;
+        t.length = a < 0 ? 1 : a;
+        t.charSemantics = charSem || base == "NCHAR";
+        c.size = ub2(base == "NCHAR" ? 2 * t.length : charSem ? 4 * t.length : t.length);
+        if (base == "NCHAR") c.form = SQLCS_NCHAR;
+    } else if (base == "NUMBER" || base == "NUMERIC" || base == "DECIMAL") {
+        t.cls = TypeClass::Number;
+        c.type = SQLT_NUM;
+        c.size = 22;
+        c.precision = sb2(a < 0 ? 0 : a);
+        c.scale = sb2(a < 0 ? -127 : b == INT32_MIN ? 0 : b);
+    } else if (base == "INTEGER" || base == "INT" || base == "SMALLINT") {
+        t.cls = TypeClass::Number;
+        c.type = SQLT_NUM;
+        c.size = 22;
+        c.precision = 38;
+        c.scale = 0;
+    } else if (base == "FLOAT") {
+        t.cls = TypeClass::Number;
+        c.type = SQLT_NUM;
+        c.size = 22;
+        c.precision = sb2(a < 0 ? 126 : a);
+        c.scale = -127;
+    } else if (base == "DATE") {
+        t.cls = TypeClass::Date;
+        c.type = SQLT_DAT;
+        c.size = 7;
+    } else if (base == "RAW") {
+        t.cls = TypeClass::Raw;
+        c.type = SQLT_BIN;
+        t.length = a;
+        c.size = ub2(a < 0 ? 0 : a);
+    } else if (base == "ROWID") {
+        c.type = SQLT_RID;
+        c.size = 10;
+    } else if (base == "CLOB" || base == "NCLOB") {
+        c.type = SQLT_CLOB;
+        c.size = 4000;
+        if (base == "NCLOB") c.form = SQLCS_NCHAR;
+    } else if (base == "BLOB") {
+        c.type = SQLT_BLOB;
+        c.size = 4000;
+    } else if (base == "LONG") {
+        c.type = SQLT_LNG;
+        c.size = 0;
+    } else {
+        t.cls = TypeClass::Text;
+        c.type = SQLT_CHR;
+        c.size = 4000;
+        t.length = 4000;
+    }
+    return t;
+}
+
+int convertForColumn(sqlite3_context* ctx, sqlite3_value* v, const ColumnCheck& c, std::string& detail) {
+    std::string name = "\"" + c.owner + "\".\"" + c.table + "\".\"" + c.column + "\"";
+    int vt = sqlite3_value_type(v);
+    bool null = vt == SQLITE_NULL || (vt == SQLITE_TEXT && sqlite3_value_bytes(v) == 0);
+    if (null) {
+        if (c.notNull) {
+            detail = name;
+            return c.update ? 1407 : 1400;
+        }
+        sqlite3_result_null(ctx);
+        return 0;
+    }
+    DeclType t = parseDeclType(c.type);
+    switch (t.cls) {
+    case TypeClass::Number: {
+        Number n;
+        if (vt == SQLITE_INTEGER) {
+            n.i = sqlite3_value_int64(v);
+        } else if (vt == SQLITE_FLOAT) {
+            n.integer = false;
+            n.d = sqlite3_value_double(v);
+        } else {
+            std::string s(reinterpret_cast<const char*>(sqlite3_value_text(v)),
+                          size_t(sqlite3_value_bytes(v)));
+            if (!parseNumber(s, n)) return 1722;
+        }
+        int p = t.col.precision, s = t.col.scale;
+        if (s != -127 && p > 0) {
+            double f = std::pow(10.0, s);
+            double r = std::round(n.value() * f) / f;
+            if (std::fabs(r) >= std::pow(10.0, p - s)) return 1438;
+            if (!n.integer || s < 0) {
+                if (r == std::trunc(r) && std::fabs(r) < 9e15) {
+                    n.integer = true;
+                    n.i = int64_t(r);
+                } else {
+                    n.integer = false;
+                    n.d = r;
+                }
+            }
+        }
+        n.result(ctx);
+        return 0;
+    }
+    case TypeClass::Text:
+    case TypeClass::Char: {
+        std::string s;
+        if (vt == SQLITE_INTEGER)
+            s = std::to_string(sqlite3_value_int64(v));
+        else if (vt == SQLITE_FLOAT)
+            s = numberText(sqlite3_value_double(v));
+        else
+            s.assign(reinterpret_cast<const char*>(sqlite3_value_text(v)), size_t(sqlite3_value_bytes(v)));
+        size_t actual = s.size();
+        if (t.charSemantics) {
+            actual = 0;
+            for (unsigned char ch : s)
+                if ((ch & 0xC0) != 0x80) ++actual;
+        }
+        if (actual > size_t(t.length)) {
+            detail =
+                name + " (actual: " + std::to_string(actual) + ", maximum: " + std::to_string(t.length) + ")";
+            return 12899;
+        }
+        if (t.cls == TypeClass::Char) s.append(size_t(t.length) - actual, ' ');
+        sqlite3_result_text(ctx, s.data(), int(s.size()), SQLITE_TRANSIENT);
+        return 0;
+    }
+    case TypeClass::Date: {
+        std::string s(reinterpret_cast<const char*>(sqlite3_value_text(v)), size_t(sqlite3_value_bytes(v)));
+        DateTime d;
+        int code = parseDate(s, kDefaultDateFormat, d);
+        if (code) return code;
+        std::string out = formatStoredDate(d);
+        sqlite3_result_text(ctx, out.data(), int(out.size()), SQLITE_TRANSIENT);
+        return 0;
+    }
+    default: sqlite3_result_value(ctx, v); return 0;
+    }
+}
+
+} // namespace oci

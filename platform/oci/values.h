@@ -1,0 +1,55 @@
+// Oracle values over SQLite storage: numbers, dates, row ids, declared types
+// and the conversion of values written to columns.
+#pragma once
+
+#include "internal.h"
+
+#include <string>
+
+namespace oci {
+
+// Oracle's shortest text of a number: no trailing zeros, no leading zero.
+std::string numberText(double v);
+
+struct Number {
+    bool integer = true;
+    int64_t i = 0;
+    double d = 0;
+    double value() const { return integer ? double(i) : d; }
+    void result(sqlite3_context* ctx) const;
+};
+bool parseNumber(const std::string& s, Number& out);
+
+struct DateTime {
+    int year = 1, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+    int fraction = 0; // nanoseconds
+};
+extern const char* const kDefaultDateFormat;
+DateTime nowLocal();
+int localOffsetMinutes();
+std::string zoneText(int minutes);
+// Dates are stored as "YYYY-MM-DD HH:MM:SS".
+std::string formatStoredDate(const DateTime& d);
+bool parseStoredDate(const std::string& s, DateTime& d);
+// Format models; 0 or the ORA number of the failure.
+int formatDate(const DateTime& d, const std::string& fmt, std::string& out);
+int parseDate(const std::string& s, const std::string& fmt, DateTime& d);
+
+// Row ids: 18 characters of Oracle's base-64 alphabet.
+std::string encodeRowid(int64_t object, int64_t schema, int64_t row);
+bool decodeRowid(const std::string& s, int64_t& object, int64_t& schema, int64_t& row);
+
+// A declared column type as describe reports it.
+enum class TypeClass { Text, Char, Number, Date, Raw, Other };
+struct DeclType {
+    TypeClass cls = TypeClass::Other;
+    Column col;     // type, size, precision, scale, form
+    int length = 0; // declared length (characters when charSemantics)
+    bool charSemantics = false;
+};
+DeclType parseDeclType(const std::string& decl);
+
+// Converts v for the column into ctx's result; 0 or the ORA number with its detail text.
+int convertForColumn(sqlite3_context* ctx, sqlite3_value* v, const ColumnCheck& c, std::string& detail);
+
+} // namespace oci
