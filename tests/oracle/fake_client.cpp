@@ -1,6 +1,8 @@
 #include "fake_client.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 FakeClient* FakeClient::current = nullptr;
@@ -57,7 +59,89 @@ sword ServerDetach(OCIServer*, OCIError*, ub4) {
 sword AttrSet(dvoid*, ub4 htype, dvoid* value, ub4 size, ub4 attr, OCIError*) {
     Call("OCIAttrSet");
     if (htype == OCI_HTYPE_SESSION) F().attr_set[attr] = std::string(static_cast<const char*>(value), size);
+    if (htype == OCI_HTYPE_BIND && attr == OCI_ATTR_CHARSET_FORM && !F().binds.empty())
+        F().binds.back().form = *static_cast<ub1*>(value);
     return OCI_SUCCESS;
+}
+// Statement handles answer the column count and the parse-error offset;
+// parameters are pointers to a column index + 1.
+sword AttrGet(const dvoid* h, ub4 htype, dvoid* value, ub4* size, ub4 attr, OCIError*) {
+    Call("OCIAttrGet");
+    if (htype == OCI_HTYPE_STMT) {
+        if (attr == OCI_ATTR_PARAM_COUNT)
+            *static_cast<ub4*>(value) = ub4(F().columns.size());
+        else if (attr == OCI_ATTR_PARSE_ERROR_OFFSET)
+            *static_cast<ub2*>(value) = F().parse_offset;
+        else
+            return OCI_ERROR;
+        return OCI_SUCCESS;
+    }
+    if (htype != OCI_DTYPE_PARAM) return OCI_ERROR;
+    const FakeClient::Column& c = F().columns[size_t(reinterpret_cast<uintptr_t>(h)) - 1];
+    switch (attr) {
+    case OCI_ATTR_DATA_SIZE: *static_cast<ub2*>(value) = ub2(c.size); break;
+    case OCI_ATTR_DATA_TYPE: *static_cast<ub2*>(value) = ub2(c.type); break;
+    case OCI_ATTR_NAME:
+        *static_cast<const char**>(value) = c.name.c_str();
+        *size = ub4(c.name.size());
+        break;
+    case OCI_ATTR_PRECISION: *static_cast<sb2*>(value) = c.precision; break;
+    case OCI_ATTR_SCALE: *static_cast<ub1*>(value) = ub1(c.scale); break; // one byte, as the client writes it
+    case OCI_ATTR_IS_NULL: *static_cast<ub1*>(value) = 1; break;
+    case OCI_ATTR_CHARSET_FORM: *static_cast<ub1*>(value) = F().form_of_column; break;
+    default: return OCI_ERROR;
+    }
+    return OCI_SUCCESS;
+}
+sword ParamGet(const dvoid*, ub4, OCIError*, dvoid** param, ub4 pos) {
+    Call("OCIParamGet");
+    if (pos < 1 || pos > F().columns.size()) return OCI_ERROR;
+    *param = reinterpret_cast<dvoid*>(uintptr_t(pos));
+    return OCI_SUCCESS;
+}
+sword StmtPrepare(OCIStmt*, OCIError*, const OraText* text, ub4 len, ub4, ub4) {
+    Call("OCIStmtPrepare");
+    F().prepared.assign(reinterpret_cast<const char*>(text), len);
+    return F().prepare;
+}
+sword StmtExecute(OCISvcCtx*, OCIStmt*, OCIError*, ub4, ub4, const OCISnapshot*, OCISnapshot*, ub4) {
+    Call("OCIStmtExecute");
+    return F().execute;
+}
+sword BindByName(OCIStmt*, OCIBind** bind, OCIError*, const OraText* name, sb4 name_len, dvoid* value,
+                 sb4 size, ub2 type, dvoid*, ub2*, ub2*, ub4, ub4*, ub4) {
+    Call("OCIBindByName");
+    if (F().bind != OCI_SUCCESS) return F().bind;
+    *bind = reinterpret_cast<OCIBind*>(NewHandle());
+    FakeClient::Bind b{std::string(reinterpret_cast<const char*>(name), size_t(name_len)),
+                       std::string(static_cast<const char*>(value), size_t(size)), size, type};
+    F().binds.push_back(b);
+    return OCI_SUCCESS;
+}
+sword EnvCreate(OCIEnv** env, ub4 mode, dvoid*, dvoid* (*)(dvoid*, size_t),
+                dvoid* (*)(dvoid*, dvoid*, size_t), void (*)(dvoid*, dvoid*), size_t, dvoid**) {
+    Call("OCIEnvCreate");
+    F().env_mode = mode;
+    *env = static_cast<OCIEnv*>(NewHandle());
+    ++F().allocs[OCI_HTYPE_ENV];
+    return OCI_SUCCESS;
+}
+sword Initialize(ub4 mode, dvoid*, dvoid* (*)(dvoid*, size_t), dvoid* (*)(dvoid*, dvoid*, size_t),
+                 void (*)(dvoid*, dvoid*)) {
+    Call("OCIInitialize");
+    F().env_mode = mode;
+    return OCI_SUCCESS;
+}
+sword EnvInit(OCIEnv** env, ub4, size_t, dvoid**) {
+    Call("OCIEnvInit");
+    *env = static_cast<OCIEnv*>(NewHandle());
+    ++F().allocs[OCI_HTYPE_ENV];
+    return OCI_SUCCESS;
+}
+sword NlsGetInfo(dvoid*, OCIError*, OraText* buf, size_t size, ub2) {
+    Call("OCINlsGetInfo");
+    std::snprintf(reinterpret_cast<char*>(buf), size, "%s", F().nls_name.c_str());
+    return F().nls_result;
 }
 sword SessionBegin(OCISvcCtx*, OCIError*, OCISession*, ub4 cred, ub4 mode) {
     Call("OCISessionBegin");
@@ -132,6 +216,18 @@ sword Odescr(Cda_Def* cda, sword pos, sb4* dbsize, sb2* dbtype, sb1* cbuf, sb4* 
     cda->rc = 0;
     return 0;
 }
+sword Obndra(Cda_Def* cda, OraText* name, sword, ub1* value, sword size, sword type, sword, sb2*, ub2*, ub2*,
+             ub4, ub4*, OraText*, sword, sword) {
+    Call("obndra");
+    if (F().bind != OCI_SUCCESS) {
+        cda->rc = ub2(F().error_code);
+        cda->peo = F().parse_offset;
+        return -1;
+    }
+    F().binds.push_back({reinterpret_cast<const char*>(name),
+                         std::string(reinterpret_cast<const char*>(value), size_t(size)), size, ub2(type)});
+    return 0;
+}
 sword Oerhms(Lda_Def*, sb2 code, OraText* buf, sword size) {
     Call("oerhms");
     std::snprintf(reinterpret_cast<char*>(buf), size_t(size), "ORA-%05d: fake\n", int(code));
@@ -150,6 +246,18 @@ void FakeClient::Install() {
     g_oci.OCIServerAttach = ServerAttach;
     g_oci.OCIServerDetach = ServerDetach;
     g_oci.OCIAttrSet = AttrSet;
+    g_oci.OCIAttrGet = AttrGet;
+    g_oci.OCIParamGet = ParamGet;
+    g_oci.OCIStmtPrepare = StmtPrepare;
+    g_oci.OCIStmtExecute = StmtExecute;
+    g_oci.OCIBindByName = BindByName;
+    if (with_env_create) {
+        g_oci.OCIEnvCreate = EnvCreate;
+    } else {
+        g_oci.OCIInitialize = Initialize;
+        g_oci.OCIEnvInit = EnvInit;
+    }
+    g_oci.OCINlsGetInfo = NlsGetInfo;
     g_oci.OCISessionBegin = SessionBegin;
     g_oci.OCISessionEnd = SessionEnd;
     g_oci.OCISvcCtxToLda = SvcCtxToLda;
@@ -163,6 +271,7 @@ void FakeClient::Install() {
     g_oci.oparse = Oparse;
     g_oci.odescr = Odescr;
     g_oci.oerhms = Oerhms;
+    g_oci.obndra = Obndra;
     g_oci8_available = 1;
     g_oci_object_api = 1;
     g_oci_env = NewHandle();

@@ -32,6 +32,28 @@ struct FakeClient {
     };
     std::vector<Column> columns;
     int oclose_calls = 0;
+    // Environment.
+    std::string nls_name = "JA16SJISTILDE";
+    sword nls_result = OCI_SUCCESS;
+    ub4 env_mode = 99;
+    bool with_env_create = true;
+    // Oracle 8 describe: the same columns; precision and scale as the client
+    // gives them (the scale as one byte).
+    ub2 parse_offset = 0;
+    sword execute = OCI_SUCCESS;
+    sword prepare = OCI_SUCCESS;
+    std::string prepared; // last statement text
+    ub1 form_of_column = SQLCS_IMPLICIT;
+    // Binds.
+    sword bind = OCI_SUCCESS;
+    struct Bind {
+        std::string name;
+        std::string value;
+        sb4 size;
+        ub2 type;
+        int form = 1;
+    };
+    std::vector<Bind> binds;
     int alloc_fail_after = -1; // descriptor allocations that succeed before a failure
 
     static FakeClient* current;
