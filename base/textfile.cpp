@@ -1,6 +1,7 @@
 #include "base/textfile.h"
 
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "base/cp932.h"
@@ -113,68 +114,108 @@ int decode_sjis(const unsigned char* p, int n, bool final, char16_t* out, int* u
     return o;
 }
 
-// EUC-JP bytes to Shift_JIS bytes. Returns bytes written; *used as above.
-int euc_to_sjis(const unsigned char* p, int n, bool final, unsigned char* out, int* used) {
+// EUC-JP pairs and their characters. A pair goes to Shift_JIS by the
+// standard arithmetic and through the CP932 table; the reverse direction
+// applies the arithmetic to each character's CP932 code. ISO-2022-JP pairs
+// are EUC pairs without the high bits.
+struct EucTable {
+    char16_t decode[0x10000]; // EUC pair -> character, '?' when the code page has none
+    uint16_t encode[0x10000]; // unit -> < 0x80 ASCII, 0x8Exx half-width katakana, EUC pair; 0 none
+};
+
+const EucTable& euc_table() {
+    static const std::unique_ptr<EucTable> table = [] {
+        const Cp932Table& t = cp932_table();
+        auto e = std::make_unique<EucTable>();
+        for (unsigned a = 0; a < 0x100; a++) {
+            for (unsigned b = 0; b < 0x100; b++) {
+                char16_t w = u'?';
+                if (is_euc_byte(a) && is_euc_byte(b)) {
+                    unsigned s1 = ((a + 1) >> 1) + (a < 0xDF ? 0x30 : 0x70);
+                    unsigned s2 = (a & 1) ? (b - 0x61 > 0x7E ? b - 0x60 : b - 0x61) : b - 2;
+                    char16_t c = t.pair[(s1 & 0xFF) << 8 | (s2 & 0xFF)];
+                    if (c != kNone) w = c;
+                }
+                e->decode[a << 8 | b] = w;
+            }
+        }
+        for (unsigned u = 0; u < 0x10000; u++) {
+            uint16_t code = t.encode[u];
+            uint16_t euc = 0;
+            if (code == kNone) {
+                euc = 0;
+            } else if (code < 0x80) {
+                euc = code;
+            } else if (code >= 0xA1 && code <= 0xDF) {
+                euc = static_cast<uint16_t>(0x8E00 | code);
+            } else if (code >= 0x100 && (code >> 8) < 0xF0) {
+                // User-defined rows (F0-F9) and the IBM extensions (FA-FC) have
+                // no JIS X 0208 code; NEC row 13 (87) and ED-EE keep the arithmetic.
+                unsigned s1 = code >> 8, s2 = code & 0xFF;
+                unsigned d = (s1 < 0xA0 ? s1 * 2 - 0x80 : s1 * 2) & 0xFF;
+                if (s2 > 0x9E)
+                    euc = static_cast<uint16_t>((d + 0x20) << 8 | (s2 + 2));
+                else
+                    euc = static_cast<uint16_t>((d + 0x1F) << 8 | (s2 >= 0x80 ? s2 + 0x60 : s2 + 0x61));
+            }
+            e->encode[u] = euc;
+        }
+        return e;
+    }();
+    return *table;
+}
+
+// EUC-JP to UTF-16. A byte that begins no EUC character, a JIS X 0212
+// character (8F xx xx) and a pair without a CP932 character become '?'. A
+// character cut by the end of the input (and a final CR) is left for the next
+// block unless final.
+int decode_euc(const unsigned char* p, int n, bool final, char16_t* out, int* used) {
+    const EucTable& e = euc_table();
     int i = 0, o = 0;
     while (i < n) {
         unsigned b = p[i];
         if (b < 0x80) {
             if (b == '\r' && i == n - 1 && !final) break;
-            out[o++] = static_cast<unsigned char>(b);
+            out[o++] = static_cast<char16_t>(b);
             i++;
+        } else if (is_euc_byte(b)) {
+            if (i + 1 >= n) {
+                if (!final) break;
+                out[o++] = u'?';
+                i++;
+            } else if (is_euc_byte(p[i + 1])) {
+                out[o++] = e.decode[b << 8 | p[i + 1]];
+                i += 2;
+            } else {
+                out[o++] = u'?';
+                i++;
+            }
         } else if (b == 0x8E) { // half-width katakana
             if (i + 1 >= n) {
                 if (!final) break;
-                out[o++] = '?';
+                out[o++] = u'?';
                 i++;
             } else if (p[i + 1] >= 0xA1 && p[i + 1] <= 0xDF) {
-                out[o++] = p[i + 1];
+                out[o++] = static_cast<char16_t>(0xFF61 + p[i + 1] - 0xA1);
                 i += 2;
             } else {
-                out[o++] = '?';
+                out[o++] = u'?';
                 i++;
             }
         } else if (b == 0x8F) { // JIS X 0212: no CP932 form
             if (i + 1 < n && !is_euc_byte(p[i + 1])) {
-                out[o++] = '?';
+                out[o++] = u'?';
                 i++;
             } else if (i + 2 >= n) {
                 if (!final) break;
-                out[o++] = '?';
+                out[o++] = u'?';
                 i++;
-            } else if (is_euc_byte(p[i + 2])) {
-                out[o++] = '?';
-                i += 3;
             } else {
-                out[o++] = '?';
-                i++;
+                out[o++] = u'?';
+                i += is_euc_byte(p[i + 2]) ? 3 : 1;
             }
-        } else if (is_euc_byte(b)) {
-            if (i + 1 >= n) {
-                if (!final) break;
-                out[o++] = '?';
-                i++;
-                continue;
-            }
-            unsigned c = p[i + 1];
-            if (!is_euc_byte(c)) {
-                out[o++] = '?';
-                i++;
-                continue;
-            }
-            unsigned s1 = ((b + 1) >> 1) + (b < 0xDF ? 0x30 : 0x70);
-            unsigned s2;
-            if (b & 1) {
-                s2 = c - 0x61;
-                if (s2 > 0x7E) s2 = c - 0x60;
-            } else {
-                s2 = c - 2;
-            }
-            out[o++] = static_cast<unsigned char>(s1);
-            out[o++] = static_cast<unsigned char>(s2);
-            i += 2;
         } else { // 80-8D, 90-A0, FF begin no EUC character
-            out[o++] = '?';
+            out[o++] = u'?';
             i++;
         }
     }
@@ -182,67 +223,66 @@ int euc_to_sjis(const unsigned char* p, int n, bool final, unsigned char* out, i
     return o;
 }
 
-// ISO-2022-JP bytes to Shift_JIS bytes, with the record's persistent state.
-int jis_to_sjis(TextFile* rec, const unsigned char* p, int n, bool final, unsigned char* out, int* used) {
+// ISO-2022-JP to UTF-16 with the record's persistent state: ESC $ x kanji,
+// ESC ( I half-width katakana, ESC ( x ASCII; SO and SI shift the katakana
+// in and out.
+int decode_jis(TextFile* rec, const unsigned char* p, int n, bool final, char16_t* out, int* used) {
+    const EucTable& e = euc_table();
+    int state = rec->jis_state, shift_out = rec->shift_out;
     int i = 0, o = 0;
     while (i < n) {
         unsigned b = p[i];
-        if (b == 0x1B) {
+        if (b >= 0x21 && b <= 0x7E) {
+            if (shift_out || state == 3) {
+                out[o++] = b <= 0x5F ? static_cast<char16_t>(0xFF61 + b - 0x21) : u'?';
+                i++;
+            } else if (state == 2) {
+                if (i + 1 >= n) {
+                    if (!final) break;
+                    out[o++] = u'?';
+                    i++;
+                } else if (p[i + 1] >= 0x21 && p[i + 1] <= 0x7E) {
+                    out[o++] = e.decode[(b | 0x80) << 8 | (p[i + 1] | 0x80)];
+                    i += 2;
+                } else {
+                    out[o++] = u'?';
+                    i++;
+                }
+            } else {
+                out[o++] = static_cast<char16_t>(b);
+                i++;
+            }
+        } else if (b == 0x1B) {
             if (i + 1 >= n || ((p[i + 1] == '$' || p[i + 1] == '(') && i + 2 >= n)) {
                 if (!final) break;
                 i = n; // an escape sequence cut by the end of the file says nothing
-                continue;
-            }
-            if (p[i + 1] == '$') {
-                rec->jis_state = 2;
+            } else if (p[i + 1] == '$') {
+                state = 2;
                 i += 3;
             } else if (p[i + 1] == '(') {
-                rec->jis_state = p[i + 2] == 'I' ? 3 : 1;
+                state = p[i + 2] == 'I' ? 3 : 1;
                 i += 3;
             } else {
-                out[o++] = static_cast<unsigned char>(b);
+                out[o++] = static_cast<char16_t>(b);
                 i++;
             }
         } else if (b == 0x0E) {
-            rec->shift_out = 1;
+            shift_out = 1;
             i++;
         } else if (b == 0x0F) {
-            rec->shift_out = 0;
+            shift_out = 0;
             i++;
-        } else if (b <= 0x20 || b == 0x7F) { // controls and the space pass in every state
+        } else if (b < 0x80) { // controls, the space and DEL pass in every state
             if (b == '\r' && i == n - 1 && !final) break;
-            out[o++] = static_cast<unsigned char>(b);
+            out[o++] = static_cast<char16_t>(b);
             i++;
-        } else if (b >= 0x80) { // 8-bit bytes: only half-width katakana mean anything
-            out[o++] = b >= 0xA1 && b <= 0xDF ? static_cast<unsigned char>(b) : '?';
-            i++;
-        } else if (rec->shift_out || rec->jis_state == 3) {
-            out[o++] = b <= 0x5F ? static_cast<unsigned char>(b + 0x80) : '?';
-            i++;
-        } else if (rec->jis_state == 2) {
-            if (i + 1 >= n) {
-                if (!final) break;
-                out[o++] = '?';
-                i++;
-                continue;
-            }
-            unsigned c = p[i + 1];
-            if (c < 0x21 || c > 0x7E) {
-                out[o++] = '?';
-                i++;
-                continue;
-            }
-            unsigned s1 = ((b + 1) >> 1) + (b <= 0x5E ? 0x70 : 0xB0);
-            unsigned s2 = c + ((b & 1) ? 0x1F : 0x7D);
-            if (s2 > 0x7E) s2++;
-            out[o++] = static_cast<unsigned char>(s1);
-            out[o++] = static_cast<unsigned char>(s2);
-            i += 2;
-        } else {
-            out[o++] = static_cast<unsigned char>(b);
+        } else { // 8-bit bytes: only half-width katakana mean anything
+            out[o++] = b >= 0xA1 && b <= 0xDF ? static_cast<char16_t>(0xFF61 + b - 0xA1) : u'?';
             i++;
         }
     }
+    rec->jis_state = state;
+    rec->shift_out = shift_out;
     *used = i;
     return o;
 }
@@ -345,15 +385,13 @@ int decode_next(TextFile* rec) {
         o = decode_utf8(rec->raw, n, final, rec->decoded, &used);
         break;
     case CHARCODE_EUC:
-    case CHARCODE_JIS: {
         n = fill_raw(rec, TEXTFILE_RAW_SIZE);
-        final = rec->at_end != 0;
-        int m = rec->code == CHARCODE_EUC ? euc_to_sjis(rec->raw, n, final, rec->out, &used)
-                                          : jis_to_sjis(rec, rec->raw, n, final, rec->out, &used);
-        int sjis_used;
-        o = decode_sjis(rec->out, m, true, rec->decoded, &sjis_used);
+        o = decode_euc(rec->raw, n, rec->at_end != 0, rec->decoded, &used);
         break;
-    }
+    case CHARCODE_JIS:
+        n = fill_raw(rec, TEXTFILE_RAW_SIZE);
+        o = decode_jis(rec, rec->raw, n, rec->at_end != 0, rec->decoded, &used);
+        break;
     default:
         n = fill_raw(rec, TEXTFILE_RAW_SIZE);
         final = rec->at_end != 0;
@@ -367,35 +405,44 @@ int decode_next(TextFile* rec) {
 // ---------------------------------------------------------------------------
 // Writing
 
+// Collects the bytes of one write in the record's output buffer and passes
+// them to the archive whenever fewer than 10 bytes of room are left.
 struct Writer {
     TextFile* rec;
+    unsigned char* buf;
     int n = 0;
 
-    explicit Writer(TextFile* r) : rec(r) {}
+    explicit Writer(TextFile* r) : rec(r), buf(r->out) {}
     void room() {
         if (n > TEXTFILE_OUT_SIZE - 10) flush();
     }
-    void put(unsigned b) { rec->out[n++] = static_cast<unsigned char>(b); }
+    void put(unsigned b) { buf[n++] = static_cast<unsigned char>(b); }
     void flush() {
-        if (n) rec->archive->Write(rec->out, static_cast<UINT>(n));
+        if (n) rec->archive->Write(buf, static_cast<UINT>(n));
         n = 0;
     }
 };
 
 // The CP932 code of the code point at p (0 when none); *units its length.
-unsigned cp932_code(const char16_t* p, int* units) {
+inline unsigned cp932_code(const Cp932Table& t, const char16_t* p, int* units) {
+    unsigned u = *p;
+    if (u < 0x80) {
+        *units = 1;
+        return u;
+    }
     uint32_t cp = utf16_decode(p, units);
     if (cp >= 0x10000 || utf16_is_surrogate(cp)) return 0;
-    uint16_t code = cp932_table().encode[cp];
+    uint16_t code = t.encode[cp];
     return code == kNone ? 0 : code;
 }
 
 void write_sjis(TextFile* rec, const char16_t* text) {
+    const Cp932Table& t = cp932_table();
     Writer w(rec);
     int units;
     for (const char16_t* p = text; *p; p += units) {
         w.room();
-        unsigned code = cp932_code(p, &units);
+        unsigned code = cp932_code(t, p, &units);
         if (!code) {
             w.put('?');
             rec->replaced++;
@@ -409,28 +456,30 @@ void write_sjis(TextFile* rec, const char16_t* text) {
     w.flush();
 }
 
+// The EUC code of the code point at p (0 when none); *units its length.
+inline unsigned euc_code(const EucTable& e, const char16_t* p, int* units) {
+    unsigned u = *p;
+    if (utf16_is_surrogate(u)) {
+        utf16_decode(p, units);
+        return 0;
+    }
+    *units = 1;
+    return e.encode[u];
+}
+
 void write_euc(TextFile* rec, const char16_t* text) {
+    const EucTable& e = euc_table();
     Writer w(rec);
     int units;
     for (const char16_t* p = text; *p; p += units) {
         w.room();
-        unsigned code = cp932_code(p, &units);
-        if (code && code < 0x80) {
+        unsigned code = euc_code(e, p, &units);
+        if (code >= 0x100) {
+            w.put(code >> 8);
+            w.put(code & 0xFF);
+        } else if (code) {
             w.put(code);
-        } else if (code >= 0xA0 && code <= 0xDF) {
-            w.put(0x8E);
-            w.put(code);
-        } else if (code >= 0x100 && (code >> 8) < 0xF0) {
-            unsigned s1 = code >> 8, s2 = code & 0xFF;
-            unsigned d = (s1 < 0xA0 ? s1 * 2 - 0x80 : s1 * 2) & 0xFF;
-            if (s2 > 0x9E) {
-                w.put(d + 0x20);
-                w.put(s2 + 2);
-            } else {
-                w.put(d + 0x1F);
-                w.put(s2 >= 0x80 ? s2 + 0x60 : s2 + 0x61);
-            }
-        } else { // no code, a single byte without EUC form, user-defined or IBM rows
+        } else { // no code in CP932, or no JIS X 0208 code
             w.put('?');
             rec->replaced++;
         }
@@ -439,61 +488,52 @@ void write_euc(TextFile* rec, const char16_t* text) {
 }
 
 void write_jis(TextFile* rec, const char16_t* text) {
+    const EucTable& e = euc_table();
     Writer w(rec);
     int units;
-    auto ascii = [&](unsigned b) {
-        if (rec->shift_out) {
-            w.put(0x0F);
-            rec->shift_out = 0;
-            rec->jis_state = 1;
-        } else if (rec->jis_state != 1) {
-            w.put(0x1B);
-            w.put('(');
-            w.put('J');
-            rec->jis_state = 1;
-        }
+    auto escape = [&](unsigned a, unsigned b) {
+        w.put(0x1B);
+        w.put(a);
         w.put(b);
     };
     for (const char16_t* p = text; *p; p += units) {
         w.room();
-        unsigned code = cp932_code(p, &units);
-        if (code && code < 0x80) {
-            ascii(code);
-        } else if (code >= 0xA1 && code <= 0xDF) {
+        unsigned code = euc_code(e, p, &units);
+        if (code >= 0x100 && (code >> 8) != 0x8E) {
+            if (rec->shift_out) {
+                w.put(0x0F);
+                rec->shift_out = 0;
+            }
+            if (rec->jis_state != 2) {
+                escape('$', 'B');
+                rec->jis_state = 2;
+            }
+            w.put((code >> 8) & 0x7F);
+            w.put(code & 0x7F);
+        } else if (code >= 0x100) { // half-width katakana
             if (rec->jis_state == 2) {
-                w.put(0x1B);
-                w.put('(');
-                w.put('J');
+                escape('(', 'J');
                 rec->jis_state = 1;
             }
             if (!rec->shift_out) {
                 w.put(0x0E);
                 rec->shift_out = 1;
             }
-            w.put(code - 0x80);
-        } else if (code >= 0x100 && (code >> 8) < 0xF0) {
+            w.put((code & 0xFF) - 0x80);
+        } else {
+            if (!code) {
+                code = '?';
+                rec->replaced++;
+            }
             if (rec->shift_out) {
                 w.put(0x0F);
                 rec->shift_out = 0;
+                rec->jis_state = 1;
+            } else if (rec->jis_state != 1) {
+                escape('(', 'J');
+                rec->jis_state = 1;
             }
-            if (rec->jis_state != 2) {
-                w.put(0x1B);
-                w.put('$');
-                w.put('B');
-                rec->jis_state = 2;
-            }
-            unsigned s1 = code >> 8, s2 = code & 0xFF;
-            unsigned d = (s1 < 0xA0 ? s1 * 2 - 0x80 : s1 * 2) & 0xFF;
-            if (s2 > 0x9E) {
-                w.put(d - 0x60);
-                w.put(s2 - 0x7E);
-            } else {
-                w.put(d - 0x61);
-                w.put(s2 >= 0x80 ? s2 - 0x20 : s2 - 0x1F);
-            }
-        } else {
-            ascii('?');
-            rec->replaced++;
+            w.put(code);
         }
     }
     w.flush();

@@ -239,6 +239,8 @@ TEST_F(TextFileTest, ReadsMalformedInputVisibly) {
     EXPECT_EQ(read("\x85\x41", CHARCODE_EUC), u"?A");
     EXPECT_EQ(read("\x88\x9F", CHARCODE_EUC), u"??");
     EXPECT_EQ(read("\x8E\xB1", CHARCODE_EUC), u"ｱ");
+    EXPECT_EQ(read("\xA9\xA1z", CHARCODE_EUC), u"?z"); // a pair without a character
+    EXPECT_EQ(read("\x1b$B)!\x1b(Bz", CHARCODE_JIS), u"?z");
     EXPECT_EQ(read("\xA4", CHARCODE_EUC), u"?");
     EXPECT_EQ(read("\x1b(I1", CHARCODE_JIS), u"ｱ");
     EXPECT_EQ(read("\x0e\x31\x0f", CHARCODE_JIS), u"ｱ");
