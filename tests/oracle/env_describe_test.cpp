@@ -119,7 +119,7 @@ TEST_F(DescribeTest, Oracle8BufferSizes) {
                     {"IV", 183, 11},
                     {"RID", SQLT_RDD, 10},
                     {"RAW", SQLT_BIN, 16},
-                    {"L", SQLT_LNG, 0},
+                    {"LG", SQLT_LNG, 0},
                     {"C", SQLT_CLOB, 4000},
                     {"B", SQLT_BLOB, 4000},
                     {"F", SQLT_BFILEE, 530},
