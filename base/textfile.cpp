@@ -743,8 +743,8 @@ void textfile_write_csv_field(TextFile* rec, const char16_t* text, int quote) {
     for (const char16_t* p = text; *p; p++) {
         if (*p != u'"') continue;
         // Write up to and including the quote, then the quote once more.
-        std::u16string_view piece(start, static_cast<size_t>(p + 1 - start));
-        std::u16string s(piece);
+        std::u16string_view segment(start, static_cast<size_t>(p + 1 - start));
+        std::u16string s(segment);
         textfile_write(rec, s.c_str());
         textfile_write(rec, u"\"");
         start = p + 1;

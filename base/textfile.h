@@ -97,8 +97,8 @@ void textfile_destroy(TextFile* rec);
 const char16_t* textfile_read_block(TextFile* rec);
 
 // Copies the next line, its line end included, into buf (capacity units,
-// at least 3). A line longer than capacity - 1 units comes in pieces, never
-// splitting a surrogate pair or CR LF; a piece that does not end in a line
+// at least 3). A line longer than capacity - 1 units comes in segments, never
+// splitting a surrogate pair or CR LF; a segment that does not end in a line
 // break means the line goes on. NULL at the end of the file.
 char16_t* textfile_gets(TextFile* rec, char16_t* buf, int capacity);
 

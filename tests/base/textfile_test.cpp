@@ -72,13 +72,13 @@ protected:
         return all;
     }
 
-    // The bytes written for the pieces, and the replacement count.
-    Bytes write(CharCode code, std::initializer_list<const char16_t*> pieces, int* replaced = nullptr,
+    // The bytes written for the segments, and the replacement count.
+    Bytes write(CharCode code, std::initializer_list<const char16_t*> segments, int* replaced = nullptr,
                 LineEndCode le = LINE_END_CRLF) {
         TextFile rec;
         EXPECT_EQ(textfile_open(&rec, wide(path("w.txt")).c_str(), u"w"), 1);
         textfile_init(&rec, rec.archive, code, le);
-        for (const char16_t* p : pieces) textfile_write(&rec, p);
+        for (const char16_t* p : segments) textfile_write(&rec, p);
         if (replaced) *replaced = textfile_replaced_count(&rec);
         textfile_close(&rec);
         return get(path("w.txt"));
@@ -272,15 +272,15 @@ TEST_F(TextFileTest, ReadsLines) {
     ASSERT_EQ(textfile_open(&rec, wide(path()).c_str(), u"r"), 1);
     textfile_init(&rec, rec.archive, CHARCODE_UTF8_NOSIG, LINE_END_NONE);
     std::vector<char16_t> big(4096);
-    std::vector<std::u16string> pieces;
-    while (textfile_gets(&rec, big.data(), 4096)) pieces.push_back(big.data());
-    ASSERT_EQ(pieces.size(), 4u);
-    EXPECT_TRUE(same(pieces[0], std::u16string(4094, u'x'))); // the pair did not fit: it moves on whole
-    EXPECT_EQ(pieces[0].size() + pieces[1].size() + pieces[2].size(), line.size());
-    EXPECT_TRUE(same(pieces[0] + pieces[1] + pieces[2], line));
-    EXPECT_EQ(pieces[3], u"next\r\n");
+    std::vector<std::u16string> segments;
+    while (textfile_gets(&rec, big.data(), 4096)) segments.push_back(big.data());
+    ASSERT_EQ(segments.size(), 4u);
+    EXPECT_TRUE(same(segments[0], std::u16string(4094, u'x'))); // the pair did not fit: it moves on whole
+    EXPECT_EQ(segments[0].size() + segments[1].size() + segments[2].size(), line.size());
+    EXPECT_TRUE(same(segments[0] + segments[1] + segments[2], line));
+    EXPECT_EQ(segments[3], u"next\r\n");
 
-    // CR LF is never split between pieces.
+    // CR LF is never split between segments.
     put(path(), "abcd\r\n");
     ASSERT_EQ(textfile_open(&rec, wide(path()).c_str(), u"r"), 1);
     char16_t small[6];
