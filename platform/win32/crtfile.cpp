@@ -1,0 +1,55 @@
+#include <windows.h>
+
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+// UTF-8 form of a path, with every backslash turned into a slash.
+std::string nativePath(LPCWSTR s) {
+    std::string out;
+    for (; s && *s; ++s) {
+        uint32_t c = *s;
+        if (c >= 0xD800 && c <= 0xDBFF && s[1] >= 0xDC00 && s[1] <= 0xDFFF) {
+            c = 0x10000 + ((c & 0x3FF) << 10) + (s[1] & 0x3FF);
+            ++s;
+        }
+        if (c == '\\') c = '/';
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+FILE* _wfopen(LPCWSTR path, LPCWSTR mode) {
+    if (!path || !mode) return nullptr;
+    std::string m;
+    for (; *mode; ++mode) {
+        if (*mode >= 0x80) return nullptr;
+        m += static_cast<char>(*mode);
+    }
+    return fopen(nativePath(path).c_str(), m.c_str());
+}
+
+int _waccess(LPCWSTR path, int mode) {
+    if (!path) return -1;
+    int how = F_OK;
+    if (mode & 2) how |= W_OK;
+    if (mode & 4) how |= R_OK;
+    return access(nativePath(path).c_str(), how) == 0 ? 0 : -1;
+}
