@@ -163,9 +163,16 @@ int regex_search(Regex* regex, const RegexPositionOps* ops, RegexPos* start, Reg
 int regex_match_at(Regex* regex, const RegexPositionOps* ops, RegexPos* start, RegexPos* end,
                    const char16_t* text, const char16_t* prev);
 
+// The subject of the plain-string position callbacks.
+struct RegexStrSubject {
+    const char16_t* text;
+    int64_t length; // -1 until measured
+};
+
 // The plain-string position callbacks over a NUL-terminated text (the whole
 // text is line 0; a LF only ends a line for '^', '$' and at_line_start).
-void regex_init_str_ops(RegexPositionOps* ops, const char16_t* text);
+// subject must outlive the table.
+void regex_init_str_ops(RegexPositionOps* ops, RegexStrSubject* subject, const char16_t* text);
 
 // Searches text from start_column. 1 with the match's start column and length
 // in units (the match range also stored in the Regex), 0 when there is none,

@@ -1,0 +1,387 @@
+// The skip-table literal search (a shift on the unit after the window),
+// literal patterns, replacement templates and replace-all over a plain string.
+#include "regex/regex_internal.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+inline char16_t fold_unit(char16_t u) {
+    if ((u >= 'A' && u <= 'Z') || (u >= 0xFF21 && u <= 0xFF3A)) return static_cast<char16_t>(u + 32);
+    return u;
+}
+
+// Rejects an occurrence at q that starts on the low half of a pair or ends
+// inside one (only units within the searched range are read).
+inline bool splits_pair(const char16_t* t, const char16_t* q, int64_t m, int64_t remaining) {
+    if (q > t && utf16_is_low_surrogate(q[0]) && utf16_is_high_surrogate(q[-1])) return true;
+    if (m > 0 && remaining > m && utf16_is_high_surrogate(q[m - 1]) && utf16_is_low_surrogate(q[m]))
+        return true;
+    return false;
+}
+
+const char16_t* search_exact(LiteralSearcher* s, const char16_t* t, int64_t n) {
+    const int64_t m = s->length;
+    const char16_t* pat = s->pattern;
+    if (m == 0) return t;
+    const char16_t last = pat[m - 1];
+    const char16_t* q = t;
+    int64_t rem = n;
+    while (rem >= m) {
+        if (q[m - 1] == last) {
+            int64_t j = m - 2;
+            while (j >= 0 && q[j] == pat[j]) --j;
+            if (j < 0 && !splits_pair(t, q, m, rem)) return q;
+        }
+        if (rem == m) break;
+        uint64_t shift = s->skip[q[m]];
+        q += shift;
+        rem -= static_cast<int64_t>(shift);
+    }
+    return nullptr;
+}
+
+const char16_t* search_folded(LiteralSearcher* s, const char16_t* t, int64_t n) {
+    const int64_t m = s->length;
+    const char16_t* pat = s->pattern;
+    if (m == 0) return t;
+    const char16_t last = pat[m - 1];
+    const char16_t* q = t;
+    int64_t rem = n;
+    while (rem >= m) {
+        if (fold_unit(q[m - 1]) == last) {
+            int64_t j = m - 2;
+            while (j >= 0 && fold_unit(q[j]) == pat[j]) --j;
+            if (j < 0 && !splits_pair(t, q, m, rem)) return q;
+        }
+        if (rem == m) break;
+        uint64_t shift = s->skip[q[m]];
+        q += shift;
+        rem -= static_cast<int64_t>(shift);
+    }
+    return nullptr;
+}
+
+} // namespace
+
+LiteralSearcher* literal_searcher_create(const char16_t* literal, int64_t m, int ignore_case) {
+    auto* s = static_cast<LiteralSearcher*>(malloc(sizeof(LiteralSearcher)));
+    if (!s) return nullptr;
+    s->pattern = static_cast<char16_t*>(malloc((m + 1) * sizeof(char16_t)));
+    if (!s->pattern) {
+        free(s);
+        return nullptr;
+    }
+    for (int64_t j = 0; j < m; ++j) s->pattern[j] = ignore_case ? fold_unit(literal[j]) : literal[j];
+    s->pattern[m] = 0;
+    s->length = m;
+    s->folded = nullptr;
+    s->folded_capacity = 0;
+    s->search = ignore_case ? search_folded : search_exact;
+    for (int k = 0; k < 65536; ++k) s->skip[k] = static_cast<uint64_t>(m);
+    for (int64_t j = 0; j < m; ++j) {
+        char16_t u = s->pattern[j];
+        s->skip[u] = static_cast<uint64_t>(m - j);
+        if (ignore_case) {
+            // the upper-case units shift like their folded form
+            if (u >= 'a' && u <= 'z') s->skip[u - 32] = static_cast<uint64_t>(m - j);
+            if (u >= 0xFF41 && u <= 0xFF5A) s->skip[u - 32] = static_cast<uint64_t>(m - j);
+        }
+    }
+    s->skip[0] = 1;
+    if (m == 0)
+        for (int k = 0; k < 65536; ++k) s->skip[k] = 1;
+    return s;
+}
+
+void literal_searcher_destroy(LiteralSearcher* s) {
+    if (!s) return;
+    free(s->pattern);
+    free(s->folded);
+    free(s);
+}
+
+const char16_t* literal_searcher_search(LiteralSearcher* s, const char16_t* text, int64_t count) {
+    return s->search(s, text, count);
+}
+
+Regex* regex_compile_literal(const char16_t* literal, int flags) {
+    if (!literal) return nullptr;
+    size_t n = std::char_traits<char16_t>::length(literal);
+    if (flags & REGEX_IGNORE_WIDTH) {
+        // every character stays literal: the metacharacters are escaped one by
+        // one, and a CR before LF is dropped (CR LF is one step, at the LF)
+        std::u16string pat;
+        pat.reserve(2 * n + 1);
+        for (size_t k = 0; k < n; ++k) {
+            char16_t c = literal[k];
+            if (c == '\r' && literal[k + 1] == '\n') continue;
+            if (c < 128 && std::char_traits<char16_t>::find(u"\\^$.|?*+()[]{}", 14, c)) pat.push_back('\\');
+            pat.push_back(c);
+        }
+        return regex_compile(pat.c_str(), flags);
+    }
+    Regex* re = regex_alloc();
+    if (!re) return nullptr;
+    re->literal = literal_searcher_create(literal, static_cast<int64_t>(n), (flags & REGEX_IGNORE_CASE) != 0);
+    if (!re->literal) {
+        regex_destroy(re);
+        return nullptr;
+    }
+    if (flags & REGEX_IGNORE_CASE) re->flags |= REGEX_FLAG_ICASE;
+    re->literal_length = static_cast<int64_t>(n);
+    re->strategy = REGEX_STRATEGY_LITERAL;
+    re->search = regex_search_literal;
+    return re;
+}
+
+// ---------------------------------------------------------------- templates
+
+int regex_template_has_refs(const char16_t* t) {
+    if (!t) return 0;
+    for (; *t; ++t) {
+        if (*t == '\\') return 1;
+        if (*t == '$') {
+            char16_t c = t[1];
+            if (c == '&' || c == '\'' || c == '`' || c == '+' || (c >= '1' && c <= '9')) return 1;
+        }
+    }
+    return 0;
+}
+
+char16_t* regex_copy_range(char16_t* out, const RegexPositionOps* ops, RegexPos start, int64_t count) {
+    RegexPos pos = start;
+    const char16_t* p = ops->char_at(ops->context, &pos);
+    while (count > 0 && *p) {
+        int u;
+        utf16_decode(p, &u);
+        if (u > count) u = static_cast<int>(count);
+        for (int k = 0; k < u; ++k) *out++ = p[k];
+        count -= u;
+        if (count <= 0) break;
+        if (p[u] == 0) {
+            p = ops->next_char(ops->context, &pos);
+        } else {
+            p += u;
+            pos.column += u;
+        }
+    }
+    return out;
+}
+
+namespace {
+
+struct Emitter {
+    char16_t* out;
+    int64_t n = 0;
+    void put(char16_t c) {
+        if (out) out[n] = c;
+        ++n;
+    }
+    void range(const RegexPositionOps* ops, RegexPos from, int64_t count) {
+        if (count <= 0) return;
+        if (out) regex_copy_range(out + n, ops, from, count);
+        n += count;
+    }
+};
+
+int64_t units_between(const RegexPositionOps* ops, const RegexPos& a, const RegexPos& b) {
+    if (a.line == b.line) return b.column - a.column;
+    return ops->distance(ops->context, &a, &b);
+}
+
+} // namespace
+
+int64_t regex_expand_template(const RegexPositionOps* ops, RegexPos ms, RegexPos me, const char16_t* t,
+                              const Regex* re, char16_t* out) {
+    Emitter e{out};
+    auto group = [&](int g) {
+        if (g < 0 || g >= re->group_count || re->groups[g].length < 0) return;
+        e.range(ops, re->groups[g].start, re->groups[g].length);
+    };
+    while (t && *t) {
+        char16_t c = *t;
+        bool ref = false;
+        if (c == '\\') {
+            ref = true;
+        } else if (c == '$') {
+            char16_t d = t[1];
+            ref = d == '&' || d == '\'' || d == '`' || d == '+' || (d >= '1' && d <= '9');
+        }
+        if (!ref) {
+            int u;
+            utf16_decode(t, &u);
+            for (int k = 0; k < u; ++k) e.put(t[k]);
+            t += u;
+            continue;
+        }
+        ++t;
+        char16_t r = *t;
+        if (r == 0) {
+            e.put(c);
+            break;
+        }
+        if (r == '&') {
+            e.range(ops, ms, units_between(ops, ms, me));
+            ++t;
+        } else if (r == '`') {
+            e.range(ops, RegexPos{ms.line, 0}, ms.column);
+            ++t;
+        } else if (r == '\'') {
+            const char16_t* p = ops->char_at(ops->context, &me);
+            int64_t k = 0;
+            while (p[k] && p[k] != '\n') ++k;
+            if (k > 0 && p[k] == '\n' && p[k - 1] == '\r') --k;
+            e.range(ops, me, k);
+            ++t;
+        } else if (r == '+') {
+            ++t;
+            if (*t == '{') {
+                const char16_t* name = t + 1;
+                const char16_t* close = name;
+                while (*close && *close != '}') ++close;
+                if (*close == '}') {
+                    size_t len = static_cast<size_t>(close - name);
+                    for (int g = 0; g < re->group_count; ++g) {
+                        const char16_t* gn = re->group_names[g];
+                        if (std::char_traits<char16_t>::length(gn) == len &&
+                            std::char_traits<char16_t>::compare(gn, name, len) == 0) {
+                            group(g);
+                            break;
+                        }
+                    }
+                    t = close + 1;
+                    continue;
+                }
+            }
+            group(re->last_group);
+        } else if (r >= '1' && r <= '9') {
+            int num = r - '0';
+            ++t;
+            while (*t >= '0' && *t <= '9' && num * 10 + (*t - '0') <= re->group_count) {
+                num = num * 10 + (*t - '0');
+                ++t;
+            }
+            group(num - 1);
+        } else if (c == '\\' && r == 'n') {
+            e.put('\n');
+            ++t;
+        } else if (c == '\\' && r == 't') {
+            e.put('\t');
+            ++t;
+        } else {
+            int u;
+            utf16_decode(t, &u);
+            for (int k = 0; k < u; ++k) e.put(t[k]);
+            t += u;
+        }
+    }
+    e.put(0);
+    return e.n;
+}
+
+// ---------------------------------------------------------------- replace-all
+
+namespace {
+
+struct Output {
+    char16_t* data;
+    int64_t capacity; // units
+    int64_t used = 0;
+    bool heap = false;
+    int64_t text_length;
+
+    bool reserve(int64_t add) {
+        int64_t need = used + add + 1;
+        if (need <= capacity) return true;
+        int64_t cap = capacity > 0 ? capacity : 2 * text_length;
+        if (cap < 64) cap = 64;
+        while (cap < need) cap *= 2;
+        if (!heap) {
+            auto* p = static_cast<char16_t*>(malloc(static_cast<size_t>(cap) * 2));
+            if (!p) return false;
+            if (used) memcpy(p, data, static_cast<size_t>(used) * 2);
+            data = p;
+            heap = true;
+        } else {
+            auto* p = static_cast<char16_t*>(realloc(data, static_cast<size_t>(cap) * 2));
+            if (!p) return false;
+            data = p;
+        }
+        capacity = cap;
+        return true;
+    }
+    bool append(const char16_t* s, int64_t n) {
+        if (!reserve(n)) return false;
+        if (n) memcpy(data + used, s, static_cast<size_t>(n) * 2);
+        used += n;
+        return true;
+    }
+    char16_t* abandon() {
+        if (heap) free(data);
+        return nullptr;
+    }
+};
+
+} // namespace
+
+char16_t* regex_replace_str(Regex* re, const char16_t* text, const char16_t* repl, int all, char16_t* buffer,
+                            int capacity, RegexReplaceCallback callback, void* data) {
+    if (!re || !text) return const_cast<char16_t*>(text);
+    if (!repl) repl = u"";
+    RegexStrSubject subject;
+    RegexPositionOps ops;
+    regex_init_str_ops(&ops, &subject, text);
+    const int64_t len = static_cast<int64_t>(std::char_traits<char16_t>::length(text));
+    subject.length = len;
+    const bool tmpl = !callback && regex_template_has_refs(repl);
+    const int64_t repl_len = static_cast<int64_t>(std::char_traits<char16_t>::length(repl));
+    Output out{buffer, buffer ? capacity : 0, 0, false, len};
+    bool found = false;
+    int64_t copy_point = 0;
+    int64_t search_from = 0;
+    int64_t prev_start = -1;
+    for (;;) {
+        RegexPos start{0, search_from}, end{0, 0};
+        int r = re->search(re, &ops, &start, &end, RegexPos{-1, -1});
+        if (r < 0) return out.abandon();
+        if (r == 0) break;
+        re->match_start = start;
+        re->match_end = end;
+        int64_t ms = start.column, me = end.column;
+        if (me == ms && ms == prev_start) {
+            // an empty match where the previous match began: pass one character
+            if (ms >= len) break;
+            RegexPos q{0, ms};
+            ops.next_char(ops.context, &q);
+            if (!out.append(text + copy_point, q.column - copy_point)) return out.abandon();
+            copy_point = q.column;
+            search_from = q.column;
+            continue;
+        }
+        found = true;
+        if (!out.append(text + copy_point, ms - copy_point)) return out.abandon();
+        if (callback) {
+            const char16_t* s = callback(data, re);
+            if (!s) return out.abandon();
+            if (!out.append(s, static_cast<int64_t>(std::char_traits<char16_t>::length(s))))
+                return out.abandon();
+        } else if (tmpl) {
+            int64_t n = regex_expand_template(&ops, start, end, repl, re, nullptr);
+            if (!out.reserve(n)) return out.abandon();
+            regex_expand_template(&ops, start, end, repl, re, out.data + out.used);
+            out.used += n - 1;
+        } else {
+            if (!out.append(repl, repl_len)) return out.abandon();
+        }
+        copy_point = me;
+        search_from = me;
+        prev_start = ms;
+        if (!all) break;
+    }
+    if (!found) return const_cast<char16_t*>(text);
+    if (!out.append(text + copy_point, len - copy_point + 1)) return out.abandon();
+    return out.data;
+}

@@ -1,0 +1,487 @@
+// Tree passes after parsing (empty nodes, common first characters,
+// first-character maps, runs of characters), the choice of the search
+// strategy, and the search functions of each strategy. Every walk over the
+// tree uses an explicit list, never recursion.
+#include "regex/regex_internal.h"
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+enum { MARK_LISTED = 0x80, MARK_RUN = 0x40 };
+
+// Every node reachable from the root, in tree order (next before alt).
+std::vector<RegexNode*> collect(Regex* re) {
+    std::vector<RegexNode*> out;
+    std::vector<RegexNode*> todo;
+    if (re->root) todo.push_back(re->root);
+    while (!todo.empty()) {
+        RegexNode* n = todo.back();
+        todo.pop_back();
+        while (n && !(n->marks & MARK_LISTED)) {
+            n->marks |= MARK_LISTED;
+            out.push_back(n);
+            int k = n->kind;
+            if ((k >= RN_LOOKAHEAD && k <= RN_NEG_LOOKBEHIND) || k == RN_POSSESSIVE) {
+                if (n->aux) todo.push_back(static_cast<RegexNode*>(n->aux));
+                if (n->payload) todo.push_back(static_cast<RegexNode*>(n->payload));
+            } else if (k == RN_COND && n->payload) {
+                todo.push_back(static_cast<RegexNode*>(n->payload));
+            }
+            if (n->alt) todo.push_back(n->alt);
+            n = n->next;
+        }
+    }
+    for (RegexNode* n : out) n->marks &= ~MARK_LISTED;
+    return out;
+}
+
+inline RegexNode* skip_empty(RegexNode* n) {
+    int guard = 0;
+    while (n && n->kind == RN_EMPTY && n->next && !n->alt && ++guard < 1000000) n = n->next;
+    return n;
+}
+
+// skip_empty that also points every empty node it passes at the target, so
+// that long chains of empty nodes are walked once.
+RegexNode* skip_empty_compress(RegexNode* n) {
+    RegexNode* target = skip_empty(n);
+    while (n && n != target && n->kind == RN_EMPTY && n->next && !n->alt) {
+        RegexNode* next = n->next;
+        n->next = target;
+        n = next;
+    }
+    return target;
+}
+
+void pass_empty(Regex* re, const std::vector<RegexNode*>& nodes) {
+    re->root = skip_empty_compress(re->root);
+    for (RegexNode* n : nodes) {
+        n->next = skip_empty_compress(n->next);
+        if (n->kind == RN_SPLIT || n->kind == RN_COND) n->alt = skip_empty_compress(n->alt);
+        int k = n->kind;
+        if ((k >= RN_LOOKAHEAD && k <= RN_NEG_LOOKBEHIND) || k == RN_POSSESSIVE) {
+            n->payload = skip_empty_compress(static_cast<RegexNode*>(n->payload));
+            if (k == RN_POSSESSIVE) n->alt = static_cast<RegexNode*>(n->payload);
+        }
+    }
+}
+
+bool pass_factor(Regex* re, const std::vector<RegexNode*>& nodes) {
+    std::vector<RegexNode*> work;
+    for (RegexNode* n : nodes)
+        if (n->kind == RN_SPLIT && n->value == '|') work.push_back(n);
+    while (!work.empty()) {
+        RegexNode* n = work.back();
+        work.pop_back();
+        RegexNode* a = skip_empty(n->next);
+        RegexNode* b = skip_empty(n->alt);
+        if (!a || !b || a == b || a->kind != RN_CHAR || b->kind != RN_CHAR || a->value != b->value ||
+            a->value2 != b->value2)
+            continue;
+        if (re->node_count >= REGEX_MAX_NODES) return false;
+        auto* s = static_cast<RegexNode*>(regex_arena_alloc(re, sizeof(RegexNode)));
+        if (!s) return false;
+        s->kind = RN_SPLIT;
+        s->value = '|';
+        s->pref = n->pref;
+        s->next = a->next;
+        s->alt = b->next;
+        s->serial = re->node_count++;
+        n->kind = RN_CHAR;
+        n->value = a->value;
+        n->value2 = a->value2;
+        n->next = s;
+        n->alt = nullptr;
+        n->aux = nullptr;
+        work.push_back(s);
+    }
+    return true;
+}
+
+// First items of a split's branch into map (bit = 1 next, 2 alt). False when
+// the branch's start is unknown.
+bool first_items(Regex* re, RegexNode* start, int bit, uint8_t* map, int* items) {
+    std::vector<RegexNode*> todo;
+    std::vector<RegexNode*> seen;
+    todo.push_back(start);
+    auto set = [&](unsigned c) { map[c >> 2] |= static_cast<uint8_t>(bit << ((c & 3) * 2)); };
+    while (!todo.empty()) {
+        RegexNode* n = todo.back();
+        todo.pop_back();
+        for (;;) {
+            if (!n) return false;
+            bool met = false;
+            for (RegexNode* s : seen)
+                if (s == n) met = true;
+            if (met) break;
+            seen.push_back(n);
+            if (seen.size() > 200) return false;
+            int k = n->kind;
+            if (k == RN_EMPTY || k == RN_OPEN || (k == RN_CLOSE && !re->has_call)) {
+                n = n->next;
+                continue;
+            }
+            if (k == RN_ATOMIC) {
+                n = static_cast<RegexNode*>(n->payload);
+                continue;
+            }
+            if (k == RN_SPLIT) {
+                todo.push_back(n->alt);
+                n = n->next;
+                continue;
+            }
+            if (k == RN_CHAR || k == RN_STRING) {
+                uint32_t c =
+                    k == RN_CHAR ? static_cast<uint32_t>(n->value) : static_cast<const uint32_t*>(n->aux)[0];
+                if (c >= 128) return false;
+                if (++*items > 20) return false;
+                set(c);
+                if (n->value2 & RNF_ICASE) {
+                    if (c >= 'a' && c <= 'z') set(c - 32);
+                }
+                break;
+            }
+            if (k == RN_CLASS) {
+                const RegexClass* cls = static_cast<const RegexClass*>(n->payload);
+                if (cls->flags & (RCLASS_NEGATED | RCLASS_WIDTH | RCLASS_ALL_ABOVE_255)) return false;
+                if (cls->range_count || cls->single_count) return false;
+                if (++*items > 20) return false;
+                for (unsigned c = 1; c < 128; ++c)
+                    if ((cls->bits[c >> 5] >> (c & 31)) & 1) set(c);
+                break;
+            }
+            return false;
+        }
+    }
+    return true;
+}
+
+bool pass_maps(Regex* re, const std::vector<RegexNode*>& nodes) {
+    if (re->node_count / 8 >= 255) return true;
+    int splits = 0;
+    for (RegexNode* n : nodes) {
+        if (n->kind != RN_SPLIT) continue;
+        if (++splits > 30) break;
+        uint8_t map[32] = {};
+        int items = 0;
+        if (!first_items(re, n->next, 1, map, &items) || !first_items(re, n->alt, 2, map, &items)) continue;
+        auto* m = static_cast<uint8_t*>(regex_arena_alloc(re, 32));
+        if (!m) return false;
+        memcpy(m, map, 32);
+        n->aux = m;
+    }
+    return true;
+}
+
+bool pass_runs(Regex* re, const std::vector<RegexNode*>& nodes) {
+    std::vector<uint32_t> run;
+    for (RegexNode* n : nodes) {
+        if (n->kind != RN_CHAR || n->value == '\n' || (n->marks & MARK_RUN)) continue;
+        run.clear();
+        run.push_back(static_cast<uint32_t>(n->value));
+        RegexNode* m = skip_empty(n->next);
+        while (m && m->kind == RN_CHAR && m->value2 == n->value2 && m->value != '\n' && run.size() < 100000) {
+            run.push_back(static_cast<uint32_t>(m->value));
+            m->marks |= MARK_RUN;
+            m = skip_empty(m->next);
+        }
+        if (run.size() < 2) continue;
+        auto* cps = static_cast<uint32_t*>(regex_arena_alloc(re, run.size() * 4));
+        if (!cps) return false;
+        memcpy(cps, run.data(), run.size() * 4);
+        n->kind = RN_STRING;
+        n->value = static_cast<int32_t>(run.size());
+        n->aux = cps;
+        n->next = m;
+    }
+    for (RegexNode* n : nodes) n->marks &= ~MARK_RUN;
+    return true;
+}
+
+// ---------------------------------------------------------------- searching
+
+struct Cursor {
+    RegexPos pos;
+    const char16_t* cur;
+    const char16_t* prev;
+};
+
+inline uint32_t read_at(const char16_t* p, int* units) {
+    if (p[0] == '\r' && p[1] == '\n') {
+        *units = 2;
+        return '\n';
+    }
+    return utf16_decode(p, units);
+}
+
+inline void step(const RegexPositionOps* ops, Cursor& c) {
+    int u;
+    read_at(c.cur, &u);
+    const char16_t* p = c.cur;
+    c.prev = p;
+    if (p[u] == 0) {
+        if (u == 2) c.pos.column += 1;
+        c.cur = ops->next_char(ops->context, &c.pos);
+    } else {
+        c.cur = p + u;
+        c.pos.column += u;
+        if (c.cur[0] == '\r' && c.cur[1] == '\n') {
+            ++c.cur;
+            ++c.pos.column;
+        }
+    }
+}
+
+inline bool beyond(const RegexPos& p, const RegexPos& limit) {
+    return limit.line >= 0 && (p.line > limit.line || (p.line == limit.line && p.column > limit.column));
+}
+
+inline int attempt(Regex* re, const RegexPositionOps* ops, const Cursor& c, RegexPos* start, RegexPos* end) {
+    RegexPos s = c.pos, e;
+    int r = regex_match_at(re, ops, &s, &e, c.cur, c.prev);
+    if (r == 1) {
+        *start = s;
+        *end = e;
+    }
+    return r;
+}
+
+template <class Cand>
+int scan(Regex* re, const RegexPositionOps* ops, RegexPos* start, RegexPos* end, RegexPos limit, Cand cand) {
+    Cursor c{*start, ops->char_at(ops->context, start), nullptr};
+    if (beyond(c.pos, limit)) return 0;
+    for (;;) {
+        if (cand(c)) {
+            int r = attempt(re, ops, c, start, end);
+            if (r) return r;
+        }
+        if (*c.cur == 0) return 0;
+        step(ops, c);
+        if (beyond(c.pos, limit)) return 0;
+    }
+}
+
+int search_any(Regex* re, const RegexPositionOps* ops, RegexPos* start, RegexPos* end, RegexPos limit) {
+    return scan(re, ops, start, end, limit, [](const Cursor&) { return true; });
+}
+
+int search_char(Regex* re, const RegexPositionOps* ops, RegexPos* start, RegexPos* end, RegexPos limit) {
+    uint32_t first = re->first_char;
+    int fl = re->first_flags;
+    if (fl == 0 && first < 0x10000 && !utf16_is_surrogate(first) && first != '\r' && first != '\n' && first) {
+        // scan the units of each line for the first character
+        const char16_t ch = static_cast<char16_t>(first);
+        Cursor c{*start, ops->char_at(ops->context, start), nullptr};
+        if (beyond(c.pos, limit)) return 0;
+        for (;;) {
+            const char16_t* p = c.cur;
+            while (*p && *p != ch) ++p;
+            if (p != c.cur) {
+                c.pos.column += p - c.cur;
+                c.cur = p;
+                c.prev = nullptr;
+                if (beyond(c.pos, limit)) return 0;
+            }
+            if (*p == ch) {
+                int r = attempt(re, ops, c, start, end);
+                if (r) return r;
+            } else {
+                c.cur = ops->char_at(ops->context, &c.pos);
+                if (*c.cur == 0) return 0;
+            }
+            step(ops, c);
+            if (beyond(c.pos, limit)) return 0;
+        }
+    }
+    return scan(re, ops, start, end, limit, [first, fl](const Cursor& c) {
+        int u;
+        return regex_fold(read_at(c.cur, &u), fl) == first;
+    });
+}
+
+int search_class(Regex* re, const RegexPositionOps* ops, RegexPos* start, RegexPos* end, RegexPos limit) {
+    const RegexClass* cls = re->start_class;
+    return scan(re, ops, start, end, limit, [cls](const Cursor& c) {
+        int u;
+        return regex_class_test(cls, read_at(c.cur, &u));
+    });
+}
+
+int search_word(Regex* re, const RegexPositionOps* ops, RegexPos* start, RegexPos* end, RegexPos limit) {
+    return scan(re, ops, start, end, limit, [ops](const Cursor& c) {
+        int u;
+        uint32_t prev = 0;
+        if (c.prev) {
+            prev = read_at(c.prev, &u);
+        } else if (c.pos.line != 0 || c.pos.column != 0) {
+            RegexPos q = c.pos;
+            const char16_t* p = ops->prev_char(ops->context, &q);
+            if (p && *p) prev = read_at(p, &u);
+        }
+        return regex_is_word(prev) != regex_is_word(read_at(c.cur, &u));
+    });
+}
+
+int search_line(Regex* re, const RegexPositionOps* ops, RegexPos* start, RegexPos* end, RegexPos limit) {
+    Cursor c{*start, ops->char_at(ops->context, start), nullptr};
+    if (beyond(c.pos, limit)) return 0;
+    if (ops->at_line_start(ops->context, &c.pos)) {
+        int r = attempt(re, ops, c, start, end);
+        if (r) return r;
+    }
+    for (;;) {
+        const char16_t* p = ops->next_line(ops->context, &c.pos);
+        if (!p) return 0;
+        c.cur = p;
+        c.prev = nullptr;
+        if (p[0] == '\r' && p[1] == '\n') {
+            ++c.cur;
+            ++c.pos.column;
+        }
+        if (beyond(c.pos, limit)) return 0;
+        int r = attempt(re, ops, c, start, end);
+        if (r) return r;
+    }
+}
+
+} // namespace
+
+int regex_search_literal(Regex* re, const RegexPositionOps* ops, RegexPos* start, RegexPos* end,
+                         RegexPos limit) {
+    RegexPos pos = *start;
+    for (;;) {
+        if (limit.line >= 0 && pos.line > limit.line) return 0;
+        int64_t len = 0;
+        const char16_t* t = ops->line_text(ops->context, pos.line, &len);
+        if (!t) return 0;
+        if (pos.column <= len) {
+            const char16_t* from = t + pos.column;
+            int64_t count = len - pos.column;
+            for (;;) {
+                const char16_t* hit = re->literal->search(re->literal, from, count);
+                if (!hit) break;
+                RegexPos hp{pos.line, hit - t};
+                if (beyond(hp, limit)) return 0;
+                if (!re->root) {
+                    *start = hp;
+                    *end = {hp.line, hp.column + re->literal_length};
+                    return 1;
+                }
+                Cursor c{hp, hit, nullptr};
+                int r = attempt(re, ops, c, start, end);
+                if (r) return r;
+                int u;
+                utf16_decode(hit, &u);
+                count -= hit + u - from;
+                from = hit + u;
+            }
+        }
+        pos.line++;
+        pos.column = 0;
+    }
+}
+
+bool regex_optimize(Regex* re) {
+    std::vector<RegexNode*> nodes = collect(re);
+    pass_empty(re, nodes);
+    if (!pass_factor(re, nodes)) return false;
+    nodes = collect(re);
+    pass_empty(re, nodes);
+    if (!pass_maps(re, nodes)) return false;
+    return pass_runs(re, nodes);
+}
+
+bool regex_choose_strategy(Regex* re) {
+    re->strategy = REGEX_STRATEGY_ANY;
+    re->search = search_any;
+    RegexNode* n = re->root;
+    int guard = 0;
+    while (n && !n->alt && ++guard < 1000000) {
+        if (n->kind == RN_EMPTY || n->kind == RN_OPEN)
+            n = n->next;
+        else if (n->kind == RN_LOOKAHEAD || n->kind == RN_ATOMIC)
+            n = static_cast<RegexNode*>(n->payload);
+        else
+            break;
+    }
+    if (!n) return true;
+    if (n->kind == RN_STRING && !(n->value2 & RNF_IWIDTH)) {
+        const uint32_t* cps = static_cast<const uint32_t*>(n->aux);
+        if (cps[0] < 128) {
+            std::vector<char16_t> lit;
+            bool cut = false;
+            for (int k = 0; k < n->value; ++k) {
+                uint32_t c = cps[k];
+                if (c == '\n' || c == '\r' || utf16_is_surrogate(c)) {
+                    cut = true;
+                    break;
+                }
+                char16_t buf[2];
+                int u = utf16_encode(c, buf);
+                lit.insert(lit.end(), buf, buf + u);
+            }
+            if (!cut && lit.size() >= 3 && lit.size() <= 128) {
+                re->literal = literal_searcher_create(lit.data(), static_cast<int64_t>(lit.size()),
+                                                      (n->value2 & RNF_ICASE) != 0);
+                if (!re->literal) return false;
+                re->literal_length = static_cast<int64_t>(lit.size());
+                re->strategy = REGEX_STRATEGY_LITERAL;
+                re->search = regex_search_literal;
+                // a pure literal: the main chain is only this node and empty nodes
+                RegexNode* r = skip_empty(re->root);
+                if (r == n) {
+                    RegexNode* after = n->next;
+                    while (after && after->kind == RN_EMPTY && !after->alt) after = after->next;
+                    if (!after && re->group_count == 0) re->root = nullptr;
+                }
+                return true;
+            }
+        }
+    }
+    switch (n->kind) {
+    case RN_SPLIT:
+        if (n->aux) {
+            auto* cls = static_cast<RegexClass*>(regex_arena_alloc(re, sizeof(RegexClass)));
+            if (!cls) return false;
+            const uint8_t* map = static_cast<const uint8_t*>(n->aux);
+            for (unsigned c = 0; c < 128; ++c)
+                if ((map[c >> 2] >> ((c & 3) * 2)) & 3) cls->bits[c >> 5] |= 1u << (c & 31);
+            for (unsigned c = 128; c < 256; ++c) cls->bits[c >> 5] |= 1u << (c & 31);
+            cls->flags = RCLASS_ALL_ABOVE_255;
+            re->start_class = cls;
+            re->strategy = REGEX_STRATEGY_CLASS;
+            re->search = search_class;
+        }
+        break;
+    case RN_CHAR:
+    case RN_STRING:
+        re->first_char =
+            n->kind == RN_CHAR ? static_cast<uint32_t>(n->value) : static_cast<const uint32_t*>(n->aux)[0];
+        re->first_flags = n->value2;
+        re->strategy = REGEX_STRATEGY_CHAR;
+        re->search = search_char;
+        break;
+    case RN_CLASS:
+        re->start_class = static_cast<RegexClass*>(n->payload);
+        re->strategy = REGEX_STRATEGY_CLASS;
+        re->search = search_class;
+        break;
+    case RN_BOL:
+        re->strategy = REGEX_STRATEGY_LINE;
+        re->search = search_line;
+        break;
+    case RN_WORDB:
+        re->strategy = REGEX_STRATEGY_WORD;
+        re->search = search_word;
+        break;
+    default: break;
+    }
+    return true;
+}
+
+int regex_search(Regex* re, const RegexPositionOps* ops, RegexPos* start, RegexPos* end, RegexPos limit) {
+    if (!re) return -1;
+    return re->search(re, ops, start, end, limit);
+}

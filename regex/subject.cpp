@@ -1,0 +1,135 @@
+// The plain-string subject: the position callbacks over one NUL-terminated
+// text (all of it line 0), and the entry points that run one search over it.
+#include "regex/regex_internal.h"
+
+#include <string>
+
+namespace {
+
+const char16_t empty_text[1] = {0};
+
+inline RegexStrSubject* subj(void* c) {
+    return static_cast<RegexStrSubject*>(c);
+}
+
+int64_t subject_length(RegexStrSubject* s) {
+    if (s->length < 0) s->length = static_cast<int64_t>(std::char_traits<char16_t>::length(s->text));
+    return s->length;
+}
+
+const char16_t* str_char_at(void* c, const RegexPos* pos) {
+    if (pos->line > 0) return empty_text;
+    return subj(c)->text + pos->column;
+}
+
+const char16_t* str_line_text(void* c, int64_t line, int64_t* length) {
+    if (line > 0) return nullptr;
+    *length = subject_length(subj(c));
+    return subj(c)->text;
+}
+
+const char16_t* str_next_char(void* c, RegexPos* pos) {
+    const char16_t* t = subj(c)->text;
+    if (pos->line > 0) return empty_text;
+    const char16_t* p = t + pos->column;
+    if (*p == 0) return p;
+    int u;
+    utf16_decode(p, &u);
+    pos->column += u;
+    p += u;
+    if (p[0] == '\r' && p[1] == '\n') {
+        ++pos->column;
+        ++p;
+    }
+    return p;
+}
+
+const char16_t* str_prev_char(void* c, RegexPos* pos) {
+    const char16_t* t = subj(c)->text;
+    if (pos->line > 0 || pos->column <= 0) return nullptr;
+    int64_t col = pos->column;
+    if (col >= 2 && utf16_is_low_surrogate(t[col - 1]) && utf16_is_high_surrogate(t[col - 2]))
+        col -= 2;
+    else
+        col -= 1;
+    if (col > 0 && t[col] == '\r' && t[col + 1] == '\n') --col;
+    pos->column = col;
+    return t + col;
+}
+
+const char16_t* str_next_line(void* c, RegexPos* pos) {
+    const char16_t* t = subj(c)->text;
+    if (pos->line > 0) return nullptr;
+    const char16_t* p = t + pos->column;
+    while (*p && *p != '\n') ++p;
+    if (!*p) return nullptr;
+    ++p;
+    pos->column = p - t;
+    return p;
+}
+
+int64_t str_distance(void*, const RegexPos* from, const RegexPos* to) {
+    return to->column - from->column;
+}
+
+int str_at_line_start(void* c, const RegexPos* pos) {
+    const char16_t* t = subj(c)->text;
+    int64_t col = pos->column;
+    if (col <= 0) return 1;
+    int64_t k = col - 1;
+    if (k >= 1 && utf16_is_low_surrogate(t[k]) && utf16_is_high_surrogate(t[k - 1])) --k;
+    if (t[k] == '\r' && t[col] == '\n' && k == col - 1) {
+        if (k == 0) return 0;
+        --k;
+    }
+    return t[k] == '\n';
+}
+
+} // namespace
+
+void regex_init_str_ops(RegexPositionOps* ops, RegexStrSubject* subject, const char16_t* text) {
+    subject->text = text;
+    subject->length = -1;
+    ops->context = subject;
+    ops->char_at = str_char_at;
+    ops->line_text = str_line_text;
+    ops->next_char = str_next_char;
+    ops->prev_char = str_prev_char;
+    ops->next_line = str_next_line;
+    ops->distance = str_distance;
+    ops->at_line_start = str_at_line_start;
+    ops->at_anchor_start = nullptr;
+    ops->at_anchor_end = nullptr;
+    ops->at_anchor_line_start = nullptr;
+    ops->at_anchor_line_end = nullptr;
+}
+
+int regex_search_str(Regex* re, const char16_t* text, int start_column, int* match_start, int* match_length) {
+    if (!re) return -1;
+    if (!text || start_column < 0) return 0;
+    RegexStrSubject s;
+    RegexPositionOps ops;
+    regex_init_str_ops(&ops, &s, text);
+    if (start_column > subject_length(&s)) return 0;
+    RegexPos start{0, start_column}, end{0, 0};
+    int r = re->search(re, &ops, &start, &end, RegexPos{-1, -1});
+    if (r != 1) return r < 0 ? -2 : 0;
+    re->match_start = start;
+    re->match_end = end;
+    if (match_start) *match_start = static_cast<int>(start.column);
+    if (match_length) *match_length = static_cast<int>(end.column - start.column);
+    return 1;
+}
+
+int regex_test_str(Regex* re, const char16_t* text) {
+    if (!re || !text) return 0;
+    RegexStrSubject s;
+    RegexPositionOps ops;
+    regex_init_str_ops(&ops, &s, text);
+    RegexPos start{0, 0}, end{0, 0};
+    int r = re->search(re, &ops, &start, &end, RegexPos{-1, -1});
+    if (r != 1) return r < 0 ? -2 : 0;
+    re->match_start = start;
+    re->match_end = end;
+    return 1;
+}
