@@ -1,0 +1,211 @@
+// Evaluator, special forms and the basic primitives, driven by script text.
+#include "scheme_fixture.h"
+
+TEST_F(SchemeTest, ApplicationAndParameters) {
+    EXPECT_EQ(eval("((lambda (a b) a) 1)"), "");
+    EXPECT_EQ(error(), "Error: few arguments\n");
+    EXPECT_EQ(eval("((lambda (a) a) 1 2)"), "1");
+    EXPECT_EQ(eval("((lambda (a . r) r) 1 2 3)"), "(2 3)");
+    EXPECT_EQ(eval("((lambda (a :optional (b (+ a 1))) b) 1)"), "2");
+    EXPECT_EQ(eval("((lambda (a :optional (b (+ a 1))) b) 1 7)"), "7");
+    EXPECT_EQ(eval("((lambda (a :optional b c) (list a b c)) 1 2)"), "(1 2 #<undef>)");
+    EXPECT_EQ(eval("((lambda (:optional (a 1) (b (+ a 1)) . r) (list a b r)))"), "(1 2 ())");
+    EXPECT_EQ(eval("(foo)"), "");
+    EXPECT_EQ(error(), "Error: unbounded variable foo\n");
+    EXPECT_EQ(eval("(1 2)"), "");
+    EXPECT_EQ(error(), "Error: illegal function 1\n");
+    EXPECT_EQ(run("(define (f x) (display x) x) ((begin (display 0) +) (f 1) (f 2))"), "012");
+    EXPECT_EQ(eval("(car)"), "");
+    EXPECT_EQ(error(), "Error: wrong number of arguments: car requires 1, but got 0\n");
+    EXPECT_EQ(eval("(car '(1) 2)"), "1");
+    EXPECT_EQ(eval("(car '())"), "");
+    EXPECT_EQ(error(), "Error: car: pair required: ()\n");
+}
+
+TEST_F(SchemeTest, SpecialForms) {
+    EXPECT_EQ(eval("(if #f #f)"), "#<undef>");
+    EXPECT_EQ(eval("(if '() 1 2)"), "1");
+    EXPECT_EQ(eval("(begin)"), "()");
+    EXPECT_EQ(eval("(and)"), "#t");
+    EXPECT_EQ(eval("(or)"), "#f");
+    EXPECT_EQ(eval("(and 1 2)"), "2");
+    EXPECT_EQ(eval("(or #f 3)"), "3");
+    EXPECT_EQ(eval("(cond (#f 1))"), "#f");
+    EXPECT_EQ(eval("(cond (5))"), "5");
+    EXPECT_EQ(eval("(cond (1 => (lambda (x) (+ x 1))))"), "2");
+    EXPECT_EQ(eval("(cond (#f 1) (else 2 3))"), "3");
+    EXPECT_EQ(eval("(cond 5)"), "");
+    EXPECT_EQ(error(), "Error: Syntax error in cond\n");
+    EXPECT_EQ(eval("(define x 1)"), "x");
+    EXPECT_EQ(eval("(set! x 2)"), "x");
+    EXPECT_EQ(eval("x"), "2");
+    EXPECT_EQ(eval("(set! nowhere 2)"), "");
+    EXPECT_EQ(error(), "Error: unbounded variable nowhere\n");
+    EXPECT_EQ(eval("(define 5 1)"), "");
+    EXPECT_EQ(error(), "Error: Variable is not symbol\n");
+    EXPECT_EQ(eval("(let ((if (lambda (a b c) c))) (if 1 2 3))"), "3");
+    EXPECT_EQ(eval("(let loop ((i 0) (acc '())) (if (< i 3) (loop (+ i 1) (cons i acc)) acc))"), "(2 1 0)");
+    EXPECT_EQ(eval("(let ((a 1) (b)) a)"), "");
+    EXPECT_EQ(error(), "Error: let: invalid operation\n");
+    EXPECT_EQ(eval("(let* ((a 1) (b (+ a 1))) (list a b))"), "(1 2)");
+    EXPECT_EQ(eval("(let* () 5)"), "5");
+    EXPECT_EQ(eval("(let* (a) 5)"), "");
+    EXPECT_EQ(error(), "Error: syntax error\n");
+    EXPECT_EQ(
+        eval("(letrec ((ev (lambda (n) (if (= n 0) #t (od (- n 1))))) (od (lambda (n) (if (= n 0) #f (ev "
+             "(- n 1)))))) (ev 10))"),
+        "#t");
+    EXPECT_EQ(eval("(letrec ((a 1) (b a)) b)"), "");
+    EXPECT_EQ(error(), "Error: unbounded variable a\n");
+    EXPECT_EQ(eval("(define src '(1 2)) (let-optionals src ((a 10) (b 20) (c 30)) (list a b c))"),
+              "(1 2 30)");
+    EXPECT_EQ(eval("(let-optionals '(1 2 3) ((a 10)) a)"), "");
+    EXPECT_EQ(error(), "Error: too many arguments\n");
+}
+
+TEST_F(SchemeTest, Quasiquote) {
+    EXPECT_EQ(eval("(quasiquote (1 (unquote (+ 1 1)) (unquote-splicing (list 3 4))))"), "(1 2 3 4)");
+    EXPECT_EQ(eval("(quasiquote (1 unquote (+ 1 1)))"), "(1 . 2)");
+    EXPECT_EQ(eval("(quasiquote (1 (quasiquote (2 (unquote (3 (unquote (+ 1 3))))))))"), "(1 `(2 ,(3 4)))");
+    EXPECT_EQ(eval("(_quasiquote-vec (1 (unquote (+ 1 1))))"), "#(1 2)");
+    EXPECT_EQ(eval("`(a ,@'() b ,@'(c d) . e)"), "(a b c d . e)");
+    EXPECT_EQ(eval("`#(1 ,(+ 1 1))"), "#(1 2)");
+    EXPECT_EQ(eval("`(1 ,@5)"), "(1 . 5)");
+    EXPECT_EQ(eval("`(1 . ,@'(2))"), "");
+    EXPECT_EQ(error(), "Error: unquote-splicing in invalid context\n");
+    EXPECT_EQ(eval("`(unquote)"), "");
+    EXPECT_EQ(error(), "Error: syntax error\n");
+    EXPECT_EQ(eval("`x"), "x");
+}
+
+TEST_F(SchemeTest, Macros) {
+    run("(define-macro (m x) (list 'quote x))");
+    EXPECT_EQ(eval("(m (1 2))"), "(1 2)");
+    EXPECT_EQ(eval("(macro? m)"), "#t");
+    EXPECT_EQ(eval("(closure? m)"), "#f");
+    // A use is expanded once, even across redefinition.
+    run("(define-macro (k) 1) (define (use-k) (k)) (use-k)");
+    run("(define-macro (k) 2)");
+    EXPECT_EQ(eval("(list (use-k) (k))"), "(1 2)");
+    EXPECT_EQ(eval("(define-macro m car)"), "");
+    EXPECT_EQ(error(), "Error: define-macro: closure required: #<subr car>\n");
+    run("(define (f x) x) (define-macro g f)");
+    EXPECT_EQ(eval("(list (closure? f) (f 3) (macro? g))"), "(#t 3 #t)");
+    EXPECT_EQ(eval("(define-macro 5 1)"), "");
+    EXPECT_EQ(error(), "Error: variable is not a symbol\n");
+    EXPECT_EQ(eval("(macroexpand-1 '(m x))"), "'x");
+    EXPECT_EQ(eval("(macroexpand '(car x))"), "(car x)");
+}
+
+TEST_F(SchemeTest, Arithmetic) {
+    run("(define max (- (* 65536 65536 65536 32768) 1))");
+    EXPECT_EQ(eval("max"), "9223372036854775807");
+    EXPECT_EQ(eval("(+ max 1)"), "-9223372036854775808");
+    EXPECT_EQ(eval("(list (- 5) (/ 7 2) (/ -7 2) (/ 7) (remainder -7 2) (modulo -7 2) (modulo 7 -2))"),
+              "(-5 3 -3 7 -1 1 -1)");
+    EXPECT_EQ(eval("(list (modulo -6 3) (modulo 6 -3) (+) (*) (-))"), "(0 0 0 1 0)");
+    EXPECT_EQ(eval("(/ 1 0)"), "");
+    EXPECT_EQ(error(), "Error: Divided by zero\n");
+    EXPECT_EQ(eval("(modulo 1 0)"), "");
+    EXPECT_EQ(error(), "Error: Dividev by zero\n");
+    EXPECT_EQ(eval("(remainder 1 0)"), "");
+    EXPECT_EQ(error(), "Error: Dividev by zero\n");
+    EXPECT_EQ(eval("(define m (* 65536 65536 65536 32768)) (list m (/ m -1) (remainder m -1) (modulo m -1))"),
+              "(-9223372036854775808 -9223372036854775808 0 0)");
+    EXPECT_EQ(eval("(list (< 1 2 3) (< 1 3 2) (< 2 1 'a) (= 1 1) (>= 2 2 1) (<= 1 1 0))"),
+              "(#t #f #f #t #t #f)");
+    EXPECT_EQ(eval("(< 1 'a)"), "");
+    EXPECT_EQ(error(), "Error: <: number required: a\n");
+    EXPECT_EQ(eval("(/)"), "");
+    EXPECT_EQ(error(), "Error: /: number required: ()\n");
+}
+
+TEST_F(SchemeTest, ListsAndEquality) {
+    EXPECT_EQ(
+        eval("(list (eq? 100000 100000) (eq? \"a\" \"a\") (equal? \"a\" \"a\") (equal? #(1 (2)) #(1 (2))))"),
+        "(#t #f #t #t)");
+    EXPECT_EQ(eval("(append '(1) '(2) 3)"), "(1 2 . 3)");
+    EXPECT_EQ(eval("(append 5)"), "5");
+    EXPECT_EQ(eval("(append 5 '(1))"), "");
+    EXPECT_EQ(error(), "Error: append: list required: 5\n");
+    EXPECT_EQ(eval("(length '(1 2 . 3))"), "");
+    EXPECT_EQ(error(), "Error: length: list required: (1 2 . 3)\n");
+    EXPECT_EQ(
+        eval("(define c (list 1 2)) (set-cdr! (cdr c) c) (list (list? c) (list? '()) (list? '(1 . 2)))"),
+        "(#f #t #f)");
+    EXPECT_EQ(eval("(list (gensym) (gensym) (gensym? (gensym)) (gensym? 'a))"), "(|G:1| |G:2| #t #f)");
+    EXPECT_EQ(eval("(let ((l '(1 2 3))) (list (reverse l) l))"), "((3 2 1) (1 2 3))");
+    EXPECT_EQ(eval("(list (not #f) (not '()) (null? '()) (boolean? #f) (pair? '(1) 2))"), "(#t #f #t #t #t)");
+    EXPECT_EQ(eval("(list (procedure? car) (procedure? (lambda (x) x)) (procedure? 5))"), "(#t #t #f)");
+}
+
+TEST_F(SchemeTest, ApplyValuesAndContinuations) {
+    EXPECT_EQ(eval("(apply + 1 2 '(3 4))"), "10");
+    EXPECT_EQ(eval("(apply +)"), "0");
+    EXPECT_EQ(eval("(apply + 1 2)"), "");
+    EXPECT_EQ(error(), "Error: last argument must be list\n");
+    EXPECT_EQ(eval("(call-with-values (lambda () (values 1 2)) +)"), "3");
+    EXPECT_EQ(eval("(call-with-values (lambda () 5) list)"), "(5)");
+    EXPECT_EQ(eval("(+ 1 (call-with-current-continuation (lambda (k) (k 41))))"), "42");
+    EXPECT_EQ(
+        eval("(let ((k #f) (n 0)) (let ((v (call-with-current-continuation (lambda (c) (set! k c) 0)))) "
+             "(set! n (+ n 1)) (if (< v 3) (k (+ v 1)) (cons v n))))"),
+        "(3 . 4)");
+    EXPECT_EQ(eval("(procedure? (call-with-current-continuation (lambda (k) k)))"), "#t");
+    EXPECT_EQ(eval("(eval '(+ 1 2) (interaction-environment))"), "3");
+    EXPECT_EQ(run("(display 1) (exit) (display 2)"), "1");
+}
+
+TEST_F(SchemeTest, ErrorPrimitive) {
+    run("(error \"bad thing\" 1 \"x\")");
+    EXPECT_EQ(error(), "Error: bad thing 1 \"x\"\n");
+    run("(error 'oops)");
+    EXPECT_EQ(error(), "Error: oops\n");
+    // The run after an error starts clean.
+    EXPECT_EQ(eval("(+ 1 1)"), "2");
+}
+
+TEST_F(SchemeTest, VectorsAndConversions) {
+    EXPECT_EQ(eval("(make-vector 2)"), "#(() ())");
+    EXPECT_EQ(eval("(make-vector 0)"), "#()");
+    EXPECT_EQ(eval("(make-vector -1)"), "");
+    EXPECT_EQ(error(), "Error: make-vector: positive number required: -1\n");
+    EXPECT_EQ(eval("(vector-ref (make-vector 3 0) 3)"), "");
+    EXPECT_EQ(error(), "Error: vector-ref index out of range: 3\n");
+    EXPECT_EQ(eval("(define v (make-vector 2 0)) (list (vector-set! v 0 'x) v (vector-length v))"),
+              "(#<undef> #(x 0) 2)");
+    EXPECT_EQ(eval("(quote-vector (a b c))"), "#(a b c)");
+    EXPECT_EQ(eval("(list (string->number \"42\") (string->number \"  -7x\") (string->number \"abc\") "
+                   "(string->number \"4294967296\") (string->number \"-9999999999\"))"),
+              "(42 -7 0 2147483647 -2147483648)");
+    EXPECT_EQ(
+        eval("(list (number->string -120) (char->integer #\\a) (integer->char 65) (string-length \"\"))"),
+        "(\"-120\" 97 #\\A 0)");
+    EXPECT_EQ(eval("(eq? (string->symbol (symbol->string 'x)) 'x)"), "#t");
+    EXPECT_EQ(eval("(get-closure-code (lambda (a) (+ a 1)))"), "(lambda (a) (+ a 1))");
+    EXPECT_EQ(eval("(list (get-closure-code car) (get-closure-code))"), "(#f #f)");
+}
+
+TEST_F(SchemeTest, PlaceholderAndReservedRows) {
+    EXPECT_EQ(eval("(string-ref \"abc\" 0)"), "");
+    EXPECT_EQ(error(), "Error: not implemented: string-ref\n");
+    for (int op : {4, 9, 10}) {
+        clear();
+        sc->args = sc->NIL;
+        sch_run(sc, op);
+        EXPECT_EQ(error(), "Error: reserved opcode " + std::to_string(op) + "\n");
+    }
+    for (int i = 0; i < SCH_OPCODES; ++i) {
+        EXPECT_EQ(OpcodeTable[i].opcode, i);
+        EXPECT_NE(OpcodeTable[i].handler, nullptr);
+    }
+}
+
+TEST_F(SchemeTest, NamedLetRunsInConstantDump) {
+    run("(let loop ((i 0)) (if (< i 10) (loop (+ i 1))))");
+    int64_t small = sc->testMaxDumpFrames;
+    sc->testMaxDumpFrames = 0;
+    run("(let loop ((i 0)) (if (< i 1000000) (loop (+ i 1))))");
+    EXPECT_EQ(error(), "");
+    EXPECT_EQ(sc->testMaxDumpFrames, small);
+}
