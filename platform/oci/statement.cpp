@@ -3,6 +3,7 @@
 #include "values.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 namespace oci {
@@ -23,6 +24,11 @@ void Stmt::reset() {
 
 void stmtPrepare(Stmt& s, const char* text, size_t len) {
     s.reset();
+    // A new statement text drops the binds and defines of the old one.
+    for (auto* b : s.binds) delete b;
+    for (auto* d : s.defines) delete d;
+    s.binds.clear();
+    s.defines.clear();
     s.clientSql.assign(text ? text : "", text ? len : 0);
     s.env->codec.toUtf8(s.clientSql.data(), s.clientSql.size(), s.sql, &s.toClient);
     s.translated = false;
@@ -317,6 +323,8 @@ bool prepareSqlite(Stmt& s, Session& sess, OraError& err) {
         s.st = nullptr;
     }
     const char* tail = nullptr;
+    if (std::getenv("TAVRELIX_OCI_TRACE"))
+        std::fprintf(stderr, "oci: %s\n    -> %s\n", s.sql.c_str(), s.tr.sql.c_str());
     int rc = sqlite3_prepare_v2(sess.conn, s.tr.sql.c_str(), int(s.tr.sql.size()), &s.st, &tail);
     if (rc != SQLITE_OK) {
         err = sqliteError(sess, rc, &s.tr, -1);

@@ -84,6 +84,7 @@ private:
     std::vector<Level> levels_;
     std::map<int, std::string> aliasAfter_;
     bool failed_ = false;
+    int inChain_ = 0;
 
     bool fail(int code, int off, const std::string& detail = std::string()) {
         if (!failed_) {
@@ -314,16 +315,18 @@ bool Translator::emitChain(size_t i, size_t end, size_t& next) {
         j = k;
     }
     if (!concat) return false;
+    ++inChain_;
     // Prefix the chain with one opening per operator, then close after each term.
     for (size_t k = 0; k < ops.size(); ++k)
         emit(ops[ops.size() - 1 - k] == "||" ? "ora_concat((" : "((", toks_[i].off);
-    if (!emitRange(terms[0].first, terms[0].second)) return true;
-    for (size_t k = 0; k < ops.size(); ++k) {
+    bool ok = emitRange(terms[0].first, terms[0].second);
+    for (size_t k = 0; ok && k < ops.size(); ++k) {
         int src = toks_[terms[k + 1].first - 1].off;
         emit(ops[k] == "||" ? "), (" : std::string(") ") + ops[k] + " (", src);
-        if (!emitRange(terms[k + 1].first, terms[k + 1].second)) return true;
+        ok = emitRange(terms[k + 1].first, terms[k + 1].second);
         emit("))", src);
     }
+    --inChain_;
     next = size_t(j);
     return true;
 }
@@ -691,12 +694,12 @@ bool Translator::emitRange(size_t i, size_t end) {
                 if (failed_) return false;
                 i = next;
                 auto a = aliasAfter_.find(int(i - 1));
-                if (a != aliasAfter_.end()) emit(a->second, toks_[i - 1].off);
+                if (a != aliasAfter_.end() && inChain_ == 0) emit(a->second, toks_[i - 1].off);
                 continue;
             }
         }
         if (!emitOne(i, end)) return false;
-        if (i > before) {
+        if (i > before && inChain_ == 0) {
             auto a = aliasAfter_.find(int(i - 1));
             if (a != aliasAfter_.end()) emit(a->second, toks_[i - 1].off);
         }

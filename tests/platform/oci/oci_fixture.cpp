@@ -12,8 +12,8 @@ std::string variantPath(const std::string& v, const std::string& name) {
     return std::string(OCI_VARIANT_DIR) + "/" + v + "/" + name;
 }
 
-bool Api::load(const std::string& path) {
-    module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+bool Api::load(const std::string& path, bool keep) {
+    module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | (keep ? RTLD_NODELETE : 0));
     if (!module) return false;
 #define OCI_RESOLVE(name) name = reinterpret_cast<pfn_##name>(dlsym(module, #name));
     OCI_ENTRY_POINTS(OCI_RESOLVE)
@@ -63,7 +63,8 @@ void OciTest::SetUp() {
     home = std::make_unique<TempHome>();
     setenv("NLS_LANG", "JAPANESE_JAPAN.AL32UTF8", 1);
     unsetenv("NLS_NCHAR");
-    ASSERT_TRUE(api.load(libraryPath())) << dlerror();
+    // Kept mapped: the platform's code-page tables live as long as the library.
+    ASSERT_TRUE(api.load(libraryPath(), true)) << dlerror();
     ASSERT_EQ(api.ctl("reset"), "ok");
 }
 
