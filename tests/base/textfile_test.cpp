@@ -1,5 +1,7 @@
 #include "base/textfile.h"
 
+#include "base/cp932.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -478,4 +480,25 @@ TEST_F(TextFileTest, FileAndArchive) {
     w.Write("!", 1);
     w.Close();
     EXPECT_EQ(get(path("new.bin")), "abcdefghijk!");
+}
+
+TEST(Cp932Table, SingleCharacterConversions) {
+    const Cp932Table& t = cp932_table();
+    char16_t u = 0;
+    const unsigned char a[] = {0x82, 0xA0}, undefined[] = {0x85, 0x40}, lone[] = {0x82}, kana[] = {0xB1};
+    EXPECT_EQ(t.to_unit(a, 2, &u), 2);
+    EXPECT_EQ(u, u'あ');
+    EXPECT_EQ(t.to_unit(undefined, 2, &u), -1);
+    EXPECT_EQ(t.to_unit(lone, 1, &u), -1);
+    EXPECT_EQ(t.to_unit(kana, 1, &u), 1);
+    EXPECT_EQ(u, u'ｱ');
+
+    unsigned char out[2];
+    EXPECT_EQ(t.from_unit(u'\u301C', out), 2); // best fit: counted as converted
+    EXPECT_EQ(out[0], 0x81);
+    EXPECT_EQ(out[1], 0x60);
+    EXPECT_EQ(t.from_unit(u'A', out), 1);
+    EXPECT_EQ(out[0], 'A');
+    EXPECT_EQ(t.from_unit(0xD800, out), -1);
+    EXPECT_EQ(t.from_unit(u'한', out), -1);
 }
