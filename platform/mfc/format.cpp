@@ -31,6 +31,7 @@ public:
     Sink(char16_t* buf, size_t cap) : m_buf(buf), m_cap(cap) {}
 
     void put(const char16_t* s, size_t n) {
+        if (n == 0) return;
         if (m_str) {
             m_str->append(s, n);
         } else {
@@ -437,7 +438,7 @@ template <class Args> void run(Sink& out, const char16_t* fmt, Args& args) {
                 spec.size = 8;
             }
             break;
-        case u'L':
+        case u'\x4C': // long double: 64 bits for integers
             ++p;
             spec.size = 8;
             break;
