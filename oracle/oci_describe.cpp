@@ -1,5 +1,6 @@
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "oracle/oci_api.h"
 
@@ -405,10 +406,9 @@ int oci_get_col_type_str(OraSession* s, const OraColumnDesc* d, char* type_text,
         ok = ok &&
              g_oci.OCIAttrGet(param, OCI_DTYPE_PARAM, &name, &name_len, OCI_ATTR_NAME, s->err) == OCI_SUCCESS;
         if (ok) {
-            int n = name_len < ub4(kType - 1) ? int(name_len) : kType - 1;
-            std::snprintf(type_text, kType, "%.*s", n, name ? name : "");
+            // "%.*s" of the name, cut at a whole character.
+            std::string copy(name ? name : "", name ? name_len : 0);
             int budget = kType;
-            std::string copy(type_text);
             oci_copy_mb_str(type_text, copy.c_str(), &budget);
         }
         if (dsc) g_oci.OCIHandleFree(dsc, OCI_HTYPE_DESCRIBE);

@@ -7,8 +7,27 @@
 
 namespace {
 
+// Drops a character the client cut at the end of its buffer.
+void TrimPartialChar(char* text) {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+    size_t n = std::strlen(text), i = 0;
+    while (i < n) {
+        size_t len = 1;
+        if (g_oci_code_page == 65001)
+            len = p[i] >= 0xF0 ? 4 : p[i] >= 0xE0 ? 3 : p[i] >= 0xC0 ? 2 : 1;
+        else
+            len = size_t(oci_sjis_char_len(text + i));
+        if (i + len > n) {
+            text[i] = 0;
+            return;
+        }
+        i += len;
+    }
+}
+
 // Oracle text to UTF-16, cut at a whole character to at most 1023 units.
-CString OracleText(const char* mb) {
+CString OracleText(char* mb) {
+    TrimPartialChar(mb);
     char16_t buf[1024];
     buf[0] = 0;
     g_mb_to_wide(mb, buf, 1024);

@@ -249,6 +249,26 @@ TEST_F(DescribeTest, MissingTableNamesTheObjectAtTheErrorPosition) {
     }
 }
 
+TEST_F(DescribeTest, LongOracleTextsBehindThePrefixAreKeptWhole) {
+    fake.execute = OCI_ERROR;
+    fake.error_code = 1;
+    fake.error_text = "ORA-00001: " + std::string(1012, 'x');
+    fake.parse_offset = 3;
+    CString msg;
+    EXPECT_EQ(Describe(&msg), ORARC_ORACLE_ERROR);
+    EXPECT_EQ(msg.GetLength(), int(std::u16string(u"[row:1,col:4] ").size()) + 1023);
+    // A client text that fills its whole buffer is cut at a whole character.
+    oci_del_cursor(&session, &cursor, nullptr);
+    g_oci_code_page = 65001;
+    fake.error_text = "ORA-00001: ";
+    while (fake.error_text.size() < 1100) fake.error_text += "\xE6\xBC\xA2";
+    EXPECT_EQ(Describe(&msg), ORARC_ORACLE_ERROR);
+    std::u16string text(msg.GetString());
+    EXPECT_EQ(text.substr(0, 25), u"[row:1,col:4] ORA-00001: ");
+    EXPECT_EQ(text.back(), u'漢');
+    EXPECT_EQ((text.size() - 25) * 3 + 11, 1023u - (1023u - 11) % 3);
+}
+
 TEST_F(ClientTest, StringBindsChooseTheCharsetForm) {
     session.err = reinterpret_cast<OCIError*>(&session);
     OraCursor c{};

@@ -273,27 +273,6 @@ TEST_F(StandinTest, MissingTableErrorsCarryTheirPosition) {
     }
 }
 
-TEST_F(StandinTest, ShiftJisSessionCountsItsOwnCharacters) {
-    setenv("NLS_LANG", "JAPANESE_JAPAN.JA16SJISTILDE", 1);
-    // The client keeps a CP932 table for the life of the process; unloading
-    // it would report that memory as leaked.
-    keep_library = true;
-    Load();
-    OraSession* s = Logon(u"system", u"manager");
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(g_oci_code_page, 0);
-    OraCursor c{};
-    CString msg;
-    ASSERT_EQ(oci_cre_cursor(s, &c, u"select 'あいう' a from nosuch", &msg), ORARC_OK);
-    EXPECT_EQ(oci_desc_cursor(s, &c, &msg), ORARC_ORACLE_ERROR);
-    EXPECT_EQ(msg.Left(25), u"[row:1,col:21] ORA-00942:") << WideToUtf8(msg);
-    oci_del_cursor(s, &c, nullptr);
-
-    OraSession* t = nullptr;
-    EXPECT_EQ(oci_login2(&t, u"\uD55C", u"x", u"TEST", nullptr, 0, &msg, nullptr), ORARC_FAILED);
-    EXPECT_EQ(msg, u"エラー(oci_login2())\n");
-}
-
 TEST_F(StandinTest, RefusedCharacterSetThenAnotherTry) {
     setenv("NLS_LANG", "AMERICAN_AMERICA.UTF8", 1);
     Load();
@@ -403,6 +382,39 @@ TEST_F(StandinTest, TableColumnsDescribeWithTheirSizesAndTypeTexts) {
         }
         oci_del_cursor(admin, &c, nullptr);
     }
+}
+
+TEST_F(StandinTest, OnlyTheWindowsClientNameIsPresent) {
+    Load("w32");
+    char16_t path[MAX_PATH];
+    DWORD n = GetModuleFileNameW(g_oci_module, path, MAX_PATH);
+    std::u16string p(path, n);
+    EXPECT_EQ(p.substr(p.rfind(u'/') + 1), u"libociw32.so");
+    EXPECT_EQ(g_oci8_available, 1);
+    EXPECT_EQ(g_oci_object_api, 1);
+    EXPECT_NE(Logon(u"system", u"manager"), nullptr);
+}
+
+TEST_F(StandinTest, ShiftJisSessionCountsItsOwnCharacters) {
+    setenv("NLS_LANG", "JAPANESE_JAPAN.JA16SJISTILDE", 1);
+    // The client keeps a CP932 table for the life of the process; unloading
+    // it would report that memory as leaked. (Last in the file: the library
+    // stays loaded for the rest of a whole-suite run.)
+    keep_library = true;
+    Load();
+    OraSession* s = Logon(u"system", u"manager");
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(g_oci_code_page, 0);
+    OraCursor c{};
+    CString msg;
+    ASSERT_EQ(oci_cre_cursor(s, &c, u"select 'あいう' a from nosuch", &msg), ORARC_OK);
+    EXPECT_EQ(oci_desc_cursor(s, &c, &msg), ORARC_ORACLE_ERROR);
+    EXPECT_EQ(msg.Left(25), u"[row:1,col:21] ORA-00942:") << WideToUtf8(msg);
+    oci_del_cursor(s, &c, nullptr);
+
+    OraSession* t = nullptr;
+    EXPECT_EQ(oci_login2(&t, u"\uD55C", u"x", u"TEST", nullptr, 0, &msg, nullptr), ORARC_FAILED);
+    EXPECT_EQ(msg, u"エラー(oci_login2())\n");
 }
 
 } // namespace
