@@ -44,8 +44,10 @@ SchemeCell* closed_port_error(SchemeInterpreter* sc, SchemeCell* port) {
 
 // ---------------------------------------------------------------- load
 
+// Names used as given: relative to the current directory, with a drive, or
+// (on this system) from the root.
 bool absolute_name(const char16_t* n) {
-    if (n[0] == u'.') return true;
+    if (n[0] == u'.' || n[0] == u'/') return true;
     return n[0] >= u'A' && n[0] <= u'Z' && n[1] == u':' && n[2] == u'\\';
 }
 
