@@ -354,11 +354,11 @@ char16_t* regex_replace_str(Regex* re, const char16_t* text, const char16_t* rep
         if (me == ms && ms == prev_start) {
             // an empty match where the previous match began: pass one character
             if (ms >= len) break;
-            RegexPos q{0, ms};
-            ops.next_char(ops.context, &q);
-            if (!out.append(text + copy_point, q.column - copy_point)) return out.abandon();
-            copy_point = q.column;
-            search_from = q.column;
+            int u = 2;
+            if (!(text[ms] == '\r' && text[ms + 1] == '\n')) utf16_decode(text + ms, &u);
+            if (!out.append(text + copy_point, ms + u - copy_point)) return out.abandon();
+            copy_point = ms + u;
+            search_from = ms + u;
             continue;
         }
         found = true;

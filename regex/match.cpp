@@ -69,10 +69,6 @@ struct Matcher {
         } else {
             f->cur = p + u;
             f->pos.column += u;
-            if (f->cur[0] == '\r' && f->cur[1] == '\n') {
-                ++f->cur;
-                ++f->pos.column;
-            }
         }
     }
 
@@ -112,11 +108,6 @@ struct Matcher {
             } else {
                 s += su;
                 sp.column += su;
-                if (s[0] == '\r' && s[1] == '\n') {
-                    ++s;
-                    ++sp.column;
-                    ++used;
-                }
             }
             remaining -= used;
             step(f, du);
@@ -165,6 +156,11 @@ int Matcher::run(RegexPos* start, RegexPos* end, const char16_t* cur, const char
             memcpy(re->groups, regex_frame_groups(f), sizeof(RegexGroup) * group_count);
             re->last_group = f->last_group;
             *start = f->mstart;
+            if (!same_pos(f->mstart, f->pos)) {
+                // a match that begins with a CR LF line break begins at its LF
+                const char16_t* p = ops->char_at(ctx, &f->mstart);
+                if (p[0] == '\r' && p[1] == '\n') start->column += 1;
+            }
             *end = f->pos;
             return 1;
         }

@@ -227,10 +227,6 @@ inline void step(const RegexPositionOps* ops, Cursor& c) {
     } else {
         c.cur = p + u;
         c.pos.column += u;
-        if (c.cur[0] == '\r' && c.cur[1] == '\n') {
-            ++c.cur;
-            ++c.pos.column;
-        }
     }
 }
 
@@ -336,10 +332,6 @@ int search_line(Regex* re, const RegexPositionOps* ops, RegexPos* start, RegexPo
         if (!p) return 0;
         c.cur = p;
         c.prev = nullptr;
-        if (p[0] == '\r' && p[1] == '\n') {
-            ++c.cur;
-            ++c.pos.column;
-        }
         if (beyond(c.pos, limit)) return 0;
         int r = attempt(re, ops, c, start, end);
         if (r) return r;

@@ -371,7 +371,11 @@ TEST(RegexPlain, Positions) {
     EXPECT_EQ(find(u"^", u"ab\r\ncd", 0, 1), (Found{1, 4, 0}));
     EXPECT_EQ(find(u"\\r", u"ab\r\ncd").result, 0);
     EXPECT_EQ(find(u"b$", u"ab\r\ncd").start, 1);
-    EXPECT_EQ(find(u"(?s)..", u"\r\nab"), (Found{1, 0, 3}));
+    EXPECT_EQ(find(u"(?s)..", u"\r\nab"), (Found{1, 1, 2}));
+    EXPECT_EQ(find(u"b", u"ab\r\n"), (Found{1, 1, 1}));
+    EXPECT_EQ(find(u"b.", u"ab\r\n").result, 0);
+    EXPECT_EQ(find(u"(?s)b.", u"ab\r\n"), (Found{1, 1, 3}));
+    EXPECT_EQ(find(u"(?<=b\n)c", u"ab\r\nc"), (Found{1, 4, 1}));
     EXPECT_EQ(find(u"..", u"\r\nab"), (Found{1, 2, 2}));
     EXPECT_EQ(find(u"\\=A", u"abc").result, 0);
     EXPECT_EQ(regex_search_str(nullptr, u"a", 0, nullptr, nullptr), -1);
