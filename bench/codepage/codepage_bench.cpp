@@ -42,13 +42,14 @@ std::string encode(UINT cp, const std::u16string& w) {
     return s;
 }
 
-// A byte text of about `bytes` bytes in code page cp.
+// A byte text of at most `bytes` bytes in code page cp, whole characters only.
 std::string sample(UINT cp, size_t bytes) {
     std::u16string w = japanese(bytes);
-    std::string s = encode(cp, w);
-    while (s.size() > bytes) {
-        w.pop_back();
-        s = encode(cp, w);
+    std::string s;
+    for (size_t i = 0; i < w.size(); ++i) {
+        std::string one = encode(cp, w.substr(i, 1));
+        if (s.size() + one.size() > bytes) break;
+        s += one;
     }
     return s;
 }

@@ -179,27 +179,52 @@ Status putDefault(ByteOut& out, const DefaultChar& def, bool& used) {
     return Status::Ok;
 }
 
-Status encode932(const char16_t* s, size_t n, bool noBestFit, const DefaultChar& def, bool& used,
-                 ByteOut& out) {
+// The 932 encoder, the hot path of every cell written to the database: one
+// table lookup per unit, with the capacity checked only when writing.
+template <bool Write>
+Status encode932(const char16_t* s, size_t n, bool noBestFit, const DefaultChar& def, bool& used, char* d,
+                 size_t cap, size_t& written) {
+    const uint16_t* table = cp932::tables().encode;
+    size_t o = 0;
     for (size_t i = 0; i < n;) {
-        char16_t c = s[i];
+        uint32_t c = s[i];
+        uint32_t code;
         if (c < 0x80) {
-            PUT(out, static_cast<char>(c));
+            code = c;
             ++i;
-            continue;
-        }
-        uint32_t ch;
-        i += nextChar(s, i, n, &ch);
-        uint32_t code = code932(ch, noBestFit);
-        if (!code) {
-            if (putDefault(out, def, used) != Status::Ok) return Status::NoRoom;
-        } else if (code < 0x100) {
-            PUT(out, static_cast<char>(code));
+        } else if (c < 0xD800 || c > 0xDFFF) {
+            code = table[c];
+            ++i;
+            if (noBestFit && code && cp932::isBestFit(static_cast<uint16_t>(c))) code = 0;
         } else {
-            PUT(out, static_cast<char>(code >> 8));
-            PUT(out, static_cast<char>(code & 0xFF));
+            uint32_t ch;
+            i += nextChar(s, i, n, &ch);
+            code = 0;
+        }
+        if (code == 0 && c != 0) {
+            used = true;
+            if (Write) {
+                if (o + static_cast<size_t>(def.length) > cap) return Status::NoRoom;
+                d[o] = def.bytes[0];
+                if (def.length == 2) d[o + 1] = def.bytes[1];
+            }
+            o += static_cast<size_t>(def.length);
+        } else if (code < 0x100) {
+            if (Write) {
+                if (o >= cap) return Status::NoRoom;
+                d[o] = static_cast<char>(code);
+            }
+            ++o;
+        } else {
+            if (Write) {
+                if (o + 2 > cap) return Status::NoRoom;
+                d[o] = static_cast<char>(code >> 8);
+                d[o + 1] = static_cast<char>(code & 0xFF);
+            }
+            o += 2;
         }
     }
+    written = o;
     return Status::Ok;
 }
 
@@ -546,6 +571,11 @@ int finish(Status st, size_t n) {
     return 0;
 }
 
+int finishWithUsed(Status st, size_t n, bool used, LPBOOL usedDefaultChar) {
+    if (usedDefaultChar) *usedDefaultChar = used ? TRUE : FALSE;
+    return finish(st, n);
+}
+
 } // namespace
 
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR src, int srcLen, LPWSTR dst, int dstLen) {
@@ -613,16 +643,19 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR src, int srcLen, LPS
     bool noBestFit = (flags & WC_NO_BEST_FIT_CHARS) != 0;
     ByteOut out(dstLen ? dst : nullptr, static_cast<size_t>(dstLen));
     Status st;
-    if (cp == 932)
-        st = encode932(src, n, noBestFit, def, used, out);
-    else if (cp == CP_UTF8)
+    if (cp == 932) {
+        size_t written = 0;
+        st = dstLen ? encode932<true>(src, n, noBestFit, def, used, dst, static_cast<size_t>(dstLen), written)
+                    : encode932<false>(src, n, noBestFit, def, used, nullptr, 0, written);
+        return finishWithUsed(st, written, used, usedDefaultChar);
+    }
+    if (cp == CP_UTF8)
         st = encodeUtf8(src, n, (flags & WC_ERR_INVALID_CHARS) != 0, out);
     else if (isJis(cp))
         st = encodeJis(cp, src, n, used, out);
     else
         st = encodeEuc(src, n, noBestFit, def, used, out);
-    if (usedDefaultChar) *usedDefaultChar = used ? TRUE : FALSE;
-    return finish(st, out.size());
+    return finishWithUsed(st, out.size(), used, usedDefaultChar);
 }
 
 UINT GetACP() {
