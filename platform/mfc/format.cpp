@@ -313,7 +313,7 @@ void formatWideText(Sink& out, const Spec& spec, const char16_t* s, ptrdiff_t le
         size_t limit = spec.precision >= 0 ? static_cast<size_t>(spec.precision) : SIZE_MAX;
         while (n < limit && s[n]) ++n;
     }
-    padded(out, spec, nullptr, 0, 0, s, n, false);
+    padded(out, spec, nullptr, 0, 0, s, n, spec.zero); // the C runtime pads strings with zeros too
 }
 
 void formatNarrowText(Sink& out, const Spec& spec, const char* s, ptrdiff_t len) {
@@ -354,7 +354,7 @@ void formatChar(Sink& out, const Spec& spec, const Arg& a, bool narrow) {
     } else {
         unit = static_cast<char16_t>(intBits(a, 2));
     }
-    padded(out, spec, nullptr, 0, 0, &unit, 1, false);
+    padded(out, spec, nullptr, 0, 0, &unit, 1, spec.zero);
 }
 
 template <class Args> void run(Sink& out, const char16_t* fmt, Args& args) {

@@ -41,6 +41,7 @@ TEST(Format, WindowsWideMeanings) {
     std::u16string str(u"st");
     EXPECT_EQ(fmt(u"%s %s", arg, str), u"cs st");
     EXPECT_EQ(fmt(u"100%% %y %"), u"100% %y %");
+    EXPECT_EQ(fmt(u"[%5s|%-3s|%05s|%.2s]", u"ab", u"ab", u"ab", u"abc"), u"[   ab|ab |000ab|ab]");
 }
 
 TEST(Format, Integers) {
