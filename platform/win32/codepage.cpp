@@ -374,7 +374,8 @@ Status decodeJis(const uint8_t* s, size_t n, bool strict, WideOut& out) {
         } else if ((shifted || set == Kana) && b >= 0x21 && b <= 0x5F) {
             ch = static_cast<char16_t>(0xFF61 + b - 0x21);
         } else if (set == Kanji && b >= 0x21 && b <= 0x7E) {
-            used = i + 1 < n ? 2 : 1;
+            // A second byte outside 21-7E is not swallowed.
+            used = i + 1 < n && s[i + 1] >= 0x21 && s[i + 1] <= 0x7E ? 2 : 1;
             ch = used == 2 ? jisToChar(b, s[i + 1]) : 0;
         } else {
             ch = b;

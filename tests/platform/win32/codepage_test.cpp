@@ -344,6 +344,7 @@ TEST(Iso2022Jp, EscapesAndKatakana) {
                             "a"),
               u"\uFF71a");
     EXPECT_EQ(toWide(50222, "\x1B$@$\"\x1B(J\\"), u"\u3042\\");
+    EXPECT_EQ(toWide(50220, "\x1B$B#\n"), u"\u30FB\n");
     char16_t w[4];
     EXPECT_EQ(MultiByteToWideChar(50220, MB_ERR_INVALID_CHARS, "a", 1, w, 4), 0);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_FLAGS));
