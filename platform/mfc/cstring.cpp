@@ -359,6 +359,28 @@ void CString::Truncate(int length) {
     if (length >= 0 && static_cast<size_t>(length) < m_s.size()) m_s.resize(static_cast<size_t>(length));
 }
 
+void CString::FormatArgs(const char16_t* fmt, const fmt16::Arg* args, size_t count) {
+    // Formats in place, reusing the buffer, unless the format or a string
+    // argument lies inside it.
+    const char16_t* begin = m_s.data();
+    const char16_t* end = begin + m_s.capacity() + 1;
+    auto inside = [&](const void* p) {
+        auto* q = static_cast<const char16_t*>(p);
+        return q >= begin && q < end;
+    };
+    bool aliased = inside(fmt);
+    for (size_t i = 0; i < count && !aliased; ++i)
+        if (args[i].type == fmt16::ArgType::WideStr) aliased = inside(args[i].p);
+    if (!aliased) {
+        m_s.clear();
+        fmt16::AppendArgs(m_s, fmt, args, count);
+        return;
+    }
+    std::u16string out;
+    fmt16::AppendArgs(out, fmt, args, count);
+    m_s.swap(out);
+}
+
 void CString::FormatV(const char16_t* fmt, va_list ap) {
     std::u16string out;
     fmt16::AppendVa(out, fmt, ap);

@@ -144,15 +144,21 @@ public:
 
     // printf-style formatting with the wide printf meanings of mfc/format.h.
     template <class... A> void Format(const char16_t* fmt, const A&... a) {
-        std::u16string out;
-        fmt16::Append(out, fmt, a...);
-        m_s.swap(out);
+        if constexpr (sizeof...(A) == 0) {
+            FormatArgs(fmt, nullptr, 0);
+        } else {
+            const fmt16::Arg args[] = {fmt16::MakeArg(a)...};
+            FormatArgs(fmt, args, sizeof...(A));
+        }
     }
     template <class... A> void AppendFormat(const char16_t* fmt, const A&... a) {
         fmt16::Append(m_s, fmt, a...);
     }
     void FormatV(const char16_t* fmt, va_list ap);
     void AppendFormatV(const char16_t* fmt, va_list ap);
+
+    // Format's core; the arguments may point into this string.
+    void FormatArgs(const char16_t* fmt, const fmt16::Arg* args, size_t count);
 
 private:
     void assign(const char16_t* s) {
