@@ -7,3 +7,4 @@
 #include "mfc/exception.h"
 #include "mfc/file.h"
 #include "mfc/archive.h"
+#include "mfc/object.h"

@@ -9,3 +9,5 @@
 #include "win32/module.h"
 #include "win32/msgbox.h"
 #include "win32/crtfile.h"
+#include "win32/window.h"
+#include "win32/gdi.h"

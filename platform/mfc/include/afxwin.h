@@ -1,0 +1,8 @@
+// The MFC window classes: CWnd and message maps, GDI and DC classes, scroll bars, views and splitters.
+#pragma once
+
+#include <afx.h>
+
+#include "mfc/geometry.h"
+#include "mfc/gdi.h"
+#include "mfc/wnd.h"

@@ -1,0 +1,626 @@
+// The Qt display backend: host widgets, back buffers, drawing and event processing.
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <QThread>
+#include <QTimer>
+
+#include <atomic>
+
+#include "qt_internal.h"
+
+namespace qtbk {
+
+namespace {
+std::unordered_map<HWND, QPointer<HostWidget>> g_hosts;
+std::vector<QPointer<HostWidget>> g_graveyard;
+int g_eventDepth = 0;
+QApplication* g_app = nullptr;
+
+struct DepthGuard {
+    DepthGuard() { ++g_eventDepth; }
+    ~DepthGuard() { --g_eventDepth; }
+};
+
+QRegion ToQRegion(const win32bk::Region& r) {
+    QRegion q;
+    for (const RECT& x : r.Rects()) q += QRect(x.left, x.top, x.right - x.left, x.bottom - x.top);
+    return q;
+}
+QColor ToQColor(COLORREF c) {
+    return QColor(GetRValue(c), GetGValue(c), GetBValue(c));
+}
+
+class Pump : public QObject {
+public:
+    std::atomic<bool> pending{false};
+    bool event(QEvent* ev) override {
+        if (ev->type() == QEvent::User) {
+            pending = false;
+            win32bk::ServeSends();
+            return true;
+        }
+        return QObject::event(ev);
+    }
+};
+Pump* g_pump = nullptr;
+
+void Bury() {
+    if (g_eventDepth > 0) return;
+    auto graves = std::move(g_graveyard);
+    g_graveyard.clear();
+    for (auto& w : graves)
+        if (w) delete w.data();
+}
+} // namespace
+
+int EventDepth() {
+    return g_eventDepth;
+}
+
+HostWidget* HostOf(HWND hwnd) {
+    auto it = g_hosts.find(hwnd);
+    return it == g_hosts.end() ? nullptr : it->second.data();
+}
+
+// --- Host widget ---------------------------------------------------------------------
+
+HostWidget::HostWidget(HWND hwnd, QWidget* parent) : QWidget(parent), hwnd_(hwnd) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setAttribute(Qt::WA_InputMethodEnabled, false);
+    setFocusPolicy(Qt::ClickFocus);
+    setMouseTracking(true);
+    buffer_ = std::make_unique<QtSurface>(1, 1);
+}
+
+QScrollBar* HostWidget::MakeBar(int bar, Qt::Orientation o) {
+    auto* sb = new QScrollBar(o, this);
+    sb->setFocusPolicy(Qt::NoFocus);
+    sb->installEventFilter(new BarFilter(hwnd_, bar, sb));
+    sb->setMouseTracking(false);
+    return sb;
+}
+
+void HostWidget::SyncBar(QScrollBar* sb, const win32bk::BarState& st, const RECT& r, Qt::Orientation o) {
+    sb->setOrientation(o);
+    const SCROLLINFO& i = st.info;
+    int limit = i.nMax - std::max<int>(static_cast<int>(i.nPage) - 1, 0);
+    sb->setRange(i.nMin, std::max(limit, i.nMin));
+    sb->setPageStep(static_cast<int>(std::max<UINT>(i.nPage, 1)));
+    sb->setSingleStep(1);
+    sb->setValue(i.nPos);
+    sb->setEnabled((st.disabled & ESB_DISABLE_BOTH) != ESB_DISABLE_BOTH && !(view_.style & WS_DISABLED));
+    sb->setGeometry(r.left, r.top, r.right - r.left, r.bottom - r.top);
+    sb->setVisible(!IsRectEmpty(&r));
+}
+
+void HostWidget::SyncFromRecord() {
+    if (!win32bk::GetHostView(hwnd_, &view_)) return;
+    syncing_ = true;
+    QRect geo(view_.window.left, view_.window.top, view_.window.right - view_.window.left,
+              view_.window.bottom - view_.window.top);
+    if (view_.parent) {
+        if (HostWidget* p = HostOf(view_.parent)) geo.translate(p->ClientOrigin());
+    }
+    if (geometry() != geo) setGeometry(geo);
+    int cw = view_.client.right - view_.client.left, ch = view_.client.bottom - view_.client.top;
+    if (buffer_->image.width() != std::max(cw, 1) || buffer_->image.height() != std::max(ch, 1)) {
+        auto nb = std::make_unique<QtSurface>(cw, ch);
+        QPainter p(&nb->image);
+        p.drawImage(0, 0, buffer_->image);
+        p.end();
+        buffer_ = std::move(nb);
+    }
+    if (view_.isBarControl) {
+        if (!vbar_) vbar_ = MakeBar(SB_CTL, Qt::Vertical);
+        RECT r = view_.client;
+        SyncBar(vbar_, view_.vbar, r, (view_.style & SBS_VERT) ? Qt::Vertical : Qt::Horizontal);
+    } else {
+        if (view_.vbar.visible && !vbar_) vbar_ = MakeBar(SB_VERT, Qt::Vertical);
+        if (view_.hbar.visible && !hbar_) hbar_ = MakeBar(SB_HORZ, Qt::Horizontal);
+        if (vbar_) SyncBar(vbar_, view_.vbar, view_.vbarRect, Qt::Vertical);
+        if (hbar_) SyncBar(hbar_, view_.hbar, view_.hbarRect, Qt::Horizontal);
+    }
+    setEnabled(!(view_.style & WS_DISABLED));
+    if (isVisible() != view_.visible) setVisible(view_.visible);
+    syncing_ = false;
+    update();
+}
+
+bool HostWidget::event(QEvent* ev) {
+    DepthGuard guard;
+    switch (ev->type()) {
+    case QEvent::ShortcutOverride: ev->accept(); return true;
+    case QEvent::KeyPress: keyPressEvent(static_cast<QKeyEvent*>(ev)); return true;
+    case QEvent::KeyRelease: keyReleaseEvent(static_cast<QKeyEvent*>(ev)); return true;
+    default: return QWidget::event(ev);
+    }
+}
+
+void HostWidget::paintEvent(QPaintEvent* ev) {
+    QPainter p(this);
+    p.setClipRegion(ev->region());
+    QRect all = rect();
+    QPoint o = ClientOrigin();
+    // Frame and the corner between two bars.
+    p.fillRect(all, QColor(240, 240, 240));
+    if (view_.style & WS_BORDER) {
+        p.setPen(QColor(100, 100, 100));
+        p.drawRect(all.adjusted(0, 0, -1, -1));
+    }
+    if (view_.exStyle & WS_EX_CLIENTEDGE) {
+        int b = (view_.style & WS_BORDER) ? 1 : 0;
+        QRect e = all.adjusted(b, b, -b - 1, -b - 1);
+        p.setPen(QColor(160, 160, 160));
+        p.drawLine(e.topLeft(), e.topRight());
+        p.drawLine(e.topLeft(), e.bottomLeft());
+        p.setPen(QColor(255, 255, 255));
+        p.drawLine(e.bottomLeft(), e.bottomRight());
+        p.drawLine(e.topRight(), e.bottomRight());
+        e.adjust(1, 1, -1, -1);
+        p.setPen(QColor(105, 105, 105));
+        p.drawLine(e.topLeft(), e.topRight());
+        p.drawLine(e.topLeft(), e.bottomLeft());
+        p.setPen(QColor(227, 227, 227));
+        p.drawLine(e.bottomLeft(), e.bottomRight());
+        p.drawLine(e.topRight(), e.bottomRight());
+    }
+    if (!view_.isBarControl) p.drawImage(o, buffer_->image);
+    RECT cr;
+    int kind;
+    win32bk::Surface* bmp;
+    if (win32bk::CaretShown(hwnd_, &cr, &kind, &bmp)) {
+        QRect r(cr.left + o.x(), cr.top + o.y(), cr.right - cr.left, cr.bottom - cr.top);
+        r &= QRect(o, buffer_->image.size());
+        p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+        if (kind == 2 && bmp) {
+            p.drawImage(r.topLeft(), static_cast<QtSurface*>(bmp)->image, QRect(QPoint(0, 0), r.size()));
+        } else if (kind == 1) {
+            for (int y = r.top(); y <= r.bottom(); ++y)
+                for (int x = r.left(); x <= r.right(); ++x)
+                    if (((x - o.x()) + (y - o.y())) % 2 == 0) p.fillRect(QRect(x, y, 1, 1), Qt::white);
+        } else {
+            p.fillRect(r, Qt::white);
+        }
+    }
+}
+
+void HostWidget::Key(QKeyEvent* ev, bool down) {
+    Qt::KeyboardModifiers m = ev->modifiers();
+    bool shift = m & Qt::ShiftModifier, ctrl = m & Qt::ControlModifier, alt = m & Qt::AltModifier;
+    int key = ev->key();
+    if (key == Qt::Key_Shift) shift = down;
+    if (key == Qt::Key_Control) ctrl = down;
+    if (key == Qt::Key_Alt) alt = down;
+    if (key == Qt::Key_Backtab) shift = true;
+    win32bk::InputModifiers(shift, ctrl, alt);
+    bool extended = false;
+    UINT vk = VirtualKey(key, m, ev->text(), &extended);
+    QString t = ev->text();
+    std::u16string text(reinterpret_cast<const char16_t*>(t.utf16()), static_cast<size_t>(t.size()));
+    bool altKey = alt && key != Qt::Key_Alt ? true : (key == Qt::Key_Alt && down);
+    win32bk::InputKey(hwnd_, down, vk, ev->nativeScanCode() & 0xFF, extended, ev->isAutoRepeat(),
+                      altKey && !ctrl, down ? text : std::u16string());
+}
+
+void HostWidget::keyPressEvent(QKeyEvent* ev) {
+    Key(ev, true);
+    ev->accept();
+}
+void HostWidget::keyReleaseEvent(QKeyEvent* ev) {
+    Key(ev, false);
+    ev->accept();
+}
+
+void HostWidget::Mouse(QMouseEvent* ev, int kind) {
+    Qt::KeyboardModifiers m = ev->modifiers();
+    win32bk::InputModifiers(m & Qt::ShiftModifier, m & Qt::ControlModifier, m & Qt::AltModifier);
+    QPoint p = ev->position().toPoint() - ClientOrigin();
+    POINT pt{p.x(), p.y()};
+    if (kind == 2) {
+        win32bk::InputMouseMove(hwnd_, pt);
+    } else {
+        win32bk::Button b = ev->button() == Qt::RightButton    ? win32bk::Button::Right
+                            : ev->button() == Qt::MiddleButton ? win32bk::Button::Middle
+                                                               : win32bk::Button::Left;
+        win32bk::InputMouseButton(hwnd_, pt, b, kind == 0);
+    }
+    ev->accept();
+}
+
+void HostWidget::mousePressEvent(QMouseEvent* ev) {
+    Mouse(ev, 0);
+}
+void HostWidget::mouseDoubleClickEvent(QMouseEvent* ev) {
+    Mouse(ev, 0);
+}
+void HostWidget::mouseReleaseEvent(QMouseEvent* ev) {
+    Mouse(ev, 1);
+}
+void HostWidget::mouseMoveEvent(QMouseEvent* ev) {
+    Mouse(ev, 2);
+}
+
+void HostWidget::wheelEvent(QWheelEvent* ev) {
+    Qt::KeyboardModifiers m = ev->modifiers();
+    win32bk::InputModifiers(m & Qt::ShiftModifier, m & Qt::ControlModifier, m & Qt::AltModifier);
+    QPoint p = ev->position().toPoint() - ClientOrigin();
+    win32bk::InputWheel(hwnd_, POINT{p.x(), p.y()}, ev->angleDelta().y(), ev->angleDelta().x());
+    ev->accept();
+}
+
+void HostWidget::closeEvent(QCloseEvent* ev) {
+    ev->ignore();
+    win32bk::InputClose(hwnd_);
+}
+
+void HostWidget::resizeEvent(QResizeEvent* ev) {
+    QWidget::resizeEvent(ev);
+    if (syncing_ || parentWidget()) return;
+    QRect g = geometry();
+    win32bk::HostResized(hwnd_, g.x(), g.y(), g.width(), g.height());
+}
+
+// --- Scroll-bar gestures ------------------------------------------------------------------
+
+void BarFilter::Gesture(QScrollBar* sb, int kind, QPoint pos) {
+    QStyleOptionSlider opt;
+    opt.initFrom(sb);
+    opt.subControls = QStyle::SC_All;
+    opt.orientation = sb->orientation();
+    opt.minimum = sb->minimum();
+    opt.maximum = sb->maximum();
+    opt.sliderPosition = sb->sliderPosition();
+    opt.sliderValue = sb->value();
+    opt.singleStep = sb->singleStep();
+    opt.pageStep = sb->pageStep();
+    opt.upsideDown = false;
+    if (sb->orientation() == Qt::Horizontal) opt.state |= QStyle::State_Horizontal;
+    QStyle* st = sb->style();
+    bool vert = sb->orientation() == Qt::Vertical;
+    if (kind == 0) {
+        if (!sb->isEnabled()) return;
+        auto sc = st->hitTestComplexControl(QStyle::CC_ScrollBar, &opt, pos, sb);
+        int part = -1;
+        switch (sc) {
+        case QStyle::SC_ScrollBarSubLine: part = SB_LINEUP; break;
+        case QStyle::SC_ScrollBarAddLine: part = SB_LINEDOWN; break;
+        case QStyle::SC_ScrollBarSubPage: part = SB_PAGEUP; break;
+        case QStyle::SC_ScrollBarAddPage: part = SB_PAGEDOWN; break;
+        case QStyle::SC_ScrollBarSlider: part = SB_THUMBTRACK; break;
+        default: return;
+        }
+        if (part == SB_THUMBTRACK) {
+            QRect slider = st->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarSlider, sb);
+            grab_ = vert ? pos.y() - slider.top() : pos.x() - slider.left();
+            dragging_ = true;
+        }
+        win32bk::InputBarPress(hwnd_, bar_, part, POINT{pos.x(), pos.y()});
+    } else if (kind == 2) {
+        if (!dragging_) return;
+        QRect groove = st->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarGroove, sb);
+        QRect slider = st->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarSlider, sb);
+        int span = vert ? groove.height() - slider.height() : groove.width() - slider.width();
+        int at = (vert ? pos.y() - groove.top() : pos.x() - groove.left()) - grab_;
+        int v = QStyle::sliderValueFromPosition(sb->minimum(), sb->maximum(), at, std::max(span, 1));
+        win32bk::InputBarMove(hwnd_, bar_, v);
+    } else {
+        dragging_ = false;
+        win32bk::InputBarRelease(hwnd_, bar_);
+    }
+}
+
+bool BarFilter::eventFilter(QObject* obj, QEvent* ev) {
+    auto* sb = qobject_cast<QScrollBar*>(obj);
+    if (!sb) return false;
+    DepthGuard guard;
+    switch (ev->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick: {
+        auto* me = static_cast<QMouseEvent*>(ev);
+        if (me->button() == Qt::LeftButton) Gesture(sb, 0, me->position().toPoint());
+        return true;
+    }
+    case QEvent::MouseMove: Gesture(sb, 2, static_cast<QMouseEvent*>(ev)->position().toPoint()); return true;
+    case QEvent::MouseButtonRelease:
+        if (static_cast<QMouseEvent*>(ev)->button() == Qt::LeftButton) Gesture(sb, 1, QPoint());
+        return true;
+    case QEvent::Wheel: {
+        auto* we = static_cast<QWheelEvent*>(ev);
+        win32bk::InputWheel(hwnd_, POINT{0, 0}, we->angleDelta().y(), we->angleDelta().x());
+        return true;
+    }
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease: return true;
+    default: return false;
+    }
+}
+
+// --- The backend --------------------------------------------------------------------------
+
+class QtBackend : public win32bk::Backend {
+public:
+    void HostCreate(HWND hwnd) override {
+        win32bk::HostView v{};
+        win32bk::GetHostView(hwnd, &v);
+        QWidget* parent = v.parent ? HostOf(v.parent) : nullptr;
+        auto* w = new HostWidget(hwnd, parent);
+        g_hosts[hwnd] = w;
+        w->SyncFromRecord();
+    }
+    void HostDestroy(HWND hwnd) override {
+        auto it = g_hosts.find(hwnd);
+        if (it == g_hosts.end()) return;
+        QPointer<HostWidget> w = it->second;
+        g_hosts.erase(it);
+        if (!w) return;
+        w->hide();
+        // Children's widgets die with this one; take them out of Qt's hands first
+        // is not needed: they were destroyed (and buried) before their parent.
+        g_graveyard.push_back(w);
+        Bury();
+    }
+    void HostSync(HWND hwnd) override {
+        if (HostWidget* w = HostOf(hwnd)) w->SyncFromRecord();
+    }
+    void HostSetText(HWND hwnd, const std::u16string& text) override {
+        if (HostWidget* w = HostOf(hwnd))
+            w->setWindowTitle(QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())));
+    }
+    win32bk::Surface* HostBuffer(HWND hwnd) override {
+        HostWidget* w = HostOf(hwnd);
+        return w ? w->Buffer() : nullptr;
+    }
+    void HostPresent(HWND hwnd, const RECT& r) override {
+        if (HostWidget* w = HostOf(hwnd))
+            w->update(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top).translated(w->ClientOrigin()));
+    }
+    void HostFocus(HWND hwnd) override {
+        if (HostWidget* w = HostOf(hwnd)) w->setFocus(Qt::OtherFocusReason);
+    }
+    void HostCursor(HWND hwnd, HCURSOR cursor) override {
+        HostWidget* w = HostOf(hwnd);
+        if (!w) return;
+        Qt::CursorShape shape = Qt::ArrowCursor;
+        switch (reinterpret_cast<uintptr_t>(cursor)) {
+        case 0: shape = Qt::BlankCursor; break;
+        case 32513: shape = Qt::IBeamCursor; break;
+        case 32514: shape = Qt::WaitCursor; break;
+        case 32515: shape = Qt::CrossCursor; break;
+        case 32516: shape = Qt::UpArrowCursor; break;
+        case 32642: shape = Qt::SizeFDiagCursor; break;
+        case 32643: shape = Qt::SizeBDiagCursor; break;
+        case 32644: shape = Qt::SizeHorCursor; break;
+        case 32645: shape = Qt::SizeVerCursor; break;
+        case 32646: shape = Qt::SizeAllCursor; break;
+        case 32648: shape = Qt::ForbiddenCursor; break;
+        case 32649: shape = Qt::PointingHandCursor; break;
+        case 32650: shape = Qt::BusyCursor; break;
+        }
+        w->setCursor(shape);
+    }
+
+    void WaitEvents(int timeoutMs) override {
+        Bury();
+        if (timeoutMs == 0) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+        } else {
+            QTimer t;
+            if (timeoutMs > 0) {
+                t.setSingleShot(true);
+                t.start(timeoutMs);
+            }
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        win32bk::ServeSends();
+        Bury();
+    }
+    void Wake() override {
+        if (!g_pump) return;
+        if (!g_pump->pending.exchange(true))
+            QCoreApplication::postEvent(g_pump, new QEvent(QEvent::User));
+        else if (auto* d = QAbstractEventDispatcher::instance(g_pump->thread()))
+            d->wakeUp();
+    }
+
+    int Metric(int index) override {
+        QStyle* st = QApplication::style();
+        switch (index) {
+        case SM_CXVSCROLL:
+        case SM_CYHSCROLL:
+        case SM_CYVSCROLL:
+        case SM_CXHSCROLL: return st->pixelMetric(QStyle::PM_ScrollBarExtent);
+        case SM_CXBORDER:
+        case SM_CYBORDER: return 1;
+        case SM_CXEDGE:
+        case SM_CYEDGE: return 2;
+        case SM_CXDOUBLECLK:
+        case SM_CYDOUBLECLK: return 4;
+        case SM_CXDRAG:
+        case SM_CYDRAG: return QApplication::startDragDistance();
+        case SM_CYCAPTION: return 23;
+        case SM_CXSCREEN: return 1920;
+        case SM_CYSCREEN: return 1080;
+        case SM_CYVTHUMB:
+        case SM_CXHTHUMB: return st->pixelMetric(QStyle::PM_ScrollBarSliderMin);
+        }
+        return 0;
+    }
+    UINT DoubleClickTime() override { return static_cast<UINT>(QApplication::doubleClickInterval()); }
+    UINT CursorFlashTime() override {
+        return static_cast<UINT>(std::max(QApplication::cursorFlashTime(), 0));
+    }
+    void Beep() override { QApplication::beep(); }
+
+    std::unique_ptr<win32bk::Surface> CreateSurface(int w, int h) override {
+        return std::make_unique<QtSurface>(w, h);
+    }
+
+    void Fill(win32bk::Surface* s, const win32bk::Region& clip, const RECT& r, COLORREF c) override {
+        QImage& img = static_cast<QtSurface*>(s)->image;
+        QColor col = ToQColor(c);
+        QRect fr(r.left, r.top, r.right - r.left, r.bottom - r.top);
+        fr &= img.rect();
+        if (fr.isEmpty()) return;
+        if (clip.Rects().size() == 1) {
+            const RECT& k = clip.Rects()[0];
+            QRect kr = fr & QRect(k.left, k.top, k.right - k.left, k.bottom - k.top);
+            if (kr.isEmpty()) return;
+            QRgb px = col.rgb();
+            for (int y = kr.top(); y <= kr.bottom(); ++y) {
+                auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+                std::fill(line + kr.left(), line + kr.right() + 1, px);
+            }
+            return;
+        }
+        QPainter p(&img);
+        p.setClipRegion(ToQRegion(clip));
+        p.fillRect(fr, col);
+    }
+    void Invert(win32bk::Surface* s, const win32bk::Region& clip, const RECT& r) override {
+        QPainter p(&static_cast<QtSurface*>(s)->image);
+        p.setClipRegion(ToQRegion(clip));
+        p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+        p.fillRect(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top), Qt::white);
+    }
+    void Line(win32bk::Surface* s, const win32bk::Region& clip, const POINT* pts, int n, int width, int style,
+              COLORREF c) override {
+        QPainter p(&static_cast<QtSurface*>(s)->image);
+        p.setClipRegion(ToQRegion(clip));
+        p.setRenderHint(QPainter::Antialiasing, false);
+        QPen pen(ToQColor(c));
+        pen.setWidth(width <= 1 ? 0 : width);
+        pen.setCapStyle(Qt::FlatCap);
+        switch (style) {
+        case PS_DASH: pen.setStyle(Qt::DashLine); break;
+        case PS_DOT: pen.setStyle(Qt::DotLine); break;
+        case PS_DASHDOT: pen.setStyle(Qt::DashDotLine); break;
+        case PS_DASHDOTDOT: pen.setStyle(Qt::DashDotDotLine); break;
+        default: break;
+        }
+        p.setPen(pen);
+        QVector<QPoint> qp;
+        for (int i = 0; i < n; ++i) qp.push_back(QPoint(pts[i].x, pts[i].y));
+        p.drawPolyline(qp.data(), static_cast<int>(qp.size()));
+    }
+    void Blit(win32bk::Surface* dst, const win32bk::Region& clip, int x, int y, int w, int h,
+              win32bk::Surface* src, int sx, int sy, DWORD rop) override {
+        QImage& d = static_cast<QtSurface*>(dst)->image;
+        QImage srcImg = static_cast<QtSurface*>(src)->image;
+        QPainter p(&d);
+        p.setClipRegion(ToQRegion(clip));
+        switch (rop) {
+        case SRCINVERT: p.setCompositionMode(QPainter::RasterOp_SourceXorDestination); break;
+        case SRCAND: p.setCompositionMode(QPainter::RasterOp_SourceAndDestination); break;
+        case SRCPAINT: p.setCompositionMode(QPainter::RasterOp_SourceOrDestination); break;
+        default: p.setCompositionMode(QPainter::CompositionMode_Source); break;
+        }
+        p.drawImage(QPoint(x, y), srcImg, QRect(sx, sy, w, h));
+    }
+    COLORREF Pixel(win32bk::Surface* s, int x, int y) override {
+        QRgb c = static_cast<QtSurface*>(s)->image.pixel(x, y);
+        return RGB(qRed(c), qGreen(c), qBlue(c));
+    }
+    void SetPixelColor(win32bk::Surface* s, int x, int y, COLORREF c) override {
+        QImage& img = static_cast<QtSurface*>(s)->image;
+        if (img.rect().contains(x, y)) img.setPixel(x, y, ToQColor(c).rgb());
+    }
+    void Text(win32bk::Surface* s, const win32bk::Region& clip, win32bk::FontFace* font,
+              const win32bk::GlyphRun& run, COLORREF c) override {
+        DrawGlyphs(static_cast<QtSurface*>(s)->image, clip, font, run, c);
+    }
+    void ScrollPixels(win32bk::Surface* s, const RECT& r, int dx, int dy, const RECT& clip) override {
+        QImage& img = static_cast<QtSurface*>(s)->image;
+        QRect src(r.left, r.top, r.right - r.left, r.bottom - r.top);
+        QImage copy = img.copy(src);
+        QPainter p(&img);
+        p.setClipRect(QRect(clip.left, clip.top, clip.right - clip.left, clip.bottom - clip.top));
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        p.drawImage(src.topLeft() + QPoint(dx, dy), copy);
+    }
+
+    std::shared_ptr<win32bk::FontFace> Realize(const LOGFONTW& lf) override { return RealizeFont(lf); }
+    std::vector<std::u16string> Families() override {
+        std::vector<std::u16string> out;
+        for (const QString& f : InstalledFamilies())
+            out.emplace_back(reinterpret_cast<const char16_t*>(f.utf16()), static_cast<size_t>(f.size()));
+        return out;
+    }
+};
+
+} // namespace qtbk
+
+namespace qtplatform {
+
+namespace {
+int g_argc = 1;
+char g_arg0[] = "tavrelix";
+char* g_argv[] = {g_arg0, nullptr};
+
+short AsyncKeyState(int vk) {
+    return win32bk::AsyncKeyDown(vk) ? static_cast<short>(0x8000) : 0;
+}
+} // namespace
+
+void Init(int* argc, char** argv) {
+    if (qtbk::g_app) return;
+    if (!QCoreApplication::instance()) {
+        if (argc && argv)
+            qtbk::g_app = new QApplication(*argc, argv);
+        else
+            qtbk::g_app = new QApplication(g_argc, g_argv);
+    } else {
+        qtbk::g_app = qobject_cast<QApplication*>(QCoreApplication::instance());
+    }
+    QApplication::setQuitOnLastWindowClosed(false);
+    qtbk::g_pump = new qtbk::Pump;
+    static qtbk::QtBackend backend;
+    win32bk::InstallBackend(&backend);
+    Win32HostHooks hooks = Win32GetHostHooks();
+    hooks.asyncKeyState = AsyncKeyState;
+    Win32SetHostHooks(hooks);
+    qtbk::InstallMessageBox();
+}
+
+bool Initialized() {
+    return qtbk::g_app != nullptr;
+}
+
+int Run() {
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+Image Capture(HWND hwnd) {
+    Image out;
+    qtbk::HostWidget* w = qtbk::HostOf(hwnd);
+    if (!w) return out;
+    QImage img = w->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    out.width = img.width();
+    out.height = img.height();
+    out.pixels.resize(static_cast<size_t>(out.width) * out.height);
+    for (int y = 0; y < out.height; ++y) {
+        auto* line = reinterpret_cast<const QRgb*>(img.constScanLine(y));
+        std::copy(line, line + out.width, out.pixels.begin() + static_cast<ptrdiff_t>(y) * out.width);
+    }
+    return out;
+}
+
+bool SavePng(const Image& image, const std::string& path) {
+    QImage img(reinterpret_cast<const uchar*>(image.pixels.data()), image.width, image.height,
+               image.width * 4, QImage::Format_RGB32);
+    return img.save(QString::fromStdString(path), "PNG");
+}
+
+} // namespace qtplatform

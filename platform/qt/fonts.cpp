@@ -1,0 +1,239 @@
+// Fonts: the face table, whole-pixel advances at 96 DPI, Windows text
+// metrics, a per-code-point fallback chain and glyph-run drawing.
+#include <QFontDatabase>
+#include <QGlyphRun>
+#include <QPainter>
+#include <QRawFont>
+
+#include <cmath>
+#include <map>
+#include <mutex>
+
+#include "qt_internal.h"
+
+namespace qtbk {
+
+namespace {
+const QString kMono = QStringLiteral("Noto Sans Mono CJK JP");
+const QString kProp = QStringLiteral("Noto Sans CJK JP");
+const QString kLast = QStringLiteral("DejaVu Sans");
+
+QString FaceName(const LOGFONTW& lf) {
+    size_t n = 0;
+    while (n < LF_FACESIZE && lf.lfFaceName[n]) ++n;
+    return QString::fromUtf16(lf.lfFaceName, static_cast<qsizetype>(n));
+}
+
+bool Installed(const QString& family) {
+    static const QStringList families = QFontDatabase::families();
+    return families.contains(family, Qt::CaseInsensitive);
+}
+
+QString MapFace(const LOGFONTW& lf) {
+    QString name = FaceName(lf);
+    if (name == u"Terminal" || name == u"ＭＳ ゴシック" || name == u"MS Gothic") return kMono;
+    if (name == u"ＭＳ Ｐゴシック" || name == u"MS PGothic") return kProp;
+    if (!name.isEmpty() && Installed(name)) return name;
+    bool fixed = (lf.lfPitchAndFamily & 3) == FIXED_PITCH || (lf.lfPitchAndFamily & 0xF0) == FF_MODERN;
+    return fixed ? kMono : kProp;
+}
+
+QRawFont MakeRaw(const QString& family, int px, int weight, bool italic, bool antialias) {
+    QFont f(family);
+    f.setPixelSize(px);
+    f.setWeight(static_cast<QFont::Weight>(weight));
+    f.setItalic(italic);
+    f.setKerning(false);
+    f.setHintingPreference(QFont::PreferNoHinting);
+    f.setStyleStrategy(static_cast<QFont::StyleStrategy>(QFont::NoFontMerging | QFont::NoSubpixelAntialias |
+                                                         (antialias ? 0 : QFont::NoAntialias)));
+    return QRawFont::fromFont(f);
+}
+
+class QtFontFace : public win32bk::FontFace {
+public:
+    QtFontFace(const LOGFONTW& lf) {
+        family_ = MapFace(lf);
+        int weight = lf.lfWeight <= 0 ? 400 : std::clamp<int>(lf.lfWeight, 100, 900);
+        bool italic = lf.lfItalic != 0;
+        bool aa = lf.lfQuality != NONANTIALIASED_QUALITY;
+        int px = 12;
+        if (lf.lfHeight < 0)
+            px = -lf.lfHeight;
+        else if (lf.lfHeight > 0) {
+            QRawFont probe = MakeRaw(family_, 100, weight, italic, aa);
+            double cell = probe.ascent() + probe.descent();
+            px = cell > 0 ? std::max(1, static_cast<int>(std::lround(lf.lfHeight * 100.0 / cell)))
+                          : lf.lfHeight;
+        }
+        px_ = px;
+        weight_ = weight;
+        mono_ = family_ == kMono;
+        chain_.push_back(MakeRaw(family_, px, weight, italic, aa));
+        for (const QString& f : {kMono, kProp, kLast})
+            if (f != family_) chain_.push_back(MakeRaw(f, px, weight, italic, aa));
+        ascent_ = static_cast<int>(std::ceil(chain_[0].ascent() - 1e-3));
+        descent_ = static_cast<int>(std::ceil(chain_[0].descent() - 1e-3));
+        leading_ = std::max(0, static_cast<int>(std::lround(chain_[0].leading())));
+    }
+
+    struct Glyph {
+        int font;
+        quint32 index;
+        int advance;
+    };
+
+    const Glyph& Resolve(char32_t cp) {
+        if (cp < 0x10000) {
+            if (bmp_.empty()) bmp_.resize(0x10000, Glyph{-2, 0, 0});
+            Glyph& g = bmp_[cp];
+            if (g.font == -2) g = Lookup(cp);
+            return g;
+        }
+        auto it = astral_.find(cp);
+        if (it == astral_.end()) it = astral_.emplace(cp, Lookup(cp)).first;
+        return it->second;
+    }
+
+    int Advance(char32_t cp) override { return Resolve(cp).advance; }
+
+    void Metrics(TEXTMETRICW* tm) override {
+        *tm = TEXTMETRICW{};
+        tm->tmAscent = ascent_;
+        tm->tmDescent = descent_;
+        tm->tmHeight = ascent_ + descent_;
+        tm->tmInternalLeading = std::max(0, tm->tmHeight - px_);
+        tm->tmExternalLeading = leading_;
+        tm->tmAveCharWidth = Advance(U'x');
+        tm->tmMaxCharWidth = std::max({Advance(U'W'), Advance(U'M'), Advance(0x3042)});
+        tm->tmWeight = weight_;
+        tm->tmDigitizedAspectX = tm->tmDigitizedAspectY = 96;
+        tm->tmFirstChar = 0x20;
+        tm->tmLastChar = 0xFFFC;
+        tm->tmDefaultChar = 0x30FB;
+        tm->tmBreakChar = 0x20;
+        bool variable = Advance(U'i') != Advance(U'W') || Advance(U'i') != Advance(U'x');
+        // As in Windows, the bit means variable pitch.
+        tm->tmPitchAndFamily = static_cast<BYTE>((variable ? TMPF_FIXED_PITCH : 0) | TMPF_VECTOR |
+                                                 TMPF_TRUETYPE | (mono_ ? FF_MODERN : FF_SWISS));
+        tm->tmCharSet = SHIFTJIS_CHARSET;
+    }
+
+    std::u16string Family() const override {
+        return std::u16string(reinterpret_cast<const char16_t*>(family_.utf16()),
+                              static_cast<size_t>(family_.size()));
+    }
+
+    int ascent() const { return ascent_; }
+    const QRawFont& raw(int i) const { return chain_[static_cast<size_t>(i)]; }
+
+private:
+    Glyph Lookup(char32_t cp) {
+        if (cp < 0x20 || (cp >= 0xD800 && cp < 0xE000)) return Glyph{-1, 0, 0};
+        QChar units[2];
+        int n = 1;
+        if (cp > 0xFFFF) {
+            units[0] = QChar(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+            units[1] = QChar(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+            n = 2;
+        } else {
+            units[0] = QChar(static_cast<char16_t>(cp));
+        }
+        for (size_t i = 0; i < chain_.size(); ++i) {
+            const QRawFont& raw = chain_[i];
+            if (!raw.isValid() || !raw.supportsCharacter(static_cast<uint>(cp))) continue;
+            quint32 glyph = 0;
+            int count = 1;
+            if (!raw.glyphIndexesForChars(units, n, &glyph, &count) || count < 1 || glyph == 0) continue;
+            QPointF adv;
+            raw.advancesForGlyphIndexes(&glyph, &adv, 1, QRawFont::UseDesignMetrics);
+            int a = (mono_ && i == 0) ? static_cast<int>(std::ceil(adv.x() - 1e-3))
+                                      : static_cast<int>(std::lround(adv.x()));
+            return Glyph{static_cast<int>(i), glyph, a};
+        }
+        // Not in any face: the missing-glyph box of the face itself.
+        quint32 glyph = 0;
+        QPointF adv;
+        chain_[0].advancesForGlyphIndexes(&glyph, &adv, 1, QRawFont::UseDesignMetrics);
+        return Glyph{0, 0, static_cast<int>(std::lround(adv.x()))};
+    }
+
+    QString family_;
+    int px_ = 12, weight_ = 400;
+    bool mono_ = false;
+    int ascent_ = 0, descent_ = 0, leading_ = 0;
+    std::vector<QRawFont> chain_;
+    std::vector<Glyph> bmp_;
+    std::map<char32_t, Glyph> astral_;
+};
+
+std::mutex g_fontMutex;
+} // namespace
+
+std::shared_ptr<win32bk::FontFace> RealizeFont(const LOGFONTW& lf) {
+    std::lock_guard<std::mutex> lock(g_fontMutex);
+    static std::map<std::tuple<QString, LONG, LONG, int, int>, std::shared_ptr<win32bk::FontFace>> cache;
+    auto key = std::make_tuple(FaceName(lf) + QChar(u'|') + QString::number(lf.lfPitchAndFamily), lf.lfHeight,
+                               lf.lfWeight, static_cast<int>(lf.lfItalic), static_cast<int>(lf.lfQuality));
+    auto it = cache.find(key);
+    if (it != cache.end()) return it->second;
+    auto face = std::make_shared<QtFontFace>(lf);
+    cache[key] = face;
+    return face;
+}
+
+QStringList InstalledFamilies() {
+    return QFontDatabase::families();
+}
+
+void DrawGlyphs(QImage& image, const win32bk::Region& clip, win32bk::FontFace* face,
+                const win32bk::GlyphRun& run, COLORREF color) {
+    auto* f = static_cast<QtFontFace*>(face);
+    if (clip.Empty() || run.count == 0) return;
+    QPainter p(&image);
+    if (clip.Rects().size() == 1) {
+        const RECT& r = clip.Rects()[0];
+        p.setClipRect(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top));
+    } else {
+        QRegion q;
+        for (const RECT& r : clip.Rects()) q += QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+        p.setClipRegion(q);
+    }
+    p.setPen(QColor(GetRValue(color), GetGValue(color), GetBValue(color)));
+    double baseline = run.y + f->ascent();
+    QVector<quint32> glyphs;
+    QVector<QPointF> positions;
+    int font = -1;
+    auto flush = [&] {
+        if (font >= 0 && !glyphs.isEmpty()) {
+            QGlyphRun gr;
+            gr.setRawFont(f->raw(font));
+            gr.setGlyphIndexes(glyphs);
+            gr.setPositions(positions);
+            p.drawGlyphRun(QPointF(0, 0), gr);
+        }
+        glyphs.clear();
+        positions.clear();
+    };
+    for (size_t i = 0; i < run.count; ++i) {
+        char32_t cp = run.cps[i];
+        if (cp == U' ' || cp == U'\t' || cp == 0x3000) continue;
+        const auto& g = f->Resolve(cp);
+        if (g.font < 0) continue;
+        if (g.font != font) {
+            flush();
+            font = g.font;
+        }
+        glyphs.push_back(g.index);
+        positions.push_back(QPointF(run.xs[i], baseline));
+    }
+    flush();
+}
+
+} // namespace qtbk
+
+namespace qtplatform {
+bool FamilyInstalled(const char16_t* family) {
+    return qtbk::InstalledFamilies().contains(QString::fromUtf16(family), Qt::CaseInsensitive);
+}
+} // namespace qtplatform

@@ -1,0 +1,79 @@
+// Start-up of the Qt display backend, and the hooks test drivers use. No Qt
+// type appears here: callers outside platform/qt include only this header.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+namespace qtplatform {
+
+// Creates the application object (once) and installs the backend, the message
+// box and the asynchronous key state. argc/argv may be null.
+void Init(int* argc = nullptr, char** argv = nullptr);
+bool Initialized();
+
+// Runs the default message loop until WM_QUIT; returns its exit code.
+int Run();
+
+// An image of a window as shown (client, border, bars, children, caret),
+// as 0xAARRGGBB pixels, row by row.
+struct Image {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;
+    uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+Image Capture(HWND hwnd);
+bool SavePng(const Image& image, const std::string& path);
+bool FamilyInstalled(const char16_t* family);
+
+// Input as the windowing system delivers it, sent as events to the host widget.
+enum class Mods : unsigned { None = 0, Shift = 1, Ctrl = 2, Alt = 4, Keypad = 8 };
+inline Mods operator|(Mods a, Mods b) {
+    return static_cast<Mods>(static_cast<unsigned>(a) | static_cast<unsigned>(b));
+}
+// key: a Qt key code given as its numeric value (the Key enum's values are stable).
+void SendKey(HWND target, int key, unsigned mods, const std::u16string& text, bool press,
+             bool autoRepeat = false);
+void SendMouse(HWND target, int x, int y, int button, unsigned mods,
+               int kind); // kind: 0 press, 1 release, 2 move
+void SendWheel(HWND target, int x, int y, int angleY, int angleX, unsigned mods);
+// Mouse gestures on a window's scroll bar (bar SB_VERT/SB_HORZ, or SB_CTL for a bar control); x, y in the
+// bar's own pixels.
+void SendBarMouse(HWND hwnd, int bar, int x, int y, int kind);
+// Geometry of a scroll bar's parts, in the bar's own pixels.
+struct BarGeometry {
+    RECT bar, groove, slider, subLine, addLine;
+};
+bool GetBarGeometry(HWND hwnd, int bar, BarGeometry* geometry);
+
+// Qt key codes the tests use.
+enum Key : int {
+    Key_Escape = 0x01000000,
+    Key_Tab = 0x01000001,
+    Key_Backtab = 0x01000002,
+    Key_Backspace = 0x01000003,
+    Key_Return = 0x01000004,
+    Key_Enter = 0x01000005,
+    Key_Insert = 0x01000006,
+    Key_Delete = 0x01000007,
+    Key_Home = 0x01000010,
+    Key_End = 0x01000011,
+    Key_Left = 0x01000012,
+    Key_Up = 0x01000013,
+    Key_Right = 0x01000014,
+    Key_Down = 0x01000015,
+    Key_PageUp = 0x01000016,
+    Key_PageDown = 0x01000017,
+    Key_Shift = 0x01000020,
+    Key_Control = 0x01000021,
+    Key_Alt = 0x01000023,
+    Key_F1 = 0x01000030,
+    Key_F10 = 0x01000039,
+    Key_unknown = 0x01ffffff,
+};
+
+} // namespace qtplatform

@@ -1,0 +1,63 @@
+// The modal message box: a Qt dialog run in our nested loop, owner disabled.
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "qt_internal.h"
+
+namespace qtbk {
+
+namespace {
+int QtMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
+    QMessageBox box;
+    box.setWindowTitle(caption ? QString::fromUtf16(caption) : QStringLiteral("Error"));
+    box.setText(text ? QString::fromUtf16(text) : QString());
+    switch (type & 0xF0) {
+    case MB_ICONHAND: box.setIcon(QMessageBox::Critical); break;
+    case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
+    case MB_ICONEXCLAMATION: box.setIcon(QMessageBox::Warning); break;
+    case MB_ICONASTERISK: box.setIcon(QMessageBox::Information); break;
+    }
+    struct B {
+        const char16_t* label;
+        int id;
+    };
+    std::vector<B> buttons;
+    switch (type & 0x0F) {
+    case MB_OKCANCEL: buttons = {{u"OK", IDOK}, {u"キャンセル", IDCANCEL}}; break;
+    case MB_ABORTRETRYIGNORE:
+        buttons = {{u"中止(&A)", IDABORT}, {u"再試行(&R)", IDRETRY}, {u"無視(&I)", IDIGNORE}};
+        break;
+    case MB_YESNOCANCEL:
+        buttons = {{u"はい(&Y)", IDYES}, {u"いいえ(&N)", IDNO}, {u"キャンセル", IDCANCEL}};
+        break;
+    case MB_YESNO: buttons = {{u"はい(&Y)", IDYES}, {u"いいえ(&N)", IDNO}}; break;
+    case MB_RETRYCANCEL: buttons = {{u"再試行(&R)", IDRETRY}, {u"キャンセル", IDCANCEL}}; break;
+    default: buttons = {{u"OK", IDOK}}; break;
+    }
+    std::vector<std::pair<QPushButton*, int>> ids;
+    for (const B& b : buttons) {
+        QMessageBox::ButtonRole role =
+            (b.id == IDCANCEL || b.id == IDNO) ? QMessageBox::RejectRole : QMessageBox::AcceptRole;
+        ids.emplace_back(box.addButton(QString::fromUtf16(b.label), role), b.id);
+    }
+    size_t def = (type & MB_DEFBUTTON3) ? 2 : (type & MB_DEFBUTTON2) ? 1 : 0;
+    if (def < ids.size()) box.setDefaultButton(ids[def].first);
+    bool done = false;
+    QObject::connect(&box, &QMessageBox::finished, [&](int) { done = true; });
+    box.show();
+    win32bk::RunModalLoop(owner, [&] { return done || !box.isVisible(); });
+    QAbstractButton* clicked = box.clickedButton();
+    for (auto& [b, id] : ids)
+        if (b == clicked) return id;
+    bool hasCancel = std::any_of(buttons.begin(), buttons.end(), [](const B& b) { return b.id == IDCANCEL; });
+    return hasCancel ? IDCANCEL : buttons.front().id;
+}
+} // namespace
+
+void InstallMessageBox() {
+    Win32HostHooks hooks = Win32GetHostHooks();
+    hooks.messageBox = QtMessageBox;
+    Win32SetHostHooks(hooks);
+}
+
+} // namespace qtbk

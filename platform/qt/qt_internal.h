@@ -1,0 +1,94 @@
+// Classes of the Qt backend shared by its source files.
+#pragma once
+
+#include <QFont>
+#include <QImage>
+#include <QPointer>
+#include <QRawFont>
+#include <QScrollBar>
+#include <QWidget>
+
+#include <memory>
+#include <unordered_map>
+
+#include "display/display.h"
+#include "win32/backend.h"
+
+namespace qtbk {
+
+class QtSurface : public win32bk::Surface {
+public:
+    QtSurface(int w, int h) : image(std::max(w, 1), std::max(h, 1), QImage::Format_RGB32) {
+        image.fill(Qt::white);
+    }
+    int Width() const override { return image.width(); }
+    int Height() const override { return image.height(); }
+    QImage image;
+};
+
+class HostWidget;
+
+// A non-client scroll bar: input is taken over, the bar never moves itself.
+class BarFilter : public QObject {
+public:
+    BarFilter(HWND hwnd, int bar, QObject* parent) : QObject(parent), hwnd_(hwnd), bar_(bar) {}
+    bool eventFilter(QObject* obj, QEvent* ev) override;
+    void Gesture(QScrollBar* sb, int kind, QPoint pos); // kind: 0 press, 1 release, 2 move
+
+private:
+    HWND hwnd_;
+    int bar_;
+    bool dragging_ = false;
+    int grab_ = 0;
+};
+
+class HostWidget : public QWidget {
+public:
+    HostWidget(HWND hwnd, QWidget* parent);
+    HWND hwnd() const { return hwnd_; }
+    QtSurface* Buffer() { return buffer_.get(); }
+    void SyncFromRecord();
+    QPoint ClientOrigin() const { return QPoint(view_.client.left, view_.client.top); }
+    QScrollBar* Bar(int bar) { return bar == SB_HORZ ? hbar_ : vbar_; }
+
+protected:
+    bool event(QEvent* ev) override;
+    void paintEvent(QPaintEvent* ev) override;
+    void keyPressEvent(QKeyEvent* ev) override;
+    void keyReleaseEvent(QKeyEvent* ev) override;
+    void mousePressEvent(QMouseEvent* ev) override;
+    void mouseReleaseEvent(QMouseEvent* ev) override;
+    void mouseDoubleClickEvent(QMouseEvent* ev) override;
+    void mouseMoveEvent(QMouseEvent* ev) override;
+    void wheelEvent(QWheelEvent* ev) override;
+    void closeEvent(QCloseEvent* ev) override;
+    void resizeEvent(QResizeEvent* ev) override;
+    bool focusNextPrevChild(bool) override { return false; }
+
+private:
+    void Key(QKeyEvent* ev, bool down);
+    void Mouse(QMouseEvent* ev, int kind);
+    QScrollBar* MakeBar(int bar, Qt::Orientation o);
+    void SyncBar(QScrollBar* sb, const win32bk::BarState& st, const RECT& r, Qt::Orientation o);
+
+    HWND hwnd_;
+    win32bk::HostView view_{};
+    std::unique_ptr<QtSurface> buffer_;
+    QScrollBar* vbar_ = nullptr;
+    QScrollBar* hbar_ = nullptr;
+    bool syncing_ = false;
+};
+
+HostWidget* HostOf(HWND hwnd);
+UINT VirtualKey(int key, Qt::KeyboardModifiers mods, const QString& text, bool* extended);
+int EventDepth();
+
+// Fonts.
+std::shared_ptr<win32bk::FontFace> RealizeFont(const LOGFONTW& lf);
+void DrawGlyphs(QImage& image, const win32bk::Region& clip, win32bk::FontFace* face,
+                const win32bk::GlyphRun& run, COLORREF color);
+QStringList InstalledFamilies();
+
+void InstallMessageBox();
+
+} // namespace qtbk

@@ -1,0 +1,69 @@
+// Drivers for tests of windows: the offscreen display, a fake clock, message
+// box answers, input injection, an ExtTextOutW trace and window captures.
+// Nothing of Qt appears here.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+#include "display/display.h"
+#include "win32/backend.h"
+
+namespace tvtest {
+
+// Sets the offscreen platform at 96 DPI, starts the display backend and the
+// fake clock, and installs the message-box recorder. Stops with a message
+// when the pinned fonts are missing.
+void Init();
+
+// Handles everything pending (sends, posts, paints, due timers) without waiting.
+void Pump();
+// Moves the fake clock on by ms, firing due timers in order.
+void Advance(unsigned ms);
+
+// Message boxes.
+struct Box {
+    HWND owner;
+    std::u16string caption;
+    std::u16string text;
+    UINT flags;
+};
+// An answer given at once.
+void AnswerBox(int id);
+// An answer decided inside the box's running loop: polled until it returns an id.
+void AnswerBoxWith(std::function<std::optional<int>(const Box&)> poll);
+const std::vector<Box>& Boxes();
+void ClearBoxes();
+int Beeps();
+
+// Keys: Qt key codes (qtplatform::Key_*, or characters' codes such as 'A').
+void KeyDown(HWND host, int key, unsigned mods = 0, const std::u16string& text = u"");
+void KeyUp(HWND host, int key, unsigned mods = 0);
+void Key(HWND host, int key, unsigned mods = 0, const std::u16string& text = u"");
+// Types each code point as a key carrying that text.
+void Type(HWND host, const std::u16string& text);
+
+// Mouse, in client coordinates of host. button: 0 left, 1 right, 2 middle.
+void MouseDown(HWND host, int x, int y, int button = 0, unsigned mods = 0);
+void MouseUp(HWND host, int x, int y, int button = 0, unsigned mods = 0);
+void MouseMove(HWND host, int x, int y, unsigned mods = 0);
+void Click(HWND host, int x, int y, int button = 0, unsigned mods = 0);
+void Wheel(HWND host, int x, int y, int angleY, int angleX = 0, unsigned mods = 0);
+
+// Scroll-bar gestures (bar SB_VERT, SB_HORZ, or SB_CTL for a bar control), in the bar's pixels.
+qtplatform::BarGeometry BarParts(HWND hwnd, int bar);
+void BarDown(HWND hwnd, int bar, int x, int y);
+void BarMove(HWND hwnd, int bar, int x, int y);
+void BarUp(HWND hwnd, int bar);
+
+// ExtTextOutW calls, recorded while on.
+void TraceTextOut(bool on);
+std::vector<win32bk::TextOutRecord>& TextOuts();
+
+qtplatform::Image Capture(HWND hwnd);
+
+} // namespace tvtest

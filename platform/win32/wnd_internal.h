@@ -1,0 +1,63 @@
+// Window records shared by the window and GDI code of platform/win32.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "win32/backend.h"
+
+namespace win32bk {
+
+struct ClassRec {
+    std::u16string name;
+    UINT style = 0;
+    WNDPROC proc = nullptr;
+    int cbWndExtra = 0;
+    HCURSOR cursor = nullptr;
+    HBRUSH background = nullptr;
+    HINSTANCE instance = nullptr;
+};
+
+struct ThreadQueue;
+
+struct Wnd {
+    HWND hwnd = nullptr;
+    std::thread::id thread;
+    ThreadQueue* queue = nullptr;
+    std::shared_ptr<ClassRec> cls;
+    WNDPROC proc = nullptr;
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    HWND parent = nullptr;
+    HWND owner = nullptr;
+    std::vector<HWND> children; // bottom to top
+    RECT rect{};                // in the parent's client coordinates (screen for top-level)
+    RECT client{};              // relative to the window rectangle
+    UINT_PTR id = 0;
+    LONG_PTR userData = 0;
+    std::vector<BYTE> extra;
+    std::u16string text;
+    void* object = nullptr; // the MFC window object
+    BarState vbar, hbar;
+    bool tracking[2] = {false, false};
+    Region update;
+    bool erase = false;
+    int dispatchDepth = 0;
+    bool destroying = false;
+    bool dead = false;
+    bool created = false;
+};
+
+std::shared_ptr<Wnd> Find(HWND hwnd);
+RECT ClientRectOf(const Wnd& w); // 0,0,cx,cy
+Surface* BufferOf(HWND hwnd);
+void Present(HWND hwnd, const RECT& r);
+Surface* BitmapSurface(HBITMAP bmp);
+HBRUSH StockBrush(int index);
+bool IsBarControl(const Wnd& w);
+Region* RegionOf(HRGN rgn);
+
+} // namespace win32bk
