@@ -103,6 +103,9 @@ TEST(Format, VaListAndAppend) {
     EXPECT_EQ(s, u"x=5/x=5");
     s.Format(u"%s%s", s, s); // the arguments may be the string itself
     EXPECT_EQ(s, u"x=5/x=5x=5/x=5");
+    CString f(u"<%d:%s>");
+    f.Format(f, 5, f.Mid(1, 2)); // the format itself too
+    EXPECT_EQ(f, u"<5:%d>");
 }
 
 #ifndef NDEBUG
