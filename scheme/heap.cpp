@@ -100,8 +100,6 @@ void sch_add_segment(SchemeInterpreter* sc) {
 
 namespace {
 
-int64_t g_markTop; // per-collection, used only inside sch_collect
-
 inline bool has_mark_callback(int type) {
     switch (type) {
     case SCH_CONTINUATION:
@@ -120,7 +118,7 @@ inline bool visit(SchemeInterpreter* sc, SchemeCell* c) {
     if (!c || (c->flags & SCH_MARK)) return false;
     if (c->flags & SCH_ATOM) {
         c->flags |= SCH_MARK;
-        if (has_mark_callback(c->flags & SCH_TYPE_MASK)) sc->markStack[g_markTop++] = c;
+        if (has_mark_callback(c->flags & SCH_TYPE_MASK)) sc->markStack[sc->markTop++] = c;
         return false;
     }
     return true;
@@ -213,7 +211,7 @@ void run_callback(SchemeInterpreter* sc, SchemeCell* c) {
 
 void mark_root(SchemeInterpreter* sc, SchemeCell* c) {
     mark_one(sc, c);
-    while (g_markTop > 0) run_callback(sc, sc->markStack[--g_markTop]);
+    while (sc->markTop > 0) run_callback(sc, sc->markStack[--sc->markTop]);
 }
 
 void sweep_cell(SchemeInterpreter* sc, SchemeCell* c) {
@@ -245,7 +243,7 @@ void sch_collect(SchemeInterpreter* sc, SchemeCell* a, SchemeCell* b, bool fullS
             sc->sweepEnd = sc->sweepNext + sc->segmentCells[sc->sweepSegment];
         }
     }
-    g_markTop = 0;
+    sc->markTop = 0;
     mark_root(sc, sc->oblist);
     mark_root(sc, sc->globalEnv);
     mark_root(sc, sc->protectList);

@@ -473,6 +473,7 @@ SchemeCell* op_output(SchemeInterpreter* sc, int op) {
     case 90: {
         char16_t buf[3];
         int n = text_put_char(g.a[0]->a.u32, buf);
+        buf[n] = 0;
         port_write(sc, port ? port : sc->outport, buf, n);
         return s_return(sc, sc->UNDEF);
     }

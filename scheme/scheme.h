@@ -189,6 +189,7 @@ struct SchemeInterpreter {
     SchemeRootLink* roots;
     SchemeCell** markStack;
     int64_t markStackCapacity;
+    int64_t markTop;
 
     // Test-only switches; the program never sets them.
     int32_t testCollectEveryAlloc; // full collection at every cell allocation, freed cells poisoned

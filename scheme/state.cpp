@@ -304,10 +304,14 @@ int sch_safe_load_file(SchemeInterpreter* sc, const char16_t* path) {
 SchemeCell* sch_safe_call(SchemeInterpreter* sc, SchemeCell* procedure) {
     return protect<SchemeCell*>(sc, sc ? sc->F : nullptr, [&] {
         SchRoot r(sc, procedure);
+        // The exit frame ends this run only: a run around it goes on.
+        int32_t exitRequest = sc->exitRequest;
         dump_push(sc, 101, sc->NIL, sc->NIL);
         sc->args = sc->NIL;
         sc->code = procedure;
-        return sch_run(sc, 14);
+        SchemeCell* v = sch_run(sc, 14);
+        sc->exitRequest = exitRequest;
+        return v;
     });
 }
 
@@ -318,6 +322,7 @@ const char16_t* sch_safe_to_text(SchemeInterpreter* sc, SchemeCell* cell) {
         SchRoot r2(sc, port);
         SchemeCell* previous = sc->outport;
         int32_t mode = sc->printMode;
+        int32_t exitRequest = sc->exitRequest;
         sc->printMode = 0;
         sc->outport = port;
         dump_push(sc, 101, sc->NIL, previous);
@@ -325,6 +330,7 @@ const char16_t* sch_safe_to_text(SchemeInterpreter* sc, SchemeCell* cell) {
         sch_run(sc, 93);
         sc->outport = previous;
         sc->printMode = mode;
+        sc->exitRequest = exitRequest;
         return static_cast<const char16_t*>(port_of(port)->start);
     });
 }

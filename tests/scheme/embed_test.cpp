@@ -32,6 +32,10 @@ SchemeCell* host_raise(SchemeInterpreter* sc, SchemeCell** args, int count) {
     return sc->F;
 }
 
+SchemeCell* host_call(SchemeInterpreter* sc, SchemeCell** args, int) {
+    return sch_safe_call(sc, args[0]);
+}
+
 SchemeCell* host_sum(SchemeInterpreter* sc, SchemeCell** args, int count) {
     int64_t s = 0;
     for (int i = 0; i < count; ++i) s += args[i]->a.ival;
@@ -115,6 +119,11 @@ TEST_F(SchemeTest, HostFunctions) {
     EXPECT_EQ(run("(display 1) (raise \"boom\") (display 2)"), "1");
     EXPECT_EQ(error(), "Error: boom\n");
     EXPECT_EQ(eval("(+ 1 1)"), "2");
+    // A nested call's exit frame ends only the nested run, also inside a load.
+    sch_register_host_function(sc, u"call-it", host_call, 1, 1, u"p");
+    std::string path = temp_file("nested.scm", "(display (call-it (lambda () 1))) (display 2)");
+    EXPECT_EQ(run("(load \"" + path + "\") (display 3)"), "123");
+    EXPECT_EQ(error(), "");
 }
 
 TEST_F(SchemeTest, SafeCallAndProtect) {
