@@ -9,6 +9,7 @@
 
 #include "base/mempool.h"
 #include "base/utf16.h"
+#include "regex/regex.h"
 #include "scheme/sch_impl.h"
 
 namespace {
@@ -742,14 +743,16 @@ bool sch_equal(SchemeInterpreter* sc, SchemeCell* a, SchemeCell* b) {
 
 // ---------------------------------------------------------------- regular expressions
 
-// Until the engine's compiler is linked in, literals keep only their pattern:
-// nothing is compiled and nothing needs releasing.
+// A literal or string->regexp pattern compiled by the engine; false when the
+// engine refuses it.
 bool sch_compile_regexp(SchemeInterpreter* sc, SchemeCell* cell) {
     (void)sc;
-    payload<SchemeRegexpData>(cell)->regex = nullptr;
-    return true;
+    SchemeRegexpData* d = payload<SchemeRegexpData>(cell);
+    d->regex = regex_compile(d->pattern, d->ignoreCase ? REGEX_IGNORE_CASE : 0);
+    return d->regex != nullptr;
 }
 
 void sch_release_regexp(SchemeRegexpData* d) {
+    regex_destroy(static_cast<Regex*>(d->regex));
     d->regex = nullptr;
 }

@@ -236,8 +236,6 @@ SchemeCell* read_regexp(SchemeInterpreter* sc) {
         advance(sc, u);
         icase = true;
     }
-    // The literal keeps its pattern and flag; compiling it is the regular-
-    // expression primitives' step (sch_compile_regexp), once the engine is linked.
     SchemeCell* cell = mk_regexp(sc, tok_text(sc), icase);
     if (!sch_compile_regexp(sc, cell)) return raise_error0(sc, u"invalid regexp pattern");
     return s_return(sc, cell);

@@ -59,6 +59,8 @@ TEST_F(SchemeTest, ReaderEdgeCases) {
 TEST_F(SchemeTest, RegexpLiterals) {
     EXPECT_EQ(eval("#/a\\/b/i"), "#/a\\/b/i");
     EXPECT_EQ(eval("(list (regexp? #/x+/) (regexp->string #/a\\/b/))"), "(#t \"a/b\")");
+    EXPECT_EQ(eval("#/(/"), "");
+    EXPECT_EQ(error(), "Error: invalid regexp pattern\n");
 }
 
 TEST_F(SchemeTest, AtomPrinter) {
