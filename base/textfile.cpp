@@ -426,13 +426,12 @@ struct Writer {
 // The CP932 code of the code point at p (0 when none); *units its length.
 inline unsigned cp932_code(const Cp932Table& t, const char16_t* p, int* units) {
     unsigned u = *p;
-    if (u < 0x80) {
-        *units = 1;
-        return u;
+    if (utf16_is_surrogate(u)) { // no CP932 code; a pair counts as one character
+        utf16_decode(p, units);
+        return 0;
     }
-    uint32_t cp = utf16_decode(p, units);
-    if (cp >= 0x10000 || utf16_is_surrogate(cp)) return 0;
-    uint16_t code = t.encode[cp];
+    *units = 1;
+    uint16_t code = t.encode[u];
     return code == kNone ? 0 : code;
 }
 
