@@ -288,6 +288,7 @@ SchemeCell* sch_alloc(SchemeInterpreter* sc, SchemeCell* a, SchemeCell* b) {
         if (sc->testCollectEveryAlloc) {
             sch_collect(sc, a, b, true);
         } else if (sc->payloadBytes > sc->threshold) {
+            ++sc->testByteCollections;
             sch_collect(sc, a, b, true);
             if (sc->payloadBytes > sc->threshold / 2) sc->threshold *= 2;
         }
@@ -349,8 +350,10 @@ void sch_finalize(SchemeInterpreter* sc, SchemeCell* c) {
     case SCH_PORT: {
         SchemePort* p = port_of(c);
         if (p->stream && !(p->flags & SCH_PORT_CLOSED) && p->stream != stdin && p->stream != stdout &&
-            p->stream != stderr)
+            p->stream != stderr) {
             fclose(p->stream);
+            ++sc->testFinalizerCloses;
+        }
         sch_pfree(sc, p->start);
         sch_pfree(sc, p);
         break;

@@ -195,8 +195,10 @@ struct SchemeInterpreter {
     int32_t testCollectEveryAlloc; // full collection at every cell allocation, freed cells poisoned
     int64_t testFailAllocAt;       // fail the n-th segment or payload allocation (0 = never)
     int64_t testAllocCount;
-    uint64_t payloadCap;       // payload bytes allowed (1 GiB by default)
-    int64_t testMaxDumpFrames; // highest dump frame count seen
+    uint64_t payloadCap;         // payload bytes allowed (1 GiB by default)
+    int64_t testMaxDumpFrames;   // highest dump frame count seen
+    int64_t testByteCollections; // collections forced by the payload threshold
+    int64_t testFinalizerCloses; // file streams closed by the port finalizer
 };
 
 // Creation and destruction. sch_create returns null when memory is short.
