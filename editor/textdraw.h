@@ -36,7 +36,7 @@ int textdraw_tab_advance(int penX, int tabOrigin, int stopWidth, int spaceAdvanc
 
 class CharWidthCache {
 public:
-    static const int kUnmeasured = -1;
+    static constexpr int kUnmeasured = -1;
 
     // Prepares the table for the font selected into dc.
     void Reset(HDC dc);

@@ -18,12 +18,19 @@ IMPLEMENT_DYNAMIC(CWindowDC, CDC)
 namespace {
 // Temporary wrappers for handles the program did not wrap itself; they live
 // as long as the thread (handles are few and reused).
+// They never own their handle.
+template <class T> struct TempHolder {
+    std::unique_ptr<T> p;
+    ~TempHolder() {
+        if (p) p->Detach();
+    }
+};
 template <class T, class H> T* Temp(H h) {
     if (!h) return nullptr;
-    thread_local std::map<H, std::unique_ptr<T>> map;
+    thread_local std::map<H, TempHolder<T>> map;
     auto& slot = map[h];
-    if (!slot) slot = std::make_unique<T>();
-    return slot.get();
+    if (!slot.p) slot.p = std::make_unique<T>();
+    return slot.p.get();
 }
 } // namespace
 

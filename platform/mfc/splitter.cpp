@@ -5,6 +5,14 @@
 
 IMPLEMENT_DYNAMIC(CSplitterWnd, CWnd)
 
+namespace {
+// The shared bars belong to the splitter's window and go with it.
+class CSharedScrollBar : public CScrollBar {
+protected:
+    void PostNcDestroy() override { delete this; }
+};
+} // namespace
+
 CSplitterWnd* CView::GetParentSplitter(const CWnd* wnd, BOOL) {
     CWnd* parent = wnd ? wnd->GetParent() : nullptr;
     return parent && parent->IsKindOf(RUNTIME_CLASS(CSplitterWnd)) ? static_cast<CSplitterWnd*>(parent)
@@ -69,7 +77,7 @@ void CSplitterWnd::SetScrollStyle(DWORD style) {
     for (int col = 0; col < m_nCols; ++col) {
         CScrollBar* b = GetSharedBar(SB_HORZ, col);
         if ((style & WS_HSCROLL) && !b) {
-            auto* nb = new CScrollBar;
+            auto* nb = new CSharedScrollBar;
             nb->Create(SBS_HORZ, CRect(0, 0, 1, 1), this, AFX_IDW_HSCROLL_FIRST + col);
         } else if (b) {
             b->ShowWindow((style & WS_HSCROLL) ? SW_SHOW : SW_HIDE);
@@ -78,7 +86,7 @@ void CSplitterWnd::SetScrollStyle(DWORD style) {
     for (int row = 0; row < m_nRows; ++row) {
         CScrollBar* b = GetSharedBar(SB_VERT, row);
         if ((style & WS_VSCROLL) && !b) {
-            auto* nb = new CScrollBar;
+            auto* nb = new CSharedScrollBar;
             nb->Create(SBS_VERT, CRect(0, 0, 1, 1), this, AFX_IDW_VSCROLL_FIRST + row);
         } else if (b) {
             b->ShowWindow((style & WS_VSCROLL) ? SW_SHOW : SW_HIDE);

@@ -624,3 +624,8 @@ bool SavePng(const Image& image, const std::string& path) {
 }
 
 } // namespace qtplatform
+
+// The font configuration library keeps its caches to the end of the process.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig\nleak:libfreetype\nleak:libQt6Gui\nleak:libQt6Core\nleak:libQt6Widgets\n";
+}

@@ -162,8 +162,3 @@ qtplatform::Image Capture(HWND hwnd) {
 }
 
 } // namespace tvtest
-
-// The font configuration library keeps its caches to the end of the process.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig\nleak:libfreetype\nleak:libQt6Gui\nleak:libQt6Core\nleak:libQt6Widgets\n";
-}
