@@ -588,7 +588,7 @@ SchemeCell* op_syntax(SchemeInterpreter* sc, int op) {
         int64_t depth = cdr(state)->a.ival;
         if (!is_pair(x)) return s_return(sc, list_reverse_in_place(sc, car(state), x));
         SchemeCell* head = car(x);
-        if (head == sc->symQuasiquote || head == sc->symQuasiquoteVec) {
+        if ((head == sc->symQuasiquote || head == sc->symQuasiquoteVec) && is_pair(cdr(x))) {
             dump_push(sc, 21, head, NIL);
             return qq_walk_setup(sc, cadr(x), depth + 1);
         }
@@ -844,7 +844,7 @@ SchemeCell* op_syntax(SchemeInterpreter* sc, int op) {
                 SchemeCell* q = cons(sc, sc->value, NIL);
                 q = cons(sc, sc->symQuote, q);
                 q = cons(sc, q, NIL);
-                sc->code = cons(sc, cadr(body), q);
+                sc->code = cons(sc, is_pair(cdr(body)) ? cadr(body) : NIL, q);
                 return s_goto(sc, 11);
             }
             sc->code = body;

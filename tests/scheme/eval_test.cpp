@@ -34,6 +34,8 @@ TEST_F(SchemeTest, SpecialForms) {
     EXPECT_EQ(eval("(cond (5))"), "5");
     EXPECT_EQ(eval("(cond (1 => (lambda (x) (+ x 1))))"), "2");
     EXPECT_EQ(eval("(cond (#f 1) (else 2 3))"), "3");
+    EXPECT_EQ(eval("(cond (1 => . 5))"), "");
+    EXPECT_EQ(error(), "Error: illegal function ()\n");
     EXPECT_EQ(eval("(cond 5)"), "");
     EXPECT_EQ(error(), "Error: Syntax error in cond\n");
     EXPECT_EQ(eval("(define x 1)"), "x");
@@ -76,6 +78,7 @@ TEST_F(SchemeTest, Quasiquote) {
     EXPECT_EQ(eval("`(unquote)"), "");
     EXPECT_EQ(error(), "Error: syntax error\n");
     EXPECT_EQ(eval("`x"), "x");
+    EXPECT_EQ(eval("`(1 (quasiquote . 5))"), "(1 (quasiquote . 5))");
 }
 
 TEST_F(SchemeTest, Macros) {
