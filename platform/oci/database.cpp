@@ -1,5 +1,5 @@
 // Services, databases, users and the per-session SQLite connection.
-#include "internal.h"
+#include "catalog.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -70,20 +70,6 @@ std::string servicesFile() {
     return f;
 }
 
-const char* kCatalogSchema = R"(
-CREATE TABLE IF NOT EXISTS users(
-  user_id INTEGER PRIMARY KEY, username TEXT UNIQUE NOT NULL, password TEXT,
-  external INTEGER NOT NULL DEFAULT 0, locked INTEGER NOT NULL DEFAULT 0,
-  sysdba INTEGER NOT NULL DEFAULT 0, sysoper INTEGER NOT NULL DEFAULT 0, created TEXT);
-CREATE TABLE IF NOT EXISTS objects(
-  object_id INTEGER PRIMARY KEY, owner TEXT NOT NULL, object_name TEXT NOT NULL,
-  object_type TEXT NOT NULL, created TEXT, status TEXT NOT NULL DEFAULT 'VALID',
-  UNIQUE(owner, object_name, object_type));
-CREATE TABLE IF NOT EXISTS synonyms(
-  owner TEXT NOT NULL, synonym_name TEXT NOT NULL, table_owner TEXT NOT NULL, table_name TEXT NOT NULL,
-  PRIMARY KEY(owner, synonym_name));
-)";
-
 bool execSql(sqlite3* db, const std::string& sql) {
     char* msg = nullptr;
     int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &msg);
@@ -100,7 +86,7 @@ bool createDatabase(const std::string& dir, bool demo) {
     makeDirs(tmp);
     sqlite3* db = nullptr;
     bool ok = sqlite3_open((tmp + "/catalog.db").c_str(), &db) == SQLITE_OK &&
-              execSql(db, "PRAGMA journal_mode=WAL") && execSql(db, kCatalogSchema) && execSql(db, "BEGIN") &&
+              execSql(db, "PRAGMA journal_mode=WAL") && execSql(db, kCatalogTables) && execSql(db, "BEGIN") &&
               execSql(db, "INSERT INTO users(username, password, sysdba, sysoper, created) VALUES "
                           "('SYS', 'change_on_install', 1, 1, datetime('now','localtime')),"
                           "('SYSTEM', 'manager', 0, 0, datetime('now','localtime'))") &&
@@ -221,14 +207,10 @@ bool Session::open(OraError& err) {
     sqlite3_extended_result_codes(conn, 0);
     execSql(conn, "PRAGMA journal_mode=WAL");
     execSql(conn, "PRAGMA case_sensitive_like=ON");
-    execSql(conn, kCatalogSchema);
+    execSql(conn, kCatalogTables);
     attachAll();
     registerFunctions(*this);
-    execSql(conn, "CREATE TEMP VIEW DUAL AS SELECT 'X' AS DUMMY");
-    execSql(conn, "CREATE TEMP VIEW NLS_DATABASE_PARAMETERS AS "
-                  "SELECT 'NLS_CHARACTERSET' AS PARAMETER, 'AL32UTF8' AS VALUE UNION ALL "
-                  "SELECT 'NLS_NCHAR_CHARACTERSET', 'AL16UTF16' UNION ALL "
-                  "SELECT 'NLS_RDBMS_VERSION', '11.2.0.4.0'");
+    createCatalogViews(*this);
     return true;
 }
 
@@ -322,6 +304,10 @@ bool Session::findTable(const std::string& owner, const std::string& name, Table
     std::string to, tn;
     if (synonym(o, name, to, tn) && lookup(to, tn)) return true;
     if (owner.empty() && synonym("PUBLIC", name, to, tn) && lookup(to, tn)) return true;
+    if (owner.empty() && catalogViews.count(name)) {
+        out = TableRef{"temp", name, 0, 0, true};
+        return true;
+    }
     return false;
 }
 

@@ -344,6 +344,20 @@ void fnCheck(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (code) raise(ctx, code, slot, detail);
 }
 
+void fnEmptyLob(sqlite3_context* ctx, int, sqlite3_value**) {
+    sqlite3_result_zeroblob(ctx, 0);
+}
+
+// A BFILE value: "directory:file name".
+void fnBfilename(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    std::string d, f;
+    if (!textOf(argv[0], d) || !textOf(argv[1], f)) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    resultText(ctx, "BFILE:" + d + ":" + f);
+}
+
 } // namespace
 
 void registerFunctions(Session& s) {
@@ -380,6 +394,9 @@ void registerFunctions(Session& s) {
         {"ora_rowid", 3, fnRowid, true},
         {"ora_rowid_key", 3, fnRowidKey, true},
         {"ora_check", 3, fnCheck, false},
+        {"empty_clob", 0, fnEmptyLob, true},
+        {"empty_blob", 0, fnEmptyLob, true},
+        {"bfilename", 2, fnBfilename, true},
     };
     for (const F& f : fns)
         sqlite3_create_function_v2(s.conn, f.name, f.args,

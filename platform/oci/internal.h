@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -162,9 +163,32 @@ struct DescribeH : Handle {
     explicit DescribeH(Env* e) : Handle(OCI_HTYPE_DESCRIBE, e) {}
 };
 
+// A LOB locator: a snapshot of the value with what names it.
 struct LobH : Handle {
+    bool valid = false;
+    bool temporary = false;
+    ub2 lobType = SQLT_CLOB; // 112, 113 or 114
+    ub1 form = SQLCS_IMPLICIT;
+    std::string data; // CLOB: UTF-8; BLOB: bytes
+    std::string dirName, fileName;
+    bool opened = false;
+    // An unfinished piecewise read.
+    bool reading = false;
+    size_t readPos = 0, readEnd = 0;
     explicit LobH(Env* e, uint32_t t) : Handle(t, e) {}
+    void copyFrom(const LobH& o) {
+        valid = o.valid;
+        temporary = o.temporary;
+        lobType = o.lobType;
+        form = o.form;
+        data = o.data;
+        dirName = o.dirName;
+        fileName = o.fileName;
+        reading = false;
+    }
 };
+// Fills a locator from a fetched value (UTF-8 text or bytes; BFILE "BFILE:dir:file").
+void fillLocator(LobH& l, ub2 type, ub1 form, const void* data, size_t n, bool null);
 
 // ---- Databases and sessions -----------------------------------------------
 
@@ -190,7 +214,7 @@ struct Session : Resolver {
     // Column checks used by translated DML, by index.
     std::vector<ColumnCheck> checks;
     std::map<std::string, int> checkIndex;
-    std::string pendingError; // set by functions that raise an Oracle error
+    std::set<std::string> catalogViews; // dictionary views of this session
 
     ~Session() override;
     bool open(OraError& err);

@@ -1,5 +1,5 @@
-// Calls this library does not support over SQLite: object types, and (for
-// now) large objects and breaks. Each fails with ORA-03001 through its error handle.
+// Calls this library does not support over SQLite: object types and (for
+// now) breaks. Each fails with ORA-03001 through its error handle.
 #include "internal.h"
 
 using namespace oci;
@@ -18,46 +18,6 @@ OCI_EXPORT sword OCIReset(dvoid* hndlp, OCIError* errhp) {
     if (!isHandle(hndlp)) return OCI_INVALID_HANDLE;
     return unsupported(errhp);
 }
-OCI_EXPORT sword OCILobAssign(OCIEnv*, OCIError* errhp, const OCILobLocator*, OCILobLocator**) {
-    return unsupported(errhp);
-}
-OCI_EXPORT sword OCILobIsTemporary(OCIEnv*, OCIError* errhp, OCILobLocator*, boolean*) {
-    return unsupported(errhp);
-}
-OCI_EXPORT sword OCILobLocatorAssign(OCISvcCtx*, OCIError* errhp, const OCILobLocator*, OCILobLocator**) {
-    return unsupported(errhp);
-}
-OCI_EXPORT sword OCILobOpen(OCISvcCtx*, OCIError* errhp, OCILobLocator*, ub1) {
-    return unsupported(errhp);
-}
-OCI_EXPORT sword OCILobClose(OCISvcCtx*, OCIError* errhp, OCILobLocator*) {
-    return unsupported(errhp);
-}
-OCI_EXPORT sword OCILobGetLength(OCISvcCtx*, OCIError* errhp, OCILobLocator*, ub4*) {
-    return unsupported(errhp);
-}
-OCI_EXPORT sword OCILobRead(OCISvcCtx*, OCIError* errhp, OCILobLocator*, ub4*, ub4, dvoid*, ub4, dvoid*,
-                            OCICallbackLobRead, ub2, ub1) {
-    return unsupported(errhp);
-}
-OCI_EXPORT sword OCILobWrite(OCISvcCtx*, OCIError* errhp, OCILobLocator*, ub4*, ub4, dvoid*, ub4, ub1, dvoid*,
-                             OCICallbackLobWrite, ub2, ub1) {
-    return unsupported(errhp);
-}
-OCI_EXPORT sword OCILobCharSetForm(OCIEnv*, OCIError* errhp, const OCILobLocator*, ub1*) {
-    return unsupported(errhp);
-}
-OCI_EXPORT sword OCILobCharSetId(OCIEnv*, OCIError* errhp, const OCILobLocator*, ub2*) {
-    return unsupported(errhp);
-}
-OCI_EXPORT sword OCILobTrim(OCISvcCtx*, OCIError* errhp, OCILobLocator*, ub4) {
-    return unsupported(errhp);
-}
-OCI_EXPORT sword OCILobFileGetName(OCIEnv*, OCIError* errhp, const OCILobLocator*, OraText*, ub2*, OraText*,
-                                   ub2*) {
-    return unsupported(errhp);
-}
-
 OCI_EXPORT sword OCIDescribeAny(OCISvcCtx*, OCIError* errhp, dvoid*, ub4, ub1, ub1, ub1, OCIDescribe*) {
     return unsupported(errhp);
 }

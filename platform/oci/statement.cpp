@@ -1,5 +1,5 @@
 // Statement execution over SQLite: translate, bind, run, describe and fetch.
-#include "internal.h"
+#include "catalog.h"
 #include "values.h"
 
 #include <algorithm>
@@ -263,6 +263,35 @@ bool deliverRow(Stmt& s, ub4 r) {
                          ? reinterpret_cast<ub2*>(reinterpret_cast<char*>(d->rcode) + size_t(r) * d->codeSkip)
                          : nullptr;
         char* val = d->value ? d->value + size_t(r) * d->valueSkip : nullptr;
+        if (d->dty == SQLT_CLOB || d->dty == SQLT_BLOB || d->dty == SQLT_BFILEE) {
+            // The caller's locator, whose pointer lies in the value area, is filled in place.
+            LobH* l = nullptr;
+            if (val) {
+                void* p = nullptr;
+                std::memcpy(&p, val, sizeof p);
+                l = isHandle(p, OCI_DTYPE_LOB) ? as<LobH>(p, OCI_DTYPE_LOB) : as<LobH>(p, OCI_DTYPE_FILE);
+            }
+            int vt = sqlite3_column_type(s.st, col);
+            bool null = vt == SQLITE_NULL;
+            ub1 form = col < int(s.cols.size()) ? s.cols[size_t(col)].form : SQLCS_IMPLICIT;
+            if (l) {
+                const void* bytes =
+                    vt == SQLITE_BLOB ? sqlite3_column_blob(s.st, col) : sqlite3_column_text(s.st, col);
+                size_t n = size_t(sqlite3_column_bytes(s.st, col));
+                if (d->dty == SQLT_BLOB && vt == SQLITE_TEXT) {
+                    // Hexadecimal text written as a literal.
+                    std::string hex(static_cast<const char*>(bytes), n), raw;
+                    for (size_t k = 0; k + 1 < hex.size(); k += 2)
+                        raw += char(std::stoi(hex.substr(k, 2), nullptr, 16));
+                    fillLocator(*l, d->dty, form, raw.data(), raw.size(), null);
+                } else {
+                    fillLocator(*l, d->dty, form, bytes, n, null);
+                }
+            }
+            if (ind) *ind = null ? -1 : 0;
+            if (rcode) *rcode = null ? 1405 : 0;
+            continue;
+        }
         if (!columnText(s, col, utf8)) {
             if (ind) *ind = -1;
             if (rcode) *rcode = 1405;
@@ -344,21 +373,6 @@ bool translateFor(Stmt& s, Session& sess, OraError& err) {
     }
     s.translated = true;
     return true;
-}
-
-void registerObject(Session& sess, const TableRef& t, const char* type, bool add) {
-    sqlite3_stmt* st = nullptr;
-    const char* sql =
-        add ? "INSERT OR IGNORE INTO main.objects(owner, object_name, object_type, created) "
-              "VALUES (?1, ?2, ?3, datetime('now','localtime'))"
-            : "DELETE FROM main.objects WHERE owner = ?1 AND object_name = ?2 AND object_type = ?3";
-    if (sqlite3_prepare_v2(sess.conn, sql, -1, &st, nullptr) == SQLITE_OK) {
-        sqlite3_bind_text(st, 1, t.owner.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(st, 2, t.name.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(st, 3, type, -1, SQLITE_TRANSIENT);
-        sqlite3_step(st);
-    }
-    sqlite3_finalize(st);
 }
 
 // Runs one DML iteration; false with err (the iteration undone).
@@ -470,13 +484,78 @@ int stmtExecute(Stmt& s, Session& sess, ub4 iters, bool describeOnly, OraError& 
         return 0;
     case Kind::Other: s.executed = true; return 0;
     case Kind::CreateTable:
-    case Kind::DropTable: {
+    case Kind::DropTable:
+    case Kind::CreateView:
+    case Kind::DropView: {
         if (describeOnly) return 0;
         if (!sess.commit(e)) return failed(e);
+        bool create = t.kind == Kind::CreateTable || t.kind == Kind::CreateView;
+        bool view = t.kind == Kind::CreateView || t.kind == Kind::DropView;
+        if (t.kind == Kind::CreateView && t.orReplace) {
+            TableRef old;
+            if (sess.findTable(t.target.owner, t.target.name, old) && old.owner == t.target.owner &&
+                old.view) {
+                std::string drop = "DROP VIEW \"" + old.owner + "\".\"" + old.name + "\"";
+                sqlite3_exec(sess.conn, drop.c_str(), nullptr, nullptr, nullptr);
+                registerObject(sess, old, "VIEW", false);
+            }
+        }
+        if (std::getenv("TAVRELIX_OCI_TRACE"))
+            std::fprintf(stderr, "oci: %s\n    -> %s\n", s.sql.c_str(), t.sql.c_str());
         int rc = sqlite3_exec(sess.conn, t.sql.c_str(), nullptr, nullptr, nullptr);
         if (rc != SQLITE_OK) return failed(sqliteError(sess, rc, &t, -1));
-        registerObject(sess, t.target, "TABLE", t.kind == Kind::CreateTable);
+        registerObject(sess, t.target, view ? "VIEW" : "TABLE", create);
+        if (t.kind == Kind::CreateView) {
+            std::string text = t.words.empty() ? "" : t.words[0];
+            sqlite3_stmt* st = nullptr;
+            sqlite3_prepare_v2(sess.conn, "INSERT OR REPLACE INTO main.views VALUES (?1, ?2, ?3)", -1, &st,
+                               nullptr);
+            sqlite3_bind_text(st, 1, t.target.owner.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_text(st, 2, t.target.name.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_text(st, 3, text.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_step(st);
+            sqlite3_finalize(st);
+        }
+        if (t.kind == Kind::CreateTable && t.organizationIndex) {
+            sqlite3_stmt* st = nullptr;
+            sqlite3_prepare_v2(sess.conn, "INSERT OR REPLACE INTO main.tab_info VALUES (?1, ?2, 'IOT', NULL)",
+                               -1, &st, nullptr);
+            sqlite3_bind_text(st, 1, t.target.owner.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_text(st, 2, t.target.name.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_step(st);
+            sqlite3_finalize(st);
+        }
         s.translated = false;
+        s.executed = true;
+        return 0;
+    }
+    case Kind::Comment: {
+        if (describeOnly) return 0;
+        if (!sess.commit(e)) return failed(e);
+        const std::string& text = t.words[3];
+        setComment(sess, t.words[0], t.words[1], t.words[2], text.empty() ? nullptr : &text);
+        s.executed = true;
+        return 0;
+    }
+    case Kind::CreateSynonym:
+    case Kind::DropSynonym: {
+        if (describeOnly) return 0;
+        if (!sess.commit(e)) return failed(e);
+        if (t.kind == Kind::CreateSynonym) {
+            addSynonym(sess, t.words[0], t.words[1], t.words[2], t.words[3]);
+        } else {
+            sqlite3_stmt* st = nullptr;
+            sqlite3_prepare_v2(sess.conn,
+                               "DELETE FROM main.synonyms WHERE owner = ?1 AND synonym_name = ?2 RETURNING 1",
+                               -1, &st, nullptr);
+            sqlite3_bind_text(st, 1, t.words[0].c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_text(st, 2, t.words[1].c_str(), -1, SQLITE_TRANSIENT);
+            bool found = sqlite3_step(st) == SQLITE_ROW;
+            sqlite3_finalize(st);
+            if (!found) return failed(makeError(1434));
+            TableRef syn{t.words[0], t.words[1], 0, 0, false};
+            registerObject(sess, syn, "SYNONYM", false);
+        }
         s.executed = true;
         return 0;
     }

@@ -126,6 +126,7 @@ private:
                           bool& ok);
     std::string nameText(size_t from, size_t to) const;
     bool simpleStatement();
+    bool tableBody(size_t from, size_t to, std::string& out);
 };
 
 bool Translator::tokenize() {
@@ -386,15 +387,6 @@ bool Translator::emitTableRef(size_t& i, size_t end) {
     if (!emitName(i, end, owner, name, off)) return false;
     TableRef ref;
     if (!r_.findTable(owner, name, ref)) {
-        if (owner.empty() && name == "DUAL") {
-            emit("DUAL", off);
-            levels_.back().tables.push_back({"DUAL", TableRef{"", "DUAL", 0, 0, true}});
-            if (i < end && toks_[i].t != T::Op && !isKeyword(i)) {
-                emit(quote(toks_[i].text), toks_[i].off);
-                ++i;
-            }
-            return true;
-        }
         return fail(942, off);
     }
     emit(quote(ref.owner) + "." + quote(ref.name), off);
@@ -870,6 +862,82 @@ bool Translator::emitOne(size_t& i, size_t end) {
     return true;
 }
 
+// Column definitions of CREATE TABLE with Oracle type names in a form SQLite
+// keeps as the declared type: "VARCHAR2(10 CHAR)" becomes "VARCHAR2 CHAR(10)",
+// "TIMESTAMP(6) WITH TIME ZONE" becomes "TIMESTAMP WITH TIME ZONE(6)".
+bool Translator::tableBody(size_t from, size_t to, std::string& out) {
+    static const std::set<std::string> stops = {"NOT",   "NULL",       "PRIMARY",    "UNIQUE",    "DEFAULT",
+                                                "CHECK", "CONSTRAINT", "REFERENCES", "GENERATED", "AS"};
+    size_t k = from;
+    bool itemStart = true;
+    int depth = 0;
+    while (k < to) {
+        const Tok& t = toks_[k];
+        if (itemStart && depth == 0 && (t.t == T::Ident || t.t == T::QIdent) &&
+            !(t.t == T::Ident && (t.text == "CONSTRAINT" || t.text == "PRIMARY" || t.text == "UNIQUE" ||
+                                  t.text == "CHECK" || t.text == "FOREIGN"))) {
+            out += quote(t.text) + " ";
+            ++k;
+            // The type: words and one argument list.
+            std::vector<std::string> words, args;
+            while (k < to && toks_[k].t == T::Ident && !stops.count(toks_[k].text)) {
+                words.push_back(toks_[k].text);
+                ++k;
+                if (isOp(k, "(")) {
+                    size_t m = matchParen(k, to);
+                    for (size_t q = k + 1; q < m; ++q) {
+                        if (toks_[q].t == T::Number)
+                            args.push_back(toks_[q].text);
+                        else if (isWord(q, "CHAR"))
+                            words.push_back("CHAR");
+                        else if (isOp(q, "-") && q + 1 < m) {
+                            args.push_back("-" + toks_[q + 1].text);
+                            ++q;
+                        }
+                    }
+                    k = m + 1;
+                }
+            }
+            std::string type;
+            // SQLite refuses TO inside a type name: "INTERVAL DAY_TO_SECOND".
+            for (size_t w = 0; w < words.size(); ++w) {
+                if (words[w] == "TO" && w > 0 && w + 1 < words.size()) {
+                    type += "_TO_" + words[++w];
+                    continue;
+                }
+                type += (type.empty() ? "" : " ") + words[w];
+            }
+            if (!args.empty()) {
+                type += "(";
+                for (size_t a = 0; a < args.size(); ++a) type += (a ? "," : "") + args[a];
+                type += ")";
+            }
+            out += type;
+            itemStart = false;
+            continue;
+        }
+        if (isOp(k, "(")) ++depth;
+        if (isOp(k, ")")) --depth;
+        if (depth == 0 && isOp(k, ",")) {
+            out += ", ";
+            itemStart = true;
+            ++k;
+            continue;
+        }
+        itemStart = false;
+        if (t.t == T::QIdent)
+            out += " " + quote(t.text);
+        else if (t.t == T::String)
+            out += " " + (t.text.empty() ? std::string("NULL") : sqlString(t.text));
+        else if (t.t == T::Bind)
+            return fail(1027, t.off);
+        else
+            out += " " + t.text;
+        ++k;
+    }
+    return true;
+}
+
 bool Translator::simpleStatement() {
     // Transaction control and user administration.
     const size_t n = toks_.size();
@@ -971,25 +1039,123 @@ bool Translator::run() {
         TableRef ref;
         if (r_.findTable(owner, name, ref) && ref.owner == owner) return fail(955, off);
         out_.target = TableRef{owner, name, 0, 0, false};
-        pieces_.clear();
-        emit("CREATE TABLE " + quote(owner) + "." + quote(name), toks_[0].off);
         if (!isOp(i, "(")) return fail(906, i < end ? toks_[i].off : int(sql_.size()));
         size_t m = matchParen(i, end);
         if (m >= end) return fail(907, toks_[i].off);
-        for (size_t k = i; k <= m; ++k) {
-            const Tok& t = toks_[k];
-            if (t.t == T::QIdent)
-                emit(quote(t.text), t.off);
-            else if (t.t == T::String)
-                emit(sqlString(t.text), t.off);
-            else if (t.t == T::Bind)
-                return fail(1027, t.off);
-            else
-                emit(t.text, t.off);
-        }
-        for (size_t k = m + 1; k < end; ++k)
-            if (!isWord(k, "TABLESPACE") && !(k > 0 && isWord(k - 1, "TABLESPACE")))
+        std::string body;
+        if (!tableBody(i + 1, m, body)) return false;
+        for (size_t k = m + 1; k < end; ++k) {
+            if (isWord(k, "ORGANIZATION") && isWord(k + 1, "INDEX")) {
+                out_.organizationIndex = true;
+                ++k;
+            } else if (isWord(k, "TABLESPACE") && k + 1 < end) {
+                ++k;
+            } else {
                 return fail(922, toks_[k].off);
+            }
+        }
+        emit("CREATE TABLE " + quote(owner) + "." + quote(name) + " (" + body + ")" +
+                 (out_.organizationIndex ? " WITHOUT ROWID" : ""),
+             toks_[0].off);
+    } else if (w0 == "CREATE" &&
+               (isWord(1, "VIEW") || (isWord(1, "OR") && isWord(2, "REPLACE") && isWord(3, "VIEW")))) {
+        out_.kind = Kind::CreateView;
+        out_.functionCode = 21;
+        out_.orReplace = isWord(1, "OR");
+        i = out_.orReplace ? 4 : 2;
+        std::string owner, name;
+        int off;
+        if (!emitName(i, end, owner, name, off)) return false;
+        if (owner.empty()) owner = schema_;
+        if (!r_.userExists(owner)) return fail(1918, off, quote(owner));
+        TableRef ref;
+        if (!out_.orReplace && r_.findTable(owner, name, ref) && ref.owner == owner) return fail(955, off);
+        std::string cols;
+        if (isOp(i, "(")) {
+            size_t m = matchParen(i, end);
+            for (size_t k = i + 1; k < m; ++k) {
+                if (isOp(k, ",")) continue;
+                if (!cols.empty()) cols += ", ";
+                cols += quote(toks_[k].text);
+            }
+            i = m + 1;
+        }
+        if (!isWord(i, "AS")) return fail(905, i < end ? toks_[i].off : int(sql_.size()));
+        ++i;
+        out_.target = TableRef{owner, name, 0, 0, true};
+        out_.words = {sql_.substr(i < end ? size_t(toks_[i].off) : sql_.size())};
+        emit("CREATE VIEW " + quote(owner) + "." + quote(name) + (cols.empty() ? "" : " (" + cols + ")") +
+                 " AS",
+             toks_[0].off);
+        levels_.back().query = true;
+        if (!emitRange(i, end)) return false;
+    } else if (w0 == "CREATE" && (isWord(1, "SYNONYM") || (isWord(1, "PUBLIC") && isWord(2, "SYNONYM")))) {
+        out_.kind = Kind::CreateSynonym;
+        out_.functionCode = 19;
+        bool pub = isWord(1, "PUBLIC");
+        i = pub ? 3 : 2;
+        std::string owner, name, towner, tname;
+        int off, toff;
+        if (!emitName(i, end, owner, name, off)) return false;
+        if (!isWord(i, "FOR")) return fail(905, i < end ? toks_[i].off : int(sql_.size()));
+        ++i;
+        if (!emitName(i, end, towner, tname, toff)) return false;
+        if (i < end) return fail(933, toks_[i].off);
+        TableRef ref;
+        if (!r_.findTable(towner, tname, ref)) return fail(942, toff);
+        out_.words = {pub ? "PUBLIC" : owner.empty() ? schema_ : owner, name, ref.owner, ref.name};
+        return true;
+    } else if (w0 == "COMMENT" && isWord(1, "ON") && (isWord(2, "TABLE") || isWord(2, "COLUMN"))) {
+        out_.kind = Kind::Comment;
+        out_.functionCode = 29;
+        bool column = isWord(2, "COLUMN");
+        i = 3;
+        std::vector<std::string> parts;
+        int off = i < end ? toks_[i].off : 0;
+        while (i < end && (toks_[i].t == T::Ident || toks_[i].t == T::QIdent)) {
+            parts.push_back(toks_[i].text);
+            ++i;
+            if (!isOp(i, ".")) break;
+            ++i;
+        }
+        std::string col;
+        if (column) {
+            if (parts.size() < 2) return fail(904, off);
+            col = parts.back();
+            parts.pop_back();
+        }
+        if (parts.empty() || parts.size() > 2) return fail(903, off);
+        TableRef ref;
+        if (!r_.findTable(parts.size() == 2 ? parts[0] : "", parts.back(), ref)) return fail(942, off);
+        if (!isWord(i, "IS") || i + 1 >= end || toks_[i + 1].t != T::String)
+            return fail(1780, i < end ? toks_[i].off : int(sql_.size()));
+        if (column) {
+            std::vector<TableColumn> cols;
+            r_.columns(ref, cols);
+            if (std::none_of(cols.begin(), cols.end(), [&](const TableColumn& c) { return c.name == col; }))
+                return fail(904, off, quote(col));
+        }
+        out_.words = {ref.owner, ref.name, col, toks_[i + 1].text};
+        return true;
+    } else if (w0 == "DROP" &&
+               (isWord(1, "VIEW") || isWord(1, "SYNONYM") || (isWord(1, "PUBLIC") && isWord(2, "SYNONYM")))) {
+        bool pub = isWord(1, "PUBLIC");
+        bool view = isWord(1, "VIEW");
+        out_.kind = view ? Kind::DropView : Kind::DropSynonym;
+        out_.functionCode = view ? 22 : 20;
+        i = pub ? 3 : 2;
+        std::string owner, name;
+        int off;
+        if (!emitName(i, end, owner, name, off)) return false;
+        if (view) {
+            TableRef ref;
+            if (!r_.findTable(owner.empty() ? schema_ : owner, name, ref) || !ref.view) return fail(942, off);
+            out_.target = ref;
+            emit("DROP VIEW " + quote(ref.owner) + "." + quote(ref.name), toks_[0].off);
+        } else {
+            out_.words = {pub ? "PUBLIC" : owner.empty() ? schema_ : owner, name};
+            return true;
+        }
     } else if (w0 == "DROP" && isWord(1, "TABLE")) {
         out_.kind = Kind::DropTable;
         out_.functionCode = 12;

@@ -52,7 +52,12 @@ enum class Kind {
     Rollback,
     CreateTable,
     DropTable,
-    UserAdmin, // create/alter/drop user, grant
+    UserAdmin,     // create/alter/drop user, grant
+    Comment,       // words: owner, table, column ("" for the table), text
+    CreateSynonym, // words: owner (PUBLIC), name, target owner, target name
+    CreateView,
+    DropView,
+    DropSynonym, // words: owner, name
     Other,
 };
 
@@ -79,6 +84,8 @@ struct Translation {
     bool forUpdate = false;
     bool nowait = false;
     TableRef target;                // created / dropped / written table
+    bool organizationIndex = false; // CREATE TABLE ... ORGANIZATION INDEX
+    bool orReplace = false;
     std::vector<std::string> words; // user statements: the words, upper-cased unless quoted
     std::vector<std::string> raw;   // the same words as written (quotes removed)
     int errorCode = 0;              // translation failure: ORA number

@@ -412,6 +412,7 @@ bool decodeRowid(const std::string& s, int64_t& object, int64_t& schema, int64_t
 DeclType parseDeclType(const std::string& declIn) {
     DeclType t;
     std::string decl = upperAscii(declIn);
+    for (size_t p; (p = decl.find("_TO_")) != std::string::npos;) decl.replace(p, 4, " TO ");
     std::string base = decl.substr(0, decl.find('('));
     while (!base.empty() && base.back() == ' ') base.pop_back();
     int a = -1, b = INT32_MIN;
@@ -468,6 +469,9 @@ DeclType parseDeclType(const std::string& declIn) {
     } else if (base == "ROWID") {
         c.type = SQLT_RID;
         c.size = 10;
+    } else if (base == "UROWID") {
+        c.type = SQLT_RDD;
+        c.size = ub2(a < 0 ? 4000 : a);
     } else if (base == "CLOB" || base == "NCLOB") {
         c.type = SQLT_CLOB;
         c.size = 4000;
@@ -475,9 +479,40 @@ DeclType parseDeclType(const std::string& declIn) {
     } else if (base == "BLOB") {
         c.type = SQLT_BLOB;
         c.size = 4000;
+    } else if (base == "BFILE") {
+        c.type = SQLT_BFILEE;
+        c.size = 530;
     } else if (base == "LONG") {
         c.type = SQLT_LNG;
         c.size = 0;
+    } else if (base == "LONG RAW") {
+        c.type = SQLT_LBI;
+        c.size = 0;
+    } else if (base == "BINARY_FLOAT") {
+        c.type = SQLT_IBFLOAT;
+        c.size = 4;
+    } else if (base == "BINARY_DOUBLE") {
+        c.type = SQLT_IBDOUBLE;
+        c.size = 8;
+    } else if (base == "MLSLABEL") {
+        c.type = SQLT_LAB;
+        c.size = 255;
+    } else if (base == "TIMESTAMP" || base == "TIMESTAMP WITH TIME ZONE" ||
+               base == "TIMESTAMP WITH LOCAL TIME ZONE") {
+        c.type = base == "TIMESTAMP"                  ? SQLT_TIMESTAMP
+                 : base == "TIMESTAMP WITH TIME ZONE" ? SQLT_TIMESTAMP_TZ
+                                                      : SQLT_TIMESTAMP_LTZ;
+        c.size = base == "TIMESTAMP WITH TIME ZONE" ? 13 : 11;
+        c.scale = sb2(a < 0 ? 6 : a);
+    } else if (base == "INTERVAL YEAR TO MONTH") {
+        c.type = SQLT_INTERVAL_YM;
+        c.size = 5;
+        c.precision = sb2(a < 0 ? 2 : a);
+    } else if (base == "INTERVAL DAY TO SECOND") {
+        c.type = SQLT_INTERVAL_DS;
+        c.size = 11;
+        c.precision = sb2(a < 0 ? 2 : a);
+        c.scale = sb2(b == INT32_MIN ? 6 : b);
     } else {
         t.cls = TypeClass::Text;
         c.type = SQLT_CHR;

@@ -48,7 +48,9 @@ TempHome::TempHome() {
     std::filesystem::create_directories(dir / "tns");
     std::filesystem::create_directories(dir / "data");
     FILE* f = std::fopen((dir / "tns" / "services.conf").c_str(), "w");
-    std::fputs("# test services\nTEST = ../db/test\ntest2 = ../db/test2\nBROKEN = ../db/broken\n", f);
+    std::fputs(
+        "# test services\nTEST = ../db/test\ntest2 = ../db/test2\nBROKEN = ../db/broken\nDEMO = ../db/demo\n",
+        f);
     std::fclose(f);
     setenv("TNS_ADMIN", (dir / "tns").c_str(), 1);
     setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);

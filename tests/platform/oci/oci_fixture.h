@@ -18,7 +18,8 @@ namespace ocitest {
 #define OCI_ENTRY_POINTS(X)                                                                                  \
     X(OCIEnvCreate)                                                                                          \
     X(OCIInitialize)                                                                                         \
-    X(OCIEnvInit) X(OCINlsGetInfo) X(OCIServerRelease) X(OCIHandleAlloc) X(OCIHandleFree) X(OCIServerAttach) \
+    X(OCIEnvInit)                                                                                            \
+    X(OCINlsGetInfo) X(OCIServerRelease) X(OCIHandleAlloc) X(OCIHandleFree) X(OCIServerAttach)               \
         X(OCIServerDetach) X(OCISessionBegin) X(OCISessionEnd) X(OCIAttrSet) X(OCIAttrGet) X(OCIErrorGet)    \
             X(OCIStmtPrepare) X(OCIStmtExecute) X(OCIDefineByPos) X(OCIDefineArrayOfStruct) X(OCIParamGet)   \
                 X(OCIStmtFetch) X(OCIStmtFetch2) X(OCIBindByName) X(OCIBreak) X(OCIReset)                    \

@@ -1,0 +1,185 @@
+// Rows per second reading all of DEMO.BIG_TABLE through OCIStmtFetch2 with
+// string defines, against a raw sqlite3_step loop over the same file.
+#include "oci_client.h"
+
+#include <sqlite3.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dlfcn.h>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+const int kColumns = 5;
+const int kSizes[kColumns] = {14, 121, 16, 32, 601}; // the layer's buffer sizes for these types
+
+struct Api {
+    pfn_OCIEnvCreate envCreate;
+    pfn_OCIHandleAlloc handleAlloc;
+    pfn_OCIHandleFree handleFree;
+    pfn_OCIServerAttach attach;
+    pfn_OCIAttrSet attrSet;
+    pfn_OCISessionBegin begin;
+    pfn_OCISessionEnd end;
+    pfn_OCIStmtPrepare prepare;
+    pfn_OCIStmtExecute execute;
+    pfn_OCIDefineByPos define;
+    pfn_OCIStmtFetch2 fetch2;
+};
+
+template <class T> void resolve(void* m, const char* name, T& out) {
+    out = reinterpret_cast<T>(dlsym(m, name));
+}
+
+double ociRun(Api& a, ub4 perFetch, long& rows) {
+    OCIEnv* env = nullptr;
+    OCIError* err = nullptr;
+    OCIServer* srv = nullptr;
+    OCISvcCtx* svc = nullptr;
+    OCISession* ses = nullptr;
+    OCIStmt* st = nullptr;
+    a.envCreate(&env, OCI_THREADED, nullptr, nullptr, nullptr, nullptr, 0, nullptr);
+    a.handleAlloc(env, reinterpret_cast<void**>(&err), OCI_HTYPE_ERROR, 0, nullptr);
+    a.handleAlloc(env, reinterpret_cast<void**>(&srv), OCI_HTYPE_SERVER, 0, nullptr);
+    a.handleAlloc(env, reinterpret_cast<void**>(&svc), OCI_HTYPE_SVCCTX, 0, nullptr);
+    a.handleAlloc(env, reinterpret_cast<void**>(&ses), OCI_HTYPE_SESSION, 0, nullptr);
+    a.attach(srv, err, reinterpret_cast<const OraText*>("DEMO"), 4, 0);
+    a.attrSet(svc, OCI_HTYPE_SVCCTX, srv, 0, OCI_ATTR_SERVER, err);
+    a.attrSet(ses, OCI_HTYPE_SESSION, const_cast<char*>("demo"), 4, OCI_ATTR_USERNAME, err);
+    a.attrSet(ses, OCI_HTYPE_SESSION, const_cast<char*>("demo"), 4, OCI_ATTR_PASSWORD, err);
+    if (a.begin(svc, err, ses, OCI_CRED_RDBMS, 0) != 0) {
+        std::fprintf(stderr, "logon failed\n");
+        std::exit(1);
+    }
+    a.attrSet(svc, OCI_HTYPE_SVCCTX, ses, 0, OCI_ATTR_SESSION, err);
+    a.handleAlloc(env, reinterpret_cast<void**>(&st), OCI_HTYPE_STMT, 0, nullptr);
+    const char* sql = "SELECT ROWID, A.* FROM \"DEMO\".\"BIG_TABLE\" A";
+    auto t0 = std::chrono::steady_clock::now();
+    a.prepare(st, err, reinterpret_cast<const OraText*>(sql), ub4(std::strlen(sql)), 1, 0);
+    a.execute(svc, st, err, 0, 0, nullptr, nullptr, 0);
+    std::vector<std::vector<char>> bufs;
+    std::vector<std::vector<sb2>> inds;
+    std::vector<std::vector<ub2>> lens, codes;
+    const int sizes[6] = {24, kSizes[0], kSizes[1], kSizes[2], kSizes[3], kSizes[4]};
+    for (int c = 0; c < 6; ++c) {
+        bufs.emplace_back(size_t(sizes[c]) * perFetch);
+        inds.emplace_back(perFetch);
+        lens.emplace_back(perFetch);
+        codes.emplace_back(perFetch);
+        OCIDefine* d = nullptr;
+        a.define(st, &d, err, ub4(c + 1), bufs[size_t(c)].data(), sizes[c], SQLT_STR, inds[size_t(c)].data(),
+                 lens[size_t(c)].data(), codes[size_t(c)].data(), 0);
+    }
+    rows = 0;
+    for (;;) {
+        sword r = a.fetch2(st, err, perFetch, OCI_FETCH_NEXT, 0, 0);
+        if (r != 0 && r != 1 && r != 100) break;
+        ub4 got = 0;
+        // Rows in the buffer are counted as the layer does.
+        rows += r == 100 ? 0 : perFetch;
+        if (r == 100) {
+            (void)got;
+            break;
+        }
+    }
+    auto t1 = std::chrono::steady_clock::now();
+    a.handleFree(st, OCI_HTYPE_STMT);
+    a.end(svc, err, ses, 0);
+    a.handleFree(env, OCI_HTYPE_ENV);
+    return std::chrono::duration<double>(t1 - t0).count();
+}
+
+double rawRun(const std::string& dir, long& rows) {
+    sqlite3* db = nullptr;
+    sqlite3_open_v2((dir + "/catalog.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    // The schema file of DEMO: the highest-numbered user file that holds BIG_TABLE.
+    std::string file;
+    for (auto& e : std::filesystem::directory_iterator(dir)) {
+        std::string p = e.path().string();
+        if (p.size() > 3 && p.substr(p.size() - 3) == ".db" && p.find("catalog") == std::string::npos) {
+            sqlite3* s = nullptr;
+            sqlite3_open_v2(p.c_str(), &s, SQLITE_OPEN_READONLY, nullptr);
+            sqlite3_stmt* st = nullptr;
+            if (sqlite3_prepare_v2(s, "SELECT 1 FROM BIG_TABLE LIMIT 1", -1, &st, nullptr) == SQLITE_OK)
+                file = p;
+            sqlite3_finalize(st);
+            sqlite3_close(s);
+        }
+    }
+    sqlite3_close(db);
+    sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    auto t0 = std::chrono::steady_clock::now();
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, "SELECT rowid, * FROM BIG_TABLE", -1, &st, nullptr);
+    const int sizes[6] = {24, kSizes[0], kSizes[1], kSizes[2], kSizes[3], kSizes[4]};
+    std::vector<std::vector<char>> bufs;
+    for (int c = 0; c < 6; ++c) bufs.emplace_back(size_t(sizes[c]));
+    rows = 0;
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        for (int c = 0; c < 6; ++c) {
+            const unsigned char* t = sqlite3_column_text(st, c);
+            int n = sqlite3_column_bytes(st, c);
+            if (!t) continue;
+            size_t k = std::min<size_t>(size_t(n), size_t(sizes[c] - 1));
+            std::memcpy(bufs[size_t(c)].data(), t, k);
+            bufs[size_t(c)][k] = '\0';
+        }
+        ++rows;
+    }
+    sqlite3_finalize(st);
+    auto t1 = std::chrono::steady_clock::now();
+    sqlite3_close(db);
+    return std::chrono::duration<double>(t1 - t0).count();
+}
+
+} // namespace
+
+int main() {
+    char tmpl[] = "/tmp/oci-bench-XXXXXX";
+    std::string home = mkdtemp(tmpl);
+    std::filesystem::create_directories(home + "/tns");
+    FILE* f = std::fopen((home + "/tns/services.conf").c_str(), "w");
+    std::fputs("DEMO = demo\n", f);
+    std::fclose(f);
+    setenv("TNS_ADMIN", (home + "/tns").c_str(), 1);
+    void* m = dlopen((std::string(OCI_LIBRARY_DIR) + "/liboci.so").c_str(), RTLD_NOW);
+    if (!m) {
+        std::fprintf(stderr, "%s\n", dlerror());
+        return 1;
+    }
+    Api a{};
+    resolve(m, "OCIEnvCreate", a.envCreate);
+    resolve(m, "OCIHandleAlloc", a.handleAlloc);
+    resolve(m, "OCIHandleFree", a.handleFree);
+    resolve(m, "OCIServerAttach", a.attach);
+    resolve(m, "OCIAttrSet", a.attrSet);
+    resolve(m, "OCISessionBegin", a.begin);
+    resolve(m, "OCISessionEnd", a.end);
+    resolve(m, "OCIStmtPrepare", a.prepare);
+    resolve(m, "OCIStmtExecute", a.execute);
+    resolve(m, "OCIDefineByPos", a.define);
+    resolve(m, "OCIStmtFetch2", a.fetch2);
+    long rows = 0;
+    setenv("NLS_LANG", "JAPANESE_JAPAN.AL32UTF8", 1);
+    ociRun(a, 100, rows); // builds the demo database
+    double raw = rawRun(home + "/demo", rows);
+    std::printf("%-34s %10ld rows %8.3f s %12.0f rows/s\n", "raw sqlite3_step", rows, raw, rows / raw);
+    for (const char* lang : {"JAPANESE_JAPAN.AL32UTF8", "JAPANESE_JAPAN.JA16SJISTILDE"}) {
+        setenv("NLS_LANG", lang, 1);
+        for (ub4 n : {100u, 400u}) {
+            double t = ociRun(a, n, rows);
+            char label[80];
+            std::snprintf(label, sizeof label, "OCIStmtFetch2 %s x%u", std::strchr(lang, '.') + 1, n);
+            std::printf("%-34s %10ld rows %8.3f s %12.0f rows/s  %.2fx raw\n", label, rows, t, rows / t,
+                        t / raw);
+        }
+    }
+    dlclose(m);
+    std::filesystem::remove_all(home);
+    return 0;
+}

@@ -1,0 +1,335 @@
+// The data dictionary: catalogue tables written by DDL and the Oracle views over them.
+#include "catalog.h"
+#include "values.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+
+namespace oci {
+
+const char* const kCatalogTables = R"(
+CREATE TABLE IF NOT EXISTS users(
+  user_id INTEGER PRIMARY KEY, username TEXT UNIQUE NOT NULL, password TEXT,
+  external INTEGER NOT NULL DEFAULT 0, locked INTEGER NOT NULL DEFAULT 0,
+  sysdba INTEGER NOT NULL DEFAULT 0, sysoper INTEGER NOT NULL DEFAULT 0, created TEXT);
+CREATE TABLE IF NOT EXISTS objects(
+  object_id INTEGER PRIMARY KEY, owner TEXT NOT NULL, object_name TEXT NOT NULL,
+  object_type TEXT NOT NULL, created TEXT, status TEXT NOT NULL DEFAULT 'VALID',
+  UNIQUE(owner, object_name, object_type));
+CREATE TABLE IF NOT EXISTS synonyms(
+  owner TEXT NOT NULL, synonym_name TEXT NOT NULL, table_owner TEXT NOT NULL, table_name TEXT NOT NULL,
+  PRIMARY KEY(owner, synonym_name));
+CREATE TABLE IF NOT EXISTS tab_info(
+  owner TEXT NOT NULL, table_name TEXT NOT NULL, iot_type TEXT, tablespace_name TEXT,
+  PRIMARY KEY(owner, table_name));
+CREATE TABLE IF NOT EXISTS tab_columns(
+  owner TEXT NOT NULL, table_name TEXT NOT NULL, column_id INTEGER, column_name TEXT NOT NULL,
+  data_type TEXT, data_length INTEGER, data_precision INTEGER, data_scale INTEGER, nullable TEXT,
+  data_default TEXT, char_length INTEGER, char_used TEXT, virtual_column TEXT NOT NULL DEFAULT 'NO',
+  updatable TEXT NOT NULL DEFAULT 'YES',
+  PRIMARY KEY(owner, table_name, column_name));
+CREATE TABLE IF NOT EXISTS comments(
+  owner TEXT NOT NULL, table_name TEXT NOT NULL, column_name TEXT NOT NULL DEFAULT '', comments TEXT,
+  PRIMARY KEY(owner, table_name, column_name));
+CREATE TABLE IF NOT EXISTS constraints(
+  owner TEXT NOT NULL, constraint_name TEXT NOT NULL, constraint_type TEXT, table_name TEXT, index_name TEXT,
+  PRIMARY KEY(owner, constraint_name));
+CREATE TABLE IF NOT EXISTS indexes(
+  owner TEXT NOT NULL, index_name TEXT NOT NULL, table_owner TEXT, table_name TEXT, uniqueness TEXT,
+  tablespace_name TEXT, PRIMARY KEY(owner, index_name));
+CREATE TABLE IF NOT EXISTS ind_columns(
+  index_owner TEXT NOT NULL, index_name TEXT NOT NULL, table_owner TEXT, table_name TEXT, column_name TEXT,
+  column_position INTEGER);
+CREATE TABLE IF NOT EXISTS views(owner TEXT NOT NULL, view_name TEXT NOT NULL, text TEXT,
+  PRIMARY KEY(owner, view_name));
+CREATE TABLE IF NOT EXISTS directories(owner TEXT NOT NULL DEFAULT 'SYS', directory_name TEXT PRIMARY KEY,
+  directory_path TEXT NOT NULL);
+CREATE TABLE IF NOT EXISTS sequences(sequence_owner TEXT NOT NULL, sequence_name TEXT NOT NULL,
+  min_value INTEGER, max_value INTEGER, increment_by INTEGER, last_number INTEGER,
+  PRIMARY KEY(sequence_owner, sequence_name));
+)";
+
+namespace {
+
+struct View {
+    const char* name;
+    const char* sql;
+};
+
+const View kViews[] = {
+    {"ALL_USERS", "SELECT username AS USERNAME, user_id AS USER_ID, created AS CREATED FROM main.users"},
+    {"ALL_OBJECTS",
+     "SELECT owner AS OWNER, object_name AS OBJECT_NAME, NULL AS SUBOBJECT_NAME, object_id AS OBJECT_ID, "
+     "object_id AS DATA_OBJECT_ID, object_type AS OBJECT_TYPE, created AS CREATED, created AS LAST_DDL_TIME, "
+     "created AS TIMESTAMP, status AS STATUS, 'N' AS TEMPORARY, 'N' AS GENERATED, 'N' AS SECONDARY "
+     "FROM main.objects"},
+    {"ALL_TABLES",
+     "SELECT o.owner AS OWNER, o.object_name AS TABLE_NAME, coalesce(t.tablespace_name, 'USERS') AS "
+     "TABLESPACE_NAME, NULL AS CLUSTER_NAME, t.iot_type AS IOT_TYPE, 'VALID' AS STATUS, NULL AS NUM_ROWS, "
+     "'N' AS TEMPORARY FROM main.objects o LEFT JOIN main.tab_info t ON t.owner = o.owner AND "
+     "t.table_name = o.object_name WHERE o.object_type = 'TABLE'"},
+    {"ALL_VIEWS", "SELECT owner AS OWNER, view_name AS VIEW_NAME, length(text) AS TEXT_LENGTH, text AS TEXT "
+                  "FROM main.views"},
+    {"ALL_SYNONYMS", "SELECT owner AS OWNER, synonym_name AS SYNONYM_NAME, table_owner AS TABLE_OWNER, "
+                     "table_name AS TABLE_NAME, "
+                     "NULL AS DB_LINK FROM main.synonyms"},
+    {"ALL_TAB_COMMENTS", "SELECT o.owner AS OWNER, o.object_name AS TABLE_NAME, o.object_type AS TABLE_TYPE, "
+                         "c.comments AS COMMENTS "
+                         "FROM main.objects o LEFT JOIN main.comments c ON c.owner = o.owner AND "
+                         "c.table_name = o.object_name AND "
+                         "c.column_name = '' WHERE o.object_type IN ('TABLE', 'VIEW')"},
+    {"ALL_COL_COMMENTS", "SELECT t.owner AS OWNER, t.table_name AS TABLE_NAME, t.column_name AS COLUMN_NAME, "
+                         "c.comments AS COMMENTS "
+                         "FROM main.tab_columns t LEFT JOIN main.comments c ON c.owner = t.owner AND "
+                         "c.table_name = t.table_name AND "
+                         "c.column_name = t.column_name"},
+    {"ALL_TAB_COLUMNS",
+     "SELECT owner AS OWNER, table_name AS TABLE_NAME, column_name AS COLUMN_NAME, data_type AS DATA_TYPE, "
+     "NULL AS DATA_TYPE_MOD, NULL AS DATA_TYPE_OWNER, data_length AS DATA_LENGTH, data_precision AS "
+     "DATA_PRECISION, data_scale AS DATA_SCALE, nullable AS NULLABLE, column_id AS COLUMN_ID, data_default "
+     "AS "
+     "DATA_DEFAULT, char_length AS CHAR_COL_DECL_LENGTH, char_length AS CHAR_LENGTH, char_used AS CHAR_USED "
+     "FROM main.tab_columns"},
+    {"ALL_TAB_COLS",
+     "SELECT owner AS OWNER, table_name AS TABLE_NAME, column_name AS COLUMN_NAME, data_type AS DATA_TYPE, "
+     "NULL AS DATA_TYPE_MOD, NULL AS DATA_TYPE_OWNER, data_length AS DATA_LENGTH, data_precision AS "
+     "DATA_PRECISION, data_scale AS DATA_SCALE, nullable AS NULLABLE, column_id AS COLUMN_ID, data_default "
+     "AS "
+     "DATA_DEFAULT, char_length AS CHAR_COL_DECL_LENGTH, char_length AS CHAR_LENGTH, char_used AS CHAR_USED, "
+     "'NO' AS HIDDEN_COLUMN, virtual_column AS VIRTUAL_COLUMN FROM main.tab_columns"},
+    {"ALL_INDEXES",
+     "SELECT owner AS OWNER, index_name AS INDEX_NAME, 'NORMAL' AS INDEX_TYPE, table_owner AS TABLE_OWNER, "
+     "table_name AS TABLE_NAME, 'TABLE' AS TABLE_TYPE, uniqueness AS UNIQUENESS, coalesce(tablespace_name, "
+     "'USERS') AS TABLESPACE_NAME FROM main.indexes"},
+    {"ALL_IND_COLUMNS",
+     "SELECT index_owner AS INDEX_OWNER, index_name AS INDEX_NAME, table_owner AS TABLE_OWNER, table_name AS "
+     "TABLE_NAME, column_name AS COLUMN_NAME, column_position AS COLUMN_POSITION FROM main.ind_columns"},
+    {"ALL_CONSTRAINTS", "SELECT owner AS OWNER, constraint_name AS CONSTRAINT_NAME, constraint_type AS "
+                        "CONSTRAINT_TYPE, table_name "
+                        "AS TABLE_NAME, 'ENABLED' AS STATUS, owner AS INDEX_OWNER, index_name AS INDEX_NAME "
+                        "FROM main.constraints"},
+    {"ALL_SEQUENCES",
+     "SELECT sequence_owner AS SEQUENCE_OWNER, sequence_name AS SEQUENCE_NAME, min_value AS MIN_VALUE, "
+     "max_value "
+     "AS MAX_VALUE, increment_by AS INCREMENT_BY, 'N' AS CYCLE_FLAG, 'Y' AS ORDER_FLAG, 20 AS CACHE_SIZE, "
+     "last_number AS LAST_NUMBER FROM main.sequences"},
+    {"ALL_DIRECTORIES",
+     "SELECT owner AS OWNER, directory_name AS DIRECTORY_NAME, directory_path AS DIRECTORY_PATH FROM "
+     "main.directories"},
+    {"ALL_MVIEWS", "SELECT NULL AS OWNER, NULL AS MVIEW_NAME, NULL AS CONTAINER_NAME, NULL AS QUERY WHERE 0"},
+    {"ALL_MVIEW_COMMENTS", "SELECT NULL AS OWNER, NULL AS MVIEW_NAME, NULL AS COMMENTS WHERE 0"},
+    {"ALL_CLUSTERS",
+     "SELECT NULL AS OWNER, NULL AS CLUSTER_NAME, NULL AS CLUSTER_TYPE, NULL AS TABLESPACE_NAME WHERE 0"},
+    {"ALL_DB_LINKS",
+     "SELECT NULL AS OWNER, NULL AS DB_LINK, NULL AS USERNAME, NULL AS HOST, NULL AS CREATED WHERE 0"},
+    {"ALL_TRIGGERS", "SELECT NULL AS OWNER, NULL AS TRIGGER_NAME, NULL AS TABLE_OWNER, NULL AS TABLE_NAME, "
+                     "NULL AS TRIGGER_TYPE, "
+                     "NULL AS TRIGGERING_EVENT, NULL AS STATUS WHERE 0"},
+    {"ALL_SNAPSHOTS", "SELECT NULL AS OWNER, NULL AS NAME, NULL AS TABLE_NAME, NULL AS MASTER_VIEW, NULL AS "
+                      "MASTER_OWNER, NULL AS "
+                      "MASTER, NULL AS MASTER_LINK, NULL AS LAST_REFRESH WHERE 0"},
+    {"ALL_SNAPSHOT_LOGS", "SELECT NULL AS LOG_OWNER, NULL AS MASTER, NULL AS LOG_TABLE, NULL AS LOG_TRIGGER, "
+                          "NULL AS CURRENT_SNAPSHOTS "
+                          "WHERE 0"},
+    {"USER_UPDATABLE_COLUMNS",
+     "SELECT owner AS OWNER, table_name AS TABLE_NAME, column_name AS COLUMN_NAME, updatable AS UPDATABLE, "
+     "updatable AS INSERTABLE, updatable AS DELETABLE FROM main.tab_columns"},
+    {"NLS_SESSION_PARAMETERS", "SELECT parameter AS PARAMETER, value AS VALUE FROM temp.nls_session"},
+    {"NLS_DATABASE_PARAMETERS",
+     "SELECT 'NLS_CHARACTERSET' AS PARAMETER, 'AL32UTF8' AS VALUE UNION ALL SELECT 'NLS_NCHAR_CHARACTERSET', "
+     "'AL16UTF16' UNION ALL SELECT 'NLS_LANGUAGE', 'AMERICAN' UNION ALL SELECT 'NLS_TERRITORY', 'AMERICA' "
+     "UNION ALL "
+     "SELECT 'NLS_RDBMS_VERSION', '11.2.0.4.0'"},
+    {"DUAL", "SELECT 'X' AS DUMMY"},
+};
+
+bool run(sqlite3* db, const std::string& sql) {
+    return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+// Binds texts (nullptr = NULL) and steps once.
+bool runBound(sqlite3* db, const char* sql, std::initializer_list<const std::string*> args) {
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK) return false;
+    int i = 1;
+    for (const std::string* a : args) {
+        if (a)
+            sqlite3_bind_text(st, i, a->c_str(), int(a->size()), SQLITE_TRANSIENT);
+        else
+            sqlite3_bind_null(st, i);
+        ++i;
+    }
+    int rc = sqlite3_step(st);
+    sqlite3_finalize(st);
+    return rc == SQLITE_DONE || rc == SQLITE_ROW;
+}
+
+} // namespace
+
+void createCatalogViews(Session& s) {
+    std::string territory = s.env ? s.env->territory : std::string();
+    bool japan = territory == "JAPAN";
+    run(s.conn, "CREATE TEMP TABLE IF NOT EXISTS nls_session(parameter TEXT PRIMARY KEY, value TEXT)");
+    const char* params[][2] = {
+        {"NLS_LANGUAGE", japan ? "JAPANESE" : "AMERICAN"},
+        {"NLS_TERRITORY", japan ? "JAPAN" : "AMERICA"},
+        {"NLS_DATE_FORMAT", japan ? "RR-MM-DD" : "DD-MON-RR"},
+        {"NLS_DATE_LANGUAGE", japan ? "JAPANESE" : "AMERICAN"},
+        {"NLS_TIMESTAMP_FORMAT", japan ? "RR-MM-DD HH24:MI:SSXFF" : "DD-MON-RR HH.MI.SSXFF AM"},
+        {"NLS_TIMESTAMP_TZ_FORMAT", japan ? "RR-MM-DD HH24:MI:SSXFF TZR" : "DD-MON-RR HH.MI.SSXFF AM TZR"},
+        {"NLS_NUMERIC_CHARACTERS", ".,"},
+        {"NLS_SORT", "BINARY"},
+        {"NLS_COMP", "BINARY"},
+    };
+    for (auto& p : params) {
+        std::string a = p[0], b = p[1];
+        runBound(s.conn, "INSERT OR REPLACE INTO temp.nls_session VALUES (?1, ?2)", {&a, &b});
+    }
+    for (const View& v : kViews) {
+        if (!run(s.conn, std::string("CREATE TEMP VIEW IF NOT EXISTS \"") + v.name + "\" AS " + v.sql))
+            continue;
+        s.catalogViews.insert(v.name);
+    }
+}
+
+static std::string oracleTypeName(const DeclType& t, const std::string& decl, int& length, int& precision,
+                                  int& scale, int& charLength, std::string& charUsed) {
+    precision = -1;
+    scale = INT32_MIN;
+    charLength = 0;
+    charUsed.clear();
+    length = t.col.size;
+    std::string up = upperAscii(decl);
+    std::string base = up.substr(0, up.find('('));
+    while (!base.empty() && base.back() == ' ') base.pop_back();
+    switch (t.col.type) {
+    case SQLT_CHR:
+    case SQLT_AFC: {
+        bool national = t.col.form == SQLCS_NCHAR;
+        charLength = t.length;
+        charUsed = t.charSemantics || national ? "C" : "B";
+        if (t.col.type == SQLT_CHR) return national ? "NVARCHAR2" : "VARCHAR2";
+        return national ? "NCHAR" : "CHAR";
+    }
+    case SQLT_NUM:
+        length = 22;
+        if (base == "FLOAT") {
+            precision = t.col.precision;
+            return "FLOAT";
+        }
+        if (t.col.precision > 0) precision = t.col.precision;
+        if (t.col.scale != -127) scale = t.col.scale;
+        return "NUMBER";
+    case SQLT_DAT: length = 7; return "DATE";
+    default: break;
+    }
+    if (base.empty()) return up;
+    return base;
+}
+
+void syncTable(Session& s, const TableRef& t, const std::string& objectType) {
+    sqlite3* db = s.conn;
+    const std::string* owner = &t.owner;
+    const std::string* name = &t.name;
+    runBound(db, "DELETE FROM main.tab_columns WHERE owner = ?1 AND table_name = ?2", {owner, name});
+    std::vector<TableColumn> cols;
+    s.columns(t, cols);
+    char* pragma = sqlite3_mprintf("PRAGMA %Q.table_xinfo(%Q)", t.owner.c_str(), t.name.c_str());
+    sqlite3_stmt* st = nullptr;
+    std::vector<std::string> pk;
+    std::vector<std::pair<int, std::string>> pkOrder;
+    if (sqlite3_prepare_v2(db, pragma, -1, &st, nullptr) == SQLITE_OK) {
+        int id = 0;
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            std::string col = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
+            const unsigned char* ty = sqlite3_column_text(st, 2);
+            std::string decl = ty ? reinterpret_cast<const char*>(ty) : "";
+            bool notNull = sqlite3_column_int(st, 3) != 0;
+            const unsigned char* dflt = sqlite3_column_text(st, 4);
+            int pkPos = sqlite3_column_int(st, 5);
+            int hidden = sqlite3_column_int(st, 6);
+            if (pkPos > 0) pkOrder.push_back({pkPos, col});
+            DeclType dt = parseDeclType(decl);
+            int length, precision, scale, charLength;
+            std::string charUsed;
+            std::string type = oracleTypeName(dt, decl, length, precision, scale, charLength, charUsed);
+            char sql[512];
+            std::snprintf(
+                sql, sizeof sql,
+                "INSERT OR REPLACE INTO main.tab_columns(owner, table_name, column_id, column_name, "
+                "data_type, data_length, data_precision, data_scale, nullable, data_default, "
+                "char_length, char_used, virtual_column, updatable) VALUES (?1, ?2, %d, ?3, ?4, %d, %s, "
+                "%s, '%s', ?5, %d, ?6, '%s', '%s')",
+                ++id, length, precision < 0 ? "NULL" : std::to_string(precision).c_str(),
+                scale == INT32_MIN ? "NULL" : std::to_string(scale).c_str(), notNull || pkPos > 0 ? "N" : "Y",
+                charLength, hidden >= 2 ? "YES" : "NO", objectType == "VIEW" ? "NO" : "YES");
+            std::string d = dflt ? reinterpret_cast<const char*>(dflt) : "";
+            runBound(db, sql,
+                     {owner, name, &col, &type, dflt ? &d : nullptr, charUsed.empty() ? nullptr : &charUsed});
+        }
+    }
+    sqlite3_finalize(st);
+    sqlite3_free(pragma);
+    std::sort(pkOrder.begin(), pkOrder.end());
+    if (!pkOrder.empty() && objectType == "TABLE") {
+        std::string cname = "PK_" + t.name;
+        runBound(db, "DELETE FROM main.constraints WHERE owner = ?1 AND table_name = ?2", {owner, name});
+        runBound(db, "DELETE FROM main.ind_columns WHERE table_owner = ?1 AND table_name = ?2",
+                 {owner, name});
+        runBound(db,
+                 "DELETE FROM main.indexes WHERE table_owner = ?1 AND table_name = ?2 AND index_name = ?3",
+                 {owner, name, &cname});
+        runBound(db, "INSERT INTO main.constraints VALUES (?1, ?3, 'P', ?2, ?3)", {owner, name, &cname});
+        runBound(db, "INSERT INTO main.indexes VALUES (?1, ?3, ?1, ?2, 'UNIQUE', NULL)",
+                 {owner, name, &cname});
+        for (auto& [pos, col] : pkOrder) {
+            std::string p = std::to_string(pos);
+            runBound(db, "INSERT INTO main.ind_columns VALUES (?1, ?3, ?1, ?2, ?4, ?5)",
+                     {owner, name, &cname, &col, &p});
+        }
+    }
+}
+
+void registerObject(Session& s, const TableRef& t, const char* type, bool add) {
+    const std::string ty = type;
+    if (add) {
+        runBound(s.conn,
+                 "INSERT OR IGNORE INTO main.objects(owner, object_name, object_type, created) "
+                 "VALUES (?1, ?2, ?3, datetime('now','localtime'))",
+                 {&t.owner, &t.name, &ty});
+        if (ty == "TABLE" || ty == "VIEW") syncTable(s, t, ty);
+        return;
+    }
+    runBound(s.conn, "DELETE FROM main.objects WHERE owner = ?1 AND object_name = ?2 AND object_type = ?3",
+             {&t.owner, &t.name, &ty});
+    for (const char* sql : {"DELETE FROM main.tab_columns WHERE owner = ?1 AND table_name = ?2",
+                            "DELETE FROM main.comments WHERE owner = ?1 AND table_name = ?2",
+                            "DELETE FROM main.constraints WHERE owner = ?1 AND table_name = ?2",
+                            "DELETE FROM main.indexes WHERE table_owner = ?1 AND table_name = ?2",
+                            "DELETE FROM main.ind_columns WHERE table_owner = ?1 AND table_name = ?2",
+                            "DELETE FROM main.tab_info WHERE owner = ?1 AND table_name = ?2",
+                            "DELETE FROM main.views WHERE owner = ?1 AND view_name = ?2"})
+        runBound(s.conn, sql, {&t.owner, &t.name});
+}
+
+void setComment(Session& s, const std::string& owner, const std::string& table, const std::string& column,
+                const std::string* text) {
+    runBound(s.conn, "INSERT OR REPLACE INTO main.comments VALUES (?1, ?2, ?3, ?4)",
+             {&owner, &table, &column, text});
+}
+
+bool addSynonym(Session& s, const std::string& owner, const std::string& name, const std::string& tableOwner,
+                const std::string& table) {
+    if (!runBound(s.conn, "INSERT OR REPLACE INTO main.synonyms VALUES (?1, ?2, ?3, ?4)",
+                  {&owner, &name, &tableOwner, &table}))
+        return false;
+    const std::string ty = "SYNONYM";
+    runBound(s.conn,
+             "INSERT OR IGNORE INTO main.objects(owner, object_name, object_type, created) "
+             "VALUES (?1, ?2, ?3, datetime('now','localtime'))",
+             {&owner, &name, &ty});
+    return true;
+}
+
+} // namespace oci

@@ -1,0 +1,302 @@
+// LOB locators: length, piecewise reads, assignment and BFILE names.
+#include "internal.h"
+
+#include <sys/stat.h>
+
+using namespace oci;
+
+namespace oci {
+
+void fillLocator(LobH& l, ub2 type, ub1 form, const void* data, size_t n, bool null) {
+    l.valid = !null;
+    l.temporary = false;
+    l.lobType = type;
+    l.form = form;
+    l.reading = false;
+    l.data.assign(static_cast<const char*>(data), null ? 0 : n);
+    l.dirName.clear();
+    l.fileName.clear();
+    if (type == SQLT_BFILEE && !null) {
+        // "BFILE:dir:file"
+        std::string v = l.data;
+        if (v.rfind("BFILE:", 0) == 0) v.erase(0, 6);
+        size_t colon = v.find(':');
+        l.dirName = v.substr(0, colon);
+        l.fileName = colon == std::string::npos ? "" : v.substr(colon + 1);
+        l.data.clear();
+    }
+}
+
+} // namespace oci
+
+namespace {
+
+LobH* lobOf(const void* p) {
+    if (isHandle(p, OCI_DTYPE_LOB)) return as<LobH>(p, OCI_DTYPE_LOB);
+    return as<LobH>(p, OCI_DTYPE_FILE);
+}
+
+void toUtf16(const std::string& s, std::u16string& out) {
+    out.clear();
+    size_t i = 0;
+    while (i < s.size()) {
+        unsigned char b = s[i];
+        char32_t c = b;
+        int len = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : 4;
+        if (len > 1) {
+            c = b & (0xFF >> (len + 1));
+            for (int k = 1; k < len && i + size_t(k) < s.size(); ++k)
+                c = (c << 6) | (s[i + size_t(k)] & 0x3F);
+        }
+        i += size_t(len);
+        if (c >= 0x10000) {
+            out += char16_t(0xD800 + ((c - 0x10000) >> 10));
+            out += char16_t(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            out += char16_t(c);
+        }
+    }
+}
+
+std::string utf8Of(const std::u16string& w, size_t from, size_t to) {
+    std::string out;
+    for (size_t i = from; i < to; ++i) {
+        char32_t c = w[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < to) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (w[i + 1] - 0xDC00);
+            ++i;
+        }
+        if (c < 0x80) {
+            out += char(c);
+        } else if (c < 0x800) {
+            out += char(0xC0 | (c >> 6));
+            out += char(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += char(0xE0 | (c >> 12));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        } else {
+            out += char(0xF0 | (c >> 18));
+            out += char(0x80 | ((c >> 12) & 0x3F));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+bool bfilePath(Session* s, const LobH& l, std::string& path) {
+    if (!s) return false;
+    sqlite3_stmt* st = nullptr;
+    bool found = false;
+    if (sqlite3_prepare_v2(s->conn, "SELECT directory_path FROM main.directories WHERE directory_name = ?1",
+                           -1, &st, nullptr) == SQLITE_OK) {
+        sqlite3_bind_text(st, 1, l.dirName.c_str(), -1, SQLITE_TRANSIENT);
+        if (sqlite3_step(st) == SQLITE_ROW) {
+            path = std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, 0))) + "/" + l.fileName;
+            found = true;
+        }
+    }
+    sqlite3_finalize(st);
+    return found;
+}
+
+bool readFile(const std::string& path, std::string& out) {
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    char buf[65536];
+    size_t n;
+    out.clear();
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+    std::fclose(f);
+    return true;
+}
+
+} // namespace
+
+OCI_EXPORT sword OCILobAssign(OCIEnv*, OCIError* errhp, const OCILobLocator* src, OCILobLocator** dst) {
+    LobH* s = lobOf(src);
+    if (!s || !dst) return OCI_INVALID_HANDLE;
+    if (injected("OCILobAssign", errhp)) return OCI_ERROR;
+    LobH* d = lobOf(*dst);
+    if (!d) return OCI_INVALID_HANDLE;
+    if (s->temporary) return setError(errhp, makeError(22275));
+    d->copyFrom(*s);
+    return OCI_SUCCESS;
+}
+
+OCI_EXPORT sword OCILobLocatorAssign(OCISvcCtx*, OCIError* errhp, const OCILobLocator* src,
+                                     OCILobLocator** dst) {
+    LobH* s = lobOf(src);
+    if (!s || !dst) return OCI_INVALID_HANDLE;
+    if (injected("OCILobLocatorAssign", errhp)) return OCI_ERROR;
+    LobH* d = lobOf(*dst);
+    if (!d) return OCI_INVALID_HANDLE;
+    d->copyFrom(*s);
+    return OCI_SUCCESS;
+}
+
+OCI_EXPORT sword OCILobIsTemporary(OCIEnv*, OCIError* errhp, OCILobLocator* locp, boolean* is_temporary) {
+    LobH* l = lobOf(locp);
+    if (!l) return OCI_INVALID_HANDLE;
+    if (injected("OCILobIsTemporary", errhp)) return OCI_ERROR;
+    if (is_temporary) *is_temporary = l->temporary ? 1 : 0;
+    return OCI_SUCCESS;
+}
+
+OCI_EXPORT sword OCILobOpen(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub1) {
+    LobH* l = lobOf(locp);
+    if (!l) return OCI_INVALID_HANDLE;
+    if (injected("OCILobOpen", errhp)) return OCI_ERROR;
+    if (l->lobType == SQLT_BFILEE) {
+        std::string path;
+        struct stat st;
+        if (!bfilePath(liveSession(as<SvcCtxH>(svchp, OCI_HTYPE_SVCCTX)), *l, path))
+            return setError(errhp, makeError(22285));
+        if (::stat(path.c_str(), &st) != 0) return setError(errhp, makeError(22288));
+    }
+    l->opened = true;
+    return OCI_SUCCESS;
+}
+
+OCI_EXPORT sword OCILobClose(OCISvcCtx*, OCIError* errhp, OCILobLocator* locp) {
+    LobH* l = lobOf(locp);
+    if (!l) return OCI_INVALID_HANDLE;
+    if (injected("OCILobClose", errhp)) return OCI_ERROR;
+    l->opened = false;
+    return OCI_SUCCESS;
+}
+
+OCI_EXPORT sword OCILobGetLength(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* lenp) {
+    LobH* l = lobOf(locp);
+    if (!l || !lenp) return OCI_INVALID_HANDLE;
+    if (injected("OCILobGetLength", errhp)) return OCI_ERROR;
+    l->reading = false;
+    if (l->lobType == SQLT_BFILEE) {
+        std::string path;
+        struct stat st;
+        if (!bfilePath(liveSession(as<SvcCtxH>(svchp, OCI_HTYPE_SVCCTX)), *l, path))
+            return setError(errhp, makeError(22285));
+        if (::stat(path.c_str(), &st) != 0) return setError(errhp, makeError(22288));
+        *lenp = ub4(st.st_size);
+        return OCI_SUCCESS;
+    }
+    if (l->lobType == SQLT_CLOB) {
+        std::u16string w;
+        toUtf16(l->data, w);
+        *lenp = ub4(w.size());
+    } else {
+        *lenp = ub4(l->data.size());
+    }
+    return OCI_SUCCESS;
+}
+
+OCI_EXPORT sword OCILobRead(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* amtp, ub4 offset,
+                            dvoid* bufp, ub4 bufl, dvoid*, OCICallbackLobRead, ub2, ub1 csfrm) {
+    LobH* l = lobOf(locp);
+    if (!l || !amtp) return OCI_INVALID_HANDLE;
+    if (injected("OCILobRead", errhp)) return OCI_ERROR;
+    char* out = static_cast<char*>(bufp);
+    if (l->lobType == SQLT_CLOB) {
+        std::u16string w;
+        toUtf16(l->data, w);
+        if (!l->reading) {
+            size_t start = offset > 0 ? offset - 1 : 0;
+            if (start > w.size()) start = w.size();
+            size_t amount = *amtp == 0 ? w.size() - start : std::min<size_t>(*amtp, w.size() - start);
+            l->readPos = start;
+            l->readEnd = start + amount;
+            l->reading = true;
+        }
+        const Codec& codec =
+            (csfrm == SQLCS_NCHAR || l->form == SQLCS_NCHAR) ? l->env->ncodec : l->env->codec;
+        size_t placed = 0;
+        size_t pos = l->readPos;
+        while (pos < l->readEnd) {
+            size_t units = (w[pos] >= 0xD800 && w[pos] < 0xDC00 && pos + 1 < l->readEnd) ? 2 : 1;
+            std::string client;
+            codec.fromUtf8(utf8Of(w, pos, pos + units), client);
+            if (placed + client.size() > bufl) break;
+            std::memcpy(out + placed, client.data(), client.size());
+            placed += client.size();
+            pos += units;
+        }
+        l->readPos = pos;
+        *amtp = ub4(placed);
+        if (pos < l->readEnd) return OCI_NEED_DATA;
+        l->reading = false;
+        return OCI_SUCCESS;
+    }
+    std::string bytes;
+    const std::string* src = &l->data;
+    if (l->lobType == SQLT_BFILEE) {
+        std::string path;
+        if (!bfilePath(liveSession(as<SvcCtxH>(svchp, OCI_HTYPE_SVCCTX)), *l, path) || !readFile(path, bytes))
+            return setError(errhp, makeError(22288));
+        src = &bytes;
+    }
+    if (!l->reading) {
+        size_t start = offset > 0 ? offset - 1 : 0;
+        if (start > src->size()) start = src->size();
+        l->readPos = start;
+        l->readEnd = *amtp == 0 ? src->size() : std::min<size_t>(src->size(), start + *amtp);
+        l->reading = true;
+    }
+    size_t n = std::min<size_t>(bufl, l->readEnd - l->readPos);
+    std::memcpy(out, src->data() + l->readPos, n);
+    l->readPos += n;
+    *amtp = ub4(n);
+    if (l->readPos < l->readEnd) return OCI_NEED_DATA;
+    l->reading = false;
+    return OCI_SUCCESS;
+}
+
+OCI_EXPORT sword OCILobWrite(OCISvcCtx*, OCIError* errhp, OCILobLocator* locp, ub4*, ub4, dvoid*, ub4, ub1,
+                             dvoid*, OCICallbackLobWrite, ub2, ub1) {
+    LobH* l = lobOf(locp);
+    if (!l) return OCI_INVALID_HANDLE;
+    if (injected("OCILobWrite", errhp)) return OCI_ERROR;
+    return setError(errhp, makeError(22920));
+}
+
+OCI_EXPORT sword OCILobTrim(OCISvcCtx*, OCIError* errhp, OCILobLocator* locp, ub4) {
+    LobH* l = lobOf(locp);
+    if (!l) return OCI_INVALID_HANDLE;
+    if (injected("OCILobTrim", errhp)) return OCI_ERROR;
+    return setError(errhp, makeError(22920));
+}
+
+OCI_EXPORT sword OCILobCharSetForm(OCIEnv*, OCIError* errhp, const OCILobLocator* locp, ub1* csfrm) {
+    LobH* l = lobOf(locp);
+    if (!l || !csfrm) return OCI_INVALID_HANDLE;
+    if (injected("OCILobCharSetForm", errhp)) return OCI_ERROR;
+    *csfrm = l->lobType == SQLT_CLOB ? l->form : 0;
+    return OCI_SUCCESS;
+}
+
+OCI_EXPORT sword OCILobCharSetId(OCIEnv*, OCIError* errhp, const OCILobLocator* locp, ub2* csid) {
+    LobH* l = lobOf(locp);
+    if (!l || !csid) return OCI_INVALID_HANDLE;
+    if (injected("OCILobCharSetId", errhp)) return OCI_ERROR;
+    *csid = l->lobType == SQLT_CLOB ? (l->form == SQLCS_NCHAR ? 2000 : 873) : 0;
+    return OCI_SUCCESS;
+}
+
+OCI_EXPORT sword OCILobFileGetName(OCIEnv*, OCIError* errhp, const OCILobLocator* filep, OraText* dir_alias,
+                                   ub2* d_length, OraText* filename, ub2* f_length) {
+    LobH* l = lobOf(filep);
+    if (!l || !d_length || !f_length) return OCI_INVALID_HANDLE;
+    if (injected("OCILobFileGetName", errhp)) return OCI_ERROR;
+    if (l->lobType != SQLT_BFILEE) return setError(errhp, makeError(22275));
+    std::string dir, file;
+    l->env->codec.fromUtf8(l->dirName, dir);
+    l->env->codec.fromUtf8(l->fileName, file);
+    // Names are not terminated; a name that does not fit its buffer is an error
+    // and nothing is written past the given lengths.
+    if (dir.size() > *d_length || file.size() > *f_length) return setError(errhp, makeError(1406));
+    if (dir_alias) std::memcpy(dir_alias, dir.data(), dir.size());
+    if (filename) std::memcpy(filename, file.data(), file.size());
+    *d_length = ub2(dir.size());
+    *f_length = ub2(file.size());
+    return OCI_SUCCESS;
+}
