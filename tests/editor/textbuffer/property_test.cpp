@@ -1,0 +1,202 @@
+// Seeded random edit scripts: undo and redo must give back the exact texts.
+// TAVRELIX_EDIT_SEED and TAVRELIX_EDIT_SCRIPTS override the seed and count.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <random>
+
+#include "editor/nodepool.h"
+#include "tb_helpers.h"
+
+namespace {
+
+using Rng = std::mt19937;
+
+int Pick(Rng& rng, int n) {
+    return static_cast<int>(rng() % static_cast<unsigned>(n));
+}
+
+void AppendRandomChar(Rng& rng, std::u16string& s) {
+    switch (Pick(rng, 12)) {
+    case 0: s += u'\t'; break;
+    case 1: s += static_cast<char16_t>(u'あ' + Pick(rng, 80)); break;
+    case 2: s += static_cast<char16_t>(0x4E00 + Pick(rng, 2000)); break;
+    case 3:
+        s += static_cast<char16_t>(0xD840 + Pick(rng, 4));
+        s += static_cast<char16_t>(0xDC00 + Pick(rng, 200));
+        break;
+    case 4:
+        if (Pick(rng, 4) == 0)
+            s += static_cast<char16_t>(Pick(rng, 2) ? 0xD855 : 0xDC55); // lone
+        else
+            s += u' ';
+        break;
+    default: s += static_cast<char16_t>(u'a' + Pick(rng, 26)); break;
+    }
+}
+
+std::u16string RandomPiece(Rng& rng, int maxUnits) {
+    std::u16string s;
+    int n = Pick(rng, maxUnits + 1);
+    while (static_cast<int>(s.size()) < n) {
+        int k = Pick(rng, 10);
+        if (k == 0)
+            s += u"\r\n";
+        else if (k == 1)
+            s += u'\r';
+        else if (k == 2)
+            s += u'\n';
+        else
+            AppendRandomChar(rng, s);
+    }
+    return s;
+}
+
+// Hash of lines [from, count - tail) with the line count and total length.
+uint64_t Hash(const CEditData& d, int from = 0, int tail = 0) {
+    uint64_t h = 1469598103934665603ull;
+    h = (h ^ static_cast<uint64_t>(d.GetLineCount())) * 1099511628211ull;
+    h = (h ^ static_cast<uint64_t>(d.m_totalLength)) * 1099511628211ull;
+    for (int i = from; i < d.GetLineCount() - tail; i++) {
+        const EditLine* l = d.GetLine(i);
+        int k = 0;
+        for (; k + 4 <= l->length; k += 4) {
+            uint64_t w;
+            std::memcpy(&w, l->text + k, 8);
+            h = (h ^ w) * 0x9E3779B97F4A7C15ull;
+            h ^= h >> 29;
+        }
+        for (; k < l->length; k++) h = (h ^ l->text[k]) * 1099511628211ull;
+    }
+    return h;
+}
+
+uint32_t RandomTyped(Rng& rng) {
+    switch (Pick(rng, 10)) {
+    case 0: return u' ';
+    case 1: return u'\r';
+    case 2: return u'\t';
+    case 3: return 0x2000B;
+    case 4: return u'あ';
+    default: return u'a' + Pick(rng, 26);
+    }
+}
+
+// A position near the line (lines and columns may lie outside the text).
+EditPos RandomPosNear(Rng& rng, const CEditData& d, int line) {
+    line += Pick(rng, 7) - 3;
+    int col = Pick(rng, d.GetLineLength(line) + 3) - 1;
+    return EditPos{col, line};
+}
+
+// One operation, the caret first set to a line in [lo, hi).
+void RandomOperation(Rng& rng, CEditData& d, bool setCaret, int lo, int hi) {
+    if (setCaret) {
+        int line = lo + Pick(rng, hi > lo ? hi - lo : 1);
+        d.SetCaret(line, Pick(rng, d.GetLineLength(line) + 1));
+    }
+    int k = Pick(rng, 100);
+    if (k < 30) {
+        d.TypeChar(RandomTyped(rng));
+    } else if (k < 40) {
+        d.Backspace();
+    } else if (k < 50) {
+        d.DeleteNextChar();
+    } else if (k < 62) {
+        d.InsertText(RandomPiece(rng, 30).c_str());
+    } else if (k < 72) {
+        EditPos a = RandomPosNear(rng, d, d.m_caretLine);
+        d.DeleteRange(a, RandomPosNear(rng, d, a.line), 1);
+    } else if (k < 84) {
+        d.m_limit = d.GetTextSize() + Pick(rng, 4);
+        if (Pick(rng, 2))
+            d.TypeChar(RandomTyped(rng));
+        else
+            d.InsertText(RandomPiece(rng, 6).c_str());
+        d.m_limit = -1;
+    } else if (k < 92) {
+        d.MoveCaretChars(Pick(rng, 11) - 5);
+    } else {
+        d.MoveCaretLines(Pick(rng, 7) - 3);
+    }
+}
+
+int EnvInt(const char* name, int fallback) {
+    const char* v = std::getenv(name);
+    return v && *v ? std::atoi(v) : fallback;
+}
+
+} // namespace
+
+TEST(EditProperty, UndoAndRedoGiveBackTheTexts) {
+    const int seed = EnvInt("TAVRELIX_EDIT_SEED", 20261208);
+    const int scripts = EnvInt("TAVRELIX_EDIT_SCRIPTS", 1000);
+    Rng rng(static_cast<unsigned>(seed));
+    CEditData d;
+    std::u16string text;
+    for (int i = 0; i < 10000; i++) {
+        int n = Pick(rng, 121);
+        std::u16string line;
+        while (static_cast<int>(line.size()) < n) AppendRandomChar(rng, line);
+        text += line;
+        text += u"\r\n";
+    }
+    SetText(d, text.c_str());
+    ASSERT_EQ(d.GetLineCount(), 10001);
+    int beforeNodes = EditLinePool.InUse() - d.GetLineCount();
+    for (int script = 0; script < scripts; script++) {
+        SCOPED_TRACE(script);
+        if (script % 100 == 99) SetText(d, text.c_str());
+        d.SetUnlimitedUndo();
+        d.MarkSaved();
+        const uint64_t original = Hash(d);
+        // Every tenth script edits a window of lines and checks each single
+        // undo against the text before the operation that made the step; the
+        // others edit anywhere, with or without closing records in between.
+        const bool stepwise = script % 10 == 0;
+        const bool setCaret = stepwise || script % 2 == 0;
+        const int w = Pick(rng, d.GetLineCount());
+        const int from = w > 20 ? w - 20 : 0;
+        const int tail = d.GetLineCount() - (w + 70) > 0 ? d.GetLineCount() - (w + 70) : 0;
+        std::vector<uint64_t> before;
+        int ops = 1 + Pick(rng, 200);
+        for (int i = 0; i < ops; i++) {
+            int lo = 0, hi = d.GetLineCount();
+            if (stepwise) {
+                lo = w;
+                hi = d.GetLineCount() - tail - 8;
+                if (hi > w + 50) hi = w + 50;
+                if (hi <= lo) lo = hi = from + 8 < d.GetLineCount() ? from + 8 : from;
+            }
+            uint64_t h = stepwise ? Hash(d, from, tail) : 0;
+            int counter = d.m_undo->stepCounter;
+            RandomOperation(rng, d, setCaret, lo, hi);
+            if (stepwise && d.m_undo->stepCounter != counter) before.push_back(h);
+        }
+        ASSERT_TRUE(Consistent(d));
+        const uint64_t final = Hash(d);
+        if (stepwise) {
+            while (!before.empty()) {
+                ASSERT_EQ(d.Undo(), 0);
+                ASSERT_EQ(Hash(d, from, tail), before.back());
+                before.pop_back();
+            }
+        }
+        while (d.Undo() == 0) {
+        }
+        ASSERT_EQ(Hash(d), original);
+        for (int i = 0; i < d.GetLineCount(); i++) ASSERT_EQ(d.GetLine(i)->modified, -1);
+        while (d.Redo() == 0) {
+        }
+        ASSERT_EQ(Hash(d), final);
+    }
+    ASSERT_TRUE(Consistent(d));
+    SetText(d, text.c_str());
+    std::u16string back;
+    for (int i = 0; i < d.GetLineCount(); i++) back += d.GetLineText(i), back += u"\r\n";
+    back.resize(back.size() - 2);
+    EXPECT_EQ(back, text);
+    d.ClearUndo();
+    EXPECT_EQ(EditLinePool.InUse() - d.GetLineCount(), beforeNodes);
+}
