@@ -8,9 +8,11 @@
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QThread>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <atomic>
+#include <cstring>
 
 #include "qt_internal.h"
 
@@ -149,7 +151,8 @@ void HostWidget::paintEvent(QPaintEvent* ev) {
     QRect all = rect();
     QPoint o = ClientOrigin();
     // Frame and the corner between two bars.
-    p.fillRect(all, QColor(240, 240, 240));
+    QRegion frame = ev->region() - QRect(o, buffer_->image.size());
+    for (const QRect& r : frame) p.fillRect(r, QColor(240, 240, 240));
     if (view_.style & WS_BORDER) {
         p.setPen(QColor(100, 100, 100));
         p.drawRect(all.adjusted(0, 0, -1, -1));
@@ -171,7 +174,11 @@ void HostWidget::paintEvent(QPaintEvent* ev) {
         p.drawLine(e.bottomLeft(), e.bottomRight());
         p.drawLine(e.topRight(), e.bottomRight());
     }
-    if (!view_.isBarControl) p.drawImage(o, buffer_->image);
+    if (!view_.isBarControl)
+        for (const QRect& r : ev->region()) {
+            QRect part = r & QRect(o, buffer_->image.size());
+            if (!part.isEmpty()) p.drawImage(part.topLeft(), buffer_->image, part.translated(-o));
+        }
     RECT cr;
     int kind;
     win32bk::Surface* bmp;
@@ -537,13 +544,22 @@ public:
         DrawGlyphs(static_cast<QtSurface*>(s)->image, clip, font, run, c);
     }
     void ScrollPixels(win32bk::Surface* s, const RECT& r, int dx, int dy, const RECT& clip) override {
+        // Moved in place, row by row, in the order that never reads a row already written.
         QImage& img = static_cast<QtSurface*>(s)->image;
         QRect src(r.left, r.top, r.right - r.left, r.bottom - r.top);
-        QImage copy = img.copy(src);
-        QPainter p(&img);
-        p.setClipRect(QRect(clip.left, clip.top, clip.right - clip.left, clip.bottom - clip.top));
-        p.setCompositionMode(QPainter::CompositionMode_Source);
-        p.drawImage(src.topLeft() + QPoint(dx, dy), copy);
+        QRect dst = src.translated(dx, dy) &
+                    QRect(clip.left, clip.top, clip.right - clip.left, clip.bottom - clip.top) & img.rect();
+        if (dst.isEmpty()) return;
+        int width = dst.width();
+        auto row = [&](int y) {
+            const uchar* from = img.constScanLine(y - dy) + (dst.left() - dx) * 4;
+            uchar* to = img.scanLine(y) + dst.left() * 4;
+            std::memmove(to, from, static_cast<size_t>(width) * 4);
+        };
+        if (dy > 0)
+            for (int y = dst.bottom(); y >= dst.top(); --y) row(y);
+        else
+            for (int y = dst.top(); y <= dst.bottom(); ++y) row(y);
     }
 
     std::shared_ptr<win32bk::FontFace> Realize(const LOGFONTW& lf) override { return RealizeFont(lf); }
@@ -580,6 +596,9 @@ void Init(int* argc, char** argv) {
         qtbk::g_app = qobject_cast<QApplication*>(QCoreApplication::instance());
     }
     QApplication::setQuitOnLastWindowClosed(false);
+    // Qt hands large image operations to its thread pool; for the small
+    // updates of this program the hand-over costs more than it saves.
+    QThreadPool::globalInstance()->setMaxThreadCount(1);
     qtbk::g_pump = new qtbk::Pump;
     static qtbk::QtBackend backend;
     win32bk::InstallBackend(&backend);
@@ -599,6 +618,8 @@ int Run() {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
+    // Sends still waiting for this thread get 0.
+    win32bk::CancelPendingSends();
     return static_cast<int>(msg.wParam);
 }
 

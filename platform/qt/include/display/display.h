@@ -77,3 +77,13 @@ enum Key : int {
 };
 
 } // namespace qtplatform
+
+namespace qtplatform {
+
+// The reference for text-drawing benchmarks: Qt's own QPainter::drawText of the
+// same lines into a width x height image, `rounds` times; returns the ink count
+// of the last round so that the work cannot be optimised away.
+long DrawTextReference(const std::vector<std::u16string>& lines, const char16_t* family, int pixelSize,
+                       int lineHeight, int width, int height, int rounds);
+
+} // namespace qtplatform

@@ -149,7 +149,8 @@ void InputClose(HWND host);
 void HostResized(HWND host, int x, int y, int cx, int cy); // a top-level moved or resized by the user
 bool AsyncKeyDown(int vk);
 int BeepCount();
-void ServeSends(); // serve sends pending for the calling UI thread
+void ServeSends();         // serve sends pending for the calling UI thread
+void CancelPendingSends(); // answer 0 to every send still waiting for the calling thread
 void PresentDone(HWND hwnd);
 
 // The platform clock (milliseconds). A fake clock only moves through Advance.
