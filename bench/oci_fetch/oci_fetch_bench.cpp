@@ -96,26 +96,18 @@ double ociRun(Api& a, ub4 perFetch, long& rows) {
 
 double rawRun(const std::string& dir, long& rows) {
     sqlite3* db = nullptr;
-    sqlite3_open_v2((dir + "/catalog.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    // The schema file of DEMO: the highest-numbered user file that holds BIG_TABLE.
-    std::string file;
-    for (auto& e : std::filesystem::directory_iterator(dir)) {
-        std::string p = e.path().string();
-        if (p.size() > 3 && p.substr(p.size() - 3) == ".db" && p.find("catalog") == std::string::npos) {
-            sqlite3* s = nullptr;
-            sqlite3_open_v2(p.c_str(), &s, SQLITE_OPEN_READONLY, nullptr);
-            sqlite3_stmt* st = nullptr;
-            if (sqlite3_prepare_v2(s, "SELECT 1 FROM BIG_TABLE LIMIT 1", -1, &st, nullptr) == SQLITE_OK)
-                file = p;
-            sqlite3_finalize(st);
-            sqlite3_close(s);
-        }
-    }
-    sqlite3_close(db);
-    sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_open_v2((dir + "/catalog.db").c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    // The DEMO schema file, attached under the owner's name as the library does.
+    sqlite3_stmt* q = nullptr;
+    sqlite3_prepare_v2(db, "SELECT user_id FROM users WHERE username = 'DEMO'", -1, &q, nullptr);
+    std::string file =
+        sqlite3_step(q) == SQLITE_ROW ? dir + "/u" + std::to_string(sqlite3_column_int(q, 0)) + ".db" : "";
+    sqlite3_finalize(q);
+    sqlite3_exec(db, ("ATTACH DATABASE '" + file + "' AS \"DEMO\"").c_str(), nullptr, nullptr, nullptr);
     auto t0 = std::chrono::steady_clock::now();
     sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db, "SELECT rowid, * FROM BIG_TABLE", -1, &st, nullptr);
+    if (sqlite3_prepare_v2(db, "SELECT rowid, * FROM \"DEMO\".\"BIG_TABLE\"", -1, &st, nullptr) != SQLITE_OK)
+        std::fprintf(stderr, "%s\n", sqlite3_errmsg(db));
     const int sizes[6] = {24, kSizes[0], kSizes[1], kSizes[2], kSizes[3], kSizes[4]};
     std::vector<std::vector<char>> bufs;
     for (int c = 0; c < 6; ++c) bufs.emplace_back(size_t(sizes[c]));
@@ -167,7 +159,7 @@ int main() {
     long rows = 0;
     setenv("NLS_LANG", "JAPANESE_JAPAN.AL32UTF8", 1);
     ociRun(a, 100, rows); // builds the demo database
-    double raw = rawRun(home + "/demo", rows);
+    double raw = rawRun(home + "/tns/demo", rows);
     std::printf("%-34s %10ld rows %8.3f s %12.0f rows/s\n", "raw sqlite3_step", rows, raw, rows / raw);
     for (const char* lang : {"JAPANESE_JAPAN.AL32UTF8", "JAPANESE_JAPAN.JA16SJISTILDE"}) {
         setenv("NLS_LANG", lang, 1);

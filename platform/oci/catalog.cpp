@@ -208,7 +208,7 @@ static std::string oracleTypeName(const DeclType& t, const std::string& decl, in
     case SQLT_AFC: {
         bool national = t.col.form == SQLCS_NCHAR;
         charLength = t.length;
-        charUsed = t.charSemantics || national ? "C" : "B";
+        charUsed.assign(1, t.charSemantics || national ? 'C' : 'B');
         if (t.col.type == SQLT_CHR) return national ? "NVARCHAR2" : "VARCHAR2";
         return national ? "NCHAR" : "CHAR";
     }

@@ -292,7 +292,8 @@ bool deliverRow(Stmt& s, ub4 r) {
             if (rcode) *rcode = null ? 1405 : 0;
             continue;
         }
-        if (!columnText(s, col, utf8)) {
+        int vt = sqlite3_column_type(s.st, col);
+        if (vt == SQLITE_NULL) {
             if (ind) *ind = -1;
             if (rcode) *rcode = 1405;
             if (rlen) *rlen = 0;
@@ -328,17 +329,28 @@ bool deliverRow(Stmt& s, ub4 r) {
             (d->form == SQLCS_NCHAR || (col < int(s.cols.size()) && s.cols[size_t(col)].form == SQLCS_NCHAR))
                 ? s.env->ncodec
                 : s.env->codec;
-        codec.fromUtf8(utf8, client);
+        // Text and integers come straight from SQLite's buffer when no conversion is needed.
+        const char* text;
+        size_t textLen;
+        if ((vt == SQLITE_TEXT || vt == SQLITE_INTEGER) && codec.cp == 65001) {
+            text = reinterpret_cast<const char*>(sqlite3_column_text(s.st, col));
+            textLen = size_t(sqlite3_column_bytes(s.st, col));
+        } else {
+            columnText(s, col, utf8);
+            codec.fromUtf8(utf8, client);
+            text = client.data();
+            textLen = client.size();
+        }
         size_t room =
             d->dty == SQLT_STR ? size_t(std::max<sb4>(d->size, 1) - 1) : size_t(std::max<sb4>(d->size, 0));
-        size_t n = client.size();
+        size_t n = textLen;
         bool tooLong = n > room;
-        if (tooLong) n = codec.wholeChars(client.data(), client.size(), room);
+        if (tooLong) n = codec.wholeChars(text, textLen, room);
         if (val) {
-            std::memcpy(val, client.data(), n);
+            std::memcpy(val, text, n);
             if (d->dty == SQLT_STR) val[n] = '\0';
         }
-        if (ind) *ind = tooLong ? sb2(std::min<size_t>(client.size(), 32767)) : 0;
+        if (ind) *ind = tooLong ? sb2(std::min<size_t>(textLen, 32767)) : 0;
         if (rlen) *rlen = ub2(n);
         if (rcode) *rcode = tooLong ? 1406 : 0;
         cut = cut || tooLong;

@@ -734,6 +734,9 @@ bool Translator::emitOne(size_t& i, size_t end) {
         if (t.text == ")") return fail(933, t.off);
         if (t.text == "^=") {
             emit("<>", t.off);
+        } else if (t.text == "/") {
+            // NUMBER division is decimal, never integer division.
+            emit("* 1.0 /", t.off);
         } else if (t.text == "," && lv.fromList) {
             emit(",", t.off);
             lv.expectTable = true;

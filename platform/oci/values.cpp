@@ -1,5 +1,7 @@
 #include "values.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +17,19 @@ std::string numberText(double v) {
     if (v == 0) return "0";
     if (std::fabs(v) < 1e15 && v == std::trunc(v)) return std::to_string(int64_t(v));
     char buf[64];
+    if (std::fabs(v) >= 1e-4 && std::fabs(v) < 1e15) {
+        // 15 significant digits without an exponent: strip trailing zeros and the leading zero.
+        auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed,
+                               std::max(0, 14 - int(std::floor(std::log10(std::fabs(v))))));
+        std::string s(buf, r.ptr);
+        if (s.find('.') != std::string::npos) {
+            while (s.back() == '0') s.pop_back();
+            if (s.back() == '.') s.pop_back();
+        }
+        if (s.compare(0, 2, "0.") == 0) s.erase(0, 1);
+        if (s.compare(0, 3, "-0.") == 0) s.erase(1, 1);
+        return s;
+    }
     std::snprintf(buf, sizeof buf, "%.14e", v);
     // d.ddddddddddddddde[+-]xx
     std::string s = buf;
@@ -27,13 +42,16 @@ std::string numberText(double v) {
     std::string out;
     int point = exp + 1; // digits before the decimal point
     if (point <= 0) {
-        out = "." + std::string(size_t(-point), '0') + digits;
+        out.assign(1, '.');
+        out.append(size_t(-point), '0');
+        out += digits;
     } else if (size_t(point) >= digits.size()) {
         out = digits + std::string(size_t(point) - digits.size(), '0');
     } else {
         out = digits.substr(0, size_t(point)) + "." + digits.substr(size_t(point));
     }
-    return neg ? "-" + out : out;
+    if (neg) out.insert(out.begin(), '-');
+    return out;
 }
 
 void Number::result(sqlite3_context* ctx) const {

@@ -19,16 +19,17 @@ namespace ocitest {
     X(OCIEnvCreate)                                                                                          \
     X(OCIInitialize)                                                                                         \
     X(OCIEnvInit)                                                                                            \
-    X(OCINlsGetInfo) X(OCIServerRelease) X(OCIHandleAlloc) X(OCIHandleFree) X(OCIServerAttach)               \
-        X(OCIServerDetach) X(OCISessionBegin) X(OCISessionEnd) X(OCIAttrSet) X(OCIAttrGet) X(OCIErrorGet)    \
-            X(OCIStmtPrepare) X(OCIStmtExecute) X(OCIDefineByPos) X(OCIDefineArrayOfStruct) X(OCIParamGet)   \
-                X(OCIStmtFetch) X(OCIStmtFetch2) X(OCIBindByName) X(OCIBreak) X(OCIReset)                    \
-                    X(OCIDescriptorAlloc) X(OCIDescriptorFree) X(OCILobAssign) X(OCILobIsTemporary)          \
-                        X(OCILobLocatorAssign) X(OCILobOpen) X(OCILobClose) X(OCILobGetLength) X(OCILobRead) \
-                            X(OCILobWrite) X(OCILobCharSetForm) X(OCILobCharSetId) X(OCILobTrim)             \
-                                X(OCILobFileGetName) X(OCITransCommit) X(OCITransRollback) X(OCISvcCtxToLda) \
-                                    X(OCILdaToSvcCtx) X(OCIDescribeAny) X(OCINumberToReal) X(OCIStringPtr)   \
-                                        X(OCIDateToText) X(OCITypeByRef) X(OCIDefineObject) X(OCIObjectPin)  \
+    X(OCINlsGetInfo)                                                                                         \
+    X(OCIServerRelease) X(OCIHandleAlloc) X(OCIHandleFree) X(OCIServerAttach) X(OCIServerDetach)             \
+        X(OCISessionBegin) X(OCISessionEnd) X(OCIAttrSet) X(OCIAttrGet) X(OCIErrorGet) X(OCIStmtPrepare)     \
+            X(OCIStmtExecute) X(OCIDefineByPos) X(OCIDefineArrayOfStruct) X(OCIParamGet) X(OCIStmtFetch)     \
+                X(OCIStmtFetch2) X(OCIBindByName) X(OCIBreak) X(OCIReset) X(OCIDescriptorAlloc)              \
+                    X(OCIDescriptorFree) X(OCILobAssign) X(OCILobIsTemporary) X(OCILobLocatorAssign)         \
+                        X(OCILobOpen) X(OCILobClose) X(OCILobGetLength) X(OCILobRead) X(OCILobWrite)         \
+                            X(OCILobCharSetForm) X(OCILobCharSetId) X(OCILobTrim) X(OCILobFileGetName)       \
+                                X(OCITransCommit) X(OCITransRollback) X(OCISvcCtxToLda) X(OCILdaToSvcCtx)    \
+                                    X(OCIDescribeAny) X(OCINumberToReal) X(OCIStringPtr) X(OCIDateToText)    \
+                                        X(OCITypeByRef) X(OCIDefineObject) X(OCIObjectPin)                   \
                                             X(OCIObjectGetInd) X(OCIObjectGetAttr) X(OCIIterCreate)          \
                                                 X(OCIIterNext) X(OCIIterDelete) X(OCICollSize)               \
                                                     X(OCITableFirst) X(OCITableNext) X(OCICollGetElem)       \

@@ -1,0 +1,95 @@
+// Values written to columns are converted and checked; numbers read as Oracle prints them.
+#include "oci_fixture.h"
+
+#include <cstring>
+
+using namespace ocitest;
+
+namespace {
+
+class ValuesTest : public OciTest {
+protected:
+    void SetUp() override {
+        OciTest::SetUp();
+        s = std::make_unique<Session8>(api);
+        ASSERT_EQ(s->logon("system", "manager"), 0) << s->errorText();
+    }
+    void TearDown() override {
+        s.reset();
+        OciTest::TearDown();
+    }
+    std::unique_ptr<Session8> s;
+};
+
+} // namespace
+
+TEST_F(ValuesTest, NumbersReadAsOraclePrintsThem) {
+    EXPECT_EQ(s->value("select .5 from dual"), ".5");
+    EXPECT_EQ(s->value("select -0.5 from dual"), "-.5");
+    EXPECT_EQ(s->value("select 1234567890 from dual"), "1234567890");
+    EXPECT_EQ(s->value("select 1 / 4 from dual"), ".25");
+    EXPECT_EQ(s->value("select 0.1 + 0.2 from dual"), ".3");
+    EXPECT_EQ(s->value("select 2.50 * 2 from dual"), "5");
+    ASSERT_EQ(s->exec("create table t (a number(10,2), b number)"), 0);
+    ASSERT_EQ(s->exec("insert into t values (:X0, :X1)", {"12.345", "0.000123"}), 0) << s->errorText();
+    EXPECT_EQ(s->value("select a from t"), "12.35");
+    EXPECT_EQ(s->value("select b from t"), ".000123");
+}
+
+TEST_F(ValuesTest, ChecksGiveOraclesErrors) {
+    ASSERT_EQ(s->exec("create table t (a varchar2(5), b number(4,1), c char(3), d varchar2(3 char), e date)"),
+              0);
+    EXPECT_EQ(s->exec("insert into t (a) values (:X0)", {"abcdef"}), -1);
+    EXPECT_EQ(s->errorCode(), 12899);
+    EXPECT_NE(s->errorText().find("\"SYSTEM\".\"T\".\"A\" (actual: 6, maximum: 5)"), std::string::npos)
+        << s->errorText();
+    EXPECT_EQ(s->exec("insert into t (a) values ('あい')"), -1) << "byte lengths in UTF-8";
+    EXPECT_EQ(s->errorCode(), 12899);
+    EXPECT_EQ(s->exec("insert into t (d) values ('あいう')"), 0) << "character semantics";
+    EXPECT_EQ(s->exec("insert into t (b) values (:X0)", {"1234.5"}), -1);
+    EXPECT_EQ(s->errorCode(), 1438);
+    EXPECT_EQ(s->exec("insert into t (b) values (:X0)", {"999.94"}), 0) << "rounds to the scale first";
+    EXPECT_EQ(s->exec("insert into t (b) values (:X0)", {"12x"}), -1);
+    EXPECT_EQ(s->errorCode(), 1722);
+    EXPECT_EQ(s->exec("insert into t (c) values ('x')"), 0);
+    EXPECT_EQ(s->value("select '[' || c || ']' from t where c is not null"), "[x  ]");
+    EXPECT_EQ(s->exec("insert into t (e) values ('2024-13-01')"), -1);
+    EXPECT_EQ(s->errorCode(), 1843);
+    EXPECT_EQ(s->exec("update t set b = 'zz'"), -1);
+    EXPECT_EQ(s->errorCode(), 1722);
+}
+
+TEST_F(ValuesTest, ArrayInsertRefusesANumberAtItsRow) {
+    ASSERT_EQ(s->exec("create table t (a number(5), b varchar2(10), c number)"), 0);
+    const int rows = 40;
+    std::vector<char> a(rows * 8), b(rows * 11), c(rows * 8);
+    for (int i = 0; i < rows; ++i) {
+        std::string va = std::to_string(i), vc = i == 36 ? "abc" : std::to_string(i);
+        std::memcpy(&a[size_t(i) * 8], va.c_str(), va.size() + 1);
+        std::memcpy(&b[size_t(i) * 11], va.c_str(), va.size() + 1);
+        std::memcpy(&c[size_t(i) * 8], vc.c_str(), vc.size() + 1);
+    }
+    OCIStmt* st = nullptr;
+    api.OCIHandleAlloc(s->env, reinterpret_cast<void**>(&st), OCI_HTYPE_STMT, 0, nullptr);
+    std::string sql = "insert into \"SYSTEM\".\"T\" (\"A\", \"B\", \"C\") \nvalues (:X0, \n:X1, \n:X2)";
+    api.OCIStmtPrepare(st, s->err, reinterpret_cast<const OraText*>(sql.data()), ub4(sql.size()), 1, 0);
+    OCIBind* bh[3] = {};
+    char* bufs[3] = {a.data(), b.data(), c.data()};
+    sb4 sizes[3] = {8, 11, 8};
+    for (int k = 0; k < 3; ++k) {
+        std::string name = ":X" + std::to_string(k);
+        api.OCIBindByName(st, &bh[k], s->err, reinterpret_cast<const OraText*>(name.data()), sb4(name.size()),
+                          bufs[k], sizes[k], SQLT_STR, nullptr, nullptr, nullptr, 0, nullptr, 0);
+    }
+    EXPECT_EQ(api.OCIStmtExecute(s->svc, st, s->err, rows, 0, nullptr, nullptr, 0), -1);
+    EXPECT_EQ(s->errorCode(), 1722);
+    ub4 count = 0;
+    ub2 offset = 0;
+    api.OCIAttrGet(st, OCI_HTYPE_STMT, &count, nullptr, OCI_ATTR_ROW_COUNT, s->err);
+    api.OCIAttrGet(st, OCI_HTYPE_STMT, &offset, nullptr, OCI_ATTR_PARSE_ERROR_OFFSET, s->err);
+    EXPECT_EQ(count, 36u);
+    int line = 1;
+    for (ub2 k = 0; k < offset; ++k) line += sql[k] == '\n';
+    EXPECT_EQ(line, 4);
+    api.OCIHandleFree(st, OCI_HTYPE_STMT);
+}
