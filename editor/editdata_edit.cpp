@@ -39,10 +39,10 @@ void CEditData::AppendRecord(const char16_t* chars, int count) {
 int CEditData::InsertChar(uint32_t c) {
     if (c == u'\n') return 0;
     if (c > 0xFFFF) {
-        char16_t pair[2];
-        utf16_encode(c, pair);
+        char16_t pair[2] = {0, 0};
+        int n = utf16_encode(c, pair);
         if (InsertChar(pair[0])) return 1;
-        return InsertChar(pair[1]);
+        return n == 2 ? InsertChar(pair[1]) : 0;
     }
     if (m_limit > 0) {
         int size = GetTextSize();
