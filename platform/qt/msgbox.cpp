@@ -7,6 +7,12 @@
 namespace qtbk {
 
 namespace {
+struct OpenBox {
+    QMessageBox* box;
+    std::vector<std::pair<QPushButton*, int>>* ids;
+};
+std::vector<OpenBox> g_open;
+
 int QtMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
     QMessageBox box;
     box.setWindowTitle(caption ? QString::fromUtf16(caption) : QStringLiteral("Error"));
@@ -45,7 +51,9 @@ int QtMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
     bool done = false;
     QObject::connect(&box, &QMessageBox::finished, [&](int) { done = true; });
     box.show();
+    g_open.push_back(OpenBox{&box, &ids});
     win32bk::RunModalLoop(owner, [&] { return done || !box.isVisible(); });
+    g_open.pop_back();
     QAbstractButton* clicked = box.clickedButton();
     for (auto& [b, id] : ids)
         if (b == clicked) return id;
@@ -54,6 +62,16 @@ int QtMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
 }
 } // namespace
 
+bool ClickOpenBox(int id) {
+    if (g_open.empty()) return false;
+    for (auto& [button, bid] : *g_open.back().ids)
+        if (bid == id) {
+            button->click();
+            return true;
+        }
+    return false;
+}
+
 void InstallMessageBox() {
     Win32HostHooks hooks = Win32GetHostHooks();
     hooks.messageBox = QtMessageBox;
@@ -61,3 +79,12 @@ void InstallMessageBox() {
 }
 
 } // namespace qtbk
+
+namespace qtplatform {
+void UseQtMessageBox() {
+    qtbk::InstallMessageBox();
+}
+bool AnswerOpenMessageBox(int id) {
+    return qtbk::ClickOpenBox(id);
+}
+} // namespace qtplatform

@@ -52,20 +52,27 @@ TextDocReference* TextDocCreate() {
     return r;
 }
 
-void TextDocDestroy(TextDocReference* doc) { delete doc; }
+void TextDocDestroy(TextDocReference* doc) {
+    delete doc;
+}
 
 void TextDocSetPlainText(TextDocReference* doc, const std::u16string& text) {
     doc->doc.setPlainText(QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())));
 }
 
-int TextDocBlockCount(TextDocReference* doc) { return doc->doc.blockCount(); }
+int TextDocBlockCount(TextDocReference* doc) {
+    return doc->doc.blockCount();
+}
 
 void TextDocType(TextDocReference* doc, int block, int count) {
     QTextCursor cursor(doc->doc.findBlockByNumber(block));
     for (int i = 1; i <= count; i++) {
-        if (i % 60 == 0) cursor.insertBlock();
-        else if (i % 25 == 0) cursor.deletePreviousChar();
-        else cursor.insertText(QString(QChar(u'a' + i % 26)));
+        if (i % 60 == 0)
+            cursor.insertBlock();
+        else if (i % 25 == 0)
+            cursor.deletePreviousChar();
+        else
+            cursor.insertText(QString(QChar(u'a' + i % 26)));
     }
 }
 

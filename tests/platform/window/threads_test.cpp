@@ -124,3 +124,24 @@ TEST_F(WindowTest, UnansweredBoxFailsAndBeepsAreCounted) {
     tvtest::AnswerBox(IDNO);
     EXPECT_EQ(MessageBoxW(nullptr, u"q", u"Message", MB_YESNO), IDNO);
 }
+
+TEST_F(WindowTest, QtMessageBoxIsModalOverItsOwner) {
+    HWND h = Make();
+    static bool ownerEnabledInside = true, clicked = false;
+    Hook() = [](HWND hwnd, UINT msg, WPARAM, LPARAM, bool* handled) -> LRESULT {
+        if (msg != WM_APP + 11) return 0;
+        *handled = true;
+        ownerEnabledInside = IsWindowEnabled(hwnd);
+        clicked = qtplatform::AnswerOpenMessageBox(IDNO);
+        return 0;
+    };
+    qtplatform::UseQtMessageBox();
+    // The posted message is handled inside the box's own loop.
+    PostMessageW(h, WM_APP + 11, 0, 0);
+    int answer = MessageBoxW(h, u"保存しますか?", u"Message", MB_YESNOCANCEL | MB_ICONQUESTION);
+    tvtest::Init(); // the recorder again
+    EXPECT_TRUE(clicked);
+    EXPECT_EQ(answer, IDNO);
+    EXPECT_FALSE(ownerEnabledInside);
+    EXPECT_TRUE(IsWindowEnabled(h));
+}

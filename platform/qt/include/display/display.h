@@ -18,6 +18,11 @@ bool Initialized();
 // Runs the default message loop until WM_QUIT; returns its exit code.
 int Run();
 
+// The Qt message box (installed by Init; tests install their recorder over it),
+// and a click on a button (IDOK, IDYES, ...) of the innermost box now open.
+void UseQtMessageBox();
+bool AnswerOpenMessageBox(int id);
+
 // An image of a window as shown (client, border, bars, children, caret),
 // as 0xAARRGGBB pixels, row by row.
 struct Image {
