@@ -11,3 +11,4 @@
 #include "win32/crtfile.h"
 #include "win32/window.h"
 #include "win32/gdi.h"
+#include "win32/thread.h"
