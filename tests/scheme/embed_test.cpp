@@ -7,7 +7,7 @@
 namespace {
 
 std::string temp_file(const std::string& name, const std::string& text) {
-    std::string path = ::testing::TempDir() + "scheme_" + name;
+    std::string path = scheme_temp_dir() + name;
     std::ofstream(path, std::ios::binary) << text;
     return path;
 }
@@ -74,13 +74,13 @@ TEST_F(SchemeTest, LoadFileFailures) {
 }
 
 TEST_F(SchemeTest, LoadPathRequireAndUse) {
-    std::string dir = ::testing::TempDir();
+    std::string dir = scheme_temp_dir();
     if (!dir.empty() && dir.back() == '/') dir.pop_back();
     temp_file("lib.scm", "(define lib-loaded 'lib)");
     temp_file("mod.scm.scm", "(define mod-loaded 'mod)");
     run("(define *load-path* (list \"/nonexistent\" \"" + dir + "\"))");
-    EXPECT_EQ(eval("(load \"scheme_lib.scm\") lib-loaded"), "lib");
-    EXPECT_EQ(eval("(require \"scheme_mod.scm\") mod-loaded"), "mod");
+    EXPECT_EQ(eval("(load \"lib.scm\") lib-loaded"), "lib");
+    EXPECT_EQ(eval("(require \"mod.scm\") mod-loaded"), "mod");
     EXPECT_EQ(eval("(load \"scheme_none\")"), "");
     EXPECT_EQ(error(), "Error: load: can not find file \"scheme_none\"\n");
     EXPECT_EQ(eval("(use scheme_nothing)"), "");
@@ -99,7 +99,7 @@ TEST_F(SchemeTest, LoadPathRequireAndUse) {
 }
 
 TEST_F(SchemeTest, SelfLoadIsNestingTooDeep) {
-    std::string path = ::testing::TempDir() + "scheme_self.scm";
+    std::string path = scheme_temp_dir() + "self.scm";
     temp_file("self.scm", "(load \"" + path + "\")");
     EXPECT_EQ(run("(load \"" + path + "\")"), "");
     EXPECT_EQ(error(), "Error: nesting too deep\n");

@@ -76,7 +76,7 @@ TEST_F(SchemeTest, PartlyFilledVectorMarksOnlyFilledSlots) {
 }
 
 TEST_F(SchemeTest, FinalizersRunOnceAndStandardStreamsStayOpen) {
-    std::string path = ::testing::TempDir() + "scheme_fin.txt";
+    std::string path = scheme_temp_dir() + "fin.txt";
     std::string u = to_utf8(to_u16(path));
     run("(define (mk) (open-output-file \"" + u + "\")) (mk) (mk) (gc) (gc)");
     EXPECT_EQ(error(), "");

@@ -8,7 +8,7 @@
 namespace {
 
 std::string temp_path(const std::string& name) {
-    return ::testing::TempDir() + "scheme_" + name;
+    return scheme_temp_dir() + name;
 }
 
 void write_bytes(const std::string& path, const std::string& bytes) {

@@ -1,5 +1,17 @@
 #include "scheme_fixture.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+std::string scheme_temp_dir() {
+    static std::string dir = [] {
+        std::string d = ::testing::TempDir() + "scheme_test_" + std::to_string(getpid()) + "/";
+        mkdir(d.c_str(), 0700);
+        return d;
+    }();
+    return dir;
+}
+
 std::vector<std::u16string> HostRecorder::boxes;
 std::vector<std::u16string> HostRecorder::captions;
 bool HostRecorder::keys[256];

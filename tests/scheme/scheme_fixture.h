@@ -12,6 +12,8 @@
 #include "scheme/sch_impl.h"
 
 std::string to_utf8(const std::u16string& s);
+// A directory of this test process's own, ending with a slash.
+std::string scheme_temp_dir();
 std::u16string to_u16(const std::string& s);
 
 // Records message boxes and answers key states for the duration of a test.
