@@ -520,6 +520,7 @@ void atom_text(SchemeInterpreter* sc, SchemeCell* x, int mode, std::u16string& o
 }
 
 void print_atom(SchemeInterpreter* sc, SchemeCell* x) {
+    if (sc->printMode == -1) return; // measuring only: see sch_atom_text_length
     if (is_int(x)) {
         char buf[24];
         char16_t w[24];
