@@ -1,5 +1,5 @@
 // The Oracle 7 entry points over the same sessions and statements.
-#include "internal.h"
+#include "nonblock.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -100,6 +100,8 @@ OCI_EXPORT sword olog(Lda_Def* lda, ub1* hda, OraText* uid, sword uidl, OraText*
         return ldaFail(lda, e.code);
     }
     svc->session = ses;
+    ses->live->nonBlocking = &srv->nonBlocking;
+    srv->session = ses->live.get();
     lda->rcsp = static_cast<Handle*>(svc);
     if (!warn.empty()) {
         lda->rc = ub2(warn.code);
@@ -169,10 +171,17 @@ OCI_EXPORT sword onbclr(Lda_Def* lda) {
     return 0;
 }
 
+// Returns once the pending call has stopped.
 OCI_EXPORT sword obreak(Lda_Def* lda) {
-    if (!ldaSvc(lda)) return ldaFail(lda, 1012);
+    SvcCtxH* svc = ldaSvc(lda);
+    if (!svc) return ldaFail(lda, 1012);
     if (injected7("obreak", lda)) return lda->rc;
-    return ldaFail(lda, 3001);
+    Session* s = liveSession(svc);
+    if (!s) return ldaFail(lda, 3114);
+    bool pending = requestBreak(*s);
+    waitPending(*s);
+    lda->rc = pending && s->pendingErr.code == 1013 ? 1013 : 0;
+    return 0;
 }
 
 OCI_EXPORT sword oopen(Cda_Def* cursor, Lda_Def* lda, OraText*, sword, sword, OraText*, sword) {
@@ -336,33 +345,51 @@ OCI_EXPORT sword obndra(Cda_Def* cursor, OraText* sqlvar, sword sqlvl, ub1* prog
     return 0;
 }
 
+namespace {
+
+// Runs an Oracle 7 call under the session's non-blocking protocol.
+sword call7(Cda_Def* cursor, Stmt* s, const char* entry, std::function<sword()> work) {
+    Session* sess = liveSession(s->svc);
+    if (!sess) return cdaFail(cursor, makeError(3114));
+    OraError e;
+    int r = runCall(
+        *sess, entry, s, [work](OraError&) { return int(work()); }, e);
+    if (r == OCI_STILL_EXECUTING) return OCI_STILL_EXECUTING;
+    if (e.code == 3127 || e.code == 1013) return cdaFail(cursor, e);
+    return r;
+}
+
+} // namespace
+
 OCI_EXPORT sword oexec(Cda_Def* cursor) {
     Stmt* s = cdaStmt(cursor);
     if (!s) return cdaFail(cursor, makeError(1001));
     if (injected7("oexec", cursor)) return cursor->rc;
-    return run7(cursor, s, 1, false);
+    return call7(cursor, s, "oexec", [=] { return run7(cursor, s, 1, false); });
 }
 
 OCI_EXPORT sword oexn(Cda_Def* cursor, sword iters, sword) {
     Stmt* s = cdaStmt(cursor);
     if (!s) return cdaFail(cursor, makeError(1001));
     if (injected7("oexn", cursor)) return cursor->rc;
-    return run7(cursor, s, ub4(std::max(iters, 1)), false);
+    return call7(cursor, s, "oexn", [=] { return run7(cursor, s, ub4(std::max(iters, 1)), false); });
 }
 
 OCI_EXPORT sword oexfet(Cda_Def* cursor, ub4 nrows, sword, sword) {
     Stmt* s = cdaStmt(cursor);
     if (!s) return cdaFail(cursor, makeError(1001));
     if (injected7("oexfet", cursor)) return cursor->rc;
-    sword r = run7(cursor, s, 0, false);
-    if (r) return r;
-    if (s->tr.kind != Kind::Select) return 0;
-    return fetch7(cursor, s, nrows);
+    return call7(cursor, s, "oexfet", [=] {
+        sword r = run7(cursor, s, 0, false);
+        if (r) return r;
+        if (s->tr.kind != Kind::Select) return sword(0);
+        return fetch7(cursor, s, nrows);
+    });
 }
 
 OCI_EXPORT sword ofen(Cda_Def* cursor, sword nrows) {
     Stmt* s = cdaStmt(cursor);
     if (!s) return cdaFail(cursor, makeError(1001));
     if (injected7("ofen", cursor)) return cursor->rc;
-    return fetch7(cursor, s, ub4(std::max(nrows, 1)));
+    return call7(cursor, s, "ofen", [=] { return fetch7(cursor, s, ub4(std::max(nrows, 1))); });
 }

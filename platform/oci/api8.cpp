@@ -1,5 +1,5 @@
 // The Oracle 8 entry points.
-#include "internal.h"
+#include "nonblock.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -255,6 +255,8 @@ OCI_EXPORT sword OCISessionBegin(OCISvcCtx* svchp, OCIError* errhp, OCISession* 
     auto live = logon(svc->server->db, svc->env, user, pass, credt, mode, e, warn);
     if (!live) return setError(errhp, e);
     ses->live = std::move(live);
+    ses->live->nonBlocking = &svc->server->nonBlocking;
+    svc->server->session = ses->live.get();
     svc->session = ses;
     if (!warn.empty()) {
         setError(errhp, warn);
@@ -269,6 +271,8 @@ OCI_EXPORT sword OCISessionEnd(OCISvcCtx* svchp, OCIError* errhp, OCISession* us
     if (injected("OCISessionEnd", errhp)) return OCI_ERROR;
     SessionH* ses = usrhp ? as<SessionH>(usrhp, OCI_HTYPE_SESSION) : svc->session;
     if (!ses) return OCI_INVALID_HANDLE;
+    if (svc->server && isHandle(svc->server, OCI_HTYPE_SERVER) && svc->server->session == ses->live.get())
+        svc->server->session = nullptr;
     ses->live.reset(); // rolls back
     return OCI_SUCCESS;
 }
@@ -434,7 +438,13 @@ OCI_EXPORT sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* errh
     Session* sess = liveSession(svc);
     if (!sess) return setError(errhp, makeError(3114));
     OraError e;
-    int r = stmtExecute(*s, *sess, iters, (mode & OCI_DESCRIBE_ONLY) != 0, e);
+    bool describeOnly = (mode & OCI_DESCRIBE_ONLY) != 0;
+    int r = runCall(
+        *sess, "OCIStmtExecute", s,
+        [s, sess, iters, describeOnly](OraError& err) {
+            return stmtExecute(*s, *sess, iters, describeOnly, err);
+        },
+        e);
     if (r == OCI_ERROR || r == OCI_SUCCESS_WITH_INFO) setError(errhp, e);
     return r;
 }
@@ -495,7 +505,12 @@ sword fetch(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, ub2 orientation, const c
     if (injected(entry, errhp)) return OCI_ERROR;
     if (orientation != OCI_FETCH_NEXT && orientation != 0) return setError(errhp, makeError(3001));
     OraError e;
-    int r = stmtFetch(*s, nrows, e);
+    int r;
+    if (s->session)
+        r = runCall(
+            *s->session, entry, s, [s, nrows](OraError& err) { return stmtFetch(*s, nrows, err); }, e);
+    else
+        r = stmtFetch(*s, nrows, e);
     if (r == OCI_ERROR || r == OCI_SUCCESS_WITH_INFO) setError(errhp, e);
     return r;
 }
@@ -573,6 +588,7 @@ OCI_EXPORT sword OCITransCommit(OCISvcCtx* svchp, OCIError* errhp, ub4) {
     if (injected("OCITransCommit", errhp)) return OCI_ERROR;
     Session* sess = liveSession(svc);
     if (!sess) return setError(errhp, makeError(3114));
+    if (sess->pendingActive) return setError(errhp, makeError(3127));
     OraError e;
     return sess->commit(e) ? OCI_SUCCESS : setError(errhp, e);
 }
@@ -583,6 +599,7 @@ OCI_EXPORT sword OCITransRollback(OCISvcCtx* svchp, OCIError* errhp, ub4) {
     if (injected("OCITransRollback", errhp)) return OCI_ERROR;
     Session* sess = liveSession(svc);
     if (!sess) return setError(errhp, makeError(3114));
+    if (sess->pendingActive) return setError(errhp, makeError(3127));
     OraError e;
     return sess->rollback(e) ? OCI_SUCCESS : setError(errhp, e);
 }
@@ -627,5 +644,31 @@ OCI_EXPORT sword OCIDescriptorFree(dvoid* descp, ub4 type) {
     if (type == OCI_DTYPE_PARAM) return OCI_SUCCESS; // owned by the statement
     disown(h);
     delete h;
+    return OCI_SUCCESS;
+}
+
+namespace {
+Session* sessionOfHandle(void* h) {
+    if (auto* svc = as<SvcCtxH>(h, OCI_HTYPE_SVCCTX)) return liveSession(svc);
+    if (auto* srv = as<ServerH>(h, OCI_HTYPE_SERVER)) return srv->session;
+    return nullptr;
+}
+} // namespace
+
+OCI_EXPORT sword OCIBreak(dvoid* hndlp, OCIError* errhp) {
+    if (!isHandle(hndlp)) return OCI_INVALID_HANDLE;
+    if (injected("OCIBreak", errhp)) return OCI_ERROR;
+    if (Session* s = sessionOfHandle(hndlp)) requestBreak(*s);
+    return OCI_SUCCESS;
+}
+
+OCI_EXPORT sword OCIReset(dvoid* hndlp, OCIError* errhp) {
+    if (!isHandle(hndlp)) return OCI_INVALID_HANDLE;
+    if (injected("OCIReset", errhp)) return OCI_ERROR;
+    if (Session* s = sessionOfHandle(hndlp)) {
+        waitPending(*s);
+        s->pendingActive = false;
+        s->breakRequested = false;
+    }
     return OCI_SUCCESS;
 }

@@ -1,5 +1,5 @@
 // Handle registry, Oracle error texts, code-page conversion and the control entry point.
-#include "internal.h"
+#include "nonblock.h"
 
 #include "win32/codepage.h"
 
@@ -393,6 +393,11 @@ OCI_EXPORT int oci_standin_control(const char* command, char* reply, unsigned re
     std::istringstream in(command);
     std::string verb;
     in >> verb;
+    {
+        std::string text;
+        int rc = nonblockControl(verb, in, text);
+        if (rc != -2) return answer(rc, rc == 0 ? "ok" : text);
+    }
     Control& c = control();
     std::lock_guard<std::mutex> g(c.m);
     if (verb == "reset") {

@@ -1,5 +1,6 @@
 // Services, databases, users and the per-session SQLite connection.
 #include "catalog.h"
+#include "nonblock.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -154,6 +155,11 @@ std::shared_ptr<Database> attachService(const std::string& serviceIn, OraError& 
 // ---- Sessions -----------------------------------------------------------------
 
 Session::~Session() {
+    if (pendingActive) {
+        requestBreak(*this);
+        waitPending(*this);
+    }
+    stopWorker(*this);
     if (conn) {
         if (inTransaction) sqlite3_exec(conn, "ROLLBACK", nullptr, nullptr, nullptr);
         sqlite3_close_v2(conn);

@@ -1,5 +1,6 @@
 // SQL functions that give translated statements Oracle's semantics.
 #include "internal.h"
+#include "nonblock.h"
 #include "values.h"
 
 #include <cmath>
@@ -344,6 +345,15 @@ void fnCheck(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (code) raise(ctx, code, slot, detail);
 }
 
+void fnTick(sqlite3_context* ctx, int, sqlite3_value**) {
+    Session& s = sessionOf(ctx);
+    if (!sessionTick(s, s.rowTicks++)) {
+        raise(ctx, 1013, -1);
+        return;
+    }
+    sqlite3_result_int(ctx, 1);
+}
+
 void fnEmptyLob(sqlite3_context* ctx, int, sqlite3_value**) {
     sqlite3_result_zeroblob(ctx, 0);
 }
@@ -396,6 +406,7 @@ void registerFunctions(Session& s) {
         {"ora_check", 3, fnCheck, false},
         {"empty_clob", 0, fnEmptyLob, true},
         {"empty_blob", 0, fnEmptyLob, true},
+        {"ora_tick", 0, fnTick, false},
         {"bfilename", 2, fnBfilename, true},
     };
     for (const F& f : fns)

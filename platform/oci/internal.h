@@ -7,6 +7,7 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -95,6 +96,7 @@ struct Session;
 
 struct ServerH : Handle {
     std::shared_ptr<Database> db;
+    Session* session = nullptr; // the session begun over this server
     std::atomic<int> nonBlocking{0};
     explicit ServerH(Env* e) : Handle(OCI_HTYPE_SERVER, e) {}
 };
@@ -211,6 +213,22 @@ struct Session : Resolver {
     bool inTransaction = false;
     std::vector<std::string> attached;
     std::map<std::string, int64_t> userIds;
+    // Non-blocking calls (see nonblock.h).
+    struct Worker;
+    Worker* worker = nullptr;                // owned; stopped by stopWorker
+    std::atomic<int>* nonBlocking = nullptr; // the server's attribute
+    std::atomic<bool> breakRequested{false};
+    std::string currentEntry;
+    bool currentQuery = false;
+    int rowTicks = 0;
+    bool pendingActive = false;
+    const void* pendingKey = nullptr;
+    std::string pendingEntry;
+    std::atomic<bool> pendingDone{false};
+    int pendingResult = 0;
+    OraError pendingErr;
+    std::mutex doneMutex;
+    std::condition_variable doneCv;
     // Column checks used by translated DML, by index.
     std::vector<ColumnCheck> checks;
     std::map<std::string, int> checkIndex;

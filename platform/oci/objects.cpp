@@ -1,5 +1,5 @@
-// Calls this library does not support over SQLite: object types and (for
-// now) breaks. Each fails with ORA-03001 through its error handle.
+// Calls this library does not support over SQLite: object types. Each fails with ORA-03001 through its error
+// handle.
 #include "internal.h"
 
 using namespace oci;
@@ -10,14 +10,6 @@ sword unsupported(OCIError* errhp) {
 }
 } // namespace
 
-OCI_EXPORT sword OCIBreak(dvoid* hndlp, OCIError* errhp) {
-    if (!isHandle(hndlp)) return OCI_INVALID_HANDLE;
-    return unsupported(errhp);
-}
-OCI_EXPORT sword OCIReset(dvoid* hndlp, OCIError* errhp) {
-    if (!isHandle(hndlp)) return OCI_INVALID_HANDLE;
-    return unsupported(errhp);
-}
 OCI_EXPORT sword OCIDescribeAny(OCISvcCtx*, OCIError* errhp, dvoid*, ub4, ub1, ub1, ub1, OCIDescribe*) {
     return unsupported(errhp);
 }

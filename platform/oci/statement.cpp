@@ -1,5 +1,6 @@
 // Statement execution over SQLite: translate, bind, run, describe and fetch.
 #include "catalog.h"
+#include "nonblock.h"
 #include "values.h"
 
 #include <algorithm>
@@ -63,7 +64,9 @@ OraError sqliteError(Session& s, int rc, const Translation* t, int outOffset) {
         size_t p = msg.find(prefix);
         return p == std::string::npos ? std::string() : msg.substr(p + std::strlen(prefix));
     };
-    if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
+    if (rc == SQLITE_INTERRUPT || s.breakRequested) {
+        e = makeError(1013);
+    } else if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
         e = makeError(54);
     } else if (msg.find("no such table") != std::string::npos) {
         e = makeError(942);
@@ -393,6 +396,10 @@ bool runIteration(Stmt& s, Session& sess, ub4 k, OraError& err) {
         err = makeError(code);
         return false;
     }
+    if (s.tr.kind == Kind::Insert && !sessionTick(sess, sess.rowTicks++)) {
+        err = makeError(1013);
+        return false;
+    }
     sqlite3_reset(s.st);
     if (!bindAll(s, k, err)) return false;
     bool returning = !s.tr.returningBinds.empty();
@@ -467,6 +474,7 @@ int stmtExecute(Stmt& s, Session& sess, ub4 iters, bool describeOnly, OraError& 
     if (!s.prepared) return failed(makeError(1003));
     if (!translateFor(s, sess, err)) return failed(err);
     const Translation& t = s.tr;
+    sess.currentQuery = t.kind == Kind::Select;
     OraError e;
     switch (t.kind) {
     case Kind::Commit:
@@ -619,6 +627,10 @@ int stmtFetch(Stmt& s, ub4 n, OraError& err, ub4* delivered) {
     ub4 rows = 0;
     bool cut = false;
     while (rows < n) {
+        if (!sessionTick(*s.session, s.session->rowTicks++)) {
+            err = makeError(1013);
+            return -1;
+        }
         if (!s.rowPending) {
             if (s.finished) break;
             int rc = sqlite3_step(s.st);

@@ -85,6 +85,14 @@ private:
     std::map<int, std::string> aliasAfter_;
     bool failed_ = false;
     int inChain_ = 0;
+    bool whereOpen_ = false;
+    bool tickAdded_ = false;
+    void addTick() {
+        // UPDATE and DELETE call ora_tick() once per row, so a break can end them.
+        if (tickAdded_ || (out_.kind != Kind::Update && out_.kind != Kind::Delete)) return;
+        tickAdded_ = true;
+        emit(whereOpen_ ? ") AND ora_tick()" : "WHERE ora_tick()", int(sql_.size()));
+    }
 
     bool fail(int code, int off, const std::string& detail = std::string()) {
         if (!failed_) {
@@ -793,6 +801,13 @@ bool Translator::emitOne(size_t& i, size_t end) {
         lv.expectTable = true;
     } else if (w == "JOIN") {
         lv.expectTable = true;
+    } else if (w == "WHERE" && levels_.size() == 1 &&
+               (out_.kind == Kind::Update || out_.kind == Kind::Delete)) {
+        lv.fromList = false;
+        emit("WHERE (", t.off);
+        whereOpen_ = true;
+        ++i;
+        return true;
     } else if (w == "WHERE" || w == "GROUP" || w == "ORDER" || w == "HAVING" || w == "ON" || w == "USING" ||
                w == "UNION" || w == "INTERSECT" || w == "MINUS") {
         lv.fromList = false;
@@ -826,7 +841,9 @@ bool Translator::emitOne(size_t& i, size_t end) {
         ++i;
         return emitSetList(i, end);
     } else if (w == "RETURNING" && levels_.size() == 1) {
+        addTick();
         return emitReturning(i, end);
+
     } else if (!call && !qualified && !isOp(i + 1, ".")) {
         static const std::map<std::string, std::string> pseudo = {
             {"USER", "ora_user()"},
@@ -1173,7 +1190,9 @@ bool Translator::run() {
     } else {
         return fail(w0.empty() ? 900 : 3001, toks_[0].off);
     }
-    if (failed_ || !closeLevel()) return false;
+    if (failed_) return false;
+    addTick();
+    if (!closeLevel()) return false;
     // Join the pieces.
     std::string sql;
     for (auto& p : pieces_) {
