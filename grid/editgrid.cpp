@@ -191,9 +191,24 @@ void CEditableGridData::ToggleDeleted(GridRow* r) {
     }
 }
 
-int CEditableGridData::AddRecord(int type, int row, int col) {
+int CEditableGridData::EnsureNodes(GridRow* r) {
+    if (!m_textPool || !m_modPool) return 1;
+    if (!r->texts) {
+        r->texts = static_cast<const char16_t**>(m_textPool->Take());
+        if (!r->texts) return 1;
+        std::memset(r->texts, 0, static_cast<size_t>(m_textPool->NodeSize()));
+    }
+    if (!r->modified) {
+        r->modified = static_cast<uint8_t*>(m_modPool->Take());
+        if (!r->modified) return 1;
+        std::memset(r->modified, 0, static_cast<size_t>(m_modPool->NodeSize()));
+    }
+    return 0;
+}
+
+int CEditableGridData::AddRecord(int type, int row, int col, int chained) {
     if (!m_undo) return 1;
-    if (m_undo->AddRecord(type, 0)) return 1;
+    if (m_undo->AddRecord(type, chained)) return 1;
     m_undo->current->line = static_cast<uint32_t>(row);
     m_undo->current->column = col;
     return 0;
@@ -293,17 +308,7 @@ int CEditableGridData::SetTextWithUndo(int row, int col, const char16_t* text, i
         return 1;
     }
     GridRow* r = Row(row);
-    if (!r->texts) {
-        if (!m_textPool) return 1;
-        r->texts = static_cast<const char16_t**>(m_textPool->Take());
-        if (!r->texts) return 1;
-        std::memset(r->texts, 0, static_cast<size_t>(m_textPool->NodeSize()));
-    }
-    if (!r->modified) {
-        r->modified = static_cast<uint8_t*>(m_modPool->Take());
-        if (!r->modified) return 1;
-        std::memset(r->modified, 0, static_cast<size_t>(m_modPool->NodeSize()));
-    }
+    if (EnsureNodes(r)) return 1;
     int type = !(r->flags & GROW_UPDATED) ? GUNDO_SET_NEW_ROW
                                           : (IsCellModified(row, col) ? GUNDO_SET_CELL : GUNDO_SET_NEW_CELL);
     if (AddRecord(type, row, col)) return 1;
@@ -440,7 +445,7 @@ void CEditableGridData::ApplyUndoRecord(UndoRecord* rec, bool redo) {
     case GUNDO_SET_NEW_CELL:
     case GUNDO_SET_CELL: {
         GridRow* r = Row(row);
-        if (r == &m_spare || !r->texts || !r->modified) break;
+        if (r == &m_spare || EnsureNodes(r)) break;
         if (rec->type == GUNDO_SET_NEW_ROW) {
             if (redo)
                 SetUpdated(r);
@@ -538,6 +543,7 @@ int CEditableGridData::Undo() {
     while (last->next) last = last->next;
     for (UndoRecord* r = last; r; r = r->previous) ApplyUndoRecord(r, false);
     m_undo->StepBack();
+    RefreshFilterMap();
     return 0;
 }
 
@@ -546,6 +552,7 @@ int CEditableGridData::Redo() {
     m_undo->recordingType = 0;
     if (m_undo->StepForward()) return 1;
     for (UndoRecord* r = m_undo->TopStep(); r; r = r->next) ApplyUndoRecord(r, true);
+    RefreshFilterMap();
     return 0;
 }
 
@@ -559,14 +566,16 @@ void CEditableGridData::Sort(const int* cols, const int* dirs, int keyCount) {
     if (!m_undo) return;
     std::vector<int32_t> order;
     ComputeSortOrder(cols, dirs, keyCount, &order);
-    BeginUndoGroup();
-    AddRecord(GUNDO_SORT_BEGIN, m_curRow, m_curCol);
-    if (AddRecord(GUNDO_SORT_ORDER, m_curRow, m_curCol) == 0 &&
+    // One step of three records: begin, the order, end.
+    if (AddRecord(GUNDO_SORT_BEGIN, m_curRow, m_curCol, 0)) return;
+    if (AddRecord(GUNDO_SORT_ORDER, m_curRow, m_curCol, 1) == 0 &&
         SetRecordBytes(m_undo->current, order.data(), order.size() * sizeof(int32_t)) == 0) {
         ApplyOrder(order.data(), static_cast<int>(order.size()), false);
+    } else if (m_undo->current && m_undo->current->type == GUNDO_SORT_ORDER) {
+        m_undo->current->length = 0; // no order kept: undo and redo leave the rows
     }
-    AddRecord(GUNDO_SORT_END, m_curRow, m_curCol);
-    EndUndoGroup();
+    AddRecord(GUNDO_SORT_END, m_curRow, m_curCol, 1);
+    m_undo->recordingType = 0;
     RefreshFilterMap();
 }
 

@@ -119,6 +119,8 @@ public:
 
 private:
     void FreeRows();
+    // Takes the row's text and modified-bit nodes when missing: 0 or 1.
+    int EnsureNodes(GridRow* r);
     void MoveGap(int pos);
     int Grow();
     // Inserts count empty inserted rows after row (no record): the rows added.
@@ -130,7 +132,7 @@ private:
     void ClearUpdated(GridRow* r);
     void ApplyOrder(const int32_t* order, int n, bool inverse);
     void ApplyUndoRecord(UndoRecord* rec, bool redo);
-    int AddRecord(int type, int row, int col);
+    int AddRecord(int type, int row, int col, int chained = 0);
 };
 
 // Test seam of the row array's growth: when set and returning false the

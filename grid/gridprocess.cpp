@@ -19,22 +19,31 @@ size_t Len16(const char16_t* s) {
 }
 
 // ASCII copy of a number text for the C runtime conversions (other
-// characters end the number anyway).
-std::string Narrow(const char16_t* s) {
-    std::string out;
-    if (s)
-        for (; *s; ++s) out.push_back(*s < 0x80 ? static_cast<char>(*s) : '\x7f');
-    return out;
-}
+// characters end a number anyway); short texts stay on the stack.
+class NarrowText {
+public:
+    explicit NarrowText(const char16_t* s) {
+        size_t n = 0;
+        while (s && s[n]) ++n;
+        char* out = n < sizeof(m_buf) ? m_buf : (m_long.resize(n + 1), m_long.data());
+        for (size_t i = 0; i < n; ++i) out[i] = s[i] < 0x80 ? static_cast<char>(s[i]) : '\x7f';
+        out[n] = 0;
+        m_text = out;
+    }
+    const char* c_str() const { return m_text; }
+
+private:
+    char m_buf[256];
+    std::string m_long;
+    const char* m_text;
+};
 
 double ToDouble(const char16_t* s) {
-    std::string n = Narrow(s);
-    return std::strtod(n.c_str(), nullptr);
+    return std::strtod(NarrowText(s).c_str(), nullptr);
 }
 
 int64_t ToInt64(const char16_t* s) {
-    std::string n = Narrow(s);
-    return std::strtoll(n.c_str(), nullptr, 10);
+    return std::strtoll(NarrowText(s).c_str(), nullptr, 10);
 }
 
 class MakeUpperProcess : public CGridData::CGridUpdateProcess {
@@ -390,10 +399,8 @@ void CGridData::ComputeSortOrder(const int* cols, const int* dirs, int keyCount,
             for (size_t j = 0; j < len; ++j)
                 if (t[j] == u'.') c.hasDot = 1;
             ParsePlain(t, len, c.off, &c);
-            if (!c.plain) {
-                c.d = ToDouble(t);
-                c.i = ToInt64(t);
-            }
+            c.d = ToDouble(t);
+            c.i = ToInt64(t);
         }
     }
     auto greater = [&](int32_t r, int32_t s) {
