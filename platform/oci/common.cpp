@@ -1,5 +1,6 @@
 // Handle registry, Oracle error texts, code-page conversion and the control entry point.
 #include "nonblock.h"
+#include "values.h"
 
 #include "win32/codepage.h"
 
@@ -122,6 +123,16 @@ std::string oraMessage(int code) {
         {1780, "string literal required"},
         {1821, "date format not recognized"},
         {1830, "date format picture ends before converting entire input string"},
+        {1839, "date not valid for month specified"},
+        {1849, "hour must be between 1 and 12"},
+        {1850, "hour must be between 0 and 23"},
+        {1851, "minutes must be between 0 and 59"},
+        {1852, "seconds must be between 0 and 59"},
+        {1855, "AM/A.M. or PM/P.M. required"},
+        {1874, "time zone hour must be between -12 and 14"},
+        {1882, "timezone region not found"},
+        {2248, "invalid option for ALTER SESSION"},
+        {12705, "Cannot access NLS data files or invalid environment specified"},
         {1840, "input value not long enough for date format"},
         {1843, "not a valid month"},
         {1847, "day of month must be between 1 and last day of month"},
@@ -405,6 +416,7 @@ OCI_EXPORT int oci_standin_control(const char* command, char* reply, unsigned re
         c.iterations.clear();
         c.warnings.clear();
         c.release = "11.2.0.4.0";
+        setClock("system");
         return answer(0, "ok");
     }
     if (verb == "server_release") {
@@ -424,6 +436,13 @@ OCI_EXPORT int oci_standin_control(const char* command, char* reply, unsigned re
         if (count <= 0) count = 1;
         c.failures[entry] = {code, count};
         return answer(0, "ok");
+    }
+    if (verb == "clock") {
+        std::string rest;
+        std::getline(in, rest);
+        size_t a = rest.find_first_not_of(' ');
+        rest = a == std::string::npos ? "" : rest.substr(a);
+        return setClock(rest) ? answer(0, "ok") : answer(-1, "clock <YYYY-MM-DD HH24:MI:SS>|system");
     }
     if (verb == "fail_iteration") {
         unsigned k;

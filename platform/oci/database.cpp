@@ -216,6 +216,11 @@ bool Session::open(OraError& err) {
     execSql(conn, kCatalogTables);
     attachAll();
     registerFunctions(*this);
+    if (env && env->territory == "JAPAN") {
+        dateFormat = "RR-MM-DD";
+        timestampFormat = "RR-MM-DD HH24:MI:SSXFF";
+        japaneseDates = true;
+    }
     createCatalogViews(*this);
     return true;
 }

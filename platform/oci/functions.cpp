@@ -208,21 +208,23 @@ void fnToChar(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     }
     std::string s, fmt;
     textOf(argv[0], s);
-    if (argc < 2 || !textOf(argv[1], fmt)) {
-        resultText(ctx, s);
-        return;
-    }
     if (isNumeric(argv[0])) {
         resultText(ctx, s);
         return;
     }
+    Session& sess = sessionOf(ctx);
+    if (argc < 2 || !textOf(argv[1], fmt)) fmt = sess.dateFormat;
     DateTime d;
     if (!parseStoredDate(s, d)) {
+        if (argc < 2) {
+            resultText(ctx, s);
+            return;
+        }
         sqlite3_result_error(ctx, "ORA-01722|-1|", -1);
         return;
     }
     std::string out;
-    int code = formatDate(d, fmt, out);
+    int code = formatDate(d, fmt, out, sess.japaneseDates);
     if (code) {
         raise(ctx, code, -1);
         return;
@@ -236,9 +238,11 @@ void fnToDate(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         sqlite3_result_null(ctx);
         return;
     }
-    if (argc < 2 || !textOf(argv[1], fmt)) fmt = kDefaultDateFormat;
+    bool given = argc >= 2 && textOf(argv[1], fmt);
+    if (!given) fmt = sessionOf(ctx).dateFormat;
     DateTime d;
     int code = parseDate(s, fmt, d);
+    if (code && !given && parseDate(s, kDefaultDateFormat, d) == 0) code = 0;
     if (code) {
         raise(ctx, code, -1);
         return;
@@ -341,7 +345,7 @@ void fnCheck(sqlite3_context* ctx, int, sqlite3_value** argv) {
     }
     const ColumnCheck& c = s.checks[size_t(idx)];
     std::string detail;
-    int code = convertForColumn(ctx, argv[0], c, detail);
+    int code = convertForColumn(ctx, argv[0], c, detail, s.dateFormat);
     if (code) raise(ctx, code, slot, detail);
 }
 

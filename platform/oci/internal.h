@@ -213,6 +213,10 @@ struct Session : Resolver {
     bool inTransaction = false;
     std::vector<std::string> attached;
     std::map<std::string, int64_t> userIds;
+    // NLS settings of the session.
+    std::string dateFormat = "DD-MON-RR";
+    std::string timestampFormat = "DD-MON-RR HH.MI.SSXFF AM";
+    bool japaneseDates = false;
     // Non-blocking calls (see nonblock.h).
     struct Worker;
     Worker* worker = nullptr;                // owned; stopped by stopWorker

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 
 namespace oci {
 
@@ -335,7 +336,20 @@ bool deliverRow(Stmt& s, ub4 r) {
         // Text and integers come straight from SQLite's buffer when no conversion is needed.
         const char* text;
         size_t textLen;
-        if ((vt == SQLITE_TEXT || vt == SQLITE_INTEGER) && codec.cp == 65001) {
+        bool date = col < int(s.cols.size()) && s.cols[size_t(col)].type == SQLT_DAT;
+        if (date && vt == SQLITE_TEXT) {
+            DateTime dt;
+            std::string stored(reinterpret_cast<const char*>(sqlite3_column_text(s.st, col)),
+                               size_t(sqlite3_column_bytes(s.st, col)));
+            if (parseStoredDate(stored, dt)) {
+                formatDate(dt, s.session->dateFormat, utf8, s.session->japaneseDates);
+            } else {
+                utf8 = stored;
+            }
+            codec.fromUtf8(utf8, client);
+            text = client.data();
+            textLen = client.size();
+        } else if ((vt == SQLITE_TEXT || vt == SQLITE_INTEGER) && codec.cp == 65001) {
             text = reinterpret_cast<const char*>(sqlite3_column_text(s.st, col));
             textLen = size_t(sqlite3_column_bytes(s.st, col));
         } else {
@@ -387,6 +401,74 @@ bool translateFor(Stmt& s, Session& sess, OraError& err) {
         return false;
     }
     s.translated = true;
+    return true;
+}
+
+// "alter session set P = 'V'" for the NLS parameters and the time zone.
+bool alterSession(Session& sess, const Translation& t, OraError& err) {
+    const auto& w = t.words;
+    if (w.size() < 2 || w[0] != "ALTER" || w[1] != "SESSION") {
+        err = makeError(3001);
+        return false;
+    }
+    if (w.size() != 6 || w[2] != "SET" || w[4] != "=") {
+        err = makeError(922);
+        return false;
+    }
+    const std::string& name = w[3];
+    std::string value = w[5];
+    static const std::set<std::string> known = {"NLS_DATE_FORMAT",
+                                                "NLS_DATE_LANGUAGE",
+                                                "NLS_TIMESTAMP_FORMAT",
+                                                "NLS_TIMESTAMP_TZ_FORMAT",
+                                                "NLS_NUMERIC_CHARACTERS",
+                                                "TIME_ZONE",
+                                                "NLS_LANGUAGE",
+                                                "NLS_TERRITORY",
+                                                "NLS_SORT",
+                                                "NLS_COMP"};
+    if (!known.count(name)) {
+        err = makeError(2248);
+        return false;
+    }
+    if (name == "NLS_DATE_FORMAT" || name == "NLS_TIMESTAMP_FORMAT" || name == "NLS_TIMESTAMP_TZ_FORMAT") {
+        std::string out;
+        if (formatDate(DateTime{}, value, out) != 0) {
+            err = makeError(1821);
+            return false;
+        }
+        if (name == "NLS_DATE_FORMAT") sess.dateFormat = value;
+        if (name == "NLS_TIMESTAMP_FORMAT") sess.timestampFormat = value;
+    } else if (name == "NLS_DATE_LANGUAGE" || name == "NLS_LANGUAGE") {
+        value = upperAscii(value);
+        if (value != "AMERICAN" && value != "JAPANESE") {
+            err = makeError(12705);
+            return false;
+        }
+        sess.japaneseDates = value == "JAPANESE";
+    } else if (name == "TIME_ZONE") {
+        std::string v = upperAscii(value);
+        int h = 0, m = 0;
+        char sign = 0;
+        if (v == "LOCAL" || v == "DBTIMEZONE") {
+            // the process's offset
+        } else if (std::sscanf(v.c_str(), "%c%d:%d", &sign, &h, &m) == 3 && (sign == '+' || sign == '-')) {
+            if (h > 14 || m > 59 || (h == 14 && m > 0)) {
+                err = makeError(1874);
+                return false;
+            }
+        } else {
+            err = makeError(1882);
+            return false;
+        }
+    }
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(sess.conn, "INSERT OR REPLACE INTO temp.nls_session VALUES (?1, ?2)", -1, &st,
+                       nullptr);
+    sqlite3_bind_text(st, 1, name.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(st, 2, value.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_step(st);
+    sqlite3_finalize(st);
     return true;
 }
 
@@ -502,7 +584,10 @@ int stmtExecute(Stmt& s, Session& sess, ub4 iters, bool describeOnly, OraError& 
         if (!describeOnly && !runUserStatement(sess, t, e)) return failed(e);
         s.executed = true;
         return 0;
-    case Kind::Other: s.executed = true; return 0;
+    case Kind::Other:
+        if (!describeOnly && !alterSession(sess, t, e)) return failed(e);
+        s.executed = true;
+        return 0;
     case Kind::CreateTable:
     case Kind::DropTable:
     case Kind::CreateView:

@@ -105,7 +105,30 @@ bool parseNumber(const std::string& in, Number& out) {
     return true;
 }
 
+namespace {
+std::mutex gClockMutex;
+bool gClockFixed = false;
+DateTime gClock;
+} // namespace
+
+bool setClock(const std::string& text) {
+    std::lock_guard<std::mutex> g(gClockMutex);
+    if (text == "system") {
+        gClockFixed = false;
+        return true;
+    }
+    DateTime d;
+    if (!parseStoredDate(text, d)) return false;
+    gClock = d;
+    gClockFixed = true;
+    return true;
+}
+
 DateTime nowLocal() {
+    {
+        std::lock_guard<std::mutex> g(gClockMutex);
+        if (gClockFixed) return gClock;
+    }
     std::time_t t = std::time(nullptr);
     std::tm tm{};
     localtime_r(&t, &tm);
@@ -171,9 +194,10 @@ int daysIn(int y, int m) {
 
 // The next element of a format model at fmt[i]; empty for punctuation.
 std::string element(const std::string& f, size_t i) {
-    static const char* elems[] = {"YYYY", "RRRR", "MONTH", "HH24", "HH12", "FF1", "FF2", "FF3", "FF4", "FF5",
-                                  "FF6",  "FF7",  "FF8",   "FF9",  "YYY",  "MON", "DAY", "YY",  "RR",  "MM",
-                                  "DD",   "DY",   "HH",    "MI",   "SS",   "FF",  "AM",  "PM",  "Y"};
+    static const char* elems[] = {"YYYY", "RRRR", "MONTH", "HH24", "HH12", "FF1", "FF2", "FF3", "FF4",
+                                  "FF5",  "TZH",  "TZM",   "TZR",  "FF6",  "FF7", "FF8", "FF9", "YYY",
+                                  "MON",  "DAY",  "YY",    "RR",   "MM",   "DD",  "DY",  "HH",  "MI",
+                                  "SS",   "FF",   "AM",    "PM",   "Y",    "X"};
     std::string up = upperAscii(f.substr(i, 5));
     for (const char* e : elems)
         if (up.compare(0, std::strlen(e), e) == 0) return e;
@@ -203,7 +227,12 @@ std::string cased(const std::string& name, const std::string& model) {
 
 } // namespace
 
-int formatDate(const DateTime& d, const std::string& f, std::string& out) {
+namespace {
+const char* kJaDays[] = {"日曜日", "月曜日", "火曜日", "水曜日", "木曜日", "金曜日", "土曜日"};
+const char* kJaDy[] = {"日", "月", "火", "水", "木", "金", "土"};
+} // namespace
+
+int formatDate(const DateTime& d, const std::string& f, std::string& out, bool japanese) {
     out.clear();
     size_t i = 0;
     while (i < f.size()) {
@@ -237,6 +266,17 @@ int formatDate(const DateTime& d, const std::string& f, std::string& out) {
             out += char('0' + d.year % 10);
         } else if (e == "MM") {
             out += two(d.month);
+        } else if ((e == "MON" || e == "MONTH") && japanese) {
+            out += std::to_string(d.month) + "月";
+        } else if ((e == "DY" || e == "DAY") && japanese) {
+            out += e == "DY" ? kJaDy[weekday(d)] : kJaDays[weekday(d)];
+        } else if ((e == "AM" || e == "PM") && japanese) {
+            out += d.hour < 12 ? "午前" : "午後";
+        } else if (e == "X") {
+            out += '.';
+        } else if (e == "TZH" || e == "TZM" || e == "TZR") {
+            std::string z = zoneText(localOffsetMinutes());
+            out += e == "TZH" ? z.substr(0, 3) : e == "TZM" ? z.substr(4, 2) : z;
         } else if (e == "MON") {
             out += cased(std::string(kMonths[d.month - 1]).substr(0, 3), model);
         } else if (e == "MONTH") {
@@ -383,6 +423,10 @@ int parseDate(const std::string& s, const std::string& f, DateTime& d) {
             p += 2;
         } else if (e == "DY" || e == "DAY") {
             while (p < s.size() && std::isalpha((unsigned char)s[p])) ++p;
+        } else if (e == "X") {
+            if (s[p] == '.' || s[p] == ',') ++p;
+        } else if (e == "TZH" || e == "TZM" || e == "TZR") {
+            while (p < s.size() && s[p] != ' ') ++p;
         } else {
             return 1821;
         }
@@ -540,7 +584,8 @@ DeclType parseDeclType(const std::string& declIn) {
     return t;
 }
 
-int convertForColumn(sqlite3_context* ctx, sqlite3_value* v, const ColumnCheck& c, std::string& detail) {
+int convertForColumn(sqlite3_context* ctx, sqlite3_value* v, const ColumnCheck& c, std::string& detail,
+                     const std::string& dateFormat) {
     std::string name = "\"" + c.owner + "\".\"" + c.table + "\".\"" + c.column + "\"";
     int vt = sqlite3_value_type(v);
     bool null = vt == SQLITE_NULL || (vt == SQLITE_TEXT && sqlite3_value_bytes(v) == 0);
@@ -611,7 +656,9 @@ int convertForColumn(sqlite3_context* ctx, sqlite3_value* v, const ColumnCheck& 
     case TypeClass::Date: {
         std::string s(reinterpret_cast<const char*>(sqlite3_value_text(v)), size_t(sqlite3_value_bytes(v)));
         DateTime d;
-        int code = parseDate(s, kDefaultDateFormat, d);
+        // The session's format first, then the stored form.
+        int code = parseDate(s, dateFormat, d);
+        if (code && parseDate(s, kDefaultDateFormat, d) == 0) code = 0;
         if (code) return code;
         std::string out = formatStoredDate(d);
         sqlite3_result_text(ctx, out.data(), int(out.size()), SQLITE_TRANSIENT);

@@ -32,7 +32,9 @@ std::string zoneText(int minutes);
 std::string formatStoredDate(const DateTime& d);
 bool parseStoredDate(const std::string& s, DateTime& d);
 // Format models; 0 or the ORA number of the failure.
-int formatDate(const DateTime& d, const std::string& fmt, std::string& out);
+int formatDate(const DateTime& d, const std::string& fmt, std::string& out, bool japanese = false);
+// Fixes the clock ("YYYY-MM-DD HH24:MI:SS") or returns it to the system's ("system").
+bool setClock(const std::string& text);
 int parseDate(const std::string& s, const std::string& fmt, DateTime& d);
 
 // Row ids: 18 characters of Oracle's base-64 alphabet.
@@ -50,6 +52,7 @@ struct DeclType {
 DeclType parseDeclType(const std::string& decl);
 
 // Converts v for the column into ctx's result; 0 or the ORA number with its detail text.
-int convertForColumn(sqlite3_context* ctx, sqlite3_value* v, const ColumnCheck& c, std::string& detail);
+int convertForColumn(sqlite3_context* ctx, sqlite3_value* v, const ColumnCheck& c, std::string& detail,
+                     const std::string& dateFormat);
 
 } // namespace oci

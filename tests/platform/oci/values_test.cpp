@@ -53,6 +53,7 @@ TEST_F(ValuesTest, ChecksGiveOraclesErrors) {
     EXPECT_EQ(s->errorCode(), 1722);
     EXPECT_EQ(s->exec("insert into t (c) values ('x')"), 0);
     EXPECT_EQ(s->value("select '[' || c || ']' from t where c is not null"), "[x  ]");
+    ASSERT_EQ(s->exec("alter session set NLS_DATE_FORMAT = 'YYYY-MM-DD'"), 0);
     EXPECT_EQ(s->exec("insert into t (e) values ('2024-13-01')"), -1);
     EXPECT_EQ(s->errorCode(), 1843);
     EXPECT_EQ(s->exec("update t set b = 'zz'"), -1);
@@ -92,4 +93,34 @@ TEST_F(ValuesTest, ArrayInsertRefusesANumberAtItsRow) {
     for (ub2 k = 0; k < offset; ++k) line += sql[k] == '\n';
     EXPECT_EQ(line, 4);
     api.OCIHandleFree(st, OCI_HTYPE_STMT);
+}
+
+TEST_F(ValuesTest, SessionNlsFormats) {
+    ASSERT_EQ(s->exec("create table t (d date)"), 0);
+    ASSERT_EQ(s->exec("insert into t values (:X0)", {"2024-04-01 10:20:30"}), 0) << s->errorText();
+    EXPECT_EQ(s->value("select d from t"), "24-04-01") << "JAPAN's default format";
+    ASSERT_EQ(s->exec("alter session set NLS_DATE_FORMAT = 'YYYY/MM/DD'"), 0) << s->errorText();
+    EXPECT_EQ(s->value("select d from t"), "2024/04/01");
+    EXPECT_EQ(s->value("select value from nls_session_parameters \nwhere parameter = 'NLS_DATE_FORMAT'"),
+              "YYYY/MM/DD");
+    ASSERT_EQ(s->exec("insert into t values ('2024/05/06')"), 0) << s->errorText();
+    EXPECT_EQ(s->value("select to_char(max(d), 'YYYY-MM-DD HH24:MI:SS DY') from t"),
+              "2024-05-06 00:00:00 月");
+    EXPECT_EQ(s->exec("alter session set NLS_DATE_FORMAT = 'YYYY/QQ'"), -1);
+    EXPECT_EQ(s->errorCode(), 1821);
+    EXPECT_EQ(s->exec("alter session set TIME_ZONE = '+25:00'"), -1);
+    EXPECT_EQ(s->errorCode(), 1874);
+    EXPECT_EQ(s->exec("alter session set TIME_ZONE = 'Asia/Tokyo'"), -1);
+    EXPECT_EQ(s->errorCode(), 1882);
+    EXPECT_EQ(s->exec("alter session set NLS_DATE_LANGUAGE = 'KLINGON'"), -1);
+    EXPECT_EQ(s->errorCode(), 12705);
+    EXPECT_EQ(s->exec("alter session set NO_SUCH_THING = 'x'"), -1);
+    EXPECT_EQ(s->errorCode(), 2248);
+    ASSERT_EQ(api.ctl("clock 2024-04-01 09:30:00"), "ok");
+    std::vector<Row> rows;
+    ASSERT_EQ(s->query("select to_char(sysdate, :X0) from dual \n", rows, {"YYYY-MM-DD"}), 0)
+        << s->errorText();
+    EXPECT_EQ(*rows[0][0], "2024-04-01");
+    ASSERT_EQ(s->exec("alter session set NLS_DATE_LANGUAGE = 'AMERICAN'"), 0);
+    EXPECT_EQ(s->value("select to_char(sysdate, 'DD-MON-YYYY HH:MI AM') from dual"), "01-APR-2024 09:30 AM");
 }
