@@ -81,6 +81,11 @@ int NodePool::InUse() const {
     return m_inUse;
 }
 
+int NodePool::FreeCount() const {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_blockCount * m_perBlock - m_inUse;
+}
+
 int NodePool::BlockCount() const {
     std::lock_guard<std::mutex> guard(m_lock);
     return m_blockCount;

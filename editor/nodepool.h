@@ -35,6 +35,8 @@ public:
     void Give(void* node);
 
     int InUse() const;
+    // Nodes on the free list.
+    int FreeCount() const;
     int BlockCount() const;
     uint64_t NodeSize() const { return m_nodeSize; }
     int NodesPerBlock() const { return m_perBlock; }

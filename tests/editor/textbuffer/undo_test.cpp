@@ -205,3 +205,25 @@ TEST(UndoRing, NoMemoryShowsTheBoxAndKeepsTheHistory) {
     EXPECT_EQ(u.top, 62);
     EXPECT_EQ(Steps(u), 62);
 }
+
+TEST(UndoRing, NoRecordShowsTheBoxOnce) {
+    BoxRecorder boxes;
+    UndoBuffer u(INT_MAX, 64);
+    u.AddRecord(1, 0);
+    u.AddRecord(3, 0);
+    std::vector<void*> drained;
+    while (UndoRecordPool.FreeCount() > 0) drained.push_back(UndoRecordPool.Take());
+    auto oldAlloc = edit_heap_alloc;
+    edit_heap_alloc = FailingAlloc;
+    g_calls = 0;
+    g_failAt = 1; // the pool cannot add a block
+    EXPECT_EQ(u.AddRecord(1, 0), 1);
+    g_failAt = 1;
+    g_calls = 0;
+    EXPECT_EQ(u.AddRecord(4, 1), 1); // chained: no box on this path
+    edit_heap_alloc = oldAlloc;
+    for (void* n : drained) UndoRecordPool.Give(n);
+    EXPECT_EQ(g_boxes, 1);
+    EXPECT_EQ(u.current->type, 3);
+    EXPECT_EQ(Steps(u), 2);
+}
