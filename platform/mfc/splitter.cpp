@@ -78,7 +78,7 @@ void CSplitterWnd::SetScrollStyle(DWORD style) {
         CScrollBar* b = GetSharedBar(SB_HORZ, col);
         if ((style & WS_HSCROLL) && !b) {
             auto* nb = new CSharedScrollBar;
-            nb->Create(SBS_HORZ, CRect(0, 0, 1, 1), this, AFX_IDW_HSCROLL_FIRST + col);
+            nb->Create(SBS_HORZ | WS_VISIBLE, CRect(0, 0, 1, 1), this, AFX_IDW_HSCROLL_FIRST + col);
         } else if (b) {
             b->ShowWindow((style & WS_HSCROLL) ? SW_SHOW : SW_HIDE);
         }
@@ -87,7 +87,7 @@ void CSplitterWnd::SetScrollStyle(DWORD style) {
         CScrollBar* b = GetSharedBar(SB_VERT, row);
         if ((style & WS_VSCROLL) && !b) {
             auto* nb = new CSharedScrollBar;
-            nb->Create(SBS_VERT, CRect(0, 0, 1, 1), this, AFX_IDW_VSCROLL_FIRST + row);
+            nb->Create(SBS_VERT | WS_VISIBLE, CRect(0, 0, 1, 1), this, AFX_IDW_VSCROLL_FIRST + row);
         } else if (b) {
             b->ShowWindow((style & WS_VSCROLL) ? SW_SHOW : SW_HIDE);
         }

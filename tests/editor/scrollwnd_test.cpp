@@ -265,4 +265,24 @@ TEST_F(ScrollWndTest, SplitterPanesShareTheBars) {
     EXPECT_EQ(splitter->GetSharedBar(SB_VERT, 1)->GetScrollPos(), 0);
 }
 
+TEST_F(ScrollWndTest, SplitterScrollStyleFollowsTheContent) {
+    CSplitterWnd split;
+    ASSERT_TRUE(split.CreateStatic(&frame_, 1, 1, WS_CHILD | WS_VISIBLE));
+    split.MoveWindow(0, 0, 400, 300);
+    ASSERT_TRUE(split.CreateView(0, 0, RUNTIME_CLASS(PaneView), CSize(400, 300), nullptr));
+    auto* pane = static_cast<PaneView*>(split.GetPane(0, 0));
+    EXPECT_EQ(split.GetScrollStyle(), 0u);
+    pane->child.m_flags |= 0x80;
+    pane->child.UpdateScrollBars();
+    EXPECT_EQ(split.GetScrollStyle(), static_cast<DWORD>(WS_VSCROLL | WS_HSCROLL));
+    EXPECT_EQ(pane->child.GetStyle() & (WS_VSCROLL | WS_HSCROLL),
+              static_cast<DWORD>(WS_VSCROLL | WS_HSCROLL));
+    ASSERT_TRUE(split.GetSharedBar(SB_VERT, 0));
+    EXPECT_TRUE(split.GetSharedBar(SB_VERT, 0)->IsWindowVisible());
+    // The panes make room for the bars.
+    CRect r;
+    pane->GetWindowRect(&r);
+    EXPECT_EQ(r.Width(), 400 - GetSystemMetrics(SM_CXVSCROLL));
+}
+
 } // namespace

@@ -208,3 +208,18 @@ TEST_F(WindowTest, CaretIsXoredAtPresentation) {
     EXPECT_EQ(img.At(40, 30) & 0xFFFFFF, 0xFFFFFFu);
     DestroyCaret();
 }
+
+TEST_F(WindowTest, GrayCaretIsAHalftone) {
+    HWND h = Make();
+    tvtest::Pump();
+    CreateCaret(h, reinterpret_cast<HBITMAP>(1), 4, 4);
+    SetCaretPos(10, 10);
+    ShowCaret(h);
+    auto img = tvtest::Capture(h);
+    EXPECT_EQ(img.At(10, 10) & 0xFFFFFF, 0u);
+    EXPECT_EQ(img.At(11, 10) & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_EQ(img.At(11, 11) & 0xFFFFFF, 0u);
+    DestroyCaret();
+    img = tvtest::Capture(h);
+    EXPECT_EQ(img.At(10, 10) & 0xFFFFFF, 0xFFFFFFu);
+}
