@@ -60,6 +60,22 @@ public:
     GridStyle(const GridStyle&) = delete;
     GridStyle& operator=(const GridStyle&) = delete;
 
+private:
+    int m_tipFailed = 0;
+    int m_textWidth = 0;
+
+public:
+    // Registers the tip's window class once per process and makes the popup
+    // when there is none yet: true when the tip has a window. A failure only
+    // disables the tip; it is not tried again.
+    bool EnsureTipWindow();
+    // Measures the tip text into tip.width and tip.height (text + margins).
+    void MeasureTip();
+    // The grid window's show sequence: text, font and owner are set, the text
+    // measured, and when the pointer is inside the header cell area (screen
+    // coordinates) and the area is narrower than the text the tip is shown
+    // over it without activation. 1 when shown.
+    int ShowTip(HWND owner, const char16_t* text, HFONT font, const RECT& area);
     // Hides a shown tip: flag cleared, timer killed, window hidden.
     void HideTip();
 };
@@ -67,3 +83,9 @@ public:
 // Tints a colour: the strongest channel stays, the others are multiplied by
 // factor (all three when they are equal); channels are capped at 255.
 COLORREF TintColor(COLORREF color, double factor);
+
+// The tip window's procedure.
+LRESULT TipWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+// Test seam: when set and returning false, making the tip window fails.
+extern bool (*gridtip_create_hook)();

@@ -12,3 +12,4 @@
 #include "win32/window.h"
 #include "win32/gdi.h"
 #include "win32/thread.h"
+#include "win32/tipsupport.h"
