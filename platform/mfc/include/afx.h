@@ -8,3 +8,4 @@
 #include "mfc/file.h"
 #include "mfc/archive.h"
 #include "mfc/object.h"
+#include "mfc/memexception.h"
