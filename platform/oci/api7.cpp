@@ -234,6 +234,8 @@ sword run7(Cda_Def* cursor, Stmt* s, ub4 iters, bool describeOnly) {
     cursor->rpc = s->rowCount;
     if (r == OCI_ERROR) return cdaFail(cursor, e);
     cdaOk(cursor);
+    // A PL/SQL unit created with compilation errors.
+    if (r == OCI_SUCCESS_WITH_INFO && e.code == 24344) cursor->wrn = OCI7_WARN_ANY | OCI7_WARN_PLSQL_COMPILE;
     return 0;
 }
 

@@ -136,11 +136,7 @@ const View kViews[] = {
      "SELECT owner AS OWNER, table_name AS TABLE_NAME, column_name AS COLUMN_NAME, updatable AS UPDATABLE, "
      "updatable AS INSERTABLE, updatable AS DELETABLE FROM main.tab_columns"},
     {"NLS_SESSION_PARAMETERS", "SELECT parameter AS PARAMETER, value AS VALUE FROM temp.nls_session"},
-    {"NLS_DATABASE_PARAMETERS",
-     "SELECT 'NLS_CHARACTERSET' AS PARAMETER, 'AL32UTF8' AS VALUE UNION ALL SELECT 'NLS_NCHAR_CHARACTERSET', "
-     "'AL16UTF16' UNION ALL SELECT 'NLS_LANGUAGE', 'AMERICAN' UNION ALL SELECT 'NLS_TERRITORY', 'AMERICA' "
-     "UNION ALL "
-     "SELECT 'NLS_RDBMS_VERSION', '11.2.0.4.0'"},
+    {"NLS_DATABASE_PARAMETERS", "SELECT parameter AS PARAMETER, value AS VALUE FROM temp.nls_database"},
     {"DUAL", "SELECT 'X' AS DUMMY"},
 };
 
@@ -171,6 +167,17 @@ void createCatalogViews(Session& s) {
     std::string territory = s.env ? s.env->territory : std::string();
     bool japan = territory == "JAPAN";
     run(s.conn, "CREATE TEMP TABLE IF NOT EXISTS nls_session(parameter TEXT PRIMARY KEY, value TEXT)");
+    run(s.conn, "CREATE TEMP TABLE IF NOT EXISTS nls_database(parameter TEXT PRIMARY KEY, value TEXT)");
+    {
+        std::string version = rdbmsVersion();
+        std::vector<std::pair<std::string, std::string>> db = {{"NLS_CHARACTERSET", dbCharset()},
+                                                               {"NLS_NCHAR_CHARACTERSET", "AL16UTF16"},
+                                                               {"NLS_LANGUAGE", "AMERICAN"},
+                                                               {"NLS_TERRITORY", "AMERICA"}};
+        if (!version.empty()) db.push_back({"NLS_RDBMS_VERSION", version});
+        for (auto& [a, b] : db)
+            runBound(s.conn, "INSERT OR REPLACE INTO temp.nls_database VALUES (?1, ?2)", {&a, &b});
+    }
     const char* params[][2] = {
         {"NLS_LANGUAGE", japan ? "JAPANESE" : "AMERICAN"},
         {"NLS_TERRITORY", japan ? "JAPAN" : "AMERICA"},
@@ -222,6 +229,23 @@ static std::string oracleTypeName(const DeclType& t, const std::string& decl, in
         if (t.col.scale != -127) scale = t.col.scale;
         return "NUMBER";
     case SQLT_DAT: length = 7; return "DATE";
+    case SQLT_TIMESTAMP:
+    case SQLT_TIMESTAMP_TZ:
+    case SQLT_TIMESTAMP_LTZ: {
+        scale = t.col.scale;
+        std::string name = "TIMESTAMP(" + std::to_string(t.col.scale) + ")";
+        if (t.col.type == SQLT_TIMESTAMP_TZ) name += " WITH TIME ZONE";
+        if (t.col.type == SQLT_TIMESTAMP_LTZ) name += " WITH LOCAL TIME ZONE";
+        return name;
+    }
+    case SQLT_INTERVAL_YM:
+        precision = t.col.precision;
+        return "INTERVAL YEAR(" + std::to_string(t.col.precision) + ") TO MONTH";
+    case SQLT_INTERVAL_DS:
+        precision = t.col.precision;
+        scale = t.col.scale;
+        return "INTERVAL DAY(" + std::to_string(t.col.precision) + ") TO SECOND(" +
+               std::to_string(t.col.scale) + ")";
     default: break;
     }
     if (base.empty()) return up;
@@ -235,6 +259,17 @@ void syncTable(Session& s, const TableRef& t, const std::string& objectType) {
     runBound(db, "DELETE FROM main.tab_columns WHERE owner = ?1 AND table_name = ?2", {owner, name});
     std::vector<TableColumn> cols;
     s.columns(t, cols);
+    // A view column is updatable when it comes straight from a table column.
+    std::vector<bool> plain;
+    if (objectType == "VIEW") {
+        char* q = sqlite3_mprintf("SELECT * FROM %Q.%Q", t.owner.c_str(), t.name.c_str());
+        sqlite3_stmt* vs = nullptr;
+        if (sqlite3_prepare_v2(db, q, -1, &vs, nullptr) == SQLITE_OK)
+            for (int c = 0; c < sqlite3_column_count(vs); ++c)
+                plain.push_back(sqlite3_column_origin_name(vs, c) != nullptr);
+        sqlite3_finalize(vs);
+        sqlite3_free(q);
+    }
     char* pragma = sqlite3_mprintf("PRAGMA %Q.table_xinfo(%Q)", t.owner.c_str(), t.name.c_str());
     sqlite3_stmt* st = nullptr;
     std::vector<std::string> pk;
@@ -254,6 +289,9 @@ void syncTable(Session& s, const TableRef& t, const std::string& objectType) {
             int length, precision, scale, charLength;
             std::string charUsed;
             std::string type = oracleTypeName(dt, decl, length, precision, scale, charLength, charUsed);
+            int colId = ++id;
+            bool updatable =
+                objectType != "VIEW" || (size_t(colId - 1) < plain.size() && plain[size_t(colId - 1)]);
             char sql[512];
             std::snprintf(
                 sql, sizeof sql,
@@ -261,9 +299,9 @@ void syncTable(Session& s, const TableRef& t, const std::string& objectType) {
                 "data_type, data_length, data_precision, data_scale, nullable, data_default, "
                 "char_length, char_used, virtual_column, updatable) VALUES (?1, ?2, %d, ?3, ?4, %d, %s, "
                 "%s, '%s', ?5, %d, ?6, '%s', '%s')",
-                ++id, length, precision < 0 ? "NULL" : std::to_string(precision).c_str(),
+                colId, length, precision < 0 ? "NULL" : std::to_string(precision).c_str(),
                 scale == INT32_MIN ? "NULL" : std::to_string(scale).c_str(), notNull || pkPos > 0 ? "N" : "Y",
-                charLength, hidden >= 2 ? "YES" : "NO", objectType == "VIEW" ? "NO" : "YES");
+                charLength, hidden >= 2 ? "YES" : "NO", updatable ? "YES" : "NO");
             std::string d = dflt ? reinterpret_cast<const char*>(dflt) : "";
             runBound(db, sql,
                      {owner, name, &col, &type, dflt ? &d : nullptr, charUsed.empty() ? nullptr : &charUsed});
@@ -303,6 +341,7 @@ void registerObject(Session& s, const TableRef& t, const char* type, bool add) {
     }
     runBound(s.conn, "DELETE FROM main.objects WHERE owner = ?1 AND object_name = ?2 AND object_type = ?3",
              {&t.owner, &t.name, &ty});
+    if (ty != "TABLE" && ty != "VIEW") return;
     for (const char* sql : {"DELETE FROM main.tab_columns WHERE owner = ?1 AND table_name = ?2",
                             "DELETE FROM main.comments WHERE owner = ?1 AND table_name = ?2",
                             "DELETE FROM main.constraints WHERE owner = ?1 AND table_name = ?2",

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <set>
 #include <sstream>
 #include <unordered_set>
 
@@ -150,6 +151,7 @@ std::string oraMessage(int code) {
         {22285, "non-existent directory or file for FILEOPEN operation"},
         {22288, "file or LOB operation FILEOPEN failed"},
         {22920, "row containing the LOB value is not locked"},
+        {24344, "success with compilation error"},
         {24338, "statement handle not executed"},
         {24345, "A Truncation or null fetch error occurred"},
         {28000, "the account is locked"},
@@ -347,6 +349,10 @@ struct Control {
     std::map<unsigned, int> iterations;                  // iteration -> ORA
     std::map<std::string, int> warnings;                 // user -> 28002 / 28011
     std::string release = "11.2.0.4.0";
+    std::string rdbms = "11.2.0.4.0";
+    std::string charset = "AL32UTF8";
+    std::set<std::string> hiddenViews;
+    std::map<std::string, std::vector<std::string>> hiddenColumns;
 };
 Control& control() {
     static Control c;
@@ -379,6 +385,31 @@ int userWarning(const std::string& user) {
     std::lock_guard<std::mutex> g(c.m);
     auto it = c.warnings.find(user);
     return it == c.warnings.end() ? 0 : it->second;
+}
+
+std::string rdbmsVersion() {
+    Control& c = control();
+    std::lock_guard<std::mutex> g(c.m);
+    return c.rdbms;
+}
+
+std::string dbCharset() {
+    Control& c = control();
+    std::lock_guard<std::mutex> g(c.m);
+    return c.charset;
+}
+
+bool viewHidden(const std::string& view) {
+    Control& c = control();
+    std::lock_guard<std::mutex> g(c.m);
+    return c.hiddenViews.count(view) > 0;
+}
+
+std::vector<std::string> hiddenColumns(const std::string& view) {
+    Control& c = control();
+    std::lock_guard<std::mutex> g(c.m);
+    auto it = c.hiddenColumns.find(view);
+    return it == c.hiddenColumns.end() ? std::vector<std::string>{} : it->second;
 }
 
 std::string serverRelease() {
@@ -416,6 +447,10 @@ OCI_EXPORT int oci_standin_control(const char* command, char* reply, unsigned re
         c.iterations.clear();
         c.warnings.clear();
         c.release = "11.2.0.4.0";
+        c.rdbms = "11.2.0.4.0";
+        c.charset = "AL32UTF8";
+        c.hiddenViews.clear();
+        c.hiddenColumns.clear();
         setClock("system");
         return answer(0, "ok");
     }
@@ -443,6 +478,29 @@ OCI_EXPORT int oci_standin_control(const char* command, char* reply, unsigned re
         size_t a = rest.find_first_not_of(' ');
         rest = a == std::string::npos ? "" : rest.substr(a);
         return setClock(rest) ? answer(0, "ok") : answer(-1, "clock <YYYY-MM-DD HH24:MI:SS>|system");
+    }
+    if (verb == "hide") {
+        std::string what;
+        if (!(in >> what)) return answer(-1, "hide <VIEW>[.<COLUMN>]");
+        what = upperAscii(what);
+        size_t dot = what.find('.');
+        if (dot == std::string::npos)
+            c.hiddenViews.insert(what);
+        else
+            c.hiddenColumns[what.substr(0, dot)].push_back(what.substr(dot + 1));
+        return answer(0, "ok");
+    }
+    if (verb == "rdbms_version") {
+        std::string v;
+        if (!(in >> v)) return answer(-1, "rdbms_version <text>|absent");
+        c.rdbms = v == "absent" ? "" : v;
+        return answer(0, "ok");
+    }
+    if (verb == "db_charset") {
+        std::string v;
+        if (!(in >> v)) return answer(-1, "db_charset <name>");
+        c.charset = upperAscii(v);
+        return answer(0, "ok");
     }
     if (verb == "fail_iteration") {
         unsigned k;

@@ -315,8 +315,29 @@ bool Session::findTable(const std::string& owner, const std::string& name, Table
     std::string to, tn;
     if (synonym(o, name, to, tn) && lookup(to, tn)) return true;
     if (owner.empty() && synonym("PUBLIC", name, to, tn) && lookup(to, tn)) return true;
-    if (owner.empty() && catalogViews.count(name)) {
+    if (owner.empty() && catalogViews.count(name) && !viewHidden(name)) {
         out = TableRef{"temp", name, 0, 0, true};
+        std::vector<std::string> hidden = hiddenColumns(name);
+        if (!hidden.empty()) {
+            // A copy of the view without the hidden columns.
+            std::string copy = name + "$" + std::to_string(hidden.size());
+            std::string cols;
+            char* sql = sqlite3_mprintf("PRAGMA temp.table_info(%Q)", name.c_str());
+            sqlite3_stmt* st = nullptr;
+            if (sqlite3_prepare_v2(conn, sql, -1, &st, nullptr) == SQLITE_OK) {
+                while (sqlite3_step(st) == SQLITE_ROW) {
+                    std::string c = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
+                    if (std::find(hidden.begin(), hidden.end(), c) != hidden.end()) continue;
+                    cols += (cols.empty() ? "\"" : ", \"") + c + "\"";
+                }
+            }
+            sqlite3_finalize(st);
+            sqlite3_free(sql);
+            std::string create = "CREATE TEMP VIEW IF NOT EXISTS \"" + copy + "\" AS SELECT " + cols +
+                                 " FROM temp.\"" + name + "\"";
+            sqlite3_exec(conn, create.c_str(), nullptr, nullptr, nullptr);
+            out.name = copy;
+        }
         return true;
     }
     return false;

@@ -328,5 +328,11 @@ int iterationFailure(ub4 k);
 int userWarning(const std::string& user);
 // The release text reported by the server.
 std::string serverRelease();
+// NLS_RDBMS_VERSION of the databases ("" = absent) and their character set.
+std::string rdbmsVersion();
+std::string dbCharset();
+// Dictionary views and columns hidden by the control.
+bool viewHidden(const std::string& view);
+std::vector<std::string> hiddenColumns(const std::string& view);
 
 } // namespace oci

@@ -634,6 +634,35 @@ int stmtExecute(Stmt& s, Session& sess, ub4 iters, bool describeOnly, OraError& 
         s.executed = true;
         return 0;
     }
+    case Kind::CreateProcedure:
+    case Kind::DropProcedure: {
+        if (describeOnly) return 0;
+        if (!sess.commit(e)) return failed(e);
+        TableRef unit{t.words[0], t.words[1], 0, 0, false};
+        registerObject(sess, unit, t.words[2].c_str(), false);
+        if (t.kind == Kind::DropProcedure) {
+            s.executed = true;
+            return 0;
+        }
+        registerObject(sess, unit, t.words[2].c_str(), true);
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(sess.conn,
+                           "UPDATE main.objects SET status = ?3 WHERE owner = ?1 AND object_name = ?2 AND "
+                           "object_type = ?4",
+                           -1, &st, nullptr);
+        sqlite3_bind_text(st, 1, t.words[0].c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 2, t.words[1].c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 3, t.words[4].c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 4, t.words[2].c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_step(st);
+        sqlite3_finalize(st);
+        s.executed = true;
+        if (t.words[4] == "INVALID") {
+            err = makeError(24344);
+            return OCI_SUCCESS_WITH_INFO;
+        }
+        return 0;
+    }
     case Kind::Comment: {
         if (describeOnly) return 0;
         if (!sess.commit(e)) return failed(e);

@@ -1207,8 +1207,86 @@ bool Translator::run() {
 
 } // namespace
 
+namespace {
+
+// CREATE [OR REPLACE] PROCEDURE|FUNCTION|PACKAGE|TRIGGER: kept as text and
+// checked only for balanced BEGIN ... END and a final "END [name];".
+bool storedUnit(const std::string& sql, const std::string& schema, Translation& out) {
+    std::vector<std::string> words;
+    std::vector<size_t> starts;
+    size_t i = 0, n = sql.size();
+    while (i < n) {
+        unsigned char c = sql[i];
+        if (c == '\'') {
+            size_t e = sql.find('\'', i + 1);
+            i = e == std::string::npos ? n : e + 1;
+            continue;
+        }
+        if (c == '-' && i + 1 < n && sql[i + 1] == '-') {
+            while (i < n && sql[i] != '\n') ++i;
+            continue;
+        }
+        if (identStart(c) || c == '"') {
+            size_t j = i + 1;
+            if (c == '"') {
+                j = sql.find('"', i + 1);
+                j = j == std::string::npos ? n : j + 1;
+            } else {
+                while (j < n && identPart(sql[j])) ++j;
+            }
+            words.push_back(c == '"' ? sql.substr(i + 1, j - i - 2) : upperAscii(sql.substr(i, j - i)));
+            starts.push_back(i);
+            i = j;
+            continue;
+        }
+        if (c == ';') {
+            words.push_back(";");
+            starts.push_back(i);
+        }
+        ++i;
+    }
+    size_t k = 0;
+    if (words.size() < 3 || words[0] != "CREATE") return false;
+    k = 1;
+    if (words[k] == "OR" && k + 1 < words.size() && words[k + 1] == "REPLACE") k += 2;
+    static const std::set<std::string> kinds = {"PROCEDURE", "FUNCTION", "PACKAGE", "TRIGGER"};
+    if (k >= words.size() || !kinds.count(words[k])) return false;
+    std::string type = words[k++];
+    if (type == "PACKAGE" && k < words.size() && words[k] == "BODY") {
+        type = "PACKAGE BODY";
+        ++k;
+    }
+    if (k >= words.size()) return false;
+    std::string owner = schema, name = words[k];
+    if (k + 1 < words.size() && sql[starts[k] + words[k].size()] == '.') {
+        owner = words[k];
+        name = words[++k];
+    }
+    int depth = 0;
+    bool balanced = true;
+    for (size_t w = k; w < words.size(); ++w) {
+        if (words[w] == "BEGIN") ++depth;
+        if (words[w] == "END" && !(w + 1 < words.size() && (words[w + 1] == "IF" || words[w + 1] == "LOOP" ||
+                                                            words[w + 1] == "CASE"))) {
+            if (--depth < 0) balanced = false;
+        }
+    }
+    size_t m = words.size();
+    bool ending = m >= 2 && words[m - 1] == ";" &&
+                  (words[m - 2] == "END" || (m >= 3 && words[m - 3] == "END" && words[m - 2] == name));
+    std::string tail = sql.substr(starts.back() + 1);
+    bool trailing = tail.find_first_not_of(" \t\r\n/") == std::string::npos;
+    out.kind = Kind::CreateProcedure;
+    out.functionCode = type == "PROCEDURE" ? 24 : type == "FUNCTION" ? 91 : type == "TRIGGER" ? 59 : 94;
+    out.words = {owner, name, type, sql, balanced && depth == 0 && ending && trailing ? "VALID" : "INVALID"};
+    return true;
+}
+
+} // namespace
+
 bool translate(const std::string& sql, Resolver& r, const std::string& schema, Translation& out) {
     out = Translation{};
+    if (storedUnit(sql, schema, out)) return true;
     Translator t(sql, r, schema, out);
     bool ok = t.run();
     if (!ok && out.errorCode == 0) out.errorCode = 900;

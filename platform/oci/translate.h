@@ -57,7 +57,9 @@ enum class Kind {
     CreateSynonym, // words: owner (PUBLIC), name, target owner, target name
     CreateView,
     DropView,
-    DropSynonym, // words: owner, name
+    DropSynonym,     // words: owner, name
+    CreateProcedure, // words: owner, name, type, source text, "VALID"/"INVALID"
+    DropProcedure,   // words: owner, name, type
     Other,
 };
 

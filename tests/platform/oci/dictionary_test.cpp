@@ -1,0 +1,151 @@
+// Dictionary views on a small fixture, and stored units.
+#include "oci_fixture.h"
+
+#include <algorithm>
+
+using namespace ocitest;
+
+namespace {
+
+const char* kNewestColumns =
+    "select a.column_id, a.column_name, \n\tdecode(a.data_type_mod, NULL, NULL, a.data_type_mod ||  ' ') || "
+    "a.data_type as data_type, \ndecode(a.data_type_owner, NULL, \tdecode(a.data_type,  \n\t\t'NUMBER', "
+    "a.data_precision || decode(a.data_scale, 0, NULL, NULL, NULL, ',' || a.data_scale), \n\t\t'FLOAT', "
+    "a.data_precision, \n\t\t'BINARY_FLOAT', NULL, \n\t\t'BINARY_DOUBLE', NULL, \n\t\t'NVARCHAR2', "
+    "decode(a.char_used, 'C', a.char_length, a.data_length), \n\t\t'NCHAR', decode(a.char_used, 'C', "
+    "a.char_length, a.data_length), \n\t\t'VARCHAR2', decode(a.char_used, 'C', a.char_length, "
+    "a.data_length), "
+    "\n\t\t'CHAR', decode(a.char_used, 'C', a.char_length, a.data_length), \n\t\t'DATE', NULL, "
+    "\n\t\t'ROWID', "
+    "NULL, \n\t\t'LONG', NULL, \n\t\t'LONG RAW', NULL, \n\t\t'INTERVAL YEAR(2) TO MONTH', NULL, "
+    "\n\t\t'INTERVAL "
+    "DAY(2) TO SECOND(6)', NULL, \n\t\t'BLOB', NULL, \n\t\t'CLOB', NULL, \n\t\t'NCLOB', NULL, \n\t\t'BFILE', "
+    "NULL, \n\t\ta.data_length), NULL) data_length, a.char_used, \n\ta.nullable, a.data_default, b.comments  "
+    "\nfrom all_tab_columns a, all_col_comments b \nwhere a.table_name = b.table_name \nand a.column_name = "
+    "b.column_name \nand a.owner = b.owner \nand a.owner = :X0 \nand a.table_name = :X1 \norder by "
+    "a.column_id";
+
+const char* kMiddleColumns =
+    "select a.column_id, a.column_name, \n\tdecode(a.data_type_mod, NULL, NULL, a.data_type_mod ||  ' ') || "
+    "a.data_type as data_type, \ndecode(a.data_type_owner, NULL, \tdecode(a.data_type,  \n\t\t'NUMBER', "
+    "a.data_precision || decode(a.data_scale, 0, NULL, NULL, NULL, ',' || a.data_scale), \n\t\t'FLOAT', "
+    "a.data_precision, \n\t\t'NVARCHAR2', a.char_col_decl_length, \n\t\t'NCHAR', a.char_col_decl_length, "
+    "\n\t\t'DATE', NULL, \n\t\t'ROWID', NULL, \n\t\t'LONG', NULL, \n\t\t'BLOB', NULL, \n\t\t'CLOB', NULL, "
+    "\n\t\t'NCLOB', NULL, \n\t\t'BFILE', NULL, \n\t\ta.data_length), NULL) data_length, \n\ta.nullable, "
+    "a.data_default, b.comments \nfrom all_tab_columns a, all_col_comments b \nwhere a.table_name = "
+    "b.table_name \nand a.column_name = b.column_name \nand a.owner = b.owner \nand a.owner = :X0 \nand "
+    "a.table_name = :X1 \norder by a.column_id";
+
+class DictionaryTest : public OciTest {
+protected:
+    void SetUp() override {
+        OciTest::SetUp();
+        s = std::make_unique<Session8>(api);
+        ASSERT_EQ(s->logon("system", "manager"), 0) << s->errorText();
+        for (const char* sql :
+             {"create table zeta (id number(10,2) primary key, price number, name varchar2(10 char), born "
+              "date, "
+              "stamp timestamp(6))",
+              "create table alpha (k1 number(4), k2 varchar2(5), v varchar2(20), primary key (k1, k2)) "
+              "organization "
+              "index",
+              "comment on table zeta is 'the zeta table'", "comment on column zeta.name is 'a name'",
+              "create view zeta_v as select id, name, price * 2 as twice from zeta",
+              "create synonym al for alpha"})
+            ASSERT_EQ(s->exec(sql), 0) << sql << ": " << s->errorText();
+    }
+    void TearDown() override {
+        s.reset();
+        OciTest::TearDown();
+    }
+    std::vector<std::string> column(const std::string& sql, const std::vector<std::string>& binds = {},
+                                    size_t c = 0) {
+        std::vector<Row> rows;
+        std::vector<std::string> out;
+        if (s->query(sql, rows, binds) != 0) return {"<ERR " + std::to_string(s->errorCode()) + ">"};
+        for (auto& r : rows) out.push_back(r[c] ? *r[c] : "<NULL>");
+        return out;
+    }
+    std::unique_ptr<Session8> s;
+};
+
+} // namespace
+
+TEST_F(DictionaryTest, ListsAndColumns) {
+    EXPECT_EQ(
+        column("select a.table_name, a.tablespace_name, 0 as mview_flg \nfrom all_tables a \nwhere a.owner = "
+               ":X0 \norder by table_name",
+               {"SYSTEM"}),
+        (std::vector<std::string>{"ALPHA", "ZETA"}));
+    EXPECT_EQ(column("select iot_type \nfrom all_tables t \nwhere t.owner = :X0 \nand t.table_name = :X1 \n",
+                     {"SYSTEM", "ALPHA"}),
+              (std::vector<std::string>{"IOT"}));
+    auto comments =
+        column("select b.table_name, b.comments \nfrom all_tab_comments b \nwhere b.owner = :X0 \nand "
+               "b.table_type = :X1 \n",
+               {"SYSTEM", "TABLE"}, 1);
+    std::sort(comments.begin(), comments.end());
+    EXPECT_EQ(comments, (std::vector<std::string>{"<NULL>", "the zeta table"}));
+    EXPECT_EQ(column(kNewestColumns, {"SYSTEM", "ZETA"}, 3),
+              (std::vector<std::string>{"10,2", "<NULL>", "10", "<NULL>", "11"}));
+    EXPECT_EQ(column(kNewestColumns, {"SYSTEM", "ZETA"}, 2),
+              (std::vector<std::string>{"NUMBER", "NUMBER", "VARCHAR2", "DATE", "TIMESTAMP(6)"}));
+    ASSERT_EQ(api.ctl("hide ALL_TAB_COLUMNS.CHAR_USED"), "ok");
+    Session8 later(api);
+    ASSERT_EQ(later.logon("system", "manager"), 0);
+    std::vector<Row> rows;
+    EXPECT_EQ(later.query(kNewestColumns, rows, {"SYSTEM", "ZETA"}), -1);
+    EXPECT_EQ(later.errorCode(), 904);
+    EXPECT_EQ(later.query(kMiddleColumns, rows, {"SYSTEM", "ZETA"}), 0) << later.errorText();
+    EXPECT_EQ(rows.size(), 5u);
+    ASSERT_EQ(api.ctl("hide ALL_MVIEWS"), "ok");
+    EXPECT_EQ(
+        later.query(
+            "select b.mview_name table_name, 1 as mview_flg \nfrom all_mviews b \nwhere b.owner = :X0 \n",
+            rows, {"SYSTEM"}),
+        -1);
+    EXPECT_EQ(later.errorCode(), 942);
+}
+
+TEST_F(DictionaryTest, KeysThroughSynonymsAndUpdatableColumns) {
+    EXPECT_EQ(column("select table_owner, table_name \nfrom all_synonyms \nwhere owner = :X0 \nand "
+                     "synonym_name = :X1 \n",
+                     {"SYSTEM", "AL"}, 1),
+              (std::vector<std::string>{"ALPHA"}));
+    EXPECT_EQ(
+        column("select i.column_name \nfrom all_ind_columns i, all_constraints c \nwhere c.owner = "
+               "i.table_owner \nand c.table_name = i.table_name \nand c.constraint_name = i.index_name \nand "
+               "c.owner = :X0 \nand c.table_name = :X1 \nand c.constraint_type = 'P' \n",
+               {"SYSTEM", "ALPHA"}),
+        (std::vector<std::string>{"K1", "K2"}));
+    EXPECT_EQ(
+        column("select u.column_name, u.updatable, u.insertable, u.deletable \nfrom user_updatable_columns u "
+               "\nwhere u.owner = :X0 \nand u.table_name = :X1 \n",
+               {"SYSTEM", "ZETA_V"}, 1),
+        (std::vector<std::string>{"YES", "YES", "NO"}));
+    EXPECT_EQ(
+        column("select object_name, object_type, '' comments \nfrom all_objects \nwhere owner = :X0 \nand "
+               "object_name = :X1 \norder by object_name",
+               {"SYSTEM", "AL"}, 1),
+        (std::vector<std::string>{"SYNONYM"}));
+    EXPECT_EQ(s->value("select count(*) from al"), "0");
+}
+
+TEST_F(DictionaryTest, ProcedureWithErrorsWarnsInBothCallSets) {
+    EXPECT_EQ(s->exec("create or replace procedure ok_proc is begin null; end ok_proc;"), 0)
+        << s->errorText();
+    EXPECT_EQ(s->exec("create or replace procedure bad_proc is begin null;"), 1);
+    EXPECT_EQ(s->errorCode(), 24344);
+    EXPECT_EQ(s->value("select status from all_objects where object_name = 'BAD_PROC'"), "INVALID");
+    Lda_Def lda{};
+    ASSERT_EQ(api.OCISvcCtxToLda(s->svc, s->err, &lda), 0);
+    Cda_Def cda{};
+    api.oopen(&cda, &lda, nullptr, -1, -1, nullptr, -1);
+    api.oparse(
+        &cda,
+        reinterpret_cast<OraText*>(const_cast<char*>("create procedure p7 is begin if 1 then null; end")), -1,
+        1, 1);
+    EXPECT_EQ(api.oexec(&cda), 0);
+    EXPECT_EQ(cda.wrn & (OCI7_WARN_ANY | OCI7_WARN_PLSQL_COMPILE), OCI7_WARN_ANY | OCI7_WARN_PLSQL_COMPILE);
+    api.oclose(&cda);
+}
