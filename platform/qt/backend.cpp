@@ -103,7 +103,10 @@ void HostWidget::SyncBar(QScrollBar* sb, const win32bk::BarState& st, const RECT
 }
 
 void HostWidget::SyncFromRecord() {
+    win32bk::HostView before = view_;
     if (!win32bk::GetHostView(hwnd_, &view_)) return;
+    bool frameChanged = !EqualRect(&before.client, &view_.client) || before.style != view_.style ||
+                        before.exStyle != view_.exStyle;
     syncing_ = true;
     QRect geo(view_.window.left, view_.window.top, view_.window.right - view_.window.left,
               view_.window.bottom - view_.window.top);
@@ -132,7 +135,8 @@ void HostWidget::SyncFromRecord() {
     setEnabled(!(view_.style & WS_DISABLED));
     if (isVisible() != view_.visible) setVisible(view_.visible);
     syncing_ = false;
-    update();
+    // Bars repaint themselves; the rest only when the frame or client area changed.
+    if (frameChanged) update();
 }
 
 bool HostWidget::event(QEvent* ev) {
