@@ -215,7 +215,7 @@ void HostWidget::Key(QKeyEvent* ev, bool down) {
     UINT vk = VirtualKey(key, m, ev->text(), &extended);
     QString t = ev->text();
     std::u16string text(reinterpret_cast<const char16_t*>(t.utf16()), static_cast<size_t>(t.size()));
-    bool altKey = alt && key != Qt::Key_Alt ? true : (key == Qt::Key_Alt && down);
+    bool altKey = alt || key == Qt::Key_Alt;
     win32bk::InputKey(hwnd_, down, vk, ev->nativeScanCode() & 0xFF, extended, ev->isAutoRepeat(),
                       altKey && !ctrl, down ? text : std::u16string());
 }

@@ -161,4 +161,8 @@ qtplatform::Image Capture(HWND hwnd) {
     return qtplatform::Capture(hwnd);
 }
 
+bool SavePng(HWND hwnd, const std::string& path) {
+    return qtplatform::SavePng(Capture(hwnd), path);
+}
+
 } // namespace tvtest

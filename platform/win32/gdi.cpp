@@ -728,6 +728,19 @@ BOOL ExtTextOutW(HDC hdc, int x, int y, UINT options, const RECT* rect, LPCWSTR 
     if ((options & ETO_CLIPPED) && rect) clip.Intersect(dr);
     GlyphRun run{cps.data(), xs.data(), cps.size(), y + dc->s.org.y};
     GetBackend()->Text(s, clip, face, run, dc->s.text);
+    const LOGFONTW& lf = dc->s.font->lf;
+    if (lf.lfUnderline || lf.lfStrikeOut) {
+        int thick = std::max(1, static_cast<int>(tm.tmHeight) / 16);
+        int left = std::min(x, pen) + dc->s.org.x, right = std::max(x, pen) + dc->s.org.x;
+        int top = y + dc->s.org.y;
+        if (lf.lfUnderline)
+            GetBackend()->Fill(
+                s, clip, RECT{left, top + tm.tmAscent + 1, right, top + tm.tmAscent + 1 + thick}, dc->s.text);
+        if (lf.lfStrikeOut) {
+            int mid = top + tm.tmAscent - tm.tmAscent / 3;
+            GetBackend()->Fill(s, clip, RECT{left, mid, right, mid + thick}, dc->s.text);
+        }
+    }
     RECT touched = ToDevice(
         dc, RECT{std::min(x, pen) - tm.tmHeight, y, std::max(x, pen) + tm.tmHeight, y + tm.tmHeight});
     Touch(dc, touched);

@@ -223,3 +223,21 @@ TEST_F(WindowTest, GrayCaretIsAHalftone) {
     img = tvtest::Capture(h);
     EXPECT_EQ(img.At(10, 10) & 0xFFFFFF, 0xFFFFFFu);
 }
+
+TEST_F(WindowTest, UnderlinedTextDrawsALineUnderTheRun) {
+    MemDC m(100, 40);
+    LOGFONTW lf{};
+    lf.lfHeight = -16;
+    lf.lfUnderline = TRUE;
+    wcscpy_s(lf.lfFaceName, LF_FACESIZE, u"Terminal");
+    HFONT f = CreateFontIndirectW(&lf);
+    SelectObject(m.dc, f);
+    SetBkMode(m.dc, TRANSPARENT);
+    TextOutW(m.dc, 10, 0, u"   ", 3);
+    TEXTMETRICW tm{};
+    GetTextMetricsW(m.dc, &tm);
+    EXPECT_EQ(GetPixel(m.dc, 20, tm.tmAscent + 1), RGB(0, 0, 0));
+    EXPECT_EQ(GetPixel(m.dc, 35, tm.tmAscent + 1), RGB(255, 255, 255));
+    SelectObject(m.dc, GetStockObject(SYSTEM_FONT));
+    DeleteObject(f);
+}

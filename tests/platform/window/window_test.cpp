@@ -143,6 +143,13 @@ TEST_F(WindowTest, AltCombinationsAreSystemKeys) {
     EXPECT_EQ(Of(WM_SYSKEYDOWN)[0].wParam, static_cast<WPARAM>('X'));
     EXPECT_EQ(Of(WM_SYSKEYDOWN)[1].wParam, static_cast<WPARAM>(VK_F10));
     EXPECT_EQ(Of(WM_SYSCHAR).size(), 1u);
+    // Alt alone is a system key both ways.
+    Log().clear();
+    tvtest::KeyDown(h, qtplatform::Key_Alt, static_cast<unsigned>(Mods::Alt));
+    tvtest::KeyUp(h, qtplatform::Key_Alt);
+    EXPECT_EQ(Of(WM_SYSKEYDOWN).size(), 1u);
+    EXPECT_EQ(Of(WM_SYSKEYUP).size(), 1u);
+    EXPECT_GE(GetKeyState(VK_MENU), 0);
 }
 
 TEST_F(WindowTest, CharIsQueuedBeforeWhatTheKeyDownHandlerPosts) {

@@ -65,5 +65,6 @@ void TraceTextOut(bool on);
 std::vector<win32bk::TextOutRecord>& TextOuts();
 
 qtplatform::Image Capture(HWND hwnd);
+bool SavePng(HWND hwnd, const std::string& path);
 
 } // namespace tvtest
