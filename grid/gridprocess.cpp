@@ -3,7 +3,10 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 
 #include "base/textfile.h"
 #include "base/width.h"
@@ -290,12 +293,29 @@ CString CGridData::GetCalcText(int type, POINT a, POINT b) {
 
 // ---------------------------------------------------------------------------
 // Sort order
+//
+// Each key of each row is read once into a 32-byte cell: text cells keep the
+// first four units packed for a quick comparison; plain decimals of up to 18
+// integer and 18 fraction digits become two exact integers; other numbers
+// keep what the general comparison needs in a side record. The comb sort
+// moves the first key's cells with the row numbers, so its passes read
+// memory in order.
 
 namespace {
 
+enum : uint8_t { CELL_TEXT = 0, CELL_NULL = 1, CELL_FAST = 2, CELL_SLOW = 3 };
+
 struct SortCell {
-    uint32_t off = 0, len = 0; // text in the key's arena
-    uint8_t numeric = 0, isNull = 0, plain = 0, hasDot = 0, neg = 0;
+    uint64_t k1 = 0; // text: first four units; fast decimal: integer part (biased)
+    int64_t k2 = 0;  // fast decimal: fraction scaled to 18 digits, signed
+    uint32_t off = 0, len = 0;
+    uint8_t numeric = 0, cls = CELL_TEXT;
+    int32_t row = 0;
+};
+static_assert(sizeof(SortCell) == 32, "a sort cell is 32 bytes");
+
+struct SlowCell {
+    uint8_t plain = 0, hasDot = 0, neg = 0;
     uint32_t intOff = 0, intLen = 0, fracLen = 0; // plain decimals, normalised
     double d = 0;
     int64_t i = 0;
@@ -303,14 +323,17 @@ struct SortCell {
 
 struct SortKey {
     int dir = 1;
+    bool ranked = false; // every cell is text and k1 is the rank of its text
     std::u16string arena;
-    std::vector<SortCell> cells;
+    std::vector<SortCell> cells;  // by row (keys after the first)
+    std::vector<SlowCell> slow;   // by row, only where cls is CELL_SLOW
+    std::vector<uint32_t> slowAt; // row -> index into slow
 };
 
 // Plain decimal: optional sign, digits, optional '.' and digits; at least one
 // digit. Leading zeros of the integer part and trailing zeros of the fraction
 // are cut off.
-void ParsePlain(const char16_t* t, size_t len, uint32_t base, SortCell* c) {
+bool ParsePlain(const char16_t* t, size_t len, uint32_t base, SlowCell* c) {
     size_t i = 0;
     bool neg = false;
     if (i < len && (t[i] == u'-' || t[i] == u'+')) neg = t[i++] == u'-';
@@ -323,7 +346,7 @@ void ParsePlain(const char16_t* t, size_t len, uint32_t base, SortCell* c) {
         while (i < len && t[i] >= u'0' && t[i] <= u'9') ++i;
         fe = i;
     }
-    if (i != len || (ie == is && fe == fs)) return;
+    if (i != len || (ie == is && fe == fs)) return false;
     while (is < ie && t[is] == u'0') ++is;
     while (fe > fs && t[fe - 1] == u'0') --fe;
     c->plain = 1;
@@ -331,6 +354,7 @@ void ParsePlain(const char16_t* t, size_t len, uint32_t base, SortCell* c) {
     c->intOff = base + static_cast<uint32_t>(is);
     c->intLen = static_cast<uint32_t>(ie - is);
     c->fracLen = static_cast<uint32_t>(fe - fs);
+    return true;
 }
 
 int Sign(double d) {
@@ -344,7 +368,7 @@ int CompareUnits(const char16_t* a, size_t na, const char16_t* b, size_t nb) {
     return na == nb ? 0 : (na < nb ? -1 : 1);
 }
 
-int ComparePlain(const SortKey& k, const SortCell& a, const SortCell& b) {
+int ComparePlain(const SortKey& k, const SlowCell& a, const SlowCell& b) {
     if (a.neg != b.neg) return a.neg ? -1 : 1;
     const char16_t* s = k.arena.data();
     int mag;
@@ -359,16 +383,125 @@ int ComparePlain(const SortKey& k, const SortCell& a, const SortCell& b) {
     return a.neg ? -mag : mag;
 }
 
-int CompareCells(const SortKey& k, const SortCell& a, const SortCell& b) {
+// The general numeric comparison of two non-NULL cells.
+int CompareSlow(const SortKey& k, const SortCell& a, const SortCell& b) {
     const char16_t* s = k.arena.data();
-    if (!a.numeric) return CompareUnits(s + a.off, a.len, s + b.off, b.len);
-    if (!a.isNull && b.isNull) return -1;
-    if (a.isNull && !b.isNull) return 1;
-    if (a.isNull && b.isNull) return 0;
     if (CompareUnits(s + a.off, a.len, s + b.off, b.len) == 0) return 0;
-    if (a.plain && b.plain) return ComparePlain(k, a, b);
-    if (a.hasDot || b.hasDot) return Sign(a.d - b.d);
-    return a.i < b.i ? -1 : (a.i > b.i ? 1 : 0);
+    auto slowOf = [&](const SortCell& c, SlowCell* out) {
+        if (c.cls == CELL_SLOW) {
+            *out = k.slow[k.slowAt[static_cast<size_t>(c.row)]];
+            return;
+        }
+        // Other cells (rare here): made again from the text.
+        const char16_t* t = s + c.off;
+        ParsePlain(t, c.len, c.off, out);
+        for (uint32_t j = 0; j < c.len; ++j)
+            if (t[j] == u'.') out->hasDot = 1;
+        out->d = ToDouble(t);
+        out->i = ToInt64(t);
+    };
+    SlowCell fa, fb;
+    slowOf(a, &fa);
+    slowOf(b, &fb);
+    if (fa.plain && fb.plain) return ComparePlain(k, fa, fb);
+    if (fa.hasDot || fb.hasDot) return Sign(fa.d - fb.d);
+    return fa.i < fb.i ? -1 : (fa.i > fb.i ? 1 : 0);
+}
+
+// Compares rows a and b on one key; the kind of row a decides.
+inline int CompareCells(const SortKey& k, const SortCell& a, const SortCell& b) {
+    if (k.ranked) return a.k1 < b.k1 ? -1 : (a.k1 > b.k1 ? 1 : 0);
+    if (!a.numeric) {
+        // k1 holds the packed prefix of every cell but a fast decimal.
+        if (b.cls != CELL_FAST && a.k1 != b.k1) return a.k1 < b.k1 ? -1 : 1;
+        const char16_t* s = k.arena.data();
+        return CompareUnits(s + a.off, a.len, s + b.off, b.len);
+    }
+    if (a.cls == CELL_NULL || b.cls == CELL_NULL) {
+        if (a.cls == b.cls) return 0;
+        return a.cls == CELL_NULL ? 1 : -1;
+    }
+    if (a.cls == CELL_FAST && b.cls == CELL_FAST) {
+        if (a.k1 != b.k1) return a.k1 < b.k1 ? -1 : 1;
+        return a.k2 < b.k2 ? -1 : (a.k2 > b.k2 ? 1 : 0);
+    }
+    return CompareSlow(k, a, b);
+}
+
+uint64_t PackPrefix(const char16_t* t, size_t len) {
+    uint64_t v = 0;
+    for (size_t j = 0; j < 4; ++j) v = (v << 16) | (j < len ? t[j] : 0);
+    return v;
+}
+
+// Reads one cell of a key into c (and the side record when needed).
+void ReadCell(CGridData* g, SortKey& key, int row, int col, SortCell* c) {
+    c->row = row;
+    c->numeric = g->GetColType(row, col) == 0;
+    const char16_t* t = g->GetText(row, col);
+    if (!t) t = u"";
+    size_t len = 0;
+    while (t[len]) ++len;
+    c->off = static_cast<uint32_t>(key.arena.size());
+    c->len = static_cast<uint32_t>(len);
+    key.arena.append(t, len);
+    key.arena.push_back(0);
+    c->k1 = PackPrefix(t, len);
+    if (!c->numeric) {
+        c->cls = CELL_TEXT;
+        return;
+    }
+    if (g->IsNull(row, col)) {
+        c->cls = CELL_NULL;
+        return;
+    }
+    SlowCell s;
+    bool plain = ParsePlain(t, len, c->off, &s);
+    if (plain && s.intLen <= 18 && s.fracLen <= 18) {
+        const char16_t* a = key.arena.data() + s.intOff;
+        int64_t ip = 0, fp = 0;
+        for (uint32_t j = 0; j < s.intLen; ++j) ip = ip * 10 + (a[j] - u'0');
+        const char16_t* f = a + s.intLen + 1;
+        for (uint32_t j = 0; j < 18; ++j) fp = fp * 10 + (j < s.fracLen ? f[j] - u'0' : 0);
+        if (s.neg) ip = -ip, fp = -fp;
+        c->cls = CELL_FAST;
+        c->k1 = static_cast<uint64_t>(ip) ^ (1ull << 63);
+        c->k2 = fp;
+        return;
+    }
+    for (size_t j = 0; j < len; ++j)
+        if (t[j] == u'.') s.hasDot = 1;
+    s.d = ToDouble(t);
+    s.i = ToInt64(t);
+    c->cls = CELL_SLOW;
+    if (key.slowAt.empty()) key.slowAt.resize(static_cast<size_t>(g->GetRowCount()));
+    key.slowAt[static_cast<size_t>(row)] = static_cast<uint32_t>(key.slow.size());
+    key.slow.push_back(s);
+}
+
+// Replaces the texts of a key whose cells are all text by the ranks of the
+// distinct texts in unit order: comparing ranks gives the same answers as
+// comparing the texts.
+void RankTexts(SortKey& key, std::vector<SortCell>& cells) {
+    for (const SortCell& c : cells)
+        if (c.numeric) return;
+    const char16_t* s = key.arena.data();
+    std::unordered_map<std::u16string_view, uint32_t> ids;
+    std::vector<std::u16string_view> distinct;
+    std::vector<uint32_t> id(cells.size());
+    for (size_t r = 0; r < cells.size(); ++r) {
+        std::u16string_view v(s + cells[r].off, cells[r].len);
+        auto [it, added] = ids.try_emplace(v, static_cast<uint32_t>(distinct.size()));
+        if (added) distinct.push_back(v);
+        id[r] = it->second;
+    }
+    std::vector<uint32_t> order(distinct.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<uint32_t>(i);
+    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return distinct[a] < distinct[b]; });
+    std::vector<uint32_t> rank(distinct.size());
+    for (size_t i = 0; i < order.size(); ++i) rank[order[i]] = static_cast<uint32_t>(i);
+    for (size_t r = 0; r < cells.size(); ++r) cells[r].k1 = rank[id[r]];
+    key.ranked = true;
 }
 
 } // namespace
@@ -379,38 +512,29 @@ void CGridData::ComputeSortOrder(const int* cols, const int* dirs, int keyCount,
     for (int i = 0; i < n; ++i) (*out)[static_cast<size_t>(i)] = i;
     if (keyCount <= 0 || n < 2) return;
     std::vector<SortKey> keys(static_cast<size_t>(keyCount));
+    std::vector<SortCell> first(static_cast<size_t>(n));
     for (int k = 0; k < keyCount; ++k) {
         SortKey& key = keys[static_cast<size_t>(k)];
         key.dir = dirs ? dirs[k] : 1;
-        key.cells.resize(static_cast<size_t>(n));
-        int col = cols[k];
-        for (int r = 0; r < n; ++r) {
-            SortCell& c = key.cells[static_cast<size_t>(r)];
-            c.numeric = GetColType(r, col) == 0;
-            const char16_t* t = GetText(r, col);
-            if (!t) t = u"";
-            size_t len = Len16(t);
-            c.off = static_cast<uint32_t>(key.arena.size());
-            c.len = static_cast<uint32_t>(len);
-            key.arena.append(t, len);
-            if (!c.numeric) continue;
-            c.isNull = IsNull(r, col) ? 1 : 0;
-            if (c.isNull) continue;
-            for (size_t j = 0; j < len; ++j)
-                if (t[j] == u'.') c.hasDot = 1;
-            ParsePlain(t, len, c.off, &c);
-            c.d = ToDouble(t);
-            c.i = ToInt64(t);
-        }
+        std::vector<SortCell>& cells = k == 0 ? first : key.cells;
+        cells.resize(static_cast<size_t>(n));
+        for (int r = 0; r < n; ++r) ReadCell(this, key, r, cols[k], &cells[static_cast<size_t>(r)]);
+        RankTexts(key, cells);
     }
-    auto greater = [&](int32_t r, int32_t s) {
-        for (const SortKey& key : keys) {
-            int c = CompareCells(key, key.cells[static_cast<size_t>(r)], key.cells[static_cast<size_t>(s)]);
+    const SortKey& k0 = keys[0];
+    int dir0 = k0.dir;
+    auto greater = [&](const SortCell& a, const SortCell& b) {
+        int c = CompareCells(k0, a, b);
+        if (c != 0) return dir0 * c > 0;
+        for (size_t k = 1; k < keys.size(); ++k) {
+            const SortKey& key = keys[k];
+            c = CompareCells(key, key.cells[static_cast<size_t>(a.row)],
+                             key.cells[static_cast<size_t>(b.row)]);
             if (c != 0) return key.dir * c > 0;
         }
         return false;
     };
-    int32_t* idx = out->data();
+    SortCell* e = first.data();
     int64_t gap = n;
     for (;;) {
         gap = gap * 10 / 13;
@@ -419,13 +543,14 @@ void CGridData::ComputeSortOrder(const int* cols, const int* dirs, int keyCount,
         bool swapped = false;
         if (gap < n) {
             for (int64_t i = 0; i + gap < n; ++i)
-                if (greater(idx[i], idx[i + gap])) {
-                    std::swap(idx[i], idx[i + gap]);
+                if (greater(e[i], e[i + gap])) {
+                    std::swap(e[i], e[i + gap]);
                     swapped = true;
                 }
         }
         if (gap == 1 && !swapped) break;
     }
+    for (int i = 0; i < n; ++i) (*out)[static_cast<size_t>(i)] = e[i].row;
 }
 
 void CGridData::ApplyOrderBySwaps(const std::vector<int32_t>& order) {

@@ -1,0 +1,451 @@
+// Grid model benchmarks: sort (with undo and redo), filter, find and export
+// over 1,000,000 rows x 10 columns (GRID_BENCH_ROWS overrides the count),
+// against SQLite in process, GNU sort and grep, the sqlite3 shell and iconv.
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "grid/editgrid.h"
+#include "grid/gridfilter.h"
+#include "regex/regex.h"
+
+namespace {
+
+constexpr int kCols = 10;
+const char16_t* kNames[kCols] = {u"id",   u"amount", u"big",  u"name", u"kana",
+                                 u"word", u"code",   u"date", u"ch10", u"note"};
+
+// Column-wise text arenas: every cell NUL-terminated.
+class BenchModel : public CEditableGridData {
+public:
+    std::u16string arena[kCols];
+    std::vector<uint32_t> off[kCols];
+    std::vector<char> nulls[kCols];
+
+    int GetKeyColCount() override { return 0; }
+    int GetColCount() override { return kCols; }
+    const char16_t* GetColName(int col) override { return col >= 0 && col < kCols ? kNames[col] : u""; }
+    int GetColType(int, int col) override { return col <= 2 ? 0 : 1; }
+    int GetMaxInputLen(int, int) override { return 4000; }
+    const char16_t* GetOriginalText(int row, int col) override {
+        if (row < 0 || row >= GetRowCount() || col < 0 || col >= kCols) return u"";
+        int id = Row(row)->id;
+        if (id < 0) return u"";
+        return arena[col].data() + off[col][static_cast<size_t>(id)];
+    }
+    int IsNull(int row, int col) override {
+        if (row < 0 || row >= GetRowCount() || col < 0 || col >= kCols) return 1;
+        GridRow* r = Row(row);
+        if (r->texts && r->texts[col]) return r->texts[col][0] == 0;
+        if (r->id < 0) return 1;
+        return nulls[col][static_cast<size_t>(r->id)];
+    }
+};
+
+struct Data {
+    int rows = 0;
+    std::vector<std::vector<std::string>> utf8; // [col][row]
+    std::vector<std::vector<char>> nulls;
+    BenchModel model;
+    sqlite3* db = nullptr;
+    std::string dir = "/tmp/grid_models_bench";
+};
+
+std::u16string Widen(const std::string& s) {
+    std::u16string out;
+    for (size_t i = 0; i < s.size();) {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        uint32_t cp;
+        int n;
+        if (c < 0x80)
+            cp = c, n = 1;
+        else if (c < 0xE0)
+            cp = c & 0x1F, n = 2;
+        else if (c < 0xF0)
+            cp = c & 0x0F, n = 3;
+        else
+            cp = c & 0x07, n = 4;
+        for (int k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+        i += static_cast<size_t>(n);
+        if (cp > 0xFFFF) {
+            cp -= 0x10000;
+            out += static_cast<char16_t>(0xD800 + (cp >> 10));
+            out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(cp);
+        }
+    }
+    return out;
+}
+
+const char* kKana[] = {"さくら", "もみじ",   "ひまわり", "つばき", "すみれ",
+                       "あやめ", "ききょう", "なでしこ", "ゆり",   "ふじ"};
+
+Data* Build() {
+    static Data* d = nullptr;
+    if (d) return d;
+    d = new Data;
+    const char* env = std::getenv("GRID_BENCH_ROWS");
+    d->rows = env ? std::atoi(env) : 1000000;
+    int n = d->rows;
+    std::mt19937 rng(20261208);
+    auto R = [&rng](unsigned m) { return static_cast<unsigned>(rng() % m); };
+    d->utf8.assign(kCols, std::vector<std::string>(static_cast<size_t>(n)));
+    d->nulls.assign(kCols, std::vector<char>(static_cast<size_t>(n), 0));
+    char buf[256];
+    for (int r = 0; r < n; ++r) {
+        auto& u = d->utf8;
+        size_t i = static_cast<size_t>(r);
+        u[0][i] = std::to_string(R(1000000));
+        if (R(20) == 0) {
+            d->nulls[1][i] = 1;
+        } else {
+            int v = static_cast<int>(R(2000000)) - 1000000;
+            std::snprintf(buf, sizeof buf, "%s%d.%02d", v < 0 ? "-" : "", std::abs(v) / 100,
+                          std::abs(v) % 100);
+            u[1][i] = buf;
+        }
+        std::string big;
+        for (int k = 0; k < 20; ++k) big += static_cast<char>('0' + (k == 0 ? 1 + R(9) : R(10)));
+        u[2][i] = big;
+        std::snprintf(buf, sizeof buf, "item%02u %s", R(100), kKana[R(10)]);
+        u[3][i] = buf;
+        unsigned k = R(100);
+        std::snprintf(buf, sizeof buf, "%s%02uです", kKana[k % 10], k);
+        u[4][i] = buf;
+        std::string w;
+        for (int c = 0; c < 8; ++c) w += static_cast<char>('a' + R(26));
+        u[5][i] = w;
+        std::snprintf(buf, sizeof buf, "%c%c-%04u%s", static_cast<int>('A' + R(26)),
+                      static_cast<int>('A' + R(26)), R(10000), r % 100 == 0 ? "-56" : "");
+        u[6][i] = buf;
+        std::snprintf(buf, sizeof buf, "20%02u-%02u-%02u", R(30), 1 + R(12), 1 + R(28));
+        u[7][i] = buf;
+        std::string ch = w.substr(0, 1 + R(6));
+        ch.resize(10, ' ');
+        u[8][i] = ch;
+        std::string note;
+        while (note.size() < 100) note += static_cast<char>('a' + R(26));
+        u[9][i] = note;
+    }
+    BenchModel& m = d->model;
+    for (int c = 0; c < kCols; ++c) {
+        m.off[c].resize(static_cast<size_t>(n));
+        m.nulls[c] = d->nulls[static_cast<size_t>(c)];
+        for (int r = 0; r < n; ++r) {
+            m.off[c][static_cast<size_t>(r)] = static_cast<uint32_t>(m.arena[c].size());
+            if (!d->nulls[static_cast<size_t>(c)][static_cast<size_t>(r)])
+                m.arena[c] += Widen(d->utf8[static_cast<size_t>(c)][static_cast<size_t>(r)]);
+            m.arena[c] += u'\0';
+        }
+    }
+    m.SetupRows(n, kCols);
+
+    // The TSV, one file per filtered column, and SQLite (memory and a file copy).
+    std::system(("mkdir -p " + d->dir).c_str());
+    {
+        std::ofstream tsv(d->dir + "/all.tsv", std::ios::binary);
+        std::vector<std::ofstream> colFiles;
+        for (int c = 0; c < kCols; ++c)
+            colFiles.emplace_back(d->dir + "/col" + std::to_string(c) + ".txt", std::ios::binary);
+        for (int r = 0; r < n; ++r) {
+            for (int c = 0; c < kCols; ++c) {
+                const std::string& v = d->utf8[static_cast<size_t>(c)][static_cast<size_t>(r)];
+                if (c) tsv << '\t';
+                tsv << v;
+                colFiles[static_cast<size_t>(c)] << v << '\n';
+            }
+            tsv << '\n';
+        }
+    }
+    sqlite3_open(":memory:", &d->db);
+    sqlite3_exec(
+        d->db,
+        "CREATE TABLE t(id INTEGER, amount REAL, big TEXT, name TEXT, kana TEXT, word TEXT, code TEXT, "
+        "date TEXT, ch10 TEXT, note TEXT)",
+        nullptr, nullptr, nullptr);
+    sqlite3_exec(d->db, "BEGIN", nullptr, nullptr, nullptr);
+    sqlite3_stmt* ins = nullptr;
+    sqlite3_prepare_v2(d->db, "INSERT INTO t VALUES(?,?,?,?,?,?,?,?,?,?)", -1, &ins, nullptr);
+    for (int r = 0; r < n; ++r) {
+        for (int c = 0; c < kCols; ++c) {
+            const std::string& v = d->utf8[static_cast<size_t>(c)][static_cast<size_t>(r)];
+            if (d->nulls[static_cast<size_t>(c)][static_cast<size_t>(r)])
+                sqlite3_bind_null(ins, c + 1);
+            else if (c <= 1)
+                sqlite3_bind_double(ins, c + 1, std::strtod(v.c_str(), nullptr));
+            else
+                sqlite3_bind_text(ins, c + 1, v.c_str(), static_cast<int>(v.size()), SQLITE_STATIC);
+        }
+        sqlite3_step(ins);
+        sqlite3_reset(ins);
+    }
+    sqlite3_finalize(ins);
+    sqlite3_exec(d->db, "COMMIT", nullptr, nullptr, nullptr);
+    std::remove((d->dir + "/t.db").c_str());
+    sqlite3_exec(d->db, ("VACUUM INTO '" + d->dir + "/t.db'").c_str(), nullptr, nullptr, nullptr);
+    // Warm the page cache.
+    std::system(("cat " + d->dir + "/* > /dev/null").c_str());
+    return d;
+}
+
+double Seconds(std::chrono::steady_clock::time_point a, std::chrono::steady_clock::time_point b) {
+    return std::chrono::duration<double>(b - a).count();
+}
+
+long PeakRssMb() {
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    return ru.ru_maxrss / 1024;
+}
+
+// ---------------------------------------------------------------------------
+// Sort
+
+struct SortCase {
+    const char* name;
+    std::vector<int> cols, dirs;
+    const char* orderBy;
+    const char* sortKeys;
+};
+
+const SortCase kSorts[] = {
+    {"int", {0}, {1}, "id", "-k1,1n"},
+    {"decimal_nulls", {1}, {1}, "amount", "-k2,2g"},
+    {"text", {3}, {1}, "name", "-k4,4"},
+    {"text_decimal_desc", {3, 1}, {1, -1}, "name, amount DESC", "-k4,4 -k2,2gr"},
+};
+
+void BM_Sort(benchmark::State& state, const SortCase* c) {
+    Data* d = Build();
+    BenchModel& m = d->model;
+    double undoTime = 0, redoTime = 0;
+    uint64_t undoBytes = 0;
+    for (auto _ : state) {
+        auto t0 = std::chrono::steady_clock::now();
+        m.Sort(c->cols.data(), c->dirs.data(), static_cast<int>(c->cols.size()));
+        auto t1 = std::chrono::steady_clock::now();
+        undoBytes = 0;
+        for (UndoRecord* r = m.GetUndoBuffer()->TopStep(); r; r = r->next)
+            undoBytes += r->capacity + sizeof(UndoRecord);
+        m.Undo();
+        auto t2 = std::chrono::steady_clock::now();
+        m.Redo();
+        auto t3 = std::chrono::steady_clock::now();
+        m.Undo();
+        state.SetIterationTime(Seconds(t0, t1));
+        undoTime += Seconds(t1, t2);
+        redoTime += Seconds(t2, t3);
+    }
+    state.counters["undo_ms"] = undoTime * 1000 / static_cast<double>(state.iterations());
+    state.counters["redo_ms"] = redoTime * 1000 / static_cast<double>(state.iterations());
+    state.counters["undo_bytes_per_row"] = static_cast<double>(undoBytes) / d->rows;
+    state.counters["peak_rss_mb"] = static_cast<double>(PeakRssMb());
+}
+
+void BM_SortSqlite(benchmark::State& state, const SortCase* c) {
+    Data* d = Build();
+    std::string sql = std::string("SELECT rowid FROM t ORDER BY ") + c->orderBy;
+    for (auto _ : state) {
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(d->db, sql.c_str(), -1, &st, nullptr);
+        int64_t sum = 0;
+        while (sqlite3_step(st) == SQLITE_ROW) sum += sqlite3_column_int64(st, 0);
+        sqlite3_finalize(st);
+        benchmark::DoNotOptimize(sum);
+    }
+}
+
+void BM_Shell(benchmark::State& state, std::string cmd) {
+    Build();
+    for (auto _ : state)
+        if (std::system(cmd.c_str()) != 0) state.SkipWithError("command failed");
+}
+
+// ---------------------------------------------------------------------------
+// Filter
+
+struct FilterCase {
+    const char* name;
+    int col;
+    const char16_t* pattern;
+    int matchCase, matchWidth, isRegex;
+    const char* grepFlags; // null: no grep reference
+    const char* needle;    // UTF-8 for grep and instr
+};
+
+const FilterCase kFilters[] = {
+    {"ascii_none", 3, u"qqqq", 1, 1, 0, "-F", "qqqq"},
+    {"ascii_1pct", 3, u"item42", 1, 1, 0, "-F", "item42"},
+    {"ascii_all", 3, u"item", 1, 1, 0, "-F", "item"},
+    {"japanese_none", 4, u"ぬぬぬ", 1, 1, 0, "-F", "ぬぬぬ"},
+    {"japanese_1pct", 4, u"さくら40", 1, 1, 0, "-F", "さくら40"},
+    {"japanese_all", 4, u"です", 1, 1, 0, "-F", "です"},
+    {"nocase_none", 3, u"QQQQ", 0, 1, 0, "-F -i", "qqqq"},
+    {"nocase_1pct", 3, u"ITEM42", 0, 1, 0, "-F -i", "item42"},
+    {"nocase_all", 3, u"ITEM", 0, 1, 0, "-F -i", "item"},
+    {"nocase_width_none", 3, u"ＱＱＱＱ", 0, 0, 0, nullptr, nullptr},
+    {"nocase_width_1pct", 3, u"ＩＴＥＭ４２", 0, 0, 0, nullptr, nullptr},
+    {"nocase_width_all", 3, u"ＩＴＥＭ", 0, 0, 0, nullptr, nullptr},
+    {"regex_none", 3, u"[0-9]{4}-[0-9]{2}", 1, 1, 1, "-E", nullptr},
+    {"regex_1pct", 6, u"[0-9]{4}-[0-9]{2}", 1, 1, 1, "-E", nullptr},
+    {"regex_all", 7, u"[0-9]{4}-[0-9]{2}", 1, 1, 1, "-E", nullptr},
+};
+
+std::string GrepCommand(const FilterCase* f) {
+    std::string pattern = f->needle ? f->needle : "[0-9]{4}-[0-9]{2}";
+    return std::string("LC_ALL=C grep -c ") + f->grepFlags + " -e '" + pattern +
+           "' /tmp/grid_models_bench/col" + std::to_string(f->col) + ".txt > /dev/null; [ $? -le 1 ]";
+}
+
+int64_t SqliteCount(Data* d, int col, const char* needle) {
+    static const char* names[kCols] = {"id",   "amount", "big",  "name", "kana",
+                                       "word", "code",   "date", "ch10", "note"};
+    std::string sql = std::string("SELECT count(*) FROM t WHERE instr(") + names[col] + ", ?) > 0";
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(d->db, sql.c_str(), -1, &st, nullptr);
+    sqlite3_bind_text(st, 1, needle, -1, SQLITE_STATIC);
+    int64_t n = sqlite3_step(st) == SQLITE_ROW ? sqlite3_column_int64(st, 0) : -1;
+    sqlite3_finalize(st);
+    return n;
+}
+
+void BM_Filter(benchmark::State& state, const FilterCase* f) {
+    Data* d = Build();
+    BenchModel& m = d->model;
+    int count = 0;
+    for (auto _ : state) {
+        CString err;
+        m.SetFilter(f->col, f->pattern, f->matchCase, f->matchWidth, f->isRegex, &count, &err, 0);
+        state.PauseTiming();
+        m.ClearFilter();
+        m.Undo();
+        m.Undo();
+        state.ResumeTiming();
+    }
+    state.counters["rows"] = count;
+    if (f->needle && f->matchCase && static_cast<unsigned char>(f->needle[0]) < 0x80) {
+        int64_t want = SqliteCount(d, f->col, f->needle);
+        if (want != count) state.SkipWithError("count differs from SQLite");
+    }
+}
+
+void BM_FilterSqlite(benchmark::State& state, const FilterCase* f) {
+    Data* d = Build();
+    for (auto _ : state) benchmark::DoNotOptimize(SqliteCount(d, f->col, f->needle));
+}
+
+// ---------------------------------------------------------------------------
+// Find
+
+void BM_Find(benchmark::State& state, bool regex) {
+    Data* d = Build();
+    BenchModel& m = d->model;
+    Regex* re = regex ? regex_compile(u"[0-9]{4}-[0-9]{3}x", 0) : regex_compile_literal(u"qqqqzz", 0);
+    for (auto _ : state) {
+        POINT out;
+        int wrapped = 0;
+        benchmark::DoNotOptimize(m.FindCell(POINT{0, 0}, &out, 1, 1, &wrapped, 1, 0, re));
+    }
+    regex_free(&re);
+}
+
+void BM_FindSqlite(benchmark::State& state) {
+    Data* d = Build();
+    const char* sql = "SELECT count(*) FROM t WHERE instr(id,?1)>0 OR instr(amount,?1)>0 OR instr(big,?1)>0 "
+                      "OR instr(name,?1)>0 "
+                      "OR instr(kana,?1)>0 OR instr(word,?1)>0 OR instr(code,?1)>0 OR instr(date,?1)>0 OR "
+                      "instr(ch10,?1)>0 OR "
+                      "instr(note,?1)>0";
+    for (auto _ : state) {
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(d->db, sql, -1, &st, nullptr);
+        sqlite3_bind_text(st, 1, "qqqqzz", -1, SQLITE_STATIC);
+        sqlite3_step(st);
+        benchmark::DoNotOptimize(sqlite3_column_int64(st, 0));
+        sqlite3_finalize(st);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Export
+
+void BM_Export(benchmark::State& state, CharCode code) {
+    Data* d = Build();
+    std::string path = d->dir + "/export.csv";
+    std::u16string wpath(path.begin(), path.end());
+    for (auto _ : state) {
+        CString err;
+        if (!d->model.ExportToFile(wpath.c_str(), code, LINE_END_CRLF, 0, 1, 1, &err))
+            state.SkipWithError("export");
+    }
+}
+
+void Register() {
+    for (const SortCase& c : kSorts) {
+        std::string n = c.name;
+        benchmark::RegisterBenchmark(("Sort/" + n + "/grid").c_str(), BM_Sort, &c)
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("Sort/" + n + "/sqlite").c_str(), BM_SortSqlite, &c)
+            ->Unit(benchmark::kMillisecond);
+        std::string cmd = std::string("LC_ALL=C sort --parallel=1 -s -t \"$(printf '\\t')\" ") + c.sortKeys +
+                          " /tmp/grid_models_bench/all.tsv > /dev/null";
+        benchmark::RegisterBenchmark(("Sort/" + n + "/gnu_sort").c_str(), BM_Shell, cmd)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+    }
+    for (const FilterCase& f : kFilters) {
+        std::string n = f.name;
+        benchmark::RegisterBenchmark(("Filter/" + n + "/grid").c_str(), BM_Filter, &f)
+            ->Unit(benchmark::kMillisecond);
+        if (f.needle)
+            benchmark::RegisterBenchmark(("Filter/" + n + "/sqlite").c_str(), BM_FilterSqlite, &f)
+                ->Unit(benchmark::kMillisecond);
+        if (f.grepFlags) {
+            benchmark::RegisterBenchmark(("Filter/" + n + "/grep").c_str(), BM_Shell, GrepCommand(&f))
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
+        }
+    }
+    benchmark::RegisterBenchmark("Find/literal/grid", BM_Find, false)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("Find/regex/grid", BM_Find, true)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("Find/literal/sqlite", BM_FindSqlite)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(
+        "Find/literal/grep", BM_Shell,
+        std::string("LC_ALL=C grep -c -F qqqqzz /tmp/grid_models_bench/all.tsv > /dev/null; [ $? -le 1 ]"))
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("Export/utf8/grid", BM_Export, CHARCODE_UTF8_NOSIG)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("Export/sjis/grid", BM_Export, CHARCODE_SJIS)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("Export/utf16le/grid", BM_Export, CHARCODE_UNICODE_NOSIG)
+        ->Unit(benchmark::kMillisecond);
+    std::string shell = "sqlite3 -csv -header /tmp/grid_models_bench/t.db 'SELECT * FROM t'";
+    benchmark::RegisterBenchmark("Export/utf8/sqlite3_shell", BM_Shell,
+                                 shell + " > /tmp/grid_models_bench/ref.csv")
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("Export/sjis/sqlite3_shell_iconv", BM_Shell,
+                                 shell + " | iconv -f UTF-8 -t CP932 > /tmp/grid_models_bench/ref_sjis.csv")
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    Register();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
