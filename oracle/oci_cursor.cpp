@@ -27,6 +27,9 @@ void Failed(CString* msg, const char16_t* operation) {
 bool IsLob(int type) {
     return type == SQLT_CLOB || type == SQLT_BLOB || type == SQLT_BFILEE;
 }
+bool NeedsAlignedArea(int type) {
+    return IsLob(type) || type == SQLT_NTY || type == SQLT_REF;
+}
 
 Cda_Def* Cda(OraCursor* c) {
     return reinterpret_cast<Cda_Def*>(c->cda);
@@ -101,7 +104,14 @@ int oci_alloc_fetch_bufs(OraCursor* c, int rows, CString* msg) {
         free(c->fetch_block);
         c->fetch_block = nullptr;
     }
-    int64_t values = (r * row_size + 7) & ~int64_t(7);
+    // Value areas in column order; a LOB or object area starts 8-aligned so
+    // that its row headers are aligned records.
+    int64_t values = 0;
+    for (int k = 0; k < c->col_count; ++k) {
+        if (NeedsAlignedArea(c->desc[k].define_type)) values = (values + 7) & ~int64_t(7);
+        values += int64_t(c->desc[k].buffer_size > 0 ? c->desc[k].buffer_size : 0) * r;
+    }
+    values = (values + 7) & ~int64_t(7);
     int64_t total = values + 3 * 2 * int64_t(c->col_count) * r;
     char* block = static_cast<char*>(calloc(1, size_t(total > 0 ? total : 1)));
     if (!block) {
@@ -119,6 +129,7 @@ int oci_alloc_fetch_bufs(OraCursor* c, int rows, CString* msg) {
     uint16_t* rcode = len + int64_t(c->col_count) * r;
     for (int k = 0; k < c->col_count; ++k) {
         const OraColumnDesc& d = c->desc[k];
+        if (NeedsAlignedArea(d.define_type)) area = block + ((area - block + 7) & ~int64_t(7));
         c->data[k] = area;
         c->ind[k] = ind + int64_t(k) * r;
         c->len[k] = len + int64_t(k) * r;

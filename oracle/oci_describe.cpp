@@ -170,7 +170,8 @@ int oci8_desc_cursor(OraSession* s, OraCursor* c, CString* msg) {
         case SQLT_CLOB:
             if (!read_form()) return fail();
             d->define_type = SQLT_CLOB;
-            d->buffer_size = g_oci_clob_read_size + int(sizeof(OraLobValue));
+            // Rounded up to whole 8 bytes: every row's header stays aligned.
+            d->buffer_size = (g_oci_clob_read_size + int(sizeof(OraLobValue)) + 7) & ~7;
             d->value_kind = 1;
             d->display_size = g_oci_clob_read_size;
             ++c->lob_col_count;
