@@ -125,8 +125,8 @@ int CScrollWnd::ScrollBy(long long dx, long long dy, int tracking) {
         long long limit = std::max(GetScrollLimitEx(bar), 0);
         return std::min(v, limit);
     };
-    long long newCol = dx ? target(oldCol, dx, GetHScrollMin(), SB_HORZ) : oldCol;
-    long long newRow = dy ? target(oldRow, dy, GetVScrollMin(), SB_VERT) : oldRow;
+    long long newCol = target(oldCol, dx, GetHScrollMin(), SB_HORZ);
+    long long newRow = target(oldRow, dy, GetVScrollMin(), SB_VERT);
     if (newCol == oldCol && newRow == oldRow) return 0;
 
     CRect client;
@@ -134,11 +134,11 @@ int CScrollWnd::ScrollBy(long long dx, long long dy, int tracking) {
     int left = GetFixedLeftWidth(), top = GetFixedTopHeight();
     int right = client.Width() - GetFixedRightWidth(), bottom = client.Height() - GetFixedBottomHeight();
     CRect body(left, top, right, bottom);
-    int px = newCol != oldCol ? ColsToPixels(static_cast<int>(oldCol), static_cast<int>(newCol)) : 0;
-    int py = newRow != oldRow ? RowsToPixels(static_cast<int>(oldRow), static_cast<int>(newRow)) : 0;
+    int px = ColsToPixels(static_cast<int>(oldCol), static_cast<int>(newCol));
+    int py = RowsToPixels(static_cast<int>(oldRow), static_cast<int>(newRow));
     ScrollWindow(px, py, &body, &body);
-    if (newCol != oldCol) SetScrollPosition(SB_HORZ, static_cast<int>(newCol));
-    if (newRow != oldRow) SetScrollPosition(SB_VERT, static_cast<int>(newRow));
+    SetScrollPosition(SB_HORZ, static_cast<int>(newCol));
+    SetScrollPosition(SB_VERT, static_cast<int>(newRow));
     // Column headers and row numbers follow the body.
     if (newCol != oldCol && top > 0) {
         CRect strip(left, 0, right, top);
