@@ -41,7 +41,7 @@ CREATE TABLE IF NOT EXISTS indexes(
 CREATE TABLE IF NOT EXISTS ind_columns(
   index_owner TEXT NOT NULL, index_name TEXT NOT NULL, table_owner TEXT, table_name TEXT, column_name TEXT,
   column_position INTEGER);
-CREATE TABLE IF NOT EXISTS views(owner TEXT NOT NULL, view_name TEXT NOT NULL, text TEXT,
+CREATE TABLE IF NOT EXISTS views(owner TEXT NOT NULL, view_name TEXT NOT NULL, text TEXT, base_object_id INTEGER,
   PRIMARY KEY(owner, view_name));
 CREATE TABLE IF NOT EXISTS directories(owner TEXT NOT NULL DEFAULT 'SYS', directory_name TEXT PRIMARY KEY,
   directory_path TEXT NOT NULL);
@@ -278,6 +278,7 @@ void syncTable(Session& s, const TableRef& t, const std::string& objectType) {
         int id = 0;
         while (sqlite3_step(st) == SQLITE_ROW) {
             std::string col = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
+            if (col == "ORA$ROWID") continue;
             const unsigned char* ty = sqlite3_column_text(st, 2);
             std::string decl = ty ? reinterpret_cast<const char*>(ty) : "";
             bool notNull = sqlite3_column_int(st, 3) != 0;

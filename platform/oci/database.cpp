@@ -290,6 +290,52 @@ bool Session::findTable(const std::string& owner, const std::string& name, Table
             if (sqlite3_step(st) == SQLITE_ROW) out.objectId = sqlite3_column_int64(st, 0);
         }
         sqlite3_finalize(st);
+        st = nullptr;
+        // How its ROWID reads.
+        out.rowidColumn.clear();
+        out.rowidObject = 0;
+        out.pkColumns.clear();
+        char* info = sqlite3_mprintf("PRAGMA %Q.table_info(%Q)", o.c_str(), n.c_str());
+        bool hiddenRowid = false;
+        std::vector<std::pair<int, std::string>> pk;
+        if (sqlite3_prepare_v2(conn, info, -1, &st, nullptr) == SQLITE_OK)
+            while (sqlite3_step(st) == SQLITE_ROW) {
+                std::string c = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
+                if (c == "ORA$ROWID") hiddenRowid = true;
+                if (sqlite3_column_int(st, 5) > 0) pk.push_back({sqlite3_column_int(st, 5), c});
+            }
+        sqlite3_finalize(st);
+        st = nullptr;
+        sqlite3_free(info);
+        std::sort(pk.begin(), pk.end());
+        if (!out.view) {
+            char* q = sqlite3_mprintf(
+                "SELECT sql LIKE '%%WITHOUT ROWID%%' FROM %Q.sqlite_schema WHERE name = ?1", o.c_str());
+            bool iot = false;
+            if (sqlite3_prepare_v2(conn, q, -1, &st, nullptr) == SQLITE_OK) {
+                sqlite3_bind_text(st, 1, n.c_str(), -1, SQLITE_TRANSIENT);
+                iot = sqlite3_step(st) == SQLITE_ROW && sqlite3_column_int(st, 0);
+            }
+            sqlite3_finalize(st);
+            st = nullptr;
+            sqlite3_free(q);
+            if (iot) {
+                for (auto& p : pk) out.pkColumns.push_back(p.second);
+            } else {
+                out.rowidColumn = "rowid";
+                out.rowidObject = out.objectId;
+            }
+        } else if (hiddenRowid) {
+            out.rowidColumn = "\"ORA$ROWID\"";
+            if (sqlite3_prepare_v2(
+                    conn, "SELECT base_object_id FROM main.views WHERE owner = ?1 AND view_name = ?2", -1,
+                    &st, nullptr) == SQLITE_OK) {
+                sqlite3_bind_text(st, 1, o.c_str(), -1, SQLITE_TRANSIENT);
+                sqlite3_bind_text(st, 2, n.c_str(), -1, SQLITE_TRANSIENT);
+                if (sqlite3_step(st) == SQLITE_ROW) out.rowidObject = sqlite3_column_int64(st, 0);
+            }
+        }
+        sqlite3_finalize(st);
         return true;
     };
     auto synonym = [&](const std::string& o, const std::string& n, std::string& to, std::string& tn) {
@@ -316,7 +362,7 @@ bool Session::findTable(const std::string& owner, const std::string& name, Table
     if (synonym(o, name, to, tn) && lookup(to, tn)) return true;
     if (owner.empty() && synonym("PUBLIC", name, to, tn) && lookup(to, tn)) return true;
     if (owner.empty() && catalogViews.count(name) && !viewHidden(name)) {
-        out = TableRef{"temp", name, 0, 0, true};
+        out = tableRef("temp", name, true);
         std::vector<std::string> hidden = hiddenColumns(name);
         if (!hidden.empty()) {
             // A copy of the view without the hidden columns.

@@ -315,6 +315,27 @@ void fnRowid(sqlite3_context* ctx, int, sqlite3_value** argv) {
                                 sqlite3_value_int64(argv[2])));
 }
 
+// A logical row id of an index-organised row: "*", the object id and the key in base 64.
+void fnUrowid(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string key, part;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) key += '\x1f';
+        if (textOf(argv[i], part)) key += part;
+    }
+    std::string out = "*" + encodeRowid(sqlite3_value_int64(argv[0]), 0, 0).substr(0, 6);
+    for (size_t i = 0; i < key.size(); i += 3) {
+        uint32_t v = uint32_t(uint8_t(key[i])) << 16;
+        if (i + 1 < key.size()) v |= uint32_t(uint8_t(key[i + 1])) << 8;
+        if (i + 2 < key.size()) v |= uint8_t(key[i + 2]);
+        out += alphabet[(v >> 18) & 63];
+        out += alphabet[(v >> 12) & 63];
+        if (i + 1 < key.size()) out += alphabet[(v >> 6) & 63];
+        if (i + 2 < key.size()) out += alphabet[v & 63];
+    }
+    resultText(ctx, out);
+}
+
 void fnRowidKey(sqlite3_context* ctx, int, sqlite3_value** argv) {
     std::string s;
     int slot = sqlite3_value_int(argv[2]);
@@ -407,6 +428,7 @@ void registerFunctions(Session& s) {
         {"ora_mod", 2, fnMod, true},
         {"ora_rowid", 3, fnRowid, true},
         {"ora_rowid_key", 3, fnRowidKey, true},
+        {"ora_urowid", -1, fnUrowid, true},
         {"ora_check", 3, fnCheck, false},
         {"empty_clob", 0, fnEmptyLob, true},
         {"empty_blob", 0, fnEmptyLob, true},

@@ -292,6 +292,8 @@ struct Stmt : Handle {
     ub4 rowCount = 0;
     ub2 parseOffset = 0;
     std::vector<Column> cols;
+    std::vector<int> colMap; // select-list position -> SQLite column
+    int rowidCol = -1;       // the hidden row id column, -1 when none
     bool described = false;
     explicit Stmt(Env* e) : Handle(OCI_HTYPE_STMT, e) {}
     ~Stmt() override;

@@ -162,6 +162,8 @@ bool bindAll(Stmt& s, ub4 k, OraError& err) {
 // Describes the result columns of the prepared query.
 void describe(Stmt& s) {
     s.cols.clear();
+    s.colMap.clear();
+    s.rowidCol = -1;
     int n = sqlite3_column_count(s.st);
     const auto& items = s.tr.items;
     int stars = 0;
@@ -173,13 +175,19 @@ void describe(Stmt& s) {
             perCol.push_back(&it);
             continue;
         }
-        int width = stars ? (n - int(items.size() - size_t(stars))) / stars : 0;
+        int width = stars ? (n - int(items.size() - size_t(stars)) - (s.tr.hiddenRowid ? 1 : 0)) / stars : 0;
         for (int k = 0; k < width; ++k) perCol.push_back(nullptr);
     }
     for (int i = 0; i < n; ++i) {
         Column c;
         const char* nm = sqlite3_column_name(s.st, i);
         c.name = nm ? nm : "";
+        if (c.name == "ORA$ROWID") {
+            // The row id kept for LOB locators, not part of the select list.
+            if (s.tr.hiddenRowid && i == n - 1) s.rowidCol = i;
+            continue;
+        }
+        s.colMap.push_back(i);
         const SelectItem* it = size_t(i) < perCol.size() ? perCol[size_t(i)] : nullptr;
         const char* decl = sqlite3_column_decltype(s.st, i);
         if (it && it->kind == ItemKind::RowId) {
@@ -257,7 +265,9 @@ bool deliverRow(Stmt& s, ub4 r) {
     for (size_t i = 0; i < s.defines.size(); ++i) {
         DefineH* d = s.defines[i];
         if (!d) continue;
-        int col = int(i);
+        if (i >= s.colMap.size()) continue;
+        int col = s.colMap[i];
+        int visible = int(i);
         sb2* ind = d->ind ? reinterpret_cast<sb2*>(reinterpret_cast<char*>(d->ind) + size_t(r) * d->indSkip)
                           : nullptr;
         ub2* rlen = d->rlen
@@ -277,7 +287,7 @@ bool deliverRow(Stmt& s, ub4 r) {
             }
             int vt = sqlite3_column_type(s.st, col);
             bool null = vt == SQLITE_NULL;
-            ub1 form = col < int(s.cols.size()) ? s.cols[size_t(col)].form : SQLCS_IMPLICIT;
+            ub1 form = visible < int(s.cols.size()) ? s.cols[size_t(visible)].form : SQLCS_IMPLICIT;
             if (l) {
                 const void* bytes =
                     vt == SQLITE_BLOB ? sqlite3_column_blob(s.st, col) : sqlite3_column_text(s.st, col);
@@ -329,14 +339,14 @@ bool deliverRow(Stmt& s, ub4 r) {
             if (rlen) *rlen = ub2(d->size);
             continue;
         }
-        const Codec& codec =
-            (d->form == SQLCS_NCHAR || (col < int(s.cols.size()) && s.cols[size_t(col)].form == SQLCS_NCHAR))
-                ? s.env->ncodec
-                : s.env->codec;
+        const Codec& codec = (d->form == SQLCS_NCHAR ||
+                              (visible < int(s.cols.size()) && s.cols[size_t(visible)].form == SQLCS_NCHAR))
+                                 ? s.env->ncodec
+                                 : s.env->codec;
         // Text and integers come straight from SQLite's buffer when no conversion is needed.
         const char* text;
         size_t textLen;
-        bool date = col < int(s.cols.size()) && s.cols[size_t(col)].type == SQLT_DAT;
+        bool date = visible < int(s.cols.size()) && s.cols[size_t(visible)].type == SQLT_DAT;
         if (date && vt == SQLITE_TEXT) {
             DateTime dt;
             std::string stored(reinterpret_cast<const char*>(sqlite3_column_text(s.st, col)),
@@ -613,11 +623,15 @@ int stmtExecute(Stmt& s, Session& sess, ub4 iters, bool describeOnly, OraError& 
         if (t.kind == Kind::CreateView) {
             std::string text = t.words.empty() ? "" : t.words[0];
             sqlite3_stmt* st = nullptr;
-            sqlite3_prepare_v2(sess.conn, "INSERT OR REPLACE INTO main.views VALUES (?1, ?2, ?3)", -1, &st,
-                               nullptr);
+            sqlite3_prepare_v2(sess.conn, "INSERT OR REPLACE INTO main.views VALUES (?1, ?2, ?3, ?4)", -1,
+                               &st, nullptr);
             sqlite3_bind_text(st, 1, t.target.owner.c_str(), -1, SQLITE_TRANSIENT);
             sqlite3_bind_text(st, 2, t.target.name.c_str(), -1, SQLITE_TRANSIENT);
             sqlite3_bind_text(st, 3, text.c_str(), -1, SQLITE_TRANSIENT);
+            if (t.viewBase.rowidObject)
+                sqlite3_bind_int64(st, 4, t.viewBase.rowidObject);
+            else
+                sqlite3_bind_null(st, 4);
             sqlite3_step(st);
             sqlite3_finalize(st);
         }
@@ -638,7 +652,7 @@ int stmtExecute(Stmt& s, Session& sess, ub4 iters, bool describeOnly, OraError& 
     case Kind::DropProcedure: {
         if (describeOnly) return 0;
         if (!sess.commit(e)) return failed(e);
-        TableRef unit{t.words[0], t.words[1], 0, 0, false};
+        TableRef unit = tableRef(t.words[0], t.words[1], false);
         registerObject(sess, unit, t.words[2].c_str(), false);
         if (t.kind == Kind::DropProcedure) {
             s.executed = true;
@@ -687,7 +701,7 @@ int stmtExecute(Stmt& s, Session& sess, ub4 iters, bool describeOnly, OraError& 
             bool found = sqlite3_step(st) == SQLITE_ROW;
             sqlite3_finalize(st);
             if (!found) return failed(makeError(1434));
-            TableRef syn{t.words[0], t.words[1], 0, 0, false};
+            TableRef syn = tableRef(t.words[0], t.words[1], false);
             registerObject(sess, syn, "SYNONYM", false);
         }
         s.executed = true;

@@ -66,6 +66,7 @@ private:
         bool key; // "rowid = operand"
         std::string operand;
         int slot = -1;
+        bool hidden = false; // the hidden row id column of the outer query
     };
     struct Level {
         bool query = false;
@@ -86,6 +87,33 @@ private:
     bool failed_ = false;
     int inChain_ = 0;
     bool whereOpen_ = false;
+    bool hiddenDone_ = false;
+    // One table, no joins, grouping, DISTINCT or set operators at the top level.
+    bool simpleQuery() const {
+        int depth = 0, tables = 0;
+        bool from = false;
+        for (size_t k = 0; k < toks_.size(); ++k) {
+            if (isOp(k, "(")) ++depth;
+            if (isOp(k, ")")) --depth;
+            if (depth != 0) continue;
+            if (isWord(k, "DISTINCT") || isWord(k, "UNIQUE") || isWord(k, "GROUP") || isWord(k, "UNION") ||
+                isWord(k, "MINUS") || isWord(k, "INTERSECT") || isWord(k, "JOIN") || isWord(k, "HAVING"))
+                return false;
+            if (isWord(k, "FROM")) {
+                if (from) return false;
+                from = true;
+                tables = 1;
+                continue;
+            }
+            if (from && isOp(k, ",")) ++tables;
+            if (isWord(k, "WHERE") || isWord(k, "ORDER") || isWord(k, "FOR")) from = false;
+        }
+        for (size_t k = 0; k < toks_.size(); ++k) {
+            static const std::set<std::string> aggregates = {"COUNT", "SUM", "AVG", "MIN", "MAX"};
+            if (toks_[k].t == T::Ident && aggregates.count(toks_[k].text) && isOp(k + 1, "(")) return false;
+        }
+        return tables == 1;
+    }
     bool tickAdded_ = false;
     void addTick() {
         // UPDATE and DELETE call ora_tick() once per row, so a break can end them.
@@ -654,16 +682,32 @@ bool Translator::emitReturning(size_t& i, size_t end) {
 
 bool Translator::resolveDeferred(Deferred& d) {
     for (size_t l = levels_.size(); l-- > 0;) {
+        if (d.qual.empty() && !d.hidden && levels_[l].tables.size() > 1) return fail(918, d.src);
         for (auto& [qual, ref] : levels_[l].tables) {
             if (!d.qual.empty() && qual != d.qual && ref.name != d.qual) continue;
             std::string q = quote(qual);
-            if (ref.objectId == 0) return fail(1445, d.src);
+            if (d.hidden) {
+                // The hidden row id of a simple query, for LOB locators.
+                if (!ref.rowidColumn.empty())
+                    pieces_[d.piece].text = ", " + q + "." + ref.rowidColumn + " AS \"ORA$ROWID\"";
+                return true;
+            }
+            if (ref.rowidColumn.empty() && !ref.pkColumns.empty()) {
+                // Index-organised: a logical row id over the key.
+                std::string call = "ora_urowid(" + std::to_string(ref.objectId);
+                for (auto& c : ref.pkColumns) call += ", " + q + "." + quote(c);
+                call += ")";
+                pieces_[d.piece].text = d.key ? call + " = " + d.operand : call;
+                return true;
+            }
+            if (ref.rowidColumn.empty() || ref.rowidObject == 0) return fail(1445, d.src);
+            std::string col = q + "." + ref.rowidColumn;
             if (d.key)
-                pieces_[d.piece].text = q + ".rowid = ora_rowid_key(" + d.operand + ", " +
-                                        std::to_string(ref.objectId) + ", " + std::to_string(d.slot) + ")";
+                pieces_[d.piece].text = col + " = ora_rowid_key(" + d.operand + ", " +
+                                        std::to_string(ref.rowidObject) + ", " + std::to_string(d.slot) + ")";
             else
-                pieces_[d.piece].text = "ora_rowid(" + std::to_string(ref.objectId) + ", " +
-                                        std::to_string(ref.schemaId) + ", " + q + ".rowid)";
+                pieces_[d.piece].text = "ora_rowid(" + std::to_string(ref.rowidObject) + ", " +
+                                        std::to_string(ref.schemaId) + ", " + col + ")";
             return true;
         }
         if (levels_[l].query && !levels_[l].tables.empty() && d.qual.empty()) break;
@@ -797,6 +841,15 @@ bool Translator::emitOne(size_t& i, size_t end) {
         lv.query = true;
         if (levels_.size() == 1 && out_.items.empty()) selectList(i + 1, end);
     } else if (w == "FROM") {
+        if (levels_.size() == 1 && (out_.kind == Kind::Select || out_.kind == Kind::CreateView) &&
+            !hiddenDone_ && simpleQuery()) {
+            hiddenDone_ = true;
+            Deferred d{pieces_.size(), "", t.off, false, "", -1};
+            d.hidden = true;
+            emit("", t.off);
+            lv.deferred.push_back(d);
+            out_.hiddenRowid = true;
+        }
         lv.fromList = true;
         lv.expectTable = true;
     } else if (w == "JOIN") {
@@ -1058,7 +1111,7 @@ bool Translator::run() {
         if (!r_.userExists(owner)) return fail(1918, off, quote(owner));
         TableRef ref;
         if (r_.findTable(owner, name, ref) && ref.owner == owner) return fail(955, off);
-        out_.target = TableRef{owner, name, 0, 0, false};
+        out_.target = tableRef(owner, name, false);
         if (!isOp(i, "(")) return fail(906, i < end ? toks_[i].off : int(sql_.size()));
         size_t m = matchParen(i, end);
         if (m >= end) return fail(907, toks_[i].off);
@@ -1102,13 +1155,15 @@ bool Translator::run() {
         }
         if (!isWord(i, "AS")) return fail(905, i < end ? toks_[i].off : int(sql_.size()));
         ++i;
-        out_.target = TableRef{owner, name, 0, 0, true};
+        out_.target = tableRef(owner, name, true);
         out_.words = {sql_.substr(i < end ? size_t(toks_[i].off) : sql_.size())};
         emit("CREATE VIEW " + quote(owner) + "." + quote(name) + (cols.empty() ? "" : " (" + cols + ")") +
                  " AS",
              toks_[0].off);
         levels_.back().query = true;
         if (!emitRange(i, end)) return false;
+        if (out_.hiddenRowid && levels_.back().tables.size() == 1)
+            out_.viewBase = levels_.back().tables.front().second;
     } else if (w0 == "CREATE" && (isWord(1, "SYNONYM") || (isWord(1, "PUBLIC") && isWord(2, "SYNONYM")))) {
         out_.kind = Kind::CreateSynonym;
         out_.functionCode = 19;

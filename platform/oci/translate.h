@@ -15,7 +15,20 @@ struct TableRef {
     int64_t objectId = 0;
     int64_t schemaId = 0;
     bool view = false;
+    // How ROWID reads: "rowid" for a table, the hidden column of a key-preserved
+    // view, empty for an index-organised table (keyed by pkColumns) or a view without one.
+    std::string rowidColumn;
+    int64_t rowidObject = 0; // the object the row ids name (a view's base table)
+    std::vector<std::string> pkColumns;
 };
+
+inline TableRef tableRef(const std::string& owner, const std::string& name, bool view) {
+    TableRef t;
+    t.owner = owner;
+    t.name = name;
+    t.view = view;
+    return t;
+}
 
 struct TableColumn {
     std::string name;
@@ -87,6 +100,8 @@ struct Translation {
     bool nowait = false;
     TableRef target;                // created / dropped / written table
     bool organizationIndex = false; // CREATE TABLE ... ORGANIZATION INDEX
+    bool hiddenRowid = false;       // the query ends with the row id column "ORA$ROWID"
+    TableRef viewBase;              // CREATE VIEW over one table: that table
     bool orReplace = false;
     std::vector<std::string> words; // user statements: the words, upper-cased unless quoted
     std::vector<std::string> raw;   // the same words as written (quotes removed)

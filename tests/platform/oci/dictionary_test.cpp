@@ -149,3 +149,29 @@ TEST_F(DictionaryTest, ProcedureWithErrorsWarnsInBothCallSets) {
     EXPECT_EQ(cda.wrn & (OCI7_WARN_ANY | OCI7_WARN_PLSQL_COMPILE), OCI7_WARN_ANY | OCI7_WARN_PLSQL_COMPILE);
     api.oclose(&cda);
 }
+
+TEST_F(DictionaryTest, RowidsOfViewsAndIndexOrganisedTables) {
+    ASSERT_EQ(s->exec("insert into zeta (id, name, price) values (1, 'one', 10)"), 0) << s->errorText();
+    ASSERT_EQ(s->exec("insert into alpha values (7, 'k', 'seven')"), 0) << s->errorText();
+    std::vector<Row> rows;
+    ASSERT_EQ(s->query("SELECT ROWID, A.* FROM \"SYSTEM\".\"ZETA_V\" A", rows), 0) << s->errorText();
+    ASSERT_EQ(rows.size(), 1u);
+    ASSERT_EQ(rows[0].size(), 4u) << "ROWID, ID, NAME, TWICE: the hidden row id column stays hidden";
+    EXPECT_EQ(*rows[0][3], "20");
+    std::string viewRowid = *rows[0][0];
+    ASSERT_EQ(s->query("SELECT ROWID, A.* FROM \"SYSTEM\".\"ZETA\" A", rows), 0);
+    EXPECT_EQ(*rows[0][0], viewRowid) << "a key-preserved view gives the base row's id";
+    ASSERT_EQ(s->query("select name from zeta_v where \"ROWID\" = :X0", rows, {viewRowid}), 0)
+        << s->errorText();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(*rows[0][0], "one");
+
+    ASSERT_EQ(s->query("SELECT ROWID, A.* FROM \"SYSTEM\".\"ALPHA\" A", rows), 0) << s->errorText();
+    ASSERT_EQ(rows.size(), 1u);
+    std::string urowid = *rows[0][0];
+    EXPECT_EQ(urowid[0], '*');
+    ASSERT_EQ(s->query("select v from alpha where rowid = :X0", rows, {urowid}), 0) << s->errorText();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(*rows[0][0], "seven");
+    EXPECT_EQ(s->exec("select rowid from zeta z, alpha a"), -1);
+}
