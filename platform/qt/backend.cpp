@@ -393,7 +393,10 @@ public:
             w->update(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top).translated(w->ClientOrigin()));
     }
     void HostFocus(HWND hwnd) override {
-        if (HostWidget* w = HostOf(hwnd)) w->setFocus(Qt::OtherFocusReason);
+        HostWidget* w = HostOf(hwnd);
+        if (!w) return;
+        if (w->window()->isVisible() && !w->window()->isActiveWindow()) w->window()->activateWindow();
+        w->setFocus(Qt::OtherFocusReason);
     }
     void HostCursor(HWND hwnd, HCURSOR cursor) override {
         HostWidget* w = HostOf(hwnd);

@@ -241,6 +241,8 @@ DWORD GetClassLongW(HWND hwnd, int index) {
 
 // --- Creation and destruction -------------------------------------------------------
 
+static void Activate(HWND hwnd);
+
 HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y, int cx,
                      int cy, HWND parent, HMENU menu, HINSTANCE inst, LPVOID param) {
     auto cls = FindClass(className);
@@ -314,8 +316,9 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     if (w->style & WS_VISIBLE) {
         Sync(hwnd);
         InvalidateRect(hwnd, nullptr, TRUE);
+        if (!w->parent) Activate(hwnd);
     }
-    return hwnd;
+    return IsWindow(hwnd) ? hwnd : nullptr;
 }
 
 static void SendDestroy(HWND hwnd) {
@@ -415,6 +418,14 @@ BOOL EnableWindow(HWND hwnd, BOOL enable) {
     return wasDisabled;
 }
 
+// A top-level window shown (not SW_SHOWNA / SW_SHOWNOACTIVATE) becomes the active one.
+static void Activate(HWND hwnd) {
+    HWND prev = GetActiveWindow();
+    if (prev == hwnd || !IsWindowEnabled(hwnd)) return;
+    if (prev) SendMessageW(prev, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(hwnd));
+    if (IsWindow(hwnd)) SendMessageW(hwnd, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(prev));
+}
+
 BOOL ShowWindow(HWND hwnd, int cmd) {
     auto w = Find(hwnd);
     if (!w) return FALSE;
@@ -427,6 +438,8 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
     else
         w->style &= ~WS_VISIBLE;
     Sync(hwnd);
+    if (show && !w->parent && cmd != SW_SHOWNA && cmd != SW_SHOWNOACTIVATE && cmd != SW_SHOWMINIMIZED)
+        Activate(hwnd);
     if (show)
         InvalidateRect(hwnd, nullptr, TRUE);
     else if (w->parent) {
@@ -724,6 +737,9 @@ LRESULT DefWindowProcW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     case WM_CLOSE: DestroyWindow(hwnd); return 0;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) != WA_INACTIVE && !w->parent) SetFocus(hwnd);
+        return 0;
     case WM_SETTEXT:
         w->text = lParam ? reinterpret_cast<LPCWSTR>(lParam) : u"";
         if (g_backend) g_backend->HostSetText(hwnd, w->text);

@@ -292,3 +292,22 @@ TEST_F(WindowTest, SetCursorAsksTheParentFirst) {
     tvtest::MouseMove(a, 6, 5);
     EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_ARROW));
 }
+
+TEST_F(WindowTest, ShowingATopLevelWindowActivatesIt) {
+    HWND a = Make();
+    EXPECT_EQ(GetFocus(), a);
+    EXPECT_EQ(GetActiveWindow(), a);
+    HWND b = Make(WS_OVERLAPPED);
+    EXPECT_EQ(GetFocus(), a);
+    Log().clear();
+    ShowWindow(b, SW_SHOW);
+    EXPECT_EQ(GetFocus(), b);
+    auto act = Of(WM_ACTIVATE);
+    ASSERT_EQ(act.size(), 2u);
+    EXPECT_EQ(act[0].hwnd, a);
+    EXPECT_EQ(LOWORD(act[0].wParam), WA_INACTIVE);
+    EXPECT_EQ(act[1].hwnd, b);
+    ShowWindow(a, SW_HIDE);
+    ShowWindow(a, SW_SHOWNA);
+    EXPECT_EQ(GetFocus(), b);
+}
