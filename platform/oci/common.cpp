@@ -149,6 +149,7 @@ std::string oraMessage(int code) {
         {12899, "value too large for column %s"},
         {22275, "invalid LOB locator specified"},
         {22285, "non-existent directory or file for FILEOPEN operation"},
+        {22286, "insufficient privileges on file or directory to perform FILEWRITE operation"},
         {22288, "file or LOB operation FILEOPEN failed"},
         {22920, "row containing the LOB value is not locked"},
         {24344, "success with compilation error"},

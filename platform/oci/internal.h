@@ -174,6 +174,14 @@ struct LobH : Handle {
     std::string data; // CLOB: UTF-8; BLOB: bytes
     std::string dirName, fileName;
     bool opened = false;
+    // The row a persistent locator names.
+    bool hasRow = false;
+    std::string owner, table, column;
+    int64_t rowid = 0;
+    // An unfinished piecewise write.
+    bool writing = false;
+    ub4 writeOffset = 1;
+    std::string writeBuf;
     // An unfinished piecewise read.
     bool reading = false;
     size_t readPos = 0, readEnd = 0;
@@ -186,7 +194,12 @@ struct LobH : Handle {
         data = o.data;
         dirName = o.dirName;
         fileName = o.fileName;
-        reading = false;
+        hasRow = o.hasRow;
+        owner = o.owner;
+        table = o.table;
+        column = o.column;
+        rowid = o.rowid;
+        reading = writing = false;
     }
 };
 // Fills a locator from a fetched value (UTF-8 text or bytes; BFILE "BFILE:dir:file").

@@ -251,19 +251,131 @@ OCI_EXPORT sword OCILobRead(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* lo
     return OCI_SUCCESS;
 }
 
-OCI_EXPORT sword OCILobWrite(OCISvcCtx*, OCIError* errhp, OCILobLocator* locp, ub4*, ub4, dvoid*, ub4, ub1,
-                             dvoid*, OCICallbackLobWrite, ub2, ub1) {
-    LobH* l = lobOf(locp);
-    if (!l) return OCI_INVALID_HANDLE;
-    if (injected("OCILobWrite", errhp)) return OCI_ERROR;
-    return setError(errhp, makeError(22920));
+namespace {
+
+const size_t kMaxLob = 1000000000;
+
+// Stores the locator's value in its row.
+bool storeLob(Session& s, LobH& l, OraError& err) {
+    if (l.data.size() > kMaxLob) {
+        err = makeError(600, "LOB larger than 1000000000 bytes");
+        return false;
+    }
+    std::string sql =
+        "UPDATE \"" + l.owner + "\".\"" + l.table + "\" SET \"" + l.column + "\" = ?1 WHERE rowid = ?2";
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(s.conn, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
+        err = sqliteError(s, SQLITE_ERROR, nullptr, -1);
+        return false;
+    }
+    if (l.data.empty())
+        sqlite3_bind_zeroblob(st, 1, 0);
+    else if (l.lobType == SQLT_CLOB)
+        sqlite3_bind_text(st, 1, l.data.data(), int(l.data.size()), SQLITE_TRANSIENT);
+    else
+        sqlite3_bind_blob(st, 1, l.data.data(), int(l.data.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_int64(st, 2, l.rowid);
+    int rc = sqlite3_step(st);
+    sqlite3_finalize(st);
+    if (rc != SQLITE_DONE) {
+        err = sqliteError(s, rc, nullptr, -1);
+        return false;
+    }
+    return true;
 }
 
-OCI_EXPORT sword OCILobTrim(OCISvcCtx*, OCIError* errhp, OCILobLocator* locp, ub4) {
+// Writes data (client bytes) at offset (characters for CLOB, else bytes, from 1).
+bool writeAt(Session* s, LobH& l, ub4 offset, const std::string& data, ub1 csfrm, ub4& amount,
+             OraError& err) {
+    size_t start = offset > 0 ? offset - 1 : 0;
+    if (l.lobType == SQLT_CLOB) {
+        const Codec& codec = (csfrm == SQLCS_NCHAR || l.form == SQLCS_NCHAR) ? l.env->ncodec : l.env->codec;
+        std::string utf8;
+        codec.toUtf8(data.data(), data.size(), utf8);
+        std::u16string old, add;
+        toUtf16(l.data, old);
+        toUtf16(utf8, add);
+        if (old.size() < start) old.append(start - old.size(), u' ');
+        std::u16string result = old.substr(0, start) + add;
+        if (start + add.size() < old.size()) result += old.substr(start + add.size());
+        l.data = utf8Of(result, 0, result.size());
+        amount = ub4(add.size());
+    } else {
+        std::string result = l.data;
+        if (result.size() < start) result.append(start - result.size(), '\0');
+        result.replace(start, std::min(data.size(), result.size() - start), data);
+        l.data = result;
+        amount = ub4(data.size());
+    }
+    l.valid = true;
+    return l.temporary || !s || storeLob(*s, l, err);
+}
+
+} // namespace
+
+OCI_EXPORT sword OCILobWrite(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* amtp, ub4 offset,
+                             dvoid* bufp, ub4 buflen, ub1 piece, dvoid*, OCICallbackLobWrite, ub2,
+                             ub1 csfrm) {
+    LobH* l = lobOf(locp);
+    if (!l || !amtp) return OCI_INVALID_HANDLE;
+    if (injected("OCILobWrite", errhp)) return OCI_ERROR;
+    if (l->lobType == SQLT_BFILEE) return setError(errhp, makeError(22286));
+    Session* s = liveSession(as<SvcCtxH>(svchp, OCI_HTYPE_SVCCTX));
+    if (!l->temporary) {
+        // Writing needs the row locked by this transaction.
+        if (!s || !l->hasRow || !s->inTransaction) {
+            l->writing = false;
+            return setError(errhp, makeError(22920));
+        }
+    }
+    std::string bytes(static_cast<const char*>(bufp), bufp ? buflen : 0);
+    if (piece == OCI_FIRST_PIECE || (piece != OCI_ONE_PIECE && !l->writing)) {
+        l->writing = true;
+        l->writeOffset = offset;
+        l->writeBuf.clear();
+    }
+    if (piece == OCI_ONE_PIECE) {
+        l->writing = false;
+        OraError e;
+        ub4 amount = 0;
+        if (!writeAt(s, *l, offset, bytes, csfrm, amount, e)) return setError(errhp, e);
+        *amtp = amount;
+        return OCI_SUCCESS;
+    }
+    if (l->writeBuf.size() + bytes.size() > kMaxLob) {
+        l->writing = false;
+        return setError(errhp, makeError(600, "LOB larger than 1000000000 bytes"));
+    }
+    l->writeBuf += bytes;
+    *amtp = ub4(bytes.size());
+    if (piece != OCI_LAST_PIECE) return OCI_NEED_DATA;
+    // The last piece, even an empty one, completes the write.
+    l->writing = false;
+    OraError e;
+    ub4 amount = 0;
+    std::string all;
+    all.swap(l->writeBuf);
+    if (!writeAt(s, *l, l->writeOffset, all, csfrm, amount, e)) return setError(errhp, e);
+    *amtp = amount;
+    return OCI_SUCCESS;
+}
+
+OCI_EXPORT sword OCILobTrim(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4 newlen) {
     LobH* l = lobOf(locp);
     if (!l) return OCI_INVALID_HANDLE;
     if (injected("OCILobTrim", errhp)) return OCI_ERROR;
-    return setError(errhp, makeError(22920));
+    Session* s = liveSession(as<SvcCtxH>(svchp, OCI_HTYPE_SVCCTX));
+    if (!l->temporary && (!s || !l->hasRow || !s->inTransaction)) return setError(errhp, makeError(22920));
+    if (l->lobType == SQLT_CLOB) {
+        std::u16string w;
+        toUtf16(l->data, w);
+        if (newlen < w.size()) l->data = utf8Of(w, 0, newlen);
+    } else if (newlen < l->data.size()) {
+        l->data.resize(newlen);
+    }
+    OraError e;
+    if (!l->temporary && !storeLob(*s, *l, e)) return setError(errhp, e);
+    return OCI_SUCCESS;
 }
 
 OCI_EXPORT sword OCILobCharSetForm(OCIEnv*, OCIError* errhp, const OCILobLocator* locp, ub1* csfrm) {

@@ -301,6 +301,17 @@ bool deliverRow(Stmt& s, ub4 r) {
                 } else {
                     fillLocator(*l, d->dty, form, bytes, n, null);
                 }
+                // The row it names, for writes.
+                const char* db = sqlite3_column_database_name(s.st, col);
+                const char* tab = sqlite3_column_table_name(s.st, col);
+                const char* org = sqlite3_column_origin_name(s.st, col);
+                l->hasRow = s.rowidCol >= 0 && db && tab && org;
+                if (l->hasRow) {
+                    l->owner = db;
+                    l->table = tab;
+                    l->column = org;
+                    l->rowid = sqlite3_column_int64(s.st, s.rowidCol);
+                }
             }
             if (ind) *ind = null ? -1 : 0;
             if (rcode) *rcode = null ? 1405 : 0;
@@ -675,6 +686,21 @@ int stmtExecute(Stmt& s, Session& sess, ub4 iters, bool describeOnly, OraError& 
             err = makeError(24344);
             return OCI_SUCCESS_WITH_INFO;
         }
+        return 0;
+    }
+    case Kind::CreateDirectory: {
+        if (describeOnly) return 0;
+        if (!sess.commit(e)) return failed(e);
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(sess.conn, "INSERT OR REPLACE INTO main.directories VALUES ('SYS', ?1, ?2)", -1,
+                           &st, nullptr);
+        sqlite3_bind_text(st, 1, t.words[0].c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 2, t.words[1].c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_step(st);
+        sqlite3_finalize(st);
+        TableRef dir = tableRef("SYS", t.words[0], false);
+        registerObject(sess, dir, "DIRECTORY", true);
+        s.executed = true;
         return 0;
     }
     case Kind::Comment: {

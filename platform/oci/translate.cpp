@@ -1212,6 +1212,26 @@ bool Translator::run() {
         }
         out_.words = {ref.owner, ref.name, col, toks_[i + 1].text};
         return true;
+    } else if (w0 == "CREATE" && (isWord(1, "DIRECTORY") ||
+                                  (isWord(1, "OR") && isWord(2, "REPLACE") && isWord(3, "DIRECTORY")))) {
+        out_.kind = Kind::CreateDirectory;
+        out_.functionCode = 157;
+        i = isWord(1, "OR") ? 4 : 2;
+        if (i + 2 >= end || (toks_[i].t != T::Ident && toks_[i].t != T::QIdent) || !isWord(i + 1, "AS") ||
+            toks_[i + 2].t != T::String)
+            return fail(922, i < end ? toks_[i].off : int(sql_.size()));
+        out_.words = {toks_[i].text, toks_[i + 2].text};
+        return true;
+    } else if (w0 == "DROP" && (isWord(1, "PROCEDURE") || isWord(1, "FUNCTION") || isWord(1, "PACKAGE") ||
+                                isWord(1, "TRIGGER"))) {
+        out_.kind = Kind::DropProcedure;
+        out_.functionCode = 25;
+        i = 2;
+        std::string owner, name;
+        int off;
+        if (!emitName(i, end, owner, name, off)) return false;
+        out_.words = {owner.empty() ? schema_ : owner, name, toks_[1].text};
+        return true;
     } else if (w0 == "DROP" &&
                (isWord(1, "VIEW") || isWord(1, "SYNONYM") || (isWord(1, "PUBLIC") && isWord(2, "SYNONYM")))) {
         bool pub = isWord(1, "PUBLIC");

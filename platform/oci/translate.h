@@ -73,6 +73,7 @@ enum class Kind {
     DropSynonym,     // words: owner, name
     CreateProcedure, // words: owner, name, type, source text, "VALID"/"INVALID"
     DropProcedure,   // words: owner, name, type
+    CreateDirectory, // words: name, path
     Other,
 };
 

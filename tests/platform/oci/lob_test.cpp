@@ -1,0 +1,203 @@
+// LOB locators: defines, lengths, piecewise reads and writes, BFILE names.
+#include "oci_fixture.h"
+
+#include <cstring>
+#include <fstream>
+
+using namespace ocitest;
+
+namespace {
+
+class LobTest : public OciTest {
+protected:
+    void open(const char* nls) {
+        setenv("NLS_LANG", nls, 1);
+        s = std::make_unique<Session8>(api);
+        ASSERT_EQ(s->logon("system", "manager"), 0) << s->errorText();
+        ASSERT_EQ(s->exec("create table docs (id number(4) primary key, c clob, b blob, f bfile)"), 0);
+        std::string dir = (home->dir / "files").string();
+        std::filesystem::create_directories(dir);
+        std::ofstream(dir + "/present.txt") << "hello";
+        ASSERT_EQ(s->exec("create or replace directory DOC_DIR as '" + dir + "'"), 0)
+            << s->errorText() << s->lastOffset();
+        ASSERT_EQ(s->exec("insert into docs values (1, empty_clob(), empty_blob(), bfilename('DOC_DIR', "
+                          "'present.txt'))"),
+                  0)
+            << s->errorText();
+        ASSERT_EQ(s->exec("insert into docs values (2, NULL, NULL, bfilename('DOC_DIR', 'missing.txt'))"), 0);
+        ASSERT_EQ(s->exec("commit"), 0);
+        for (int k = 0; k < 3; ++k)
+            api.OCIDescriptorAlloc(s->env, reinterpret_cast<void**>(&loc[k]),
+                                   k == 2 ? OCI_DTYPE_FILE : OCI_DTYPE_LOB, 0, nullptr);
+        api.OCIHandleAlloc(s->env, reinterpret_cast<void**>(&st), OCI_HTYPE_STMT, 0, nullptr);
+    }
+    void TearDown() override {
+        if (s) {
+            api.OCIHandleFree(st, OCI_HTYPE_STMT);
+            for (auto* l : loc) api.OCIDescriptorFree(l, l == loc[2] ? OCI_DTYPE_FILE : OCI_DTYPE_LOB);
+        }
+        s.reset();
+        OciTest::TearDown();
+    }
+    // Selects one row's three LOBs into the locators.
+    sword select(const std::string& sql) {
+        api.OCIStmtPrepare(st, s->err, reinterpret_cast<const OraText*>(sql.data()), ub4(sql.size()), 1, 0);
+        sword r = api.OCIStmtExecute(s->svc, st, s->err, 0, 0, nullptr, nullptr, 0);
+        if (r != 0) return r;
+        const ub2 types[] = {SQLT_CLOB, SQLT_BLOB, SQLT_BFILEE};
+        for (ub4 k = 0; k < 3; ++k) {
+            OCIDefine* d = nullptr;
+            api.OCIDefineByPos(st, &d, s->err, k + 1, &loc[k], -1, types[k], &ind[k], nullptr, nullptr, 0);
+        }
+        return api.OCIStmtFetch2(st, s->err, 1, OCI_FETCH_NEXT, 0, 0);
+    }
+    ub4 length(OCILobLocator* l) {
+        ub4 n = 12345;
+        EXPECT_EQ(api.OCILobGetLength(s->svc, s->err, l, &n), 0) << s->errorText();
+        return n;
+    }
+    // Reads the whole CLOB with amount 0 into pieces of at most bufl bytes.
+    std::vector<std::string> readAll(OCILobLocator* l, ub4 bufl) {
+        std::vector<std::string> pieces;
+        std::vector<char> buf(bufl);
+        ub4 amount = 0;
+        sword r;
+        do {
+            r = api.OCILobRead(s->svc, s->err, l, &amount, 1, buf.data(), bufl, nullptr, nullptr, 0,
+                               SQLCS_IMPLICIT);
+            if (r != 0 && r != OCI_NEED_DATA) break;
+            pieces.emplace_back(buf.data(), amount);
+        } while (r == OCI_NEED_DATA);
+        return pieces;
+    }
+    std::unique_ptr<Session8> s;
+    OCILobLocator* loc[3] = {};
+    sb2 ind[3] = {};
+    OCIStmt* st = nullptr;
+};
+
+} // namespace
+
+TEST_F(LobTest, ClobWrittenAndReadInWholeCharacters) {
+    open("JAPANESE_JAPAN.AL32UTF8");
+    ASSERT_EQ(select("select c, b, f from docs where id = 1 for update"), 0) << s->errorText();
+    EXPECT_EQ(ind[0], 0) << "empty, not NULL";
+    EXPECT_EQ(length(loc[0]), 0u);
+    std::string text;
+    for (int i = 0; i < 9998; ++i) text += "あ";
+    text += "𠮷";
+    ub4 amount = 0;
+    ASSERT_EQ(api.OCILobWrite(s->svc, s->err, loc[0], &amount, 1, text.data(), ub4(text.size()),
+                              OCI_ONE_PIECE, nullptr, nullptr, 0, SQLCS_IMPLICIT),
+              0)
+        << s->errorText();
+    EXPECT_EQ(length(loc[0]), 10000u);
+    ASSERT_EQ(s->exec("commit"), 0);
+    ASSERT_EQ(select("select c, b, f from docs where id = 1"), 0);
+    EXPECT_EQ(length(loc[0]), 10000u);
+    auto pieces = readAll(loc[0], 4096);
+    std::string joined;
+    for (auto& p : pieces) {
+        EXPECT_LE(p.size(), 4096u);
+        EXPECT_EQ(p.size() % 3, p.back() == '\xb7' && p.size() % 3 == 1 ? 1u : 0u) << "whole characters";
+        joined += p;
+    }
+    EXPECT_EQ(joined, text);
+
+    // A copied locator still reads after its statement is gone.
+    OCILobLocator* copy = nullptr;
+    api.OCIDescriptorAlloc(s->env, reinterpret_cast<void**>(&copy), OCI_DTYPE_LOB, 0, nullptr);
+    ASSERT_EQ(api.OCILobLocatorAssign(s->svc, s->err, loc[0], &copy), 0);
+    api.OCIHandleFree(st, OCI_HTYPE_STMT);
+    api.OCIHandleAlloc(s->env, reinterpret_cast<void**>(&st), OCI_HTYPE_STMT, 0, nullptr);
+    EXPECT_EQ(length(copy), 10000u);
+    boolean temporary = 1;
+    api.OCILobIsTemporary(s->env, s->err, copy, &temporary);
+    EXPECT_EQ(temporary, 0);
+    api.OCIDescriptorFree(copy, OCI_DTYPE_LOB);
+
+    // Without the row locked a write is refused.
+    amount = 1;
+    EXPECT_EQ(api.OCILobWrite(s->svc, s->err, loc[0], &amount, 1, const_cast<char*>("x"), 1, OCI_ONE_PIECE,
+                              nullptr, nullptr, 0, SQLCS_IMPLICIT),
+              -1);
+    EXPECT_EQ(s->errorCode(), 22920);
+}
+
+TEST_F(LobTest, ClobPiecesUnderShiftJis) {
+    open("JAPANESE_JAPAN.JA16SJISTILDE");
+    ASSERT_EQ(select("select c, b, f from docs where id = 1 for update"), 0) << s->errorText();
+    std::string text;
+    for (int i = 0; i < 9999; ++i) text += "\x82\xa0"; // あ in CP932
+    text += "A";
+    ub4 amount = 0;
+    ASSERT_EQ(api.OCILobWrite(s->svc, s->err, loc[0], &amount, 1, text.data(), ub4(text.size()),
+                              OCI_ONE_PIECE, nullptr, nullptr, 0, SQLCS_IMPLICIT),
+              0)
+        << s->errorText();
+    EXPECT_EQ(length(loc[0]), 10000u);
+    auto pieces = readAll(loc[0], 4095);
+    std::string joined;
+    for (auto& p : pieces) {
+        EXPECT_LE(p.size(), 4095u);
+        EXPECT_EQ(p[0], '\x82') << "no piece starts inside a character";
+        joined += p;
+    }
+    EXPECT_EQ(joined, text);
+}
+
+TEST_F(LobTest, BlobPiecesAndFiles) {
+    open("JAPANESE_JAPAN.AL32UTF8");
+    ASSERT_EQ(select("select c, b, f from docs where id = 1 for update"), 0) << s->errorText();
+    std::vector<char> data(10000);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = char(i * 7);
+    ub4 amount = 0;
+    const ub4 sizes[] = {4096, 4096, 1808};
+    const ub1 pieces[] = {OCI_FIRST_PIECE, OCI_NEXT_PIECE, OCI_LAST_PIECE};
+    const sword want[] = {OCI_NEED_DATA, OCI_NEED_DATA, OCI_SUCCESS};
+    size_t at = 0;
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(api.OCILobWrite(s->svc, s->err, loc[1], &amount, 1, data.data() + at, sizes[k], pieces[k],
+                                  nullptr, nullptr, 0, 0),
+                  want[k])
+            << s->errorText();
+        at += sizes[k];
+    }
+    EXPECT_EQ(length(loc[1]), 10000u);
+    // A 0-byte last piece completes the write.
+    EXPECT_EQ(api.OCILobWrite(s->svc, s->err, loc[1], &amount, 1, data.data(), 4096, OCI_FIRST_PIECE, nullptr,
+                              nullptr, 0, 0),
+              OCI_NEED_DATA);
+    EXPECT_EQ(api.OCILobWrite(s->svc, s->err, loc[1], &amount, 1, data.data(), 0, OCI_LAST_PIECE, nullptr,
+                              nullptr, 0, 0),
+              0);
+    EXPECT_EQ(api.OCILobTrim(s->svc, s->err, loc[1], 100), 0);
+    EXPECT_EQ(length(loc[1]), 100u);
+
+    // BFILEs: names, lengths, a missing file.
+    EXPECT_EQ(length(loc[2]), 5u);
+    char dir[32], file[32];
+    std::memset(dir, 'Z', sizeof dir);
+    ub2 dl = sizeof dir, fl = sizeof file;
+    ASSERT_EQ(api.OCILobFileGetName(s->env, s->err, loc[2], reinterpret_cast<OraText*>(dir), &dl,
+                                    reinterpret_cast<OraText*>(file), &fl),
+              0);
+    EXPECT_EQ(std::string(dir, dl), "DOC_DIR");
+    EXPECT_EQ(dir[dl], 'Z') << "no terminator";
+    EXPECT_EQ(std::string(file, fl), "present.txt");
+    std::memset(dir, 'Z', sizeof dir);
+    dl = 4;
+    fl = sizeof file;
+    EXPECT_EQ(api.OCILobFileGetName(s->env, s->err, loc[2], reinterpret_cast<OraText*>(dir), &dl,
+                                    reinterpret_cast<OraText*>(file), &fl),
+              -1);
+    for (char c : dir) EXPECT_EQ(c, 'Z');
+    ASSERT_EQ(s->exec("commit"), 0);
+    ASSERT_EQ(select("select c, b, f from docs where id = 2"), 0) << s->errorText();
+    EXPECT_EQ(ind[0], -1);
+    ub4 n = 0;
+    EXPECT_EQ(api.OCILobOpen(s->svc, s->err, loc[2], OCI_LOB_READONLY), -1);
+    EXPECT_EQ(s->errorCode(), 22288);
+    EXPECT_EQ(api.OCILobGetLength(s->svc, s->err, loc[2], &n), -1);
+    EXPECT_EQ(s->errorCode(), 22288);
+}
