@@ -518,8 +518,13 @@ SchemeCell* call_host(SchemeInterpreter* sc) {
     int n = 0;
     if (!gather_args(sc, d->name, d->minArgs, d->maxArgs, d->letters, false, list, argv.data(), &n))
         return sc->T;
+    int64_t depth = sc->dumpCount;
     SchemeCell* result = d->fn(sc, argv.data(), n);
     if (!result) result = sc->F;
+    if (sc->exitRequest) {
+        if (sc->dumpCount > depth) sc->dumpCount = depth;
+        return sc->NIL;
+    }
     if (sc->dumpCount == 0) {
         sc->value = result;
         return sc->NIL;

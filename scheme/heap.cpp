@@ -398,7 +398,7 @@ SchemeCell* cons(SchemeInterpreter* sc, SchemeCell* a, SchemeCell* b) {
     return c;
 }
 
-static SchemeCell* mk_atom(SchemeInterpreter* sc, int type) {
+SchemeCell* mk_atom(SchemeInterpreter* sc, int type) {
     SchemeCell* c = sch_alloc(sc, sc->NIL, sc->NIL);
     c->flags = static_cast<uint16_t>(SCH_ATOM | type);
     c->a.ptr = nullptr;

@@ -48,6 +48,7 @@ SchemeCell* closed_port_error(SchemeInterpreter* sc, SchemeCell* port) {
 // (on this system) from the root.
 bool absolute_name(const char16_t* n) {
     if (n[0] == u'.' || n[0] == u'/') return true;
+    if (n[0] == u'\\' && n[1] == u'\\') return true;
     return n[0] >= u'A' && n[0] <= u'Z' && n[1] == u':' && n[2] == u'\\';
 }
 
@@ -74,8 +75,13 @@ SchemeCell* do_load(SchemeInterpreter* sc) {
         if (path.empty()) return raise_error(sc, u"load: can not find file", name);
     }
     if (sc->runDepth >= SCH_MAX_RUNS) return raise_error0(sc, u"nesting too deep");
+    int64_t depth = sc->dumpCount;
     if (!sch_load_file(sc, path.c_str())) return raise_error(sc, u"load: can not find file", name);
-    if (sc->exitRequest || sc->dumpCount == 0) return sc->NIL;
+    if (sc->exitRequest) {
+        if (sc->dumpCount > depth) sc->dumpCount = depth;
+        return sc->NIL;
+    }
+    if (sc->dumpCount == 0) return sc->NIL;
     return s_return(sc, sc->T);
 }
 
@@ -218,7 +224,9 @@ SchemeCell* op_control(SchemeInterpreter* sc, int op) {
         sch_clear_print_marks(sc);
         return sc->NIL;
     case 99: return s_return(sc, sc->globalEnv);
-    case 101: sc->exitRequest = 1; return sc->NIL;
+    case 101:
+        if (sc->args != exit_frame_marker(sc)) sc->exitRequest = 1;
+        return sc->NIL;
     case 102: sch_collect(sc, sc->NIL, sc->NIL, true); return s_return(sc, sc->UNDEF);
     case 124: {
         Args g;
@@ -383,8 +391,8 @@ SchemeCell* op_list(SchemeInterpreter* sc, int op) {
         if (is_closure(x) || is_macro(x)) return s_return(sc, cons(sc, sc->symLambda, car(x)));
         if (is_type(x, SCH_CONTINUATION)) {
             SchemeContinuationData* d = payload<SchemeContinuationData>(x);
-            SchemeCell* code = d->count ? d->frames[d->count - 1].code : sc->NIL;
-            return s_return(sc, cons(sc, sc->symLambda, code));
+            if (d->count == 0) return s_return(sc, sc->F);
+            return s_return(sc, cons(sc, sc->symLambda, d->frames[d->count - 1].code));
         }
         return s_return(sc, sc->F);
     }

@@ -174,6 +174,7 @@ void sch_finalize(SchemeInterpreter* sc, SchemeCell* c);
 void sch_clear_print_marks(SchemeInterpreter* sc);
 
 SchemeCell* cons(SchemeInterpreter* sc, SchemeCell* a, SchemeCell* b);
+SchemeCell* mk_atom(SchemeInterpreter* sc, int type); // payload null, cdr NIL
 SchemeCell* mk_integer(SchemeInterpreter* sc, int64_t v);
 SchemeCell* mk_character(SchemeInterpreter* sc, uint32_t cp);
 SchemeCell* mk_string_n(SchemeInterpreter* sc, int64_t units);
@@ -269,6 +270,18 @@ SchemeCell* op_reader(SchemeInterpreter* sc, int op);  // 103-111
 SchemeCell* op_printer(SchemeInterpreter* sc, int op); // 93, 94, 114
 SchemeCell* op_port(SchemeInterpreter* sc, int op);
 SchemeCell* op_hash(SchemeInterpreter* sc, int op);
+SchemeCell* op_string(SchemeInterpreter* sc, int op); // 127, 130-135
+SchemeCell* op_regexp(SchemeInterpreter* sc, int op); // 163-171
+SchemeCell* op_class(SchemeInterpreter* sc, int op);  // 184-194
+
+// The built-in classes <sys-tm> and <sys-stat>, bound at creation.
+void sch_define_builtin_classes(SchemeInterpreter* sc);
+
+// Marks an internal exit frame: popping it ends only its own run. The exit
+// primitive applied by a script sets the exit request every run honours.
+inline SchemeCell* exit_frame_marker(SchemeInterpreter* sc) {
+    return sc->T;
+}
 
 // ---- reader, printer and ports (reader.cpp, port.cpp) ----
 

@@ -225,7 +225,7 @@ void sch_create_body(SchemeInterpreter* sc) {
     sc->symArrow = mk_symbol(sc, u"=>");
     sc->symOptional = mk_symbol(sc, u":optional");
     sc->symLoadPath = mk_symbol(sc, u"*load-path*");
-    // The built-in classes come with the class primitives.
+    sch_define_builtin_classes(sc);
     sc->gcDisabled = 0;
 }
 
@@ -255,8 +255,15 @@ SchemeCell* sch_run(SchemeInterpreter* sc, int op) {
     ++sc->runDepth;
     sc->cancelFlag = 0;
     sc->exitRequest = 0;
+    int64_t dumpDepth = sc->dumpCount;
     sc->op = op;
     while (OpcodeTable[sc->op].handler(sc, sc->op) != sc->NIL) {
+    }
+    // A script's exit leaves no frames of this run behind; the outermost
+    // run clears the request.
+    if (sc->exitRequest) {
+        if (sc->dumpCount > dumpDepth) sc->dumpCount = dumpDepth;
+        if (sc->runDepth == 1) sc->exitRequest = 0;
     }
     return sc->value;
 }
@@ -306,7 +313,7 @@ SchemeCell* sch_safe_call(SchemeInterpreter* sc, SchemeCell* procedure) {
         SchRoot r(sc, procedure);
         // The exit frame ends this run only: a run around it goes on.
         int32_t exitRequest = sc->exitRequest;
-        dump_push(sc, 101, sc->NIL, sc->NIL);
+        dump_push(sc, 101, exit_frame_marker(sc), sc->NIL);
         sc->args = sc->NIL;
         sc->code = procedure;
         SchemeCell* v = sch_run(sc, 14);
@@ -325,7 +332,7 @@ const char16_t* sch_safe_to_text(SchemeInterpreter* sc, SchemeCell* cell) {
         int32_t exitRequest = sc->exitRequest;
         sc->printMode = 0;
         sc->outport = port;
-        dump_push(sc, 101, sc->NIL, previous);
+        dump_push(sc, 101, exit_frame_marker(sc), previous);
         sc->args = cell;
         sch_run(sc, 93);
         sc->outport = previous;

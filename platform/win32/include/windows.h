@@ -13,3 +13,7 @@
 #include "win32/gdi.h"
 #include "win32/thread.h"
 #include "win32/tipsupport.h"
+#include "win32/crttime.h"
+#include "win32/process.h"
+#include "win32/clipboard.h"
+#include "win32/displaydc.h"

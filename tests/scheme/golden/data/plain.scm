@@ -1,0 +1,1 @@
+(define loaded-value 42)
