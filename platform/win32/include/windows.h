@@ -16,4 +16,3 @@
 #include "win32/crttime.h"
 #include "win32/process.h"
 #include "win32/clipboard.h"
-#include "win32/displaydc.h"
