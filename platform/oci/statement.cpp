@@ -90,6 +90,8 @@ OraError sqliteError(Session& s, int rc, const Translation* t, int outOffset) {
         std::string q = "\"" + owner + "\".\"" + col.substr(0, dot) + "\".\"" +
                         (dot == std::string::npos ? col : col.substr(dot + 1)) + "\"";
         e = makeError(t && t->kind == Kind::Update ? 1407 : 1400, q);
+    } else if (msg.find("because it is a view") != std::string::npos) {
+        e = makeError(1732);
     } else if (msg.find("no such savepoint") != std::string::npos) {
         e = makeError(1086, upperAscii(after("no such savepoint: ")));
     } else if (msg.find("incomplete input") != std::string::npos) {

@@ -1,6 +1,8 @@
 // The demo database and the dictionary views over it.
 #include "oci_fixture.h"
 
+#include <cstring>
+
 using namespace ocitest;
 
 namespace {
@@ -83,4 +85,68 @@ TEST_F(DemoTest, FirstAttachBuildsTheDemoOnce) {
     ASSERT_EQ(again.logon("sales", "sales", "demo"), 0);
     EXPECT_EQ(again.value("select count(*) from 社員"), "20");
     EXPECT_EQ(again.value("select count(*) from all_users"), "4");
+}
+
+TEST_F(DemoTest, EveryTypeDescribes) {
+    Session8 s(api);
+    ASSERT_EQ(s.logon("demo", "demo", "DEMO"), 0) << s.errorText();
+    struct Want {
+        const char* column;
+        ub2 type;
+        ub2 size;
+        int scale; // -1: not checked
+        ub1 form;
+    };
+    const Want want[] = {{"C_VARCHAR2", 1, 40, -1, 1},       {"C_VARCHAR2_CHAR", 1, 40, -1, 1},
+                         {"C_NVARCHAR2", 1, 40, -1, 2},      {"C_CHAR", 96, 10, -1, 1},
+                         {"C_NCHAR", 96, 10, -1, 2},         {"C_NUMBER", 2, 22, 129, 1},
+                         {"C_NUMBER_P", 2, 22, 2, 1},        {"C_INTEGER", 2, 22, 0, 1},
+                         {"C_FLOAT", 2, 22, 129, 1},         {"C_DATE", 12, 7, -1, 1},
+                         {"C_TIMESTAMP", 180, 11, 6, 1},     {"C_TIMESTAMP_TZ", 181, 13, 6, 1},
+                         {"C_TIMESTAMP_LTZ", 231, 11, 6, 1}, {"C_INTERVAL_YM", 182, 5, -1, 1},
+                         {"C_INTERVAL_DS", 183, 11, -1, 1},  {"C_RAW", 23, 16, -1, 1},
+                         {"C_ROWID", 11, 10, -1, 1},         {"C_UROWID", 104, 4000, -1, 1},
+                         {"C_BINARY_FLOAT", 100, 4, -1, 1},  {"C_BINARY_DOUBLE", 101, 8, -1, 1},
+                         {"C_CLOB", 112, 4000, -1, 1},       {"C_NCLOB", 112, 4000, -1, 2},
+                         {"C_BLOB", 113, 4000, -1, 1},       {"C_BFILE", 114, 530, -1, 1}};
+    OCIStmt* st = nullptr;
+    api.OCIHandleAlloc(s.env, reinterpret_cast<void**>(&st), OCI_HTYPE_STMT, 0, nullptr);
+    const char* sql = "SELECT ROWID, A.* FROM \"DEMO\".\"ALL_TYPES\" A";
+    api.OCIStmtPrepare(st, s.err, reinterpret_cast<const OraText*>(sql), ub4(std::strlen(sql)), 1, 0);
+    ASSERT_EQ(api.OCIStmtExecute(s.svc, st, s.err, 1, 0, nullptr, nullptr, OCI_DESCRIBE_ONLY), 0)
+        << s.errorText();
+    ub4 n = 0;
+    api.OCIAttrGet(st, OCI_HTYPE_STMT, &n, nullptr, OCI_ATTR_PARAM_COUNT, s.err);
+    EXPECT_EQ(n, 27u) << "ROWID, ID, 24 typed columns and the virtual one";
+    for (ub4 i = 0; i < sizeof want / sizeof want[0]; ++i) {
+        void* p = nullptr;
+        ASSERT_EQ(api.OCIParamGet(st, OCI_HTYPE_STMT, s.err, &p, i + 3), 0);
+        char* name = nullptr;
+        ub4 len = 0;
+        ub2 type = 0, size = 0;
+        sb2 scale = 0;
+        ub1 form = 0;
+        api.OCIAttrGet(p, OCI_DTYPE_PARAM, &name, &len, OCI_ATTR_NAME, s.err);
+        api.OCIAttrGet(p, OCI_DTYPE_PARAM, &type, nullptr, OCI_ATTR_DATA_TYPE, s.err);
+        api.OCIAttrGet(p, OCI_DTYPE_PARAM, &size, nullptr, OCI_ATTR_DATA_SIZE, s.err);
+        api.OCIAttrGet(p, OCI_DTYPE_PARAM, &scale, nullptr, OCI_ATTR_SCALE, s.err);
+        api.OCIAttrGet(p, OCI_DTYPE_PARAM, &form, nullptr, OCI_ATTR_CHARSET_FORM, s.err);
+        EXPECT_EQ(std::string(name, len), want[i].column);
+        EXPECT_EQ(type, want[i].type) << want[i].column;
+        EXPECT_EQ(size, want[i].size) << want[i].column;
+        if (want[i].scale >= 0) {
+            EXPECT_EQ(scale, want[i].scale) << want[i].column;
+        }
+        EXPECT_EQ(form, want[i].form) << want[i].column;
+    }
+    api.OCIHandleFree(st, OCI_HTYPE_STMT);
+    EXPECT_EQ(s.value("select c_varchar2_char from all_types where id = 1"), "ｶﾅ①～髙1");
+    EXPECT_EQ(s.value("select c_nvarchar2 from all_types where id = 1"), "𠮷野家1");
+    EXPECT_EQ(s.value("select c_virtual from all_types where id = 1"), "山田 太郎様");
+    EXPECT_EQ(s.value("select count(*) from all_types where c_varchar2 is null"), "4");
+    std::vector<Row> rows;
+    ASSERT_EQ(s.query("SELECT ROWID, A.* FROM \"DEMO\".\"受注明細\" A", rows), 0) << s.errorText();
+    EXPECT_EQ(rows.size(), 30u);
+    ASSERT_EQ(s.query("SELECT ROWID, A.* FROM \"DEMO\".\"社員_V\" A", rows), 0) << s.errorText();
+    EXPECT_EQ(rows.size(), 20u);
 }
