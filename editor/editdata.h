@@ -15,7 +15,7 @@
 #include "regex/regex.h"
 
 // Line-end types.
-enum LineEndCode : uint32_t { LINEEND_CRLF = 1, LINEEND_LF = 2, LINEEND_CR = 3 };
+enum : uint32_t { LINEEND_CRLF = 1, LINEEND_LF = 2, LINEEND_CR = 3 };
 
 // Undo record types of the text buffer.
 enum : int32_t {
@@ -126,6 +126,38 @@ public:
     void UpdateLexStates(int firstLine, int lastLine, uint64_t options, int* changed);
     int FindMatchingBracket(uint32_t open, uint32_t close, int depth, const EditPos* limit, int direction,
                             EditPos* out);
+
+    // Measuring and word wrap.
+    HDC MeasureDC();
+    int DisplayColumn(int line, int column, HDC dc);
+    int FitUnits(const char16_t* text, int width, HDC dc, CharWidthCache* cache);
+    int ApplyKinsoku(const char16_t* text, int n);
+    int WrapAtWord(const char16_t* text, int n);
+    int WrapLine(int line, LazyClientDC* holder);
+    int CaretRowInLine();
+
+    // Words, search and loading.
+    int CharClass(uint32_t c) const;
+    void MoveWord(int direction);
+    void SkipBlanks(int direction);
+    int SearchLine(int line, int column, int direction, int* length, Regex* regex);
+    int SearchLines(EditPos* out, int direction, int firstLine, int count, Regex* regex);
+    int Find(EditPos* out, int direction, int wrap, const EditPos* from, HWND owner, Regex* regex);
+    int LoadFile(CArchive* archive, int* code, int* lineEnd);
+
+    // Replacing: 0, or 1 when a step failed.
+    int ReplaceRange(EditPos start, EditPos end, const char16_t* text);
+    int ReplaceWholeText(const char16_t* text);
+    int ReplaceAll(const char16_t* replacement, int isTemplate, const EditPos* rangeStart,
+                   const EditPos* rangeEnd, Regex* regex, int box);
+
+    // Box selections.
+    int GetBoxColumns(int line, int* left, int* right);
+    int GetBoxTextSize();
+    void CopyBoxText(char16_t* buffer);
+    void PadToX(int x, HDC dc);
+    int PasteBox(const char16_t* text);
+    int DeleteBox();
 
     bool IsDelimiter(uint32_t c) const { return m_token->isWordBreak(c); }
     int CurrentStepId() const { return static_cast<int>(m_undo->CurrentStepId()); }

@@ -4,6 +4,7 @@
 
 #include "base/utf16.h"
 #include "editor/editdata.h"
+#include "editor/smartindent.h"
 #include "editor/nodepool.h"
 
 namespace {
@@ -394,7 +395,14 @@ int CEditData::TypeChar(uint32_t c) {
     m_editCounter++;
     bool extend = m_undo->recordingType == EDIT_UNDO_INSERT && m_undo->current &&
                   (c == m_lastTyped || (!IsDelimiter(c) && !IsDelimiter(m_lastTyped)));
+    const bool indenting = m_autoIndent == 1 || m_autoIndent == 2;
+    UndoGroupGuard group(m_undo, false);
     if (!extend) {
+        // The line break and its indent undo together.
+        if (indenting && c == u'\r') {
+            m_undo->BeginGroup(0);
+            group.Arm();
+        }
         if (m_undo->AddRecord(EDIT_UNDO_INSERT, 0)) {
             m_goalColumn = -1;
             return 1;
@@ -404,6 +412,17 @@ int CEditData::TypeChar(uint32_t c) {
     }
     m_lastTyped = c;
     int result = InsertChar(c);
+    if (!result && m_autoIndent == 2 && (c == u'\r' || c == u'{' || c == u'}' || c == u':')) {
+        if (c != u'\r' && m_undo->depth == 0) {
+            m_undo->BeginGroup(0);
+            group.Arm();
+        }
+        SmartIndent::s_data = this;
+        SmartIndent::OnChar(c);
+    } else if (!result && m_autoIndent == 1 && c == u'\r' && m_caretLine > 0) {
+        SmartIndent::s_data = this;
+        SmartIndent::CopyIndent(m_caretLine - 1, 1, 0, SmartIndent::LastCodeChar(m_caretLine - 1) != 0);
+    }
     m_goalColumn = -1;
     Notify();
     return result;

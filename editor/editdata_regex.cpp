@@ -108,22 +108,35 @@ bool selection(const CEditData* d, EditPos* start, EditPos* end) {
     return true;
 }
 
+// The box's left (side 0) or right (side 1) column on a line.
+int box_column(const CEditData* d, int64_t line, int side) {
+    int left, right;
+    const_cast<CEditData*>(d)->GetBoxColumns(static_cast<int>(line), &left, &right);
+    return side ? right : left;
+}
+
 int at_sel_start(void* context, const RegexPos* pos) {
+    const CEditData* d = data_of(context);
     EditPos s, e;
-    if (!selection(data_of(context), &s, &e)) return 0;
-    return pos->line == s.line && pos->column == s.col;
+    if (!selection(d, &s, &e)) return 0;
+    if (pos->line != s.line) return 0;
+    return pos->column == (d->m_disp.m_boxMode ? box_column(d, pos->line, 0) : s.col);
 }
 
 int at_sel_end(void* context, const RegexPos* pos) {
+    const CEditData* d = data_of(context);
     EditPos s, e;
-    if (!selection(data_of(context), &s, &e)) return 0;
-    return pos->line == e.line && pos->column == e.col;
+    if (!selection(d, &s, &e)) return 0;
+    if (pos->line != e.line) return 0;
+    return pos->column == (d->m_disp.m_boxMode ? box_column(d, pos->line, 1) : e.col);
 }
 
 int at_sel_line_start(void* context, const RegexPos* pos) {
+    const CEditData* d = data_of(context);
     EditPos s, e;
-    if (!selection(data_of(context), &s, &e)) return 0;
+    if (!selection(d, &s, &e)) return 0;
     if (pos->line < s.line || pos->line > e.line) return 0;
+    if (d->m_disp.m_boxMode) return pos->column == box_column(d, pos->line, 0);
     return pos->column == (pos->line == s.line ? s.col : 0);
 }
 
@@ -132,6 +145,7 @@ int at_sel_line_end(void* context, const RegexPos* pos) {
     EditPos s, e;
     if (!selection(d, &s, &e)) return 0;
     if (pos->line < s.line || pos->line > e.line) return 0;
+    if (d->m_disp.m_boxMode) return pos->column == box_column(d, pos->line, 1);
     return pos->column == (pos->line == e.line ? e.col : d->GetLineLength(static_cast<int>(pos->line)));
 }
 

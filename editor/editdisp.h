@@ -42,6 +42,10 @@ public:
     // Sends the message to every registered view but the sender, in slot order.
     void SendToViews(HWND sender, UINT msg, WPARAM wParam, LPARAM lParam);
     void ClearSelection();
+    // The caret bitmap for the size and colour key, filled with colour 3 XOR
+    // colour 11; the last one is kept while they stay the same. Null when no
+    // DC or bitmap can be made.
+    HBITMAP MakeCaretBitmap(int width, int height, COLORREF key);
 
     bool HasSelection() const { return m_selStart.line != -1; }
 
@@ -76,6 +80,12 @@ public:
     int32_t m_viewState6 = 0;
     CharWidthCache m_widths;
 };
+
+// Pixel width of the first n units of text (n < 0: up to the NUL), with the
+// display data's widths and tab stops.
+int textdraw_text_width(const char16_t* text, CEditDispData* disp, HDC dc, int n);
+// Number of units of the text left of x: a character counts from its middle on.
+int textdraw_column_at_x(const char16_t* text, CEditDispData* disp, HDC dc, int x);
 
 #ifndef EDM_UPDATEMODIFIED
 #define EDM_UPDATEMODIFIED 0x8217

@@ -16,3 +16,4 @@
 #include "win32/crttime.h"
 #include "win32/process.h"
 #include "win32/clipboard.h"
+#include "win32/displaydc.h"
