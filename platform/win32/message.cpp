@@ -81,6 +81,8 @@ bool RunPreTranslate(MSG* msg) {
     return g_preTranslate && g_preTranslate(msg);
 }
 
+void ActivateWindow(HWND hwnd);
+
 LRESULT CallProc(const std::shared_ptr<Wnd>& w, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (!w || w->dead || !w->proc) return 0;
     MSG saved = t_current;
@@ -359,7 +361,12 @@ void RunModalLoop(HWND owner, const std::function<bool()>& done) {
         else
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    if (disabled && IsWindow(owner)) EnableWindow(owner, TRUE);
+    if (disabled && IsWindow(owner)) {
+        EnableWindow(owner, TRUE);
+        // The owner's window is active again, as when the box's window goes away.
+        HWND root = GetAncestor(owner, GA_ROOT);
+        if (root && !GetFocus()) ActivateWindow(root);
+    }
 }
 
 } // namespace win32bk

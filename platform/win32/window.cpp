@@ -419,6 +419,13 @@ BOOL EnableWindow(HWND hwnd, BOOL enable) {
 }
 
 // A top-level window shown (not SW_SHOWNA / SW_SHOWNOACTIVATE) becomes the active one.
+namespace win32bk {
+void ActivateWindow(HWND hwnd);
+}
+void win32bk::ActivateWindow(HWND hwnd) {
+    Activate(hwnd);
+}
+
 static void Activate(HWND hwnd) {
     HWND prev = GetActiveWindow();
     if (prev == hwnd || !IsWindowEnabled(hwnd)) return;

@@ -60,7 +60,14 @@ TEST_F(WindowTest, MessageBoxLoopServesSendsAndPosts) {
         if (sent == 1 && posted == 1) return IDOK;
         return std::nullopt;
     });
+    HWND child = Make(WS_CHILD | WS_VISIBLE, u"TestWnd", 50, 50, h);
+    SetFocus(child);
+    Log().clear();
     EXPECT_EQ(MessageBoxW(h, u"本文", u"メッセージ", MB_OK | MB_ICONINFORMATION), IDOK);
+    // The focus left while the box ran; the owner is active again afterwards.
+    ASSERT_FALSE(Of(WM_KILLFOCUS).empty());
+    EXPECT_EQ(Of(WM_KILLFOCUS)[0].hwnd, child);
+    EXPECT_EQ(GetFocus(), h);
     worker.join();
     EXPECT_EQ(result, 7);
     ASSERT_EQ(tvtest::Boxes().size(), 1u);
