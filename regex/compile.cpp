@@ -463,6 +463,8 @@ bool Compiler::clone_range(size_t begin, size_t end, Frag src, Frag* out) {
     }
     out->first = remap(src.first);
     out->last = remap(src.last);
+    // the atom's end may already lead on to an earlier copy: the copy's end is open
+    out->last->next = nullptr;
     return true;
 }
 

@@ -144,9 +144,11 @@ struct Gen {
         Pat a = atom();
         if (a.empty || pick(3)) return a;
         bool single = a.ours.size() <= 2 || a.ours[0] == u'[';
-        static const char16_t* qs[] = {u"*", u"+", u"?", u"{2}", u"{1,}", u"{1,2}", u"{,2}", u"{0,3}"};
-        static const char16_t* pq[] = {u"*", u"+", u"?", u"{2}", u"{1,}", u"{1,2}", u"{0,2}", u"{0,3}"};
-        int q = pick(8);
+        static const char16_t* qs[] = {u"*",     u"+",    u"?",     u"{2}", u"{1,}",
+                                       u"{1,2}", u"{,2}", u"{0,3}", u"{3}", u"{2,4}"};
+        static const char16_t* pq[] = {u"*",     u"+",     u"?",     u"{2}", u"{1,}",
+                                       u"{1,2}", u"{0,2}", u"{0,3}", u"{3}", u"{2,4}"};
+        int q = pick(10);
         std::u16string suffix;
         int mode = pick(4);
         if (mode == 1) suffix = u"?";

@@ -1,0 +1,320 @@
+// Timings of the regular-expression engine against PCRE2 (16-bit,
+// interpreter and JIT) and the standard library's searchers, over a generated
+// 10 MB UTF-16 subject mixing Japanese prose, SQL and ASCII identifiers.
+#include "regex/regex.h"
+
+#define PCRE2_CODE_UNIT_WIDTH 16
+#include <pcre2.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+double now() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// Best of three runs, in seconds.
+double timed(const std::function<void()>& f) {
+    double best = 1e9;
+    for (int i = 0; i < 3; ++i) {
+        double t = now();
+        f();
+        best = std::min(best, now() - t);
+    }
+    return best;
+}
+
+std::u16string make_subject(size_t units) {
+    static const char16_t* prose[] = {
+        u"データベースの表を編集します。", u"検索と置換は正規表現でも行えます。",
+        u"日本語の文章と英数字が混ざっています。", u"テーブル名を選択してください。"};
+    static const char16_t* sql[] = {u"SELECT id, name FROM employees WHERE dept_id = 42 ORDER BY name;",
+                                    u"  -- comment about the next statement",
+                                    u"UPDATE orders SET status = 'shipped' WHERE order_id = 1001;",
+                                    u"INSERT INTO audit_log (user_id, action) VALUES (7, 'login');",
+                                    u"select count(*) from dual group by region having count(*) > 3"};
+    static const char16_t* idents[] = {u"customer_name", u"TAB_0042", u"order_total", u"idx_emp_dept",
+                                       u"the the"};
+    std::mt19937 rng(42);
+    std::u16string s;
+    s.reserve(units + 200);
+    while (s.size() < units) {
+        int k = static_cast<int>(rng() % 3);
+        if (k == 0) s += prose[rng() % 4];
+        if (k == 1) s += sql[rng() % 5];
+        if (k == 2) {
+            for (int i = 0; i < 5; ++i) {
+                s += idents[rng() % 5];
+                s += u' ';
+            }
+        }
+        s += u'\n';
+    }
+    return s;
+}
+
+struct Pcre {
+    pcre2_code* code = nullptr;
+    pcre2_match_data* md = nullptr;
+    bool jit = false;
+    Pcre(const std::u16string& p, bool use_jit) {
+        int err;
+        PCRE2_SIZE off;
+        code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(p.c_str()), p.size(),
+                             PCRE2_UTF | PCRE2_MULTILINE | PCRE2_ALT_CIRCUMFLEX, &err, &off, nullptr);
+        if (!code) {
+            fprintf(stderr, "pcre2 refused %d\n", err);
+            exit(1);
+        }
+        md = pcre2_match_data_create_from_pattern(code, nullptr);
+        if (use_jit) jit = pcre2_jit_compile(code, PCRE2_JIT_COMPLETE) == 0;
+    }
+    ~Pcre() {
+        pcre2_match_data_free(md);
+        pcre2_code_free(code);
+    }
+    int match(const std::u16string& s, size_t off) {
+        auto subj = reinterpret_cast<PCRE2_SPTR>(s.data());
+        // the subject is valid UTF-16: checking it on every call would make a
+        // find-all quadratic
+        return jit ? pcre2_jit_match(code, subj, s.size(), off, PCRE2_NO_UTF_CHECK, md, nullptr)
+                   : pcre2_match(code, subj, s.size(), off, PCRE2_NO_UTF_CHECK, md, nullptr);
+    }
+    size_t find_all(const std::u16string& s) {
+        size_t n = 0, off = 0;
+        while (off <= s.size() && match(s, off) > 0) {
+            ++n;
+            PCRE2_SIZE* ov = pcre2_get_ovector_pointer(md);
+            off = ov[1] > ov[0] ? ov[1] : ov[1] + 1;
+        }
+        return n;
+    }
+};
+
+size_t ours_find_all(Regex* re, const std::u16string& s) {
+    RegexStrSubject subject;
+    RegexPositionOps ops;
+    regex_init_str_ops(&ops, &subject, s.c_str());
+    size_t n = 0;
+    int64_t off = 0;
+    for (;;) {
+        RegexPos start{0, off}, end{0, 0};
+        if (regex_search(re, &ops, &start, &end, RegexPos{-1, -1}) != 1) break;
+        ++n;
+        off = end.column > start.column ? end.column : end.column + 1;
+        if (off > static_cast<int64_t>(s.size())) break;
+    }
+    return n;
+}
+
+double mbps(size_t units, double secs) {
+    return units * 2.0 / 1e6 / secs;
+}
+
+} // namespace
+
+int main() {
+    setvbuf(stdout, nullptr, _IONBF, 0);
+    const std::u16string subject = make_subject(5 * 1024 * 1024);
+    const size_t units = subject.size();
+    printf("subject: %zu units (%.1f MB)\n\n", units, units * 2.0 / 1e6);
+
+    struct Case {
+        const char* label;
+        std::u16string ours;
+        int flags;
+        std::u16string pcre;
+    };
+    std::vector<Case> cases = {
+        {"literal ASCII 6 (kind 3)", u"orders", 0, u"orders"},
+        {"literal Japanese 5", u"テーブル名", 0, u"テーブル名"},
+        {"literal 2 units (kind 2)", u"id", 0, u"id"},
+        {"ignore-case literal", u"select", REGEX_IGNORE_CASE, u"(?i)select"},
+        {"[0-9]+ (kind 5)", u"[0-9]+", 0, u"[0-9]+"},
+        {"^\\s*-- (kind 4)", u"^\\s*--", 0, u"^[\\t\\f ]*--"},
+        {"\\bSELECT\\b (kind 6)", u"\\bSELECT\\b", 0, u"\\bSELECT\\b"},
+        {"10-keyword alternation", u"SELECT|FROM|WHERE|INSERT|UPDATE|DELETE|JOIN|ORDER|GROUP|HAVING", 0,
+         u"SELECT|FROM|WHERE|INSERT|UPDATE|DELETE|JOIN|ORDER|GROUP|HAVING"},
+        {"(\\w+)\\s+\\1", u"(\\w+)\\s+\\1", 0, u"(\\w+)[\\t\\f ]+\\1"},
+        {"lookbehind (?<=FROM )\\w+", u"(?<=FROM )\\w+", 0, u"(?<=FROM )\\w+"},
+    };
+    printf("find-all throughput (MB/s)          ours  strategy  pcre2-int  pcre2-jit  matches\n");
+    for (const Case& c : cases) {
+        Regex* re = regex_compile(c.ours.c_str(), c.flags);
+        if (!re) {
+            printf("%s: refused\n", c.label);
+            continue;
+        }
+        size_t n1 = 0, n2 = 0, n3 = 0;
+        double t1 = timed([&] { n1 = ours_find_all(re, subject); });
+        Pcre pi(c.pcre, false), pj(c.pcre, true);
+        double t2 = timed([&] { n2 = pi.find_all(subject); });
+        double t3 = timed([&] { n3 = pj.find_all(subject); });
+        printf("%-34s %7.0f  %5d     %8.0f   %8.0f  %zu%s\n", c.label, mbps(units, t1), re->strategy,
+               mbps(units, t2), mbps(units, t3), n1, (n1 == n2 && n2 == n3) ? "" : " (counts differ)");
+        regex_destroy(re);
+    }
+
+    printf("\nliteral search (MB/s)              skip-table  folding  bmh-searcher  u16string_view::find\n");
+    const char16_t* lits[] = {
+        u"ord",    u"employee",         u"SELECT id, name FROM employees WH",
+        u"テーブ", u"検索と置換は正規", u"日本語の文章と英数字が混ざっています。データベースの表"};
+    for (const char16_t* lit : lits) {
+        std::u16string l(lit);
+        auto count_lit = [&](int flags) {
+            Regex* re = regex_compile_literal(l.c_str(), flags);
+            size_t n = 0;
+            double t = timed([&] { n = ours_find_all(re, subject); });
+            regex_destroy(re);
+            return std::make_pair(t, n);
+        };
+        auto [ts, ns] = count_lit(0);
+        auto [tf, nf] = count_lit(REGEX_IGNORE_CASE);
+        size_t nb = 0, nv = 0;
+        double tb = timed([&] {
+            nb = 0;
+            std::boyer_moore_horspool_searcher bm(l.begin(), l.end());
+            auto it = subject.begin();
+            for (;;) {
+                auto r = bm(it, subject.end());
+                if (r.first == subject.end()) break;
+                ++nb;
+                it = r.second;
+            }
+        });
+        double tv = timed([&] {
+            nv = 0;
+            std::u16string_view v(subject);
+            size_t p = 0;
+            while ((p = v.find(l, p)) != std::u16string_view::npos) {
+                ++nv;
+                p += l.size();
+            }
+        });
+        printf("%2zu units %-10s %18.0f %8.0f %13.0f %21.0f  %zu/%zu/%zu/%zu\n", l.size(),
+               l[0] < 128 ? "ASCII" : "Japanese", mbps(units, ts), mbps(units, tf), mbps(units, tb),
+               mbps(units, tv), ns, nf, nb, nv);
+    }
+
+    // the grid filter: regex_test_str over a million short cells
+    {
+        std::vector<std::u16string> cells;
+        std::mt19937 rng(7);
+        for (int i = 0; i < 1000000; ++i) {
+            size_t at = rng() % (units - 30);
+            cells.push_back(subject.substr(at, 20));
+        }
+        const char16_t* pats[] = {u"order", u"[0-9]+_", u"テーブル|SELECT"};
+        printf("\nregex_test_str on 1,000,000 cells of 20 units (ns per cell)   ours   pcre2-int\n");
+        for (const char16_t* p : pats) {
+            Regex* re = regex_compile(p, 0);
+            size_t n1 = 0, n2 = 0;
+            double t1 = timed([&] {
+                n1 = 0;
+                for (const auto& c : cells) n1 += regex_test_str(re, c.c_str()) == 1;
+            });
+            Pcre pc(p, false);
+            double t2 = timed([&] {
+                n2 = 0;
+                for (const auto& c : cells) n2 += pc.match(c, 0) > 0;
+            });
+            std::string label;
+            for (const char16_t* q = p; *q; ++q) label += *q < 128 ? static_cast<char>(*q) : '?';
+            printf("  %-58s %6.0f   %6.0f  %zu%s\n", label.c_str(), t1 * 1e9 / 1e6, t2 * 1e9 / 1e6, n1,
+                   n1 == n2 ? "" : " (counts differ)");
+            regex_destroy(re);
+        }
+    }
+
+    // compile time
+    {
+        const char16_t* typical[] = {u"SELECT\\s+\\*", u"[0-9]+",        u"^\\s*--",      u"(\\w+)\\s+\\1",
+                                     u"\\bFROM\\b",    u"a(b|c)*d",      u"(?i)order_id", u"[A-Z_][A-Z0-9_]*",
+                                     u"'[^']*'",       u"(?<=FROM )\\w+"};
+        int reps = 2000;
+        double t1 = timed([&] {
+            for (int r = 0; r < reps; ++r)
+                for (const char16_t* p : typical) regex_destroy(regex_compile(p, 0));
+        });
+        auto pcre_compile = [&](bool jit) {
+            return timed([&] {
+                for (int r = 0; r < reps; ++r)
+                    for (const char16_t* p : typical) {
+                        int err;
+                        PCRE2_SIZE off;
+                        pcre2_code* c = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(p), PCRE2_ZERO_TERMINATED,
+                                                      PCRE2_UTF, &err, &off, nullptr);
+                        if (jit) pcre2_jit_compile(c, PCRE2_JIT_COMPLETE);
+                        pcre2_code_free(c);
+                    }
+            });
+        };
+        double t2 = pcre_compile(false), t3 = pcre_compile(true);
+        double t4 = timed([&] {
+            for (int r = 0; r < reps; ++r) regex_destroy(regex_compile_literal(u"employees", 0));
+        });
+        printf("\ncompile time (us per pattern)  ours %.2f  pcre2 %.2f  pcre2+jit %.2f  "
+               "regex_compile_literal %.2f\n",
+               t1 * 1e6 / reps / 10, t2 * 1e6 / reps / 10, t3 * 1e6 / reps / 10, t4 * 1e6 / reps);
+    }
+
+    // replace-all
+    {
+        printf("\nreplace-all over 10 MB (ms)            ours   pcre2_substitute\n");
+        for (int density : {1, 50}) {
+            std::u16string s;
+            std::mt19937 rng(3);
+            s.reserve(units + 1);
+            for (size_t i = 0; i < units; ++i)
+                s += (rng() % 100) < static_cast<unsigned>(density) ? u'X' : u'a';
+            for (int tmpl = 0; tmpl < 2; ++tmpl) {
+                const char16_t* pat = tmpl ? u"(X)" : u"X";
+                const char16_t* rep = tmpl ? u"<$1>" : u"<y>";
+                Regex* re = regex_compile(pat, 0);
+                size_t out1 = 0;
+                double t1 = timed([&] {
+                    char16_t* r = regex_replace_str(re, s.c_str(), rep, 1, nullptr, 0, nullptr, nullptr);
+                    out1 = std::char_traits<char16_t>::length(r);
+                    free(r);
+                });
+                Pcre pc(pat, false);
+                std::vector<PCRE2_UCHAR16> out(s.size() * 4 + 16);
+                PCRE2_SIZE len = 0;
+                double t2 = timed([&] {
+                    len = out.size();
+                    pcre2_substitute(pc.code, reinterpret_cast<PCRE2_SPTR>(s.c_str()), s.size(), 0,
+                                     PCRE2_SUBSTITUTE_GLOBAL, pc.md, nullptr,
+                                     reinterpret_cast<PCRE2_SPTR>(rep), PCRE2_ZERO_TERMINATED, out.data(),
+                                     &len);
+                });
+                printf("  %2d%% density, %-9s          %7.1f  %7.1f%s\n", density,
+                       tmpl ? "template" : "literal", t1 * 1e3, t2 * 1e3,
+                       out1 == len ? "" : " (lengths differ)");
+                regex_destroy(re);
+            }
+        }
+    }
+
+    // a catastrophic pattern
+    {
+        std::u16string s(30, u'a');
+        Regex* re = regex_compile(u"(a|aa)*b", 0);
+        int r1 = 0, r2 = 0;
+        double t1 = timed([&] { r1 = regex_test_str(re, s.c_str()); });
+        Pcre pc(u"(a|aa)*b", false);
+        double t2 = timed([&] { r2 = pc.match(s, 0); });
+        printf("\n(a|aa)*b on 30 a's: ours %.1f ms (result %d), pcre2 %.1f ms (result %d)\n", t1 * 1e3, r1,
+               t2 * 1e3, r2);
+        regex_destroy(re);
+    }
+    return 0;
+}
