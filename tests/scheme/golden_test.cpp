@@ -129,10 +129,10 @@ std::string run_script(const fs::path& script, bool collectEveryAlloc) {
     return to_utf8(transcript);
 }
 
-std::vector<fs::path> scripts() {
+std::vector<fs::path> scripts(const char* dir = "golden") {
     std::vector<fs::path> out;
-    for (const auto& e : fs::directory_iterator(source_dir() / "tests/scheme/golden")) {
-        if (e.path().extension() == ".scm") out.push_back(e.path());
+    for (const auto& e : fs::directory_iterator(source_dir() / "tests/scheme" / dir)) {
+        if (e.path().extension() == ".scm" && e.path().filename() != "harness.scm") out.push_back(e.path());
     }
     std::sort(out.begin(), out.end());
     return out;
@@ -163,4 +163,18 @@ TEST(SchemeGolden, Transcripts) {
 
 TEST(SchemeGolden, TranscriptsCollectingAtEveryAllocation) {
     check_all(true);
+}
+
+// Conformance suites print only their totals; any failure line or error text
+// fails.
+TEST(SchemeConformance, Suites) {
+    auto all = scripts("conformance");
+    ASSERT_FALSE(all.empty());
+    for (const fs::path& script : all) {
+        SCOPED_TRACE(script.filename().string());
+        std::string got = run_script(script, false);
+        size_t passed = got.find(" passed, 0 failed\n");
+        EXPECT_TRUE(passed != std::string::npos && passed + 18 == got.size()) << got;
+        EXPECT_EQ(got.find_first_not_of("0123456789"), got.find(' ')) << got;
+    }
 }
