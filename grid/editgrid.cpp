@@ -624,3 +624,25 @@ void CEditableGridData::ClearRowMark(int row) {
 int CEditableGridData::IsRowMarked(int row) {
     return (row >= 0 && row < m_rowCount && (Row(row)->flags & GROW_MARKED)) ? 1 : 0;
 }
+
+void CEditableGridData::MarkRows(const int32_t* rows, int count) {
+    int k = 0;
+    for (int r = 0; r < m_rowCount; ++r) {
+        GridRow* row = r < m_gapStart ? &m_rows[r] : &m_rows[r + (m_gapEnd - m_gapStart)];
+        bool hit = k < count && rows[k] == r;
+        if (hit) {
+            row->flags |= GROW_MARKED;
+            ++k;
+        } else {
+            row->flags &= static_cast<uint8_t>(~GROW_MARKED);
+        }
+    }
+}
+
+void CEditableGridData::MarkedRows(std::vector<int32_t>* out) {
+    out->clear();
+    for (int r = 0; r < m_rowCount; ++r) {
+        GridRow* row = r < m_gapStart ? &m_rows[r] : &m_rows[r + (m_gapEnd - m_gapStart)];
+        if (row->flags & GROW_MARKED) out->push_back(r);
+    }
+}

@@ -114,6 +114,11 @@ public:
     void ClearRowMark(int row) override;
     int IsRowMarked(int row) override;
 
+    // Marks exactly the given rows (ascending), clearing every other mark.
+    void MarkRows(const int32_t* rows, int count);
+    // The marked rows in order.
+    void MarkedRows(std::vector<int32_t>* out);
+
     // The record of row i, or the spare (empty) record outside the rows.
     GridRow* Row(int i);
 

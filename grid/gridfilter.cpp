@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "grid/editgrid.h"
 #include "regex/regex.h"
 
 GridFilterCond* GridFilterCond::Alloc(int rows) {
@@ -48,23 +49,46 @@ int CGridData_Filter::FilterData(int col, const char16_t* pattern, int matchCase
     int flags = (matchCase ? 0 : REGEX_IGNORE_CASE) | (matchWidth ? 0 : REGEX_IGNORE_WIDTH);
     Regex* re = isRegex ? regex_compile(pattern, flags) : regex_compile_literal(pattern, flags);
     if (!re) return fail(u"不正な正規表現です");
+    // A literal without the width fold goes straight to the literal searcher:
+    // the same matches without a subject set up per row.
+    LiteralSearcher* lit = nullptr;
+    if (!isRegex && matchWidth && plen > 0)
+        lit = literal_searcher_create(pattern, static_cast<int64_t>(plen), !matchCase);
     int rows = m_source->GetRowCount();
     std::vector<int32_t> hits;
     try {
         hits.reserve(static_cast<size_t>(rows) / 16 + 16);
     } catch (const std::bad_alloc&) {
+        literal_searcher_destroy(lit);
         regex_free(&re);
         return fail(u"malloc error (CGridData_Filter::FilterData)");
     }
     for (int r = 0; r < rows; ++r) {
         const char16_t* text = m_source->GetText(r, col);
-        int rc = regex_test_str(re, text ? text : u"");
+        if (!text) text = u"";
+        int rc;
+        if (lit) {
+            size_t n = 0;
+            while (text[n]) ++n;
+            rc = literal_searcher_search(lit, text, static_cast<int64_t>(n)) ? 1 : 0;
+        } else {
+            rc = regex_test_str(re, text);
+        }
         if (rc == -2) {
             regex_free(&re);
             return fail(u"検索条件が複雑すぎます");
         }
-        if (rc == 1) hits.push_back(r);
+        if (rc == 1) {
+            try {
+                hits.push_back(r);
+            } catch (const std::bad_alloc&) {
+                literal_searcher_destroy(lit);
+                regex_free(&re);
+                return fail(u"malloc error (CGridData_Filter::FilterData)");
+            }
+        }
     }
+    literal_searcher_destroy(lit);
     regex_free(&re);
     if (requireMatch && hits.empty()) return fail(u"フィルタの条件に一致するレコードがありません");
     GridFilterCond* cond = GridFilterCond::Alloc(static_cast<int>(hits.size()));
@@ -80,7 +104,9 @@ int CGridData_Filter::FilterData(int col, const char16_t* pattern, int matchCase
     m_map = cond->map;
     m_rowCount = cond->rowCount;
     if (count) *count = m_rowCount;
-    if (m_source->CanMarkRows()) {
+    if (auto* ed = dynamic_cast<CEditableGridData*>(m_source)) {
+        ed->MarkRows(hits.data(), static_cast<int>(hits.size()));
+    } else if (m_source->CanMarkRows()) {
         for (int r = 0; r < rows; ++r) m_source->ClearRowMark(r);
         for (int32_t r : hits) m_source->SetRowMark(r);
     }
@@ -111,7 +137,9 @@ int CGridData_Filter::RestoreGridDataFilterCond(CGridData* source, const GridFil
     f->m_cond = copy;
     f->m_map = copy->map;
     f->m_rowCount = copy->rowCount;
-    if (source->CanMarkRows()) {
+    if (auto* ed = dynamic_cast<CEditableGridData*>(source)) {
+        ed->MarkRows(copy->map, copy->rowCount);
+    } else if (source->CanMarkRows()) {
         int rows = source->GetRowCount();
         for (int r = 0; r < rows; ++r) source->ClearRowMark(r);
         for (int i = 0; i < copy->rowCount; ++i) source->SetRowMark(copy->map[i]);
@@ -126,9 +154,14 @@ int CGridData_Filter::RestoreGridDataFilterCond(CGridData* source, const GridFil
 void CGridData_Filter::RefreshMap() {
     if (!m_source || !m_source->CanMarkRows() || !m_cond) return;
     int rows = m_source->GetRowCount();
-    int n = 0;
-    for (int r = 0; r < rows; ++r)
-        if (m_source->IsRowMarked(r)) ++n;
+    std::vector<int32_t> marked;
+    if (auto* ed = dynamic_cast<CEditableGridData*>(m_source)) {
+        ed->MarkedRows(&marked);
+    } else {
+        for (int r = 0; r < rows; ++r)
+            if (m_source->IsRowMarked(r)) marked.push_back(r);
+    }
+    int n = static_cast<int>(marked.size());
     if (n != m_cond->rowCount) {
         GridFilterCond* c = GridFilterCond::Alloc(n);
         if (!c) return;
@@ -139,9 +172,7 @@ void CGridData_Filter::RefreshMap() {
         std::free(m_cond);
         m_cond = c;
     }
-    int i = 0;
-    for (int r = 0; r < rows; ++r)
-        if (m_source->IsRowMarked(r)) m_cond->map[i++] = r;
+    if (n) std::memcpy(m_cond->map, marked.data(), marked.size() * sizeof(int32_t));
     m_map = m_cond->map;
     m_rowCount = n;
 }

@@ -57,12 +57,14 @@ TEST_F(TipTest, ShowsOverANarrowHeaderAndHidesOnTheTick) {
     EXPECT_EQ(g_early.m_style.tip.wnd, nullptr);
     GridStyle s;
     EXPECT_EQ(s.tip.wnd, nullptr);
+    SetFocus(host_);
     ASSERT_EQ(Show(s), 1);
     ASSERT_NE(s.tip.wnd, nullptr);
     EXPECT_TRUE(IsWindowVisible(s.tip.wnd));
     EXPECT_EQ(s.tip.shown, 1);
     EXPECT_GT(s.tip.width, 30);
     tvtest::Pump();
+    EXPECT_EQ(GetFocus(), host_); // the tip takes neither focus nor activation
     qtplatform::Image img = tvtest::Capture(s.tip.wnd);
     ASSERT_GT(img.width, 2);
     EXPECT_EQ(img.At(1, 1) & 0xFFFFFF, 0xFFFFE0u);
