@@ -51,8 +51,16 @@ LPCWSTR DefaultClass() {
     return u"AfxWnd";
 }
 
+// Every message loop offers input to the window objects' PreTranslateMessage first.
+bool PreTranslateHook(MSG* msg) {
+    return CWnd::WalkPreTranslateTree(nullptr, msg) != FALSE;
+}
+
 struct HookInstaller {
-    HookInstaller() { win32bk::SetCreateHook(AfxHookCreate); }
+    HookInstaller() {
+        win32bk::SetCreateHook(AfxHookCreate);
+        win32bk::SetPreTranslateHook(PreTranslateHook);
+    }
 } g_hookInstaller;
 } // namespace
 
@@ -200,6 +208,15 @@ BOOL CWnd::DestroyWindow() {
 }
 
 BOOL CWnd::PreTranslateMessage(MSG*) {
+    return FALSE;
+}
+
+BOOL CWnd::WalkPreTranslateTree(HWND stop, MSG* msg) {
+    for (HWND h = msg->hwnd; h; h = ::GetParent(h)) {
+        if (CWnd* w = FromHandlePermanent(h))
+            if (w->PreTranslateMessage(msg)) return TRUE;
+        if (h == stop) break;
+    }
     return FALSE;
 }
 

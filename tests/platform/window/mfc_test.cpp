@@ -138,6 +138,27 @@ TEST_F(MfcTest, DcBackgroundRules) {
     dc.SelectObject(old);
 }
 
+class KeyEater : public CWnd {
+public:
+    BOOL PreTranslateMessage(MSG* msg) override {
+        return msg->message == WM_KEYDOWN && msg->wParam == VK_F1 + 1;
+    }
+};
+
+TEST_F(MfcTest, InputIsOfferedToPreTranslateMessageUpTheTree) {
+    KeyEater top;
+    ASSERT_TRUE(top.CreateEx(0, nullptr, u"", WS_OVERLAPPED | WS_VISIBLE, 0, 0, 200, 100, nullptr, nullptr));
+    HWND child = Make(WS_CHILD | WS_VISIBLE, u"TestWnd", 50, 50, top.m_hWnd);
+    SetFocus(child);
+    Log().clear();
+    tvtest::Key(child, qtplatform::Key_F1 + 1);
+    tvtest::Key(child, qtplatform::Key_F1 + 2);
+    auto downs = Of(WM_KEYDOWN);
+    ASSERT_EQ(downs.size(), 1u);
+    EXPECT_EQ(downs[0].wParam, static_cast<WPARAM>(VK_F1 + 2));
+    top.DestroyWindow();
+}
+
 TEST_F(MfcTest, Rectangles) {
     CRect r(10, 20, 110, 70);
     EXPECT_EQ(r.Width(), 100);

@@ -217,6 +217,8 @@ public:
     virtual BOOL DestroyWindow();
     virtual void PostNcDestroy() {}
     virtual BOOL PreTranslateMessage(MSG* msg);
+    // Offers msg to the window objects from msg->hwnd up to (and including) stop, or to the top.
+    static BOOL WalkPreTranslateTree(HWND stop, MSG* msg);
 
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     virtual BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
