@@ -379,6 +379,46 @@ void fnTick(sqlite3_context* ctx, int, sqlite3_value**) {
     sqlite3_result_int(ctx, 1);
 }
 
+// Sequences: NEXTVAL hands out the stored next number, CURRVAL repeats the session's last one.
+void fnNextval(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    Session& s = sessionOf(ctx);
+    std::string owner, name;
+    textOf(argv[0], owner);
+    textOf(argv[1], name);
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(
+        s.conn,
+        "UPDATE main.sequences SET last_number = last_number + increment_by WHERE sequence_owner = ?1 "
+        "AND sequence_name = ?2 RETURNING last_number - increment_by",
+        -1, &st, nullptr);
+    sqlite3_bind_text(st, 1, owner.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(st, 2, name.c_str(), -1, SQLITE_TRANSIENT);
+    bool found = sqlite3_step(st) == SQLITE_ROW;
+    int64_t v = found ? sqlite3_column_int64(st, 0) : 0;
+    while (found && sqlite3_step(st) == SQLITE_ROW) {
+    }
+    sqlite3_finalize(st);
+    if (!found) {
+        raise(ctx, 2289, -1);
+        return;
+    }
+    s.currval[owner + "." + name] = v;
+    sqlite3_result_int64(ctx, v);
+}
+
+void fnCurrval(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    Session& s = sessionOf(ctx);
+    std::string owner, name;
+    textOf(argv[0], owner);
+    textOf(argv[1], name);
+    auto it = s.currval.find(owner + "." + name);
+    if (it == s.currval.end()) {
+        raise(ctx, 8002, -1, name);
+        return;
+    }
+    sqlite3_result_int64(ctx, it->second);
+}
+
 void fnEmptyLob(sqlite3_context* ctx, int, sqlite3_value**) {
     sqlite3_result_zeroblob(ctx, 0);
 }
@@ -432,6 +472,8 @@ void registerFunctions(Session& s) {
         {"ora_check", 3, fnCheck, false},
         {"empty_clob", 0, fnEmptyLob, true},
         {"empty_blob", 0, fnEmptyLob, true},
+        {"ora_nextval", 2, fnNextval, false},
+        {"ora_currval", 2, fnCurrval, false},
         {"ora_tick", 0, fnTick, false},
         {"bfilename", 2, fnBfilename, true},
     };

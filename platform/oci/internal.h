@@ -226,6 +226,7 @@ struct Session : Resolver {
     bool inTransaction = false;
     std::vector<std::string> attached;
     std::map<std::string, int64_t> userIds;
+    std::map<std::string, int64_t> currval; // sequence -> last NEXTVAL of this session
     // NLS settings of the session.
     std::string dateFormat = "DD-MON-RR";
     std::string timestampFormat = "DD-MON-RR HH.MI.SSXFF AM";

@@ -690,6 +690,55 @@ int stmtExecute(Stmt& s, Session& sess, ub4 iters, bool describeOnly, OraError& 
         }
         return 0;
     }
+    case Kind::CreateSequence:
+    case Kind::DropSequence:
+    case Kind::CreateIndex:
+    case Kind::DropIndex: {
+        if (describeOnly) return 0;
+        if (!sess.commit(e)) return failed(e);
+        const auto& w = t.words;
+        auto run = [&](const char* sql, std::vector<std::string> args) {
+            sqlite3_stmt* st = nullptr;
+            sqlite3_prepare_v2(sess.conn, sql, -1, &st, nullptr);
+            for (size_t k = 0; k < args.size(); ++k)
+                sqlite3_bind_text(st, int(k + 1), args[k].c_str(), -1, SQLITE_TRANSIENT);
+            int rc = sqlite3_step(st);
+            sqlite3_finalize(st);
+            return rc == SQLITE_DONE || rc == SQLITE_ROW;
+        };
+        if (t.kind == Kind::CreateSequence) {
+            if (!sess.userExists(w[0])) return failed(makeError(1918, w[0]));
+            if (!run("INSERT INTO main.sequences VALUES (?1, ?2, 1, 999999999999999999, ?4, ?3)",
+                     {w[0], w[1], w[2], w[3]}))
+                return failed(makeError(955));
+            registerObject(sess, tableRef(w[0], w[1], false), "SEQUENCE", true);
+        } else if (t.kind == Kind::DropSequence) {
+            if (!run(
+                    "DELETE FROM main.sequences WHERE sequence_owner = ?1 AND sequence_name = ?2 RETURNING 1",
+                    {w[0], w[1]}))
+                return failed(makeError(2289));
+            registerObject(sess, tableRef(w[0], w[1], false), "SEQUENCE", false);
+        } else {
+            int rc = sqlite3_exec(sess.conn, t.sql.c_str(), nullptr, nullptr, nullptr);
+            if (rc != SQLITE_OK)
+                return failed(t.kind == Kind::DropIndex ? makeError(1418) : sqliteError(sess, rc, &t, -1));
+            if (t.kind == Kind::CreateIndex) {
+                run("INSERT INTO main.indexes VALUES (?1, ?2, ?1, ?3, ?4, NULL)",
+                    {w[0], w[1], t.target.name, w[2]});
+                for (size_t k = 3; k < w.size(); ++k)
+                    run("INSERT INTO main.ind_columns VALUES (?1, ?2, ?1, ?3, ?4, ?5)",
+                        {w[0], w[1], t.target.name, w[k], std::to_string(k - 2)});
+                registerObject(sess, tableRef(w[0], w[1], false), "INDEX", true);
+            } else {
+                run("DELETE FROM main.indexes WHERE owner = ?1 AND index_name = ?2", {w[0], w[1]});
+                run("DELETE FROM main.ind_columns WHERE index_owner = ?1 AND index_name = ?2", {w[0], w[1]});
+                registerObject(sess, tableRef(w[0], w[1], false), "INDEX", false);
+            }
+        }
+        s.translated = false;
+        s.executed = true;
+        return 0;
+    }
     case Kind::CreateDirectory: {
         if (describeOnly) return 0;
         if (!sess.commit(e)) return failed(e);

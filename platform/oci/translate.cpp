@@ -837,6 +837,22 @@ bool Translator::emitOne(size_t& i, size_t end) {
         return true;
     }
     bool call = isOp(i + 1, "(");
+    // seq.NEXTVAL, owner.seq.CURRVAL
+    if (!qualified && isOp(i + 1, ".") && (isWord(i + 2, "NEXTVAL") || isWord(i + 2, "CURRVAL"))) {
+        emit(std::string(isWord(i + 2, "NEXTVAL") ? "ora_nextval(" : "ora_currval(") + sqlString(schema_) +
+                 ", " + sqlString(w) + ")",
+             t.off);
+        i += 3;
+        return true;
+    }
+    if (!qualified && isOp(i + 1, ".") && isOp(i + 3, ".") &&
+        (isWord(i + 4, "NEXTVAL") || isWord(i + 4, "CURRVAL"))) {
+        emit(std::string(isWord(i + 4, "NEXTVAL") ? "ora_nextval(" : "ora_currval(") + sqlString(w) + ", " +
+                 sqlString(toks_[i + 2].text) + ")",
+             t.off);
+        i += 5;
+        return true;
+    }
     if (w == "SELECT") {
         lv.query = true;
         if (levels_.size() == 1 && out_.items.empty()) selectList(i + 1, end);
@@ -1212,6 +1228,79 @@ bool Translator::run() {
         }
         out_.words = {ref.owner, ref.name, col, toks_[i + 1].text};
         return true;
+    } else if (w0 == "CREATE" && isWord(1, "SEQUENCE")) {
+        out_.kind = Kind::CreateSequence;
+        out_.functionCode = 13;
+        i = 2;
+        std::string owner, name;
+        int off;
+        if (!emitName(i, end, owner, name, off)) return false;
+        std::string start = "1", step = "1";
+        while (i < end) {
+            if (isWord(i, "START") && isWord(i + 1, "WITH") && i + 2 < end && toks_[i + 2].t == T::Number) {
+                start = toks_[i + 2].text;
+                i += 3;
+            } else if (isWord(i, "INCREMENT") && isWord(i + 1, "BY") && i + 2 < end) {
+                size_t k = i + 2;
+                std::string sign;
+                if (isOp(k, "-")) {
+                    sign = "-";
+                    ++k;
+                }
+                if (k >= end || toks_[k].t != T::Number) return fail(922, toks_[i].off);
+                step = sign + toks_[k].text;
+                i = k + 1;
+            } else if (isWord(i, "NOCACHE") || isWord(i, "NOCYCLE") || isWord(i, "ORDER") ||
+                       isWord(i, "NOORDER")) {
+                ++i;
+            } else if ((isWord(i, "CACHE") || isWord(i, "MAXVALUE") || isWord(i, "MINVALUE")) &&
+                       i + 1 < end) {
+                i += 2;
+            } else {
+                return fail(922, toks_[i].off);
+            }
+        }
+        out_.words = {owner.empty() ? schema_ : owner, name, start, step};
+        return true;
+    } else if (w0 == "CREATE" && (isWord(1, "INDEX") || (isWord(1, "UNIQUE") && isWord(2, "INDEX")))) {
+        out_.kind = Kind::CreateIndex;
+        out_.functionCode = 9;
+        bool unique = isWord(1, "UNIQUE");
+        i = unique ? 3 : 2;
+        std::string owner, name, towner, tname;
+        int off, toff;
+        if (!emitName(i, end, owner, name, off)) return false;
+        if (!isWord(i, "ON")) return fail(969, i < end ? toks_[i].off : int(sql_.size()));
+        ++i;
+        if (!emitName(i, end, towner, tname, toff)) return false;
+        TableRef ref;
+        if (!r_.findTable(towner, tname, ref) || ref.view) return fail(942, toff);
+        if (!isOp(i, "(")) return fail(906, i < end ? toks_[i].off : int(sql_.size()));
+        size_t m = matchParen(i, end);
+        if (m >= end) return fail(907, toks_[i].off);
+        std::string cols;
+        out_.words = {ref.owner, name, unique ? "UNIQUE" : "NONUNIQUE"};
+        for (size_t k = i + 1; k < m; ++k) {
+            if (isOp(k, ",") || isWord(k, "ASC") || isWord(k, "DESC")) continue;
+            if (toks_[k].t != T::Ident && toks_[k].t != T::QIdent) return fail(904, toks_[k].off);
+            cols += (cols.empty() ? "" : ", ") + quote(toks_[k].text);
+            out_.words.push_back(toks_[k].text);
+        }
+        out_.target = ref;
+        emit(std::string("CREATE ") + (unique ? "UNIQUE " : "") + "INDEX " + quote(ref.owner) + "." +
+                 quote(name) + " ON " + quote(ref.name) + " (" + cols + ")",
+             toks_[0].off);
+    } else if (w0 == "DROP" && (isWord(1, "SEQUENCE") || isWord(1, "INDEX"))) {
+        bool seq = isWord(1, "SEQUENCE");
+        out_.kind = seq ? Kind::DropSequence : Kind::DropIndex;
+        out_.functionCode = seq ? 16 : 10;
+        i = 2;
+        std::string owner, name;
+        int off;
+        if (!emitName(i, end, owner, name, off)) return false;
+        out_.words = {owner.empty() ? schema_ : owner, name};
+        if (!seq) emit("DROP INDEX " + quote(out_.words[0]) + "." + quote(name), toks_[0].off);
+        if (seq) return true;
     } else if (w0 == "CREATE" && (isWord(1, "DIRECTORY") ||
                                   (isWord(1, "OR") && isWord(2, "REPLACE") && isWord(3, "DIRECTORY")))) {
         out_.kind = Kind::CreateDirectory;

@@ -74,6 +74,10 @@ enum class Kind {
     CreateProcedure, // words: owner, name, type, source text, "VALID"/"INVALID"
     DropProcedure,   // words: owner, name, type
     CreateDirectory, // words: name, path
+    CreateSequence,  // words: owner, name, start, increment
+    DropSequence,    // words: owner, name
+    CreateIndex,     // words: owner, index, unique ("UNIQUE"/"NONUNIQUE"), then the column names
+    DropIndex,       // words: owner, index
     Other,
 };
 

@@ -175,3 +175,22 @@ TEST_F(DictionaryTest, RowidsOfViewsAndIndexOrganisedTables) {
     EXPECT_EQ(*rows[0][0], "seven");
     EXPECT_EQ(s->exec("select rowid from zeta z, alpha a"), -1);
 }
+
+TEST_F(DictionaryTest, SequencesAndIndexes) {
+    ASSERT_EQ(s->exec("create sequence zeta_seq start with 100 increment by 5"), 0) << s->errorText();
+    EXPECT_EQ(s->value("select zeta_seq.currval from dual"), "<ERR 8002>");
+    EXPECT_EQ(s->value("select zeta_seq.nextval from dual"), "100");
+    EXPECT_EQ(s->value("select system.zeta_seq.nextval from dual"), "105");
+    EXPECT_EQ(s->value("select zeta_seq.currval from dual"), "105");
+    ASSERT_EQ(s->exec("insert into zeta (id, name) values (zeta_seq.nextval, 'seq')"), 0) << s->errorText();
+    EXPECT_EQ(s->value("select id from zeta where name = 'seq'"), "110");
+    EXPECT_EQ(s->value("select last_number from all_sequences where sequence_name = 'ZETA_SEQ'"), "115");
+    ASSERT_EQ(s->exec("create unique index zeta_name_ix on zeta (name)"), 0) << s->errorText();
+    EXPECT_EQ(s->value("select uniqueness from all_indexes where index_name = 'ZETA_NAME_IX'"), "UNIQUE");
+    EXPECT_EQ(s->exec("insert into zeta (id, name) values (1000, 'seq')"), -1);
+    EXPECT_EQ(s->errorCode(), 1);
+    ASSERT_EQ(s->exec("drop index zeta_name_ix"), 0) << s->errorText();
+    EXPECT_EQ(s->exec("insert into zeta (id, name) values (1000, 'seq')"), 0);
+    ASSERT_EQ(s->exec("drop sequence zeta_seq"), 0);
+    EXPECT_EQ(s->value("select zeta_seq.nextval from dual"), "<ERR 2289>");
+}
