@@ -504,6 +504,64 @@ void RankTexts(SortKey& key, std::vector<SortCell>& cells) {
     key.ranked = true;
 }
 
+// The comb sort: the gap shrinks by 10/13 (0 becomes 1, 9 and 10 become 11);
+// passes repeat until a pass with gap 1 exchanges nothing.
+template <class Elem, class Greater> void CombSort(Elem* e, int64_t n, Greater greater) {
+    int64_t gap = n;
+    for (;;) {
+        gap = gap * 10 / 13;
+        if (gap == 0) gap = 1;
+        if (gap == 9 || gap == 10) gap = 11;
+        bool swapped = false;
+        if (gap < n) {
+            for (int64_t i = 0; i + gap < n; ++i)
+                if (greater(e[i], e[i + gap])) {
+                    std::swap(e[i], e[i + gap]);
+                    swapped = true;
+                }
+        }
+        if (gap == 1 && !swapped) break;
+    }
+}
+
+// Dense ranks of a key whose cells all compare by k1 alone or by (k1, k2):
+// ranked texts, or numbers that are all short decimals or NULL. Equal ranks
+// for equal cells, NULLs last; the direction is folded in. False when the
+// key has other cells.
+bool OrderRanks(const SortKey& key, std::vector<uint32_t>* ranks, uint32_t* top) {
+    const std::vector<SortCell>& cells = key.cells;
+    std::vector<std::pair<uint64_t, int64_t>> values;
+    values.reserve(cells.size());
+    for (const SortCell& c : cells) {
+        if (key.ranked) {
+            values.emplace_back(c.k1, 0);
+            continue;
+        }
+        if (!c.numeric || c.cls == CELL_SLOW || c.cls == CELL_TEXT) return false;
+        if (c.cls == CELL_FAST) values.emplace_back(c.k1, c.k2);
+    }
+    std::sort(values.begin(), values.end());
+    values.erase(std::unique(values.begin(), values.end()), values.end());
+    uint32_t nulls = static_cast<uint32_t>(values.size());
+    *top = nulls;
+    ranks->resize(cells.size());
+    for (size_t r = 0; r < cells.size(); ++r) {
+        const SortCell& c = cells[r];
+        uint32_t rank = nulls;
+        if (key.ranked || c.cls == CELL_FAST) {
+            std::pair<uint64_t, int64_t> v(c.k1, key.ranked ? 0 : c.k2);
+            rank = static_cast<uint32_t>(std::lower_bound(values.begin(), values.end(), v) - values.begin());
+        }
+        (*ranks)[r] = key.dir < 0 ? nulls - rank : rank;
+    }
+    return true;
+}
+
+struct SortCellRest {
+    SortCell c;
+    uint64_t rest; // the later keys' folded ranks, most significant first
+};
+
 } // namespace
 
 void CGridData::ComputeSortOrder(const int* cols, const int* dirs, int keyCount, std::vector<int32_t>* out) {
@@ -523,7 +581,43 @@ void CGridData::ComputeSortOrder(const int* cols, const int* dirs, int keyCount,
     }
     const SortKey& k0 = keys[0];
     int dir0 = k0.dir;
-    auto greater = [&](const SortCell& a, const SortCell& b) {
+    if (keyCount > 1) {
+        // Later keys folded into one integer when their ranks fit in 64 bits.
+        std::vector<uint64_t> rest(static_cast<size_t>(n), 0);
+        int bits = 0;
+        bool folded = true;
+        for (size_t k = 1; k < keys.size() && folded; ++k) {
+            std::vector<uint32_t> ranks;
+            uint32_t top = 0;
+            if (!OrderRanks(keys[k], &ranks, &top)) {
+                folded = false;
+                break;
+            }
+            int w = 1;
+            while (w < 32 && (uint64_t{1} << w) <= top) ++w;
+            bits += w;
+            if (bits > 64) {
+                folded = false;
+                break;
+            }
+            for (size_t r = 0; r < rest.size(); ++r) rest[r] = (rest[r] << w) | ranks[r];
+        }
+        if (folded) {
+            std::vector<SortCellRest> e(static_cast<size_t>(n));
+            for (size_t r = 0; r < e.size(); ++r) e[r] = SortCellRest{first[r], rest[r]};
+            std::vector<SortCell>().swap(first);
+            std::vector<uint64_t>().swap(rest);
+            for (size_t k = 1; k < keys.size(); ++k) std::vector<SortCell>().swap(keys[k].cells);
+            CombSort(e.data(), n, [&](const SortCellRest& a, const SortCellRest& b) {
+                int c = CompareCells(k0, a.c, b.c);
+                if (c != 0) return dir0 * c > 0;
+                return a.rest > b.rest;
+            });
+            for (int i = 0; i < n; ++i) (*out)[static_cast<size_t>(i)] = e[static_cast<size_t>(i)].c.row;
+            return;
+        }
+    }
+    CombSort(first.data(), n, [&](const SortCell& a, const SortCell& b) {
         int c = CompareCells(k0, a, b);
         if (c != 0) return dir0 * c > 0;
         for (size_t k = 1; k < keys.size(); ++k) {
@@ -533,24 +627,8 @@ void CGridData::ComputeSortOrder(const int* cols, const int* dirs, int keyCount,
             if (c != 0) return key.dir * c > 0;
         }
         return false;
-    };
-    SortCell* e = first.data();
-    int64_t gap = n;
-    for (;;) {
-        gap = gap * 10 / 13;
-        if (gap == 0) gap = 1;
-        if (gap == 9 || gap == 10) gap = 11;
-        bool swapped = false;
-        if (gap < n) {
-            for (int64_t i = 0; i + gap < n; ++i)
-                if (greater(e[i], e[i + gap])) {
-                    std::swap(e[i], e[i + gap]);
-                    swapped = true;
-                }
-        }
-        if (gap == 1 && !swapped) break;
-    }
-    for (int i = 0; i < n; ++i) (*out)[static_cast<size_t>(i)] = e[i].row;
+    });
+    for (int i = 0; i < n; ++i) (*out)[static_cast<size_t>(i)] = first[static_cast<size_t>(i)].row;
 }
 
 void CGridData::ApplyOrderBySwaps(const std::vector<int32_t>& order) {
