@@ -52,14 +52,17 @@ struct BarGesture {
     uint64_t timer = 0;
 } g_gesture;
 
+// Written on the UI thread; other threads read it through GetAsyncKeyState.
 void SetKey(UINT vk, bool down) {
     vk &= 0xFF;
+    BYTE v = g_keys[vk];
     if (down) {
-        if (!(g_keys[vk] & 0x80)) g_keys[vk] ^= 0x01;
-        g_keys[vk] |= 0x80;
+        if (!(v & 0x80)) v ^= 0x01;
+        v |= 0x80;
     } else {
-        g_keys[vk] &= static_cast<BYTE>(~0x80);
+        v &= static_cast<BYTE>(~0x80);
     }
+    std::atomic_ref<BYTE>(g_keys[vk]).store(v, std::memory_order_relaxed);
 }
 
 WPARAM MouseKeys() {
@@ -349,7 +352,7 @@ BOOL GetKeyboardState(BYTE* state) {
 namespace win32bk {
 // The asynchronous state (for GetAsyncKeyState's backend).
 bool AsyncKeyDown(int vk) {
-    return (g_keys[vk & 0xFF] & 0x80) != 0;
+    return (std::atomic_ref<BYTE>(g_keys[vk & 0xFF]).load(std::memory_order_relaxed) & 0x80) != 0;
 }
 } // namespace win32bk
 

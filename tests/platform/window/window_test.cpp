@@ -1,3 +1,5 @@
+#include <thread>
+
 #include "fixture.h"
 
 using qtplatform::Mods;
@@ -310,4 +312,15 @@ TEST_F(WindowTest, ShowingATopLevelWindowActivatesIt) {
     ShowWindow(a, SW_HIDE);
     ShowWindow(a, SW_SHOWNA);
     EXPECT_EQ(GetFocus(), b);
+}
+
+TEST_F(WindowTest, AsyncKeyStateFollowsTheKeyboard) {
+    HWND h = Make();
+    SetFocus(h);
+    tvtest::KeyDown(h, qtplatform::Key_Escape);
+    short fromWorker = 0;
+    std::thread([&] { fromWorker = GetAsyncKeyState(VK_ESCAPE); }).join();
+    EXPECT_LT(fromWorker, 0);
+    tvtest::KeyUp(h, qtplatform::Key_Escape);
+    EXPECT_GE(GetAsyncKeyState(VK_ESCAPE), 0);
 }
