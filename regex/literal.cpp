@@ -22,46 +22,40 @@ inline bool splits_pair(const char16_t* t, const char16_t* q, int64_t m, int64_t
     return false;
 }
 
-const char16_t* search_exact(LiteralSearcher* s, const char16_t* t, int64_t n) {
+template <bool Fold> inline const char16_t* search_window(LiteralSearcher* s, const char16_t* t, int64_t n) {
     const int64_t m = s->length;
     const char16_t* pat = s->pattern;
     if (m == 0) return t;
+    if (n < m) return nullptr;
     const char16_t last = pat[m - 1];
     const char16_t* q = t;
-    int64_t rem = n;
-    while (rem >= m) {
-        if (q[m - 1] == last) {
-            int64_t j = m - 2;
-            while (j >= 0 && q[j] == pat[j]) --j;
-            if (j < 0 && !splits_pair(t, q, m, rem)) return q;
+    const char16_t* const stop = t + (n - m); // the last window
+    const uint64_t* skip = s->skip;
+    for (;;) {
+        char16_t u = q[m - 1];
+        if ((Fold ? fold_unit(u) : u) == last) {
+            bool equal;
+            if (Fold) {
+                int64_t j = m - 2;
+                while (j >= 0 && fold_unit(q[j]) == pat[j]) --j;
+                equal = j < 0;
+            } else {
+                equal = memcmp(q, pat, static_cast<size_t>(m - 1) * sizeof(char16_t)) == 0;
+            }
+            if (equal && !splits_pair(t, q, m, n - (q - t))) return q;
         }
-        if (rem == m) break;
-        uint64_t shift = s->skip[q[m]];
-        q += shift;
-        rem -= static_cast<int64_t>(shift);
+        if (q >= stop) return nullptr;
+        q += skip[q[m] & 0xFF];
+        if (q > stop) return nullptr;
     }
-    return nullptr;
+}
+
+const char16_t* search_exact(LiteralSearcher* s, const char16_t* t, int64_t n) {
+    return search_window<false>(s, t, n);
 }
 
 const char16_t* search_folded(LiteralSearcher* s, const char16_t* t, int64_t n) {
-    const int64_t m = s->length;
-    const char16_t* pat = s->pattern;
-    if (m == 0) return t;
-    const char16_t last = pat[m - 1];
-    const char16_t* q = t;
-    int64_t rem = n;
-    while (rem >= m) {
-        if (fold_unit(q[m - 1]) == last) {
-            int64_t j = m - 2;
-            while (j >= 0 && fold_unit(q[j]) == pat[j]) --j;
-            if (j < 0 && !splits_pair(t, q, m, rem)) return q;
-        }
-        if (rem == m) break;
-        uint64_t shift = s->skip[q[m]];
-        q += shift;
-        rem -= static_cast<int64_t>(shift);
-    }
-    return nullptr;
+    return search_window<true>(s, t, n);
 }
 
 } // namespace
@@ -80,19 +74,16 @@ LiteralSearcher* literal_searcher_create(const char16_t* literal, int64_t m, int
     s->folded = nullptr;
     s->folded_capacity = 0;
     s->search = ignore_case ? search_folded : search_exact;
-    for (int k = 0; k < 65536; ++k) s->skip[k] = static_cast<uint64_t>(m);
+    for (int k = 0; k < 256; ++k) s->skip[k] = static_cast<uint64_t>(m > 0 ? m + 1 : 1);
     for (int64_t j = 0; j < m; ++j) {
         char16_t u = s->pattern[j];
-        s->skip[u] = static_cast<uint64_t>(m - j);
+        uint64_t shift = static_cast<uint64_t>(m - j);
+        s->skip[u & 0xFF] = shift;
         if (ignore_case) {
             // the upper-case units shift like their folded form
-            if (u >= 'a' && u <= 'z') s->skip[u - 32] = static_cast<uint64_t>(m - j);
-            if (u >= 0xFF41 && u <= 0xFF5A) s->skip[u - 32] = static_cast<uint64_t>(m - j);
+            if ((u >= 'a' && u <= 'z') || (u >= 0xFF41 && u <= 0xFF5A)) s->skip[(u - 32) & 0xFF] = shift;
         }
     }
-    s->skip[0] = 1;
-    if (m == 0)
-        for (int k = 0; k < 65536; ++k) s->skip[k] = 1;
     return s;
 }
 

@@ -168,8 +168,9 @@ int Matcher::run(RegexPos* start, RegexPos* end, const char16_t* cur, const char
         case RN_EMPTY: f->node = n->next; continue;
         case RN_SPLIT: {
             const uint8_t* map = static_cast<const uint8_t*>(n->aux);
-            if (map && f->cur[0] < 128) {
+            if (map && (f->cur[0] < 128 || map[32])) {
                 unsigned c = f->cur[0];
+                if (c >= 128) goto fail;
                 if (c == '\r' && f->cur[1] == '\n') c = '\n';
                 unsigned bits = (map[c >> 2] >> ((c & 3) * 2)) & 3;
                 if (bits == 0) goto fail;

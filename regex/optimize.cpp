@@ -102,7 +102,7 @@ bool pass_factor(Regex* re, const std::vector<RegexNode*>& nodes) {
 
 // First items of a split's branch into map (bit = 1 next, 2 alt). False when
 // the branch's start is unknown.
-bool first_items(Regex* re, RegexNode* start, int bit, uint8_t* map, int* items) {
+bool first_items(Regex* re, RegexNode* start, int bit, uint8_t* map, int* items, bool* ascii_only) {
     std::vector<RegexNode*> todo;
     std::vector<RegexNode*> seen;
     todo.push_back(start);
@@ -137,6 +137,7 @@ bool first_items(Regex* re, RegexNode* start, int bit, uint8_t* map, int* items)
                     k == RN_CHAR ? static_cast<uint32_t>(n->value) : static_cast<const uint32_t*>(n->aux)[0];
                 if (c >= 128) return false;
                 if (++*items > 20) return false;
+                if (n->value2 & RNF_IWIDTH) *ascii_only = false;
                 set(c);
                 if (n->value2 & RNF_ICASE) {
                     if (c >= 'a' && c <= 'z') set(c - 32);
@@ -148,6 +149,7 @@ bool first_items(Regex* re, RegexNode* start, int bit, uint8_t* map, int* items)
                 if (cls->flags & (RCLASS_NEGATED | RCLASS_WIDTH | RCLASS_ALL_ABOVE_255)) return false;
                 if (cls->range_count || cls->single_count) return false;
                 if (++*items > 20) return false;
+                if (cls->bits[4] | cls->bits[5] | cls->bits[6] | cls->bits[7]) *ascii_only = false;
                 for (unsigned c = 1; c < 128; ++c)
                     if ((cls->bits[c >> 5] >> (c & 31)) & 1) set(c);
                 break;
@@ -158,18 +160,104 @@ bool first_items(Regex* re, RegexNode* start, int bit, uint8_t* map, int* items)
     return true;
 }
 
+// The class of every character that can begin the branches of a split
+// (characters of any code point and plain classes); NULL when a branch can
+// begin otherwise.
+RegexClass* split_start_class(Regex* re, RegexNode* split) {
+    std::vector<RegexNode*> todo{split->next, split->alt};
+    std::vector<RegexNode*> seen;
+    std::vector<uint32_t> singles, ranges;
+    uint32_t bits[8] = {};
+    auto add = [&](uint32_t c) {
+        if (c <= 255)
+            bits[c >> 5] |= 1u << (c & 31);
+        else
+            singles.push_back(c);
+    };
+    int items = 0;
+    while (!todo.empty()) {
+        RegexNode* n = todo.back();
+        todo.pop_back();
+        for (;;) {
+            if (!n) return nullptr;
+            bool met = false;
+            for (RegexNode* x : seen)
+                if (x == n) met = true;
+            if (met) break;
+            seen.push_back(n);
+            if (seen.size() > 200 || ++items > 200) return nullptr;
+            int k = n->kind;
+            if (k == RN_EMPTY || k == RN_OPEN || (k == RN_CLOSE && !re->has_call)) {
+                n = n->next;
+                continue;
+            }
+            if (k == RN_ATOMIC) {
+                n = static_cast<RegexNode*>(n->payload);
+                continue;
+            }
+            if (k == RN_SPLIT) {
+                todo.push_back(n->alt);
+                n = n->next;
+                continue;
+            }
+            if (k == RN_CHAR || k == RN_STRING) {
+                if (n->value2 & RNF_IWIDTH) return nullptr;
+                uint32_t c =
+                    k == RN_CHAR ? static_cast<uint32_t>(n->value) : static_cast<const uint32_t*>(n->aux)[0];
+                if (c == '\r' || c == '\n') return nullptr;
+                add(c);
+                if ((n->value2 & RNF_ICASE) && ((c >= 'a' && c <= 'z') || (c >= 0xFF41 && c <= 0xFF5A)))
+                    add(c - 32);
+                break;
+            }
+            if (k == RN_CLASS) {
+                const RegexClass* cls = static_cast<const RegexClass*>(n->payload);
+                if (cls->flags & (RCLASS_NEGATED | RCLASS_WIDTH | RCLASS_ALL_ABOVE_255)) return nullptr;
+                if (cls->bits[0] & ((1u << '\n') | (1u << '\r'))) return nullptr;
+                for (int i = 0; i < 8; ++i) bits[i] |= cls->bits[i];
+                singles.insert(singles.end(), cls->singles, cls->singles + cls->single_count);
+                ranges.insert(ranges.end(), cls->ranges, cls->ranges + 2 * cls->range_count);
+                break;
+            }
+            return nullptr;
+        }
+    }
+    auto* cls = static_cast<RegexClass*>(regex_arena_alloc(re, sizeof(RegexClass)));
+    if (!cls) return nullptr;
+    memcpy(cls->bits, bits, sizeof bits);
+    cls->single_count = static_cast<int>(singles.size());
+    cls->range_count = static_cast<int>(ranges.size() / 2);
+    if (!singles.empty()) {
+        cls->singles = static_cast<uint32_t*>(regex_arena_alloc(re, singles.size() * 4));
+        if (!cls->singles) return nullptr;
+        memcpy(cls->singles, singles.data(), singles.size() * 4);
+    }
+    if (!ranges.empty()) {
+        cls->ranges = static_cast<uint32_t*>(regex_arena_alloc(re, ranges.size() * 4));
+        if (!cls->ranges) return nullptr;
+        memcpy(cls->ranges, ranges.data(), ranges.size() * 4);
+    }
+    return cls;
+}
+
 bool pass_maps(Regex* re, const std::vector<RegexNode*>& nodes) {
     if (re->node_count / 8 >= 255) return true;
     int splits = 0;
     for (RegexNode* n : nodes) {
         if (n->kind != RN_SPLIT) continue;
         if (++splits > 30) break;
-        uint8_t map[32] = {};
+        // 32 bytes of branch bits, then 1 when no character of 128 or above
+        // can begin either branch
+        uint8_t map[33] = {};
         int items = 0;
-        if (!first_items(re, n->next, 1, map, &items) || !first_items(re, n->alt, 2, map, &items)) continue;
-        auto* m = static_cast<uint8_t*>(regex_arena_alloc(re, 32));
+        bool ascii_only = true;
+        if (!first_items(re, n->next, 1, map, &items, &ascii_only) ||
+            !first_items(re, n->alt, 2, map, &items, &ascii_only))
+            continue;
+        map[32] = ascii_only ? 1 : 0;
+        auto* m = static_cast<uint8_t*>(regex_arena_alloc(re, 33));
         if (!m) return false;
-        memcpy(m, map, 32);
+        memcpy(m, map, 33);
         n->aux = m;
     }
     return true;
@@ -297,8 +385,40 @@ int search_char(Regex* re, const RegexPositionOps* ops, RegexPos* start, RegexPo
     });
 }
 
+// Scans the units of each line for a unit whose bit is set (classes whose
+// members are all below 256, without CR and LF).
+int scan_bits(Regex* re, const RegexPositionOps* ops, RegexPos* start, RegexPos* end, RegexPos limit,
+              const uint32_t* bits) {
+    Cursor c{*start, ops->char_at(ops->context, start), nullptr};
+    if (beyond(c.pos, limit)) return 0;
+    for (;;) {
+        const char16_t* p = c.cur;
+        char16_t u;
+        while ((u = *p) != 0 && (u >= 256 || !((bits[u >> 5] >> (u & 31)) & 1))) ++p;
+        if (p != c.cur) {
+            c.pos.column += p - c.cur;
+            c.cur = p;
+            c.prev = nullptr;
+            if (beyond(c.pos, limit)) return 0;
+        }
+        if (*p) {
+            int r = attempt(re, ops, c, start, end);
+            if (r) return r;
+        } else {
+            c.cur = ops->char_at(ops->context, &c.pos);
+            if (*c.cur == 0) return 0;
+        }
+        step(ops, c);
+        if (beyond(c.pos, limit)) return 0;
+    }
+}
+
 int search_class(Regex* re, const RegexPositionOps* ops, RegexPos* start, RegexPos* end, RegexPos limit) {
     const RegexClass* cls = re->start_class;
+    const uint32_t line_bits = (1u << '\n') | (1u << '\r') | 1u;
+    if (!(cls->flags & (RCLASS_NEGATED | RCLASS_ALL_ABOVE_255 | RCLASS_WIDTH)) && !cls->range_count &&
+        !cls->single_count && !(cls->bits[0] & line_bits))
+        return scan_bits(re, ops, start, end, limit, cls->bits);
     return scan(re, ops, start, end, limit, [cls](const Cursor& c) {
         int u;
         return regex_class_test(cls, read_at(c.cur, &u));
@@ -306,6 +426,42 @@ int search_class(Regex* re, const RegexPositionOps* ops, RegexPos* start, RegexP
 }
 
 int search_word(Regex* re, const RegexPositionOps* ops, RegexPos* start, RegexPos* end, RegexPos limit) {
+    if (re->first_char) {
+        // the character after \b is known: scan for it, then test the boundary
+        const char16_t ch = static_cast<char16_t>(re->first_char);
+        Cursor c{*start, ops->char_at(ops->context, start), nullptr};
+        if (beyond(c.pos, limit)) return 0;
+        for (;;) {
+            const char16_t* p = c.cur;
+            while (*p && *p != ch) ++p;
+            if (p != c.cur) {
+                c.pos.column += p - c.cur;
+                c.cur = p;
+                c.prev = nullptr;
+                if (beyond(c.pos, limit)) return 0;
+            }
+            if (*p == ch) {
+                int u;
+                uint32_t prev = 0;
+                if (c.prev) {
+                    prev = read_at(c.prev, &u);
+                } else if (c.pos.line != 0 || c.pos.column != 0) {
+                    RegexPos q = c.pos;
+                    const char16_t* pp = ops->prev_char(ops->context, &q);
+                    if (pp && *pp) prev = read_at(pp, &u);
+                }
+                if (regex_is_word(prev) != regex_is_word(ch)) {
+                    int r = attempt(re, ops, c, start, end);
+                    if (r) return r;
+                }
+            } else {
+                c.cur = ops->char_at(ops->context, &c.pos);
+                if (*c.cur == 0) return 0;
+            }
+            step(ops, c);
+            if (beyond(c.pos, limit)) return 0;
+        }
+    }
     return scan(re, ops, start, end, limit, [ops](const Cursor& c) {
         int u;
         uint32_t prev = 0;
@@ -440,8 +596,14 @@ bool regex_choose_strategy(Regex* re) {
             const uint8_t* map = static_cast<const uint8_t*>(n->aux);
             for (unsigned c = 0; c < 128; ++c)
                 if ((map[c >> 2] >> ((c & 3) * 2)) & 3) cls->bits[c >> 5] |= 1u << (c & 31);
-            for (unsigned c = 128; c < 256; ++c) cls->bits[c >> 5] |= 1u << (c & 31);
-            cls->flags = RCLASS_ALL_ABOVE_255;
+            if (!map[32]) {
+                for (unsigned c = 128; c < 256; ++c) cls->bits[c >> 5] |= 1u << (c & 31);
+                cls->flags = RCLASS_ALL_ABOVE_255;
+            }
+            re->start_class = cls;
+            re->strategy = REGEX_STRATEGY_CLASS;
+            re->search = search_class;
+        } else if (RegexClass* cls = split_start_class(re, n)) {
             re->start_class = cls;
             re->strategy = REGEX_STRATEGY_CLASS;
             re->search = search_class;
@@ -464,10 +626,17 @@ bool regex_choose_strategy(Regex* re) {
         re->strategy = REGEX_STRATEGY_LINE;
         re->search = search_line;
         break;
-    case RN_WORDB:
+    case RN_WORDB: {
         re->strategy = REGEX_STRATEGY_WORD;
         re->search = search_word;
+        RegexNode* after = skip_empty(n->next);
+        if (after && (after->kind == RN_CHAR || after->kind == RN_STRING) && after->value2 == 0) {
+            uint32_t c = after->kind == RN_CHAR ? static_cast<uint32_t>(after->value)
+                                                : static_cast<const uint32_t*>(after->aux)[0];
+            if (c < 0x10000 && !utf16_is_surrogate(c) && c != '\r' && c != '\n' && c != 0) re->first_char = c;
+        }
         break;
+    }
     default: break;
     }
     return true;

@@ -143,7 +143,10 @@ struct LiteralSearcher {
     char16_t* folded;
     int64_t folded_capacity;
     int64_t length;
-    uint64_t skip[65536];
+    // Shift by the unit after the window, indexed by its low byte: units that
+    // share a low byte share the smallest of their shifts, so the table is
+    // small enough to build at every compile.
+    uint64_t skip[256];
 };
 
 // Arena allocation (zeroed, 8-byte aligned); NULL on no memory.
