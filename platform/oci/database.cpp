@@ -327,12 +327,18 @@ bool Session::findTable(const std::string& owner, const std::string& name, Table
             }
         } else if (hiddenRowid) {
             out.rowidColumn = "\"ORA$ROWID\"";
-            if (sqlite3_prepare_v2(
-                    conn, "SELECT base_object_id FROM main.views WHERE owner = ?1 AND view_name = ?2", -1,
-                    &st, nullptr) == SQLITE_OK) {
+            if (sqlite3_prepare_v2(conn,
+                                   "SELECT v.base_object_id, o.owner, o.object_name FROM main.views v JOIN "
+                                   "main.objects o ON "
+                                   "o.object_id = v.base_object_id WHERE v.owner = ?1 AND v.view_name = ?2",
+                                   -1, &st, nullptr) == SQLITE_OK) {
                 sqlite3_bind_text(st, 1, o.c_str(), -1, SQLITE_TRANSIENT);
                 sqlite3_bind_text(st, 2, n.c_str(), -1, SQLITE_TRANSIENT);
-                if (sqlite3_step(st) == SQLITE_ROW) out.rowidObject = sqlite3_column_int64(st, 0);
+                if (sqlite3_step(st) == SQLITE_ROW) {
+                    out.rowidObject = sqlite3_column_int64(st, 0);
+                    out.baseOwner = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
+                    out.baseName = reinterpret_cast<const char*>(sqlite3_column_text(st, 2));
+                }
             }
         }
         sqlite3_finalize(st);

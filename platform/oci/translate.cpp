@@ -425,6 +425,13 @@ bool Translator::emitTableRef(size_t& i, size_t end) {
     if (!r_.findTable(owner, name, ref)) {
         return fail(942, off);
     }
+    // DML through a key-preserved view reaches its table.
+    bool dmlTarget = levels_.size() == 1 && out_.target.name.empty() &&
+                     (out_.kind == Kind::Update || out_.kind == Kind::Delete || out_.kind == Kind::Insert);
+    if (dmlTarget && ref.view && !ref.baseName.empty()) {
+        TableRef base;
+        if (r_.findTable(ref.baseOwner, ref.baseName, base)) ref = base;
+    }
     emit(quote(ref.owner) + "." + quote(ref.name), off);
     std::string qual = name;
     if (isWord(i, "AS")) ++i;

@@ -20,6 +20,7 @@ struct TableRef {
     std::string rowidColumn;
     int64_t rowidObject = 0; // the object the row ids name (a view's base table)
     std::vector<std::string> pkColumns;
+    std::string baseOwner, baseName; // a key-preserved view's table
 };
 
 inline TableRef tableRef(const std::string& owner, const std::string& name, bool view) {

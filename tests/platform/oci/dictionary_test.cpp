@@ -174,6 +174,16 @@ TEST_F(DictionaryTest, RowidsOfViewsAndIndexOrganisedTables) {
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(*rows[0][0], "seven");
     EXPECT_EQ(s->exec("select rowid from zeta z, alpha a"), -1);
+
+    // DML through the key-preserved view reaches the table; a join view refuses it.
+    ASSERT_EQ(s->exec("update \"SYSTEM\".\"ZETA_V\" \nset \"NAME\" = :X0 \nwhere \"ROWID\" = :X1 \n",
+                      {"uno", viewRowid}),
+              0)
+        << s->errorText();
+    EXPECT_EQ(s->value("select name from zeta where id = 1"), "uno");
+    ASSERT_EQ(s->exec("create view both_v as select z.id, a.v from zeta z, alpha a"), 0) << s->errorText();
+    EXPECT_EQ(s->exec("delete from both_v"), -1);
+    EXPECT_EQ(s->errorCode(), 1732);
 }
 
 TEST_F(DictionaryTest, SequencesAndIndexes) {
