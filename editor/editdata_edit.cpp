@@ -393,13 +393,16 @@ int CEditData::DeleteRange(EditPos start, EditPos end, int record) {
 
 int CEditData::TypeChar(uint32_t c) {
     m_editCounter++;
-    bool extend = m_undo->recordingType == EDIT_UNDO_INSERT && m_undo->current &&
-                  (c == m_lastTyped || (!IsDelimiter(c) && !IsDelimiter(m_lastTyped)));
     const bool indenting = m_autoIndent == 1 || m_autoIndent == 2;
+    const bool smartTrigger = m_autoIndent == 2 && (c == u'\r' || c == u'{' || c == u'}' || c == u':');
+    // A smart-indent trigger starts its own record, so that the character and
+    // the re-indent it causes undo as one step.
+    bool extend = m_undo->recordingType == EDIT_UNDO_INSERT && m_undo->current && !smartTrigger &&
+                  (c == m_lastTyped || (!IsDelimiter(c) && !IsDelimiter(m_lastTyped)));
     UndoGroupGuard group(m_undo, false);
     if (!extend) {
         // The line break and its indent undo together.
-        if (indenting && c == u'\r') {
+        if ((indenting && c == u'\r') || (smartTrigger && m_undo->depth == 0)) {
             m_undo->BeginGroup(0);
             group.Arm();
         }
@@ -412,11 +415,7 @@ int CEditData::TypeChar(uint32_t c) {
     }
     m_lastTyped = c;
     int result = InsertChar(c);
-    if (!result && m_autoIndent == 2 && (c == u'\r' || c == u'{' || c == u'}' || c == u':')) {
-        if (c != u'\r' && m_undo->depth == 0) {
-            m_undo->BeginGroup(0);
-            group.Arm();
-        }
+    if (!result && smartTrigger) {
         SmartIndent::s_data = this;
         SmartIndent::OnChar(c);
     } else if (!result && m_autoIndent == 1 && c == u'\r' && m_caretLine > 0) {

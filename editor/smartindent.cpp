@@ -181,7 +181,9 @@ void SmartIndent::OnChar(uint32_t c) {
         CopyIndent(base, 2, extra, 1);
         return;
     }
-    uint8_t state = d->LexStateAt(d->m_caretLine, d->m_caretCol, &cache);
+    // The typed character's own state: at the end of a line an open literal
+    // reads as code again.
+    uint8_t state = d->LexStateAt(d->m_caretLine, d->m_caretCol > 0 ? d->m_caretCol - 1 : 0, &cache);
     if (state == LEX_BLOCK_COMMENT || state == LEX_LINE_COMMENT || state == LEX_QUOTED) return;
     d->AddCaretRecord();
     const int line = d->m_caretLine;
