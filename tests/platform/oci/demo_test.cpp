@@ -150,3 +150,43 @@ TEST_F(DemoTest, EveryTypeDescribes) {
     ASSERT_EQ(s.query("SELECT ROWID, A.* FROM \"DEMO\".\"社員_V\" A", rows), 0) << s.errorText();
     EXPECT_EQ(rows.size(), 20u);
 }
+
+TEST_F(DemoTest, CompletionAndDocumentQueries) {
+    Session8 s(api);
+    ASSERT_EQ(s.logon("demo", "demo", "DEMO"), 0) << s.errorText();
+    std::vector<Row> rows;
+    for (const char* comments : {", (select comments from all_tab_comments b where a.owner = b.owner and "
+                                 "a.object_name = b.table_name and "
+                                 "a.object_type = b.table_type) as comments \n",
+                                 ", '' as comments \n"}) {
+        std::string sql =
+            std::string("select distinct object_name, object_name as org_object_name, \n\tobject_type \n") +
+            comments + "from all_objects a \nwhere owner = :X0 \n";
+        ASSERT_EQ(s.query(sql, rows, {"DEMO"}), 0) << s.errorText();
+        EXPECT_GE(rows.size(), 10u);
+    }
+    ASSERT_EQ(
+        s.query(
+            "select distinct column_name, column_name as org_column_name, data_type \nfrom all_tab_columns "
+            "\nwhere owner = :X0",
+            rows, {"DEMO"}),
+        0)
+        << s.errorText();
+    EXPECT_GE(rows.size(), 30u);
+    ASSERT_EQ(s.query("select column_name from all_tab_cols c where c.owner = :X0 and c.table_name = :X1 and "
+                      "c.virtual_column = 'YES' ",
+                      rows, {"DEMO", "ALL_TYPES"}),
+              0)
+        << s.errorText();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(*rows[0][0], "C_VIRTUAL");
+    ASSERT_EQ(
+        s.query(
+            "select u.column_name, u.updatable, u.insertable, u.deletable \nfrom user_updatable_columns u "
+            "\nwhere u.owner = :X0 \nand u.table_name = :X1 \n",
+            rows, {"DEMO", "社員_V"}),
+        0);
+    ASSERT_EQ(rows.size(), 5u);
+    for (auto& r : rows) EXPECT_EQ(*r[1], *r[0] == "年収" ? "NO" : "YES") << *r[0];
+    EXPECT_EQ(s.value("select sessiontimezone from dual").size(), 6u);
+}
