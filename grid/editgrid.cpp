@@ -461,7 +461,8 @@ void CEditableGridData::ApplyUndoRecord(UndoRecord* rec, bool redo) {
         }
         SetCursor(row, col);
         if (redo)
-            r->texts[col] = rec->next ? rec->next->text : nullptr;
+            r->texts[col] =
+                rec->next && rec->next->type == GUNDO_NEW_TEXT ? rec->next->text : RecordPointer(rec);
         else
             r->texts[col] = RecordPointer(rec);
         break;
