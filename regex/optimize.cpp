@@ -5,6 +5,7 @@
 #include "regex/regex_internal.h"
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -332,8 +333,26 @@ inline int attempt(Regex* re, const RegexPositionOps* ops, const Cursor& c, Rege
     return r;
 }
 
+// False when the unit every match needs does not occur from pos on (an
+// unlimited search only), so that no position has to be tried.
+bool required_present(Regex* re, const RegexPositionOps* ops, const RegexPos& pos, const RegexPos& limit) {
+    if (!re->required_unit || limit.line >= 0) return true;
+    const char16_t u = re->required_unit;
+    RegexPos at = pos;
+    for (int64_t line = pos.line;; ++line) {
+        int64_t len = 0;
+        const char16_t* t = ops->line_text(ops->context, line, &len);
+        if (!t) return false;
+        int64_t from = line == at.line ? at.column : 0;
+        if (from < 0) from = 0;
+        if (from < len && std::char_traits<char16_t>::find(t + from, static_cast<size_t>(len - from), u))
+            return true;
+    }
+}
+
 template <class Cand>
 int scan(Regex* re, const RegexPositionOps* ops, RegexPos* start, RegexPos* end, RegexPos limit, Cand cand) {
+    if (!required_present(re, ops, *start, limit)) return 0;
     Cursor c{*start, ops->char_at(ops->context, start), nullptr};
     if (beyond(c.pos, limit)) return 0;
     for (;;) {
@@ -357,6 +376,7 @@ int search_char(Regex* re, const RegexPositionOps* ops, RegexPos* start, RegexPo
     if (fl == 0 && first < 0x10000 && !utf16_is_surrogate(first) && first != '\r' && first != '\n' && first) {
         // scan the units of each line for the first character
         const char16_t ch = static_cast<char16_t>(first);
+        if (!required_present(re, ops, *start, limit)) return 0;
         Cursor c{*start, ops->char_at(ops->context, start), nullptr};
         if (beyond(c.pos, limit)) return 0;
         for (;;) {
@@ -389,6 +409,7 @@ int search_char(Regex* re, const RegexPositionOps* ops, RegexPos* start, RegexPo
 // members are all below 256, without CR and LF).
 int scan_bits(Regex* re, const RegexPositionOps* ops, RegexPos* start, RegexPos* end, RegexPos limit,
               const uint32_t* bits) {
+    if (!required_present(re, ops, *start, limit)) return 0;
     Cursor c{*start, ops->char_at(ops->context, start), nullptr};
     if (beyond(c.pos, limit)) return 0;
     for (;;) {
@@ -429,6 +450,7 @@ int search_word(Regex* re, const RegexPositionOps* ops, RegexPos* start, RegexPo
     if (re->first_char) {
         // the character after \b is known: scan for it, then test the boundary
         const char16_t ch = static_cast<char16_t>(re->first_char);
+        if (!required_present(re, ops, *start, limit)) return 0;
         Cursor c{*start, ops->char_at(ops->context, start), nullptr};
         if (beyond(c.pos, limit)) return 0;
         for (;;) {
@@ -477,6 +499,7 @@ int search_word(Regex* re, const RegexPositionOps* ops, RegexPos* start, RegexPo
 }
 
 int search_line(Regex* re, const RegexPositionOps* ops, RegexPos* start, RegexPos* end, RegexPos limit) {
+    if (!required_present(re, ops, *start, limit)) return 0;
     Cursor c{*start, ops->char_at(ops->context, start), nullptr};
     if (beyond(c.pos, limit)) return 0;
     if (ops->at_line_start(ops->context, &c.pos)) {
@@ -541,9 +564,70 @@ bool regex_optimize(Regex* re) {
     return pass_runs(re, nodes);
 }
 
+// The last plain character on the path every match takes from the root.
+char16_t required_unit(const Regex* re) {
+    char16_t req = 0;
+    const RegexNode* n = re->root;
+    for (int guard = 0; n && guard < 100000; ++guard) {
+        switch (n->kind) {
+        case RN_CHAR:
+        case RN_STRING: {
+            if (n->value2 == 0) {
+                int count = n->kind == RN_CHAR ? 1 : n->value;
+                const uint32_t* cps = n->kind == RN_CHAR ? nullptr : static_cast<const uint32_t*>(n->aux);
+                for (int k = 0; k < count; ++k) {
+                    uint32_t c = cps ? cps[k] : static_cast<uint32_t>(n->value);
+                    if (c < 0x10000 && !utf16_is_surrogate(c) && c != '\r' && c != '\n' && c != 0)
+                        req = static_cast<char16_t>(c);
+                }
+            }
+            n = n->next;
+            break;
+        }
+        case RN_SPLIT:
+            if (n->value == '*' || n->value == '+')
+                n = n->next;
+            else if (n->value == '?')
+                n = n->alt;
+            else
+                return req;
+            break;
+        case RN_EMPTY:
+        case RN_ANY_NO_LF:
+        case RN_ANY:
+        case RN_CLASS:
+        case RN_BACKREF:
+        case RN_BACKREF_NAME:
+        case RN_BOL:
+        case RN_BEGIN:
+        case RN_EOL:
+        case RN_END_OR_LF:
+        case RN_END:
+        case RN_WORDB:
+        case RN_NOT_WORDB:
+        case RN_OPEN:
+        case RN_CLOSE:
+        case RN_GUARD:
+        case RN_LOOKAHEAD:
+        case RN_NEG_LOOKAHEAD:
+        case RN_ATOMIC:
+        case RN_LOOKBEHIND:
+        case RN_NEG_LOOKBEHIND:
+        case RN_POSSESSIVE:
+        case RN_ANCHOR_START:
+        case RN_ANCHOR_END:
+        case RN_ANCHOR_LINE_START:
+        case RN_ANCHOR_LINE_END: n = n->next; break;
+        default: return req;
+        }
+    }
+    return req;
+}
+
 bool regex_choose_strategy(Regex* re) {
     re->strategy = REGEX_STRATEGY_ANY;
     re->search = search_any;
+    re->required_unit = re->has_call || re->has_keep ? 0 : required_unit(re);
     RegexNode* n = re->root;
     int guard = 0;
     while (n && !n->alt && ++guard < 1000000) {

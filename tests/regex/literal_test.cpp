@@ -222,7 +222,7 @@ TEST(RegexReplace, CallbacksAndFailures) {
     RegexHolder c(u"(a|aa)*b");
     int64_t saved = regex_backtrack_budget;
     regex_backtrack_budget = 10000;
-    std::u16string text = u"b" + std::u16string(3000, u'x') + std::u16string(40, u'a');
+    std::u16string text = u"b" + std::u16string(3000, u'x') + std::u16string(40, u'a') + u"xb";
     EXPECT_EQ(regex_replace_str(c.get(), text.c_str(), u"-", 1, buf, 1024, nullptr, nullptr), nullptr);
     regex_backtrack_budget = saved;
 }

@@ -284,18 +284,24 @@ TEST(RegexMatcher, AtomicPossessiveConditionalRecursion) {
 
 TEST(RegexMatcher, TooComplex) {
     // more than 32768 backtrack points
-    std::u16string run(40000, u'a');
+    std::u16string run = std::u16string(40000, u'a') + u"c";
     EXPECT_EQ(find(u"(?:a|.)*c", run.c_str()).result, -2);
     EXPECT_EQ(find(u"(?:.)*c", run.c_str()).result, -2);
     RegexHolder h(u"(a|aa)*b");
     ASSERT_TRUE(h);
     int64_t saved = regex_backtrack_budget;
     regex_backtrack_budget = 100000;
-    std::u16string sixty(60, u'a');
+    std::u16string sixty = std::u16string(60, u'a') + u"xb";
     EXPECT_EQ(find_in(h.get(), sixty.c_str()).result, -2);
     EXPECT_EQ(regex_test_str(h.get(), sixty.c_str()), -2);
     regex_backtrack_budget = saved;
     EXPECT_EQ(find_in(h.get(), u"aaab").result, 1);
+    // a character every match needs is looked for first
+    EXPECT_EQ(h.get()->required_unit, u'b');
+    std::u16string many(2000, u'a');
+    EXPECT_EQ(find_in(h.get(), many.c_str()).result, 0);
+    EXPECT_EQ(RegexHolder(u"a?[bc]x+y*").get()->required_unit, u'x');
+    EXPECT_EQ(RegexHolder(u"ab|ac").get()->required_unit, u'a');
     // infinite recursion ends on the stack limit
     EXPECT_EQ(find(u"(?R)a", u"aaa").result, -2);
     // a conditional whose sub-match cannot be pushed ends the match
