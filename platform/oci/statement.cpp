@@ -41,11 +41,12 @@ void stmtPrepare(Stmt& s, const char* text, size_t len) {
     s.parseOffset = 0;
 }
 
+// Always inside the caller's text: an error at its very end points at the last byte.
 int clientOffset(const Stmt& s, int off) {
-    if (off < 0) return 0;
-    if (s.toClient.empty()) return 0;
-    if (size_t(off) >= s.toClient.size()) return s.toClient.back();
-    return s.toClient[size_t(off)];
+    if (off < 0 || s.toClient.empty() || s.clientSql.empty()) return 0;
+    int last = int(s.clientSql.size()) - 1;
+    if (size_t(off) >= s.toClient.size()) return last;
+    return std::min(s.toClient[size_t(off)], last);
 }
 
 OraError sqliteError(Session& s, int rc, const Translation* t, int outOffset) {
@@ -359,8 +360,39 @@ bool deliverRow(Stmt& s, ub4 r) {
         // Text and integers come straight from SQLite's buffer when no conversion is needed.
         const char* text;
         size_t textLen;
-        bool date = visible < int(s.cols.size()) && s.cols[size_t(visible)].type == SQLT_DAT;
-        if (date && vt == SQLITE_TEXT) {
+        ub2 vtype = visible < int(s.cols.size()) ? s.cols[size_t(visible)].type : 0;
+        bool date = vtype == SQLT_DAT;
+        bool stamp = vtype == SQLT_TIMESTAMP || vtype == SQLT_TIMESTAMP_TZ || vtype == SQLT_TIMESTAMP_LTZ;
+        DateTime ts;
+        int frac = 0, fracDigits = 0;
+        char zone[16] = "";
+        if (stamp && vt == SQLITE_TEXT) {
+            const char* v = reinterpret_cast<const char*>(sqlite3_column_text(s.st, col));
+            int a = 0, b = 0;
+            int got = std::sscanf(v, "%d-%d-%d %d:%d:%d.%n%d%n %15s", &ts.year, &ts.month, &ts.day, &ts.hour,
+                                  &ts.minute, &ts.second, &a, &frac, &b, zone);
+            fracDigits = b - a;
+            if (got < 6) stamp = false;
+        }
+        if (stamp && vt == SQLITE_TEXT) {
+            // Timestamps by the session's format, the fraction at the column's precision.
+            int digits = visible < int(s.cols.size()) ? s.cols[size_t(visible)].scale : 6;
+            while (fracDigits < 9 && fracDigits > 0) {
+                frac *= 10;
+                ++fracDigits;
+            }
+            ts.fraction = frac;
+            std::string fmt = s.session->timestampFormat;
+            size_t p = fmt.find("XFF");
+            if (p != std::string::npos && digits >= 0 && digits <= 9 &&
+                !(p + 3 < fmt.size() && std::isdigit(static_cast<unsigned char>(fmt[p + 3]))))
+                fmt.replace(p, 3, digits == 0 ? std::string() : "XFF" + std::to_string(digits));
+            formatDate(ts, fmt, utf8, s.session->japaneseDates);
+            if (vtype == SQLT_TIMESTAMP_TZ && zone[0]) utf8 += std::string(" ") + zone;
+            codec.fromUtf8(utf8, client);
+            text = client.data();
+            textLen = client.size();
+        } else if (date && vt == SQLITE_TEXT) {
             DateTime dt;
             std::string stored(reinterpret_cast<const char*>(sqlite3_column_text(s.st, col)),
                                size_t(sqlite3_column_bytes(s.st, col)));

@@ -156,6 +156,33 @@ TEST_F(StatementTest, MissingTableOffsetInCallerBytes) {
     EXPECT_EQ(sj.lastOffset(), 19);
 }
 
+TEST_F(StatementTest, TextsStayWithinTheirBuffers) {
+    EXPECT_EQ(s->exec("select 1 from"), -1);
+    EXPECT_LT(s->lastOffset(), 13) << "the offset lies inside the text";
+    s.reset();
+    setenv("NLS_LANG", "JAPANESE_JAPAN.JA16SJISTILDE", 1);
+    Session8 sj(api);
+    ASSERT_EQ(sj.logon("system", "manager"), 0);
+    // The message names a column in Japanese; a 56-byte buffer cuts it at a whole character.
+    ASSERT_EQ(sj.exec("create table t (\x82\xa0\x82\xa2\x82\xa4\x82\xa6\x82\xa8 varchar2(1))"), 0)
+        << sj.errorText();
+    EXPECT_EQ(sj.exec("insert into t values ('xx')"), -1);
+    char buf[56];
+    std::memset(buf, 'Z', sizeof buf);
+    sb4 code = 0;
+    ASSERT_EQ(
+        api.OCIErrorGet(sj.err, 1, nullptr, &code, reinterpret_cast<OraText*>(buf), 56, OCI_HTYPE_ERROR), 0);
+    EXPECT_EQ(code, 12899);
+    size_t n = std::strlen(buf);
+    EXPECT_EQ(n, 54u) << buf;
+    // No half character at the end: count lead bytes from the start.
+    size_t k = 0;
+    while (k < n)
+        k += (static_cast<unsigned char>(buf[k]) >= 0x81 && static_cast<unsigned char>(buf[k]) <= 0x9f) ? 2
+                                                                                                        : 1;
+    EXPECT_EQ(k, n);
+}
+
 TEST_F(StatementTest, BindsAreReadAtExecute) {
     ASSERT_EQ(s->exec("create table t (a number, b varchar2(5))"), 0);
     OCIStmt* st = nullptr;

@@ -121,6 +121,12 @@ TEST_F(ValuesTest, SessionNlsFormats) {
     ASSERT_EQ(s->query("select to_char(sysdate, :X0) from dual \n", rows, {"YYYY-MM-DD"}), 0)
         << s->errorText();
     EXPECT_EQ(*rows[0][0], "2024-04-01");
+    ASSERT_EQ(s->exec("create table ts (a timestamp(3), b timestamp(6) with time zone)"), 0)
+        << s->errorText();
+    ASSERT_EQ(s->exec("insert into ts values ('2024-04-01 10:20:30.123456', '2024-04-01 10:20:30.5 +09:00')"),
+              0);
+    EXPECT_EQ(s->value("select a from ts"), "24-04-01 10:20:30.123");
+    EXPECT_EQ(s->value("select b from ts"), "24-04-01 10:20:30.500000 +09:00");
     ASSERT_EQ(s->exec("alter session set NLS_DATE_LANGUAGE = 'AMERICAN'"), 0);
     EXPECT_EQ(s->value("select to_char(sysdate, 'DD-MON-YYYY HH:MI AM') from dual"), "01-APR-2024 09:30 AM");
 }
