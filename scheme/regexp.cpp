@@ -1,6 +1,7 @@
 // Regular-expression primitives over the system's engine: compiled
 // expressions, match results (ranges in UTF-16 units, seen by scripts as
 // code-point indexes) and replacement by template or by a script procedure.
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -32,6 +33,11 @@ SchemeCell* too_complex(SchemeInterpreter* sc, SchemeCell* expression) {
     return raise_error(sc, u"regexp too complex", expression);
 }
 
+// The ranges, start and end in turn, past the payload's declared bound.
+int64_t* match_pos(SchemeMatchData* d) {
+    return reinterpret_cast<int64_t*>(reinterpret_cast<char*>(d) + offsetof(SchemeMatchData, pos));
+}
+
 // A match result from the registers of re (whole match from ms to me).
 SchemeCell* mk_match(SchemeInterpreter* sc, SchemeCell* subject, const Regex* re, int64_t ms, int64_t me) {
     uint32_t n = static_cast<uint32_t>(re->group_count) + 1;
@@ -41,12 +47,13 @@ SchemeCell* mk_match(SchemeInterpreter* sc, SchemeCell* subject, const Regex* re
     SchemeMatchData* d = static_cast<SchemeMatchData*>(sch_palloc(sc, bytes));
     d->ranges = n;
     d->subject = subject;
-    d->pos[0] = ms;
-    d->pos[1] = me;
+    int64_t* pos = match_pos(d);
+    pos[0] = ms;
+    pos[1] = me;
     for (uint32_t i = 1; i < n; ++i) {
         const RegexGroup& g = re->groups[i - 1];
-        d->pos[2 * i] = g.length < 0 ? -1 : g.start.column;
-        d->pos[2 * i + 1] = g.length < 0 ? -1 : g.start.column + g.length;
+        pos[2 * i] = g.length < 0 ? -1 : g.start.column;
+        pos[2 * i + 1] = g.length < 0 ? -1 : g.start.column + g.length;
     }
     SchemeCell* c;
     try {
@@ -86,12 +93,12 @@ SchemeCell* match_range(SchemeInterpreter* sc, int op, Args& g) {
     SchemeMatchData* d = payload<SchemeMatchData>(m);
     int64_t i = g.n > 1 ? g.a[1]->a.ival : 0;
     if (i < 0 || i >= d->ranges) return raise_error0(sc, u"submatch index out of range");
-    int64_t start = d->pos[2 * i], end = d->pos[2 * i + 1];
+    int64_t start = match_pos(d)[2 * i], end = match_pos(d)[2 * i + 1];
     if (start < 0) return s_return(sc, sc->F);
     SchemeCell* subject = d->subject;
-    // The subject may have been shortened since the match.
-    if (str_data(subject)->length < end || text_len(str_text(subject)) < end)
-        return raise_error0(sc, u"out of string buffer");
+    // The subject may have been shortened since the match; its payload
+    // holds the recorded length and a NUL.
+    if (str_data(subject)->length < end) return raise_error0(sc, u"out of string buffer");
     const char16_t* text = str_text(subject);
     if (op == 168) return s_return(sc, mk_integer(sc, text_count_chars(text, text + start)));
     if (op == 169) return s_return(sc, mk_integer(sc, text_count_chars(text, text + end)));

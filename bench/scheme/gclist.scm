@@ -1,3 +1,4 @@
+;; interpreters: tavrelix tinyscheme guile
 (define (make-list n acc) (if (< n 1) acc (make-list (- n 1) (cons n acc))))
 (define (rev l acc) (if (pair? l) (rev (cdr l) (cons (car l) acc)) acc))
 (define (sum l acc) (if (pair? l) (sum (cdr l) (+ acc (car l))) acc))

@@ -2,7 +2,10 @@
 # Script benchmarks: our interpreter (headless runner) against tinyscheme and
 # guile 3.0. Each benchmark runs five times per interpreter; the report gives
 # the median wall time, user time and peak memory (GNU time).
-#   bench/scheme/run_bench.sh BUILD_DIR      (a Release build with bench/scheme_run)
+# A workload's first line names the interpreters that have its facilities;
+# "reported only" marks a figure that has no target. Each interpreter first
+# loads its prelude: the library script for ours, shims for guile.
+#   bench/scheme/run_bench.sh BUILD_DIR [WORKLOAD...]   (a Release build with bench/scheme_run)
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=${1:-build/rel}
@@ -20,21 +23,35 @@ fi
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 median() { sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-printf '%-10s %-11s %9s %9s %9s  %s\n' benchmark interpreter wall_s user_s peak_kb output
-for b in fib25 fib30 tak strbuild gclist; do
-  for interp in tavrelix tinyscheme guile; do
+shift || true
+workloads=("$@")
+if [ ${#workloads[@]} -eq 0 ]; then
+  workloads=(fib25 fib30 tak strbuild gclist strport strappend substring streq strref vecfill vecround hash1k
+    hash100k rxmatch rxreplace rxreplace_proc)
+fi
+library=$here/../../scmlib/init.scm
+printf '%-14s %-11s %9s %9s %9s  %s\n' benchmark interpreter wall_s user_s peak_kb output
+for b in "${workloads[@]}"; do
+  interps=$(sed -n '1s/^;; interpreters: //p' "$here/$b.scm")
+  note=""
+  grep -q '^;; reported only' "$here/$b.scm" && note=" (reported only)"
+  for interp in $interps; do
     case $interp in
-    tavrelix) cmd=("$runner" "$here/$b.scm") ;;
+    tavrelix) cmd=("$runner" "$library" "$here/$b.scm") ;;
     tinyscheme) cmd=(tinyscheme "$here/$b.scm") ;;
-    guile) cmd=(guile --no-auto-compile "$here/$b.scm") ;;
+    guile) cmd=(guile --no-auto-compile -l "$here/prelude/guile.scm" "$here/$b.scm") ;;
     esac
     : >"$tmp/w"; : >"$tmp/u"; : >"$tmp/m"
     for i in 1 2 3 4 5; do
-      /usr/bin/time -f '%e %U %M' -o "$tmp/t" "${cmd[@]}" >"$tmp/out" 2>/dev/null </dev/null
-      read -r w u m <"$tmp/t"
+      # A run over two minutes is cut short and reported as "timeout".
+      if ! /usr/bin/time -f '%e %U %M' -o "$tmp/t" timeout 120 "${cmd[@]}" >"$tmp/out" 2>/dev/null </dev/null &&
+        [ "$(tail -c 40 "$tmp/t" | grep -c 'exit status 124')" -gt 0 ]; then
+        echo "timeout" >"$tmp/out"
+      fi
+      read -r w u m < <(tail -n 1 "$tmp/t")
       echo "$w" >>"$tmp/w"; echo "$u" >>"$tmp/u"; echo "$m" >>"$tmp/m"
     done
-    printf '%-10s %-11s %9s %9s %9s  %s\n' "$b" "$interp" "$(median <"$tmp/w")" "$(median <"$tmp/u")" \
-      "$(median <"$tmp/m")" "$(tr '\n' ' ' <"$tmp/out" | cut -c1-30)"
+    printf '%-14s %-11s %9s %9s %9s  %s\n' "$b" "$interp" "$(median <"$tmp/w")" "$(median <"$tmp/u")" \
+      "$(median <"$tmp/m")" "$(tr '\n' ' ' <"$tmp/out" | cut -c1-30)$note"
   done
 done

@@ -1,3 +1,4 @@
+;; interpreters: tavrelix tinyscheme guile
 (define (build n)
   (let ((p (open-output-string)))
     (let loop ((i 0))

@@ -1,3 +1,4 @@
+;; interpreters: tavrelix tinyscheme guile
 (define (tak x y z)
   (if (< y x)
       (tak (tak (- x 1) y z) (tak (- y 1) z x) (tak (- z 1) x y))

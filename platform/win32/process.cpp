@@ -43,6 +43,15 @@ std::string exe_dir() {
     return slash == std::string::npos ? std::string() : p.substr(0, slash);
 }
 
+std::string join(const std::string& dir, const std::string& name) {
+    std::string out;
+    out.reserve(dir.size() + name.size() + 1);
+    out.append(dir);
+    out.push_back('/');
+    out.append(name);
+    return out;
+}
+
 std::string resolve(const std::string& program) {
     if (has_separator(program)) {
         std::string p = program;
@@ -52,17 +61,17 @@ std::string resolve(const std::string& program) {
         return executable(p) ? p : std::string();
     }
     std::string dir = exe_dir();
-    if (!dir.empty() && executable(dir + "/" + program)) return dir + "/" + program;
-    if (executable("./" + program)) return "./" + program;
+    if (!dir.empty() && executable(join(dir, program))) return join(dir, program);
+    if (executable(join(".", program))) return join(".", program);
     const char* path = ::getenv("PATH");
     std::string all = path ? path : "";
     size_t start = 0;
     while (start <= all.size()) {
         size_t end = all.find(':', start);
         if (end == std::string::npos) end = all.size();
-        std::string d = all.substr(start, end - start);
-        if (d.empty()) d = ".";
-        if (executable(d + "/" + program)) return d + "/" + program;
+        std::string d = end > start ? all.substr(start, end - start) : std::string(1, '.');
+        std::string candidate = join(d, program);
+        if (executable(candidate)) return candidate;
         start = end + 1;
     }
     return {};
