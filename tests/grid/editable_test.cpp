@@ -226,6 +226,13 @@ TEST(GridEditable, Paste) {
     EXPECT_EQ(S(g.GetText(4, 3)), u"2");
     EXPECT_EQ(S(g.GetText(5, 2)), u"4\t");
     EXPECT_EQ(g.GetRowCount(), 6);
+    // No field buffer: nothing pasted, no step.
+    int steps = g.GetUndoBuffer()->stepCounter;
+    grid_paste_alloc_hook = [](size_t) { return false; };
+    g.PasteText(u"never");
+    grid_paste_alloc_hook = nullptr;
+    EXPECT_EQ(g.GetUndoBuffer()->stepCounter, steps);
+    EXPECT_EQ(S(g.GetText(4, 2)), u"1");
     // A 5 MB field arrives whole.
     g.maxLen[0] = INT_MAX;
     std::u16string big(5 * 1024 * 1024, u'a');
