@@ -4,61 +4,16 @@
 // and the comment cascade of typing and deleting "/*" at the first line.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <random>
 #include <string>
 
 #include "display/display.h"
 #include "display/textdoc_reference.h"
 #include "editor/editdata.h"
+#include "bench_text.h"
 
 namespace {
 
-const int kLines = 1000000;
 const int kTyped = 10000;
-
-const std::u16string& Text() {
-    static std::u16string text = [] {
-        std::mt19937 rng(42);
-        const char16_t* words[] = {
-            u"select", u"from", u"where", u"order by", u"emp_no",       u"dept_name", u"sal",      u"=",
-            u"and",    u"(",    u")",     u"'東京'",   u"nvl(comm, 0)", u"t1.",       u"hire_date"};
-        const char16_t* notes[] = {u"社員の一覧を取り出す", u"部署ごとの集計", u"日付の条件は後で見直す",
-                                   u"ここは索引を使う"};
-        std::u16string t;
-        t.reserve(static_cast<size_t>(kLines) * 72);
-        for (int i = 0; i < kLines; i++) {
-            size_t want = 20 + rng() % 101;
-            std::u16string line;
-            if (rng() % 8 == 0) {
-                line = u"\t-- ";
-                while (line.size() < want) line += notes[rng() % 4];
-            } else {
-                line = rng() % 3 == 0 ? u"\t\t" : u"";
-                while (line.size() < want) {
-                    line += words[rng() % 15];
-                    line += u' ';
-                }
-            }
-            line.resize(want);
-            if (line.back() >= 0xD800 && line.back() <= 0xDBFF) line.back() = u'x';
-            t += line;
-            t += u"\r\n";
-        }
-        t.resize(t.size() - 2);
-        return t;
-    }();
-    return text;
-}
-
-long ResidentKiB() {
-    FILE* f = std::fopen("/proc/self/statm", "r");
-    if (!f) return 0;
-    long pages = 0, resident = 0;
-    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
-    std::fclose(f);
-    return resident * 4;
-}
 
 void TypeScript(CEditData& d) {
     for (int i = 1; i <= kTyped; i++) {

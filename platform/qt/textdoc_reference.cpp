@@ -1,5 +1,7 @@
 // Qt's plain-text document as the text-buffer benchmark's reference.
 #include <QCoreApplication>
+#include <QFile>
+#include <QRegularExpression>
 #include <QPlainTextDocumentLayout>
 #include <QSyntaxHighlighter>
 #include <QTextBlock>
@@ -117,6 +119,56 @@ int TextDocCommentBlocks(TextDocReference* doc) {
     int n = 0;
     for (QTextBlock b = doc->doc.begin(); b.isValid(); b = b.next()) n += b.userState() == 1;
     return n;
+}
+
+TextDocReference* TextDocLoadUtf8(const char* path) {
+    QFile file(QString::fromUtf8(path));
+    if (!file.open(QIODevice::ReadOnly)) return nullptr;
+    QByteArray bytes = file.readAll();
+    TextDocReference* r = TextDocCreate();
+    r->doc.setPlainText(QString::fromUtf8(bytes));
+    return r;
+}
+
+int TextDocReplaceAll(TextDocReference* doc, const std::u16string& find, const std::u16string& with,
+                      bool regex) {
+    const QString pattern = QString::fromUtf16(find.data(), static_cast<qsizetype>(find.size()));
+    const QString replacement = QString::fromUtf16(with.data(), static_cast<qsizetype>(with.size()));
+    QRegularExpression re(pattern);
+    QTextCursor edit(&doc->doc);
+    edit.beginEditBlock();
+    QTextCursor at(&doc->doc);
+    int count = 0;
+    for (;;) {
+        QTextCursor found =
+            regex ? doc->doc.find(re, at) : doc->doc.find(pattern, at, QTextDocument::FindCaseSensitively);
+        if (found.isNull()) break;
+        QString text = replacement;
+        if (regex) text.replace(QStringLiteral("$0"), found.selectedText());
+        found.insertText(text);
+        at = found;
+        ++count;
+    }
+    edit.endEditBlock();
+    return count;
+}
+
+void TextDocUndo(TextDocReference* doc) {
+    doc->doc.undo();
+}
+
+void TextDocRedo(TextDocReference* doc) {
+    doc->doc.redo();
+}
+
+int TextDocFind(TextDocReference* doc, const std::u16string& literal) {
+    QTextCursor c = doc->doc.find(QString::fromUtf16(literal.data(), static_cast<qsizetype>(literal.size())),
+                                  0, QTextDocument::FindCaseSensitively);
+    return c.isNull() ? -1 : c.selectionStart();
+}
+
+int TextDocLength(TextDocReference* doc) {
+    return doc->doc.characterCount() - 1;
 }
 
 } // namespace qtplatform

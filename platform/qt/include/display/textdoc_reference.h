@@ -28,4 +28,19 @@ void TextDocDeleteCommentStart(TextDocReference* doc);
 // Number of blocks whose state says they end inside a comment.
 int TextDocCommentBlocks(TextDocReference* doc);
 
+// Reads a UTF-8 file (QFile::readAll, QString::fromUtf8) into a new document
+// by setPlainText; null when the file cannot be read.
+TextDocReference* TextDocLoadUtf8(const char* path);
+// Replaces every occurrence of the literal (or, with regex, every match of
+// the pattern; "$0" in the replacement stands for the match) in one edit
+// block of QTextDocument::find and QTextCursor::insertText; the count.
+int TextDocReplaceAll(TextDocReference* doc, const std::u16string& find, const std::u16string& with,
+                      bool regex);
+void TextDocUndo(TextDocReference* doc);
+void TextDocRedo(TextDocReference* doc);
+// QTextDocument::find of the literal from the start: its position or -1.
+int TextDocFind(TextDocReference* doc, const std::u16string& literal);
+// The document's text length in units.
+int TextDocLength(TextDocReference* doc);
+
 } // namespace qtplatform
