@@ -15,30 +15,25 @@
 
 namespace ocitest {
 
-#define OCI_ENTRY_POINTS(X)                                                                                  \
-    X(OCIEnvCreate)                                                                                          \
-    X(OCIInitialize)                                                                                         \
-    X(OCIEnvInit)                                                                                            \
-    X(OCINlsGetInfo)                                                                                         \
-    X(OCIServerRelease) X(OCIHandleAlloc) X(OCIHandleFree) X(OCIServerAttach) X(OCIServerDetach)             \
-        X(OCISessionBegin) X(OCISessionEnd) X(OCIAttrSet) X(OCIAttrGet) X(OCIErrorGet) X(OCIStmtPrepare)     \
-            X(OCIStmtExecute) X(OCIDefineByPos) X(OCIDefineArrayOfStruct) X(OCIParamGet) X(OCIStmtFetch)     \
-                X(OCIStmtFetch2) X(OCIBindByName) X(OCIBreak) X(OCIReset) X(OCIDescriptorAlloc)              \
-                    X(OCIDescriptorFree) X(OCILobAssign) X(OCILobIsTemporary) X(OCILobLocatorAssign)         \
-                        X(OCILobOpen) X(OCILobClose) X(OCILobGetLength) X(OCILobRead) X(OCILobWrite)         \
-                            X(OCILobCharSetForm) X(OCILobCharSetId) X(OCILobTrim) X(OCILobFileGetName)       \
-                                X(OCITransCommit) X(OCITransRollback) X(OCISvcCtxToLda) X(OCILdaToSvcCtx)    \
-                                    X(OCIDescribeAny) X(OCINumberToReal) X(OCIStringPtr) X(OCIDateToText)    \
-                                        X(OCITypeByRef) X(OCIDefineObject) X(OCIObjectPin)                   \
-                                            X(OCIObjectGetInd) X(OCIObjectGetAttr) X(OCIIterCreate)          \
-                                                X(OCIIterNext) X(OCIIterDelete) X(OCICollSize)               \
-                                                    X(OCITableFirst) X(OCITableNext) X(OCICollGetElem)       \
-                                                        X(OCIRefToHex) X(OCIRefHexSize) X(OCIDateTimeToText) \
-                                                            X(obreak) X(oclose) X(ocom) X(odescr) X(oerhms)  \
-                                                                X(oexec) X(oexfet) X(oexn) X(ofen) X(olog)   \
-                                                                    X(ologof) X(oopen) X(oparse) X(orol)     \
-                                                                        X(onbset) X(onbclr) X(obndra)        \
-                                                                            X(odefin)
+// clang-format off
+#define OCI_ENTRY_POINTS(X) \
+    X(OCIEnvCreate) X(OCIInitialize) X(OCIEnvInit) X(OCINlsGetInfo) X(OCIServerRelease) \
+    X(OCIHandleAlloc) X(OCIHandleFree) X(OCIServerAttach) X(OCIServerDetach) X(OCISessionBegin) \
+    X(OCISessionEnd) X(OCIAttrSet) X(OCIAttrGet) X(OCIErrorGet) X(OCIStmtPrepare) \
+    X(OCIStmtExecute) X(OCIDefineByPos) X(OCIDefineArrayOfStruct) X(OCIParamGet) X(OCIStmtFetch) \
+    X(OCIStmtFetch2) X(OCIBindByName) X(OCIBreak) X(OCIReset) X(OCIDescriptorAlloc) \
+    X(OCIDescriptorFree) X(OCILobAssign) X(OCILobIsTemporary) X(OCILobLocatorAssign) X(OCILobOpen) \
+    X(OCILobClose) X(OCILobGetLength) X(OCILobRead) X(OCILobWrite) X(OCILobCharSetForm) \
+    X(OCILobCharSetId) X(OCILobTrim) X(OCILobFileGetName) X(OCITransCommit) X(OCITransRollback) \
+    X(OCISvcCtxToLda) X(OCILdaToSvcCtx) X(OCIDescribeAny) X(OCINumberToReal) X(OCIStringPtr) \
+    X(OCIDateToText) X(OCITypeByRef) X(OCIDefineObject) X(OCIObjectPin) X(OCIObjectGetInd) \
+    X(OCIObjectGetAttr) X(OCIIterCreate) X(OCIIterNext) X(OCIIterDelete) X(OCICollSize) \
+    X(OCITableFirst) X(OCITableNext) X(OCICollGetElem) X(OCIRefToHex) X(OCIRefHexSize) \
+    X(OCIDateTimeToText) X(obreak) X(oclose) X(ocom) X(odescr) \
+    X(oerhms) X(oexec) X(oexfet) X(oexn) X(ofen) \
+    X(olog) X(ologof) X(oopen) X(oparse) X(orol) \
+    X(onbset) X(onbclr) X(obndra) X(odefin)
+// clang-format on
 
 struct Api {
     void* module = nullptr;
