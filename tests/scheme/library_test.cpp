@@ -200,6 +200,9 @@ TEST_F(SchemeLibraryTest, ProgramStartsAndClipboard) {
     std::getline(in, line);
     EXPECT_EQ(line, "2:two words:x");
 
+    EXPECT_EQ(eval("(win-exec \"tavrelix-no-such-program\" \"a\")"), "");
+    EXPECT_EQ(error(), "Error: win-exec: can not execute \"tavrelix-no-such-program a \"\n");
+
     EXPECT_EQ(eval("(win-get-clipboard-text)"), "\"\"");
     win32bk::SetClipboardTextReader([] { return std::optional<std::u16string>(u"clip\U0001F600"); });
     EXPECT_EQ(eval("(let ((s (win-get-clipboard-text))) (list s (string-length s)))"),
@@ -243,4 +246,13 @@ TEST_F(SchemeLibraryTest, ExitInLoadedFileStopsTheLoader) {
     SchemeCell* v = sch_safe_call(sc, f);
     EXPECT_EQ(v->a.ival, 7);
     EXPECT_EQ(sc->exitRequest, 0);
+}
+
+TEST(SchemeCommandLine, SplitsByWindowsRules) {
+    using V = std::vector<std::u16string>;
+    EXPECT_EQ(SplitCommandLine(u"prog file "), (V{u"prog", u"file"}));
+    EXPECT_EQ(SplitCommandLine(u"\"C:\\a b\\p.exe\" x"), (V{u"C:\\a b\\p.exe", u"x"}));
+    EXPECT_EQ(SplitCommandLine(u"p \"a b\" c\\\\\"d e\" f\\\"g"), (V{u"p", u"a b", u"c\\d e", u"f\"g"}));
+    EXPECT_EQ(SplitCommandLine(u"p a\\\\b \"\""), (V{u"p", u"a\\\\b", u""}));
+    EXPECT_EQ(SplitCommandLine(u"  "), V{});
 }
