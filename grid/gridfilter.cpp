@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/width.h"
 #include "grid/editgrid.h"
 #include "regex/regex.h"
 
@@ -51,9 +52,18 @@ int CGridData_Filter::FilterData(int col, const char16_t* pattern, int matchCase
     if (!re) return fail(u"不正な正規表現です");
     // A literal without the width fold goes straight to the literal searcher:
     // the same matches without a subject set up per row.
+    // A literal goes straight to the literal searcher: the same matches
+    // without a subject set up per row. Without the width fold's flag the
+    // pattern and each text are width-folded first (unit for unit).
     LiteralSearcher* lit = nullptr;
-    if (!isRegex && matchWidth && plen > 0)
-        lit = literal_searcher_create(pattern, static_cast<int64_t>(plen), !matchCase);
+    bool foldWidth = !matchWidth;
+    if (!isRegex && plen > 0) {
+        std::u16string p(pattern, plen);
+        if (foldWidth)
+            for (char16_t& c : p) c = static_cast<char16_t>(width_fold_char(c));
+        lit = literal_searcher_create(p.data(), static_cast<int64_t>(plen), !matchCase);
+    }
+    std::u16string folded;
     int rows = m_source->GetRowCount();
     std::vector<int32_t> hits;
     try {
@@ -69,8 +79,16 @@ int CGridData_Filter::FilterData(int col, const char16_t* pattern, int matchCase
         int rc;
         if (lit) {
             size_t n = 0;
-            while (text[n]) ++n;
-            rc = literal_searcher_search(lit, text, static_cast<int64_t>(n)) ? 1 : 0;
+            bool wide = false;
+            for (; text[n]; ++n)
+                if (text[n] >= 0x2018) wide = true;
+            const char16_t* subject = text;
+            if (foldWidth && wide) {
+                folded.assign(text, n);
+                for (char16_t& c : folded) c = static_cast<char16_t>(width_fold_char(c));
+                subject = folded.data();
+            }
+            rc = literal_searcher_search(lit, subject, static_cast<int64_t>(n)) ? 1 : 0;
         } else {
             rc = regex_test_str(re, text);
         }

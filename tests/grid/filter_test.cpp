@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -215,4 +216,27 @@ TEST(GridStr, StringModel) {
     EXPECT_EQ(S(s.GetText(1, 0)), u"a\tb\r\nc");
     s.FreeArrays();
     EXPECT_EQ(s.GetRowCount(), 0);
+}
+
+TEST(GridFilter, LiteralsAgreeWithTheRegexEngine) {
+    const char16_t alphabet[] = u"aAａＡbＢ \u3000あ";
+    std::mt19937 rng(11);
+    VectorGridData g(300, 1);
+    for (auto& row : g.cells) {
+        row[0].clear();
+        int len = static_cast<int>(rng() % 6);
+        for (int i = 0; i < len; ++i) row[0] += alphabet[rng() % 9];
+    }
+    g.Bind();
+    const char16_t* patterns[] = {u"ab", u"ＡＢ", u"a b", u"\u3000", u"Ａ"};
+    for (const char16_t* p : patterns)
+        for (int matchCase = 0; matchCase < 2; ++matchCase)
+            for (int matchWidth = 0; matchWidth < 2; ++matchWidth) {
+                int count;
+                CString err;
+                g.SetFilter(0, p, matchCase, matchWidth, 0, &count, &err, 0);
+                std::vector<int> literal = Map(g);
+                g.SetFilter(0, p, matchCase, matchWidth, 1, &count, &err, 0);
+                EXPECT_EQ(literal, Map(g)) << matchCase << matchWidth;
+            }
 }
