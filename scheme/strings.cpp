@@ -1,6 +1,7 @@
 // String primitives: indexes and lengths count code points; a high surrogate
 // joins only a following low surrogate, a lone surrogate is one character.
 #include <cstring>
+#include <vector>
 
 #include "base/utf16.h"
 #include "scheme/sch_impl.h"
@@ -81,14 +82,25 @@ SchemeCell* substring(SchemeInterpreter* sc, SchemeCell* s, int64_t start, int64
 
 SchemeCell* string_append(SchemeInterpreter* sc) {
     uint64_t total = 0;
-    for (SchemeCell* p = sc->args; is_pair(p); p = cdr(p)) {
+    int64_t small[8];
+    std::vector<int64_t> lengths;
+    int count = 0;
+    for (SchemeCell* p = sc->args; is_pair(p); p = cdr(p), ++count) {
         if (!check_letter(sc, u'S', car(p), u"string-append")) return raise_msg(sc, car(p));
-        total = sch_size_add(sc, total, static_cast<uint64_t>(text_len(str_text(car(p)))));
+        int64_t n = text_len(str_text(car(p)));
+        if (count < 8) {
+            small[count] = n;
+        } else {
+            if (count == 8) lengths.assign(small, small + 8);
+            lengths.push_back(n);
+        }
+        total = sch_size_add(sc, total, static_cast<uint64_t>(n));
     }
     SchemeCell* r = mk_string_n(sc, static_cast<int64_t>(total));
     char16_t* out = str_text(r);
-    for (SchemeCell* p = sc->args; is_pair(p); p = cdr(p)) {
-        int64_t n = text_len(str_text(car(p)));
+    int i = 0;
+    for (SchemeCell* p = sc->args; is_pair(p); p = cdr(p), ++i) {
+        int64_t n = count <= 8 ? small[i] : lengths[i];
         memcpy(out, str_text(car(p)), n * sizeof(char16_t));
         out += n;
     }
