@@ -323,7 +323,8 @@ void fnUrowid(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         if (i > 1) key += '\x1f';
         if (textOf(argv[i], part)) key += part;
     }
-    std::string out = "*" + encodeRowid(sqlite3_value_int64(argv[0]), 0, 0).substr(0, 6);
+    std::string out(1, '*');
+    out.append(encodeRowid(sqlite3_value_int64(argv[0]), 0, 0), 0, 6);
     for (size_t i = 0; i < key.size(); i += 3) {
         uint32_t v = uint32_t(uint8_t(key[i])) << 16;
         if (i + 1 < key.size()) v |= uint32_t(uint8_t(key[i + 1])) << 8;

@@ -164,6 +164,25 @@ std::string formatStoredDate(const DateTime& d) {
 
 bool parseStoredDate(const std::string& s, DateTime& d) {
     d = DateTime{};
+    // "YYYY-MM-DD" or "YYYY-MM-DD HH:MM:SS"
+    auto num = [&](size_t at, size_t len, int& out) {
+        if (at + len > s.size()) return false;
+        int v = 0;
+        for (size_t k = at; k < at + len; ++k) {
+            if (s[k] < '0' || s[k] > '9') return false;
+            v = v * 10 + (s[k] - '0');
+        }
+        out = v;
+        return true;
+    };
+    if (s.size() >= 10 && s[4] == '-' && s[7] == '-' && num(0, 4, d.year) && num(5, 2, d.month) &&
+        num(8, 2, d.day)) {
+        if (s.size() == 10) return true;
+        if (s.size() >= 19 && s[10] == ' ' && s[13] == ':' && s[16] == ':' && num(11, 2, d.hour) &&
+            num(14, 2, d.minute) && num(17, 2, d.second))
+            return true;
+    }
+    d = DateTime{};
     int n =
         std::sscanf(s.c_str(), "%d-%d-%d %d:%d:%d", &d.year, &d.month, &d.day, &d.hour, &d.minute, &d.second);
     return n == 3 || n == 6;
@@ -193,14 +212,16 @@ int daysIn(int y, int m) {
 }
 
 // The next element of a format model at fmt[i]; empty for punctuation.
-std::string element(const std::string& f, size_t i) {
+const char* element(const std::string& f, size_t i) {
     static const char* elems[] = {"YYYY", "RRRR", "MONTH", "HH24", "HH12", "FF1", "FF2", "FF3", "FF4",
                                   "FF5",  "TZH",  "TZM",   "TZR",  "FF6",  "FF7", "FF8", "FF9", "YYY",
                                   "MON",  "DAY",  "YY",    "RR",   "MM",   "DD",  "DY",  "HH",  "MI",
                                   "SS",   "FF",   "AM",    "PM",   "Y",    "X"};
-    std::string up = upperAscii(f.substr(i, 5));
-    for (const char* e : elems)
-        if (up.compare(0, std::strlen(e), e) == 0) return e;
+    for (const char* e : elems) {
+        size_t k = 0;
+        while (e[k] && i + k < f.size() && std::toupper(static_cast<unsigned char>(f[i + k])) == e[k]) ++k;
+        if (!e[k]) return e;
+    }
     return "";
 }
 
@@ -232,8 +253,108 @@ const char* kJaDays[] = {"日曜日", "月曜日", "火曜日", "水曜日", "�
 const char* kJaDy[] = {"日", "月", "火", "水", "木", "金", "土"};
 } // namespace
 
+namespace {
+
+// A format made only of numeric elements and literals, compiled once.
+struct FastFormat {
+    std::string source;
+    bool usable = false;
+    std::vector<std::pair<int, std::string>> ops; // (element code, literal); code 0 = literal
+};
+
+enum { kLit, kYYYY, kYY, kMM, kDD, kHH24, kHH12, kMI, kSS, kFF, kX };
+
+bool compileFast(const std::string& f, FastFormat& out) {
+    out.source = f;
+    out.ops.clear();
+    out.usable = false;
+    size_t i = 0;
+    while (i < f.size()) {
+        if (f[i] == '"') {
+            size_t e = f.find('"', i + 1);
+            if (e == std::string::npos) return false;
+            out.ops.push_back({kLit, f.substr(i + 1, e - i - 1)});
+            i = e + 1;
+            continue;
+        }
+        std::string e = element(f, i);
+        if (e.empty()) {
+            if (std::isalnum(static_cast<unsigned char>(f[i]))) return false;
+            out.ops.push_back({kLit, std::string(1, f[i])});
+            ++i;
+            continue;
+        }
+        int code;
+        if (e == "YYYY" || e == "RRRR")
+            code = kYYYY;
+        else if (e == "YY" || e == "RR")
+            code = kYY;
+        else if (e == "MM")
+            code = kMM;
+        else if (e == "DD")
+            code = kDD;
+        else if (e == "HH24")
+            code = kHH24;
+        else if (e == "HH" || e == "HH12")
+            code = kHH12;
+        else if (e == "MI")
+            code = kMI;
+        else if (e == "SS")
+            code = kSS;
+        else if (e.compare(0, 2, "FF") == 0)
+            code = kFF;
+        else if (e == "X")
+            code = kX;
+        else
+            return false;
+        out.ops.push_back({code, e.size() == 3 && code == kFF ? std::string(1, e[2]) : std::string()});
+        i += e.size();
+    }
+    out.usable = true;
+    return true;
+}
+
+void digits(std::string& out, int v, int width) {
+    char b[12];
+    int n = 0;
+    unsigned u = unsigned(v < 0 ? -v : v);
+    do {
+        b[n++] = char('0' + u % 10);
+        u /= 10;
+    } while (u && n < 11);
+    while (n < width) b[n++] = '0';
+    while (n > 0) out += b[--n];
+}
+
+} // namespace
+
 int formatDate(const DateTime& d, const std::string& f, std::string& out, bool japanese) {
     out.clear();
+    thread_local FastFormat fast;
+    if (fast.source != f) compileFast(f, fast);
+    if (fast.usable) {
+        for (auto& [code, lit] : fast.ops) {
+            switch (code) {
+            case kLit: out += lit; break;
+            case kYYYY: digits(out, d.year, 4); break;
+            case kYY: digits(out, d.year % 100, 2); break;
+            case kMM: digits(out, d.month, 2); break;
+            case kDD: digits(out, d.day, 2); break;
+            case kHH24: digits(out, d.hour, 2); break;
+            case kHH12: digits(out, d.hour % 12 == 0 ? 12 : d.hour % 12, 2); break;
+            case kMI: digits(out, d.minute, 2); break;
+            case kSS: digits(out, d.second, 2); break;
+            case kX: out += '.'; break;
+            case kFF: {
+                std::string all;
+                digits(all, d.fraction, 9);
+                out += all.substr(0, lit.empty() ? 6 : size_t(lit[0] - '0'));
+                break;
+            }
+            }
+        }
+        return 0;
+    }
     size_t i = 0;
     while (i < f.size()) {
         char c = f[i];
