@@ -1,4 +1,4 @@
-;; interpreters: tavrelix tinyscheme guile
+;; interpreters: tavrelix guile
 ; 100,000 characters written to a string port and read back.
 (define (run)
   (let ((out (open-output-string)))

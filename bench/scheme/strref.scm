@@ -1,4 +1,4 @@
-;; interpreters: tavrelix tinyscheme guile
+;; interpreters: tavrelix guile
 ;; reported only
 ; string-ref over every index of a 10,000-character string (each index is a
 ; walk from the start here).
