@@ -4,6 +4,7 @@
 // tree uses an explicit list, never recursion.
 #include "regex/regex_internal.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -291,6 +292,22 @@ bool pass_runs(Regex* re, const std::vector<RegexNode*>& nodes) {
 
 // ---------------------------------------------------------------- searching
 
+// The first unit at or after p that is ch, LF or the terminator. A scan
+// stops at LF because a subject may present its line break as a text of its
+// own, which only next_char may step over.
+inline bool stops(char16_t u, char16_t ch) {
+    return u == ch || u == 0 || u == '\n';
+}
+inline const char16_t* find_unit(const char16_t* p, char16_t ch) {
+    for (;;) {
+        if (stops(p[0], ch)) return p;
+        if (stops(p[1], ch)) return p + 1;
+        if (stops(p[2], ch)) return p + 2;
+        if (stops(p[3], ch)) return p + 3;
+        p += 4;
+    }
+}
+
 struct Cursor {
     RegexPos pos;
     const char16_t* cur;
@@ -379,9 +396,24 @@ int search_char(Regex* re, const RegexPositionOps* ops, RegexPos* start, RegexPo
         if (!required_present(re, ops, *start, limit)) return 0;
         Cursor c{*start, ops->char_at(ops->context, start), nullptr};
         if (beyond(c.pos, limit)) return 0;
+        // the end of the current line's text, when the cursor lies in it
+        int64_t line = -1;
+        const char16_t* line_start = nullptr;
+        const char16_t* line_end = nullptr;
         for (;;) {
             const char16_t* p = c.cur;
-            while (*p && *p != ch) ++p;
+            if (c.pos.line != line) {
+                line = c.pos.line;
+                int64_t len = 0;
+                line_start = ops->line_text(ops->context, line, &len);
+                line_end = line_start ? line_start + len : nullptr;
+            }
+            if (line_start && p >= line_start && p < line_end) {
+                p = std::find(p, line_end, ch);
+                if (p == line_end) p = find_unit(p, ch);
+            } else {
+                p = find_unit(p, ch);
+            }
             if (p != c.cur) {
                 c.pos.column += p - c.cur;
                 c.cur = p;
@@ -415,14 +447,14 @@ int scan_bits(Regex* re, const RegexPositionOps* ops, RegexPos* start, RegexPos*
     for (;;) {
         const char16_t* p = c.cur;
         char16_t u;
-        while ((u = *p) != 0 && (u >= 256 || !((bits[u >> 5] >> (u & 31)) & 1))) ++p;
+        while ((u = *p) != 0 && u != '\n' && (u >= 256 || !((bits[u >> 5] >> (u & 31)) & 1))) ++p;
         if (p != c.cur) {
             c.pos.column += p - c.cur;
             c.cur = p;
             c.prev = nullptr;
             if (beyond(c.pos, limit)) return 0;
         }
-        if (*p) {
+        if (*p && *p != '\n') {
             int r = attempt(re, ops, c, start, end);
             if (r) return r;
         } else {
@@ -455,7 +487,7 @@ int search_word(Regex* re, const RegexPositionOps* ops, RegexPos* start, RegexPo
         if (beyond(c.pos, limit)) return 0;
         for (;;) {
             const char16_t* p = c.cur;
-            while (*p && *p != ch) ++p;
+            p = find_unit(p, ch);
             if (p != c.cur) {
                 c.pos.column += p - c.cur;
                 c.cur = p;
