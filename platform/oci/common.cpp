@@ -116,6 +116,7 @@ std::string oraMessage(int code) {
         {1434, "private synonym to be dropped does not exist"},
         {1438, "value larger than specified precision allowed for this column"},
         {1445, "cannot select ROWID from, or sample, a join view without a key-preserved table"},
+        {1465, "invalid hex number"},
         {1722, "invalid number"},
         {1732, "data manipulation operation not legal on this view"},
         {1740, "missing double quote in identifier"},

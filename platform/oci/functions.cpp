@@ -420,6 +420,14 @@ void fnCurrval(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_int64(ctx, it->second);
 }
 
+void fnToClob(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    std::string v;
+    if (!textOf(argv[0], v))
+        sqlite3_result_null(ctx);
+    else
+        sqlite3_result_text(ctx, v.data(), int(v.size()), SQLITE_TRANSIENT);
+}
+
 void fnEmptyLob(sqlite3_context* ctx, int, sqlite3_value**) {
     sqlite3_result_zeroblob(ctx, 0);
 }
@@ -475,6 +483,7 @@ void registerFunctions(Session& s) {
         {"empty_blob", 0, fnEmptyLob, true},
         {"ora_nextval", 2, fnNextval, false},
         {"ora_currval", 2, fnCurrval, false},
+        {"to_clob", 1, fnToClob, true},
         {"ora_tick", 0, fnTick, false},
         {"bfilename", 2, fnBfilename, true},
     };

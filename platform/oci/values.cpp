@@ -774,6 +774,34 @@ int convertForColumn(sqlite3_context* ctx, sqlite3_value* v, const ColumnCheck& 
         sqlite3_result_text(ctx, s.data(), int(s.size()), SQLITE_TRANSIENT);
         return 0;
     }
+    case TypeClass::Raw: {
+        // Hexadecimal text becomes bytes; bytes pass.
+        std::string bytes;
+        if (vt == SQLITE_BLOB) {
+            bytes.assign(static_cast<const char*>(sqlite3_value_blob(v)), size_t(sqlite3_value_bytes(v)));
+        } else {
+            std::string hex(reinterpret_cast<const char*>(sqlite3_value_text(v)),
+                            size_t(sqlite3_value_bytes(v)));
+            if (hex.size() % 2) hex.insert(hex.begin(), '0');
+            for (size_t k = 0; k < hex.size(); k += 2) {
+                int hi = std::isxdigit(static_cast<unsigned char>(hex[k]))
+                             ? std::stoi(hex.substr(k, 1), nullptr, 16)
+                             : -1;
+                int lo = std::isxdigit(static_cast<unsigned char>(hex[k + 1]))
+                             ? std::stoi(hex.substr(k + 1, 1), nullptr, 16)
+                             : -1;
+                if (hi < 0 || lo < 0) return 1465;
+                bytes += char(hi * 16 + lo);
+            }
+        }
+        if (t.length > 0 && bytes.size() > size_t(t.length)) {
+            detail = name + " (actual: " + std::to_string(bytes.size()) +
+                     ", maximum: " + std::to_string(t.length) + ")";
+            return 12899;
+        }
+        sqlite3_result_blob(ctx, bytes.data(), int(bytes.size()), SQLITE_TRANSIENT);
+        return 0;
+    }
     case TypeClass::Date: {
         std::string s(reinterpret_cast<const char*>(sqlite3_value_text(v)), size_t(sqlite3_value_bytes(v)));
         DateTime d;

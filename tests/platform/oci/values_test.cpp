@@ -56,6 +56,13 @@ TEST_F(ValuesTest, ChecksGiveOraclesErrors) {
     ASSERT_EQ(s->exec("alter session set NLS_DATE_FORMAT = 'YYYY-MM-DD'"), 0);
     EXPECT_EQ(s->exec("insert into t (e) values ('2024-13-01')"), -1);
     EXPECT_EQ(s->errorCode(), 1843);
+    ASSERT_EQ(s->exec("create table r (x raw(2))"), 0);
+    EXPECT_EQ(s->exec("insert into r values ('0aFf')"), 0) << s->errorText();
+    EXPECT_EQ(s->value("select x from r"), "0AFF");
+    EXPECT_EQ(s->exec("insert into r values ('0G')"), -1);
+    EXPECT_EQ(s->errorCode(), 1465);
+    EXPECT_EQ(s->exec("insert into r values ('010203')"), -1);
+    EXPECT_EQ(s->errorCode(), 12899);
     EXPECT_EQ(s->exec("update t set b = 'zz'"), -1);
     EXPECT_EQ(s->errorCode(), 1722);
 }
