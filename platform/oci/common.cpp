@@ -123,6 +123,7 @@ std::string oraMessage(int code) {
         {1741, "illegal zero-length identifier"},
         {1742, "comment not terminated properly"},
         {1745, "invalid host/bind variable name"},
+        {1754, "a table may contain only one column of type LONG"},
         {1756, "quoted string not properly terminated"},
         {1780, "string literal required"},
         {1821, "date format not recognized"},

@@ -1140,6 +1140,11 @@ bool Translator::run() {
         if (m >= end) return fail(907, toks_[i].off);
         std::string body;
         if (!tableBody(i + 1, m, body)) return false;
+        // One LONG or LONG RAW column per table.
+        int longs = 0;
+        for (size_t k = i + 1; k < m; ++k)
+            if (isWord(k, "LONG")) ++longs;
+        if (longs > 1) return fail(1754, toks_[i].off);
         for (size_t k = m + 1; k < end; ++k) {
             if (isWord(k, "ORGANIZATION") && isWord(k + 1, "INDEX")) {
                 out_.organizationIndex = true;

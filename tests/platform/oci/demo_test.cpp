@@ -190,3 +190,15 @@ TEST_F(DemoTest, CompletionAndDocumentQueries) {
     for (auto& r : rows) EXPECT_EQ(*r[1], *r[0] == "年収" ? "NO" : "YES") << *r[0];
     EXPECT_EQ(s.value("select sessiontimezone from dual").size(), 6u);
 }
+
+TEST_F(DemoTest, JapaneseTextUnderShiftJis) {
+    setenv("NLS_LANG", "JAPANESE_JAPAN.JA16SJISTILDE", 1);
+    Session8 s(api);
+    ASSERT_EQ(s.logon("demo", "demo", "DEMO"), 0) << s.errorText();
+    // "～①ｶﾅ髙" as Windows' code page 932 writes it.
+    const std::string text = "\x81\x60\x87\x40\xb6\xc5\xfb\xfc";
+    std::string update = "update \x8e\xd0\x88\xf5 set \x94\xf5\x8d\x6c = :X0 where 1 = 1"; // 社員, 備考
+    ASSERT_EQ(s.exec(update, {text}), 0) << s.errorText();
+    EXPECT_EQ(s.value("select max(\x94\xf5\x8d\x6c) from \x8e\xd0\x88\xf5"), text);
+    ASSERT_EQ(s.exec("rollback"), 0);
+}
