@@ -39,8 +39,13 @@ struct Matcher {
         return reinterpret_cast<RegexFrame*>(base + static_cast<size_t>(i) * fsize);
     }
 
-    // Copies the top frame into the next slot. False when the stack cannot grow.
+    int64_t steps; // pushes and resumed backtrack points of this attempt
+    int64_t budget;
+
+    // Copies the top frame into the next slot. False when the stack cannot
+    // grow, or when the attempt has used up its budget.
     bool push() {
+        if (++steps > budget) return false;
         if (top + 1 >= re->frame_capacity || top + 1 >= regex_max_frames) {
             if (top + 1 >= regex_max_frames) return false;
             int cap = re->frame_capacity * 2;
@@ -146,8 +151,8 @@ struct Matcher {
 int Matcher::run(RegexPos* start, RegexPos* end, const char16_t* cur, const char16_t* prev) {
     top = 0;
     init_frame(F(0), re->root, *start, cur, prev);
-    int64_t resumed = 0;
-    const int64_t budget = regex_backtrack_budget;
+    steps = 0;
+    budget = regex_backtrack_budget;
     for (;;) {
         RegexFrame* f = F(top);
         RegexNode* n = f->node;
@@ -499,7 +504,7 @@ int Matcher::run(RegexPos* start, RegexPos* end, const char16_t* cur, const char
             if (--top < 0) return 0;
             RegexFrame* b = F(top);
             if (b->type == RFRAME_SPLIT) {
-                if (++resumed > budget) return -2;
+                if (++steps > budget) return -2;
                 b->type = RFRAME_RUN;
                 break;
             }

@@ -130,7 +130,8 @@ inline RegexGroup* regex_frame_groups(RegexFrame* f) {
 
 enum { REGEX_MAX_FRAMES = 32768, REGEX_MAX_NODES = 1000000, REGEX_MAX_COUNT = 65535 };
 
-// The budget of resumed backtrack points per match attempt; tests lower it.
+// The budget of one match attempt, counted in resumed backtrack points and
+// pushed frames (10,000,000); tests lower it.
 extern int64_t regex_backtrack_budget;
 // The frame limit of the backtrack stack (REGEX_MAX_FRAMES); tests lower it.
 extern int regex_max_frames;
