@@ -100,6 +100,8 @@ void HostWidget::SyncBar(QScrollBar* sb, const win32bk::BarState& st, const RECT
     sb->setEnabled((st.disabled & ESB_DISABLE_BOTH) != ESB_DISABLE_BOTH && !(view_.style & WS_DISABLED));
     sb->setGeometry(r.left, r.top, r.right - r.left, r.bottom - r.top);
     sb->setVisible(!IsRectEmpty(&r));
+    // Child windows are clipped to the client area, so they never cover a bar.
+    if (sb->isVisibleTo(this)) sb->raise();
 }
 
 void HostWidget::SyncFromRecord() {
@@ -364,6 +366,7 @@ public:
         auto* w = new HostWidget(hwnd, parent);
         g_hosts[hwnd] = w;
         w->SyncFromRecord();
+        if (auto* p = static_cast<HostWidget*>(parent)) p->RaiseBars();
     }
     void HostDestroy(HWND hwnd) override {
         auto it = g_hosts.find(hwnd);

@@ -50,6 +50,10 @@ public:
     void SyncFromRecord();
     QPoint ClientOrigin() const { return QPoint(view_.client.left, view_.client.top); }
     QScrollBar* Bar(int bar) { return bar == SB_HORZ ? hbar_ : vbar_; }
+    void RaiseBars() {
+        if (vbar_ && vbar_->isVisibleTo(this)) vbar_->raise();
+        if (hbar_ && hbar_->isVisibleTo(this)) hbar_->raise();
+    }
 
 protected:
     bool event(QEvent* ev) override;

@@ -123,3 +123,15 @@ TEST_F(WindowTest, ScrollWindowMovesTheBodyAndInvalidatesTheUncoveredStrip) {
     EXPECT_FALSE(PtInRegion(rgn, 5, 105));
     DeleteObject(rgn);
 }
+
+TEST_F(WindowTest, ChildWindowsNeverCoverTheBars) {
+    HWND h = Make(WS_OVERLAPPED | WS_VISIBLE | WS_VSCROLL);
+    HWND c = Make(WS_CHILD | WS_VISIBLE, u"TestWnd", 400, 200, h);
+    ASSERT_TRUE(c);
+    tvtest::Pump();
+    auto img = tvtest::Capture(h);
+    int x = 300 - GetSystemMetrics(SM_CXVSCROLL) / 2;
+    bool barShown = false;
+    for (int y = 20; y < 180 && !barShown; ++y) barShown = (img.At(x, y) & 0xFFFFFF) != 0xFFFFFFu;
+    EXPECT_TRUE(barShown);
+}
