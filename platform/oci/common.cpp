@@ -114,6 +114,7 @@ std::string oraMessage(int code) {
         {1407, "cannot update (%s) to NULL"},
         {1410, "invalid ROWID"},
         {1434, "private synonym to be dropped does not exist"},
+        {1430, "column being added already exists in table"},
         {1438, "value larger than specified precision allowed for this column"},
         {1445, "cannot select ROWID from, or sample, a join view without a key-preserved table"},
         {1465, "invalid hex number"},

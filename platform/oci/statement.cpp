@@ -771,6 +771,22 @@ int stmtExecute(Stmt& s, Session& sess, ub4 iters, bool describeOnly, OraError& 
         s.executed = true;
         return 0;
     }
+    case Kind::AlterTable: {
+        if (describeOnly) return 0;
+        if (!sess.commit(e)) return failed(e);
+        if (!sess.exec("SAVEPOINT ora_alter", e)) return failed(e);
+        int rc = sqlite3_exec(sess.conn, t.sql.c_str(), nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK) {
+            OraError x = sqliteError(sess, rc, &t, -1);
+            sqlite3_exec(sess.conn, "ROLLBACK TO ora_alter; RELEASE ora_alter", nullptr, nullptr, nullptr);
+            return failed(x.code == 600 ? makeError(1430) : x);
+        }
+        sqlite3_exec(sess.conn, "RELEASE ora_alter", nullptr, nullptr, nullptr);
+        syncTable(sess, t.target, "TABLE");
+        s.translated = false;
+        s.executed = true;
+        return 0;
+    }
     case Kind::CreateDirectory: {
         if (describeOnly) return 0;
         if (!sess.commit(e)) return failed(e);

@@ -1240,6 +1240,44 @@ bool Translator::run() {
         }
         out_.words = {ref.owner, ref.name, col, toks_[i + 1].text};
         return true;
+    } else if (w0 == "ALTER" && isWord(1, "TABLE")) {
+        out_.kind = Kind::AlterTable;
+        out_.functionCode = 15;
+        i = 2;
+        std::string owner, name;
+        int off;
+        if (!emitName(i, end, owner, name, off)) return false;
+        TableRef ref;
+        if (!r_.findTable(owner.empty() ? schema_ : owner, name, ref) || ref.view) return fail(942, off);
+        if (!isWord(i, "ADD")) return fail(3001, i < end ? toks_[i].off : int(sql_.size()));
+        ++i;
+        size_t from = i, to = end;
+        if (isOp(i, "(")) {
+            to = matchParen(i, end);
+            if (to >= end) return fail(907, toks_[i].off);
+            from = i + 1;
+        }
+        std::string body;
+        if (!tableBody(from, to, body)) return false;
+        // One ADD COLUMN per definition, split at the top-level commas tableBody wrote.
+        std::string sql;
+        int depth = 0;
+        size_t start = 0;
+        for (size_t k = 0; k <= body.size(); ++k) {
+            if (k < body.size() && body[k] == '(') ++depth;
+            if (k < body.size() && body[k] == ')') --depth;
+            if (k == body.size() || (depth == 0 && body[k] == ',')) {
+                std::string def = body.substr(start, k - start);
+                size_t a = def.find_first_not_of(' ');
+                if (a != std::string::npos)
+                    sql += "ALTER TABLE " + quote(ref.owner) + "." + quote(ref.name) + " ADD COLUMN " +
+                           def.substr(a) + ";";
+                start = k + 1;
+            }
+        }
+        out_.target = ref;
+        out_.sql = sql;
+        return true;
     } else if (w0 == "CREATE" && isWord(1, "SEQUENCE")) {
         out_.kind = Kind::CreateSequence;
         out_.functionCode = 13;

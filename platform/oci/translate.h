@@ -75,6 +75,7 @@ enum class Kind {
     CreateProcedure, // words: owner, name, type, source text, "VALID"/"INVALID"
     DropProcedure,   // words: owner, name, type
     CreateDirectory, // words: name, path
+    AlterTable,      // ALTER TABLE t ADD (...): sql holds one ADD COLUMN per column
     CreateSequence,  // words: owner, name, start, increment
     DropSequence,    // words: owner, name
     CreateIndex,     // words: owner, index, unique ("UNIQUE"/"NONUNIQUE"), then the column names

@@ -204,3 +204,15 @@ TEST_F(DictionaryTest, SequencesAndIndexes) {
     ASSERT_EQ(s->exec("drop sequence zeta_seq"), 0);
     EXPECT_EQ(s->value("select zeta_seq.nextval from dual"), "<ERR 2289>");
 }
+
+TEST_F(DictionaryTest, AlterTableAddsColumns) {
+    ASSERT_EQ(s->exec("alter table zeta add (extra varchar2(5) default 'x', more number(3))"), 0)
+        << s->errorText();
+    EXPECT_EQ(column("select column_name from all_tab_columns where table_name = 'ZETA' order by column_id"),
+              (std::vector<std::string>{"ID", "PRICE", "NAME", "BORN", "STAMP", "EXTRA", "MORE"}));
+    ASSERT_EQ(s->exec("insert into zeta (id) values (5)"), 0);
+    EXPECT_EQ(s->value("select extra from zeta where id = 5"), "x");
+    EXPECT_EQ(s->exec("alter table zeta add name varchar2(3)"), -1);
+    EXPECT_EQ(s->exec("create table two_longs (a long, b long raw)"), -1);
+    EXPECT_EQ(s->errorCode(), 1754);
+}
