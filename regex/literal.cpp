@@ -30,7 +30,7 @@ template <bool Fold> inline const char16_t* search_window(LiteralSearcher* s, co
     const char16_t last = pat[m - 1];
     const char16_t* q = t;
     const char16_t* const stop = t + (n - m); // the last window
-    const uint64_t* skip = s->skip;
+    const uint16_t* skip = s->skip;
     for (;;) {
         char16_t u = q[m - 1];
         if ((Fold ? fold_unit(u) : u) == last) {
@@ -45,7 +45,7 @@ template <bool Fold> inline const char16_t* search_window(LiteralSearcher* s, co
             if (equal && !splits_pair(t, q, m, n - (q - t))) return q;
         }
         if (q >= stop) return nullptr;
-        q += skip[q[m] & 0xFF];
+        q += skip[q[m] & (REGEX_SKIP_SIZE - 1)];
         if (q > stop) return nullptr;
     }
 }
@@ -74,14 +74,17 @@ LiteralSearcher* literal_searcher_create(const char16_t* literal, int64_t m, int
     s->folded = nullptr;
     s->folded_capacity = 0;
     s->search = ignore_case ? search_folded : search_exact;
-    for (int k = 0; k < 256; ++k) s->skip[k] = static_cast<uint64_t>(m > 0 ? m + 1 : 1);
+    const int64_t absent = m > 0 ? m + 1 : 1;
+    const uint16_t fill = static_cast<uint16_t>(absent > 65535 ? 65535 : absent);
+    for (int k = 0; k < REGEX_SKIP_SIZE; ++k) s->skip[k] = fill;
     for (int64_t j = 0; j < m; ++j) {
         char16_t u = s->pattern[j];
-        uint64_t shift = static_cast<uint64_t>(m - j);
-        s->skip[u & 0xFF] = shift;
+        uint16_t shift = static_cast<uint16_t>(m - j > 65535 ? 65535 : m - j);
+        s->skip[u & (REGEX_SKIP_SIZE - 1)] = shift;
         if (ignore_case) {
             // the upper-case units shift like their folded form
-            if ((u >= 'a' && u <= 'z') || (u >= 0xFF41 && u <= 0xFF5A)) s->skip[(u - 32) & 0xFF] = shift;
+            if ((u >= 'a' && u <= 'z') || (u >= 0xFF41 && u <= 0xFF5A))
+                s->skip[(u - 32) & (REGEX_SKIP_SIZE - 1)] = shift;
         }
     }
     return s;

@@ -136,6 +136,8 @@ extern int64_t regex_backtrack_budget;
 // The frame limit of the backtrack stack (REGEX_MAX_FRAMES); tests lower it.
 extern int regex_max_frames;
 
+enum { REGEX_SKIP_SIZE = 4096 };
+
 typedef const char16_t* (*LiteralSearchFunc)(LiteralSearcher* s, const char16_t* text, int64_t count);
 
 struct LiteralSearcher {
@@ -144,10 +146,10 @@ struct LiteralSearcher {
     char16_t* folded;
     int64_t folded_capacity;
     int64_t length;
-    // Shift by the unit after the window, indexed by its low byte: units that
-    // share a low byte share the smallest of their shifts, so the table is
-    // small enough to build at every compile.
-    uint64_t skip[256];
+    // Shift by the unit after the window, indexed by its low 12 bits: units
+    // that share them share the smallest of their shifts, so the table is
+    // small enough to build at every compile. Shifts are capped at 65535.
+    uint16_t skip[REGEX_SKIP_SIZE];
 };
 
 // Arena allocation (zeroed, 8-byte aligned); NULL on no memory.
