@@ -20,12 +20,42 @@ struct KeywordEntry {
 
 // First and last row of the sorted keyword table for one first character.
 struct KeywordBucket {
-    int16_t first;
-    int16_t last;
+    int32_t first;
+    int32_t last;
     int32_t breakState; // 0 no word break in its keys, 1 some, 2 at the first or second character
 };
 
-class CCompletionList;
+// A candidate list that CStrToken::findCompletionWords fills: a table of
+// text cells with per-column widths whose top bit marks a shown column.
+class CCompletionList {
+public:
+    static constexpr uint32_t kShown = 0x80000000u;
+    virtual ~CCompletionList() = default;
+    // Prepares the list for columns and an initial row allocation; empties it.
+    virtual void Setup(int columns, int rows) = 0;
+    // The column-width array (at least the columns given to Setup).
+    virtual uint32_t* ColumnWidths() = 0;
+    // Appends an empty row; 0 on success, 1 on no memory.
+    virtual int AddRow() = 0;
+    virtual int GetRowCount() const = 0;
+    // Writes a text pointer (not copied by the caller's contract) into a cell
+    // of the last row.
+    virtual void SetLastRowCell(int column, const char16_t* text) = 0;
+};
+
+// Free text helpers.
+// Skips space, TAB, LF, CR and the ideographic space.
+const char16_t* skip_blanks(const char16_t* p);
+// Fold ASCII letters in place up to the NUL (or n units when n >= 0).
+void utf16_ascii_lower(char16_t* s, int n = -1);
+void utf16_ascii_upper(char16_t* s, int n = -1);
+// Bit n for the n-th letter of the alphabet in either case, 0x4000000 for
+// "$", 0x8000000 for a digit.
+int32_t keyword_letter_mask(const char16_t* s);
+// Computes each row's letter mask and sorts the rows by key, then kind.
+void keyword_sort_table(KeywordEntry* rows, int32_t count);
+// First row whose key begins with the n units of prefix, or -1.
+int32_t keyword_find_prefix(const KeywordEntry* rows, int32_t count, const char16_t* prefix, int32_t n);
 
 class CStrToken {
 public:
@@ -48,6 +78,27 @@ public:
     virtual int hasCommentColumn() const;
 
     void initCharClasses();
+    // Appends the words of a keyword file; 0, or 1 with a message in msg.
+    int initDefaultKeyword(const char16_t* path, CString* msg);
+    void free_keywords();
+    void buildFirstCharIndex();
+    // Units of the token at p.
+    int getWordLength(const char16_t* p, int stopAtLineFeed) const;
+    // Copies the next word into buffer; the position after it, or null.
+    const char16_t* getNextWord(const char16_t* p, char16_t* buffer, int capacityBytes) const;
+    // Row of the keyword the word of n units at p is (or starts), or -1.
+    int findKeyword(const char16_t* p, int n);
+    int matchKeywordAt(const char16_t* p, int row, int n) const;
+    // Cycles through the rows of table that begin with prefix; see
+    // findCompletion. longest is the table's longest key.
+    int searchCompletion(const char16_t* prefix, int ordinal, char16_t* buffer, int capacityBytes,
+                         int backward, const KeywordEntry* table, int32_t count, int32_t longest);
+    // Fills list from table (see findCompletionWords).
+    int fillCompletionWords(CCompletionList* list, const char16_t* prefix, const KeywordEntry* table,
+                            int32_t count, int32_t longest);
+    // 1 when text opens a PL/SQL block (BEGIN, DECLARE, a label, CREATE of
+    // a stored unit with its name).
+    int isPlsqlBlockStart(const char16_t* text) const;
     void free_comment_marks();
     // Sets the block-comment texts (null: none); 0, or 1 on no memory.
     int setBlockComment(const char16_t* start, const char16_t* end);
@@ -70,8 +121,10 @@ public:
     int32_t m_longest = 0;
     KeywordEntry* m_keywords = nullptr;
     int32_t m_keywordCount = 0;
-    KeywordEntry* m_completion = nullptr;
+    const KeywordEntry* m_completion = nullptr;
     int32_t m_completionCount = 0;
+    // Longest key of the active completion table, switched with it.
+    int32_t m_completionLongest = 0;
     uint16_t m_delimiter[256];
     uint16_t m_quoteStart[256];
     uint16_t m_lexState[256];

@@ -12,6 +12,7 @@
 #include "win32/window.h"
 #include "win32/gdi.h"
 #include "win32/thread.h"
+#include "win32/critsec.h"
 #include "win32/tipsupport.h"
 #include "win32/crttime.h"
 #include "win32/process.h"

@@ -1,0 +1,47 @@
+// The SQL tokenizer: SQL comments, quotes and q-quoted literals, operators
+// and bind prefixes, and a completion table that a loader may switch to a
+// merged list of keywords and schema names under a critical section.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+
+#include "editor/strtoken.h"
+
+class CSQLStrToken : public CStrToken {
+public:
+    CSQLStrToken();
+    ~CSQLStrToken() override;
+
+    int isQuoteStart(const char16_t* p) const override;
+    int findCompletion(const char16_t* prefix, int ordinal, char16_t* buffer, int capacityBytes,
+                       int backward) override;
+    const char16_t* skipSpaceAndComment(const char16_t* p) const override;
+    int findCompletionWords(CCompletionList* list, const char16_t* prefix) override;
+    int getQuotedLength(const char16_t* p, int stopAtLineFeed) const override;
+    int hasCommentColumn() const override { return m_commentsSetting.load(std::memory_order_relaxed); }
+
+    void initSqlSyntax();
+
+    // Makes table the active completion table (its longest key with it), or
+    // the keyword table when table is null. Lookups in progress finish on the
+    // table they started with.
+    void SwitchCompletionTable(const KeywordEntry* table, int32_t count, int32_t longest);
+
+    // The application's setting asking for object comments in the candidate
+    // list (0 by default).
+    void SetCommentsSetting(int on) { m_commentsSetting.store(on ? 1 : 0, std::memory_order_relaxed); }
+
+    CRITICAL_SECTION m_section;
+    // 1 stops a completion load; the loader passes it on as the cancel state
+    // of its queries.
+    std::atomic<int> m_stop{0};
+    KeywordEntry* m_merged = nullptr;
+    int32_t m_mergedCount = 0;
+
+private:
+    std::atomic<int> m_commentsSetting{0};
+};
+
+extern CSQLStrToken theSqlStrToken;

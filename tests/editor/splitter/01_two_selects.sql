@@ -1,0 +1,2 @@
+select 1 from dual;
+SELECT * FROM t WHERE a = 'x;y'; -- done

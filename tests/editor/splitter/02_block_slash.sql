@@ -1,0 +1,5 @@
+BEGIN
+  null;
+END;
+/
+select 2 from dual;

@@ -1,0 +1,2 @@
+select 1 as "A";
+select 2 as "B"

@@ -1,0 +1,2 @@
+select 'open;
+still open;

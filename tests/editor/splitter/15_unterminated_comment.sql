@@ -1,0 +1,2 @@
+select 1 /* open;
+ more; 
