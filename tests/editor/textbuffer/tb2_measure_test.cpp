@@ -1,6 +1,7 @@
 #include <string>
 #include <vector>
 
+#include "base/mempool.h"
 #include "tb2_fixture.h"
 
 namespace {
@@ -127,6 +128,29 @@ TEST_F(Measure, NarrowWidthPutsOneCodePointPerRow) {
     d_.m_disp.m_wrapWidth = 1;
     EXPECT_EQ(d_.WrapLine(0, nullptr), 17);
     EXPECT_EQ(d_.GetLine(0)->breakCapacity, 16);
+}
+
+namespace {
+void* NoHeap(size_t) {
+    return nullptr;
+}
+} // namespace
+
+TEST_F(Measure, FailedGrowthEndsTheLineAtTheRowsStored) {
+    // One unit per row: the break array must reach blocks that only fresh
+    // heap chunks can give.
+    std::u16string many(70000, u'x');
+    SetText(d_, many.c_str());
+    d_.m_disp.m_wrapWidth = 1;
+    auto* heap = mempool_heap_alloc;
+    mempool_heap_alloc = NoHeap;
+    int rows = d_.WrapLine(0, nullptr);
+    mempool_heap_alloc = heap;
+    const EditLine* l = d_.GetLine(0);
+    EXPECT_LT(rows, 70000);
+    EXPECT_EQ(rows, l->breakCapacity + 1);
+    for (int k = 0; k < rows - 1; k++) ASSERT_EQ(l->breaks[k], k + 1);
+    EXPECT_EQ(d_.WrapLine(0, nullptr), 70000);
 }
 
 TEST_F(Measure, CaretRowInLine) {
