@@ -28,7 +28,7 @@ void CSQLStrToken::initSqlSyntax() {
     m_doubledQuote = u'\'';
     m_escape = 0;
     for (const char16_t* p = u" ,;'\".%()=><|@"; *p; p++) m_delimiter[*p] = 1;
-    m_closeBrackets = u")";
+    m_closeBrackets = CString(std::u16string(1, u')'));
     for (int i = 0; i < m_closeBrackets.GetLength(); i++) {
         char16_t c = m_closeBrackets[i];
         if (c >= 256) continue;

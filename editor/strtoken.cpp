@@ -458,23 +458,48 @@ int CStrToken::findKeyword(const char16_t* p, int n) {
     return matchKeywordAt(p, b.first + start, n);
 }
 
+// A key can only match up to a word break of the text, so the text at p is
+// tried at each break from the word's end on: the run of rows that begin with
+// the text up to there is found by a binary search, and a row of exactly that
+// length matches. The result is the last matching row in sorted order (the
+// longest key, then the highest kind).
 int CStrToken::matchKeywordAt(const char16_t* p, int row, int n) const {
+    const KeywordEntry* rows = m_keywords;
+    const int32_t count = m_keywordCount;
+    const char16_t* text = m_ignoreCase ? m_work : p;
+    auto units = [p](int32_t k) {
+        return utf16_is_high_surrogate(p[k]) && utf16_is_low_surrogate(p[k + 1]) ? 2 : 1;
+    };
+    auto breakAt = [&](int32_t k) {
+        uint32_t c = p[k];
+        if (units(k) == 2) c = 0x10000 + ((c - 0xD800) << 10) + (p[k + 1] - 0xDC00);
+        return isWordBreak(c);
+    };
     int found = -1;
-    const char16_t* word = m_ignoreCase ? m_work : p;
-    for (int32_t i = row; i < m_keywordCount; i++) {
-        const KeywordEntry& e = m_keywords[i];
-        if (compare_prefix(e.key, e.keyLength, word, n) != 0) break;
-        int32_t k = 0;
-        for (; k < e.keyLength; k++) {
-            char16_t t = p[k];
-            if (t == 0) break;
-            if ((m_ignoreCase ? fold_unit(t) : t) != e.key[k]) break;
+    int32_t folded = n, lo = row;
+    for (int32_t k = n; k <= m_longest;) {
+        if (m_ignoreCase)
+            for (; folded < k; folded++) m_work[folded] = fold_unit(p[folded]);
+        int32_t a = lo, b = count;
+        while (a < b) {
+            int32_t mid = a + (b - a) / 2;
+            if (compare_prefix(rows[mid].key, rows[mid].keyLength, text, k) < 0)
+                a = mid + 1;
+            else
+                b = mid;
         }
-        if (k != e.keyLength) continue;
-        uint32_t next = p[k];
-        if (utf16_is_high_surrogate(next) && utf16_is_low_surrogate(p[k + 1]))
-            next = 0x10000 + ((next - 0xD800) << 10) + (p[k + 1] - 0xDC00);
-        if (isWordBreak(next)) found = i;
+        lo = a;
+        if (lo >= count || compare_prefix(rows[lo].key, rows[lo].keyLength, text, k) != 0) break;
+        if (rows[lo].keyLength == k && breakAt(k)) {
+            int32_t i = lo;
+            while (i + 1 < count && rows[i + 1].keyLength == k &&
+                   compare_prefix(rows[i + 1].key, k, text, k) == 0)
+                i++;
+            found = i;
+        }
+        if (p[k] == 0) break;
+        k += units(k);
+        while (p[k] != 0 && !breakAt(k) && k <= m_longest) k += units(k);
     }
     return found;
 }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 
 #include "editor/sqltoken.h"
 #include "tok_helpers.h"
@@ -320,4 +322,47 @@ TEST(KeywordFile, ShippedFileLoads) {
     int nvl = t.findKeyword(u"NVL(", 3);
     ASSERT_GE(nvl, 0);
     EXPECT_EQ(t.m_keywords[nvl].kind, 2);
+}
+
+TEST(Completion, SwitchingWhileLookingUp) {
+    CSQLStrToken t;
+    TempFile f("select\nsum\n");
+    CString msg;
+    ASSERT_EQ(t.initDefaultKeyword(f.wpath().c_str(), &msg), 0);
+    std::vector<std::u16string> names;
+    for (int i = 0; i < 50; i++)
+        names.push_back(u"sales_" + std::u16string(1, static_cast<char16_t>(u'a' + i % 26)) + u"_tab");
+    std::vector<KeywordEntry> merged(t.m_keywords, t.m_keywords + t.m_keywordCount);
+    for (std::u16string& n : names) {
+        KeywordEntry e{};
+        e.key = e.display = e.folded = n.data();
+        e.keyLength = static_cast<int32_t>(n.size());
+        e.kind = 4;
+        e.type = u"TABLE";
+        e.comments = u"";
+        merged.push_back(e);
+    }
+    keyword_sort_table(merged.data(), static_cast<int32_t>(merged.size()));
+    std::atomic<bool> done{false};
+    std::thread loader([&] {
+        for (int i = 0; i < 2000; i++) {
+            t.SwitchCompletionTable(nullptr, 0, 0);
+            t.SwitchCompletionTable(merged.data(), static_cast<int32_t>(merged.size()), 10);
+        }
+        done = true;
+    });
+    int lookups = 0;
+    char16_t out[64];
+    while (!done || lookups < 100) {
+        int r = t.findCompletion(u"sa", -1, out, sizeof(out), 0);
+        if (r >= 0) {
+            EXPECT_EQ(std::u16string(out).substr(0, 6), u"sales_");
+        }
+        TestList list;
+        int found = t.findCompletionWords(&list, u"s");
+        EXPECT_EQ(found, 1);
+        EXPECT_TRUE(list.rows.size() == 2 || list.rows.size() == 52) << list.rows.size();
+        lookups++;
+    }
+    loader.join();
 }
