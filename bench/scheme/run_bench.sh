@@ -45,7 +45,7 @@ for b in "${workloads[@]}"; do
     for i in 1 2 3 4 5; do
       # A run over two minutes is cut short and reported as "timeout".
       if ! /usr/bin/time -f '%e %U %M' -o "$tmp/t" timeout 120 "${cmd[@]}" >"$tmp/out" 2>/dev/null </dev/null &&
-        [ "$(tail -c 40 "$tmp/t" | grep -c 'exit status 124')" -gt 0 ]; then
+        [ "$(tail -c 40 "$tmp/t" | grep -c 'status 124')" -gt 0 ]; then
         echo "timeout" >"$tmp/out"
       fi
       read -r w u m < <(tail -n 1 "$tmp/t")
