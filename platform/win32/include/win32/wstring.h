@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "win32/types.h"
@@ -48,5 +49,7 @@ char16_t towupper16(char16_t c); // ASCII only
 char16_t towlower16(char16_t c); // ASCII only
 
 // UTF-16 <-> UTF-8 for output and file names (lone surrogates become U+FFFD).
+// Utf8AppendCodePoint writes one code point (up to U+10FFFF) as 1 to 4 bytes.
+void Utf8AppendCodePoint(std::string& out, uint32_t cp);
 std::string WideToUtf8(const char16_t* s, ptrdiff_t len = -1);
 std::u16string Utf8ToWide(const char* s, ptrdiff_t len = -1);
