@@ -282,7 +282,7 @@ void HostWidget::resizeEvent(QResizeEvent* ev) {
 
 // --- Scroll-bar gestures ------------------------------------------------------------------
 
-void BarFilter::Gesture(QScrollBar* sb, int kind, QPoint pos) {
+QStyleOptionSlider ScrollBarOption(QScrollBar* sb) {
     QStyleOptionSlider opt;
     opt.initFrom(sb);
     opt.subControls = QStyle::SC_All;
@@ -295,6 +295,11 @@ void BarFilter::Gesture(QScrollBar* sb, int kind, QPoint pos) {
     opt.pageStep = sb->pageStep();
     opt.upsideDown = false;
     if (sb->orientation() == Qt::Horizontal) opt.state |= QStyle::State_Horizontal;
+    return opt;
+}
+
+void BarFilter::Gesture(QScrollBar* sb, int kind, QPoint pos) {
+    QStyleOptionSlider opt = ScrollBarOption(sb);
     QStyle* st = sb->style();
     bool vert = sb->orientation() == Qt::Vertical;
     if (kind == 0) {

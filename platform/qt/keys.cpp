@@ -122,20 +122,6 @@ Qt::KeyboardModifiers ToMods(unsigned m) {
 }
 Qt::MouseButtons g_buttons;
 
-QStyleOptionSlider BarOption(QScrollBar* sb) {
-    QStyleOptionSlider opt;
-    opt.initFrom(sb);
-    opt.subControls = QStyle::SC_All;
-    opt.orientation = sb->orientation();
-    opt.minimum = sb->minimum();
-    opt.maximum = sb->maximum();
-    opt.sliderPosition = sb->sliderPosition();
-    opt.sliderValue = sb->value();
-    opt.singleStep = sb->singleStep();
-    opt.pageStep = sb->pageStep();
-    if (sb->orientation() == Qt::Horizontal) opt.state |= QStyle::State_Horizontal;
-    return opt;
-}
 RECT ToRect(const QRect& r) {
     return RECT{r.left(), r.top(), r.right() + 1, r.bottom() + 1};
 }
@@ -190,7 +176,7 @@ bool GetBarGeometry(HWND hwnd, int bar, BarGeometry* g) {
     qtbk::HostWidget* w = qtbk::HostOf(hwnd);
     QScrollBar* sb = w ? w->Bar(bar == SB_CTL ? SB_VERT : bar) : nullptr;
     if (!sb || !sb->isVisibleTo(w)) return false;
-    QStyleOptionSlider opt = BarOption(sb);
+    QStyleOptionSlider opt = qtbk::ScrollBarOption(sb);
     QStyle* st = sb->style();
     g->bar = ToRect(sb->rect());
     g->groove = ToRect(st->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarGroove, sb));

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QRawFont>
 #include <QScrollBar>
+#include <QStyleOptionSlider>
 #include <QWidget>
 
 #include <memory>
@@ -94,5 +95,9 @@ void DrawGlyphs(QImage& image, const win32bk::Region& clip, win32bk::FontFace* f
 QStringList InstalledFamilies();
 
 void InstallMessageBox();
+
+// The style option describing a scroll bar's current state, for hit tests and
+// geometry of its parts.
+QStyleOptionSlider ScrollBarOption(QScrollBar* sb);
 
 } // namespace qtbk
