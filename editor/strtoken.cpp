@@ -218,6 +218,9 @@ void CStrToken::free_keywords() {
     m_keywords = nullptr;
     m_keywordCount = 0;
     m_longest = 0;
+    std::free(m_hash);
+    m_hash = nullptr;
+    m_hashMask = 0;
     m_completion = nullptr;
     m_completionCount = 0;
     m_completionLongest = 0;
@@ -376,6 +379,67 @@ void CStrToken::buildFirstCharIndex() {
             if (k <= 1) b.breakState = 2;
         }
     }
+    buildHashIndex();
+}
+
+static inline uint32_t hash_step(uint32_t h, char16_t c) {
+    return (h ^ c) * 16777619u;
+}
+static constexpr uint32_t kHashSeed = 2166136261u;
+
+const CStrToken::HashSlot* CStrToken::findHash(const char16_t* text, int32_t length, uint32_t hash) const {
+    for (uint32_t i = hash & m_hashMask;; i = (i + 1) & m_hashMask) {
+        const HashSlot& slot = m_hash[i];
+        if (slot.flags == 0) return nullptr;
+        if (slot.hash == hash && slot.length == length &&
+            std::memcmp(m_keywords[slot.row].key, text, static_cast<size_t>(length) * sizeof(char16_t)) == 0)
+            return &slot;
+    }
+}
+
+void CStrToken::buildHashIndex() {
+    std::free(m_hash);
+    m_hash = nullptr;
+    m_hashMask = 0;
+    int64_t entries = 0;
+    for (int32_t i = 0; i < m_keywordCount; i++) {
+        entries++;
+        for (int32_t k = 1; k < m_keywords[i].keyLength; k++)
+            entries += isWordBreak(m_keywords[i].key[k]) ? 1 : 0;
+    }
+    uint64_t size = 16;
+    while (size < static_cast<uint64_t>(entries) * 2) size *= 2;
+    if (size > (uint64_t{1} << 30)) return;
+    m_hash = static_cast<HashSlot*>(std::calloc(size, sizeof(HashSlot)));
+    if (!m_hash) return; // lookups fall back to the binary searches
+    m_hashMask = static_cast<uint32_t>(size - 1);
+    auto insert = [this](int32_t row, int32_t length, uint32_t hash, int32_t flag) {
+        const char16_t* text = m_keywords[row].key;
+        for (uint32_t i = hash & m_hashMask;; i = (i + 1) & m_hashMask) {
+            HashSlot& slot = m_hash[i];
+            if (slot.flags == 0) {
+                slot = HashSlot{hash, row, length, flag};
+                return;
+            }
+            if (slot.hash == hash && slot.length == length &&
+                std::memcmp(m_keywords[slot.row].key, text, static_cast<size_t>(length) * sizeof(char16_t)) ==
+                    0) {
+                if (flag == 1) slot.row = row;
+                slot.flags |= flag;
+                return;
+            }
+        }
+    };
+    for (int32_t i = 0; i < m_keywordCount; i++) {
+        const KeywordEntry& e = m_keywords[i];
+        if (e.keyLength <= 0) continue;
+        uint32_t h = kHashSeed;
+        for (int32_t k = 0; k < e.keyLength; k++) {
+            if (k > 0 && isWordBreak(e.key[k])) insert(i, k, h, 2);
+            h = hash_step(h, e.key[k]);
+        }
+        insert(i, e.keyLength, h, 1);
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -437,6 +501,39 @@ int CStrToken::findKeyword(const char16_t* p, int n) {
         utf16_ascii_lower(m_work, n);
         word = m_work;
     }
+    if (m_hash) {
+        uint32_t h = kHashSeed;
+        for (int i = 0; i < n; i++) h = hash_step(h, word[i]);
+        if (b.breakState == 0) {
+            const HashSlot* slot = findHash(word, n, h);
+            return slot && (slot->flags & 1) ? slot->row : -1;
+        }
+        auto units = [p](int32_t k) {
+            return utf16_is_high_surrogate(p[k]) && utf16_is_low_surrogate(p[k + 1]) ? 2 : 1;
+        };
+        auto breakAt = [&](int32_t k) {
+            uint32_t c = p[k];
+            if (units(k) == 2) c = 0x10000 + ((c - 0xD800) << 10) + (p[k + 1] - 0xDC00);
+            return isWordBreak(c);
+        };
+        int found = -1;
+        for (int32_t k = n;;) {
+            const HashSlot* slot = findHash(m_ignoreCase ? m_work : p, k, h);
+            if (!slot) break;
+            if ((slot->flags & 1) && breakAt(k)) found = slot->row;
+            if (!(slot->flags & 2) || p[k] == 0) break;
+            // On to the text's next word break, folding as the keys are.
+            int32_t next = k + units(k);
+            while (p[next] != 0 && !breakAt(next) && next <= m_longest) next += units(next);
+            if (next > m_longest) break;
+            for (; k < next; k++) {
+                char16_t c = m_ignoreCase ? fold_unit(p[k]) : p[k];
+                if (m_ignoreCase) m_work[k] = c;
+                h = hash_step(h, c);
+            }
+        }
+        return found;
+    }
     const KeywordEntry* rows = m_keywords + b.first;
     int32_t count = b.last - b.first + 1;
     if (b.breakState == 0) {
@@ -453,9 +550,7 @@ int CStrToken::findKeyword(const char16_t* p, int n) {
         }
         return -1;
     }
-    int32_t start = keyword_find_prefix(rows, count, word, n);
-    if (start < 0) return -1;
-    return matchKeywordAt(p, b.first + start, n);
+    return matchKeywordAt(p, b.first, n);
 }
 
 // A key can only match up to a word break of the text, so the text at p is
@@ -490,14 +585,25 @@ int CStrToken::matchKeywordAt(const char16_t* p, int row, int n) const {
         }
         lo = a;
         if (lo >= count || compare_prefix(rows[lo].key, rows[lo].keyLength, text, k) != 0) break;
-        if (rows[lo].keyLength == k && breakAt(k)) {
-            int32_t i = lo;
-            while (i + 1 < count && rows[i + 1].keyLength == k &&
-                   compare_prefix(rows[i + 1].key, k, text, k) == 0)
-                i++;
-            found = i;
+        int32_t longer = lo; // first row of the run whose key goes on past k
+        if (rows[lo].keyLength == k) {
+            while (longer + 1 < count && rows[longer + 1].keyLength == k &&
+                   compare_prefix(rows[longer + 1].key, k, text, k) == 0)
+                longer++;
+            if (breakAt(k)) found = longer;
+            longer++;
         }
         if (p[k] == 0) break;
+        // The run's longer keys sort by their unit at k: when the smallest is
+        // already above the text's, none goes on with the text.
+        if (longer >= count || rows[longer].keyLength <= k ||
+            compare_prefix(rows[longer].key, k, text, k) != 0)
+            break;
+        {
+            char16_t c = m_ignoreCase ? fold_unit(p[k]) : p[k];
+            if (rows[longer].key[k] > c) break;
+        }
+        lo = longer;
         k += units(k);
         while (p[k] != 0 && !breakAt(k) && k <= m_longest) k += units(k);
     }

@@ -142,6 +142,21 @@ public:
     int32_t m_lineCommentCount = 0;
     int32_t m_escape = 0;
     int32_t m_doubledQuote = 0;
+
+    // Hash index of the keyword table built with the first-character index:
+    // every key, and every key's text up to a word break inside it.
+    struct HashSlot {
+        uint32_t hash;
+        int32_t row;    // last row with this key, or a row whose key begins with it
+        int32_t length; // units
+        int32_t flags;  // 1 a whole key, 2 a key goes on past a word break here
+    };
+    HashSlot* m_hash = nullptr;
+    uint32_t m_hashMask = 0;
+
+private:
+    void buildHashIndex();
+    const HashSlot* findHash(const char16_t* text, int32_t length, uint32_t hash) const;
 };
 
 extern CStrToken theStrToken;

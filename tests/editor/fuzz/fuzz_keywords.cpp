@@ -59,6 +59,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (n == 0) break;
             int row = tok.findKeyword(p, n);
             check(row >= -1 && row < tok.m_keywordCount, "row");
+            // The hash index and the binary searches agree.
+            CStrToken::HashSlot* hash = tok.m_hash;
+            tok.m_hash = nullptr;
+            check(tok.findKeyword(p, n) == row, "hash index");
+            tok.m_hash = hash;
             if (row >= 0) {
                 const KeywordEntry& e = tok.m_keywords[row];
                 for (int k = 0; k < e.keyLength; k++) {
