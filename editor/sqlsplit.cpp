@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "base/utf16.h"
 #include "editor/editdata.h"
@@ -107,9 +108,8 @@ const char16_t* first_word(const CStrToken* tok, const char16_t* p, char16_t* ou
     return q + n;
 }
 
-bool same(const char16_t* a, const char16_t* b) {
-    return std::char_traits<char16_t>::length(a) == std::char_traits<char16_t>::length(b) &&
-           std::char_traits<char16_t>::compare(a, b, std::char_traits<char16_t>::length(a)) == 0;
+bool same(const char16_t* a, std::u16string_view b) {
+    return std::u16string_view(a) == b;
 }
 
 const char16_t* next_upper_word(const CStrToken* tok, const char16_t* p, char16_t* out) {

@@ -451,6 +451,11 @@ int CStrToken::getWordLength(const char16_t* p, int stopAtLineFeed) const {
     int n = 0;
     for (;;) {
         uint32_t c = p[n];
+        if (c < 256) {
+            if (m_delimiter[c]) return n == 0 ? 1 : n;
+            n++;
+            continue;
+        }
         int units = 1;
         if (utf16_is_high_surrogate(c) && utf16_is_low_surrogate(p[n + 1])) {
             c = 0x10000 + ((c - 0xD800) << 10) + (p[n + 1] - 0xDC00);
