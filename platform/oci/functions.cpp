@@ -198,7 +198,8 @@ void fnSystimestamp(sqlite3_context* ctx, int, sqlite3_value**) {
 }
 
 void fnSessionTimeZone(sqlite3_context* ctx, int, sqlite3_value**) {
-    resultText(ctx, zoneText(localOffsetMinutes()));
+    Session& s = sessionOf(ctx);
+    resultText(ctx, zoneText(s.zoneLocal ? localOffsetMinutes() : s.zoneMinutes));
 }
 
 void fnToChar(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
@@ -208,11 +209,23 @@ void fnToChar(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     }
     std::string s, fmt;
     textOf(argv[0], s);
+    Session& sess = sessionOf(ctx);
     if (isNumeric(argv[0])) {
+        if (argc >= 2 && textOf(argv[1], fmt)) {
+            std::string out;
+            int code = formatNumber(sqlite3_value_double(argv[0]), fmt, sess.numericCharacters, out);
+            if (code) {
+                raise(ctx, code, -1);
+                return;
+            }
+            s = out;
+        } else if (sess.numericCharacters[0] != '.') {
+            for (char& c : s)
+                if (c == '.') c = sess.numericCharacters[0];
+        }
         resultText(ctx, s);
         return;
     }
-    Session& sess = sessionOf(ctx);
     if (argc < 2 || !textOf(argv[1], fmt)) fmt = sess.dateFormat;
     DateTime d;
     if (!parseStoredDate(s, d)) {
@@ -248,6 +261,122 @@ void fnToDate(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         return;
     }
     resultText(ctx, formatStoredDate(d));
+}
+
+void fnToTimestamp(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    std::string s, fmt;
+    if (!textOf(argv[0], s)) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    bool given = argc >= 2 && textOf(argv[1], fmt);
+    if (!given) fmt = sessionOf(ctx).timestampFormat;
+    DateTime d;
+    int code = parseDate(s, fmt, d);
+    if (code && !given && parseDate(s, std::string(kDefaultDateFormat) + ".FF", d) == 0) code = 0;
+    if (code) {
+        raise(ctx, code, -1);
+        return;
+    }
+    char frac[16];
+    std::snprintf(frac, sizeof frac, ".%09d", d.fraction);
+    resultText(ctx, formatStoredDate(d) + frac);
+}
+
+// A stored DATE or TIMESTAMP value as seconds since 0001-01-01 (fraction dropped).
+bool dateSeconds(sqlite3_value* v, int64_t& secs) {
+    if (sqlite3_value_type(v) != SQLITE_TEXT || sqlite3_value_bytes(v) < 10) return false;
+    const char* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+    if (p[4] != '-' || p[7] != '-') return false;
+    DateTime d;
+    if (!parseStoredDate(std::string(p, size_t(sqlite3_value_bytes(v))), d)) return false;
+    secs = dayNumber(d) * 86400 + d.hour * 3600 + d.minute * 60 + d.second;
+    return true;
+}
+
+// An operand of + or - as a number; 1722 for text that is none.
+int numberOf(sqlite3_value* v, Number& n) {
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER:
+        n.integer = true;
+        n.i = sqlite3_value_int64(v);
+        return 0;
+    case SQLITE_FLOAT:
+        n.integer = false;
+        n.d = sqlite3_value_double(v);
+        return 0;
+    default: {
+        std::string s;
+        textOf(v, s);
+        return parseNumber(s, n) ? 0 : 1722;
+    }
+    }
+}
+
+void resultDate(sqlite3_context* ctx, int64_t secs, double days) {
+    secs += int64_t(std::llround(days * 86400.0));
+    if (secs < 0 || secs >= dayNumber(DateTime{10000, 1, 1}) * 86400) {
+        raise(ctx, 1841, -1);
+        return;
+    }
+    resultText(ctx, formatStoredDate(fromSeconds(secs)));
+}
+
+// date + days, days + date, and numbers as SQLite adds them.
+void arith(sqlite3_context* ctx, sqlite3_value** argv, bool minus) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    int64_t da = 0, db = 0;
+    bool isDateA = dateSeconds(argv[0], da), isDateB = dateSeconds(argv[1], db);
+    if (isDateA && isDateB) {
+        if (!minus) {
+            raise(ctx, 975, -1);
+            return;
+        }
+        int64_t diff = da - db;
+        if (diff % 86400 == 0)
+            sqlite3_result_int64(ctx, diff / 86400);
+        else
+            sqlite3_result_double(ctx, double(diff) / 86400.0);
+        return;
+    }
+    Number a, b;
+    if (isDateA || isDateB) {
+        if (isDateB && minus) {
+            raise(ctx, 932, -1, "expected NUMBER got DATE");
+            return;
+        }
+        int code = numberOf(isDateA ? argv[1] : argv[0], b);
+        if (code) {
+            raise(ctx, code, -1);
+            return;
+        }
+        resultDate(ctx, isDateA ? da : db, minus ? -b.value() : b.value());
+        return;
+    }
+    int code = numberOf(argv[0], a);
+    if (!code) code = numberOf(argv[1], b);
+    if (code) {
+        raise(ctx, code, -1);
+        return;
+    }
+    int64_t r;
+    if (a.integer && b.integer &&
+        !(minus ? __builtin_sub_overflow(a.i, b.i, &r) : __builtin_add_overflow(a.i, b.i, &r))) {
+        sqlite3_result_int64(ctx, r);
+        return;
+    }
+    sqlite3_result_double(ctx, minus ? a.value() - b.value() : a.value() + b.value());
+}
+
+void fnAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    arith(ctx, argv, false);
+}
+
+void fnSub(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    arith(ctx, argv, true);
 }
 
 void fnToNumber(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -472,6 +601,10 @@ void registerFunctions(Session& s) {
         {"ora_to_date", 1, fnToDate, true},
         {"ora_to_date", 2, fnToDate, true},
         {"ora_to_number", 1, fnToNumber, true},
+        {"ora_to_timestamp", 1, fnToTimestamp, true},
+        {"ora_to_timestamp", 2, fnToTimestamp, true},
+        {"ora_add", 2, fnAdd, true},
+        {"ora_sub", 2, fnSub, true},
         {"ora_trunc", 1, fnTrunc, true},
         {"ora_trunc", 2, fnTrunc, true},
         {"ora_mod", 2, fnMod, true},

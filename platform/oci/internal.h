@@ -231,6 +231,9 @@ struct Session : Resolver {
     std::string dateFormat = "DD-MON-RR";
     std::string timestampFormat = "DD-MON-RR HH.MI.SSXFF AM";
     bool japaneseDates = false;
+    std::string numericCharacters = ".,"; // decimal character, group separator
+    int zoneMinutes = 0;                  // TIME_ZONE as an offset
+    bool zoneLocal = true;                // TIME_ZONE is the process's offset
     // Non-blocking calls (see nonblock.h).
     struct Worker;
     Worker* worker = nullptr;                // owned; stopped by stopWorker

@@ -241,7 +241,13 @@ bool columnText(Stmt& s, int i, std::string& out) {
     switch (sqlite3_column_type(st, i)) {
     case SQLITE_NULL: return false;
     case SQLITE_INTEGER: out = std::to_string(sqlite3_column_int64(st, i)); return true;
-    case SQLITE_FLOAT: out = numberText(sqlite3_column_double(st, i)); return true;
+    case SQLITE_FLOAT:
+        out = numberText(sqlite3_column_double(st, i));
+        // The session's decimal character.
+        if (s.session && s.session->numericCharacters[0] != '.')
+            for (char& c : out)
+                if (c == '.') c = s.session->numericCharacters[0];
+        return true;
     case SQLITE_BLOB: {
         static const char* hex = "0123456789ABCDEF";
         auto p = static_cast<const unsigned char*>(sqlite3_column_blob(st, i));
@@ -501,17 +507,30 @@ bool alterSession(Session& sess, const Translation& t, OraError& err) {
             return false;
         }
         sess.japaneseDates = value == "JAPANESE";
+    } else if (name == "NLS_NUMERIC_CHARACTERS") {
+        // Two different characters, neither a digit, sign or angle bracket.
+        auto bad = [](char c) {
+            return std::isdigit(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '<' ||
+                   c == '>';
+        };
+        if (value.size() != 2 || value[0] == value[1] || bad(value[0]) || bad(value[1])) {
+            err = makeError(12705);
+            return false;
+        }
+        sess.numericCharacters = value;
     } else if (name == "TIME_ZONE") {
         std::string v = upperAscii(value);
         int h = 0, m = 0;
         char sign = 0;
         if (v == "LOCAL" || v == "DBTIMEZONE") {
-            // the process's offset
+            sess.zoneLocal = true;
         } else if (std::sscanf(v.c_str(), "%c%d:%d", &sign, &h, &m) == 3 && (sign == '+' || sign == '-')) {
             if (h > 14 || m > 59 || (h == 14 && m > 0)) {
                 err = makeError(1874);
                 return false;
             }
+            sess.zoneLocal = false;
+            sess.zoneMinutes = (sign == '-' ? -1 : 1) * (h * 60 + m);
         } else {
             err = makeError(1882);
             return false;

@@ -342,24 +342,25 @@ bool Translator::emitChain(size_t i, size_t end, size_t& next) {
     int j = parseTerm(i, end);
     if (j < 0) return false;
     terms.push_back({i, size_t(j)});
-    bool concat = false;
     while (size_t(j) < end && (isOp(j, "+") || isOp(j, "-") || isOp(j, "||"))) {
         int k = parseTerm(j + 1, end);
         if (k < 0) break;
         ops.push_back(toks_[j].text);
-        concat = concat || toks_[j].text == "||";
         terms.push_back({size_t(j + 1), size_t(k)});
         j = k;
     }
-    if (!concat) return false;
+    if (ops.empty()) return false;
     ++inChain_;
     // Prefix the chain with one opening per operator, then close after each term.
-    for (size_t k = 0; k < ops.size(); ++k)
-        emit(ops[ops.size() - 1 - k] == "||" ? "ora_concat((" : "((", toks_[i].off);
+    // + and - go through functions too: they add days to dates and subtract dates.
+    auto fn = [](const std::string& op) {
+        return op == "||" ? "ora_concat((" : op == "+" ? "ora_add((" : "ora_sub((";
+    };
+    for (size_t k = 0; k < ops.size(); ++k) emit(fn(ops[ops.size() - 1 - k]), toks_[i].off);
     bool ok = emitRange(terms[0].first, terms[0].second);
     for (size_t k = 0; ok && k < ops.size(); ++k) {
         int src = toks_[terms[k + 1].first - 1].off;
-        emit(ops[k] == "||" ? "), (" : std::string(") ") + ops[k] + " (", src);
+        emit("), (", src);
         ok = emitRange(terms[k + 1].first, terms[k + 1].second);
         emit("))", src);
     }
@@ -939,6 +940,7 @@ bool Translator::emitOne(size_t& i, size_t end) {
                                                               {"INSTR", "ora_instr"},
                                                               {"TO_CHAR", "ora_to_char"},
                                                               {"TO_DATE", "ora_to_date"},
+                                                              {"TO_TIMESTAMP", "ora_to_timestamp"},
                                                               {"TO_NUMBER", "ora_to_number"},
                                                               {"LENGTH", "ora_length"},
                                                               {"LENGTHB", "ora_lengthb"},

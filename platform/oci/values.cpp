@@ -431,6 +431,166 @@ int formatDate(const DateTime& d, const std::string& f, std::string& out, bool j
     return 0;
 }
 
+int64_t dayNumber(const DateTime& d) {
+    // Civil-from-days inverse, with the era starting in March.
+    int64_t y = d.year - (d.month <= 2);
+    int64_t era = (y >= 0 ? y : y - 399) / 400;
+    int64_t yoe = y - era * 400;
+    int64_t doy = (153 * (d.month + (d.month > 2 ? -3 : 9)) + 2) / 5 + d.day - 1;
+    int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 306 - 365; // day 0 is 0001-01-01
+}
+
+DateTime fromSeconds(int64_t secs) {
+    int64_t days = secs / 86400, rest = secs % 86400;
+    int64_t z = days + 306 + 365;
+    int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    int64_t doe = z - era * 146097;
+    int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    int64_t mp = (5 * doy + 2) / 153;
+    DateTime d;
+    d.day = int(doy - (153 * mp + 2) / 5 + 1);
+    d.month = int(mp < 10 ? mp + 3 : mp - 9);
+    d.year = int(yoe + era * 400 + (d.month <= 2));
+    d.hour = int(rest / 3600);
+    d.minute = int(rest / 60 % 60);
+    d.second = int(rest % 60);
+    return d;
+}
+
+int formatNumber(double v, const std::string& fmtIn, const std::string& chars, std::string& out) {
+    std::string f = upperAscii(fmtIn);
+    out.clear();
+    bool fm = false;
+    if (f.compare(0, 2, "FM") == 0) {
+        fm = true;
+        f.erase(0, 2);
+    }
+    char dec = chars.size() > 0 ? chars[0] : '.', grp = chars.size() > 1 ? chars[1] : ',';
+    bool neg = v < 0;
+    double a = std::fabs(v);
+    // Hexadecimal: X elements, optionally after zeros.
+    if (!f.empty() && f.find_first_not_of("0X") == std::string::npos && f.back() == 'X') {
+        if (neg || a >= 1.8e19) {
+            out.assign(f.size() + 1, '#');
+            return 0;
+        }
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%llX", static_cast<unsigned long long>(std::llround(a)));
+        std::string h = buf;
+        if (h.size() > f.size()) {
+            out.assign(f.size() + 1, '#');
+            return 0;
+        }
+        size_t zeros = f.find('X'); // leading 0 elements pad with zeros
+        std::string padded = std::string(f.size() - h.size(), zeros > 0 ? '0' : ' ') + h;
+        out = fm ? (zeros > 0 ? padded : h) : " " + padded;
+        return 0;
+    }
+    bool leadS = false, trailS = false, mi = false, pr = false, dollar = false;
+    if (!f.empty() && f[0] == 'S') {
+        leadS = true;
+        f.erase(0, 1);
+    }
+    if (!f.empty() && f[0] == '$') {
+        dollar = true;
+        f.erase(0, 1);
+    }
+    if (f.size() >= 2 && f.compare(f.size() - 2, 2, "MI") == 0) {
+        mi = true;
+        f.erase(f.size() - 2);
+    } else if (f.size() >= 2 && f.compare(f.size() - 2, 2, "PR") == 0) {
+        pr = true;
+        f.erase(f.size() - 2);
+    } else if (!leadS && !f.empty() && f.back() == 'S') {
+        trailS = true;
+        f.pop_back();
+    }
+    size_t point = std::string::npos;
+    int intDigits = 0, fracDigits = 0;
+    for (size_t k = 0; k < f.size(); ++k) {
+        char c = f[k];
+        if (c == '9' || c == '0') {
+            (point == std::string::npos ? intDigits : fracDigits)++;
+        } else if (c == '.' || c == 'D') {
+            if (point != std::string::npos) return 1481;
+            point = k;
+        } else if (c == ',' || c == 'G') {
+            if (point != std::string::npos) return 1481;
+        } else {
+            return 1481;
+        }
+    }
+    char buf[400];
+    std::snprintf(buf, sizeof buf, "%.*f", fracDigits, a);
+    std::string digitsText = buf;
+    size_t dot = digitsText.find('.');
+    std::string ip = digitsText.substr(0, dot),
+                fp = dot == std::string::npos ? "" : digitsText.substr(dot + 1);
+    if (ip == "0") ip.clear();
+    size_t width = f.size() + 1 + (dollar ? 1 : 0);
+    if (int(ip.size()) > intDigits) {
+        out.assign(width, '#');
+        return 0;
+    }
+    size_t firstZero = f.find('0');
+    size_t intEnd = point == std::string::npos ? f.size() : point;
+    if (ip.empty() && fp.empty() && (firstZero == std::string::npos || firstZero >= intEnd)) ip = "0";
+    if (ip.empty() && fracDigits == 0) ip = "0";
+    // The integer part, right to left.
+    std::string body;
+    int next = int(ip.size()) - 1;
+    for (size_t k = intEnd; k-- > 0;) {
+        char c = f[k];
+        if (c == '9' || c == '0') {
+            if (next >= 0)
+                body.insert(body.begin(), ip[size_t(next--)]);
+            else
+                body.insert(body.begin(), firstZero != std::string::npos && k >= firstZero ? '0' : ' ');
+        } else {
+            bool digitLeft = next >= 0 || (firstZero != std::string::npos && k > firstZero);
+            body.insert(body.begin(), digitLeft ? grp : ' ');
+        }
+    }
+    if (point != std::string::npos) {
+        body += dec;
+        body += fp;
+    }
+    if (fm) {
+        size_t s = body.find_first_not_of(' ');
+        body.erase(0, s == std::string::npos ? body.size() : s);
+        if (point != std::string::npos) {
+            // Trailing zeros of 9 positions go.
+            size_t keep = body.size();
+            for (size_t k = f.size(); k-- > point + 1 && keep > 0 && body[keep - 1] == '0' && f[k] == '9';)
+                --keep;
+            body.erase(keep);
+        }
+    }
+    if (dollar) {
+        size_t s = body.find_first_not_of(' ');
+        body.insert(s == std::string::npos ? body.size() : s, "$");
+    }
+    size_t s = body.find_first_not_of(' ');
+    if (s == std::string::npos) s = body.size();
+    if (leadS)
+        body.insert(s, neg ? "-" : "+");
+    else if (trailS)
+        body += neg ? "-" : "+";
+    else if (mi)
+        body += neg ? "-" : (fm ? "" : " ");
+    else if (pr)
+        body = neg ? body.substr(0, s) + "<" + body.substr(s) + ">"
+                   : (fm ? body : body.substr(0, s) + " " + body.substr(s) + " ");
+    else if (neg)
+        body.insert(s, "-");
+    else if (!fm)
+        body.insert(0, " ");
+    out = body;
+    return 0;
+}
+
 int parseDate(const std::string& s, const std::string& f, DateTime& d) {
     d = DateTime{};
     DateTime now = nowLocal();

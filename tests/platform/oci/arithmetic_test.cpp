@@ -1,0 +1,119 @@
+// Date arithmetic, number format models, to_timestamp and the session's
+// numeric characters and time zone.
+#include "oci_fixture.h"
+
+using namespace ocitest;
+
+namespace {
+
+class ArithmeticTest : public OciTest {
+protected:
+    void SetUp() override {
+        OciTest::SetUp();
+        s = std::make_unique<Session8>(api);
+        ASSERT_EQ(s->logon("system", "manager"), 0) << s->errorText();
+        ASSERT_EQ(s->exec("alter session set NLS_DATE_FORMAT = 'YYYY-MM-DD HH24:MI:SS'"), 0);
+    }
+    void TearDown() override {
+        s.reset();
+        OciTest::TearDown();
+    }
+    std::unique_ptr<Session8> s;
+};
+
+} // namespace
+
+TEST_F(ArithmeticTest, DatesPlusAndMinusDays) {
+    EXPECT_EQ(s->value("select to_date('2024-02-28', 'YYYY-MM-DD') + 1 from dual"), "2024-02-29 00:00:00");
+    EXPECT_EQ(s->value("select 2 + to_date('2023-12-31', 'YYYY-MM-DD') from dual"), "2024-01-02 00:00:00");
+    EXPECT_EQ(s->value("select to_date('2024-03-01', 'YYYY-MM-DD') - 1 from dual"), "2024-02-29 00:00:00");
+    EXPECT_EQ(s->value("select to_date('2024-03-01', 'YYYY-MM-DD') - 1/24 from dual"), "2024-02-29 23:00:00");
+    EXPECT_EQ(s->value("select to_date('2024-03-01', 'YYYY-MM-DD') + .5 - 1 from dual"),
+              "2024-02-29 12:00:00");
+    EXPECT_EQ(s->value("select to_date('0001-01-01', 'YYYY-MM-DD') + 738976 from dual"),
+              "2024-04-01 00:00:00");
+    EXPECT_EQ(s->value("select to_date('2024-03-01', 'YYYY-MM-DD') - to_date('2023-03-01', 'YYYY-MM-DD') "
+                       "from dual"),
+              "366");
+    EXPECT_EQ(s->value("select to_date('2024-03-01 18:00:00', 'YYYY-MM-DD HH24:MI:SS') - "
+                       "to_date('2024-03-01', 'YYYY-MM-DD') from dual"),
+              ".75");
+    EXPECT_EQ(s->value("select to_date('2024-03-01', 'YYYY-MM-DD') + to_date('2024-03-01', 'YYYY-MM-DD') "
+                       "from dual"),
+              "<ERR 975>");
+    EXPECT_EQ(s->value("select 1 - to_date('2024-03-01', 'YYYY-MM-DD') from dual"), "<ERR 932>");
+    EXPECT_EQ(s->value("select to_date('9999-12-31', 'YYYY-MM-DD') + 1 from dual"), "<ERR 1841>");
+    EXPECT_EQ(s->value("select to_date('2024-03-01', 'YYYY-MM-DD') + null from dual"), "<NULL>");
+    // Numbers still add as numbers, text as numbers, and || keeps its place.
+    EXPECT_EQ(s->value("select 9223372036854775807 - 1 from dual"), "9223372036854775806");
+    EXPECT_EQ(s->value("select '2' + 3 from dual"), "5");
+    EXPECT_EQ(s->value("select 'x' + 3 from dual"), "<ERR 1722>");
+    EXPECT_EQ(s->value("select 'a' || 1 + 2 from dual"), "<ERR 1722>");
+    EXPECT_EQ(s->value("select 1 + 2 || 'a' from dual"), "3a");
+    EXPECT_EQ(s->value("select -2 - -3 from dual"), "1");
+    // Columns and binds.
+    ASSERT_EQ(s->exec("create table d (id number, at date)"), 0);
+    ASSERT_EQ(s->exec("insert into d values (1, to_date('2024-04-01', 'YYYY-MM-DD'))"), 0);
+    ASSERT_EQ(s->exec("update d set at = at + :X0 where id + 1 = 2", {"7"}), 0) << s->errorText();
+    EXPECT_EQ(s->value("select at from d"), "2024-04-08 00:00:00");
+    EXPECT_EQ(s->value("select count(*) from d where at - 7 = to_date('2024-04-01', 'YYYY-MM-DD')"), "1");
+}
+
+TEST_F(ArithmeticTest, NumberFormatModels) {
+    EXPECT_EQ(s->value("select to_char(1234.5, '9999.99') from dual"), " 1234.50");
+    EXPECT_EQ(s->value("select to_char(-1234.5, '9,999.99') from dual"), "-1,234.50");
+    EXPECT_EQ(s->value("select to_char(5, '999') from dual"), "   5");
+    EXPECT_EQ(s->value("select to_char(-5, '999') from dual"), "  -5");
+    EXPECT_EQ(s->value("select to_char(5, '000') from dual"), " 005");
+    EXPECT_EQ(s->value("select to_char(0, '999') from dual"), "   0");
+    EXPECT_EQ(s->value("select to_char(.5, '9.99') from dual"), "  .50");
+    EXPECT_EQ(s->value("select to_char(.5, '0.99') from dual"), " 0.50");
+    EXPECT_EQ(s->value("select to_char(1.5, 'FM9.99') from dual"), "1.5");
+    EXPECT_EQ(s->value("select to_char(1234567, 'FM9G999G999') from dual"), "1,234,567");
+    EXPECT_EQ(s->value("select to_char(12345, '999') from dual"), "####");
+    EXPECT_EQ(s->value("select to_char(2.456, '9.9') from dual"), " 2.5");
+    EXPECT_EQ(s->value("select to_char(-7, 'S99') from dual"), " -7");
+    EXPECT_EQ(s->value("select to_char(7, 'FMS99') from dual"), "+7");
+    EXPECT_EQ(s->value("select to_char(-7, '99MI') from dual"), " 7-");
+    EXPECT_EQ(s->value("select to_char(-7, '99PR') from dual"), " <7>");
+    EXPECT_EQ(s->value("select to_char(12, '$999') from dual"), "  $12");
+    EXPECT_EQ(s->value("select to_char(255, 'XXXX') from dual"), "   FF");
+    EXPECT_EQ(s->value("select to_char(255, 'FMXX') from dual"), "FF");
+    EXPECT_EQ(s->value("select to_char(255, '0XXX') from dual"), " 00FF");
+    EXPECT_EQ(s->value("select to_char(1, '9A9') from dual"), "<ERR 1481>");
+    std::vector<Row> rows;
+    ASSERT_EQ(s->query("select to_char(12, :X0) from dual", rows, {"FM000"}), 0) << s->errorText();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][0], "012") << "bound format";
+}
+
+TEST_F(ArithmeticTest, ToTimestamp) {
+    ASSERT_EQ(s->exec("create table ts (t timestamp(6))"), 0);
+    ASSERT_EQ(s->exec("insert into ts values (to_timestamp('2024-04-01 09:30:15.25', "
+                      "'YYYY-MM-DD HH24:MI:SS.FF'))"),
+              0)
+        << s->errorText();
+    ASSERT_EQ(s->exec("alter session set NLS_TIMESTAMP_FORMAT = 'YYYY/MM/DD HH24:MI:SSXFF'"), 0);
+    EXPECT_EQ(s->value("select t from ts"), "2024/04/01 09:30:15.250000");
+    EXPECT_EQ(s->value("select to_char(to_timestamp('2024/04/01 01:02:03.5') + 1) from dual"),
+              "2024-04-02 01:02:03")
+        << "the session's format by default; plus days gives a date";
+    EXPECT_EQ(s->value("select to_timestamp('2024-99-01', 'YYYY-MM-DD') from dual"), "<ERR 1843>");
+    EXPECT_EQ(s->value("select to_timestamp(null) from dual"), "<NULL>");
+}
+
+TEST_F(ArithmeticTest, SessionNumericCharactersAndTimeZone) {
+    ASSERT_EQ(s->exec("alter session set NLS_NUMERIC_CHARACTERS = ',.'"), 0);
+    EXPECT_EQ(s->value("select 1.5 from dual"), "1,5");
+    EXPECT_EQ(s->value("select to_char(1234.5, '9G999D99') from dual"), " 1.234,50");
+    EXPECT_EQ(s->value("select to_char(-.25) from dual"), "-,25");
+    EXPECT_EQ(s->value("select value from nls_session_parameters where parameter = 'NLS_NUMERIC_CHARACTERS'"),
+              ",.");
+    EXPECT_EQ(s->exec("alter session set NLS_NUMERIC_CHARACTERS = '..'"), -1);
+    EXPECT_EQ(s->errorCode(), 12705);
+    EXPECT_EQ(s->exec("alter session set NLS_NUMERIC_CHARACTERS = '1,'"), -1);
+    ASSERT_EQ(s->exec("alter session set TIME_ZONE = '-03:30'"), 0);
+    EXPECT_EQ(s->value("select sessiontimezone from dual"), "-03:30");
+    ASSERT_EQ(s->exec("alter session set TIME_ZONE = '+09:00'"), 0);
+    EXPECT_EQ(s->value("select sessiontimezone from dual"), "+09:00");
+}
