@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cstring>
 
+#include "clipboard_backend.h"
 #include "qt_internal.h"
 
 namespace qtbk {
@@ -621,6 +622,7 @@ void Init(int* argc, char** argv) {
     hooks.asyncKeyState = AsyncKeyState;
     Win32SetHostHooks(hooks);
     qtbk::InstallMessageBox();
+    qtbk::InstallClipboardReader();
 }
 
 bool Initialized() {

@@ -1,5 +1,6 @@
 // Reads the system clipboard's text through Qt for the platform layer.
 #include "clipboard_backend.h"
+#include "display/display.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -19,3 +20,11 @@ void InstallClipboardReader() {
 }
 
 } // namespace qtbk
+
+namespace qtplatform {
+
+void SetSystemClipboardText(const std::u16string& text) {
+    QGuiApplication::clipboard()->setText(QString::fromStdU16String(text));
+}
+
+} // namespace qtplatform

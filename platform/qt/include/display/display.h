@@ -34,6 +34,8 @@ struct Image {
 Image Capture(HWND hwnd);
 bool SavePng(const Image& image, const std::string& path);
 bool FamilyInstalled(const char16_t* family);
+// Puts plain text on the system clipboard, as another program would.
+void SetSystemClipboardText(const std::u16string& text);
 
 // Input as the windowing system delivers it, sent as events to the host widget.
 enum class Mods : unsigned { None = 0, Shift = 1, Ctrl = 2, Alt = 4, Keypad = 8 };
