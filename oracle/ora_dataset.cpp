@@ -1,0 +1,544 @@
+#include "oracle/ora_dataset.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "oracle/oci_exec.h"
+
+const char16_t g_ora_empty_text[1] = {0};
+
+namespace {
+
+const int kRowBlockHeader = 24;
+const char16_t kNoMemory[] = u"メモリ確保に失敗しました\n";
+
+void NoMemory(CString* err) {
+    if (err) *err = kNoMemory;
+}
+
+bool IsLobType(int t) {
+    return t == SQLT_CLOB || t == SQLT_BLOB || t == SQLT_BFILEE;
+}
+bool IsObjectType(int t) {
+    return t == SQLT_NTY || t == SQLT_REF;
+}
+bool IsLongText(const OraDataset* ds, int col) {
+    return (ds->long_text_bits[col / 8] >> (col % 8)) & 1;
+}
+
+// Descriptors, the long-text bitmap and the offsets in one allocation.
+int AllocColumns(OraDataset* ds, int n, CString* err) {
+    size_t bits = size_t(n + 7) / 8;
+    size_t offsets_at = (size_t(n) * sizeof(OraColumnDesc) + bits + 3) & ~size_t(3);
+    char* p = static_cast<char*>(calloc(1, offsets_at + size_t(n) * 4 + 1));
+    if (!p) {
+        NoMemory(err);
+        return ORARC_NO_MEMORY;
+    }
+    free(ds->cols);
+    ds->cols = reinterpret_cast<OraColumnDesc*>(p);
+    ds->long_text_bits = reinterpret_cast<unsigned char*>(p + size_t(n) * sizeof(OraColumnDesc));
+    ds->col_offsets = reinterpret_cast<int32_t*>(p + offsets_at);
+    ds->col_count = n;
+    return ORARC_OK;
+}
+
+OraRowBlock* NewBlock(int rows, int row_size) {
+    char* p = static_cast<char*>(calloc(1, size_t(kRowBlockHeader) + size_t(rows) * size_t(row_size) + 1));
+    if (!p) return nullptr;
+    OraRowBlock* b = reinterpret_cast<OraRowBlock*>(p);
+    b->data = p + kRowBlockHeader;
+    b->row_count = rows;
+    return b;
+}
+
+void FreeBlockLocators(const OraDataset* ds, OraRowBlock* b) {
+    if (!ds->lob_col_count || !ds->cols) return;
+    for (int k = 0; k < ds->col_count; ++k) {
+        int t = ds->cols[k].data_type;
+        if (!IsLobType(t)) continue;
+        for (int r = 0; r < b->row_count; ++r) {
+            auto* cell =
+                reinterpret_cast<OraLobCell*>(b->data + int64_t(r) * ds->row_size + ds->col_offsets[k]);
+            if (cell->locator && g_oci.OCIDescriptorFree)
+                g_oci.OCIDescriptorFree(cell->locator, t == SQLT_BFILEE ? OCI_DTYPE_FILE : OCI_DTYPE_LOB);
+            cell->locator = nullptr;
+        }
+    }
+}
+
+// A block of rows for a fill, with a locator in every LOB cell.
+OraRowBlock* NewFillBlock(OraDataset* ds, int rows) {
+    OraRowBlock* b = NewBlock(rows, ds->row_size);
+    if (!b || !ds->lob_col_count) return b;
+    for (int k = 0; k < ds->col_count; ++k) {
+        int t = ds->cols[k].data_type;
+        if (!IsLobType(t)) continue;
+        for (int r = 0; r < rows; ++r) {
+            auto* cell =
+                reinterpret_cast<OraLobCell*>(b->data + int64_t(r) * ds->row_size + ds->col_offsets[k]);
+            cell->text = g_ora_empty_text;
+            if (g_oci.OCIDescriptorAlloc(g_oci_env, reinterpret_cast<dvoid**>(&cell->locator),
+                                         t == SQLT_BFILEE ? OCI_DTYPE_FILE : OCI_DTYPE_LOB, 0,
+                                         nullptr) != OCI_SUCCESS) {
+                cell->locator = nullptr;
+                FreeBlockLocators(ds, b);
+                free(b);
+                return nullptr;
+            }
+        }
+    }
+    return b;
+}
+
+void Chain(OraDataset* ds, OraRowBlock*& last, OraRowBlock* b) {
+    if (last)
+        last->next = b;
+    else
+        ds->blocks = b;
+    last = b;
+}
+
+// Cell placement and the per-row text estimate.
+int64_t CalcRowLayout(OraDataset* ds) {
+    int64_t off = 0, estimate = 0;
+    bool pointers = false;
+    for (int k = 0; k < ds->col_count; ++k) {
+        const OraColumnDesc& d = ds->cols[k];
+        int ts = d.text_size;
+        int size;
+        if (IsLobType(d.data_type)) {
+            size = sizeof(OraLobCell);
+            estimate += ts < 1000 ? ts : 1000;
+        } else if (IsObjectType(d.define_type)) {
+            size = 24;
+            estimate += d.display_size;
+        } else if (ts < 33) {
+            ds->col_offsets[k] = int32_t(off);
+            off += ts;
+            continue;
+        } else {
+            size = 8;
+            estimate += ts > 1000 ? 200 : ts <= 100 ? ts : 40;
+        }
+        // Pointer cells sit on 8-byte boundaries, so that the pointers are
+        // aligned.
+        off = (off + 7) & ~int64_t(7);
+        ds->col_offsets[k] = int32_t(off);
+        ds->long_text_bits[k / 8] |= uint8_t(1 << (k % 8));
+        off += size;
+        pointers = true;
+    }
+    if (pointers) off = (off + 7) & ~int64_t(7);
+    ds->row_size = int32_t(off > 0 ? off : 2);
+    return estimate;
+}
+
+double NumberOf(const char16_t* w) {
+    char buf[128];
+    int i = 0;
+    for (; w[i] && i < 127; ++i) buf[i] = w[i] < 128 ? char(w[i]) : '?';
+    buf[i] = 0;
+    return std::strtod(buf, nullptr);
+}
+
+int CompareText(const char16_t* a, const char16_t* b) {
+    while (*a && *a == *b) ++a, ++b;
+    return *a < *b ? -1 : *a > *b ? 1 : 0;
+}
+
+int CompareCell(const OraDataset* ds, int col, const char16_t* a, const char16_t* b) {
+    if (ds->cols[col].data_type == SQLT_NUM) {
+        double x = NumberOf(a) - NumberOf(b);
+        return x < 0 ? -1 : x > 0 ? 1 : 0;
+    }
+    return CompareText(a, b);
+}
+
+const char16_t* CellText(const OraDataset* ds, const char* row, int col) {
+    const char* cell = row + ds->col_offsets[col];
+    if (!IsLongText(ds, col)) return reinterpret_cast<const char16_t*>(cell);
+    const char16_t* p;
+    int at = IsLobType(ds->cols[col].data_type) ? 24 : IsObjectType(ds->cols[col].define_type) ? 16 : 0;
+    std::memcpy(&p, cell + at, sizeof p);
+    return p;
+}
+
+void SetCellText(const OraDataset* ds, char* row, int col, const char16_t* text) {
+    int at = IsLobType(ds->cols[col].data_type) ? 24 : IsObjectType(ds->cols[col].define_type) ? 16 : 0;
+    std::memcpy(row + ds->col_offsets[col] + at, &text, sizeof text);
+}
+
+int CopyText(OraDataset* ds, OraTextHeap* heap, const char16_t* text, const char16_t** out, CString* err) {
+    if (!text || !*text) {
+        *out = g_ora_empty_text;
+        return ORARC_OK;
+    }
+    int64_t n = int64_t(wcslen(text)) + 1;
+    if (heap->left < n * 2) {
+        int rc = oci_dataset_heap_grow(ds, heap, n * 2, err);
+        if (rc != ORARC_OK) return rc;
+    }
+    std::memcpy(heap->cur, text, size_t(n) * 2);
+    *out = heap->cur;
+    heap->cur += n;
+    heap->left -= n * 2;
+    return ORARC_OK;
+}
+
+bool CancelRequested(CancelState* cancel) {
+    if (!cancel) return false;
+    while (cancel->load(std::memory_order_relaxed) == 2) Sleep(500);
+    return cancel->load(std::memory_order_relaxed) == 1;
+}
+
+} // namespace
+
+int oci_init_dataset(OraDataset* ds) {
+    oci_free_dataset(ds);
+    *ds = OraDataset{};
+    return ORARC_OK;
+}
+
+void oci_free_dataset(OraDataset* ds) {
+    while (ds->blocks) {
+        OraRowBlock* next = ds->blocks->next;
+        FreeBlockLocators(ds, ds->blocks);
+        free(ds->blocks);
+        ds->blocks = next;
+    }
+    while (ds->text_heap) {
+        OraTextChunk* next = ds->text_heap->next;
+        free(ds->text_heap);
+        ds->text_heap = next;
+    }
+    free(ds->row_index);
+    ds->row_index = nullptr;
+    free(ds->cols);
+    ds->cols = nullptr;
+    ds->col_offsets = nullptr;
+    ds->long_text_bits = nullptr;
+}
+
+int oci_dataset_heap_grow(OraDataset* ds, OraTextHeap* heap, int64_t need, CString* err) {
+    int64_t size = heap->next_size;
+    if (size < need) {
+        size = (need & ~int64_t(1023)) * 2 + 2048;
+        heap->next_size = size;
+    }
+    auto* chunk = static_cast<OraTextChunk*>(malloc(size_t(size) + sizeof(OraTextChunk)));
+    if (!chunk) {
+        NoMemory(err);
+        return ORARC_NO_MEMORY;
+    }
+    chunk->data = reinterpret_cast<char16_t*>(chunk + 1);
+    chunk->next = ds->text_heap;
+    ds->text_heap = chunk;
+    heap->cur = chunk->data;
+    heap->left = size;
+    if (size < 1048576) heap->next_size = size * 2;
+    return ORARC_OK;
+}
+
+int oci_store_text(OraDataset* ds, OraTextHeap* heap, const char* mb, int buffer_size, const char16_t** cell,
+                   CString* err) {
+    int n;
+    if (buffer_size > 0 && heap->left >= 2 * int64_t(buffer_size)) {
+        n = g_mb_to_wide(mb, heap->cur, buffer_size);
+    } else {
+        int need = g_mb_to_wide(mb, nullptr, 0);
+        if (need <= 0) need = int(std::strlen(mb)) + 1;
+        if (heap->left < 2 * int64_t(need)) {
+            int rc = oci_dataset_heap_grow(ds, heap, 2 * int64_t(need), err);
+            if (rc != ORARC_OK) return rc;
+        }
+        n = g_mb_to_wide(mb, heap->cur, need);
+    }
+    if (n <= 0) n = int(wcslen(heap->cur)) + 1; // a cut text keeps its whole characters
+    *cell = heap->cur;
+    heap->cur += n;
+    heap->left -= 2 * int64_t(n);
+    return ORARC_OK;
+}
+
+int oci_set_dataset_column(OraCursor* c, int col, char* first_cell, int row_size, int rows, OraDataset* ds,
+                           OraTextHeap* heap, CString* err) {
+    const OraColumnDesc& d = c->desc[col];
+    bool pointer = IsLongText(ds, col);
+    for (int r = 0; r < rows; ++r) {
+        char* cell = first_cell + int64_t(r) * row_size;
+        const char* src = c->data[col] + int64_t(r) * d.buffer_size;
+        bool null = c->ind[col][r] == -1;
+        if (!pointer) {
+            auto* w = reinterpret_cast<char16_t*>(cell);
+            w[0] = 0;
+            if (!null && g_mb_to_wide(src, w, d.buffer_size) <= 0) w[d.buffer_size - 1] = 0;
+            continue;
+        }
+        const char16_t* text = g_ora_empty_text;
+        if (!null && *src) {
+            int rc = oci_store_text(ds, heap, src, d.buffer_size, &text, err);
+            if (rc != ORARC_OK) return rc;
+        }
+        std::memcpy(cell, &text, sizeof text);
+    }
+    return ORARC_OK;
+}
+
+int oci_set_dataset_rows(OraSession* s, OraCursor* c, OraDataset* ds, OraRowBlock* block, int row_size,
+                         int rows, OraTextHeap* heap, char16_t*, int, CString* err) {
+    for (int k = 0; k < c->col_count; ++k) {
+        const OraColumnDesc& d = c->desc[k];
+        char* first = block->data + ds->col_offsets[k];
+        if (IsLobType(d.define_type)) {
+            for (int r = 0; r < rows; ++r) {
+                auto* cell = reinterpret_cast<OraLobCell*>(first + int64_t(r) * row_size);
+                auto* src = reinterpret_cast<OraLobValue*>(c->data[k] - sizeof(OraLobValue) +
+                                                           int64_t(r) * d.buffer_size);
+                cell->length = src->length;
+                cell->charset_form = src->charset_form;
+                cell->charset_id = src->charset_id;
+                cell->null_flag = src->null_flag;
+                cell->complete_flag = src->complete_flag;
+                cell->define_type = src->define_type;
+                cell->text = g_ora_empty_text;
+                if (c->ind[k][r] == -1 || !src->locator) continue;
+                boolean temporary = 0;
+                sword rc = g_oci.OCILobIsTemporary(static_cast<OCIEnv*>(g_oci_env), s->err, src->locator,
+                                                   &temporary);
+                if (rc == OCI_SUCCESS)
+                    rc = temporary ? g_oci.OCILobLocatorAssign(s->svc, s->err, src->locator, &cell->locator)
+                                   : g_oci.OCILobAssign(static_cast<OCIEnv*>(g_oci_env), s->err, src->locator,
+                                                        &cell->locator);
+                if (rc != OCI_SUCCESS) {
+                    oci_write_log(s, u"\n---\nerror in oci8_set_dataset_object:\n");
+                    oci8_get_error(s, err);
+                    return ORARC_ORACLE_ERROR;
+                }
+            }
+        } else if (IsObjectType(d.define_type)) {
+            for (int r = 0; r < rows; ++r)
+                SetCellText(ds, first - ds->col_offsets[k] + int64_t(r) * row_size, k, g_ora_empty_text);
+        } else {
+            int rc = oci_set_dataset_column(c, k, first, row_size, rows, ds, heap, err);
+            if (rc != ORARC_OK) return rc;
+        }
+    }
+    return ORARC_OK;
+}
+
+int oci_fetch_dataset(OraSession* s, OraCursor* c, OraDataset* ds, CString* err, HWND wnd,
+                      CancelState* cancel) {
+    int rc = AllocColumns(ds, c->col_count, err);
+    if (rc != ORARC_OK) return rc;
+    if (c->col_count) std::memcpy(ds->cols, c->desc, sizeof(OraColumnDesc) * size_t(c->col_count));
+    int64_t estimate = CalcRowLayout(ds);
+    ds->lob_col_count = c->lob_col_count;
+    ds->object_col_count = c->obj_col_count;
+
+    int64_t R = c->rows_per_fetch > 0 ? c->rows_per_fetch : 1;
+    int64_t S = R <= 20 ? R * estimate : R * estimate / 4;
+    S = S - S % 4096 + 4096;
+    OraTextHeap heap{nullptr, 0, S};
+    char16_t* scratch = nullptr;
+    const int kScratch = 1048576;
+    if (c->obj_col_count) {
+        scratch = static_cast<char16_t*>(malloc(kScratch));
+        if (!scratch) {
+            NoMemory(err);
+            return ORARC_NO_MEMORY;
+        }
+        if (heap.next_size < 2097152) heap.next_size = 2097152;
+    }
+    if (wnd) SendMessageW(wnd, QPM_SETTEXT, 0, reinterpret_cast<LPARAM>(u"データベース検索中"));
+
+    OraRowBlock* last = nullptr;
+    bool stopped = false;
+    rc = oci_exec_non_block_cursor(s, c, err, cancel);
+    while (rc == ORARC_OK) {
+        if (wnd) PostMessageW(wnd, QPM_ROWSFETCHED, 0, LPARAM(ora_cda_rows(c)));
+        if (c->end_of_fetch) break;
+        OraRowBlock* b = NewFillBlock(ds, int(R));
+        if (!b) {
+            NoMemory(err);
+            rc = ORARC_NO_MEMORY;
+            break;
+        }
+        Chain(ds, last, b);
+        rc = oci_set_dataset_rows(s, c, ds, b, ds->row_size, int(R), &heap, scratch, kScratch, err);
+        if (rc != ORARC_OK) break;
+        if (CancelRequested(cancel)) {
+            if (err) *err = u"キャンセルしました\n";
+            stopped = true;
+            break;
+        }
+        rc = oci_fetch_sel_cursor(s, c, err);
+    }
+    if (rc == ORARC_OK) {
+        int64_t total = ora_cda_rows(c);
+        int64_t tail = total % R;
+        if (tail && !stopped) {
+            OraRowBlock* b = NewFillBlock(ds, int(tail));
+            if (!b) {
+                NoMemory(err);
+                rc = ORARC_NO_MEMORY;
+            } else {
+                Chain(ds, last, b);
+                rc =
+                    oci_set_dataset_rows(s, c, ds, b, ds->row_size, int(tail), &heap, scratch, kScratch, err);
+            }
+        }
+        if (stopped) total -= total % R;
+        if (rc == ORARC_OK) {
+            ds->row_count = int32_t(total);
+            rc = oci_make_row_index(ds, int(R), ds->row_size, err);
+        }
+        if (rc == ORARC_OK && CancelRequested(cancel)) {
+            if (err) *err = u"キャンセルしました\n";
+            rc = ORARC_CANCELLED;
+        }
+    }
+    free(scratch);
+    return rc;
+}
+
+int oci_make_row_index(OraDataset* ds, int, int row_size, CString* err) {
+    free(ds->row_index);
+    ds->row_index = nullptr;
+    if (ds->row_count <= 0) return ORARC_OK;
+    ds->row_index = static_cast<char**>(malloc(sizeof(char*) * size_t(ds->row_count)));
+    if (!ds->row_index) {
+        NoMemory(err);
+        return ORARC_NO_MEMORY;
+    }
+    int n = 0;
+    for (OraRowBlock* b = ds->blocks; b && n < ds->row_count; b = b->next)
+        for (int i = 0; i < b->row_count && n < ds->row_count; ++i)
+            ds->row_index[n++] = b->data + int64_t(i) * row_size;
+    for (; n < ds->row_count; ++n) ds->row_index[n] = nullptr;
+    return ORARC_OK;
+}
+
+int oci_get_dataset_col_no(const OraDataset* ds, const char16_t* name) {
+    for (int k = 0; k < ds->col_count; ++k)
+        if (wcscmp(ds->cols[k].wname, name) == 0) return k;
+    return -1;
+}
+
+const char16_t* oci_get_dataset_data(const OraDataset* ds, int row, int col) {
+    return CellText(ds, ds->row_index[row], col);
+}
+
+void oci_sort_dataset_rows(OraDataset* ds, char** index, const int* key_cols, const int* key_dirs,
+                           int key_count, int lo, int hi) {
+    auto compare = [&](const char* a, const char* pivot) {
+        for (int k = 0; k < key_count; ++k) {
+            int x =
+                CompareCell(ds, key_cols[k], CellText(ds, a, key_cols[k]), CellText(ds, pivot, key_cols[k]));
+            if (x) return key_dirs[k] * x;
+        }
+        return 0;
+    };
+    while (lo < hi) {
+        int mid = lo + (hi - lo) / 2;
+        std::swap(index[lo], index[mid]);
+        int last = lo;
+        for (int i = lo + 1; i <= hi; ++i)
+            if (compare(index[i], index[lo]) < 0) std::swap(index[++last], index[i]);
+        std::swap(index[lo], index[last]);
+        // The smaller part recursively, the larger in this loop.
+        if (last - lo < hi - last) {
+            oci_sort_dataset_rows(ds, index, key_cols, key_dirs, key_count, lo, last - 1);
+            lo = last + 1;
+        } else {
+            oci_sort_dataset_rows(ds, index, key_cols, key_dirs, key_count, last + 1, hi);
+            hi = last - 1;
+        }
+    }
+}
+
+void oci_sort_dataset(OraDataset* ds, const char16_t* col_name) {
+    int col = oci_get_dataset_col_no(ds, col_name);
+    if (col < 0 || ds->row_count < 2 || !ds->row_index) return;
+    int dir = 1;
+    oci_sort_dataset_rows(ds, ds->row_index, &col, &dir, 1, 0, ds->row_count - 1);
+}
+
+int oci_search_dataset(const OraDataset* ds, int col, const char16_t* text) {
+    int lo = 0, hi = ds->row_count;
+    while (lo < hi) {
+        int mid = lo + (hi - lo) / 2;
+        if (CompareCell(ds, col, CellText(ds, ds->row_index[mid], col), text) < 0)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    if (lo < ds->row_count && CompareCell(ds, col, CellText(ds, ds->row_index[lo], col), text) == 0)
+        return lo;
+    return -1;
+}
+
+int oci_init_dataset_builder(OraDataset* ds, const char16_t* const* names, int rows_per_block, int col_count,
+                             OraDatasetBuilder** out, CString* err) {
+    *out = nullptr;
+    auto* b = static_cast<OraDatasetBuilder*>(calloc(1, sizeof(OraDatasetBuilder)));
+    if (!b) {
+        NoMemory(err);
+        return ORARC_NO_MEMORY;
+    }
+    int rc = AllocColumns(ds, col_count, err);
+    if (rc != ORARC_OK) {
+        free(b);
+        return rc;
+    }
+    for (int k = 0; k < col_count; ++k) {
+        if (names) {
+            OraColumnDesc& d = ds->cols[k];
+            d = OraColumnDesc{};
+            wcsncpy(d.wname, names[k], 255);
+            d.wname[255] = 0;
+            if (oci_wide_to_mb(d.wname, d.name, 256) <= 0) d.name[255] = 0;
+            d.define_type = SQLT_STR;
+            d.text_size = 80;
+        }
+        ds->col_offsets[k] = 8 * k;
+        ds->long_text_bits[k / 8] |= uint8_t(1 << (k % 8));
+    }
+    ds->lob_col_count = 0;
+    ds->object_col_count = 0;
+    ds->row_size = 8 * (col_count > 0 ? col_count : 1);
+    b->cur_row = -1;
+    b->rows_per_block = rows_per_block > 0 ? rows_per_block : 1;
+    b->heap.next_size = 32768;
+    *out = b;
+    return ORARC_OK;
+}
+
+int oci_add_dataset_row(OraDataset* ds, OraDatasetBuilder* b, CString* err) {
+    ++b->cur_row;
+    if (b->cur_row % b->rows_per_block == 0) {
+        OraRowBlock* block = NewBlock(b->rows_per_block, ds->row_size);
+        if (!block) {
+            --b->cur_row;
+            NoMemory(err);
+            return ORARC_NO_MEMORY;
+        }
+        if (b->cur_block)
+            b->cur_block->next = block;
+        else
+            ds->blocks = block;
+        b->cur_block = block;
+    }
+    char* row = b->cur_block->data + int64_t(b->cur_row % b->rows_per_block) * ds->row_size;
+    for (int k = 0; k < ds->col_count; ++k) SetCellText(ds, row, k, g_ora_empty_text);
+    return ORARC_OK;
+}
+
+int oci_set_dataset_data(OraDataset* ds, OraDatasetBuilder* b, int col, const char16_t* text, CString* err) {
+    const char16_t* copy = nullptr;
+    int rc = CopyText(ds, &b->heap, text, &copy, err);
+    if (rc != ORARC_OK) return rc;
+    char* row = b->cur_block->data + int64_t(b->cur_row % b->rows_per_block) * ds->row_size;
+    SetCellText(ds, row, col, copy);
+    return ORARC_OK;
+}
