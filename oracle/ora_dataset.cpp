@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "oracle/oci_exec.h"
 
@@ -541,4 +542,117 @@ int oci_set_dataset_data(OraDataset* ds, OraDatasetBuilder* b, int col, const ch
     char* row = b->cur_block->data + int64_t(b->cur_row % b->rows_per_block) * ds->row_size;
     SetCellText(ds, row, col, copy);
     return ORARC_OK;
+}
+
+namespace {
+
+int Refuse(CString* err, const char16_t* operation) {
+    if (err) err->Format(u"エラー(%s)\n", operation);
+    return ORARC_FAILED;
+}
+
+bool HasLobOrObject(const OraDataset* ds) {
+    return ds->lob_col_count || ds->object_col_count;
+}
+
+// Finishes a hand-built dataset: row count, index, builder freed.
+int FinishBuilder(OraDataset* out, OraDatasetBuilder* b, CString* err) {
+    out->row_count = b->cur_row + 1;
+    int rc = oci_make_row_index(out, b->rows_per_block, out->row_size, err);
+    free(b);
+    return rc;
+}
+
+} // namespace
+
+int oci_overwrite_dataset(OraDataset* ds, OraDataset* src, const char16_t* col_name, int only_empty,
+                          CString* err) {
+    oci_sort_dataset(src, u"TABLE_NAME");
+    int ds_key = oci_get_dataset_col_no(ds, u"TABLE_NAME"),
+        src_key = oci_get_dataset_col_no(src, u"TABLE_NAME");
+    int ds_col = oci_get_dataset_col_no(ds, col_name), src_col = oci_get_dataset_col_no(src, col_name);
+    if (ds_key < 0 || src_key < 0 || ds_col < 0 || src_col < 0 || !IsLongText(ds, ds_col) ||
+        IsLobType(ds->cols[ds_col].data_type) || IsObjectType(ds->cols[ds_col].define_type))
+        return Refuse(err, u"oci_overwrite_dataset");
+    OraTextHeap heap{nullptr, 0, 4096};
+    for (int r = 0; r < ds->row_count; ++r) {
+        int found = oci_search_dataset(src, src_key, CellText(ds, ds->row_index[r], ds_key));
+        if (found < 0) continue;
+        if (only_empty && CellText(ds, ds->row_index[r], ds_col)[0]) continue;
+        const char16_t* copy = nullptr;
+        int rc = CopyText(ds, &heap, CellText(src, src->row_index[found], src_col), &copy, err);
+        if (rc != ORARC_OK) return rc;
+        SetCellText(ds, ds->row_index[r], ds_col, copy);
+    }
+    return ORARC_OK;
+}
+
+int oci_join_dataset(OraDataset* out, OraDataset* left, OraDataset* right, const char16_t* key_name,
+                     const char16_t* const* col_names, int col_count, CString* err) {
+    const char16_t* op = u"oci_join_dataset";
+    if (HasLobOrObject(left) || HasLobOrObject(right)) return Refuse(err, op);
+    int left_key = oci_get_dataset_col_no(left, key_name),
+        right_key = oci_get_dataset_col_no(right, key_name);
+    if (left_key < 0 || right_key < 0) return Refuse(err, op);
+    std::vector<int> from_left(static_cast<size_t>(col_count)), from_right(static_cast<size_t>(col_count));
+    for (int k = 0; k < col_count; ++k) {
+        from_left[size_t(k)] = oci_get_dataset_col_no(left, col_names[k]);
+        from_right[size_t(k)] = oci_get_dataset_col_no(right, col_names[k]);
+        if (from_left[size_t(k)] < 0 && from_right[size_t(k)] < 0) return Refuse(err, op);
+    }
+    oci_sort_dataset(right, key_name);
+    OraDatasetBuilder* b = nullptr;
+    int rc = oci_init_dataset_builder(out, nullptr, left->row_count, col_count, &b, err);
+    if (rc != ORARC_OK) return rc;
+    for (int k = 0; k < col_count; ++k)
+        out->cols[k] =
+            from_left[size_t(k)] >= 0 ? left->cols[from_left[size_t(k)]] : right->cols[from_right[size_t(k)]];
+    for (int r = 0; r < left->row_count && rc == ORARC_OK; ++r) {
+        rc = oci_add_dataset_row(out, b, err);
+        const char* lrow = left->row_index[r];
+        int match = -2;
+        for (int k = 0; k < col_count && rc == ORARC_OK; ++k) {
+            const char16_t* text;
+            if (from_left[size_t(k)] >= 0) {
+                text = CellText(left, lrow, from_left[size_t(k)]);
+            } else {
+                if (match == -2) match = oci_search_dataset(right, right_key, CellText(left, lrow, left_key));
+                text = match >= 0 ? CellText(right, right->row_index[match], from_right[size_t(k)])
+                                  : g_ora_empty_text;
+            }
+            rc = oci_set_dataset_data(out, b, k, text, err);
+        }
+    }
+    if (rc != ORARC_OK) {
+        free(b);
+        return rc;
+    }
+    return FinishBuilder(out, b, err);
+}
+
+int oci_merge_dataset(OraDataset* out, OraDataset* const* pair, CString* err) {
+    const char16_t* op = u"oci_merge_dataset";
+    OraDataset* a = pair[0];
+    OraDataset* c = pair[1];
+    if (HasLobOrObject(a) || a->col_count != c->col_count) return Refuse(err, op);
+    for (int k = 0; k < a->col_count; ++k)
+        if (a->cols[k].define_type != c->cols[k].define_type) return Refuse(err, op);
+    OraDatasetBuilder* b = nullptr;
+    int rows = a->row_count + c->row_count;
+    if (oci_init_dataset_builder(out, nullptr, rows, a->col_count, &b, err) != ORARC_OK)
+        return Refuse(err, op);
+    if (a->col_count) std::memcpy(out->cols, a->cols, sizeof(OraColumnDesc) * size_t(a->col_count));
+    int rc = ORARC_OK;
+    for (const OraDataset* src : {a, c}) {
+        for (int r = 0; r < src->row_count && rc == ORARC_OK; ++r) {
+            rc = oci_add_dataset_row(out, b, err);
+            for (int k = 0; k < src->col_count && rc == ORARC_OK; ++k)
+                rc = oci_set_dataset_data(out, b, k, CellText(src, src->row_index[r], k), err);
+        }
+    }
+    if (rc != ORARC_OK) {
+        free(b);
+        return rc;
+    }
+    return FinishBuilder(out, b, err);
 }

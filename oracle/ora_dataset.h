@@ -81,3 +81,8 @@ int oci_make_row_index(OraDataset* ds, int rows_per_block, int row_size, CString
 int oci_dataset_heap_grow(OraDataset* ds, OraTextHeap* heap, int64_t need, CString* err);
 int oci_store_text(OraDataset* ds, OraTextHeap* heap, const char* mb, int buffer_size, const char16_t** cell,
                    CString* err);
+int oci_overwrite_dataset(OraDataset* ds, OraDataset* src, const char16_t* col_name, int only_empty,
+                          CString* err);
+int oci_join_dataset(OraDataset* out, OraDataset* left, OraDataset* right, const char16_t* key_name,
+                     const char16_t* const* col_names, int col_count, CString* err);
+int oci_merge_dataset(OraDataset* out, OraDataset* const* pair, CString* err);
