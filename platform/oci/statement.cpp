@@ -91,6 +91,11 @@ OraError sqliteError(Session& s, int rc, const Translation* t, int outOffset) {
         std::string q = "\"" + owner + "\".\"" + col.substr(0, dot) + "\".\"" +
                         (dot == std::string::npos ? col : col.substr(dot + 1)) + "\"";
         e = makeError(t && t->kind == Kind::Update ? 1407 : 1400, q);
+    } else if (msg.find(" values for ") != std::string::npos && msg.find("ORA$SRC") != std::string::npos) {
+        // A query inserted with more or fewer columns than named.
+        int values = 0, columns = 0;
+        std::sscanf(after("has ").c_str(), "%d values for %d", &values, &columns);
+        e = makeError(values > columns ? 913 : 947);
     } else if (msg.find("because it is a view") != std::string::npos) {
         e = makeError(1732);
     } else if (msg.find("no such savepoint") != std::string::npos) {

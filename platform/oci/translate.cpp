@@ -631,7 +631,31 @@ bool Translator::emitInsert(size_t& i, size_t end) {
     } else {
         cols = all;
     }
-    if (!isWord(i, "VALUES")) return emitRange(i, end);
+    if (!isWord(i, "VALUES")) {
+        // A query: its rows pass the same checks as VALUES, column by column.
+        if (i >= end) return fail(928, int(sql_.size()));
+        int off = toks_[i].off;
+        // "(query)": SQLite takes the query bare.
+        if (isOp(i, "(") && matchParen(i, end) == end - 1) {
+            ++i;
+            --end;
+        }
+        std::string names, checks;
+        for (size_t n = 0; n < cols.size(); ++n) {
+            std::string c = "\"ORA$C" + std::to_string(n + 1) + "\"";
+            names += (n ? ", " : "") + c;
+            int idx = r_.checkFor(t, cols[n], false);
+            int slot = int(out_.slots.size());
+            out_.slots.push_back(off);
+            checks += std::string(n ? ", " : "") + "ora_check(" + c + ", " + std::to_string(idx) + ", " +
+                      std::to_string(slot) + ")";
+        }
+        emit("WITH \"ORA$SRC\"(" + names + ") AS (", off);
+        if (!emitRange(i, end)) return false;
+        emit(") SELECT " + checks + " FROM \"ORA$SRC\"", toks_[end - 1].off);
+        i = end;
+        return true;
+    }
     emit("VALUES", toks_[i].off);
     ++i;
     if (!isOp(i, "(")) return fail(928, i < end ? toks_[i].off : int(sql_.size()));

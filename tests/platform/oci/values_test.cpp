@@ -137,3 +137,46 @@ TEST_F(ValuesTest, SessionNlsFormats) {
     ASSERT_EQ(s->exec("alter session set NLS_DATE_LANGUAGE = 'AMERICAN'"), 0);
     EXPECT_EQ(s->value("select to_char(sysdate, 'DD-MON-YYYY HH:MI AM') from dual"), "01-APR-2024 09:30 AM");
 }
+
+TEST_F(ValuesTest, InsertSelectChecksEveryRow) {
+    ASSERT_EQ(s->exec("create table src (a varchar2(20), b varchar2(20), c varchar2(20))"), 0);
+    ASSERT_EQ(s->exec("create table dst (a varchar2(3) not null, b number(3,1), c char(4))"), 0);
+    ASSERT_EQ(s->exec("insert into src values ('ab', '12.34', 'x')"), 0);
+    ASSERT_EQ(s->exec("insert into dst select a, b, c from src"), 0) << s->errorText();
+    EXPECT_EQ(s->value("select b || '[' || c || ']' from dst"), "12.3[x   ]") << "converted and padded";
+    ASSERT_EQ(s->exec("insert into dst (c, a) (select c, a from src)"), 0) << s->errorText();
+    EXPECT_EQ(s->value("select count(*) from dst where b is null"), "1");
+
+    ASSERT_EQ(s->exec("insert into src values ('abcd', '1', 'x')"), 0);
+    EXPECT_EQ(s->exec("insert into dst select a, b, c from src"), -1);
+    EXPECT_EQ(s->errorCode(), 12899);
+    EXPECT_NE(s->errorText().find("\"SYSTEM\".\"DST\".\"A\" (actual: 4, maximum: 3)"), std::string::npos)
+        << s->errorText();
+    EXPECT_EQ(s->value("select count(*) from dst"), "2") << "the statement undone";
+    ASSERT_EQ(s->exec("delete from src where a = 'abcd'"), 0);
+
+    ASSERT_EQ(s->exec("insert into src values (null, '1', 'x')"), 0);
+    EXPECT_EQ(s->exec("insert into dst select * from src"), -1);
+    EXPECT_EQ(s->errorCode(), 1400);
+    ASSERT_EQ(s->exec("update src set a = 'q', b = '999'"), 0);
+    EXPECT_EQ(s->exec("insert into dst select * from src"), -1);
+    EXPECT_EQ(s->errorCode(), 1438);
+    ASSERT_EQ(s->exec("update src set b = 'x1'"), 0);
+    EXPECT_EQ(s->exec("insert into dst select * from src"), -1);
+    EXPECT_EQ(s->errorCode(), 1722);
+    ASSERT_EQ(s->exec("create table dd (d date)"), 0);
+    ASSERT_EQ(s->exec("alter session set NLS_DATE_FORMAT = 'YYYY-MM-DD'"), 0);
+    EXPECT_EQ(s->exec("insert into dd select 'x2024-01-01' from dual"), -1);
+    EXPECT_EQ(s->errorCode(), 1858) << s->errorText();
+    ASSERT_EQ(s->exec("alter session set NLS_DATE_FORMAT = '\"D\"YYYY-MM-DD'"), 0);
+    EXPECT_EQ(s->exec("insert into dd select 'E2024-01-01' from dual"), -1);
+    EXPECT_EQ(s->errorCode(), 1861) << s->errorText();
+    ASSERT_EQ(s->exec("alter session set NLS_DATE_FORMAT = 'YYYY-MM-DD'"), 0);
+    EXPECT_EQ(s->exec("insert into dd select '2024-01-02' from dual"), 0) << s->errorText();
+    EXPECT_EQ(s->value("select d from dd"), "2024-01-02");
+
+    EXPECT_EQ(s->exec("insert into dst select a, b from src"), -1);
+    EXPECT_EQ(s->errorCode(), 947);
+    EXPECT_EQ(s->exec("insert into dst (a) select a, b from src"), -1);
+    EXPECT_EQ(s->errorCode(), 913);
+}
