@@ -24,40 +24,43 @@ namespace cp932 {
 
 namespace {
 
-// Bytes outside the two-byte range; -1 marks a lead byte.
+// Bytes outside the two-byte range; -1 marks a lead byte. One static object,
+// built on first use and never allocated, so a library embedding it leaves
+// nothing behind when unloaded.
 struct Tables {
     int32_t single[256];
     uint16_t encode[0x10000]; // 0 = no code (U+0000 is handled apart)
+    Tables();
 };
 
-const Tables& tables() {
-    static const Tables* t = [] {
-        auto* p = new Tables;
-        for (int b = 0; b < 256; ++b) p->single[b] = -1;
-        for (int b = 0; b < 0x80; ++b) p->single[b] = b;
-        for (int b = 0xA1; b <= 0xDF; ++b) p->single[b] = 0xFF61 + b - 0xA1;
-        p->single[0x80] = 0x0080;
-        p->single[0xA0] = 0xF8F0;
-        p->single[0xFD] = 0xF8F1;
-        p->single[0xFE] = 0xF8F2;
-        p->single[0xFF] = 0xF8F3;
+Tables::Tables() {
+    for (int b = 0; b < 256; ++b) single[b] = -1;
+    for (int b = 0; b < 0x80; ++b) single[b] = b;
+    for (int b = 0xA1; b <= 0xDF; ++b) single[b] = 0xFF61 + b - 0xA1;
+    single[0x80] = 0x0080;
+    single[0xA0] = 0xF8F0;
+    single[0xFD] = 0xF8F1;
+    single[0xFE] = 0xF8F2;
+    single[0xFF] = 0xF8F3;
 
-        std::memset(p->encode, 0, sizeof p->encode);
-        for (int b = 0; b < 256; ++b)
-            if (p->single[b] > 0) p->encode[p->single[b]] = static_cast<uint16_t>(b);
-        // The lowest code of each character, then Windows' exceptions.
-        for (int li = 0; li < kLeadCount; ++li) {
-            int lead = li < 0x1F ? 0x81 + li : 0xE0 + li - 0x1F;
-            for (int ti = 0; ti < kTrailCount; ++ti) {
-                uint16_t ch = kDoubleByte[li][ti];
-                if (ch && !p->encode[ch]) p->encode[ch] = static_cast<uint16_t>((lead << 8) | (0x40 + ti));
-            }
+    std::memset(encode, 0, sizeof encode);
+    for (int b = 0; b < 256; ++b)
+        if (single[b] > 0) encode[single[b]] = static_cast<uint16_t>(b);
+    // The lowest code of each character, then Windows' exceptions.
+    for (int li = 0; li < kLeadCount; ++li) {
+        int lead = li < 0x1F ? 0x81 + li : 0xE0 + li - 0x1F;
+        for (int ti = 0; ti < kTrailCount; ++ti) {
+            uint16_t ch = kDoubleByte[li][ti];
+            if (ch && !encode[ch]) encode[ch] = static_cast<uint16_t>((lead << 8) | (0x40 + ti));
         }
-        for (size_t i = 0; i < kEncodeExceptionCount; ++i)
-            p->encode[kEncodeExceptions[i].ch] = kEncodeExceptions[i].code;
-        return p;
-    }();
-    return *t;
+    }
+    for (size_t i = 0; i < kEncodeExceptionCount; ++i)
+        encode[kEncodeExceptions[i].ch] = kEncodeExceptions[i].code;
+}
+
+const Tables& tables() {
+    static const Tables t;
+    return t;
 }
 
 } // namespace

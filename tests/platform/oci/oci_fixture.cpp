@@ -65,8 +65,7 @@ void OciTest::SetUp() {
     home = std::make_unique<TempHome>();
     setenv("NLS_LANG", "JAPANESE_JAPAN.AL32UTF8", 1);
     unsetenv("NLS_NCHAR");
-    // Kept mapped: the platform's code-page tables live as long as the library.
-    ASSERT_TRUE(api.load(libraryPath(), true)) << dlerror();
+    ASSERT_TRUE(api.load(libraryPath())) << dlerror();
     ASSERT_EQ(api.ctl("reset"), "ok");
 }
 
