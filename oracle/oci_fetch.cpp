@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "oracle/oci_exec.h"
+#include "oracle/oci_lob.h"
 #include "oracle/ora_dataset.h"
 
 namespace {
@@ -116,6 +117,7 @@ int oci8_fetch_sel_cursor(OraSession* s, OraCursor* c, CString* msg, CancelState
         }
         oci_write_log(s, u"\n---\nerror in oci8_exec_non_block_cursor:\n");
     }
+    if (rc == ORARC_OK && c->lob_col_count) rc = oci_get_lob_text(s, c, c->rows_in_buffer, msg);
     return rc;
 }
 

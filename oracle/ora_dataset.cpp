@@ -304,6 +304,11 @@ int oci_set_dataset_rows(OraSession* s, OraCursor* c, OraDataset* ds, OraRowBloc
                 cell->define_type = src->define_type;
                 cell->text = g_ora_empty_text;
                 if (c->ind[k][r] == -1 || !src->locator) continue;
+                const char* text = reinterpret_cast<const char*>(src + 1);
+                if (*text) {
+                    int rc = oci_store_text(ds, heap, text, d.display_size, &cell->text, err);
+                    if (rc != ORARC_OK) return rc;
+                }
                 boolean temporary = 0;
                 sword rc = g_oci.OCILobIsTemporary(static_cast<OCIEnv*>(g_oci_env), s->err, src->locator,
                                                    &temporary);
