@@ -99,9 +99,16 @@ sword ParamGet(const dvoid*, ub4, OCIError*, dvoid** param, ub4 pos) {
     *param = reinterpret_cast<dvoid*>(uintptr_t(pos));
     return OCI_SUCCESS;
 }
+// The database character set is not known here: its query fails at parse
+// time, and the logon goes on without it.
+bool IsCharsetQuery(const char* sql) {
+    return std::strstr(sql, "nls_database_parameters") != nullptr;
+}
+
 sword StmtPrepare(OCIStmt*, OCIError*, const OraText* text, ub4 len, ub4, ub4) {
     Call("OCIStmtPrepare");
     F().prepared.assign(reinterpret_cast<const char*>(text), len);
+    if (IsCharsetQuery(F().prepared.c_str())) return OCI_ERROR;
     return F().prepare;
 }
 sword StmtExecute(OCISvcCtx*, OCIStmt*, OCIError*, ub4, ub4, const OCISnapshot*, OCISnapshot*, ub4) {
@@ -191,8 +198,12 @@ sword Oopen(Cda_Def*, Lda_Def*, OraText*, sword, sword, OraText*, sword) {
     Call("oopen");
     return 0;
 }
-sword Oparse(Cda_Def*, OraText*, sb4, sword, ub4) {
+sword Oparse(Cda_Def* cda, OraText* sql, sb4, sword, ub4) {
     Call("oparse");
+    if (IsCharsetQuery(reinterpret_cast<const char*>(sql))) {
+        cda->rc = 942;
+        return -1;
+    }
     return 0;
 }
 sword Odescr(Cda_Def* cda, sword pos, sb4* dbsize, sb2* dbtype, sb1* cbuf, sb4* cbufl, sb4* dsize, sb2* prec,
