@@ -435,32 +435,66 @@ const char16_t* oci_get_dataset_data(const OraDataset* ds, int row, int col) {
     return CellText(ds, ds->row_index[row], col);
 }
 
-void oci_sort_dataset_rows(OraDataset* ds, char** index, const int* key_cols, const int* key_dirs,
-                           int key_count, int lo, int hi) {
-    auto compare = [&](const char* a, const char* pivot) {
+namespace {
+
+// One row of a sort: its pointer and, for NUMBER keys, the values converted
+// once per sort.
+struct SortEntry {
+    char* row;
+    const double* numbers;
+};
+
+void QuickSort(const OraDataset* ds, SortEntry* e, const int* key_cols, const int* key_dirs, int key_count,
+               int lo, int hi) {
+    auto compare = [&](const SortEntry& a, const SortEntry& pivot) {
         for (int k = 0; k < key_count; ++k) {
-            int x =
-                CompareCell(ds, key_cols[k], CellText(ds, a, key_cols[k]), CellText(ds, pivot, key_cols[k]));
+            int col = key_cols[k];
+            int x;
+            if (ds->cols[col].data_type == SQLT_NUM) {
+                double d = a.numbers[k] - pivot.numbers[k];
+                x = d < 0 ? -1 : d > 0 ? 1 : 0;
+            } else {
+                x = CompareText(CellText(ds, a.row, col), CellText(ds, pivot.row, col));
+            }
             if (x) return key_dirs[k] * x;
         }
         return 0;
     };
     while (lo < hi) {
         int mid = lo + (hi - lo) / 2;
-        std::swap(index[lo], index[mid]);
+        std::swap(e[lo], e[mid]);
         int last = lo;
         for (int i = lo + 1; i <= hi; ++i)
-            if (compare(index[i], index[lo]) < 0) std::swap(index[++last], index[i]);
-        std::swap(index[lo], index[last]);
+            if (compare(e[i], e[lo]) < 0) std::swap(e[++last], e[i]);
+        std::swap(e[lo], e[last]);
         // The smaller part recursively, the larger in this loop.
         if (last - lo < hi - last) {
-            oci_sort_dataset_rows(ds, index, key_cols, key_dirs, key_count, lo, last - 1);
+            QuickSort(ds, e, key_cols, key_dirs, key_count, lo, last - 1);
             lo = last + 1;
         } else {
-            oci_sort_dataset_rows(ds, index, key_cols, key_dirs, key_count, last + 1, hi);
+            QuickSort(ds, e, key_cols, key_dirs, key_count, last + 1, hi);
             hi = last - 1;
         }
     }
+}
+
+} // namespace
+
+void oci_sort_dataset_rows(OraDataset* ds, char** index, const int* key_cols, const int* key_dirs,
+                           int key_count, int lo, int hi) {
+    if (lo >= hi || key_count <= 0) return;
+    size_t n = size_t(hi - lo + 1);
+    std::vector<SortEntry> entries(n);
+    std::vector<double> numbers(n * size_t(key_count));
+    for (size_t i = 0; i < n; ++i) {
+        char* row = index[size_t(lo) + i];
+        double* v = numbers.data() + i * size_t(key_count);
+        for (int k = 0; k < key_count; ++k)
+            v[k] = ds->cols[key_cols[k]].data_type == SQLT_NUM ? NumberOf(CellText(ds, row, key_cols[k])) : 0;
+        entries[i] = {row, v};
+    }
+    QuickSort(ds, entries.data(), key_cols, key_dirs, key_count, 0, int(n) - 1);
+    for (size_t i = 0; i < n; ++i) index[size_t(lo) + i] = entries[i].row;
 }
 
 void oci_sort_dataset(OraDataset* ds, const char16_t* col_name) {

@@ -1,0 +1,195 @@
+// The dataset fill against a raw SQLite loop over the same schema file, and
+// the dataset sort against std::sort of parsed keys. A timed program: prints
+// one line per measurement.
+#include <sqlite3.h>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "oracle/oci_exec.h"
+#include "oracle/ora_dataset.h"
+
+namespace {
+
+double Now() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+long PeakKb() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss;
+}
+
+void Check(int rc, const CString& msg, const char* what) {
+    if (rc != ORARC_OK) {
+        std::fprintf(stderr, "%s: %d %s\n", what, rc, WideToUtf8(msg.GetString()).c_str());
+        std::exit(1);
+    }
+}
+
+const int kDoublings = 16; // 16 rows doubled: 1,048,576 rows
+
+void Fill(OraSession* s) {
+    CString msg;
+    Check(oci_exec_sql(s,
+                       u"create table big (c1 varchar2(20 char), c2 varchar2(20 char), c3 varchar2(20 char), "
+                       u"c4 varchar2(20 char), "
+                       u"c5 varchar2(20 char), c6 varchar2(20 char), c7 varchar2(20 char), c8 varchar2(20 "
+                       u"char), c9 varchar2(20 char), "
+                       u"c10 varchar2(20 char), n1 number, n2 number(10,2), d date, t varchar2(400))",
+                       &msg),
+          msg, "create");
+    std::mt19937 rng(7);
+    for (int i = 0; i < 16; ++i) {
+        std::u16string v[10];
+        for (auto& x : v) {
+            int len = 8 + int(rng() % 5);
+            for (int k = 0; k < len; ++k)
+                x += (rng() % 2) ? char16_t(u'a' + rng() % 26) : char16_t(u'あ' + rng() % 80);
+        }
+        std::u16string t(100, char16_t(u'A' + i));
+        int n1 = int(rng() % 100000);
+        Check(oci_exec_sql_bind(
+                  s,
+                  u"insert into big values (:X0, :X1, :X2, :X3, :X4, :X5, :X6, :X7, :X8, :X9, :X10, "
+                  u"123.45, sysdate, :X11)",
+                  &msg, nullptr, nullptr, "SSSSSSSSSSIS", v[0].c_str(), v[1].c_str(), v[2].c_str(),
+                  v[3].c_str(), v[4].c_str(), v[5].c_str(), v[6].c_str(), v[7].c_str(), v[8].c_str(),
+                  v[9].c_str(), &n1, t.c_str()),
+              msg, "insert");
+    }
+    for (int i = 0; i < kDoublings; ++i)
+        Check(oci_exec_sql(s, u"insert into big select * from big", &msg), msg, "double");
+    Check(oci_ora_commit(s, &msg), msg, "commit");
+}
+
+void FillBench(const std::string& db_dir, OraSession* s) {
+    CString msg;
+    CancelState cancel{0};
+    OraDataset ds{};
+    long before = PeakKb();
+    double t0 = Now();
+    Check(oci_sel_dataset_with_cancel(s, &ds, u"select * from big", 100, &msg, nullptr, &cancel, ""), msg,
+          "fill");
+    double t1 = Now();
+    long after = PeakKb();
+    int64_t bytes = 0;
+    for (OraRowBlock* b = ds.blocks; b; b = b->next) bytes += 24 + int64_t(b->row_count) * ds.row_size;
+    int64_t heap = (after - before) * 1024;
+    std::printf(
+        "fill: %d rows in %.3f s = %.0f rows/s; rows %.1f bytes/row, index 8 bytes/row, peak growth %.1f "
+        "bytes/row\n",
+        ds.row_count, t1 - t0, ds.row_count / (t1 - t0), double(bytes) / ds.row_count,
+        double(heap) / ds.row_count);
+    int rows = ds.row_count;
+    oci_free_dataset(&ds);
+
+    // Reference: sqlite3_step and sqlite3_column_text16 into vectors of strings.
+    sqlite3* db = nullptr;
+    sqlite3_open_v2((db_dir + "/catalog.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* q = nullptr;
+    sqlite3_prepare_v2(db, "SELECT user_id FROM users WHERE username = 'SYSTEM'", -1, &q, nullptr);
+    std::string file =
+        sqlite3_step(q) == SQLITE_ROW ? db_dir + "/u" + std::to_string(sqlite3_column_int(q, 0)) + ".db" : "";
+    sqlite3_finalize(q);
+    sqlite3_exec(db, ("ATTACH DATABASE '" + file + "' AS \"SYSTEM\"").c_str(), nullptr, nullptr, nullptr);
+    before = PeakKb();
+    t0 = Now();
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT * FROM \"SYSTEM\".\"BIG\"", -1, &st, nullptr) != SQLITE_OK)
+        std::fprintf(stderr, "%s\n", sqlite3_errmsg(db));
+    std::vector<std::vector<std::u16string>> table;
+    int64_t vbytes = 0;
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        int n = sqlite3_column_count(st);
+        std::vector<std::u16string> row;
+        row.reserve(size_t(n));
+        for (int c = 0; c < n; ++c) {
+            auto* t = static_cast<const char16_t*>(sqlite3_column_text16(st, c));
+            row.emplace_back(t ? t : u"");
+            vbytes += int64_t(sizeof(std::u16string)) +
+                      (row.back().size() > 7 ? int64_t(row.back().capacity() + 1) * 2 : 0);
+        }
+        vbytes += int64_t(sizeof(row));
+        table.push_back(std::move(row));
+    }
+    sqlite3_finalize(st);
+    t1 = Now();
+    after = PeakKb();
+    std::printf(
+        "raw loop: %zu rows in %.3f s = %.0f rows/s; %.1f bytes/row allocated, peak growth %.1f bytes/row "
+        "(dataset rows %d)\n",
+        table.size(), t1 - t0, table.size() / (t1 - t0), double(vbytes) / double(table.size()),
+        double((after - before) * 1024) / double(table.size()), rows);
+    sqlite3_close(db);
+}
+
+void SortBench() {
+    const int n = 1000000;
+    OraDataset ds{};
+    OraDatasetBuilder* b = nullptr;
+    const char16_t* names[] = {u"N"};
+    oci_init_dataset_builder(&ds, names, n, 1, &b, nullptr);
+    ds.cols[0].data_type = SQLT_NUM;
+    std::mt19937 rng(11);
+    std::vector<std::pair<double, int>> ref;
+    std::vector<std::u16string> keys;
+    for (int i = 0; i < n; ++i) {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%u.%02u", unsigned(rng() % 1000000), unsigned(rng() % 100));
+        std::u16string w = Utf8ToWide(buf);
+        oci_add_dataset_row(&ds, b, nullptr);
+        oci_set_dataset_data(&ds, b, 0, w.c_str(), nullptr);
+        keys.push_back(w);
+    }
+    ds.row_count = n;
+    oci_make_row_index(&ds, n, ds.row_size, nullptr);
+    free(b);
+    double t0 = Now();
+    oci_sort_dataset(&ds, u"N");
+    double t1 = Now();
+    for (int i = 0; i < n; ++i)
+        ref.emplace_back(std::strtod(WideToUtf8(keys[size_t(i)].c_str()).c_str(), nullptr), i);
+    double t2 = Now();
+    std::sort(ref.begin(), ref.end());
+    double t3 = Now();
+    std::printf("sort: dataset %.3f s, std::sort of parsed keys %.3f s (ratio %.1f)\n", t1 - t0, t3 - t2,
+                (t1 - t0) / (t3 - t2));
+    oci_free_dataset(&ds);
+}
+
+} // namespace
+
+int main() {
+    namespace fs = std::filesystem;
+    char tmpl[] = "/tmp/oracle-bench-XXXXXX";
+    fs::path home = mkdtemp(tmpl);
+    fs::create_directories(home / "tns");
+    std::ofstream(home / "tns" / "services.conf") << "BENCH = ../db/bench\n";
+    setenv("TNS_ADMIN", (home / "tns").c_str(), 1);
+    setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
+    setenv("NLS_LANG", "JAPANESE_JAPAN.AL32UTF8", 1);
+    SortBench();
+    SetDllDirectoryW(Utf8ToWide(ORACLE_BIN_DIR).c_str());
+    CString msg;
+    Check(oci_load_library(&msg), msg, "load");
+    OraSession* s = nullptr;
+    Check(oci_login2(&s, u"system", u"manager", u"BENCH", nullptr, 0, &msg, nullptr), msg, "logon");
+    Fill(s);
+    FillBench((home / "db" / "bench").string(), s);
+    oci_ora_logout(&s);
+    std::error_code ec;
+    fs::remove_all(home, ec);
+    return 0;
+}
