@@ -45,6 +45,8 @@ CREATE TABLE IF NOT EXISTS views(owner TEXT NOT NULL, view_name TEXT NOT NULL, t
   PRIMARY KEY(owner, view_name));
 CREATE TABLE IF NOT EXISTS directories(owner TEXT NOT NULL DEFAULT 'SYS', directory_name TEXT PRIMARY KEY,
   directory_path TEXT NOT NULL);
+CREATE TABLE IF NOT EXISTS source(owner TEXT NOT NULL, name TEXT NOT NULL, type TEXT NOT NULL,
+  line INTEGER NOT NULL, text TEXT, PRIMARY KEY(owner, name, type, line));
 CREATE TABLE IF NOT EXISTS sequences(sequence_owner TEXT NOT NULL, sequence_name TEXT NOT NULL,
   min_value INTEGER, max_value INTEGER, increment_by INTEGER, last_number INTEGER,
   PRIMARY KEY(sequence_owner, sequence_name));
@@ -69,6 +71,8 @@ const View kViews[] = {
      "TABLESPACE_NAME, NULL AS CLUSTER_NAME, t.iot_type AS IOT_TYPE, 'VALID' AS STATUS, NULL AS NUM_ROWS, "
      "'N' AS TEMPORARY FROM main.objects o LEFT JOIN main.tab_info t ON t.owner = o.owner AND "
      "t.table_name = o.object_name WHERE o.object_type = 'TABLE'"},
+    {"ALL_SOURCE", "SELECT owner AS OWNER, name AS NAME, type AS TYPE, line AS LINE, text AS TEXT "
+                   "FROM main.source"},
     {"ALL_VIEWS", "SELECT owner AS OWNER, view_name AS VIEW_NAME, length(text) AS TEXT_LENGTH, text AS TEXT "
                   "FROM main.views"},
     {"ALL_SYNONYMS", "SELECT owner AS OWNER, synonym_name AS SYNONYM_NAME, table_owner AS TABLE_OWNER, "

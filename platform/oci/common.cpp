@@ -120,6 +120,7 @@ std::string oraMessage(int code) {
         {1465, "invalid hex number"},
         {1481, "invalid number format model"},
         {1722, "invalid number"},
+        {4044, "procedure, function, package, or type is not allowed here"},
         {932, "inconsistent datatypes: %s"},
         {975, "date + date not allowed"},
         {1841, "(full) year must be between -4713 and +9999, and not be 0"},

@@ -362,11 +362,34 @@ bool Session::findTable(const std::string& owner, const std::string& name, Table
         sqlite3_finalize(st);
         return found;
     };
+    // A procedure, function or package where a table belongs: 4044, not 942.
+    auto storedUnit = [&](const std::string& o, const std::string& n) {
+        sqlite3_stmt* st = nullptr;
+        bool found = false;
+        if (sqlite3_prepare_v2(conn,
+                               "SELECT 1 FROM main.objects WHERE owner = ?1 AND object_name = ?2 AND "
+                               "object_type IN ('PROCEDURE', 'FUNCTION', 'PACKAGE')",
+                               -1, &st, nullptr) == SQLITE_OK) {
+            sqlite3_bind_text(st, 1, o.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_text(st, 2, n.c_str(), -1, SQLITE_TRANSIENT);
+            found = sqlite3_step(st) == SQLITE_ROW;
+        }
+        sqlite3_finalize(st);
+        if (found) out.missingCode = 4044;
+        return found;
+    };
     std::string o = owner.empty() ? schema : owner;
     if (lookup(o, name)) return true;
+    if (storedUnit(o, name)) return false;
     std::string to, tn;
-    if (synonym(o, name, to, tn) && lookup(to, tn)) return true;
-    if (owner.empty() && synonym("PUBLIC", name, to, tn) && lookup(to, tn)) return true;
+    if (synonym(o, name, to, tn)) {
+        if (lookup(to, tn)) return true;
+        if (storedUnit(to, tn)) return false;
+    }
+    if (owner.empty() && synonym("PUBLIC", name, to, tn)) {
+        if (lookup(to, tn)) return true;
+        if (storedUnit(to, tn)) return false;
+    }
     if (owner.empty() && catalogViews.count(name) && !viewHidden(name)) {
         out = tableRef("temp", name, true);
         std::vector<std::string> hidden = hiddenColumns(name);

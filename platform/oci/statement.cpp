@@ -723,11 +723,42 @@ int stmtExecute(Stmt& s, Session& sess, ub4 iters, bool describeOnly, OraError& 
         if (!sess.commit(e)) return failed(e);
         TableRef unit = tableRef(t.words[0], t.words[1], false);
         registerObject(sess, unit, t.words[2].c_str(), false);
+        auto runSource = [&](const char* sql, const std::vector<std::string>& args, int64_t line) {
+            sqlite3_stmt* st = nullptr;
+            sqlite3_prepare_v2(sess.conn, sql, -1, &st, nullptr);
+            for (size_t k = 0; k < args.size(); ++k)
+                sqlite3_bind_text(st, int(k + 1), args[k].c_str(), -1, SQLITE_TRANSIENT);
+            if (line > 0) sqlite3_bind_int64(st, int(args.size() + 1), line);
+            sqlite3_step(st);
+            sqlite3_finalize(st);
+        };
+        runSource("DELETE FROM main.source WHERE owner = ?1 AND name = ?2 AND type = ?3",
+                  {t.words[0], t.words[1], t.words[2]}, 0);
         if (t.kind == Kind::DropProcedure) {
             s.executed = true;
             return 0;
         }
         registerObject(sess, unit, t.words[2].c_str(), true);
+        {
+            // The source as written from the unit's kind on, a row per line, without a closing "/".
+            const std::string& sql = t.words[3];
+            std::string upper = upperAscii(sql);
+            std::string kind = t.words[2] == "PACKAGE BODY" ? "PACKAGE" : t.words[2];
+            size_t from = upper.find(kind);
+            std::string text = sql.substr(from == std::string::npos ? 0 : from);
+            size_t last = text.find_last_not_of(" \t\r\n");
+            if (last != std::string::npos && text[last] == '/') text.erase(last);
+            last = text.find_last_not_of(" \t\r\n");
+            text.erase(last == std::string::npos ? 0 : last + 1);
+            int64_t line = 0;
+            for (size_t p = 0; p < text.size();) {
+                size_t e = text.find('\n', p);
+                std::string one = text.substr(p, e == std::string::npos ? std::string::npos : e - p + 1);
+                runSource("INSERT INTO main.source VALUES (?1, ?2, ?3, ?5, ?4)",
+                          {t.words[0], t.words[1], t.words[2], one}, ++line);
+                p = e == std::string::npos ? text.size() : e + 1;
+            }
+        }
         sqlite3_stmt* st = nullptr;
         sqlite3_prepare_v2(sess.conn,
                            "UPDATE main.objects SET status = ?3 WHERE owner = ?1 AND object_name = ?2 AND "

@@ -424,7 +424,7 @@ bool Translator::emitTableRef(size_t& i, size_t end) {
     if (!emitName(i, end, owner, name, off)) return false;
     TableRef ref;
     if (!r_.findTable(owner, name, ref)) {
-        return fail(942, off);
+        return fail(ref.missingCode, off);
     }
     // DML through a key-preserved view reaches its table.
     bool dmlTarget = levels_.size() == 1 && out_.target.name.empty() &&
@@ -1231,7 +1231,12 @@ bool Translator::run() {
         if (!emitName(i, end, towner, tname, toff)) return false;
         if (i < end) return fail(933, toks_[i].off);
         TableRef ref;
-        if (!r_.findTable(towner, tname, ref)) return fail(942, toff);
+        if (!r_.findTable(towner, tname, ref)) {
+            // A synonym may also name a procedure, function or package.
+            if (ref.missingCode != 4044) return fail(942, toff);
+            ref.owner = towner.empty() ? schema_ : towner;
+            ref.name = tname;
+        }
         out_.words = {pub ? "PUBLIC" : owner.empty() ? schema_ : owner, name, ref.owner, ref.name};
         return true;
     } else if (w0 == "COMMENT" && isWord(1, "ON") && (isWord(2, "TABLE") || isWord(2, "COLUMN"))) {

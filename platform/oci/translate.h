@@ -21,6 +21,7 @@ struct TableRef {
     int64_t rowidObject = 0; // the object the row ids name (a view's base table)
     std::vector<std::string> pkColumns;
     std::string baseOwner, baseName; // a key-preserved view's table
+    int missingCode = 942;           // when not found: 942, or 4044 for a stored unit
 };
 
 inline TableRef tableRef(const std::string& owner, const std::string& name, bool view) {

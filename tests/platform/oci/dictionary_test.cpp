@@ -150,6 +150,33 @@ TEST_F(DictionaryTest, ProcedureWithErrorsWarnsInBothCallSets) {
     api.oclose(&cda);
 }
 
+TEST_F(DictionaryTest, ProcedureSourceAndSynonymsOfProcedures) {
+    ASSERT_EQ(s->exec("create or replace procedure src_proc is\nbegin\n  null;\nend src_proc;\n/\n"), 0)
+        << s->errorText();
+    std::vector<Row> rows;
+    ASSERT_EQ(s->query("select line, text, type from all_source where name = 'SRC_PROC' order by line", rows),
+              0)
+        << s->errorText();
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(*rows[0][1], "procedure src_proc is\n");
+    EXPECT_EQ(*rows[2][1], "  null;\n");
+    EXPECT_EQ(*rows[3][0], "4");
+    EXPECT_EQ(*rows[3][1], "end src_proc;");
+    EXPECT_EQ(*rows[0][2], "PROCEDURE");
+    ASSERT_EQ(s->exec("create or replace procedure src_proc is begin null; end;"), 0);
+    EXPECT_EQ(s->value("select count(*) from all_source where name = 'SRC_PROC'"), "1") << "replaced";
+
+    ASSERT_EQ(s->exec("create synonym sp for src_proc"), 0) << s->errorText();
+    ASSERT_EQ(s->exec("create public synonym psp for system.src_proc"), 0) << s->errorText();
+    EXPECT_EQ(s->value("select * from sp"), "<ERR 4044>");
+    EXPECT_EQ(s->value("select * from psp"), "<ERR 4044>");
+    EXPECT_EQ(s->value("select * from src_proc"), "<ERR 4044>");
+    EXPECT_EQ(s->value("select * from no_such_thing"), "<ERR 942>");
+    ASSERT_EQ(s->exec("drop procedure src_proc"), 0) << s->errorText();
+    EXPECT_EQ(s->value("select count(*) from all_source where name = 'SRC_PROC'"), "0");
+    EXPECT_EQ(s->value("select * from sp"), "<ERR 942>");
+}
+
 TEST_F(DictionaryTest, RowidsOfViewsAndIndexOrganisedTables) {
     ASSERT_EQ(s->exec("insert into zeta (id, name, price) values (1, 'one', 10)"), 0) << s->errorText();
     ASSERT_EQ(s->exec("insert into alpha values (7, 'k', 'seven')"), 0) << s->errorText();
