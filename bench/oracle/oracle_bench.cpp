@@ -1,6 +1,7 @@
 // The dataset fill against a raw SQLite loop over the same schema file, and
 // the dataset sort against std::sort of parsed keys. A timed program: prints
 // one line per measurement.
+#include <iconv.h>
 #include <sqlite3.h>
 
 #include <sys/resource.h>
@@ -10,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -169,6 +171,90 @@ void SortBench() {
     oci_free_dataset(&ds);
 }
 
+// ns per call of fn over the texts, repeated.
+template <class F> double NsPerCall(const std::vector<std::string>& texts, F fn) {
+    const int reps = 200000;
+    double t0 = Now();
+    for (int r = 0; r < reps; ++r) fn(texts[size_t(r) % texts.size()]);
+    return (Now() - t0) * 1e9 / reps;
+}
+
+void ConversionBench() {
+    struct Case {
+        const char* name;
+        int code_page;
+        const char* charset;
+        bool japanese;
+    } cases[] = {{"UTF-8 ASCII", 65001, "UTF-8", false},
+                 {"UTF-8 Japanese", 65001, "UTF-8", true},
+                 {"CP932 ASCII", 0, "CP932", false},
+                 {"CP932 Japanese", 0, "CP932", true}};
+    char16_t out[512];
+    for (const Case& c : cases) {
+        g_oci_code_page = c.code_page;
+        for (int bytes : {5, 20, 200}) {
+            std::u16string w;
+            while (int(w.size()) * (c.japanese ? (c.code_page ? 3 : 2) : 1) < bytes)
+                w += c.japanese ? u'日' : u'a';
+            char mb[1024];
+            oci_wide_to_mb(w.c_str(), mb, sizeof mb);
+            std::vector<std::string> texts{mb};
+            iconv_t cd = iconv_open("UTF-16LE", c.charset);
+            double ours =
+                NsPerCall(texts, [&](const std::string& t) { oci_mb_to_wide(t.c_str(), out, 512); });
+            double tilde =
+                NsPerCall(texts, [&](const std::string& t) { oci_mb_to_wide_tilde(t.c_str(), out, 512); });
+            double ref = NsPerCall(texts, [&](const std::string& t) {
+                char* in = const_cast<char*>(t.data());
+                size_t inleft = t.size() + 1;
+                char* o = reinterpret_cast<char*>(out);
+                size_t oleft = sizeof out;
+                iconv(cd, &in, &inleft, &o, &oleft);
+            });
+            iconv_close(cd);
+            std::printf("conversion %s %d bytes: mb_to_wide %.0f ns, tilde %.0f ns, iconv %.0f ns\n", c.name,
+                        int(std::strlen(mb)), ours, tilde, ref);
+        }
+    }
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+void PollingBench(OraSession* s) {
+    CString msg;
+    Check(oci_exec_sql(s, u"create table p (x number)", &msg), msg, "create p");
+    for (int i = 1; i <= 50; ++i)
+        Check(oci_exec_sql_bind(s, u"insert into p values (:X0)", &msg, nullptr, nullptr, "I", &i), msg,
+              "insert p");
+    auto control = reinterpret_cast<pfn_oci_standin_control>(
+        reinterpret_cast<void (*)()>(GetProcAddress(g_oci_module, "oci_standin_control")));
+    char reply[128];
+    control("delay_rows 1000", reply, sizeof reply); // 1 ms per row
+    for (int rows : {1, 6, 50}) {
+        std::vector<double> polled, blocking;
+        for (int k = 0; k < 9; ++k) {
+            CancelState cancel{0};
+            double t0 = Now();
+            Check(oci_exec_sql_bind(s, u"update p set x = x where x <= :X0", &msg, nullptr, &cancel, "I",
+                                    &rows),
+                  msg, "polled");
+            double t1 = Now();
+            Check(oci_exec_sql_bind(s, u"update p set x = x where x <= :X0", &msg, nullptr, nullptr, "I",
+                                    &rows),
+                  msg, "blocking");
+            double t2 = Now();
+            polled.push_back((t1 - t0) * 1000);
+            blocking.push_back((t2 - t1) * 1000);
+        }
+        std::printf("polling %d ms statement: polled median %.1f ms, blocking median %.1f ms\n", rows,
+                    Median(polled), Median(blocking));
+    }
+    control("delay_rows 0", reply, sizeof reply);
+}
+
 } // namespace
 
 int main() {
@@ -181,11 +267,14 @@ int main() {
     setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
     setenv("NLS_LANG", "JAPANESE_JAPAN.AL32UTF8", 1);
     SortBench();
+    ConversionBench();
     SetDllDirectoryW(Utf8ToWide(ORACLE_BIN_DIR).c_str());
     CString msg;
     Check(oci_load_library(&msg), msg, "load");
     OraSession* s = nullptr;
     Check(oci_login2(&s, u"system", u"manager", u"BENCH", nullptr, 0, &msg, nullptr), msg, "logon");
+    g_oci_code_page = 65001;
+    PollingBench(s);
     Fill(s);
     FillBench((home / "db" / "bench").string(), s);
     oci_ora_logout(&s);
