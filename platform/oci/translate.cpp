@@ -1047,6 +1047,22 @@ bool Translator::tableBody(size_t from, size_t to, std::string& out) {
             continue;
         }
         itemStart = false;
+        if (depth == 0 && isWord(k, "AS") && isOp(k + 1, "(")) {
+            // A virtual column's expression, translated as any other.
+            size_t m = matchParen(k + 1, to);
+            if (m >= to) return fail(907, toks_[k + 1].off);
+            size_t mark = pieces_.size();
+            levels_.push_back(Level{});
+            bool ok = emitRange(k + 2, m);
+            levels_.pop_back();
+            if (!ok) return false;
+            out += " AS (";
+            for (size_t p = mark; p < pieces_.size(); ++p) out += " " + pieces_[p].text;
+            out += ")";
+            pieces_.resize(mark);
+            k = m + 1;
+            continue;
+        }
         if (t.t == T::QIdent)
             out += " " + quote(t.text);
         else if (t.t == T::String)

@@ -180,3 +180,25 @@ TEST_F(ValuesTest, InsertSelectChecksEveryRow) {
     EXPECT_EQ(s->exec("insert into dst (a) select a, b from src"), -1);
     EXPECT_EQ(s->errorCode(), 913);
 }
+
+TEST_F(ValuesTest, VirtualColumnsUseOracleExpressions) {
+    ASSERT_EQ(s->exec("create table v (a varchar2(10), d date, n number, "
+                      "label varchar2(30) generated always as (a || '-' || nvl(to_char(n), 'none')) virtual, "
+                      "due date as (d + 30), half number as (n / 4))"),
+              0)
+        << s->errorText();
+    ASSERT_EQ(s->exec("alter session set NLS_DATE_FORMAT = 'YYYY-MM-DD'"), 0);
+    ASSERT_EQ(s->exec("insert into v (a, d, n) values ('x', '2024-01-15', 2)"), 0) << s->errorText();
+    ASSERT_EQ(s->exec("insert into v (a, d, n) values (null, null, null)"), 0) << s->errorText();
+    std::vector<Row> rows;
+    ASSERT_EQ(s->query("select label, due, half from v order by a nulls last", rows), 0) << s->errorText();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(*rows[0][0], "x-2") << "|| and NVL as Oracle evaluates them";
+    EXPECT_EQ(*rows[0][1], "2024-02-14");
+    EXPECT_EQ(*rows[0][2], ".5");
+    EXPECT_EQ(*rows[1][0], "-none") << "NULL concatenates as empty text";
+    EXPECT_FALSE(rows[1][1]);
+    EXPECT_EQ(
+        s->value("select virtual_column from all_tab_cols where table_name = 'V' and column_name = 'DUE'"),
+        "YES");
+}
