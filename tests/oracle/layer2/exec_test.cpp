@@ -1,5 +1,7 @@
 // Execution: results of DML, DDL and binds, the polling schedule, pause and
 // cancel, in both call sets.
+#include <cstring>
+
 #include "layer2_fixture.h"
 
 namespace layer2 {
@@ -172,6 +174,53 @@ TEST_F(ExecTest, CancelBreaksResetsAndTheSessionGoesOn) {
         EXPECT_EQ(oci_sel_value(s, u"select 1 from dual", value, sizeof value, &msg, ""), ORARC_OK)
             << Narrow(msg);
     }
+}
+
+} // namespace
+} // namespace layer2
+
+namespace layer2 {
+namespace {
+
+TEST_F(Layer2Test, ArrayInsertStopsAtTheNullInANotNullColumn) {
+    OraSession* s = Logon(0);
+    ASSERT_NE(s, nullptr);
+    Exec(s, u"create table ad (a number(5), b varchar2(10) not null)");
+    OraTableDef def{};
+    CString msg;
+    ASSERT_EQ(oci_get_table_def(s, &def, u"ad", &msg), ORARC_OK) << Narrow(msg);
+    OraCursor c{};
+    c.col_count = 2;
+    ASSERT_EQ(oci_alloc_col_desc(&c, &msg), ORARC_OK);
+    std::strcpy(c.desc[0].name, "A");
+    std::strcpy(c.desc[1].name, "B");
+    ASSERT_EQ(oci_cre_array_dml_cursor(s, &c, &def, u"insert into ad values (:X0, :X1)", &msg), ORARC_OK)
+        << Narrow(msg);
+    for (int r = 0; r < 5; ++r) {
+        std::snprintf(c.data[0] + r * c.desc[0].buffer_size, size_t(c.desc[0].buffer_size), "%d", r);
+        std::snprintf(c.data[1] + r * c.desc[1].buffer_size, size_t(c.desc[1].buffer_size), "v%d", r);
+        c.ind[0][r] = 0;
+        c.ind[1][r] = r == 2 ? -1 : 0;
+    }
+    EXPECT_EQ(oci8_exec_non_block_cursor(s, &c, &msg, nullptr, 0, 5), ORARC_ORACLE_ERROR);
+    EXPECT_GE(msg.Find(u"ORA-01400"), 0) << Narrow(msg);
+    EXPECT_EQ(ora_cda_rows(&c), 2u);
+    oci_del_cursor(s, &c, nullptr);
+    free(def.columns);
+}
+
+TEST_F(Layer2Test, JapaneseDateFormatArrivesWhole) {
+    OraSession* s = Logon(0);
+    ASSERT_NE(s, nullptr);
+    Exec(s, u"alter session set NLS_DATE_FORMAT = 'YYYY\"年\"MM\"月\"DD\"日\" HH24\"時\"MI\"分\"SS\"秒\"'");
+    Exec(s, u"create table dt (d date)");
+    Exec(s, u"insert into dt values (to_date('2024-01-02 03:04:05', 'YYYY-MM-DD HH24:MI:SS'))");
+    OraDataset ds{};
+    CString msg;
+    ASSERT_EQ(oci_sel_dataset(s, &ds, u"select d from dt", 10, &msg, ""), ORARC_OK) << Narrow(msg);
+    ASSERT_EQ(ds.row_count, 1);
+    EXPECT_EQ(std::u16string(oci_get_dataset_data(&ds, 0, 0)), u"2024年01月02日 03時04分05秒");
+    oci_free_dataset(&ds);
 }
 
 } // namespace
