@@ -152,3 +152,41 @@ TEST_F(LobTest, UploadPiecesAndDownloadRoundTrip) {
 
 } // namespace
 } // namespace layer2
+
+namespace layer2 {
+namespace {
+
+TEST_F(LobTest, BfileTextsDownloadAndMissingFiles) {
+    fs::create_directories(home / "files");
+    std::ofstream(home / "files" / "here.bin", std::ios::binary) << std::string("bfile\0bytes", 11);
+    std::u16string dir = u"create directory FILES as '" + Utf8ToWide((home / "files").c_str()) + u"'";
+    Exec(s, dir.c_str());
+    Exec(s, u"create table bf (id number, f bfile)");
+    Exec(s, u"insert into bf values (1, bfilename('FILES', 'here.bin'))");
+    Exec(s, u"insert into bf values (2, bfilename('FILES', 'missing.bin'))");
+    std::u16string long_name =
+        u"insert into bf values (3, bfilename('FILES', '" + std::u16string(200, u'名') + u"'))";
+    Exec(s, long_name.c_str());
+    OraDataset ds{};
+    CString msg;
+    ASSERT_EQ(oci_sel_dataset(s, &ds, u"select f from bf order by id", 10, &msg, ""), ORARC_OK)
+        << Narrow(msg);
+    ASSERT_EQ(ds.row_count, 3);
+    auto cell = [&](int r) { return reinterpret_cast<OraLobCell*>(ds.row_index[r] + ds.col_offsets[0]); };
+    EXPECT_EQ(std::u16string(cell(0)->text), u"<BFILE dir_alias:FILES file_name:here.bin 11byte>");
+    EXPECT_EQ(std::u16string(cell(1)->text), u"<BFILE dir_alias:FILES file_name:missing.bin not found>");
+    // 600 bytes of name: the text is cut within 512 bytes at a whole character.
+    std::string cut = WideToUtf8(cell(2)->text);
+    EXPECT_LE(cut.size(), 511u);
+    EXPECT_EQ(Utf8ToWide(cut.c_str()), std::u16string(cell(2)->text));
+    OraLobValue v{};
+    v.locator = cell(0)->locator;
+    v.define_type = SQLT_BFILEE;
+    std::string out = (home / "bf.out").string();
+    ASSERT_EQ(oci_hlob_download(&v, Utf8ToWide(out.c_str()).c_str(), &msg), ORARC_OK) << Narrow(msg);
+    EXPECT_EQ(ReadAll(out), std::string("bfile\0bytes", 11));
+    oci_free_dataset(&ds);
+}
+
+} // namespace
+} // namespace layer2
