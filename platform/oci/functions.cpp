@@ -390,7 +390,7 @@ void fnToNumber(sqlite3_context* ctx, int, sqlite3_value** argv) {
         return;
     }
     Number n;
-    if (!parseNumber(s, n)) {
+    if (!withDecimalPoint(s, sessionOf(ctx).numericCharacters[0]) || !parseNumber(s, n)) {
         raise(ctx, 1722, -1);
         return;
     }
@@ -496,7 +496,7 @@ void fnCheck(sqlite3_context* ctx, int, sqlite3_value** argv) {
     }
     const ColumnCheck& c = s.checks[size_t(idx)];
     std::string detail;
-    int code = convertForColumn(ctx, argv[0], c, detail, s.dateFormat);
+    int code = convertForColumn(ctx, argv[0], c, detail, s.dateFormat, s.numericCharacters[0]);
     if (code) raise(ctx, code, slot, detail);
 }
 

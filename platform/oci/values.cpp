@@ -865,8 +865,17 @@ DeclType parseDeclType(const std::string& declIn) {
     return t;
 }
 
+bool withDecimalPoint(std::string& s, char decimal) {
+    if (decimal == '.') return true;
+    for (char& c : s) {
+        if (c == '.') return false;
+        if (c == decimal) c = '.';
+    }
+    return true;
+}
+
 int convertForColumn(sqlite3_context* ctx, sqlite3_value* v, const ColumnCheck& c, std::string& detail,
-                     const std::string& dateFormat) {
+                     const std::string& dateFormat, char decimal) {
     std::string name = "\"" + c.owner + "\".\"" + c.table + "\".\"" + c.column + "\"";
     int vt = sqlite3_value_type(v);
     bool null = vt == SQLITE_NULL || (vt == SQLITE_TEXT && sqlite3_value_bytes(v) == 0);
@@ -890,7 +899,7 @@ int convertForColumn(sqlite3_context* ctx, sqlite3_value* v, const ColumnCheck& 
         } else {
             std::string s(reinterpret_cast<const char*>(sqlite3_value_text(v)),
                           size_t(sqlite3_value_bytes(v)));
-            if (!parseNumber(s, n)) return 1722;
+            if (!withDecimalPoint(s, decimal) || !parseNumber(s, n)) return 1722;
         }
         int p = t.col.precision, s = t.col.scale;
         if (s != -127 && p > 0) {

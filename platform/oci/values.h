@@ -59,6 +59,9 @@ DeclType parseDeclType(const std::string& decl);
 
 // Converts v for the column into ctx's result; 0 or the ORA number with its detail text.
 int convertForColumn(sqlite3_context* ctx, sqlite3_value* v, const ColumnCheck& c, std::string& detail,
-                     const std::string& dateFormat);
+                     const std::string& dateFormat, char decimal = '.');
+// Number text written with the decimal character as parseNumber reads it; false
+// when it holds a '.' that is not the decimal character.
+bool withDecimalPoint(std::string& s, char decimal);
 
 } // namespace oci

@@ -109,6 +109,12 @@ TEST_F(ArithmeticTest, SessionNumericCharactersAndTimeZone) {
     EXPECT_EQ(s->value("select to_char(-.25) from dual"), "-,25");
     EXPECT_EQ(s->value("select value from nls_session_parameters where parameter = 'NLS_NUMERIC_CHARACTERS'"),
               ",.");
+    ASSERT_EQ(s->exec("create table nc (n number)"), 0);
+    ASSERT_EQ(s->exec("insert into nc values (:X0)", {"2,75"}), 0) << s->errorText();
+    EXPECT_EQ(s->exec("insert into nc values (:X0)", {"2.75"}), -1);
+    EXPECT_EQ(s->errorCode(), 1722);
+    EXPECT_EQ(s->value("select n * 2 from nc"), "5,5");
+    EXPECT_EQ(s->value("select to_number('0,5') + 1 from dual"), "1,5");
     EXPECT_EQ(s->exec("alter session set NLS_NUMERIC_CHARACTERS = '..'"), -1);
     EXPECT_EQ(s->errorCode(), 12705);
     EXPECT_EQ(s->exec("alter session set NLS_NUMERIC_CHARACTERS = '1,'"), -1);
