@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "oracle/oci_exec.h"
+#include "oracle/oci_object.h"
 
 const char16_t g_ora_empty_text[1] = {0};
 
@@ -286,8 +287,54 @@ int oci_set_dataset_column(OraCursor* c, int col, char* first_cell, int row_size
     return ORARC_OK;
 }
 
+namespace {
+
+// Object and REF cells hold the value's text; the fetch buffer keeps per row
+// the instance and its null structure (objects) or the REF.
+int StoreObjectColumn(OraSession* s, OraCursor* c, int k, OraDataset* ds, char* first_row, int row_size,
+                      int rows, OraTextHeap* heap, char* scratch, int scratch_size, CString* err) {
+    const OraColumnDesc& d = c->desc[k];
+    std::vector<char> own;
+    if (!scratch || scratch_size < 2) {
+        own.resize(size_t(d.display_size > 2 ? d.display_size : 2));
+        scratch = own.data();
+        scratch_size = int(own.size());
+    }
+    for (int r = 0; r < rows; ++r) {
+        char* row = first_row + int64_t(r) * row_size;
+        SetCellText(ds, row, k, g_ora_empty_text);
+        auto** slot = reinterpret_cast<dvoid**>(c->data[k] - 16 + int64_t(r) * d.buffer_size);
+        int budget = d.display_size < scratch_size ? d.display_size : scratch_size;
+        char* out = scratch;
+        *out = 0;
+        int rc = ORARC_OK;
+        if (d.define_type == SQLT_NTY) {
+            void* instance = slot[0];
+            void* null_struct = slot[1];
+            if (!instance || (null_struct && *static_cast<OCIInd*>(null_struct) == -1)) continue;
+            rc = oci8_set_dataset_object_main(s, d.type_desc, instance, null_struct, &out, &budget, err);
+        } else {
+            auto* ref = static_cast<OCIRef*>(slot[0]);
+            if (c->ind[k][r] == -1 || !ref) continue;
+            rc = oci8_read_ref_main(s, ref, &out, &budget, err);
+        }
+        // A client failure stops the fill; an unsupported or oversized value
+        // keeps the text written so far.
+        if (rc == ORARC_ORACLE_ERROR) return rc;
+        if (!*scratch) continue;
+        const char16_t* text = g_ora_empty_text;
+        int size = d.display_size < scratch_size ? d.display_size : scratch_size;
+        rc = oci_store_text(ds, heap, scratch, size, &text, err);
+        if (rc != ORARC_OK) return rc;
+        SetCellText(ds, row, k, text);
+    }
+    return ORARC_OK;
+}
+
+} // namespace
+
 int oci_set_dataset_rows(OraSession* s, OraCursor* c, OraDataset* ds, OraRowBlock* block, int row_size,
-                         int rows, OraTextHeap* heap, char16_t*, int, CString* err) {
+                         int rows, OraTextHeap* heap, char16_t* scratch, int scratch_size, CString* err) {
     for (int k = 0; k < c->col_count; ++k) {
         const OraColumnDesc& d = c->desc[k];
         char* first = block->data + ds->col_offsets[k];
@@ -323,8 +370,9 @@ int oci_set_dataset_rows(OraSession* s, OraCursor* c, OraDataset* ds, OraRowBloc
                 }
             }
         } else if (IsObjectType(d.define_type)) {
-            for (int r = 0; r < rows; ++r)
-                SetCellText(ds, first - ds->col_offsets[k] + int64_t(r) * row_size, k, g_ora_empty_text);
+            int rc = StoreObjectColumn(s, c, k, ds, first - ds->col_offsets[k], row_size, rows, heap,
+                                       reinterpret_cast<char*>(scratch), scratch_size, err);
+            if (rc != ORARC_OK) return rc;
         } else {
             int rc = oci_set_dataset_column(c, k, first, row_size, rows, ds, heap, err);
             if (rc != ORARC_OK) return rc;
