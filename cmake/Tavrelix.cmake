@@ -55,7 +55,12 @@ function(tavrelix_add_test name)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TAVRELIX_SOURCE_DIR=${PROJECT_SOURCE_DIR};TAVRELIX_BIN_DIR=${TAVRELIX_BIN_DIR};${A_ENV}")
+    PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+  # Test discovery keeps only one environment entry, so the paths a suite
+  # needs are compiled in, and the test drivers set the display's variables
+  # themselves (ENV is accepted for the record of what a suite expects).
+  target_compile_definitions(${name} PRIVATE TAVRELIX_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+                                             TAVRELIX_BIN_DIR="${TAVRELIX_BIN_DIR}")
 endfunction()
 
 find_package(benchmark QUIET)

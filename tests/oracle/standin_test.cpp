@@ -496,3 +496,23 @@ TEST_F(StandinTest, ShiftJisSessionCountsItsOwnCharacters) {
 }
 
 } // namespace
+TEST_F(StandinTest, ClientVersionFromTheVersionBlock) {
+    EXPECT_EQ(oci_get_dll_version(nullptr), 0.0); // nothing loaded
+    struct {
+        const char* variant;
+        double version;
+        const char16_t* text;
+    } cases[] = {{nullptr, 11.2, u"11.2.0.4.0"},
+                 {"v112", 0.0, u"11.2"},
+                 {"file_version", 10.2, u"10.2.0.1.0"},
+                 {"v9", 9.0, u"9.0.1.0.0"}};
+    for (auto& t : cases) {
+        Load(t.variant);
+        CString text;
+        EXPECT_DOUBLE_EQ(oci_get_dll_version(&text), t.version) << (t.variant ? t.variant : "bin");
+        EXPECT_EQ(text, t.text);
+        EXPECT_DOUBLE_EQ(oci_get_dll_version(nullptr), t.version);
+        TearDown();
+        SetUp();
+    }
+}

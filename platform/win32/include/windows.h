@@ -7,6 +7,7 @@
 #include "win32/wstring.h"
 #include "win32/codepage.h"
 #include "win32/module.h"
+#include "win32/version.h"
 #include "win32/msgbox.h"
 #include "win32/crtfile.h"
 #include "win32/window.h"
