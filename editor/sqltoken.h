@@ -8,6 +8,7 @@
 #include <atomic>
 
 #include "editor/strtoken.h"
+#include "oracle/ora_dataset.h"
 
 class CSQLStrToken : public CStrToken {
 public:
@@ -33,12 +34,28 @@ public:
     // list (0 by default).
     void SetCommentsSetting(int on) { m_commentsSetting.store(on ? 1 : 0, std::memory_order_relaxed); }
 
+    // Reads the owner's object and column names on session s and makes the
+    // keywords merged with them the active completion table. 0, the failing
+    // query's result (9 when stopped), or 1 (stopped while merging, or no
+    // memory) with the keyword table left active. msg (may be null) gets
+    // "<n> words" or the error.
+    int initKeywordForCompletion(OraSession* s, const char16_t* owner, CString* msg);
+    int loadObjectNames(OraSession* s, const char16_t* owner, CString* msg);
+    int appendDatasetEntries(const OraDataset* ds, int hasComments, int32_t* row, int32_t* longest);
+
     CRITICAL_SECTION m_section;
     // 1 stops a completion load; the loader passes it on as the cancel state
     // of its queries.
     std::atomic<int> m_stop{0};
     KeywordEntry* m_merged = nullptr;
     int32_t m_mergedCount = 0;
+    // Object names, a list nothing fills, and column names; the merged table
+    // points into their cells.
+    OraDataset m_objectNames{};
+    OraDataset m_otherNames{};
+    OraDataset m_columnNames{};
+    // Test seam: called after the column query of a load.
+    void (*m_afterColumnQuery)(CSQLStrToken*) = nullptr;
 
 private:
     std::atomic<int> m_commentsSetting{0};
