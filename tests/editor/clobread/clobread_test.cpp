@@ -1,0 +1,164 @@
+// Reading CLOB values into a text buffer, whole and in small pieces.
+#include "editor/clobread.h"
+
+#include "editor/editdata.h"
+#include "layer2_fixture.h"
+
+namespace {
+
+using layer2::Layer2Test;
+using layer2::Narrow;
+
+const std::u16string kJapanese = u"日本語のテキスト\r\n二行目𠮷野家\r\n\r\n三行目です。終わり";
+
+class ClobReadTest : public Layer2Test {
+public:
+    OraSession* s = nullptr;
+    OraDataset ds{};
+    void SetUp() override {
+        Layer2Test::SetUp();
+        s = Logon(0);
+        ASSERT_NE(s, nullptr);
+        g_session = s;
+        Exec(s, u"create table ct (id number, c clob)");
+        Insert(1, kJapanese);
+        Exec(s, u"insert into ct values (2, NULL)");
+        Insert(3, u"first\nsecond\r\nthird");
+        Insert(4, u"no break at all");
+        Insert(5, u"ends with CR\r");
+    }
+    void TearDown() override {
+        g_clobread_piece_bytes = 0;
+        g_clobread_fail_alloc = 0;
+        g_clobread_insert_hook = nullptr;
+        if (ds.row_count || ds.row_index) oci_free_dataset(&ds);
+        Layer2Test::TearDown();
+    }
+    void Insert(int id, const std::u16string& text) {
+        CString msg;
+        ASSERT_EQ(oci_exec_sql_bind(s, u"insert into ct values (:X0, :X1)", &msg, nullptr, nullptr, "IS", &id,
+                                    text.c_str()),
+                  ORARC_OK)
+            << Narrow(msg);
+    }
+    OraLobValue Value(int id) {
+        if (ds.row_index) oci_free_dataset(&ds);
+        ds = OraDataset{};
+        CString msg;
+        std::u16string sql = u"select c from ct where id = " + Utf8ToWide(std::to_string(id).c_str());
+        EXPECT_EQ(oci_sel_dataset(s, &ds, sql.c_str(), 10, &msg, ""), ORARC_OK) << Narrow(msg);
+        OraLobValue v{};
+        if (ds.row_count != 1) return v;
+        auto* cell = reinterpret_cast<OraLobCell*>(ds.row_index[0] + ds.col_offsets[0]);
+        v.locator = cell->locator;
+        v.length = cell->length;
+        v.charset_id = cell->charset_id;
+        v.charset_form = cell->charset_form;
+        v.null_flag = cell->null_flag;
+        v.define_type = SQLT_CLOB;
+        return v;
+    }
+    // The buffer's text with its own line ends.
+    static std::u16string Text(const CEditData& d) { return std::u16string(d.GetAllText().GetString()); }
+};
+
+TEST_F(ClobReadTest, JapaneseTextWholeAndInEveryPieceSize) {
+    OraLobValue v = Value(1);
+    CEditData whole;
+    CString msg;
+    ASSERT_EQ(oci_read_clob_data(s, &whole, &v, &msg), ORARC_OK) << Narrow(msg);
+    EXPECT_EQ(Text(whole), kJapanese);
+    EXPECT_EQ(whole.m_lineEndType, uint32_t(LINEEND_CRLF));
+    EXPECT_EQ(whole.GetLineCount(), 4);
+    EXPECT_EQ(whole.GetCaret().line, 0);
+    EXPECT_EQ(whole.GetCaret().col, 0);
+    EXPECT_EQ(whole.Undo(), 1) << "nothing to undo";
+    EXPECT_EQ(Text(whole), kJapanese);
+    // Pieces of 4..12 bytes cut 3-byte characters, the 4-byte pair and CR LF.
+    for (int piece = 4; piece <= 12; ++piece) {
+        g_clobread_piece_bytes = piece;
+        OraLobValue pv = Value(1);
+        CEditData d;
+        ASSERT_EQ(oci_read_clob_data(s, &d, &pv, &msg), ORARC_OK) << piece << ": " << Narrow(msg);
+        EXPECT_EQ(Text(d), kJapanese) << piece;
+        EXPECT_EQ(d.m_lineEndType, uint32_t(LINEEND_CRLF)) << piece;
+        EXPECT_EQ(d.GetLineCount(), 4) << piece;
+    }
+}
+
+TEST_F(ClobReadTest, NullValueLeavesTheBufferAlone) {
+    OraLobValue v = Value(2);
+    ASSERT_TRUE(v.null_flag);
+    CEditData d;
+    d.InsertTextAtCaret(u"keep");
+    CString msg;
+    EXPECT_EQ(oci_read_clob_data(s, &d, &v, &msg), ORARC_OK);
+    EXPECT_EQ(Text(d), u"keep");
+}
+
+TEST_F(ClobReadTest, LineEndTypeFromTheFirstBreak) {
+    CString msg;
+    for (int piece : {0, 7}) {
+        g_clobread_piece_bytes = piece;
+        OraLobValue v = Value(3);
+        CEditData lf;
+        ASSERT_EQ(oci_read_clob_data(s, &lf, &v, &msg), ORARC_OK) << Narrow(msg);
+        EXPECT_EQ(lf.m_lineEndType, uint32_t(LINEEND_LF)) << piece;
+        EXPECT_EQ(lf.GetLineCount(), 3);
+
+        v = Value(4);
+        CEditData none;
+        ASSERT_EQ(oci_read_clob_data(s, &none, &v, &msg), ORARC_OK);
+        EXPECT_EQ(none.m_lineEndType, uint32_t(LINEEND_CRLF)) << piece;
+        EXPECT_EQ(Text(none), u"no break at all");
+
+        // A CR at a piece's end is not taken for a CR line end before its LF
+        // is seen, and a final CR stays a CR.
+        v = Value(5);
+        CEditData cr;
+        ASSERT_EQ(oci_read_clob_data(s, &cr, &v, &msg), ORARC_OK);
+        EXPECT_EQ(cr.m_lineEndType, uint32_t(LINEEND_CR)) << piece;
+        EXPECT_EQ(cr.GetLineCount(), 2) << piece;
+    }
+}
+
+TEST_F(ClobReadTest, HugeClaimedLengthAllocatesOnlyAPiece) {
+    OraLobValue v = Value(1);
+    v.length = 0x80000000u;
+    CEditData d;
+    CString msg;
+    ASSERT_EQ(oci_read_clob_data(s, &d, &v, &msg), ORARC_OK) << Narrow(msg);
+    EXPECT_EQ(Text(d), kJapanese);
+}
+
+int FailInsert(CEditData*, const char16_t*) {
+    return 1;
+}
+
+TEST_F(ClobReadTest, FailuresAnswerWithoutLeaks) {
+    CString msg;
+    OraLobValue v = Value(1);
+    g_clobread_fail_alloc = 1;
+    CEditData a;
+    EXPECT_EQ(oci_read_clob_data(s, &a, &v, &msg), ORARC_NO_MEMORY);
+    EXPECT_EQ(std::u16string(msg.GetString()), u"メモリ確保に失敗しました\n");
+    g_clobread_fail_alloc = 0;
+
+    g_clobread_piece_bytes = 7;
+    g_clobread_insert_hook = FailInsert;
+    v = Value(1);
+    CEditData b;
+    msg.Empty();
+    EXPECT_EQ(oci_read_clob_data(s, &b, &v, &msg), ORARC_NO_MEMORY);
+    EXPECT_EQ(std::u16string(msg.GetString()), u"メモリ確保に失敗しました\n");
+    g_clobread_insert_hook = nullptr;
+
+    // A read failing after the first piece: the Oracle message, nothing kept.
+    Control("fail OCILobRead 3113 2");
+    CEditData c;
+    msg.Empty();
+    EXPECT_EQ(oci_read_clob_data(s, &c, &v, &msg), ORARC_ORACLE_ERROR);
+    EXPECT_NE(Narrow(msg).find("3113"), std::string::npos) << Narrow(msg);
+}
+
+} // namespace
