@@ -180,7 +180,16 @@ OCI_EXPORT sword obreak(Lda_Def* lda) {
     if (!s) return ldaFail(lda, 3114);
     bool pending = requestBreak(*s);
     waitPending(*s);
-    lda->rc = pending && s->pendingErr.code == 1013 ? 1013 : 0;
+    bool broken = s->pendingErr.code == 1013 || s->pendingResult == 1013;
+    lda->rc = pending && broken ? 1013 : 0;
+    // The broken call is over: its cursor reports 1013 and the session takes
+    // the next call at once.
+    if (pending) {
+        if (auto* cursor = static_cast<Cda_Def*>(s->pendingCursor)) cdaFail(cursor, makeError(1013));
+        s->pendingActive = false;
+    }
+    s->pendingCursor = nullptr;
+    s->breakRequested = false;
     return 0;
 }
 
@@ -356,7 +365,10 @@ sword call7(Cda_Def* cursor, Stmt* s, const char* entry, std::function<sword()> 
     OraError e;
     int r = runCall(
         *sess, entry, s, [work](OraError&) { return int(work()); }, e);
-    if (r == OCI_STILL_EXECUTING) return OCI_STILL_EXECUTING;
+    if (r == OCI_STILL_EXECUTING) {
+        if (sess->pendingKey == s) sess->pendingCursor = cursor;
+        return OCI_STILL_EXECUTING;
+    }
     if (e.code == 3127 || e.code == 1013) return cdaFail(cursor, e);
     return r;
 }

@@ -248,6 +248,7 @@ struct Session : Resolver {
     std::atomic<bool> pendingDone{false};
     int pendingResult = 0;
     OraError pendingErr;
+    void* pendingCursor = nullptr; // the Oracle 7 cursor of the pending call
     std::mutex doneMutex;
     std::condition_variable doneCv;
     // Column checks used by translated DML, by index.

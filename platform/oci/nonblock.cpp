@@ -157,6 +157,7 @@ int runCall(Session& s, const char* entry, const void* key, std::function<int(Or
     s.pendingKey = key;
     s.pendingEntry = entry;
     s.pendingDone = false;
+    s.pendingCursor = nullptr;
     s.worker->post([&s, body] {
         OraError e;
         int r = body(e);

@@ -112,10 +112,44 @@ TEST_F(NonBlockingTest, OracleSevenCallsPollAndBreak) {
     ASSERT_EQ(api.ctl("gate_wait 5000"), "ok");
     EXPECT_EQ(api.obreak(&lda), 0);
     EXPECT_EQ(lda.rc, 1013);
-    EXPECT_NE(api.oexec(&cda), 0);
     EXPECT_EQ(cda.rc, 1013);
     EXPECT_EQ(api.onbclr(&lda), 0);
     EXPECT_EQ(api.oexec(&cda), 0);
     EXPECT_EQ(cda.rpc, 20u);
     api.oclose(&cda);
+}
+
+TEST_F(NonBlockingTest, AfterAnOracleSevenBreakTheSessionGoesOn) {
+    blocking();
+    ASSERT_EQ(s->exec("savepoint tavex_p1"), 0);
+    ASSERT_EQ(s->exec("delete from t where id = 20"), 0);
+    Lda_Def lda{};
+    ASSERT_EQ(api.OCISvcCtxToLda(s->svc, s->err, &lda), 0);
+    Cda_Def cda{};
+    ASSERT_EQ(api.oopen(&cda, &lda, nullptr, -1, -1, nullptr, -1), 0);
+    api.oparse(&cda, reinterpret_cast<OraText*>(const_cast<char*>("update t set name = 'q'")), -1, 1, 1);
+    ASSERT_EQ(api.onbset(&lda), 0);
+    ASSERT_EQ(api.ctl("gate oexec 1 row 5"), "ok");
+    EXPECT_EQ(api.oexec(&cda), OCI_STILL_EXECUTING);
+    ASSERT_EQ(api.ctl("gate_wait 5000"), "ok");
+    EXPECT_EQ(api.obreak(&lda), 0);
+    EXPECT_EQ(lda.rc, 1013);
+    EXPECT_EQ(cda.rc, 1013);
+    ASSERT_EQ(api.onbclr(&lda), 0);
+    // Another cursor on the same session, then the broken cursor itself.
+    Cda_Def other{};
+    ASSERT_EQ(api.oopen(&other, &lda, nullptr, -1, -1, nullptr, -1), 0);
+    api.oparse(&other, reinterpret_cast<OraText*>(const_cast<char*>("delete from t where id = 19")), -1, 1,
+               1);
+    EXPECT_EQ(api.oexec(&other), 0) << other.rc;
+    EXPECT_EQ(other.rpc, 1u);
+    api.oclose(&other);
+    EXPECT_EQ(s->value("select count(*) from t where name = 'q'"), "0");
+    api.oparse(&cda, reinterpret_cast<OraText*>(const_cast<char*>("update t set name = 'r'")), -1, 1, 1);
+    EXPECT_EQ(api.oexec(&cda), 0) << cda.rc;
+    EXPECT_EQ(cda.rpc, 18u);
+    api.oclose(&cda);
+    ASSERT_EQ(s->exec("rollback to tavex_p1"), 0) << s->errorText();
+    EXPECT_EQ(s->value("select count(*) from t"), "20");
+    EXPECT_EQ(s->value("select count(*) from t where name = 'n'"), "20");
 }
