@@ -9,19 +9,31 @@ namespace {
 using layer2::Layer2Test;
 using layer2::Narrow;
 
+int g_reads = 0;
+sword CountingRead(OCISvcCtx* svc, OCIError* err, OCILobLocator* loc, ub4* amount, ub4 offset, void* buf,
+                   ub4 size, void* ctx, OCICallbackLobRead cb, ub2 csid, ub1 csfrm) {
+    ++g_reads;
+    return layer2::g_real.OCILobRead(svc, err, loc, amount, offset, buf, size, ctx, cb, csid, csfrm);
+}
+
 const std::u16string kJapanese = u"日本語のテキスト\r\n二行目𠮷野家\r\n\r\n三行目です。終わり";
 
 class ClobReadTest : public Layer2Test {
 public:
     OraSession* s = nullptr;
     OraDataset ds{};
+    bool sjis = false;
     void SetUp() override {
         Layer2Test::SetUp();
+        if (sjis) {
+            setenv("NLS_LANG", "JAPANESE_JAPAN.JA16SJISTILDE", 1);
+            Control("db_charset JA16SJISTILDE");
+        }
         s = Logon(0);
         ASSERT_NE(s, nullptr);
         g_session = s;
         Exec(s, u"create table ct (id number, c clob)");
-        Insert(1, kJapanese);
+        if (!sjis) Insert(1, kJapanese); // U+20BB7 has no Shift_JIS form
         Exec(s, u"insert into ct values (2, NULL)");
         Insert(3, u"first\nsecond\r\nthird");
         Insert(4, u"no break at all");
@@ -74,6 +86,7 @@ TEST_F(ClobReadTest, JapaneseTextWholeAndInEveryPieceSize) {
     EXPECT_EQ(whole.GetCaret().col, 0);
     EXPECT_EQ(whole.Undo(), 1) << "nothing to undo";
     EXPECT_EQ(Text(whole), kJapanese);
+    g_oci.OCILobRead = CountingRead;
     // Pieces of 4..12 bytes cut 3-byte characters, the 4-byte pair and CR LF.
     for (int piece = 4; piece <= 12; ++piece) {
         g_clobread_piece_bytes = piece;
@@ -83,6 +96,30 @@ TEST_F(ClobReadTest, JapaneseTextWholeAndInEveryPieceSize) {
         EXPECT_EQ(Text(d), kJapanese) << piece;
         EXPECT_EQ(d.m_lineEndType, uint32_t(LINEEND_CRLF)) << piece;
         EXPECT_EQ(d.GetLineCount(), 4) << piece;
+    }
+    EXPECT_GT(g_reads, 9 * 8);
+}
+
+class ClobReadSjisTest : public ClobReadTest {
+public:
+    ClobReadSjisTest() { sjis = true; }
+};
+
+TEST_F(ClobReadSjisTest, ShiftJisPiecesSplitDoubleByteCharacters) {
+    ASSERT_EQ(g_oci_code_page, 0);
+    const std::u16string text = u"日本語のテキスト\r\n二行目\nｶﾅ三行目";
+    Insert(6, text);
+    CString msg;
+    for (int piece : {0, 4, 5, 6, 7}) {
+        g_clobread_piece_bytes = piece;
+        OraLobValue v = Value(6);
+        CEditData d;
+        ASSERT_EQ(oci_read_clob_data(s, &d, &v, &msg), ORARC_OK) << piece << ": " << Narrow(msg);
+        EXPECT_EQ(d.GetLineCount(), 3) << piece;
+        EXPECT_EQ(d.m_lineEndType, uint32_t(LINEEND_CRLF)) << piece;
+        EXPECT_EQ(std::u16string(d.GetLineText(0)), u"日本語のテキスト") << piece;
+        EXPECT_EQ(std::u16string(d.GetLineText(1)), u"二行目") << piece;
+        EXPECT_EQ(std::u16string(d.GetLineText(2)), u"ｶﾅ三行目") << piece;
     }
 }
 
