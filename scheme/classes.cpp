@@ -23,17 +23,7 @@ struct SlotAccessor {
 
 constexpr int64_t kLastLocalTime = 32535215999; // 3000-12-31 23:59:59 UTC
 
-struct Args {
-    SchemeCell* a[4];
-    int n = 0;
-};
-
-bool gather(SchemeInterpreter* sc, int op, Args& g) {
-    const SchemeOpRow& row = OpcodeTable[op];
-    int max = row.maxArgs < 0 || row.maxArgs > 4 ? 4 : row.maxArgs;
-    for (auto& x : g.a) x = sc->NIL;
-    return gather_args(sc, op_name(op), row.minArgs, max, row.letters, row.allLetters, sc->args, g.a, &g.n);
-}
+using Args = OpArgs<4>;
 
 void set_msg(SchemeInterpreter* sc, const char16_t* text) {
     int n = 0;
@@ -270,7 +260,7 @@ void sch_define_builtin_classes(SchemeInterpreter* sc) {
 SchemeCell* op_class(SchemeInterpreter* sc, int op) {
     if (op == 193) return win_exec(sc);
     Args g;
-    if (!gather(sc, op, g)) return sc->T;
+    if (!gather_op(sc, op, g)) return sc->T;
     switch (op) {
     case 184: return s_return(sc, make_class(sc, str_text(g.a[0]), g.a[1], g.a[2], false));
     case 185: return s_return(sc, make_instance(sc, g.a[0]));

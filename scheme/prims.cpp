@@ -15,18 +15,7 @@ SchemeCell* sch_call_host(SchemeInterpreter* sc);
 
 namespace {
 
-struct Args {
-    SchemeCell* a[8];
-    int n = 0;
-};
-
-// Gathers by the row's counts and letters; false after raising the error.
-bool gather(SchemeInterpreter* sc, int op, Args& g) {
-    const SchemeOpRow& row = OpcodeTable[op];
-    int max = row.maxArgs < 0 || row.maxArgs > 8 ? 8 : row.maxArgs;
-    for (auto& x : g.a) x = sc->NIL;
-    return gather_args(sc, op_name(op), row.minArgs, max, row.letters, row.allLetters, sc->args, g.a, &g.n);
-}
+using Args = OpArgs<8>;
 
 inline SchemeCell* boolean(SchemeInterpreter* sc, bool b) {
     return b ? sc->T : sc->F;
@@ -54,7 +43,7 @@ bool absolute_name(const char16_t* n) {
 
 SchemeCell* do_load(SchemeInterpreter* sc) {
     Args g;
-    if (!gather(sc, 0, g)) return sc->T;
+    if (!gather_op(sc, 0, g)) return sc->T;
     SchemeCell* name = g.a[0];
     SchRoot r(sc, name);
     std::u16string path;
@@ -97,7 +86,7 @@ SchemeCell* load_with_suffix(SchemeInterpreter* sc, const char16_t* base) {
 
 SchemeCell* read_char(SchemeInterpreter* sc, int op) {
     Args g;
-    if (!gather(sc, op, g)) return sc->T;
+    if (!gather_op(sc, op, g)) return sc->T;
     SchemeCell* port = g.n ? g.a[0] : sc->inport;
     if (g.n && (port_of(port)->flags & SCH_PORT_CLOSED)) return closed_port_error(sc, port);
     int units = 0;
@@ -131,7 +120,7 @@ SchemeCell* op_control(SchemeInterpreter* sc, int op) {
     case 0: return do_load(sc);
     case 1: {
         Args g;
-        if (!gather(sc, op, g)) return sc->T;
+        if (!gather_op(sc, op, g)) return sc->T;
         return load_with_suffix(sc, str_text(g.a[0]));
     }
     case 2: {
@@ -141,7 +130,7 @@ SchemeCell* op_control(SchemeInterpreter* sc, int op) {
     }
     case 6: {
         Args g;
-        if (!gather(sc, op, g)) return sc->T;
+        if (!gather_op(sc, op, g)) return sc->T;
         if (g.n) {
             SchemeCell* port = g.a[0];
             if (port_of(port)->flags & SCH_PORT_CLOSED) return closed_port_error(sc, port);
@@ -155,7 +144,7 @@ SchemeCell* op_control(SchemeInterpreter* sc, int op) {
     case 8: return read_char(sc, op);
     case 52: {
         Args g;
-        if (!gather(sc, op, g)) return sc->T;
+        if (!gather_op(sc, op, g)) return sc->T;
         sc->code = g.a[0];
         return s_goto(sc, 11);
     }
@@ -163,7 +152,7 @@ SchemeCell* op_control(SchemeInterpreter* sc, int op) {
         SchemeCell* all = sc->args;
         if (!is_pair(all)) {
             Args g;
-            gather(sc, op, g);
+            gather_op(sc, op, g);
             return sc->T;
         }
         SchemeCell* f = car(all);
@@ -184,7 +173,7 @@ SchemeCell* op_control(SchemeInterpreter* sc, int op) {
     }
     case 54: {
         Args g;
-        if (!gather(sc, op, g)) return sc->T;
+        if (!gather_op(sc, op, g)) return sc->T;
         SchemeCell* f = g.a[0];
         SchRoot r(sc, f);
         SchemeCell* k = sch_capture_continuation(sc);
@@ -230,13 +219,13 @@ SchemeCell* op_control(SchemeInterpreter* sc, int op) {
     case 102: sch_collect(sc, sc->NIL, sc->NIL, true); return s_return(sc, sc->UNDEF);
     case 124: {
         Args g;
-        if (!gather(sc, op, g)) return sc->T;
+        if (!gather_op(sc, op, g)) return sc->T;
         return s_return(sc, boolean(sc, env_lookup(sc, sc->env, g.a[0]) != nullptr));
     }
     case 137:
     case 138: {
         Args g;
-        if (!gather(sc, op, g)) return sc->T;
+        if (!gather_op(sc, op, g)) return sc->T;
         sc->value = g.a[0];
         sc->args = op == 138 ? sc->T : sc->F;
         return s_goto(sc, 139);
@@ -263,7 +252,7 @@ SchemeCell* op_control(SchemeInterpreter* sc, int op) {
         return sc->T;
     case 159: {
         Args g;
-        if (!gather(sc, op, g)) return sc->T;
+        if (!gather_op(sc, op, g)) return sc->T;
         dump_push(sc, 160, sc->NIL, g.a[1]);
         sc->code = g.a[0];
         sc->args = sc->NIL;
@@ -289,7 +278,7 @@ SchemeCell* op_arith(SchemeInterpreter* sc, int op) {
     SchemeCell* list = sc->args;
     if (op == 60) {
         Args g;
-        if (!gather(sc, op, g)) return sc->T;
+        if (!gather_op(sc, op, g)) return sc->T;
         int64_t a = g.a[0]->a.ival, b = g.a[1]->a.ival;
         if (b == 0) return raise_error0(sc, u"Dividev by zero");
         if (b == -1) return s_return(sc, mk_integer(sc, 0));
@@ -397,7 +386,7 @@ SchemeCell* op_list(SchemeInterpreter* sc, int op) {
         return s_return(sc, sc->F);
     }
     Args g;
-    if (!gather(sc, op, g)) return sc->T;
+    if (!gather_op(sc, op, g)) return sc->T;
     SchemeCell* x = g.a[0];
     switch (op) {
     case 61: return s_return(sc, car(x));
@@ -464,7 +453,7 @@ SchemeCell* op_list(SchemeInterpreter* sc, int op) {
 
 SchemeCell* op_output(SchemeInterpreter* sc, int op) {
     Args g;
-    if (!gather(sc, op, g)) return sc->T;
+    if (!gather_op(sc, op, g)) return sc->T;
     int portIndex = op == 92 ? 0 : 1;
     SchemeCell* port = g.n > portIndex ? g.a[portIndex] : nullptr;
     if (port && (port_of(port)->flags & SCH_PORT_CLOSED)) return closed_port_error(sc, port);
@@ -499,7 +488,7 @@ SchemeCell* op_vector(SchemeInterpreter* sc, int op) {
         return s_return(sc, mk_vector_from_list(sc, l, n));
     }
     Args g;
-    if (!gather(sc, op, g)) return sc->T;
+    if (!gather_op(sc, op, g)) return sc->T;
     SchemeCell* x = g.a[0];
     switch (op) {
     case 116: return s_return(sc, mk_vector(sc, x->a.ival, g.n > 1 ? g.a[1] : sc->NIL));

@@ -13,17 +13,7 @@
 
 namespace {
 
-struct Args {
-    SchemeCell* a[4];
-    int n = 0;
-};
-
-bool gather(SchemeInterpreter* sc, int op, Args& g) {
-    const SchemeOpRow& row = OpcodeTable[op];
-    for (auto& x : g.a) x = sc->NIL;
-    return gather_args(sc, op_name(op), row.minArgs, row.maxArgs, row.letters, row.allLetters, sc->args, g.a,
-                       &g.n);
-}
+using Args = OpArgs<4>;
 
 Regex* regex_of(SchemeCell* cell) {
     return static_cast<Regex*>(payload<SchemeRegexpData>(cell)->regex);
@@ -218,7 +208,7 @@ SchemeCell* replace(SchemeInterpreter* sc, int op, Args& g) {
 
 SchemeCell* op_regexp(SchemeInterpreter* sc, int op) {
     Args g;
-    if (!gather(sc, op, g)) return sc->T;
+    if (!gather_op(sc, op, g)) return sc->T;
     switch (op) {
     case 163: return string_to_regexp(sc, g);
     case 164: return rxmatch(sc, g.a[0], g.a[1]);

@@ -257,6 +257,19 @@ constexpr char16_t kListLetter = 0x4C;
 bool check_letter(SchemeInterpreter* sc, char16_t letter, SchemeCell* arg, const char16_t* name);
 const char16_t* op_name(int op);
 
+// A primitive's arguments, gathered by its opcode row's counts and letters
+// into at most N slots; false after raising the error.
+template <int N> struct OpArgs {
+    SchemeCell* a[N];
+    int n = 0;
+};
+template <int N> bool gather_op(SchemeInterpreter* sc, int op, OpArgs<N>& g) {
+    const SchemeOpRow& row = OpcodeTable[op];
+    int max = row.maxArgs < 0 || row.maxArgs > N ? N : row.maxArgs;
+    for (auto& x : g.a) x = sc->NIL;
+    return gather_args(sc, op_name(op), row.minArgs, max, row.letters, row.allLetters, sc->args, g.a, &g.n);
+}
+
 // Handler groups.
 SchemeCell* op_placeholder(SchemeInterpreter* sc, int op);
 SchemeCell* op_eval(SchemeInterpreter* sc, int op);   // 3, 5, 11-15, 100, 196, 4, 9, 10

@@ -8,17 +8,7 @@
 
 namespace {
 
-struct Args {
-    SchemeCell* a[4];
-    int n = 0;
-};
-
-bool gather(SchemeInterpreter* sc, int op, Args& g) {
-    const SchemeOpRow& row = OpcodeTable[op];
-    for (auto& x : g.a) x = sc->NIL;
-    return gather_args(sc, op_name(op), row.minArgs, row.maxArgs, row.letters, row.allLetters, sc->args, g.a,
-                       &g.n);
-}
+using Args = OpArgs<4>;
 
 SchemeCell* out_of_buffer(SchemeInterpreter* sc) {
     return raise_error0(sc, u"out of string buffer");
@@ -136,7 +126,7 @@ SchemeCell* compare(SchemeInterpreter* sc, SchemeCell* f, SchemeCell* a, SchemeC
 SchemeCell* op_string(SchemeInterpreter* sc, int op) {
     if (op == 133) return string_append(sc);
     Args g;
-    if (!gather(sc, op, g)) return sc->T;
+    if (!gather_op(sc, op, g)) return sc->T;
     switch (op) {
     case 127: return make_string(sc, g.a[0]->a.ival, g.n > 1 ? g.a[1]->a.u32 : 0x20);
     case 130: return string_ref(sc, g.a[0], g.a[1]->a.ival);
