@@ -3,6 +3,7 @@
 #include "values.h"
 
 #include "win32/codepage.h"
+#include "win32/wstring.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -206,24 +207,6 @@ size_t utf8Prefix(const char* s, size_t n, size_t limit) {
 
 namespace {
 
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
-}
-
 void utf16ToUtf8(const char16_t* w, size_t n, std::string& out) {
     for (size_t i = 0; i < n; ++i) {
         char32_t c = w[i];
@@ -231,7 +214,7 @@ void utf16ToUtf8(const char16_t* w, size_t n, std::string& out) {
             c = 0x10000 + ((c - 0xD800) << 10) + (w[i + 1] - 0xDC00);
             ++i;
         }
-        appendUtf8(out, c);
+        Utf8AppendCodePoint(out, c);
     }
 }
 

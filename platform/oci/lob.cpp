@@ -1,5 +1,6 @@
 // LOB locators: length, piecewise reads, assignment and BFILE names.
 #include "internal.h"
+#include "win32/wstring.h"
 
 #include <sys/stat.h>
 
@@ -62,25 +63,11 @@ std::string utf8Of(const std::u16string& w, size_t from, size_t to) {
     std::string out;
     for (size_t i = from; i < to; ++i) {
         char32_t c = w[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < to) {
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < to && w[i + 1] >= 0xDC00 && w[i + 1] < 0xE000) {
             c = 0x10000 + ((c - 0xD800) << 10) + (w[i + 1] - 0xDC00);
             ++i;
         }
-        if (c < 0x80) {
-            out += char(c);
-        } else if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        } else {
-            out += char(0xF0 | (c >> 18));
-            out += char(0x80 | ((c >> 12) & 0x3F));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
+        Utf8AppendCodePoint(out, c);
     }
     return out;
 }
