@@ -13,8 +13,8 @@ namespace {
 // What a conversion asks its argument to be.
 enum class Want { Int, Float, WideStr, NarrowStr, Pointer };
 
-// A parsed conversion specification.
-struct Spec {
+// One parsed conversion directive.
+struct Directive {
     bool left = false, plus = false, space = false, zero = false, alt = false;
     int width = 0;
     int precision = -1;
@@ -191,28 +191,28 @@ int64_t signExtend(uint64_t v, int size) {
     }
 }
 
-// Writes prefix, `zeros` zeros and body with the width of spec; zeroPad fills
+// Writes prefix, `zeros` zeros and body with the width of dir; zeroPad fills
 // the width with zeros after the prefix instead of spaces before it.
-void padded(Sink& out, const Spec& spec, const char16_t* prefix, size_t prefixLen, size_t zeros,
+void padded(Sink& out, const Directive& dir, const char16_t* prefix, size_t prefixLen, size_t zeros,
             const char16_t* body, size_t bodyLen, bool zeroPad) {
     size_t total = prefixLen + zeros + bodyLen;
-    size_t width = spec.width > 0 ? static_cast<size_t>(spec.width) : 0;
+    size_t width = dir.width > 0 ? static_cast<size_t>(dir.width) : 0;
     size_t pad = width > total ? width - total : 0;
-    if (!spec.left && !zeroPad) out.fill(u' ', pad);
+    if (!dir.left && !zeroPad) out.fill(u' ', pad);
     out.put(prefix, prefixLen);
-    if (!spec.left && zeroPad) out.fill(u'0', pad);
+    if (!dir.left && zeroPad) out.fill(u'0', pad);
     out.fill(u'0', zeros);
     out.put(body, bodyLen);
-    if (spec.left) out.fill(u' ', pad);
+    if (dir.left) out.fill(u' ', pad);
 }
 
-void formatInt(Sink& out, const Spec& spec, const Arg& a) {
-    char16_t c = spec.conv;
+void formatInt(Sink& out, const Directive& dir, const Arg& a) {
+    char16_t c = dir.conv;
     bool isSigned = c == u'd' || c == u'i';
-    uint64_t mag = intBits(a, spec.size);
+    uint64_t mag = intBits(a, dir.size);
     bool negative = false;
     if (isSigned) {
-        int64_t v = signExtend(mag, spec.size);
+        int64_t v = signExtend(mag, dir.size);
         if (v < 0) {
             negative = true;
             mag = 0 - static_cast<uint64_t>(v);
@@ -226,36 +226,36 @@ void formatInt(Sink& out, const Spec& spec, const Arg& a) {
     size_t n = 0;
     for (uint64_t m = mag; m != 0; m /= base) *(end - ++n) = static_cast<char16_t>(digitsOf[m % base]);
     // The precision is the minimum number of digits; 0 with precision 0 has none.
-    size_t minDigits = spec.precision >= 0 ? static_cast<size_t>(spec.precision) : 1;
+    size_t minDigits = dir.precision >= 0 ? static_cast<size_t>(dir.precision) : 1;
     size_t zeros = minDigits > n ? minDigits - n : 0;
-    if (c == u'o' && spec.alt && zeros == 0 && (n == 0 || *(end - n) != u'0')) zeros = 1;
+    if (c == u'o' && dir.alt && zeros == 0 && (n == 0 || *(end - n) != u'0')) zeros = 1;
 
     char16_t prefix[2];
     size_t prefixLen = 0;
     if (negative)
         prefix[prefixLen++] = u'-';
-    else if (isSigned && spec.plus)
+    else if (isSigned && dir.plus)
         prefix[prefixLen++] = u'+';
-    else if (isSigned && spec.space)
+    else if (isSigned && dir.space)
         prefix[prefixLen++] = u' ';
-    if (spec.alt && base == 16 && mag != 0) {
+    if (dir.alt && base == 16 && mag != 0) {
         prefix[prefixLen++] = u'0';
         prefix[prefixLen++] = c;
     }
-    padded(out, spec, prefix, prefixLen, zeros, end - n, n, spec.zero && spec.precision < 0);
+    padded(out, dir, prefix, prefixLen, zeros, end - n, n, dir.zero && dir.precision < 0);
 }
 
-void formatPointer(Sink& out, const Spec& spec, const Arg& a) {
+void formatPointer(Sink& out, const Directive& dir, const Arg& a) {
     uint64_t v = intBits(a, 8);
     char16_t digits[16];
     for (int i = 15; i >= 0; --i) {
         digits[i] = static_cast<char16_t>("0123456789ABCDEF"[v & 15]);
         v >>= 4;
     }
-    padded(out, spec, nullptr, 0, 0, digits, 16, false);
+    padded(out, dir, nullptr, 0, 0, digits, 16, false);
 }
 
-void formatFloat(Sink& out, const Spec& spec, const Arg& a) {
+void formatFloat(Sink& out, const Directive& dir, const Arg& a) {
     double d = a.type == ArgType::Float      ? a.d
                : a.type == ArgType::Signed   ? static_cast<double>(a.i)
                : a.type == ArgType::Unsigned ? static_cast<double>(a.u)
@@ -265,27 +265,27 @@ void formatFloat(Sink& out, const Spec& spec, const Arg& a) {
     char fmt[32];
     size_t f = 0;
     fmt[f++] = '%';
-    if (spec.left) fmt[f++] = '-';
-    if (spec.plus) fmt[f++] = '+';
-    if (spec.space) fmt[f++] = ' ';
-    if (spec.zero) fmt[f++] = '0';
-    if (spec.alt) fmt[f++] = '#';
+    if (dir.left) fmt[f++] = '-';
+    if (dir.plus) fmt[f++] = '+';
+    if (dir.space) fmt[f++] = ' ';
+    if (dir.zero) fmt[f++] = '0';
+    if (dir.alt) fmt[f++] = '#';
     fmt[f++] = '*';
     fmt[f++] = '.';
     fmt[f++] = '*';
-    fmt[f++] = static_cast<char>(spec.conv);
+    fmt[f++] = static_cast<char>(dir.conv);
     fmt[f] = 0;
-    int precision = spec.precision;
-    if (precision < 0) precision = (spec.conv == u'a' || spec.conv == u'A') ? -1 : 6;
+    int precision = dir.precision;
+    if (precision < 0) precision = (dir.conv == u'a' || dir.conv == u'A') ? -1 : 6;
     if (precision > 400) precision = 400;
     char small[128];
-    int n = std::snprintf(small, sizeof small, fmt, spec.width, precision, d);
+    int n = std::snprintf(small, sizeof small, fmt, dir.width, precision, d);
     if (n < 0) return;
     const char* text = small;
     std::string big;
     if (static_cast<size_t>(n) >= sizeof small) {
         big.resize(static_cast<size_t>(n) + 1);
-        std::snprintf(big.data(), big.size(), fmt, spec.width, precision, d);
+        std::snprintf(big.data(), big.size(), fmt, dir.width, precision, d);
         text = big.data();
     }
     char16_t units[128];
@@ -297,7 +297,7 @@ void formatFloat(Sink& out, const Spec& spec, const Arg& a) {
     }
 }
 
-void formatWideText(Sink& out, const Spec& spec, const char16_t* s, ptrdiff_t len) {
+void formatWideText(Sink& out, const Directive& dir, const char16_t* s, ptrdiff_t len) {
     static const char16_t kNull[] = u"(null)";
     if (!s) {
         s = kNull;
@@ -306,19 +306,19 @@ void formatWideText(Sink& out, const Spec& spec, const char16_t* s, ptrdiff_t le
     size_t n;
     if (len >= 0) {
         n = static_cast<size_t>(len);
-        if (spec.precision >= 0 && static_cast<size_t>(spec.precision) < n)
-            n = static_cast<size_t>(spec.precision);
+        if (dir.precision >= 0 && static_cast<size_t>(dir.precision) < n)
+            n = static_cast<size_t>(dir.precision);
     } else {
         n = 0;
-        size_t limit = spec.precision >= 0 ? static_cast<size_t>(spec.precision) : SIZE_MAX;
+        size_t limit = dir.precision >= 0 ? static_cast<size_t>(dir.precision) : SIZE_MAX;
         while (n < limit && s[n]) ++n;
     }
-    padded(out, spec, nullptr, 0, 0, s, n, spec.zero); // the C runtime pads strings with zeros too
+    padded(out, dir, nullptr, 0, 0, s, n, dir.zero); // the C runtime pads strings with zeros too
 }
 
-void formatNarrowText(Sink& out, const Spec& spec, const char* s, ptrdiff_t len) {
+void formatNarrowText(Sink& out, const Directive& dir, const char* s, ptrdiff_t len) {
     if (!s) {
-        formatWideText(out, spec, nullptr, -1);
+        formatWideText(out, dir, nullptr, -1);
         return;
     }
     size_t n;
@@ -326,11 +326,10 @@ void formatNarrowText(Sink& out, const Spec& spec, const char* s, ptrdiff_t len)
         n = static_cast<size_t>(len);
     } else {
         n = 0;
-        size_t limit = spec.precision >= 0 ? static_cast<size_t>(spec.precision) : SIZE_MAX;
+        size_t limit = dir.precision >= 0 ? static_cast<size_t>(dir.precision) : SIZE_MAX;
         while (n < limit && s[n]) ++n;
     }
-    if (spec.precision >= 0 && static_cast<size_t>(spec.precision) < n)
-        n = static_cast<size_t>(spec.precision);
+    if (dir.precision >= 0 && static_cast<size_t>(dir.precision) < n) n = static_cast<size_t>(dir.precision);
     std::u16string wide;
     if (n > 0) {
         int need = MultiByteToWideChar(CP_ACP, 0, s, static_cast<int>(n), nullptr, 0);
@@ -339,12 +338,12 @@ void formatNarrowText(Sink& out, const Spec& spec, const char* s, ptrdiff_t len)
             MultiByteToWideChar(CP_ACP, 0, s, static_cast<int>(n), wide.data(), need);
         }
     }
-    Spec plain = spec;
+    Directive plain = dir;
     plain.precision = -1;
     formatWideText(out, plain, wide.data(), static_cast<ptrdiff_t>(wide.size()));
 }
 
-void formatChar(Sink& out, const Spec& spec, const Arg& a, bool narrow) {
+void formatChar(Sink& out, const Directive& dir, const Arg& a, bool narrow) {
     char16_t unit;
     if (narrow) {
         char byte = static_cast<char>(intBits(a, 1));
@@ -354,7 +353,7 @@ void formatChar(Sink& out, const Spec& spec, const Arg& a, bool narrow) {
     } else {
         unit = static_cast<char16_t>(intBits(a, 2));
     }
-    padded(out, spec, nullptr, 0, 0, &unit, 1, spec.zero);
+    padded(out, dir, nullptr, 0, 0, &unit, 1, dir.zero);
 }
 
 template <class Args> void run(Sink& out, const char16_t* fmt, Args& args) {
@@ -371,18 +370,18 @@ template <class Args> void run(Sink& out, const char16_t* fmt, Args& args) {
             ++p;
             continue;
         }
-        Spec spec;
+        Directive dir;
         for (;; ++p) {
             if (*p == u'-')
-                spec.left = true;
+                dir.left = true;
             else if (*p == u'+')
-                spec.plus = true;
+                dir.plus = true;
             else if (*p == u' ')
-                spec.space = true;
+                dir.space = true;
             else if (*p == u'0')
-                spec.zero = true;
+                dir.zero = true;
             else if (*p == u'#')
-                spec.alt = true;
+                dir.alt = true;
             else
                 break;
         }
@@ -392,29 +391,29 @@ template <class Args> void run(Sink& out, const char16_t* fmt, Args& args) {
             if (args.next(Want::Int, 4, a)) {
                 int w = static_cast<int>(signExtend(intBits(a, 4), 4));
                 if (w < 0) {
-                    spec.left = true;
+                    dir.left = true;
                     w = w == INT32_MIN ? INT32_MAX : -w;
                 }
-                spec.width = w;
+                dir.width = w;
             }
         } else {
             while (*p >= u'0' && *p <= u'9') {
-                if (spec.width < 100000000) spec.width = spec.width * 10 + (*p - u'0');
+                if (dir.width < 100000000) dir.width = dir.width * 10 + (*p - u'0');
                 ++p;
             }
         }
         if (*p == u'.') {
             ++p;
-            spec.precision = 0;
+            dir.precision = 0;
             if (*p == u'*') {
                 ++p;
                 if (args.next(Want::Int, 4, a)) {
                     int v = static_cast<int>(signExtend(intBits(a, 4), 4));
-                    spec.precision = v < 0 ? -1 : v;
+                    dir.precision = v < 0 ? -1 : v;
                 }
             } else {
                 while (*p >= u'0' && *p <= u'9') {
-                    if (spec.precision < 100000000) spec.precision = spec.precision * 10 + (*p - u'0');
+                    if (dir.precision < 100000000) dir.precision = dir.precision * 10 + (*p - u'0');
                     ++p;
                 }
             }
@@ -423,81 +422,81 @@ template <class Args> void run(Sink& out, const char16_t* fmt, Args& args) {
         switch (*p) {
         case u'h':
             ++p;
-            spec.narrow = true;
-            spec.size = 2;
+            dir.narrow = true;
+            dir.size = 2;
             if (*p == u'h') {
                 ++p;
-                spec.size = 1;
+                dir.size = 1;
             }
             break;
         case u'l':
             ++p;
-            spec.wide = true;
+            dir.wide = true;
             if (*p == u'l') {
                 ++p;
-                spec.size = 8;
+                dir.size = 8;
             }
             break;
         case u'\x4C': // long double: 64 bits for integers
             ++p;
-            spec.size = 8;
+            dir.size = 8;
             break;
         case u'w':
             ++p;
-            spec.wide = true;
+            dir.wide = true;
             break;
         case u'z':
         case u't':
         case u'j':
             ++p;
-            spec.size = 8;
+            dir.size = 8;
             break;
         case u'I':
             if (p[1] == u'6' && p[2] == u'4') {
                 p += 3;
-                spec.size = 8;
+                dir.size = 8;
             } else if (p[1] == u'3' && p[2] == u'2') {
                 p += 3;
-                spec.size = 4;
+                dir.size = 4;
             } else {
                 ++p;
-                spec.size = sizeof(void*);
+                dir.size = sizeof(void*);
             }
             break;
         default: break;
         }
-        spec.conv = *p;
-        switch (spec.conv) {
+        dir.conv = *p;
+        switch (dir.conv) {
         case u'd':
         case u'i':
         case u'u':
         case u'x':
         case u'X':
         case u'o':
-            if (args.next(Want::Int, spec.size, a)) formatInt(out, spec, a);
+            if (args.next(Want::Int, dir.size, a)) formatInt(out, dir, a);
             break;
         case u'c':
         case u'C': {
-            bool narrow = spec.conv == u'c' ? spec.narrow : !spec.wide;
-            if (args.next(Want::Int, 4, a)) formatChar(out, spec, a, narrow);
+            bool narrow = dir.conv == u'c' ? dir.narrow : !dir.wide;
+            if (args.next(Want::Int, 4, a)) formatChar(out, dir, a, narrow);
             break;
         }
         case u's':
         case u'S': {
-            bool narrow = spec.conv == u's' ? spec.narrow : !spec.wide;
+            bool narrow = dir.conv == u's' ? dir.narrow : !dir.wide;
             if (args.next(narrow ? Want::NarrowStr : Want::WideStr, 8, a)) {
                 // A mismatched argument is printed from what it really is.
                 if (a.type == ArgType::NarrowStr)
-                    formatNarrowText(out, spec, static_cast<const char*>(a.p), a.len);
+                    formatNarrowText(out, dir, static_cast<const char*>(a.p), a.len);
                 else if (a.type == ArgType::WideStr || a.type == ArgType::Null)
-                    formatWideText(out, spec, static_cast<const char16_t*>(a.p), a.len);
+                    formatWideText(out, dir, static_cast<const char16_t*>(a.p), a.len);
                 else
-                    formatWideText(out, spec, nullptr, -1);
+                    formatWideText(out, dir, nullptr, -1);
             }
             break;
         }
         case u'p':
-            if (args.next(Want::Pointer, 8, a)) formatPointer(out, spec, a);
+            if (args.next(Want::Pointer, 8, a)) formatPointer(out, dir, a);
             break;
         case u'e':
         case u'E':
@@ -507,7 +506,7 @@ template <class Args> void run(Sink& out, const char16_t* fmt, Args& args) {
         case u'G':
         case u'a':
         case u'A':
-            if (args.next(Want::Float, 8, a)) formatFloat(out, spec, a);
+            if (args.next(Want::Float, 8, a)) formatFloat(out, dir, a);
             break;
         default:
             // Unknown conversion (or the format ends inside one): copied as written.
