@@ -209,6 +209,34 @@ TEST_F(CompletionTest, StopWhileMergingLeavesTheKeywordTableActive) {
     EXPECT_FALSE(Completions(tok, u"SEL").empty());
 }
 
+// Cancelled while the object query is parked in the client: the break ends
+// the parked call and the load reports the cancel.
+TEST_F(CompletionTest, CancelDuringParkedObjectQuery) {
+    CSQLStrToken tok;
+    CString msg;
+    ASSERT_EQ(tok.initDefaultKeyword(Utf8ToWide(TAVRELIX_KEYWORD_FILE).c_str(), &msg), 0) << Narrow(msg);
+    // Describing the query runs blocking, on this thread: a gate armed for it
+    // would park the only thread that could break it. The gate is armed for
+    // the polled execution alone.
+    static pfn_OCIStmtExecute execute;
+    static bool armed;
+    execute = g_oci.OCIStmtExecute;
+    armed = false;
+    g_oci.OCIStmtExecute = [](OCISvcCtx* svc, OCIStmt* stmt, OCIError* err, ub4 iters, ub4 rowoff,
+                              const OCISnapshot* in, OCISnapshot* out, ub4 mode) {
+        if (mode == OCI_DEFAULT && !armed) {
+            armed = true;
+            Control("gate OCIStmtExecute");
+        }
+        return execute(svc, stmt, err, iters, rowoff, in, out, mode);
+    };
+    g_on_wait = [&](DWORD) { tok.m_stop.store(1); };
+    EXPECT_EQ(tok.initKeywordForCompletion(session, u"DEMO", &msg), 9) << Narrow(msg);
+    g_on_wait = nullptr;
+    EXPECT_TRUE(armed);
+    EXPECT_EQ(tok.m_completion, tok.m_keywords);
+}
+
 // Each candidate list is filled inside the lock: it shows the keyword table
 // alone or the whole merged one, never a table being switched.
 TEST_F(CompletionTest, LookupsDuringLoadsSeeOneWholeTable) {
