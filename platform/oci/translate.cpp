@@ -1047,6 +1047,42 @@ bool Translator::tableBody(size_t from, size_t to, std::string& out) {
             continue;
         }
         itemStart = false;
+        if (depth == 0 && isWord(k, "DEFAULT")) {
+            // The default runs through the translator too; it ends at the
+            // next constraint word or comma of the column list.
+            static const std::set<std::string> ends = {"NOT",        "PRIMARY",    "UNIQUE", "CHECK",
+                                                       "CONSTRAINT", "REFERENCES", "ENABLE", "DISABLE"};
+            size_t b = k + 1;
+            if (isWord(b, "ON") && isWord(b + 1, "NULL")) b += 2;
+            size_t e = b;
+            int d = 0;
+            while (e < to) {
+                if (isOp(e, "(")) ++d;
+                if (isOp(e, ")")) {
+                    if (d == 0) break;
+                    --d;
+                }
+                if (d == 0) {
+                    if (isOp(e, ",")) break;
+                    if (toks_[e].t == T::Ident && ends.count(toks_[e].text)) break;
+                    // NULL after an operand is the nullability, not part of the default.
+                    if (e > b && isWord(e, "NULL") && (toks_[e - 1].t != T::Op || isOp(e - 1, ")"))) break;
+                }
+                ++e;
+            }
+            if (e == b) return fail(936, b < to ? toks_[b].off : int(sql_.size()));
+            size_t mark = pieces_.size();
+            levels_.push_back(Level{});
+            bool ok = emitRange(b, e);
+            levels_.pop_back();
+            if (!ok) return false;
+            out += " DEFAULT (";
+            for (size_t p = mark; p < pieces_.size(); ++p) out += " " + pieces_[p].text;
+            out += ")";
+            pieces_.resize(mark);
+            k = e;
+            continue;
+        }
         if (depth == 0 && isWord(k, "AS") && isOp(k + 1, "(")) {
             // A virtual column's expression, translated as any other.
             size_t m = matchParen(k + 1, to);

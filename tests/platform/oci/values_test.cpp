@@ -202,3 +202,27 @@ TEST_F(ValuesTest, VirtualColumnsUseOracleExpressions) {
         s->value("select virtual_column from all_tab_cols where table_name = 'V' and column_name = 'DUE'"),
         "YES");
 }
+
+TEST_F(ValuesTest, DefaultsUseOracleExpressions) {
+    ASSERT_EQ(s->exec("create table df (id number primary key, d date default sysdate not null, "
+                      "t varchar2(20) default 'x' || 'y', u varchar2(30) default user null, "
+                      "e varchar2(5) default '', n number default (2 + 3) * 2, "
+                      "s varchar2(20) default nvl(null, 'z') check (s is not null))"),
+              0)
+        << s->errorText();
+    ASSERT_EQ(s->exec("alter session set NLS_DATE_FORMAT = 'YYYY-MM-DD'"), 0);
+    ASSERT_EQ(s->exec("insert into df (id) values (1)"), 0) << s->errorText();
+    std::vector<Row> rows;
+    ASSERT_EQ(s->query("select d, t, u, e, n, s, to_char(sysdate, 'YYYY-MM-DD'), user from df", rows), 0)
+        << s->errorText();
+    ASSERT_EQ(rows.size(), 1u);
+    ASSERT_TRUE(rows[0][0]);
+    EXPECT_EQ(*rows[0][0], *rows[0][6]) << "a date in the session's format";
+    EXPECT_EQ(*rows[0][1], "xy");
+    EXPECT_EQ(*rows[0][2], *rows[0][7]);
+    EXPECT_FALSE(rows[0][3]) << "empty text is NULL";
+    EXPECT_EQ(*rows[0][4], "10");
+    EXPECT_EQ(*rows[0][5], "z");
+    EXPECT_EQ(s->value("select count(*) from df where d > sysdate - 1"), "1");
+    EXPECT_EQ(s->exec("insert into df (id, s) values (2, null)"), -1) << "the check after the default stays";
+}
