@@ -6,19 +6,13 @@ using namespace ocitest;
 
 namespace {
 
-class ArithmeticTest : public OciTest {
+class ArithmeticTest : public SystemSessionTest {
 protected:
     void SetUp() override {
-        OciTest::SetUp();
-        s = std::make_unique<Session8>(api);
-        ASSERT_EQ(s->logon("system", "manager"), 0) << s->errorText();
+        SystemSessionTest::SetUp();
+        if (HasFatalFailure()) return;
         ASSERT_EQ(s->exec("alter session set NLS_DATE_FORMAT = 'YYYY-MM-DD HH24:MI:SS'"), 0);
     }
-    void TearDown() override {
-        s.reset();
-        OciTest::TearDown();
-    }
-    std::unique_ptr<Session8> s;
 };
 
 } // namespace

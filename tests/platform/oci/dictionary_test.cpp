@@ -36,12 +36,11 @@ const char* kMiddleColumns =
     "b.table_name \nand a.column_name = b.column_name \nand a.owner = b.owner \nand a.owner = :X0 \nand "
     "a.table_name = :X1 \norder by a.column_id";
 
-class DictionaryTest : public OciTest {
+class DictionaryTest : public SystemSessionTest {
 protected:
     void SetUp() override {
-        OciTest::SetUp();
-        s = std::make_unique<Session8>(api);
-        ASSERT_EQ(s->logon("system", "manager"), 0) << s->errorText();
+        SystemSessionTest::SetUp();
+        if (HasFatalFailure()) return;
         for (const char* sql :
              {"create table zeta (id number(10,2) primary key, price number, name varchar2(10 char), born "
               "date, "
@@ -54,10 +53,6 @@ protected:
               "create synonym al for alpha"})
             ASSERT_EQ(s->exec(sql), 0) << sql << ": " << s->errorText();
     }
-    void TearDown() override {
-        s.reset();
-        OciTest::TearDown();
-    }
     std::vector<std::string> column(const std::string& sql, const std::vector<std::string>& binds = {},
                                     size_t c = 0) {
         std::vector<Row> rows;
@@ -66,7 +61,6 @@ protected:
         for (auto& r : rows) out.push_back(r[c] ? *r[c] : "<NULL>");
         return out;
     }
-    std::unique_ptr<Session8> s;
 };
 
 } // namespace

@@ -203,4 +203,16 @@ sword Session7::logon(const std::string& user, const std::string& password, cons
     return rc;
 }
 
+void SystemSessionTest::SetUp() {
+    OciTest::SetUp();
+    if (HasFatalFailure()) return;
+    s = std::make_unique<Session8>(api);
+    ASSERT_EQ(s->logon("system", "manager"), 0) << s->errorText();
+}
+
+void SystemSessionTest::TearDown() {
+    s.reset();
+    OciTest::TearDown();
+}
+
 } // namespace ocitest

@@ -109,6 +109,14 @@ protected:
     std::unique_ptr<TempHome> home;
 };
 
+// A test with an Oracle 8 session logged on as SYSTEM.
+class SystemSessionTest : public OciTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    std::unique_ptr<Session8> s;
+};
+
 std::string libraryPath();
 std::string variantPath(const std::string& variant, const std::string& name = "liboci.so");
 

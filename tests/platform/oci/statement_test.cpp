@@ -7,17 +7,8 @@ using namespace ocitest;
 
 namespace {
 
-class StatementTest : public OciTest {
+class StatementTest : public SystemSessionTest {
 protected:
-    void SetUp() override {
-        OciTest::SetUp();
-        s = std::make_unique<Session8>(api);
-        ASSERT_EQ(s->logon("system", "manager"), 0) << s->errorText();
-    }
-    void TearDown() override {
-        s.reset();
-        OciTest::TearDown();
-    }
     void fill(int rows) {
         ASSERT_EQ(s->exec("create table big (id number(10) primary key, name varchar2(20))"), 0)
             << s->errorText();
@@ -45,7 +36,6 @@ protected:
         api.OCIHandleFree(st, OCI_HTYPE_STMT);
         ASSERT_EQ(api.OCITransCommit(s->svc, s->err, 0), 0);
     }
-    std::unique_ptr<Session8> s;
 };
 
 } // namespace

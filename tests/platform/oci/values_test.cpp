@@ -7,19 +7,7 @@ using namespace ocitest;
 
 namespace {
 
-class ValuesTest : public OciTest {
-protected:
-    void SetUp() override {
-        OciTest::SetUp();
-        s = std::make_unique<Session8>(api);
-        ASSERT_EQ(s->logon("system", "manager"), 0) << s->errorText();
-    }
-    void TearDown() override {
-        s.reset();
-        OciTest::TearDown();
-    }
-    std::unique_ptr<Session8> s;
-};
+class ValuesTest : public SystemSessionTest {};
 
 } // namespace
 
