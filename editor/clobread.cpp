@@ -1,6 +1,6 @@
 #include "editor/clobread.h"
 
-#include <windows.h>
+#include <afxwin.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -47,7 +47,8 @@ size_t IncompleteTail(const char* p, size_t n) {
 }
 
 int NoMemory(CString* msg) {
-    MessageBoxW(nullptr, kNoMemory, u"ERROR", MB_OK | MB_ICONINFORMATION);
+    CWnd* main = AfxGetMainWnd();
+    MessageBoxW(main ? main->GetSafeHwnd() : nullptr, kNoMemory, u"ERROR", MB_OK | MB_ICONINFORMATION);
     if (msg) *msg = kNoMemory;
     return ORARC_NO_MEMORY;
 }

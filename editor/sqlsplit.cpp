@@ -1,6 +1,6 @@
 #include "editor/sqlsplit.h"
 
-#include <windows.h>
+#include <afxwin.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -22,8 +22,9 @@ char16_t* AllocSqlBuf(SqlBuf* buf, int64_t n) {
         text = sqlbuf_realloc_hook ? sqlbuf_realloc_hook(buf->text, bytes) : std::realloc(buf->text, bytes);
     }
     if (!text) {
-        MessageBoxW(nullptr, u"メモリが確保できません(error in AllocSqlBuf())", u"メッセージ",
-                    MB_OK | MB_ICONINFORMATION);
+        CWnd* main = AfxGetMainWnd();
+        MessageBoxW(main ? main->GetSafeHwnd() : nullptr, u"メモリが確保できません(error in AllocSqlBuf())",
+                    u"メッセージ", MB_OK | MB_ICONINFORMATION);
         std::free(buf->text);
         buf->text = nullptr;
         buf->capacity = 0;

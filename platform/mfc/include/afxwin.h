@@ -6,3 +6,4 @@
 #include "mfc/geometry.h"
 #include "mfc/gdi.h"
 #include "mfc/wnd.h"
+#include "mfc/app.h"

@@ -1,13 +1,22 @@
-// Reading CLOB values into a text buffer, whole and in small pieces.
+// Reading CLOB values into a text buffer, whole and in small pieces; the
+// failures' box, message and log line.
 #include "editor/clobread.h"
+
+#include <afxwin.h>
+
+#include <fstream>
+#include <iterator>
+#include <thread>
 
 #include "editor/editdata.h"
 #include "layer2_fixture.h"
+#include "testing/driver.h"
 
 namespace {
 
 using layer2::Layer2Test;
 using layer2::Narrow;
+namespace fs = std::filesystem;
 
 int g_reads = 0;
 sword CountingRead(OCISvcCtx* svc, OCIError* err, OCILobLocator* loc, ub4* amount, ub4 offset, void* buf,
@@ -172,30 +181,102 @@ int FailInsert(CEditData*, const char16_t*) {
     return 1;
 }
 
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 TEST_F(ClobReadTest, FailuresAnswerWithoutLeaks) {
+    tvtest::Init();
+    tvtest::ClearBoxes();
+    const fs::path log = home / "session.log";
+    s->log_path = _wcsdup(Utf8ToWide(log.c_str()).c_str());
+    const std::u16string kBox = u"メモリ確保に失敗しました\n";
     CString msg;
     OraLobValue v = Value(1);
     g_clobread_fail_alloc = 1;
+    tvtest::AnswerBox(IDOK);
     CEditData a;
     EXPECT_EQ(oci_read_clob_data(s, &a, &v, &msg), ORARC_NO_MEMORY);
-    EXPECT_EQ(std::u16string(msg.GetString()), u"メモリ確保に失敗しました\n");
+    EXPECT_EQ(std::u16string(msg.GetString()), kBox);
+    EXPECT_EQ(a.GetLineCount(), 1);
     g_clobread_fail_alloc = 0;
 
+    // An insertion failing after the first pieces: the text read so far is
+    // not taken for the value.
     g_clobread_piece_bytes = 7;
     g_clobread_insert_hook = FailInsert;
     v = Value(1);
     CEditData b;
     msg.Empty();
+    tvtest::AnswerBox(IDOK);
     EXPECT_EQ(oci_read_clob_data(s, &b, &v, &msg), ORARC_NO_MEMORY);
-    EXPECT_EQ(std::u16string(msg.GetString()), u"メモリ確保に失敗しました\n");
+    EXPECT_EQ(std::u16string(msg.GetString()), kBox);
     g_clobread_insert_hook = nullptr;
 
-    // A read failing after the first piece: the Oracle message, nothing kept.
+    ASSERT_EQ(tvtest::Boxes().size(), 2u);
+    for (const tvtest::Box& box : tvtest::Boxes()) {
+        EXPECT_EQ(box.text, kBox);
+        EXPECT_EQ(box.caption, u"ERROR");
+        EXPECT_EQ(box.flags, UINT(MB_OK | MB_ICONINFORMATION));
+        EXPECT_EQ(box.owner, nullptr) << "no application object";
+    }
+    EXPECT_EQ(ReadFile(log), "") << "out of memory is not logged";
+
+    // A read failing after the first piece: the log line, the Oracle message,
+    // no box, nothing kept (LeakSanitizer).
     Control("fail OCILobRead 3113 2");
     CEditData c;
     msg.Empty();
     EXPECT_EQ(oci_read_clob_data(s, &c, &v, &msg), ORARC_ORACLE_ERROR);
-    EXPECT_NE(Narrow(msg).find("3113"), std::string::npos) << Narrow(msg);
+    EXPECT_NE(Narrow(msg).find("ORA-03113"), std::string::npos) << Narrow(msg);
+    EXPECT_EQ(ReadFile(log), "\n---\nerror in oci_read_clob_data:\n");
+    EXPECT_EQ(tvtest::Boxes().size(), 2u);
+}
+
+// The box belongs to the application's main window when there is one; the
+// application object is the primary thread's only.
+TEST_F(ClobReadTest, OutOfMemoryBoxIsOwnedByTheMainWindow) {
+    tvtest::Init();
+    tvtest::ClearBoxes();
+    EXPECT_EQ(AfxGetApp(), nullptr);
+    EXPECT_EQ(AfxGetMainWnd(), nullptr);
+    CWnd main;
+    ASSERT_TRUE(main.CreateEx(0, AfxRegisterWndClass(0), u"main", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200,
+                              nullptr, nullptr));
+    OraLobValue v = Value(1);
+    CString msg;
+    g_clobread_fail_alloc = 1;
+    {
+        CWinApp app(u"tavrelix");
+        EXPECT_EQ(AfxGetApp(), &app);
+        EXPECT_EQ(AfxGetThread(), &app);
+        EXPECT_EQ(AfxGetMainWnd(), nullptr) << "no main window yet";
+        CEditData a;
+        tvtest::AnswerBox(IDOK);
+        EXPECT_EQ(oci_read_clob_data(s, &a, &v, &msg), ORARC_NO_MEMORY);
+
+        app.m_pMainWnd = &main;
+        EXPECT_EQ(AfxGetMainWnd(), &main);
+        CWinApp* seenApp = nullptr;
+        CWnd* seenMain = &main;
+        std::thread([&] {
+            seenApp = AfxGetApp();
+            seenMain = AfxGetMainWnd();
+        }).join();
+        EXPECT_EQ(seenApp, &app);
+        EXPECT_EQ(seenMain, nullptr) << "a worker thread has no main window";
+        CEditData b;
+        tvtest::AnswerBox(IDOK);
+        EXPECT_EQ(oci_read_clob_data(s, &b, &v, &msg), ORARC_NO_MEMORY);
+    }
+    EXPECT_EQ(AfxGetApp(), nullptr);
+    ASSERT_EQ(tvtest::Boxes().size(), 2u);
+    EXPECT_EQ(tvtest::Boxes()[0].owner, nullptr);
+    EXPECT_EQ(tvtest::Boxes()[1].owner, main.GetSafeHwnd());
+    EXPECT_NE(main.GetSafeHwnd(), nullptr);
+    EXPECT_EQ(tvtest::Boxes()[1].caption, u"ERROR");
+    main.DestroyWindow();
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <afxwin.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -114,8 +116,10 @@ namespace {
 int g_boxes = 0;
 std::u16string g_boxText, g_boxCaption;
 UINT g_boxType = 0;
-int record_box(HWND, LPCWSTR text, LPCWSTR caption, UINT type) {
+HWND g_boxOwner = nullptr;
+int record_box(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
     g_boxes++;
+    g_boxOwner = owner;
     g_boxText = text;
     g_boxCaption = caption;
     g_boxType = type;
@@ -159,17 +163,29 @@ TEST(Splitter, BufferGrowthAndOutOfMemory) {
     EXPECT_EQ(buf.kind, 5);
     EXPECT_EQ(buf.text, nullptr);
 
+    EXPECT_EQ(g_boxOwner, nullptr) << "no application object";
+
+    // With a main window the box is its.
     g_boxes = 0;
-    sqlbuf_realloc_hook = fail_realloc;
-    EXPECT_EQ(GetNextSqlStatement(&buf, 0, &d), -1);
-    sqlbuf_realloc_hook = nullptr;
+    CWnd main;
+    ASSERT_TRUE(
+        main.CreateEx(0, AfxRegisterWndClass(0), u"main", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr));
+    {
+        CWinApp app;
+        app.m_pMainWnd = &main;
+        sqlbuf_realloc_hook = fail_realloc;
+        EXPECT_EQ(GetNextSqlStatement(&buf, 0, &d), -1);
+        sqlbuf_realloc_hook = nullptr;
+    }
     Win32SetHostHooks(saved);
     EXPECT_EQ(g_boxes, 1);
+    EXPECT_EQ(g_boxOwner, main.GetSafeHwnd());
     EXPECT_EQ(g_boxText, u"メモリが確保できません(error in AllocSqlBuf())");
     EXPECT_EQ(g_boxCaption, u"メッセージ");
     EXPECT_EQ(g_boxType, static_cast<UINT>(MB_OK | MB_ICONINFORMATION));
     EXPECT_EQ(buf.capacity, 0);
     FreeSqlBuf(&buf);
+    main.DestroyWindow();
 }
 
 TEST(Splitter, PlsqlBlockStarts) {
