@@ -136,7 +136,37 @@ int64_t CalcRowLayout(OraDataset* ds) {
     return estimate;
 }
 
+// Plain decimals of at most 15 digits, the common NUMBER text, read without
+// the C runtime: the digits form an exact integer and one division by an
+// exact power of ten rounds once, as strtod does.
+bool ShortDecimal(const char16_t* w, double* out) {
+    static const double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                    1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    bool negative = *w == u'-';
+    if (negative) ++w;
+    uint64_t digits = 0;
+    int count = 0, fraction = -1;
+    for (;; ++w) {
+        if (*w >= u'0' && *w <= u'9') {
+            if (++count > 15) return false;
+            digits = digits * 10 + uint64_t(*w - u'0');
+            if (fraction >= 0) ++fraction;
+        } else if (*w == u'.' && fraction < 0) {
+            fraction = 0;
+        } else {
+            break;
+        }
+    }
+    if (*w || !count) return false;
+    double v = double(digits);
+    if (fraction > 0) v /= kPow10[fraction];
+    *out = negative ? -v : v;
+    return true;
+}
+
 double NumberOf(const char16_t* w) {
+    double fast;
+    if (ShortDecimal(w, &fast)) return fast;
     char buf[128];
     int i = 0;
     for (; w[i] && i < 127; ++i) buf[i] = w[i] < 128 ? char(w[i]) : '?';
@@ -485,45 +515,61 @@ const char16_t* oci_get_dataset_data(const OraDataset* ds, int row, int col) {
 
 namespace {
 
-// One row of a sort: its pointer and, for NUMBER keys, the values converted
-// once per sort.
-struct SortEntry {
+// Sort entries carry their key beside the row pointer, so that partitioning
+// reads no other memory: a NUMBER key converted once per sort, a text key as
+// its pointer. Several keys keep their converted numbers in a side array.
+struct NumberEntry {
+    double key;
+    char* row;
+};
+struct TextEntry {
+    const char16_t* key;
+    char* row;
+};
+struct KeysEntry {
     char* row;
     const double* numbers;
 };
 
-void QuickSort(const OraDataset* ds, SortEntry* e, const int* key_cols, const int* key_dirs, int key_count,
-               int lo, int hi) {
-    auto compare = [&](const SortEntry& a, const SortEntry& pivot) {
-        for (int k = 0; k < key_count; ++k) {
-            int col = key_cols[k];
-            int x;
-            if (ds->cols[col].data_type == SQLT_NUM) {
-                double d = a.numbers[k] - pivot.numbers[k];
-                x = d < 0 ? -1 : d > 0 ? 1 : 0;
-            } else {
-                x = CompareText(CellText(ds, a.row, col), CellText(ds, pivot.row, col));
-            }
-            if (x) return key_dirs[k] * x;
-        }
-        return 0;
-    };
+// Quicksort of entries lo..hi: the middle entry is the pivot, moved to lo;
+// an entry for which lower(entry, pivot) holds goes into the lower part. The
+// smaller part is sorted recursively and the larger one in this loop, so the
+// depth stays logarithmic.
+template <class Entry, class Lower> void QuickSort(Entry* e, int64_t lo, int64_t hi, const Lower& lower) {
     while (lo < hi) {
-        int mid = lo + (hi - lo) / 2;
+        int64_t mid = lo + (hi - lo) / 2;
         std::swap(e[lo], e[mid]);
-        int last = lo;
-        for (int i = lo + 1; i <= hi; ++i)
-            if (compare(e[i], e[lo]) < 0) std::swap(e[++last], e[i]);
+        const Entry pivot = e[lo];
+        int64_t last = lo;
+        for (int64_t i = lo + 1; i <= hi; ++i)
+            if (lower(e[i], pivot)) std::swap(e[++last], e[i]);
         std::swap(e[lo], e[last]);
-        // The smaller part recursively, the larger in this loop.
         if (last - lo < hi - last) {
-            QuickSort(ds, e, key_cols, key_dirs, key_count, lo, last - 1);
+            QuickSort(e, lo, last - 1, lower);
             lo = last + 1;
         } else {
-            QuickSort(ds, e, key_cols, key_dirs, key_count, last + 1, hi);
+            QuickSort(e, last + 1, hi, lower);
             hi = last - 1;
         }
     }
+}
+
+// The sign of the exact difference of two NUMBER keys.
+int NumberSign(double a, double b) {
+    double d = a - b;
+    return d < 0 ? -1 : d > 0 ? 1 : 0;
+}
+
+int KeySign(const NumberEntry& a, const NumberEntry& p) {
+    return NumberSign(a.key, p.key);
+}
+int KeySign(const TextEntry& a, const TextEntry& p) {
+    return CompareText(a.key, p.key);
+}
+
+template <class Entry> void SortOneKey(std::vector<Entry>& entries, int dir) {
+    QuickSort(entries.data(), 0, int64_t(entries.size()) - 1,
+              [dir](const Entry& a, const Entry& p) { return dir * KeySign(a, p) < 0; });
 }
 
 } // namespace
@@ -532,17 +578,42 @@ void oci_sort_dataset_rows(OraDataset* ds, char** index, const int* key_cols, co
                            int key_count, int lo, int hi) {
     if (lo >= hi || key_count <= 0) return;
     size_t n = size_t(hi - lo + 1);
-    std::vector<SortEntry> entries(n);
+    char** rows = index + lo;
+    if (key_count == 1) {
+        int col = key_cols[0];
+        if (ds->cols[col].data_type == SQLT_NUM) {
+            std::vector<NumberEntry> entries(n);
+            for (size_t i = 0; i < n; ++i) entries[i] = {NumberOf(CellText(ds, rows[i], col)), rows[i]};
+            SortOneKey(entries, key_dirs[0]);
+            for (size_t i = 0; i < n; ++i) rows[i] = entries[i].row;
+        } else {
+            std::vector<TextEntry> entries(n);
+            for (size_t i = 0; i < n; ++i) entries[i] = {CellText(ds, rows[i], col), rows[i]};
+            SortOneKey(entries, key_dirs[0]);
+            for (size_t i = 0; i < n; ++i) rows[i] = entries[i].row;
+        }
+        return;
+    }
+    std::vector<KeysEntry> entries(n);
     std::vector<double> numbers(n * size_t(key_count));
     for (size_t i = 0; i < n; ++i) {
-        char* row = index[size_t(lo) + i];
         double* v = numbers.data() + i * size_t(key_count);
         for (int k = 0; k < key_count; ++k)
-            v[k] = ds->cols[key_cols[k]].data_type == SQLT_NUM ? NumberOf(CellText(ds, row, key_cols[k])) : 0;
-        entries[i] = {row, v};
+            v[k] = ds->cols[key_cols[k]].data_type == SQLT_NUM ? NumberOf(CellText(ds, rows[i], key_cols[k]))
+                                                               : 0;
+        entries[i] = {rows[i], v};
     }
-    QuickSort(ds, entries.data(), key_cols, key_dirs, key_count, 0, int(n) - 1);
-    for (size_t i = 0; i < n; ++i) index[size_t(lo) + i] = entries[i].row;
+    QuickSort(entries.data(), 0, int64_t(n) - 1, [&](const KeysEntry& a, const KeysEntry& p) {
+        for (int k = 0; k < key_count; ++k) {
+            int col = key_cols[k];
+            int x = ds->cols[col].data_type == SQLT_NUM
+                        ? NumberSign(a.numbers[k], p.numbers[k])
+                        : CompareText(CellText(ds, a.row, col), CellText(ds, p.row, col));
+            if (x) return key_dirs[k] * x < 0;
+        }
+        return false;
+    });
+    for (size_t i = 0; i < n; ++i) rows[i] = entries[i].row;
 }
 
 void oci_sort_dataset(OraDataset* ds, const char16_t* col_name) {

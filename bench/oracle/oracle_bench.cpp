@@ -257,7 +257,14 @@ void PollingBench(OraSession* s) {
 
 } // namespace
 
-int main() {
+// With arguments, runs only the named parts: sort, conversion, polling, fill.
+int main(int argc, char** argv) {
+    auto wanted = [&](const char* part) {
+        if (argc < 2) return true;
+        for (int i = 1; i < argc; ++i)
+            if (std::strcmp(argv[i], part) == 0) return true;
+        return false;
+    };
     namespace fs = std::filesystem;
     char tmpl[] = "/tmp/oracle-bench-XXXXXX";
     fs::path home = mkdtemp(tmpl);
@@ -266,18 +273,22 @@ int main() {
     setenv("TNS_ADMIN", (home / "tns").c_str(), 1);
     setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
     setenv("NLS_LANG", "JAPANESE_JAPAN.AL32UTF8", 1);
-    SortBench();
-    ConversionBench();
-    SetDllDirectoryW(Utf8ToWide(ORACLE_BIN_DIR).c_str());
-    CString msg;
-    Check(oci_load_library(&msg), msg, "load");
-    OraSession* s = nullptr;
-    Check(oci_login2(&s, u"system", u"manager", u"BENCH", nullptr, 0, &msg, nullptr), msg, "logon");
-    g_oci_code_page = 65001;
-    PollingBench(s);
-    Fill(s);
-    FillBench((home / "db" / "bench").string(), s);
-    oci_ora_logout(&s);
+    if (wanted("sort")) SortBench();
+    if (wanted("conversion")) ConversionBench();
+    if (wanted("polling") || wanted("fill")) {
+        SetDllDirectoryW(Utf8ToWide(ORACLE_BIN_DIR).c_str());
+        CString msg;
+        Check(oci_load_library(&msg), msg, "load");
+        OraSession* s = nullptr;
+        Check(oci_login2(&s, u"system", u"manager", u"BENCH", nullptr, 0, &msg, nullptr), msg, "logon");
+        g_oci_code_page = 65001;
+        if (wanted("polling")) PollingBench(s);
+        if (wanted("fill")) {
+            Fill(s);
+            FillBench((home / "db" / "bench").string(), s);
+        }
+        oci_ora_logout(&s);
+    }
     std::error_code ec;
     fs::remove_all(home, ec);
     return 0;
