@@ -47,6 +47,9 @@ CREATE TABLE IF NOT EXISTS directories(owner TEXT NOT NULL DEFAULT 'SYS', direct
   directory_path TEXT NOT NULL);
 CREATE TABLE IF NOT EXISTS source(owner TEXT NOT NULL, name TEXT NOT NULL, type TEXT NOT NULL,
   line INTEGER NOT NULL, text TEXT, PRIMARY KEY(owner, name, type, line));
+CREATE TABLE IF NOT EXISTS mviews(owner TEXT NOT NULL, mview_name TEXT NOT NULL, query TEXT,
+  refresh_mode TEXT, refresh_method TEXT, build_mode TEXT, master_owner TEXT, master TEXT, last_refresh TEXT,
+  PRIMARY KEY(owner, mview_name));
 CREATE TABLE IF NOT EXISTS sequences(sequence_owner TEXT NOT NULL, sequence_name TEXT NOT NULL,
   min_value INTEGER, max_value INTEGER, increment_by INTEGER, last_number INTEGER,
   PRIMARY KEY(sequence_owner, sequence_name));
@@ -121,8 +124,17 @@ const View kViews[] = {
     {"ALL_DIRECTORIES",
      "SELECT owner AS OWNER, directory_name AS DIRECTORY_NAME, directory_path AS DIRECTORY_PATH FROM "
      "main.directories"},
-    {"ALL_MVIEWS", "SELECT NULL AS OWNER, NULL AS MVIEW_NAME, NULL AS CONTAINER_NAME, NULL AS QUERY WHERE 0"},
-    {"ALL_MVIEW_COMMENTS", "SELECT NULL AS OWNER, NULL AS MVIEW_NAME, NULL AS COMMENTS WHERE 0"},
+    {"ALL_MVIEWS",
+     "SELECT owner AS OWNER, mview_name AS MVIEW_NAME, mview_name AS CONTAINER_NAME, query AS QUERY, "
+     "length(query) AS QUERY_LEN, 'N' AS UPDATABLE, NULL AS UPDATE_LOG, NULL AS MASTER_ROLLBACK_SEG, "
+     "NULL AS MASTER_LINK, 'N' AS REWRITE_ENABLED, 'GENERAL' AS REWRITE_CAPABILITY, refresh_mode AS "
+     "REFRESH_MODE, refresh_method AS REFRESH_METHOD, build_mode AS BUILD_MODE, 'NO' AS FAST_REFRESHABLE, "
+     "CASE WHEN last_refresh IS NULL THEN 'NA' ELSE 'COMPLETE' END AS LAST_REFRESH_TYPE, last_refresh AS "
+     "LAST_REFRESH_DATE, CASE WHEN last_refresh IS NULL THEN 'UNUSABLE' ELSE 'FRESH' END AS STALENESS, "
+     "'N' AS UNKNOWN_PREBUILT, 'VALID' AS COMPILE_STATE, 'N' AS USE_NO_INDEX FROM main.mviews"},
+    {"ALL_MVIEW_COMMENTS",
+     "SELECT m.owner AS OWNER, m.mview_name AS MVIEW_NAME, c.comments AS COMMENTS FROM main.mviews m "
+     "LEFT JOIN main.comments c ON c.owner = m.owner AND c.table_name = m.mview_name AND c.column_name = ''"},
     {"ALL_CLUSTERS",
      "SELECT NULL AS OWNER, NULL AS CLUSTER_NAME, NULL AS CLUSTER_TYPE, NULL AS TABLESPACE_NAME WHERE 0"},
     {"ALL_DB_LINKS",
@@ -130,9 +142,14 @@ const View kViews[] = {
     {"ALL_TRIGGERS", "SELECT NULL AS OWNER, NULL AS TRIGGER_NAME, NULL AS TABLE_OWNER, NULL AS TABLE_NAME, "
                      "NULL AS TRIGGER_TYPE, "
                      "NULL AS TRIGGERING_EVENT, NULL AS STATUS WHERE 0"},
-    {"ALL_SNAPSHOTS", "SELECT NULL AS OWNER, NULL AS NAME, NULL AS TABLE_NAME, NULL AS MASTER_VIEW, NULL AS "
-                      "MASTER_OWNER, NULL AS "
-                      "MASTER, NULL AS MASTER_LINK, NULL AS LAST_REFRESH WHERE 0"},
+    {"ALL_SNAPSHOTS",
+     "SELECT owner AS OWNER, mview_name AS NAME, mview_name AS TABLE_NAME, NULL AS MASTER_VIEW, master_owner "
+     "AS MASTER_OWNER, master AS MASTER, NULL AS MASTER_LINK, 'NO' AS CAN_USE_LOG, 'NO' AS UPDATABLE, "
+     "refresh_method AS REFRESH_METHOD, last_refresh AS LAST_REFRESH, 0 AS ERROR, 'REGENERATE' AS "
+     "FR_OPERATIONS, 'REGENERATE' AS CR_OPERATIONS, refresh_method AS TYPE, NULL AS NEXT, NULL AS "
+     "START_WITH, NULL AS REFRESH_GROUP, NULL AS UPDATE_TRIG, NULL AS UPDATE_LOG, query AS QUERY, NULL AS "
+     "MASTER_ROLLBACK_SEG, 'VALID' AS STATUS, refresh_mode AS REFRESH_MODE, 'NO' AS PREBUILT "
+     "FROM main.mviews"},
     {"ALL_SNAPSHOT_LOGS", "SELECT NULL AS LOG_OWNER, NULL AS MASTER, NULL AS LOG_TABLE, NULL AS LOG_TRIGGER, "
                           "NULL AS CURRENT_SNAPSHOTS "
                           "WHERE 0"},
@@ -353,7 +370,8 @@ void registerObject(Session& s, const TableRef& t, const char* type, bool add) {
                             "DELETE FROM main.indexes WHERE table_owner = ?1 AND table_name = ?2",
                             "DELETE FROM main.ind_columns WHERE table_owner = ?1 AND table_name = ?2",
                             "DELETE FROM main.tab_info WHERE owner = ?1 AND table_name = ?2",
-                            "DELETE FROM main.views WHERE owner = ?1 AND view_name = ?2"})
+                            "DELETE FROM main.views WHERE owner = ?1 AND view_name = ?2",
+                            "DELETE FROM main.mviews WHERE owner = ?1 AND mview_name = ?2"})
         runBound(s.conn, sql, {&t.owner, &t.name});
 }
 

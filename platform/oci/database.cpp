@@ -15,6 +15,7 @@
 namespace oci {
 
 void buildDemo(sqlite3* catalog, const std::string& dir);
+void upgradeDemo(const std::string& dir);
 
 namespace {
 
@@ -146,6 +147,7 @@ std::shared_ptr<Database> attachService(const std::string& serviceIn, OraError& 
         err = makeError(1034);
         return nullptr;
     }
+    if (service == "DEMO") upgradeDemo(dir);
     auto db = std::make_shared<Database>();
     db->dir = dir;
     db->service = service;
@@ -288,6 +290,16 @@ bool Session::findTable(const std::string& owner, const std::string& name, Table
             sqlite3_bind_text(st, 1, o.c_str(), -1, SQLITE_TRANSIENT);
             sqlite3_bind_text(st, 2, n.c_str(), -1, SQLITE_TRANSIENT);
             if (sqlite3_step(st) == SQLITE_ROW) out.objectId = sqlite3_column_int64(st, 0);
+        }
+        sqlite3_finalize(st);
+        st = nullptr;
+        out.mview = false;
+        if (!out.view &&
+            sqlite3_prepare_v2(conn, "SELECT 1 FROM main.mviews WHERE owner = ?1 AND mview_name = ?2", -1,
+                               &st, nullptr) == SQLITE_OK) {
+            sqlite3_bind_text(st, 1, o.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_text(st, 2, n.c_str(), -1, SQLITE_TRANSIENT);
+            out.mview = sqlite3_step(st) == SQLITE_ROW;
         }
         sqlite3_finalize(st);
         st = nullptr;

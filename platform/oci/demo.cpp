@@ -82,16 +82,74 @@ std::string q(const std::string& s) {
     return r + "'";
 }
 
-} // namespace
+// The demo's contents version, kept as the catalogue's user_version: an older
+// demo gets what later versions added, once.
+constexpr int kDemoVersion = 2;
 
-void buildDemo(sqlite3*, const std::string& dir) {
-    auto db = std::make_shared<Database>();
-    db->dir = dir;
-    db->service = "DEMO";
+Env* demoEnv() {
     auto* env = new Env();
     env->codec.cp = env->ncodec.cp = 65001;
     env->charsetName = env->ncharsetName = "AL32UTF8";
     env->territory = "JAPAN";
+    return env;
+}
+
+// Version 2: a materialised view summing 社員 by department.
+void addVersion2(Builder& b) {
+    b.run("create materialized view 部署別給与_MV build immediate refresh complete on demand as "
+          "select 部署, count(*) as 人数, sum(給与) as 給与合計 from 社員 group by 部署");
+    b.run("comment on materialized view 部署別給与_MV is '部署別の人数と給与合計'");
+}
+
+int catalogVersion(sqlite3* catalog) {
+    sqlite3_stmt* st = nullptr;
+    int v = 0;
+    if (sqlite3_prepare_v2(catalog, "PRAGMA user_version", -1, &st, nullptr) == SQLITE_OK &&
+        sqlite3_step(st) == SQLITE_ROW)
+        v = sqlite3_column_int(st, 0);
+    sqlite3_finalize(st);
+    return v;
+}
+
+void setCatalogVersion(sqlite3* catalog) {
+    std::string sql = "PRAGMA user_version = " + std::to_string(kDemoVersion);
+    sqlite3_exec(catalog, sql.c_str(), nullptr, nullptr, nullptr);
+}
+
+} // namespace
+
+void upgradeDemo(const std::string& dir) {
+    sqlite3* catalog = nullptr;
+    if (sqlite3_open_v2((dir + "/catalog.db").c_str(), &catalog, SQLITE_OPEN_READWRITE, nullptr) !=
+        SQLITE_OK) {
+        sqlite3_close(catalog);
+        return;
+    }
+    sqlite3_busy_timeout(catalog, 5000);
+    int version = catalogVersion(catalog);
+    if (version < kDemoVersion) {
+        auto db = std::make_shared<Database>();
+        db->dir = dir;
+        db->service = "DEMO";
+        Env* env = demoEnv();
+        {
+            Builder b(db, env);
+            if (b.logon("DEMO", "demo")) {
+                if (version < 2) addVersion2(b);
+                b.logoff();
+            }
+        }
+        delete env;
+        setCatalogVersion(catalog);
+    }
+    sqlite3_close(catalog);
+}
+
+void buildDemo(sqlite3* catalog, const std::string& dir) {
+    auto db = std::make_shared<Database>();
+    db->dir = dir;
+    db->service = "DEMO";
+    Env* env = demoEnv();
     {
         Builder b(db, env);
         if (b.logon("SYSTEM", "manager")) {
@@ -244,6 +302,7 @@ void buildDemo(sqlite3*, const std::string& dir) {
             b.raw("INSERT INTO main.sequences VALUES ('DEMO', '社員番号_SEQ', 1, 999999, 1, 1021)");
             b.raw("INSERT INTO main.objects(owner, object_name, object_type, created) VALUES ('DEMO', "
                   "'社員番号_SEQ', 'SEQUENCE', datetime('now','localtime'))");
+            addVersion2(b);
             b.logoff();
         }
         if (b.logon("SALES", "sales")) {
@@ -262,6 +321,7 @@ void buildDemo(sqlite3*, const std::string& dir) {
         }
     }
     delete env;
+    setCatalogVersion(catalog);
 }
 
 } // namespace oci

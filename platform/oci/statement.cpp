@@ -623,6 +623,103 @@ bool runIteration(Stmt& s, Session& sess, ub4 k, OraError& err) {
 
 } // namespace
 
+namespace {
+
+// The declared type of a query's result column for a table made from it.
+std::string resultColumnType(sqlite3_stmt* st, int i, const SelectItem* it) {
+    const char* decl = sqlite3_column_decltype(st, i);
+    if (it && it->kind == ItemKind::RowId) return "ROWID";
+    if (decl && (!it || it->kind == ItemKind::Column)) return decl;
+    if (it && it->kind == ItemKind::String) return "CHAR(" + std::to_string(std::max(it->length, 1)) + ")";
+    if (it && (it->kind == ItemKind::Number || it->kind == ItemKind::Numeric)) return "NUMBER";
+    return "VARCHAR2(4000)";
+}
+
+// Creates a materialised view's container table, fills it from the query and
+// writes its dictionary rows, inside the caller's transaction.
+OraError buildMView(Session& sess, const Translation& t) {
+    sqlite3_stmt* q = nullptr;
+    int rc = sqlite3_prepare_v2(sess.conn, t.sql.c_str(), -1, &q, nullptr);
+    if (rc != SQLITE_OK) return sqliteError(sess, rc, &t, -1);
+    int n = sqlite3_column_count(q);
+    std::vector<const SelectItem*> perCol;
+    int stars = 0;
+    for (auto& it : t.items) stars += it.star ? 1 : 0;
+    for (auto& it : t.items) {
+        if (!it.star) {
+            perCol.push_back(&it);
+            continue;
+        }
+        int width = stars ? (n - int(t.items.size() - size_t(stars))) / stars : 0;
+        for (int k = 0; k < width; ++k) perCol.push_back(nullptr);
+    }
+    const std::string table = "\"" + t.target.owner + "\".\"" + t.target.name + "\"";
+    std::string create = "CREATE TABLE " + table + " (", marks;
+    std::set<std::string> names;
+    for (int i = 0; i < n; ++i) {
+        std::string name = sqlite3_column_name(q, i);
+        if (!names.insert(name).second) {
+            sqlite3_finalize(q);
+            return makeError(957);
+        }
+        const SelectItem* it = size_t(i) < perCol.size() ? perCol[size_t(i)] : nullptr;
+        std::string type = resultColumnType(q, i, it);
+        // NOT NULL carries over from a plain column.
+        const char *db = sqlite3_column_database_name(q, i), *tab = sqlite3_column_table_name(q, i),
+                   *org = sqlite3_column_origin_name(q, i);
+        int notNull = 0;
+        if (db && tab && org)
+            sqlite3_table_column_metadata(sess.conn, db, tab, org, nullptr, nullptr, &notNull, nullptr,
+                                          nullptr);
+        create += (i ? ", \"" : "\"") + name + "\" " + type + (notNull ? " NOT NULL" : "");
+        marks += i ? ", ?" : "?";
+    }
+    create += ")";
+    OraError e;
+    if (!sess.exec(create, e)) {
+        sqlite3_finalize(q);
+        return e;
+    }
+    if (t.words[3] != "DEFERRED") {
+        sqlite3_stmt* ins = nullptr;
+        std::string insert = "INSERT INTO " + table + " VALUES (" + marks + ")";
+        rc = sqlite3_prepare_v2(sess.conn, insert.c_str(), -1, &ins, nullptr);
+        while (rc == SQLITE_OK && (rc = sqlite3_step(q)) == SQLITE_ROW) {
+            for (int i = 0; i < n; ++i) sqlite3_bind_value(ins, i + 1, sqlite3_column_value(q, i));
+            rc = sqlite3_step(ins);
+            sqlite3_reset(ins);
+            rc = rc == SQLITE_DONE ? SQLITE_OK : rc;
+        }
+        sqlite3_finalize(ins);
+        if (rc != SQLITE_DONE) {
+            sqlite3_finalize(q);
+            return sqliteError(sess, rc, &t, -1);
+        }
+    }
+    sqlite3_finalize(q);
+    registerObject(sess, t.target, "TABLE", true);
+    registerObject(sess, t.target, "MATERIALIZED VIEW", true);
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(
+        sess.conn,
+        "INSERT OR REPLACE INTO main.mviews VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, CASE WHEN ?6 = "
+        "'DEFERRED' THEN NULL ELSE datetime('now','localtime') END)",
+        -1, &st, nullptr);
+    const std::string* args[] = {&t.target.owner, &t.target.name, &t.words[0],       &t.words[1],
+                                 &t.words[2],     &t.words[3],    &t.viewBase.owner, &t.viewBase.name};
+    for (int k = 0; k < 8; ++k)
+        if (args[k]->empty())
+            sqlite3_bind_null(st, k + 1);
+        else
+            sqlite3_bind_text(st, k + 1, args[k]->c_str(), -1, SQLITE_TRANSIENT);
+    rc = sqlite3_step(st);
+    sqlite3_finalize(st);
+    if (rc != SQLITE_DONE) return sqliteError(sess, rc, &t, -1);
+    return OraError{};
+}
+
+} // namespace
+
 int stmtExecute(Stmt& s, Session& sess, ub4 iters, bool describeOnly, OraError& err) {
     s.reset();
     s.parseOffset = 0;
@@ -713,6 +810,29 @@ int stmtExecute(Stmt& s, Session& sess, ub4 iters, bool describeOnly, OraError& 
             sqlite3_step(st);
             sqlite3_finalize(st);
         }
+        s.translated = false;
+        s.executed = true;
+        return 0;
+    }
+    case Kind::CreateMView:
+    case Kind::DropMView: {
+        if (describeOnly) return 0;
+        if (!sess.commit(e)) return failed(e);
+        if (t.kind == Kind::DropMView) {
+            if (!sess.exec(t.sql, e)) return failed(e);
+            registerObject(sess, t.target, "TABLE", false);
+            registerObject(sess, t.target, "MATERIALIZED VIEW", false);
+            s.translated = false;
+            s.executed = true;
+            return 0;
+        }
+        if (!sess.beginWrite(false, e)) return failed(e);
+        OraError built = buildMView(sess, t);
+        if (!built.empty()) {
+            sess.rollback(e);
+            return failed(built);
+        }
+        if (!sess.commit(e)) return failed(e);
         s.translated = false;
         s.executed = true;
         return 0;

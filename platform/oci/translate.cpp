@@ -429,6 +429,7 @@ bool Translator::emitTableRef(size_t& i, size_t end) {
     // DML through a key-preserved view reaches its table.
     bool dmlTarget = levels_.size() == 1 && out_.target.name.empty() &&
                      (out_.kind == Kind::Update || out_.kind == Kind::Delete || out_.kind == Kind::Insert);
+    if (dmlTarget && ref.mview) return fail(1732, off);
     if (dmlTarget && ref.view && !ref.baseName.empty()) {
         TableRef base;
         if (r_.findTable(ref.baseOwner, ref.baseName, base)) ref = base;
@@ -1236,6 +1237,70 @@ bool Translator::run() {
         emit("CREATE TABLE " + quote(owner) + "." + quote(name) + " (" + body + ")" +
                  (out_.organizationIndex ? " WITHOUT ROWID" : ""),
              toks_[0].off);
+    } else if (w0 == "CREATE" && (isWord(1, "MATERIALIZED") || isWord(1, "SNAPSHOT")) &&
+               (isWord(1, "SNAPSHOT") || isWord(2, "VIEW"))) {
+        // CREATE MATERIALIZED VIEW m [options] AS query: a table filled from the query.
+        out_.kind = Kind::CreateMView;
+        out_.functionCode = 74;
+        i = isWord(1, "SNAPSHOT") ? 2 : 3;
+        std::string owner, name;
+        int off;
+        if (!emitName(i, end, owner, name, off)) return false;
+        if (owner.empty()) owner = schema_;
+        if (!r_.userExists(owner)) return fail(1918, off, quote(owner));
+        TableRef ref;
+        if (r_.findTable(owner, name, ref) && ref.owner == owner) return fail(955, off);
+        std::string mode = "DEMAND", method = "FORCE", build = "IMMEDIATE";
+        while (i < end && !isWord(i, "AS")) {
+            if (isWord(i, "BUILD") && (isWord(i + 1, "IMMEDIATE") || isWord(i + 1, "DEFERRED"))) {
+                build = toks_[i + 1].text;
+                i += 2;
+            } else if (isWord(i, "NEVER") && isWord(i + 1, "REFRESH")) {
+                mode = method = "NEVER";
+                i += 2;
+            } else if (isWord(i, "REFRESH")) {
+                ++i;
+                if (isWord(i, "FAST") || isWord(i, "COMPLETE") || isWord(i, "FORCE"))
+                    method = toks_[i++].text;
+                if (isWord(i, "ON") && (isWord(i + 1, "DEMAND") || isWord(i + 1, "COMMIT"))) {
+                    mode = toks_[i + 1].text;
+                    i += 2;
+                }
+            } else if ((isWord(i, "ENABLE") || isWord(i, "DISABLE")) && isWord(i + 1, "QUERY") &&
+                       isWord(i + 2, "REWRITE")) {
+                i += 3;
+            } else if (isWord(i, "TABLESPACE") && i + 1 < end) {
+                i += 2;
+            } else if (isWord(i, "LOGGING") || isWord(i, "NOLOGGING") || isWord(i, "CACHE") ||
+                       isWord(i, "NOCACHE") || isWord(i, "PARALLEL") || isWord(i, "NOPARALLEL")) {
+                ++i;
+            } else {
+                return fail(922, toks_[i].off);
+            }
+        }
+        if (!isWord(i, "AS")) return fail(905, int(sql_.size()));
+        ++i;
+        if (!(isWord(i, "SELECT") || isWord(i, "WITH") || isOp(i, "(")))
+            return fail(928, i < end ? toks_[i].off : int(sql_.size()));
+        out_.target = tableRef(owner, name, false);
+        out_.words = {sql_.substr(size_t(toks_[i].off)), mode, method, build};
+        levels_.back().query = true;
+        if (!emitRange(i, end)) return false;
+        if (!levels_.back().tables.empty()) out_.viewBase = levels_.back().tables.front().second;
+    } else if (w0 == "DROP" && ((isWord(1, "MATERIALIZED") && isWord(2, "VIEW")) || isWord(1, "SNAPSHOT"))) {
+        out_.kind = Kind::DropMView;
+        out_.functionCode = 75;
+        i = isWord(1, "SNAPSHOT") ? 2 : 3;
+        std::string owner, name;
+        int off;
+        if (!emitName(i, end, owner, name, off)) return false;
+        if (i < end) return fail(933, toks_[i].off);
+        TableRef ref;
+        if (!r_.findTable(owner.empty() ? schema_ : owner, name, ref) || !ref.mview)
+            return fail(12003, off, quote(owner.empty() ? schema_ : owner) + "." + quote(name));
+        out_.target = ref;
+        out_.sql = "DROP TABLE " + quote(ref.owner) + "." + quote(ref.name);
+        return true;
     } else if (w0 == "CREATE" &&
                (isWord(1, "VIEW") || (isWord(1, "OR") && isWord(2, "REPLACE") && isWord(3, "VIEW")))) {
         out_.kind = Kind::CreateView;
@@ -1291,11 +1356,14 @@ bool Translator::run() {
         }
         out_.words = {pub ? "PUBLIC" : owner.empty() ? schema_ : owner, name, ref.owner, ref.name};
         return true;
-    } else if (w0 == "COMMENT" && isWord(1, "ON") && (isWord(2, "TABLE") || isWord(2, "COLUMN"))) {
+    } else if (w0 == "COMMENT" && isWord(1, "ON") &&
+               (isWord(2, "TABLE") || isWord(2, "COLUMN") ||
+                (isWord(2, "MATERIALIZED") && isWord(3, "VIEW")))) {
         out_.kind = Kind::Comment;
         out_.functionCode = 29;
         bool column = isWord(2, "COLUMN");
-        i = 3;
+        bool mview = isWord(2, "MATERIALIZED");
+        i = mview ? 4 : 3;
         std::vector<std::string> parts;
         int off = i < end ? toks_[i].off : 0;
         while (i < end && (toks_[i].t == T::Ident || toks_[i].t == T::QIdent)) {
@@ -1312,7 +1380,11 @@ bool Translator::run() {
         }
         if (parts.empty() || parts.size() > 2) return fail(903, off);
         TableRef ref;
-        if (!r_.findTable(parts.size() == 2 ? parts[0] : "", parts.back(), ref)) return fail(942, off);
+        bool found = r_.findTable(parts.size() == 2 ? parts[0] : "", parts.back(), ref);
+        if (mview && (!found || !ref.mview))
+            return fail(12003, off,
+                        quote(parts.size() == 2 ? parts[0] : schema_) + "." + quote(parts.back()));
+        if (!found) return fail(942, off);
         if (!isWord(i, "IS") || i + 1 >= end || toks_[i + 1].t != T::String)
             return fail(1780, i < end ? toks_[i].off : int(sql_.size()));
         if (column) {
@@ -1482,6 +1554,7 @@ bool Translator::run() {
         if (!emitName(i, end, owner, name, off)) return false;
         TableRef ref;
         if (!r_.findTable(owner.empty() ? schema_ : owner, name, ref)) return fail(942, off);
+        if (ref.mview) return fail(12083, off, quote(ref.owner) + "." + quote(ref.name));
         out_.target = ref;
         emit("DROP TABLE " + quote(ref.owner) + "." + quote(ref.name), toks_[0].off);
     } else {

@@ -15,6 +15,7 @@ struct TableRef {
     int64_t objectId = 0;
     int64_t schemaId = 0;
     bool view = false;
+    bool mview = false; // a materialised view's container table: read-only
     // How ROWID reads: "rowid" for a table, the hidden column of a key-preserved
     // view, empty for an index-organised table (keyed by pkColumns) or a view without one.
     std::string rowidColumn;
@@ -72,6 +73,8 @@ enum class Kind {
     CreateSynonym, // words: owner (PUBLIC), name, target owner, target name
     CreateView,
     DropView,
+    CreateMView, // sql: the translated query; words: query text, refresh mode, method, build mode
+    DropMView,
     DropSynonym,     // words: owner, name
     CreateProcedure, // words: owner, name, type, source text, "VALID"/"INVALID"
     DropProcedure,   // words: owner, name, type

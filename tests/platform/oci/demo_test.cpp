@@ -42,7 +42,16 @@ TEST_F(DemoTest, FirstAttachBuildsTheDemoOnce) {
                ":X0 \norder by table_name",
                {"DEMO"}),
         (std::vector<std::string>{"ALL_TYPES", "BIG_TABLE", "LONG_DATA", "LONG_RAW_DATA", "UNSUPPORTED_TYPE",
-                                  "受注明細", "社員"}));
+                                  "受注明細", "社員", "部署別給与_MV"}));
+    EXPECT_EQ(
+        column(s,
+               "select b.mview_name table_name, b.comments \nfrom all_mview_comments b \nwhere b.owner = "
+               ":X0 \n",
+               {"DEMO"}),
+        (std::vector<std::string>{"部署別給与_MV"}));
+    EXPECT_EQ(s.value("select comments from all_mview_comments where owner = 'DEMO'"),
+              "部署別の人数と給与合計");
+    EXPECT_EQ(s.value("select sum(人数) || '/' || count(*) from 部署別給与_MV"), "20/5");
     EXPECT_EQ(s.value("select iot_type \nfrom all_tables t \nwhere t.owner = 'DEMO' \nand t.table_name = "
                       "'受注明細' \n"),
               "IOT");
@@ -85,6 +94,9 @@ TEST_F(DemoTest, FirstAttachBuildsTheDemoOnce) {
     ASSERT_EQ(again.logon("sales", "sales", "demo"), 0);
     EXPECT_EQ(again.value("select count(*) from 社員"), "20");
     EXPECT_EQ(again.value("select count(*) from all_users"), "4");
+    EXPECT_EQ(again.value(
+                  "select count(*) from all_objects where owner = 'DEMO' and object_name = '部署別給与_MV'"),
+              "2");
 }
 
 TEST_F(DemoTest, EveryTypeDescribes) {

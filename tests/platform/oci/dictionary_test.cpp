@@ -237,3 +237,83 @@ TEST_F(DictionaryTest, AlterTableAddsColumns) {
     EXPECT_EQ(s->exec("create table two_longs (a long, b long raw)"), -1);
     EXPECT_EQ(s->errorCode(), 1754);
 }
+
+TEST_F(DictionaryTest, MaterializedViews) {
+    ASSERT_EQ(s->exec("insert into zeta (id, price, name) values (1, 10, 'a')"), 0) << s->errorText();
+    ASSERT_EQ(s->exec("insert into zeta (id, price, name) values (2, 32, 'a')"), 0) << s->errorText();
+    ASSERT_EQ(s->exec("create materialized view zeta_mv build immediate refresh complete on demand as "
+                      "select name, count(*) as n, sum(price) total from zeta group by name"),
+              0)
+        << s->errorText();
+    // A copy made at creation: later rows of the master do not show.
+    ASSERT_EQ(s->exec("insert into zeta (id, price, name) values (3, 1, 'b')"), 0);
+    EXPECT_EQ(column("select name || '=' || n || '/' || total from zeta_mv"),
+              (std::vector<std::string>{"a=2/42"}));
+    EXPECT_EQ(column("select object_type from all_objects where owner = :X0 and object_name = :X1 order by 1",
+                     {"SYSTEM", "ZETA_MV"}),
+              (std::vector<std::string>{"MATERIALIZED VIEW", "TABLE"}));
+    EXPECT_EQ(column("select table_name from all_tables where owner = :X0 order by table_name", {"SYSTEM"}),
+              (std::vector<std::string>{"ALPHA", "ZETA", "ZETA_MV"}));
+    EXPECT_EQ(column("select data_type || ' ' || data_length from all_tab_columns where owner = :X0 and "
+                     "table_name = :X1 order by column_id",
+                     {"SYSTEM", "ZETA_MV"}),
+              (std::vector<std::string>{"VARCHAR2 40", "NUMBER 22", "NUMBER 22"}));
+    std::vector<Row> rows;
+    ASSERT_EQ(s->query("select owner, mview_name, container_name, query, refresh_mode, refresh_method, "
+                       "build_mode from all_mviews where owner = :X0",
+                       rows, {"SYSTEM"}),
+              0)
+        << s->errorText();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(*rows[0][1], "ZETA_MV");
+    EXPECT_EQ(*rows[0][2], "ZETA_MV");
+    EXPECT_EQ(*rows[0][3], "select name, count(*) as n, sum(price) total from zeta group by name");
+    EXPECT_EQ(*rows[0][4] + " " + *rows[0][5] + " " + *rows[0][6], "DEMAND COMPLETE IMMEDIATE");
+    EXPECT_EQ(column("select name || ' ' || table_name || ' ' || master_owner || '.' || master from "
+                     "all_snapshots where owner = :X0",
+                     {"SYSTEM"}),
+              (std::vector<std::string>{"ZETA_MV ZETA_MV SYSTEM.ZETA"}));
+
+    // Comments: in the view's own list and as a TABLE comment.
+    EXPECT_EQ(
+        column("select b.mview_name table_name, b.comments \nfrom all_mview_comments b \nwhere b.owner = "
+               ":X0 \n",
+               {"SYSTEM"}, 1),
+        (std::vector<std::string>{"<NULL>"}));
+    ASSERT_EQ(s->exec("comment on materialized view zeta_mv is 'totals by name'"), 0) << s->errorText();
+    EXPECT_EQ(
+        column("select b.mview_name table_name, b.comments \nfrom all_mview_comments b \nwhere b.owner = "
+               ":X0 \n",
+               {"SYSTEM"}, 1),
+        (std::vector<std::string>{"totals by name"}));
+    EXPECT_EQ(column("select table_type || ' ' || comments from all_tab_comments where owner = :X0 and "
+                     "table_name = :X1",
+                     {"SYSTEM", "ZETA_MV"}),
+              (std::vector<std::string>{"TABLE totals by name"}));
+
+    // Read-only, dropped only as what it is.
+    EXPECT_EQ(s->exec("delete from zeta_mv"), -1);
+    EXPECT_EQ(s->errorCode(), 1732);
+    EXPECT_EQ(s->exec("comment on materialized view zeta is 'x'"), -1);
+    EXPECT_EQ(s->errorCode(), 12003);
+    EXPECT_EQ(s->exec("drop table zeta_mv"), -1);
+    EXPECT_EQ(s->errorCode(), 12083);
+    EXPECT_EQ(s->exec("create materialized view zeta_mv as select * from zeta"), -1);
+    EXPECT_EQ(s->errorCode(), 955);
+    ASSERT_EQ(s->exec("drop materialized view zeta_mv"), 0) << s->errorText();
+    EXPECT_EQ(column("select count(*) from all_objects where object_name = 'ZETA_MV'"),
+              (std::vector<std::string>{"0"}));
+    EXPECT_EQ(column("select count(*) from all_mviews"), (std::vector<std::string>{"0"}));
+    EXPECT_EQ(column("select count(*) from all_mview_comments"), (std::vector<std::string>{"0"}));
+    EXPECT_EQ(s->exec("drop materialized view zeta_mv"), -1);
+    EXPECT_EQ(s->errorCode(), 12003);
+
+    // Deferred: empty until refreshed, its columns from a star list.
+    ASSERT_EQ(s->exec("create materialized view alpha_mv build deferred as select * from alpha"), 0)
+        << s->errorText();
+    EXPECT_EQ(s->value("select count(*) from alpha_mv"), "0");
+    EXPECT_EQ(s->value("select staleness from all_mviews where mview_name = 'ALPHA_MV'"), "UNUSABLE");
+    EXPECT_EQ(
+        column("select column_name from all_tab_columns where table_name = 'ALPHA_MV' order by column_id"),
+        (std::vector<std::string>{"K1", "K2", "V"}));
+}
