@@ -53,6 +53,17 @@ int SetNonBlocking(OraSession* s, int on) {
                : -1;
 }
 
+// A failed Oracle 8 execute: the statement's error, and the rows that went
+// through before it (array DML stops at the failing row).
+int Oci8Failed(OraSession* s, OraCursor* c, CString* msg) {
+    oci8_get_stmt_error(s, c, msg);
+    oci_write_log(s, u"\n---\nerror in oci8_exec_non_block_cursor:\n");
+    int rows = 0;
+    if (oci8_cur_get_row_cnt(s, c, &rows, nullptr) == ORARC_OK)
+        ora_da_set_u32(c->cda, ORA_DA_ROWS, uint32_t(rows));
+    return ORARC_ORACLE_ERROR;
+}
+
 // Rows processed of an Oracle 7 call: the end of the data or an error.
 int Oci7Outcome(OraSession* s, OraCursor* c, sword r, CString* msg, bool nonblocking) {
     if (r != 0) {
@@ -199,9 +210,7 @@ int oci8_exec_non_block_cursor(OraSession* s, OraCursor* c, CString* msg, Cancel
         ub2 fn = 0;
         if (g_oci.OCIAttrGet(c->stmt, OCI_HTYPE_STMT, &fn, nullptr, OCI_ATTR_SQLFNCODE, s->err) !=
             OCI_SUCCESS) {
-            oci8_get_stmt_error(s, c, msg);
-            oci_write_log(s, u"\n---\nerror in oci8_exec_non_block_cursor:\n");
-            rc = ORARC_ORACLE_ERROR;
+            rc = Oci8Failed(s, c, msg);
         } else {
             ora_da_set_u16(c->cda, ORA_DA_FUNC, fn);
             if (fn == 3 || fn == 5 || fn == 9 || fn == 189) {
@@ -221,12 +230,7 @@ int oci8_exec_non_block_cursor(OraSession* s, OraCursor* c, CString* msg, Cancel
         if (msg) *msg = kCancelled;
         rc = ORARC_CANCELLED;
     } else {
-        oci8_get_stmt_error(s, c, msg);
-        oci_write_log(s, u"\n---\nerror in oci8_exec_non_block_cursor:\n");
-        int rows = 0;
-        if (oci8_cur_get_row_cnt(s, c, &rows, nullptr) == ORARC_OK)
-            ora_da_set_u32(c->cda, ORA_DA_ROWS, uint32_t(rows));
-        rc = ORARC_ORACLE_ERROR;
+        rc = Oci8Failed(s, c, msg);
     }
     if (cancel && SetNonBlocking(s, 0) != 0) {
         if (rc == ORARC_OK) {

@@ -142,9 +142,9 @@ int oci_fetch_sel_cursor(OraSession* s, OraCursor* c, CString* msg) {
 int oci7_define_cursor(OraSession* s, OraCursor* c, CString* msg) {
     for (int i = 0; i < c->col_count; ++i) {
         const OraColumnDesc& d = c->desc[i];
-        if (g_oci.odefin(Cda(c), i + 1, reinterpret_cast<ub1*>(c->data[i]), d.buffer_size, SQLT_STR, -1,
+        if (g_oci.odefin(Cda(c), i + 1, reinterpret_cast<ub1*>(c->data[i]), d.buffer_size, d.define_type, -1,
                          c->ind[i], nullptr, -1, -1, c->len[i], c->rcode[i]) != 0) {
-            oci_write_log(s, u"\n---\nerror in oci_define_cursor: \n");
+            oci_write_log(s, u"\n---\nerror in oci_cre_sel_cursor:\n");
             oci_get_cda_error(s, c, msg);
             return ORARC_ORACLE_ERROR;
         }

@@ -166,6 +166,56 @@ TEST_F(FetchTest, TableDefinitions) {
     EXPECT_EQ(def.columns, nullptr);
 }
 
+TEST_F(FetchTest, TableDefinitionListsAnUnsupportedColumnByItsCode) {
+    for (int oci7 : {0, 1}) {
+        SCOPED_TRACE(oci7);
+        OraSession* s = Logon(oci7);
+        ASSERT_NE(s, nullptr);
+        Exec(s,
+             oci7 ? u"create table lab7 (a number, l mlslabel)" : u"create table lab (a number, l mlslabel)");
+        OraTableDef def{};
+        CString msg;
+        ASSERT_EQ(oci_get_table_def(s, &def, oci7 ? u"lab7" : u"lab", &msg), ORARC_OK) << Narrow(msg);
+        ASSERT_EQ(def.col_count, 2);
+        EXPECT_EQ(std::u16string(def.columns[0].wtype_text), u"NUMBER");
+        EXPECT_EQ(std::u16string(def.columns[1].wtype_text), u"-UNKNOWN-106");
+        EXPECT_EQ(std::u16string(def.columns[1].wsize_text), u"255");
+        free(def.columns);
+        // Selecting it is refused, naming the column and its code.
+        OraDataset ds{};
+        EXPECT_EQ(oci_sel_dataset(s, &ds, oci7 ? u"select l from lab7" : u"select l from lab", 10, &msg, ""),
+                  ORARC_UNSUPPORTED_TYPE);
+        EXPECT_EQ(msg, u"サポートしていないデータ型です(項目名:L, データ型:106)\n");
+        oci_free_dataset(&ds);
+    }
+}
+
+TEST_F(FetchTest, JapaneseDateFormatFetchesWithoutAWarning) {
+    for (int oci7 : {0, 1}) {
+        SCOPED_TRACE(oci7);
+        OraSession* s = Logon(oci7);
+        ASSERT_NE(s, nullptr);
+        Exec(s,
+             u"alter session set NLS_DATE_FORMAT = 'YYYY\"年\"MM\"月\"DD\"日\" HH24\"時\"MI\"分\"SS\"秒\"'");
+        Exec(s, oci7 ? u"create table dt7 (d date)" : u"create table dt (d date)");
+        Exec(s, oci7 ? u"insert into dt7 values (to_date('2024-01-02 03:04:05', 'YYYY-MM-DD HH24:MI:SS'))"
+                     : u"insert into dt values (to_date('2024-01-02 03:04:05', 'YYYY-MM-DD HH24:MI:SS'))");
+        OraCursor c{};
+        CString msg;
+        ASSERT_EQ(oci_cre_cursor(s, &c, oci7 ? u"select d from dt7" : u"select d from dt", &msg), ORARC_OK);
+        ASSERT_EQ(oci_desc_cursor(s, &c, &msg), ORARC_OK) << Narrow(msg);
+        ASSERT_EQ(oci_alloc_fetch_bufs(&c, 10, &msg), ORARC_OK);
+        ASSERT_EQ(oci7 ? oci7_define_cursor(s, &c, &msg) : oci8_define_by_pos(s, &c, &msg), ORARC_OK);
+        ASSERT_EQ(oci_exec_non_block_cursor(s, &c, &msg, nullptr), ORARC_OK) << Narrow(msg);
+        EXPECT_EQ(c.rows_in_buffer, 1);
+        EXPECT_EQ(c.fetch_warning, 0);
+        EXPECT_EQ(c.rcode[0][0], 0);
+        EXPECT_EQ(Utf8ToWide(c.data[0]), u"2024年01月02日 03時04分05秒");
+        oci_del_cursor(s, &c, nullptr);
+        ASSERT_EQ(oci_ora_commit(s, nullptr), ORARC_OK);
+    }
+}
+
 TEST_F(FetchTest, PausedFillCancelledKeepsItsRows) {
     OraSession* s = Logon(0);
     ASSERT_NE(s, nullptr);
