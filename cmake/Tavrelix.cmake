@@ -12,6 +12,18 @@
 #   tavrelix_add_bench(<name> [SOURCES ...] [DEPS ...])
 #     A benchmark executable: built, never registered as a test.
 
+# ThreadSanitizer, for the tests of code shared between threads. It cannot be
+# combined with AddressSanitizer: the test command builds the few targets
+# those tests need in a tree of their own.
+option(TAVRELIX_TSAN "Build with ThreadSanitizer" OFF)
+if(TAVRELIX_TSAN)
+  if(TAVRELIX_SANITIZE)
+    message(FATAL_ERROR "TAVRELIX_TSAN and TAVRELIX_SANITIZE exclude each other")
+  endif()
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer -g)
+  add_link_options(-fsanitize=thread)
+endif()
+
 set(TAVRELIX_WARNINGS -Wall -Wextra -Werror)
 
 function(tavrelix_warnings target)

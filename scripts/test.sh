@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Lints, checks formatting, builds the sanitizer tree and runs every test.
+# Lints, checks formatting, builds the sanitizer tree and runs every test,
+# then the ThreadSanitizer run of the completion loader.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh test
@@ -11,3 +12,12 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build/test --output-on-failure -j8
+
+# The completion loader's tests, its concurrency test among them, under
+# ThreadSanitizer: only the targets they link (the client stand-in included),
+# in a tree of their own.
+cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
+  -DTAVRELIX_SANITIZE=OFF -DTAVRELIX_TSAN=ON -DTAVRELIX_BENCH=OFF >/dev/null
+cmake --build build/tsan --target test_editor_completion oci
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+  ctest --test-dir build/tsan -R '^CompletionTest\.' --output-on-failure -j8

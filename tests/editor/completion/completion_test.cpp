@@ -180,6 +180,54 @@ TEST_F(CompletionTest, MergesSchemaNamesWithKeywords) {
     EXPECT_EQ(Narrow(msg), std::to_string(tok.m_keywordCount + objects + columns) + " words");
 }
 
+// A schema of 300 tables with 900 distinct (column, type) pairs and a file
+// of 1200 keywords: 2400 completion words.
+TEST_F(CompletionTest, ScratchSchemaCountsEveryName) {
+    // In memory when it can be: each table is a committed transaction.
+    char tmpl[] = "/dev/shm/tavrelix-scratch-XXXXXX";
+    const fs::path db = fs::exists("/dev/shm") && mkdtemp(tmpl) ? fs::path(tmpl) : home / "scratch";
+    std::ofstream(home / "tns" / "services.conf", std::ios::app)
+        << "SCRATCH = " << (db / "db").string() << "\n";
+    struct Remove {
+        fs::path p;
+        ~Remove() {
+            std::error_code ec;
+            fs::remove_all(p, ec);
+        }
+    } remove{db};
+    OraSession* scratch = nullptr;
+    CString msg;
+    ASSERT_EQ(oci_login2(&scratch, u"system", u"manager", u"SCRATCH", nullptr, 0, &msg, nullptr), ORARC_OK)
+        << Narrow(msg);
+    ASSERT_EQ(oci_exec_sql(scratch, u"create user scratch identified by scratch", &msg), ORARC_OK)
+        << Narrow(msg);
+    oci_ora_logout(&scratch);
+    ASSERT_EQ(oci_login2(&scratch, u"scratch", u"scratch", u"SCRATCH", nullptr, 0, &msg, nullptr), ORARC_OK)
+        << Narrow(msg);
+    for (int i = 0; i < 300; i++) {
+        // The second 150 tables repeat the first ones' column names with
+        // other types.
+        const char16_t* types[] = {u"number", u"varchar2(10)", u"date"};
+        const int k = i % 150, t = i / 150;
+        CString sql;
+        sql.Format(u"create table tab%03d (col%03d_a %s, col%03d_b %s, col%03d_c %s)", i, k, types[t], k,
+                   types[(t + 1) % 3], k, types[(t + 2) % 3]);
+        ASSERT_EQ(oci_exec_sql(scratch, sql.GetString(), &msg), ORARC_OK) << Narrow(msg);
+    }
+    std::string keywords;
+    for (int i = 0; i < 1200; i++) keywords += "word" + std::to_string(i) + (i % 2 ? ",2\n" : "\n");
+    std::ofstream(home / "keywords.txt") << keywords;
+
+    CSQLStrToken tok;
+    ASSERT_EQ(tok.initDefaultKeyword(Utf8ToWide((home / "keywords.txt").c_str()).c_str(), &msg), 0)
+        << Narrow(msg);
+    ASSERT_EQ(tok.m_keywordCount, 1200);
+    ASSERT_EQ(tok.initKeywordForCompletion(scratch, u"SCRATCH", &msg), 0) << Narrow(msg);
+    EXPECT_EQ(Narrow(msg), "2400 words");
+    EXPECT_EQ(Completions(tok, u"TAB1").size(), 100u);
+    oci_ora_logout(&scratch);
+}
+
 TEST_F(CompletionTest, CommentsSettingBringsObjectComments) {
     CSQLStrToken tok;
     tok.SetCommentsSetting(1);
@@ -215,6 +263,8 @@ TEST_F(CompletionTest, CancelDuringParkedObjectQuery) {
     CSQLStrToken tok;
     CString msg;
     ASSERT_EQ(tok.initDefaultKeyword(Utf8ToWide(TAVRELIX_KEYWORD_FILE).c_str(), &msg), 0) << Narrow(msg);
+    ASSERT_EQ(tok.initKeywordForCompletion(session, u"DEMO", &msg), 0) << Narrow(msg);
+    ASSERT_FALSE(Completions(tok, u"社").empty());
     // Describing the query runs blocking, on this thread: a gate armed for it
     // would park the only thread that could break it. The gate is armed for
     // the polled execution alone.
@@ -235,6 +285,8 @@ TEST_F(CompletionTest, CancelDuringParkedObjectQuery) {
     g_on_wait = nullptr;
     EXPECT_TRUE(armed);
     EXPECT_EQ(tok.m_completion, tok.m_keywords);
+    EXPECT_TRUE(Completions(tok, u"社").empty());
+    EXPECT_FALSE(Completions(tok, u"SEL").empty());
 }
 
 // Each candidate list is filled inside the lock: it shows the keyword table
