@@ -143,6 +143,7 @@ std::string oraMessage(int code) {
         {1852, "seconds must be between 0 and 59"},
         {1855, "AM/A.M. or PM/P.M. required"},
         {1874, "time zone hour must be between -12 and 14"},
+        {1875, "time zone minute must be between -59 and 59"},
         {1882, "timezone region not found"},
         {1418, "specified index does not exist"},
         {2248, "invalid option for ALTER SESSION"},

@@ -1,6 +1,7 @@
 // Services, databases, users and the per-session SQLite connection.
 #include "catalog.h"
 #include "nonblock.h"
+#include "values.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -221,10 +222,15 @@ bool Session::open(OraError& err) {
     if (env && env->territory == "JAPAN") {
         dateFormat = "RR-MM-DD";
         timestampFormat = "RR-MM-DD HH24:MI:SSXFF";
+        timestampTzFormat = "RR-MM-DD HH24:MI:SSXFF TZR";
         japaneseDates = true;
     }
     createCatalogViews(*this);
     return true;
+}
+
+int Session::zone() const {
+    return zoneLocal ? localOffsetMinutes() : zoneMinutes;
 }
 
 bool Session::beginWrite(bool nowait, OraError& err) {

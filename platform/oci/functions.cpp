@@ -198,8 +198,31 @@ void fnSystimestamp(sqlite3_context* ctx, int, sqlite3_value**) {
 }
 
 void fnSessionTimeZone(sqlite3_context* ctx, int, sqlite3_value**) {
-    Session& s = sessionOf(ctx);
-    resultText(ctx, zoneText(s.zoneLocal ? localOffsetMinutes() : s.zoneMinutes));
+    resultText(ctx, zoneText(sessionOf(ctx).zone()));
+}
+
+void fnDbTimeZone(sqlite3_context* ctx, int, sqlite3_value**) {
+    resultText(ctx, zoneText(kDbZoneMinutes));
+}
+
+// Now in the session's time zone.
+DateTime sessionNow(sqlite3_context* ctx) {
+    DateTime d = nowLocal();
+    d.zone = localOffsetMinutes();
+    return inZone(d, sessionOf(ctx).zone());
+}
+
+void fnCurrentDate(sqlite3_context* ctx, int, sqlite3_value**) {
+    resultText(ctx, formatStoredDate(sessionNow(ctx)));
+}
+
+void fnCurrentTimestamp(sqlite3_context* ctx, int, sqlite3_value**) {
+    DateTime d = sessionNow(ctx);
+    resultText(ctx, formatStoredStamp(d) + " " + zoneText(d.zone));
+}
+
+void fnLocalTimestamp(sqlite3_context* ctx, int, sqlite3_value**) {
+    resultText(ctx, formatStoredStamp(sessionNow(ctx)));
 }
 
 void fnToChar(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
@@ -226,9 +249,16 @@ void fnToChar(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         resultText(ctx, s);
         return;
     }
-    if (argc < 2 || !textOf(argv[1], fmt)) fmt = sess.dateFormat;
     DateTime d;
-    if (!parseStoredDate(s, d)) {
+    bool stamp = false;
+    bool parsed = parseStoredStamp(s, d, &stamp);
+    if (argc < 2 || !textOf(argv[1], fmt))
+        fmt = !stamp                                 ? sess.dateFormat
+              : d.zone != kNoZone && s.back() != 'Z' ? sess.timestampTzFormat
+                                                     : sess.timestampFormat;
+    // WITH LOCAL TIME ZONE values read in the session's zone.
+    if (parsed && s.back() == 'Z') d = inZone(d, sess.zone());
+    if (!parsed) {
         if (argc < 2) {
             resultText(ctx, s);
             return;
@@ -283,15 +313,40 @@ void fnToTimestamp(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     resultText(ctx, formatStoredDate(d) + frac);
 }
 
-// A stored DATE or TIMESTAMP value as seconds since 0001-01-01 (fraction dropped).
-bool dateSeconds(sqlite3_value* v, int64_t& secs) {
+// A stored DATE or TIMESTAMP value as seconds since 0001-01-01 (fraction dropped);
+// stamp (when given) receives the value, telling a timestamp by its fraction.
+bool dateSeconds(sqlite3_value* v, int64_t& secs, DateTime* stamp = nullptr) {
     if (sqlite3_value_type(v) != SQLITE_TEXT || sqlite3_value_bytes(v) < 10) return false;
     const char* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
     if (p[4] != '-' || p[7] != '-') return false;
     DateTime d;
-    if (!parseStoredDate(std::string(p, size_t(sqlite3_value_bytes(v))), d)) return false;
-    secs = dayNumber(d) * 86400 + d.hour * 3600 + d.minute * 60 + d.second;
+    bool isStamp = false;
+    if (!parseStoredStamp(std::string(p, size_t(sqlite3_value_bytes(v))), d, &isStamp)) return false;
+    secs = secondsOf(d);
+    if (stamp) {
+        *stamp = d;
+        if (!isStamp) stamp->fraction = -1;
+    }
     return true;
+}
+
+// timestamp - timestamp: the difference as INTERVAL DAY TO SECOND text; values
+// without a zone are in the session's.
+void resultInterval(sqlite3_context* ctx, DateTime a, DateTime b) {
+    int zone = sessionOf(ctx).zone();
+    if (a.zone == kNoZone) a.zone = zone;
+    if (b.zone == kNoZone) b.zone = zone;
+    __int128 ns =
+        (__int128(secondsOf(a) - int64_t(a.zone) * 60) - (secondsOf(b) - int64_t(b.zone) * 60)) * 1000000000 +
+        std::max(a.fraction, 0) - std::max(b.fraction, 0);
+    char sign = ns < 0 ? '-' : '+';
+    if (ns < 0) ns = -ns;
+    int64_t secs = int64_t(ns / 1000000000), frac = int64_t(ns % 1000000000) / 1000;
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%c%02lld %02d:%02d:%02d.%06lld", sign,
+                  static_cast<long long>(secs / 86400), int(secs / 3600 % 24), int(secs / 60 % 60),
+                  int(secs % 60), static_cast<long long>(frac));
+    resultText(ctx, buf);
 }
 
 // An operand of + or - as a number; 1722 for text that is none.
@@ -329,10 +384,15 @@ void arith(sqlite3_context* ctx, sqlite3_value** argv, bool minus) {
         return;
     }
     int64_t da = 0, db = 0;
-    bool isDateA = dateSeconds(argv[0], da), isDateB = dateSeconds(argv[1], db);
+    DateTime sa, sb;
+    bool isDateA = dateSeconds(argv[0], da, &sa), isDateB = dateSeconds(argv[1], db, &sb);
     if (isDateA && isDateB) {
         if (!minus) {
             raise(ctx, 975, -1);
+            return;
+        }
+        if (sa.fraction >= 0 || sb.fraction >= 0) {
+            resultInterval(ctx, sa, sb);
             return;
         }
         int64_t diff = da - db;
@@ -496,7 +556,7 @@ void fnCheck(sqlite3_context* ctx, int, sqlite3_value** argv) {
     }
     const ColumnCheck& c = s.checks[size_t(idx)];
     std::string detail;
-    int code = convertForColumn(ctx, argv[0], c, detail, s.dateFormat, s.numericCharacters[0]);
+    int code = convertForColumn(ctx, argv[0], c, detail, s);
     if (code) raise(ctx, code, slot, detail);
 }
 
@@ -596,6 +656,10 @@ void registerFunctions(Session& s) {
         {"ora_sysdate", 0, fnSysdate, false},
         {"ora_systimestamp", 0, fnSystimestamp, false},
         {"ora_sessiontimezone", 0, fnSessionTimeZone, false},
+        {"ora_dbtimezone", 0, fnDbTimeZone, false},
+        {"ora_current_date", 0, fnCurrentDate, false},
+        {"ora_current_timestamp", 0, fnCurrentTimestamp, false},
+        {"ora_localtimestamp", 0, fnLocalTimestamp, false},
         {"ora_to_char", 1, fnToChar, true},
         {"ora_to_char", 2, fnToChar, true},
         {"ora_to_date", 1, fnToDate, true},

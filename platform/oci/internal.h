@@ -232,8 +232,10 @@ struct Session : Resolver {
     std::string timestampFormat = "DD-MON-RR HH.MI.SSXFF AM";
     bool japaneseDates = false;
     std::string numericCharacters = ".,"; // decimal character, group separator
-    int zoneMinutes = 0;                  // TIME_ZONE as an offset
-    bool zoneLocal = true;                // TIME_ZONE is the process's offset
+    std::string timestampTzFormat = "DD-MON-RR HH.MI.SSXFF AM TZR";
+    int zoneMinutes = 0;   // TIME_ZONE as an offset
+    bool zoneLocal = true; // TIME_ZONE is the process's offset
+    int zone() const;      // the session's offset in minutes
     // Non-blocking calls (see nonblock.h).
     struct Worker;
     Worker* worker = nullptr;                // owned; stopped by stopWorker

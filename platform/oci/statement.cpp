@@ -227,6 +227,13 @@ void describe(Stmt& s) {
         } else if (it && it->kind == ItemKind::Null) {
             c.type = SQLT_CHR;
             c.size = 0;
+        } else if (it && it->kind == ItemKind::Date) {
+            c.type = SQLT_DAT;
+            c.size = 7;
+        } else if (it && (it->kind == ItemKind::Timestamp || it->kind == ItemKind::TimestampTz)) {
+            c.type = it->kind == ItemKind::Timestamp ? SQLT_TIMESTAMP : SQLT_TIMESTAMP_TZ;
+            c.size = it->kind == ItemKind::Timestamp ? 11 : 13;
+            c.scale = 6;
         } else if (it && it->kind == ItemKind::Bind) {
             BindH* b = findBind(s, it->bindName);
             c.type = SQLT_CHR;
@@ -393,13 +400,22 @@ bool deliverRow(Stmt& s, ub4 r) {
                 ++fracDigits;
             }
             ts.fraction = frac;
-            std::string fmt = s.session->timestampFormat;
+            if (zone[0] == 'Z') {
+                // WITH LOCAL TIME ZONE: kept in the database's zone, shown in the session's.
+                ts.zone = kDbZoneMinutes;
+                ts = inZone(ts, s.session->zone());
+            } else if (zone[0] == '+' || zone[0] == '-') {
+                int h = 0, m = 0;
+                std::sscanf(zone + 1, "%d:%d", &h, &m);
+                ts.zone = (zone[0] == '-' ? -1 : 1) * (h * 60 + m);
+            }
+            bool tz = vtype == SQLT_TIMESTAMP_TZ && ts.zone != kNoZone;
+            std::string fmt = tz ? s.session->timestampTzFormat : s.session->timestampFormat;
             size_t p = fmt.find("XFF");
             if (p != std::string::npos && digits >= 0 && digits <= 9 &&
                 !(p + 3 < fmt.size() && std::isdigit(static_cast<unsigned char>(fmt[p + 3]))))
                 fmt.replace(p, 3, digits == 0 ? std::string() : "XFF" + std::to_string(digits));
             formatDate(ts, fmt, utf8, s.session->japaneseDates);
-            if (vtype == SQLT_TIMESTAMP_TZ && zone[0]) utf8 += std::string(" ") + zone;
             codec.fromUtf8(utf8, client);
             text = client.data();
             textLen = client.size();
@@ -505,6 +521,7 @@ bool alterSession(Session& sess, const Translation& t, OraError& err) {
         }
         if (name == "NLS_DATE_FORMAT") sess.dateFormat = value;
         if (name == "NLS_TIMESTAMP_FORMAT") sess.timestampFormat = value;
+        if (name == "NLS_TIMESTAMP_TZ_FORMAT") sess.timestampTzFormat = value;
     } else if (name == "NLS_DATE_LANGUAGE" || name == "NLS_LANGUAGE") {
         value = upperAscii(value);
         if (value != "AMERICAN" && value != "JAPANESE") {
@@ -527,8 +544,11 @@ bool alterSession(Session& sess, const Translation& t, OraError& err) {
         std::string v = upperAscii(value);
         int h = 0, m = 0;
         char sign = 0;
-        if (v == "LOCAL" || v == "DBTIMEZONE") {
+        if (v == "LOCAL") {
             sess.zoneLocal = true;
+        } else if (v == "DBTIMEZONE") {
+            sess.zoneLocal = false;
+            sess.zoneMinutes = kDbZoneMinutes;
         } else if (std::sscanf(v.c_str(), "%c%d:%d", &sign, &h, &m) == 3 && (sign == '+' || sign == '-')) {
             if (h > 14 || m > 59 || (h == 14 && m > 0)) {
                 err = makeError(1874);
@@ -632,6 +652,9 @@ std::string resultColumnType(sqlite3_stmt* st, int i, const SelectItem* it) {
     if (decl && (!it || it->kind == ItemKind::Column)) return decl;
     if (it && it->kind == ItemKind::String) return "CHAR(" + std::to_string(std::max(it->length, 1)) + ")";
     if (it && (it->kind == ItemKind::Number || it->kind == ItemKind::Numeric)) return "NUMBER";
+    if (it && it->kind == ItemKind::Date) return "DATE";
+    if (it && it->kind == ItemKind::Timestamp) return "TIMESTAMP(6)";
+    if (it && it->kind == ItemKind::TimestampTz) return "TIMESTAMP(6) WITH TIME ZONE";
     return "VARCHAR2(4000)";
 }
 

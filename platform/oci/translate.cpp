@@ -510,6 +510,12 @@ void Translator::selectList(size_t i, size_t end) {
                 it.kind = ItemKind::Number;
             } else if (n == 1 && isWord(start, "NULL")) {
                 it.kind = ItemKind::Null;
+            } else if (n == 1 && (isWord(start, "SYSDATE") || isWord(start, "CURRENT_DATE"))) {
+                it.kind = ItemKind::Date;
+            } else if (n == 1 && (isWord(start, "SYSTIMESTAMP") || isWord(start, "CURRENT_TIMESTAMP"))) {
+                it.kind = ItemKind::TimestampTz;
+            } else if (n == 1 && isWord(start, "LOCALTIMESTAMP")) {
+                it.kind = ItemKind::Timestamp;
             } else if (n == 1 && toks_[start].t == T::Bind) {
                 it.kind = ItemKind::Bind;
                 it.bindName = toks_[start].text;
@@ -951,7 +957,11 @@ bool Translator::emitOne(size_t& i, size_t end) {
             {"USER", "ora_user()"},
             {"SYSDATE", "ora_sysdate()"},
             {"SYSTIMESTAMP", "ora_systimestamp()"},
-            {"SESSIONTIMEZONE", "ora_sessiontimezone()"}};
+            {"SESSIONTIMEZONE", "ora_sessiontimezone()"},
+            {"DBTIMEZONE", "ora_dbtimezone()"},
+            {"CURRENT_DATE", "ora_current_date()"},
+            {"CURRENT_TIMESTAMP", "ora_current_timestamp()"},
+            {"LOCALTIMESTAMP", "ora_localtimestamp()"}};
         auto p = pseudo.find(w);
         if (p != pseudo.end()) {
             emit(p->second, t.off);

@@ -88,7 +88,19 @@ enum class Kind {
 };
 
 // How a select-list column describes when SQLite has no declared type for it.
-enum class ItemKind { Column, String, Number, Null, Bind, Numeric, RowId, Other };
+enum class ItemKind {
+    Column,
+    String,
+    Number,
+    Null,
+    Bind,
+    Numeric,
+    RowId,
+    Date,
+    Timestamp,
+    TimestampTz,
+    Other
+};
 
 struct SelectItem {
     std::string name; // Oracle's column name ("" for * items)

@@ -188,6 +188,60 @@ bool parseStoredDate(const std::string& s, DateTime& d) {
     return n == 3 || n == 6;
 }
 
+bool parseStoredStamp(const std::string& s, DateTime& d, bool* stamp) {
+    if (stamp) *stamp = false;
+    if (s.size() < 19 || s[4] != '-' || s[10] != ' ') return parseStoredDate(s, d);
+    if (!parseStoredDate(s.substr(0, 19), d)) return false;
+    size_t p = 19;
+    if (p < s.size() && s[p] == '.') {
+        if (stamp) *stamp = true;
+        ++p;
+        int frac = 0, n = 0;
+        while (p < s.size() && s[p] >= '0' && s[p] <= '9') {
+            if (n < 9) {
+                frac = frac * 10 + (s[p] - '0');
+                ++n;
+            }
+            ++p;
+        }
+        while (n++ < 9) frac *= 10;
+        d.fraction = frac;
+    }
+    while (p < s.size() && s[p] == ' ') ++p;
+    if (p == s.size()) return true;
+    if (s[p] == 'Z' && p + 1 == s.size()) {
+        d.zone = 0;
+        return true;
+    }
+    int h = 0, m = 0;
+    if ((s[p] == '+' || s[p] == '-') && s.size() - p == 6 && s[p + 3] == ':' &&
+        std::sscanf(s.c_str() + p + 1, "%2d:%2d", &h, &m) == 2) {
+        d.zone = (s[p] == '-' ? -1 : 1) * (h * 60 + m);
+        return true;
+    }
+    return false;
+}
+
+std::string formatStoredStamp(const DateTime& d, int digits) {
+    std::string out = formatStoredDate(d);
+    char frac[16];
+    std::snprintf(frac, sizeof frac, "%09d", d.fraction);
+    out += '.';
+    out.append(frac, size_t(std::clamp(digits, 6, 9)));
+    return out;
+}
+
+int64_t secondsOf(const DateTime& d) {
+    return dayNumber(d) * 86400 + d.hour * 3600 + d.minute * 60 + d.second;
+}
+
+DateTime inZone(const DateTime& d, int zone) {
+    DateTime r = fromSeconds(secondsOf(d) + int64_t(zone - d.zone) * 60);
+    r.fraction = d.fraction;
+    r.zone = zone;
+    return r;
+}
+
 namespace {
 
 const char* kMonths[] = {"JANUARY", "FEBRUARY", "MARCH",     "APRIL",   "MAY",      "JUNE",
@@ -396,7 +450,7 @@ int formatDate(const DateTime& d, const std::string& f, std::string& out, bool j
         } else if (e == "X") {
             out += '.';
         } else if (e == "TZH" || e == "TZM" || e == "TZR") {
-            std::string z = zoneText(localOffsetMinutes());
+            std::string z = zoneText(d.zone != kNoZone ? d.zone : localOffsetMinutes());
             out += e == "TZH" ? z.substr(0, 3) : e == "TZM" ? z.substr(4, 2) : z;
         } else if (e == "MON") {
             out += cased(std::string(kMonths[d.month - 1]).substr(0, 3), model);
@@ -706,8 +760,32 @@ int parseDate(const std::string& s, const std::string& f, DateTime& d) {
             while (p < s.size() && std::isalpha((unsigned char)s[p])) ++p;
         } else if (e == "X") {
             if (s[p] == '.' || s[p] == ',') ++p;
-        } else if (e == "TZH" || e == "TZM" || e == "TZR") {
+        } else if (e == "TZR") {
+            size_t start = p;
             while (p < s.size() && s[p] != ' ') ++p;
+            std::string z = upperAscii(s.substr(start, p - start));
+            int h = 0, m = 0;
+            if (z == "UTC" || z == "GMT" || z == "Z") {
+                d.zone = 0;
+            } else if (z.size() == 6 && (z[0] == '+' || z[0] == '-') && z[3] == ':' &&
+                       std::sscanf(z.c_str() + 1, "%2d:%2d", &h, &m) == 2) {
+                if (h > 14 || m > 59) return 1874;
+                d.zone = (z[0] == '-' ? -1 : 1) * (h * 60 + m);
+            } else {
+                return 1882;
+            }
+        } else if (e == "TZH") {
+            skipBlank();
+            int sign = 1;
+            if (p < s.size() && (s[p] == '+' || s[p] == '-')) sign = s[p++] == '-' ? -1 : 1;
+            if ((code = number(2, v))) return code;
+            if (v > 14) return 1874;
+            d.zone = sign * v * 60;
+        } else if (e == "TZM") {
+            if ((code = number(2, v))) return code;
+            if (v > 59) return 1875;
+            int h = d.zone == kNoZone ? 0 : d.zone;
+            d.zone = h < 0 ? h - v : h + v;
         } else {
             return 1821;
         }
@@ -875,7 +953,9 @@ bool withDecimalPoint(std::string& s, char decimal) {
 }
 
 int convertForColumn(sqlite3_context* ctx, sqlite3_value* v, const ColumnCheck& c, std::string& detail,
-                     const std::string& dateFormat, char decimal) {
+                     const Session& session) {
+    const std::string& dateFormat = session.dateFormat;
+    const char decimal = session.numericCharacters[0];
     std::string name = "\"" + c.owner + "\".\"" + c.table + "\".\"" + c.column + "\"";
     int vt = sqlite3_value_type(v);
     bool null = vt == SQLITE_NULL || (vt == SQLITE_TEXT && sqlite3_value_bytes(v) == 0);
@@ -982,8 +1062,54 @@ int convertForColumn(sqlite3_context* ctx, sqlite3_value* v, const ColumnCheck& 
         sqlite3_result_text(ctx, out.data(), int(out.size()), SQLITE_TRANSIENT);
         return 0;
     }
-    default: sqlite3_result_value(ctx, v); return 0;
+    default: break;
     }
+    ub2 type = t.col.type;
+    if (type != SQLT_TIMESTAMP && type != SQLT_TIMESTAMP_TZ && type != SQLT_TIMESTAMP_LTZ) {
+        sqlite3_result_value(ctx, v);
+        return 0;
+    }
+    // Timestamps: the stored form, else the session's formats.
+    std::string s(reinterpret_cast<const char*>(sqlite3_value_text(v)), size_t(sqlite3_value_bytes(v)));
+    DateTime d;
+    int code = 0;
+    if (parseStoredStamp(s, d)) {
+        code = d.month < 1 || d.month > 12                    ? 1843
+               : d.day < 1 || d.day > daysIn(d.year, d.month) ? 1847
+               : d.hour > 23                                  ? 1850
+               : d.minute > 59                                ? 1851
+               : d.second > 59                                ? 1852
+                                                              : 0;
+        if (code) return code;
+    } else {
+        code = parseDate(s, type == SQLT_TIMESTAMP ? session.timestampFormat : session.timestampTzFormat, d);
+        if (code && type != SQLT_TIMESTAMP && parseDate(s, session.timestampFormat, d) == 0) code = 0;
+        if (code) return code;
+    }
+    // The fraction rounded to the column's precision.
+    int digits = std::clamp<int>(t.col.scale, 0, 9);
+    int unit = 1;
+    for (int k = digits; k < 9; ++k) unit *= 10;
+    int64_t frac = (int64_t(d.fraction) + unit / 2) / unit * unit;
+    if (frac >= 1000000000) {
+        int zone = d.zone;
+        d = fromSeconds(secondsOf(d) + 1);
+        d.zone = zone;
+        frac -= 1000000000;
+    }
+    d.fraction = int(frac);
+    std::string out;
+    if (type == SQLT_TIMESTAMP) {
+        out = formatStoredStamp(d, digits);
+    } else {
+        if (d.zone == kNoZone) d.zone = session.zone();
+        if (type == SQLT_TIMESTAMP_TZ)
+            out = formatStoredStamp(d, digits) + " " + zoneText(d.zone);
+        else
+            out = formatStoredStamp(inZone(d, kDbZoneMinutes), digits) + "Z";
+    }
+    sqlite3_result_text(ctx, out.data(), int(out.size()), SQLITE_TRANSIENT);
+    return 0;
 }
 
 } // namespace oci

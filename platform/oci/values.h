@@ -20,10 +20,14 @@ struct Number {
 };
 bool parseNumber(const std::string& s, Number& out);
 
+constexpr int kNoZone = -100000;
 struct DateTime {
     int year = 1, month = 1, day = 1, hour = 0, minute = 0, second = 0;
-    int fraction = 0; // nanoseconds
+    int fraction = 0;   // nanoseconds
+    int zone = kNoZone; // minutes east of UTC, when the text named a zone
 };
+// The database's time zone (DBTIMEZONE), in minutes: values WITH LOCAL TIME ZONE are kept in it.
+constexpr int kDbZoneMinutes = 0;
 extern const char* const kDefaultDateFormat;
 DateTime nowLocal();
 int localOffsetMinutes();
@@ -31,6 +35,15 @@ std::string zoneText(int minutes);
 // Dates are stored as "YYYY-MM-DD HH:MM:SS".
 std::string formatStoredDate(const DateTime& d);
 bool parseStoredDate(const std::string& s, DateTime& d);
+// Timestamps are stored as "YYYY-MM-DD HH:MM:SS.ffffff" (at least six digits), then
+// " +hh:mm" WITH TIME ZONE, or "Z" WITH LOCAL TIME ZONE (kept in the database's zone).
+// parseStoredStamp also reads stored dates; stamp tells whether a fraction was there.
+bool parseStoredStamp(const std::string& s, DateTime& d, bool* stamp = nullptr);
+std::string formatStoredStamp(const DateTime& d, int digits = 6);
+// Seconds since 0001-01-01 of the date and time (zone and fraction ignored).
+int64_t secondsOf(const DateTime& d);
+// The same instant seen in another zone (d.zone must be set); fraction kept.
+DateTime inZone(const DateTime& d, int zone);
 // Format models; 0 or the ORA number of the failure.
 int formatDate(const DateTime& d, const std::string& fmt, std::string& out, bool japanese = false);
 // Days since 0001-01-01 of the proleptic Gregorian calendar, and back from seconds.
@@ -57,9 +70,10 @@ struct DeclType {
 };
 DeclType parseDeclType(const std::string& decl);
 
-// Converts v for the column into ctx's result; 0 or the ORA number with its detail text.
+// Converts v for the column into ctx's result by the session's formats and zone;
+// 0 or the ORA number with its detail text.
 int convertForColumn(sqlite3_context* ctx, sqlite3_value* v, const ColumnCheck& c, std::string& detail,
-                     const std::string& dateFormat, char decimal = '.');
+                     const Session& s);
 // Number text written with the decimal character as parseNumber reads it; false
 // when it holds a '.' that is not the decimal character.
 bool withDecimalPoint(std::string& s, char decimal);

@@ -117,3 +117,88 @@ TEST_F(ArithmeticTest, SessionNumericCharactersAndTimeZone) {
     ASSERT_EQ(s->exec("alter session set TIME_ZONE = '+09:00'"), 0);
     EXPECT_EQ(s->value("select sessiontimezone from dual"), "+09:00");
 }
+
+TEST_F(ArithmeticTest, LocalTimeZoneValuesFollowTheSession) {
+    ASSERT_EQ(api.ctl("clock 2024-04-01 09:30:00"), "ok");
+    ASSERT_EQ(s->exec("alter session set NLS_TIMESTAMP_FORMAT = 'YYYY-MM-DD HH24:MI:SSXFF'"), 0);
+    ASSERT_EQ(s->exec("alter session set NLS_TIMESTAMP_TZ_FORMAT = 'YYYY-MM-DD HH24:MI:SSXFF TZR'"), 0);
+    ASSERT_EQ(s->exec("create table tz (id number, l timestamp(6) with local time zone, z timestamp(3) with "
+                      "time zone, p timestamp(2))"),
+              0);
+    ASSERT_EQ(s->exec("alter session set TIME_ZONE = '+09:00'"), 0);
+    ASSERT_EQ(s->exec("insert into tz values (1, :X0, :X0, :X0)", {"2024-04-01 09:00:00.1234567"}), 0)
+        << s->errorText();
+    // Written by the session's formats; an explicit zone wins.
+    ASSERT_EQ(s->exec("insert into tz values (2, :X0, :X0, null)", {"2024-04-01 23:30:00.5 -05:00"}), 0)
+        << s->errorText();
+    std::vector<Row> rows;
+    ASSERT_EQ(s->query("select l, z, p, to_char(l, 'HH24:MI TZR') from tz order by id", rows), 0)
+        << s->errorText();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(*rows[0][0], "2024-04-01 09:00:00.123457");
+    EXPECT_EQ(*rows[0][1], "2024-04-01 09:00:00.123 +09:00");
+    EXPECT_EQ(*rows[0][2], "2024-04-01 09:00:00.12");
+    EXPECT_EQ(*rows[0][3], "09:00 +09:00");
+    EXPECT_EQ(*rows[1][0], "2024-04-02 13:30:00.500000");
+    EXPECT_EQ(*rows[1][1], "2024-04-01 23:30:00.500 -05:00");
+
+    // Another zone shows the same instants in its own time; the others stay as written.
+    ASSERT_EQ(s->exec("alter session set TIME_ZONE = '-03:30'"), 0);
+    ASSERT_EQ(s->query("select l, z, p, to_char(l, 'YYYY-MM-DD HH24:MI') from tz order by id", rows), 0);
+    EXPECT_EQ(*rows[0][0], "2024-03-31 20:30:00.123457");
+    EXPECT_EQ(*rows[0][1], "2024-04-01 09:00:00.123 +09:00");
+    EXPECT_EQ(*rows[0][2], "2024-04-01 09:00:00.12");
+    EXPECT_EQ(*rows[0][3], "2024-03-31 20:30");
+    EXPECT_EQ(*rows[1][0], "2024-04-02 01:00:00.500000");
+    ASSERT_EQ(s->exec("alter session set TIME_ZONE = 'DBTIMEZONE'"), 0);
+    EXPECT_EQ(s->value("select sessiontimezone || ' ' || dbtimezone from dual"), "+00:00 +00:00");
+    EXPECT_EQ(s->value("select l from tz where id = 1"), "2024-04-01 00:00:00.123457");
+    EXPECT_EQ(s->exec("insert into tz (id, l) values (3, :X0)", {"2024-13-01 00:00:00"}), -1);
+    EXPECT_EQ(s->errorCode(), 1843);
+    EXPECT_EQ(s->exec("insert into tz (id, z) values (3, :X0)", {"2024-01-01 00:00:00.0 Mars/Base"}), -1);
+    EXPECT_EQ(s->errorCode(), 1882);
+
+    // The session's clock functions, under a fixed clock in the process's zone.
+    ASSERT_EQ(s->exec("alter session set TIME_ZONE = 'LOCAL'"), 0);
+    std::string local = s->value("select sessiontimezone from dual");
+    EXPECT_EQ(s->value("select to_char(current_date, 'YYYY-MM-DD HH24:MI:SS') from dual"),
+              "2024-04-01 09:30:00");
+    EXPECT_EQ(s->value("select localtimestamp from dual"), "2024-04-01 09:30:00.000000");
+    EXPECT_EQ(s->value("select current_timestamp from dual"), "2024-04-01 09:30:00.000000 " + local);
+    EXPECT_EQ(s->value("select sysdate from dual"), "2024-04-01 09:30:00") << "a DATE by NLS_DATE_FORMAT";
+    int hours = std::stoi(local.substr(1, 2)) * (local[0] == '-' ? -1 : 1);
+    ASSERT_EQ(s->exec(std::string("alter session set TIME_ZONE = '") + (hours + 1 < 0 ? "-" : "+") +
+                      (std::abs(hours + 1) < 10 ? "0" : "") + std::to_string(std::abs(hours + 1)) +
+                      local.substr(3) + "'"),
+              0)
+        << s->errorText();
+    EXPECT_EQ(s->value("select to_char(current_date, 'HH24:MI') || ' ' || to_char(sysdate, 'HH24:MI') from "
+                       "dual"),
+              "10:30 09:30");
+    EXPECT_EQ(s->value("select localtimestamp from dual"), "2024-04-01 10:30:00.000000");
+    ASSERT_EQ(api.ctl("clock system"), "ok");
+}
+
+TEST_F(ArithmeticTest, TimestampDifferencesAreIntervals) {
+    EXPECT_EQ(s->value("select to_timestamp('2024-04-02 03:04:05', 'YYYY-MM-DD HH24:MI:SS') - "
+                       "to_timestamp('2024-04-01 01:01:01', 'YYYY-MM-DD HH24:MI:SS') from dual"),
+              "+01 02:03:04.000000");
+    EXPECT_EQ(s->value("select to_timestamp('2024-04-01 00:00:00.25', 'YYYY-MM-DD HH24:MI:SS.FF') - "
+                       "to_timestamp('2024-04-01 00:00:01', 'YYYY-MM-DD HH24:MI:SS') from dual"),
+              "-00 00:00:00.750000");
+    EXPECT_EQ(
+        s->value("select to_timestamp('2024-04-01', 'YYYY-MM-DD') - to_date('2024-03-01', 'YYYY-MM-DD') "
+                 "from dual"),
+        "+31 00:00:00.000000");
+    EXPECT_EQ(
+        s->value("select to_date('2024-04-02', 'YYYY-MM-DD') - to_date('2024-04-01', 'YYYY-MM-DD') from "
+                 "dual"),
+        "1")
+        << "dates still give days";
+    ASSERT_EQ(s->exec("create table iv (a timestamp with time zone, b timestamp with local time zone)"), 0);
+    ASSERT_EQ(s->exec("insert into iv values (:X0, :X1)",
+                      {"2024-04-01 09:00:00 +09:00", "2024-04-01 00:00:00 +00:00"}),
+              0)
+        << s->errorText();
+    EXPECT_EQ(s->value("select a - b from iv"), "+00 00:00:00.000000") << "the same instant";
+}
