@@ -133,29 +133,28 @@ int TableList(OraSession* s, const char16_t* owner, OraDataset* ds, CString* msg
     const char16_t* cols[] = {u"TABLE_NAME", u"COMMENTS", u"TABLESPACE_NAME", u"MVIEW_FLG"};
     if (rc == ORARC_OK) rc = oci_join_dataset(ds, &tables.ds, &comments.ds, u"TABLE_NAME", cols, 4, msg);
     if (rc != ORARC_OK || g_oradict_no_mview) return rc;
+    // Each of the two queries sets the flag when its view is missing; the
+    // second still runs in the call whose first query failed.
     ScopedDataset mcomments, mviews;
     CString ignored;
     int r = oradict_sel_dataset(s, &mcomments.ds, kMviewComments, 100, &ignored, nullptr, cancel, "S", owner);
-    if (r != ORARC_OK) {
-        if (!MissingInCatalogue(s, r)) {
-            if (msg) *msg = ignored;
-            return r;
-        }
+    if (r == ORARC_OK) {
+        rc = oci_overwrite_dataset(ds, &mcomments.ds, u"COMMENTS", 1, msg);
+        if (rc != ORARC_OK) return rc;
+    } else if (MissingInCatalogue(s, r)) {
         g_oradict_no_mview = 1;
-        return ORARC_OK;
+    } else {
+        if (msg) *msg = ignored;
+        return r;
     }
-    rc = oci_overwrite_dataset(ds, &mcomments.ds, u"COMMENTS", 1, msg);
-    if (rc != ORARC_OK) return rc;
     r = oradict_sel_dataset(s, &mviews.ds, kMviews, 100, &ignored, nullptr, cancel, "S", owner);
-    if (r != ORARC_OK) {
-        if (!MissingInCatalogue(s, r)) {
-            if (msg) *msg = ignored;
-            return r;
-        }
-        g_oradict_no_mview = 1;
-        return ORARC_OK;
+    if (r == ORARC_OK) return oci_overwrite_dataset(ds, &mviews.ds, u"MVIEW_FLG", 0, msg);
+    if (!MissingInCatalogue(s, r)) {
+        if (msg) *msg = ignored;
+        return r;
     }
-    return oci_overwrite_dataset(ds, &mviews.ds, u"MVIEW_FLG", 0, msg);
+    g_oradict_no_mview = 1;
+    return ORARC_OK;
 }
 
 int ViewList(OraSession* s, const char16_t* owner, OraDataset* ds, CString* msg, CancelState* cancel) {

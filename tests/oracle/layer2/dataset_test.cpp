@@ -1,5 +1,6 @@
 // The dataset's sort order, text chunks, LOB locators, join and merge.
 #include <malloc.h>
+#include <pthread.h>
 
 #include <cstdio>
 #include <cstring>
@@ -124,6 +125,47 @@ TEST(DatasetSortTest, OrderMatchesThePlainQuicksortForEveryKeyKind) {
         oci_sort_dataset_rows(&ds, part.data(), c.cols.data(), c.dirs.data(), int(c.cols.size()), 100, 1999);
         EXPECT_EQ(part, expected);
     }
+    oci_free_dataset(&ds);
+}
+
+// Keys ordered so that every middle pivot is the largest of its range: each
+// partition leaves all the other entries below the pivot.
+std::vector<int> MiddlePivotWorstCase(int n) {
+    std::vector<int> slot(static_cast<size_t>(n)), value(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) slot[size_t(i)] = i;
+    int next = n - 1;
+    for (int lo = 0, hi = n - 1; lo < hi; --hi) {
+        std::swap(slot[size_t(lo)], slot[size_t(lo + (hi - lo) / 2)]);
+        value[size_t(slot[size_t(lo)])] = next--;
+        std::swap(slot[size_t(lo)], slot[size_t(hi)]);
+    }
+    value[size_t(slot[0])] = next;
+    return value;
+}
+
+void* SortOnSmallStack(void* arg) {
+    auto* ds = static_cast<OraDataset*>(arg);
+    int col = 0;
+    for (int dir : {1, -1}) oci_sort_dataset_rows(ds, ds->row_index, &col, &dir, 1, 0, ds->row_count - 1);
+    return nullptr;
+}
+
+TEST(DatasetSortTest, MiddlePivotWorstCaseSortsOnASmallStack) {
+    const int n = 8000;
+    std::vector<std::vector<std::u16string>> rows;
+    for (int v : MiddlePivotWorstCase(n)) rows.push_back({Utf8ToWide(std::to_string(v).c_str())});
+    OraDataset ds{};
+    Build(&ds, {u"N"}, rows, {0});
+    // Recursing into the lower part would need n frames; 128 KB holds a few
+    // hundred.
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setstacksize(&attr, 128 * 1024);
+    pthread_t thread;
+    ASSERT_EQ(pthread_create(&thread, &attr, SortOnSmallStack, &ds), 0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attr);
+    for (int i = 0; i < n; ++i) ASSERT_EQ(Cell(ds, i, 0), Utf8ToWide(std::to_string(n - 1 - i).c_str()));
     oci_free_dataset(&ds);
 }
 

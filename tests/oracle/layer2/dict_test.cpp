@@ -288,6 +288,17 @@ TEST_F(DictTest, DemoSchemaMaterialisedViewAndSynonymToAnotherSchema) {
     EXPECT_EQ(Column(ds, u"NAME"), (V{u"部署別給与_MV"}));
     oci_free_dataset(&ds);
 
+    // Without the comments view the flags still come in that call.
+    Control("hide ALL_MVIEW_COMMENTS");
+    g_prepared.clear();
+    ASSERT_EQ(oradict_sel_objects(demo, u"DEMO", u"TABLE", &ds, &msg, nullptr), ORARC_OK) << Narrow(msg);
+    EXPECT_EQ(ViewsRead(), (std::vector<std::string>{"all_tables", "all_tab_comments", "all_mview_comments",
+                                                     "all_mviews"}));
+    EXPECT_EQ(g_oradict_no_mview, 1);
+    names = Column(ds, u"TABLE_NAME");
+    EXPECT_EQ(Column(ds, u"MVIEW_FLG")[at(u"部署別給与_MV")], u"1");
+    oci_free_dataset(&ds);
+
     // SALES.社員 names DEMO.社員.
     ASSERT_EQ(oradict_get_key_columns(demo, &ds, u"SALES", u"社員", &msg), ORARC_OK) << Narrow(msg);
     EXPECT_EQ(Column(ds, u"COLUMN_NAME"), (V{u"社員番号"}));
