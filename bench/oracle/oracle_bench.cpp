@@ -4,7 +4,8 @@
 #include <iconv.h>
 #include <sqlite3.h>
 
-#include <sys/resource.h>
+#include <malloc.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,12 +26,6 @@ namespace {
 
 double Now() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-long PeakKb() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_maxrss;
 }
 
 void Check(int rc, const CString& msg, const char* what) {
@@ -76,65 +71,99 @@ void Fill(OraSession* s) {
     Check(oci_ora_commit(s, &msg), msg, "commit");
 }
 
+// Resident and peak resident kilobytes of this process (VmRSS, VmHWM).
+long StatusKb(const char* key) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    size_t n = std::strlen(key);
+    while (std::getline(in, line))
+        if (line.compare(0, n, key) == 0) return std::atol(line.c_str() + n);
+    return 0;
+}
+
+// Runs fn in a child process, whose peak resident memory starts at what it
+// shares with this one, so that each measurement has a peak of its own.
+template <class F> void InChild(F fn) {
+    std::fflush(stdout);
+    pid_t pid = fork();
+    if (pid == 0) {
+        fn();
+        std::fflush(stdout);
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+}
+
 void FillBench(const std::string& db_dir, OraSession* s) {
-    CString msg;
-    CancelState cancel{0};
-    OraDataset ds{};
-    long before = PeakKb();
-    double t0 = Now();
-    Check(oci_sel_dataset_with_cancel(s, &ds, u"select * from big", 100, &msg, nullptr, &cancel, ""), msg,
-          "fill");
-    double t1 = Now();
-    long after = PeakKb();
-    int64_t bytes = 0;
-    for (OraRowBlock* b = ds.blocks; b; b = b->next) bytes += 24 + int64_t(b->row_count) * ds.row_size;
-    int64_t heap = (after - before) * 1024;
-    std::printf(
-        "fill: %d rows in %.3f s = %.0f rows/s; rows %.1f bytes/row, index 8 bytes/row, peak growth %.1f "
-        "bytes/row\n",
-        ds.row_count, t1 - t0, ds.row_count / (t1 - t0), double(bytes) / ds.row_count,
-        double(heap) / ds.row_count);
-    int rows = ds.row_count;
-    oci_free_dataset(&ds);
+    InChild([&] {
+        CString msg;
+        CancelState cancel{0};
+        OraDataset ds{};
+        long base = StatusKb("VmRSS:");
+        double t0 = Now();
+        Check(oci_sel_dataset_with_cancel(s, &ds, u"select * from big", 100, &msg, nullptr, &cancel, ""), msg,
+              "fill");
+        double t1 = Now();
+        long peak = StatusKb("VmHWM:") - base, held = StatusKb("VmRSS:") - base;
+        double rows = ds.row_count;
+        int64_t blocks = 0, chunks = 0;
+        for (OraRowBlock* b = ds.blocks; b; b = b->next) blocks += int64_t(malloc_usable_size(b));
+        for (OraTextChunk* c = ds.text_heap; c; c = c->next) chunks += int64_t(malloc_usable_size(c));
+        int64_t index = int64_t(malloc_usable_size(ds.row_index));
+        std::printf("fill: %d rows in %.3f s = %.0f rows/s; %.1f bytes/row (blocks %.1f, chunks %.1f, index "
+                    "%.1f); peak memory +%.1f MB (%.1f bytes/row), held +%.1f MB\n",
+                    ds.row_count, t1 - t0, rows / (t1 - t0), double(blocks + chunks + index) / rows,
+                    double(blocks) / rows, double(chunks) / rows, double(index) / rows, peak / 1024.0,
+                    peak * 1024.0 / rows, held / 1024.0);
+        oci_free_dataset(&ds);
+    });
 
     // Reference: sqlite3_step and sqlite3_column_text16 into vectors of strings.
-    sqlite3* db = nullptr;
-    sqlite3_open_v2((db_dir + "/catalog.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt* q = nullptr;
-    sqlite3_prepare_v2(db, "SELECT user_id FROM users WHERE username = 'SYSTEM'", -1, &q, nullptr);
-    std::string file =
-        sqlite3_step(q) == SQLITE_ROW ? db_dir + "/u" + std::to_string(sqlite3_column_int(q, 0)) + ".db" : "";
-    sqlite3_finalize(q);
-    sqlite3_exec(db, ("ATTACH DATABASE '" + file + "' AS \"SYSTEM\"").c_str(), nullptr, nullptr, nullptr);
-    before = PeakKb();
-    t0 = Now();
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT * FROM \"SYSTEM\".\"BIG\"", -1, &st, nullptr) != SQLITE_OK)
-        std::fprintf(stderr, "%s\n", sqlite3_errmsg(db));
-    std::vector<std::vector<std::u16string>> table;
-    int64_t vbytes = 0;
-    while (sqlite3_step(st) == SQLITE_ROW) {
-        int n = sqlite3_column_count(st);
-        std::vector<std::u16string> row;
-        row.reserve(size_t(n));
-        for (int c = 0; c < n; ++c) {
-            auto* t = static_cast<const char16_t*>(sqlite3_column_text16(st, c));
-            row.emplace_back(t ? t : u"");
-            vbytes += int64_t(sizeof(std::u16string)) +
-                      (row.back().size() > 7 ? int64_t(row.back().capacity() + 1) * 2 : 0);
+    InChild([&] {
+        sqlite3* db = nullptr;
+        sqlite3_open_v2((db_dir + "/catalog.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+        sqlite3_stmt* q = nullptr;
+        sqlite3_prepare_v2(db, "SELECT user_id FROM users WHERE username = 'SYSTEM'", -1, &q, nullptr);
+        std::string file = sqlite3_step(q) == SQLITE_ROW
+                               ? db_dir + "/u" + std::to_string(sqlite3_column_int(q, 0)) + ".db"
+                               : "";
+        sqlite3_finalize(q);
+        sqlite3_exec(db, ("ATTACH DATABASE '" + file + "' AS \"SYSTEM\"").c_str(), nullptr, nullptr, nullptr);
+        long base = StatusKb("VmRSS:");
+        double t0 = Now();
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, "SELECT * FROM \"SYSTEM\".\"BIG\"", -1, &st, nullptr) != SQLITE_OK)
+            std::fprintf(stderr, "%s\n", sqlite3_errmsg(db));
+        std::vector<std::vector<std::u16string>> table;
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            int n = sqlite3_column_count(st);
+            std::vector<std::u16string> row;
+            row.reserve(size_t(n));
+            for (int c = 0; c < n; ++c) {
+                auto* t = static_cast<const char16_t*>(sqlite3_column_text16(st, c));
+                row.emplace_back(t ? t : u"");
+            }
+            table.push_back(std::move(row));
         }
-        vbytes += int64_t(sizeof(row));
-        table.push_back(std::move(row));
-    }
-    sqlite3_finalize(st);
-    t1 = Now();
-    after = PeakKb();
-    std::printf(
-        "raw loop: %zu rows in %.3f s = %.0f rows/s; %.1f bytes/row allocated, peak growth %.1f bytes/row "
-        "(dataset rows %d)\n",
-        table.size(), t1 - t0, table.size() / (t1 - t0), double(vbytes) / double(table.size()),
-        double((after - before) * 1024) / double(table.size()), rows);
-    sqlite3_close(db);
+        sqlite3_finalize(st);
+        double t1 = Now();
+        long peak = StatusKb("VmHWM:") - base, held = StatusKb("VmRSS:") - base;
+        // What the vectors hold: the row vector, its strings and their
+        // buffers beyond the inline capacity, the outer vector's slot.
+        int64_t bytes = int64_t(table.capacity() * sizeof(table[0]));
+        for (const auto& row : table) {
+            bytes += int64_t(malloc_usable_size(const_cast<std::u16string*>(row.data())));
+            for (const auto& v : row)
+                if (v.capacity() > 7) bytes += int64_t(malloc_usable_size(const_cast<char16_t*>(v.data())));
+        }
+        double rows = double(table.size());
+        std::printf("raw loop: %zu rows in %.3f s = %.0f rows/s; %.1f bytes/row; peak memory +%.1f MB (%.1f "
+                    "bytes/row), held +%.1f MB\n",
+                    table.size(), t1 - t0, rows / (t1 - t0), double(bytes) / rows, peak / 1024.0,
+                    peak * 1024.0 / rows, held / 1024.0);
+        sqlite3_close(db);
+    });
 }
 
 void SortBench() {
