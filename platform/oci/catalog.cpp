@@ -47,6 +47,8 @@ CREATE TABLE IF NOT EXISTS directories(owner TEXT NOT NULL DEFAULT 'SYS', direct
   directory_path TEXT NOT NULL);
 CREATE TABLE IF NOT EXISTS source(owner TEXT NOT NULL, name TEXT NOT NULL, type TEXT NOT NULL,
   line INTEGER NOT NULL, text TEXT, PRIMARY KEY(owner, name, type, line));
+CREATE TABLE IF NOT EXISTS col_defaults(owner TEXT NOT NULL, table_name TEXT NOT NULL, column_name TEXT NOT NULL,
+  text TEXT, PRIMARY KEY(owner, table_name, column_name));
 CREATE TABLE IF NOT EXISTS mviews(owner TEXT NOT NULL, mview_name TEXT NOT NULL, query TEXT,
   refresh_mode TEXT, refresh_method TEXT, build_mode TEXT, master_owner TEXT, master TEXT, last_refresh TEXT,
   PRIMARY KEY(owner, mview_name));
@@ -324,9 +326,27 @@ void syncTable(Session& s, const TableRef& t, const std::string& objectType) {
                 colId, length, precision < 0 ? "NULL" : std::to_string(precision).c_str(),
                 scale == INT32_MIN ? "NULL" : std::to_string(scale).c_str(), notNull || pkPos > 0 ? "N" : "Y",
                 charLength, hidden >= 2 ? "YES" : "NO", updatable ? "YES" : "NO");
+            // The default (or a virtual column's expression) as the DDL wrote it.
             std::string d = dflt ? reinterpret_cast<const char*>(dflt) : "";
+            bool hasDefault = dflt != nullptr;
+            sqlite3_stmt* ds = nullptr;
+            if (sqlite3_prepare_v2(
+                    db,
+                    "SELECT text FROM main.col_defaults WHERE owner = ?1 AND table_name = ?2 AND "
+                    "column_name = ?3",
+                    -1, &ds, nullptr) == SQLITE_OK) {
+                sqlite3_bind_text(ds, 1, owner->c_str(), -1, SQLITE_TRANSIENT);
+                sqlite3_bind_text(ds, 2, name->c_str(), -1, SQLITE_TRANSIENT);
+                sqlite3_bind_text(ds, 3, col.c_str(), -1, SQLITE_TRANSIENT);
+                if (sqlite3_step(ds) == SQLITE_ROW && sqlite3_column_text(ds, 0)) {
+                    d = reinterpret_cast<const char*>(sqlite3_column_text(ds, 0));
+                    hasDefault = true;
+                }
+            }
+            sqlite3_finalize(ds);
             runBound(db, sql,
-                     {owner, name, &col, &type, dflt ? &d : nullptr, charUsed.empty() ? nullptr : &charUsed});
+                     {owner, name, &col, &type, hasDefault ? &d : nullptr,
+                      charUsed.empty() ? nullptr : &charUsed});
         }
     }
     sqlite3_finalize(st);
@@ -371,8 +391,16 @@ void registerObject(Session& s, const TableRef& t, const char* type, bool add) {
                             "DELETE FROM main.ind_columns WHERE table_owner = ?1 AND table_name = ?2",
                             "DELETE FROM main.tab_info WHERE owner = ?1 AND table_name = ?2",
                             "DELETE FROM main.views WHERE owner = ?1 AND view_name = ?2",
-                            "DELETE FROM main.mviews WHERE owner = ?1 AND mview_name = ?2"})
+                            "DELETE FROM main.mviews WHERE owner = ?1 AND mview_name = ?2",
+                            "DELETE FROM main.col_defaults WHERE owner = ?1 AND table_name = ?2"})
         runBound(s.conn, sql, {&t.owner, &t.name});
+}
+
+void setColumnDefaults(Session& s, const TableRef& t,
+                       const std::vector<std::pair<std::string, std::string>>& defaults) {
+    for (auto& [column, text] : defaults)
+        runBound(s.conn, "INSERT OR REPLACE INTO main.col_defaults VALUES (?1, ?2, ?3, ?4)",
+                 {&t.owner, &t.name, &column, &text});
 }
 
 void setComment(Session& s, const std::string& owner, const std::string& table, const std::string& column,

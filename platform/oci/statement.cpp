@@ -743,6 +743,50 @@ OraError buildMView(Session& sess, const Translation& t) {
 
 } // namespace
 
+namespace {
+
+// ALTER TABLE ADD COLUMN with a default SQLite will not add (an expression): the
+// column definition goes into the table's stored CREATE TABLE text, and the rows
+// already there get the default's value now, as Oracle fills them.
+int addColumnWithExpressionDefault(Session& sess, const Translation& t, const std::string& column,
+                                   const std::string& statement) {
+    const std::string& owner = t.target.owner;
+    std::string def = statement.substr(statement.find(" ADD COLUMN ") + 12);
+    std::string expr;
+    for (auto& [c, sql] : t.defaultSql)
+        if (c == column) expr = sql;
+    char* q = sqlite3_mprintf("SELECT sql FROM %Q.sqlite_schema WHERE type = 'table' AND name = %Q",
+                              owner.c_str(), t.target.name.c_str());
+    sqlite3_stmt* st = nullptr;
+    std::string create;
+    int rc = sqlite3_prepare_v2(sess.conn, q, -1, &st, nullptr);
+    sqlite3_free(q);
+    if (rc == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+        create = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+    sqlite3_finalize(st);
+    size_t close = create.rfind(')');
+    if (close == std::string::npos || expr.empty()) return SQLITE_ERROR;
+    create.insert(close, ", " + def);
+    int version = 0;
+    q = sqlite3_mprintf("PRAGMA %Q.schema_version", owner.c_str());
+    if (sqlite3_prepare_v2(sess.conn, q, -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+        version = sqlite3_column_int(st, 0);
+    sqlite3_finalize(st);
+    sqlite3_free(q);
+    q = sqlite3_mprintf(
+        "PRAGMA writable_schema = ON; UPDATE %Q.sqlite_schema SET sql = %Q WHERE type = 'table' AND "
+        "name = %Q; PRAGMA writable_schema = OFF; PRAGMA %Q.schema_version = %d",
+        owner.c_str(), create.c_str(), t.target.name.c_str(), owner.c_str(), version + 1);
+    rc = sqlite3_exec(sess.conn, q, nullptr, nullptr, nullptr);
+    sqlite3_free(q);
+    if (rc != SQLITE_OK) return rc;
+    std::string fill =
+        "UPDATE \"" + owner + "\".\"" + t.target.name + "\" SET \"" + column + "\" = (" + expr + ")";
+    return sqlite3_exec(sess.conn, fill.c_str(), nullptr, nullptr, nullptr);
+}
+
+} // namespace
+
 int stmtExecute(Stmt& s, Session& sess, ub4 iters, bool describeOnly, OraError& err) {
     s.reset();
     s.parseOffset = 0;
@@ -808,6 +852,7 @@ int stmtExecute(Stmt& s, Session& sess, ub4 iters, bool describeOnly, OraError& 
             std::fprintf(stderr, "oci: %s\n    -> %s\n", s.sql.c_str(), t.sql.c_str());
         int rc = sqlite3_exec(sess.conn, t.sql.c_str(), nullptr, nullptr, nullptr);
         if (rc != SQLITE_OK) return failed(sqliteError(sess, rc, &t, -1));
+        if (t.kind == Kind::CreateTable) setColumnDefaults(sess, t.target, t.defaults);
         registerObject(sess, t.target, view ? "VIEW" : "TABLE", create);
         if (t.kind == Kind::CreateView) {
             std::string text = t.words.empty() ? "" : t.words[0];
@@ -973,13 +1018,19 @@ int stmtExecute(Stmt& s, Session& sess, ub4 iters, bool describeOnly, OraError& 
         if (describeOnly) return 0;
         if (!sess.commit(e)) return failed(e);
         if (!sess.exec("SAVEPOINT ora_alter", e)) return failed(e);
-        int rc = sqlite3_exec(sess.conn, t.sql.c_str(), nullptr, nullptr, nullptr);
-        if (rc != SQLITE_OK) {
-            OraError x = sqliteError(sess, rc, &t, -1);
-            sqlite3_exec(sess.conn, "ROLLBACK TO ora_alter; RELEASE ora_alter", nullptr, nullptr, nullptr);
-            return failed(x.code == 600 ? makeError(1430) : x);
+        for (size_t k = 0; k + 1 < t.words.size(); k += 2) {
+            int rc = sqlite3_exec(sess.conn, t.words[k + 1].c_str(), nullptr, nullptr, nullptr);
+            if (rc != SQLITE_OK && std::strstr(sqlite3_errmsg(sess.conn), "non-constant default"))
+                rc = addColumnWithExpressionDefault(sess, t, t.words[k], t.words[k + 1]);
+            if (rc != SQLITE_OK) {
+                OraError x = sqliteError(sess, rc, &t, -1);
+                sqlite3_exec(sess.conn, "ROLLBACK TO ora_alter; RELEASE ora_alter", nullptr, nullptr,
+                             nullptr);
+                return failed(x.code == 600 ? makeError(1430) : x);
+            }
         }
         sqlite3_exec(sess.conn, "RELEASE ora_alter", nullptr, nullptr, nullptr);
+        setColumnDefaults(sess, t.target, t.defaults);
         syncTable(sess, t.target, "TABLE");
         s.translated = false;
         s.executed = true;

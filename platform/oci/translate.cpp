@@ -163,6 +163,7 @@ private:
     std::string nameText(size_t from, size_t to) const;
     bool simpleStatement();
     bool tableBody(size_t from, size_t to, std::string& out);
+    std::string expressionType(size_t a, size_t b, const std::map<std::string, std::string>& types) const;
 };
 
 bool Translator::tokenize() {
@@ -998,18 +999,102 @@ bool Translator::emitOne(size_t& i, size_t end) {
 // Column definitions of CREATE TABLE with Oracle type names in a form SQLite
 // keeps as the declared type: "VARCHAR2(10 CHAR)" becomes "VARCHAR2 CHAR(10)",
 // "TIMESTAMP(6) WITH TIME ZONE" becomes "TIMESTAMP WITH TIME ZONE(6)".
+// The declared type of a virtual column from its expression, given the types of
+// the columns before it; empty when it cannot be told.
+std::string Translator::expressionType(size_t a, size_t b,
+                                       const std::map<std::string, std::string>& types) const {
+    auto typeOf = [&](size_t k) -> std::string {
+        if (toks_[k].t != T::Ident && toks_[k].t != T::QIdent) return "";
+        auto f = types.find(toks_[k].text);
+        return f == types.end() ? "" : f->second;
+    };
+    auto lengthOf = [&](const std::string& type) -> int {
+        std::string up = upperAscii(type);
+        if (up.compare(0, 6, "NUMBER") == 0 || up.compare(0, 7, "INTEGER") == 0 ||
+            up.compare(0, 5, "FLOAT") == 0)
+            return 40;
+        size_t p = up.find('(');
+        if ((up.find("CHAR") == std::string::npos) || p == std::string::npos) return 0;
+        return std::atoi(up.c_str() + p + 1);
+    };
+    static const std::set<std::string> textFunctions = {"SUBSTR", "UPPER",   "LOWER", "TRIM",    "LTRIM",
+                                                        "RTRIM",  "LPAD",    "RPAD",  "INITCAP", "REPLACE",
+                                                        "CONCAT", "TO_CHAR", "NVL"};
+    static const std::set<std::string> numberFunctions = {"LENGTH",    "LENGTHB", "INSTR", "ROUND", "TRUNC",
+                                                          "ABS",       "MOD",     "CEIL",  "FLOOR", "SIGN",
+                                                          "TO_NUMBER", "POWER",   "SQRT"};
+    if (b == a + 1) {
+        if (toks_[a].t == T::Number) return "NUMBER";
+        if (toks_[a].t == T::String)
+            return "VARCHAR2(" + std::to_string(std::max<size_t>(1, toks_[a].text.size())) + ")";
+        return typeOf(a);
+    }
+    // Split at the top level.
+    bool concat = false, arith = false, minus = false;
+    int dates = 0, depth = 0;
+    int length = 0;
+    bool lengthKnown = true;
+    for (size_t k = a; k < b; ++k) {
+        if (isOp(k, "(")) ++depth;
+        if (isOp(k, ")")) --depth;
+        if (depth != 0) continue;
+        if (isOp(k, "||")) concat = true;
+        if (isOp(k, "+") || isOp(k, "*") || isOp(k, "/")) arith = true;
+        if (isOp(k, "-")) arith = minus = true;
+        std::string ty = typeOf(k);
+        if (!ty.empty() && !isOp(k + 1, "(")) {
+            if (upperAscii(ty) == "DATE") ++dates;
+            int n = lengthOf(ty);
+            if (n)
+                length += n;
+            else
+                lengthKnown = false;
+        } else if (toks_[k].t == T::String) {
+            length += int(toks_[k].text.size());
+        } else if (toks_[k].t == T::Number) {
+            length += int(toks_[k].text.size());
+        } else if (toks_[k].t == T::Ident && isOp(k + 1, "(")) {
+            lengthKnown = false;
+        }
+    }
+    if (concat)
+        return "VARCHAR2(" + std::to_string(lengthKnown && length > 0 ? std::min(length, 4000) : 4000) + ")";
+    if (arith) return dates == 1 ? "DATE" : "NUMBER";
+    if (toks_[a].t == T::Ident && isOp(a + 1, "(") && matchParen(a + 1, b) == b - 1) {
+        const std::string& f = toks_[a].text;
+        if (numberFunctions.count(f)) {
+            if ((f == "ROUND" || f == "TRUNC") && upperAscii(typeOf(a + 2)) == "DATE") return "DATE";
+            return "NUMBER";
+        }
+        if (textFunctions.count(f)) {
+            int n = lengthOf(typeOf(a + 2));
+            if (f == "LPAD" || f == "RPAD" || f == "REPLACE" || f == "CONCAT" || f == "TO_CHAR") n = 0;
+            return "VARCHAR2(" + std::to_string(n > 0 ? n : 4000) + ")";
+        }
+    }
+    return "";
+}
+
 bool Translator::tableBody(size_t from, size_t to, std::string& out) {
     static const std::set<std::string> stops = {"NOT",   "NULL",       "PRIMARY",    "UNIQUE",    "DEFAULT",
                                                 "CHECK", "CONSTRAINT", "REFERENCES", "GENERATED", "AS"};
     size_t k = from;
     bool itemStart = true;
     int depth = 0;
+    std::string column; // the column being defined
+    size_t typePos = 0; // where its type goes in out
+    std::map<std::string, std::string> types;
+    auto original = [&](size_t a, size_t b) {
+        return sql_.substr(size_t(toks_[a].off), size_t(toks_[b - 1].off + toks_[b - 1].len - toks_[a].off));
+    };
     while (k < to) {
         const Tok& t = toks_[k];
         if (itemStart && depth == 0 && (t.t == T::Ident || t.t == T::QIdent) &&
             !(t.t == T::Ident && (t.text == "CONSTRAINT" || t.text == "PRIMARY" || t.text == "UNIQUE" ||
                                   t.text == "CHECK" || t.text == "FOREIGN"))) {
+            column = t.text;
             out += quote(t.text) + " ";
+            typePos = out.size();
             ++k;
             // The type: words and one argument list.
             std::vector<std::string> words, args;
@@ -1046,6 +1131,7 @@ bool Translator::tableBody(size_t from, size_t to, std::string& out) {
                 type += ")";
             }
             out += type;
+            types[column] = type;
             itemStart = false;
             continue;
         }
@@ -1054,6 +1140,7 @@ bool Translator::tableBody(size_t from, size_t to, std::string& out) {
         if (depth == 0 && isOp(k, ",")) {
             out += ", ";
             itemStart = true;
+            column.clear();
             ++k;
             continue;
         }
@@ -1082,14 +1169,16 @@ bool Translator::tableBody(size_t from, size_t to, std::string& out) {
                 ++e;
             }
             if (e == b) return fail(936, b < to ? toks_[b].off : int(sql_.size()));
+            if (!column.empty()) out_.defaults.push_back({column, original(b, e)});
             size_t mark = pieces_.size();
             levels_.push_back(Level{});
             bool ok = emitRange(b, e);
             levels_.pop_back();
             if (!ok) return false;
-            out += " DEFAULT (";
-            for (size_t p = mark; p < pieces_.size(); ++p) out += " " + pieces_[p].text;
-            out += ")";
+            std::string expr;
+            for (size_t p = mark; p < pieces_.size(); ++p) expr += " " + pieces_[p].text;
+            out += " DEFAULT (" + expr + ")";
+            if (!column.empty()) out_.defaultSql.push_back({column, expr});
             pieces_.resize(mark);
             k = e;
             continue;
@@ -1098,6 +1187,13 @@ bool Translator::tableBody(size_t from, size_t to, std::string& out) {
             // A virtual column's expression, translated as any other.
             size_t m = matchParen(k + 1, to);
             if (m >= to) return fail(907, toks_[k + 1].off);
+            if (!column.empty() && m > k + 2) out_.defaults.push_back({column, original(k + 2, m)});
+            // Without a declared type the column takes its expression's.
+            if (!column.empty() && types[column].empty()) {
+                std::string type = expressionType(k + 2, m, types);
+                out.insert(typePos, type);
+                types[column] = type;
+            }
             size_t mark = pieces_.size();
             levels_.push_back(Level{});
             bool ok = emitRange(k + 2, m);
@@ -1434,9 +1530,14 @@ bool Translator::run() {
             if (k == body.size() || (depth == 0 && body[k] == ',')) {
                 std::string def = body.substr(start, k - start);
                 size_t a = def.find_first_not_of(' ');
-                if (a != std::string::npos)
-                    sql += "ALTER TABLE " + quote(ref.owner) + "." + quote(ref.name) + " ADD COLUMN " +
-                           def.substr(a) + ";";
+                if (a != std::string::npos) {
+                    std::string one = "ALTER TABLE " + quote(ref.owner) + "." + quote(ref.name) +
+                                      " ADD COLUMN " + def.substr(a);
+                    size_t q = def.find('"', a + 1);
+                    out_.words.push_back(q == std::string::npos ? "" : def.substr(a + 1, q - a - 1));
+                    out_.words.push_back(one);
+                    sql += one + ";";
+                }
                 start = k + 1;
             }
         }

@@ -79,7 +79,7 @@ enum class Kind {
     CreateProcedure, // words: owner, name, type, source text, "VALID"/"INVALID"
     DropProcedure,   // words: owner, name, type
     CreateDirectory, // words: name, path
-    AlterTable,      // ALTER TABLE t ADD (...): sql holds one ADD COLUMN per column
+    AlterTable,      // ALTER TABLE t ADD (...): words: column, its ADD COLUMN statement, for each
     CreateSequence,  // words: owner, name, start, increment
     DropSequence,    // words: owner, name
     CreateIndex,     // words: owner, index, unique ("UNIQUE"/"NONUNIQUE"), then the column names
@@ -125,6 +125,9 @@ struct Translation {
     bool organizationIndex = false; // CREATE TABLE ... ORGANIZATION INDEX
     bool hiddenRowid = false;       // the query ends with the row id column "ORA$ROWID"
     TableRef viewBase;              // CREATE VIEW over one table: that table
+    // CREATE TABLE, ALTER TABLE ADD: (column, default or virtual expression as written)
+    std::vector<std::pair<std::string, std::string>> defaults;
+    std::vector<std::pair<std::string, std::string>> defaultSql; // (column, default as SQLite SQL)
     bool orReplace = false;
     std::vector<std::string> words; // user statements: the words, upper-cased unless quoted
     std::vector<std::string> raw;   // the same words as written (quotes removed)

@@ -213,4 +213,56 @@ TEST_F(ValuesTest, DefaultsUseOracleExpressions) {
     EXPECT_EQ(*rows[0][5], "z");
     EXPECT_EQ(s->value("select count(*) from df where d > sysdate - 1"), "1");
     EXPECT_EQ(s->exec("insert into df (id, s) values (2, null)"), -1) << "the check after the default stays";
+    // The dictionary shows each default as written.
+    std::vector<Row> defaults;
+    ASSERT_EQ(
+        s->query("select column_name, data_default from all_tab_columns where table_name = 'DF' order by "
+                 "column_id",
+                 defaults),
+        0);
+    std::vector<std::string> texts;
+    for (auto& r : defaults) texts.push_back(r[1] ? *r[1] : "<NULL>");
+    EXPECT_EQ(texts, (std::vector<std::string>{"<NULL>", "sysdate", "'x' || 'y'", "user", "''", "(2 + 3) * 2",
+                                               "nvl(null, 'z')"}));
+    ASSERT_EQ(s->exec("alter table df add (w number default 7 * 6, g varchar2(9) default 'abc')"), 0)
+        << s->errorText();
+    EXPECT_EQ(s->value("select data_default from all_tab_cols where table_name = 'DF' and column_name = 'W'"),
+              "7 * 6");
+    // An expression default fills the rows already there and the rows to come.
+    ASSERT_EQ(s->exec("insert into df (id) values (2)"), 0) << s->errorText();
+    EXPECT_EQ(s->value("select sum(w) || g from df group by g"), "84abc");
+    ASSERT_EQ(s->exec("alter table df add (z date default sysdate not null)"), 0) << s->errorText();
+    EXPECT_EQ(s->value("select count(*) from df where z > sysdate - 1"), "2");
+    ASSERT_EQ(s->exec("drop table df"), 0);
+    ASSERT_EQ(s->exec("create table df (id number, d date)"), 0);
+    EXPECT_EQ(s->value("select count(data_default) from all_tab_columns where table_name = 'DF'"), "0")
+        << "nothing left of the dropped table";
+}
+
+TEST_F(ValuesTest, VirtualColumnsWithoutATypeDescribeByTheirExpression) {
+    ASSERT_EQ(s->exec("create table vt (a varchar2(10), b char(4), n number(5), d date, "
+                      "ab as (a || b), up as (upper(a)), len as (length(a)), tw as (n * 2), due as (d + 1), "
+                      "days as (d - d), lit as ('abc'), same as (n), odd as (case when n > 0 then n end))"),
+              0)
+        << s->errorText();
+    std::vector<Row> rows;
+    ASSERT_EQ(s->query("select column_name, data_type, data_length, data_default, virtual_column from "
+                       "all_tab_cols where table_name = 'VT' and column_id > 4 order by column_id",
+                       rows),
+              0);
+    std::vector<std::string> got;
+    for (auto& r : rows) got.push_back(*r[0] + " " + (r[1] ? *r[1] : "?") + " " + (r[2] ? *r[2] : "?"));
+    EXPECT_EQ(got, (std::vector<std::string>{"AB VARCHAR2 14", "UP VARCHAR2 10", "LEN NUMBER 22",
+                                             "TW NUMBER 22", "DUE DATE 7", "DAYS NUMBER 22", "LIT VARCHAR2 3",
+                                             "SAME NUMBER 22", "ODD VARCHAR2 4000"}));
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(*rows[0][3], "a || b") << "the expression as written";
+    EXPECT_EQ(*rows[0][4], "YES");
+    ASSERT_EQ(s->exec("insert into vt (a, b, n, d) values ('x', 'y', 3, '2024-01-01')"), 0) << s->errorText();
+    ASSERT_EQ(s->query("select ab, up, len, tw from vt", rows), 0) << s->errorText();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(*rows[0][0], "xy   ");
+    EXPECT_EQ(*rows[0][1], "X");
+    EXPECT_EQ(*rows[0][2], "1");
+    EXPECT_EQ(*rows[0][3], "6");
 }
