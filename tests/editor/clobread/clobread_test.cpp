@@ -4,6 +4,7 @@
 
 #include <afxwin.h>
 
+#include <atomic>
 #include <fstream>
 #include <iterator>
 #include <thread>
@@ -79,6 +80,7 @@ public:
         v.define_type = SQLT_CLOB;
         return v;
     }
+    void NullAndLineEnds();
     // The buffer's text with its own line ends.
     static std::u16string Text(const CEditData& d) { return std::u16string(d.GetAllText().GetString()); }
 };
@@ -132,31 +134,40 @@ TEST_F(ClobReadSjisTest, ShiftJisPiecesSplitDoubleByteCharacters) {
     }
 }
 
-TEST_F(ClobReadTest, NullValueLeavesTheBufferAlone) {
-    OraLobValue v = Value(2);
-    ASSERT_TRUE(v.null_flag);
-    CEditData d;
-    d.InsertTextAtCaret(u"keep");
-    CString msg;
-    EXPECT_EQ(oci_read_clob_data(s, &d, &v, &msg), ORARC_OK);
-    EXPECT_EQ(Text(d), u"keep");
+// What every read leaves: nothing to undo and no line changed since saving.
+void ExpectSaved(CEditData& d) {
+    for (int i = 0; i < d.GetLineCount(); i++) EXPECT_EQ(d.GetLine(i)->modified, -1) << "line " << i;
+    const std::u16string before = std::u16string(d.GetAllText().GetString());
+    EXPECT_EQ(d.Undo(), 1) << "nothing to undo";
+    EXPECT_EQ(std::u16string(d.GetAllText().GetString()), before);
 }
 
-TEST_F(ClobReadTest, LineEndTypeFromTheFirstBreak) {
+// NULL, a first break that is LF, no break, and a CR at the end, whole and
+// in pieces of 7 bytes.
+void ClobReadTest::NullAndLineEnds() {
+    OraLobValue v = Value(2);
+    ASSERT_TRUE(v.null_flag);
+    CEditData kept;
+    kept.InsertTextAtCaret(u"keep");
     CString msg;
+    EXPECT_EQ(oci_read_clob_data(s, &kept, &v, &msg), ORARC_OK);
+    EXPECT_EQ(Text(kept), u"keep");
+
     for (int piece : {0, 7}) {
         g_clobread_piece_bytes = piece;
-        OraLobValue v = Value(3);
+        v = Value(3);
         CEditData lf;
         ASSERT_EQ(oci_read_clob_data(s, &lf, &v, &msg), ORARC_OK) << Narrow(msg);
         EXPECT_EQ(lf.m_lineEndType, uint32_t(LINEEND_LF)) << piece;
         EXPECT_EQ(lf.GetLineCount(), 3);
+        ExpectSaved(lf);
 
         v = Value(4);
         CEditData none;
         ASSERT_EQ(oci_read_clob_data(s, &none, &v, &msg), ORARC_OK);
         EXPECT_EQ(none.m_lineEndType, uint32_t(LINEEND_CRLF)) << piece;
         EXPECT_EQ(Text(none), u"no break at all");
+        ExpectSaved(none);
 
         // A CR at a piece's end is not taken for a CR line end before its LF
         // is seen, and a final CR stays a CR.
@@ -168,12 +179,48 @@ TEST_F(ClobReadTest, LineEndTypeFromTheFirstBreak) {
     }
 }
 
+TEST_F(ClobReadTest, NullValueAndLineEnds) {
+    NullAndLineEnds();
+}
+
+TEST_F(ClobReadSjisTest, NullValueAndLineEnds) {
+    NullAndLineEnds();
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+// AddressSanitizer's allocation hooks (its interface header is not always
+// installed).
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, size_t),
+                                                         void (*)(const volatile void*));
+// The largest block asked of the allocator while recording.
+std::atomic<bool> g_recording{false};
+std::atomic<size_t> g_largest{0};
+void OnMalloc(const volatile void*, size_t size) {
+    if (!g_recording.load()) return;
+    size_t seen = g_largest.load();
+    while (size > seen && !g_largest.compare_exchange_weak(seen, size)) {
+    }
+}
+void OnFree(const volatile void*) {}
+#endif
+
 TEST_F(ClobReadTest, HugeClaimedLengthAllocatesOnlyAPiece) {
     OraLobValue v = Value(1);
     v.length = 0x80000000u;
     CEditData d;
     CString msg;
+#if defined(__SANITIZE_ADDRESS__)
+    static const bool hooked = __sanitizer_install_malloc_and_free_hooks(OnMalloc, OnFree) != 0;
+    ASSERT_TRUE(hooked);
+    g_largest = 0;
+    g_recording = true;
+#endif
     ASSERT_EQ(oci_read_clob_data(s, &d, &v, &msg), ORARC_OK) << Narrow(msg);
+#if defined(__SANITIZE_ADDRESS__)
+    g_recording = false;
+    EXPECT_GE(g_largest.load(), size_t(1) << 20) << "the piece buffers";
+    EXPECT_LE(g_largest.load(), size_t(8) << 20) << "a block sized by the claimed length";
+#endif
     EXPECT_EQ(Text(d), kJapanese);
 }
 

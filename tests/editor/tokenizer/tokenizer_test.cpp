@@ -60,6 +60,14 @@ TEST(KeywordFile, KindsLabelsBlanksAndMask) {
     // Sorted by key.
     for (int i = 1; i < t.m_keywordCount; i++)
         EXPECT_LT(std::u16string(t.m_keywords[i - 1].key), std::u16string(t.m_keywords[i].key));
+
+    // Equal keys by kind.
+    ASSERT_EQ(load_keywords(&t, "Sum,2\nb\nsum\na\n"), 0);
+    ASSERT_EQ(t.m_keywordCount, 4);
+    EXPECT_EQ(std::u16string(t.m_keywords[2].display), u"sum");
+    EXPECT_EQ(t.m_keywords[2].kind, 1);
+    EXPECT_EQ(std::u16string(t.m_keywords[3].display), u"Sum");
+    EXPECT_EQ(t.m_keywords[3].kind, 2);
 }
 
 TEST(KeywordFile, EveryCodeAndLineEndGivesTheSameTable) {
