@@ -236,7 +236,8 @@ void fnToChar(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (isNumeric(argv[0])) {
         if (argc >= 2 && textOf(argv[1], fmt)) {
             std::string out;
-            int code = formatNumber(sqlite3_value_double(argv[0]), fmt, sess.numericCharacters, out);
+            int code = formatNumber(sqlite3_value_double(argv[0]), fmt, sess.numericCharacters, out,
+                                    sess.env && sess.env->territory == "JAPAN" ? "￥" : "$");
             if (code) {
                 raise(ctx, code, -1);
                 return;

@@ -513,7 +513,40 @@ DateTime fromSeconds(int64_t secs) {
     return d;
 }
 
-int formatNumber(double v, const std::string& fmtIn, const std::string& chars, std::string& out) {
+namespace {
+
+std::string roman(int n) {
+    static const std::pair<int, const char*> parts[] = {
+        {1000, "M"}, {900, "CM"}, {500, "D"}, {400, "CD"}, {100, "C"}, {90, "XC"}, {50, "L"},
+        {40, "XL"},  {10, "X"},   {9, "IX"},  {5, "V"},    {4, "IV"},  {1, "I"}};
+    std::string r;
+    for (auto& [value, text] : parts)
+        while (n >= value) {
+            r += text;
+            n -= value;
+        }
+    return r;
+}
+
+// Scientific notation as Oracle writes it: "1.23E+04".
+std::string scientific(double a, int fracDigits, char dec) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*E", fracDigits, a);
+    std::string t = buf;
+    size_t e = t.find('E');
+    std::string mant = t.substr(0, e), exp = t.substr(e + 1);
+    for (char& c : mant)
+        if (c == '.') c = dec;
+    char sign = exp[0];
+    std::string digits = exp.substr(1);
+    while (digits.size() > 2 && digits[0] == '0') digits.erase(0, 1);
+    return mant + "E" + sign + digits;
+}
+
+} // namespace
+
+int formatNumber(double v, const std::string& fmtIn, const std::string& chars, std::string& out,
+                 const std::string& currency) {
     std::string f = upperAscii(fmtIn);
     out.clear();
     bool fm = false;
@@ -524,6 +557,67 @@ int formatNumber(double v, const std::string& fmtIn, const std::string& chars, s
     char dec = chars.size() > 0 ? chars[0] : '.', grp = chars.size() > 1 ? chars[1] : ',';
     bool neg = v < 0;
     double a = std::fabs(v);
+    // Roman numerals of 1 to 3999, right-aligned in 15 places.
+    if (f == "RN") {
+        bool lower = fmtIn.size() >= 2 && fmtIn[fmtIn.size() - 1] == 'n';
+        int n = int(std::llround(v));
+        if (n < 1 || n > 3999) {
+            out.assign(15, '#');
+            return 0;
+        }
+        std::string r = roman(n);
+        if (lower)
+            for (char& c : r) c = char(std::tolower(static_cast<unsigned char>(c)));
+        out = fm ? r : std::string(15 - r.size(), ' ') + r;
+        return 0;
+    }
+    // Text minimum: the shortest text, scientific past 64 characters or with TME.
+    if (f == "TM" || f == "TM9" || f == "TME") {
+        std::string t = numberText(v);
+        if (f == "TME" || t.size() > 64) {
+            std::string m = scientific(a, 15, dec);
+            // Trailing zeros of the mantissa go.
+            size_t e = m.find('E');
+            size_t keep = e;
+            while (keep > 0 && m[keep - 1] == '0') --keep;
+            if (keep > 0 && m[keep - 1] == dec) --keep;
+            out = (neg ? "-" : "") + m.substr(0, keep) + m.substr(e);
+            return 0;
+        }
+        for (char& c : t)
+            if (c == '.') c = dec;
+        out = t;
+        return 0;
+    }
+    // Scientific notation: one digit before the decimal character.
+    if (f.size() > 4 && f.compare(f.size() - 4, 4, "EEEE") == 0) {
+        std::string m = f.substr(0, f.size() - 4);
+        size_t point = m.find_first_of(".D");
+        if (m.find_first_not_of("90.D") != std::string::npos || m.empty()) return 1481;
+        int fracDigits = point == std::string::npos ? 0 : int(m.size() - point - 1);
+        std::string body = scientific(a, fracDigits, dec);
+        if (neg) body.insert(0, "-");
+        size_t width = f.size() + 1;
+        out = fm || body.size() >= width ? body : std::string(width - body.size(), ' ') + body;
+        return 0;
+    }
+    // V: the value times ten to the number of digits after it.
+    if (size_t vpos = f.find('V'); vpos != std::string::npos) {
+        int shift = 0;
+        for (size_t k = vpos + 1; k < f.size(); ++k)
+            if (f[k] == '9' || f[k] == '0') ++shift;
+        if (f.find_first_of(".D") != std::string::npos) return 1481;
+        f.erase(vpos, 1);
+        return formatNumber(std::round(v * std::pow(10.0, shift)), (fm ? "FM" : "") + f, chars, out,
+                            currency);
+    }
+    // L: the local currency symbol where $ would go.
+    std::string symbol = "$";
+    if (size_t l = f.find('L');
+        l != std::string::npos && (l == 0 || l == f.size() - 1 || (l == 1 && f[0] == 'S'))) {
+        f[l] = '$';
+        symbol = currency;
+    }
     // Hexadecimal: X elements, optionally after zeros.
     if (!f.empty() && f.find_first_not_of("0X") == std::string::npos && f.back() == 'X') {
         if (neg || a >= 1.8e19) {
@@ -550,6 +644,11 @@ int formatNumber(double v, const std::string& fmtIn, const std::string& chars, s
     if (!f.empty() && f[0] == '$') {
         dollar = true;
         f.erase(0, 1);
+    }
+    bool trailDollar = false;
+    if (!f.empty() && f.back() == '$') {
+        trailDollar = true;
+        f.pop_back();
     }
     if (f.size() >= 2 && f.compare(f.size() - 2, 2, "MI") == 0) {
         mi = true;
@@ -583,7 +682,7 @@ int formatNumber(double v, const std::string& fmtIn, const std::string& chars, s
     std::string ip = digitsText.substr(0, dot),
                 fp = dot == std::string::npos ? "" : digitsText.substr(dot + 1);
     if (ip == "0") ip.clear();
-    size_t width = f.size() + 1 + (dollar ? 1 : 0);
+    size_t width = f.size() + 1 + (dollar || trailDollar ? 1 : 0);
     if (int(ip.size()) > intDigits) {
         out.assign(width, '#');
         return 0;
@@ -624,8 +723,9 @@ int formatNumber(double v, const std::string& fmtIn, const std::string& chars, s
     }
     if (dollar) {
         size_t s = body.find_first_not_of(' ');
-        body.insert(s == std::string::npos ? body.size() : s, "$");
+        body.insert(s == std::string::npos ? body.size() : s, symbol);
     }
+    if (trailDollar) body += symbol;
     size_t s = body.find_first_not_of(' ');
     if (s == std::string::npos) s = body.size();
     if (leadS)

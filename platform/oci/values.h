@@ -49,9 +49,10 @@ int formatDate(const DateTime& d, const std::string& fmt, std::string& out, bool
 // Days since 0001-01-01 of the proleptic Gregorian calendar, and back from seconds.
 int64_t dayNumber(const DateTime& d);
 DateTime fromSeconds(int64_t secs);
-// A number by a number format model (9 0 , . G D $ S MI PR FM X); chars holds
+// A number by a number format model (9 0 , . G D $ L S MI PR FM X V EEEE RN TM); chars holds
 // the decimal character and the group separator. 0 or the ORA number.
-int formatNumber(double v, const std::string& fmt, const std::string& chars, std::string& out);
+int formatNumber(double v, const std::string& fmt, const std::string& chars, std::string& out,
+                 const std::string& currency = "$");
 // Fixes the clock ("YYYY-MM-DD HH24:MI:SS") or returns it to the system's ("system").
 bool setClock(const std::string& text);
 int parseDate(const std::string& s, const std::string& fmt, DateTime& d);

@@ -75,6 +75,17 @@ TEST_F(ArithmeticTest, NumberFormatModels) {
     EXPECT_EQ(s->value("select to_char(255, 'FMXX') from dual"), "FF");
     EXPECT_EQ(s->value("select to_char(255, '0XXX') from dual"), " 00FF");
     EXPECT_EQ(s->value("select to_char(1, '9A9') from dual"), "<ERR 1481>");
+    EXPECT_EQ(s->value("select to_char(123.456, '9.999EEEE') from dual"), " 1.235E+02");
+    EXPECT_EQ(s->value("select to_char(-0.00012, 'FM9.9EEEE') from dual"), "-1.2E-04");
+    EXPECT_EQ(s->value("select to_char(12.345, '99V99') from dual"), " 1235");
+    EXPECT_EQ(s->value("select to_char(1999, 'RN') from dual"), "        MCMXCIX");
+    EXPECT_EQ(s->value("select to_char(14, 'FMrn') from dual"), "xiv");
+    EXPECT_EQ(s->value("select to_char(4000, 'RN') from dual"), "###############");
+    EXPECT_EQ(s->value("select to_char(1234.5, 'TM') || ' ' || to_char(-.25, 'TM9') from dual"),
+              "1234.5 -.25");
+    EXPECT_EQ(s->value("select to_char(1234.5, 'TME') from dual"), "1.2345E+03");
+    EXPECT_EQ(s->value("select to_char(12, 'FML999') || to_char(3, '9L') from dual"), "￥12 3￥")
+        << "the currency of the client's territory";
     std::vector<Row> rows;
     ASSERT_EQ(s->query("select to_char(12, :X0) from dual", rows, {"FM000"}), 0) << s->errorText();
     ASSERT_EQ(rows.size(), 1u);
