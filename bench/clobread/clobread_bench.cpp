@@ -26,20 +26,12 @@
 #include "oracle/oci_exec.h"
 #include "oracle/ora_dataset.h"
 
-extern "C" {
-void* __libc_malloc(size_t);
-void* __libc_calloc(size_t, size_t);
-void* __libc_realloc(void*, size_t);
-void* __libc_memalign(size_t, size_t);
-void __libc_free(void*);
-}
-
 namespace {
 
 std::atomic<long long> g_live{0};
 std::atomic<long long> g_peak{0};
 
-void Add(void* p) {
+[[maybe_unused]] void Add(void* p) {
     if (!p) return;
     long long now = g_live.fetch_add(static_cast<long long>(malloc_usable_size(p))) +
                     static_cast<long long>(malloc_usable_size(p));
@@ -47,11 +39,21 @@ void Add(void* p) {
     while (now > peak && !g_peak.compare_exchange_weak(peak, now)) {
     }
 }
-void Sub(void* p) {
+[[maybe_unused]] void Sub(void* p) {
     if (p) g_live.fetch_sub(static_cast<long long>(malloc_usable_size(p)));
 }
 
 } // namespace
+
+// The allocator wrapped, except under a sanitizer, which has its own.
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+extern "C" {
+void* __libc_malloc(size_t);
+void* __libc_calloc(size_t, size_t);
+void* __libc_realloc(void*, size_t);
+void* __libc_memalign(size_t, size_t);
+void __libc_free(void*);
+}
 
 extern "C" {
 void* malloc(size_t n) {
@@ -90,6 +92,7 @@ int posix_memalign(void** out, size_t align, size_t n) {
     return 0;
 }
 }
+#endif
 
 namespace {
 
