@@ -2,7 +2,6 @@
 #include "mfc/app.h"
 
 #include <atomic>
-#include <string>
 #include <thread>
 
 IMPLEMENT_DYNAMIC(CWinThread, CCmdTarget)
@@ -15,7 +14,6 @@ namespace {
 struct AppState {
     std::atomic<CWinApp*> app{nullptr};
     std::atomic<std::thread::id> thread{};
-    std::u16string name;
 };
 
 AppState& State() {
@@ -38,12 +36,10 @@ int CWinThread::ExitInstance() {
 }
 
 CWinApp::CWinApp(LPCWSTR appName) {
+    if (appName) AfxSetAppTitle(appName);
+    m_appName = AfxGetAppTitle();
+    m_pszAppName = m_appName.c_str();
     AppState& s = State();
-    if (appName) {
-        s.name = appName;
-        AfxSetAppTitle(appName);
-    }
-    m_pszAppName = appName ? s.name.c_str() : AfxGetAppTitle();
     s.thread.store(std::this_thread::get_id(), std::memory_order_relaxed);
     s.app.store(this, std::memory_order_release);
 }

@@ -297,6 +297,7 @@ TEST_F(ClobReadTest, OutOfMemoryBoxIsOwnedByTheMainWindow) {
     {
         CWinApp app(u"tavrelix");
         EXPECT_EQ(AfxGetApp(), &app);
+        EXPECT_EQ(std::u16string(app.m_pszAppName), u"tavrelix");
         EXPECT_EQ(AfxGetThread(), &app);
         EXPECT_EQ(AfxGetMainWnd(), nullptr) << "no main window yet";
         CEditData a;

@@ -2,6 +2,8 @@
 // global accessors AfxGetApp, AfxGetThread and AfxGetMainWnd.
 #pragma once
 
+#include <string>
+
 #include "mfc/wnd.h"
 
 // A thread of the user interface. The application object is the one of the
@@ -34,6 +36,9 @@ public:
 
     // The application's name (the caption of AfxMessageBox).
     LPCWSTR m_pszAppName = nullptr;
+
+private:
+    std::u16string m_appName;
 };
 
 // The application object, or null before it is constructed and after it is
