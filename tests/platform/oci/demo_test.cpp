@@ -151,6 +151,27 @@ TEST_F(DemoTest, EveryTypeDescribes) {
         }
         EXPECT_EQ(form, want[i].form) << want[i].column;
     }
+    // FLOAT(126) reads precision 126; NUMBER(10,2) 10.
+    for (auto [pos, precision] : {std::pair<ub4, sb2>{11, 126}, {9, 10}}) {
+        void* p = nullptr;
+        ASSERT_EQ(api.OCIParamGet(st, OCI_HTYPE_STMT, s.err, &p, pos), 0);
+        sb2 got = 0;
+        api.OCIAttrGet(p, OCI_DTYPE_PARAM, &got, nullptr, OCI_ATTR_PRECISION, s.err);
+        EXPECT_EQ(got, precision) << pos;
+    }
+    api.OCIHandleFree(st, OCI_HTYPE_STMT);
+    // MLSLABEL describes as 106.
+    api.OCIHandleAlloc(s.env, reinterpret_cast<void**>(&st), OCI_HTYPE_STMT, 0, nullptr);
+    const char* label = "select label from unsupported_type";
+    api.OCIStmtPrepare(st, s.err, reinterpret_cast<const OraText*>(label), ub4(std::strlen(label)), 1, 0);
+    ASSERT_EQ(api.OCIStmtExecute(s.svc, st, s.err, 1, 0, nullptr, nullptr, OCI_DESCRIBE_ONLY), 0);
+    {
+        void* p = nullptr;
+        ub2 type = 0;
+        ASSERT_EQ(api.OCIParamGet(st, OCI_HTYPE_STMT, s.err, &p, 1), 0);
+        api.OCIAttrGet(p, OCI_DTYPE_PARAM, &type, nullptr, OCI_ATTR_DATA_TYPE, s.err);
+        EXPECT_EQ(type, 106);
+    }
     api.OCIHandleFree(st, OCI_HTYPE_STMT);
     EXPECT_EQ(s.value("select c_varchar2_char from all_types where id = 1"), "ｶﾅ①～髙1");
     EXPECT_EQ(s.value("select c_nvarchar2 from all_types where id = 1"), "𠮷野家1");

@@ -317,3 +317,101 @@ TEST_F(DictionaryTest, MaterializedViews) {
         column("select column_name from all_tab_columns where table_name = 'ALPHA_MV' order by column_id"),
         (std::vector<std::string>{"K1", "K2", "V"}));
 }
+
+TEST_F(DictionaryTest, EveryListQueryRuns) {
+    ASSERT_EQ(s->exec("create sequence zeta_seq start with 5"), 0) << s->errorText();
+    ASSERT_EQ(s->exec("create index zeta_name on zeta (name)"), 0) << s->errorText();
+    ASSERT_EQ(s->exec("create materialized view zeta_mv as select id, name from zeta"), 0) << s->errorText();
+    struct Query {
+        const char* sql;
+        std::vector<std::string> binds;
+        size_t rows;
+    };
+    const Query queries[] = {
+        {"select cluster_name, cluster_type, tablespace_name \nfrom all_clusters \nwhere owner = :X0 \norder "
+         "by "
+         "cluster_name",
+         {"SYSTEM"},
+         0},
+        {"select db_link, username, host \nfrom all_db_links \nwhere owner = :X0 \norder by db_link",
+         {"SYSTEM"},
+         0},
+        {"select index_name, uniqueness, table_owner, table_name, tablespace_name \nfrom all_indexes \nwhere "
+         "owner "
+         "= :X0 \norder by index_name",
+         {"SYSTEM"},
+         3},
+        {"select trigger_name, table_owner, table_name, trigger_type, triggering_event, status \nfrom "
+         "all_triggers "
+         "\nwhere owner = :X0 \norder by trigger_name",
+         {"SYSTEM"},
+         0},
+        {"select name, table_name, master_view, master_owner, master,  \n\tmaster_link, last_refresh \nfrom "
+         "all_snapshots \nwhere owner = :X0 \norder by name",
+         {"SYSTEM"},
+         1},
+        {"select master, log_table, log_trigger, current_snapshots \nfrom all_snapshot_logs \nwhere "
+         "log_owner = "
+         ":X0 \norder by log_table",
+         {"SYSTEM"},
+         0},
+        {"select object_name, \n\t(select s.last_number from all_sequences s where s.sequence_owner = "
+         "o.owner "
+         "and s.sequence_name = o.object_name) last_number, \n\tstatus, last_ddl_time, created \nfrom "
+         "all_objects "
+         "o \nwhere owner = :X0 \nand object_type = :X1 \norder by object_name",
+         {"SYSTEM", "SEQUENCE"},
+         1},
+        {"select object_name, status, last_ddl_time, created \nfrom all_objects \nwhere owner = :X0 \nand "
+         "object_type = :X1 \norder by object_name",
+         {"SYSTEM", "MATERIALIZED VIEW"},
+         1},
+        {"select a.view_name \nfrom all_views a \nwhere a.owner = :X0 \norder by view_name", {"SYSTEM"}, 1},
+        {"select b.table_name view_name, b.comments \nfrom all_tab_comments b \nwhere b.owner = :X0 \nand "
+         "b.table_type = :X1 \n",
+         {"SYSTEM", "VIEW"},
+         1},
+        {"select a.synonym_name, a.table_owner, a.table_name, a.db_link \nfrom all_synonyms a \nwhere "
+         "a.owner = "
+         ":X0 \nand a.db_link is null \n",
+         {"SYSTEM"},
+         1},
+        {"select b.table_name, b.comments \nfrom all_tab_comments b \nwhere b.owner = :X0 \n", {"SYSTEM"}, 4},
+        {"select a.synonym_name, :X1 comments, a.table_owner, a.table_name, a.db_link \nfrom all_synonyms a "
+         "\nwhere a.owner = :X0 \nand a.db_link is not null \n",
+         {"SYSTEM", ""},
+         0},
+        {"select a.column_id, a.column_name, a.data_type, \n\tdecode(a.data_type,  \n\t\t'NUMBER', "
+         "a.data_precision || decode(a.data_scale, 0, NULL, NULL, NULL, ',' || a.data_scale), "
+         "\n\t\t'NVARCHAR2', "
+         "data_length / 2, \n\t\t'DATE', NULL, \n\t\t'ROWID', NULL, \n\t\t'LONG', NULL, \n\t\ta.data_length) "
+         "data_length, \n\ta.nullable, a.data_default, b.comments \nfrom all_tab_columns a, all_col_comments "
+         "b "
+         "\nwhere a.table_name = b.table_name \nand a.column_name = b.column_name \nand a.owner = b.owner "
+         "\nand "
+         "a.owner = :X0 \nand a.table_name = :X1 \norder by a.column_id",
+         {"SYSTEM", "ZETA"},
+         5},
+        {"select i.column_name \nfrom all_ind_columns i, all_constraints c \nwhere c.owner = i.table_owner "
+         "\nand "
+         "c.table_name = i.table_name \nand c.index_name = i.index_name \nand c.owner = :X0 \nand "
+         "c.table_name = "
+         ":X1 \nand c.constraint_type = 'P' \n",
+         {"SYSTEM", "ZETA"},
+         1},
+        {"select value from nls_session_parameters \nwhere parameter = :X0", {"NLS_DATE_FORMAT"}, 1},
+        {"select sessiontimezone from dual", {}, 1},
+        {"select value \nfrom nls_database_parameters \nwhere parameter = :X0 \n",
+         {"NLS_NCHAR_CHARACTERSET"},
+         1},
+    };
+    for (const Query& q : queries) {
+        std::vector<Row> rows;
+        ASSERT_EQ(s->query(q.sql, rows, q.binds), 0) << q.sql << ": " << s->errorText();
+        EXPECT_EQ(rows.size(), q.rows) << q.sql;
+    }
+    EXPECT_EQ(s->value("select last_number from all_sequences where sequence_name = 'ZETA_SEQ'"), "5");
+    EXPECT_EQ(s->exec("alter session set NLS_DATE_FORMAT = 'YYYY-MM-DD'"), 0);
+    EXPECT_EQ(s->value("select value from nls_session_parameters \nwhere parameter = 'NLS_DATE_FORMAT'"),
+              "YYYY-MM-DD");
+}

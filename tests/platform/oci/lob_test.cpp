@@ -115,6 +115,12 @@ TEST_F(LobTest, ClobWrittenAndReadInWholeCharacters) {
     api.OCILobIsTemporary(s->env, s->err, copy, &temporary);
     EXPECT_EQ(temporary, 0);
     api.OCIDescriptorFree(copy, OCI_DTYPE_LOB);
+    // OCILobAssign copies a persistent locator into the caller's descriptor.
+    OCILobLocator* assigned = nullptr;
+    api.OCIDescriptorAlloc(s->env, reinterpret_cast<void**>(&assigned), OCI_DTYPE_LOB, 0, nullptr);
+    ASSERT_EQ(api.OCILobAssign(s->env, s->err, loc[0], &assigned), 0);
+    EXPECT_EQ(length(assigned), 10000u);
+    api.OCIDescriptorFree(assigned, OCI_DTYPE_LOB);
 
     // Without the row locked a write is refused.
     amount = 1;
