@@ -689,8 +689,9 @@ int formatNumber(double v, const std::string& fmtIn, const std::string& chars, s
     }
     size_t firstZero = f.find('0');
     size_t intEnd = point == std::string::npos ? f.size() : point;
-    if (ip.empty() && fp.empty() && (firstZero == std::string::npos || firstZero >= intEnd)) ip = "0";
-    if (ip.empty() && fracDigits == 0) ip = "0";
+    if (ip.empty() && fp.empty() && (firstZero == std::string::npos || firstZero >= intEnd))
+        ip.assign(1, '0');
+    if (ip.empty() && fracDigits == 0) ip.assign(1, '0');
     // The integer part, right to left.
     std::string body;
     int next = int(ip.size()) - 1;
