@@ -654,7 +654,7 @@ std::string resultColumnType(sqlite3_stmt* st, int i, const SelectItem* it) {
     if (it && (it->kind == ItemKind::Number || it->kind == ItemKind::Numeric)) return "NUMBER";
     if (it && it->kind == ItemKind::Date) return "DATE";
     if (it && it->kind == ItemKind::Timestamp) return "TIMESTAMP(6)";
-    if (it && it->kind == ItemKind::TimestampTz) return "TIMESTAMP(6) WITH TIME ZONE";
+    if (it && it->kind == ItemKind::TimestampTz) return "TIMESTAMP WITH TIME ZONE(6)";
     return "VARCHAR2(4000)";
 }
 

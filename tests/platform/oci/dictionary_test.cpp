@@ -415,3 +415,21 @@ TEST_F(DictionaryTest, EveryListQueryRuns) {
     EXPECT_EQ(s->value("select value from nls_session_parameters \nwhere parameter = 'NLS_DATE_FORMAT'"),
               "YYYY-MM-DD");
 }
+
+TEST_F(DictionaryTest, MaterializedViewColumnsFromViewsAndExpressions) {
+    ASSERT_EQ(s->exec("create materialized view v_mv as select * from zeta_v"), 0) << s->errorText();
+    std::vector<Row> rows;
+    ASSERT_EQ(s->query("select * from v_mv", rows), 0) << s->errorText();
+    EXPECT_EQ(column("select column_name from all_tab_columns where table_name = 'V_MV' order by column_id"),
+              (std::vector<std::string>{"ID", "NAME", "TWICE"}));
+    ASSERT_EQ(s->query("select rowid, a.* from v_mv a", rows), 0) << s->errorText();
+    EXPECT_EQ(s->exec("create materialized view d_mv as select id, id from zeta"), -1);
+    EXPECT_EQ(s->errorCode(), 957);
+    EXPECT_EQ(
+        s->exec(
+            "create materialized view e_mv as select id, sysdate as now, systimestamp ts, 'ab' k from zeta"),
+        0)
+        << s->errorText();
+    EXPECT_EQ(column("select data_type from all_tab_columns where table_name = 'E_MV' order by column_id"),
+              (std::vector<std::string>{"NUMBER", "DATE", "TIMESTAMP(6) WITH TIME ZONE", "CHAR"}));
+}
