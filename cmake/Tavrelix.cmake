@@ -24,7 +24,24 @@ if(TAVRELIX_TSAN)
   add_link_options(-fsanitize=thread)
 endif()
 
+# libFuzzer, for the fuzz entry points (scripts/fuzz.sh, clang only): the
+# libraries are instrumented for coverage; the fuzz executables link the
+# fuzzer's own main.
+option(TAVRELIX_LIBFUZZER "Build the libFuzzer targets (clang)" OFF)
+if(TAVRELIX_LIBFUZZER)
+  if(TAVRELIX_SANITIZE OR TAVRELIX_TSAN)
+    message(FATAL_ERROR "TAVRELIX_LIBFUZZER brings its own sanitizers")
+  endif()
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
+                      -fno-omit-frame-pointer -g)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
 set(TAVRELIX_WARNINGS -Wall -Wextra -Werror)
+if(TAVRELIX_LIBFUZZER)
+  # The fuzz tree is the only one built by clang, whose warnings differ.
+  set(TAVRELIX_WARNINGS -Wall -Wextra)
+endif()
 
 function(tavrelix_warnings target)
   target_compile_options(${target} PRIVATE ${TAVRELIX_WARNINGS})

@@ -405,7 +405,8 @@ void CStrToken::buildHashIndex() {
     for (int32_t i = 0; i < m_keywordCount; i++) {
         entries++;
         for (int32_t k = 1; k < m_keywords[i].keyLength; k++)
-            entries += isWordBreak(m_keywords[i].key[k]) ? 1 : 0;
+            entries +=
+                isWordBreak(m_keywords[i].key[k]) || (k == 1 && isWordBreak(m_keywords[i].key[0])) ? 1 : 0;
     }
     uint64_t size = 16;
     while (size < static_cast<uint64_t>(entries) * 2) size *= 2;
@@ -435,7 +436,7 @@ void CStrToken::buildHashIndex() {
         if (e.keyLength <= 0) continue;
         uint32_t h = kHashSeed;
         for (int32_t k = 0; k < e.keyLength; k++) {
-            if (k > 0 && isWordBreak(e.key[k])) insert(i, k, h, 2);
+            if (k > 0 && (isWordBreak(e.key[k]) || (k == 1 && isWordBreak(e.key[0])))) insert(i, k, h, 2);
             h = hash_step(h, e.key[k]);
         }
         insert(i, e.keyLength, h, 1);
@@ -521,6 +522,10 @@ int CStrToken::findKeyword(const char16_t* p, int n) {
             if (units(k) == 2) c = 0x10000 + ((c - 0xD800) << 10) + (p[k + 1] - 0xDC00);
             return isWordBreak(c);
         };
+        // The index holds a key's prefixes up to each break of the key, and
+        // its first unit when that is a break: a word of the text that ends
+        // elsewhere (a quoted literal) is matched by the binary searches.
+        if (p[n] != 0 && !breakAt(n) && !(n == 1 && isWordBreak(p[0]))) return matchKeywordAt(p, b.first, n);
         int found = -1;
         for (int32_t k = n;;) {
             const HashSlot* slot = findHash(m_ignoreCase ? m_work : p, k, h);

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include <afxwin.h>
 #include <windows.h>
 
 #include "editor/nodepool.h"
@@ -230,5 +231,7 @@ int undo_records_in_use() {
 }
 
 void UndoBuffer::ShowNoMemory() {
-    MessageBoxW(nullptr, u"メモリが確保できません", u"メッセージ", MB_ICONINFORMATION);
+    CWnd* main = AfxGetMainWnd();
+    MessageBoxW(main ? main->GetSafeHwnd() : nullptr, u"メモリが確保できません", u"メッセージ",
+                MB_ICONINFORMATION);
 }
