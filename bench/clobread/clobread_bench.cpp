@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/common/bench_oracle.h"
 #include "editor/clobread.h"
 #include "editor/editdata.h"
 #include "oracle/oci_exec.h"
@@ -97,17 +98,6 @@ int posix_memalign(void** out, size_t align, size_t n) {
 namespace {
 
 namespace fs = std::filesystem;
-
-double Now() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-void Check(int rc, const CString& msg, const char* what) {
-    if (rc != ORARC_OK) {
-        std::fprintf(stderr, "%s: %d %s\n", what, rc, WideToUtf8(msg.GetString()).c_str());
-        std::exit(1);
-    }
-}
 
 // Lines of kana and kanji of varying length, CR LF between them.
 std::u16string JapaneseText(size_t utf8Bytes) {

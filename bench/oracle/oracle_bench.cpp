@@ -19,21 +19,11 @@
 #include <string>
 #include <vector>
 
+#include "bench/common/bench_oracle.h"
 #include "oracle/oci_exec.h"
 #include "oracle/ora_dataset.h"
 
 namespace {
-
-double Now() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-void Check(int rc, const CString& msg, const char* what) {
-    if (rc != ORARC_OK) {
-        std::fprintf(stderr, "%s: %d %s\n", what, rc, WideToUtf8(msg.GetString()).c_str());
-        std::exit(1);
-    }
-}
 
 const int kDoublings = 16; // 16 rows doubled: 1,048,576 rows
 

@@ -152,6 +152,7 @@ private:
     bool emitChain(size_t i, size_t end, size_t& next);
     bool emitTableRef(size_t& i, size_t end);
     bool emitName(size_t& i, size_t end, std::string& owner, std::string& name, int& off);
+    bool emitNewName(size_t& i, size_t end, std::string& owner, std::string& name, int& off, bool replacing);
     bool emitSetList(size_t& i, size_t end);
     bool emitInsert(size_t& i, size_t end);
     bool emitReturning(size_t& i, size_t end);
@@ -400,6 +401,18 @@ bool Translator::emitName(size_t& i, size_t end, std::string& owner, std::string
         i += 2;
     }
     if (isOp(i, "@")) return fail(3001, toks_[i].off);
+    return true;
+}
+
+// The name of a table or view about to be created: the owner defaults to the
+// session's schema and must exist; the name must be free unless replacing.
+bool Translator::emitNewName(size_t& i, size_t end, std::string& owner, std::string& name, int& off,
+                             bool replacing) {
+    if (!emitName(i, end, owner, name, off)) return false;
+    if (owner.empty()) owner = schema_;
+    if (!r_.userExists(owner)) return fail(1918, off, quote(owner));
+    TableRef ref;
+    if (!replacing && r_.findTable(owner, name, ref) && ref.owner == owner) return fail(955, off);
     return true;
 }
 
@@ -1314,11 +1327,7 @@ bool Translator::run() {
         i = 2;
         std::string owner, name;
         int off;
-        if (!emitName(i, end, owner, name, off)) return false;
-        if (owner.empty()) owner = schema_;
-        if (!r_.userExists(owner)) return fail(1918, off, quote(owner));
-        TableRef ref;
-        if (r_.findTable(owner, name, ref) && ref.owner == owner) return fail(955, off);
+        if (!emitNewName(i, end, owner, name, off, false)) return false;
         out_.target = tableRef(owner, name, false);
         if (!isOp(i, "(")) return fail(906, i < end ? toks_[i].off : int(sql_.size()));
         size_t m = matchParen(i, end);
@@ -1351,11 +1360,7 @@ bool Translator::run() {
         i = isWord(1, "SNAPSHOT") ? 2 : 3;
         std::string owner, name;
         int off;
-        if (!emitName(i, end, owner, name, off)) return false;
-        if (owner.empty()) owner = schema_;
-        if (!r_.userExists(owner)) return fail(1918, off, quote(owner));
-        TableRef ref;
-        if (r_.findTable(owner, name, ref) && ref.owner == owner) return fail(955, off);
+        if (!emitNewName(i, end, owner, name, off, false)) return false;
         std::string mode = "DEMAND", method = "FORCE", build = "IMMEDIATE";
         while (i < end && !isWord(i, "AS")) {
             if (isWord(i, "BUILD") && (isWord(i + 1, "IMMEDIATE") || isWord(i + 1, "DEFERRED"))) {
@@ -1415,11 +1420,7 @@ bool Translator::run() {
         i = out_.orReplace ? 4 : 2;
         std::string owner, name;
         int off;
-        if (!emitName(i, end, owner, name, off)) return false;
-        if (owner.empty()) owner = schema_;
-        if (!r_.userExists(owner)) return fail(1918, off, quote(owner));
-        TableRef ref;
-        if (!out_.orReplace && r_.findTable(owner, name, ref) && ref.owner == owner) return fail(955, off);
+        if (!emitNewName(i, end, owner, name, off, out_.orReplace)) return false;
         std::string cols;
         if (isOp(i, "(")) {
             size_t m = matchParen(i, end);
