@@ -233,7 +233,7 @@ void describe(Stmt& s) {
         } else if (it && (it->kind == ItemKind::Timestamp || it->kind == ItemKind::TimestampTz)) {
             c.type = it->kind == ItemKind::Timestamp ? SQLT_TIMESTAMP : SQLT_TIMESTAMP_TZ;
             c.size = it->kind == ItemKind::Timestamp ? 11 : 13;
-            c.scale = 6;
+            c.scale = sb2(it->fraction);
         } else if (it && it->kind == ItemKind::Bind) {
             BindH* b = findBind(s, it->bindName);
             c.type = SQLT_CHR;
@@ -653,7 +653,7 @@ std::string resultColumnType(sqlite3_stmt* st, int i, const SelectItem* it) {
     if (it && it->kind == ItemKind::String) return "CHAR(" + std::to_string(std::max(it->length, 1)) + ")";
     if (it && (it->kind == ItemKind::Number || it->kind == ItemKind::Numeric)) return "NUMBER";
     if (it && it->kind == ItemKind::Date) return "DATE";
-    if (it && it->kind == ItemKind::Timestamp) return "TIMESTAMP(6)";
+    if (it && it->kind == ItemKind::Timestamp) return "TIMESTAMP(" + std::to_string(it->fraction) + ")";
     if (it && it->kind == ItemKind::TimestampTz) return "TIMESTAMP WITH TIME ZONE(6)";
     return "VARCHAR2(4000)";
 }

@@ -530,6 +530,11 @@ void Translator::selectList(size_t i, size_t end) {
                 it.kind = ItemKind::TimestampTz;
             } else if (n == 1 && isWord(start, "LOCALTIMESTAMP")) {
                 it.kind = ItemKind::Timestamp;
+            } else if (n >= 3 && isOp(start + 1, "(") && matchParen(start + 1, exprEnd) == exprEnd - 1 &&
+                       (isWord(start, "TO_DATE") || isWord(start, "TO_TIMESTAMP"))) {
+                // A conversion standing alone keeps its type, so it fetches by the NLS formats.
+                it.kind = isWord(start, "TO_DATE") ? ItemKind::Date : ItemKind::Timestamp;
+                it.fraction = 9;
             } else if (n == 1 && toks_[start].t == T::Bind) {
                 it.kind = ItemKind::Bind;
                 it.bindName = toks_[start].text;

@@ -106,6 +106,7 @@ struct SelectItem {
     std::string name; // Oracle's column name ("" for * items)
     ItemKind kind = ItemKind::Column;
     int length = 0;       // string literal bytes
+    int fraction = 6;     // fractional digits of a timestamp item
     std::string bindName; // select-list bind
     bool star = false;
 };

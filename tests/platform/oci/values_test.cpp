@@ -116,6 +116,10 @@ TEST_F(ValuesTest, SessionNlsFormats) {
     ASSERT_EQ(s->query("select to_char(sysdate, :X0) from dual \n", rows, {"YYYY-MM-DD"}), 0)
         << s->errorText();
     EXPECT_EQ(*rows[0][0], "2024-04-01");
+    EXPECT_EQ(s->value("select to_date('06.05.2024', 'DD.MM.YYYY') from dual"), "2024/05/06");
+    EXPECT_EQ(
+        s->value("select to_timestamp('2024-04-01 10:20:30.5', 'YYYY-MM-DD HH24:MI:SS.FF') x from dual"),
+        "24-04-01 10:20:30.500000000");
     ASSERT_EQ(s->exec("create table ts (a timestamp(3), b timestamp(6) with time zone)"), 0)
         << s->errorText();
     ASSERT_EQ(s->exec("insert into ts values ('2024-04-01 10:20:30.123456', '2024-04-01 10:20:30.5 +09:00')"),
