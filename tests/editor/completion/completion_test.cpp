@@ -1,91 +1,49 @@
 // The completion loader: the data-dictionary names of the demo schema merged
 // with the keyword file, stops during a query and while merging, and a UI
 // thread looking up completions while loads run.
-#include <gtest/gtest.h>
-
-#include <unistd.h>
-
 #include <atomic>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <string>
+#include <memory>
 #include <thread>
-#include <vector>
 
+#include "../tokenizer/tok_helpers.h"
 #include "editor/sqltoken.h"
-#include "oracle/oci_exec.h"
+#include "layer2_fixture.h"
 #include "oracle/ora_dict.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using layer2::Narrow;
+using tok_test::TestList;
 
-std::function<void(DWORD)> g_on_wait;
-
-void OnWait(DWORD ms) {
-    if (g_on_wait) g_on_wait(ms);
-    sched_yield();
-}
-
-std::string Narrow(const CString& s) {
-    return WideToUtf8(s.GetString());
-}
-
-class CompletionTest : public ::testing::Test {
+// A private session as DEMO on the stand-in's demo database, the shipped
+// keyword file loaded into tok.
+class CompletionTest : public layer2::Layer2Test {
 public:
-    fs::path home;
     OraSession* session = nullptr;
-    OciEntryPoints real{};
+    std::unique_ptr<CSQLStrToken> owner = std::make_unique<CSQLStrToken>();
+    CSQLStrToken& tok = *owner; // gone before the client library
+    CString msg;
 
     void SetUp() override {
-        oci_reset_globals_for_test();
-        char tmpl[] = "/tmp/tavrelix-completion-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        home = tmpl;
-        fs::create_directories(home / "tns");
-        fs::create_directories(home / "data");
-        std::ofstream(home / "tns" / "services.conf") << "DEMO = ../db/demo\n";
-        setenv("TNS_ADMIN", (home / "tns").c_str(), 1);
-        setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
-        setenv("NLS_LANG", "JAPANESE_JAPAN.AL32UTF8", 1);
-        g_on_wait = nullptr;
-        win32_sleep_hook = OnWait;
-        SetDllDirectoryW(Utf8ToWide(ORACLE_BIN_DIR).c_str());
-        CString msg;
-        ASSERT_EQ(oci_load_library(&msg), ORARC_OK);
-        real = g_oci;
-        Control("reset");
+        Layer2Test::SetUp();
+        std::ofstream(home / "tns" / "services.conf", std::ios::app) << "DEMO = ../db/demo\n";
         g_use_oci7_api = 0;
         ASSERT_EQ(oci_login2(&session, u"demo", u"demo", u"DEMO", nullptr, 0, &msg, nullptr), ORARC_OK)
             << Narrow(msg);
+        sessions.push_back(session);
     }
     void TearDown() override {
-        win32_sleep_hook = nullptr;
-        g_on_wait = nullptr;
-        if (g_oci_module) Control("reset");
-        g_oci = real;
-        g_session = nullptr;
-        if (session) oci_ora_logout(&session);
-        if (g_oci_env_ready) g_oci.OCIHandleFree(g_oci_env, OCI_HTYPE_ENV);
-        if (g_oci_module) FreeLibrary(g_oci_module);
-        oci_reset_globals_for_test();
-        SetDllDirectoryW(nullptr);
-        std::error_code ec;
-        fs::remove_all(home, ec);
+        owner.reset();
+        Layer2Test::TearDown();
     }
-    static void Control(const std::string& command) {
-        auto control = reinterpret_cast<pfn_oci_standin_control>(
-            reinterpret_cast<void (*)()>(GetProcAddress(g_oci_module, "oci_standin_control")));
-        ASSERT_NE(control, nullptr);
-        char reply[256];
-        ASSERT_EQ(control(command.c_str(), reply, sizeof reply), 0) << command << ": " << reply;
+    void LoadKeywords() {
+        ASSERT_EQ(tok.initDefaultKeyword(Utf8ToWide(TAVRELIX_KEYWORD_FILE).c_str(), &msg), 0) << Narrow(msg);
     }
+    void LoadDemo() { ASSERT_EQ(tok.initKeywordForCompletion(session, u"DEMO", &msg), 0) << Narrow(msg); }
     // Rows of a query on the demo schema, counted apart from the loader.
     int CountRows(const char16_t* sql) {
         OraDataset ds{};
-        CString msg;
         EXPECT_EQ(oradict_sel_dataset(session, &ds, sql, 100, &msg, nullptr, nullptr, "S", u"DEMO"), 0)
             << Narrow(msg);
         int n = ds.row_count;
@@ -94,33 +52,11 @@ public:
     }
 };
 
-// Copies the texts of the candidate rows (the merged table's texts go with
-// the next load).
-class TestList : public CCompletionList {
-public:
-    std::vector<std::vector<std::u16string>> rows;
-    uint32_t widths[8] = {};
-    int columns = 0;
-    void Setup(int c, int) override {
-        columns = c;
-        rows.clear();
-        for (uint32_t& w : widths) w = 0;
-    }
-    uint32_t* ColumnWidths() override { return widths; }
-    int AddRow() override {
-        rows.emplace_back(8);
-        return 0;
-    }
-    int GetRowCount() const override { return static_cast<int>(rows.size()); }
-    void SetLastRowCell(int column, const char16_t* text) override {
-        rows.back()[column] = text ? text : u"";
-    }
-    const std::vector<std::u16string>* Find(const std::u16string& display) const {
-        for (const auto& r : rows)
-            if (r[0] == display) return &r;
-        return nullptr;
-    }
-};
+const std::vector<std::u16string>* Find(const TestList& list, const std::u16string& display) {
+    for (const auto& r : list.rows)
+        if (r[0] == display) return &r;
+    return nullptr;
+}
 
 // All completions of prefix, in order (each call continues from the
 // ordinal the previous one returned).
@@ -149,16 +85,15 @@ const char16_t kColumnQuery[] =
     u"$DICT$_tab_columns \nwhere owner = :X0";
 
 TEST_F(CompletionTest, MergesSchemaNamesWithKeywords) {
-    CSQLStrToken tok;
-    CString msg;
-    ASSERT_EQ(tok.initDefaultKeyword(Utf8ToWide(TAVRELIX_KEYWORD_FILE).c_str(), &msg), 0) << Narrow(msg);
+    LoadKeywords();
     ASSERT_GT(tok.m_keywordCount, 0);
     const int objects = CountRows(kObjectQuery), columns = CountRows(kColumnQuery);
     ASSERT_GT(objects, 0);
     ASSERT_GT(columns, 0);
+    const std::string words = std::to_string(tok.m_keywordCount + objects + columns) + " words";
 
-    ASSERT_EQ(tok.initKeywordForCompletion(session, u"DEMO", &msg), 0) << Narrow(msg);
-    EXPECT_EQ(Narrow(msg), std::to_string(tok.m_keywordCount + objects + columns) + " words");
+    LoadDemo();
+    EXPECT_EQ(Narrow(msg), words);
     EXPECT_TRUE(Contains(Completions(tok, u"BIG_"), u"BIG_TABLE"));
     EXPECT_TRUE(Contains(Completions(tok, u"big_"), u"big_table"));
     EXPECT_TRUE(Contains(Completions(tok, u"社"), u"社員"));
@@ -169,15 +104,15 @@ TEST_F(CompletionTest, MergesSchemaNamesWithKeywords) {
 
     TestList list;
     tok.findCompletionWords(&list, u"社員");
-    ASSERT_NE(list.Find(u"社員"), nullptr);
-    EXPECT_EQ((*list.Find(u"社員"))[1], u"TABLE");
-    ASSERT_NE(list.Find(u"社員_V"), nullptr);
-    EXPECT_EQ((*list.Find(u"社員_V"))[1], u"VIEW");
+    ASSERT_NE(Find(list, u"社員"), nullptr);
+    EXPECT_EQ((*Find(list, u"社員"))[1], u"TABLE");
+    ASSERT_NE(Find(list, u"社員_V"), nullptr);
+    EXPECT_EQ((*Find(list, u"社員_V"))[1], u"VIEW");
     EXPECT_EQ(list.widths[5] & CCompletionList::kShown, 0u);
 
     // A second run frees the first one's table and datasets (LeakSanitizer).
-    ASSERT_EQ(tok.initKeywordForCompletion(session, u"DEMO", &msg), 0) << Narrow(msg);
-    EXPECT_EQ(Narrow(msg), std::to_string(tok.m_keywordCount + objects + columns) + " words");
+    LoadDemo();
+    EXPECT_EQ(Narrow(msg), words);
 }
 
 // A schema of 300 tables with 900 distinct (column, type) pairs and a file
@@ -196,14 +131,13 @@ TEST_F(CompletionTest, ScratchSchemaCountsEveryName) {
         }
     } remove{db};
     OraSession* scratch = nullptr;
-    CString msg;
     ASSERT_EQ(oci_login2(&scratch, u"system", u"manager", u"SCRATCH", nullptr, 0, &msg, nullptr), ORARC_OK)
         << Narrow(msg);
-    ASSERT_EQ(oci_exec_sql(scratch, u"create user scratch identified by scratch", &msg), ORARC_OK)
-        << Narrow(msg);
+    Exec(scratch, u"create user scratch identified by scratch");
     oci_ora_logout(&scratch);
     ASSERT_EQ(oci_login2(&scratch, u"scratch", u"scratch", u"SCRATCH", nullptr, 0, &msg, nullptr), ORARC_OK)
         << Narrow(msg);
+    sessions.push_back(scratch);
     for (int i = 0; i < 300; i++) {
         // The second 150 tables repeat the first ones' column names with
         // other types.
@@ -212,65 +146,57 @@ TEST_F(CompletionTest, ScratchSchemaCountsEveryName) {
         CString sql;
         sql.Format(u"create table tab%03d (col%03d_a %s, col%03d_b %s, col%03d_c %s)", i, k, types[t], k,
                    types[(t + 1) % 3], k, types[(t + 2) % 3]);
-        ASSERT_EQ(oci_exec_sql(scratch, sql.GetString(), &msg), ORARC_OK) << Narrow(msg);
+        Exec(scratch, sql.GetString());
     }
     std::string keywords;
     for (int i = 0; i < 1200; i++) keywords += "word" + std::to_string(i) + (i % 2 ? ",2\n" : "\n");
-    std::ofstream(home / "keywords.txt") << keywords;
-
-    CSQLStrToken tok;
-    ASSERT_EQ(tok.initDefaultKeyword(Utf8ToWide((home / "keywords.txt").c_str()).c_str(), &msg), 0)
-        << Narrow(msg);
+    tok_test::TempFile file(keywords);
+    ASSERT_EQ(tok.initDefaultKeyword(file.wpath().c_str(), &msg), 0) << Narrow(msg);
     ASSERT_EQ(tok.m_keywordCount, 1200);
     ASSERT_EQ(tok.initKeywordForCompletion(scratch, u"SCRATCH", &msg), 0) << Narrow(msg);
     EXPECT_EQ(Narrow(msg), "2400 words");
     EXPECT_EQ(Completions(tok, u"TAB1").size(), 100u);
-    oci_ora_logout(&scratch);
 }
 
 TEST_F(CompletionTest, CommentsSettingBringsObjectComments) {
-    CSQLStrToken tok;
     tok.SetCommentsSetting(1);
-    CString msg;
-    ASSERT_EQ(tok.initDefaultKeyword(Utf8ToWide(TAVRELIX_KEYWORD_FILE).c_str(), &msg), 0) << Narrow(msg);
-    ASSERT_EQ(tok.initKeywordForCompletion(session, u"DEMO", &msg), 0) << Narrow(msg);
+    LoadKeywords();
+    LoadDemo();
     TestList list;
     tok.findCompletionWords(&list, u"社員");
-    ASSERT_NE(list.Find(u"社員"), nullptr);
-    EXPECT_EQ((*list.Find(u"社員"))[5], u"社員マスタ");
+    ASSERT_NE(Find(list, u"社員"), nullptr);
+    EXPECT_EQ((*Find(list, u"社員"))[5], u"社員マスタ");
     EXPECT_NE(list.widths[5] & CCompletionList::kShown, 0u);
 }
 
-TEST_F(CompletionTest, StopWhileMergingLeavesTheKeywordTableActive) {
-    CSQLStrToken tok;
-    CString msg;
-    ASSERT_EQ(tok.initDefaultKeyword(Utf8ToWide(TAVRELIX_KEYWORD_FILE).c_str(), &msg), 0) << Narrow(msg);
-    ASSERT_EQ(tok.initKeywordForCompletion(session, u"DEMO", &msg), 0) << Narrow(msg);
-    ASSERT_NE(tok.m_completion, tok.m_keywords);
-
-    // Stopped after the column query, while the rows are merged.
-    tok.m_afterColumnQuery = [](CSQLStrToken* t) { t->m_stop.store(1); };
-    EXPECT_EQ(tok.initKeywordForCompletion(session, u"DEMO", &msg), 1);
+// After a stopped load only the keyword table is active.
+void ExpectKeywordsAlone(CSQLStrToken& tok) {
     EXPECT_EQ(tok.m_completion, tok.m_keywords);
     EXPECT_EQ(tok.m_completionCount, tok.m_keywordCount);
     EXPECT_TRUE(Completions(tok, u"社").empty());
     EXPECT_FALSE(Completions(tok, u"SEL").empty());
 }
 
+TEST_F(CompletionTest, StopWhileMergingLeavesTheKeywordTableActive) {
+    LoadKeywords();
+    LoadDemo();
+    ASSERT_NE(tok.m_completion, tok.m_keywords);
+    // Stopped after the column query, while the rows are merged.
+    tok.m_afterColumnQuery = [](CSQLStrToken* t) { t->m_stop.store(1); };
+    EXPECT_EQ(tok.initKeywordForCompletion(session, u"DEMO", &msg), 1);
+    ExpectKeywordsAlone(tok);
+}
+
 // Cancelled while the object query is parked in the client: the break ends
 // the parked call and the load reports the cancel.
 TEST_F(CompletionTest, CancelDuringParkedObjectQuery) {
-    CSQLStrToken tok;
-    CString msg;
-    ASSERT_EQ(tok.initDefaultKeyword(Utf8ToWide(TAVRELIX_KEYWORD_FILE).c_str(), &msg), 0) << Narrow(msg);
-    ASSERT_EQ(tok.initKeywordForCompletion(session, u"DEMO", &msg), 0) << Narrow(msg);
+    LoadKeywords();
+    LoadDemo();
     ASSERT_FALSE(Completions(tok, u"社").empty());
     // Describing the query runs blocking, on this thread: a gate armed for it
     // would park the only thread that could break it. The gate is armed for
     // the polled execution alone.
-    static pfn_OCIStmtExecute execute;
     static bool armed;
-    execute = g_oci.OCIStmtExecute;
     armed = false;
     g_oci.OCIStmtExecute = [](OCISvcCtx* svc, OCIStmt* stmt, OCIError* err, ub4 iters, ub4 rowoff,
                               const OCISnapshot* in, OCISnapshot* out, ub4 mode) {
@@ -278,27 +204,23 @@ TEST_F(CompletionTest, CancelDuringParkedObjectQuery) {
             armed = true;
             Control("gate OCIStmtExecute");
         }
-        return execute(svc, stmt, err, iters, rowoff, in, out, mode);
+        return layer2::g_real.OCIStmtExecute(svc, stmt, err, iters, rowoff, in, out, mode);
     };
-    g_on_wait = [&](DWORD) { tok.m_stop.store(1); };
+    layer2::g_on_wait = [&](DWORD) { tok.m_stop.store(1); };
     EXPECT_EQ(tok.initKeywordForCompletion(session, u"DEMO", &msg), 9) << Narrow(msg);
-    g_on_wait = nullptr;
+    layer2::g_on_wait = nullptr;
     EXPECT_TRUE(armed);
-    EXPECT_EQ(tok.m_completion, tok.m_keywords);
-    EXPECT_TRUE(Completions(tok, u"社").empty());
-    EXPECT_FALSE(Completions(tok, u"SEL").empty());
+    ExpectKeywordsAlone(tok);
 }
 
 // Each candidate list is filled inside the lock: it shows the keyword table
 // alone or the whole merged one, never a table being switched.
 TEST_F(CompletionTest, LookupsDuringLoadsSeeOneWholeTable) {
-    CSQLStrToken tok;
-    CString msg;
-    ASSERT_EQ(tok.initDefaultKeyword(Utf8ToWide(TAVRELIX_KEYWORD_FILE).c_str(), &msg), 0) << Narrow(msg);
+    LoadKeywords();
     TestList list;
     tok.findCompletionWords(&list, u"");
     const int alone = list.GetRowCount();
-    ASSERT_EQ(tok.initKeywordForCompletion(session, u"DEMO", &msg), 0) << Narrow(msg);
+    LoadDemo();
     tok.findCompletionWords(&list, u"");
     const int whole = list.GetRowCount();
     ASSERT_GT(whole, alone);
@@ -311,15 +233,13 @@ TEST_F(CompletionTest, LookupsDuringLoadsSeeOneWholeTable) {
             if (tok.initKeywordForCompletion(session, u"DEMO", &m) != 0) failures++;
         done = true;
     });
-    int sawAlone = 0, sawWhole = 0, torn = 0;
+    int seen = 0, torn = 0;
     char16_t buf[256];
     while (!done) {
         tok.findCompletionWords(&list, u"");
-        int n = list.GetRowCount();
-        if (n == alone)
-            sawAlone++;
-        else if (n == whole)
-            sawWhole++;
+        const int n = list.GetRowCount();
+        if (n == alone || n == whole)
+            seen++;
         else
             torn++;
         if (tok.findCompletion(u"SEL", -1, buf, sizeof buf, 0) != 0) torn++;
@@ -327,7 +247,7 @@ TEST_F(CompletionTest, LookupsDuringLoadsSeeOneWholeTable) {
     loader.join();
     EXPECT_EQ(failures, 0);
     EXPECT_EQ(torn, 0);
-    EXPECT_GT(sawAlone + sawWhole, 0);
+    EXPECT_GT(seen, 0);
     tok.findCompletionWords(&list, u"");
     EXPECT_EQ(list.GetRowCount(), whole);
 }
