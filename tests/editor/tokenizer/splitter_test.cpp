@@ -10,6 +10,7 @@
 #include "editor/editdata.h"
 #include "editor/sqlsplit.h"
 #include "editor/sqltoken.h"
+#include "../box_recorder.h"
 #include "tok_helpers.h"
 
 using namespace tok_test;
@@ -113,29 +114,13 @@ TEST(Splitter, Corpus) {
 }
 
 namespace {
-int g_boxes = 0;
-std::u16string g_boxText, g_boxCaption;
-UINT g_boxType = 0;
-HWND g_boxOwner = nullptr;
-int record_box(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
-    g_boxes++;
-    g_boxOwner = owner;
-    g_boxText = text;
-    g_boxCaption = caption;
-    g_boxType = type;
-    return IDOK;
-}
 void* fail_realloc(void*, size_t) {
     return nullptr;
 }
 } // namespace
 
 TEST(Splitter, BufferGrowthAndOutOfMemory) {
-    Win32HostHooks saved = Win32GetHostHooks();
-    Win32HostHooks hooks = saved;
-    hooks.messageBox = record_box;
-    Win32SetHostHooks(hooks);
-    g_boxes = 0;
+    BoxRecorder boxes;
     SqlBuf buf{&theSqlStrToken, nullptr, 0, nullptr, 5};
     ASSERT_TRUE(AllocSqlBuf(&buf, 1024));
     EXPECT_EQ(buf.capacity, 2048);
@@ -158,15 +143,13 @@ TEST(Splitter, BufferGrowthAndOutOfMemory) {
     EXPECT_EQ(buf.kind, 2);
     EXPECT_GE(buf.capacity, 8192);
     EXPECT_EQ(buf.firstToken, buf.text);
-    EXPECT_EQ(g_boxes, 1); // from the huge request above
+    EXPECT_EQ(boxes.last.count, 1); // from the huge request above
+    EXPECT_EQ(boxes.last.owner, nullptr) << "no application object";
     FreeSqlBuf(&buf);
     EXPECT_EQ(buf.kind, 5);
     EXPECT_EQ(buf.text, nullptr);
 
-    EXPECT_EQ(g_boxOwner, nullptr) << "no application object";
-
     // With a main window the box is its.
-    g_boxes = 0;
     CWnd main;
     ASSERT_TRUE(
         main.CreateEx(0, AfxRegisterWndClass(0), u"main", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr));
@@ -177,30 +160,24 @@ TEST(Splitter, BufferGrowthAndOutOfMemory) {
         EXPECT_EQ(GetNextSqlStatement(&buf, 0, &d), -1);
         sqlbuf_realloc_hook = nullptr;
     }
-    Win32SetHostHooks(saved);
-    EXPECT_EQ(g_boxes, 1);
-    EXPECT_EQ(g_boxOwner, main.GetSafeHwnd());
-    EXPECT_EQ(g_boxText, u"メモリが確保できません(error in AllocSqlBuf())");
-    EXPECT_EQ(g_boxCaption, u"メッセージ");
-    EXPECT_EQ(g_boxType, static_cast<UINT>(MB_OK | MB_ICONINFORMATION));
+    EXPECT_EQ(boxes.last.count, 2);
+    EXPECT_EQ(boxes.last.owner, main.GetSafeHwnd());
+    EXPECT_EQ(boxes.last.text, u"メモリが確保できません(error in AllocSqlBuf())");
+    EXPECT_EQ(boxes.last.caption, u"メッセージ");
+    EXPECT_EQ(boxes.last.type, static_cast<UINT>(MB_OK | MB_ICONINFORMATION));
     EXPECT_EQ(buf.capacity, 0);
     FreeSqlBuf(&buf);
     main.DestroyWindow();
 }
 
 TEST(Splitter, PlsqlBlockStarts) {
-    const CStrToken& t = theSqlStrToken;
-    EXPECT_EQ(t.isPlsqlBlockStart(u"begin"), 1);
-    EXPECT_EQ(t.isPlsqlBlockStart(u"  Declare x"), 1);
-    EXPECT_EQ(t.isPlsqlBlockStart(u"<<l>> begin"), 1);
-    EXPECT_EQ(t.isPlsqlBlockStart(u"<<l begin"), 0);
-    EXPECT_EQ(t.isPlsqlBlockStart(u"create or replace procedure s.p is"), 1);
-    EXPECT_EQ(t.isPlsqlBlockStart(u"create or procedure p"), 0);
-    EXPECT_EQ(t.isPlsqlBlockStart(u"create package body p"), 1);
-    EXPECT_EQ(t.isPlsqlBlockStart(u"create function"), 0);
-    EXPECT_EQ(t.isPlsqlBlockStart(u"create functions f"), 0);
-    EXPECT_EQ(t.isPlsqlBlockStart(u"create java /* c */ x"), 1);
-    EXPECT_EQ(t.isPlsqlBlockStart(u"create table t"), 0);
-    EXPECT_EQ(t.isPlsqlBlockStart(u"beginning"), 0);
-    EXPECT_EQ(t.isPlsqlBlockStart(u""), 0);
+    // clang-format off
+    const std::pair<const char16_t*, int> cases[] = {
+        {u"begin", 1}, {u"  Declare x", 1}, {u"<<l>> begin", 1}, {u"<<l begin", 0},
+        {u"create or replace procedure s.p is", 1}, {u"create or procedure p", 0},
+        {u"create package body p", 1}, {u"create function", 0}, {u"create functions f", 0},
+        {u"create java /* c */ x", 1}, {u"create table t", 0}, {u"beginning", 0}, {u"", 0}};
+    // clang-format on
+    for (const auto& [text, start] : cases)
+        EXPECT_EQ(theSqlStrToken.isPlsqlBlockStart(text), start) << utf8(text);
 }

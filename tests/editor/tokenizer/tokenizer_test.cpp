@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <string>
-#include <thread>
 
 #include "editor/sqltoken.h"
 #include "tok_helpers.h"
@@ -17,6 +15,17 @@ std::u16string key_of(const CStrToken& t, int row) {
 
 int find_in(CStrToken& t, const std::u16string& text) {
     return t.findKeyword(text.c_str(), t.getWordLength(text.c_str(), 1));
+}
+
+// A data-dictionary row over name (kept by the caller).
+KeywordEntry name_entry(std::u16string& name, int32_t kind = 4) {
+    KeywordEntry e{};
+    e.key = e.display = e.folded = name.data();
+    e.keyLength = static_cast<int32_t>(name.size());
+    e.kind = kind;
+    e.type = u"TABLE";
+    e.comments = u"";
+    return e;
 }
 
 } // namespace
@@ -136,46 +145,40 @@ TEST(KeywordFile, BucketBreakStates) {
 TEST(Lookup, CaseMultiWordAndOverlongWords) {
     CStrToken t;
     ASSERT_EQ(load_keywords(&t, "select\norder\norder by\nby\n"), 0);
-    EXPECT_EQ(key_of(t, find_in(t, u"Select x")), u"select");
-    EXPECT_EQ(key_of(t, find_in(t, u"SELECT")), u"select");
-    EXPECT_EQ(key_of(t, find_in(t, u"order by x")), u"order by");
-    EXPECT_EQ(key_of(t, find_in(t, u"ORDER  by")), u"order");
-    EXPECT_EQ(key_of(t, find_in(t, u"order x")), u"order");
-    EXPECT_EQ(key_of(t, find_in(t, u"order byx")), u"order");
-    EXPECT_EQ(find_in(t, u"selects"), -1);
-    EXPECT_EQ(find_in(t, std::u16string(200, u'o').c_str()), -1);
-    EXPECT_EQ(find_in(t, u"selectx"), -1); // one unit past the longest is not copied
-    std::u16string huge(100000, u's');
-    EXPECT_EQ(find_in(t, huge), -1);
-    // No keywords at all.
+    // One unit past the longest keyword is not copied; 200 and 100,000 units neither.
+    // clang-format off
+    const std::pair<std::u16string, const char16_t*> cases[] = {
+        {u"Select x", u"select"}, {u"SELECT", u"select"}, {u"order by x", u"order by"},
+        {u"ORDER  by", u"order"}, {u"order x", u"order"}, {u"order byx", u"order"},
+        {u"selects", u"<none>"}, {u"selectx", u"<none>"}, {std::u16string(200, u'o'), u"<none>"},
+        {std::u16string(100000, u's'), u"<none>"}};
+    // clang-format on
+    for (const auto& [text, key] : cases)
+        EXPECT_EQ(key_of(t, find_in(t, text)), key) << utf8(text.substr(0, 20));
     CStrToken empty;
     EXPECT_EQ(find_in(empty, u"select"), -1);
 }
 
 TEST(Words, LengthsAndQuotedLiterals) {
     CStrToken plain;
-    EXPECT_EQ(plain.getWordLength(u"abc def", 1), 3);
-    EXPECT_EQ(plain.getWordLength(u" x", 1), 1);
-    EXPECT_EQ(plain.getWordLength(u"\U0001F600 ", 1), 2);
-    EXPECT_EQ(plain.getWordLength(u"", 1), 0);
-    EXPECT_EQ(plain.getWordLength(u"ab\u3001c", 1), 2);
-
     CSQLStrToken sql;
-    EXPECT_EQ(sql.getWordLength(u", ", 1), 1);
-    EXPECT_EQ(sql.getWordLength(u"'it''s' x", 1), 7);
-    EXPECT_EQ(sql.getWordLength(u"'open\nnext'", 1), 5);
-    EXPECT_EQ(sql.getWordLength(u"'open\nnext'", 0), 11);
-    EXPECT_EQ(sql.getWordLength(u"q'[it's]' x", 1), 9);
-    EXPECT_EQ(sql.getWordLength(u"q'xa'bx' y", 1), 8);
-    EXPECT_EQ(sql.getWordLength(u"q'{a}'", 1), 6);
-    EXPECT_EQ(sql.getWordLength(u"q'(ab\nc)'", 1), 5);
-    EXPECT_EQ(sql.getWordLength(u"q'<\U0001F600>'", 1), 7);
-    EXPECT_EQ(sql.getWordLength(u"q'[unterminated", 0), 15);
-    // Upper-case Q is a word and then a literal.
-    EXPECT_EQ(sql.getWordLength(u"Q'[a]'", 1), 1);
-    EXPECT_EQ(sql.getWordLength(u"\"a b\"c", 1), 5);
-    EXPECT_EQ(sql.getWordLength(u"q", 1), 1);
-    EXPECT_EQ(sql.getWordLength(u"q'", 1), 1);
+    struct Case {
+        CStrToken* tok;
+        const char16_t* text;
+        int lineFeedStop, length;
+    };
+    // An upper-case Q is a word and then a literal.
+    // clang-format off
+    const Case cases[] = {
+        {&plain, u"abc def", 1, 3}, {&plain, u" x", 1, 1}, {&plain, u"\U0001F600 ", 1, 2},
+        {&plain, u"", 1, 0}, {&plain, u"ab\u3001c", 1, 2}, {&sql, u", ", 1, 1},
+        {&sql, u"'it''s' x", 1, 7}, {&sql, u"'open\nnext'", 1, 5}, {&sql, u"'open\nnext'", 0, 11},
+        {&sql, u"q'[it's]' x", 1, 9}, {&sql, u"q'xa'bx' y", 1, 8}, {&sql, u"q'{a}'", 1, 6},
+        {&sql, u"q'(ab\nc)'", 1, 5}, {&sql, u"q'<\U0001F600>'", 1, 7}, {&sql, u"q'[unterminated", 0, 15},
+        {&sql, u"Q'[a]'", 1, 1}, {&sql, u"\"a b\"c", 1, 5}, {&sql, u"q", 1, 1}, {&sql, u"q'", 1, 1}};
+    // clang-format on
+    for (const Case& c : cases)
+        EXPECT_EQ(c.tok->getWordLength(c.text, c.lineFeedStop), c.length) << utf8(c.text) << c.lineFeedStop;
 
     int count = 0;
     EXPECT_EQ(sql.isQuoteEnd(u"''", u'\'', &count), 0);
@@ -223,31 +226,34 @@ TEST(Words, SqlSyntaxTablesAndSkipping) {
 TEST(Completion, CyclingBothWays) {
     CStrToken t;
     ASSERT_EQ(load_keywords(&t, "select\nselective\nfrom\n"), 0);
+    struct Step {
+        const char16_t* prefix;
+        int from, backward;
+        size_t capacity;
+        int ordinal;
+        const char16_t* text;
+    };
+    // The capacity must exceed the key's bytes.
+    // clang-format off
+    const Step steps[] = {
+        {u"SEL", -1, 0, 64, 0, u"SELECT"}, {u"SEL", 0, 0, 64, 1, u"SELECTIVE"}, {u"SEL", 1, 0, 64, -1, nullptr},
+        {u"sel", -1, 0, 64, 0, u"select"}, {u"sel", -1, 1, 64, 1, u"selective"}, {u"sel", 1, 1, 64, 0, nullptr},
+        {u"sel", 0, 1, 64, -1, nullptr}, {u"x", -1, 0, 64, -1, nullptr}, {u"from", -1, 0, 8, -1, nullptr},
+        {u"from", -1, 0, 10, 0, nullptr}};
+    // clang-format on
     char16_t out[32];
-    EXPECT_EQ(t.findCompletion(u"SEL", -1, out, sizeof(out), 0), 0);
-    EXPECT_EQ(std::u16string(out), u"SELECT");
-    EXPECT_EQ(t.findCompletion(u"SEL", 0, out, sizeof(out), 0), 1);
-    EXPECT_EQ(std::u16string(out), u"SELECTIVE");
-    EXPECT_EQ(t.findCompletion(u"SEL", 1, out, sizeof(out), 0), -1);
-    EXPECT_EQ(t.findCompletion(u"sel", -1, out, sizeof(out), 0), 0);
-    EXPECT_EQ(std::u16string(out), u"select");
-    EXPECT_EQ(t.findCompletion(u"sel", -1, out, sizeof(out), 1), 1);
-    EXPECT_EQ(std::u16string(out), u"selective");
-    EXPECT_EQ(t.findCompletion(u"sel", 1, out, sizeof(out), 1), 0);
-    EXPECT_EQ(t.findCompletion(u"sel", 0, out, sizeof(out), 1), -1);
-    EXPECT_EQ(t.findCompletion(u"x", -1, out, sizeof(out), 0), -1);
-    // Capacity must exceed the key's bytes.
-    EXPECT_EQ(t.findCompletion(u"from", -1, out, 8, 0), -1);
-    EXPECT_EQ(t.findCompletion(u"from", -1, out, 10, 0), 0);
+    for (const Step& s : steps) {
+        SCOPED_TRACE(utf8(s.prefix) + " from " + std::to_string(s.from));
+        EXPECT_EQ(t.findCompletion(s.prefix, s.from, out, s.capacity, s.backward), s.ordinal);
+        if (s.text) {
+            EXPECT_EQ(std::u16string(out), s.text);
+        }
+    }
     // A prefix longer than the longest key, or than the work buffer.
     std::u16string longPrefix(500, u's');
     EXPECT_EQ(t.findCompletion(longPrefix.c_str(), -1, out, sizeof(out), 0), -1);
-    KeywordEntry big{};
     std::u16string bigKey(1000, u'b');
-    big.key = big.display = big.folded = bigKey.data();
-    big.keyLength = 1000;
-    big.type = u"T";
-    big.comments = u"";
+    KeywordEntry big = name_entry(bigKey, 0);
     EXPECT_EQ(t.searchCompletion(bigKey.c_str(), -1, out, sizeof(out), 0, &big, 1, 1000), -1);
     TestList list;
     EXPECT_EQ(t.fillCompletionWords(&list, bigKey.c_str(), &big, 1, 1000), 0);
@@ -299,12 +305,7 @@ TEST(Completion, SwitchedTableCarriesItsLongest) {
     CString msg;
     ASSERT_EQ(t.initDefaultKeyword(f.wpath().c_str(), &msg), 0);
     std::u16string name = u"employee_table_name";
-    KeywordEntry rows[2] = {t.m_keywords[0], {}};
-    rows[1].key = rows[1].display = rows[1].folded = name.data();
-    rows[1].keyLength = static_cast<int32_t>(name.size());
-    rows[1].kind = 4;
-    rows[1].type = u"TABLE";
-    rows[1].comments = u"";
+    KeywordEntry rows[2] = {t.m_keywords[0], name_entry(name)};
     keyword_sort_table(rows, 2);
     char16_t out[64];
     EXPECT_EQ(t.findCompletion(u"EMPLOYEE_T", -1, out, sizeof(out), 0), -1);
@@ -330,47 +331,4 @@ TEST(KeywordFile, ShippedFileLoads) {
     int nvl = t.findKeyword(u"NVL(", 3);
     ASSERT_GE(nvl, 0);
     EXPECT_EQ(t.m_keywords[nvl].kind, 2);
-}
-
-TEST(Completion, SwitchingWhileLookingUp) {
-    CSQLStrToken t;
-    TempFile f("select\nsum\n");
-    CString msg;
-    ASSERT_EQ(t.initDefaultKeyword(f.wpath().c_str(), &msg), 0);
-    std::vector<std::u16string> names;
-    for (int i = 0; i < 50; i++)
-        names.push_back(u"sales_" + std::u16string(1, static_cast<char16_t>(u'a' + i % 26)) + u"_tab");
-    std::vector<KeywordEntry> merged(t.m_keywords, t.m_keywords + t.m_keywordCount);
-    for (std::u16string& n : names) {
-        KeywordEntry e{};
-        e.key = e.display = e.folded = n.data();
-        e.keyLength = static_cast<int32_t>(n.size());
-        e.kind = 4;
-        e.type = u"TABLE";
-        e.comments = u"";
-        merged.push_back(e);
-    }
-    keyword_sort_table(merged.data(), static_cast<int32_t>(merged.size()));
-    std::atomic<bool> done{false};
-    std::thread loader([&] {
-        for (int i = 0; i < 2000; i++) {
-            t.SwitchCompletionTable(nullptr, 0, 0);
-            t.SwitchCompletionTable(merged.data(), static_cast<int32_t>(merged.size()), 10);
-        }
-        done = true;
-    });
-    int lookups = 0;
-    char16_t out[64];
-    while (!done || lookups < 100) {
-        int r = t.findCompletion(u"sa", -1, out, sizeof(out), 0);
-        if (r >= 0) {
-            EXPECT_EQ(std::u16string(out).substr(0, 6), u"sales_");
-        }
-        TestList list;
-        int found = t.findCompletionWords(&list, u"s");
-        EXPECT_EQ(found, 1);
-        EXPECT_TRUE(list.rows.size() == 2 || list.rows.size() == 52) << list.rows.size();
-        lookups++;
-    }
-    loader.join();
 }
