@@ -10,36 +10,35 @@
 #include <thread>
 
 #include "editor/editdata.h"
-#include "layer2_fixture.h"
+#include "../standin_fixture.h"
 #include "testing/driver.h"
 
 namespace {
 
-using layer2::Layer2Test;
-using layer2::Narrow;
+using edtest::Narrow;
 namespace fs = std::filesystem;
 
 int g_reads = 0;
 sword CountingRead(OCISvcCtx* svc, OCIError* err, OCILobLocator* loc, ub4* amount, ub4 offset, void* buf,
                    ub4 size, void* ctx, OCICallbackLobRead cb, ub2 csid, ub1 csfrm) {
     ++g_reads;
-    return layer2::g_real.OCILobRead(svc, err, loc, amount, offset, buf, size, ctx, cb, csid, csfrm);
+    return edtest::g_real.OCILobRead(svc, err, loc, amount, offset, buf, size, ctx, cb, csid, csfrm);
 }
 
 const std::u16string kJapanese = u"日本語のテキスト\r\n二行目𠮷野家\r\n\r\n三行目です。終わり";
 
-class ClobReadTest : public Layer2Test {
+class ClobReadTest : public edtest::StandinTest {
 public:
     OraSession* s = nullptr;
     OraDataset ds{};
     bool sjis = false;
     void SetUp() override {
-        Layer2Test::SetUp();
+        StandinTest::SetUp();
         if (sjis) {
             setenv("NLS_LANG", "JAPANESE_JAPAN.JA16SJISTILDE", 1);
             Control("db_charset JA16SJISTILDE");
         }
-        s = Logon(0);
+        s = Logon(u"system", u"manager", u"TEST");
         ASSERT_NE(s, nullptr);
         g_session = s;
         Exec(s, u"create table ct (id number, c clob)");
@@ -54,7 +53,7 @@ public:
         g_clobread_fail_alloc = 0;
         g_clobread_insert_hook = nullptr;
         if (ds.row_count || ds.row_index) oci_free_dataset(&ds);
-        Layer2Test::TearDown();
+        StandinTest::TearDown();
     }
     void Insert(int id, const std::u16string& text) {
         CString msg;

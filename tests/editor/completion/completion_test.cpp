@@ -7,18 +7,18 @@
 
 #include "../tokenizer/tok_helpers.h"
 #include "editor/sqltoken.h"
-#include "layer2_fixture.h"
+#include "../standin_fixture.h"
 #include "oracle/ora_dict.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using layer2::Narrow;
+using edtest::Narrow;
 using tok_test::TestList;
 
 // A private session as DEMO on the stand-in's demo database, the shipped
 // keyword file loaded into tok.
-class CompletionTest : public layer2::Layer2Test {
+class CompletionTest : public edtest::StandinTest {
 public:
     OraSession* session = nullptr;
     std::unique_ptr<CSQLStrToken> owner = std::make_unique<CSQLStrToken>();
@@ -26,16 +26,13 @@ public:
     CString msg;
 
     void SetUp() override {
-        Layer2Test::SetUp();
-        std::ofstream(home / "tns" / "services.conf", std::ios::app) << "DEMO = ../db/demo\n";
-        g_use_oci7_api = 0;
-        ASSERT_EQ(oci_login2(&session, u"demo", u"demo", u"DEMO", nullptr, 0, &msg, nullptr), ORARC_OK)
-            << Narrow(msg);
-        sessions.push_back(session);
+        StandinTest::SetUp();
+        session = Logon(u"demo", u"demo", u"DEMO");
+        ASSERT_NE(session, nullptr);
     }
     void TearDown() override {
         owner.reset();
-        Layer2Test::TearDown();
+        StandinTest::TearDown();
     }
     void LoadKeywords() {
         ASSERT_EQ(tok.initDefaultKeyword(Utf8ToWide(TAVRELIX_KEYWORD_FILE).c_str(), &msg), 0) << Narrow(msg);
@@ -135,9 +132,8 @@ TEST_F(CompletionTest, ScratchSchemaCountsEveryName) {
         << Narrow(msg);
     Exec(scratch, u"create user scratch identified by scratch");
     oci_ora_logout(&scratch);
-    ASSERT_EQ(oci_login2(&scratch, u"scratch", u"scratch", u"SCRATCH", nullptr, 0, &msg, nullptr), ORARC_OK)
-        << Narrow(msg);
-    sessions.push_back(scratch);
+    scratch = Logon(u"scratch", u"scratch", u"SCRATCH");
+    ASSERT_NE(scratch, nullptr);
     for (int i = 0; i < 300; i++) {
         // The second 150 tables repeat the first ones' column names with
         // other types.
@@ -204,11 +200,11 @@ TEST_F(CompletionTest, CancelDuringParkedObjectQuery) {
             armed = true;
             Control("gate OCIStmtExecute");
         }
-        return layer2::g_real.OCIStmtExecute(svc, stmt, err, iters, rowoff, in, out, mode);
+        return edtest::g_real.OCIStmtExecute(svc, stmt, err, iters, rowoff, in, out, mode);
     };
-    layer2::g_on_wait = [&](DWORD) { tok.m_stop.store(1); };
+    edtest::g_on_wait = [&](DWORD) { tok.m_stop.store(1); };
     EXPECT_EQ(tok.initKeywordForCompletion(session, u"DEMO", &msg), 9) << Narrow(msg);
-    layer2::g_on_wait = nullptr;
+    edtest::g_on_wait = nullptr;
     EXPECT_TRUE(armed);
     ExpectKeywordsAlone(tok);
 }
