@@ -7,14 +7,10 @@
 #include <map>
 #include <random>
 
-#include "layer2_fixture.h"
+#include "tests/oracle/standin_fixture.h"
 
-namespace layer2 {
+namespace oratest {
 namespace {
-
-std::u16string Cell(const OraDataset& ds, int row, int col) {
-    return oci_get_dataset_data(&ds, row, col);
-}
 
 // A hand-built dataset of pointer columns; NUMBER columns by name.
 void Build(OraDataset* ds, const std::vector<const char16_t*>& names,
@@ -74,21 +70,11 @@ struct ReferenceSort {
 
 TEST(DatasetSortTest, OrderMatchesThePlainQuicksortForEveryKeyKind) {
     std::mt19937 rng(5);
-    const char16_t* texts[] = {u"1e3",
-                               u" 7",
-                               u"+3",
-                               u"abc",
-                               u"",
-                               u".5",
-                               u"5.",
-                               u"-0",
-                               u"0.1",
-                               u"0.10000000000000001",
-                               u"0.3",
-                               u"0.30000000000000004",
-                               u"12345678901234567890",
-                               u"-12.5",
-                               u"１"};
+    // clang-format off
+    const char16_t* texts[] = {u"1e3", u" 7", u"+3", u"abc", u"", u".5", u"5.", u"-0", u"0.1",
+                               u"0.10000000000000001", u"0.3", u"0.30000000000000004", u"12345678901234567890",
+                               u"-12.5", u"１"};
+    // clang-format on
     std::vector<std::vector<std::u16string>> rows;
     for (int i = 0; i < 3000; ++i) {
         char buf[48];
@@ -169,16 +155,21 @@ TEST(DatasetSortTest, MiddlePivotWorstCaseSortsOnASmallStack) {
     oci_free_dataset(&ds);
 }
 
-TEST(DatasetSortTest, NumberSearchComparesTheExactValue) {
+TEST(DatasetSortTest, SearchComparesTheExactNumberAndTheWholeText) {
     OraDataset ds{};
-    Build(&ds, {u"N"}, {{u"1.7"}, {u"1.2"}, {u"1.5"}, {u"-3"}, {u"1.5"}}, {0});
+    Build(&ds, {u"N", u"T"}, {{u"1.7", u"c"}, {u"1.2", u"b"}, {u"1.5", u"e"}, {u"-3", u"a"}, {u"1.5", u"d"}},
+          {0});
     oci_sort_dataset(&ds, u"N");
     EXPECT_EQ(Cell(ds, 0, 0), u"-3");
-    int row = oci_search_dataset(&ds, 0, u"1.5");
-    ASSERT_EQ(row, 2); // the first of the two
+    EXPECT_EQ(oci_search_dataset(&ds, 0, u"1.5"), 2); // the first of the two
     EXPECT_EQ(oci_search_dataset(&ds, 0, u"1.50"), 2);
     EXPECT_EQ(oci_search_dataset(&ds, 0, u"1.7"), 4);
     EXPECT_EQ(oci_search_dataset(&ds, 0, u"1"), -1);
+    oci_sort_dataset(&ds, u"T");
+    EXPECT_EQ(Cell(ds, 4, 0), u"1.5");
+    EXPECT_EQ(oci_search_dataset(&ds, 1, u"c"), 2);
+    EXPECT_EQ(oci_search_dataset(&ds, 1, u"cc"), -1);
+    EXPECT_EQ(oci_get_dataset_col_no(&ds, u"t"), -1); // names match exactly
     oci_free_dataset(&ds);
 }
 
@@ -324,4 +315,4 @@ TEST_F(DatasetFillTest, EveryLocatorOutlivesTheCursorAndIsFreedWithTheDataset) {
 }
 
 } // namespace
-} // namespace layer2
+} // namespace oratest

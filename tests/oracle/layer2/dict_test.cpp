@@ -3,9 +3,9 @@
 
 #include <algorithm>
 
-#include "layer2_fixture.h"
+#include "tests/oracle/standin_fixture.h"
 
-namespace layer2 {
+namespace oratest {
 namespace {
 
 // Every statement the layer prepares, in order. Before a prepare, a hook may
@@ -306,4 +306,4 @@ TEST_F(DictTest, DemoSchemaMaterialisedViewAndSynonymToAnotherSchema) {
 }
 
 } // namespace
-} // namespace layer2
+} // namespace oratest

@@ -2,77 +2,58 @@
 // cancel, in both call sets.
 #include <cstring>
 
-#include "layer2_fixture.h"
+#include "tests/oracle/standin_fixture.h"
 
-namespace layer2 {
+namespace oratest {
 namespace {
 
-// Client calls of interest in the order made, with bind names.
-std::vector<std::string> g_trace;
-
+// Bind names and the break, reset and commit calls, in the order made.
 void TraceCalls() {
-    g_trace.clear();
-    g_oci.OCIBindByName = [](OCIStmt* st, OCIBind** b, OCIError* e, const OraText* name, sb4 len, dvoid* v,
-                             sb4 size, ub2 type, dvoid* ind, ub2* alen, ub2* rc, ub4 max, ub4* cur,
-                             ub4 mode) {
-        g_trace.emplace_back(reinterpret_cast<const char*>(name), size_t(len));
-        return g_real.OCIBindByName(st, b, e, name, len, v, size, type, ind, alen, rc, max, cur, mode);
+    g_calls.clear();
+    TAP(OCIBindByName) = [](auto, auto, auto, const OraText* name, sb4 len, auto...) {
+        g_calls.emplace_back(reinterpret_cast<const char*>(name), size_t(len));
     };
-    g_oci.obndra = [](Cda_Def* c, OraText* name, sword len, ub1* v, sword size, sword type, sword scale,
-                      sb2* ind, ub2* alen, ub2* rc, ub4 max, ub4* cur, OraText* fmt, sword fmtl, sword fmtt) {
+    TAP(obndra) = [](auto, OraText* name, sword len, auto...) {
         const char* n = reinterpret_cast<const char*>(name);
-        g_trace.emplace_back(n, len < 0 ? std::strlen(n) : size_t(len));
-        return g_real.obndra(c, name, len, v, size, type, scale, ind, alen, rc, max, cur, fmt, fmtl, fmtt);
+        g_calls.emplace_back(n, len < 0 ? std::strlen(n) : size_t(len));
     };
-    g_oci.OCIBreak = [](dvoid* h, OCIError* e) {
-        g_trace.push_back("OCIBreak");
-        return g_real.OCIBreak(h, e);
-    };
-    g_oci.OCIReset = [](dvoid* h, OCIError* e) {
-        g_trace.push_back("OCIReset");
-        return g_real.OCIReset(h, e);
-    };
-    g_oci.obreak = [](Lda_Def* lda) {
-        g_trace.push_back("obreak");
-        return g_real.obreak(lda);
-    };
-    g_oci.onbset = [](Lda_Def* lda) {
-        g_trace.push_back("onbset");
-        return g_real.onbset(lda);
-    };
-    g_oci.onbclr = [](Lda_Def* lda) {
-        g_trace.push_back("onbclr");
-        return g_real.onbclr(lda);
-    };
-    g_oci.ocom = [](Lda_Def* lda) {
-        g_trace.push_back("ocom");
-        return g_real.ocom(lda);
-    };
+    TAP(OCIBreak), TAP(OCIReset), TAP(obreak), TAP(onbset), TAP(onbclr), TAP(ocom);
 }
 
-std::vector<DWORD> Schedule(int first, int last) {
-    std::vector<DWORD> v;
-    for (int w = first; w < 500; w += 10) v.push_back(DWORD(w));
-    v.push_back(DWORD(last));
-    v.push_back(DWORD(last));
-    return v;
-}
-
-// The recorded waits begin with the expected schedule and continue only
-// with its last value.
-void ExpectSchedule(const std::vector<DWORD>& expected) {
+// The waits from `first` up in steps of 10 below 500, then `last` for good.
+void ExpectSchedule(int first, int last) {
+    std::vector<DWORD> expected;
+    for (int w = first; w < 500; w += 10) expected.push_back(DWORD(w));
+    expected.insert(expected.end(), 2, DWORD(last));
     ASSERT_GE(g_waits.size(), expected.size());
-    for (size_t i = 0; i < expected.size(); ++i) ASSERT_EQ(g_waits[i], expected[i]) << i;
-    for (size_t i = expected.size(); i < g_waits.size(); ++i) ASSERT_EQ(g_waits[i], expected.back()) << i;
+    for (size_t i = 0; i < g_waits.size(); ++i)
+        ASSERT_EQ(g_waits[i], i < expected.size() ? expected[i] : DWORD(last)) << i;
 }
-
-using ExecTest = Layer2Test;
 
 // Opens the gate once the call has parked there.
 void OpenGate() {
-    Layer2Test::Control("gate_wait 5000");
-    Layer2Test::Control("gate_open");
+    StandinTest::Control("gate_wait 5000");
+    StandinTest::Control("gate_open");
 }
+
+class ExecTest : public Layer2Test {
+public:
+    // A session of the call set with an empty table Q0 or Q1; '#' in a
+    // statement names it.
+    OraSession* Session(int oci7) {
+        Control("reset");
+        OraSession* s = Logon(oci7);
+        if (s) Exec(s, Q(oci7, u"create table q# (a number)").c_str());
+        return s;
+    }
+    static std::u16string Q(int oci7, std::u16string sql) {
+        sql[sql.find(u'#')] = char16_t(u'0' + oci7);
+        return sql;
+    }
+    static int Run(OraSession* s, const std::u16string& sql, CancelState* cancel, CString* msg) {
+        return oci_exec_sql_bind(s, sql.c_str(), msg, nullptr, cancel, "");
+    }
+};
 
 TEST_F(ExecTest, DmlDdlAndBindResultsInBothCallSets) {
     for (int oci7 : {0, 1}) {
@@ -96,7 +77,7 @@ TEST_F(ExecTest, DmlDdlAndBindResultsInBothCallSets) {
             oci_exec_sql_bind(s, u"select :X0, :X1, :X2 from dual", &msg, nullptr, nullptr, "SIX", u"a", &v),
             ORARC_BAD_BIND_ARGS);
         EXPECT_EQ(msg, u"可変引数関数の引数が正しくありません\n");
-        EXPECT_EQ(g_trace, (std::vector<std::string>{":X0", ":X1"}));
+        EXPECT_EQ(g_calls, (std::vector<std::string>{":X0", ":X1"}));
         g_oci = g_real;
         EXPECT_EQ(oci_exec_sql(s, u"drop table t", &msg), ORARC_OK) << Narrow(msg);
         EXPECT_EQ(oci_exec_sql(s, u"insert into nosuch values (1)", &msg), ORARC_ORACLE_ERROR);
@@ -113,50 +94,34 @@ TEST_F(ExecTest, Oracle8InsertSurvivesTheSwitchAndIsCommittedByOcom) {
     ASSERT_EQ(oci_set_api_mode(s, 1, nullptr), ORARC_OK);
     TraceCalls();
     ASSERT_EQ(oci_ora_commit(s, nullptr), ORARC_OK);
-    EXPECT_EQ(g_trace, (std::vector<std::string>{"ocom"}));
+    EXPECT_EQ(g_calls, (std::vector<std::string>{"ocom"}));
     ASSERT_EQ(oci_ora_rollback(s, nullptr), ORARC_OK);
     char16_t value[20];
     ASSERT_EQ(oci_sel_value(s, u"select count(*) from t", value, sizeof value, nullptr, ""), ORARC_OK);
     EXPECT_EQ(std::u16string(value), u"2");
 }
 
-TEST_F(ExecTest, QuickStatementReturnsWithoutAWait) {
+TEST_F(ExecTest, QuickAndGatedStatementsFollowTheirSchedules) {
     for (int oci7 : {0, 1}) {
         SCOPED_TRACE(oci7);
-        Control("reset");
-        Control("nonblocking inline");
-        CancelState cancel{0};
-        OraSession* s = Logon(oci7);
+        OraSession* s = Session(oci7);
         ASSERT_NE(s, nullptr);
-        g_waits.clear();
+        CancelState cancel{0};
         CString msg;
-        ASSERT_EQ(oci_exec_sql_bind(s, oci7 ? u"create table q7 (a number)" : u"create table q (a number)",
-                                    &msg, nullptr, &cancel, ""),
-                  ORARC_OK)
-            << Narrow(msg);
+        // Finished on the first call: no wait at all.
+        Control("nonblocking inline");
+        g_waits.clear();
+        ASSERT_EQ(Run(s, Q(oci7, u"insert into q# values (1)"), &cancel, &msg), ORARC_OK) << Narrow(msg);
         EXPECT_TRUE(g_waits.empty());
-    }
-}
 
-TEST_F(ExecTest, GatedExecuteAndFetchFollowTheirSchedules) {
-    for (int oci7 : {0, 1}) {
-        SCOPED_TRACE(oci7);
         Control("reset");
-        OraSession* s = Logon(oci7);
-        ASSERT_NE(s, nullptr);
-        Exec(s, oci7 ? u"create table q7 (a number)" : u"create table q (a number)");
-        CancelState cancel{0};
         Control(oci7 ? "gate oexec" : "gate OCIStmtExecute");
         g_waits.clear();
         g_on_wait = [](DWORD) {
             if (g_waits.size() == 52) OpenGate();
         };
-        CString msg;
-        ASSERT_EQ(oci_exec_sql_bind(s, oci7 ? u"insert into q7 values (1)" : u"insert into q values (1)",
-                                    &msg, nullptr, &cancel, ""),
-                  ORARC_OK)
-            << Narrow(msg);
-        ExpectSchedule(Schedule(5, 505));
+        ASSERT_EQ(Run(s, Q(oci7, u"insert into q# values (2)"), &cancel, &msg), ORARC_OK) << Narrow(msg);
+        ExpectSchedule(5, 505);
 
         // The first batch of a select: Oracle 8 polls the fetch on its own
         // schedule, Oracle 7 executes and fetches in one polled call.
@@ -170,13 +135,13 @@ TEST_F(ExecTest, GatedExecuteAndFetchFollowTheirSchedules) {
             if (int(g_waits.size()) == gate_at) OpenGate();
         };
         OraDataset ds{};
-        ASSERT_EQ(oci_sel_dataset_with_cancel(s, &ds, oci7 ? u"select a from q7" : u"select a from q", 100,
-                                              &msg, nullptr, &cancel, ""),
+        ASSERT_EQ(oci_sel_dataset_with_cancel(s, &ds, Q(oci7, u"select a from q#").c_str(), 100, &msg,
+                                              nullptr, &cancel, ""),
                   ORARC_OK)
             << Narrow(msg);
-        EXPECT_EQ(ds.row_count, 1);
+        EXPECT_EQ(ds.row_count, 2);
         oci_free_dataset(&ds);
-        ExpectSchedule(oci7 ? Schedule(5, 505) : Schedule(10, 500));
+        oci7 ? ExpectSchedule(5, 505) : ExpectSchedule(10, 500);
         g_on_wait = nullptr;
         ASSERT_EQ(oci_ora_commit(s, nullptr), ORARC_OK);
     }
@@ -185,11 +150,9 @@ TEST_F(ExecTest, GatedExecuteAndFetchFollowTheirSchedules) {
 TEST_F(ExecTest, PauseWaitsInHalfSecondStepsAndCompletes) {
     for (int oci7 : {0, 1}) {
         SCOPED_TRACE(oci7);
-        Control("reset");
-        OraSession* s = Logon(oci7);
+        OraSession* s = Session(oci7);
         ASSERT_NE(s, nullptr);
-        Exec(s, oci7 ? u"create table q7 (a number)" : u"create table q (a number)");
-        static CancelState cancel{2};
+        static CancelState cancel;
         cancel = 2;
         Control(oci7 ? "gate oexec" : "gate OCIStmtExecute");
         g_waits.clear();
@@ -201,21 +164,17 @@ TEST_F(ExecTest, PauseWaitsInHalfSecondStepsAndCompletes) {
         };
         TraceCalls();
         CString msg;
-        ASSERT_EQ(oci_exec_sql_bind(s, oci7 ? u"insert into q7 values (1)" : u"insert into q values (1)",
-                                    &msg, nullptr, &cancel, ""),
-                  ORARC_OK)
-            << Narrow(msg);
+        ASSERT_EQ(Run(s, Q(oci7, u"insert into q# values (1)"), &cancel, &msg), ORARC_OK) << Narrow(msg);
         g_on_wait = nullptr;
         ASSERT_GE(g_waits.size(), 7u);
-        for (int i = 0; i < 6; ++i) EXPECT_EQ(g_waits[i], 500u);
-        EXPECT_EQ(g_waits[6], 5u);
-        // Nothing was broken.
-        for (const std::string& call : g_trace) EXPECT_TRUE(call != "OCIBreak" && call != "obreak") << call;
+        EXPECT_EQ(std::vector<DWORD>(g_waits.begin(), g_waits.begin() + 7),
+                  (std::vector<DWORD>{500, 500, 500, 500, 500, 500, 5}));
+        EXPECT_EQ(Calls("OCIBreak") + Calls("obreak"), 0); // nothing was broken
         g_oci = g_real;
         char16_t value[20];
-        ASSERT_EQ(oci_sel_value(s, oci7 ? u"select count(*) from q7" : u"select count(*) from q", value,
-                                sizeof value, &msg, ""),
-                  ORARC_OK);
+        ASSERT_EQ(
+            oci_sel_value(s, Q(oci7, u"select count(*) from q#").c_str(), value, sizeof value, &msg, ""),
+            ORARC_OK);
         EXPECT_EQ(std::u16string(value), u"1");
         ASSERT_EQ(oci_ora_commit(s, nullptr), ORARC_OK);
     }
@@ -228,7 +187,7 @@ TEST_F(ExecTest, CancelBreaksResetsAndTheSessionGoesOn) {
         OraSession* s = Logon(oci7);
         ASSERT_NE(s, nullptr);
         TraceCalls();
-        static CancelState cancel{0};
+        static CancelState cancel;
         cancel = 0;
         Control(oci7 ? "gate oexec" : "gate OCIStmtExecute");
         g_waits.clear();
@@ -236,15 +195,12 @@ TEST_F(ExecTest, CancelBreaksResetsAndTheSessionGoesOn) {
             if (g_waits.size() == 3) cancel = 1;
         };
         CString msg;
-        EXPECT_EQ(oci_exec_sql_bind(s, u"create table c (a number)", &msg, nullptr, &cancel, ""),
-                  ORARC_CANCELLED);
+        EXPECT_EQ(Run(s, u"create table c (a number)", &cancel, &msg), ORARC_CANCELLED);
         EXPECT_EQ(msg, u"キャンセルしました\n");
         // One break, then the session is reset (Oracle 8) or leaves
         // non-blocking mode (Oracle 7).
-        if (oci7)
-            EXPECT_EQ(g_trace, (std::vector<std::string>{"onbset", "obreak", "onbclr"}));
-        else
-            EXPECT_EQ(g_trace, (std::vector<std::string>{"OCIBreak", "OCIReset"}));
+        EXPECT_EQ(g_calls, (oci7 ? std::vector<std::string>{"onbset", "obreak", "onbclr"}
+                                 : std::vector<std::string>{"OCIBreak", "OCIReset"}));
         g_on_wait = nullptr;
         Control("reset");
         g_oci = g_real;
@@ -253,12 +209,6 @@ TEST_F(ExecTest, CancelBreaksResetsAndTheSessionGoesOn) {
             << Narrow(msg);
     }
 }
-
-} // namespace
-} // namespace layer2
-
-namespace layer2 {
-namespace {
 
 TEST_F(Layer2Test, ArrayInsertStopsAtTheNullInANotNullColumn) {
     OraSession* s = Logon(0);
@@ -288,4 +238,4 @@ TEST_F(Layer2Test, ArrayInsertStopsAtTheNullInANotNullColumn) {
 }
 
 } // namespace
-} // namespace layer2
+} // namespace oratest

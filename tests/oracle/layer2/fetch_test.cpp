@@ -2,16 +2,24 @@
 // dataset built by the fill and by hand.
 #include <thread>
 
-#include "layer2_fixture.h"
+#include "tests/oracle/standin_fixture.h"
 
-namespace layer2 {
+namespace oratest {
 namespace {
 
-using FetchTest = Layer2Test;
-
-std::u16string Cell(const OraDataset& ds, int row, int col) {
-    return oci_get_dataset_data(&ds, row, col);
-}
+class FetchTest : public Layer2Test {
+public:
+    // Opens a select of the call set and fetches its first batch.
+    static void Open(OraSession* s, OraCursor* c, const char16_t* sql, int rows) {
+        CString msg;
+        ASSERT_EQ(oci_cre_cursor(s, c, sql, &msg), ORARC_OK);
+        ASSERT_EQ(oci_desc_cursor(s, c, &msg), ORARC_OK) << Narrow(msg);
+        ASSERT_EQ(oci_alloc_fetch_bufs(c, rows, &msg), ORARC_OK);
+        ASSERT_EQ(c->rows_per_fetch, rows);
+        ASSERT_EQ(s->oci7 ? oci7_define_cursor(s, c, &msg) : oci8_define_by_pos(s, c, &msg), ORARC_OK);
+        ASSERT_EQ(oci_exec_non_block_cursor(s, c, &msg, nullptr), ORARC_OK) << Narrow(msg);
+    }
+};
 
 TEST_F(FetchTest, ThirdFetchOfTwoHundredRowsEndsTheData) {
     for (int oci7 : {0, 1}) {
@@ -21,12 +29,7 @@ TEST_F(FetchTest, ThirdFetchOfTwoHundredRowsEndsTheData) {
         MakeRows(s, 200);
         OraCursor c{};
         CString msg;
-        ASSERT_EQ(oci_cre_cursor(s, &c, u"select a, b from t order by a", &msg), ORARC_OK);
-        ASSERT_EQ(oci_desc_cursor(s, &c, &msg), ORARC_OK);
-        ASSERT_EQ(oci_alloc_fetch_bufs(&c, 100, &msg), ORARC_OK);
-        ASSERT_EQ(c.rows_per_fetch, 100);
-        ASSERT_EQ(oci7 ? oci7_define_cursor(s, &c, &msg) : oci8_define_by_pos(s, &c, &msg), ORARC_OK);
-        ASSERT_EQ(oci_exec_non_block_cursor(s, &c, &msg, nullptr), ORARC_OK) << Narrow(msg);
+        ASSERT_NO_FATAL_FAILURE(Open(s, &c, u"select a, b from t order by a", 100));
         EXPECT_EQ(c.rows_in_buffer, 100);
         EXPECT_STREQ(c.data[1], "row1");
         ASSERT_EQ(oci_fetch_sel_cursor(s, &c, &msg), ORARC_OK);
@@ -191,28 +194,22 @@ TEST_F(FetchTest, TableDefinitionListsAnUnsupportedColumnByItsCode) {
 }
 
 TEST_F(FetchTest, JapaneseDateFormatFetchesWithoutAWarning) {
+    Exec(Logon(0), u"create table dt (d date)");
+    Exec(sessions[0], u"insert into dt values (to_date('2024-01-02 03:04:05', 'YYYY-MM-DD HH24:MI:SS'))");
+    ASSERT_EQ(oci_ora_commit(sessions[0], nullptr), ORARC_OK);
     for (int oci7 : {0, 1}) {
         SCOPED_TRACE(oci7);
         OraSession* s = Logon(oci7);
         ASSERT_NE(s, nullptr);
         Exec(s,
              u"alter session set NLS_DATE_FORMAT = 'YYYY\"年\"MM\"月\"DD\"日\" HH24\"時\"MI\"分\"SS\"秒\"'");
-        Exec(s, oci7 ? u"create table dt7 (d date)" : u"create table dt (d date)");
-        Exec(s, oci7 ? u"insert into dt7 values (to_date('2024-01-02 03:04:05', 'YYYY-MM-DD HH24:MI:SS'))"
-                     : u"insert into dt values (to_date('2024-01-02 03:04:05', 'YYYY-MM-DD HH24:MI:SS'))");
         OraCursor c{};
-        CString msg;
-        ASSERT_EQ(oci_cre_cursor(s, &c, oci7 ? u"select d from dt7" : u"select d from dt", &msg), ORARC_OK);
-        ASSERT_EQ(oci_desc_cursor(s, &c, &msg), ORARC_OK) << Narrow(msg);
-        ASSERT_EQ(oci_alloc_fetch_bufs(&c, 10, &msg), ORARC_OK);
-        ASSERT_EQ(oci7 ? oci7_define_cursor(s, &c, &msg) : oci8_define_by_pos(s, &c, &msg), ORARC_OK);
-        ASSERT_EQ(oci_exec_non_block_cursor(s, &c, &msg, nullptr), ORARC_OK) << Narrow(msg);
+        ASSERT_NO_FATAL_FAILURE(Open(s, &c, u"select d from dt", 10));
         EXPECT_EQ(c.rows_in_buffer, 1);
         EXPECT_EQ(c.fetch_warning, 0);
         EXPECT_EQ(c.rcode[0][0], 0);
         EXPECT_EQ(Utf8ToWide(c.data[0]), u"2024年01月02日 03時04分05秒");
         oci_del_cursor(s, &c, nullptr);
-        ASSERT_EQ(oci_ora_commit(s, nullptr), ORARC_OK);
     }
 }
 
@@ -290,59 +287,5 @@ TEST_F(FetchTest, FillReportsProgressToTheWindow) {
     DestroyWindow(wnd);
 }
 
-TEST(DatasetTest, BuilderSearchSortAndNames) {
-    OraDataset ds{};
-    OraDatasetBuilder* b = nullptr;
-    const char16_t* names[] = {u"TABLE_NAME", u"N"};
-    ASSERT_EQ(oci_init_dataset_builder(&ds, names, 2, 2, &b, nullptr), ORARC_OK);
-    ds.cols[1].data_type = SQLT_NUM;
-    const char16_t* rows[][2] = {{u"C", u"1.7"}, {u"A", u"1.5"}, {u"B", u"1.2"}, {u"D", u""}};
-    for (auto& r : rows) {
-        ASSERT_EQ(oci_add_dataset_row(&ds, b, nullptr), ORARC_OK);
-        for (int k = 0; k < 2; ++k) ASSERT_EQ(oci_set_dataset_data(&ds, b, k, r[k], nullptr), ORARC_OK);
-    }
-    ds.row_count = b->cur_row + 1;
-    ASSERT_EQ(oci_make_row_index(&ds, b->rows_per_block, ds.row_size, nullptr), ORARC_OK);
-    free(b);
-    EXPECT_EQ(oci_get_dataset_col_no(&ds, u"table_name"), -1);
-    EXPECT_EQ(Cell(ds, 3, 1), u"");
-    EXPECT_EQ(oci_get_dataset_data(&ds, 3, 1), g_ora_empty_text);
-
-    oci_sort_dataset(&ds, u"N");
-    EXPECT_EQ(Cell(ds, 1, 0), u"B");
-    EXPECT_EQ(Cell(ds, 2, 0), u"A");
-    int row = oci_search_dataset(&ds, 1, u"1.5");
-    ASSERT_GE(row, 0);
-    EXPECT_EQ(Cell(ds, row, 0), u"A");
-    EXPECT_EQ(oci_search_dataset(&ds, 1, u"1.6"), -1);
-
-    oci_sort_dataset(&ds, u"TABLE_NAME");
-    EXPECT_EQ(Cell(ds, 0, 0), u"A");
-    EXPECT_EQ(Cell(ds, 3, 0), u"D");
-    EXPECT_EQ(oci_search_dataset(&ds, 0, u"C"), 2);
-    oci_free_dataset(&ds);
-}
-
-TEST(DatasetTest, SortOfManyRowsKeepsTheStackShallow) {
-    const int n = 1000000;
-    OraDataset ds{};
-    OraDatasetBuilder* b = nullptr;
-    const char16_t* names[] = {u"K"};
-    ASSERT_EQ(oci_init_dataset_builder(&ds, names, n, 1, &b, nullptr), ORARC_OK);
-    for (int i = 0; i < n; ++i) {
-        ASSERT_EQ(oci_add_dataset_row(&ds, b, nullptr), ORARC_OK);
-        char buf[16];
-        std::snprintf(buf, sizeof buf, "%07d", int((int64_t(i) * 7919) % n));
-        std::u16string w = Utf8ToWide(buf);
-        ASSERT_EQ(oci_set_dataset_data(&ds, b, 0, w.c_str(), nullptr), ORARC_OK);
-    }
-    ds.row_count = n;
-    ASSERT_EQ(oci_make_row_index(&ds, n, ds.row_size, nullptr), ORARC_OK);
-    free(b);
-    oci_sort_dataset(&ds, u"K");
-    for (int i = 1; i < n; ++i) ASSERT_LT(Cell(ds, i - 1, 0), Cell(ds, i, 0));
-    oci_free_dataset(&ds);
-}
-
 } // namespace
-} // namespace layer2
+} // namespace oratest
