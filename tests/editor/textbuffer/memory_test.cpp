@@ -7,8 +7,8 @@
 
 #include <windows.h>
 
-#include "base/mempool.h"
 #include "editor/nodepool.h"
+#include "../box_recorder.h"
 #include "tb_helpers.h"
 
 namespace {
@@ -41,47 +41,6 @@ uint64_t RunScript(unsigned seed, int ops) {
     return h ^ static_cast<uint64_t>(d.GetLineCount());
 }
 
-int g_failAt = 0;
-int g_calls = 0;
-void* (*g_oldMemAlloc)(size_t) = nullptr;
-void* (*g_oldAlloc)(size_t) = nullptr;
-void* (*g_oldRealloc)(void*, size_t) = nullptr;
-
-bool Fail() {
-    return ++g_calls == g_failAt;
-}
-void* FailingMemAlloc(size_t n) {
-    return Fail() ? nullptr : g_oldMemAlloc(n);
-}
-void* FailingAlloc(size_t n) {
-    return Fail() ? nullptr : g_oldAlloc(n);
-}
-void* FailingRealloc(void* p, size_t n) {
-    return Fail() ? nullptr : g_oldRealloc(p, n);
-}
-
-struct FailingHeap {
-    explicit FailingHeap(int n) {
-        g_failAt = n;
-        g_calls = 0;
-        g_oldMemAlloc = mempool_heap_alloc;
-        g_oldAlloc = edit_heap_alloc;
-        g_oldRealloc = edit_heap_realloc;
-        mempool_heap_alloc = FailingMemAlloc;
-        edit_heap_alloc = FailingAlloc;
-        edit_heap_realloc = FailingRealloc;
-    }
-    ~FailingHeap() {
-        mempool_heap_alloc = g_oldMemAlloc;
-        edit_heap_alloc = g_oldAlloc;
-        edit_heap_realloc = g_oldRealloc;
-    }
-};
-
-int QuietBox(HWND, LPCWSTR, LPCWSTR, UINT) {
-    return IDOK;
-}
-
 int RecordsOf(const UndoBuffer& u) {
     int n = 0;
     for (int i = 0; i < u.allocated; i++)
@@ -104,10 +63,7 @@ TEST(PoolThreads, TwoThreadsGetTheSequentialTexts) {
 }
 
 TEST(PoolMemory, EveryFailedAllocationLeavesASoundBuffer) {
-    Win32HostHooks old = Win32GetHostHooks();
-    Win32HostHooks quiet = old;
-    quiet.messageBox = QuietBox;
-    Win32SetHostHooks(quiet);
+    BoxRecorder quiet;
     std::u16string big(9000, u'w');
     std::u16string many;
     for (int i = 0; i < 300; i++) many += u"line\r\n";
@@ -148,13 +104,12 @@ TEST(PoolMemory, EveryFailedAllocationLeavesASoundBuffer) {
             d.m_limit = -1;
             while (d.Undo() == 0) ASSERT_TRUE(Consistent(d));
             check(0);
-            reached = g_calls < n;
-            total = g_calls;
+            reached = FailingHeap::calls < n;
+            total = FailingHeap::calls;
         }
         if (reached) break;
         ASSERT_LT(n, 5000);
     }
-    Win32SetHostHooks(old);
     EXPECT_GT(total, 10);
     std::printf("allocations swept: %d\n", total);
 }

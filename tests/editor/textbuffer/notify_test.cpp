@@ -15,26 +15,13 @@ LRESULT CountingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
-HWND MakeView() {
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = CountingProc;
-        wc.lpszClassName = u"TextBufferTestView";
-        RegisterClassW(&wc);
-        registered = true;
-    }
-    return CreateWindowExW(0, u"TextBufferTestView", u"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr,
-                           nullptr);
-}
-
 } // namespace
 
 TEST(Views, EveryEditTellsEachRegisteredViewOnce) {
     CEditData d;
     HWND views[5];
     for (HWND& v : views) {
-        v = MakeView();
+        v = MakeWindow(u"TextBufferTestView", CountingProc);
         ASSERT_NE(v, nullptr);
     }
     for (int i = 0; i < 4; i++) EXPECT_EQ(d.m_disp.RegisterView(views[i]), i);
@@ -70,20 +57,4 @@ TEST(Views, EveryEditTellsEachRegisteredViewOnce) {
     EXPECT_EQ(g_updates[views[2]], 0);
     EXPECT_EQ(g_updates[views[4]], 1);
     for (HWND v : views) DestroyWindow(v);
-}
-
-TEST(Views, DisplayDataStartsAsSpecified) {
-    CEditData d;
-    const CEditDispData& disp = d.m_disp;
-    EXPECT_EQ(disp.m_owner, &d);
-    EXPECT_EQ(disp.m_wrapWidth, INT_MAX);
-    EXPECT_EQ(disp.m_layout[4], INT_MAX);
-    EXPECT_EQ(disp.m_selStart, (EditPos{-1, -1}));
-    EXPECT_FALSE(disp.HasSelection());
-    EXPECT_EQ(disp.m_colors[3], 0xFFFFFFu);
-    EXPECT_EQ(disp.m_colors[11], 0x00A000u);
-    EXPECT_EQ(disp.m_colors[1], 0xCD0000u);
-    EXPECT_EQ(disp.m_caretWidth, -1);
-    EXPECT_EQ(disp.m_viewState4, 1);
-    EXPECT_EQ(disp.m_widths.m_tabWidth, 4);
 }

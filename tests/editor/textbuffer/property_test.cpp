@@ -11,12 +11,6 @@
 
 namespace {
 
-using Rng = std::mt19937;
-
-int Pick(Rng& rng, int n) {
-    return static_cast<int>(rng() % static_cast<unsigned>(n));
-}
-
 void AppendRandomChar(Rng& rng, std::u16string& s) {
     switch (Pick(rng, 12)) {
     case 0: s += u'\t'; break;
@@ -83,13 +77,6 @@ uint32_t RandomTyped(Rng& rng) {
     }
 }
 
-// A position near the line (lines and columns may lie outside the text).
-EditPos RandomPosNear(Rng& rng, const CEditData& d, int line) {
-    line += Pick(rng, 7) - 3;
-    int col = Pick(rng, d.GetLineLength(line) + 3) - 1;
-    return EditPos{col, line};
-}
-
 // One operation, the caret first set to a line in [lo, hi).
 void RandomOperation(Rng& rng, CEditData& d, bool setCaret, int lo, int hi) {
     if (setCaret) {
@@ -120,11 +107,6 @@ void RandomOperation(Rng& rng, CEditData& d, bool setCaret, int lo, int hi) {
     } else {
         d.MoveCaretLines(Pick(rng, 7) - 3);
     }
-}
-
-int EnvInt(const char* name, int fallback) {
-    const char* v = std::getenv(name);
-    return v && *v ? std::atoi(v) : fallback;
 }
 
 } // namespace

@@ -9,6 +9,13 @@
 #include "tb_helpers.h"
 #include "testing/driver.h"
 
+// A compiled pattern that frees itself.
+struct Pattern {
+    explicit Pattern(const char16_t* p) : regex(regex_compile(p, 0)) {}
+    ~Pattern() { regex_destroy(regex); }
+    Regex* regex;
+};
+
 class MeasuredBuffer : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "base/mempool.h"
 #include "base/textfile.h"
-#include "editor/nodepool.h"
 #include "tb_helpers.h"
 
 namespace {
@@ -21,19 +20,10 @@ public:
     UINT Read(void* buffer, UINT count) override {
         ++reads;
         if (reads == throwAt) AfxThrowFileException(CFileException::genericException);
-        if (reads == failHeapAt) FailHeap(true);
+        if (reads == failHeapAt) heap.emplace(1, true);
         return CFile::Read(buffer, count);
     }
-    static void* NoAlloc(size_t) { return nullptr; }
-    static void* NoRealloc(void*, size_t) { return nullptr; }
-    static void FailHeap(bool on) {
-        static auto* alloc = edit_heap_alloc;
-        static auto* realloc_ = edit_heap_realloc;
-        static auto* pool = mempool_heap_alloc;
-        edit_heap_alloc = on ? NoAlloc : alloc;
-        edit_heap_realloc = on ? NoRealloc : realloc_;
-        mempool_heap_alloc = on ? NoAlloc : pool;
-    }
+    std::optional<FailingHeap> heap;
 };
 
 class Load : public ::testing::Test {
@@ -161,7 +151,7 @@ TEST_F(Load, FailedReadsAndInsertionsReportOne) {
         f.failHeapAt = 4;
         int code = CHARCODE_UTF8_NOSIG, le = 0;
         int r = LoadInto(d, &code, &le, &f);
-        TrapFile::FailHeap(false);
+        f.heap.reset();
         EXPECT_EQ(r, 1);
         std::u16string got = Joined(d);
         EXPECT_LT(got.size(), all.size());

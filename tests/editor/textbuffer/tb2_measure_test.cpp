@@ -1,7 +1,6 @@
 #include <string>
 #include <vector>
 
-#include "base/mempool.h"
 #include "tb2_fixture.h"
 
 namespace {
@@ -130,22 +129,17 @@ TEST_F(Measure, NarrowWidthPutsOneCodePointPerRow) {
     EXPECT_EQ(d_.GetLine(0)->breakCapacity, 16);
 }
 
-namespace {
-void* NoHeap(size_t) {
-    return nullptr;
-}
-} // namespace
-
 TEST_F(Measure, FailedGrowthEndsTheLineAtTheRowsStored) {
     // One unit per row: the break array must reach blocks that only fresh
     // heap chunks can give.
     std::u16string many(70000, u'x');
     SetText(d_, many.c_str());
     d_.m_disp.m_wrapWidth = 1;
-    auto* heap = mempool_heap_alloc;
-    mempool_heap_alloc = NoHeap;
-    int rows = d_.WrapLine(0, nullptr);
-    mempool_heap_alloc = heap;
+    int rows;
+    {
+        FailingHeap heap(1, true);
+        rows = d_.WrapLine(0, nullptr);
+    }
     const EditLine* l = d_.GetLine(0);
     EXPECT_LT(rows, 70000);
     EXPECT_EQ(rows, l->breakCapacity + 1);

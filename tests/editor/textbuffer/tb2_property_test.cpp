@@ -9,12 +9,6 @@
 
 namespace {
 
-using Rng = std::mt19937;
-
-int Pick(Rng& rng, int n) {
-    return static_cast<int>(rng() % static_cast<unsigned>(n));
-}
-
 void AppendRandomChar(Rng& rng, std::u16string& s) {
     switch (Pick(rng, 14)) {
     case 0: s += u'\t'; break;
@@ -52,16 +46,6 @@ uint64_t Hash(const CEditData& d) {
     return h;
 }
 
-EditPos RandomPos(Rng& rng, const CEditData& d, int line) {
-    line += Pick(rng, 7) - 3;
-    return EditPos{Pick(rng, d.GetLineLength(line) + 3) - 1, line};
-}
-
-int EnvInt(const char* name, int fallback) {
-    const char* v = std::getenv(name);
-    return v && *v ? std::atoi(v) : fallback;
-}
-
 class ReplaceProperty : public MeasuredBuffer {
 protected:
     void Operation(Rng& rng) {
@@ -80,11 +64,11 @@ protected:
         } else if (k < 40) {
             d_.InsertText(RandomPiece(rng, 20).c_str());
         } else if (k < 48) {
-            EditPos a = RandomPos(rng, d_, line);
-            d_.DeleteRange(a, RandomPos(rng, d_, a.line), 1);
+            EditPos a = RandomPosNear(rng, d_, line);
+            d_.DeleteRange(a, RandomPosNear(rng, d_, a.line), 1);
         } else if (k < 60) {
-            EditPos a = RandomPos(rng, d_, line);
-            d_.ReplaceRange(a, RandomPos(rng, d_, a.line), RandomPiece(rng, 12).c_str());
+            EditPos a = RandomPosNear(rng, d_, line);
+            d_.ReplaceRange(a, RandomPosNear(rng, d_, a.line), RandomPiece(rng, 12).c_str());
         } else if (k < 61 && wholeAllowed_) {
             d_.ReplaceWholeText(RandomPiece(rng, 40).c_str());
         } else if (k < 80) {
@@ -96,7 +80,7 @@ protected:
             int tmpl = Pick(rng, 2);
             const char16_t* w = with[Pick(rng, 6)];
             int box = Pick(rng, 3) == 0;
-            EditPos s = RandomPos(rng, d_, line), e = RandomPos(rng, d_, line + Pick(rng, 5));
+            EditPos s = RandomPosNear(rng, d_, line), e = RandomPosNear(rng, d_, line + Pick(rng, 5));
             s = d_.ClampPosition(s);
             e = d_.ClampPosition(e);
             if (box) SetBox(s.line, e.line, Pick(rng, 200), Pick(rng, 200));
@@ -106,13 +90,13 @@ protected:
                 d_.ReplaceAll(w, tmpl, &s, &e, regex, box);
             regex_destroy(regex);
         } else if (k < 90) {
-            EditPos s = d_.ClampPosition(RandomPos(rng, d_, line));
-            EditPos e = d_.ClampPosition(RandomPos(rng, d_, line + Pick(rng, 4)));
+            EditPos s = d_.ClampPosition(RandomPosNear(rng, d_, line));
+            EditPos e = d_.ClampPosition(RandomPosNear(rng, d_, line + Pick(rng, 4)));
             SetBox(s.line, e.line, Pick(rng, 200), Pick(rng, 3) ? Pick(rng, 200) : -1);
             d_.PasteBox(RandomPiece(rng, 30).c_str());
         } else {
-            EditPos s = d_.ClampPosition(RandomPos(rng, d_, line));
-            EditPos e = d_.ClampPosition(RandomPos(rng, d_, line + Pick(rng, 4)));
+            EditPos s = d_.ClampPosition(RandomPosNear(rng, d_, line));
+            EditPos e = d_.ClampPosition(RandomPosNear(rng, d_, line + Pick(rng, 4)));
             SetBox(s.line, e.line, Pick(rng, 200), Pick(rng, 200));
             d_.DeleteBox();
         }

@@ -6,13 +6,6 @@
 
 namespace {
 
-struct Pattern {
-    explicit Pattern(const char16_t* p, bool literal = false)
-        : regex(literal ? regex_compile_literal(p, 0) : regex_compile(p, 0)) {}
-    ~Pattern() { regex_destroy(regex); }
-    Regex* regex;
-};
-
 class Replace : public MeasuredBuffer {
 protected:
     void SetUp() override {

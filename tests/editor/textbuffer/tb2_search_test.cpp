@@ -6,29 +6,6 @@
 
 namespace {
 
-struct Pattern {
-    explicit Pattern(const char16_t* p) : regex(regex_compile(p, 0)) {}
-    ~Pattern() { regex_destroy(regex); }
-    Regex* regex;
-};
-
-LRESULT PlainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcW(hwnd, msg, wParam, lParam);
-}
-
-HWND MakeOwner() {
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = PlainProc;
-        wc.lpszClassName = u"TextBufferFindOwner";
-        RegisterClassW(&wc);
-        registered = true;
-    }
-    return CreateWindowExW(0, u"TextBufferFindOwner", u"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr,
-                           nullptr);
-}
-
 class Search : public MeasuredBuffer {};
 
 } // namespace
@@ -36,37 +13,18 @@ class Search : public MeasuredBuffer {};
 TEST_F(Search, WordMovement) {
     SetText(d_, u"アイウー漢字 ab\r\nひらーカナ");
     d_.SetCaret(0, 0);
-    d_.MoveWord(1);
-    EXPECT_EQ(d_.GetCaret(), (EditPos{4, 0}));
-    d_.MoveWord(1);
-    EXPECT_EQ(d_.GetCaret(), (EditPos{6, 0}));
-    d_.MoveWord(1);
-    EXPECT_EQ(d_.GetCaret(), (EditPos{7, 0}));
-    d_.MoveWord(1);
-    EXPECT_EQ(d_.GetCaret(), (EditPos{9, 0})); // a line end is a boundary
-    d_.MoveWord(1);
-    EXPECT_EQ(d_.GetCaret(), (EditPos{0, 1}));
-    d_.MoveWord(1);
-    // The mark joins the hiragana before it; the anchor stays hiragana.
-    EXPECT_EQ(d_.GetCaret(), (EditPos{3, 1}));
-    d_.MoveWord(1);
-    EXPECT_EQ(d_.GetCaret(), (EditPos{5, 1}));
-    d_.MoveWord(0);
-    EXPECT_EQ(d_.GetCaret(), (EditPos{2, 1})); // back over katakana and the mark
-    d_.MoveWord(0);
-    EXPECT_EQ(d_.GetCaret(), (EditPos{0, 1}));
-    d_.MoveWord(0);
-    EXPECT_EQ(d_.GetCaret(), (EditPos{9, 0})); // the end of the previous line
-    d_.MoveWord(0);
-    EXPECT_EQ(d_.GetCaret(), (EditPos{7, 0}));
-    d_.MoveWord(0);
-    EXPECT_EQ(d_.GetCaret(), (EditPos{6, 0}));
-    d_.MoveWord(0);
-    EXPECT_EQ(d_.GetCaret(), (EditPos{4, 0}));
-    d_.MoveWord(0);
-    EXPECT_EQ(d_.GetCaret(), (EditPos{0, 0}));
-    d_.MoveWord(0);
-    EXPECT_EQ(d_.GetCaret(), (EditPos{0, 0}));
+    // A line end is a boundary; the mark "ー" joins the hiragana before it
+    // (the anchor stays hiragana); backward it goes over katakana and the
+    // mark, and from a line start to the end of the previous line.
+    // clang-format off
+    const std::pair<int, EditPos> steps[] = {
+        {1, {4, 0}}, {1, {6, 0}}, {1, {7, 0}}, {1, {9, 0}}, {1, {0, 1}}, {1, {3, 1}}, {1, {5, 1}},
+        {0, {2, 1}}, {0, {0, 1}}, {0, {9, 0}}, {0, {7, 0}}, {0, {6, 0}}, {0, {4, 0}}, {0, {0, 0}}, {0, {0, 0}}};
+    // clang-format on
+    for (size_t i = 0; i < std::size(steps); i++) {
+        d_.MoveWord(steps[i].first);
+        ASSERT_EQ(d_.GetCaret(), steps[i].second) << "step " << i;
+    }
 
     SetText(d_, u"a  \t b");
     d_.SetCaret(0, 1);
@@ -114,7 +72,7 @@ TEST_F(Search, FindAndTheWrapQuestion) {
 
     // Forward from (4, 1): nothing after it; the wrap covers line 1 again.
     from = EditPos{4, 1};
-    HWND owner = MakeOwner();
+    HWND owner = MakeWindow(u"TextBufferFindOwner");
     tvtest::AnswerBox(IDCANCEL);
     EXPECT_EQ(d_.Find(&out, 1, 1, &from, owner, ab.regex), -2);
     ASSERT_EQ(tvtest::Boxes().size(), 1u);

@@ -1,6 +1,10 @@
 // Helpers shared by the text buffer suites.
 #pragma once
 
+#include <windows.h>
+
+#include <cstdlib>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -46,3 +50,34 @@ inline bool Consistent(const CEditData& d) {
 }
 
 int TestBeeps();
+
+// While it lives, the heap requests of the buffer (alloc and realloc) and of
+// the memory pools, counted together in calls, fail: the n-th alone, or with
+// from set every one from the n-th on.
+class FailingHeap {
+public:
+    explicit FailingHeap(int n, bool from = false);
+    ~FailingHeap();
+    static inline int calls = 0;
+};
+
+// A plain window of a class of its own (registered once) with proc.
+HWND MakeWindow(const char16_t* className, WNDPROC proc = DefWindowProcW);
+
+inline int EnvInt(const char* name, int fallback) {
+    const char* v = std::getenv(name);
+    return v && *v ? std::atoi(v) : fallback;
+}
+
+// Random edit scripts.
+using Rng = std::mt19937;
+
+inline int Pick(Rng& rng, int n) {
+    return static_cast<int>(rng() % static_cast<unsigned>(n));
+}
+
+// A position near the line (lines and columns may lie outside the text).
+inline EditPos RandomPosNear(Rng& rng, const CEditData& d, int line) {
+    line += Pick(rng, 7) - 3;
+    return EditPos{Pick(rng, d.GetLineLength(line) + 3) - 1, line};
+}

@@ -79,17 +79,10 @@ TEST(TextOut, ExpandTemplateCountsABreakAsOneUnit) {
     regex_destroy(re);
 }
 
-namespace {
-void* NoHeap(size_t) {
-    return nullptr;
-}
-} // namespace
-
 TEST(TextOut, FailedAllocationThrowsMemoryException) {
     CEditData d;
     SetText(d, u"abc");
-    auto old = edit_heap_alloc;
-    edit_heap_alloc = NoHeap;
+    FailingHeap heap(1, true);
     bool thrown = false;
     try {
         d.GetAllText();
@@ -97,6 +90,5 @@ TEST(TextOut, FailedAllocationThrowsMemoryException) {
         thrown = true;
         e->Delete();
     }
-    edit_heap_alloc = old;
     EXPECT_TRUE(thrown);
 }

@@ -6,32 +6,10 @@
 
 #include "editor/nodepool.h"
 #include "editor/undo.h"
+#include "../box_recorder.h"
+#include "tb_helpers.h"
 
 namespace {
-
-int g_boxes = 0;
-std::u16string g_boxText, g_boxCaption;
-UINT g_boxType = 0;
-
-int RecordBox(HWND, LPCWSTR text, LPCWSTR caption, UINT type) {
-    g_boxes++;
-    g_boxText = text;
-    g_boxCaption = caption;
-    g_boxType = type;
-    return IDOK;
-}
-
-struct BoxRecorder {
-    Win32HostHooks old;
-    BoxRecorder() {
-        old = Win32GetHostHooks();
-        Win32HostHooks h = old;
-        h.messageBox = RecordBox;
-        Win32SetHostHooks(h);
-        g_boxes = 0;
-    }
-    ~BoxRecorder() { Win32SetHostHooks(old); }
-};
 
 int Steps(UndoBuffer& u) {
     int n = 0;
@@ -174,34 +152,18 @@ TEST(UndoRing, TextGrowsByDoubling) {
     EXPECT_EQ(std::u16string(r->text, 3), u"abc");
 }
 
-namespace {
-int g_failAt = -1;
-int g_calls = 0;
-void* FailingAlloc(size_t n) {
-    return ++g_calls == g_failAt ? nullptr : std::malloc(n);
-}
-void* FailingRealloc(void* p, size_t n) {
-    return ++g_calls == g_failAt ? nullptr : std::realloc(p, n);
-}
-} // namespace
-
 TEST(UndoRing, NoMemoryShowsTheBoxAndKeepsTheHistory) {
     BoxRecorder boxes;
     UndoBuffer u(INT_MAX, 64);
     for (int i = 0; i < 62; i++) u.AddRecord(1, 0);
-    auto oldAlloc = edit_heap_alloc;
-    auto oldRealloc = edit_heap_realloc;
-    edit_heap_realloc = FailingRealloc;
-    edit_heap_alloc = FailingAlloc;
-    g_calls = 0;
-    g_failAt = 1; // the slot array cannot grow
-    EXPECT_EQ(u.AddRecord(1, 0), 1);
-    edit_heap_alloc = oldAlloc;
-    edit_heap_realloc = oldRealloc;
-    EXPECT_EQ(g_boxes, 1);
-    EXPECT_EQ(g_boxText, u"メモリが確保できません");
-    EXPECT_EQ(g_boxCaption, u"メッセージ");
-    EXPECT_EQ(g_boxType, static_cast<UINT>(MB_ICONINFORMATION));
+    {
+        FailingHeap heap(1); // the slot array cannot grow
+        EXPECT_EQ(u.AddRecord(1, 0), 1);
+    }
+    EXPECT_EQ(boxes.last.count, 1);
+    EXPECT_EQ(boxes.last.text, u"メモリが確保できません");
+    EXPECT_EQ(boxes.last.caption, u"メッセージ");
+    EXPECT_EQ(boxes.last.type, static_cast<UINT>(MB_ICONINFORMATION));
     EXPECT_EQ(u.top, 62);
     EXPECT_EQ(Steps(u), 62);
 }
@@ -213,17 +175,13 @@ TEST(UndoRing, NoRecordShowsTheBoxOnce) {
     u.AddRecord(3, 0);
     std::vector<void*> drained;
     while (UndoRecordPool.FreeCount() > 0) drained.push_back(UndoRecordPool.Take());
-    auto oldAlloc = edit_heap_alloc;
-    edit_heap_alloc = FailingAlloc;
-    g_calls = 0;
-    g_failAt = 1; // the pool cannot add a block
-    EXPECT_EQ(u.AddRecord(1, 0), 1);
-    g_failAt = 1;
-    g_calls = 0;
-    EXPECT_EQ(u.AddRecord(4, 1), 1); // chained: no box on this path
-    edit_heap_alloc = oldAlloc;
+    {
+        FailingHeap heap(1, true); // the pool cannot add a block
+        EXPECT_EQ(u.AddRecord(1, 0), 1);
+        EXPECT_EQ(u.AddRecord(4, 1), 1); // chained: no box on this path
+    }
     for (void* n : drained) UndoRecordPool.Give(n);
-    EXPECT_EQ(g_boxes, 1);
+    EXPECT_EQ(boxes.last.count, 1);
     EXPECT_EQ(u.current->type, 3);
     EXPECT_EQ(Steps(u), 2);
 }
