@@ -54,7 +54,7 @@ sword ServerAttach(OCIServer*, OCIError*, const OraText*, sb4, ub4) {
 }
 sword ServerDetach(OCIServer*, OCIError*, ub4) {
     Call("OCIServerDetach");
-    return F().detach;
+    return OCI_SUCCESS;
 }
 sword AttrSet(dvoid*, ub4 htype, dvoid* value, ub4 size, ub4 attr, OCIError*) {
     Call("OCIAttrSet");
@@ -88,7 +88,7 @@ sword AttrGet(const dvoid* h, ub4 htype, dvoid* value, ub4* size, ub4 attr, OCIE
     case OCI_ATTR_PRECISION: *static_cast<sb2*>(value) = c.precision; break;
     case OCI_ATTR_SCALE: *static_cast<ub1*>(value) = ub1(c.scale); break; // one byte, as the client writes it
     case OCI_ATTR_IS_NULL: *static_cast<ub1*>(value) = 1; break;
-    case OCI_ATTR_CHARSET_FORM: *static_cast<ub1*>(value) = F().form_of_column; break;
+    case OCI_ATTR_CHARSET_FORM: *static_cast<ub1*>(value) = SQLCS_IMPLICIT; break;
     default: return OCI_ERROR;
     }
     return OCI_SUCCESS;
@@ -108,8 +108,7 @@ bool IsCharsetQuery(const char* sql) {
 sword StmtPrepare(OCIStmt*, OCIError*, const OraText* text, ub4 len, ub4, ub4) {
     Call("OCIStmtPrepare");
     F().prepared.assign(reinterpret_cast<const char*>(text), len);
-    if (IsCharsetQuery(F().prepared.c_str())) return OCI_ERROR;
-    return F().prepare;
+    return IsCharsetQuery(F().prepared.c_str()) ? OCI_ERROR : OCI_SUCCESS;
 }
 sword StmtExecute(OCISvcCtx*, OCIStmt*, OCIError*, ub4, ub4, const OCISnapshot*, OCISnapshot*, ub4) {
     Call("OCIStmtExecute");
@@ -125,40 +124,26 @@ sword BindByName(OCIStmt*, OCIBind** bind, OCIError*, const OraText* name, sb4 n
     F().binds.push_back(b);
     return OCI_SUCCESS;
 }
-sword EnvCreate(OCIEnv** env, ub4 mode, dvoid*, dvoid* (*)(dvoid*, size_t),
-                dvoid* (*)(dvoid*, dvoid*, size_t), void (*)(dvoid*, dvoid*), size_t, dvoid**) {
+sword EnvCreate(OCIEnv** env, ub4, dvoid*, dvoid* (*)(dvoid*, size_t), dvoid* (*)(dvoid*, dvoid*, size_t),
+                void (*)(dvoid*, dvoid*), size_t, dvoid**) {
     Call("OCIEnvCreate");
-    F().env_mode = mode;
-    *env = static_cast<OCIEnv*>(NewHandle());
-    ++F().allocs[OCI_HTYPE_ENV];
-    return OCI_SUCCESS;
-}
-sword Initialize(ub4 mode, dvoid*, dvoid* (*)(dvoid*, size_t), dvoid* (*)(dvoid*, dvoid*, size_t),
-                 void (*)(dvoid*, dvoid*)) {
-    Call("OCIInitialize");
-    F().env_mode = mode;
-    return OCI_SUCCESS;
-}
-sword EnvInit(OCIEnv** env, ub4, size_t, dvoid**) {
-    Call("OCIEnvInit");
     *env = static_cast<OCIEnv*>(NewHandle());
     ++F().allocs[OCI_HTYPE_ENV];
     return OCI_SUCCESS;
 }
 sword NlsGetInfo(dvoid*, OCIError*, OraText* buf, size_t size, ub2) {
     Call("OCINlsGetInfo");
-    std::snprintf(reinterpret_cast<char*>(buf), size, "%s", F().nls_name.c_str());
+    std::snprintf(reinterpret_cast<char*>(buf), size, "JA16SJISTILDE");
     return F().nls_result;
 }
-sword SessionBegin(OCISvcCtx*, OCIError*, OCISession*, ub4 cred, ub4 mode) {
+sword SessionBegin(OCISvcCtx*, OCIError*, OCISession*, ub4 cred, ub4) {
     Call("OCISessionBegin");
     F().session_credentials = cred;
-    F().session_mode = mode;
     return F().session_begin;
 }
 sword SessionEnd(OCISvcCtx*, OCIError*, OCISession*, ub4) {
     Call("OCISessionEnd");
-    return F().session_end;
+    return OCI_SUCCESS;
 }
 sword SvcCtxToLda(OCISvcCtx*, OCIError*, Lda_Def*) {
     Call("OCISvcCtxToLda");
@@ -166,7 +151,7 @@ sword SvcCtxToLda(OCISvcCtx*, OCIError*, Lda_Def*) {
 }
 sword LdaToSvcCtx(OCISvcCtx**, OCIError*, Lda_Def*) {
     Call("OCILdaToSvcCtx");
-    return F().lda_to_svc;
+    return OCI_SUCCESS;
 }
 sword TransRollback(OCISvcCtx*, OCIError*, ub4) {
     Call("OCITransRollback");
@@ -177,17 +162,6 @@ sword ErrorGet(dvoid*, ub4, OraText*, sb4* code, OraText* buf, ub4 size, ub4) {
     *code = F().error_code;
     std::snprintf(reinterpret_cast<char*>(buf), size, "%s", F().error_text.c_str());
     return OCI_SUCCESS;
-}
-sword ServerRelease(dvoid*, OCIError*, OraText* buf, ub4 size, ub1, ub4* version) {
-    Call("OCIServerRelease");
-    if (F().server_release != OCI_SUCCESS) return F().server_release;
-    std::snprintf(reinterpret_cast<char*>(buf), size, "Oracle");
-    *version = F().release;
-    return OCI_SUCCESS;
-}
-sword Orol(Lda_Def*) {
-    Call("orol");
-    return 0;
 }
 sword Oclose(Cda_Def*) {
     Call("oclose");
@@ -262,12 +236,7 @@ void FakeClient::Install() {
     g_oci.OCIStmtPrepare = StmtPrepare;
     g_oci.OCIStmtExecute = StmtExecute;
     g_oci.OCIBindByName = BindByName;
-    if (with_env_create) {
-        g_oci.OCIEnvCreate = EnvCreate;
-    } else {
-        g_oci.OCIInitialize = Initialize;
-        g_oci.OCIEnvInit = EnvInit;
-    }
+    g_oci.OCIEnvCreate = EnvCreate;
     g_oci.OCINlsGetInfo = NlsGetInfo;
     g_oci.OCISessionBegin = SessionBegin;
     g_oci.OCISessionEnd = SessionEnd;
@@ -275,8 +244,6 @@ void FakeClient::Install() {
     g_oci.OCILdaToSvcCtx = LdaToSvcCtx;
     g_oci.OCITransRollback = TransRollback;
     g_oci.OCIErrorGet = ErrorGet;
-    g_oci.OCIServerRelease = ServerRelease;
-    g_oci.orol = Orol;
     g_oci.oclose = Oclose;
     g_oci.oopen = Oopen;
     g_oci.oparse = Oparse;
@@ -291,9 +258,4 @@ void FakeClient::Install() {
 
 int FakeClient::Count(const std::string& name) const {
     return int(std::count(calls.begin(), calls.end(), name));
-}
-
-int FakeClient::Index(const std::string& name) const {
-    auto it = std::find(calls.begin(), calls.end(), name);
-    return it == calls.end() ? -1 : int(it - calls.begin());
 }

@@ -13,13 +13,7 @@ struct FakeClient {
     std::map<ub4, int> allocs, frees; // by handle or descriptor type
     sword session_begin = OCI_SUCCESS;
     ub4 session_credentials = 0;
-    ub4 session_mode = 0;
-    sword session_end = OCI_SUCCESS;
-    sword detach = OCI_SUCCESS;
     sword svc_to_lda = OCI_SUCCESS;
-    sword lda_to_svc = OCI_SUCCESS;
-    sword server_release = OCI_SUCCESS;
-    ub4 release = 0;
     sb4 error_code = 0;
     std::string error_text;
     std::map<ub4, std::string> attr_set; // session attributes by number
@@ -33,17 +27,12 @@ struct FakeClient {
     std::vector<Column> columns;
     int oclose_calls = 0;
     // Environment.
-    std::string nls_name = "JA16SJISTILDE";
     sword nls_result = OCI_SUCCESS;
-    ub4 env_mode = 99;
-    bool with_env_create = true;
     // Oracle 8 describe: the same columns; precision and scale as the client
     // gives them (the scale as one byte).
     ub2 parse_offset = 0;
     sword execute = OCI_SUCCESS;
-    sword prepare = OCI_SUCCESS;
     std::string prepared; // last statement text
-    ub1 form_of_column = SQLCS_IMPLICIT;
     // Binds.
     sword bind = OCI_SUCCESS;
     struct Bind {
@@ -59,5 +48,4 @@ struct FakeClient {
     static FakeClient* current;
     void Install();
     int Count(const std::string& name) const;
-    int Index(const std::string& name) const; // first call's position, -1 when never called
 };
