@@ -78,27 +78,24 @@ TEST(Editing, LengthLimit) {
 }
 
 TEST(Editing, LimitNeverLeavesHalfAPair) {
-    CEditData d;
-    d.SetUnlimitedUndo();
-    SetText(d, u"xyz");
-    d.m_limit = 5;
-    d.SetCaret(0, 1);
-    EXPECT_EQ(d.InsertText(u"a\U0002000B"), 1);
-    EXPECT_EQ(Joined(d), u"xayz");
-    d.Undo();
-    EXPECT_EQ(Joined(d), u"xyz");
-
-    CEditData e;
-    e.SetUnlimitedUndo();
-    SetText(e, u"xyz");
-    e.m_limit = 5;
-    e.SetCaret(0, 1);
-    e.TypeChar(u'a');
-    EXPECT_EQ(e.TypeChar(0x2000B), 1);
-    EXPECT_EQ(Joined(e), u"xayz");
-    e.Undo();
-    EXPECT_EQ(Joined(e), u"xyz");
-    EXPECT_EQ(e.Undo(), 1);
+    for (bool typed : {false, true}) {
+        SCOPED_TRACE(typed);
+        CEditData d;
+        d.SetUnlimitedUndo();
+        SetText(d, u"xyz");
+        d.m_limit = 5;
+        d.SetCaret(0, 1);
+        if (typed) {
+            d.TypeChar(u'a');
+            EXPECT_EQ(d.TypeChar(0x2000B), 1);
+        } else {
+            EXPECT_EQ(d.InsertText(u"a\U0002000B"), 1);
+        }
+        EXPECT_EQ(Joined(d), u"xayz");
+        d.Undo();
+        EXPECT_EQ(Joined(d), u"xyz");
+        EXPECT_EQ(d.Undo(), 1);
+    }
 }
 
 TEST(Editing, DeleteRangeRecordsAndJoins) {

@@ -60,17 +60,11 @@ TEST(LexStates, StatesWithinALine) {
     CEditData d;
     d.m_token = &Tok();
     SetText(d, u"x 'a--''b' -- c\r\ny /* z */ w");
-    const char16_t* t0 = d.GetLineText(0);
-    EXPECT_EQ(d.LexStateAt(0, 0, nullptr), LEX_CODE);
-    EXPECT_EQ(d.LexStateAt(0, 4, nullptr), LEX_QUOTED); // "--" inside the literal
-    EXPECT_EQ(d.LexStateAt(0, 8, nullptr), LEX_QUOTED);
-    EXPECT_EQ(d.LexStateAt(0, 14, nullptr), LEX_LINE_COMMENT);
-    EXPECT_EQ(t0[11], u'-');
-    EXPECT_EQ(d.LexStateAt(1, 0, nullptr), LEX_CODE);
-    EXPECT_EQ(d.LexStateAt(1, 5, nullptr), LEX_BLOCK_COMMENT);
-    EXPECT_EQ(d.LexStateAt(1, 8, nullptr), LEX_BLOCK_COMMENT); // inside the end marker
-    EXPECT_EQ(d.LexStateAt(1, 9, nullptr), LEX_CODE);
-    EXPECT_EQ(d.LexStateAt(1, 12, nullptr), LEX_CODE);
+    // "--" inside the literal; the end marker is inside the comment.
+    const int states[][3] = {{0, 0, LEX_CODE},          {0, 4, LEX_QUOTED}, {0, 8, LEX_QUOTED},
+                             {0, 14, LEX_LINE_COMMENT}, {1, 0, LEX_CODE},   {1, 5, LEX_BLOCK_COMMENT},
+                             {1, 8, LEX_BLOCK_COMMENT}, {1, 9, LEX_CODE},   {1, 12, LEX_CODE}};
+    for (const auto& s : states) EXPECT_EQ(d.LexStateAt(s[0], s[1], nullptr), s[2]) << s[0] << ":" << s[1];
     for (int line = 0; line < 2; line++) {
         LexLineCache cache;
         for (int col = 0; col <= d.GetLineLength(line) + 1; col++)

@@ -11,60 +11,7 @@
 
 namespace {
 
-void AppendRandomChar(Rng& rng, std::u16string& s) {
-    switch (Pick(rng, 12)) {
-    case 0: s += u'\t'; break;
-    case 1: s += static_cast<char16_t>(u'あ' + Pick(rng, 80)); break;
-    case 2: s += static_cast<char16_t>(0x4E00 + Pick(rng, 2000)); break;
-    case 3:
-        s += static_cast<char16_t>(0xD840 + Pick(rng, 4));
-        s += static_cast<char16_t>(0xDC00 + Pick(rng, 200));
-        break;
-    case 4:
-        if (Pick(rng, 4) == 0)
-            s += static_cast<char16_t>(Pick(rng, 2) ? 0xD855 : 0xDC55); // lone
-        else
-            s += u' ';
-        break;
-    default: s += static_cast<char16_t>(u'a' + Pick(rng, 26)); break;
-    }
-}
-
-std::u16string RandomPiece(Rng& rng, int maxUnits) {
-    std::u16string s;
-    int n = Pick(rng, maxUnits + 1);
-    while (static_cast<int>(s.size()) < n) {
-        int k = Pick(rng, 10);
-        if (k == 0)
-            s += u"\r\n";
-        else if (k == 1)
-            s += u'\r';
-        else if (k == 2)
-            s += u'\n';
-        else
-            AppendRandomChar(rng, s);
-    }
-    return s;
-}
-
-// Hash of lines [from, count - tail) with the line count and total length.
-uint64_t Hash(const CEditData& d, int from = 0, int tail = 0) {
-    uint64_t h = 1469598103934665603ull;
-    h = (h ^ static_cast<uint64_t>(d.GetLineCount())) * 1099511628211ull;
-    h = (h ^ static_cast<uint64_t>(d.m_totalLength)) * 1099511628211ull;
-    for (int i = from; i < d.GetLineCount() - tail; i++) {
-        const EditLine* l = d.GetLine(i);
-        int k = 0;
-        for (; k + 4 <= l->length; k += 4) {
-            uint64_t w;
-            std::memcpy(&w, l->text + k, 8);
-            h = (h ^ w) * 0x9E3779B97F4A7C15ull;
-            h ^= h >> 29;
-        }
-        for (; k < l->length; k++) h = (h ^ l->text[k]) * 1099511628211ull;
-    }
-    return h;
-}
+const RandomText kText{u"abcdefghijklmnopqrstuvwxyz", 2000, true};
 
 uint32_t RandomTyped(Rng& rng) {
     switch (Pick(rng, 10)) {
@@ -91,7 +38,7 @@ void RandomOperation(Rng& rng, CEditData& d, bool setCaret, int lo, int hi) {
     } else if (k < 50) {
         d.DeleteNextChar();
     } else if (k < 62) {
-        d.InsertText(RandomPiece(rng, 30).c_str());
+        d.InsertText(kText.Piece(rng, 30).c_str());
     } else if (k < 72) {
         EditPos a = RandomPosNear(rng, d, d.m_caretLine);
         d.DeleteRange(a, RandomPosNear(rng, d, a.line), 1);
@@ -100,7 +47,7 @@ void RandomOperation(Rng& rng, CEditData& d, bool setCaret, int lo, int hi) {
         if (Pick(rng, 2))
             d.TypeChar(RandomTyped(rng));
         else
-            d.InsertText(RandomPiece(rng, 6).c_str());
+            d.InsertText(kText.Piece(rng, 6).c_str());
         d.m_limit = -1;
     } else if (k < 92) {
         d.MoveCaretChars(Pick(rng, 11) - 5);
@@ -120,7 +67,7 @@ TEST(EditProperty, UndoAndRedoGiveBackTheTexts) {
     for (int i = 0; i < 10000; i++) {
         int n = Pick(rng, 121);
         std::u16string line;
-        while (static_cast<int>(line.size()) < n) AppendRandomChar(rng, line);
+        while (static_cast<int>(line.size()) < n) kText.AppendChar(rng, line);
         text += line;
         text += u"\r\n";
     }

@@ -86,22 +86,21 @@ TEST(RegexSubject, DollarAndSelectionAnchors) {
     SetText(d, u"abcdef\r\nghij\r\nklmno");
     d.m_disp.m_selStart = EditPos{2, 0};
     d.m_disp.m_selEnd = EditPos{3, 2};
-    f = Search(d, u"\\=A.");
-    ASSERT_TRUE(f.ok);
-    EXPECT_EQ(f.start.column, 2);
-    EXPECT_EQ(f.start.line, 0);
-    f = Search(d, u".\\=z");
-    ASSERT_TRUE(f.ok);
-    EXPECT_EQ(f.start.line, 2);
-    EXPECT_EQ(f.start.column, 2);
-    f = Search(d, u"\\=^.", RegexPos{1, 0});
-    ASSERT_TRUE(f.ok);
-    EXPECT_EQ(f.start.line, 1);
-    EXPECT_EQ(f.start.column, 0);
-    f = Search(d, u".\\=$", RegexPos{0, 0});
-    ASSERT_TRUE(f.ok);
-    EXPECT_EQ(f.start.line, 0);
-    EXPECT_EQ(f.start.column, 5);
+    struct Case {
+        const char16_t* pattern;
+        RegexPos from;
+        int64_t line, column;
+    };
+    const Case cases[] = {{u"\\=A.", {0, 0}, 0, 2},
+                          {u".\\=z", {0, 0}, 2, 2},
+                          {u"\\=^.", {1, 0}, 1, 0},
+                          {u".\\=$", {0, 0}, 0, 5}};
+    for (const Case& c : cases) {
+        f = Search(d, c.pattern, c.from);
+        ASSERT_TRUE(f.ok) << (&c - cases);
+        EXPECT_EQ(f.start.line, c.line) << (&c - cases);
+        EXPECT_EQ(f.start.column, c.column) << (&c - cases);
+    }
 
     d.m_disp.m_selEnd = d.m_disp.m_selStart; // empty: no anchor holds
     for (const char16_t* p : {u"\\=A", u"\\=z", u"\\=^", u"\\=$"}) EXPECT_FALSE(Search(d, p).ok) << 1;

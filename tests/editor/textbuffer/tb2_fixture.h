@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "tb_helpers.h"
 #include "testing/driver.h"
 
@@ -40,6 +42,14 @@ protected:
     }
     int Width(const char16_t* s, int n = -1) { return textdraw_text_width(s, &d_.m_disp, dc_, n); }
     int ColumnAt(const char16_t* s, int x) { return textdraw_column_at_x(s, &d_.m_disp, dc_, x); }
+    // A box selection over lines first..last from x0 to x1 (x0 when x1 < 0).
+    void SetBox(int first, int last, int x0, int x1) {
+        d_.m_disp.m_selStart = EditPos{0, std::min(first, last)};
+        d_.m_disp.m_selEnd = EditPos{1, std::max(first, last)};
+        d_.m_disp.m_boxX[0] = x0;
+        d_.m_disp.m_boxX[1] = x1 < 0 ? x0 : x1;
+        d_.m_disp.m_boxMode = 1;
+    }
 
     CEditData d_;
     HDC dc_ = nullptr;

@@ -53,11 +53,8 @@ TEST_F(Measure, WidthsAndColumns) {
     EXPECT_EQ(Width(u"ab\tc", 3), 32);
     EXPECT_EQ(Width(u"a\U00020BB7b"), 8 + Width(u"\U00020BB7") + 8);
     // "xaあb": the middle of "あ" is at 24.
-    EXPECT_EQ(ColumnAt(u"xaあb", 23), 2);
-    EXPECT_EQ(ColumnAt(u"xaあb", 24), 3);
-    EXPECT_EQ(ColumnAt(u"xaあb", 3), 0);
-    EXPECT_EQ(ColumnAt(u"xaあb", 4), 1);
-    EXPECT_EQ(ColumnAt(u"xaあb", 1000), 4);
+    for (auto [x, column] : {std::pair{23, 2}, {24, 3}, {3, 0}, {4, 1}, {1000, 4}})
+        EXPECT_EQ(ColumnAt(u"xaあb", x), column) << x;
     // A pair counts as two units.
     EXPECT_EQ(ColumnAt(u"\U00020BB7z", 1000), 3);
     SetText(d_, u"a\tあ");
@@ -153,12 +150,10 @@ TEST_F(Measure, CaretRowInLine) {
     EditLine* l = d_.GetLine(0);
     l->rowCount = d_.WrapLine(0, nullptr);
     ASSERT_EQ(l->rowCount, 3);
-    d_.SetCaret(0, 3);
-    EXPECT_EQ(d_.CaretRowInLine(), 0);
-    d_.SetCaret(0, 4);
-    EXPECT_EQ(d_.CaretRowInLine(), 1);
-    d_.SetCaret(0, 10);
-    EXPECT_EQ(d_.CaretRowInLine(), 2);
+    for (auto [column, row] : {std::pair{3, 0}, {4, 1}, {10, 2}}) {
+        d_.SetCaret(0, column);
+        EXPECT_EQ(d_.CaretRowInLine(), row) << column;
+    }
     l->rowCount = 1;
     EXPECT_EQ(d_.CaretRowInLine(), 0);
 }

@@ -9,42 +9,7 @@
 
 namespace {
 
-void AppendRandomChar(Rng& rng, std::u16string& s) {
-    switch (Pick(rng, 14)) {
-    case 0: s += u'\t'; break;
-    case 1: s += static_cast<char16_t>(u'あ' + Pick(rng, 80)); break;
-    case 2: s += static_cast<char16_t>(0x4E00 + Pick(rng, 200)); break;
-    case 3: s += u"\U00020BB7"; break;
-    case 4: s += u' '; break;
-    case 5: s += static_cast<char16_t>(u"{};:"[Pick(rng, 4)]); break;
-    default: s += static_cast<char16_t>(u'a' + Pick(rng, 6)); break;
-    }
-}
-
-std::u16string RandomPiece(Rng& rng, int maxUnits, bool breaks = true) {
-    std::u16string s;
-    int n = Pick(rng, maxUnits + 1);
-    while (static_cast<int>(s.size()) < n) {
-        int k = Pick(rng, 10);
-        if (breaks && k == 0)
-            s += u"\r\n";
-        else if (breaks && k == 1)
-            s += u'\n';
-        else
-            AppendRandomChar(rng, s);
-    }
-    return s;
-}
-
-uint64_t Hash(const CEditData& d) {
-    uint64_t h = 1469598103934665603ull;
-    h = (h ^ static_cast<uint64_t>(d.GetLineCount())) * 1099511628211ull;
-    for (int i = 0; i < d.GetLineCount(); i++) {
-        const EditLine* l = d.GetLine(i);
-        for (int k = 0; k < l->length; k++) h = (h ^ l->text[k]) * 1099511628211ull;
-    }
-    return h;
-}
+const RandomText kText{u"abcdef{};:", 200, false};
 
 class ReplaceProperty : public MeasuredBuffer {
 protected:
@@ -62,15 +27,15 @@ protected:
         } else if (k < 32) {
             d_.Backspace();
         } else if (k < 40) {
-            d_.InsertText(RandomPiece(rng, 20).c_str());
+            d_.InsertText(kText.Piece(rng, 20).c_str());
         } else if (k < 48) {
             EditPos a = RandomPosNear(rng, d_, line);
             d_.DeleteRange(a, RandomPosNear(rng, d_, a.line), 1);
         } else if (k < 60) {
             EditPos a = RandomPosNear(rng, d_, line);
-            d_.ReplaceRange(a, RandomPosNear(rng, d_, a.line), RandomPiece(rng, 12).c_str());
+            d_.ReplaceRange(a, RandomPosNear(rng, d_, a.line), kText.Piece(rng, 12).c_str());
         } else if (k < 61 && wholeAllowed_) {
-            d_.ReplaceWholeText(RandomPiece(rng, 40).c_str());
+            d_.ReplaceWholeText(kText.Piece(rng, 40).c_str());
         } else if (k < 80) {
             static const char16_t* patterns[] = {u"a",          u"b+c?", u"(a)(b)", u"x*",
                                                  u"[あ-ん]{2}", u"\\t",  u"^\\s+"};
@@ -93,7 +58,7 @@ protected:
             EditPos s = d_.ClampPosition(RandomPosNear(rng, d_, line));
             EditPos e = d_.ClampPosition(RandomPosNear(rng, d_, line + Pick(rng, 4)));
             SetBox(s.line, e.line, Pick(rng, 200), Pick(rng, 3) ? Pick(rng, 200) : -1);
-            d_.PasteBox(RandomPiece(rng, 30).c_str());
+            d_.PasteBox(kText.Piece(rng, 30).c_str());
         } else {
             EditPos s = d_.ClampPosition(RandomPosNear(rng, d_, line));
             EditPos e = d_.ClampPosition(RandomPosNear(rng, d_, line + Pick(rng, 4)));
@@ -101,13 +66,6 @@ protected:
             d_.DeleteBox();
         }
         d_.m_disp.ClearSelection();
-    }
-    void SetBox(int first, int last, int x0, int x1) {
-        d_.m_disp.m_selStart = EditPos{0, std::min(first, last)};
-        d_.m_disp.m_selEnd = EditPos{1, std::max(first, last)};
-        d_.m_disp.m_boxX[0] = x0;
-        d_.m_disp.m_boxX[1] = x1 < 0 ? x0 : x1;
-        d_.m_disp.m_boxMode = 1;
     }
     Regex* regex_literal_rare_ = nullptr;
     bool wholeAllowed_ = false;
@@ -123,7 +81,7 @@ TEST_F(ReplaceProperty, UndoAndRedoGiveBackTheTexts) {
     for (int i = 0; i < 10000; i++) {
         std::u16string line;
         int n = Pick(rng, 121);
-        while (static_cast<int>(line.size()) < n) AppendRandomChar(rng, line);
+        while (static_cast<int>(line.size()) < n) kText.AppendChar(rng, line);
         if (i) text += u"\r\n";
         text += line;
     }

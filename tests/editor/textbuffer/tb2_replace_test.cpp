@@ -1,3 +1,4 @@
+#include <array>
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -16,11 +17,7 @@ protected:
     void Box(int firstLine, int lastLine, int x0, int x1) {
         for (int i = 0; i < d_.GetLineCount(); i++) Width(d_.GetLineText(i)); // widths into the cache
         Width(u" ");
-        d_.m_disp.m_selStart = EditPos{0, firstLine};
-        d_.m_disp.m_selEnd = EditPos{1, lastLine};
-        d_.m_disp.m_boxX[0] = x0;
-        d_.m_disp.m_boxX[1] = x1;
-        d_.m_disp.m_boxMode = 1;
+        SetBox(firstLine, lastLine, x0, x1);
     }
     int ReplaceAll(const char16_t* pattern, const char16_t* with, int tmpl, const EditPos* s = nullptr,
                    const EditPos* e = nullptr, int box = 0) {
@@ -194,32 +191,29 @@ TEST_F(Replace, BoxText) {
 }
 
 TEST_F(Replace, PasteAndDeleteBoxes) {
-    SetText(d_, u"ab\r\nabcdefgh");
-    Box(0, 1, 40, 56);
-    EXPECT_EQ(d_.PasteBox(u"X\r\nY"), 0);
-    EXPECT_EQ(Lines(d_), L({u"ab   X", u"abcdeYh"}));
-    EXPECT_EQ(d_.Undo(), 0);
-    EXPECT_EQ(Lines(d_), L({u"ab", u"abcdefgh"}));
-
-    SetText(d_, u"abc\r\nxyz");
-    Box(1, 1, 8, 16);
-    EXPECT_EQ(d_.PasteBox(u"1\n2\n3"), 0);
-    EXPECT_EQ(Lines(d_), L({u"abc", u"x1z", u" 2", u" 3"}));
-    EXPECT_EQ(d_.Undo(), 0);
-    EXPECT_EQ(Lines(d_), L({u"abc", u"xyz"}));
-
+    struct Case {
+        const char16_t* text;
+        int first, last, x0, x1;
+        const char16_t* paste; // none: DeleteBox
+        std::vector<std::u16string> after;
+    };
     // A box of no width puts each piece at x on its line.
-    SetText(d_, u"abc\r\nabc\r\nab");
-    Box(0, 1, 8, 8);
-    EXPECT_EQ(d_.PasteBox(u"1\n2\n3\n"), 0);
-    EXPECT_EQ(Lines(d_), L({u"a1bc", u"a2bc", u"a3b"}));
-
-    SetText(d_, u"abcd\r\nあいう\r\nab");
-    Box(0, 2, 8, 24);
-    EXPECT_EQ(d_.DeleteBox(), 0);
-    EXPECT_EQ(Lines(d_), L({u"ad", u"あう", u"a"}));
-    EXPECT_EQ(d_.Undo(), 0);
-    EXPECT_EQ(Lines(d_), L({u"abcd", u"あいう", u"ab"}));
+    // clang-format off
+    const Case cases[] = {
+        {u"ab\r\nabcdefgh", 0, 1, 40, 56, u"X\r\nY", {u"ab   X", u"abcdeYh"}},
+        {u"abc\r\nxyz", 1, 1, 8, 16, u"1\n2\n3", {u"abc", u"x1z", u" 2", u" 3"}},
+        {u"abc\r\nabc\r\nab", 0, 1, 8, 8, u"1\n2\n3\n", {u"a1bc", u"a2bc", u"a3b"}},
+        {u"abcd\r\nあいう\r\nab", 0, 2, 8, 24, nullptr, {u"ad", u"あう", u"a"}}};
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        SetText(d_, c.text);
+        Box(c.first, c.last, c.x0, c.x1);
+        EXPECT_EQ(c.paste ? d_.PasteBox(c.paste) : d_.DeleteBox(), 0);
+        EXPECT_EQ(Lines(d_), c.after);
+        EXPECT_EQ(d_.Undo(), 0);
+        EXPECT_EQ(All(), c.text);
+    }
 }
 
 namespace {
@@ -296,26 +290,19 @@ TEST_F(Indent, SmartIndent) {
     EXPECT_EQ(d_.Undo(), 0);
     EXPECT_EQ(Lines(d_).back(), u"\t");
     EXPECT_EQ(d_.Redo(), 0);
-    // "}" after other text changes nothing.
-    Start(u"\tint a;\r\n\tx", 2);
-    Type(u"}");
-    EXPECT_EQ(Lines(d_).back(), u"\tx}");
-    // ":" in a line holding "?" changes nothing; inside a comment or string nothing happens.
-    Start(u"{\r\n\t\ta ? b", 2);
-    Type(u":");
-    EXPECT_EQ(Lines(d_).back(), u"\t\ta ? b:");
-    Start(u"{\r\n\t\t// case x", 2);
-    Type(u":");
-    EXPECT_EQ(Lines(d_).back(), u"\t\t// case x:");
-    Start(u"{\r\n\t\t\"{", 2);
-    Type(u"{");
-    EXPECT_EQ(Lines(d_).back(), u"\t\t\"{{");
-    // A label goes to the enclosing block's statement indent.
-    Start(u"void f()\r\n{\r\n\t\tcase 1", 2);
-    Type(u":");
-    EXPECT_EQ(Lines(d_).back(), u"case 1:");
-    // Enter after a line ending in "{" inside a block.
-    Start(u"{\r\n\tif (a)\r\n\t{", 2);
-    Type(u"\r");
-    EXPECT_EQ(Lines(d_).back(), u"\t\t");
+    // "}" after other text changes nothing; ":" in a line holding "?" neither;
+    // inside a comment or string nothing happens; a label goes to the
+    // enclosing block's statement indent; Enter after a line ending in "{"
+    // inside a block.
+    // clang-format off
+    const std::array<const char16_t*, 3> cases[] = {
+        {u"\tint a;\r\n\tx", u"}", u"\tx}"}, {u"{\r\n\t\ta ? b", u":", u"\t\ta ? b:"},
+        {u"{\r\n\t\t// case x", u":", u"\t\t// case x:"}, {u"{\r\n\t\t\"{", u"{", u"\t\t\"{{"},
+        {u"void f()\r\n{\r\n\t\tcase 1", u":", u"case 1:"}, {u"{\r\n\tif (a)\r\n\t{", u"\r", u"\t\t"}};
+    // clang-format on
+    for (const auto& c : cases) {
+        Start(c[0], 2);
+        Type(c[1]);
+        EXPECT_EQ(Lines(d_).back(), c[2]) << (&c - cases);
+    }
 }

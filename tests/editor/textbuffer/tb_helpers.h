@@ -81,3 +81,17 @@ inline EditPos RandomPosNear(Rng& rng, const CEditData& d, int line) {
     line += Pick(rng, 7) - 3;
     return EditPos{Pick(rng, d.GetLineLength(line) + 3) - 1, line};
 }
+
+// Random text: letters from `letters` mostly, else a TAB, a kana, one of
+// `kanji` kanji, a surrogate pair, a blank or, with lone set, now and then a
+// lone surrogate. A piece of up to maxUnits units mixes in CR LF, CR and LF.
+struct RandomText {
+    const char16_t* letters;
+    int kanji;
+    bool lone;
+    void AppendChar(Rng& rng, std::u16string& s) const;
+    std::u16string Piece(Rng& rng, int maxUnits) const;
+};
+
+// Hash of lines [from, count - tail) with the line count and total length.
+uint64_t Hash(const CEditData& d, int from = 0, int tail = 0);
