@@ -127,7 +127,8 @@ sword ParamGet(const dvoid* h, ub4, OCIError*, dvoid** out, ub4 pos) {
     *out = g_fake->Param(2, list->type, int(pos) - 1);
     return OCI_SUCCESS;
 }
-sword ObjectGetAttr(OCIEnv*, OCIError*, dvoid* instance, dvoid*, OCIType*, const OraText** names,
+// An attribute's value, and its type as the object's type declares it.
+sword ObjectGetAttr(OCIEnv*, OCIError*, dvoid* instance, dvoid*, OCIType* type, const OraText** names,
                     const ub4* lengths, const ub4, const ub4*, const ub4, OCIInd* status, dvoid** null_struct,
                     dvoid** value, OCIType** tdo) {
     auto* obj = static_cast<FakeObject*>(instance);
@@ -138,6 +139,8 @@ sword ObjectGetAttr(OCIEnv*, OCIError*, dvoid* instance, dvoid*, OCIType*, const
     *null_struct = it->second.null_struct;
     *value = it->second.value;
     *tdo = nullptr;
+    for (const FakeAttr& a : reinterpret_cast<FakeType*>(type)->attrs)
+        if (a.name == n) *tdo = reinterpret_cast<OCIType*>(a.tdo);
     return OCI_SUCCESS;
 }
 sword TypeByRef(OCIEnv*, OCIError*, const OCIRef* ref, OCIDuration, OCITypeGetOpt, OCIType** tdo) {
@@ -277,10 +280,12 @@ protected:
         return {0, &fake.cells.back(), nullptr};
     }
 
+    // The value's text within the budget; "" when nothing was written.
+    char* out = nullptr;
     int Text(FakeType* t, void* instance, std::string* text, int budget = 4000) {
         char buf[4000];
         std::memset(buf, 'x', sizeof buf);
-        char* out = buf;
+        out = buf;
         int rc = oci8_set_dataset_object_main(&s, reinterpret_cast<OCIType*>(t), instance, instance, &out,
                                               &budget, &msg);
         *text = buf[0] == 'x' ? "" : buf;
@@ -333,20 +338,6 @@ TEST_F(ObjectTest, VarrayNestedTableAndEmbeddedObject) {
     o.attrs["COLL"] = CollAttr(&v);
     o.attrs["I"] = {0, &in, &in};
     o.attrs["R"] = Ref("0000ABCD");
-    // The fake resolves attribute types through the value, so name them here.
-    struct Restore {
-        decltype(g_oci.OCIObjectGetAttr) f;
-        ~Restore() { g_oci.OCIObjectGetAttr = f; }
-    } restore{g_oci.OCIObjectGetAttr};
-    static FakeType* types[] = {&nums, &inner};
-    g_oci.OCIObjectGetAttr = [](OCIEnv* e, OCIError* er, dvoid* inst, dvoid* ns, OCIType* t,
-                                const OraText** n, const ub4* l, const ub4 nc, const ub4* ix, const ub4 ic,
-                                OCIInd* st, dvoid** ans, dvoid** val, OCIType** tdo) {
-        sword r = ObjectGetAttr(e, er, inst, ns, t, n, l, nc, ix, ic, st, ans, val, tdo);
-        if (n[0][0] == 'C') *tdo = reinterpret_cast<OCIType*>(types[0]);
-        if (n[0][0] == 'I') *tdo = reinterpret_cast<OCIType*>(types[1]);
-        return r;
-    };
     EXPECT_EQ(Text(&outer, &o, &text), ORARC_OK);
     EXPECT_EQ(text, "OUT_T(NUMS_T(1.5,2,3),IN_T(-2.5),0000ABCD)");
 }
@@ -359,26 +350,13 @@ TEST_F(ObjectTest, BudgetCutsAtWholeCharacters) {
     EXPECT_EQ(Text(&t, &o, &text), ORARC_OK);
     EXPECT_EQ(text, "住所_T('日本')");
     // 12 bytes hold 11 and the terminator: the third character does not fit.
-    char buf[16];
-    char* out = buf;
-    int budget = 12;
-    EXPECT_EQ(oci8_set_dataset_object_main(&s, reinterpret_cast<OCIType*>(&t), &o, &o, &out, &budget, &msg),
-              ORARC_OK);
+    EXPECT_EQ(Text(&t, &o, &text, 12), ORARC_OK);
     EXPECT_EQ(out, nullptr);
-    EXPECT_STREQ(buf, "住所_T('");
-    // A budget of 10 cuts inside the name.
-    out = buf;
-    budget = 10;
-    EXPECT_EQ(oci8_set_dataset_object_main(&s, reinterpret_cast<OCIType*>(&t), &o, &o, &out, &budget, &msg),
-              ORARC_OK);
-    EXPECT_STREQ(buf, "住所_T(");
-    // A budget of 1 writes nothing at all.
-    std::memset(buf, 'x', sizeof buf);
-    out = buf;
-    budget = 1;
-    EXPECT_EQ(oci8_set_dataset_object_main(&s, reinterpret_cast<OCIType*>(&t), &o, &o, &out, &budget, &msg),
-              ORARC_OK);
-    EXPECT_EQ(buf[0], 'x');
+    EXPECT_EQ(text, "住所_T('");
+    EXPECT_EQ(Text(&t, &o, &text, 10), ORARC_OK); // cut inside the name
+    EXPECT_EQ(text, "住所_T(");
+    EXPECT_EQ(Text(&t, &o, &text, 1), ORARC_OK); // nothing at all
+    EXPECT_EQ(text, "");
 }
 
 TEST_F(ObjectTest, UnsupportedTypesStopWithTheirCode) {
