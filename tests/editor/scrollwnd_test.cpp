@@ -54,6 +54,11 @@ protected:
         frame_.DestroyWindow();
         tvtest::Pump();
     }
+    // s as a child of the frame with both bars, updated.
+    void MakeWithBars(TestScroll& s, int h = 134) {
+        ASSERT_TRUE(s.Make(&frame_, WS_VSCROLL | WS_HSCROLL, 94, h));
+        s.UpdateScrollBars();
+    }
     Frame frame_;
 };
 
@@ -67,8 +72,7 @@ TEST_F(ScrollWndTest, StylesGiveFlags) {
 
 TEST_F(ScrollWndTest, PagesLinesTopAndBottom) {
     TestScroll s;
-    ASSERT_TRUE(s.Make(&frame_, WS_VSCROLL | WS_HSCROLL));
-    s.UpdateScrollBars();
+    MakeWithBars(s);
     EXPECT_EQ(s.m_vEnabled, 1);
     s.SetScrollPosition(SB_VERT, 5);
     s.ScrollByCode(MAKEWORD(0xFF, SB_PAGEDOWN), 0);
@@ -96,8 +100,7 @@ TEST_F(ScrollWndTest, PagesLinesTopAndBottom) {
 
 TEST_F(ScrollWndTest, ScrollingMovesBodyAndHeaders) {
     TestScroll s;
-    ASSERT_TRUE(s.Make(&frame_, WS_VSCROLL | WS_HSCROLL));
-    s.UpdateScrollBars();
+    MakeWithBars(s);
     tvtest::Pump();
     ValidateRect(s.m_hWnd, nullptr);
     s.ScrollBy(0, 2, 0);
@@ -113,9 +116,8 @@ TEST_F(ScrollWndTest, ScrollingMovesBodyAndHeaders) {
 
 TEST_F(ScrollWndTest, DisabledDirectionsScrollOnlyWithTheFreeFlag) {
     TestScroll s;
-    ASSERT_TRUE(s.Make(&frame_, WS_VSCROLL | WS_HSCROLL));
     s.totalHeight = 50; // fits the client area
-    s.UpdateScrollBars();
+    MakeWithBars(s);
     EXPECT_EQ(s.m_vEnabled, 0);
     EXPECT_EQ(s.ScrollBy(0, 5, 0), 0);
     s.m_flags |= 0x8;
@@ -125,8 +127,7 @@ TEST_F(ScrollWndTest, DisabledDirectionsScrollOnlyWithTheFreeFlag) {
 
 TEST_F(ScrollWndTest, WheelFormula) {
     TestScroll s;
-    ASSERT_TRUE(s.Make(&frame_, WS_VSCROLL | WS_HSCROLL));
-    s.UpdateScrollBars();
+    MakeWithBars(s);
     s.SetScrollPosition(SB_VERT, 10);
     s.SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0);
     EXPECT_EQ(s.GetScrollPosition(SB_VERT), 7);
@@ -150,8 +151,7 @@ TEST_F(ScrollWndTest, WheelFormula) {
 
 TEST_F(ScrollWndTest, ThumbTrackingUntilEndScroll) {
     TestScroll s;
-    ASSERT_TRUE(s.Make(&frame_, WS_VSCROLL | WS_HSCROLL, 94, 234));
-    s.UpdateScrollBars();
+    MakeWithBars(s, 234);
     tvtest::Pump();
     auto g = tvtest::BarParts(s.m_hWnd, SB_VERT);
     int x = (g.slider.left + g.slider.right) / 2, y = (g.slider.top + g.slider.bottom) / 2;
