@@ -48,14 +48,6 @@ sword DescriptorFree(dvoid* h, ub4 type) {
     ++F().frees[type];
     return OCI_SUCCESS;
 }
-sword ServerAttach(OCIServer*, OCIError*, const OraText*, sb4, ub4) {
-    Call("OCIServerAttach");
-    return OCI_SUCCESS;
-}
-sword ServerDetach(OCIServer*, OCIError*, ub4) {
-    Call("OCIServerDetach");
-    return OCI_SUCCESS;
-}
 sword AttrSet(dvoid*, ub4 htype, dvoid* value, ub4 size, ub4 attr, OCIError*) {
     Call("OCIAttrSet");
     if (htype == OCI_HTYPE_SESSION) F().attr_set[attr] = std::string(static_cast<const char*>(value), size);
@@ -141,36 +133,15 @@ sword SessionBegin(OCISvcCtx*, OCIError*, OCISession*, ub4 cred, ub4) {
     F().session_credentials = cred;
     return F().session_begin;
 }
-sword SessionEnd(OCISvcCtx*, OCIError*, OCISession*, ub4) {
-    Call("OCISessionEnd");
-    return OCI_SUCCESS;
-}
 sword SvcCtxToLda(OCISvcCtx*, OCIError*, Lda_Def*) {
     Call("OCISvcCtxToLda");
     return F().svc_to_lda;
-}
-sword LdaToSvcCtx(OCISvcCtx**, OCIError*, Lda_Def*) {
-    Call("OCILdaToSvcCtx");
-    return OCI_SUCCESS;
-}
-sword TransRollback(OCISvcCtx*, OCIError*, ub4) {
-    Call("OCITransRollback");
-    return OCI_SUCCESS;
 }
 sword ErrorGet(dvoid*, ub4, OraText*, sb4* code, OraText* buf, ub4 size, ub4) {
     Call("OCIErrorGet");
     *code = F().error_code;
     std::snprintf(reinterpret_cast<char*>(buf), size, "%s", F().error_text.c_str());
     return OCI_SUCCESS;
-}
-sword Oclose(Cda_Def*) {
-    Call("oclose");
-    ++F().oclose_calls;
-    return 0;
-}
-sword Oopen(Cda_Def*, Lda_Def*, OraText*, sword, sword, OraText*, sword) {
-    Call("oopen");
-    return 0;
 }
 sword Oparse(Cda_Def* cda, OraText* sql, sb4, sword, ub4) {
     Call("oparse");
@@ -224,12 +195,15 @@ sword Oerhms(Lda_Def*, sb2 code, OraText* buf, sword size) {
 void FakeClient::Install() {
     current = this;
     g_oci = OciEntryPoints{};
+    // Entry points that only record the call and succeed.
+#define SUCCEEDS(entry) g_oci.entry = [](auto...) { return Call(#entry), sword(OCI_SUCCESS); }
+    SUCCEEDS(OCIServerAttach), SUCCEEDS(OCIServerDetach), SUCCEEDS(OCISessionEnd), SUCCEEDS(OCILdaToSvcCtx);
+    SUCCEEDS(OCITransRollback), SUCCEEDS(oclose), SUCCEEDS(oopen);
+#undef SUCCEEDS
     g_oci.OCIHandleAlloc = HandleAlloc;
     g_oci.OCIHandleFree = HandleFree;
     g_oci.OCIDescriptorAlloc = DescriptorAlloc;
     g_oci.OCIDescriptorFree = DescriptorFree;
-    g_oci.OCIServerAttach = ServerAttach;
-    g_oci.OCIServerDetach = ServerDetach;
     g_oci.OCIAttrSet = AttrSet;
     g_oci.OCIAttrGet = AttrGet;
     g_oci.OCIParamGet = ParamGet;
@@ -239,13 +213,8 @@ void FakeClient::Install() {
     g_oci.OCIEnvCreate = EnvCreate;
     g_oci.OCINlsGetInfo = NlsGetInfo;
     g_oci.OCISessionBegin = SessionBegin;
-    g_oci.OCISessionEnd = SessionEnd;
     g_oci.OCISvcCtxToLda = SvcCtxToLda;
-    g_oci.OCILdaToSvcCtx = LdaToSvcCtx;
-    g_oci.OCITransRollback = TransRollback;
     g_oci.OCIErrorGet = ErrorGet;
-    g_oci.oclose = Oclose;
-    g_oci.oopen = Oopen;
     g_oci.oparse = Oparse;
     g_oci.odescr = Odescr;
     g_oci.oerhms = Oerhms;

@@ -25,7 +25,6 @@ struct FakeClient {
         sb2 precision = 0, scale = 0;
     };
     std::vector<Column> columns;
-    int oclose_calls = 0;
     // Environment.
     sword nls_result = OCI_SUCCESS;
     // Oracle 8 describe: the same columns; precision and scale as the client

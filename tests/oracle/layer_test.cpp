@@ -349,17 +349,17 @@ TEST_F(LayerTest, LobLocatorsPerRowAndAFailingAllocationFreesThemAll) {
 TEST_F(LayerTest, DeletingAnUnopenedOracle7CursorCallsNoClose) {
     session.oci7 = 1;
     EXPECT_EQ(oci_del_cursor(&session, &cursor, nullptr), ORARC_OK);
-    EXPECT_EQ(fake.oclose_calls, 0);
+    EXPECT_EQ(fake.Count("oclose"), 0);
     ASSERT_EQ(oci_cre_cursor(&session, &cursor, u"select 1 from dual", nullptr), ORARC_OK);
     EXPECT_STREQ(cursor.sql, "select 1 from dual");
     EXPECT_EQ(oci_del_cursor(&session, &cursor, nullptr), ORARC_OK);
-    EXPECT_EQ(fake.oclose_calls, 1);
+    EXPECT_EQ(fake.Count("oclose"), 1);
     EXPECT_EQ(cursor.sql, nullptr);
     // A cursor whose parse failed is open: the delete closes it.
     EXPECT_EQ(oci_cre_cursor(&session, &cursor, u"select * from nls_database_parameters", nullptr),
               ORARC_ORACLE_ERROR);
     EXPECT_EQ(oci_del_cursor(&session, &cursor, nullptr), ORARC_OK);
-    EXPECT_EQ(fake.oclose_calls, 2);
+    EXPECT_EQ(fake.Count("oclose"), 2);
 }
 
 TEST_F(LayerTest, ArrayDmlCursorNamingAnAbsentColumnParsesNothing) {

@@ -261,19 +261,16 @@ protected:
     }
 
     // Scalar values as the object calls hand them out.
+    // A string's OCIString* and a REF's OCIRef* both point at their text.
     FakeValue Str(const std::string& v) {
         fake.strings.push_back(v);
-        fake.cells.push_back(&fake.strings.back()); // the OCIString*
+        fake.cells.push_back(&fake.strings.back());
         return {0, &fake.cells.back(), nullptr};
     }
+    FakeValue Ref(const std::string& hex) { return Str(hex); }
     FakeValue Num(double v) {
         fake.numbers.push_back(v);
         return {0, &fake.numbers.back(), nullptr};
-    }
-    FakeValue Ref(const std::string& hex) {
-        fake.strings.push_back(hex);
-        fake.cells.push_back(&fake.strings.back()); // the OCIRef*
-        return {0, &fake.cells.back(), nullptr};
     }
     FakeValue CollAttr(FakeColl* c) {
         fake.cells.push_back(c); // the OCIColl*
