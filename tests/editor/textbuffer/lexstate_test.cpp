@@ -59,13 +59,15 @@ TEST(LexStates, BlockCommentCascade) {
 TEST(LexStates, StatesWithinALine) {
     CEditData d;
     d.m_token = &Tok();
-    SetText(d, u"x 'a--''b' -- c\r\ny /* z */ w");
+    std::u16string text = u"x 'a--''b' -- c\r\ny /* z */ w\r\n";
+    for (int i = 0; i < 40; i++) text += u"ab '--' /* c */ "; // past the cache's inline states
+    SetText(d, text.c_str());
     // "--" inside the literal; the end marker is inside the comment.
     const int states[][3] = {{0, 0, LEX_CODE},          {0, 4, LEX_QUOTED}, {0, 8, LEX_QUOTED},
                              {0, 14, LEX_LINE_COMMENT}, {1, 0, LEX_CODE},   {1, 5, LEX_BLOCK_COMMENT},
                              {1, 8, LEX_BLOCK_COMMENT}, {1, 9, LEX_CODE},   {1, 12, LEX_CODE}};
     for (const auto& s : states) EXPECT_EQ(d.LexStateAt(s[0], s[1], nullptr), s[2]) << s[0] << ":" << s[1];
-    for (int line = 0; line < 2; line++) {
+    for (int line = 0; line < 3; line++) {
         LexLineCache cache;
         for (int col = 0; col <= d.GetLineLength(line) + 1; col++)
             EXPECT_EQ(d.LexStateAt(line, col, &cache), d.LexStateAt(line, col, nullptr))
