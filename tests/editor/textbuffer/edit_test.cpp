@@ -16,12 +16,10 @@ TEST(Editing, TypingGroupsWordsAndDelimiters) {
     d.SetUnlimitedUndo();
     for (char16_t c : std::u16string(u"abc def")) d.TypeChar(c);
     EXPECT_EQ(Joined(d), u"abc def");
-    ASSERT_EQ(d.Undo(), 0);
-    EXPECT_EQ(Joined(d), u"abc ");
-    ASSERT_EQ(d.Undo(), 0);
-    EXPECT_EQ(Joined(d), u"abc");
-    ASSERT_EQ(d.Undo(), 0);
-    EXPECT_EQ(Joined(d), u"");
+    for (const char16_t* before : {u"abc ", u"abc", u""}) {
+        ASSERT_EQ(d.Undo(), 0);
+        EXPECT_EQ(Joined(d), before);
+    }
     EXPECT_EQ(d.Undo(), 1);
 
     DashToken dash;

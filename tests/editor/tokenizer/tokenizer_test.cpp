@@ -128,8 +128,6 @@ TEST(KeywordFile, LongLineAndManyRows) {
 }
 
 TEST(KeywordFile, BucketBreakStates) {
-    CStrToken t;
-    ASSERT_EQ(load_keywords(&t, "ab\nq,r\n"), 0);
     // "ab" + U+3000 at the third unit gives state 1; "x y" a delimiter second: 2.
     CStrToken u;
     ASSERT_EQ(load_keywords(&u, utf8(u"ab\u3000c\nx y\nm\nmn\n")), 0);
