@@ -40,14 +40,13 @@ TEST_F(Search, SearchLineBothWays) {
     int len = -1;
     EXPECT_EQ(d_.SearchLine(0, 1, 1, &len, ab.regex), 3);
     EXPECT_EQ(len, 2);
-    EXPECT_EQ(d_.SearchLine(0, 7, 1, &len, ab.regex), -1); // never a start on the next line
-    EXPECT_EQ(d_.SearchLine(0, 0, -1, &len, ab.regex), 6);
-    EXPECT_EQ(d_.SearchLine(0, 5, -1, &len, ab.regex), 3);
-    EXPECT_EQ(d_.SearchLine(0, 4, -1, &len, ab.regex), 0);
-    EXPECT_EQ(d_.SearchLine(0, 1, -1, &len, ab.regex), -1);
+    // Never a start on the next line.
+    const int cases[][4] = {{7, 1, 'a', -1},  {0, -1, 'a', 6},  {5, -1, 'a', 3}, {4, -1, 'a', 0},
+                            {1, -1, 'a', -1}, {0, -1, 'x', -1}, {0, 1, 'x', -1}};
     Pattern x(u"x");
-    EXPECT_EQ(d_.SearchLine(0, 0, -1, &len, x.regex), -1);
-    EXPECT_EQ(d_.SearchLine(0, 0, 1, &len, x.regex), -1);
+    for (const auto& c : cases)
+        EXPECT_EQ(d_.SearchLine(0, c[0], c[1], &len, (c[2] == 'a' ? ab : x).regex), c[3])
+            << c[0] << " " << c[1];
     // A match over a line break counts it once, whatever the line end.
     Pattern over(u"b\\nx");
     EXPECT_EQ(d_.SearchLine(0, 0, 1, &len, over.regex), 7);

@@ -54,11 +54,11 @@ TEST(TextOut, AdvancePositionStopsAtTheEnd) {
 TEST(TextOut, AllTextForEachLineEnd) {
     CEditData d;
     SetText(d, u"a\r\n\r\nbc");
-    EXPECT_EQ(std::u16string(d.GetAllText().GetString()), u"a\r\n\r\nbc");
-    d.SetLineEndType(LINEEND_LF);
-    EXPECT_EQ(std::u16string(d.GetAllText().GetString()), u"a\n\nbc");
-    d.SetLineEndType(LINEEND_CR);
-    EXPECT_EQ(std::u16string(d.GetAllText().GetString()), u"a\r\rbc");
+    for (auto [type, text] :
+         {std::pair{LINEEND_CRLF, u"a\r\n\r\nbc"}, {LINEEND_LF, u"a\n\nbc"}, {LINEEND_CR, u"a\r\rbc"}}) {
+        d.SetLineEndType(type);
+        EXPECT_EQ(std::u16string(d.GetAllText().GetString()), text);
+    }
     d.SetLineEndType(7);
     EXPECT_EQ(d.m_lineEndType, LINEEND_CRLF);
     EXPECT_EQ(d.GetAllText().GetLength(), 7);
