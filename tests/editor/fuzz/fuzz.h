@@ -3,6 +3,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <string>
 
@@ -13,3 +15,12 @@ std::string fuzz_generate(std::mt19937_64& rng);
 
 // Generated inputs per run unless TAVRELIX_FUZZ_COUNT says otherwise.
 extern const uint64_t fuzz_default_count;
+
+// Stops the run with a report when a property fails (the fuzzer and the
+// driver both see the abort).
+inline void fuzz_check(bool ok, const char* what) {
+    if (!ok) {
+        std::fprintf(stderr, "fuzz check failed: %s\n", what);
+        std::abort();
+    }
+}

@@ -10,13 +10,6 @@
 
 namespace {
 
-void check(bool ok, const char* what) {
-    if (!ok) {
-        std::fprintf(stderr, "keyword fuzz: %s\n", what);
-        std::abort();
-    }
-}
-
 std::u16string as_units(const uint8_t* data, size_t size) {
     std::u16string s;
     for (size_t i = 0; i + 1 < size; i += 2) {
@@ -38,14 +31,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CString msg;
     std::u16string wpath(path.begin(), path.end());
     int r = tok.initDefaultKeyword(wpath.c_str(), &msg);
-    check(r == 0 || r == 1, "result");
-    check(tok.m_keywordCount >= 0, "count");
+    fuzz_check(r == 0 || r == 1, "result");
+    fuzz_check(tok.m_keywordCount >= 0, "count");
     for (int i = 1; i < tok.m_keywordCount; i++) {
         const KeywordEntry& a = tok.m_keywords[i - 1];
         const KeywordEntry& b = tok.m_keywords[i];
-        check(std::u16string(a.key, static_cast<size_t>(a.keyLength)) <=
-                  std::u16string(b.key, static_cast<size_t>(b.keyLength)),
-              "order");
+        fuzz_check(std::u16string(a.key, static_cast<size_t>(a.keyLength)) <=
+                       std::u16string(b.key, static_cast<size_t>(b.keyLength)),
+                   "order");
     }
 
     // Lookups over the input read as text, and over the keywords themselves.
@@ -55,21 +48,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const char16_t* end = p + text.size();
         while (p < end) {
             int n = tok.getWordLength(p, pass);
-            check(n >= 0 && n <= end - p, "word length");
+            fuzz_check(n >= 0 && n <= end - p, "word length");
             if (n == 0) break;
             int row = tok.findKeyword(p, n);
-            check(row >= -1 && row < tok.m_keywordCount, "row");
+            fuzz_check(row >= -1 && row < tok.m_keywordCount, "row");
             // The hash index and the binary searches agree.
             CStrToken::HashSlot* hash = tok.m_hash;
             tok.m_hash = nullptr;
-            check(tok.findKeyword(p, n) == row, "hash index");
+            fuzz_check(tok.findKeyword(p, n) == row, "hash index");
             tok.m_hash = hash;
             if (row >= 0) {
                 const KeywordEntry& e = tok.m_keywords[row];
                 for (int k = 0; k < e.keyLength; k++) {
                     char16_t t = p[k];
                     if (t >= u'A' && t <= u'Z') t = static_cast<char16_t>(t + 32);
-                    check(t == e.key[k], "found key");
+                    fuzz_check(t == e.key[k], "found key");
                 }
             }
             p += n;
@@ -83,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             int ordinal = -1;
             for (int step = 0; step < 8; step++) {
                 ordinal = tok.findCompletion(prefix.c_str(), ordinal, out, sizeof(out), backward);
-                check(ordinal >= -1 && ordinal < tok.m_keywordCount, "ordinal");
+                fuzz_check(ordinal >= -1 && ordinal < tok.m_keywordCount, "ordinal");
                 if (ordinal < 0) break;
             }
         }

@@ -8,17 +8,6 @@
 #include "editor/sqltoken.h"
 #include "fuzz.h"
 
-namespace {
-
-void check(bool ok, const char* what) {
-    if (!ok) {
-        std::fprintf(stderr, "splitter fuzz: %s\n", what);
-        std::abort();
-    }
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::u16string text;
     for (size_t i = 0; i + 1 < size; i += 2) {
@@ -33,12 +22,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     while (line < count) {
         int next = GetNextSqlStatement(&buf, line, &d);
         calls++;
-        check(next > line && next <= count, "returned line");
-        check(calls <= count + 1, "calls");
-        check(buf.kind >= 0 && buf.kind <= 4, "kind");
+        fuzz_check(next > line && next <= count, "returned line");
+        fuzz_check(calls <= count + 1, "calls");
+        fuzz_check(buf.kind >= 0 && buf.kind <= 4, "kind");
         if (buf.firstToken) {
             size_t length = std::char_traits<char16_t>::length(buf.text);
-            check(buf.firstToken >= buf.text && buf.firstToken < buf.text + length, "first token");
+            fuzz_check(buf.firstToken >= buf.text && buf.firstToken < buf.text + length, "first token");
         }
         line = next;
     }

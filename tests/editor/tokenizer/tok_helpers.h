@@ -14,20 +14,16 @@
 
 namespace tok_test {
 
-inline std::string utf8(const std::u16string& s) {
-    std::string out(s.size() * 3 + 1, '\0');
-    int n = WideCharToMultiByte(CP_UTF8, 0, reinterpret_cast<LPCWSTR>(s.c_str()), static_cast<int>(s.size()),
-                                out.data(), static_cast<int>(out.size()), nullptr, nullptr);
-    out.resize(static_cast<size_t>(n));
-    return out;
-}
-
 inline std::string encode(const std::u16string& s, UINT codePage) {
     std::string out(s.size() * 4 + 1, '\0');
     int n = WideCharToMultiByte(codePage, 0, reinterpret_cast<LPCWSTR>(s.c_str()), static_cast<int>(s.size()),
                                 out.data(), static_cast<int>(out.size()), nullptr, nullptr);
     out.resize(static_cast<size_t>(n));
     return out;
+}
+
+inline std::string utf8(const std::u16string& s) {
+    return encode(s, CP_UTF8);
 }
 
 inline std::u16string decode_utf8(const std::string& s) {
