@@ -51,8 +51,6 @@ sword DescriptorFree(dvoid* h, ub4 type) {
 sword AttrSet(dvoid*, ub4 htype, dvoid* value, ub4 size, ub4 attr, OCIError*) {
     Call("OCIAttrSet");
     if (htype == OCI_HTYPE_SESSION) F().attr_set[attr] = std::string(static_cast<const char*>(value), size);
-    if (htype == OCI_HTYPE_BIND && attr == OCI_ATTR_CHARSET_FORM && !F().binds.empty())
-        F().binds.back().form = *static_cast<ub1*>(value);
     return OCI_SUCCESS;
 }
 // Statement handles answer the column count and the parse-error offset;
@@ -105,16 +103,6 @@ sword StmtPrepare(OCIStmt*, OCIError*, const OraText* text, ub4 len, ub4, ub4) {
 sword StmtExecute(OCISvcCtx*, OCIStmt*, OCIError*, ub4, ub4, const OCISnapshot*, OCISnapshot*, ub4) {
     Call("OCIStmtExecute");
     return F().execute;
-}
-sword BindByName(OCIStmt*, OCIBind** bind, OCIError*, const OraText* name, sb4 name_len, dvoid* value,
-                 sb4 size, ub2 type, dvoid*, ub2*, ub2*, ub4, ub4*, ub4) {
-    Call("OCIBindByName");
-    if (F().bind != OCI_SUCCESS) return F().bind;
-    *bind = reinterpret_cast<OCIBind*>(NewHandle());
-    FakeClient::Bind b{std::string(reinterpret_cast<const char*>(name), size_t(name_len)),
-                       std::string(static_cast<const char*>(value), size_t(size)), size, type};
-    F().binds.push_back(b);
-    return OCI_SUCCESS;
 }
 sword EnvCreate(OCIEnv** env, ub4, dvoid*, dvoid* (*)(dvoid*, size_t), dvoid* (*)(dvoid*, dvoid*, size_t),
                 void (*)(dvoid*, dvoid*), size_t, dvoid**) {
@@ -172,18 +160,6 @@ sword Odescr(Cda_Def* cda, sword pos, sb4* dbsize, sb2* dbtype, sb1* cbuf, sb4* 
     cda->rc = 0;
     return 0;
 }
-sword Obndra(Cda_Def* cda, OraText* name, sword, ub1* value, sword size, sword type, sword, sb2*, ub2*, ub2*,
-             ub4, ub4*, OraText*, sword, sword) {
-    Call("obndra");
-    if (F().bind != OCI_SUCCESS) {
-        cda->rc = ub2(F().error_code);
-        cda->peo = F().parse_offset;
-        return -1;
-    }
-    F().binds.push_back({reinterpret_cast<const char*>(name),
-                         std::string(reinterpret_cast<const char*>(value), size_t(size)), size, ub2(type)});
-    return 0;
-}
 sword Oerhms(Lda_Def*, sb2 code, OraText* buf, sword size) {
     Call("oerhms");
     std::snprintf(reinterpret_cast<char*>(buf), size_t(size), "ORA-%05d: fake\n", int(code));
@@ -209,7 +185,6 @@ void FakeClient::Install() {
     g_oci.OCIParamGet = ParamGet;
     g_oci.OCIStmtPrepare = StmtPrepare;
     g_oci.OCIStmtExecute = StmtExecute;
-    g_oci.OCIBindByName = BindByName;
     g_oci.OCIEnvCreate = EnvCreate;
     g_oci.OCINlsGetInfo = NlsGetInfo;
     g_oci.OCISessionBegin = SessionBegin;
@@ -218,7 +193,6 @@ void FakeClient::Install() {
     g_oci.oparse = Oparse;
     g_oci.odescr = Odescr;
     g_oci.oerhms = Oerhms;
-    g_oci.obndra = Obndra;
     g_oci8_available = 1;
     g_oci_object_api = 1;
     g_oci_env = NewHandle();

@@ -32,16 +32,6 @@ struct FakeClient {
     ub2 parse_offset = 0;
     sword execute = OCI_SUCCESS;
     std::string prepared; // last statement text
-    // Binds.
-    sword bind = OCI_SUCCESS;
-    struct Bind {
-        std::string name;
-        std::string value;
-        sb4 size;
-        ub2 type;
-        int form = 1;
-    };
-    std::vector<Bind> binds;
     int alloc_fail_after = -1; // descriptor allocations that succeed before a failure
 
     static FakeClient* current;

@@ -281,7 +281,7 @@ TEST_F(LayerTest, LongOracleTextsBehindThePrefixAreKeptWhole) {
     EXPECT_EQ((text.size() - 25) * 3 + 11, 1023u - (1023u - 11) % 3);
 }
 
-// --- cursors and binds ---
+// --- cursors ---
 
 OraCursor ColumnsOf(const std::vector<int>& sizes, int16_t define_type = SQLT_STR) {
     OraCursor c{};
@@ -379,37 +379,6 @@ TEST_F(LayerTest, ArrayDmlCursorNamingAnAbsentColumnParsesNothing) {
     EXPECT_EQ(msg, u"項目が存在しません(項目名:項)\n");
     EXPECT_EQ(fake.Count("oopen") + fake.Count("oparse"), 0);
     oci_del_cursor(&session, &c, nullptr);
-}
-
-TEST_F(LayerTest, StringBindsChooseTheCharsetForm) {
-    g_oci_code_page = 65001;
-    ASSERT_EQ(oci_cre_cursor(&session, &cursor, u"select :X0, :X1, :X2 from dual", nullptr), ORARC_OK);
-    EXPECT_EQ(oci_bind_str(&session, &cursor, u":X0", u"\uD55C", nullptr), ORARC_OK);
-    EXPECT_EQ(oci_bind_str(&session, &cursor, u":X1", u"abc", nullptr), ORARC_OK);
-    EXPECT_EQ(oci_bind_str(&session, &cursor, u":X2", u"日本語", nullptr), ORARC_OK);
-    int n = 5;
-    EXPECT_EQ(oci_bind_int(&session, &cursor, u":X3", &n, nullptr), ORARC_OK);
-    ASSERT_EQ(fake.binds.size(), 4u);
-    struct {
-        const char* name;
-        int form, size;
-        ub2 type;
-    } expect[] = {
-        {":X0", 2, 4, SQLT_STR}, {":X1", 1, 4, SQLT_STR}, {":X2", 1, 10, SQLT_STR}, {":X3", 1, 4, SQLT_INT}};
-    for (size_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(fake.binds[i].name, expect[i].name);
-        EXPECT_EQ(fake.binds[i].form, expect[i].form) << i;
-        EXPECT_EQ(fake.binds[i].size, expect[i].size) << i;
-        EXPECT_EQ(fake.binds[i].type, expect[i].type) << i;
-    }
-    EXPECT_EQ(fake.binds[0].value, std::string("\xED\x95\x9C", 4));
-    oci_del_cursor(&session, &cursor, nullptr);
-
-    // The same value in a CP932 session has no form there.
-    g_oci_code_page = 0;
-    ASSERT_EQ(oci_cre_cursor(&session, &cursor, u"select :X0 from dual", nullptr), ORARC_OK);
-    EXPECT_EQ(oci_bind_str(&session, &cursor, u":X0", u"\uD55C", &msg), ORARC_FAILED);
-    EXPECT_EQ(msg, u"エラー(oci_bind_str())\n");
 }
 
 // --- describe and type texts ---

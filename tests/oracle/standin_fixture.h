@@ -186,4 +186,15 @@ public:
     }
 };
 
+// With an Oracle 8 session `s`, the layer's current one too.
+class SessionTest : public Layer2Test {
+public:
+    OraSession* s = nullptr;
+    void SetUp() override {
+        Layer2Test::SetUp();
+        ASSERT_NE(s = Logon(0), nullptr);
+        g_session = s;
+    }
+};
+
 } // namespace oratest

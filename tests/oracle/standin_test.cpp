@@ -179,9 +179,15 @@ TEST_F(StandinTest, EnvironmentModeFollowsTheObjectCalls) {
 
 TEST_F(StandinTest, BindsOfBothCallSets) {
     ASSERT_NO_FATAL_FAILURE(Load());
+    // Oracle 8 binds as name:size:type, and the charset forms set.
+    TAP(OCIBindByName) = [](auto, auto, auto, const OraText* name, sb4 len, auto, sb4 size, ub2 type,
+                            auto...) {
+        g_calls.push_back(std::string(reinterpret_cast<const char*>(name), size_t(len)) + ":" +
+                          std::to_string(size) + ":" + std::to_string(type));
+    };
     TAP(OCIAttrSet) = [](dvoid*, ub4 type, dvoid* value, ub4, ub4 attr, OCIError*) {
         if (type == OCI_HTYPE_BIND && attr == OCI_ATTR_CHARSET_FORM)
-            g_calls.push_back(std::to_string(*static_cast<ub1*>(value)));
+            g_calls.push_back("form" + std::to_string(*static_cast<ub1*>(value)));
     };
     fs::path log = home / "bind.log";
     std::u16string wlog = Utf8ToWide(log.c_str());
@@ -190,17 +196,20 @@ TEST_F(StandinTest, BindsOfBothCallSets) {
         ASSERT_NE(s, nullptr);
         OraCursor c{};
         CString msg;
-        ASSERT_EQ(oci_cre_cursor(s, &c, u"select :X0, :X1 from dual", nullptr), ORARC_OK);
+        ASSERT_EQ(oci_cre_cursor(s, &c, u"select :X0, :X1, :X2, :X3 from dual", nullptr), ORARC_OK);
         EXPECT_EQ(oci_bind_str(s, &c, u":X0", u"\uD55C", &msg), ORARC_OK) << Narrow(msg);
+        EXPECT_EQ(oci_bind_str(s, &c, u":X1", u"abc", &msg), ORARC_OK) << Narrow(msg);
+        EXPECT_EQ(oci_bind_str(s, &c, u":X2", u"日本語", &msg), ORARC_OK) << Narrow(msg);
         int n = 3;
-        EXPECT_EQ(oci_bind_int(s, &c, u":X1", &n, &msg), ORARC_OK) << Narrow(msg);
+        EXPECT_EQ(oci_bind_int(s, &c, u":X3", &n, &msg), ORARC_OK) << Narrow(msg);
         EXPECT_EQ(oci_bind_str(s, &c, u":X9", u"v", &msg), ORARC_ORACLE_ERROR);
         EXPECT_NE(msg.Find(u"ORA-01036"), -1) << Narrow(msg);
         oci_del_cursor(s, &c, nullptr);
     }
-    EXPECT_EQ(g_calls, std::vector<std::string>{"2"});
+    EXPECT_EQ(g_calls,
+              (std::vector<std::string>{":X0:4:5", "form2", ":X1:4:5", ":X2:10:5", ":X3:4:3", ":X9:2:5"}));
     std::string text = ReadFile(log);
-    EXPECT_NE(text.find("\n---\nerror in oci8_bind_cursor:\n"), std::string::npos);
+    EXPECT_EQ(text.find("\n---\nerror in oci8_bind_cursor:\n"), 0u);
     EXPECT_NE(text.find("\n---\nerror in oci_bind_cursor: \n"), std::string::npos);
 }
 
@@ -303,6 +312,11 @@ TEST_F(StandinTest, ShiftJisSessionCountsItsOwnCharacters) {
     OraSession* t = nullptr;
     EXPECT_EQ(oci_login2(&t, u"\uD55C", u"x", u"TEST", nullptr, 0, &msg, nullptr), ORARC_FAILED);
     EXPECT_EQ(msg, u"エラー(oci_login2())\n");
+    // Nor can a bind carry it.
+    ASSERT_EQ(oci_cre_cursor(s, &c, u"select :X0 from dual", nullptr), ORARC_OK);
+    EXPECT_EQ(oci_bind_str(s, &c, u":X0", u"\uD55C", &msg), ORARC_FAILED);
+    EXPECT_EQ(msg, u"エラー(oci_bind_str())\n");
+    oci_del_cursor(s, &c, nullptr);
 }
 
 TEST_F(StandinTest, ClientVersionFromTheVersionBlock) {

@@ -231,14 +231,8 @@ sword CountingFree(dvoid* d, ub4 type) {
     return g_real.OCIDescriptorFree(d, type);
 }
 
-class DatasetFillTest : public Layer2Test {
+class DatasetFillTest : public SessionTest {
 public:
-    OraSession* s = nullptr;
-    void SetUp() override {
-        Layer2Test::SetUp();
-        s = Logon(0);
-        ASSERT_NE(s, nullptr);
-    }
     // Size of the dataset's first text chunk, its header left out.
     static size_t FirstChunk(const OraDataset& ds) {
         OraTextChunk* c = ds.text_heap;

@@ -40,17 +40,13 @@ std::vector<std::string> ViewsRead() {
     return v;
 }
 
-class DictTest : public Layer2Test {
+class DictTest : public SessionTest {
 public:
-    OraSession* s = nullptr;
     void SetUp() override {
-        Layer2Test::SetUp();
+        SessionTest::SetUp();
         g_oradict_no_char_used = g_oradict_no_char_decl = g_oradict_no_mview = 0;
-        g_prepared.clear();
         g_on_prepare = nullptr;
         g_oci.OCIStmtPrepare = RecordingPrepare;
-        s = Logon(0);
-        ASSERT_NE(s, nullptr);
         Exec(s, u"create table zeta (b number, a number, c varchar2(10 char), primary key (b, a))");
         Exec(s, u"comment on table zeta is 'last table'");
         Exec(s, u"create table alpha (x number)");
@@ -228,7 +224,6 @@ TEST_F(DictTest, KeyColumnsIotAndParameters) {
     }
     EXPECT_TRUE(g_prepared.empty());
 
-    g_session = s;
     CString date;
     ASSERT_EQ(oradict_get_sysdate_text(&date, u"YYYY", &msg), ORARC_OK);
     EXPECT_EQ(date.GetLength(), 4);

@@ -31,14 +31,10 @@ TEST(LobLabelTest, SizeLabels) {
         EXPECT_EQ(Label(n), label) << n;
 }
 
-class LobTest : public Layer2Test {
+class LobTest : public SessionTest {
 public:
-    OraSession* s = nullptr;
     void SetUp() override {
-        Layer2Test::SetUp();
-        s = Logon(0);
-        ASSERT_NE(s, nullptr);
-        g_session = s;
+        SessionTest::SetUp();
         Exec(s, u"create table lt (id number, c clob, b blob)");
         Exec(s, u"insert into lt values (1, 'short text', '00FF10')");
         Exec(s, u"insert into lt values (2, NULL, NULL)");
