@@ -31,7 +31,7 @@ struct FakeClient {
     // gives them (the scale as one byte).
     ub2 parse_offset = 0;
     sword execute = OCI_SUCCESS;
-    std::string prepared; // last statement text
+    std::string prepared;      // last statement text
     int alloc_fail_after = -1; // descriptor allocations that succeed before a failure
 
     static FakeClient* current;
