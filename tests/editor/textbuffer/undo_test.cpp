@@ -139,6 +139,19 @@ TEST(UndoRing, GuardEndsTheGroupOnException) {
     EXPECT_EQ(Steps(u), 1);
 }
 
+TEST(UndoRing, TextGrowsByDoubling) {
+    UndoBuffer u(INT_MAX, 64);
+    u.AddRecord(1, 0);
+    UndoRecord* r = u.current;
+    EXPECT_EQ(r->AppendText(u"abc", -1), 0); // up to the NUL
+    EXPECT_EQ(r->capacity, 64u);
+    std::u16string big(40, u'x');
+    EXPECT_EQ(r->AppendText(big.c_str(), 40), 0);
+    EXPECT_EQ(r->capacity, 128u);
+    EXPECT_EQ(r->length, 43u);
+    EXPECT_EQ(std::u16string(r->text, 3), u"abc");
+}
+
 TEST(UndoRing, NoMemoryShowsTheBoxAndKeepsTheHistory) {
     BoxRecorder boxes;
     UndoBuffer u(INT_MAX, 64);
