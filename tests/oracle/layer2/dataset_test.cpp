@@ -4,7 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
-#include <map>
+#include <set>
 #include <random>
 
 #include "tests/oracle/standin_fixture.h"
@@ -217,19 +217,7 @@ TEST(DatasetJoinTest, UnmatchedKeysGiveEmptyTextsAndMergeKeepsBothSides) {
 }
 
 // Live LOB locators: every descriptor the client hands out and takes back.
-std::map<void*, ub4> g_live;
-sword CountingAlloc(const dvoid* env, dvoid** out, ub4 type, size_t extra, dvoid** mem) {
-    sword rc = g_real.OCIDescriptorAlloc(env, out, type, extra, mem);
-    if (rc == OCI_SUCCESS && (type == OCI_DTYPE_LOB || type == OCI_DTYPE_FILE)) g_live[*out] = type;
-    return rc;
-}
-sword CountingFree(dvoid* d, ub4 type) {
-    if (type == OCI_DTYPE_LOB || type == OCI_DTYPE_FILE) {
-        EXPECT_EQ(g_live.count(d), 1u);
-        g_live.erase(d);
-    }
-    return g_real.OCIDescriptorFree(d, type);
-}
+std::set<void*> g_live;
 
 class DatasetFillTest : public SessionTest {
 public:
@@ -274,8 +262,13 @@ TEST_F(DatasetFillTest, EveryLocatorOutlivesTheCursorAndIsFreedWithTheDataset) {
         Exec(s, sql.c_str());
     }
     g_live.clear();
-    g_oci.OCIDescriptorAlloc = CountingAlloc;
-    g_oci.OCIDescriptorFree = CountingFree;
+    TAP(OCIDescriptorAlloc) = [](auto...) {};
+    TAPPED(OCIDescriptorAlloc)::after = [](sword rc, auto, dvoid** out, ub4 type, auto...) {
+        if (rc == OCI_SUCCESS && (type == OCI_DTYPE_LOB || type == OCI_DTYPE_FILE)) g_live.insert(*out);
+    };
+    TAP(OCIDescriptorFree) = [](dvoid* d, ub4 type) {
+        EXPECT_TRUE((type != OCI_DTYPE_LOB && type != OCI_DTYPE_FILE) || g_live.erase(d) == 1);
+    };
     OraDataset ds{};
     CString msg;
     ASSERT_EQ(oci_sel_dataset(s, &ds, u"select id, b from lobs order by id", 100, &msg, ""), ORARC_OK)
