@@ -116,10 +116,8 @@ void oci8_get_stmt_error(OraSession* s, OraCursor* c, CString* msg) {
     if (code == 942) CopyMissingObject(s, c, offset);
 }
 
-void oci_get_lda_error(OraSession* s, CString* msg) {
-    if (!s) return;
-    uint16_t rc = ora_lda_rc(s);
-    if (rc == 0) return;
+// The Oracle 7 message of code rc, logged after the time line.
+static CString LogOracle7Message(OraSession* s, uint16_t rc) {
     AppendTimeLine(s);
     char buf[1024];
     buf[0] = 0;
@@ -129,6 +127,14 @@ void oci_get_lda_error(OraSession* s, CString* msg) {
     ClearMissingObject(s);
     CString text = OracleText(buf);
     oci_write_log(s, u"%s\n", text);
+    return text;
+}
+
+void oci_get_lda_error(OraSession* s, CString* msg) {
+    if (!s) return;
+    uint16_t rc = ora_lda_rc(s);
+    if (rc == 0) return;
+    CString text = LogOracle7Message(s, rc);
     if (msg) *msg = text;
 }
 
@@ -136,15 +142,7 @@ void oci_get_cda_error(OraSession* s, OraCursor* c, CString* msg) {
     if (!s) return;
     uint16_t rc = ora_cda_rc(c);
     if (rc == 0) return;
-    AppendTimeLine(s);
-    char buf[1024];
-    buf[0] = 0;
-    g_oci.oerhms(reinterpret_cast<Lda_Def*>(s->lda), sb2(rc), reinterpret_cast<OraText*>(buf), sizeof buf);
-    buf[sizeof buf - 1] = 0;
-    s->last_error = rc;
-    ClearMissingObject(s);
-    CString text = OracleText(buf);
-    oci_write_log(s, u"%s\n", text);
+    CString text = LogOracle7Message(s, rc);
     oci_write_log(s, u"%s\n", c->wsql ? c->wsql : u"");
     if (msg) oci_format_error_pos(c, ora_da_u16(c->cda, ORA_DA_PEO), msg, text);
 }
