@@ -4,6 +4,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -131,7 +132,14 @@ double rawRun(const std::string& dir, long& rows) {
 
 } // namespace
 
-int main() {
+// Arguments: [repeats] (default 1; each figure is then the median of that many
+// runs, the cases interleaved so that load on the machine falls on all alike)
+// and optionally a client character set and rows per fetch to run only that
+// case, for profiling.
+int main(int argc, char** argv) {
+    int repeats = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1;
+    const char* onlyLang = argc > 3 ? argv[2] : nullptr;
+    ub4 onlyRows = argc > 3 ? ub4(std::atoi(argv[3])) : 0;
     char tmpl[] = "/tmp/oci-bench-XXXXXX";
     std::string home = mkdtemp(tmpl);
     std::filesystem::create_directories(home + "/tns");
@@ -159,17 +167,43 @@ int main() {
     long rows = 0;
     setenv("NLS_LANG", "JAPANESE_JAPAN.AL32UTF8", 1);
     ociRun(a, 100, rows); // builds the demo database
-    double raw = rawRun(home + "/tns/demo", rows);
-    std::printf("%-34s %10ld rows %8.3f s %12.0f rows/s\n", "raw sqlite3_step", rows, raw, rows / raw);
-    for (const char* lang : {"JAPANESE_JAPAN.AL32UTF8", "JAPANESE_JAPAN.JA16SJISTILDE"}) {
-        setenv("NLS_LANG", lang, 1);
-        for (ub4 n : {100u, 400u}) {
-            double t = ociRun(a, n, rows);
-            char label[80];
-            std::snprintf(label, sizeof label, "OCIStmtFetch2 %s x%u", std::strchr(lang, '.') + 1, n);
-            std::printf("%-34s %10ld rows %8.3f s %12.0f rows/s  %.2fx raw\n", label, rows, t, rows / t,
-                        t / raw);
+    struct Case {
+        const char* lang;
+        ub4 perFetch;
+        std::vector<double> times;
+        long rows = 0;
+    };
+    std::vector<Case> cases;
+    for (const char* lang : {"JAPANESE_JAPAN.AL32UTF8", "JAPANESE_JAPAN.JA16SJISTILDE"})
+        for (ub4 n : {100u, 400u})
+            if (!onlyLang || (std::strstr(lang, onlyLang) && n == onlyRows)) cases.push_back({lang, n, {}});
+    std::vector<double> raws;
+    long rawRows = 0;
+    for (int k = 0; k < repeats; ++k) {
+        if (!onlyLang) raws.push_back(rawRun(home + "/tns/demo", rawRows));
+        for (Case& c : cases) {
+            setenv("NLS_LANG", c.lang, 1);
+            c.times.push_back(ociRun(a, c.perFetch, c.rows));
         }
+    }
+    auto median = [](std::vector<double> v) {
+        if (v.empty()) return 0.0;
+        std::sort(v.begin(), v.end());
+        return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+    };
+    double raw = median(raws);
+    if (!onlyLang)
+        std::printf("%-34s %10ld rows %8.3f s %12.0f rows/s\n", "raw sqlite3_step", rawRows, raw,
+                    rawRows / raw);
+    for (Case& c : cases) {
+        double t = median(c.times);
+        char label[80];
+        std::snprintf(label, sizeof label, "OCIStmtFetch2 %s x%u", std::strchr(c.lang, '.') + 1, c.perFetch);
+        if (onlyLang)
+            std::printf("%-34s %10ld rows %8.3f s %12.0f rows/s\n", label, c.rows, t, c.rows / t);
+        else
+            std::printf("%-34s %10ld rows %8.3f s %12.0f rows/s  %.2fx raw\n", label, c.rows, t, c.rows / t,
+                        t / raw);
     }
     dlclose(m);
     std::filesystem::remove_all(home);

@@ -222,8 +222,8 @@ void utf16ToUtf8(const char16_t* w, size_t n, std::string& out) {
     }
 }
 
-void utf8ToUtf16(const std::string& s, std::u16string& out) {
-    size_t i = 0, n = s.size();
+void utf8ToUtf16(const char* s, size_t n, std::u16string& out) {
+    size_t i = 0;
     while (i < n) {
         unsigned char b = s[i];
         char32_t c;
@@ -300,22 +300,33 @@ bool Codec::toUtf8(const char* s, size_t n, std::string& out, std::vector<int>* 
 }
 
 void Codec::fromUtf8(const std::string& s, std::string& out) const {
-    if (cp == 65001) {
-        out = s;
+    fromUtf8(s.data(), s.size(), out);
+}
+
+bool Codec::converts(const char* s, size_t n) const {
+    if (cp == 65001) return false;
+    for (size_t i = 0; i < n; ++i)
+        if (static_cast<unsigned char>(s[i]) >= 0x80) return true;
+    return false;
+}
+
+void Codec::fromUtf8(const char* s, size_t n, std::string& out) const {
+    if (!converts(s, n)) {
+        out.assign(s, n);
         return;
     }
-    bool ascii = true;
-    for (unsigned char c : s)
-        if (c >= 0x80) {
-            ascii = false;
-            break;
-        }
-    if (ascii) {
-        out = s;
+    thread_local std::u16string w;
+    w.clear();
+    utf8ToUtf16(s, n, w);
+    // A code unit never takes more than two bytes of a double-byte code page:
+    // one pass when that room is enough, else measure first.
+    out.resize(2 * w.size());
+    int got =
+        WideCharToMultiByte(cp, 0, w.data(), int(w.size()), out.data(), int(out.size()), nullptr, nullptr);
+    if (got > 0) {
+        out.resize(size_t(got));
         return;
     }
-    std::u16string w;
-    utf8ToUtf16(s, w);
     int need = WideCharToMultiByte(cp, 0, w.data(), int(w.size()), nullptr, 0, nullptr, nullptr);
     out.assign(size_t(need > 0 ? need : 0), '\0');
     if (need > 0) WideCharToMultiByte(cp, 0, w.data(), int(w.size()), out.data(), need, nullptr, nullptr);

@@ -219,6 +219,13 @@ bool Session::open(OraError& err) {
     execSql(conn, kCatalogTables);
     attachAll();
     registerFunctions(*this);
+    sqlite3_stmt* enc = nullptr;
+    if (sqlite3_prepare_v2(conn, "PRAGMA encoding", -1, &enc, nullptr) == SQLITE_OK &&
+        sqlite3_step(enc) == SQLITE_ROW) {
+        const unsigned char* name = sqlite3_column_text(enc, 0);
+        utf8Storage = name && std::strcmp(reinterpret_cast<const char*>(name), "UTF-8") == 0;
+    }
+    sqlite3_finalize(enc);
     if (env && env->territory == "JAPAN") {
         dateFormat = "RR-MM-DD";
         timestampFormat = "RR-MM-DD HH24:MI:SSXFF";

@@ -501,8 +501,9 @@ void fnMod(sqlite3_context* ctx, int, sqlite3_value** argv) {
 }
 
 void fnRowid(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    resultText(ctx, encodeRowid(sqlite3_value_int64(argv[0]), sqlite3_value_int64(argv[1]),
-                                sqlite3_value_int64(argv[2])));
+    char id[kRowidLength];
+    encodeRowid(sqlite3_value_int64(argv[0]), sqlite3_value_int64(argv[1]), sqlite3_value_int64(argv[2]), id);
+    sqlite3_result_text(ctx, id, int(kRowidLength), SQLITE_TRANSIENT);
 }
 
 // A logical row id of an index-organised row: "*", the object id and the key in base 64.

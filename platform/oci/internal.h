@@ -46,6 +46,9 @@ struct Codec {
     bool toUtf8(const char* s, size_t n, std::string& out, std::vector<int>* map = nullptr) const;
     // UTF-8 to client bytes; characters without a mapping become '?'.
     void fromUtf8(const std::string& s, std::string& out) const;
+    void fromUtf8(const char* s, size_t n, std::string& out) const;
+    // True when UTF-8 text s differs in the client's bytes (not plain ASCII).
+    bool converts(const char* s, size_t n) const;
     // Length of the longest prefix of s within limit bytes that ends on a whole character.
     size_t wholeChars(const char* s, size_t n, size_t limit) const;
 };
@@ -224,6 +227,7 @@ struct Session : Resolver {
     std::string user;   // the session user (UTF-8)
     std::string schema; // the current schema
     bool inTransaction = false;
+    bool utf8Storage = false; // the connection keeps text as UTF-8
     std::vector<std::string> attached;
     std::map<std::string, int64_t> userIds;
     std::map<std::string, int64_t> currval; // sequence -> last NEXTVAL of this session
@@ -315,6 +319,7 @@ struct Stmt : Handle {
     std::vector<int> colMap; // select-list position -> SQLite column
     int rowidCol = -1;       // the hidden row id column, -1 when none
     bool described = false;
+    std::string scratchUtf8, scratchClient; // fetch buffers, kept to spare allocations
     explicit Stmt(Env* e) : Handle(OCI_HTYPE_STMT, e) {}
     ~Stmt() override;
     void reset();

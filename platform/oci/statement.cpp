@@ -4,6 +4,7 @@
 #include "values.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <set>
@@ -279,10 +280,21 @@ bool columnText(Stmt& s, int i, std::string& out) {
     }
 }
 
+// The current row's TEXT value of column i as stored. In a UTF-8 database that
+// is the UTF-8 text itself; reading it as a blob spares SQLite copying it to
+// add a terminator, which the caller does not need.
+const char* storedText(const Stmt& s, int i, size_t& n) {
+    const void* p =
+        s.session && s.session->utf8Storage ? sqlite3_column_blob(s.st, i) : sqlite3_column_text(s.st, i);
+    n = size_t(sqlite3_column_bytes(s.st, i));
+    return p ? static_cast<const char*>(p) : "";
+}
+
 // Places the current row into define slot r; true when a value was cut.
 bool deliverRow(Stmt& s, ub4 r) {
     bool cut = false;
-    std::string utf8, client;
+    std::string& utf8 = s.scratchUtf8;
+    std::string& client = s.scratchClient;
     for (size_t i = 0; i < s.defines.size(); ++i) {
         DefineH* d = s.defines[i];
         if (!d) continue;
@@ -375,9 +387,10 @@ bool deliverRow(Stmt& s, ub4 r) {
                               (visible < int(s.cols.size()) && s.cols[size_t(visible)].form == SQLCS_NCHAR))
                                  ? s.env->ncodec
                                  : s.env->codec;
-        // Text and integers come straight from SQLite's buffer when no conversion is needed.
+        // Text comes straight from SQLite's buffer when no conversion is needed.
         const char* text;
         size_t textLen;
+        char number[kShortNumberText];
         ub2 vtype = visible < int(s.cols.size()) ? s.cols[size_t(visible)].type : 0;
         bool date = vtype == SQLT_DAT;
         bool stamp = vtype == SQLT_TIMESTAMP || vtype == SQLT_TIMESTAMP_TZ || vtype == SQLT_TIMESTAMP_LTZ;
@@ -421,19 +434,39 @@ bool deliverRow(Stmt& s, ub4 r) {
             textLen = client.size();
         } else if (date && vt == SQLITE_TEXT) {
             DateTime dt;
-            std::string stored(reinterpret_cast<const char*>(sqlite3_column_text(s.st, col)),
-                               size_t(sqlite3_column_bytes(s.st, col)));
-            if (parseStoredDate(stored, dt)) {
+            size_t storedLen = 0;
+            const char* stored = storedText(s, col, storedLen);
+            if (parseStoredDate(stored, storedLen, dt)) {
                 formatDate(dt, s.session->dateFormat, utf8, s.session->japaneseDates);
+                text = utf8.data();
+                textLen = utf8.size();
             } else {
-                utf8 = stored;
+                text = stored;
+                textLen = storedLen;
             }
-            codec.fromUtf8(utf8, client);
-            text = client.data();
-            textLen = client.size();
-        } else if ((vt == SQLITE_TEXT || vt == SQLITE_INTEGER) && codec.cp == 65001) {
-            text = reinterpret_cast<const char*>(sqlite3_column_text(s.st, col));
-            textLen = size_t(sqlite3_column_bytes(s.st, col));
+            if (codec.converts(text, textLen)) {
+                codec.fromUtf8(text, textLen, client);
+                text = client.data();
+                textLen = client.size();
+            }
+        } else if (vt == SQLITE_INTEGER) {
+            // Digits read alike in every client character set.
+            text = number;
+            textLen = size_t(
+                std::to_chars(number, number + sizeof number, sqlite3_column_int64(s.st, col)).ptr - number);
+        } else if (vt == SQLITE_FLOAT &&
+                   (textLen = shortNumberText(sqlite3_column_double(s.st, col), number)) != 0) {
+            text = number;
+            if (s.session && s.session->numericCharacters[0] != '.')
+                for (size_t k = 0; k < textLen; ++k)
+                    if (number[k] == '.') number[k] = s.session->numericCharacters[0];
+        } else if (vt == SQLITE_TEXT) {
+            text = storedText(s, col, textLen);
+            if (codec.converts(text, textLen)) {
+                codec.fromUtf8(text, textLen, client);
+                text = client.data();
+                textLen = client.size();
+            }
         } else {
             columnText(s, col, utf8);
             codec.fromUtf8(utf8, client);

@@ -5,13 +5,44 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 namespace oci {
 
 const char* const kDefaultDateFormat = "YYYY-MM-DD HH24:MI:SS";
 
+size_t shortNumberText(double v, char* out) {
+    if (v == 0) {
+        out[0] = '0';
+        return 1;
+    }
+    double a = std::fabs(v);
+    if (!(a < 1e15)) return 0; // large, infinite or NaN
+    if (v == std::trunc(v)) return size_t(std::to_chars(out, out + kShortNumberText, int64_t(v)).ptr - out);
+    if (a < 1e-4) return 0;
+    // The shortest text that reads back as v. When it has at most 15 significant
+    // digits it is also v rounded to 15 of them. A leading 9 is left to the full
+    // path: there the decimal exponent may round up to the next power of ten.
+    char buf[48];
+    char* end = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed).ptr;
+    const char* p = buf + (buf[0] == '-' ? 1 : 0);
+    const char* q = p;
+    while (q < end && (*q == '0' || *q == '.')) ++q;
+    if (q == end || *q == '9') return 0;
+    int significant = 0;
+    for (const char* r = q; r < end; ++r) significant += *r != '.';
+    if (significant > 15) return 0;
+    size_t n = 0;
+    if (buf[0] == '-') out[n++] = '-';
+    if (p[0] == '0') ++p; // "0.5" reads ".5"
+    std::memcpy(out + n, p, size_t(end - p));
+    return n + size_t(end - p);
+}
+
 std::string numberText(double v) {
+    char quick[kShortNumberText];
+    if (size_t n = shortNumberText(v, quick)) return std::string(quick, n);
     if (std::isnan(v)) return "NaN";
     if (std::isinf(v)) return v > 0 ? "~" : "-~";
     if (v == 0) return "0";
@@ -163,10 +194,14 @@ std::string formatStoredDate(const DateTime& d) {
 }
 
 bool parseStoredDate(const std::string& s, DateTime& d) {
+    return parseStoredDate(s.data(), s.size(), d);
+}
+
+bool parseStoredDate(const char* s, size_t size, DateTime& d) {
     d = DateTime{};
     // "YYYY-MM-DD" or "YYYY-MM-DD HH:MM:SS"
     auto num = [&](size_t at, size_t len, int& out) {
-        if (at + len > s.size()) return false;
+        if (at + len > size) return false;
         int v = 0;
         for (size_t k = at; k < at + len; ++k) {
             if (s[k] < '0' || s[k] > '9') return false;
@@ -175,16 +210,17 @@ bool parseStoredDate(const std::string& s, DateTime& d) {
         out = v;
         return true;
     };
-    if (s.size() >= 10 && s[4] == '-' && s[7] == '-' && num(0, 4, d.year) && num(5, 2, d.month) &&
+    if (size >= 10 && s[4] == '-' && s[7] == '-' && num(0, 4, d.year) && num(5, 2, d.month) &&
         num(8, 2, d.day)) {
-        if (s.size() == 10) return true;
-        if (s.size() >= 19 && s[10] == ' ' && s[13] == ':' && s[16] == ':' && num(11, 2, d.hour) &&
+        if (size == 10) return true;
+        if (size >= 19 && s[10] == ' ' && s[13] == ':' && s[16] == ':' && num(11, 2, d.hour) &&
             num(14, 2, d.minute) && num(17, 2, d.second))
             return true;
     }
     d = DateTime{};
-    int n =
-        std::sscanf(s.c_str(), "%d-%d-%d %d:%d:%d", &d.year, &d.month, &d.day, &d.hour, &d.minute, &d.second);
+    std::string text(s, size);
+    int n = std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d", &d.year, &d.month, &d.day, &d.hour, &d.minute,
+                        &d.second);
     return n == 3 || n == 6;
 }
 
@@ -902,8 +938,9 @@ int parseDate(const std::string& s, const std::string& f, DateTime& d) {
 
 namespace {
 const char kRowidAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-void put64(std::string& out, uint64_t v, int width) {
-    for (int k = width - 1; k >= 0; --k) out += kRowidAlphabet[(v >> (6 * k)) & 63];
+char* put64(char* out, uint64_t v, int width) {
+    for (int k = width - 1; k >= 0; --k) *out++ = kRowidAlphabet[(v >> (6 * k)) & 63];
+    return out;
 }
 bool get64(const std::string& s, size_t from, int width, int64_t& v) {
     uint64_t r = 0;
@@ -917,12 +954,14 @@ bool get64(const std::string& s, size_t from, int width, int64_t& v) {
 }
 } // namespace
 
+void encodeRowid(int64_t object, int64_t schema, int64_t row, char out[kRowidLength]) {
+    put64(put64(put64(out, uint64_t(object), 6), uint64_t(schema), 3), uint64_t(row), 9);
+}
+
 std::string encodeRowid(int64_t object, int64_t schema, int64_t row) {
-    std::string out;
-    put64(out, uint64_t(object), 6);
-    put64(out, uint64_t(schema), 3);
-    put64(out, uint64_t(row), 9);
-    return out;
+    char buf[kRowidLength];
+    encodeRowid(object, schema, row, buf);
+    return std::string(buf, kRowidLength);
 }
 
 bool decodeRowid(const std::string& s, int64_t& object, int64_t& schema, int64_t& row) {

@@ -10,6 +10,11 @@ namespace oci {
 
 // Oracle's shortest text of a number: no trailing zeros, no leading zero.
 std::string numberText(double v);
+// numberText written to out when it is short and quick to find (integers, and
+// fractions of at most 15 significant digits); its length, or 0 when only
+// numberText gives it.
+constexpr size_t kShortNumberText = 32;
+size_t shortNumberText(double v, char* out);
 
 struct Number {
     bool integer = true;
@@ -35,6 +40,7 @@ std::string zoneText(int minutes);
 // Dates are stored as "YYYY-MM-DD HH:MM:SS".
 std::string formatStoredDate(const DateTime& d);
 bool parseStoredDate(const std::string& s, DateTime& d);
+bool parseStoredDate(const char* s, size_t n, DateTime& d);
 // Timestamps are stored as "YYYY-MM-DD HH:MM:SS.ffffff" (at least six digits), then
 // " +hh:mm" WITH TIME ZONE, or "Z" WITH LOCAL TIME ZONE (kept in the database's zone).
 // parseStoredStamp also reads stored dates; stamp tells whether a fraction was there.
@@ -58,7 +64,9 @@ bool setClock(const std::string& text);
 int parseDate(const std::string& s, const std::string& fmt, DateTime& d);
 
 // Row ids: 18 characters of Oracle's base-64 alphabet.
+constexpr size_t kRowidLength = 18;
 std::string encodeRowid(int64_t object, int64_t schema, int64_t row);
+void encodeRowid(int64_t object, int64_t schema, int64_t row, char out[kRowidLength]);
 bool decodeRowid(const std::string& s, int64_t& object, int64_t& schema, int64_t& row);
 
 // A declared column type as describe reports it.
