@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <set>
 #include <sstream>
 #include <unordered_set>
@@ -222,8 +223,14 @@ void utf16ToUtf8(const char16_t* w, size_t n, std::string& out) {
     }
 }
 
-void utf8ToUtf16(const char* s, size_t n, std::u16string& out) {
-    size_t i = 0;
+// Widens UTF-8 into out, which has room for n units (never more are needed); the count.
+size_t utf8ToUtf16(const char* s, size_t n, char16_t* outp) {
+    size_t i = 0, k = 0;
+    struct Sink {
+        char16_t* p;
+        size_t& k;
+        void operator+=(char16_t c) { p[k++] = c; }
+    } out{outp, k};
     while (i < n) {
         unsigned char b = s[i];
         char32_t c;
@@ -259,6 +266,7 @@ void utf8ToUtf16(const char* s, size_t n, std::u16string& out) {
             out += char16_t(c);
         }
     }
+    return k;
 }
 
 } // namespace
@@ -303,33 +311,49 @@ void Codec::fromUtf8(const std::string& s, std::string& out) const {
     fromUtf8(s.data(), s.size(), out);
 }
 
-bool Codec::converts(const char* s, size_t n) const {
-    if (cp == 65001) return false;
-    for (size_t i = 0; i < n; ++i)
-        if (static_cast<unsigned char>(s[i]) >= 0x80) return true;
-    return false;
+namespace {
+
+bool plainAscii(const char* s, size_t n) {
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t w;
+        std::memcpy(&w, s + i, 8);
+        if (w & 0x8080808080808080ull) return false;
+    }
+    for (; i < n; ++i)
+        if (static_cast<unsigned char>(s[i]) >= 0x80) return false;
+    return true;
 }
 
+} // namespace
+
 void Codec::fromUtf8(const char* s, size_t n, std::string& out) const {
-    if (!converts(s, n)) {
-        out.assign(s, n);
-        return;
+    if (!toClient(s, n, out)) out.assign(s, n);
+}
+
+bool Codec::toClient(const char* s, size_t n, std::string& out) const {
+    if (cp == 65001 || plainAscii(s, n)) return false;
+    // Short texts are widened on the stack.
+    char16_t local[256];
+    std::u16string heap;
+    char16_t* w = local;
+    if (n > std::size(local)) {
+        heap.resize(n);
+        w = heap.data();
     }
-    thread_local std::u16string w;
-    w.clear();
-    utf8ToUtf16(s, n, w);
+    size_t units = utf8ToUtf16(s, n, w);
     // A code unit never takes more than two bytes of a double-byte code page:
     // one pass when that room is enough, else measure first.
-    out.resize(2 * w.size());
-    int got =
-        WideCharToMultiByte(cp, 0, w.data(), int(w.size()), out.data(), int(out.size()), nullptr, nullptr);
+    out.resize(2 * units);
+    int got = WideCharToMultiByte(cp, 0, w, int(units), out.data(), int(out.size()), nullptr, nullptr);
     if (got > 0) {
         out.resize(size_t(got));
-        return;
+        return true;
     }
-    int need = WideCharToMultiByte(cp, 0, w.data(), int(w.size()), nullptr, 0, nullptr, nullptr);
+    int need = WideCharToMultiByte(cp, 0, w, int(units), nullptr, 0, nullptr, nullptr);
     out.assign(size_t(need > 0 ? need : 0), '\0');
-    if (need > 0) WideCharToMultiByte(cp, 0, w.data(), int(w.size()), out.data(), need, nullptr, nullptr);
+    if (need > 0) WideCharToMultiByte(cp, 0, w, int(units), out.data(), need, nullptr, nullptr);
+    return true;
 }
 
 size_t Codec::wholeChars(const char* s, size_t n, size_t limit) const {

@@ -47,8 +47,9 @@ struct Codec {
     // UTF-8 to client bytes; characters without a mapping become '?'.
     void fromUtf8(const std::string& s, std::string& out) const;
     void fromUtf8(const char* s, size_t n, std::string& out) const;
-    // True when UTF-8 text s differs in the client's bytes (not plain ASCII).
-    bool converts(const char* s, size_t n) const;
+    // UTF-8 to client bytes into out when they differ (text not plain ASCII in a
+    // client that is not UTF-8); false, out untouched, when s reads as it is.
+    bool toClient(const char* s, size_t n, std::string& out) const;
     // Length of the longest prefix of s within limit bytes that ends on a whole character.
     size_t wholeChars(const char* s, size_t n, size_t limit) const;
 };

@@ -283,10 +283,9 @@ bool columnText(Stmt& s, int i, std::string& out) {
 // The current row's TEXT value of column i as stored. In a UTF-8 database that
 // is the UTF-8 text itself; reading it as a blob spares SQLite copying it to
 // add a terminator, which the caller does not need.
-const char* storedText(const Stmt& s, int i, size_t& n) {
-    const void* p =
-        s.session && s.session->utf8Storage ? sqlite3_column_blob(s.st, i) : sqlite3_column_text(s.st, i);
-    n = size_t(sqlite3_column_bytes(s.st, i));
+const char* storedText(const Stmt& s, sqlite3_value* v, size_t& n) {
+    const void* p = s.session && s.session->utf8Storage ? sqlite3_value_blob(v) : sqlite3_value_text(v);
+    n = size_t(sqlite3_value_bytes(v));
     return p ? static_cast<const char*>(p) : "";
 }
 
@@ -350,7 +349,9 @@ bool deliverRow(Stmt& s, ub4 r) {
             if (rcode) *rcode = null ? 1405 : 0;
             continue;
         }
-        int vt = sqlite3_column_type(s.st, col);
+        // The column's value read once; the connection is this thread's alone for the call.
+        sqlite3_value* cv = sqlite3_column_value(s.st, col);
+        int vt = sqlite3_value_type(cv);
         if (vt == SQLITE_NULL) {
             if (ind) *ind = -1;
             if (rcode) *rcode = 1405;
@@ -358,7 +359,7 @@ bool deliverRow(Stmt& s, ub4 r) {
             continue;
         }
         if (d->dty == SQLT_INT && val) {
-            int64_t v = sqlite3_column_int64(s.st, col);
+            int64_t v = sqlite3_value_int64(cv);
             if (d->size == 8)
                 std::memcpy(val, &v, 8);
             else {
@@ -371,7 +372,7 @@ bool deliverRow(Stmt& s, ub4 r) {
             continue;
         }
         if (d->dty == SQLT_FLT && val) {
-            double v = sqlite3_column_double(s.st, col);
+            double v = sqlite3_value_double(cv);
             if (d->size == 4) {
                 float f = float(v);
                 std::memcpy(val, &f, 4);
@@ -435,7 +436,7 @@ bool deliverRow(Stmt& s, ub4 r) {
         } else if (date && vt == SQLITE_TEXT) {
             DateTime dt;
             size_t storedLen = 0;
-            const char* stored = storedText(s, col, storedLen);
+            const char* stored = storedText(s, cv, storedLen);
             if (parseStoredDate(stored, storedLen, dt)) {
                 formatDate(dt, s.session->dateFormat, utf8, s.session->japaneseDates);
                 text = utf8.data();
@@ -444,26 +445,23 @@ bool deliverRow(Stmt& s, ub4 r) {
                 text = stored;
                 textLen = storedLen;
             }
-            if (codec.converts(text, textLen)) {
-                codec.fromUtf8(text, textLen, client);
+            if (codec.toClient(text, textLen, client)) {
                 text = client.data();
                 textLen = client.size();
             }
         } else if (vt == SQLITE_INTEGER) {
             // Digits read alike in every client character set.
             text = number;
-            textLen = size_t(
-                std::to_chars(number, number + sizeof number, sqlite3_column_int64(s.st, col)).ptr - number);
-        } else if (vt == SQLITE_FLOAT &&
-                   (textLen = shortNumberText(sqlite3_column_double(s.st, col), number)) != 0) {
+            textLen =
+                size_t(std::to_chars(number, number + sizeof number, sqlite3_value_int64(cv)).ptr - number);
+        } else if (vt == SQLITE_FLOAT && (textLen = shortNumberText(sqlite3_value_double(cv), number)) != 0) {
             text = number;
             if (s.session && s.session->numericCharacters[0] != '.')
                 for (size_t k = 0; k < textLen; ++k)
                     if (number[k] == '.') number[k] = s.session->numericCharacters[0];
         } else if (vt == SQLITE_TEXT) {
-            text = storedText(s, col, textLen);
-            if (codec.converts(text, textLen)) {
-                codec.fromUtf8(text, textLen, client);
+            text = storedText(s, cv, textLen);
+            if (codec.toClient(text, textLen, client)) {
                 text = client.data();
                 textLen = client.size();
             }
