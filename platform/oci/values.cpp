@@ -406,14 +406,14 @@ bool compileFast(const std::string& f, FastFormat& out) {
 
 void digits(std::string& out, int v, int width) {
     char b[12];
-    int n = 0;
+    int n = 12;
     unsigned u = unsigned(v < 0 ? -v : v);
     do {
-        b[n++] = char('0' + u % 10);
+        b[--n] = char('0' + u % 10);
         u /= 10;
-    } while (u && n < 11);
-    while (n < width) b[n++] = '0';
-    while (n > 0) out += b[--n];
+    } while (u && n > 1);
+    while (12 - n < width && n > 1) b[--n] = '0';
+    out.append(b + n, size_t(12 - n));
 }
 
 } // namespace
