@@ -5,9 +5,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
+#include <typeinfo>
 
 #include "base/utf16.h"
 #include "editor/editdata.h"
+#include "editor/sqltoken.h"
 #include "editor/strtoken.h"
 
 void* (*sqlbuf_realloc_hook)(void* block, size_t bytes) = nullptr;
@@ -95,17 +97,55 @@ namespace {
 
 constexpr int kWordUnits = 99;
 
-// The first word of p, upper-cased, at most kWordUnits units; the position
-// after it (null when there is none).
-const char16_t* first_word(const CStrToken* tok, const char16_t* p, char16_t* out) {
-    out[0] = 0;
-    const char16_t* q = tok->skipSpaceAndComment(p);
+// Token reading through the tokenizer's virtual slots.
+struct AnyLex {
+    const CStrToken* tok;
+    const char16_t* skip(const char16_t* p) const { return tok->skipSpaceAndComment(p); }
+    int length(const char16_t* p, int stopAtLineFeed) const { return tok->getWordLength(p, stopAtLineFeed); }
+};
+
+// The same reading for a tokenizer that is exactly the SQL tokenizer, its
+// slots called directly and the common cases inlined: the statement walk
+// takes two slots per token.
+struct SqlLex {
+    const CSQLStrToken* tok;
+    const char16_t* skip(const char16_t* p) const {
+        p = skip_blanks(p);
+        if (!*p) return nullptr;
+        // Only a "-" or the block-comment start can open a comment here.
+        if (*p == u'-' || (tok->m_blockStart && *p == tok->m_blockStart[0]))
+            return tok->CSQLStrToken::skipSpaceAndComment(p);
+        return p;
+    }
+    int length(const char16_t* p, int stopAtLineFeed) const {
+        if (tok->CSQLStrToken::isQuoteStart(p)) return tok->CSQLStrToken::getQuotedLength(p, stopAtLineFeed);
+        return tok->getPlainWordLength(p);
+    }
+};
+
+// A first word: at most kWordUnits units, upper-cased.
+struct Word {
+    char16_t text[kWordUnits + 1];
+    int length;
+    bool is(std::u16string_view w) const {
+        return std::u16string_view(text, static_cast<size_t>(length)) == w;
+    }
+};
+
+// The first word of p into out; the position after it (null when there is
+// none).
+template <class Lex> const char16_t* first_word(const Lex& lex, const char16_t* p, Word* out) {
+    out->text[0] = 0;
+    out->length = 0;
+    const char16_t* q = lex.skip(p);
     if (!q || !*q) return nullptr;
-    int n = tok->getWordLength(q, 1);
+    int n = lex.length(q, 1);
     int m = n < kWordUnits ? n : kWordUnits;
-    std::memcpy(out, q, static_cast<size_t>(m) * sizeof(char16_t));
-    out[m] = 0;
-    utf16_ascii_upper(out, m);
+    std::memcpy(out->text, q, static_cast<size_t>(m) * sizeof(char16_t));
+    out->text[m] = 0;
+    utf16_ascii_upper(out->text, m);
+    // Compared as the C string it is.
+    out->length = static_cast<int>(std::char_traits<char16_t>::length(out->text));
     return q + n;
 }
 
@@ -120,26 +160,22 @@ const char16_t* next_upper_word(const CStrToken* tok, const char16_t* p, char16_
     return next;
 }
 
-} // namespace
-
-int CStrToken::isPlsqlBlockStart(const char16_t* text) const {
-    if (!text) return 0;
-    char16_t word[kWordUnits + 1];
-    const char16_t* after = first_word(this, text, word);
+// isPlsqlBlockStart of text once its first word is read (after: past it).
+int block_start(const CStrToken* tok, const char16_t* text, const Word& word, const char16_t* after) {
     if (!after) return 0;
-    if (same(word, u"BEGIN") || same(word, u"DECLARE")) return 1;
+    if (word.is(u"BEGIN") || word.is(u"DECLARE")) return 1;
     if (text[0] == u'<' && text[1] == u'<') {
         for (const char16_t* q = text + 2; *q; q++)
             if (q[0] == u'>' && q[1] == u'>') return 1;
     }
-    if (!same(word, u"CREATE")) return 0;
+    if (!word.is(u"CREATE")) return 0;
     char16_t next[100];
-    after = next_upper_word(this, after, next);
+    after = next_upper_word(tok, after, next);
     if (!after) return 0;
     if (same(next, u"OR")) {
-        after = next_upper_word(this, after, next);
+        after = next_upper_word(tok, after, next);
         if (!after || !same(next, u"REPLACE")) return 0;
-        after = next_upper_word(this, after, next);
+        after = next_upper_word(tok, after, next);
         if (!after) return 0;
     }
     static const char16_t* const kinds[] = {u"FUNCTION",  u"JAVA",    u"LIBRARY", u"PACKAGE",
@@ -147,13 +183,51 @@ int CStrToken::isPlsqlBlockStart(const char16_t* text) const {
     bool stored = false;
     for (const char16_t* k : kinds) stored = stored || same(next, k);
     if (!stored) return 0;
-    after = next_upper_word(this, after, next);
+    after = next_upper_word(tok, after, next);
     if (!after) return 0;
-    if (*after == u'.' && !next_upper_word(this, after + 1, next)) return 0;
+    if (*after == u'.' && !next_upper_word(tok, after + 1, next)) return 0;
     return 1;
 }
 
-int GetNextSqlStatement(SqlBuf* buf, int firstLine, CEditData* data) {
+bool has_semicolon(const char16_t* s, int n) {
+    // Whole blocks without a branch per unit; the compiler vectorises them.
+    int i = 0;
+    for (; i + 32 <= n; i += 32) {
+        unsigned hit = 0;
+        for (int k = 0; k < 32; k++) hit |= s[i + k] == u';';
+        if (hit) return true;
+    }
+    for (; i < n; i++)
+        if (s[i] == u';') return true;
+    return false;
+}
+
+// Walks the statement's tokens from *resume: a ";" token after which only
+// blanks and comments remain ends the statement and becomes a space (true).
+// *resume is left at the last token walked: one touching the end of the
+// text may still grow with the next line.
+template <class Lex> bool walk_to_end(const Lex& lex, char16_t* text, int64_t length, int64_t* resume) {
+    const char16_t* end = text + length;
+    const char16_t* pos = text + *resume;
+    bool ended = false;
+    for (;;) {
+        const char16_t* q = lex.skip(pos);
+        if (!q) break;
+        int n = lex.length(q, 0);
+        if (n <= 0) break;
+        if (*q == u';' && n == 1 && !lex.skip(q + 1)) {
+            text[q - text] = u' ';
+            ended = true;
+            break;
+        }
+        if (q + n >= end) break;
+        pos = q + n;
+    }
+    *resume = pos - text;
+    return ended;
+}
+
+template <class Lex> int next_statement(SqlBuf* buf, int firstLine, CEditData* data, const Lex& lex) {
     const CStrToken* tok = buf->tokenizer;
     buf->kind = 0;
     if (!buf->text && !AllocSqlBuf(buf, 1024)) return -1;
@@ -166,7 +240,7 @@ int GetNextSqlStatement(SqlBuf* buf, int firstLine, CEditData* data) {
     const int lineCount = data->GetLineCount();
     int line = firstLine < 0 ? 0 : firstLine;
     bool firstOfStatement = true;
-    char16_t word[kWordUnits + 1];
+    Word word;
 
     for (; line < lineCount && !ended; line++) {
         const char16_t* lineText = data->GetLineText(line);
@@ -196,45 +270,26 @@ int GetNextSqlStatement(SqlBuf* buf, int firstLine, CEditData* data) {
             ended = true;
             continue;
         }
-        first_word(tok, ft, word);
-        if (same(word, u"DESC") || same(word, u"DESCRIBE") || same(word, u"CONNECT") ||
-            same(word, u"DISCONNECT")) {
+        const char16_t* after = first_word(lex, ft, &word);
+        if (word.is(u"DESC") || word.is(u"DESCRIBE") || word.is(u"CONNECT") || word.is(u"DISCONNECT")) {
             buf->kind = 3;
             ended = true;
             continue;
         }
-        bool semicolon = false;
-        for (int i = 0; i < lineLength && !semicolon; i++) semicolon = lineText[i] == u';';
-        if (!semicolon) continue;
-        if (tok->isPlsqlBlockStart(ft)) {
+        if (!has_semicolon(lineText, lineLength)) continue;
+        if (block_start(tok, ft, word, after)) {
             block = true;
             continue;
         }
-        if (same(word, u"WITH")) {
-            const char16_t* p = first_word(tok, ft, word);
+        if (word.is(u"WITH")) {
+            const char16_t* p = after;
             char16_t w[100];
             while (p && (p = next_upper_word(tok, p, w)) != nullptr && !same(w, u"SELECT"))
                 if (same(w, u"FUNCTION")) withFunction = true;
             if (withFunction) continue;
             // A WITH without a function ends at its ";" like any statement.
         }
-        // Walk the tokens from where the last walk stopped: a token touching
-        // the end of the text may still grow with the next line.
-        const char16_t* pos = text + resume;
-        for (;;) {
-            const char16_t* q = tok->skipSpaceAndComment(pos);
-            if (!q) break;
-            int n = tok->getWordLength(q, 0);
-            if (n <= 0) break;
-            if (*q == u';' && n == 1 && !tok->skipSpaceAndComment(q + 1)) {
-                text[q - text] = u' ';
-                ended = true;
-                break;
-            }
-            if (q + n >= text + length) break;
-            pos = q + n;
-        }
-        resume = pos - text;
+        ended = walk_to_end(lex, text, length, &resume);
     }
 
     char16_t* text = buf->text;
@@ -249,10 +304,10 @@ int GetNextSqlStatement(SqlBuf* buf, int firstLine, CEditData* data) {
         buf->kind = 1;
     } else if (buf->kind == 0 && first >= 0) {
         const char16_t* p = text + first;
-        while (p && *p == u'(') p = tok->skipSpaceAndComment(p + 1);
+        while (p && *p == u'(') p = lex.skip(p + 1);
         if (p) {
-            first_word(tok, p, word);
-            if (same(word, u"SELECT") || same(word, u"WITH")) buf->kind = 2;
+            first_word(lex, p, &word);
+            if (word.is(u"SELECT") || word.is(u"WITH")) buf->kind = 2;
         }
         if (buf->kind == 0 && tok->isPlsqlBlockStart(text + first)) buf->kind = 1;
     }
@@ -262,4 +317,20 @@ int GetNextSqlStatement(SqlBuf* buf, int firstLine, CEditData* data) {
     }
     buf->firstToken = first >= 0 ? text + first : nullptr;
     return ended ? line : lineCount;
+}
+
+} // namespace
+
+int CStrToken::isPlsqlBlockStart(const char16_t* text) const {
+    if (!text) return 0;
+    Word word;
+    const char16_t* after = first_word(AnyLex{this}, text, &word);
+    return block_start(this, text, word, after);
+}
+
+int GetNextSqlStatement(SqlBuf* buf, int firstLine, CEditData* data) {
+    const CStrToken* tok = buf->tokenizer;
+    if (typeid(*tok) == typeid(CSQLStrToken))
+        return next_statement(buf, firstLine, data, SqlLex{static_cast<const CSQLStrToken*>(tok)});
+    return next_statement(buf, firstLine, data, AnyLex{tok});
 }

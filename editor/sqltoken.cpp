@@ -50,11 +50,6 @@ void CSQLStrToken::initSqlSyntax() {
     m_bindPrefix[u':'] = 1;
 }
 
-int CSQLStrToken::isQuoteStart(const char16_t* p) const {
-    if (p[0] == u'q' && p[1] == u'\'' && p[2] != 0) return 1;
-    return CStrToken::isQuoteStart(p);
-}
-
 int CSQLStrToken::getQuotedLength(const char16_t* p, int stopAtLineFeed) const {
     if (!(p[0] == u'q' && p[1] == u'\'' && p[2] != 0)) return CStrToken::getQuotedLength(p, stopAtLineFeed);
     char16_t open = p[2];

@@ -15,7 +15,10 @@ public:
     CSQLStrToken();
     ~CSQLStrToken() override;
 
-    int isQuoteStart(const char16_t* p) const override;
+    // Also q'...' with any delimiter (lower-case q only).
+    int isQuoteStart(const char16_t* p) const override {
+        return (p[0] == u'q' && p[1] == u'\'' && p[2] != 0) || CStrToken::isQuoteStart(p);
+    }
     int findCompletion(const char16_t* prefix, int ordinal, char16_t* buffer, int capacityBytes,
                        int backward) override;
     const char16_t* skipSpaceAndComment(const char16_t* p) const override;

@@ -79,10 +79,6 @@ int CStrToken::addLineComment(const char16_t* mark) {
     return 0;
 }
 
-int CStrToken::isQuoteStart(const char16_t* p) const {
-    return *p < 256 && m_quoteStart[*p] != 0;
-}
-
 int CStrToken::isQuoteEnd(const char16_t* p, int quote, int* count) const {
     *count = 1;
     if (*p >= 256) return 0;
@@ -138,11 +134,6 @@ int CStrToken::hasCommentColumn() const {
 
 // ---------------------------------------------------------------------------
 // Text helpers
-
-const char16_t* skip_blanks(const char16_t* p) {
-    while (*p == u' ' || *p == u'\t' || *p == u'\n' || *p == u'\r' || *p == 0x3000) p++;
-    return p;
-}
 
 void utf16_ascii_lower(char16_t* s, int n) {
     for (int i = 0; n < 0 ? s[i] != 0 : i < n; i++)
@@ -448,23 +439,7 @@ void CStrToken::buildHashIndex() {
 
 int CStrToken::getWordLength(const char16_t* p, int stopAtLineFeed) const {
     if (isQuoteStart(p)) return getQuotedLength(p, stopAtLineFeed);
-    if (*p == 0) return 0;
-    int n = 0;
-    for (;;) {
-        uint32_t c = p[n];
-        if (c < 256) {
-            if (m_delimiter[c]) return n == 0 ? 1 : n;
-            n++;
-            continue;
-        }
-        int units = 1;
-        if (utf16_is_high_surrogate(c) && utf16_is_low_surrogate(p[n + 1])) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (p[n + 1] - 0xDC00);
-            units = 2;
-        }
-        if (isWordBreak(c)) return n == 0 ? units : n;
-        n += units;
-    }
+    return getPlainWordLength(p);
 }
 
 const char16_t* CStrToken::getNextWord(const char16_t* p, char16_t* buffer, int capacityBytes) const {

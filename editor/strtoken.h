@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "base/utf16.h"
+
 // One row of a keyword or completion table.
 struct KeywordEntry {
     const char16_t* key;      // the folded text with the ignore-case flag, else the display text
@@ -45,7 +47,10 @@ public:
 
 // Free text helpers.
 // Skips space, TAB, LF, CR and the ideographic space.
-const char16_t* skip_blanks(const char16_t* p);
+inline const char16_t* skip_blanks(const char16_t* p) {
+    while (*p == u' ' || *p == u'\t' || *p == u'\n' || *p == u'\r' || *p == 0x3000) p++;
+    return p;
+}
 // Fold ASCII letters in place up to the NUL (or n units when n >= 0).
 void utf16_ascii_lower(char16_t* s, int n = -1);
 void utf16_ascii_upper(char16_t* s, int n = -1);
@@ -65,7 +70,7 @@ public:
     CStrToken& operator=(const CStrToken&) = delete;
 
     // 1 when the character at p opens a quoted literal.
-    virtual int isQuoteStart(const char16_t* p) const;
+    virtual int isQuoteStart(const char16_t* p) const { return *p < 256 && m_quoteStart[*p] != 0; }
     // 1 when the character at p closes a literal opened by quote; *count is
     // the units the character takes (2 for a doubled or escaped quote).
     virtual int isQuoteEnd(const char16_t* p, int quote, int* count) const;
@@ -84,6 +89,27 @@ public:
     void buildFirstCharIndex();
     // Units of the token at p.
     int getWordLength(const char16_t* p, int stopAtLineFeed) const;
+    // Units of the word or delimiter at p read as no quoted literal; 0 at the
+    // end of the text.
+    int getPlainWordLength(const char16_t* p) const {
+        if (*p == 0) return 0;
+        int n = 0;
+        for (;;) {
+            uint32_t c = p[n];
+            if (c < 256) {
+                if (m_delimiter[c]) return n == 0 ? 1 : n;
+                n++;
+                continue;
+            }
+            int units = 1;
+            if (utf16_is_high_surrogate(c) && utf16_is_low_surrogate(p[n + 1])) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (p[n + 1] - 0xDC00);
+                units = 2;
+            }
+            if (isWordBreak(c)) return n == 0 ? units : n;
+            n += units;
+        }
+    }
     // Copies the next word into buffer; the position after it, or null.
     const char16_t* getNextWord(const char16_t* p, char16_t* buffer, int capacityBytes) const;
     // Row of the keyword the word of n units at p is (or starts), or -1.
