@@ -104,9 +104,10 @@ struct AnyLex {
     int length(const char16_t* p, int stopAtLineFeed) const { return tok->getWordLength(p, stopAtLineFeed); }
 };
 
-// The same reading for a tokenizer that is exactly the SQL tokenizer, its
-// slots called directly and the common cases inlined: the statement walk
-// takes two slots per token.
+// The same reading for a tokenizer that is exactly the SQL tokenizer: blanks,
+// plain words and delimiters inline, its own slots called directly (no
+// virtual dispatch) only at a possible comment or a quoted literal. The
+// statement walk reads every token of the script this way.
 struct SqlLex {
     const CSQLStrToken* tok;
     const char16_t* skip(const char16_t* p) const {
@@ -144,7 +145,6 @@ template <class Lex> const char16_t* first_word(const Lex& lex, const char16_t* 
     std::memcpy(out->text, q, static_cast<size_t>(m) * sizeof(char16_t));
     out->text[m] = 0;
     utf16_ascii_upper(out->text, m);
-    // Compared as the C string it is.
     out->length = static_cast<int>(std::char_traits<char16_t>::length(out->text));
     return q + n;
 }
