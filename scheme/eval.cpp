@@ -16,9 +16,16 @@ SchemeCell** env_lookup(SchemeInterpreter* sc, SchemeCell* env, SchemeCell* sym)
         SchemeCell* frame = car(env);
         if (is_type(frame, SCH_HASHTABLE)) {
             SchHashTable* t = hash_table_of(frame);
+            auto& slot = sc->bindingCache[(reinterpret_cast<uintptr_t>(sym) / sizeof(SchemeCell)) & 255];
+            if (slot.sym == sym && slot.table == t) return &slot.entry->value;
             uint64_t key = reinterpret_cast<uint64_t>(sym);
             SchHashEntry* e = hash_lookup(sc, t, hash_key(t, key), key, 0);
-            if (e) return &e->value;
+            if (e) {
+                slot.sym = sym;
+                slot.table = t;
+                slot.entry = e;
+                return &e->value;
+            }
             continue;
         }
         for (SchemeCell* p = frame; is_pair(p); p = cdr(p)) {

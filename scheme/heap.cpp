@@ -314,7 +314,13 @@ SchemeCell* sch_alloc(SchemeInterpreter* sc, SchemeCell* a, SchemeCell* b) {
             sc->sweepEnd = sc->sweepNext + sc->segmentCells[sc->sweepSegment];
         }
         if (sc->gcDisabled) break;
-        if (pass == 0 && sc->totalCells / 2 < sc->totalCells - sc->sweepLive) {
+        // Collect only when the last collection left at least three quarters
+        // of the heap free (or no segment can be added): otherwise marking
+        // the same live cells again would free too few of them, and the heap
+        // grows a segment instead. Each collection then marks live cells at
+        // most once per three allocations.
+        if (pass == 0 && (sc->sweepLive * 4 <= sc->totalCells ||
+                          (sc->lastSegment + 1 >= SCH_MAX_SEGMENTS && sc->sweepLive < sc->totalCells))) {
             sch_collect(sc, a, b, false);
             continue;
         }

@@ -199,6 +199,14 @@ struct SchemeInterpreter {
     int64_t testMaxDumpFrames;   // highest dump frame count seen
     int64_t testByteCollections; // collections forced by the payload threshold
     int64_t testFinalizerCloses; // file streams closed by the port finalizer
+    // Lookup cache of hash-frame bindings (the global frame): slot i holds
+    // the entry a symbol hashing to i was last found at. Deleting an entry or
+    // freeing a table empties it.
+    struct {
+        SchemeCell* sym;
+        struct SchHashTable* table;
+        struct SchHashEntry* entry;
+    } bindingCache[256];
 };
 
 // Creation and destruction. sch_create returns null when memory is short.

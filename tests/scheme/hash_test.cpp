@@ -78,3 +78,18 @@ TEST_F(SchemeTest, CircularKeysInEqualTables) {
         "(define t (make-hash-table 'equal?)) (hash-table-put! t a 'found)");
     EXPECT_EQ(eval("(hash-table-get t b)"), "found");
 }
+
+TEST_F(SchemeTest, GlobalBindingsFollowTheirTable) {
+    // Looked-up global bindings are remembered; deleting one from the global
+    // frame's table must make the variable unbound, and a new definition
+    // (possibly in the reused entry) must be seen.
+    EXPECT_EQ(eval("(define gx 1) (define (get) gx) (get)"), "1");
+    EXPECT_EQ(eval("(hash-table-delete! (car (interaction-environment)) 'gx) (get)"), "");
+    EXPECT_EQ(error(), "Error: unbounded variable gx\n");
+    EXPECT_EQ(eval("(define gy 5) (define gx 2) (list (get) gy)"), "(2 5)");
+    EXPECT_EQ(eval("(set! gx 3) (get)"), "3");
+    // A script table keyed by the same symbol is another binding.
+    EXPECT_EQ(
+        eval("(define t (make-hash-table)) (hash-table-put! t 'gx 9) (list (hash-table-get t 'gx) (get))"),
+        "(9 3)");
+}

@@ -49,6 +49,16 @@ TEST_F(SchemeTest, CollectionOffAddsSegments) {
     sc->gcDisabled = 0;
 }
 
+TEST_F(SchemeTest, HeapGrowsAheadOfALargeLiveSet) {
+    // 50,000 live pairs beside a stream of garbage: the heap grows to about
+    // four times the live cells rather than collecting whenever half is free.
+    EXPECT_EQ(eval("(define keep (let loop ((i 0) (l '())) (if (< i 50000) (loop (+ i 1) (cons i l)) l))) "
+                   "(let loop ((i 0)) (if (< i 300000) (loop (+ i 1)) (length keep)))"),
+              "50000");
+    EXPECT_GE((sc->lastSegment + 1) * SCH_SEGMENT_CELLS, 4 * 50000);
+    EXPECT_EQ(error(), "");
+}
+
 TEST_F(SchemeTest, ConstantsSurviveAndProperLists) {
     for (int i = 0; i < 5; ++i) sch_collect(sc, sc->NIL, sc->NIL, true);
     for (SchemeCell* c : {sc->NIL, sc->T, sc->F, sc->UNDEF}) {
