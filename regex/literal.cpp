@@ -6,6 +6,10 @@
 #include <cstring>
 #include <string>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 inline char16_t fold_unit(char16_t u) {
@@ -22,40 +26,146 @@ inline bool splits_pair(const char16_t* t, const char16_t* q, int64_t m, int64_t
     return false;
 }
 
-template <bool Fold> inline const char16_t* search_window(LiteralSearcher* s, const char16_t* t, int64_t n) {
+template <bool Fold> inline bool equal_at(const LiteralSearcher* s, const char16_t* q) {
     const int64_t m = s->length;
     const char16_t* pat = s->pattern;
-    if (m == 0) return t;
-    if (n < m) return nullptr;
+    if (!Fold) return memcmp(q, pat, static_cast<size_t>(m) * sizeof(char16_t)) == 0;
+    for (int64_t j = 0; j < m; ++j)
+        if (fold_unit(q[j]) != pat[j]) return false;
+    return true;
+}
+
+// The skip-table search over the windows from t + from on (t is the start of
+// the searched text, for the check on pairs).
+template <bool Fold>
+inline const char16_t* search_window(const LiteralSearcher* s, const char16_t* t, int64_t n, int64_t from) {
+    const int64_t m = s->length;
+    const char16_t* pat = s->pattern;
+    if (n - from < m) return nullptr;
     const char16_t last = pat[m - 1];
-    const char16_t* q = t;
+    const char16_t* q = t + from;
     const char16_t* const stop = t + (n - m); // the last window
     const uint16_t* skip = s->skip;
     for (;;) {
         char16_t u = q[m - 1];
-        if ((Fold ? fold_unit(u) : u) == last) {
-            bool equal;
-            if (Fold) {
-                int64_t j = m - 2;
-                while (j >= 0 && fold_unit(q[j]) == pat[j]) --j;
-                equal = j < 0;
-            } else {
-                equal = memcmp(q, pat, static_cast<size_t>(m - 1) * sizeof(char16_t)) == 0;
-            }
-            if (equal && !splits_pair(t, q, m, n - (q - t))) return q;
-        }
+        if ((Fold ? fold_unit(u) : u) == last && equal_at<Fold>(s, q) && !splits_pair(t, q, m, n - (q - t)))
+            return q;
         if (q >= stop) return nullptr;
         q += skip[q[m] & (REGEX_SKIP_SIZE - 1)];
         if (q > stop) return nullptr;
     }
 }
 
+#if defined(__SSE2__)
+// Looks at 8 windows at a time: the two probe units of the pattern are
+// compared with the text units at their offsets in each window, and only a
+// window where both agree is compared in full. The loads stay within the n
+// units given; the windows the vectors cannot cover go to the skip table.
+template <bool Fold> const char16_t* search_vector(LiteralSearcher* s, const char16_t* t, int64_t n) {
+    const int64_t m = s->length;
+    if (m == 0) return t;
+    if (n < m) return nullptr;
+    const char16_t* a = t + s->probe_offset[0];
+    const char16_t* b = t + s->probe_offset[1];
+    const __m128i ua = _mm_set1_epi16(static_cast<short>(s->probe_unit[0]));
+    const __m128i ub = _mm_set1_epi16(static_cast<short>(s->probe_unit[1]));
+    const __m128i va = _mm_set1_epi16(static_cast<short>(s->probe_other[0]));
+    const __m128i vb = _mm_set1_epi16(static_cast<short>(s->probe_other[1]));
+    auto is = [](__m128i x, __m128i u, __m128i v) {
+        return _mm_or_si128(_mm_cmpeq_epi16(x, u), _mm_cmpeq_epi16(x, v));
+    };
+    int64_t q = 0;
+    // 16 windows from q on lie wholly inside the text while q + m + 15 <= n
+    for (; q + m + 15 <= n; q += 16) {
+        __m128i a0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + q));
+        __m128i b0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + q));
+        __m128i a1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + q + 8));
+        __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + q + 8));
+        __m128i e0, e1;
+        if (Fold) {
+            e0 = _mm_and_si128(is(a0, ua, va), is(b0, ub, vb));
+            e1 = _mm_and_si128(is(a1, ua, va), is(b1, ub, vb));
+        } else {
+            e0 = _mm_and_si128(_mm_cmpeq_epi16(a0, ua), _mm_cmpeq_epi16(b0, ub));
+            e1 = _mm_and_si128(_mm_cmpeq_epi16(a1, ua), _mm_cmpeq_epi16(b1, ub));
+        }
+        uint32_t mask = static_cast<uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(e0, e1)));
+        while (mask) {
+            const char16_t* c = t + q + __builtin_ctz(mask);
+            if (equal_at<Fold>(s, c) && !splits_pair(t, c, m, n - (c - t))) return c;
+            mask &= mask - 1;
+        }
+    }
+    return search_window<Fold>(s, t, n, q);
+}
+
 const char16_t* search_exact(LiteralSearcher* s, const char16_t* t, int64_t n) {
-    return search_window<false>(s, t, n);
+    return search_vector<false>(s, t, n);
 }
 
 const char16_t* search_folded(LiteralSearcher* s, const char16_t* t, int64_t n) {
-    return search_window<true>(s, t, n);
+    return search_vector<true>(s, t, n);
+}
+#else
+const char16_t* search_exact(LiteralSearcher* s, const char16_t* t, int64_t n) {
+    if (s->length == 0) return t;
+    return search_window<false>(s, t, n, 0);
+}
+
+const char16_t* search_folded(LiteralSearcher* s, const char16_t* t, int64_t n) {
+    if (s->length == 0) return t;
+    return search_window<true>(s, t, n, 0);
+}
+#endif
+
+// How common a unit is in the text searched here (Japanese prose, SQL,
+// identifiers): the higher, the more often a probe on it would stop.
+int unit_frequency(char16_t u) {
+    static const char order[] = "etaoinsrhldcumfpgwybvkxjqz"; // most frequent first
+    if (u == ' ') return 100;
+    if (u >= 'a' && u <= 'z') return 70 - static_cast<int>(strchr(order, u) - order);
+    if (u >= 'A' && u <= 'Z') return 50 - static_cast<int>(strchr(order, u + 32) - order) / 2;
+    if (u >= '0' && u <= '9') return 35;
+    if (u == '_' || u == ',' || u == '.' || u == '(' || u == ')' || u == '=' || u == '\'') return 38;
+    if (u == '\t' || u == '\n' || u == '\r') return 30;
+    if (u < 128) return 20;
+    if (u == 0x30FC || u == 0x3001 || u == 0x3002) return 50; // prolonged sound mark, comma, full stop
+    if (u >= 0x3040 && u <= 0x309F) return 55;                // hiragana
+    if (u >= 0x30A0 && u <= 0x30FF) return 40;                // katakana
+    if (u >= 0x3000 && u <= 0x303F) return 35;                // other CJK punctuation
+    if (u >= 0x4E00 && u <= 0x9FFF) return 15;                // kanji
+    if (u >= 0xFF00 && u <= 0xFFEF) return 18;                // full-width and half-width forms
+    if (u >= 0xD800 && u <= 0xDBFF) return 30;                // high surrogates: few distinct ones
+    return 10;
+}
+
+// Chooses the two probe units: the least frequent unit, then the least
+// frequent of the others (the farther one on a tie).
+void choose_probes(LiteralSearcher* s, bool ignore_case) {
+    const int64_t m = s->length;
+    int64_t first = 0, second = 0;
+    for (int64_t j = 1; j < m; ++j)
+        if (unit_frequency(s->pattern[j]) < unit_frequency(s->pattern[first])) first = j;
+    int best = 1 << 30;
+    for (int64_t j = 0; j < m; ++j) {
+        if (j == first) continue;
+        int f = unit_frequency(s->pattern[j]);
+        int64_t far = j > first ? j - first : first - j;
+        int64_t best_far = second > first ? second - first : first - second;
+        if (f < best || (f == best && far > best_far)) {
+            best = f;
+            second = j;
+        }
+    }
+    if (m < 2) second = first;
+    const int64_t pick[2] = {first, second};
+    for (int k = 0; k < 2; ++k) {
+        char16_t u = m > 0 ? s->pattern[pick[k]] : 0;
+        s->probe_offset[k] = static_cast<int32_t>(pick[k]);
+        s->probe_unit[k] = u;
+        bool letter = (u >= 'a' && u <= 'z') || (u >= 0xFF41 && u <= 0xFF5A);
+        s->probe_other[k] = ignore_case && letter ? static_cast<char16_t>(u - 32) : u;
+    }
 }
 
 } // namespace
@@ -74,6 +184,7 @@ LiteralSearcher* literal_searcher_create(const char16_t* literal, int64_t m, int
     s->folded = nullptr;
     s->folded_capacity = 0;
     s->search = ignore_case ? search_folded : search_exact;
+    choose_probes(s, ignore_case != 0);
     const int64_t absent = m > 0 ? m + 1 : 1;
     const uint16_t fill = static_cast<uint16_t>(absent > 65535 ? 65535 : absent);
     for (int k = 0; k < REGEX_SKIP_SIZE; ++k) s->skip[k] = fill;

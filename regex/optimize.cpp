@@ -732,6 +732,27 @@ bool regex_choose_strategy(Regex* re) {
         re->first_flags = n->value2;
         re->strategy = REGEX_STRATEGY_CHAR;
         re->search = search_char;
+        if (n->value2 == 0) {
+            // the units the match begins with are known: the literal search
+            // finds the places where they stand, and the matcher runs there
+            std::vector<char16_t> lit;
+            const int count = n->kind == RN_CHAR ? 1 : n->value;
+            for (int k = 0; k < count; ++k) {
+                uint32_t c = n->kind == RN_CHAR ? static_cast<uint32_t>(n->value)
+                                                : static_cast<const uint32_t*>(n->aux)[k];
+                if (c == '\n' || c == '\r' || c == 0 || utf16_is_surrogate(c)) break;
+                char16_t buf[2];
+                int u = utf16_encode(c, buf);
+                if (lit.size() + u > 128) break;
+                lit.insert(lit.end(), buf, buf + u);
+            }
+            if (!lit.empty()) {
+                re->literal = literal_searcher_create(lit.data(), static_cast<int64_t>(lit.size()), 0);
+                if (!re->literal) return false;
+                re->literal_length = static_cast<int64_t>(lit.size());
+                re->search = regex_search_literal;
+            }
+        }
         break;
     case RN_CLASS:
         re->start_class = static_cast<RegexClass*>(n->payload);

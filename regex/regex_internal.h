@@ -146,6 +146,13 @@ struct LiteralSearcher {
     char16_t* folded;
     int64_t folded_capacity;
     int64_t length;
+    // Two units of the pattern that a vector scan looks for together, chosen
+    // as the least frequent in typical text: their offsets in the pattern,
+    // their (folded) values and the text unit that also stands for each (the
+    // upper-case letter when folding, otherwise the same unit).
+    int32_t probe_offset[2];
+    char16_t probe_unit[2];
+    char16_t probe_other[2];
     // Shift by the unit after the window, indexed by its low 12 bits: units
     // that share them share the smallest of their shifts, so the table is
     // small enough to build at every compile. Shifts are capped at 65535.

@@ -8,6 +8,9 @@
 #include <random>
 #include <string>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 namespace {
 
 const char16_t* lit_search(const char16_t* lit, const char16_t* text, bool icase) {
@@ -111,6 +114,91 @@ TEST(RegexLiteral, AgreesWithNaiveSearch) {
         ASSERT_EQ(got, naive(lit, text, count, icase))
             << narrow(lit) << " in " << narrow(text) << " count " << count;
     }
+}
+
+// Longer texts and literals, so that whole blocks of windows are scanned
+// at once, with the literal often taken from the text itself.
+TEST(RegexLiteral, LongTextsAgreeWithNaiveSearch) {
+    std::mt19937 rng(777);
+    const char16_t alphabet[] = {u'a',   u'A',   u'b',   u'z',   u'Z',  u' ',  u'テ',  u'ー', u'名',
+                                 0xFF21, 0xFF41, 0xFF3A, 0xFF5A, u'\r', u'\n', 0xD83D, 0xDE00};
+    for (int round = 0; round < 2000; ++round) {
+        bool icase = round % 2;
+        int kinds = 3 + static_cast<int>(rng() % 15);
+        std::u16string text;
+        int n = static_cast<int>(rng() % 300);
+        for (int k = 0; k < n; ++k) text += alphabet[rng() % kinds];
+        std::u16string lit;
+        int m = 1 + static_cast<int>(rng() % 40);
+        if (rng() % 3 && n > 0) {
+            size_t at = rng() % text.size();
+            lit = text.substr(at, static_cast<size_t>(m));
+            if (rng() % 2 && !lit.empty()) lit[rng() % lit.size()] ^= 0x20; // the other case, or a miss
+        } else {
+            for (int k = 0; k < m; ++k) lit += alphabet[rng() % kinds];
+        }
+        int64_t count =
+            static_cast<int64_t>(text.size()) - (rng() % 4 ? 0 : static_cast<int64_t>(rng() % 20));
+        if (count < 0) count = 0;
+        LiteralSearcher* s = literal_searcher_create(lit.c_str(), static_cast<int64_t>(lit.size()), icase);
+        // every occurrence in turn, each search starting past the last
+        int64_t from = 0;
+        for (;;) {
+            const char16_t* r = literal_searcher_search(s, text.c_str() + from, count - from);
+            int64_t want = naive(lit, text.substr(static_cast<size_t>(from)), count - from, icase);
+            int64_t got = r ? r - (text.c_str() + from) : -1;
+            ASSERT_EQ(got, want) << narrow(lit) << " in " << narrow(text) << " from " << from << " count "
+                                 << count << (icase ? " folding" : "");
+            if (got < 0) break;
+            from += got + 1;
+        }
+        literal_searcher_destroy(s);
+    }
+}
+
+// A pattern that begins with plain characters finds the places where they
+// stand before running the matcher: it must find what a search trying every
+// position finds ((?!\z) makes the search try every position).
+TEST(RegexLiteral, LeadingCharactersAgreeWithEveryPosition) {
+    std::mt19937 rng(4242);
+    const char16_t* pieces[] = {u"テ", u"ー", u"ブ", u"a", u"b", u"😀", u"\r", u"\n", u" ", u"名"};
+    const char16_t* tails[] = {u"", u"(x|y)?", u".", u"\\d*", u"(?=b)", u"$", u"\\b", u"b+?"};
+    for (int round = 0; round < 400; ++round) {
+        std::u16string lit;
+        int m = 1 + static_cast<int>(rng() % 5);
+        for (int k = 0; k < m; ++k) lit += pieces[rng() % 10];
+        std::u16string pat = lit + tails[rng() % 8];
+        std::u16string text;
+        int n = static_cast<int>(rng() % 60);
+        for (int k = 0; k < n; ++k) text += rng() % 4 ? pieces[rng() % 10] : u"x";
+        if (rng() % 2) text += lit;
+        RegexHolder fast(pat.c_str(), 0), every((u"(?!\\z)" + pat).c_str(), 0);
+        ASSERT_TRUE(fast && every) << narrow(pat);
+        EXPECT_EQ(every.get()->strategy, REGEX_STRATEGY_ANY);
+        for (int from = 0; from <= static_cast<int>(text.size()); ++from) {
+            ASSERT_EQ(find_in(fast.get(), text.c_str(), from), find_in(every.get(), text.c_str(), from))
+                << narrow(pat) << " in " << narrow(text) << " from " << from;
+        }
+    }
+}
+
+// The length of a plain-string subject is found without reading past the
+// page its terminator lies on.
+TEST(RegexLiteral, SubjectEndingAtAPage) {
+    const long page = sysconf(_SC_PAGESIZE);
+    void* mem = mmap(nullptr, static_cast<size_t>(2 * page), PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(mem, MAP_FAILED);
+    char* base = static_cast<char*>(mem);
+    ASSERT_EQ(mprotect(base + page, static_cast<size_t>(page), PROT_NONE), 0);
+    RegexHolder h(u"b", 0);
+    for (int len = 0; len < 70; ++len) {
+        auto* text = reinterpret_cast<char16_t*>(base + page) - (len + 1);
+        for (int k = 0; k < len; ++k) text[k] = k == len - 1 ? u'b' : u'a';
+        text[len] = 0;
+        EXPECT_EQ(find_in(h.get(), text), len ? (Found{1, len - 1, 1}) : (Found{0, -1, -1})) << len;
+    }
+    munmap(mem, static_cast<size_t>(2 * page));
 }
 
 TEST(RegexLiteral, CompiledLiterals) {
