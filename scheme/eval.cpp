@@ -16,7 +16,9 @@ SchemeCell** env_lookup(SchemeInterpreter* sc, SchemeCell* env, SchemeCell* sym)
         SchemeCell* frame = car(env);
         if (is_type(frame, SCH_HASHTABLE)) {
             SchHashTable* t = hash_table_of(frame);
-            auto& slot = sc->bindingCache[(reinterpret_cast<uintptr_t>(sym) / sizeof(SchemeCell)) & 255];
+            auto& slot = sc->bindingCache[((reinterpret_cast<uintptr_t>(sym) >> 3) ^
+                                           (reinterpret_cast<uintptr_t>(sym) >> 11)) &
+                                          255];
             if (slot.sym == sym && slot.table == t) return &slot.entry->value;
             uint64_t key = reinterpret_cast<uint64_t>(sym);
             SchHashEntry* e = hash_lookup(sc, t, hash_key(t, key), key, 0);
@@ -313,7 +315,9 @@ SchemeCell* apply_closure(SchemeInterpreter* sc) {
         if (!is_pair(args)) return raise_error0(sc, u"syntax-error");
         if (is_pair(p)) p = car(p);
         if (!is_symbol(p)) return raise_error0(sc, u"syntax error in closure");
-        bind_new(sc, p, car(args));
+        // The new frame is a list frame: the binding goes straight in front.
+        SchemeCell* b = cons(sc, p, car(args));
+        sc->env->a.car = cons(sc, b, car(sc->env));
         params = cdr(params);
         args = cdr(args);
     }
@@ -324,6 +328,59 @@ SchemeCell* apply_closure(SchemeInterpreter* sc) {
 
 SchemeCell* apply_continuation(SchemeInterpreter* sc);
 SchemeCell* call_host(SchemeInterpreter* sc);
+
+// A primitive applied to operands that need no evaluation step (variables
+// and constants): the values are looked up here, left to right, and the
+// argument list is built in order, without the operator cell and without a
+// pass through the gathering steps. Two integers given to + - = < > <= >=
+// are computed at once. Answers null when an operand is a form.
+SchemeCell* apply_primitive_simple(SchemeInterpreter* sc, SchemeCell* f, SchemeCell* operands) {
+    SchemeCell* vals[4];
+    int n = 0;
+    for (SchemeCell* p = operands; is_pair(p); p = cdr(p)) {
+        SchemeCell* x = car(p);
+        if (is_pair(x) || n == 4) return nullptr;
+        ++n;
+    }
+    n = 0;
+    for (SchemeCell* p = operands; is_pair(p); p = cdr(p)) {
+        SchemeCell* x = car(p);
+        if (is_symbol(x)) {
+            SchemeCell* v = lookup_fast(sc, x);
+            if (!v) return unbound(sc, x);
+            x = v;
+        }
+        vals[n++] = x;
+    }
+    int op = static_cast<int>(f->a.u32);
+    if (n == 2 && is_int(vals[0]) && is_int(vals[1])) {
+        uint64_t a = static_cast<uint64_t>(vals[0]->a.ival), b = static_cast<uint64_t>(vals[1]->a.ival);
+        int64_t sa = vals[0]->a.ival, sb = vals[1]->a.ival;
+        SchemeCell* bool_result = nullptr;
+        switch (op) {
+        case 55:
+        case 56:
+            if (SchemeCell* r = cancel_check(sc)) return r;
+            return s_return(sc, mk_integer(sc, static_cast<int64_t>(op == 55 ? a + b : a - b)));
+        case 72: bool_result = sa == sb ? sc->T : sc->F; break;
+        case 73: bool_result = sa < sb ? sc->T : sc->F; break;
+        case 74: bool_result = sa > sb ? sc->T : sc->F; break;
+        case 75: bool_result = sa <= sb ? sc->T : sc->F; break;
+        case 76: bool_result = sa >= sb ? sc->T : sc->F; break;
+        default: break;
+        }
+        if (bool_result) {
+            if (SchemeCell* r = cancel_check(sc)) return r;
+            return s_return(sc, bool_result);
+        }
+    }
+    // The values stay reachable from the environment or from the form in the
+    // code register while the list, held by the argument register, is built.
+    sc->args = sc->NIL;
+    for (int i = n - 1; i >= 0; --i) sc->args = cons(sc, vals[i], sc->args);
+    sc->code = f;
+    return s_goto(sc, 14);
+}
 
 } // namespace
 
@@ -377,6 +434,8 @@ SchemeCell* op_eval(SchemeInterpreter* sc, int op) {
             sc->code = f;
             return s_goto(sc, 14);
         }
+        if ((f->flags & (SCH_TYPE_MASK | SCH_ATOM)) == (SCH_ATOM | SCH_PRIMITIVE))
+            if (SchemeCell* r = apply_primitive_simple(sc, f, cdr(form))) return r;
         sc->args = sc->NIL;
         sc->code = cdr(form);
         return s_goto(sc, 13);

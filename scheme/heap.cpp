@@ -113,6 +113,17 @@ inline bool has_mark_callback(int type) {
     }
 }
 
+// Atom types whose finalizer has work to do: pairs, closures, integers and
+// characters are dropped by clearing their flags.
+constexpr uint32_t kFinalizedTypes = (1u << SCH_SYMBOL) | (1u << SCH_CONTINUATION) | (1u << SCH_VECTOR) |
+                                     (1u << SCH_PORT) | (1u << SCH_STRING) | (1u << SCH_HOSTFN) |
+                                     (1u << SCH_REGEXP) | (1u << SCH_MATCH) | (1u << SCH_HASHTABLE) |
+                                     (1u << SCH_HASHITER) | (1u << SCH_CLASS) | (1u << SCH_INSTANCE);
+
+inline bool has_finalizer(uint16_t flags) {
+    return (flags & SCH_ATOM) && ((kFinalizedTypes >> (flags & SCH_TYPE_MASK)) & 1);
+}
+
 // Marks an atom (pushing it for its callback) and answers whether c is an
 // unmarked non-atom the pointer-reversal walk must enter.
 inline bool visit(SchemeInterpreter* sc, SchemeCell* c) {
@@ -221,7 +232,7 @@ void sweep_cell(SchemeInterpreter* sc, SchemeCell* c) {
         return;
     }
     if (c->flags == 0) return;
-    sch_finalize(sc, c);
+    if (has_finalizer(c->flags)) sch_finalize(sc, c);
     c->flags = 0;
     if (sc->testCollectEveryAlloc) {
         c->a.ival = static_cast<int64_t>(kPoison);
@@ -302,10 +313,8 @@ SchemeCell* sch_alloc(SchemeInterpreter* sc, SchemeCell* a, SchemeCell* b) {
                     ++sc->sweepLive;
                     continue;
                 }
-                if (c->flags != 0) {
-                    sch_finalize(sc, c);
-                    c->flags = 0;
-                }
+                if (has_finalizer(c->flags)) sch_finalize(sc, c);
+                c->flags = 0;
                 return c;
             }
             if (sc->sweepSegment >= sc->lastSegment) break;

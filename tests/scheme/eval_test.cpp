@@ -210,3 +210,33 @@ TEST_F(SchemeTest, NamedLetRunsInConstantDump) {
     EXPECT_EQ(error(), "");
     EXPECT_EQ(sc->testMaxDumpFrames, small);
 }
+
+TEST_F(SchemeTest, PrimitivesOnPlainOperandsMatchTheGeneralPath) {
+    // Operands that are variables or constants take a shorter path; a form
+    // among them takes the general one. Both give the same values and errors.
+    EXPECT_EQ(
+        eval("(define x 7) (define y -3) (define (id v) v) "
+             "(list (+ x y) (- x y) (< x y) (> x y) (= x 7) (<= y y) (>= y x) (- x) (+ x y 1) (list x y))"),
+        "(4 10 #f #t #t #t #f -7 5 (7 -3))");
+    EXPECT_EQ(
+        eval("(list (+ (id x) (id y)) (- (id x) (id y)) (< (id x) (id y)) (> (id x) (id y)) (= (id x) 7) "
+             "(<= (id y) (id y)) (>= (id y) (id x)) (- (id x)) (+ (id x) (id y) 1) (list (id x) (id y)))"),
+        "(4 10 #f #t #t #t #f -7 5 (7 -3))");
+    // 64-bit wrap-around is the same on both paths.
+    std::string wrapped =
+        eval("(define lo (* -2147483648 -2147483648 -2)) (define hi (- lo 1)) (list (+ hi 1) (- lo 1))");
+    EXPECT_EQ(wrapped, "(-9223372036854775808 9223372036854775807)");
+    EXPECT_EQ(eval("(list (+ (id hi) (id 1)) (- (id lo) (id 1)))"), wrapped);
+    EXPECT_EQ(error(), "");
+    const char* pairs[][2] = {{"(+ x 'a)", "(+ (id x) 'a)"},
+                              {"(< 'a x)", "(< 'a (id x))"},
+                              {"(- x undefined-name)", "(- (id x) undefined-name)"},
+                              {"(vector-ref x 0)", "(vector-ref (id x) 0)"}};
+    for (auto& p : pairs) {
+        eval(p[0]);
+        std::string plainError = error();
+        eval(p[1]);
+        EXPECT_NE(plainError, "") << p[0];
+        EXPECT_EQ(plainError, error()) << p[0];
+    }
+}
