@@ -29,9 +29,8 @@ inline bool splits_pair(const char16_t* t, const char16_t* q, int64_t m, int64_t
 template <bool Fold> inline bool equal_at(const LiteralSearcher* s, const char16_t* q) {
     const int64_t m = s->length;
     const char16_t* pat = s->pattern;
-    if (!Fold) return memcmp(q, pat, static_cast<size_t>(m) * sizeof(char16_t)) == 0;
     for (int64_t j = 0; j < m; ++j)
-        if (fold_unit(q[j]) != pat[j]) return false;
+        if ((Fold ? fold_unit(q[j]) : q[j]) != pat[j]) return false;
     return true;
 }
 

@@ -567,7 +567,7 @@ int regex_search_literal(Regex* re, const RegexPositionOps* ops, RegexPos* start
                 if (!hit) break;
                 RegexPos hp{pos.line, hit - t};
                 if (beyond(hp, limit)) return 0;
-                if (!re->root) {
+                if (!re->root || re->literal_whole) {
                     *start = hp;
                     *end = {hp.line, hp.column + re->literal_length};
                     return 1;
@@ -737,7 +737,8 @@ bool regex_choose_strategy(Regex* re) {
             // finds the places where they stand, and the matcher runs there
             std::vector<char16_t> lit;
             const int count = n->kind == RN_CHAR ? 1 : n->value;
-            for (int k = 0; k < count; ++k) {
+            int taken = 0;
+            for (int k = 0; k < count; ++k, ++taken) {
                 uint32_t c = n->kind == RN_CHAR ? static_cast<uint32_t>(n->value)
                                                 : static_cast<const uint32_t*>(n->aux)[k];
                 if (c == '\n' || c == '\r' || c == 0 || utf16_is_surrogate(c)) break;
@@ -751,6 +752,12 @@ bool regex_choose_strategy(Regex* re) {
                 if (!re->literal) return false;
                 re->literal_length = static_cast<int64_t>(lit.size());
                 re->search = regex_search_literal;
+                // the whole pattern, when the main chain holds nothing else
+                if (taken == count && skip_empty(re->root) == n && re->group_count == 0) {
+                    RegexNode* after = n->next;
+                    while (after && after->kind == RN_EMPTY && !after->alt) after = after->next;
+                    re->literal_whole = after == nullptr;
+                }
             }
         }
         break;

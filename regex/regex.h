@@ -134,6 +134,7 @@ struct Regex {
     int has_keep;           // the pattern holds \K
     int has_call;           // the pattern holds a subroutine call
     int64_t literal_length; // strategy 3: units of the leading literal
+    int literal_whole;      // strategy 2: the leading literal is the whole pattern (no matcher needed)
     char16_t required_unit; // a unit every match holds at or after its start (0: none known)
 };
 
