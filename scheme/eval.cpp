@@ -329,28 +329,125 @@ SchemeCell* apply_closure(SchemeInterpreter* sc) {
 SchemeCell* apply_continuation(SchemeInterpreter* sc);
 SchemeCell* call_host(SchemeInterpreter* sc);
 
-// A primitive applied to operands that need no evaluation step (variables
-// and constants): the values are looked up here, left to right, and the
-// argument list is built in order, without the operator cell and without a
-// pass through the gathering steps. Two integers given to + - = < > <= >=
-// are computed at once. Answers null when an operand is a form.
+// Operands evaluated without the dump: variables, constants, and
+// applications of the pure primitives below to such operands, nested a few
+// levels. Anything else (a form needing the machine, an unbound variable, a
+// wrong argument, a redefined primitive) answers false having changed
+// nothing the script can see, and the general steps evaluate the operand,
+// raising any error in their own order. These inner applications are not
+// counted for the cancel check: the application around them is.
+bool eval_inline(SchemeInterpreter* sc, SchemeCell* x, SchemeCell** out, int depth) {
+    if (is_symbol(x)) {
+        SchemeCell* v = lookup_fast(sc, x);
+        if (!v) return false;
+        *out = v;
+        return true;
+    }
+    if (!is_pair(x)) {
+        *out = x;
+        return true;
+    }
+    SchemeCell* head = car(x);
+    if (depth >= 4 || !is_symbol(head)) return false;
+    SchemeCell* f = lookup_fast(sc, head);
+    if (!f || (f->flags & (SCH_TYPE_MASK | SCH_ATOM)) != (SCH_ATOM | SCH_PRIMITIVE)) return false;
+    int op = static_cast<int>(f->a.u32);
+    int arity;
+    switch (op) {
+    case 61:
+    case 62:
+    case 69:
+    case 71:
+    case 82:
+    case 119: arity = 1; break;
+    case 55:
+    case 56:
+    case 63:
+    case 66:
+    case 72:
+    case 73:
+    case 74:
+    case 75:
+    case 76:
+    case 117: arity = 2; break;
+    default: return false;
+    }
+    SchemeCell* vals[2] = {sc->NIL, sc->NIL};
+    SchRoot r0(sc, vals[0]);
+    SchRoot r1(sc, vals[1]);
+    int n = 0;
+    for (SchemeCell* p = cdr(x); is_pair(p); p = cdr(p)) {
+        if (n == arity || !eval_inline(sc, car(p), &vals[n], depth + 1)) return false;
+        ++n;
+    }
+    if (n != arity) return false;
+    SchemeCell* a = vals[0];
+    SchemeCell* b = vals[1];
+    switch (op) {
+    case 61:
+        if (!is_pair(a)) return false;
+        *out = car(a);
+        return true;
+    case 62:
+        if (!is_pair(a)) return false;
+        *out = cdr(a);
+        return true;
+    case 69: *out = a == sc->F ? sc->T : sc->F; return true;
+    case 71: *out = a == sc->NIL ? sc->T : sc->F; return true;
+    case 82: *out = is_pair(a) ? sc->T : sc->F; return true;
+    case 119:
+        if (!is_type(a, SCH_VECTOR)) return false;
+        *out = mk_integer(sc, vec_data(a)->filled);
+        return true;
+    case 63: *out = cons(sc, a, b); return true;
+    case 66: *out = sch_eqv(a, b) ? sc->T : sc->F; return true;
+    case 117: {
+        if (!is_type(a, SCH_VECTOR) || !is_int(b)) return false;
+        SchemeVectorData* d = vec_data(a);
+        int64_t i = b->a.ival;
+        if (i < 0 || i >= d->filled) return false;
+        *out = d->items[i];
+        return true;
+    }
+    default: break;
+    }
+    if (!is_int(a) || !is_int(b)) return false;
+    uint64_t ua = static_cast<uint64_t>(a->a.ival), ub = static_cast<uint64_t>(b->a.ival);
+    int64_t sa = a->a.ival, sb = b->a.ival;
+    switch (op) {
+    case 55: *out = mk_integer(sc, static_cast<int64_t>(ua + ub)); return true;
+    case 56: *out = mk_integer(sc, static_cast<int64_t>(ua - ub)); return true;
+    case 72: *out = sa == sb ? sc->T : sc->F; return true;
+    case 73: *out = sa < sb ? sc->T : sc->F; return true;
+    case 74: *out = sa > sb ? sc->T : sc->F; return true;
+    case 75: *out = sa <= sb ? sc->T : sc->F; return true;
+    default: *out = sa >= sb ? sc->T : sc->F; return true;
+    }
+}
+
+// A primitive applied to operands that need no step of the machine (see
+// eval_inline): the values are found here, left to right, and the argument
+// list is built in order, without the operator cell and without a pass
+// through the gathering steps. Two integers given to + - = < > <= >= are
+// computed at once. Answers null when an operand needs the general steps.
 SchemeCell* apply_primitive_simple(SchemeInterpreter* sc, SchemeCell* f, SchemeCell* operands) {
-    SchemeCell* vals[4];
+    SchemeCell* vals[4] = {sc->NIL, sc->NIL, sc->NIL, sc->NIL};
+    SchRoot r0(sc, vals[0]);
+    SchRoot r1(sc, vals[1]);
+    SchRoot r2(sc, vals[2]);
+    SchRoot r3(sc, vals[3]);
     int n = 0;
     for (SchemeCell* p = operands; is_pair(p); p = cdr(p)) {
         SchemeCell* x = car(p);
-        if (is_pair(x) || n == 4) return nullptr;
-        ++n;
-    }
-    n = 0;
-    for (SchemeCell* p = operands; is_pair(p); p = cdr(p)) {
-        SchemeCell* x = car(p);
+        if (n == 4) return nullptr;
         if (is_symbol(x)) {
             SchemeCell* v = lookup_fast(sc, x);
             if (!v) return unbound(sc, x);
-            x = v;
+            vals[n++] = v;
+            continue;
         }
-        vals[n++] = x;
+        if (!eval_inline(sc, x, &vals[n], 0)) return nullptr;
+        ++n;
     }
     int op = static_cast<int>(f->a.u32);
     if (n == 2 && is_int(vals[0]) && is_int(vals[1])) {
@@ -374,8 +471,7 @@ SchemeCell* apply_primitive_simple(SchemeInterpreter* sc, SchemeCell* f, SchemeC
             return s_return(sc, bool_result);
         }
     }
-    // The values stay reachable from the environment or from the form in the
-    // code register while the list, held by the argument register, is built.
+    // The list is held by the argument register while it is built.
     sc->args = sc->NIL;
     for (int i = n - 1; i >= 0; --i) sc->args = cons(sc, vals[i], sc->args);
     sc->code = f;
@@ -445,6 +541,12 @@ SchemeCell* op_eval(SchemeInterpreter* sc, int op) {
         while (is_pair(sc->code)) {
             SchemeCell* x = car(sc->code);
             if (is_pair(x)) {
+                SchemeCell* v;
+                if (eval_inline(sc, x, &v, 0)) {
+                    sc->args = cons(sc, v, sc->args);
+                    sc->code = cdr(sc->code);
+                    continue;
+                }
                 dump_push(sc, 13, sc->args, cdr(sc->code));
                 sc->code = x;
                 sc->args = sc->NIL;
@@ -734,10 +836,18 @@ SchemeCell* op_syntax(SchemeInterpreter* sc, int op) {
         sc->code = car(x);
         return s_goto(sc, 11);
     }
-    case 29:
+    case 29: {
+        // A test needing no step of the machine is evaluated in place.
+        SchemeCell* v;
+        if (eval_inline(sc, car(sc->code), &v, 0)) {
+            sc->value = v;
+            sc->code = cdr(sc->code);
+            return op_syntax(sc, 30);
+        }
         dump_push(sc, 30, NIL, cdr(sc->code));
         sc->code = car(sc->code);
         return s_goto(sc, 11);
+    }
     case 30:
         if (sc->value == sc->F) {
             SchemeCell* r = cdr(sc->code);

@@ -231,7 +231,14 @@ TEST_F(SchemeTest, PrimitivesOnPlainOperandsMatchTheGeneralPath) {
     const char* pairs[][2] = {{"(+ x 'a)", "(+ (id x) 'a)"},
                               {"(< 'a x)", "(< 'a (id x))"},
                               {"(- x undefined-name)", "(- (id x) undefined-name)"},
-                              {"(vector-ref x 0)", "(vector-ref (id x) 0)"}};
+                              {"(vector-ref x 0)", "(vector-ref (id x) 0)"},
+                              {"(list (car x))", "(list (car (id x)))"},
+                              {"(list 1 (+ (cdr (cons 1 2)) 'a))", "(list 1 (+ (cdr (cons 1 (id 2))) 'a))"},
+                              {"(if (< x 'a) 1 2)", "(if (< (id x) 'a) 1 2)"},
+                              {"(list (vector-ref vv 2))", "(list (vector-ref (id vv) 2))"},
+                              {"(list (vector-ref vv -1))", "(list (vector-ref (id vv) -1))"},
+                              {"(list (+ (car x) unbound-one))", "(list (+ (car (id x)) unbound-one))"}};
+    eval("(define vv (make-vector 2 0))");
     for (auto& p : pairs) {
         eval(p[0]);
         std::string plainError = error();
@@ -239,4 +246,19 @@ TEST_F(SchemeTest, PrimitivesOnPlainOperandsMatchTheGeneralPath) {
         EXPECT_NE(plainError, "") << p[0];
         EXPECT_EQ(plainError, error()) << p[0];
     }
+}
+
+TEST_F(SchemeTest, NestedPrimitiveOperandsUnderCollectionStress) {
+    EXPECT_EQ(
+        eval(
+            "(define v (make-vector 3 0)) (vector-set! v 1 40) "
+            "(define (f a b) (if (< (- a 1) (+ b 0)) (cons (+ (vector-ref v 1) (- a 1)) (cdr (cons b (- b "
+            "a)))) "
+            "(list (eq? (car (cons a b)) a) (null? (cdr (cons a '()))) (pair? (vector-length v)) (not a))))"),
+        "f");
+    sc->testCollectEveryAlloc = 1;
+    EXPECT_EQ(eval("(list (f 5 10) (f 10 5) (f -1000000 (- 0 1000000)))"),
+              "((44 . 5) (#t #t #f #f) (-999961 . 0))");
+    sc->testCollectEveryAlloc = 0;
+    EXPECT_EQ(error(), "");
 }
