@@ -425,12 +425,12 @@ bool eval_inline(SchemeInterpreter* sc, SchemeCell* x, SchemeCell** out, int dep
     }
 }
 
-// A primitive applied to operands that need no step of the machine (see
-// eval_inline): the values are found here, left to right, and the argument
-// list is built in order, without the operator cell and without a pass
-// through the gathering steps. Two integers given to + - = < > <= >= are
-// computed at once. Answers null when an operand needs the general steps.
-SchemeCell* apply_primitive_simple(SchemeInterpreter* sc, SchemeCell* f, SchemeCell* operands) {
+// A primitive or closure applied to operands that need no step of the
+// machine (see eval_inline): the values are found here, left to right, and
+// the argument list is built in order, without the operator cell and without
+// a pass through the gathering steps. Two integers given to + - = < > <= >=
+// are computed at once. Answers null when an operand needs the general steps.
+SchemeCell* apply_simple(SchemeInterpreter* sc, SchemeCell* f, SchemeCell* operands) {
     SchemeCell* vals[4] = {sc->NIL, sc->NIL, sc->NIL, sc->NIL};
     SchRoot r0(sc, vals[0]);
     SchRoot r1(sc, vals[1]);
@@ -449,8 +449,8 @@ SchemeCell* apply_primitive_simple(SchemeInterpreter* sc, SchemeCell* f, SchemeC
         if (!eval_inline(sc, x, &vals[n], 0)) return nullptr;
         ++n;
     }
-    int op = static_cast<int>(f->a.u32);
-    if (n == 2 && is_int(vals[0]) && is_int(vals[1])) {
+    int op = is_closure(f) ? -1 : static_cast<int>(f->a.u32);
+    if (n == 2 && op >= 0 && is_int(vals[0]) && is_int(vals[1])) {
         uint64_t a = static_cast<uint64_t>(vals[0]->a.ival), b = static_cast<uint64_t>(vals[1]->a.ival);
         int64_t sa = vals[0]->a.ival, sb = vals[1]->a.ival;
         SchemeCell* bool_result = nullptr;
@@ -475,7 +475,9 @@ SchemeCell* apply_primitive_simple(SchemeInterpreter* sc, SchemeCell* f, SchemeC
     sc->args = sc->NIL;
     for (int i = n - 1; i >= 0; --i) sc->args = cons(sc, vals[i], sc->args);
     sc->code = f;
-    return s_goto(sc, 14);
+    if (op >= 0) return s_goto(sc, 14);
+    if (SchemeCell* r = cancel_check(sc)) return r;
+    return apply_closure(sc);
 }
 
 } // namespace
@@ -530,8 +532,8 @@ SchemeCell* op_eval(SchemeInterpreter* sc, int op) {
             sc->code = f;
             return s_goto(sc, 14);
         }
-        if ((f->flags & (SCH_TYPE_MASK | SCH_ATOM)) == (SCH_ATOM | SCH_PRIMITIVE))
-            if (SchemeCell* r = apply_primitive_simple(sc, f, cdr(form))) return r;
+        if ((f->flags & (SCH_TYPE_MASK | SCH_ATOM)) == (SCH_ATOM | SCH_PRIMITIVE) || is_closure(f))
+            if (SchemeCell* r = apply_simple(sc, f, cdr(form))) return r;
         sc->args = sc->NIL;
         sc->code = cdr(form);
         return s_goto(sc, 13);

@@ -237,8 +237,11 @@ TEST_F(SchemeTest, PrimitivesOnPlainOperandsMatchTheGeneralPath) {
                               {"(if (< x 'a) 1 2)", "(if (< (id x) 'a) 1 2)"},
                               {"(list (vector-ref vv 2))", "(list (vector-ref (id vv) 2))"},
                               {"(list (vector-ref vv -1))", "(list (vector-ref (id vv) -1))"},
-                              {"(list (+ (car x) unbound-one))", "(list (+ (car (id x)) unbound-one))"}};
-    eval("(define vv (make-vector 2 0))");
+                              {"(list (+ (car x) unbound-one))", "(list (+ (car (id x)) unbound-one))"},
+                              {"(two x)", "(two (id x))"}};
+    eval("(define vv (make-vector 2 0)) (define (two a b) (list a b))");
+    EXPECT_EQ(eval("(list (two x y 1 2) (two (id x) y 1 2) (two (- x 1) (car (cons y 0))))"),
+              "((7 -3) (7 -3) (6 -3))");
     for (auto& p : pairs) {
         eval(p[0]);
         std::string plainError = error();
