@@ -508,10 +508,14 @@ SchemeCell* op_eval(SchemeInterpreter* sc, int op) {
                 if (is_type(v, SCH_SYNTAX)) {
                     sc->code = cdr(x);
                     if (!is_proper_list(sc->NIL, sc->code)) return raise_error0(sc, u"syntax error");
-                    return s_goto(sc, static_cast<int>(v->a.u32));
+                    // The next step runs at once rather than from the driver.
+                    int next = static_cast<int>(v->a.u32);
+                    sc->op = next;
+                    return OpcodeTable[next].handler(sc, next);
                 }
                 sc->value = v;
-                return s_goto(sc, 12);
+                sc->op = 12;
+                return op_eval(sc, 12);
             }
             dump_push(sc, 12, sc->NIL, x);
             sc->code = head;
