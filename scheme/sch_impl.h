@@ -202,6 +202,13 @@ int64_t text_count_chars(const char16_t* from, const char16_t* to);
 // Lists and comparison.
 int64_t list_length(SchemeCell* nil, SchemeCell* list); // -1 dotted, -2 circular
 inline bool is_proper_list(SchemeCell* nil, SchemeCell* list) {
+    // Short lists (most forms) are settled here; a cycle needs the full walk.
+    SchemeCell* p = list;
+    for (int i = 0; i < 8; ++i) {
+        if (p == nil) return true;
+        if (!is_pair(p)) return false;
+        p = cdr(p);
+    }
     return list_length(nil, list) >= 0;
 }
 SchemeCell* list_reverse(SchemeInterpreter* sc, SchemeCell* list);
