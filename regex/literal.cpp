@@ -1,5 +1,6 @@
-// The skip-table literal search (a shift on the unit after the window),
-// literal patterns, replacement templates and replace-all over a plain string.
+// The literal search (a vector scan for two rare units of the literal, and
+// the skip table, a shift on the unit after the window), literal patterns,
+// replacement templates and replace-all over a plain string.
 #include "regex/regex_internal.h"
 
 #include <cstdlib>

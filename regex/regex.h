@@ -217,7 +217,8 @@ typedef const char16_t* (*RegexReplaceCallback)(void* data, Regex* regex);
 char16_t* regex_replace_str(Regex* regex, const char16_t* text, const char16_t* replacement, int all,
                             char16_t* buffer, int capacity, RegexReplaceCallback callback, void* data);
 
-// The skip-table literal searcher (a shift on the unit after the window).
+// The literal searcher: a vector scan for two rare units of the literal, with
+// the skip table (a shift on the unit after the window) where vectors do not fit.
 LiteralSearcher* literal_searcher_create(const char16_t* literal, int64_t length, int ignore_case);
 void literal_searcher_destroy(LiteralSearcher* searcher);
 // The first occurrence within the first count units of text, or NULL. An
