@@ -471,6 +471,29 @@ SchemeCell* apply_simple(SchemeInterpreter* sc, SchemeCell* f, SchemeCell* opera
             return s_return(sc, bool_result);
         }
     }
+    if (op < 0) {
+        // A closure whose parameters are n plain symbols gets its frame
+        // straight from the values, as the closure step would bind them.
+        SchemeCell* params = car(car(f));
+        int count = 0;
+        SchemeCell* p = params;
+        for (; is_pair(p) && count <= n; p = cdr(p), ++count) {
+            if (!is_symbol(car(p)) || car(p) == sc->symOptional) break;
+        }
+        if (p == sc->NIL && count == n) {
+            if (SchemeCell* r = cancel_check(sc)) return r;
+            sc->code = f;
+            sc->env = cons(sc, sc->NIL, cdr(f));
+            int i = 0;
+            for (p = params; is_pair(p); p = cdr(p), ++i) {
+                SchemeCell* b = cons(sc, car(p), vals[i]);
+                sc->env->a.car = cons(sc, b, car(sc->env));
+            }
+            sc->code = cdr(car(f));
+            sc->args = sc->NIL;
+            return s_goto(sc, 28);
+        }
+    }
     // The list is held by the argument register while it is built.
     sc->args = sc->NIL;
     for (int i = n - 1; i >= 0; --i) sc->args = cons(sc, vals[i], sc->args);
