@@ -425,6 +425,27 @@ bool eval_inline(SchemeInterpreter* sc, SchemeCell* x, SchemeCell** out, int dep
     }
 }
 
+// Hands an application over to the general gathering steps at operand p,
+// keeping the n values already found: the argument register gets them
+// reversed over the operator, as those steps build it. When p's operand is a
+// form that could not be evaluated in place, its evaluation starts at once.
+SchemeCell* resume_gathering(SchemeInterpreter* sc, SchemeCell* f, SchemeCell** vals, int n, SchemeCell* p,
+                             bool form) {
+    sc->args = cons(sc, f, sc->NIL);
+    for (int i = 0; i < n; ++i) sc->args = cons(sc, vals[i], sc->args);
+    if (!form) {
+        // The gathering step pushes the value register first.
+        sc->value = car(sc->args);
+        sc->args = cdr(sc->args);
+        sc->code = p;
+        return s_goto(sc, 13);
+    }
+    dump_push(sc, 13, sc->args, cdr(p));
+    sc->code = car(p);
+    sc->args = sc->NIL;
+    return s_goto(sc, 11);
+}
+
 // A primitive or closure applied to operands that need no step of the
 // machine (see eval_inline): the values are found here, left to right, and
 // the argument list is built in order, without the operator cell and without
@@ -439,14 +460,14 @@ SchemeCell* apply_simple(SchemeInterpreter* sc, SchemeCell* f, SchemeCell* opera
     int n = 0;
     for (SchemeCell* p = operands; is_pair(p); p = cdr(p)) {
         SchemeCell* x = car(p);
-        if (n == 4) return nullptr;
+        if (n == 4) return resume_gathering(sc, f, vals, n, p, false);
         if (is_symbol(x)) {
             SchemeCell* v = lookup_fast(sc, x);
             if (!v) return unbound(sc, x);
             vals[n++] = v;
             continue;
         }
-        if (!eval_inline(sc, x, &vals[n], 0)) return nullptr;
+        if (!eval_inline(sc, x, &vals[n], 0)) return resume_gathering(sc, f, vals, n, p, is_pair(x));
         ++n;
     }
     int op = is_closure(f) ? -1 : static_cast<int>(f->a.u32);

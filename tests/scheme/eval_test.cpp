@@ -265,3 +265,14 @@ TEST_F(SchemeTest, NestedPrimitiveOperandsUnderCollectionStress) {
     sc->testCollectEveryAlloc = 0;
     EXPECT_EQ(error(), "");
 }
+
+TEST_F(SchemeTest, OperandsFoundInPlaceThenGeneralSteps) {
+    // Operands found in place, then one that needs the general steps (a
+    // continuation re-entered inside it), or a fifth operand.
+    EXPECT_EQ(eval("(define x 7) (define y -3) (define (id v) v) "
+                   "(list (+ 1 2 3 4 5) (list x (- x 1) (id y) y 9 10) (list 1 2 3 4 x (id 6)) "
+                   "(let ((k2 #f) (n 0)) (let ((r (list x (+ x 1) (call-with-current-continuation "
+                   "(lambda (k) (set! k2 k) 0)) y))) (set! n (+ n 1)) (if (< n 3) (k2 n) (list r n)))))"),
+              "(15 (7 6 -3 -3 9 10) (1 2 3 4 7 6) ((7 8 2 -3) 3))");
+    EXPECT_EQ(error(), "");
+}
