@@ -3,6 +3,7 @@
 // the Regex's arena.
 #include "regex/regex_internal.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -468,6 +469,25 @@ bool Compiler::clone_range(size_t begin, size_t end, Frag src, Frag* out) {
     return true;
 }
 
+// Zero-width tests of the position alone: no captures, no subpattern.
+static bool is_plain_assertion(int kind) {
+    switch (kind) {
+    case RN_EMPTY:
+    case RN_BOL:
+    case RN_BEGIN:
+    case RN_EOL:
+    case RN_END_OR_LF:
+    case RN_END:
+    case RN_WORDB:
+    case RN_NOT_WORDB:
+    case RN_ANCHOR_START:
+    case RN_ANCHOR_END:
+    case RN_ANCHOR_LINE_START:
+    case RN_ANCHOR_LINE_END: return true;
+    default: return false;
+    }
+}
+
 // mode: 0 greedy, 1 lazy, 2 possessive. mx < 0: open.
 bool Compiler::apply_quantifier(Ctx& c, int64_t mn, int64_t mx, int mode) {
     if (!c.atom.first || c.last_quant) return fail();
@@ -475,6 +495,12 @@ bool Compiler::apply_quantifier(Ctx& c, int64_t mn, int64_t mx, int mode) {
     Frag a = c.atom;
     size_t begin = c.atom_begin, end = nodes.size();
     int64_t alen = c.atom_len;
+    if (end - begin == 1 && a.first == a.last && is_plain_assertion(a.first->kind)) {
+        // An assertion holds or fails alike however often it is tested at one
+        // place: one test stands for any count of them.
+        mn = std::min<int64_t>(mn, 1);
+        mx = mx < 0 ? 1 : std::min<int64_t>(mx, 1);
+    }
     if (mode == 2) {
         RegexNode* p = node(RN_POSSESSIVE);
         RegexNode* cl = node(RN_SUB_CLOSE);

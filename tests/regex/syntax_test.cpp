@@ -304,6 +304,16 @@ TEST(RegexMatcher, TooComplex) {
     EXPECT_EQ(RegexHolder(u"ab|ac").get()->required_unit, u'a');
     // infinite recursion ends on the stack limit
     EXPECT_EQ(find(u"(?R)a", u"aaa").result, -2);
+    // a counted assertion is one test, not 65535 walked at every level
+    {
+        RegexHolder b(u"\\b{65535}(?R)");
+        ASSERT_TRUE(b);
+        EXPECT_LT(b.get()->node_count, 16);
+        EXPECT_EQ(find_in(b.get(), u"ab cd").result, -2);
+    }
+    EXPECT_EQ(match_text(u"a\\b{2,}", u"ab a"), u"a");
+    EXPECT_EQ(match_text(u"x^{0,3}y", u"xy"), u"xy");
+    EXPECT_EQ(match_text(u"^{3}b", u"a\nb"), u"b");
     // a conditional whose sub-match cannot be pushed ends the match
     RegexHolder c(u"^(?:a|.)(?:a|.)(?:a|.)(?(?=b)b|c)", REGEX_NO_OPTIMIZE);
     ASSERT_TRUE(c);
