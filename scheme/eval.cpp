@@ -16,9 +16,7 @@ SchemeCell** env_lookup(SchemeInterpreter* sc, SchemeCell* env, SchemeCell* sym)
         SchemeCell* frame = car(env);
         if (is_type(frame, SCH_HASHTABLE)) {
             SchHashTable* t = hash_table_of(frame);
-            auto& slot = sc->bindingCache[((reinterpret_cast<uintptr_t>(sym) >> 3) ^
-                                           (reinterpret_cast<uintptr_t>(sym) >> 11)) &
-                                          255];
+            auto& slot = binding_cache_slot(sc, reinterpret_cast<uint64_t>(sym));
             if (slot.sym == sym && slot.table == t) return &slot.entry->value;
             uint64_t key = reinterpret_cast<uint64_t>(sym);
             SchHashEntry* e = hash_lookup(sc, t, hash_key(t, key), key, 0);

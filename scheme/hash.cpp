@@ -226,7 +226,9 @@ SchHashEntry* hash_lookup(SchemeInterpreter* sc, SchHashTable* t, uint32_t h, ui
     for (SchHashEntry* e = *link; e; link = &e->next, e = e->next) {
         if (e->hash != h || t->compare(sc, e->key, key) != 0) continue;
         if (operation == 2) {
-            memset(sc->bindingCache, 0, sizeof sc->bindingCache);
+            // Only the slot of this key can remember this entry.
+            auto& slot = binding_cache_slot(sc, e->key);
+            if (slot.entry == e) slot = {};
             // An iterator waiting on this entry moves past it first.
             for (SchHashIter* it = t->iterators; it; it = it->nextIter) {
                 if (it->pending == e) {
@@ -266,7 +268,8 @@ SchHashEntry* hash_lookup(SchemeInterpreter* sc, SchHashTable* t, uint32_t h, ui
 
 void hash_free_table(SchemeInterpreter* sc, SchHashTable* t) {
     if (!t) return;
-    memset(sc->bindingCache, 0, sizeof sc->bindingCache);
+    for (auto& slot : sc->bindingCache)
+        if (slot.table == t) slot = {};
     for (SchHashIter* it = t->iterators; it; it = it->nextIter) it->table = nullptr;
     if (t->directory) {
         for (uint32_t i = 0; i < t->segments; ++i) t->release(sc, t->directory[i]);

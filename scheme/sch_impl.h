@@ -230,6 +230,10 @@ struct SchHashIter;
 SchemeCell* hash_make(SchemeInterpreter* sc, int buckets, const char16_t* kindName);
 SchemeCell* hash_make_kind(SchemeInterpreter* sc, int buckets, int kind);
 uint32_t hash_key(SchHashTable* t, uint64_t key);
+// The binding-cache slot of a symbol (a frame table's key).
+inline auto& binding_cache_slot(SchemeInterpreter* sc, uint64_t key) {
+    return sc->bindingCache[((key >> 3) ^ (key >> 11)) & 255];
+}
 SchHashEntry* hash_lookup(SchemeInterpreter* sc, SchHashTable* t, uint32_t hash, uint64_t key, int operation);
 inline SchHashTable* hash_table_of(const SchemeCell* c) {
     return payload<SchemeHashData>(c)->table;
