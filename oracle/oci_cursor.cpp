@@ -31,12 +31,6 @@ bool NeedsAlignedArea(int type) {
     return IsLob(type) || type == SQLT_NTY || type == SQLT_REF;
 }
 
-Cda_Def* Cda(OraCursor* c) {
-    return reinterpret_cast<Cda_Def*>(c->cda);
-}
-Lda_Def* Lda(OraSession* s) {
-    return s ? reinterpret_cast<Lda_Def*>(s->lda) : nullptr;
-}
 bool Oci7(const OraSession* s) {
     return !s || s->oci7;
 }
@@ -216,14 +210,14 @@ int oci_cre_cursor(OraSession* s, OraCursor* c, const char16_t* sql, CString* ms
         ora_da_set_u32(c->cda, ORA_DA_ROWS, 0);
         return ORARC_OK;
     }
-    if (g_oci.oopen(Cda(c), Lda(s), nullptr, -1, -1, nullptr, -1) != 0) {
+    if (g_oci.oopen(ora_cda(c), ora_lda(s), nullptr, -1, -1, nullptr, -1) != 0) {
         oci_write_log(s, u"\n---\nerror in oci_cre_cursor:\n");
         oci_get_cda_error(s, c, msg);
         free(c->sql); // not opened: nothing to close
         c->sql = nullptr;
         return ORARC_ORACLE_ERROR;
     }
-    if (g_oci.oparse(Cda(c), reinterpret_cast<OraText*>(c->sql), -1, 1, 1) != 0) {
+    if (g_oci.oparse(ora_cda(c), reinterpret_cast<OraText*>(c->sql), -1, 1, 1) != 0) {
         oci_write_log(s, u"\n---\nerror in oci_cre_cursor:\n");
         oci_get_cda_error(s, c, msg);
         return ORARC_ORACLE_ERROR;
@@ -235,7 +229,7 @@ int oci_del_cursor(OraSession* s, OraCursor* c, CString* msg) {
     int rc = ORARC_OK;
     oci_free_lob_locators(c);
     if (Oci7(s)) {
-        if (c->sql && g_oci.oclose(Cda(c)) != 0) {
+        if (c->sql && g_oci.oclose(ora_cda(c)) != 0) {
             rc = ORARC_ORACLE_ERROR;
             if (ora_cda_rc(c) != 1001) {
                 oci_write_log(s, u"\n---\nerror in oci_del_cursor:\n");
@@ -252,7 +246,7 @@ int oci_del_cursor(OraSession* s, OraCursor* c, CString* msg) {
 int oci_bind_cursor(OraSession* s, OraCursor* c, const char* name, void* value, int size, int type, sb2* ind,
                     int charset_form, CString* msg) {
     if (Oci7(s)) {
-        if (g_oci.obndra(Cda(c), reinterpret_cast<OraText*>(const_cast<char*>(name)), -1,
+        if (g_oci.obndra(ora_cda(c), reinterpret_cast<OraText*>(const_cast<char*>(name)), -1,
                          static_cast<ub1*>(value), size, type, -1, ind, nullptr, nullptr, 0, nullptr, nullptr,
                          -1, -1) != 0) {
             oci_write_log(s, u"\n---\nerror in oci_bind_cursor: \n");

@@ -8,10 +8,6 @@ namespace {
 
 const int kOci7MaxColumns = 1024;
 
-Cda_Def* Cda(OraCursor* c) {
-    return reinterpret_cast<Cda_Def*>(c->cda);
-}
-
 bool IsTimestamp(int t) {
     return t == 180 || t == 181 || t == 187 || t == 188 || t == 231 || t == 232;
 }
@@ -235,8 +231,8 @@ int oci_desc_cursor(OraSession* s, OraCursor* c, CString* msg) {
         sb4 dbsize = 0, name_len = 255, dsize = 0;
         sb2 dbtype = 0, prec = 0, scale = 0, nullok = 0;
         sb1 name[256] = {};
-        if (g_oci.odescr(Cda(c), n + 1, &dbsize, &dbtype, name, &name_len, &dsize, &prec, &scale, &nullok) !=
-            0) {
+        if (g_oci.odescr(ora_cda(c), n + 1, &dbsize, &dbtype, name, &name_len, &dsize, &prec, &scale,
+                         &nullok) != 0) {
             if (ora_cda_rc(c) == 1007) break;
             oci_write_log(s, u"\n---\nerror in oci_desc_cursor: \n");
             oci_get_cda_error(s, c, msg);

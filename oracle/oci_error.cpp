@@ -121,7 +121,7 @@ static CString LogOracle7Message(OraSession* s, uint16_t rc) {
     AppendTimeLine(s);
     char buf[1024];
     buf[0] = 0;
-    g_oci.oerhms(reinterpret_cast<Lda_Def*>(s->lda), sb2(rc), reinterpret_cast<OraText*>(buf), sizeof buf);
+    g_oci.oerhms(ora_lda(s), sb2(rc), reinterpret_cast<OraText*>(buf), sizeof buf);
     buf[sizeof buf - 1] = 0;
     s->last_error = rc;
     ClearMissingObject(s);

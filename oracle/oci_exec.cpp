@@ -6,21 +6,6 @@ namespace {
 
 const char16_t kCancelled[] = u"キャンセルしました\n";
 
-Cda_Def* Cda(OraCursor* c) {
-    return reinterpret_cast<Cda_Def*>(c->cda);
-}
-Lda_Def* Lda(OraSession* s) {
-    return reinterpret_cast<Lda_Def*>(s->lda);
-}
-
-// Waits until a paused dialog (state 2) is answered; true when cancel was
-// requested.
-bool CancelRequested(CancelState* cancel) {
-    if (!cancel) return false;
-    while (cancel->load(std::memory_order_relaxed) == 2) Sleep(500);
-    return cancel->load(std::memory_order_relaxed) == 1;
-}
-
 // Issues call until it no longer reports that it is still executing, sleeping
 // between polls from first_wait up in 10 ms steps to about half a second.
 // brk is called once when cancel is requested; it returns 0 to go on polling,
@@ -30,7 +15,7 @@ sword Poll(CancelState* cancel, int first_wait, bool* broke, int* break_failed, 
     sword r = call();
     int wait = first_wait;
     while (r == OCI_STILL_EXECUTING) {
-        if (cancel && !*broke && CancelRequested(cancel)) {
+        if (cancel && !*broke && oci_cancel_requested(cancel)) {
             int b = brk();
             if (b < 0) {
                 *break_failed = 1;
@@ -44,13 +29,6 @@ sword Poll(CancelState* cancel, int first_wait, bool* broke, int* break_failed, 
         r = call();
     }
     return r;
-}
-
-int SetNonBlocking(OraSession* s, int on) {
-    ub1 v = ub1(on);
-    return g_oci.OCIAttrSet(s->srv, OCI_HTYPE_SERVER, &v, 0, OCI_ATTR_NONBLOCKING_MODE, s->err) == OCI_SUCCESS
-               ? 0
-               : -1;
 }
 
 // A failed Oracle 8 execute: the statement's error, and the rows that went
@@ -73,7 +51,7 @@ int Oci7Outcome(OraSession* s, OraCursor* c, sword r, CString* msg, bool nonbloc
         } else {
             oci_write_log(s, u"\n---\nerror in oci_exec_non_block_cursor:\n");
             oci_get_cda_error(s, c, msg);
-            if (nonblocking) g_oci.onbclr(Lda(s));
+            if (nonblocking) g_oci.onbclr(ora_lda(s));
             return ORARC_ORACLE_ERROR;
         }
     } else {
@@ -93,39 +71,41 @@ int PlsqlCompileCheck(OraCursor* c, CString* msg) {
 
 // Oracle 7 execution, polled when cancel is given. fetch: oexfet, else oexec.
 int Oci7Exec(OraSession* s, OraCursor* c, CString* msg, CancelState* cancel, bool fetch) {
-    if (cancel && g_oci.onbset(Lda(s)) != 0) {
+    if (cancel && g_oci.onbset(ora_lda(s)) != 0) {
         oci_write_log(s, u"\n---\nerror in oci_exec_non_block_cursor:\n");
         oci_get_lda_error(s, msg);
-        g_oci.onbclr(Lda(s));
+        g_oci.onbclr(ora_lda(s));
         return ORARC_ORACLE_ERROR;
     }
     bool broke = false;
     int break_failed = 0;
     sword r = Poll(
         cancel, 5, &broke, &break_failed,
-        [&] { return fetch ? g_oci.oexfet(Cda(c), ub4(c->rows_per_fetch), 0, 0) : g_oci.oexec(Cda(c)); },
         [&] {
-            g_oci.obreak(Lda(s));
+            return fetch ? g_oci.oexfet(ora_cda(c), ub4(c->rows_per_fetch), 0, 0) : g_oci.oexec(ora_cda(c));
+        },
+        [&] {
+            g_oci.obreak(ora_lda(s));
             return 1;
         });
     if (broke) {
         int rc = ora_lda_rc(s);
-        if ((rc == 0 || rc == 1013 || rc == 1403) && g_oci.onbclr(Lda(s)) == 0) {
+        if ((rc == 0 || rc == 1013 || rc == 1403) && g_oci.onbclr(ora_lda(s)) == 0) {
             if (msg) *msg = kCancelled;
             return ORARC_CANCELLED;
         }
         oci_write_log(s, u"\n---\nerror in oci_check_cancel_flg:\n");
         oci_get_lda_error(s, msg);
-        g_oci.onbclr(Lda(s));
+        g_oci.onbclr(ora_lda(s));
         return ORARC_ORACLE_ERROR;
     }
     int rc = Oci7Outcome(s, c, r, msg, cancel != nullptr);
     if (rc != ORARC_OK) return rc;
     c->cur_row = 0;
-    if (cancel && g_oci.onbclr(Lda(s)) != 0) {
+    if (cancel && g_oci.onbclr(ora_lda(s)) != 0) {
         oci_write_log(s, u"\n---\nerror in oci_exec_non_block_cursor:\n");
         oci_get_lda_error(s, msg);
-        g_oci.onbclr(Lda(s));
+        g_oci.onbclr(ora_lda(s));
         return ORARC_ORACLE_ERROR;
     }
     return fetch ? ORARC_OK : PlsqlCompileCheck(c, msg);
@@ -166,6 +146,19 @@ int BindLetters(OraSession* s, OraCursor* c, const char* letters, va_list args, 
 
 } // namespace
 
+bool oci_cancel_requested(CancelState* cancel) {
+    if (!cancel) return false;
+    while (cancel->load(std::memory_order_relaxed) == 2) Sleep(500);
+    return cancel->load(std::memory_order_relaxed) == 1;
+}
+
+int oci8_set_nonblocking(OraSession* s, int on) {
+    ub1 v = ub1(on);
+    return g_oci.OCIAttrSet(s->srv, OCI_HTYPE_SERVER, &v, 0, OCI_ATTR_NONBLOCKING_MODE, s->err) == OCI_SUCCESS
+               ? 0
+               : -1;
+}
+
 int oci_bind_letters(OraSession* s, OraCursor* c, const char* letters, va_list args, CString* msg) {
     return BindLetters(s, c, letters, args, msg, true);
 }
@@ -183,7 +176,7 @@ int oci8_cur_get_row_cnt(OraSession* s, OraCursor* c, int* rows, CString* msg) {
 
 int oci8_exec_non_block_cursor(OraSession* s, OraCursor* c, CString* msg, CancelState* cancel, int fetch,
                                int iterations) {
-    if (cancel && SetNonBlocking(s, 1) != 0) {
+    if (cancel && oci8_set_nonblocking(s, 1) != 0) {
         oci8_get_error(s, msg);
         oci_write_log(s, u"\n---\nerror in oci8_exec_non_block_cursor:\n");
         return ORARC_ORACLE_ERROR;
@@ -232,7 +225,7 @@ int oci8_exec_non_block_cursor(OraSession* s, OraCursor* c, CString* msg, Cancel
     } else {
         rc = Oci8Failed(s, c, msg);
     }
-    if (cancel && SetNonBlocking(s, 0) != 0) {
+    if (cancel && oci8_set_nonblocking(s, 0) != 0) {
         if (rc == ORARC_OK) {
             oci8_get_error(s, msg);
             rc = ORARC_ORACLE_ERROR;

@@ -9,6 +9,12 @@
 
 struct OraDataset;
 
+// Waits while a paused dialog (state 2) awaits its answer; true when cancel
+// was requested. A null cancel never cancels.
+bool oci_cancel_requested(CancelState* cancel);
+// The server's non-blocking mode (Oracle 8 calls): 0 on success, -1 failed.
+int oci8_set_nonblocking(OraSession* s, int on);
+
 // Execution. A null cancel runs the call blocking.
 int oci_exec_non_block_cursor(OraSession* s, OraCursor* c, CString* msg, CancelState* cancel);
 int oci8_exec_non_block_cursor(OraSession* s, OraCursor* c, CString* msg, CancelState* cancel, int fetch,

@@ -8,23 +8,6 @@
 
 namespace {
 
-Cda_Def* Cda(OraCursor* c) {
-    return reinterpret_cast<Cda_Def*>(c->cda);
-}
-
-bool CancelRequested(CancelState* cancel) {
-    if (!cancel) return false;
-    while (cancel->load(std::memory_order_relaxed) == 2) Sleep(500);
-    return cancel->load(std::memory_order_relaxed) == 1;
-}
-
-int SetNonBlocking(OraSession* s, int on) {
-    ub1 v = ub1(on);
-    return g_oci.OCIAttrSet(s->srv, OCI_HTYPE_SERVER, &v, 0, OCI_ATTR_NONBLOCKING_MODE, s->err) == OCI_SUCCESS
-               ? 0
-               : -1;
-}
-
 // Reads the first warning of a fetch into the cursor, once per cursor.
 int ReadFetchWarning(OraSession* s, OraCursor* c, CString* msg) {
     if (c->fetch_warning) return ORARC_OK;
@@ -50,7 +33,7 @@ int ReadFetchWarning(OraSession* s, OraCursor* c, CString* msg) {
 } // namespace
 
 int oci8_fetch_sel_cursor(OraSession* s, OraCursor* c, CString* msg, CancelState* cancel) {
-    if (cancel && SetNonBlocking(s, 1) != 0) {
+    if (cancel && oci8_set_nonblocking(s, 1) != 0) {
         oci8_get_error(s, msg);
         oci_write_log(s, u"\n---\nerror in oci8_exec_non_block_cursor:\n");
         return ORARC_ORACLE_ERROR;
@@ -69,7 +52,7 @@ int oci8_fetch_sel_cursor(OraSession* s, OraCursor* c, CString* msg, CancelState
     sword r = call();
     int wait = 10;
     while (r == OCI_STILL_EXECUTING) {
-        if (cancel && !broke && CancelRequested(cancel)) {
+        if (cancel && !broke && oci_cancel_requested(cancel)) {
             if (g_oci.OCIBreak(s->svc, s->err) != OCI_SUCCESS) {
                 oci8_get_error(s, msg);
                 oci_write_log(s, u"\n---\nerror in oci8_check_cancel_flg:\n");
@@ -108,7 +91,7 @@ int oci8_fetch_sel_cursor(OraSession* s, OraCursor* c, CString* msg, CancelState
             rc = ORARC_ORACLE_ERROR;
         }
     }
-    if (cancel && SetNonBlocking(s, 0) != 0) {
+    if (cancel && oci8_set_nonblocking(s, 0) != 0) {
         if (rc == ORARC_OK) {
             oci8_get_error(s, msg);
             rc = ORARC_ORACLE_ERROR;
@@ -123,7 +106,7 @@ int oci8_fetch_sel_cursor(OraSession* s, OraCursor* c, CString* msg, CancelState
 
 int oci_fetch_sel_cursor(OraSession* s, OraCursor* c, CString* msg) {
     if (!s->oci7) return oci8_fetch_sel_cursor(s, c, msg, nullptr);
-    if (g_oci.ofen(Cda(c), c->rows_per_fetch) == 0) {
+    if (g_oci.ofen(ora_cda(c), c->rows_per_fetch) == 0) {
         c->rows_in_buffer = c->rows_per_fetch;
     } else if (ora_cda_rc(c) == 1403) {
         if (c->rows_per_fetch > 0) c->rows_in_buffer = int(ora_cda_rows(c) % uint32_t(c->rows_per_fetch));
@@ -142,8 +125,8 @@ int oci_fetch_sel_cursor(OraSession* s, OraCursor* c, CString* msg) {
 int oci7_define_cursor(OraSession* s, OraCursor* c, CString* msg) {
     for (int i = 0; i < c->col_count; ++i) {
         const OraColumnDesc& d = c->desc[i];
-        if (g_oci.odefin(Cda(c), i + 1, reinterpret_cast<ub1*>(c->data[i]), d.buffer_size, d.define_type, -1,
-                         c->ind[i], nullptr, -1, -1, c->len[i], c->rcode[i]) != 0) {
+        if (g_oci.odefin(ora_cda(c), i + 1, reinterpret_cast<ub1*>(c->data[i]), d.buffer_size, d.define_type,
+                         -1, c->ind[i], nullptr, -1, -1, c->len[i], c->rcode[i]) != 0) {
             oci_write_log(s, u"\n---\nerror in oci_cre_sel_cursor:\n");
             oci_get_cda_error(s, c, msg);
             return ORARC_ORACLE_ERROR;

@@ -21,10 +21,6 @@ bool ToOracle(const char16_t* w, std::string& out) {
     return true;
 }
 
-Lda_Def* Lda(OraSession* s) {
-    return reinterpret_cast<Lda_Def*>(s->lda);
-}
-
 void FreeSession(OraSession* s) {
     free(s->log_path);
     delete s;
@@ -137,7 +133,7 @@ int oci_login2(OraSession** session, const char16_t* user, const char16_t* passw
         s->connect_mode = connect_mode;
         if (g_oci8_available) {
             rc = Oci8Logon(s, mb_user, mb_password, mb_service, msg, warning);
-        } else if (g_oci.olog(Lda(s), s->hda, reinterpret_cast<OraText*>(mb_user.data()), -1,
+        } else if (g_oci.olog(ora_lda(s), s->hda, reinterpret_cast<OraText*>(mb_user.data()), -1,
                               reinterpret_cast<OraText*>(mb_password.data()), -1,
                               reinterpret_cast<OraText*>(mb_service.data()), -1, OCI_DEFAULT) == 0) {
             s->oci7 = 1;
@@ -168,8 +164,8 @@ int oci_login2(OraSession** session, const char16_t* user, const char16_t* passw
 
 int oci_set_api_mode(OraSession* s, int mode, CString* msg) {
     if (!g_oci8_available || !s || s->oci7 == mode) return ORARC_OK;
-    sword r = mode == 1 ? g_oci.OCISvcCtxToLda(s->svc, s->err, Lda(s))
-                        : g_oci.OCILdaToSvcCtx(&s->svc, s->err, Lda(s));
+    sword r = mode == 1 ? g_oci.OCISvcCtxToLda(s->svc, s->err, ora_lda(s))
+                        : g_oci.OCILdaToSvcCtx(&s->svc, s->err, ora_lda(s));
     if (r != OCI_SUCCESS) {
         oci8_get_error(s, msg);
         return ORARC_ORACLE_ERROR;
@@ -193,7 +189,7 @@ int oci_ora_logout(OraSession** session) {
     if (g_oci8_available) {
         // Every step is tried on every path; the first error is kept.
         if (s->oci7) {
-            if (g_oci.OCILdaToSvcCtx(&s->svc, s->err, Lda(s)) == OCI_SUCCESS)
+            if (g_oci.OCILdaToSvcCtx(&s->svc, s->err, ora_lda(s)) == OCI_SUCCESS)
                 s->oci7 = 0;
             else
                 failed();
@@ -201,7 +197,7 @@ int oci_ora_logout(OraSession** session) {
         if (g_oci.OCISessionEnd(s->svc, s->err, s->ses, OCI_DEFAULT) != OCI_SUCCESS) failed();
         if (g_oci.OCIServerDetach(s->srv, s->err, OCI_DEFAULT) != OCI_SUCCESS) failed();
         oci8_free_handles(s);
-    } else if (g_oci.ologof(Lda(s)) != 0) {
+    } else if (g_oci.ologof(ora_lda(s)) != 0) {
         oci_write_log(s, u"\n---\nerror in oci_ora_logout:\n");
         oci_get_lda_error(s, nullptr);
         rc = ORARC_ORACLE_ERROR;
@@ -218,7 +214,7 @@ int oci_ora_rollback(OraSession* s, CString* msg) {
             oci8_get_error(s, msg);
             return ORARC_ORACLE_ERROR;
         }
-    } else if (g_oci.orol(Lda(s)) != 0) {
+    } else if (g_oci.orol(ora_lda(s)) != 0) {
         oci_write_log(s, u"\n---\nerror in oci_ora_rollback:\n");
         oci_get_lda_error(s, msg);
         return ORARC_ORACLE_ERROR;
@@ -234,7 +230,7 @@ int oci_ora_commit(OraSession* s, CString* msg) {
             oci8_get_error(s, msg);
             return ORARC_ORACLE_ERROR;
         }
-    } else if (g_oci.ocom(Lda(s)) != 0) {
+    } else if (g_oci.ocom(ora_lda(s)) != 0) {
         oci_write_log(s, u"\n---\nerror in oci_ora_commit:\n");
         oci_get_lda_error(s, msg);
         return ORARC_ORACLE_ERROR;

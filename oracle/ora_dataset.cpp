@@ -218,12 +218,6 @@ int CopyText(OraDataset* ds, OraTextHeap* heap, const char16_t* text, const char
     return ORARC_OK;
 }
 
-bool CancelRequested(CancelState* cancel) {
-    if (!cancel) return false;
-    while (cancel->load(std::memory_order_relaxed) == 2) Sleep(500);
-    return cancel->load(std::memory_order_relaxed) == 1;
-}
-
 } // namespace
 
 int oci_init_dataset(OraDataset* ds) {
@@ -451,7 +445,7 @@ int oci_fetch_dataset(OraSession* s, OraCursor* c, OraDataset* ds, CString* err,
         Chain(ds, last, b);
         rc = oci_set_dataset_rows(s, c, ds, b, ds->row_size, int(R), &heap, scratch, kScratch, err);
         if (rc != ORARC_OK) break;
-        if (CancelRequested(cancel)) {
+        if (oci_cancel_requested(cancel)) {
             if (err) *err = u"キャンセルしました\n";
             stopped = true;
             break;
@@ -477,7 +471,7 @@ int oci_fetch_dataset(OraSession* s, OraCursor* c, OraDataset* ds, CString* err,
             ds->row_count = int32_t(total);
             rc = oci_make_row_index(ds, int(R), ds->row_size, err);
         }
-        if (rc == ORARC_OK && CancelRequested(cancel)) {
+        if (rc == ORARC_OK && oci_cancel_requested(cancel)) {
             if (err) *err = u"キャンセルしました\n";
             rc = ORARC_CANCELLED;
         }

@@ -133,3 +133,10 @@ inline uint32_t ora_cda_rows(const OraCursor* c) {
 inline uint16_t ora_lda_rc(const OraSession* s) {
     return ora_da_u16(s->lda, ORA_DA_RC);
 }
+// The Oracle 7 data areas as the client's calls take them.
+inline Cda_Def* ora_cda(OraCursor* c) {
+    return reinterpret_cast<Cda_Def*>(c->cda);
+}
+inline Lda_Def* ora_lda(OraSession* s) {
+    return s ? reinterpret_cast<Lda_Def*>(s->lda) : nullptr;
+}
