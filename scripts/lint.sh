@@ -7,7 +7,7 @@ report() { echo "lint: $1"; shift; printf '  %s\n' "$@"; fail=1; }
 
 mapfile -t sources < <(git ls-files -co --exclude-standard -- '*.cpp' '*.h' '*.hpp' '*.cc' '*.c' | grep -v '^build')
 
-hits=$(grep -nE '\bwchar_t\b|(^|[^A-Za-z0-9_])L"|(^|[^A-Za-z0-9_])L'"'"'|\bsetlocale\b' "${sources[@]}" /dev/null | grep -v '^scripts/')
+hits=$(grep -nE '\bwchar_t\b|(^|[^A-Za-z0-9_"'"'"'])L"|(^|[^A-Za-z0-9_"'"'"'])L'"'"'|\bsetlocale\b' "${sources[@]}" /dev/null | grep -v '^scripts/')
 [ -n "$hits" ] && report "wchar_t, L\"\" literals and setlocale are not used (text is char16_t):" "$hits"
 
 hits=$(grep -nE '#\s*include\s*[<"]Q[A-Za-z]*(/|>|")|#\s*include\s*[<"]qt' "${sources[@]}" /dev/null | grep -v '^platform/qt/')

@@ -437,7 +437,7 @@ template <class Args> void run(Sink& out, const char16_t* fmt, Args& args) {
                 dir.size = 8;
             }
             break;
-        case u'\x4C': // long double: 64 bits for integers
+        case u'L': // long double: 64 bits for integers
             ++p;
             dir.size = 8;
             break;

@@ -553,8 +553,8 @@ namespace {
 
 std::string roman(int n) {
     static const std::pair<int, const char*> parts[] = {
-        {1000, "M"},   {900, "CM"}, {500, "D"}, {400, "CD"}, {100, "C"}, {90, "XC"}, {50, "\x4C"},
-        {40, "X\x4C"}, {10, "X"},   {9, "IX"},  {5, "V"},    {4, "IV"},  {1, "I"}};
+        {1000, "M"}, {900, "CM"}, {500, "D"}, {400, "CD"}, {100, "C"}, {90, "XC"}, {50, "L"},
+        {40, "XL"},  {10, "X"},   {9, "IX"},  {5, "V"},    {4, "IV"},  {1, "I"}};
     std::string r;
     for (auto& [value, text] : parts)
         while (n >= value) {
@@ -649,7 +649,7 @@ int formatNumber(double v, const std::string& fmtIn, const std::string& chars, s
     }
     // L: the local currency symbol where $ would go.
     std::string symbol = "$";
-    if (size_t l = f.find('\x4C'); // the L element
+    if (size_t l = f.find('L'); // the L element
         l != std::string::npos && (l == 0 || l == f.size() - 1 || (l == 1 && f[0] == 'S'))) {
         f[l] = '$';
         symbol = currency;
