@@ -68,12 +68,19 @@ private:
         int slot = -1;
         bool hidden = false; // the hidden row id column of the outer query
     };
+    // "left op right", its operands' types told once the tables are known:
+    // the four pieces around the operands receive the conversions.
+    struct Comparison {
+        size_t leftFrom, leftTo, rightFrom, rightTo; // token ranges
+        size_t pieces[4];                            // before and after each operand
+    };
     struct Level {
         bool query = false;
         bool fromList = false;
         bool expectTable = false;
         std::vector<std::pair<std::string, TableRef>> tables;
         std::vector<Deferred> deferred;
+        std::vector<Comparison> comparisons;
     };
 
     const std::string& sql_;
@@ -150,6 +157,15 @@ private:
     bool emitRange(size_t i, size_t end);
     bool emitOne(size_t& i, size_t end);
     bool emitChain(size_t i, size_t end, size_t& next);
+    int parseChain(size_t i, size_t end) const;
+    bool emitComparison(size_t i, size_t end, size_t& next);
+    bool emitOrderBy(size_t& i, size_t end);
+    enum class VT { Unknown, Char, CharLit, Text, Number, Date, Bind, Null };
+    VT typeOf(size_t a, size_t b) const;
+    VT columnType(const std::string& qual, const std::string& name) const;
+    void resolveComparison(const Comparison& c);
+    mutable std::map<std::string, std::vector<TableColumn>> columnCache_;
+    size_t noComparisonAt_ = size_t(-1);
     bool emitTableRef(size_t& i, size_t end);
     bool emitName(size_t& i, size_t end, std::string& owner, std::string& name, int& off);
     bool emitNewName(size_t& i, size_t end, std::string& owner, std::string& name, int& off, bool replacing);
@@ -369,6 +385,240 @@ bool Translator::emitChain(size_t i, size_t end, size_t& next) {
     --inChain_;
     next = size_t(j);
     return true;
+}
+
+int Translator::parseChain(size_t i, size_t end) const {
+    int j = parseTerm(i, end);
+    while (j >= 0 && size_t(j) < end && (isOp(j, "+") || isOp(j, "-") || isOp(j, "||"))) {
+        int k = parseTerm(j + 1, end);
+        if (k < 0) break;
+        j = k;
+    }
+    return j;
+}
+
+// "a op b" with op a comparison: emitted with an empty piece on each side of
+// each operand, filled once the level's tables tell the operands' types.
+bool Translator::emitComparison(size_t i, size_t end, size_t& next) {
+    if (i == noComparisonAt_ || (i > 0 && isOp(i - 1, "."))) return false;
+    static const std::set<std::string> ops = {"=", "<>", "!=", "^=", "<", ">", "<=", ">="};
+    int j = parseChain(i, end);
+    if (j < 0 || size_t(j) >= end || toks_[j].t != T::Op || !ops.count(toks_[j].text)) return false;
+    int k = parseChain(j + 1, end);
+    if (k < 0 || (size_t(k) < end && !isKeyword(k) && !isOp(k, ")") && !isOp(k, ","))) return false;
+    for (size_t q = i; q < size_t(k); ++q)
+        if ((toks_[q].t == T::Ident || toks_[q].t == T::QIdent) && toks_[q].text == "ROWID") return false;
+    Comparison c{i, size_t(j), size_t(j) + 1, size_t(k), {}};
+    ++inChain_;
+    c.pieces[0] = pieces_.size();
+    emit("", toks_[i].off);
+    noComparisonAt_ = i;
+    bool ok = emitRange(i, size_t(j));
+    noComparisonAt_ = size_t(-1);
+    c.pieces[1] = pieces_.size();
+    emit("", toks_[j].off);
+    emit(toks_[j].text == "^=" ? "<>" : toks_[j].text, toks_[j].off);
+    c.pieces[2] = pieces_.size();
+    emit("", toks_[j + 1].off);
+    ok = ok && emitRange(size_t(j) + 1, size_t(k));
+    c.pieces[3] = pieces_.size();
+    emit("", toks_[k - 1].off);
+    --inChain_;
+    if (!ok) return false;
+    levels_.back().comparisons.push_back(c);
+    next = size_t(k);
+    return true;
+}
+
+// ORDER BY: Oracle sorts NULL after every value ascending and before every
+// value descending unless the key says NULLS FIRST or NULLS LAST.
+bool Translator::emitOrderBy(size_t& i, size_t end) {
+    emit("ORDER BY", toks_[i].off);
+    i += 2;
+    size_t stop = i;
+    int depth = 0;
+    for (; stop < end; ++stop) {
+        if (isOp(stop, "(")) ++depth;
+        if (isOp(stop, ")")) --depth;
+        if (depth == 0 && isWord(stop, "FOR") && isWord(stop + 1, "UPDATE")) break;
+    }
+    while (i < stop && !failed_) {
+        size_t e = i;
+        depth = 0;
+        for (; e < stop; ++e) {
+            if (isOp(e, "(")) ++depth;
+            if (isOp(e, ")")) --depth;
+            if (depth == 0 && isOp(e, ",")) break;
+        }
+        if (e == i) return fail(936, toks_[i].off);
+        bool explicitNulls =
+            e >= i + 2 && isWord(e - 2, "NULLS") && (isWord(e - 1, "FIRST") || isWord(e - 1, "LAST"));
+        size_t last = explicitNulls ? e - 3 : e - 1;
+        bool desc = last >= i && isWord(last, "DESC");
+        if (!emitRange(i, e)) return false;
+        if (!explicitNulls) emit(desc ? "NULLS FIRST" : "NULLS LAST", srcEnd(e - 1));
+        i = e;
+        if (i < stop) {
+            emit(",", toks_[i].off);
+            ++i;
+        }
+    }
+    return !failed_;
+}
+
+// The type of an expression as far as comparisons need it.
+Translator::VT Translator::typeOf(size_t a, size_t b) const {
+    if (a >= b) return VT::Unknown;
+    int depth = 0;
+    bool concat = false, arith = false, factor = false;
+    for (size_t k = a; k < b; ++k) {
+        if (isOp(k, "(")) ++depth;
+        if (isOp(k, ")")) --depth;
+        if (depth != 0) continue;
+        if (isOp(k, "||")) concat = true;
+        if (k > a && (isOp(k, "+") || isOp(k, "-")) && !(toks_[k - 1].t == T::Op && !isOp(k - 1, ")")))
+            arith = true;
+        if (isOp(k, "*") || isOp(k, "/")) factor = true;
+    }
+    if (concat) return VT::Text;
+    if (factor && !arith) return VT::Number;
+    if (arith) {
+        // date ± number is a date, date - date a number.
+        int dates = 0, first = parseTerm(a, b);
+        if (first > 0 && typeOf(a, size_t(first)) == VT::Date) ++dates;
+        for (size_t k = size_t(std::max(first, 0)); dates && k < b;) {
+            int n = parseTerm(k + 1, b);
+            if (n < 0) break;
+            if (typeOf(k + 1, size_t(n)) == VT::Date) ++dates;
+            k = size_t(n);
+        }
+        return dates == 1 ? VT::Date : VT::Number;
+    }
+    if (isOp(a, "-") || isOp(a, "+")) return typeOf(a + 1, b) == VT::Unknown ? VT::Unknown : VT::Number;
+    const Tok& t = toks_[a];
+    if (b == a + 1) {
+        if (t.t == T::String) return t.text.empty() ? VT::Null : VT::CharLit;
+        if (t.t == T::Number) return VT::Number;
+        if (t.t == T::Bind) return VT::Bind;
+        if (isWord(a, "NULL")) return VT::Null;
+        if (isWord(a, "USER")) return VT::CharLit;
+        if (isWord(a, "SYSDATE") || isWord(a, "CURRENT_DATE")) return VT::Date;
+        if (t.t == T::Ident || t.t == T::QIdent) return columnType("", t.text);
+        return VT::Unknown;
+    }
+    auto name = [&](size_t k) { return toks_[k].t == T::Ident || toks_[k].t == T::QIdent; };
+    if (b == a + 3 && name(a) && isOp(a + 1, ".") && name(a + 2))
+        return columnType(t.text, toks_[a + 2].text);
+    if (b == a + 5 && name(a) && isOp(a + 1, ".") && name(a + 2) && isOp(a + 3, ".") && name(a + 4))
+        return columnType(toks_[a + 2].text, toks_[a + 4].text);
+    if (isOp(a, "(") && matchParen(a, b) == b - 1)
+        return isWord(a + 1, "SELECT") || isWord(a + 1, "WITH") ? VT::Unknown : typeOf(a + 1, b - 1);
+    if (t.t == T::Ident && isOp(a + 1, "(") && matchParen(a + 1, b) == b - 1) {
+        // The arguments at the top level of the call.
+        std::vector<std::pair<size_t, size_t>> args;
+        size_t from = a + 2;
+        depth = 0;
+        for (size_t k = a + 2; k < b - 1; ++k) {
+            if (isOp(k, "(")) ++depth;
+            if (isOp(k, ")")) --depth;
+            if (depth == 0 && isOp(k, ",")) {
+                args.push_back({from, k});
+                from = k + 1;
+            }
+        }
+        args.push_back({from, b - 1});
+        auto arg = [&](size_t n) {
+            return n < args.size() ? typeOf(args[n].first, args[n].second) : VT::Unknown;
+        };
+        static const std::set<std::string> dates = {"TO_DATE", "ADD_MONTHS", "LAST_DAY", "NEXT_DAY"};
+        static const std::set<std::string> numbers = {
+            "TO_NUMBER", "LENGTH", "LENGTHB", "INSTR", "COUNT",          "SUM", "AVG", "ABS",  "MOD", "CEIL",
+            "FLOOR",     "SIGN",   "POWER",   "SQRT",  "MONTHS_BETWEEN", "EXP", "LN",  "ASCII"};
+        static const std::set<std::string> texts = {"TO_CHAR", "SUBSTR", "UPPER", "LOWER",    "INITCAP",
+                                                    "TRIM",    "LTRIM",  "RTRIM", "LPAD",     "RPAD",
+                                                    "REPLACE", "CONCAT", "CHR",   "TRANSLATE"};
+        const std::string& f = t.text;
+        if (dates.count(f)) return VT::Date;
+        if (numbers.count(f)) return VT::Number;
+        if (texts.count(f)) return VT::Text;
+        if (f == "TRUNC" || f == "ROUND") return arg(0) == VT::Date ? VT::Date : VT::Number;
+        if (f == "NVL" || f == "COALESCE" || f == "MAX" || f == "MIN" || f == "GREATEST" || f == "LEAST") {
+            VT v = arg(0);
+            return v == VT::Null ? arg(1) : v;
+        }
+        if (f == "DECODE") return arg(2);
+        if (f == "CAST") {
+            for (size_t k = a + 2; k + 1 < b; ++k)
+                if (isWord(k, "AS")) {
+                    std::string ty = toks_[k + 1].text;
+                    if (ty == "DATE") return VT::Date;
+                    if (ty == "NUMBER" || ty == "INTEGER" || ty == "INT" || ty == "FLOAT") return VT::Number;
+                    if (ty == "CHAR" || ty == "NCHAR") return VT::Char;
+                    if (ty.find("CHAR") != std::string::npos) return VT::Text;
+                }
+        }
+    }
+    return VT::Unknown;
+}
+
+// A column's type by its declared type, looked for in the open levels' tables.
+Translator::VT Translator::columnType(const std::string& qual, const std::string& name) const {
+    for (size_t l = levels_.size(); l-- > 0;) {
+        for (auto& [q, ref] : levels_[l].tables) {
+            if (!qual.empty() && q != qual && ref.name != qual) continue;
+            std::string key = ref.owner + "." + ref.name;
+            auto c = columnCache_.find(key);
+            if (c == columnCache_.end()) {
+                std::vector<TableColumn> cols;
+                r_.columns(ref, cols);
+                c = columnCache_.emplace(key, std::move(cols)).first;
+            }
+            for (auto& col : c->second) {
+                if (col.name != name) continue;
+                std::string ty = upperAscii(col.type);
+                auto starts = [&](const char* p) { return ty.compare(0, std::strlen(p), p) == 0; };
+                if (starts("CHAR") || starts("NCHAR")) return VT::Char;
+                if (starts("NUMBER") || starts("INTEGER") || starts("INT") || starts("FLOAT") ||
+                    starts("DECIMAL") || starts("NUMERIC") || starts("SMALLINT") || starts("BINARY_") ||
+                    starts("REAL"))
+                    return VT::Number;
+                if (ty == "DATE") return VT::Date;
+                if (ty.find("RAW") == std::string::npos &&
+                    (ty.find("CHAR") != std::string::npos || ty.find("CLOB") != std::string::npos ||
+                     starts("LONG")))
+                    return VT::Text;
+                return VT::Unknown;
+            }
+            if (!qual.empty()) return VT::Unknown;
+        }
+    }
+    return VT::Unknown;
+}
+
+// Oracle's rules where a comparison meets typed operands: CHAR with CHAR or a
+// literal compares blank-padded, text with a DATE converts by the session's
+// date format, text with a NUMBER converts as TO_NUMBER.
+void Translator::resolveComparison(const Comparison& c) {
+    VT l = typeOf(c.leftFrom, c.leftTo), r = typeOf(c.rightFrom, c.rightTo);
+    auto wrap = [&](bool right, const std::string& open, const std::string& close) {
+        pieces_[c.pieces[right ? 2 : 0]].text = open;
+        pieces_[c.pieces[right ? 3 : 1]].text = close;
+    };
+    auto padded = [](VT t) { return t == VT::Char || t == VT::CharLit; };
+    auto text = [](VT t) { return t == VT::Char || t == VT::CharLit || t == VT::Text || t == VT::Bind; };
+    if (padded(l) && padded(r)) {
+        // Trimmed on both sides: an explicit collation is lost to SQLite's automatic indexes.
+        wrap(false, "rtrim(", ")");
+        wrap(true, "rtrim(", ")");
+    } else if (l == VT::Date && text(r)) {
+        wrap(true, "ora_to_date(", ")");
+    } else if (r == VT::Date && text(l)) {
+        wrap(false, "ora_to_date(", ")");
+    } else if (l == VT::Number && text(r)) {
+        wrap(true, "ora_to_number(", ")");
+    } else if (r == VT::Number && text(l)) {
+        wrap(false, "ora_to_number(", ")");
+    }
 }
 
 std::string quote(const std::string& s) {
@@ -778,11 +1028,13 @@ bool Translator::closeLevel() {
     levels_.pop_back();
     if (!lv.query && !levels_.empty()) {
         for (auto& d : lv.deferred) levels_.back().deferred.push_back(d);
+        for (auto& c : lv.comparisons) levels_.back().comparisons.push_back(c);
         return true;
     }
     levels_.push_back(std::move(lv));
     for (auto& d : levels_.back().deferred)
         if (!resolveDeferred(d)) return false;
+    for (auto& c : levels_.back().comparisons) resolveComparison(c);
     levels_.pop_back();
     return true;
 }
@@ -792,6 +1044,11 @@ bool Translator::emitRange(size_t i, size_t end) {
         size_t before = i;
         if (!levels_.back().expectTable && (toks_[i].t != T::Ident || !reserved().count(toks_[i].text))) {
             size_t next;
+            if (emitComparison(i, end, next)) {
+                if (failed_) return false;
+                i = next;
+                continue;
+            }
             if (emitChain(i, end, next)) {
                 if (failed_) return false;
                 i = next;
@@ -935,6 +1192,9 @@ bool Translator::emitOne(size_t& i, size_t end) {
         whereOpen_ = true;
         ++i;
         return true;
+    } else if (w == "ORDER" && isWord(i + 1, "BY")) {
+        lv.fromList = false;
+        return emitOrderBy(i, end);
     } else if (w == "WHERE" || w == "GROUP" || w == "ORDER" || w == "HAVING" || w == "ON" || w == "USING" ||
                w == "UNION" || w == "INTERSECT" || w == "MINUS") {
         lv.fromList = false;
