@@ -315,8 +315,15 @@ int Matcher::run(RegexPos* start, RegexPos* end, const char16_t* cur, const char
             continue;
         }
         case RN_GUARD: {
+            // A guard compares only with the markers it pushed at the same
+            // call level (under the same calling frame): a loop whose body
+            // matched nothing still stops, while a call that returns at the
+            // position where a nested call of the same group returned is not
+            // taken for one.
             int k = top - 1;
-            while (k >= 0 && !(F(k)->type == RFRAME_GUARD && F(k)->node == n)) --k;
+            while (k >= 0 &&
+                   !(F(k)->type == RFRAME_GUARD && F(k)->node == n && F(k)->call_frame == f->call_frame))
+                --k;
             if (k >= 0 && same_pos(F(k)->pos, f->pos)) goto fail;
             if (!push()) return -2;
             F(top - 1)->type = RFRAME_GUARD;
