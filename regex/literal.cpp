@@ -348,8 +348,11 @@ int64_t regex_expand_template(const RegexPositionOps* ops, RegexPos ms, RegexPos
                 const char16_t* close = name;
                 while (*close && *close != '}') ++close;
                 if (*close == '}') {
+                    // Only named groups have names (an unnamed group's
+                    // name is empty, and no name can be): "$+{}" finds no
+                    // group and inserts nothing.
                     size_t len = static_cast<size_t>(close - name);
-                    for (int g = 0; g < re->group_count; ++g) {
+                    for (int g = 0; len > 0 && g < re->group_count; ++g) {
                         const char16_t* gn = re->group_names[g];
                         if (std::char_traits<char16_t>::length(gn) == len &&
                             std::char_traits<char16_t>::compare(gn, name, len) == 0) {

@@ -234,6 +234,9 @@ TEST(RegexTemplate, Expansion) {
     EXPECT_EQ(replace(u"(b)(c)", u"abcd", u"\\1\\n\\t\\x\\$", 0), u"ab\n\tx$d");
     EXPECT_EQ(replace(u"(b)", u"abc", u"$$1", 0), u"a$bc");
     EXPECT_EQ(replace(u"(?<n>b)", u"abc", u"<$+{n}$+{m}>", 0), u"a<b>c");
+    // a named reference finds only a named group
+    EXPECT_EQ(replace(u"(a)(?<x>b)", u"ab", u"[$+{}|$+{x}]", 0), u"[|b]");
+    EXPECT_EQ(replace(u"(a)(?<x>b)(c)", u"abc", u"[$+{}]", 0), u"[]");
     EXPECT_EQ(replace(u"(b)|x", u"abc", u"[$1]", 1), u"a[b]c");
     EXPECT_EQ(replace(u"x|(b)", u"axc", u"[$1]", 1), u"a[]c");
     EXPECT_EQ(replace(u"b", u"a\r\nab\r\nc", u"[$`|$']", 0), u"a\r\na[a\r\na|]\r\nc");
