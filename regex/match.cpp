@@ -251,12 +251,23 @@ int Matcher::run(RegexPos* start, RegexPos* end, const char16_t* cur, const char
             f->node = n->next;
             continue;
         }
-        case RN_BOL:
-            if (f->pos.column != 0 && prev_char(f) != '\n') goto fail;
+        case RN_BOL: {
+            // a line starts at column 0, after a LF, and where no character
+            // stands before the position (a CR LF that opens the subject is
+            // positioned at its LF)
+            if (f->pos.column == 0) {
+                f->node = n->next;
+                continue;
+            }
+            uint32_t before = prev_char(f);
+            if (before != 0 && before != '\n') goto fail;
             f->node = n->next;
             continue;
+        }
         case RN_BEGIN:
-            if (f->pos.line != 0 || f->pos.column != 0) goto fail;
+            // the start of the subject: (0, 0), or a position with no
+            // character before it (the LF of a CR LF that opens the subject)
+            if ((f->pos.line != 0 || f->pos.column != 0) && prev_char(f) != 0) goto fail;
             f->node = n->next;
             continue;
         case RN_EOL: {
@@ -300,14 +311,23 @@ int Matcher::run(RegexPos* start, RegexPos* end, const char16_t* cur, const char
             f->node = n->next;
             continue;
         }
-        case RN_OPEN:
-            regex_frame_groups(f)[n->value].start = f->pos;
+        case RN_OPEN: {
+            // No reported position rests on the CR of a CR LF: a group that
+            // opens there opens at the LF. Should the group close where it
+            // opened (empty, before the line break), its start falls back to
+            // that position when it closes, so that ends before a CR LF stay
+            // before the CR.
+            RegexPos& start = regex_frame_groups(f)[n->value].start;
+            start = f->pos;
+            if (f->cur[0] == '\r' && f->cur[1] == '\n') start.column += 1;
             f->node = n->next;
             continue;
+        }
         case RN_CLOSE: {
             if (f->call_group == n->value + 1) goto call_return;
             RegexGroup& g = regex_frame_groups(f)[n->value];
             g.end = f->pos;
+            if (g.start.line == g.end.line && g.start.column > g.end.column) g.start = g.end;
             g.length = g.start.line < 0 ? 0 : span(g.start, g.end);
             if (g.start.line < 0) g.start = g.end;
             f->last_group = n->value;
@@ -378,6 +398,11 @@ int Matcher::run(RegexPos* start, RegexPos* end, const char16_t* cur, const char
             int bi = f->sub_frame;
             RegexFrame* b = F(bi);
             RegexNode* k = b->node;
+            // A look-behind's body must end exactly where the look-behind
+            // stands: one that ends elsewhere (stepping back and forth can
+            // count a line break differently) is no match of the body.
+            if ((k->kind == RN_LOOKBEHIND || k->kind == RN_NEG_LOOKBEHIND) && !same_pos(f->pos, b->pos))
+                goto fail;
             switch (k->kind) {
             case RN_LOOKAHEAD:
             case RN_LOOKBEHIND:

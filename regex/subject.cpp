@@ -92,15 +92,24 @@ const char16_t* str_next_char(void* c, RegexPos* pos) {
     return p;
 }
 
+// The column of the character before col (a surrogate pair as one).
+inline int64_t back_one(const char16_t* t, int64_t col) {
+    if (col >= 2 && utf16_is_low_surrogate(t[col - 1]) && utf16_is_high_surrogate(t[col - 2])) return col - 2;
+    return col - 1;
+}
+
 const char16_t* str_prev_char(void* c, RegexPos* pos) {
     const char16_t* t = subj(c)->text;
     if (pos->line > 0 || pos->column <= 0) return nullptr;
-    int64_t col = pos->column;
-    if (col >= 2 && utf16_is_low_surrogate(t[col - 1]) && utf16_is_high_surrogate(t[col - 2]))
-        col -= 2;
-    else
-        col -= 1;
-    if (col > 0 && t[col] == '\r' && t[col + 1] == '\n') --col;
+    int64_t col = back_one(t, pos->column);
+    if (t[col] == '\r' && t[col + 1] == '\n') {
+        // A CR LF is one character positioned at its LF: stepping back from
+        // there passes over the CR to the character before it, a surrogate
+        // pair included; a CR LF that opens the text has no character
+        // before it.
+        if (col == 0) return nullptr;
+        col = back_one(t, col);
+    }
     pos->column = col;
     return t + col;
 }
@@ -127,7 +136,8 @@ int str_at_line_start(void* c, const RegexPos* pos) {
     int64_t k = col - 1;
     if (k >= 1 && utf16_is_low_surrogate(t[k]) && utf16_is_high_surrogate(t[k - 1])) --k;
     if (t[k] == '\r' && t[col] == '\n' && k == col - 1) {
-        if (k == 0) return 0;
+        // the LF of a CR LF that opens the text starts its line like column 0
+        if (k == 0) return 1;
         --k;
     }
     return t[k] == '\n';

@@ -314,3 +314,100 @@ TEST(RegexDifferential, AgainstPcre2) {
     EXPECT_GT(compared, 1000);
     EXPECT_GT(matched, 100);
 }
+
+namespace {
+
+// Where a position of a LF subject lies in its CR LF twin: before the CR
+// when it ends a span (or the span is empty), at the LF when it starts one.
+struct Twin {
+    std::u16string lf, crlf;
+    std::vector<int> before; // LF subject position -> CR LF position, before the CR
+    explicit Twin(const std::u16string& s) : lf(s) {
+        for (char16_t c : s) {
+            before.push_back(static_cast<int>(crlf.size()));
+            if (c == u'\n') crlf += u'\r';
+            crlf += c;
+        }
+        before.push_back(static_cast<int>(crlf.size()));
+    }
+    int start_of(int pos, int length) const { return before[pos] + (length > 0 && lf[pos] == u'\n' ? 1 : 0); }
+};
+
+struct Span {
+    int start, length;
+    bool operator==(const Span& o) const { return start == o.start && length == o.length; }
+};
+
+// Every match of a find-all (after an empty match the search moves on by
+// one character, a CR LF as one), each followed by its groups.
+std::vector<Span> find_all(Regex* re, const std::u16string& s) {
+    std::vector<Span> out;
+    int from = 0;
+    while (from <= static_cast<int>(s.size())) {
+        int st = -1, len = -1;
+        int r = regex_search_str(re, s.c_str(), from, &st, &len);
+        if (r != 1) {
+            if (r != 0) out.push_back({r, -1});
+            break;
+        }
+        out.push_back({st, len});
+        for (int k = 0; k < re->group_count; ++k) {
+            const RegexGroup& g = re->groups[k];
+            out.push_back({g.length < 0 ? -1 : static_cast<int>(g.start.column), static_cast<int>(g.length)});
+        }
+        if (len > 0) {
+            from = st + len;
+        } else {
+            from = st + 1;
+            if (s[st] == u'\r' && s[st + 1] == u'\n') ++from;
+            if (st < static_cast<int>(s.size()) && utf16_is_high_surrogate(s[st]) &&
+                utf16_is_low_surrogate(s[st + 1]))
+                ++from;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+// A subject whose line breaks are CR LF gives the answers of its twin with
+// LF line breaks: the same matches and captures at the corresponding
+// positions (a span that starts with a line break starts at its LF).
+TEST(RegexDifferential, CrLfSubjectsAnswerLikeTheirLfTwins) {
+    uint32_t seed = env_or("REGEX_DIFF_SEED", 20240611) + 1;
+    uint32_t count = env_or("REGEX_DIFF_COUNT", 1500);
+    Gen g(seed);
+    int compared = 0;
+    for (uint32_t round = 0; round < count; ++round) {
+        g.groups = 0;
+        g.closed.clear();
+        g.closed_empty.clear();
+        g.names.clear();
+        g.depth = 0;
+        Pat p = g.alt(true);
+        int flags = g.pick(4) == 0 ? REGEX_IGNORE_CASE : 0;
+        RegexHolder ours(p.ours.c_str(), flags);
+        ASSERT_TRUE(ours) << "refused " << narrow(p.ours);
+        for (int s = 0; s < 4; ++s) {
+            std::u16string subj = g.subject();
+            if (g.pick(2)) subj = u"\n" + subj;
+            Twin t(subj);
+            std::vector<Span> want = find_all(ours.get(), t.lf);
+            std::vector<Span> got = find_all(ours.get(), t.crlf);
+            std::string where = "pattern " + narrow(p.ours) + " subject \"" + narrow(subj) + "\"";
+            ASSERT_EQ(got.size(), want.size()) << where;
+            for (size_t k = 0; k < want.size(); ++k) {
+                Span w = want[k];
+                if (w.start >= 0) {
+                    int end = t.before[w.start + w.length];
+                    w.start = t.start_of(w.start, w.length);
+                    w.length = end - w.start;
+                }
+                ASSERT_EQ(got[k].start, w.start) << where << " item " << k;
+                ASSERT_EQ(got[k].length, w.length) << where << " item " << k;
+            }
+            ++compared;
+        }
+    }
+    EXPECT_GT(compared, 1000);
+}
