@@ -178,9 +178,17 @@ void regex_init_str_ops(RegexPositionOps* ops, RegexStrSubject* subject, const c
 
 // Searches text from start_column. 1 with the match's start column and length
 // in units (the match range also stored in the Regex), 0 when there is none,
-// -2 when the search was too complex, -1 when regex is NULL.
+// -2 when the search was too complex, -1 when regex is NULL. Each call
+// measures the text; a loop over the matches of one text uses
+// regex_search_str_len.
 int regex_search_str(Regex* regex, const char16_t* text, int start_column, int* match_start,
                      int* match_length);
+
+// regex_search_str over a text whose length in units (those before its
+// terminator) the caller knows; -1 measures it. A find-all that measures its
+// text once and passes the length on every call is linear in the text.
+int regex_search_str_len(Regex* regex, const char16_t* text, int64_t length, int start_column,
+                         int* match_start, int* match_length);
 
 // 1 when text holds a match anywhere (the range stored as above), 0 when not
 // (also for a NULL regex), -2 when the search was too complex.

@@ -163,12 +163,18 @@ void regex_init_str_ops(RegexPositionOps* ops, RegexStrSubject* subject, const c
 }
 
 int regex_search_str(Regex* re, const char16_t* text, int start_column, int* match_start, int* match_length) {
+    return regex_search_str_len(re, text, -1, start_column, match_start, match_length);
+}
+
+int regex_search_str_len(Regex* re, const char16_t* text, int64_t length, int start_column, int* match_start,
+                         int* match_length) {
     if (!re) return -1;
     if (!text || start_column < 0) return 0;
     RegexStrSubject s;
     RegexPositionOps ops;
     regex_init_str_ops(&ops, &s, text);
-    if (start_column > subject_length(&s)) return 0;
+    if (length >= 0) s.length = length;
+    if (start_column > 0 && start_column > subject_length(&s)) return 0;
     RegexPos start{0, start_column}, end{0, 0};
     int r = re->search(re, &ops, &start, &end, RegexPos{-1, -1});
     if (r != 1) return r < 0 ? -2 : 0;
