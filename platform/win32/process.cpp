@@ -200,6 +200,7 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
 }
 
 BOOL CloseHandle(HANDLE handle) {
+    if (win32detail::CloseThreadHandle(handle)) return TRUE;
     ProcessHandle* h = static_cast<ProcessHandle*>(handle);
     if (!h || (h->magic != kProcessMagic && h->magic != kThreadMagic)) {
         SetLastError(ERROR_INVALID_HANDLE);

@@ -51,7 +51,8 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
                     LPVOID environment, LPCWSTR currentDirectory, LPSTARTUPINFOW startupInfo,
                     LPPROCESS_INFORMATION processInformation);
 
-// Closes a process or thread handle from CreateProcessW.
+// Closes a process or thread handle from CreateProcessW, or a thread handle
+// from _beginthreadex (the thread runs on).
 BOOL CloseHandle(HANDLE handle);
 
 namespace win32test {
