@@ -390,3 +390,16 @@ void CString::FormatV(const char16_t* fmt, va_list ap) {
 void CString::AppendFormatV(const char16_t* fmt, va_list ap) {
     fmt16::AppendVa(m_s, fmt, ap);
 }
+
+namespace mfc_internal {
+void RegisterFrameworkStrings();
+}
+
+BOOL CString::LoadString(UINT id) {
+    mfc_internal::RegisterFrameworkStrings();
+    LPCWSTR text = nullptr;
+    int n = LoadStringW(nullptr, id, reinterpret_cast<LPWSTR>(&text), 0);
+    if (n <= 0 || !text) return FALSE;
+    m_s.assign(text, size_t(n));
+    return TRUE;
+}

@@ -19,3 +19,4 @@
 #include "win32/process.h"
 #include "win32/clipboard.h"
 #include "win32/displaydc.h"
+#include "win32/resource.h"

@@ -155,6 +155,10 @@ public:
         fmt16::Append(m_s, fmt, a...);
     }
     void FormatV(const char16_t* fmt, va_list ap);
+
+    // Sets the string to string-table entry id; FALSE (string unchanged) when
+    // no table holds it.
+    BOOL LoadString(UINT id);
     void AppendFormatV(const char16_t* fmt, va_list ap);
 
     // Format's core; the arguments may point into this string.
