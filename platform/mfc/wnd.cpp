@@ -76,6 +76,13 @@ void AfxHookCreate(HWND hwnd, const CREATESTRUCTW*) {
     }
 }
 
+void AfxHookWindowCreate(CWnd* wnd) {
+    t_wndInit = wnd;
+}
+void AfxUnhookWindowCreate() {
+    t_wndInit = nullptr;
+}
+
 LRESULT AfxWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     CWnd* w = CWnd::FromHandlePermanent(hwnd);
     if (!w) return DefWindowProcW(hwnd, msg, wParam, lParam);
@@ -134,7 +141,7 @@ CWnd* CWnd::FromHandle(HWND hwnd) {
     for (auto it = temp.begin(); it != temp.end();) it = IsWindow(it->first) ? std::next(it) : temp.erase(it);
     auto& slot = temp[hwnd];
     if (!slot) {
-        slot = std::make_unique<CWnd>();
+        slot.reset(AfxNewTempWnd(hwnd));
         slot->m_hWnd = hwnd;
     }
     return slot.get();
@@ -290,12 +297,16 @@ BOOL CWnd::SendChildNotifyLastMsg(LRESULT* result) {
     return OnChildNotify(m->message, m->wParam, m->lParam, result);
 }
 
-BOOL CWnd::OnCommand(WPARAM wParam, LPARAM) {
+BOOL CWnd::OnCommand(WPARAM wParam, LPARAM lParam) {
     UINT id = LOWORD(wParam);
+    // Menus and accelerators (no control) match the command entries; a
+    // control's notification matches entries of its code.
+    UINT code = lParam ? HIWORD(wParam) : 0;
     for (const AFX_MSGMAP* map = GetMessageMap(); map;
          map = map->pfnGetBaseMap ? map->pfnGetBaseMap() : nullptr)
         for (const AFX_MSGMAP_ENTRY* e = map->lpEntries; e->nSig != AfxSig_end; ++e)
-            if (e->nMessage == WM_COMMAND && e->nSig == AfxSig_cmd && id >= e->nID && id <= e->nLastID) {
+            if (e->nMessage == WM_COMMAND && e->nSig == AfxSig_cmd && e->nCode == code && id >= e->nID &&
+                id <= e->nLastID) {
                 (this->*(e->pfn.pfn))();
                 return TRUE;
             }

@@ -136,7 +136,9 @@ void HostWidget::SyncFromRecord() {
         if (hbar_) SyncBar(hbar_, view_.hbar, view_.hbarRect, Qt::Horizontal);
     }
     setEnabled(!(view_.style & WS_DISABLED));
-    if (isVisible() != view_.visible) setVisible(view_.visible);
+    // A top-level window of no size stays unmapped, though visible to the program.
+    bool mapped = view_.visible && (view_.parent || (geo.width() > 0 && geo.height() > 0));
+    if (isVisible() != mapped) setVisible(mapped);
     syncing_ = false;
     // Bars repaint themselves; the rest only when the frame or client area changed.
     if (frameChanged) update();
@@ -667,3 +669,10 @@ bool SavePng(const Image& image, const std::string& path) {
 extern "C" const char* __lsan_default_suppressions() {
     return "leak:libfontconfig\nleak:libfreetype\nleak:libQt6Gui\nleak:libQt6Core\nleak:libQt6Widgets\n";
 }
+
+namespace qtplatform {
+bool IsMapped(HWND hwnd) {
+    qtbk::HostWidget* w = qtbk::HostOf(hwnd);
+    return w && w->isVisible();
+}
+} // namespace qtplatform

@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "platform/win32/wnd_internal.h"
+#include "win32/dialog.h"
 #include "win32/errors.h"
 #include "win32/gdi.h"
 #include "win32/wstring.h"
@@ -204,6 +205,7 @@ BOOL UnregisterClassW(LPCWSTR name, HINSTANCE) {
 
 static std::shared_ptr<ClassRec> FindClass(LPCWSTR name) {
     EnsureBuiltinClasses();
+    EnsureControlClasses();
     std::lock_guard<std::mutex> lock(g_classMutex);
     auto it = Classes().find(Lower(name));
     return it == Classes().end() ? nullptr : it->second;

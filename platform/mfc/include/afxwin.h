@@ -7,3 +7,5 @@
 #include "mfc/gdi.h"
 #include "mfc/wnd.h"
 #include "mfc/app.h"
+#include "mfc/dialog.h"
+#include "mfc/controls.h"

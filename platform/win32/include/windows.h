@@ -20,3 +20,4 @@
 #include "win32/clipboard.h"
 #include "win32/displaydc.h"
 #include "win32/resource.h"
+#include "win32/dialog.h"

@@ -37,6 +37,10 @@ enum AfxSig : UINT {
     AfxSig_cmd,  // void () for WM_COMMAND with an id range
 };
 
+struct NMHDR;
+struct DRAWITEMSTRUCT;
+struct MINMAXINFO;
+
 // One handler of any signature; the entry's signature code says which member is set.
 union AfxHandler {
     AFX_PMSG pfn;
@@ -58,6 +62,11 @@ union AfxHandler {
     void (CWnd::*vbw)(BOOL, UINT);
     void (CWnd::*vb)(BOOL);
     void (CWnd::*vii)(int, int);
+    // Dialog entries (mfc/dialog.h).
+    void (CWnd::*vNotify)(NMHDR*, LRESULT*);
+    HBRUSH (CWnd::*hCtlColor)(CDC*, CWnd*, UINT);
+    void (CWnd::*vDrawItem)(int, DRAWITEMSTRUCT*);
+    void (CWnd::*vMinMax)(MINMAXINFO*);
 };
 
 struct AFX_MSGMAP_ENTRY {
@@ -370,6 +379,13 @@ protected:
 };
 
 LRESULT AfxWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+// The next window created on this thread attaches to wnd (dialogs created
+// from templates); AfxUnhookWindowCreate clears a hook left unused.
+void AfxHookWindowCreate(CWnd* wnd);
+void AfxUnhookWindowCreate();
+// The object FromHandle makes for a window without one: of the MFC class of
+// its window class (CButton for "Button", ...), else CWnd.
+CWnd* AfxNewTempWnd(HWND hwnd);
 LPCWSTR AfxRegisterWndClass(UINT classStyle, HCURSOR cursor = nullptr, HBRUSH background = nullptr,
                             HICON icon = nullptr);
 int AfxMessageBox(LPCWSTR text, UINT type = MB_OK, UINT helpId = 0);

@@ -34,6 +34,8 @@ struct Image {
 Image Capture(HWND hwnd);
 bool SavePng(const Image& image, const std::string& path);
 bool FamilyInstalled(const char16_t* family);
+// Whether the window's host is shown on the display (a 0 x 0 top-level is not).
+bool IsMapped(HWND hwnd);
 // Puts plain text on the system clipboard, as another program would.
 void SetSystemClipboardText(const std::u16string& text);
 
