@@ -429,7 +429,56 @@ void arith(sqlite3_context* ctx, sqlite3_value** argv, bool minus) {
         sqlite3_result_int64(ctx, r);
         return;
     }
-    sqlite3_result_double(ctx, minus ? a.value() - b.value() : a.value() + b.value());
+    sqlite3_result_double(ctx, significant15(minus ? a.value() - b.value() : a.value() + b.value()));
+}
+
+// * and /: numbers only (text read as a number, else 1722; a date 932), exact for
+// integers, and division by zero 1476.
+void product(sqlite3_context* ctx, sqlite3_value** argv, bool divide) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    int64_t secs;
+    if (dateSeconds(argv[0], secs) || dateSeconds(argv[1], secs)) {
+        raise(ctx, 932, -1, "expected NUMBER got DATE");
+        return;
+    }
+    Number a, b;
+    int code = numberOf(argv[0], a);
+    if (!code) code = numberOf(argv[1], b);
+    if (code) {
+        raise(ctx, code, -1);
+        return;
+    }
+    if (divide && b.value() == 0) {
+        raise(ctx, 1476, -1);
+        return;
+    }
+    int64_t r;
+    if (a.integer && b.integer) {
+        if (!divide && !__builtin_mul_overflow(a.i, b.i, &r)) {
+            sqlite3_result_int64(ctx, r);
+            return;
+        }
+        if (divide && !(a.i == INT64_MIN && b.i == -1) && a.i % b.i == 0) {
+            sqlite3_result_int64(ctx, a.i / b.i);
+            return;
+        }
+    }
+    double v = divide ? a.value() / b.value() : a.value() * b.value();
+    if (v == std::trunc(v) && std::fabs(v) < 9e15)
+        sqlite3_result_int64(ctx, int64_t(v));
+    else
+        sqlite3_result_double(ctx, significant15(v));
+}
+
+void fnMul(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    product(ctx, argv, false);
+}
+
+void fnDiv(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    product(ctx, argv, true);
 }
 
 void fnAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -465,8 +514,7 @@ void fnTrunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     }
     if (isNumeric(argv[0])) {
         double places = argc > 1 ? sqlite3_value_double(argv[1]) : 0;
-        double f = std::pow(10.0, places);
-        double v = std::trunc(sqlite3_value_double(argv[0]) * f) / f;
+        double v = decimalRound(sqlite3_value_double(argv[0]), int(std::trunc(places)), true);
         if (places <= 0 && std::fabs(v) < 9e15)
             sqlite3_result_int64(ctx, int64_t(v));
         else
@@ -480,8 +528,12 @@ void fnTrunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         raise(ctx, 1722, -1);
         return;
     }
-    d.hour = d.minute = d.second = 0;
-    d.fraction = 0;
+    std::string fmt = "DD";
+    if (argc > 1) textOf(argv[1], fmt);
+    if (int code = truncDate(d, fmt, false)) {
+        raise(ctx, code, -1);
+        return;
+    }
     resultText(ctx, formatStoredDate(d));
 }
 
@@ -671,6 +723,8 @@ void registerFunctions(Session& s) {
         {"ora_to_timestamp", 2, fnToTimestamp, true},
         {"ora_add", 2, fnAdd, true},
         {"ora_sub", 2, fnSub, true},
+        {"ora_mul", 2, fnMul, true},
+        {"ora_div", 2, fnDiv, true},
         {"ora_trunc", 1, fnTrunc, true},
         {"ora_trunc", 2, fnTrunc, true},
         {"ora_mod", 2, fnMod, true},
@@ -690,6 +744,7 @@ void registerFunctions(Session& s) {
         sqlite3_create_function_v2(s.conn, f.name, f.args,
                                    SQLITE_UTF8 | (f.deterministic ? SQLITE_DETERMINISTIC : 0), &s, f.fn,
                                    nullptr, nullptr, nullptr);
+    registerScalarFunctions(s);
 }
 
 } // namespace oci

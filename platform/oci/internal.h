@@ -293,6 +293,7 @@ OraError sqliteError(Session& s, int rc, const Translation* t, int outOffset);
 
 // Registers the SQL functions on a connection.
 void registerFunctions(Session& s);
+void registerScalarFunctions(Session& s);
 
 // ---- Statements -----------------------------------------------------------
 

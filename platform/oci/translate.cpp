@@ -157,6 +157,7 @@ private:
     bool emitRange(size_t i, size_t end);
     bool emitOne(size_t& i, size_t end);
     bool emitChain(size_t i, size_t end, size_t& next);
+    bool emitTerm(size_t a, size_t b, bool only);
     int parseChain(size_t i, size_t end) const;
     bool emitComparison(size_t i, size_t end, size_t& next);
     bool emitOrderBy(size_t& i, size_t end);
@@ -323,6 +324,8 @@ int Translator::parsePrimary(size_t i, size_t end) const {
         return -1;
     }
     if (t.t == T::Ident && reserved().count(t.text)) return -1;
+    if ((isWord(i, "DATE") || isWord(i, "TIMESTAMP")) && i + 1 < end && toks_[i + 1].t == T::String)
+        return int(i + 2);
     if (t.t == T::Ident || t.t == T::QIdent) {
         size_t j = i + 1;
         while (j + 1 < end && isOp(j, ".") &&
@@ -367,7 +370,7 @@ bool Translator::emitChain(size_t i, size_t end, size_t& next) {
         terms.push_back({size_t(j + 1), size_t(k)});
         j = k;
     }
-    if (ops.empty()) return false;
+    if (ops.empty()) return emitTerm(i, size_t(j), true) && (next = size_t(j), true);
     ++inChain_;
     // Prefix the chain with one opening per operator, then close after each term.
     // + and - go through functions too: they add days to dates and subtract dates.
@@ -375,11 +378,11 @@ bool Translator::emitChain(size_t i, size_t end, size_t& next) {
         return op == "||" ? "ora_concat((" : op == "+" ? "ora_add((" : "ora_sub((";
     };
     for (size_t k = 0; k < ops.size(); ++k) emit(fn(ops[ops.size() - 1 - k]), toks_[i].off);
-    bool ok = emitRange(terms[0].first, terms[0].second);
+    bool ok = emitTerm(terms[0].first, terms[0].second, false);
     for (size_t k = 0; ok && k < ops.size(); ++k) {
         int src = toks_[terms[k + 1].first - 1].off;
         emit("), (", src);
-        ok = emitRange(terms[k + 1].first, terms[k + 1].second);
+        ok = emitTerm(terms[k + 1].first, terms[k + 1].second, false);
         emit("))", src);
     }
     --inChain_;
@@ -506,6 +509,7 @@ Translator::VT Translator::typeOf(size_t a, size_t b) const {
         if (t.t == T::Ident || t.t == T::QIdent) return columnType("", t.text);
         return VT::Unknown;
     }
+    if (b == a + 2 && isWord(a, "DATE") && toks_[a + 1].t == T::String) return VT::Date;
     auto name = [&](size_t k) { return toks_[k].t == T::Ident || toks_[k].t == T::QIdent; };
     if (b == a + 3 && name(a) && isOp(a + 1, ".") && name(a + 2))
         return columnType(t.text, toks_[a + 2].text);
@@ -619,6 +623,40 @@ void Translator::resolveComparison(const Comparison& c) {
     } else if (r == VT::Number && text(l)) {
         wrap(false, "ora_to_number(", ")");
     }
+}
+
+// A term's * and / go through ora_mul and ora_div, nested left to right as
+// the chain's operators are. only: false, emitting nothing, when it has none.
+bool Translator::emitTerm(size_t a, size_t b, bool only) {
+    std::vector<std::pair<size_t, size_t>> factors;
+    std::vector<std::string> ops;
+    size_t i = a;
+    while (i < b && (isOp(i, "+") || isOp(i, "-"))) ++i;
+    int j = parsePrimary(i, b);
+    if (j >= 0) {
+        factors.push_back({a, size_t(j)});
+        while (size_t(j) < b && (isOp(j, "*") || isOp(j, "/"))) {
+            size_t k = j + 1;
+            while (k < b && (isOp(k, "+") || isOp(k, "-"))) ++k;
+            int j2 = parsePrimary(k, b);
+            if (j2 < 0) break;
+            ops.push_back(toks_[j].text);
+            factors.push_back({size_t(j) + 1, size_t(j2)});
+            j = j2;
+        }
+    }
+    if (ops.empty() || size_t(j) != b) return only ? false : emitRange(a, b);
+    ++inChain_;
+    for (size_t k = ops.size(); k-- > 0;) emit(ops[k] == "*" ? "ora_mul((" : "ora_div((", toks_[a].off);
+    bool ok = emitRange(factors[0].first, factors[0].second);
+    for (size_t k = 0; ok && k < ops.size(); ++k) {
+        int src = toks_[factors[k + 1].first - 1].off;
+        emit("), (", src);
+        ok = emitRange(factors[k + 1].first, factors[k + 1].second);
+        emit("))", src);
+    }
+    --inChain_;
+    return ok;
 }
 
 std::string quote(const std::string& s) {
@@ -1152,6 +1190,14 @@ bool Translator::emitOne(size_t& i, size_t end) {
         return true;
     }
     bool call = isOp(i + 1, "(");
+    // DATE 'YYYY-MM-DD' and TIMESTAMP 'YYYY-MM-DD HH24:MI:SS[.FF]' literals.
+    if (!qualified && (w == "DATE" || w == "TIMESTAMP") && i + 1 < end && toks_[i + 1].t == T::String) {
+        emit(std::string(w == "DATE" ? "ora_to_date(" : "ora_to_timestamp(") + sqlString(toks_[i + 1].text) +
+                 (w == "DATE" ? ", 'YYYY-MM-DD')" : ", 'YYYY-MM-DD HH24:MI:SS.FF')"),
+             t.off);
+        i += 2;
+        return true;
+    }
     // seq.NEXTVAL, owner.seq.CURRVAL
     if (!qualified && isOp(i + 1, ".") && (isWord(i + 2, "NEXTVAL") || isWord(i + 2, "CURRVAL"))) {
         emit(std::string(isWord(i + 2, "NEXTVAL") ? "ora_nextval(" : "ora_currval(") + sqlString(schema_) +
@@ -1261,7 +1307,72 @@ bool Translator::emitOne(size_t& i, size_t end) {
                                                               {"TRUNC", "ora_trunc"},
                                                               {"NVL2", "ora_nvl2"},
                                                               {"CONCAT", "ora_concat"},
-                                                              {"MOD", "ora_mod"}};
+                                                              {"MOD", "ora_mod"},
+                                                              {"ROUND", "ora_round"},
+                                                              {"UPPER", "ora_upper"},
+                                                              {"LOWER", "ora_lower"},
+                                                              {"INITCAP", "ora_initcap"},
+                                                              {"LTRIM", "ora_ltrim"},
+                                                              {"RTRIM", "ora_rtrim"},
+                                                              {"REPLACE", "ora_replace"},
+                                                              {"LPAD", "ora_lpad"},
+                                                              {"RPAD", "ora_rpad"},
+                                                              {"ADD_MONTHS", "ora_add_months"},
+                                                              {"LAST_DAY", "ora_last_day"},
+                                                              {"MONTHS_BETWEEN", "ora_months_between"},
+                                                              {"GREATEST", "ora_greatest"},
+                                                              {"LEAST", "ora_least"},
+                                                              {"SUM", "ora_sum"},
+                                                              {"AVG", "ora_avg"}};
+        // TRIM(s) of one argument; TRIM(LEADING x FROM s) and the like stay SQLite's to refuse.
+        if (w == "TRIM") {
+            size_t m = matchParen(i + 1, end);
+            bool plain = m < end;
+            int depth = 0;
+            for (size_t k = i + 2; plain && k < m; ++k) {
+                if (isOp(k, "(")) ++depth;
+                if (isOp(k, ")")) --depth;
+                if (depth == 0 && (isOp(k, ",") || isWord(k, "FROM") || isWord(k, "LEADING") ||
+                                   isWord(k, "TRAILING") || isWord(k, "BOTH")))
+                    plain = false;
+            }
+            if (plain) {
+                emit("ora_trim", t.off);
+                ++i;
+                return true;
+            }
+        }
+        // CAST to NUMBER converts as TO_NUMBER (rounded to a given scale), to DATE as TO_DATE.
+        if (w == "CAST") {
+            size_t m = matchParen(i + 1, end), as = m;
+            int depth = 0;
+            for (size_t k = i + 2; k < m; ++k) {
+                if (isOp(k, "(")) ++depth;
+                if (isOp(k, ")")) --depth;
+                if (depth == 0 && isWord(k, "AS")) as = k;
+            }
+            if (m < end && as + 1 < m &&
+                (isWord(as + 1, "NUMBER") || isWord(as + 1, "DATE") || isWord(as + 1, "INTEGER"))) {
+                bool date = isWord(as + 1, "DATE");
+                std::string scale;
+                if (isWord(as + 1, "INTEGER"))
+                    scale = "0";
+                else if (isOp(as + 2, "(") && isOp(as + 4, ",") && as + 5 < m && toks_[as + 5].t == T::Number)
+                    scale = toks_[as + 5].text;
+                else if (isOp(as + 2, "(") && isOp(as + 4, ",") && isOp(as + 5, "-") && as + 6 < m)
+                    scale = "-" + toks_[as + 6].text;
+                else if (isOp(as + 2, "(") && isOp(as + 4, ")"))
+                    scale = "0";
+                emit(date            ? "ora_to_date(("
+                     : scale.empty() ? "ora_to_number(("
+                                     : "ora_round(ora_to_number((",
+                     t.off);
+                if (!emitRange(i + 2, as)) return false;
+                emit(scale.empty() || date ? "))" : ")), " + scale + ")", toks_[m].off);
+                i = m + 1;
+                return true;
+            }
+        }
         auto f = fn.find(w);
         if (f != fn.end()) {
             emit(f->second, t.off);

@@ -712,7 +712,7 @@ int formatNumber(double v, const std::string& fmtIn, const std::string& chars, s
         }
     }
     char buf[400];
-    std::snprintf(buf, sizeof buf, "%.*f", fracDigits, a);
+    std::snprintf(buf, sizeof buf, "%.*f", fracDigits, decimalRound(a, fracDigits));
     std::string digitsText = buf;
     size_t dot = digitsText.find('.');
     std::string ip = digitsText.substr(0, dot),
@@ -1123,8 +1123,7 @@ int convertForColumn(sqlite3_context* ctx, sqlite3_value* v, const ColumnCheck& 
         }
         int p = t.col.precision, s = t.col.scale;
         if (s != -127 && p > 0) {
-            double f = std::pow(10.0, s);
-            double r = std::round(n.value() * f) / f;
+            double r = n.integer && s >= 0 ? n.value() : decimalRound(n.value(), s);
             if (std::fabs(r) >= std::pow(10.0, p - s)) return 1438;
             if (!n.integer || s < 0) {
                 if (r == std::trunc(r) && std::fabs(r) < 9e15) {
@@ -1192,6 +1191,10 @@ int convertForColumn(sqlite3_context* ctx, sqlite3_value* v, const ColumnCheck& 
         return 0;
     }
     case TypeClass::Date: {
+        if (vt == SQLITE_INTEGER || vt == SQLITE_FLOAT) {
+            detail = "expected DATE got NUMBER";
+            return 932;
+        }
         std::string s(reinterpret_cast<const char*>(sqlite3_value_text(v)), size_t(sqlite3_value_bytes(v)));
         DateTime d;
         // The session's format first, then the stored form.

@@ -24,6 +24,11 @@ struct Number {
     void result(sqlite3_context* ctx) const;
 };
 bool parseNumber(const std::string& s, Number& out);
+// v rounded (half away from zero) or truncated to scale decimal places (scale
+// may be negative), on the digits of v's shortest decimal text, not its binary value.
+double decimalRound(double v, int scale, bool truncate = false);
+// v at 15 significant digits: the results of arithmetic compare as their decimal text reads.
+double significant15(double v);
 
 constexpr int kNoZone = -100000;
 struct DateTime {
@@ -62,6 +67,9 @@ int formatNumber(double v, const std::string& fmt, const std::string& chars, std
 // Fixes the clock ("YYYY-MM-DD HH24:MI:SS") or returns it to the system's ("system").
 bool setClock(const std::string& text);
 int parseDate(const std::string& s, const std::string& fmt, DateTime& d);
+// TRUNC (or ROUND) of a date to the unit of a format element (YYYY, Q, MM, DD, D, IW, HH, MI);
+// 0 or the ORA number.
+int truncDate(DateTime& d, const std::string& fmt, bool round);
 
 // Row ids: 18 characters of Oracle's base-64 alphabet.
 constexpr size_t kRowidLength = 18;

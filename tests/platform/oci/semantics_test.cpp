@@ -139,3 +139,130 @@ TEST_F(OciTest, DemoAllTypesSortsAndFiltersAsOracle) {
     EXPECT_EQ(column(s, "select id from all_types where c_date < '24-04-13'"), "1,2");
     EXPECT_EQ(column(s, "select id from all_types where c_number_p = '200.25'"), "2");
 }
+TEST_F(SemanticsTest, NumberScaleRoundsTheDecimalDigitsHalfAwayFromZero) {
+    EXPECT_EQ(column("select p from t order by id"), "1.01,2.5,-,-1.01");
+    ASSERT_EQ(s->exec("create table r (a number(5,2), b number(3), c number(5,-2), e number(4,2))"), 0);
+    ASSERT_EQ(s->exec("insert into r (a, b, c) values (0.125, 2.5, 1250)"), 0) << s->errorText();
+    ASSERT_EQ(s->exec("insert into r (a, b, c) values (2.675, -2.5, -1249.9)"), 0) << s->errorText();
+    ASSERT_EQ(s->exec("insert into r (a, b, c) values (:X0, :X1, :X2)", {"1.005", "0.5", "49"}), 0);
+    EXPECT_EQ(column("select a || ' ' || b || ' ' || c from r"), ".13 3 1300,2.68 -3 -1200,1.01 1 0");
+    EXPECT_EQ(s->exec("insert into r (e) values (99.995)"), -1);
+    EXPECT_EQ(s->errorCode(), 1438);
+    EXPECT_EQ(s->exec("insert into r (e) values (99.994)"), 0);
+    // ROUND, TRUNC and number formats round the same digits.
+    EXPECT_EQ(s->value("select round(1234, -2) from dual"), "1200");
+    EXPECT_EQ(s->value("select round(1250, -2) from dual"), "1300");
+    EXPECT_EQ(s->value("select round(2.675, 2) from dual"), "2.68");
+    EXPECT_EQ(s->value("select round(-2.5) from dual"), "-3");
+    EXPECT_EQ(s->value("select round('2.45', 1) from dual"), "2.5");
+    EXPECT_EQ(s->value("select trunc(1.15, 2) from dual"), "1.15");
+    EXPECT_EQ(s->value("select trunc(-1.99) from dual"), "-1");
+    EXPECT_EQ(s->value("select trunc(1299, -2) from dual"), "1200");
+    EXPECT_EQ(s->value("select to_char(2.5, 'FM9') from dual"), "3");
+    EXPECT_EQ(s->value("select to_char(-2.5, 'FM9') from dual"), "-3");
+    EXPECT_EQ(s->value("select to_char(0.125, 'FM0.00') from dual"), "0.13");
+    EXPECT_EQ(s->value("select to_char(1.005, '0.00') from dual"), " 1.01");
+}
+
+TEST_F(SemanticsTest, ArithmeticIsExactWithinFifteenDigits) {
+    EXPECT_EQ(s->value("select count(*) from dual where 0.1 + 0.2 = 0.3"), "1");
+    EXPECT_EQ(s->value("select count(*) from dual where 0.3 - 0.1 = 0.2"), "1");
+    EXPECT_EQ(s->value("select count(*) from dual where 0.1 * 3 = 0.3"), "1");
+    EXPECT_EQ(s->value("select 0.3 / 0.1 from dual"), "3");
+    EXPECT_EQ(s->value("select 7 / 2 from dual"), "3.5");
+    EXPECT_EQ(s->value("select 6 / 3 * 2 from dual"), "4");
+    EXPECT_EQ(s->value("select 2 + 3 * 4 - 10 / 5 from dual"), "12");
+    EXPECT_EQ(s->value("select -2 * -3 from dual"), "6");
+    EXPECT_EQ(s->value("select 3037000500 * 3037000500 from dual"), "9223372037000250000");
+    EXPECT_EQ(s->value("select count(*) from (select 0.1 x from dual union all select 0.2 from dual) "
+                       "having sum(x) = 0.3"),
+              "2");
+    EXPECT_EQ(column("select sum(n) over (order by id) from t order by id"), "3,3,4,6");
+    EXPECT_EQ(s->value("select avg(x) from (select 0.1 x from dual union all select 0.2 from dual)"), ".15");
+}
+
+TEST_F(SemanticsTest, OracleErrorsInsteadOfAnswers) {
+    EXPECT_EQ(s->value("select 1/0 from dual"), "<ERR 1476>");
+    EXPECT_EQ(s->value("select 1.5 / (2 - 2) from dual"), "<ERR 1476>");
+    EXPECT_EQ(column("select id from t where n / (id - 1) > 0"), "<ERR 1476>");
+    EXPECT_EQ(s->value("select 'x' * 2 from dual"), "<ERR 1722>");
+    EXPECT_EQ(s->value("select '3' * 2 from dual"), "6");
+    EXPECT_EQ(s->value("select 2 / 'y' from dual"), "<ERR 1722>");
+    EXPECT_EQ(s->value("select cast('abc' as number) from dual"), "<ERR 1722>");
+    EXPECT_EQ(s->value("select cast(' 12.345 ' as number(5,2)) from dual"), "12.35");
+    EXPECT_EQ(s->value("select cast('7.5' as integer) from dual"), "8");
+    EXPECT_EQ(s->value("select cast('x' as varchar2(3)) from dual"), "x");
+    EXPECT_EQ(column("select id from t where d * 2 > 0"), "<ERR 932>");
+    EXPECT_EQ(s->exec("insert into t (id, d) values (9, 5)"), -1);
+    EXPECT_EQ(s->errorCode(), 932);
+    EXPECT_EQ(s->exec("update t set d = :X0 where id = 1", {"24-01-02"}), 0) << s->errorText();
+    EXPECT_EQ(s->value("select to_char(d, 'YYYY-MM-DD') from t where id = 1"), "2024-01-02");
+}
+
+TEST_F(SemanticsTest, TextFunctionsGiveNullForEmptyResults) {
+    for (const char* e :
+         {"trim('  ')", "ltrim('xx', 'x')", "rtrim('  ')", "substr('a', 5)", "replace('a', 'a')", "lower('')",
+          "upper(null)", "lpad('a', 0)", "replace('aa', 'a', null)"})
+        EXPECT_EQ(s->value(std::string("select count(*) from dual where ") + e + " is null"), "1") << e;
+    EXPECT_EQ(s->value("select replace('abca', 'a', null) from dual"), "bc");
+    EXPECT_EQ(s->value("select replace('abca', 'a') from dual"), "bc");
+    EXPECT_EQ(s->value("select replace('abc', null, 'y') from dual"), "abc");
+    EXPECT_EQ(s->value("select replace('abc', 'b', 'xy') from dual"), "axyc");
+    EXPECT_EQ(s->value("select '[' || trim('  a b  ') || ']' from dual"), "[a b]");
+    EXPECT_EQ(s->value("select ltrim('xyxa', 'xy') from dual"), "a");
+    EXPECT_EQ(s->value("select rtrim('a　', '　') || '|' from dual"), "a|");
+    // Case mapping beyond ASCII; kana and kanji unchanged.
+    EXPECT_EQ(s->value("select upper('ａｂｃéñß') from dual"), "ＡＢＣÉÑß");
+    EXPECT_EQ(s->value("select lower('ÀÉＺŁΣД') from dual"), "àéｚłσд");
+    EXPECT_EQ(s->value("select upper('かなカナｶﾅ漢字') from dual"), "かなカナｶﾅ漢字");
+    EXPECT_EQ(s->value("select initcap('hello wORLD-ｆｏｏ élan') from dual"), "Hello World-Ｆｏｏ Élan");
+    EXPECT_EQ(column("select id from t where upper(v) = 'X'"), "2");
+    // Padding counts characters and cuts to the length.
+    EXPECT_EQ(s->value("select lpad('a', 3, '*') from dual"), "**a");
+    EXPECT_EQ(s->value("select rpad('ab', 5, 'xy') from dual"), "abxyx");
+    EXPECT_EQ(s->value("select lpad('abcd', 2) from dual"), "ab");
+    EXPECT_EQ(s->value("select '[' || lpad('髙', 3) || ']' from dual"), "[  髙]");
+    EXPECT_EQ(s->value("select rpad('a', 3, null) from dual"), "<NULL>");
+    EXPECT_EQ(s->value("select greatest(1, 3, 2) from dual"), "3");
+    EXPECT_EQ(s->value("select least('b', 'a', 'c') from dual"), "a");
+    EXPECT_EQ(s->value("select greatest(2, '10') from dual"), "10");
+    EXPECT_EQ(s->value("select greatest('2', '10') from dual"), "2");
+    EXPECT_EQ(s->value("select least(1, null) from dual"), "<NULL>");
+    EXPECT_EQ(s->value("select greatest(1, 'x') from dual"), "<ERR 1722>");
+}
+
+TEST_F(SemanticsTest, MonthArithmeticTruncationAndRoundingOfDates) {
+    ASSERT_EQ(s->exec("alter session set NLS_DATE_FORMAT = 'YYYY-MM-DD HH24:MI:SS'"), 0);
+    auto date = [&](const std::string& e) { return s->value("select " + e + " from dual"); };
+    EXPECT_EQ(date("add_months(date '2024-01-31', 1)"), date("to_date('2024-02-29')"));
+    EXPECT_EQ(date("add_months(to_date('2024-01-31'), 1)"), "2024-02-29 00:00:00");
+    EXPECT_EQ(date("date '2024-01-31' + 1"), "2024-02-01 00:00:00");
+    EXPECT_EQ(s->value("select count(*) from dual where date '2024-01-31' < '2024-02-01 00:00:00'"), "1");
+    EXPECT_EQ(date("add_months(to_date('2024-02-29 10:00:00'), 1)"), "2024-03-31 10:00:00");
+    EXPECT_EQ(date("add_months(to_date('2024-02-29'), 12)"), "2025-02-28 00:00:00");
+    EXPECT_EQ(date("add_months(to_date('2024-01-15'), -1)"), "2023-12-15 00:00:00");
+    EXPECT_EQ(date("add_months(to_date('9999-12-01'), 1)"), "<ERR 1841>");
+    EXPECT_EQ(date("months_between(to_date('2024-03-31'), to_date('2024-02-29'))"), "1");
+    EXPECT_EQ(date("months_between(to_date('2024-03-15'), to_date('2024-02-14'))"), "1.03225806451613");
+    EXPECT_EQ(date("months_between(to_date('2024-01-15'), to_date('2024-03-15'))"), "-2");
+    EXPECT_EQ(date("last_day(to_date('2024-02-10 13:00:00'))"), "2024-02-29 13:00:00");
+    const std::string d = "to_date('2024-08-17 14:35:40')";
+    EXPECT_EQ(date("trunc(" + d + ")"), "2024-08-17 00:00:00");
+    EXPECT_EQ(date("trunc(" + d + ", 'YYYY')"), "2024-01-01 00:00:00");
+    EXPECT_EQ(date("trunc(" + d + ", 'Q')"), "2024-07-01 00:00:00");
+    EXPECT_EQ(date("trunc(" + d + ", 'MM')"), "2024-08-01 00:00:00");
+    EXPECT_EQ(date("trunc(" + d + ", 'HH24')"), "2024-08-17 14:00:00");
+    EXPECT_EQ(date("trunc(" + d + ", 'MI')"), "2024-08-17 14:35:00");
+    EXPECT_EQ(date("trunc(" + d + ", 'IW')"), "2024-08-12 00:00:00");
+    EXPECT_EQ(date("trunc(" + d + ", 'D')"), "2024-08-11 00:00:00");
+    EXPECT_EQ(date("trunc(" + d + ", 'XX')"), "<ERR 1899>");
+    EXPECT_EQ(date("round(" + d + ")"), "2024-08-18 00:00:00");
+    EXPECT_EQ(date("round(" + d + ", 'YYYY')"), "2025-01-01 00:00:00");
+    EXPECT_EQ(date("round(" + d + ", 'MM')"), "2024-09-01 00:00:00");
+    EXPECT_EQ(date("round(" + d + ", 'Q')"), "2024-10-01 00:00:00");
+    EXPECT_EQ(date("round(to_date('2024-08-15'), 'Q')"), "2024-07-01 00:00:00");
+    EXPECT_EQ(date("round(" + d + ", 'HH')"), "2024-08-17 15:00:00");
+    EXPECT_EQ(date("round(" + d + ", 'MI')"), "2024-08-17 14:36:00");
+    EXPECT_EQ(date("round(to_date('2024-06-30'), 'YYYY')"), "2024-01-01 00:00:00");
+    EXPECT_EQ(date("round(to_date('2024-12-31 12:00:00'), 'DD')"), "2025-01-01 00:00:00");
+}
