@@ -21,3 +21,5 @@
 #include "win32/displaydc.h"
 #include "win32/resource.h"
 #include "win32/dialog.h"
+#include "win32/profile.h"
+#include "win32/registry.h"

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "mfc/cstring.h"
 #include "mfc/wnd.h"
 
 // A thread of the user interface. The application object is the one of the
@@ -37,8 +38,27 @@ public:
     // The application's name (the caption of AfxMessageBox).
     LPCWSTR m_pszAppName = nullptr;
 
+    // Where the profile functions keep settings, read afresh by every call:
+    // with a registry key, the registry's HKEY_CURRENT_USER key
+    // Software\<key>\<profile name>\<section>; without one the profile name is an ini file's path. Both are
+    // strings from _wcsdup, freed with free (callers may swap them).
+    LPCWSTR m_pszRegistryKey = nullptr;
+    LPCWSTR m_pszProfileName = nullptr;
+    // Sets the registry key; the profile name becomes the application's name.
+    void SetRegistryKey(LPCWSTR key);
+    void SetRegistryKey(UINT idKey);
+    UINT GetProfileInt(LPCWSTR section, LPCWSTR entry, int def);
+    CString GetProfileString(LPCWSTR section, LPCWSTR entry, LPCWSTR def = nullptr);
+    // A null value deletes the entry, a null entry the section.
+    BOOL WriteProfileInt(LPCWSTR section, LPCWSTR entry, int value);
+    BOOL WriteProfileString(LPCWSTR section, LPCWSTR entry, LPCWSTR value);
+
 private:
     std::u16string m_appName;
+    struct ProfileStrings {
+        CWinApp* app;
+        ~ProfileStrings();
+    } m_profileStrings{this};
 };
 
 // The application object, or null before it is constructed and after it is
