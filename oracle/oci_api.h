@@ -54,7 +54,9 @@ int oci_bind_int(OraSession* s, OraCursor* c, const char16_t* name, int* value, 
 int oci_bind_str(OraSession* s, OraCursor* c, const char16_t* name, const char16_t* value, CString* msg);
 int oci_bind_str_csform(OraSession* s, OraCursor* c, const char16_t* name, const char16_t* value,
                         int charset_form, CString* msg);
-int oci_bind_rowid(OraSession* s, OraCursor* c, char* rowid24, CString* msg);
+// Binds ":rid" to the caller's buffer of size bytes for a returned row id
+// (a logical row id of an index-organised table needs more than 24).
+int oci_bind_rowid(OraSession* s, OraCursor* c, char* rowid, int size, CString* msg);
 // kind 3 keeps the caller's value pointer; kind 5 stores value (UTF-16)
 // converted to the Oracle code page. The node becomes the cursor's newest.
 int oci_new_bind_node(OraCursor* c, const char16_t* name, const void* value, int size, int kind,

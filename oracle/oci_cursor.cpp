@@ -332,10 +332,10 @@ int oci_bind_str(OraSession* s, OraCursor* c, const char16_t* name, const char16
     return oci_bind_str_csform(s, c, name, value, form, msg);
 }
 
-int oci_bind_rowid(OraSession* s, OraCursor* c, char* rowid24, CString* msg) {
-    int rc = oci_new_bind_node(c, u":rid", rowid24, 24, 3, msg);
+int oci_bind_rowid(OraSession* s, OraCursor* c, char* rowid, int size, CString* msg) {
+    int rc = oci_new_bind_node(c, u":rid", rowid, size, 3, msg);
     if (rc != ORARC_OK) return rc;
-    return oci_bind_cursor(s, c, c->binds->name, rowid24, 24, SQLT_STR, nullptr, SQLCS_NCHAR, msg);
+    return oci_bind_cursor(s, c, c->binds->name, rowid, size, SQLT_STR, nullptr, SQLCS_NCHAR, msg);
 }
 
 int oci_cre_array_dml_cursor(OraSession* s, OraCursor* c, OraTableDef* def, const char16_t* sql,

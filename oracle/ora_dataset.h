@@ -57,6 +57,19 @@ struct OraLobCell {
 };
 static_assert(sizeof(OraLobCell) == 32);
 
+// The header the LOB calls take, made from a dataset's LOB cell.
+inline OraLobValue ora_lob_value(const OraLobCell& cell) {
+    OraLobValue v{};
+    v.locator = cell.locator;
+    v.length = cell.length;
+    v.charset_form = cell.charset_form;
+    v.charset_id = cell.charset_id;
+    v.null_flag = cell.null_flag;
+    v.complete_flag = cell.complete_flag;
+    v.define_type = cell.define_type;
+    return v;
+}
+
 extern const char16_t g_ora_empty_text[1];
 
 int oci_init_dataset(OraDataset* ds);

@@ -19,6 +19,8 @@ enum : int {
     ORARC_ORACLE_ERROR = 13,
     ORARC_UNSUPPORTED_TYPE = 14,
     ORARC_NO_COLUMN = 15,
+    ORARC_NOT_NULL = 19, // a NULL value for a NOT NULL column
+    ORARC_TOO_LONG = 20, // a value longer than its column, or malformed
     ORARC_FAILED = 21,
     ORARC_PLSQL_COMPILE = 23,
     ORARC_BAD_BIND_ARGS = 25,

@@ -156,8 +156,10 @@ const View kViews[] = {
                           "NULL AS CURRENT_SNAPSHOTS "
                           "WHERE 0"},
     {"USER_UPDATABLE_COLUMNS",
-     "SELECT owner AS OWNER, table_name AS TABLE_NAME, column_name AS COLUMN_NAME, updatable AS UPDATABLE, "
-     "updatable AS INSERTABLE, updatable AS DELETABLE FROM main.tab_columns"},
+     "SELECT owner AS OWNER, table_name AS TABLE_NAME, column_name AS COLUMN_NAME, "
+     "ora_updatable(owner, table_name, column_name, 'U', updatable) AS UPDATABLE, "
+     "ora_updatable(owner, table_name, column_name, 'I', updatable) AS INSERTABLE, "
+     "ora_updatable(owner, table_name, column_name, 'D', updatable) AS DELETABLE FROM main.tab_columns"},
     {"NLS_SESSION_PARAMETERS", "SELECT parameter AS PARAMETER, value AS VALUE FROM temp.nls_session"},
     {"NLS_DATABASE_PARAMETERS", "SELECT parameter AS PARAMETER, value AS VALUE FROM temp.nls_database"},
     {"DUAL", "SELECT 'X' AS DUMMY"},

@@ -6,6 +6,8 @@
 #include "win32/wstring.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstdlib>
 #include <cstdio>
 #include <iterator>
 #include <set>
@@ -389,9 +391,15 @@ void copyOut(const Codec& c, const std::string& text, char* buf, size_t size) {
 namespace {
 struct Control {
     std::mutex m;
-    std::map<std::string, std::pair<int, int>> failures; // entry -> (ORA, remaining)
-    std::map<unsigned, int> iterations;                  // iteration -> ORA
-    std::map<std::string, int> warnings;                 // user -> 28002 / 28011
+    struct Failure {
+        int code = 0;
+        int remaining = 0; // calls that fail
+        int skip = 0;      // calls let through first
+    };
+    std::map<std::string, Failure> failures;            // entry point -> failure
+    std::map<unsigned, std::pair<int, int>> iterations; // iteration -> (ORA, executions to skip)
+    std::map<std::string, std::string> updatable;       // OWNER.TABLE.COLUMN -> "UID" flags
+    std::map<std::string, int> warnings;                // user -> 28002 / 28011
     std::string release = "11.2.0.4.0";
     std::string rdbms = "11.2.0.4.0";
     std::string charset = "AL32UTF8";
@@ -409,8 +417,12 @@ int takeFailure(const char* entry) {
     std::lock_guard<std::mutex> g(c.m);
     auto it = c.failures.find(entry);
     if (it == c.failures.end()) return 0;
-    int code = it->second.first;
-    if (--it->second.second <= 0) c.failures.erase(it);
+    if (it->second.skip > 0) {
+        --it->second.skip;
+        return 0;
+    }
+    int code = it->second.code;
+    if (--it->second.remaining <= 0) c.failures.erase(it);
     return code;
 }
 
@@ -419,9 +431,23 @@ int iterationFailure(ub4 k) {
     std::lock_guard<std::mutex> g(c.m);
     auto it = c.iterations.find(k);
     if (it == c.iterations.end()) return 0;
-    int code = it->second;
+    if (it->second.second > 0) {
+        --it->second.second;
+        return 0;
+    }
+    int code = it->second.first;
     c.iterations.erase(it);
     return code;
+}
+
+std::string updatableOverride(const std::string& owner, const std::string& table, const std::string& column,
+                              char kind, const std::string& fallback) {
+    Control& c = control();
+    std::lock_guard<std::mutex> g(c.m);
+    auto it = c.updatable.find(owner + "." + table + "." + column);
+    if (it == c.updatable.end()) return fallback;
+    size_t at = kind == 'U' ? 0 : kind == 'I' ? 1 : 2;
+    return it->second[at] == 'Y' ? "YES" : "NO";
 }
 
 int userWarning(const std::string& user) {
@@ -489,6 +515,7 @@ OCI_EXPORT int oci_standin_control(const char* command, char* reply, unsigned re
     if (verb == "reset") {
         c.failures.clear();
         c.iterations.clear();
+        c.updatable.clear();
         c.warnings.clear();
         c.release = "11.2.0.4.0";
         c.rdbms = "11.2.0.4.0";
@@ -507,13 +534,38 @@ OCI_EXPORT int oci_standin_control(const char* command, char* reply, unsigned re
         c.release = v;
         return answer(0, "ok");
     }
+    // "[count] [after <n>]" / "[after <n>]": false when the words are not that.
+    auto readTail = [&](int* count, int* after) {
+        std::string word;
+        while (in >> word) {
+            if (word == "after") {
+                if (!(in >> *after) || *after < 0) return false;
+            } else if (count && std::isdigit(static_cast<unsigned char>(word[0]))) {
+                *count = std::atoi(word.c_str());
+            } else {
+                return false;
+            }
+        }
+        return true;
+    };
     if (verb == "fail") {
         std::string entry;
-        int code = 0, count = 1;
-        if (!(in >> entry >> code) || code <= 0) return answer(-1, "fail <entry point> <ORA> [count]");
-        in >> count;
+        int code = 0, count = 1, after = 0;
+        if (!(in >> entry >> code) || code <= 0 || !readTail(&count, &after))
+            return answer(-1, "fail <entry point> <ORA> [count] [after <n>]");
         if (count <= 0) count = 1;
-        c.failures[entry] = {code, count};
+        c.failures[entry] = {code, count, after};
+        return answer(0, "ok");
+    }
+    if (verb == "updatable") {
+        std::string what, u, i, d;
+        if (!(in >> what >> u >> i >> d) || std::count(what.begin(), what.end(), '.') != 2)
+            return answer(-1, "updatable <OWNER>.<TABLE>.<COLUMN> <U> <I> <D>");
+        auto yes = [](std::string v) {
+            v = upperAscii(v);
+            return v == "YES" || v == "Y" || v == "1" ? 'Y' : 'N';
+        };
+        c.updatable[what] = std::string{yes(u), yes(i), yes(d)};
         return answer(0, "ok");
     }
     if (verb == "clock") {
@@ -548,9 +600,10 @@ OCI_EXPORT int oci_standin_control(const char* command, char* reply, unsigned re
     }
     if (verb == "fail_iteration") {
         unsigned k;
-        int code;
-        if (!(in >> k >> code) || code <= 0) return answer(-1, "fail_iteration <k> <ORA>");
-        c.iterations[k] = code;
+        int code, after = 0;
+        if (!(in >> k >> code) || code <= 0 || !readTail(nullptr, &after))
+            return answer(-1, "fail_iteration <k> <ORA> [after <n>]");
+        c.iterations[k] = {code, after};
         return answer(0, "ok");
     }
     if (verb == "user_warning") {

@@ -685,6 +685,18 @@ void fnBfilename(sqlite3_context* ctx, int, sqlite3_value** argv) {
     resultText(ctx, "BFILE:" + d + ":" + f);
 }
 
+// ora_updatable(owner, table, column, kind, default): the control's
+// updatable-column flag.
+void fnUpdatable(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    std::string o, t, c, k, d;
+    textOf(argv[0], o);
+    textOf(argv[1], t);
+    textOf(argv[2], c);
+    textOf(argv[3], k);
+    textOf(argv[4], d);
+    resultText(ctx, updatableOverride(o, t, c, k.empty() ? 'U' : k[0], d));
+}
+
 } // namespace
 
 void registerFunctions(Session& s) {
@@ -739,6 +751,7 @@ void registerFunctions(Session& s) {
         {"to_clob", 1, fnToClob, true},
         {"ora_tick", 0, fnTick, false},
         {"bfilename", 2, fnBfilename, true},
+        {"ora_updatable", 5, fnUpdatable, false},
     };
     for (const F& f : fns)
         sqlite3_create_function_v2(s.conn, f.name, f.args,

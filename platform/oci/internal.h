@@ -353,6 +353,10 @@ std::string clientText(const Env* env, const OraText* p, sb4 len);
 int takeFailure(const char* entry);
 // Failure armed for an array-DML iteration (0-based), or 0.
 int iterationFailure(ub4 k);
+// USER_UPDATABLE_COLUMNS' flag kind ('U', 'I', 'D') of a column as the
+// control set it ("YES"/"NO"), else fallback.
+std::string updatableOverride(const std::string& owner, const std::string& table, const std::string& column,
+                              char kind, const std::string& fallback);
 // The warning to give a user at logon (28002, 28011), or 0.
 int userWarning(const std::string& user);
 // The release text reported by the server.
