@@ -490,7 +490,8 @@ void UpdateCaret(HWND hwnd, EditState* s) {
     if (x - s->scroll > width - 1) s->scroll = x - width + 1;
     if (x - s->scroll < 0) s->scroll = std::max(0, x - width / 3);
     int h = LineHeight(hwnd, s);
-    SetCaretPos(kEditMargin + x - s->scroll, (r.bottom - h) / 2);
+    bool multi = (GetWindowLongW(hwnd, GWL_STYLE) & ES_MULTILINE) != 0;
+    SetCaretPos(kEditMargin + x - s->scroll, multi ? 1 : (r.bottom - h) / 2);
 }
 
 // Snaps a position off the middle of a surrogate pair.
@@ -837,7 +838,7 @@ LRESULT EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         HGDIOBJ old = s->font ? SelectObject(dc, s->font) : nullptr;
         std::u16string shown = Shown(hwnd, s);
         int h = LineHeight(hwnd, s);
-        int y = (r.bottom - h) / 2;
+        int y = (style & ES_MULTILINE) ? 1 : (r.bottom - h) / 2;
         int x0 = kEditMargin - s->scroll;
         int a = SelStart(s), b = SelEnd(s);
         bool showSel = s->focused || (style & ES_NOHIDESEL);

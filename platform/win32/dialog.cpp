@@ -243,9 +243,9 @@ HFONT FontFromTemplate(const win32dlg::Template& t, bool* own) {
     *own = false;
     if (!(t.style & DS_SETFONT)) return nullptr;
     LOGFONTW lf{};
-    HDC dc = GetDC(nullptr);
-    int dpi = GetDeviceCaps(dc, LOGPIXELSY);
-    ReleaseDC(nullptr, dc);
+    HDC dc = CreateCompatibleDC(nullptr);
+    int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
+    if (dc) DeleteDC(dc);
     if (dpi <= 0) dpi = 96;
     lf.lfHeight = -MulDiv(t.pointSize, dpi, 72);
     lf.lfWeight = t.weight ? t.weight : FW_NORMAL;
@@ -335,7 +335,8 @@ bool ParseTemplate(const void* data, size_t size, Template* out) {
 
 SIZE BaseUnitsOf(HFONT font) {
     if (!font) return SIZE{8, 16};
-    HDC dc = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(nullptr);
+    if (!dc) return SIZE{8, 16};
     HGDIOBJ old = SelectObject(dc, font);
     SIZE ext{0, 0};
     static const char16_t letters[] = u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
@@ -343,7 +344,7 @@ SIZE BaseUnitsOf(HFONT font) {
     TEXTMETRICW tm{};
     GetTextMetricsW(dc, &tm);
     SelectObject(dc, old);
-    ReleaseDC(nullptr, dc);
+    DeleteDC(dc);
     SIZE s{(ext.cx / 26 + 1) / 2, tm.tmHeight};
     if (s.cx <= 0) s.cx = 8;
     if (s.cy <= 0) s.cy = 16;

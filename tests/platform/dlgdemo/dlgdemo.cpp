@@ -1,0 +1,93 @@
+// The demonstration of the dialogs and standard controls: the table
+// selection form and a dialog with one control of each kind, side by side in
+// one window. `--shot FILE` writes the window as a PNG and checks the form's
+// size against its font's base units; without it the window stays open.
+#include <afxwin.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "demo.h"
+#include "display/display.h"
+#include "win32/backend.h"
+
+namespace {
+
+class DemoDialog : public CDialog {
+public:
+    explicit DemoDialog(UINT id) : CDialog(id) {}
+
+protected:
+    BOOL OnInitDialog() override {
+        CDialog::OnInitDialog();
+        SetDlgItemText(IDC_TABLE_FILTER, u"EMP");
+        SetDlgItemText(IDC_WHERE, u"DEPTNO = 10");
+        SetDlgItemText(IDC_ALIAS, u"社員");
+        CheckDlgButton(IDC_DATA_LOCK, BST_CHECKED);
+        SetDlgItemText(IDC_NAME_EDIT, u"社員番号");
+        SetDlgItemText(IDC_PASSWORD, u"secret");
+        SetDlgItemText(IDC_NUMBER, u"42");
+        SetDlgItemText(IDC_READONLY, u"読み取り専用");
+        CheckRadioButton(IDC_RADIO_A, IDC_RADIO_B, IDC_RADIO_A);
+        CheckDlgButton(IDC_CHECK, BST_CHECKED);
+        return TRUE;
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::string shot;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "--shot") == 0) shot = argv[i + 1];
+    qtplatform::Init(&argc, argv);
+    CWinApp app(u"dlgdemo");
+
+    DemoDialog form(IDD_TABLE_SELECT), controls(IDD_CONTROLS);
+    if (!form.Create(IDD_TABLE_SELECT) || !controls.Create(IDD_CONTROLS)) {
+        std::fprintf(stderr, "dlgdemo: the dialogs could not be created\n");
+        return 1;
+    }
+    RECT fr;
+    form.GetWindowRect(&fr);
+    form.SetWindowPos(nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    controls.SetWindowPos(nullptr, fr.right + 8, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    form.ShowWindow(SW_SHOW);
+    controls.ShowWindow(SW_SHOW);
+    if (shot.empty()) return qtplatform::Run();
+
+    for (int i = 0; i < 5; ++i) win32bk::PumpPending();
+    // 298 x 264 units in "ＭＳ Ｐゴシック" 9 pt.
+    HFONT font = reinterpret_cast<HFONT>(form.SendMessage(WM_GETFONT));
+    SIZE base = win32dlg::BaseUnitsOf(font);
+    RECT client;
+    form.GetClientRect(&client);
+    int wantW = MulDiv(298, base.cx, 4), wantH = MulDiv(264, base.cy, 8);
+    std::printf("base units %ld x %ld, form client %ld x %ld (want %d x %d)\n", long(base.cx), long(base.cy),
+                long(client.right), long(client.bottom), wantW, wantH);
+    if (client.right != wantW || client.bottom != wantH) {
+        std::fprintf(stderr, "dlgdemo: the form is not 298 x 264 dialog units\n");
+        return 1;
+    }
+    // The two dialogs side by side in one image.
+    qtplatform::Image a = qtplatform::Capture(form.GetSafeHwnd());
+    qtplatform::Image b = qtplatform::Capture(controls.GetSafeHwnd());
+    qtplatform::Image both;
+    both.width = a.width + 8 + b.width;
+    both.height = std::max(a.height, b.height);
+    both.pixels.assign(size_t(both.width) * size_t(both.height), 0xFF808080u);
+    for (int y = 0; y < a.height; ++y)
+        for (int x = 0; x < a.width; ++x)
+            both.pixels[size_t(y) * size_t(both.width) + size_t(x)] = a.At(x, y);
+    for (int y = 0; y < b.height; ++y)
+        for (int x = 0; x < b.width; ++x)
+            both.pixels[size_t(y) * size_t(both.width) + size_t(a.width + 8 + x)] = b.At(x, y);
+    if (!qtplatform::SavePng(both, shot)) {
+        std::fprintf(stderr, "dlgdemo: cannot write %s\n", shot.c_str());
+        return 1;
+    }
+    form.DestroyWindow();
+    controls.DestroyWindow();
+    return 0;
+}

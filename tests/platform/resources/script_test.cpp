@@ -1,0 +1,126 @@
+// The compiled demonstration script, and the compiler's errors.
+#include <gtest/gtest.h>
+
+#include <afx.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "../dlgdemo/demo.h"
+
+namespace {
+
+const BYTE* Find(int type, int id, DWORD* size) {
+    HRSRC r = FindResourceW(nullptr, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(type));
+    if (!r) return nullptr;
+    *size = SizeofResource(nullptr, r);
+    return static_cast<const BYTE*>(LockResource(LoadResource(nullptr, r)));
+}
+
+WORD Word(const BYTE* p, size_t at) {
+    WORD w;
+    std::memcpy(&w, p + at, 2);
+    return w;
+}
+
+TEST(Script, TablesMatchTheScript) {
+    CString s;
+    ASSERT_TRUE(s.LoadString(IDS_DEMO_TITLE));
+    EXPECT_EQ(s, u"ダイアログの見本");
+    ASSERT_TRUE(s.LoadString(IDS_DEMO_ROWS));
+    EXPECT_EQ(s, u"社員番号\t氏名");
+
+    DWORD size = 0;
+    const BYTE* dlg = Find(5, IDD_TABLE_SELECT, &size);
+    ASSERT_NE(dlg, nullptr);
+    win32dlg::Template t;
+    ASSERT_TRUE(win32dlg::ParseTemplate(dlg, size, &t));
+    EXPECT_TRUE(t.extended);
+    EXPECT_EQ(t.title, u"テーブル選択(検索条件設定)");
+    EXPECT_EQ(t.face, u"ＭＳ Ｐゴシック");
+    EXPECT_EQ(t.pointSize, 9);
+    EXPECT_EQ(t.charset, 0x80);
+    EXPECT_EQ(t.cx, 298);
+    EXPECT_EQ(t.cy, 264);
+    EXPECT_EQ(t.style,
+              DWORD(DS_SETFONT | DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME));
+    ASSERT_EQ(t.items.size(), 17u);
+    // Shorthand statements with their default styles.
+    EXPECT_EQ(t.items[0].className, u"Static");
+    EXPECT_EQ(t.items[0].text, u"オーナー(&O):");
+    EXPECT_EQ(t.items[0].style, DWORD(WS_CHILD | WS_VISIBLE | WS_GROUP | SS_LEFT));
+    EXPECT_EQ(t.items[0].id, 0xFFFFu);
+    EXPECT_EQ(t.items[1].className, u"ComboBox");
+    EXPECT_EQ(t.items[1].style,
+              DWORD(WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST | CBS_SORT | WS_VSCROLL | WS_TABSTOP));
+    EXPECT_EQ(t.items[3].className, u"Edit");
+    EXPECT_EQ(t.items[3].style,
+              DWORD(WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL | ES_UPPERCASE));
+    EXPECT_EQ(t.items[4].className, u"SysListView32");
+    EXPECT_EQ(t.items[4].id, DWORD(IDC_TABLE_LIST));
+    EXPECT_EQ(t.items[15].style, DWORD(WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON));
+    EXPECT_EQ(t.items[15].x, 187);
+    EXPECT_EQ(t.items[15].cy, 14);
+
+    const BYTE* other = Find(5, IDD_CONTROLS, &size);
+    ASSERT_TRUE(win32dlg::ParseTemplate(other, size, &t));
+    EXPECT_EQ(t.items[6].style, DWORD(WS_CHILD | WS_VISIBLE | WS_BORDER | ES_READONLY)); // NOT WS_TABSTOP
+
+    // The menu: a popup holding an item, a separator and a grayed last item.
+    const BYTE* menu = Find(4, IDM_DEMO, &size);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(Word(menu, 4), 0x10 | 0x80); // the only (last) popup
+    const char16_t* text = reinterpret_cast<const char16_t*>(menu + 6);
+    EXPECT_EQ(std::u16string(text), u"ファイル(&F)");
+
+    // Accelerators: flag, key, id, padding; the last flagged 0x80.
+    const BYTE* acc = Find(9, IDR_DEMO_ACCEL, &size);
+    ASSERT_EQ(size, 16u);
+    EXPECT_EQ(Word(acc, 0), 0x01 | 0x02 | 0x08);
+    EXPECT_EQ(Word(acc, 2), 'O');
+    EXPECT_EQ(Word(acc, 4), ID_FILE_OPEN_DEMO);
+    EXPECT_EQ(Word(acc, 8), 0x01 | 0x10 | 0x80);
+    EXPECT_EQ(Word(acc, 10), VK_F4);
+}
+
+// Runs the compiler on a script; gives its exit status and error output.
+int Compile(const std::string& script, std::string* errors) {
+    namespace fs = std::filesystem;
+    fs::path dir = fs::temp_directory_path() / ("tvrc" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    std::ofstream(dir / "bad.rc") << script;
+    std::string cmd = std::string(TAVRELIX_RC) + " -I " TAVRELIX_SOURCE_DIR "/platform/win32/include -o " +
+                      (dir / "out.cpp").string() + " " + (dir / "bad.rc").string() + " 2>&1";
+    FILE* p = popen(cmd.c_str(), "r");
+    errors->clear();
+    char buf[512];
+    while (p && fgets(buf, sizeof buf, p)) *errors += buf;
+    int status = p ? pclose(p) : -1;
+    fs::remove_all(dir);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(Script, ErrorsNameFileAndLineAndFail) {
+    std::string err;
+    const std::string head = "#pragma code_page(65001)\n#include <windows.h>\n";
+    EXPECT_EQ(Compile(head + "STRINGTABLE\nBEGIN\n  NO_SUCH_ID \"x\"\nEND\n", &err), 1);
+    EXPECT_NE(err.find("bad.rc:5: error: unknown name \"NO_SUCH_ID\""), std::string::npos) << err;
+    EXPECT_EQ(Compile(head + "STRINGTABLE\nBEGIN\n 7 \"a\"\n 7 \"b\"\nEND\n", &err), 1);
+    EXPECT_NE(err.find("bad.rc:6: error: duplicate id 7"), std::string::npos) << err;
+    EXPECT_EQ(Compile(head + "70000 DIALOGEX 0, 0, 10, 10\nBEGIN\nEND\n", &err), 1);
+    EXPECT_NE(err.find("bad.rc:3: error: id 70000 outside 1-65535"), std::string::npos) << err;
+    EXPECT_EQ(Compile(head + "0 MENU\nBEGIN\nEND\n", &err), 1);
+    EXPECT_NE(err.find("bad.rc:3: error: id 0 outside 1-65535"), std::string::npos) << err;
+    EXPECT_EQ(Compile("#pragma code_page(932)\n", &err), 1);
+    EXPECT_NE(err.find("bad.rc:1: error: code page 932"), std::string::npos) << err;
+    EXPECT_EQ(Compile(head +
+                          "#define A 5\n#if A > 3\nA DIALOGEX 0,0,1,1\nBEGIN\n  CONTROL \"\", 1, \"Button\", "
+                          "BS_PUSHBUTTON, 0,0,1,1\nEND\n#endif\n",
+                      &err),
+              0)
+        << err;
+}
+
+} // namespace
