@@ -11,6 +11,7 @@ IMPLEMENT_DYNAMIC(CDialog, CWnd)
 IMPLEMENT_DYNAMIC(CButton, CWnd)
 IMPLEMENT_DYNAMIC(CStatic, CWnd)
 IMPLEMENT_DYNAMIC(CEdit, CWnd)
+IMPLEMENT_DYNAMIC(CListCtrl, CWnd)
 
 namespace {
 
@@ -52,6 +53,7 @@ CWnd* AfxNewTempWnd(HWND hwnd) {
     if (c == u"button") return new CButton;
     if (c == u"static") return new CStatic;
     if (c == u"edit") return new CEdit;
+    if (c == u"syslistview32") return new CListCtrl;
     if (c == u"#32770") return new CDialog;
     return new CWnd;
 }

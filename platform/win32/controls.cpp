@@ -886,6 +886,7 @@ void EnsureControlClasses() {
         reg(u"Static", win32ctl::StaticProc, CS_DBLCLKS, sizeof(void*), 0);
         reg(u"Edit", win32ctl::EditProc, CS_DBLCLKS, sizeof(void*), 0);
         reg(u"#32770", DefDlgProcW, CS_DBLCLKS, DLGWINDOWEXTRA + 2, COLOR_BTNFACE);
+        reg(u"SysListView32", win32ctl::ListViewProc, CS_DBLCLKS, sizeof(void*), 0);
     });
 }
 

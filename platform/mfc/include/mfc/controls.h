@@ -69,3 +69,77 @@ public:
 // The platform-owned wrapper FromHandle gives a window without an object of
 // its own: an object of the MFC class of its window class.
 CWnd* AfxNewTempWnd(HWND hwnd);
+
+#include "win32/commctrl.h"
+
+class CListCtrl : public CWnd {
+    DECLARE_DYNAMIC(CListCtrl)
+public:
+    BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT id) {
+        return CWnd::Create(WC_LISTVIEWW, nullptr, style, rect, parent, id);
+    }
+    DWORD SetExtendedStyle(DWORD style) {
+        return DWORD(SendMessage(LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LPARAM(style)));
+    }
+    DWORD GetExtendedStyle() const { return DWORD(SendMessage(LVM_GETEXTENDEDLISTVIEWSTYLE)); }
+    int InsertColumn(int col, LPCWSTR heading, int format = LVCFMT_LEFT, int width = -1, int subItem = -1) {
+        LVCOLUMNW c{LVCF_TEXT | LVCF_FMT, format, width, const_cast<LPWSTR>(heading), 0, subItem};
+        if (width >= 0) c.mask |= LVCF_WIDTH;
+        return int(SendMessage(LVM_INSERTCOLUMNW, WPARAM(col), reinterpret_cast<LPARAM>(&c)));
+    }
+    BOOL DeleteColumn(int col) { return BOOL(SendMessage(LVM_DELETECOLUMN, WPARAM(col))); }
+    BOOL SetColumnWidth(int col, int cx) {
+        return BOOL(SendMessage(LVM_SETCOLUMNWIDTH, WPARAM(col), MAKELPARAM(cx, 0)));
+    }
+    int GetColumnWidth(int col) const { return int(SendMessage(LVM_GETCOLUMNWIDTH, WPARAM(col))); }
+    int GetItemCount() const { return int(SendMessage(LVM_GETITEMCOUNT)); }
+    int InsertItem(int item, LPCWSTR text) {
+        LVITEMW it{LVIF_TEXT, item, 0, 0, 0, const_cast<LPWSTR>(text), 0, 0, 0, 0};
+        return int(SendMessage(LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&it)));
+    }
+    int InsertItem(const LVITEMW* item) {
+        return int(SendMessage(LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(item)));
+    }
+    BOOL SetItemText(int item, int sub, LPCWSTR text) {
+        LVITEMW it{0, item, sub, 0, 0, const_cast<LPWSTR>(text), 0, 0, 0, 0};
+        return BOOL(SendMessage(LVM_SETITEMTEXTW, WPARAM(item), reinterpret_cast<LPARAM>(&it)));
+    }
+    CString GetItemText(int item, int sub) const {
+        CString s;
+        LVITEMW it{0, item, sub, 0, 0, s.GetBuffer(1024), 1025, 0, 0, 0};
+        int n = int(SendMessage(LVM_GETITEMTEXTW, WPARAM(item), reinterpret_cast<LPARAM>(&it)));
+        s.ReleaseBuffer(n);
+        return s;
+    }
+    BOOL SetItemData(int item, DWORD_PTR data) {
+        LVITEMW it{LVIF_PARAM, item, 0, 0, 0, nullptr, 0, 0, LPARAM(data), 0};
+        return BOOL(SendMessage(LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&it)));
+    }
+    DWORD_PTR GetItemData(int item) const {
+        LVITEMW it{LVIF_PARAM, item, 0, 0, 0, nullptr, 0, 0, 0, 0};
+        SendMessage(LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&it));
+        return DWORD_PTR(it.lParam);
+    }
+    BOOL SetItemState(int item, UINT state, UINT mask) {
+        LVITEMW it{LVIF_STATE, item, 0, state, mask, nullptr, 0, 0, 0, 0};
+        return BOOL(SendMessage(LVM_SETITEMSTATE, WPARAM(item), reinterpret_cast<LPARAM>(&it)));
+    }
+    UINT GetItemState(int item, UINT mask) const {
+        return UINT(SendMessage(LVM_GETITEMSTATE, WPARAM(item), LPARAM(mask)));
+    }
+    int GetNextItem(int item, int flags) const {
+        return int(SendMessage(LVM_GETNEXTITEM, WPARAM(item), LPARAM(flags)));
+    }
+    UINT GetSelectedCount() const { return UINT(SendMessage(LVM_GETSELECTEDCOUNT)); }
+    BOOL EnsureVisible(int item, BOOL partialOk) {
+        return BOOL(SendMessage(LVM_ENSUREVISIBLE, WPARAM(item), LPARAM(partialOk)));
+    }
+    BOOL DeleteItem(int item) { return BOOL(SendMessage(LVM_DELETEITEM, WPARAM(item))); }
+    BOOL DeleteAllItems() { return BOOL(SendMessage(LVM_DELETEALLITEMS)); }
+    BOOL SortItems(PFNLVCOMPARE compare, DWORD_PTR data) {
+        return BOOL(SendMessage(LVM_SORTITEMS, WPARAM(data), reinterpret_cast<LPARAM>(compare)));
+    }
+    int GetTopIndex() const { return int(SendMessage(LVM_GETTOPINDEX)); }
+    int GetCountPerPage() const { return int(SendMessage(LVM_GETCOUNTPERPAGE)); }
+    void SetRedraw(BOOL redraw = TRUE) { SendMessage(WM_SETREDRAW, WPARAM(redraw)); }
+};

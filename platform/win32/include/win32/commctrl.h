@@ -123,3 +123,63 @@
 #define UDM_GETRANGE32 (WM_USER + 112)
 #define UDN_FIRST (0U - 721U)
 #define UDN_DELTAPOS (UDN_FIRST - 1)
+
+struct LVITEMW {
+    UINT mask;
+    int iItem;
+    int iSubItem;
+    UINT state;
+    UINT stateMask;
+    LPWSTR pszText;
+    int cchTextMax;
+    int iImage;
+    LPARAM lParam;
+    int iIndent;
+};
+typedef LVITEMW* LPLVITEMW;
+typedef LVITEMW LVITEM;
+
+struct LVCOLUMNW {
+    UINT mask;
+    int fmt;
+    int cx;
+    LPWSTR pszText;
+    int cchTextMax;
+    int iSubItem;
+};
+typedef LVCOLUMNW* LPLVCOLUMNW;
+typedef LVCOLUMNW LVCOLUMN;
+
+struct NMLISTVIEW {
+    NMHDR hdr;
+    int iItem;
+    int iSubItem;
+    UINT uNewState;
+    UINT uOldState;
+    UINT uChanged;
+    POINT ptAction;
+    LPARAM lParam;
+};
+typedef NMLISTVIEW* LPNMLISTVIEW;
+
+struct NMITEMACTIVATE {
+    NMHDR hdr;
+    int iItem;
+    int iSubItem;
+    UINT uNewState;
+    UINT uOldState;
+    UINT uChanged;
+    POINT ptAction;
+    LPARAM lParam;
+    UINT uKeyFlags;
+};
+typedef NMITEMACTIVATE* LPNMITEMACTIVATE;
+
+struct NMUPDOWN {
+    NMHDR hdr;
+    int iPos;
+    int iDelta;
+};
+typedef NMUPDOWN* LPNMUPDOWN;
+
+typedef int (*PFNLVCOMPARE)(LPARAM, LPARAM, LPARAM);

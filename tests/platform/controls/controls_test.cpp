@@ -1,0 +1,281 @@
+// Standard controls and the list view, from the notifications their parent records.
+#include <gtest/gtest.h>
+
+#include <afxwin.h>
+
+#include "testing/dialogs.h"
+#include "testing/driver.h"
+
+namespace {
+
+struct Note {
+    UINT msg;
+    int id;
+    UINT code;
+    int item, sub;
+    UINT oldState, newState;
+};
+
+std::vector<Note>& Notes() {
+    static std::vector<Note> v;
+    return v;
+}
+
+LRESULT ParentProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_COMMAND && lParam) Notes().push_back({msg, LOWORD(wParam), HIWORD(wParam), 0, 0, 0, 0});
+    if (msg == WM_NOTIFY) {
+        auto* nm = reinterpret_cast<NMLISTVIEW*>(lParam);
+        Notes().push_back(
+            {msg, int(nm->hdr.idFrom), nm->hdr.code, nm->iItem, nm->iSubItem, nm->uOldState, nm->uNewState});
+    }
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+class ControlsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tvtest::Init();
+        static bool registered = [] {
+            WNDCLASSW wc{};
+            wc.lpfnWndProc = ParentProc;
+            wc.lpszClassName = u"ControlsParent";
+            wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+            return RegisterClassW(&wc) != 0;
+        }();
+        ASSERT_TRUE(registered);
+        parent_ = CreateWindowExW(0, u"ControlsParent", u"p", WS_OVERLAPPED | WS_VISIBLE, 0, 0, 500, 400,
+                                  nullptr, nullptr, nullptr, nullptr);
+        Notes().clear();
+    }
+    void TearDown() override {
+        DestroyWindow(parent_);
+        tvtest::Pump();
+    }
+    HWND Child(LPCWSTR cls, DWORD style, int id, int w = 200, int h = 24) {
+        return CreateWindowExW(0, cls, u"", WS_CHILD | WS_VISIBLE | style, 10, 10, w, h, parent_,
+                               reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), nullptr, nullptr);
+    }
+    std::vector<Note> Of(UINT code) const {
+        std::vector<Note> out;
+        for (const Note& n : Notes())
+            if (n.code == code) out.push_back(n);
+        return out;
+    }
+    HWND parent_ = nullptr;
+};
+
+TEST_F(ControlsTest, EditNotifiesEveryChangeAndCountsUnits) {
+    HWND edit = Child(u"Edit", WS_BORDER | ES_AUTOHSCROLL, 7);
+    SetWindowTextW(edit, u"社員番号");
+    EXPECT_EQ(Of(EN_CHANGE).size(), 1u);
+    EXPECT_EQ(tvtest::TextOf(edit), u"社員番号");
+    SetWindowTextW(edit, u"a𠮷b");
+    EXPECT_EQ(GetWindowTextLengthW(edit), 4); // UTF-16 units
+    SendMessageW(edit, EM_SETSEL, 1, 3);
+    DWORD a = 0, b = 0;
+    SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&a), reinterpret_cast<LPARAM>(&b));
+    EXPECT_EQ(a, 1u);
+    EXPECT_EQ(b, 3u);
+    Notes().clear();
+    SendMessageW(edit, WM_CLEAR, 0, 0);
+    EXPECT_EQ(tvtest::TextOf(edit), u"ab");
+    EXPECT_EQ(Of(EN_CHANGE).size(), 1u);
+    // Typed text through the window procedure, one EN_CHANGE per character.
+    Notes().clear();
+    SetFocus(edit);
+    SendMessageW(edit, EM_SETSEL, 2, 2);
+    tvtest::Type(edit, u"日本");
+    tvtest::Pump();
+    EXPECT_EQ(tvtest::TextOf(edit), u"ab日本");
+    EXPECT_EQ(Of(EN_CHANGE).size(), 2u);
+    // Read-only and numbers only.
+    SendMessageW(edit, EM_SETREADONLY, TRUE, 0);
+    tvtest::Type(edit, u"x");
+    tvtest::Pump();
+    EXPECT_EQ(tvtest::TextOf(edit), u"ab日本");
+    HWND number = Child(u"Edit", ES_NUMBER, 8);
+    SetFocus(number);
+    tvtest::Type(number, u"1a2");
+    tvtest::Pump();
+    EXPECT_EQ(tvtest::TextOf(number), u"12");
+    SendMessageW(number, EM_LIMITTEXT, 3, 0);
+    tvtest::Type(number, u"345");
+    tvtest::Pump();
+    EXPECT_EQ(tvtest::TextOf(number), u"123");
+}
+
+TEST_F(ControlsTest, PastesTextAnotherProgramPutOnTheClipboard) {
+    HWND edit = Child(u"Edit", WS_BORDER, 7);
+    qtplatform::SetSystemClipboardText(u"貼り付け𠮷");
+    tvtest::Pump();
+    SendMessageW(edit, WM_PASTE, 0, 0);
+    EXPECT_EQ(tvtest::TextOf(edit), u"貼り付け𠮷");
+    EXPECT_EQ(Of(EN_CHANGE).size(), 1u);
+}
+
+// A subclass that eats VK_UP before the control sees it.
+class EatUp : public CEdit {
+public:
+    int seen = 0;
+
+protected:
+    afx_msg void OnKeyDown(UINT ch, UINT repeat, UINT flags) {
+        if (ch == VK_UP) {
+            ++seen;
+            return;
+        }
+        CEdit::OnKeyDown(ch, repeat, flags);
+    }
+    DECLARE_MESSAGE_MAP()
+};
+BEGIN_MESSAGE_MAP(EatUp, CEdit)
+ON_WM_KEYDOWN()
+END_MESSAGE_MAP()
+
+TEST_F(ControlsTest, SubclassSeesAndEatsKeys) {
+    HWND edit = Child(u"Edit", WS_BORDER, 7);
+    SetWindowTextW(edit, u"abc");
+    SendMessageW(edit, EM_SETSEL, 2, 2);
+    EatUp sub;
+    sub.SubclassWindow(edit);
+    SetFocus(edit);
+    tvtest::Key(edit, qtplatform::Key_Up);
+    EXPECT_EQ(sub.seen, 1);
+    EXPECT_EQ(SendMessageW(edit, EM_GETSEL, 0, 0), MAKELONG(2, 2)); // the edit never moved to the start
+    tvtest::Key(edit, qtplatform::Key_Home);
+    EXPECT_EQ(SendMessageW(edit, EM_GETSEL, 0, 0), MAKELONG(0, 0));
+    sub.UnsubclassWindow();
+}
+
+TEST_F(ControlsTest, ButtonsClickToggleAndStaySilentOnSetCheck) {
+    HWND box = Child(u"Button", BS_AUTOCHECKBOX, 9);
+    SendMessageW(box, BM_SETCHECK, BST_CHECKED, 0);
+    EXPECT_TRUE(Of(BN_CLICKED).empty());
+    tvtest::Click(box, 5, 5);
+    EXPECT_EQ(SendMessageW(box, BM_GETCHECK, 0, 0), BST_UNCHECKED); // toggled before the notification
+    EXPECT_EQ(Of(BN_CLICKED).size(), 1u);
+    SetFocus(box);
+    tvtest::Key(box, ' ', 0, u" ");
+    tvtest::Pump();
+    EXPECT_EQ(Of(BN_CLICKED).size(), 2u);
+    EXPECT_EQ(SendMessageW(box, BM_GETCHECK, 0, 0), BST_CHECKED);
+    HWND label = Child(u"Static", SS_NOTIFY, 10);
+    tvtest::Click(label, 3, 3);
+    int clicks = 0;
+    for (const Note& n : Of(STN_CLICKED)) clicks += n.id == 10;
+    EXPECT_EQ(clicks, 1);
+}
+
+class ListTest : public ControlsTest {
+protected:
+    void SetUp() override {
+        ControlsTest::SetUp();
+        HWND h = Child(WC_LISTVIEWW, LVS_REPORT | LVS_SHOWSELALWAYS | WS_BORDER, 20, 400, 300);
+        list_.Attach(h);
+        list_.SetExtendedStyle(LVS_EX_FULLROWSELECT);
+        list_.InsertColumn(0, u"社員番号", LVCFMT_LEFT, 100);
+        list_.InsertColumn(1, u"氏名", LVCFMT_LEFT, 120);
+        list_.InsertColumn(2, u"隠し", LVCFMT_LEFT, 0);
+        for (int i = 0; i < 5; ++i) {
+            CString s;
+            s.Format(u"%d", 100 + i);
+            list_.InsertItem(i, s);
+            list_.SetItemText(i, 1, u"山田");
+            list_.SetItemData(i, DWORD_PTR(i));
+        }
+        EXPECT_TRUE(Of(LVN_ITEMCHANGED).empty()); // inserting notifies nothing
+        Notes().clear();
+    }
+    void TearDown() override {
+        list_.Detach();
+        ControlsTest::TearDown();
+    }
+    POINT RowPoint(int row, int x = 20) {
+        int rh = 0;
+        HDC dc = GetDC(list_);
+        TEXTMETRICW tm{};
+        GetTextMetricsW(dc, &tm);
+        ReleaseDC(list_, dc);
+        rh = tm.tmHeight + 2;
+        return POINT{x, rh + 4 + row * rh + rh / 2};
+    }
+    CListCtrl list_;
+};
+
+TEST_F(ListTest, SelectingAnotherRowNotifiesTheLossFirst) {
+    for (int how = 0; how < 3; ++how) {
+        list_.SetItemState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+        list_.SetItemState(1, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        Notes().clear();
+        if (how == 0) {
+            POINT p = RowPoint(2);
+            tvtest::Click(list_, p.x, p.y);
+        } else if (how == 1) {
+            list_.SetItemState(1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+            list_.SetItemState(2, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        } else {
+            SetFocus(list_);
+            Notes().clear();
+            tvtest::Key(list_, qtplatform::Key_Down);
+        }
+        std::vector<Note> n = Of(LVN_ITEMCHANGED);
+        ASSERT_EQ(n.size(), 2u) << how;
+        EXPECT_EQ(n[0].item, 1);
+        EXPECT_EQ(n[0].oldState & LVIS_SELECTED, UINT(LVIS_SELECTED));
+        EXPECT_EQ(n[0].newState & LVIS_SELECTED, 0u);
+        EXPECT_EQ(n[1].item, 2);
+        EXPECT_EQ(n[1].newState, UINT(LVIS_SELECTED | LVIS_FOCUSED)); // selection and focus together
+        EXPECT_EQ(list_.GetNextItem(-1, LVNI_SELECTED), 2);
+    }
+}
+
+TEST_F(ListTest, ControlClickAddsAndDeletingNotifiesNothing) {
+    POINT p = RowPoint(0);
+    tvtest::Click(list_, p.x, p.y);
+    Notes().clear();
+    p = RowPoint(3);
+    tvtest::Click(list_, p.x, p.y, 0, unsigned(qtplatform::Mods::Ctrl));
+    int selectionChanges = 0;
+    for (const Note& n : Of(LVN_ITEMCHANGED))
+        if ((n.oldState ^ n.newState) & LVIS_SELECTED) ++selectionChanges;
+    EXPECT_EQ(selectionChanges, 1);
+    EXPECT_EQ(list_.GetSelectedCount(), 2u);
+    Notes().clear();
+    list_.DeleteAllItems();
+    EXPECT_TRUE(Of(LVN_ITEMCHANGED).empty());
+    EXPECT_EQ(list_.GetItemCount(), 0);
+}
+
+TEST_F(ListTest, DoubleClickRightClickAndColumnClickCarryRowAndColumn) {
+    POINT p = RowPoint(3, 150);
+    tvtest::Click(list_, p.x, p.y);
+    tvtest::Click(list_, p.x, p.y);
+    std::vector<Note> d = Of(NM_DBLCLK);
+    ASSERT_EQ(d.size(), 1u);
+    EXPECT_EQ(d[0].item, 3);
+    EXPECT_EQ(d[0].sub, 1);
+    tvtest::Advance(1000);
+    tvtest::Click(list_, 150, 290, 1);
+    std::vector<Note> r = Of(NM_RCLICK);
+    ASSERT_EQ(r.size(), 1u);
+    EXPECT_EQ(r[0].item, -1); // off the rows
+    tvtest::Click(list_, 150, 5);
+    std::vector<Note> c = Of(LVN_COLUMNCLICK);
+    ASSERT_EQ(c.size(), 1u);
+    EXPECT_EQ(c[0].sub, 1);
+}
+
+TEST_F(ListTest, SortIsStableAndKeepsTexts) {
+    list_.SetItemData(0, 1);
+    list_.SetItemData(1, 0);
+    list_.SetItemData(2, 1);
+    list_.SetItemData(3, 0);
+    list_.SetItemData(4, 1);
+    list_.SortItems([](LPARAM a, LPARAM b, LPARAM) { return int(a) - int(b); }, 0);
+    std::vector<std::u16string> order;
+    for (int i = 0; i < 5; ++i) order.push_back(list_.GetItemText(i, 0).str());
+    EXPECT_EQ(order, (std::vector<std::u16string>{u"101", u"103", u"100", u"102", u"104"}));
+    EXPECT_EQ(list_.GetColumnWidth(2), 0);
+}
+
+} // namespace
