@@ -24,6 +24,12 @@ std::vector<Note>& Notes() {
 LRESULT ParentProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_COMMAND && lParam) Notes().push_back({msg, LOWORD(wParam), HIWORD(wParam), 0, 0, 0, 0});
     if (msg == WM_NOTIFY) {
+        auto* hdr = reinterpret_cast<NMHDR*>(lParam);
+        if (hdr->code == UDN_DELTAPOS) {
+            auto* ud = reinterpret_cast<NMUPDOWN*>(lParam);
+            Notes().push_back({msg, int(hdr->idFrom), hdr->code, ud->iPos, ud->iDelta, 0, 0});
+            return 0;
+        }
         auto* nm = reinterpret_cast<NMLISTVIEW*>(lParam);
         Notes().push_back(
             {msg, int(nm->hdr.idFrom), nm->hdr.code, nm->iItem, nm->iSubItem, nm->uOldState, nm->uNewState});
@@ -164,6 +170,33 @@ TEST_F(ControlsTest, ButtonsClickToggleAndStaySilentOnSetCheck) {
     int clicks = 0;
     for (const Note& n : Of(STN_CLICKED)) clicks += n.id == 10;
     EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(ControlsTest, UpDownProposesDeltaBeforeEveryClickAlsoAtALimit) {
+    HWND spin = Child(UPDOWN_CLASSW, 0, 11, 16, 30);
+    tvtest::Click(spin, 8, 4); // up
+    tvtest::Advance(1000);
+    tvtest::Click(spin, 8, 26); // down
+    std::vector<Note> n = Of(UDN_DELTAPOS);
+    ASSERT_EQ(n.size(), 2u);
+    EXPECT_EQ(n[0].sub, -1); // the default range runs from 100 down to 0
+    EXPECT_EQ(n[1].sub, 1);
+    EXPECT_EQ(SendMessageW(spin, UDM_GETPOS, 0, 0), 1); // -1 was below the range
+    // At the limit the notification still comes, the position stays.
+    SendMessageW(spin, UDM_SETRANGE32, 0, 5);
+    SendMessageW(spin, UDM_SETPOS, 0, 5);
+    Notes().clear();
+    tvtest::Advance(1000);
+    tvtest::Click(spin, 8, 4);
+    EXPECT_EQ(Of(UDN_DELTAPOS).size(), 1u);
+    EXPECT_EQ(SendMessageW(spin, UDM_GETPOS, 0, 0), 5);
+
+    HWND bar = Child(PROGRESS_CLASSW, PBS_SMOOTH, 12);
+    SendMessageW(bar, PBM_SETRANGE32, 0, 20);
+    SendMessageW(bar, PBM_SETPOS, 15, 0);
+    SendMessageW(bar, PBM_SETSTEP, 4, 0);
+    SendMessageW(bar, PBM_STEPIT, 0, 0);
+    EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 19);
 }
 
 class ListTest : public ControlsTest {

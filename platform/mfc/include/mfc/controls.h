@@ -143,3 +143,27 @@ public:
     int GetCountPerPage() const { return int(SendMessage(LVM_GETCOUNTPERPAGE)); }
     void SetRedraw(BOOL redraw = TRUE) { SendMessage(WM_SETREDRAW, WPARAM(redraw)); }
 };
+
+class CProgressCtrl : public CWnd {
+    DECLARE_DYNAMIC(CProgressCtrl)
+public:
+    BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT id) {
+        return CWnd::Create(PROGRESS_CLASSW, nullptr, style, rect, parent, id);
+    }
+    void SetRange32(int low, int high) { SendMessage(PBM_SETRANGE32, WPARAM(low), LPARAM(high)); }
+    int SetPos(int pos) { return int(SendMessage(PBM_SETPOS, WPARAM(pos))); }
+    int GetPos() const { return int(SendMessage(PBM_GETPOS)); }
+    int SetStep(int step) { return int(SendMessage(PBM_SETSTEP, WPARAM(step))); }
+    int StepIt() { return int(SendMessage(PBM_STEPIT)); }
+};
+
+class CSpinButtonCtrl : public CWnd {
+    DECLARE_DYNAMIC(CSpinButtonCtrl)
+public:
+    BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT id) {
+        return CWnd::Create(UPDOWN_CLASSW, nullptr, style, rect, parent, id);
+    }
+    void SetRange32(int low, int high) { SendMessage(UDM_SETRANGE32, WPARAM(low), LPARAM(high)); }
+    int SetPos(int pos) { return int(SendMessage(UDM_SETPOS, 0, MAKELPARAM(pos, 0))); }
+    int GetPos() const { return int(SendMessage(UDM_GETPOS)); }
+};
