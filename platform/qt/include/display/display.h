@@ -96,3 +96,14 @@ long DrawTextReference(const std::vector<std::u16string>& lines, const char16_t*
                        int lineHeight, int width, int height, int rounds);
 
 } // namespace qtplatform
+
+namespace qtplatform {
+
+// The reference for the list-view benchmark: a QTreeWidget of `columns`
+// columns emptied and filled with `rows` rows of the given texts, updates off
+// while filling, then drawn into an image once, `rounds` times. Returns the
+// item count of the last round.
+long FillTreeReference(const std::vector<std::vector<std::u16string>>& rows, int columns, int width,
+                       int height, int rounds);
+
+} // namespace qtplatform
