@@ -140,6 +140,95 @@ struct Matcher {
         }
     }
 
+    // Whether the body of a run loop matches at p (never LF nor the end);
+    // *u gets the character's units.
+    static bool atom_at(const RegexNode* a, const char16_t* p, int* u) {
+        uint32_t c = read_char(p, u);
+        if (c == 0 || c == '\n') return false;
+        if (a->kind == RN_ANY_NO_LF) return true;
+        if (a->kind == RN_CHAR) return regex_fold(c, a->value2) == static_cast<uint32_t>(a->value);
+        const RegexClass* cls = static_cast<const RegexClass*>(a->payload);
+        if (c < 256 && !(cls->flags & RCLASS_WIDTH))
+            return (((cls->bits[c >> 5] >> (c & 31)) & 1) != 0) != ((cls->flags & RCLASS_NEGATED) != 0);
+        return regex_class_test(cls, c);
+    }
+
+    // Whether the rest of the pattern after a run loop can begin at p: its
+    // first node (kept in the loop split's payload) matches there, or the
+    // unit it must begin with stands there.
+    static bool rest_can_begin(const RegexNode* n, const char16_t* p) {
+        const char16_t unit = static_cast<char16_t>(n->value2 & 0xFFFF);
+        if (unit) return *p == unit;
+        const RegexNode* first = static_cast<const RegexNode*>(n->payload);
+        if (!first) return true;
+        int u;
+        if (first->kind == RN_STRING) {
+            const uint32_t c = read_char(p, &u);
+            return c != 0 && regex_fold(c, first->value2) == static_cast<const uint32_t*>(first->aux)[0];
+        }
+        return atom_at(first, p, &u);
+    }
+
+    // Resumes the run loop frame at the top: sets up the running state at
+    // the next end worth trying (1), or finds none (0, the frame is spent);
+    // -2 when the stack cannot grow.
+    int resume_run() {
+        RegexFrame* b = F(top);
+        const RegexNode* n = b->node;
+        if (b->type == RFRAME_LAZY) {
+            // one more character, then on to the next one the rest can begin with
+            for (;;) {
+                int u;
+                if (!atom_at(n->alt, b->cur, &u)) return 0;
+                step(b, u);
+                if (rest_can_begin(n, b->cur)) break;
+            }
+            if (!push()) return -2;
+            RegexFrame* t = F(top);
+            t->type = RFRAME_RUN;
+            t->node = n->next;
+            return 1;
+        }
+        // greedy: the end to try, stepping back over the run to one the rest
+        // can begin at
+        const char16_t* p = b->cur;
+        int64_t left = b->count;
+        RegexPos pos = b->pos;
+        auto back = [&]() {
+            int u = left >= 2 && utf16_is_low_surrogate(p[-1]) && utf16_is_high_surrogate(p[-2]) ? 2 : 1;
+            p -= u;
+            left -= u;
+            pos.column -= u;
+        };
+        while (!rest_can_begin(n, p)) {
+            if (left == 0) return 0;
+            back();
+        }
+        if (left == 0) {
+            // the last end: the frame itself runs on
+            b->type = RFRAME_RUN;
+            b->node = n->next;
+            b->pos = pos;
+            b->cur = *p ? p : ops->char_at(ctx, &pos);
+            b->prev = nullptr;
+            return 1;
+        }
+        const RegexPos at = pos;
+        const char16_t* here = p;
+        back(); // the frame keeps the end after this one
+        b->cur = p;
+        b->pos = pos;
+        b->count = static_cast<int32_t>(left);
+        if (!push()) return -2;
+        RegexFrame* t = F(top);
+        t->type = RFRAME_RUN;
+        t->node = n->next;
+        t->pos = at;
+        t->cur = *here ? here : ops->char_at(ctx, &t->pos);
+        t->prev = p;
+        return 1;
+    }
+
     void copy_groups(RegexFrame* to, RegexFrame* from) {
         memcpy(regex_frame_groups(to), regex_frame_groups(from), sizeof(RegexGroup) * group_count);
         to->last_group = from->last_group;
@@ -149,6 +238,7 @@ struct Matcher {
 };
 
 int Matcher::run(RegexPos* start, RegexPos* end, const char16_t* cur, const char16_t* prev) {
+    const RegexPos entry = *start;
     top = 0;
     init_frame(F(0), re->root, *start, cur, prev);
     steps = 0;
@@ -163,7 +253,7 @@ int Matcher::run(RegexPos* start, RegexPos* end, const char16_t* cur, const char
             *start = f->mstart;
             if (!same_pos(f->mstart, f->pos)) {
                 // a match that begins with a CR LF line break begins at its LF
-                const char16_t* p = ops->char_at(ctx, &f->mstart);
+                const char16_t* p = same_pos(f->mstart, entry) ? cur : ops->char_at(ctx, &f->mstart);
                 if (p[0] == '\r' && p[1] == '\n') start->column += 1;
             }
             *end = f->pos;
@@ -172,6 +262,48 @@ int Matcher::run(RegexPos* start, RegexPos* end, const char16_t* cur, const char
         switch (n->kind) {
         case RN_EMPTY: f->node = n->next; continue;
         case RN_SPLIT: {
+            if (n->value2 & RLOOP_RUN) {
+                const RegexNode* a = n->alt;
+                if (n->pref) {
+                    // greedy: take the whole run, then give it back as needed
+                    const char16_t* p = f->cur;
+                    int u;
+                    while (atom_at(a, p, &u) && p - f->cur < 0x7FFFFFF0) p += u;
+                    int64_t run = p - f->cur;
+                    if (run == 0 || (!n->next && f->call_group < 0)) {
+                        // nothing taken, or the pattern ends here: no end
+                        // but the last needs trying
+                        if (run) {
+                            f->prev = p - (run >= 2 && utf16_is_low_surrogate(p[-1]) &&
+                                                   utf16_is_high_surrogate(p[-2])
+                                               ? 2
+                                               : 1);
+                            f->pos.column += run;
+                            f->cur = *p ? p : ops->char_at(ctx, &f->pos);
+                        }
+                        f->node = n->next;
+                        continue;
+                    }
+                    f->type = RFRAME_GREEDY;
+                    f->cur = p;
+                    f->pos.column += run;
+                    f->count = static_cast<int32_t>(run);
+                } else {
+                    f->type = RFRAME_LAZY;
+                    if (rest_can_begin(n, f->cur)) {
+                        // no character yet: the rest is tried first
+                        if (!push()) return -2;
+                        F(top)->type = RFRAME_RUN;
+                        F(top)->node = n->next;
+                        continue;
+                    }
+                }
+                f->node = n;
+                int r = resume_run();
+                if (r < 0) return -2;
+                if (r) continue;
+                goto fail;
+            }
             const uint8_t* map = static_cast<const uint8_t*>(n->aux);
             if (map && (f->cur[0] < 128 || map[32])) {
                 unsigned c = f->cur[0];
@@ -539,6 +671,13 @@ int Matcher::run(RegexPos* start, RegexPos* end, const char16_t* cur, const char
                 if (++steps > budget) return -2;
                 b->type = RFRAME_RUN;
                 break;
+            }
+            if (b->type == RFRAME_GREEDY || b->type == RFRAME_LAZY) {
+                if (++steps > budget) return -2;
+                int r = resume_run();
+                if (r < 0) return -2;
+                if (r) break;
+                continue;
             }
             if (b->type != RFRAME_BASE) continue;
             RegexNode* k = b->node;

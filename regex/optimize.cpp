@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 enum { MARK_LISTED = 0x80, MARK_RUN = 0x40 };
@@ -437,17 +441,94 @@ int search_char(Regex* re, const RegexPositionOps* ops, RegexPos* start, RegexPo
     });
 }
 
-// Scans the units of each line for a unit whose bit is set (classes whose
-// members are all below 256, without CR and LF).
-int scan_bits(Regex* re, const RegexPositionOps* ops, RegexPos* start, RegexPos* end, RegexPos limit,
-              const uint32_t* bits) {
+// The ranges of a class whose members are all units of the basic plane,
+// none of them a surrogate, CR, LF or 0; false when it has no such form.
+bool class_ranges(const RegexClass* cls, UnitRanges* out) {
+    if (cls->flags & (RCLASS_NEGATED | RCLASS_ALL_ABOVE_255 | RCLASS_WIDTH)) return false;
+    const uint32_t line_bits = (1u << '\n') | (1u << '\r') | 1u;
+    if (cls->bits[0] & line_bits) return false;
+    auto bit = [cls](unsigned c) { return ((cls->bits[c >> 5] >> (c & 31)) & 1) != 0; };
+    for (unsigned c = 1; c < 256;) {
+        if (!bit(c)) {
+            ++c;
+            continue;
+        }
+        unsigned h = c;
+        while (h + 1 < 256 && bit(h + 1)) ++h;
+        if (!out->add(c, h)) return false;
+        c = h + 1;
+    }
+    auto plain = [](uint32_t lo, uint32_t hi) { return hi < 0x10000 && (hi < 0xD800 || lo > 0xDFFF); };
+    for (int k = 0; k < cls->single_count; ++k)
+        if (!plain(cls->singles[k], cls->singles[k]) || !out->add(cls->singles[k], cls->singles[k]))
+            return false;
+    for (int k = 0; k < cls->range_count; ++k) {
+        uint32_t lo = cls->ranges[2 * k], hi = cls->ranges[2 * k + 1];
+        if (lo == 0 || lo == '\n' || lo == '\r' || (lo < '\r' && hi >= '\n')) return false;
+        if (!plain(lo, hi) || !out->add(lo, hi)) return false;
+    }
+    return out->count > 0;
+}
+
+inline bool in_ranges(char16_t u, const UnitRanges& r) {
+    for (int k = 0; k < r.count; ++k)
+        if (static_cast<char16_t>(u - r.lo[k]) <= r.width[k]) return true;
+    return false;
+}
+
+// The first unit at or after p that is in the ranges, LF or the terminator.
+const char16_t* find_in_ranges_units(const char16_t* p, const UnitRanges& r) {
+    for (;;) {
+        char16_t u = *p;
+        if (u == 0 || u == '\n' || in_ranges(u, r)) return p;
+        ++p;
+    }
+}
+
+#if defined(__SSE2__)
+// The same a vector of 8 units at a time. The loads are aligned to 16 bytes
+// and stop at the block that holds the terminator, so none reaches a page
+// the text does not; they may read a few bytes beside the text within such a
+// block, which the address sanitizer would report, hence its exemption.
+__attribute__((no_sanitize("address"))) const char16_t* find_in_ranges(const char16_t* p,
+                                                                       const UnitRanges& r) {
+    const uintptr_t addr = reinterpret_cast<uintptr_t>(p);
+    if (addr & 1) return find_in_ranges_units(p, r);
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i lf = _mm_set1_epi16('\n');
+    __m128i lo[6], width[6];
+    for (int k = 0; k < r.count; ++k) {
+        lo[k] = _mm_set1_epi16(static_cast<short>(r.lo[k]));
+        width[k] = _mm_set1_epi16(static_cast<short>(r.width[k]));
+    }
+    const __m128i* block = reinterpret_cast<const __m128i*>(addr & ~uintptr_t{15});
+    uint32_t keep = ~0u << (addr & 15); // the bytes before p do not count
+    for (;;) {
+        const __m128i v = _mm_load_si128(block);
+        __m128i hit = _mm_or_si128(_mm_cmpeq_epi16(v, zero), _mm_cmpeq_epi16(v, lf));
+        for (int k = 0; k < r.count; ++k)
+            hit = _mm_or_si128(hit, _mm_cmpeq_epi16(_mm_subs_epu16(_mm_sub_epi16(v, lo[k]), width[k]), zero));
+        const uint32_t mask = static_cast<uint32_t>(_mm_movemask_epi8(hit)) & keep;
+        if (mask) return reinterpret_cast<const char16_t*>(block) + __builtin_ctz(mask) / 2;
+        keep = ~0u;
+        ++block;
+    }
+}
+#else
+const char16_t* find_in_ranges(const char16_t* p, const UnitRanges& r) {
+    return find_in_ranges_units(p, r);
+}
+#endif
+
+// Scans the units of each line for a member of a class that has the form of
+// unit ranges.
+int scan_ranges(Regex* re, const RegexPositionOps* ops, RegexPos* start, RegexPos* end, RegexPos limit,
+                const UnitRanges& ranges) {
     if (!required_present(re, ops, *start, limit)) return 0;
     Cursor c{*start, ops->char_at(ops->context, start), nullptr};
     if (beyond(c.pos, limit)) return 0;
     for (;;) {
-        const char16_t* p = c.cur;
-        char16_t u;
-        while ((u = *p) != 0 && u != '\n' && (u >= 256 || !((bits[u >> 5] >> (u & 31)) & 1))) ++p;
+        const char16_t* p = find_in_ranges(c.cur, ranges);
         if (p != c.cur) {
             c.pos.column += p - c.cur;
             c.cur = p;
@@ -468,10 +549,7 @@ int scan_bits(Regex* re, const RegexPositionOps* ops, RegexPos* start, RegexPos*
 
 int search_class(Regex* re, const RegexPositionOps* ops, RegexPos* start, RegexPos* end, RegexPos limit) {
     const RegexClass* cls = re->start_class;
-    const uint32_t line_bits = (1u << '\n') | (1u << '\r') | 1u;
-    if (!(cls->flags & (RCLASS_NEGATED | RCLASS_ALL_ABOVE_255 | RCLASS_WIDTH)) && !cls->range_count &&
-        !cls->single_count && !(cls->bits[0] & line_bits))
-        return scan_bits(re, ops, start, end, limit, cls->bits);
+    if (cls->unit_ranges) return scan_ranges(re, ops, start, end, limit, *cls->unit_ranges);
     return scan(re, ops, start, end, limit, [cls](const Cursor& c) {
         int u;
         return regex_class_test(cls, read_at(c.cur, &u));
@@ -528,6 +606,28 @@ int search_word(Regex* re, const RegexPositionOps* ops, RegexPos* start, RegexPo
         }
         return regex_is_word(prev) != regex_is_word(read_at(c.cur, &u));
     });
+}
+
+// A pattern that begins with '.*', '.*?' or '.+' (a dot without flag s):
+// when the attempt from a start fails, no later start before the next line
+// break can match either (from the earlier start the leading loop reaches
+// every position the later one reaches, and what follows it sees only that
+// position), so the search moves on to the next line start. The strategy
+// choice makes sure nothing else depends on the start: no \K, no
+// backreference to a group opened before the loop, no look-behind before it.
+int search_dot_star(Regex* re, const RegexPositionOps* ops, RegexPos* start, RegexPos* end, RegexPos limit) {
+    if (!required_present(re, ops, *start, limit)) return 0;
+    Cursor c{*start, ops->char_at(ops->context, start), nullptr};
+    if (beyond(c.pos, limit)) return 0;
+    for (;;) {
+        int r = attempt(re, ops, c, start, end);
+        if (r) return r;
+        const char16_t* p = ops->next_line(ops->context, &c.pos);
+        if (!p) return 0;
+        c.cur = p;
+        c.prev = nullptr;
+        if (beyond(c.pos, limit)) return 0;
+    }
 }
 
 int search_line(Regex* re, const RegexPositionOps* ops, RegexPos* start, RegexPos* end, RegexPos limit) {
@@ -656,7 +756,77 @@ char16_t required_unit(const Regex* re) {
     return req;
 }
 
-bool regex_choose_strategy(Regex* re) {
+bool same_name(const char16_t* a, const char16_t* b) {
+    while (*a && *a == *b) ++a, ++b;
+    return *a == *b;
+}
+
+// A literal that every match begins with once the word-boundary tests before
+// it (which consume nothing) have held: the units of the character or string
+// node after them, up to a line break or a surrogate. The search finds the
+// literal with the literal searcher and runs the matcher where it stands.
+bool use_literal_after_boundaries(Regex* re, RegexNode* n) {
+    int guard = 0;
+    while (n && !n->alt &&
+           (n->kind == RN_WORDB || n->kind == RN_NOT_WORDB || n->kind == RN_EMPTY || n->kind == RN_OPEN) &&
+           ++guard < 100000)
+        n = n->next;
+    if (!n || (n->kind != RN_CHAR && n->kind != RN_STRING) || (n->value2 & RNF_IWIDTH)) return true;
+    std::vector<char16_t> lit;
+    const int count = n->kind == RN_CHAR ? 1 : n->value;
+    for (int k = 0; k < count; ++k) {
+        uint32_t c =
+            n->kind == RN_CHAR ? static_cast<uint32_t>(n->value) : static_cast<const uint32_t*>(n->aux)[k];
+        if (c == '\n' || c == '\r' || c == 0 || c >= 0x10000 || utf16_is_surrogate(c) || lit.size() >= 128)
+            break;
+        lit.push_back(static_cast<char16_t>(c));
+    }
+    if (lit.size() < 2) return true;
+    re->literal =
+        literal_searcher_create(lit.data(), static_cast<int64_t>(lit.size()), (n->value2 & RNF_ICASE) != 0);
+    if (!re->literal) return false;
+    re->literal_length = static_cast<int64_t>(lit.size());
+    re->literal_whole = 0;
+    re->search = regex_search_literal;
+    return true;
+}
+
+// True when the pattern's main chain begins, after empty nodes and group
+// openings only, with a loop of '.' (without flag s) whose later starts in
+// the same line cannot match where an earlier one failed.
+bool leads_with_dot_star(const Regex* re) {
+    if (re->has_keep) return false;
+    bool opened[REGEX_MAX_GROUPS] = {};
+    bool any_open = false;
+    const RegexNode* n = re->root;
+    int guard = 0;
+    while (n && (n->kind == RN_EMPTY || n->kind == RN_OPEN) && !n->alt && ++guard < 100000) {
+        if (n->kind == RN_OPEN && n->value >= 0 && n->value < REGEX_MAX_GROUPS)
+            opened[n->value] = any_open = true;
+        n = n->next;
+    }
+    if (!n) return false;
+    bool star =
+        n->kind == RN_SPLIT && n->value == '*' && n->alt && n->alt->kind == RN_ANY_NO_LF && n->alt->next == n;
+    bool plus = n->kind == RN_ANY_NO_LF && n->next && n->next->kind == RN_SPLIT && n->next->value == '+' &&
+                n->next->alt == n;
+    if (!star && !plus) return false;
+    if (!any_open) return true;
+    // the captures of the groups opened before the loop begin at the start:
+    // no backreference may compare them
+    for (const RegexNode* k : collect(const_cast<Regex*>(re))) {
+        if (k->kind == RN_BACKREF && k->value >= 0 && k->value < REGEX_MAX_GROUPS && opened[k->value])
+            return false;
+        if (k->kind == RN_BACKREF_NAME) {
+            const char16_t* name = static_cast<const char16_t*>(k->payload);
+            for (int g = 0; g < re->group_count; ++g)
+                if (opened[g] && same_name(re->group_names[g], name)) return false;
+        }
+    }
+    return true;
+}
+
+static bool choose_strategy(Regex* re) {
     re->strategy = REGEX_STRATEGY_ANY;
     re->search = search_any;
     re->required_unit = re->has_call || re->has_keep ? 0 : required_unit(re);
@@ -671,6 +841,10 @@ bool regex_choose_strategy(Regex* re) {
             break;
     }
     if (!n) return true;
+    if (leads_with_dot_star(re)) {
+        re->search = search_dot_star;
+        return true;
+    }
     if (n->kind == RN_STRING && !(n->value2 & RNF_IWIDTH)) {
         const uint32_t* cps = static_cast<const uint32_t*>(n->aux);
         if (cps[0] < 128) {
@@ -779,10 +953,67 @@ bool regex_choose_strategy(Regex* re) {
                                                 : static_cast<const uint32_t*>(after->aux)[0];
             if (c < 0x10000 && !utf16_is_surrogate(c) && c != '\r' && c != '\n' && c != 0) re->first_char = c;
         }
-        break;
+        return use_literal_after_boundaries(re, n);
     }
+    case RN_NOT_WORDB: return use_literal_after_boundaries(re, n);
     default: break;
     }
+    return true;
+}
+
+// The unit ranges of the start class, when it has that form, for the vector
+// scan of search_class.
+static bool prepare_class_scan(Regex* re) {
+    if (re->strategy != REGEX_STRATEGY_CLASS || !re->start_class || re->start_class->unit_ranges) return true;
+    UnitRanges ranges;
+    if (!class_ranges(re->start_class, &ranges)) return true;
+    auto* r = static_cast<UnitRanges*>(regex_arena_alloc(re, sizeof(UnitRanges)));
+    if (!r) return false;
+    *r = ranges;
+    re->start_class->unit_ranges = r;
+    return true;
+}
+
+// Marks the loops the matcher runs a character run at a time (RLOOP_RUN),
+// with the unit the rest of the pattern must begin with.
+static void mark_run_loops(Regex* re) {
+    for (RegexNode* n : collect(re)) {
+        if (n->kind != RN_SPLIT || (n->value != '*' && n->value != '+')) continue;
+        const RegexNode* a = n->alt;
+        if (!a || a->next != n) continue;
+        bool single =
+            a->kind == RN_ANY_NO_LF || (a->kind == RN_CHAR && a->value != '\n' && a->value != 0) ||
+            (a->kind == RN_CLASS && !regex_class_test(static_cast<const RegexClass*>(a->payload), '\n'));
+        if (!single) continue;
+        uint32_t filter = 0;
+        const RegexNode* k = n->next;
+        int guard = 0;
+        while (k && !k->alt && ++guard < 100000 &&
+               (k->kind == RN_EMPTY || k->kind == RN_OPEN || (k->kind == RN_CLOSE && !re->has_call)))
+            k = k->next;
+        if (k && (k->kind == RN_CHAR || k->kind == RN_STRING) && k->value2 == 0) {
+            uint32_t c = k->kind == RN_CHAR ? static_cast<uint32_t>(k->value)
+                                            : static_cast<const uint32_t*>(k->aux)[0];
+            if (c < 0x10000 && !utf16_is_surrogate(c) && c != '\r' && c != '\n' && c != 0) filter = c;
+        }
+        // otherwise the first node itself, when it tests one character that
+        // is never LF
+        n->payload = nullptr;
+        if (!filter && k &&
+            (k->kind == RN_CHAR || k->kind == RN_STRING || k->kind == RN_ANY_NO_LF || k->kind == RN_CLASS)) {
+            bool lf = k->kind == RN_CLASS ? regex_class_test(static_cast<const RegexClass*>(k->payload), '\n')
+                      : k->kind == RN_CHAR   ? k->value == '\n'
+                      : k->kind == RN_STRING ? static_cast<const uint32_t*>(k->aux)[0] == '\n'
+                                             : false;
+            if (!lf) n->payload = const_cast<RegexNode*>(k);
+        }
+        n->value2 = RLOOP_RUN | static_cast<int32_t>(filter);
+    }
+}
+
+bool regex_choose_strategy(Regex* re) {
+    if (!choose_strategy(re) || !prepare_class_scan(re)) return false;
+    mark_run_loops(re);
     return true;
 }
 

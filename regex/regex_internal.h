@@ -83,6 +83,21 @@ struct RegexNode {
 
 enum { RCLASS_NEGATED = 1, RCLASS_ALL_ABOVE_255 = 2, RCLASS_WIDTH = 4 };
 
+// The members of a start class as at most 6 ranges of UTF-16 units (a single
+// unit is a range of one), which the search tests a vector at a time.
+struct UnitRanges {
+    int count = 0;
+    char16_t lo[6];
+    char16_t width[6]; // high minus low
+    bool add(uint32_t low, uint32_t high) {
+        if (count == 6) return false;
+        lo[count] = static_cast<char16_t>(low);
+        width[count] = static_cast<char16_t>(high - low);
+        ++count;
+        return true;
+    }
+};
+
 struct RegexClass {
     int flags;
     int range_count;
@@ -90,6 +105,8 @@ struct RegexClass {
     int single_count;
     uint32_t* singles; // members above 255
     uint32_t bits[8];  // members 0..255
+    // the search's vector form of a start class (NULL: tested one by one)
+    const UnitRanges* unit_ranges;
 };
 
 struct RegexArenaBlock {
@@ -107,7 +124,18 @@ enum {
     RFRAME_GUARD = 2, // loop guard marker: node = the guard, pos = its position
     RFRAME_CALL = 3,  // subroutine call marker: the caller's state, node = the call
     RFRAME_BASE = 4,  // start of a sub-match: the state at its entry, node = its owner
+    // A loop of one character (see RLOOP_RUN), node = its split:
+    RFRAME_GREEDY = 5, // pos/cur = the next end to try, count = units it can still give back
+    RFRAME_LAZY = 6,   // pos/cur = the end tried last
 };
+
+// value2 of a loop split ('*' or '+') whose body is one node that matches a
+// single character but never LF (a character, '.', a class without LF) and
+// leads straight back to the split: the matcher takes the whole run of such
+// characters at once (greedy) or one by one (lazy) with one frame instead of
+// one per character. The low 16 bits hold the unit the rest of the pattern
+// must begin with (0: not known), so that only ends holding it are tried.
+enum { RLOOP_RUN = 0x10000 };
 
 struct RegexFrame {
     RegexNode* node;

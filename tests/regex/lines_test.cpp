@@ -127,6 +127,12 @@ TEST(RegexLines, SearchesAcrossLines) {
         EXPECT_EQ(search(u"x", t, {1, 0}, {-1, -1}, flags), (Hit{1, 2, 0, 2, 1}));
         EXPECT_EQ(search(u"[x]", t, {0, 2}, {-1, -1}, flags), (Hit{1, 2, 0, 2, 1}));
         EXPECT_EQ(search(u"\\bx", t, {0, 2}, {-1, -1}, flags), (Hit{1, 2, 0, 2, 1}));
+        // runs of one character end at a line's end
+        EXPECT_EQ(search(u"b.*", t, {0, 0}, {-1, -1}, flags), (Hit{1, 0, 1, 0, 2}));
+        EXPECT_EQ(search(u"[a-z]+\\n", t, {0, 0}, {-1, -1}, flags), (Hit{1, 0, 0, 1, 0}));
+        EXPECT_EQ(search(u"a[^z]*?\\n\\n", t, {0, 0}, {-1, -1}, flags), (Hit{1, 0, 0, 2, 0}));
+        EXPECT_EQ(search(u"a.*$", t, {0, 0}, {-1, -1}, flags), (Hit{1, 0, 0, 0, 2}));
+        EXPECT_EQ(search(u"c.*?b$", t, {0, 0}, {-1, -1}, flags), (Hit{1, 2, 1, 2, 4}));
     }
     // template references over lines
     RegexPositionOps ops{&t,       char_at,       line_text, next_char, prev_char, next_line,
