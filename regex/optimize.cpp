@@ -166,6 +166,32 @@ bool first_items(Regex* re, RegexNode* start, int bit, uint8_t* map, int* items,
     return true;
 }
 
+// Every code point that folds to f under the node flags (f itself already
+// folded): case folding maps A-Z and full-width A-Z to lower case, width
+// folding full-width ASCII and six full-width symbols to ASCII.
+template <class Add> void fold_preimage(uint32_t f, int nflags, Add add) {
+    add(f);
+    uint32_t upper = 0;
+    if ((nflags & RNF_ICASE) && ((f >= 'a' && f <= 'z') || (f >= 0xFF41 && f <= 0xFF5A))) {
+        upper = f - 32;
+        add(upper);
+    }
+    if (!(nflags & RNF_IWIDTH)) return;
+    if (f >= 0x21 && f <= 0x7D) {
+        add(f + 0xFEE0);
+        if (upper) add(upper + 0xFEE0);
+    }
+    switch (f) {
+    case 0x20: add(0x3000); break;
+    case 0x5C: add(0xFFE5); break;
+    case 0x7E: add(0xFFE3); break;
+    case 0x22: add(0x201D); break;
+    case 0x27: add(0x2019); break;
+    case 0x60: add(0x2018); break;
+    default: break;
+    }
+}
+
 // The class of every character that can begin the branches of a split
 // (characters of any code point and plain classes); NULL when a branch can
 // begin otherwise.
@@ -207,19 +233,23 @@ RegexClass* split_start_class(Regex* re, RegexNode* split) {
                 continue;
             }
             if (k == RN_CHAR || k == RN_STRING) {
-                if (n->value2 & RNF_IWIDTH) return nullptr;
                 uint32_t c =
                     k == RN_CHAR ? static_cast<uint32_t>(n->value) : static_cast<const uint32_t*>(n->aux)[0];
                 if (c == '\r' || c == '\n') return nullptr;
-                add(c);
-                if ((n->value2 & RNF_ICASE) && ((c >= 'a' && c <= 'z') || (c >= 0xFF41 && c <= 0xFF5A)))
-                    add(c - 32);
+                fold_preimage(c, n->value2, add);
                 break;
             }
             if (k == RN_CLASS) {
                 const RegexClass* cls = static_cast<const RegexClass*>(n->payload);
-                if (cls->flags & (RCLASS_NEGATED | RCLASS_WIDTH | RCLASS_ALL_ABOVE_255)) return nullptr;
+                if (cls->flags & (RCLASS_NEGATED | RCLASS_ALL_ABOVE_255)) return nullptr;
                 if (cls->bits[0] & ((1u << '\n') | (1u << '\r'))) return nullptr;
+                if (cls->flags & RCLASS_WIDTH) {
+                    // members are width-folded: those up to 255 with what folds to them
+                    if (cls->range_count || cls->single_count) return nullptr;
+                    for (uint32_t c = 1; c < 256; ++c)
+                        if ((cls->bits[c >> 5] >> (c & 31)) & 1) fold_preimage(c, RNF_IWIDTH, add);
+                    break;
+                }
                 for (int i = 0; i < 8; ++i) bits[i] |= cls->bits[i];
                 singles.insert(singles.end(), cls->singles, cls->singles + cls->single_count);
                 ranges.insert(ranges.end(), cls->ranges, cls->ranges + 2 * cls->range_count);
@@ -244,6 +274,39 @@ RegexClass* split_start_class(Regex* re, RegexNode* split) {
         memcpy(cls->ranges, ranges.data(), ranges.size() * 4);
     }
     return cls;
+}
+
+// A class of the code points that fold to the first character c under the
+// node flags, or to a member of the width-folding class cls (members up to
+// 255 only); NULL when there is no such form or no memory.
+RegexClass* preimage_class(Regex* re, uint32_t c, int nflags, const RegexClass* cls) {
+    uint32_t bits[8] = {};
+    std::vector<uint32_t> singles;
+    auto add = [&](uint32_t u) {
+        if (u <= 255)
+            bits[u >> 5] |= 1u << (u & 31);
+        else
+            singles.push_back(u);
+    };
+    if (cls) {
+        if ((cls->flags & (RCLASS_NEGATED | RCLASS_ALL_ABOVE_255)) || cls->range_count || cls->single_count)
+            return nullptr;
+        for (uint32_t u = 1; u < 256; ++u)
+            if ((cls->bits[u >> 5] >> (u & 31)) & 1) fold_preimage(u, RNF_IWIDTH, add);
+    } else {
+        if (c == 0 || c == '\r' || c == '\n') return nullptr;
+        fold_preimage(c, nflags, add);
+    }
+    auto* out = static_cast<RegexClass*>(regex_arena_alloc(re, sizeof(RegexClass)));
+    if (!out) return nullptr;
+    memcpy(out->bits, bits, sizeof bits);
+    if (!singles.empty()) {
+        out->singles = static_cast<uint32_t*>(regex_arena_alloc(re, singles.size() * 4));
+        if (!out->singles) return nullptr;
+        memcpy(out->singles, singles.data(), singles.size() * 4);
+        out->single_count = static_cast<int>(singles.size());
+    }
+    return out;
 }
 
 bool pass_maps(Regex* re, const std::vector<RegexNode*>& nodes) {
@@ -906,7 +969,14 @@ static bool choose_strategy(Regex* re) {
         re->first_flags = n->value2;
         re->strategy = REGEX_STRATEGY_CHAR;
         re->search = search_char;
-        if (n->value2 == 0) {
+        if (n->value2 != 0) {
+            // folded: the code points that fold to the first character are
+            // scanned for as a class
+            if (RegexClass* cls = preimage_class(re, re->first_char, n->value2, nullptr)) {
+                re->start_class = cls;
+                re->search = search_class;
+            }
+        } else {
             // the units the match begins with are known: the literal search
             // finds the places where they stand, and the matcher runs there
             std::vector<char16_t> lit;
@@ -935,11 +1005,16 @@ static bool choose_strategy(Regex* re) {
             }
         }
         break;
-    case RN_CLASS:
-        re->start_class = static_cast<RegexClass*>(n->payload);
+    case RN_CLASS: {
+        RegexClass* cls = static_cast<RegexClass*>(n->payload);
+        re->start_class = cls;
         re->strategy = REGEX_STRATEGY_CLASS;
         re->search = search_class;
+        if (cls->flags & RCLASS_WIDTH) {
+            if (RegexClass* pre = preimage_class(re, 0, 0, cls)) re->start_class = pre;
+        }
         break;
+    }
     case RN_BOL:
         re->strategy = REGEX_STRATEGY_LINE;
         re->search = search_line;
@@ -964,7 +1039,7 @@ static bool choose_strategy(Regex* re) {
 // The unit ranges of the start class, when it has that form, for the vector
 // scan of search_class.
 static bool prepare_class_scan(Regex* re) {
-    if (re->strategy != REGEX_STRATEGY_CLASS || !re->start_class || re->start_class->unit_ranges) return true;
+    if (re->search != search_class || !re->start_class || re->start_class->unit_ranges) return true;
     UnitRanges ranges;
     if (!class_ranges(re->start_class, &ranges)) return true;
     auto* r = static_cast<UnitRanges*>(regex_arena_alloc(re, sizeof(UnitRanges)));

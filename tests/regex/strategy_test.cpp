@@ -34,14 +34,14 @@ Found every_position(Regex* re, const std::u16string& text, int from) {
 }
 
 void expect_agree(const char16_t* pattern, int flags, std::mt19937& rng) {
-    static const char16_t* pieces[] = {u"a",  u"b",  u"x", u",",  u" ",  u"1", u"42", u"\n",
-                                       u"\r", u"テ", u"😀", u"AB", u"ab", u"_", u"ー"};
+    static const char16_t* pieces[] = {u"a", u"b",  u"x",  u",", u" ",  u"1",  u"42", u"\n", u"\r", u"テ",
+                                       u"😀", u"AB", u"ab", u"_", u"ー", u"Ａ", u"ｂ", u"　", u"１", u"’"};
     RegexHolder h(pattern, flags);
     ASSERT_TRUE(h) << narrow(pattern);
     for (int round = 0; round < 60; ++round) {
         std::u16string text;
         int n = static_cast<int>(rng() % 24);
-        for (int k = 0; k < n; ++k) text += pieces[rng() % 15];
+        for (int k = 0; k < n; ++k) text += pieces[rng() % 20];
         for (int from = 0; from <= static_cast<int>(text.size()); ++from) {
             if (from > 0 && ((text[from] == u'\n' && text[from - 1] == u'\r') ||
                              (utf16_is_low_surrogate(text[from]) && utf16_is_high_surrogate(text[from - 1]))))
@@ -97,6 +97,13 @@ TEST(RegexSearchSkips, ClassScans) {
                               u"[ab1_, テー]+", u"[😀a]", u"[^a]", u"テ|b", u"[a-z]{2}"})
         expect_agree(p, 0, rng);
     expect_agree(u"[a-b]+", REGEX_IGNORE_CASE, rng);
+    // under case and width folding the scan looks for every unit that folds
+    // to a first character
+    for (int flags : {1, 2, 3}) {
+        for (const char16_t* p :
+             {u"ab", u"b", u"テ|sel", u"[0-9]+_", u"[a-c]", u"1|x", u" a", u"'", u"Ａ|ｂ"})
+            expect_agree(p, flags, rng);
+    }
     // a class scan at every alignment of the text, up to its end
     for (int shift = 0; shift < 9; ++shift) {
         std::u16string text(static_cast<size_t>(shift), u'x');
