@@ -186,6 +186,7 @@ void rewind(TextFile* rec) {
     rec->archive->GetFile()->SeekToBegin();
     rec->carry_len = 0;
     rec->at_end = 0;
+    rec->pending_cr = 0;
     rec->signature_done = 0;
     rec->jis_state = 0;
     rec->shift_out = 0;
@@ -243,6 +244,9 @@ CharCode textfile_detect_code(TextFile* rec) {
     bool all_ascii = true;
     for (int i = 0; i < n; i++) {
         if (all_ascii && p[i] == 0x1B && p[i + 1] == '$') return CHARCODE_JIS;
+        // Half-width katakana shifted out, as the JIS writer puts a text of
+        // them and ASCII alone, without an escape sequence.
+        if (all_ascii && p[i] == 0x0E && in(p[i + 1], 0x21, 0x5F)) return CHARCODE_JIS;
         if (p[i] >= 0x80) all_ascii = false;
         if (!ascii_pair && p[i] < 0x80 && p[i + 1] == 0 && n - i >= 2)
             return (i & 1) ? CHARCODE_UTF16BE_NOSIG : CHARCODE_UNICODE_NOSIG;

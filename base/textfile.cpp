@@ -15,6 +15,14 @@ bool is_euc_byte(unsigned b) {
     return b >= 0xA1 && b <= 0xFE;
 }
 
+// A character read as '?' because the bytes make none (a NUL byte among
+// them, so that a block never ends early), counted for
+// textfile_replaced_count.
+inline char16_t replacement(int* replaced) {
+    ++*replaced;
+    return u'?';
+}
+
 void set_line_end_text(TextFile* rec) {
     switch (rec->line_end) {
     case LINE_END_LF:
@@ -39,6 +47,7 @@ void clear_reading(TextFile* rec) {
     rec->shift_out = 0;
     rec->signature_done = 0;
     rec->at_end = 0;
+    rec->pending_cr = 0;
     rec->line_pos = nullptr;
     rec->decoded[0] = 0;
 }
@@ -82,14 +91,14 @@ void skip_signature(TextFile* rec, const unsigned char* sig, int sig_len) {
 // CR ending it, are left for the next block unless final. Bytes that make no
 // character are skipped one at a time. Returns units written; *used is the
 // number of bytes consumed.
-int decode_sjis(const unsigned char* p, int n, bool final, char16_t* out, int* used) {
+int decode_sjis(const unsigned char* p, int n, bool final, char16_t* out, int* used, int* replaced) {
     const Cp932Table& t = cp932_table();
     int i = 0, o = 0;
     while (i < n) {
         unsigned b = p[i];
         if (b < 0x80) {
             if (b == '\r' && i == n - 1 && !final) break;
-            out[o++] = static_cast<char16_t>(b);
+            out[o++] = b ? static_cast<char16_t>(b) : replacement(replaced);
             i++;
         } else if (t.lead[b]) {
             if (i + 1 >= n) {
@@ -139,8 +148,19 @@ const EucTable& euc_table() {
                 e->decode[a << 8 | b] = w;
             }
         }
+        // The IBM extensions (FA40-FC4B) have no JIS X 0208 code, but each
+        // character of theirs also has an NEC-selected code (ED40-EEFC) or a
+        // code of its own; the NEC-selected one takes the arithmetic, and
+        // the readers decode it to the same character.
+        auto nec_selected = std::make_unique<uint16_t[]>(0x10000);
+        for (unsigned s1 = 0xED; s1 <= 0xEE; s1++)
+            for (unsigned s2 = 0x40; s2 <= 0xFC; s2++) {
+                char16_t c = t.pair[s1 << 8 | s2];
+                if (c != kNone && !nec_selected[c]) nec_selected[c] = static_cast<uint16_t>(s1 << 8 | s2);
+            }
         for (unsigned u = 0; u < 0x10000; u++) {
             uint16_t code = t.encode[u];
+            if (code >= 0xFA40 && code <= 0xFC4B && nec_selected[u]) code = nec_selected[u];
             uint16_t euc = 0;
             if (code == kNone) {
                 euc = 0;
@@ -165,57 +185,64 @@ const EucTable& euc_table() {
     return *table;
 }
 
+// The character of an EUC pair; '?' (counted) when the code page has none.
+inline char16_t pair_char(const EucTable& e, unsigned a, unsigned b, int* replaced) {
+    char16_t w = e.decode[a << 8 | b];
+    if (w == u'?') ++*replaced;
+    return w;
+}
+
 // EUC-JP to UTF-16. A byte that begins no EUC character, a JIS X 0212
 // character (8F xx xx) and a pair without a CP932 character become '?'. A
 // character cut by the end of the input (and a final CR) is left for the next
 // block unless final.
-int decode_euc(const unsigned char* p, int n, bool final, char16_t* out, int* used) {
+int decode_euc(const unsigned char* p, int n, bool final, char16_t* out, int* used, int* replaced) {
     const EucTable& e = euc_table();
     int i = 0, o = 0;
     while (i < n) {
         unsigned b = p[i];
         if (b < 0x80) {
             if (b == '\r' && i == n - 1 && !final) break;
-            out[o++] = static_cast<char16_t>(b);
+            out[o++] = b ? static_cast<char16_t>(b) : replacement(replaced);
             i++;
         } else if (is_euc_byte(b)) {
             if (i + 1 >= n) {
                 if (!final) break;
-                out[o++] = u'?';
+                out[o++] = replacement(replaced);
                 i++;
             } else if (is_euc_byte(p[i + 1])) {
-                out[o++] = e.decode[b << 8 | p[i + 1]];
+                out[o++] = pair_char(e, b, p[i + 1], replaced);
                 i += 2;
             } else {
-                out[o++] = u'?';
+                out[o++] = replacement(replaced);
                 i++;
             }
         } else if (b == 0x8E) { // half-width katakana
             if (i + 1 >= n) {
                 if (!final) break;
-                out[o++] = u'?';
+                out[o++] = replacement(replaced);
                 i++;
             } else if (p[i + 1] >= 0xA1 && p[i + 1] <= 0xDF) {
                 out[o++] = static_cast<char16_t>(0xFF61 + p[i + 1] - 0xA1);
                 i += 2;
             } else {
-                out[o++] = u'?';
+                out[o++] = replacement(replaced);
                 i++;
             }
         } else if (b == 0x8F) { // JIS X 0212: no CP932 form
             if (i + 1 < n && !is_euc_byte(p[i + 1])) {
-                out[o++] = u'?';
+                out[o++] = replacement(replaced);
                 i++;
             } else if (i + 2 >= n) {
                 if (!final) break;
-                out[o++] = u'?';
+                out[o++] = replacement(replaced);
                 i++;
             } else {
-                out[o++] = u'?';
+                out[o++] = replacement(replaced);
                 i += is_euc_byte(p[i + 2]) ? 3 : 1;
             }
         } else { // 80-8D, 90-A0, FF begin no EUC character
-            out[o++] = u'?';
+            out[o++] = replacement(replaced);
             i++;
         }
     }
@@ -228,24 +255,25 @@ int decode_euc(const unsigned char* p, int n, bool final, char16_t* out, int* us
 // in and out.
 int decode_jis(TextFile* rec, const unsigned char* p, int n, bool final, char16_t* out, int* used) {
     const EucTable& e = euc_table();
+    int* replaced = &rec->replaced;
     int state = rec->jis_state, shift_out = rec->shift_out;
     int i = 0, o = 0;
     while (i < n) {
         unsigned b = p[i];
         if (b >= 0x21 && b <= 0x7E) {
             if (shift_out || state == 3) {
-                out[o++] = b <= 0x5F ? static_cast<char16_t>(0xFF61 + b - 0x21) : u'?';
+                out[o++] = b <= 0x5F ? static_cast<char16_t>(0xFF61 + b - 0x21) : replacement(replaced);
                 i++;
             } else if (state == 2) {
                 if (i + 1 >= n) {
                     if (!final) break;
-                    out[o++] = u'?';
+                    out[o++] = replacement(replaced);
                     i++;
                 } else if (p[i + 1] >= 0x21 && p[i + 1] <= 0x7E) {
-                    out[o++] = e.decode[(b | 0x80) << 8 | (p[i + 1] | 0x80)];
+                    out[o++] = pair_char(e, b | 0x80, p[i + 1] | 0x80, replaced);
                     i += 2;
                 } else {
-                    out[o++] = u'?';
+                    out[o++] = replacement(replaced);
                     i++;
                 }
             } else {
@@ -274,10 +302,11 @@ int decode_jis(TextFile* rec, const unsigned char* p, int n, bool final, char16_
             i++;
         } else if (b < 0x80) { // controls, the space and DEL pass in every state
             if (b == '\r' && i == n - 1 && !final) break;
-            out[o++] = static_cast<char16_t>(b);
+            out[o++] = b ? static_cast<char16_t>(b) : replacement(replaced);
             i++;
         } else { // 8-bit bytes: only half-width katakana mean anything
-            out[o++] = b >= 0xA1 && b <= 0xDF ? static_cast<char16_t>(0xFF61 + b - 0xA1) : u'?';
+            out[o++] =
+                b >= 0xA1 && b <= 0xDF ? static_cast<char16_t>(0xFF61 + b - 0xA1) : replacement(replaced);
             i++;
         }
     }
@@ -291,13 +320,13 @@ int decode_jis(TextFile* rec, const unsigned char* p, int n, bool final, char16_
 // invalid byte becomes '?' and decoding resumes with the next byte. A
 // sequence cut by the end of the input (and a final CR) is left for the next
 // block unless final.
-int decode_utf8(const unsigned char* p, int n, bool final, char16_t* out, int* used) {
+int decode_utf8(const unsigned char* p, int n, bool final, char16_t* out, int* used, int* replaced) {
     int i = 0, o = 0;
     while (i < n) {
         unsigned b = p[i];
         if (b < 0x80) {
             if (b == '\r' && i == n - 1 && !final) break;
-            out[o++] = static_cast<char16_t>(b);
+            out[o++] = b ? static_cast<char16_t>(b) : replacement(replaced);
             i++;
             continue;
         }
@@ -316,7 +345,7 @@ int decode_utf8(const unsigned char* p, int n, bool final, char16_t* out, int* u
             cp = b & 0x07;
             min = 0x10000;
         } else {
-            out[o++] = u'?';
+            out[o++] = replacement(replaced);
             i++;
             continue;
         }
@@ -328,7 +357,7 @@ int decode_utf8(const unsigned char* p, int n, bool final, char16_t* out, int* u
         }
         if (k < len && i + k >= n && !final) break; // incomplete: wait for the next block
         if (k < len || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            out[o++] = u'?';
+            out[o++] = replacement(replaced);
             i++;
             continue;
         }
@@ -349,9 +378,11 @@ int read_utf16(TextFile* rec, bool big_endian) {
     int units = n / 2;
     const unsigned char* p = rec->raw;
     char16_t* out = rec->decoded;
+    int* replaced = &rec->replaced;
     for (int k = 0; k < units; k++) {
         unsigned a = p[2 * k], b = p[2 * k + 1];
-        out[k] = static_cast<char16_t>(big_endian ? (a << 8 | b) : (b << 8 | a));
+        unsigned u = big_endian ? (a << 8 | b) : (b << 8 | a);
+        out[k] = u ? static_cast<char16_t>(u) : replacement(replaced);
     }
     int o = units;
     if (!final && o > 0 && (out[o - 1] == u'\r' || utf16_is_high_surrogate(out[o - 1]))) {
@@ -359,7 +390,7 @@ int read_utf16(TextFile* rec, bool big_endian) {
         keep(rec, p + 2 * o, n - 2 * o);
     } else if (n & 1) {
         if (final)
-            out[o++] = u'?'; // a lone last byte
+            out[o++] = replacement(replaced); // a lone last byte
         else
             keep(rec, p + n - 1, 1);
     }
@@ -382,11 +413,11 @@ int decode_next(TextFile* rec) {
         }
         n = fill_raw(rec, TEXTFILE_RAW_SIZE);
         final = rec->at_end != 0;
-        o = decode_utf8(rec->raw, n, final, rec->decoded, &used);
+        o = decode_utf8(rec->raw, n, final, rec->decoded, &used, &rec->replaced);
         break;
     case CHARCODE_EUC:
         n = fill_raw(rec, TEXTFILE_RAW_SIZE);
-        o = decode_euc(rec->raw, n, rec->at_end != 0, rec->decoded, &used);
+        o = decode_euc(rec->raw, n, rec->at_end != 0, rec->decoded, &used, &rec->replaced);
         break;
     case CHARCODE_JIS:
         n = fill_raw(rec, TEXTFILE_RAW_SIZE);
@@ -395,7 +426,7 @@ int decode_next(TextFile* rec) {
     default:
         n = fill_raw(rec, TEXTFILE_RAW_SIZE);
         final = rec->at_end != 0;
-        o = decode_sjis(rec->raw, n, final, rec->decoded, &used);
+        o = decode_sjis(rec->raw, n, final, rec->decoded, &used, &rec->replaced);
         break;
     }
     keep(rec, rec->raw + used, n - used);
@@ -528,7 +559,7 @@ void write_jis(TextFile* rec, const char16_t* text) {
                 w.put(0x0F);
                 rec->shift_out = 0;
                 rec->jis_state = 1;
-            } else if (rec->jis_state != 1) {
+            } else if (rec->jis_state == 2) { // the text starts in ASCII: no escape before it
                 escape('(', 'J');
                 rec->jis_state = 1;
             }
@@ -652,8 +683,27 @@ void textfile_destroy(TextFile* rec) {
 const char16_t* textfile_read_block(TextFile* rec) {
     if (!rec->archive) return nullptr;
     for (;;) {
-        if (rec->at_end && rec->carry_len == 0) return nullptr;
+        if (rec->at_end && rec->carry_len == 0) {
+            if (!rec->pending_cr) return nullptr;
+            rec->pending_cr = 0;
+            rec->decoded[0] = u'\r';
+            rec->decoded[1] = 0;
+            return rec->decoded;
+        }
         int o = decode_next(rec);
+        // A CR that ends the decoded text waits for the next block, where an
+        // LF may follow it (in JIS after an escape sequence or a shift that
+        // came after the CR in the raw block).
+        if (rec->pending_cr && o >= 0) {
+            std::memmove(rec->decoded + 1, rec->decoded, static_cast<size_t>(o) * sizeof(char16_t));
+            rec->decoded[0] = u'\r';
+            rec->pending_cr = 0;
+            o++;
+        }
+        if (o > 0 && rec->decoded[o - 1] == u'\r' && !(rec->at_end && rec->carry_len == 0)) {
+            rec->pending_cr = 1;
+            o--;
+        }
         if (o > 0) {
             rec->decoded[o] = 0;
             return rec->decoded;

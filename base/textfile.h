@@ -50,7 +50,8 @@ struct TextFile {
     int jis_state = 0; // 1 ASCII/Roman, 2 kanji, 3 half-width katakana; 0 none yet
     int shift_out = 0; // 1 after SO
     int signature_done = 0;
-    int at_end = 0; // the file has been read to its end
+    int at_end = 0;     // the file has been read to its end
+    int pending_cr = 0; // a CR that ended the last decoded block, given with the next one
 
     unsigned char raw[TEXTFILE_RAW_SIZE + TEXTFILE_CARRY_SIZE + 1] = {};
     unsigned char out[TEXTFILE_OUT_SIZE] = {}; // bytes being written; SJIS stage of EUC and JIS reading
@@ -111,8 +112,9 @@ void textfile_write_utf8(TextFile* rec, const char16_t* text);
 // else the text as it is.
 void textfile_write_csv_field(TextFile* rec, const char16_t* text, int quote);
 
-// Number of characters written as '?' since textfile_init (a surrogate pair
-// counts once; best-fit mappings are not counted).
+// Number of characters replaced by '?' since textfile_init: on writing, those
+// the code cannot hold (a surrogate pair counts once); on reading, bytes that
+// make no character, a NUL byte among them.
 int textfile_replaced_count(const TextFile* rec);
 
 // Detection. textfile_detect_code reads up to 64 KB from the start of the

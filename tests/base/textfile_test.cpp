@@ -254,6 +254,116 @@ TEST_F(TextFileTest, ReadsMalformedInputVisibly) {
     EXPECT_EQ(read(Bytes("\x00\xD8", 2), CHARCODE_UNICODE_NOSIG), u"\xD800");
 }
 
+TEST_F(TextFileTest, NulBytesAreCountedReplacementsInEveryCode) {
+    // A NUL byte no longer ends the block's text: it reads as a counted '?',
+    // wherever it falls against the block edges.
+    const CharCode codes[] = {1, 2, 3, 5, 6, 7, 8, 10, 11};
+    for (CharCode code : codes) {
+        bool wide16 = code == CHARCODE_UNICODE || code == CHARCODE_UNICODE_NOSIG ||
+                      code == CHARCODE_UTF16BE || code == CHARCODE_UTF16BE_NOSIG;
+        bool be = code == CHARCODE_UTF16BE || code == CHARCODE_UTF16BE_NOSIG;
+        Bytes head = code == CHARCODE_UNICODE   ? "\xFF\xFE"
+                     : code == CHARCODE_UTF16BE ? "\xFE\xFF"
+                     : code == CHARCODE_UTF8    ? "\xEF\xBB\xBF"
+                                                : "";
+        for (int pad : {0, 4093, 4094, 4095, 4096, 4097, 8190, 8191}) {
+            std::u16string text =
+                std::u16string(static_cast<size_t>(pad), u'x') + u"ab" + u'\0' + u"cd\nef\n";
+            Bytes body = wide16 ? utf16(text, be) : Bytes(text.begin(), text.end());
+            put(path(), head + body);
+            TextFile rec;
+            ASSERT_EQ(textfile_open(&rec, wide(path()).c_str(), u"r"), 1);
+            textfile_init(&rec, rec.archive, code, LINE_END_NONE);
+            std::vector<std::u16string> lines;
+            std::vector<char16_t> buf(10000);
+            while (textfile_gets(&rec, buf.data(), 10000)) lines.push_back(buf.data());
+            std::vector<std::u16string> want = {std::u16string(static_cast<size_t>(pad), u'x') + u"ab?cd\n",
+                                                u"ef\n"};
+            EXPECT_EQ(lines, want) << "code " << code << " pad " << pad;
+            EXPECT_EQ(textfile_replaced_count(&rec), 1) << "code " << code << " pad " << pad;
+            textfile_destroy(&rec);
+        }
+    }
+    int replaced = 0;
+    TextFile rec;
+    put(path(), Bytes("\0\0a\xA9\xA1", 5));
+    ASSERT_EQ(textfile_open(&rec, wide(path()).c_str(), u"r"), 1);
+    textfile_init(&rec, rec.archive, CHARCODE_EUC, LINE_END_NONE);
+    char16_t buf[16];
+    ASSERT_NE(textfile_gets(&rec, buf, 16), nullptr);
+    EXPECT_EQ(std::u16string(buf), u"??a?");
+    replaced = textfile_replaced_count(&rec);
+    EXPECT_EQ(replaced, 3);
+}
+
+TEST_F(TextFileTest, CrBeforeAnEscapeAndLfStaysOneLineBreakAtEveryBlockEdge) {
+    // In JIS the CR may come before an escape sequence or a shift and the LF
+    // after it: when the raw block ends between them, the decoded block ends
+    // in the CR and the LF comes with the next one.
+    const struct {
+        Bytes middle;
+        std::u16string text;
+    } cases[] = {{"\x1b$B0!\r\x1b(B\n", u"亜\r\n"}, {"\x0e\x31\r\x0f\n", u"ｱ\r\n"}, {"\r\x1b(J\n", u"\r\n"}};
+    for (const auto& c : cases) {
+        for (int edge : {4096, 8192, 65536}) {
+            for (int pad = edge - 8; pad <= edge + 1; pad++) {
+                put(path(), Bytes(static_cast<size_t>(pad), 'a') + c.middle + "z\r");
+                TextFile rec;
+                ASSERT_EQ(textfile_open(&rec, wide(path()).c_str(), u"r"), 1);
+                textfile_init(&rec, rec.archive, CHARCODE_JIS, LINE_END_NONE);
+                std::vector<std::u16string> lines;
+                std::vector<char16_t> buf(70000);
+                while (textfile_gets(&rec, buf.data(), 70000)) lines.push_back(buf.data());
+                std::vector<std::u16string> want = {std::u16string(static_cast<size_t>(pad), u'a') + c.text,
+                                                    u"z\r"};
+                ASSERT_EQ(lines, want) << "pad " << pad;
+                textfile_destroy(&rec);
+            }
+        }
+    }
+}
+
+TEST_F(TextFileTest, EucAndJisWriteBackEveryCharacterTheirReadersDecode) {
+    // Every pair of the 94 x 94 EUC area read, then each character it gives
+    // written in EUC and JIS and read again: nothing comes back as '?'.
+    Bytes pairs;
+    for (int a = 0xA1; a <= 0xFE; a++)
+        for (int b = 0xA1; b <= 0xFE; b++) pairs += {static_cast<char>(a), static_cast<char>(b)};
+    std::u16string decoded = read(pairs, CHARCODE_EUC);
+    ASSERT_EQ(decoded.size(), 94u * 94u);
+    std::u16string chars;
+    for (char16_t c : decoded)
+        if (c != u'?') chars += c;
+    EXPECT_GT(chars.size(), 7000u);
+    for (CharCode code : {CHARCODE_EUC, CHARCODE_JIS}) {
+        int replaced = -1;
+        Bytes bytes = write(code, {chars.c_str()}, &replaced);
+        EXPECT_EQ(replaced, 0) << "code " << code;
+        EXPECT_TRUE(same(read(bytes, code), chars)) << "code " << code;
+    }
+    // Characters of common names among the IBM extensions.
+    const std::u16string names = u"＂引用＂ ＇x＇ ⅰⅱ ￤ 髙 﨑";
+    for (CharCode code : {CHARCODE_EUC, CHARCODE_JIS}) {
+        int replaced = -1;
+        Bytes bytes = write(code, {names.c_str()}, &replaced);
+        EXPECT_EQ(replaced, 0) << "code " << code;
+        EXPECT_EQ(read(bytes, code), names) << "code " << code;
+    }
+}
+
+TEST_F(TextFileTest, JisSavesReadBackUnchangedThroughDetection) {
+    for (const char16_t* text : {u"plain ascii\r\n", u"ｱｲｳｴｵ", u"abcｱｲ\n", u"漢字", u"a亜b\r\nｶﾅ\r\nend"}) {
+        Bytes bytes = write(CHARCODE_JIS, {text});
+        put(path(), bytes);
+        TextFile rec;
+        ASSERT_EQ(textfile_open(&rec, wide(path()).c_str(), u"r"), 1);
+        std::u16string all;
+        while (const char16_t* b = textfile_read_block(&rec)) all += b;
+        EXPECT_EQ(all, std::u16string(text));
+        textfile_destroy(&rec);
+    }
+}
+
 TEST_F(TextFileTest, ReadsLines) {
     put(path(), "one\r\ntwo\rthree\nlast");
     TextFile rec;
@@ -303,10 +413,15 @@ TEST_F(TextFileTest, WritesByteForByte) {
     EXPECT_EQ(write(CHARCODE_EUC, {u"ｱ"}), "\x8E\xB1");
     EXPECT_EQ(write(CHARCODE_EUC, {u"\u2460"}), "\xAD\xA1");
     EXPECT_EQ(write(CHARCODE_JIS, {u"\u2460"}), "\x1b$B-!");
-    EXPECT_EQ(write(CHARCODE_EUC, {u"髙ⅰ\uE000"}, &replaced), "???");
-    EXPECT_EQ(replaced, 3);
-    EXPECT_EQ(write(CHARCODE_JIS, {u"髙ⅰ\uE000"}, &replaced), "\x1b(J???");
-    EXPECT_EQ(replaced, 3);
+    // IBM extensions go by their NEC-selected codes; user-defined ones have none.
+    EXPECT_EQ(write(CHARCODE_EUC, {u"髙ⅰ\uE000"}, &replaced), "\xFC\xE2\xFC\xF1?");
+    EXPECT_EQ(replaced, 1);
+    EXPECT_EQ(write(CHARCODE_JIS, {u"髙ⅰ\uE000"}, &replaced), "\x1b$B|b|q\x1b(J?");
+    EXPECT_EQ(replaced, 1);
+    // JIS starts in ASCII: an escape only where the set changes.
+    EXPECT_EQ(write(CHARCODE_JIS, {u"abc"}), "abc");
+    EXPECT_EQ(write(CHARCODE_JIS, {u"ｱｲ"}), "\x0e\x31\x32");
+    EXPECT_EQ(write(CHARCODE_JIS, {u"a亜b"}), "a\x1b$B0!\x1b(Jb");
     EXPECT_EQ(write(CHARCODE_SJIS, {u"髙ⅰ\uE000"}, &replaced), "\xFB\xFC\xFA\x40\xF0\x40");
     EXPECT_EQ(replaced, 0);
     EXPECT_EQ(write(CHARCODE_SJIS, {u"a\U0001F600b"}, &replaced), "a?b");
