@@ -685,10 +685,30 @@ SchemeCell* copy_frame_args(SchemeInterpreter* sc, SchemeFrame* frames, int64_t 
     return sc->T;
 }
 
+// The cells copy_frame_args takes for these frames: one per pair of each
+// argument list (a cycle is cut where list_copy cuts it, within twice its
+// length).
+int64_t frame_args_cells(const SchemeFrame* frames, int64_t n) {
+    int64_t cells = 0;
+    for (int64_t i = 0; i < n; ++i) {
+        const SchemeCell* slow = frames[i].args;
+        bool step = false;
+        for (const SchemeCell* p = frames[i].args; is_pair(p); p = cdr(p)) {
+            ++cells;
+            if (step) slow = cdr(slow);
+            step = !step;
+            if (cdr(p) == slow) break;
+        }
+    }
+    return cells;
+}
+
 SchemeCell* apply_continuation(SchemeInterpreter* sc) {
     SchemeCell* k = sc->code;
     SchemeContinuationData* d = payload<SchemeContinuationData>(k);
     int64_t n = d->count;
+    // The copy runs with the collector held off: room for it first.
+    sch_reserve_cells(sc, frame_args_cells(d->frames, n), sc->NIL, sc->NIL);
     int32_t saved = sc->gcDisabled;
     sc->gcDisabled = 1;
     struct Enable {
@@ -754,6 +774,7 @@ SchemeCell* sch_capture_continuation(SchemeInterpreter* sc) {
     int64_t n = sc->dumpCount;
     uint64_t bytes =
         sch_size_add(sc, sizeof(int64_t), sch_size_mul(sc, static_cast<uint64_t>(n), sizeof(SchemeFrame)));
+    sch_reserve_cells(sc, 1 + frame_args_cells(sc->dump, n), sc->NIL, sc->NIL);
     int32_t saved = sc->gcDisabled;
     sc->gcDisabled = 1;
     struct Enable {

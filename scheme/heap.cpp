@@ -349,6 +349,39 @@ SchemeCell* sch_alloc(SchemeInterpreter* sc, SchemeCell* a, SchemeCell* b) {
     return c;
 }
 
+// Cells the sweep can still hand out without a collection: the unmarked
+// cells from the sweep position on (a cell ahead of it was not allocated
+// since the last marking). Counts no further than want.
+int64_t sch_free_ahead(SchemeInterpreter* sc, int64_t want) {
+    int64_t n = 0;
+    int s = sc->sweepSegment;
+    SchemeCell* c = sc->sweepNext;
+    SchemeCell* e = sc->sweepEnd;
+    while (n < want) {
+        for (; c < e && n < want; ++c)
+            if (!(c->flags & SCH_MARK)) ++n;
+        if (n >= want || s >= sc->lastSegment) break;
+        ++s;
+        c = sc->segments[s];
+        e = c + sc->segmentCells[s];
+    }
+    return n;
+}
+
+void sch_reserve_cells(SchemeInterpreter* sc, int64_t cells, SchemeCell* a, SchemeCell* b) {
+    if (sc->gcDisabled) return;
+    if (sc->payloadBytes > sc->threshold) {
+        ++sc->testByteCollections;
+        sch_collect(sc, a, b, true);
+        if (sc->payloadBytes > sc->threshold / 2) sc->threshold *= 2;
+    } else if (sch_free_ahead(sc, cells) >= cells) {
+        return;
+    } else {
+        sch_collect(sc, a, b, true);
+    }
+    while (sch_free_ahead(sc, cells) < cells) sch_add_segment(sc);
+}
+
 // ---------------------------------------------------------------- finalizers
 
 void sch_finalize(SchemeInterpreter* sc, SchemeCell* c) {

@@ -168,6 +168,10 @@ void* sch_prealloc(SchemeInterpreter* sc, void* block, uint64_t size);
 uint64_t sch_size_add(SchemeInterpreter* sc, uint64_t a, uint64_t b);
 uint64_t sch_size_mul(SchemeInterpreter* sc, uint64_t a, uint64_t b);
 void sch_add_segment(SchemeInterpreter* sc);
+// Makes sure the next `cells` allocations need no collection: collects when
+// fewer cells than that are free, then adds segments until they are. For
+// copies made with the collector held off (a, b are rooted as in sch_alloc).
+void sch_reserve_cells(SchemeInterpreter* sc, int64_t cells, SchemeCell* a, SchemeCell* b);
 SchemeCell* sch_alloc(SchemeInterpreter* sc, SchemeCell* a, SchemeCell* b);
 void sch_collect(SchemeInterpreter* sc, SchemeCell* a, SchemeCell* b, bool fullSweep);
 void sch_finalize(SchemeInterpreter* sc, SchemeCell* c);

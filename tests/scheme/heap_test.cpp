@@ -282,3 +282,28 @@ TEST_F(SchemeTest, CollectionAtEveryAllocation) {
     EXPECT_EQ(error(), "");
     sc->testCollectEveryAlloc = 0;
 }
+
+TEST_F(SchemeTest, ContinuationsInsideDeepFramesStayInAConstantHeap) {
+    // Capturing a continuation, or re-entering a saved one, copies the frames
+    // with the collector held off; the heap makes room first instead of
+    // growing a segment at a time with almost nothing live.
+    EXPECT_EQ(
+        run("(define (capture-loop i) (if (> i 0) (begin (call-with-current-continuation (lambda (k) k)) "
+            "(capture-loop (- i 1))) 0)) "
+            "(define (reenter n) (let ((k #f) (i 0)) (call-with-current-continuation (lambda (c) (set! k "
+            "c))) "
+            "(set! i (+ i 1)) (if (< i n) (k #f) i))) "
+            "(define (deep n f m) (if (= n 0) (f m) (+ 0 0 0 0 0 0 0 0 0 0 (deep (- n 1) f m))))"),
+        "");
+    EXPECT_EQ(run("(display (+ 300 (deep 300 capture-loop 2000)))"), "300");
+    EXPECT_EQ(error(), "");
+    EXPECT_EQ(run("(display (deep 300 reenter 2000))"), "2000");
+    EXPECT_EQ(error(), "");
+    EXPECT_LE(sc->lastSegment + 1, 8);
+    // The same with a collection at every allocation (fewer rounds: it is slow).
+    sc->testCollectEveryAlloc = 1;
+    EXPECT_EQ(run("(display (list (deep 30 capture-loop 40) (deep 30 reenter 40)))"), "(0 40)");
+    sc->testCollectEveryAlloc = 0;
+    EXPECT_EQ(error(), "");
+    for (const std::u16string& box : HostRecorder::boxes) EXPECT_NE(to_utf8(box), "fatal error: no memory");
+}
