@@ -1,5 +1,6 @@
 #include "oracle/ora_dataset.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -525,27 +526,38 @@ struct KeysEntry {
     const double* numbers;
 };
 
-// Quicksort of entries lo..hi: the middle entry is the pivot, moved to lo;
-// an entry for which lower(entry, pivot) holds goes into the lower part. The
-// smaller part is sorted recursively and the larger one in this loop, so the
-// depth stays logarithmic.
-template <class Entry, class Lower> void QuickSort(Entry* e, int64_t lo, int64_t hi, const Lower& lower) {
-    while (lo < hi) {
-        int64_t mid = lo + (hi - lo) / 2;
-        std::swap(e[lo], e[mid]);
-        const Entry pivot = e[lo];
-        int64_t last = lo;
-        for (int64_t i = lo + 1; i <= hi; ++i)
-            if (lower(e[i], pivot)) std::swap(e[++last], e[i]);
-        std::swap(e[lo], e[last]);
-        if (last - lo < hi - last) {
-            QuickSort(e, lo, last - 1, lower);
-            lo = last + 1;
-        } else {
-            QuickSort(e, last + 1, hi, lower);
-            hi = last - 1;
+// Stable merge sort of e[0..n): lower(a, b) says a goes before b; entries
+// neither lower than the other keep their order. O(n log n) whatever the
+// keys (a column of one repeated value, NULLs, a flag), and deterministic.
+// Runs of kRun entries are put in order by insertion, then merged pairwise
+// between e and a buffer of the same size.
+template <class Entry, class Lower> void StableSort(Entry* e, int64_t n, const Lower& lower) {
+    if (n < 2) return;
+    constexpr int64_t kRun = 16;
+    for (int64_t lo = 0; lo < n; lo += kRun) {
+        int64_t hi = std::min(lo + kRun, n);
+        for (int64_t i = lo + 1; i < hi; ++i) {
+            Entry x = e[i];
+            int64_t j = i;
+            for (; j > lo && lower(x, e[j - 1]); --j) e[j] = e[j - 1];
+            e[j] = x;
         }
     }
+    if (n <= kRun) return;
+    std::vector<Entry> buffer(static_cast<size_t>(n));
+    Entry* src = e;
+    Entry* dst = buffer.data();
+    for (int64_t width = kRun; width < n; width *= 2) {
+        for (int64_t lo = 0; lo < n; lo += 2 * width) {
+            int64_t mid = std::min(lo + width, n), hi = std::min(lo + 2 * width, n);
+            int64_t a = lo, b = mid, o = lo;
+            while (a < mid && b < hi) dst[o++] = lower(src[b], src[a]) ? src[b++] : src[a++];
+            while (a < mid) dst[o++] = src[a++];
+            while (b < hi) dst[o++] = src[b++];
+        }
+        std::swap(src, dst);
+    }
+    if (src != e) std::copy(src, src + n, e);
 }
 
 // The sign of the exact difference of two NUMBER keys.
@@ -562,8 +574,8 @@ int KeySign(const TextEntry& a, const TextEntry& p) {
 }
 
 template <class Entry> void SortOneKey(std::vector<Entry>& entries, int dir) {
-    QuickSort(entries.data(), 0, int64_t(entries.size()) - 1,
-              [dir](const Entry& a, const Entry& p) { return dir * KeySign(a, p) < 0; });
+    StableSort(entries.data(), int64_t(entries.size()),
+               [dir](const Entry& a, const Entry& p) { return dir * KeySign(a, p) < 0; });
 }
 
 } // namespace
@@ -597,7 +609,7 @@ void oci_sort_dataset_rows(OraDataset* ds, char** index, const int* key_cols, co
                                                                : 0;
         entries[i] = {rows[i], v};
     }
-    QuickSort(entries.data(), 0, int64_t(n) - 1, [&](const KeysEntry& a, const KeysEntry& p) {
+    StableSort(entries.data(), int64_t(n), [&](const KeysEntry& a, const KeysEntry& p) {
         for (int k = 0; k < key_count; ++k) {
             int col = key_cols[k];
             int x = ds->cols[col].data_type == SQLT_NUM
