@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "grid/gridfilter.h"
 
@@ -516,9 +517,14 @@ void CEditableGridData::ApplyUndoRecord(UndoRecord* rec, bool redo) {
     case GUNDO_SORT_END:
         if (redo) RefreshFilterMap();
         break;
-    case GUNDO_SORT_ORDER:
-        ApplyOrder(reinterpret_cast<const int32_t*>(rec->text), static_cast<int>(rec->length / 2), !redo);
+    case GUNDO_SORT_ORDER: {
+        // The record keeps the order as bytes in its text: copied out, not
+        // read through a pointer of another type.
+        std::vector<int32_t> order(static_cast<size_t>(rec->length / 2));
+        if (!order.empty()) std::memcpy(order.data(), rec->text, order.size() * sizeof(int32_t));
+        ApplyOrder(order.data(), static_cast<int>(order.size()), !redo);
         break;
+    }
     case GUNDO_CURSOR: SetCursor(row, col); break;
     case GUNDO_FILTER_SET:
     case GUNDO_FILTER_CLEAR:

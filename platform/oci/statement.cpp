@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <set>
 
 namespace oci {
@@ -119,6 +120,13 @@ OraError sqliteError(Session& s, int rc, const Translation* t, int outOffset) {
 
 namespace {
 
+// A value of the caller's buffer, which need be neither aligned nor of type T.
+template <class T> T readValue(const char* p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
 // Reads bind value k into parameter p.
 bool bindValue(Stmt& s, sqlite3_stmt* st, int p, BindH* b, ub4 k) {
     const Env& env = *s.env;
@@ -127,12 +135,12 @@ bool bindValue(Stmt& s, sqlite3_stmt* st, int p, BindH* b, ub4 k) {
     const char* v = static_cast<const char*>(b->value) + size_t(k) * size_t(std::max<sb4>(b->size, 0));
     switch (b->dty) {
     case SQLT_INT:
-        if (b->size == 8) return sqlite3_bind_int64(st, p, *reinterpret_cast<const int64_t*>(v)) == SQLITE_OK;
-        if (b->size == 2) return sqlite3_bind_int(st, p, *reinterpret_cast<const int16_t*>(v)) == SQLITE_OK;
-        return sqlite3_bind_int(st, p, *reinterpret_cast<const int32_t*>(v)) == SQLITE_OK;
+        if (b->size == 8) return sqlite3_bind_int64(st, p, readValue<int64_t>(v)) == SQLITE_OK;
+        if (b->size == 2) return sqlite3_bind_int(st, p, readValue<int16_t>(v)) == SQLITE_OK;
+        return sqlite3_bind_int(st, p, readValue<int32_t>(v)) == SQLITE_OK;
     case SQLT_FLT:
-        if (b->size == 4) return sqlite3_bind_double(st, p, *reinterpret_cast<const float*>(v)) == SQLITE_OK;
-        return sqlite3_bind_double(st, p, *reinterpret_cast<const double*>(v)) == SQLITE_OK;
+        if (b->size == 4) return sqlite3_bind_double(st, p, readValue<float>(v)) == SQLITE_OK;
+        return sqlite3_bind_double(st, p, readValue<double>(v)) == SQLITE_OK;
     default: {
         size_t n = 0;
         if (b->dty == SQLT_STR || b->dty == 0) {
