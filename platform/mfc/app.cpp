@@ -45,6 +45,7 @@ CWinApp::CWinApp(LPCWSTR appName) {
 }
 
 CWinApp::~CWinApp() {
+    for (CDocTemplate* t : m_templates) delete t;
     CWinApp* self = this;
     State().app.compare_exchange_strong(self, nullptr, std::memory_order_acq_rel);
 }

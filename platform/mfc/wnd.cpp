@@ -5,6 +5,8 @@
 #include <memory>
 #include <vector>
 
+#include "mfc/app.h"
+#include "mfc/docview.h"
 #include "mfc/wnd.h"
 #include "win32/backend.h"
 
@@ -21,6 +23,38 @@ const AFX_MSGMAP* CCmdTarget::GetThisMessageMap() {
 }
 const AFX_MSGMAP* CCmdTarget::GetMessageMap() const {
     return GetThisMessageMap();
+}
+
+BOOL CCmdTarget::OnCmdMsg(UINT id, int code, void* extra, AFX_CMDHANDLERINFO* info) {
+    UINT ncode = static_cast<UINT>(code);
+    for (const AFX_MSGMAP* map = GetMessageMap(); map;
+         map = map->pfnGetBaseMap ? map->pfnGetBaseMap() : nullptr)
+        for (const AFX_MSGMAP_ENTRY* e = map->lpEntries; e->nSig != AfxSig_end; ++e) {
+            if (e->nMessage != WM_COMMAND || id < e->nID || id > e->nLastID) continue;
+            bool update = e->nSig == AfxSig_cmdui;
+            if (update != (ncode == CN_UPDATE_COMMAND_UI)) continue;
+            if (!update && e->nCode != ncode) continue;
+            if (info) {
+                info->pTarget = this;
+                info->pmf = e->pfn.pfn;
+                return TRUE;
+            }
+            switch (e->nSig) {
+            case AfxSig_cmdui: {
+                auto* ui = static_cast<CCmdUI*>(extra);
+                ui->m_bContinueRouting = FALSE;
+                (this->*(e->pfn.cmdui))(ui);
+                if (ui->m_bContinueRouting) continue;
+                return TRUE;
+            }
+            case AfxSig_cmdx:
+                if ((this->*(e->pfn.cmdx))(id)) return TRUE;
+                continue;
+            case AfxSig_cmdw: (this->*(e->pfn.cmdw))(id); return TRUE;
+            default: (this->*(e->pfn.pfn))(); return TRUE;
+            }
+        }
+    return FALSE;
 }
 
 void AfxHookCreate(HWND hwnd, const CREATESTRUCTW*);
@@ -51,8 +85,10 @@ LPCWSTR DefaultClass() {
     return u"AfxWnd";
 }
 
-// Every message loop offers input to the window objects' PreTranslateMessage first.
+// Every message loop offers input to the window objects' PreTranslateMessage
+// first: through the application's thread when it runs on this one.
 bool PreTranslateHook(MSG* msg) {
+    if (CWinThread* thread = AfxGetThread()) return thread->PreTranslateMessage(msg) != FALSE;
     return CWnd::WalkPreTranslateTree(nullptr, msg) != FALSE;
 }
 
@@ -297,20 +333,66 @@ BOOL CWnd::SendChildNotifyLastMsg(LRESULT* result) {
     return OnChildNotify(m->message, m->wParam, m->lParam, result);
 }
 
+namespace {
+// The update of a menu or accelerator command before it runs: only whether it is enabled.
+class CTestCmdUI : public CCmdUI {
+public:
+    BOOL m_bEnabled = TRUE;
+    void Enable(BOOL on) override {
+        m_bEnabled = on;
+        m_bEnableChanged = TRUE;
+    }
+    void SetCheck(int) override {}
+    void SetRadio(BOOL) override {}
+    void SetText(LPCWSTR) override {}
+};
+} // namespace
+
 BOOL CWnd::OnCommand(WPARAM wParam, LPARAM lParam) {
     UINT id = LOWORD(wParam);
-    // Menus and accelerators (no control) match the command entries; a
-    // control's notification matches entries of its code.
-    UINT code = lParam ? HIWORD(wParam) : 0;
-    for (const AFX_MSGMAP* map = GetMessageMap(); map;
-         map = map->pfnGetBaseMap ? map->pfnGetBaseMap() : nullptr)
-        for (const AFX_MSGMAP_ENTRY* e = map->lpEntries; e->nSig != AfxSig_end; ++e)
-            if (e->nMessage == WM_COMMAND && e->nSig == AfxSig_cmd && e->nCode == code && id >= e->nID &&
-                id <= e->nLastID) {
-                (this->*(e->pfn.pfn))();
-                return TRUE;
-            }
-    return FALSE;
+    int code = HIWORD(wParam);
+    HWND control = reinterpret_cast<HWND>(lParam);
+    if (!control) {
+        // A menu or accelerator command: dropped when its update disables it.
+        if (id == 0) return FALSE;
+        CTestCmdUI state;
+        state.m_nID = id;
+        OnCmdMsg(id, static_cast<int>(CN_UPDATE_COMMAND_UI), &state, nullptr);
+        if (!state.m_bEnabled) return TRUE;
+        code = CN_COMMAND;
+    }
+    // A control's notification matches the entries of its code.
+    return OnCmdMsg(id, code, nullptr, nullptr);
+}
+
+CFrameWnd* CWnd::GetParentFrame() const {
+    for (HWND h = ::GetParent(m_hWnd); h; h = ::GetParent(h))
+        if (CWnd* w = FromHandlePermanent(h))
+            if (w->IsKindOf(RUNTIME_CLASS(CFrameWnd))) return static_cast<CFrameWnd*>(w);
+    return nullptr;
+}
+
+CFrameWnd* CWnd::GetTopLevelFrame() const {
+    CWnd* w = FromHandlePermanent(m_hWnd);
+    CFrameWnd* frame =
+        w && w->IsKindOf(RUNTIME_CLASS(CFrameWnd)) ? static_cast<CFrameWnd*>(w) : GetParentFrame();
+    while (frame && frame->GetParentFrame()) frame = frame->GetParentFrame();
+    return frame;
+}
+
+CMenu* CWnd::GetMenu() const {
+    return CMenu::FromHandle(::GetMenu(m_hWnd));
+}
+
+BOOL CWnd::SetMenu(CMenu* menu) {
+    return ::SetMenu(m_hWnd, menu ? menu->m_hMenu : nullptr);
+}
+
+void CWnd::SendMessageToDescendants(UINT msg, WPARAM wParam, LPARAM lParam, BOOL deep) {
+    for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        ::SendMessageW(child, msg, wParam, lParam);
+        if (deep && IsWindow(child)) FromHandle(child)->SendMessageToDescendants(msg, wParam, lParam, TRUE);
+    }
 }
 
 BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
@@ -325,7 +407,7 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult
     for (const AFX_MSGMAP* map = GetMessageMap(); map && !hit;
          map = map->pfnGetBaseMap ? map->pfnGetBaseMap() : nullptr)
         for (const AFX_MSGMAP_ENTRY* e = map->lpEntries; e->nSig != AfxSig_end; ++e)
-            if (e->nMessage == message && e->nSig != AfxSig_cmd) {
+            if (e->nMessage == message && e->nSig != AfxSig_cmd && message != WM_COMMAND) {
                 hit = e;
                 break;
             }
@@ -376,6 +458,14 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult
     case AfxSig_vWp: (this->*hit->pfn.vWp)(FromHandle(reinterpret_cast<HWND>(wParam)), pt); break;
     case AfxSig_vbw: (this->*hit->pfn.vbw)(static_cast<BOOL>(wParam), static_cast<UINT>(lParam)); break;
     case AfxSig_vb: (this->*hit->pfn.vb)(static_cast<BOOL>(wParam)); break;
+    case AfxSig_vMwb:
+        (this->*hit->pfn.vMwb)(CMenu::FromHandle(reinterpret_cast<HMENU>(wParam)), LOWORD(lParam),
+                               static_cast<BOOL>(HIWORD(lParam)));
+        break;
+    case AfxSig_vM: (this->*hit->pfn.vM)(CMenu::FromHandle(reinterpret_cast<HMENU>(wParam))); break;
+    case AfxSig_vwwh:
+        (this->*hit->pfn.vwwh)(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HMENU>(lParam));
+        break;
     default: return FALSE;
     }
     *pResult = r;

@@ -5,6 +5,7 @@
 #include <QCursor>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QThread>
@@ -16,6 +17,8 @@
 
 #include "clipboard_backend.h"
 #include "qt_internal.h"
+#include "win32/menu.h"
+#include "win32/sysinfo.h"
 
 namespace qtbk {
 
@@ -162,6 +165,7 @@ void HostWidget::paintEvent(QPaintEvent* ev) {
     // Frame and the corner between two bars.
     QRegion frame = ev->region() - QRect(o, buffer_->image.size());
     for (const QRect& r : frame) p.fillRect(r, QColor(240, 240, 240));
+    PaintMenuBar(p);
     if (view_.style & WS_BORDER) {
         p.setPen(QColor(100, 100, 100));
         p.drawRect(all.adjusted(0, 0, -1, -1));
@@ -207,6 +211,27 @@ void HostWidget::paintEvent(QPaintEvent* ev) {
     }
 }
 
+// The menu bar: the items' texts with their mnemonics underlined, the open one raised.
+void HostWidget::PaintMenuBar(QPainter& p) {
+    RECT bar;
+    std::vector<win32bk::MenuBarItem> items;
+    if (IsRectEmpty(&view_.menuBar) || !win32bk::GetMenuBarItems(hwnd_, &bar, &items)) return;
+    QRect barRect(view_.menuBar.left, view_.menuBar.top, view_.menuBar.right - view_.menuBar.left,
+                  view_.menuBar.bottom - view_.menuBar.top);
+    p.fillRect(barRect, QColor(240, 240, 240));
+    QFont font = p.font();
+    font.setPixelSize(12);
+    p.setFont(font);
+    for (const win32bk::MenuBarItem& it : items) {
+        QRect r(barRect.left() + it.rect.left, barRect.top() + it.rect.top, it.rect.right - it.rect.left,
+                it.rect.bottom - it.rect.top);
+        if (it.hot) p.fillRect(r, QColor(0, 120, 215));
+        p.setPen(it.grayed ? QColor(160, 160, 160) : it.hot ? QColor(255, 255, 255) : QColor(0, 0, 0));
+        QString text = QString::fromUtf16(it.text.data(), static_cast<qsizetype>(it.text.size()));
+        p.drawText(r, Qt::AlignCenter | Qt::TextShowMnemonic | Qt::TextSingleLine, text);
+    }
+}
+
 void HostWidget::Key(QKeyEvent* ev, bool down) {
     Qt::KeyboardModifiers m = ev->modifiers();
     bool shift = m & Qt::ShiftModifier, ctrl = m & Qt::ControlModifier, alt = m & Qt::AltModifier;
@@ -239,6 +264,13 @@ void HostWidget::Mouse(QMouseEvent* ev, int kind) {
     win32bk::InputModifiers(m & Qt::ShiftModifier, m & Qt::ControlModifier, m & Qt::AltModifier);
     QPoint p = ev->position().toPoint() - ClientOrigin();
     POINT pt{p.x(), p.y()};
+    QPoint at = ev->position().toPoint();
+    POINT win{at.x(), at.y()};
+    if (kind == 0 && PtInRect(&view_.menuBar, win) && ev->button() == Qt::LeftButton) {
+        ev->accept();
+        win32bk::MenuBarClick(hwnd_, win.x - view_.menuBar.left, win.y - view_.menuBar.top);
+        return;
+    }
     if (kind == 2) {
         win32bk::InputMouseMove(hwnd_, pt);
     } else {
@@ -403,6 +435,11 @@ public:
         if (HostWidget* w = HostOf(hwnd))
             w->update(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top).translated(w->ClientOrigin()));
     }
+    void HostPresentNow(HWND hwnd, const RECT& r) override {
+        if (HostWidget* w = HostOf(hwnd))
+            w->repaint(
+                QRect(r.left, r.top, r.right - r.left, r.bottom - r.top).translated(w->ClientOrigin()));
+    }
     void HostFocus(HWND hwnd) override {
         HostWidget* w = HostOf(hwnd);
         if (!w) return;
@@ -471,8 +508,6 @@ public:
         case SM_CXDRAG:
         case SM_CYDRAG: return QApplication::startDragDistance();
         case SM_CYCAPTION: return 23;
-        case SM_CXSCREEN: return 1920;
-        case SM_CYSCREEN: return 1080;
         case SM_CYVTHUMB:
         case SM_CXHTHUMB: return st->pixelMetric(QStyle::PM_ScrollBarSliderMin);
         }
@@ -618,6 +653,12 @@ void Init(int* argc, char** argv) {
     // updates of this program the hand-over costs more than it saves.
     QThreadPool::globalInstance()->setMaxThreadCount(1);
     qtbk::g_pump = new qtbk::Pump;
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect all = screen->geometry(), work = screen->availableGeometry();
+        win32bk::SetScreenInfo(
+            win32bk::ScreenInfo{RECT{all.left(), all.top(), all.right() + 1, all.bottom() + 1},
+                                RECT{work.left(), work.top(), work.right() + 1, work.bottom() + 1}});
+    }
     static qtbk::QtBackend backend;
     win32bk::InstallBackend(&backend);
     Win32HostHooks hooks = Win32GetHostHooks();

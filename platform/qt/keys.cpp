@@ -7,6 +7,7 @@
 #include <QWheelEvent>
 
 #include "qt_internal.h"
+#include "win32/menu.h"
 
 namespace qtbk {
 
@@ -26,7 +27,8 @@ UINT VirtualKey(int key, Qt::KeyboardModifiers mods, const QString& text, bool* 
     case Qt::Key_Enter: *extended = true; return VK_RETURN;
     case Qt::Key_Insert: *extended = true; return VK_INSERT;
     case Qt::Key_Delete: *extended = true; return VK_DELETE;
-    case Qt::Key_Pause: return VK_PAUSE;
+    case Qt::Key_Pause: return (mods & Qt::ControlModifier) ? VK_CANCEL : VK_PAUSE;
+    case Qt::Key_Cancel: return VK_CANCEL;
     case Qt::Key_Print: *extended = true; return VK_SNAPSHOT;
     case Qt::Key_Clear: return VK_CLEAR;
     case Qt::Key_Home: *extended = !keypad; return VK_HOME;
@@ -67,41 +69,12 @@ UINT VirtualKey(int key, Qt::KeyboardModifiers mods, const QString& text, bool* 
         case Qt::Key_Slash: *extended = true; return VK_DIVIDE;
         }
     }
-    // The printable keys of the Japanese layout, shifted or not.
-    switch (key) {
-    case Qt::Key_Exclam: return '1';
-    case Qt::Key_QuoteDbl: return '2';
-    case Qt::Key_NumberSign: return '3';
-    case Qt::Key_Dollar: return '4';
-    case Qt::Key_Percent: return '5';
-    case Qt::Key_Ampersand: return '6';
-    case Qt::Key_Apostrophe: return '7';
-    case Qt::Key_ParenLeft: return '8';
-    case Qt::Key_ParenRight: return '9';
-    case Qt::Key_Minus:
-    case Qt::Key_Equal: return VK_OEM_MINUS;
-    case Qt::Key_AsciiCircum:
-    case Qt::Key_AsciiTilde: return VK_OEM_7;
-    case Qt::Key_yen:
-    case Qt::Key_Bar: return VK_OEM_5;
-    case Qt::Key_At:
-    case Qt::Key_QuoteLeft: return VK_OEM_3;
-    case Qt::Key_BracketLeft:
-    case Qt::Key_BraceLeft: return VK_OEM_4;
-    case Qt::Key_Semicolon:
-    case Qt::Key_Plus: return VK_OEM_PLUS;
-    case Qt::Key_Colon:
-    case Qt::Key_Asterisk: return VK_OEM_1;
-    case Qt::Key_BracketRight:
-    case Qt::Key_BraceRight: return VK_OEM_6;
-    case Qt::Key_Comma:
-    case Qt::Key_Less: return VK_OEM_COMMA;
-    case Qt::Key_Period:
-    case Qt::Key_Greater: return VK_OEM_PERIOD;
-    case Qt::Key_Slash:
-    case Qt::Key_Question: return VK_OEM_2;
-    case Qt::Key_Backslash:
-    case Qt::Key_Underscore: return VK_OEM_102;
+    // The printable keys of the Japanese layout, shifted or not: Qt's codes
+    // of printable keys are the characters' own.
+    if (key == Qt::Key_yen) return VK_OEM_5;
+    if (key > 0x20 && key < 0x7F) {
+        short scan = VkKeyScanW(static_cast<WCHAR>(key));
+        if (scan != -1) return static_cast<UINT>(scan & 0xFF);
     }
     // Anything else that types text (an input method's commit, for one).
     return text.isEmpty() ? 0 : 0xE7; // VK_PACKET

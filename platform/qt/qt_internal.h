@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QFont>
+#include <QPainter>
 #include <QImage>
 #include <QPointer>
 #include <QRawFont>
@@ -72,6 +73,7 @@ protected:
 
 private:
     void Key(QKeyEvent* ev, bool down);
+    void PaintMenuBar(QPainter& p);
     void Mouse(QMouseEvent* ev, int kind);
     QScrollBar* MakeBar(int bar, Qt::Orientation o);
     void SyncBar(QScrollBar* sb, const win32bk::BarState& st, const RECT& r, Qt::Orientation o);

@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "platform/win32/wnd_internal.h"
+#include "win32/sysinfo.h"
 
 namespace win32bk {
 
@@ -350,6 +351,10 @@ BOOL GetKeyboardState(BYTE* state) {
 }
 
 namespace win32bk {
+// Sets a key's asynchronous state at once, from any thread (tests).
+void SetAsyncKey(int vk, bool down) {
+    SetKey(static_cast<UINT>(vk), down);
+}
 // The asynchronous state (for GetAsyncKeyState's backend).
 bool AsyncKeyDown(int vk) {
     return (std::atomic_ref<BYTE>(g_keys[vk & 0xFF]).load(std::memory_order_relaxed) & 0x80) != 0;
@@ -436,6 +441,10 @@ int ShowCursor(BOOL show) {
 }
 
 int GetSystemMetrics(int index) {
+    if (index == SM_CXSCREEN || index == SM_CYSCREEN) {
+        RECT r = GetScreenInfo().screen;
+        return index == SM_CXSCREEN ? r.right - r.left : r.bottom - r.top;
+    }
     if (Backend* b = GetBackend()) return b->Metric(index);
     switch (index) {
     case SM_CXVSCROLL:

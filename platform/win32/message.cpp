@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "platform/win32/wnd_internal.h"
+#include "win32/sysinfo.h"
 
 namespace win32bk {
 
@@ -355,6 +356,8 @@ void RunModalLoop(HWND owner, const std::function<bool()>& done) {
             }
             continue;
         }
+        RunIdleHook();
+        if (done()) break;
         int wait = MsUntilNextTimer();
         if (Backend* b = GetBackend())
             b->WaitEvents(wait < 0 || wait > 10 ? 10 : wait);

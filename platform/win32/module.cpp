@@ -10,6 +10,7 @@
 #include <string>
 
 #include "win32/errors.h"
+#include "win32/sysinfo.h"
 #include "win32/wstring.h"
 
 namespace {
@@ -25,12 +26,22 @@ std::string ToNativePath(LPCWSTR path) {
 }
 
 std::string ExecutableDir() {
-    char buf[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0) return {};
-    std::string p(buf, size_t(n));
+    std::string p = WideToUtf8(ExecutablePath().c_str());
+    if (p.empty()) return {};
     size_t slash = p.rfind('/');
     return slash == std::string::npos ? std::string() : p.substr(0, slash);
+}
+
+// The system's own module: its functions are the platform's.
+char g_kernel32 = 0;
+HMODULE Kernel32() {
+    return reinterpret_cast<HMODULE>(&g_kernel32);
+}
+bool IsKernel32(LPCWSTR name) {
+    std::u16string n = name;
+    for (char16_t& c : n)
+        if (c >= u'a' && c <= u'z') c = char16_t(c - 32);
+    return n == u"KERNEL32.DLL" || n == u"KERNEL32";
 }
 
 void* TryOpen(const std::string& path) {
@@ -64,6 +75,7 @@ HMODULE LoadLibraryW(LPCWSTR name) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
+    if (IsKernel32(name)) return Kernel32();
     std::string file = WideToUtf8(ModuleFileNameFor(name).c_str());
     void* h = nullptr;
     if (file.find('/') != std::string::npos) {
@@ -96,6 +108,12 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
         SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
     }
+    if (module == Kernel32()) {
+        if (std::string(name) == "SetDllDirectoryW")
+            return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&SetDllDirectoryW));
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return nullptr;
+    }
     dlerror();
     void* p = dlsym(reinterpret_cast<void*>(module), name);
     if (!p) {
@@ -110,15 +128,16 @@ BOOL FreeLibrary(HMODULE module) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
+    if (module == Kernel32()) return TRUE;
     return dlclose(reinterpret_cast<void*>(module)) == 0 ? TRUE : FALSE;
 }
 
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size) {
     std::string path;
     if (!module) {
-        char buf[PATH_MAX];
-        ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-        if (n > 0) path.assign(buf, size_t(n));
+        path = WideToUtf8(ExecutablePath().c_str());
+    } else if (module == Kernel32()) {
+        path = "KERNEL32.DLL";
     } else {
         struct link_map* map = nullptr;
         if (dlinfo(reinterpret_cast<void*>(module), RTLD_DI_LINKMAP, &map) == 0 && map && map->l_name) {

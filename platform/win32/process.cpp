@@ -35,10 +35,7 @@ bool executable(const std::string& path) {
 }
 
 std::string exe_dir() {
-    char buf[PATH_MAX];
-    ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0) return {};
-    std::string p(buf, static_cast<size_t>(n));
+    std::string p = WideToUtf8(ExecutablePath().c_str());
     size_t slash = p.rfind('/');
     return slash == std::string::npos ? std::string() : p.substr(0, slash);
 }

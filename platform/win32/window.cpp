@@ -5,11 +5,14 @@
 #include <mutex>
 #include <cstring>
 #include <unordered_map>
+#include <utility>
 
 #include "platform/win32/wnd_internal.h"
 #include "win32/dialog.h"
 #include "win32/errors.h"
 #include "win32/gdi.h"
+#include "win32/menu.h"
+#include "win32/sysinfo.h"
 #include "win32/wstring.h"
 
 namespace win32bk {
@@ -102,6 +105,7 @@ static void Layout(Wnd& w) {
         if (w.vbar.visible) c.right -= GetSystemMetrics(SM_CXVSCROLL);
         if (w.hbar.visible) c.bottom -= GetSystemMetrics(SM_CYHSCROLL);
     }
+    if (!w.parent && w.menu) c.top = std::min<LONG>(c.top + MenuBarHeight(), std::max(c.bottom, c.top));
     c.right = std::max(c.right, c.left);
     c.bottom = std::max(c.bottom, c.top);
     w.client = c;
@@ -127,6 +131,10 @@ static void Relayout(const std::shared_ptr<Wnd>& w, bool sizeAnyway = false) {
     }
 }
 
+void RelayoutWindow(HWND hwnd) {
+    if (auto w = Find(hwnd)) Relayout(w);
+}
+
 bool GetHostView(HWND hwnd, HostView* v) {
     auto w = Find(hwnd);
     if (!w) return false;
@@ -143,7 +151,9 @@ bool GetHostView(HWND hwnd, HostView* v) {
     if (w->tracking[SB_HORZ]) v->hbar.info.nPos = w->hbar.info.nTrackPos;
     int b = BorderOf(*w);
     int cx = w->rect.right - w->rect.left, cy = w->rect.bottom - w->rect.top;
-    v->vbarRect = v->hbarRect = RECT{0, 0, 0, 0};
+    v->vbarRect = v->hbarRect = v->menuBar = RECT{0, 0, 0, 0};
+    if (!w->parent && w->menu)
+        v->menuBar = RECT{w->client.left, w->client.top - MenuBarHeight(), w->client.right, w->client.top};
     if (!v->isBarControl) {
         if (w->vbar.visible)
             v->vbarRect =
@@ -160,8 +170,13 @@ Surface* BufferOf(HWND hwnd) {
     return g_backend ? g_backend->HostBuffer(hwnd) : nullptr;
 }
 
+extern thread_local int t_presentNow;
 void Present(HWND hwnd, const RECT& r) {
-    if (g_backend && !IsRectEmpty(&r)) g_backend->HostPresent(hwnd, r);
+    if (!g_backend || IsRectEmpty(&r)) return;
+    if (t_presentNow)
+        g_backend->HostPresentNow(hwnd, r);
+    else
+        g_backend->HostPresent(hwnd, r);
 }
 
 LRESULT CallProc(const std::shared_ptr<Wnd>& w, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -286,6 +301,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
         parentRec->children.push_back(hwnd);
     } else {
         w->owner = parent ? GetAncestor(parent, GA_ROOT) : nullptr;
+        w->menu = IsMenu(menu) ? menu : nullptr;
     }
     w->rect = RECT{x, y, x + std::max(cx, 0), y + std::max(cy, 0)};
     w->extra.assign(std::max(cls->cbWndExtra, 0), 0);
@@ -318,6 +334,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     if (w->style & WS_VISIBLE) {
         Sync(hwnd);
         InvalidateRect(hwnd, nullptr, TRUE);
+        if (!w->parent) NoteTopLevelShown(hwnd);
         if (!w->parent) Activate(hwnd);
     }
     return IsWindow(hwnd) ? hwnd : nullptr;
@@ -343,6 +360,7 @@ static void SendNcDestroy(HWND hwnd) {
     for (HWND k : kids) SendNcDestroy(k);
     SendMessageW(hwnd, WM_NCDESTROY, 0, 0);
     w->dead = true;
+    if (!w->parent && w->menu) DestroyMenu(std::exchange(w->menu, nullptr));
     KillTimersOf(hwnd);
     ForgetWindowInput(hwnd);
     if (w->parent)
@@ -377,6 +395,22 @@ BOOL DestroyWindow(HWND hwnd) {
     SendDestroy(hwnd);
     SendNcDestroy(hwnd);
     return TRUE;
+}
+
+void win32bk::DestroyAllWindows() {
+    for (;;) {
+        HWND top = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(g_regMutex);
+            for (auto& [id, w] : Registry())
+                if (!w->dead && !w->parent && !w->destroying && w->thread == std::this_thread::get_id()) {
+                    top = w->hwnd;
+                    break;
+                }
+        }
+        if (!top) return;
+        DestroyWindow(top);
+    }
 }
 
 BOOL IsWindow(HWND hwnd) {
@@ -440,6 +474,7 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
     if (!w) return FALSE;
     BOOL was = (w->style & WS_VISIBLE) ? TRUE : FALSE;
     bool show = cmd != SW_HIDE;
+    if (!w->parent) ApplyShowCommand(hwnd, cmd);
     if (show == static_cast<bool>(was)) return was;
     SendMessageW(hwnd, WM_SHOWWINDOW, show, 0);
     if (show)
@@ -447,6 +482,7 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
     else
         w->style &= ~WS_VISIBLE;
     Sync(hwnd);
+    if (show && !w->parent) NoteTopLevelShown(hwnd);
     if (show && !w->parent && cmd != SW_SHOWNA && cmd != SW_SHOWNOACTIVATE && cmd != SW_SHOWMINIMIZED)
         Activate(hwnd);
     if (show)
@@ -746,6 +782,22 @@ LRESULT DefWindowProcW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     case WM_CLOSE: DestroyWindow(hwnd); return 0;
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+    case WM_SYSCHAR: {
+        // A lone Alt (down and up with no other key between) opens the menu bar.
+        thread_local bool altAlone = false;
+        if (msg == WM_SYSKEYDOWN) {
+            if (wParam != VK_MENU)
+                altAlone = false;
+            else if (!(lParam & (1 << 30)))
+                altAlone = true;
+        }
+        if (msg == WM_SYSKEYUP && wParam == VK_MENU && !altAlone) return 0;
+        if (msg == WM_SYSKEYUP) altAlone = false;
+        MenuBarKey(hwnd, msg, wParam);
+        return 0;
+    }
     case WM_ACTIVATE:
         if (LOWORD(wParam) != WA_INACTIVE && !w->parent) SetFocus(hwnd);
         return 0;
@@ -816,10 +868,17 @@ int GetUpdateRgn(HWND hwnd, HRGN rgn, BOOL) {
     return w->update.Empty() ? NULLREGION : COMPLEXREGION;
 }
 
+namespace win32bk {
+// Set while UpdateWindow paints: what it paints reaches the screen at once.
+thread_local int t_presentNow = 0;
+} // namespace win32bk
+
 BOOL UpdateWindow(HWND hwnd) {
     auto w = Find(hwnd);
     if (!w) return FALSE;
+    ++t_presentNow;
     if (!w->update.Empty() && IsWindowVisible(hwnd)) SendMessageW(hwnd, WM_PAINT, 0, 0);
+    --t_presentNow;
     std::vector<HWND> kids = w->children;
     for (HWND k : kids) UpdateWindow(k);
     return TRUE;

@@ -49,6 +49,7 @@ struct Wnd {
     bool destroying = false;
     bool dead = false;
     bool created = false;
+    HMENU menu = nullptr; // a top-level window's menu bar
 };
 
 std::shared_ptr<Wnd> Find(HWND hwnd);
@@ -59,5 +60,9 @@ Surface* BitmapSurface(HBITMAP bmp);
 HBRUSH StockBrush(int index);
 bool IsBarControl(const Wnd& w);
 Region* RegionOf(HRGN rgn);
+// Lays a window out again after a change of its frame (menu bar, style).
+void RelayoutWindow(HWND hwnd);
+// The menu bar's keys at DefWindowProc (Alt+mnemonic, F10, a lone Alt); true when taken.
+bool MenuBarKey(HWND hwnd, UINT msg, WPARAM wParam);
 
 } // namespace win32bk

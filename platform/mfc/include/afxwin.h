@@ -6,6 +6,7 @@
 #include "mfc/geometry.h"
 #include "mfc/gdi.h"
 #include "mfc/wnd.h"
+#include "mfc/docview.h"
 #include "mfc/app.h"
 #include "mfc/dialog.h"
 #include "mfc/controls.h"

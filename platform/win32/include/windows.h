@@ -23,3 +23,5 @@
 #include "win32/dialog.h"
 #include "win32/profile.h"
 #include "win32/registry.h"
+#include "win32/menu.h"
+#include "win32/sysinfo.h"

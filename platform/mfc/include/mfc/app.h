@@ -2,9 +2,12 @@
 // global accessors AfxGetApp, AfxGetThread and AfxGetMainWnd.
 #pragma once
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "mfc/cstring.h"
+#include "mfc/docview.h"
 #include "mfc/wnd.h"
 
 // A thread of the user interface. The application object is the one of the
@@ -21,6 +24,20 @@ public:
     virtual CWnd* GetMainWnd();
     virtual BOOL InitInstance();
     virtual int ExitInstance();
+
+    // The message loop: OnIdle(0, 1, ...) while the queue is empty and it
+    // returns TRUE, again after the next message; ends at WM_QUIT with
+    // ExitInstance's result.
+    virtual int Run();
+    virtual BOOL OnIdle(LONG count);
+    virtual BOOL PumpMessage();
+    virtual BOOL IsIdleMessage(MSG* msg);
+    // The pre-translation of every message of this thread: from the target up
+    // to the main window, then the main window's when the target's top-level
+    // window is another.
+    virtual BOOL PreTranslateMessage(MSG* msg);
+
+    MSG m_msgCur{};
 };
 
 // The application. A program has at most one; it registers itself on
@@ -53,12 +70,41 @@ public:
     BOOL WriteProfileInt(LPCWSTR section, LPCWSTR entry, int value);
     BOOL WriteProfileString(LPCWSTR section, LPCWSTR entry, LPCWSTR value);
 
+    // --- Run and documents ---
+    HINSTANCE m_hInstance = nullptr;
+    LPWSTR m_lpCmdLine = nullptr;
+    int m_nCmdShow = SW_SHOWNORMAL;
+
+    BOOL OnIdle(LONG count) override;
+    int ExitInstance() override;
+    void AddDocTemplate(CDocTemplate* tmpl);
+    POSITION GetFirstDocTemplatePosition() const;
+    CDocTemplate* GetNextDocTemplate(POSITION& pos) const;
+    virtual CDocument* OpenDocumentFile(LPCWSTR path);
+    // Reads __wargv: "-" starts a flag; the first other argument is the file.
+    void ParseCommandLine(CCommandLineInfo& info);
+    // FileNew or FileOpen of the parsed command line; FALSE when that fails.
+    BOOL ProcessShellCommand(CCommandLineInfo& info);
+    void LoadStdProfileSettings(UINT maxMRU = 4);
+    // The file type of the document templates: MFC's HKEY_CLASSES_ROOT keys
+    // and the desktop's MIME type, entry and default application.
+    void RegisterShellFileTypes(BOOL compat = FALSE);
+    void UnregisterShellFileTypes();
+    virtual BOOL SaveAllModified();
+    void CloseAllDocuments(BOOL endSession);
+    afx_msg void OnFileNew();
+    afx_msg void OnFileOpen();
+    afx_msg void OnAppExit();
+
 private:
     std::u16string m_appName;
     struct ProfileStrings {
         CWinApp* app;
         ~ProfileStrings();
     } m_profileStrings{this};
+    std::vector<CDocTemplate*> m_templates;
+
+    DECLARE_MESSAGE_MAP()
 };
 
 // The application object, or null before it is constructed and after it is

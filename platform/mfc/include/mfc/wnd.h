@@ -7,6 +7,12 @@
 
 class CWnd;
 class CScrollBar;
+class CMenu;
+class CCmdUI;
+class CCmdTarget;
+class CDocument;
+class CFrameWnd;
+struct CCreateContext;
 
 #define afx_msg
 #define PASCAL
@@ -16,25 +22,31 @@ typedef void (CCmdTarget::*AFX_PMSG)();
 
 enum AfxSig : UINT {
     AfxSig_end = 0,
-    AfxSig_lwl,  // LRESULT (WPARAM, LPARAM)
-    AfxSig_is,   // int (LPCREATESTRUCT)
-    AfxSig_vv,   // void ()
-    AfxSig_vwii, // void (UINT, int, int)
-    AfxSig_bD,   // BOOL (CDC*)
-    AfxSig_vwwX, // void (UINT, UINT, CScrollBar*)
-    AfxSig_bwsp, // BOOL (UINT, short, CPoint)
-    AfxSig_vwsp, // void (UINT, short, CPoint)
-    AfxSig_vwp,  // void (UINT, CPoint)
-    AfxSig_vwww, // void (UINT, UINT, UINT)
-    AfxSig_vW,   // void (CWnd*)
-    AfxSig_vt,   // void (UINT_PTR)
-    AfxSig_bWww, // BOOL (CWnd*, UINT, UINT)
-    AfxSig_wv,   // UINT ()
-    AfxSig_vWp,  // void (CWnd*, CPoint)
-    AfxSig_vbw,  // void (BOOL, UINT)
-    AfxSig_vb,   // void (BOOL)
-    AfxSig_vii,  // void (int, int)
-    AfxSig_cmd,  // void () for WM_COMMAND with an id range
+    AfxSig_lwl,   // LRESULT (WPARAM, LPARAM)
+    AfxSig_is,    // int (LPCREATESTRUCT)
+    AfxSig_vv,    // void ()
+    AfxSig_vwii,  // void (UINT, int, int)
+    AfxSig_bD,    // BOOL (CDC*)
+    AfxSig_vwwX,  // void (UINT, UINT, CScrollBar*)
+    AfxSig_bwsp,  // BOOL (UINT, short, CPoint)
+    AfxSig_vwsp,  // void (UINT, short, CPoint)
+    AfxSig_vwp,   // void (UINT, CPoint)
+    AfxSig_vwww,  // void (UINT, UINT, UINT)
+    AfxSig_vW,    // void (CWnd*)
+    AfxSig_vt,    // void (UINT_PTR)
+    AfxSig_bWww,  // BOOL (CWnd*, UINT, UINT)
+    AfxSig_wv,    // UINT ()
+    AfxSig_vWp,   // void (CWnd*, CPoint)
+    AfxSig_vbw,   // void (BOOL, UINT)
+    AfxSig_vb,    // void (BOOL)
+    AfxSig_vii,   // void (int, int)
+    AfxSig_cmd,   // void () for WM_COMMAND with an id range
+    AfxSig_cmdui, // void (CCmdUI*) for an update handler
+    AfxSig_cmdx,  // BOOL (UINT) for a command handler that may pass the command on
+    AfxSig_cmdw,  // void (UINT) for a command range handler given the id
+    AfxSig_vMwb,  // void (CMenu*, UINT, BOOL)
+    AfxSig_vM,    // void (CMenu*)
+    AfxSig_vwwh,  // void (UINT, UINT, HMENU)
 };
 
 struct NMHDR;
@@ -67,6 +79,12 @@ union AfxHandler {
     HBRUSH (CWnd::*hCtlColor)(CDC*, CWnd*, UINT);
     void (CWnd::*vDrawItem)(int, DRAWITEMSTRUCT*);
     void (CWnd::*vMinMax)(MINMAXINFO*);
+    void (CCmdTarget::*cmdui)(CCmdUI*);
+    BOOL (CCmdTarget::*cmdx)(UINT);
+    void (CCmdTarget::*cmdw)(UINT);
+    void (CWnd::*vMwb)(CMenu*, UINT, BOOL);
+    void (CWnd::*vM)(CMenu*);
+    void (CWnd::*vwwh)(UINT, UINT, HMENU);
 };
 
 struct AFX_MSGMAP_ENTRY {
@@ -120,6 +138,44 @@ protected:                                                                      
      static_cast<UINT>(id),                                                                                  \
      AfxSig_cmd,                                                                                             \
      {.pfn = static_cast<void (CCmdTarget::*)()>(&ThisClass::fn)}},
+#define CN_COMMAND 0
+#define CN_UPDATE_COMMAND_UI ((UINT)(-1))
+#define ON_UPDATE_COMMAND_UI(id, fn)                                                                         \
+    {WM_COMMAND,                                                                                             \
+     CN_UPDATE_COMMAND_UI,                                                                                   \
+     static_cast<UINT>(id),                                                                                  \
+     static_cast<UINT>(id),                                                                                  \
+     AfxSig_cmdui,                                                                                           \
+     {.cmdui = static_cast<void (CCmdTarget::*)(CCmdUI*)>(&ThisClass::fn)}},
+#define ON_UPDATE_COMMAND_UI_RANGE(first, last, fn)                                                          \
+    {WM_COMMAND,                                                                                             \
+     CN_UPDATE_COMMAND_UI,                                                                                   \
+     static_cast<UINT>(first),                                                                               \
+     static_cast<UINT>(last),                                                                                \
+     AfxSig_cmdui,                                                                                           \
+     {.cmdui = static_cast<void (CCmdTarget::*)(CCmdUI*)>(&ThisClass::fn)}},
+#define ON_COMMAND_RANGE(first, last, fn)                                                                    \
+    {WM_COMMAND,                                                                                             \
+     0,                                                                                                      \
+     static_cast<UINT>(first),                                                                               \
+     static_cast<UINT>(last),                                                                                \
+     AfxSig_cmdw,                                                                                            \
+     {.cmdw = static_cast<void (CCmdTarget::*)(UINT)>(&ThisClass::fn)}},
+#define ON_COMMAND_EX(id, fn)                                                                                \
+    {WM_COMMAND,                                                                                             \
+     0,                                                                                                      \
+     static_cast<UINT>(id),                                                                                  \
+     static_cast<UINT>(id),                                                                                  \
+     AfxSig_cmdx,                                                                                            \
+     {.cmdx = static_cast<BOOL (CCmdTarget::*)(UINT)>(&ThisClass::fn)}},
+#define ON_WM_INITMENUPOPUP()                                                                                \
+    AFX_MSG_ENTRY(WM_INITMENUPOPUP, AfxSig_vMwb, vMwb, void (CWnd::*)(CMenu*, UINT, BOOL),                   \
+                  &ThisClass::OnInitMenuPopup)
+#define ON_WM_INITMENU()                                                                                     \
+    AFX_MSG_ENTRY(WM_INITMENU, AfxSig_vM, vM, void (CWnd::*)(CMenu*), &ThisClass::OnInitMenu)
+#define ON_WM_MENUSELECT()                                                                                   \
+    AFX_MSG_ENTRY(WM_MENUSELECT, AfxSig_vwwh, vwwh, void (CWnd::*)(UINT, UINT, HMENU),                       \
+                  &ThisClass::OnMenuSelect)
 #define ON_WM_CREATE()                                                                                       \
     AFX_MSG_ENTRY(WM_CREATE, AfxSig_is, is, int (CWnd::*)(LPCREATESTRUCT), &ThisClass::OnCreate)
 #define ON_WM_DESTROY() AFX_MSG_ENTRY(WM_DESTROY, AfxSig_vv, vv, void (CWnd::*)(), &ThisClass::OnDestroy)
@@ -180,10 +236,20 @@ protected:                                                                      
 #define ON_WM_ENABLE() AFX_MSG_ENTRY(WM_ENABLE, AfxSig_vb, vb, void (CWnd::*)(BOOL), &ThisClass::OnEnable)
 #define ON_WM_CLOSE() AFX_MSG_ENTRY(WM_CLOSE, AfxSig_vv, vv, void (CWnd::*)(), &ThisClass::OnClose)
 
+// Who would handle a command (filled instead of calling the handler).
+struct AFX_CMDHANDLERINFO {
+    CCmdTarget* pTarget;
+    AFX_PMSG pmf;
+};
+
 class CCmdTarget : public CObject {
     DECLARE_DYNAMIC(CCmdTarget)
 public:
     CCmdTarget() = default;
+    // Finds and calls this object's handler of a command (code CN_COMMAND or
+    // a control's notification) or its update handler (CN_UPDATE_COMMAND_UI,
+    // extra the CCmdUI). With info, only reports who would handle it.
+    virtual BOOL OnCmdMsg(UINT id, int code, void* extra, AFX_CMDHANDLERINFO* info);
 
 protected:
     static const AFX_MSGMAP* GetThisMessageMap();
@@ -246,6 +312,16 @@ public:
     }
 
     CWnd* GetParent() const { return FromHandle(::GetParent(m_hWnd)); }
+    CWnd* GetTopLevelParent() const { return FromHandle(::GetAncestor(m_hWnd, GA_ROOT)); }
+    CFrameWnd* GetParentFrame() const;
+    CFrameWnd* GetTopLevelFrame() const;
+    CMenu* GetMenu() const;
+    BOOL SetMenu(CMenu* menu);
+    void DrawMenuBar() { ::DrawMenuBar(m_hWnd); }
+    BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
+    BOOL IsZoomed() const { return ::IsZoomed(m_hWnd); }
+    void BringWindowToTop() { ::BringWindowToTop(m_hWnd); }
+    void SendMessageToDescendants(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0, BOOL deep = TRUE);
     CWnd* SetParent(CWnd* parent) {
         return FromHandle(::SetParent(m_hWnd, parent ? parent->m_hWnd : nullptr));
     }
@@ -418,15 +494,34 @@ public:
 
 class CSplitterWnd;
 
-// The view base: a pane of a splitter answers GetScrollBarCtrl with the splitter's shared bar.
+// The view base: a pane of a splitter answers GetScrollBarCtrl with the
+// splitter's shared bar. A view joins its document at creation (from the
+// creation context) and leaves it at destruction; a click or the focus makes
+// it its frame's active view.
 class CView : public CWnd {
     DECLARE_DYNAMIC(CView)
 public:
+    ~CView() override;
     CScrollBar* GetScrollBarCtrl(int bar) const override;
     static CSplitterWnd* GetParentSplitter(const CWnd* wnd, BOOL anyState);
+    BOOL Create(LPCWSTR className, LPCWSTR windowName, DWORD style, const RECT& rect, CWnd* parent, UINT id,
+                void* context = nullptr) override;
+    BOOL PreCreateWindow(CREATESTRUCT& cs) override;
+    BOOL OnCmdMsg(UINT id, int code, void* extra, AFX_CMDHANDLERINFO* info) override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    CDocument* GetDocument() const { return m_pDocument; }
+    virtual void OnInitialUpdate();
+    virtual void OnUpdate(CView* sender, LPARAM hint, CObject* hintObject);
+    virtual void OnActivateView(BOOL activate, CView* activeView, CView* deactiveView);
+    virtual void OnActivateFrame(UINT, CFrameWnd*) {}
+    virtual void OnDraw(CDC*) {}
+
+    CDocument* m_pDocument = nullptr;
 
 protected:
     void PostNcDestroy() override { delete this; }
+    void MakeActive();
+    friend class CDocument;
 };
 
 // A static splitter of up to 2 x 2 panes with shared scroll bars per row and column.

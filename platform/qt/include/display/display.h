@@ -17,6 +17,9 @@ bool Initialized();
 
 // Runs the default message loop until WM_QUIT; returns its exit code.
 int Run();
+// When TAVRELIX_SCREENSHOT names a file, the first top-level window shown is
+// written there as PNG at its first idle and then closed.
+void InstallScreenshotFromEnvironment();
 
 // The Qt message box (installed by Init; tests install their recorder over it),
 // and a click on a button (IDOK, IDYES, ...) of the innermost box now open.

@@ -75,6 +75,8 @@ public:
     virtual void HostSetText(HWND hwnd, const std::u16string& text) = 0;
     virtual Surface* HostBuffer(HWND hwnd) = 0; // back buffer of the client area
     virtual void HostPresent(HWND hwnd, const RECT& client) = 0;
+    // Presents at once (UpdateWindow's painting), even while the UI thread is held.
+    virtual void HostPresentNow(HWND hwnd, const RECT& client) { HostPresent(hwnd, client); }
     virtual void HostFocus(HWND hwnd) = 0;
     virtual void HostCursor(HWND hwnd, HCURSOR cursor) = 0;
 
@@ -127,6 +129,7 @@ struct HostView {
     bool isBarControl; // SB_CTL window: the whole client area is one bar
     BarState vbar, hbar;
     RECT vbarRect, hbarRect; // in window coordinates, empty when hidden
+    RECT menuBar;            // in window coordinates, empty without a menu
 };
 bool GetHostView(HWND hwnd, HostView* view);
 
@@ -148,6 +151,7 @@ void InputBarRelease(HWND hwnd, int bar);
 void InputClose(HWND host);
 void HostResized(HWND host, int x, int y, int cx, int cy); // a top-level moved or resized by the user
 bool AsyncKeyDown(int vk);
+void SetAsyncKey(int vk, bool down); // tests: takes effect at once, from any thread
 int BeepCount();
 void ServeSends();         // serve sends pending for the calling UI thread
 void CancelPendingSends(); // answer 0 to every send still waiting for the calling thread

@@ -1,0 +1,166 @@
+// The single-document open, closing, command routing and the update of
+// menus, buttons and panes.
+#include "sdi_fixture.h"
+
+namespace {
+
+TEST_F(SdiTest, AFailedOpenDestroysTheFrameAndLeavesNoMainWindow) {
+    TestDoc::failOpen = true;
+    SetProcessArgumentsW({u"prog", u"cond.txt"});
+    CCommandLineInfo info;
+    app_->ParseCommandLine(info);
+    EXPECT_FALSE(app_->ProcessShellCommand(info));
+    EXPECT_EQ(TestDoc::mainDuringOpen, nullptr);
+    EXPECT_EQ(AfxGetMainWnd(), nullptr);
+    EXPECT_EQ(TestFrame::live, 0);
+    EXPECT_EQ(TestView::live, 0);
+    EXPECT_EQ(TestDoc::live, 0);
+    EXPECT_EQ(Record::Log(), std::vector<std::string>{"open"});
+
+    // The next open works; the main window is set only after it.
+    TestDoc::failOpen = false;
+    EXPECT_TRUE(app_->ProcessShellCommand(info));
+    EXPECT_EQ(TestDoc::mainDuringOpen, nullptr);
+    ASSERT_NE(AfxGetMainWnd(), nullptr);
+    auto* frame = static_cast<TestFrame*>(AfxGetMainWnd());
+    EXPECT_TRUE(frame->IsWindowVisible());
+    CView* view = frame->GetActiveView();
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(std::u16string(view->GetDocument()->GetPathName()), u"cond.txt");
+    // The title joins the frame's and the document's.
+    WCHAR title[64];
+    frame->GetWindowText(title, 64);
+    EXPECT_EQ(std::u16string(title), u"テスト - cond.txt");
+}
+
+TEST_F(SdiTest, ClosingAsksTheDocumentAndEndsTheLoop) {
+    TestFrame* frame = OpenNew();
+    ASSERT_NE(frame, nullptr);
+    TestDoc::refuseClose = true;
+    frame->SendMessage(WM_CLOSE);
+    EXPECT_EQ(TestFrame::live, 1);
+    EXPECT_EQ(Record::Log(), std::vector<std::string>{"save-modified"});
+    TestDoc::refuseClose = false;
+    frame->SendMessage(WM_CLOSE);
+    EXPECT_EQ(TestFrame::live, 0);
+    EXPECT_EQ(AfxGetMainWnd(), nullptr);
+    MSG m;
+    EXPECT_TRUE(PeekMessageW(&m, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));
+}
+
+TEST_F(SdiTest, CommandsGoToTheViewBeforeTheDocument) {
+    TestFrame* frame = OpenNew();
+    frame->SendMessage(WM_COMMAND, ID_BOTH);
+    frame->SendMessage(WM_COMMAND, ID_DOC_ONLY);
+    EXPECT_EQ(Record::Log(), (std::vector<std::string>{"view-both", "doc-only"}));
+    // A menu command disabled by its update handler is dropped.
+    Record::Log().clear();
+    frame->SendMessage(WM_COMMAND, ID_GREYED);
+    EXPECT_TRUE(Record::Log().empty());
+    TestFrame::greyed = false;
+    frame->SendMessage(WM_COMMAND, ID_GREYED);
+    EXPECT_EQ(Record::Log(), std::vector<std::string>{"greyed-ran"});
+}
+
+TEST_F(SdiTest, APopupIsUpdatedThroughTheRouting) {
+    TestFrame* frame = OpenNew();
+    tvtest::AnswerMenu(0);
+    win32bk::OpenMenuBarPopup(frame->m_hWnd, 0);
+    ASSERT_EQ(tvtest::Menus().size(), 1u);
+    const win32bk::ShownMenu& file = tvtest::Menus()[0];
+    EXPECT_EQ(tvtest::ShownState(file, ID_BOTH) & MF_GRAYED, 0);
+    EXPECT_NE(tvtest::ShownState(file, ID_GREYED) & MF_GRAYED, 0);     // by its handler
+    EXPECT_NE(tvtest::ShownState(file, ID_NO_HANDLER) & MF_GRAYED, 0); // no handler at all
+    EXPECT_EQ(tvtest::ShownState(file, ID_APP_EXIT) & MF_GRAYED, 0);   // the application's
+    // The popup entry, greyed by position from its first command's handler.
+    ASSERT_EQ(file.items.size(), 6u);
+    EXPECT_EQ(file.items[4].id, static_cast<UINT>(-1));
+    EXPECT_NE(file.items[4].state & MF_GRAYED, 0u);
+    // The submenu's own item was left alone by the entry's update.
+    HMENU sub = GetSubMenu(GetSubMenu(GetMenu(frame->m_hWnd), 0), 4);
+    EXPECT_EQ(GetMenuState(sub, ID_SUB_FIRST, MF_BYCOMMAND) & MF_GRAYED, 0u);
+
+    // A command chosen there arrives as WM_COMMAND.
+    tvtest::AnswerMenu(ID_BOTH);
+    win32bk::OpenMenuBarPopup(frame->m_hWnd, 0);
+    EXPECT_TRUE(Record::Log().empty());
+    tvtest::Pump();
+    EXPECT_EQ(Record::Log(), std::vector<std::string>{"view-both"});
+}
+
+TEST_F(SdiTest, ButtonsAndPanesChangeAtTheNextIdle) {
+    TestFrame* frame = OpenNew();
+    tvtest::RunUntilIdle();
+    int greyed = frame->m_toolbar.CommandToIndex(ID_GREYED);
+    int none = frame->m_toolbar.CommandToIndex(ID_NO_HANDLER);
+    int both = frame->m_toolbar.CommandToIndex(ID_BOTH);
+    EXPECT_NE(frame->m_toolbar.GetButtonStyle(greyed) & TBBS_DISABLED, 0u);
+    EXPECT_NE(frame->m_toolbar.GetButtonStyle(none) & TBBS_DISABLED, 0u);
+    EXPECT_EQ(frame->m_toolbar.GetButtonStyle(both) & TBBS_DISABLED, 0u);
+    EXPECT_EQ(std::u16string(frame->m_status.GetPaneText(1)), u"P1");
+    EXPECT_EQ(std::u16string(frame->m_toolbar.GetToolTipText(both)), u"両方");
+
+    TestFrame::greyed = false;
+    TestFrame::paneText = u"P2";
+    EXPECT_NE(frame->m_toolbar.GetButtonStyle(greyed) & TBBS_DISABLED, 0u);
+    tvtest::RunUntilIdle();
+    EXPECT_EQ(frame->m_toolbar.GetButtonStyle(greyed) & TBBS_DISABLED, 0u);
+    EXPECT_EQ(std::u16string(frame->m_status.GetPaneText(1)), u"P2");
+    TestFrame::paneText = u"P1";
+
+    // The bars toggle from their commands.
+    frame->SendMessage(WM_COMMAND, ID_VIEW_TOOLBAR);
+    EXPECT_FALSE(frame->m_toolbar.IsWindowVisible());
+    frame->SendMessage(WM_COMMAND, ID_VIEW_TOOLBAR);
+    EXPECT_TRUE(frame->m_toolbar.IsWindowVisible());
+}
+
+TEST_F(SdiTest, TheMessagePaneShowsWithoutPumping) {
+    TestFrame* frame = OpenNew();
+    tvtest::RunUntilIdle();
+    EXPECT_EQ(std::u16string(frame->m_status.GetPaneText(0)), u"レディ");
+    CRect pane;
+    frame->m_status.GetItemRect(0, &pane);
+    auto before = qtplatform::Capture(frame->m_status.m_hWnd);
+    frame->SetMessageText(u"マクロ実行中...");
+    auto after = qtplatform::Capture(frame->m_status.m_hWnd);
+    int changed = 0;
+    for (int y = pane.top; y < pane.bottom; ++y)
+        for (int x = pane.left; x < pane.right; ++x) changed += before.At(x, y) != after.At(x, y);
+    EXPECT_GT(changed, 20);
+    // A highlighted item's prompt, then the idle message again.
+    frame->SendMessage(WM_MENUSELECT, MAKEWPARAM(ID_BOTH, 0),
+                       reinterpret_cast<LPARAM>(GetMenu(frame->m_hWnd)));
+    EXPECT_EQ(std::u16string(frame->m_status.GetPaneText(0)), u"両方の説明");
+    frame->SendMessage(WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
+    EXPECT_EQ(std::u16string(frame->m_status.GetPaneText(0)), u"レディ");
+}
+
+TEST_F(SdiTest, PlacementCommands) {
+    TestFrame* frame = OpenNew();
+    tvtest::SetScreen(RECT{0, 0, 1280, 800}, RECT{0, 30, 1280, 800});
+    CRect normal;
+    frame->GetWindowRect(&normal);
+    frame->ShowWindow(SW_MAXIMIZE);
+    EXPECT_TRUE(frame->IsZoomed());
+    CRect max;
+    frame->GetWindowRect(&max);
+    EXPECT_EQ(max, CRect(0, 30, 1280, 800));
+    frame->ShowWindow(SW_MINIMIZE);
+    EXPECT_TRUE(frame->IsIconic());
+    frame->ShowWindow(SW_RESTORE);
+    EXPECT_FALSE(frame->IsIconic());
+    EXPECT_TRUE(frame->IsZoomed());
+    frame->ShowWindow(SW_RESTORE);
+    EXPECT_FALSE(frame->IsZoomed());
+    CRect back;
+    frame->GetWindowRect(&back);
+    EXPECT_EQ(back, normal);
+    RECT work{};
+    EXPECT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
+    EXPECT_EQ(work.top, 30);
+    EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 800);
+    tvtest::SetScreen(RECT{0, 0, 1920, 1080}, RECT{0, 0, 1920, 1080});
+}
+
+} // namespace
