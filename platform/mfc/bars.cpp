@@ -221,7 +221,8 @@ public:
 };
 } // namespace
 
-void CStatusBar::OnUpdateCmdUI(CFrameWnd* target, BOOL disableIfNoHandler) {
+// Panes keep their state when no handler speaks for them.
+void CStatusBar::OnUpdateCmdUI(CFrameWnd* target, BOOL) {
     CStatusCmdUI state;
     state.bar = this;
     state.m_pOther = this;
@@ -229,7 +230,7 @@ void CStatusBar::OnUpdateCmdUI(CFrameWnd* target, BOOL disableIfNoHandler) {
     for (state.m_nIndex = 0; state.m_nIndex < state.m_nIndexMax; ++state.m_nIndex) {
         state.m_nID = GetItemID(static_cast<int>(state.m_nIndex));
         if (state.m_nID == ID_SEPARATOR) continue;
-        state.DoUpdate(target, disableIfNoHandler);
+        state.DoUpdate(target, FALSE);
     }
 }
 

@@ -186,6 +186,10 @@ LRESULT CView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
     case WM_SETFOCUS: MakeActive(); break;
+    case WM_DESTROY:
+        if (CFrameWnd* frame = GetParentFrame())
+            if (frame->GetActiveView() == this) frame->SetActiveView(nullptr, FALSE);
+        break;
     }
     return CWnd::WindowProc(message, wParam, lParam);
 }

@@ -1,6 +1,9 @@
 // The view base and a static splitter window with shared scroll bars.
 #include <algorithm>
+#include <utility>
+#include <vector>
 
+#include "mfc/docview.h"
 #include "mfc/wnd.h"
 
 IMPLEMENT_DYNAMIC(CSplitterWnd, CWnd)
@@ -35,8 +38,13 @@ BEGIN_MESSAGE_MAP(CSplitterWnd, CWnd)
 ON_WM_SIZE()
 ON_WM_HSCROLL()
 ON_WM_VSCROLL()
+ON_WM_MOUSEWHEEL()
 ON_WM_ERASEBKGND()
 ON_WM_PAINT()
+ON_WM_LBUTTONDOWN()
+ON_WM_MOUSEMOVE()
+ON_WM_LBUTTONUP()
+ON_WM_SETCURSOR()
 END_MESSAGE_MAP()
 
 BOOL CSplitterWnd::CreateStatic(CWnd* parent, int rows, int cols, DWORD style, UINT id) {
@@ -128,11 +136,16 @@ void CSplitterWnd::RecalcLayout() {
         for (int col = 0; col < m_nCols; ++col) {
             if (CWnd* pane = GetPane(row, col)) pane->MoveWindow(x, y, colW[col], rowH[row], TRUE);
             if (row == 0)
-                if (CScrollBar* b = GetSharedBar(SB_HORZ, col))
-                    b->MoveWindow(x, height, colW[col], cyBar, TRUE);
+                if (CScrollBar* b = GetSharedBar(SB_HORZ, col)) {
+                    int box = col == 0 ? GetSplitBox(SB_HORZ).Width() : 0;
+                    b->MoveWindow(x + box, height, std::max(colW[col] - box, 0), cyBar, TRUE);
+                }
             x += colW[col] + kGap;
         }
-        if (CScrollBar* b = GetSharedBar(SB_VERT, row)) b->MoveWindow(width, y, cxBar, rowH[row], TRUE);
+        if (CScrollBar* b = GetSharedBar(SB_VERT, row)) {
+            int box = row == 0 ? GetSplitBox(SB_VERT).Height() : 0;
+            b->MoveWindow(width, y + box, cxBar, std::max(rowH[row] - box, 0), TRUE);
+        }
         y += rowH[row] + kGap;
     }
     Invalidate();
@@ -151,6 +164,234 @@ void CSplitterWnd::OnPaint() {
     CRect r;
     GetClientRect(&r);
     dc.FillSolidRect(&r, GetSysColor(COLOR_3DFACE));
+    for (int bar : {SB_VERT, SB_HORZ}) {
+        CRect box = GetSplitBox(bar);
+        if (box.IsRectEmpty()) continue;
+        dc.FillSolidRect(box.left, box.top, box.Width(), 1, GetSysColor(COLOR_3DHIGHLIGHT));
+        dc.FillSolidRect(box.left, box.top, 1, box.Height(), GetSysColor(COLOR_3DHIGHLIGHT));
+        dc.FillSolidRect(box.left, box.bottom - 1, box.Width(), 1, GetSysColor(COLOR_3DSHADOW));
+        dc.FillSolidRect(box.right - 1, box.top, 1, box.Height(), GetSysColor(COLOR_3DSHADOW));
+    }
+}
+
+// --- Dynamic splitting ------------------------------------------------------------------------
+
+BOOL CSplitterWnd::Create(CWnd* parent, int maxRows, int maxCols, SIZE sizeMin, CCreateContext* context,
+                          DWORD style, UINT id) {
+    if (!context || !context->m_pNewViewClass) return FALSE;
+    m_bDynamic = (style & SPLS_DYNAMIC_SPLIT) != 0;
+    m_nMaxRows = std::clamp(maxRows, 1, 2);
+    m_nMaxCols = std::clamp(maxCols, 1, 2);
+    m_sizeMin = CSize(sizeMin.cx, sizeMin.cy);
+    if (!CreateStatic(parent, 1, 1, style & ~SPLS_DYNAMIC_SPLIT, id)) return FALSE;
+    CRect r;
+    GetClientRect(&r);
+    if (!CreateView(0, 0, context->m_pNewViewClass, CSize(r.Width(), r.Height()), context)) return FALSE;
+    return TRUE;
+}
+
+CRect CSplitterWnd::GetSplitBox(int bar) const {
+    if (!m_bDynamic || !m_hWnd) return CRect(0, 0, 0, 0);
+    CRect client;
+    GetClientRect(&client);
+    int cxBar = (m_dwScrollStyle & WS_VSCROLL) ? GetSystemMetrics(SM_CXVSCROLL) : 0;
+    int cyBar = (m_dwScrollStyle & WS_HSCROLL) ? GetSystemMetrics(SM_CYHSCROLL) : 0;
+    int width = client.Width() - cxBar, height = client.Height() - cyBar;
+    if (bar == SB_VERT && m_nRows < m_nMaxRows && cxBar) return CRect(width, 0, width + cxBar, kBoxSize);
+    if (bar == SB_HORZ && m_nCols < m_nMaxCols && cyBar) return CRect(0, height, kBoxSize, height + cyBar);
+    return CRect(0, 0, 0, 0);
+}
+
+CWnd* CSplitterWnd::MakePane(int row, int col) {
+    CWnd* first = GetPane(0, 0);
+    if (!first) return nullptr;
+    CCreateContext context;
+    context.m_pNewViewClass = first->GetRuntimeClass();
+    if (first->IsKindOf(RUNTIME_CLASS(CView)))
+        context.m_pCurrentDoc = static_cast<CView*>(first)->GetDocument();
+    context.m_pCurrentFrame = GetParentFrame();
+    context.m_pLastView = first->IsKindOf(RUNTIME_CLASS(CView)) ? static_cast<CView*>(first) : nullptr;
+    int idealRow = m_rowIdeal[0], idealCol = m_colIdeal[0];
+    if (!CreateView(row, col, context.m_pNewViewClass, CSize(0, 0), &context)) return nullptr;
+    m_rowIdeal[0] = idealRow, m_colIdeal[0] = idealCol;
+    return GetPane(row, col);
+}
+
+BOOL CSplitterWnd::SplitRow(int cyBefore) {
+    if (m_nRows >= m_nMaxRows || !GetPane(0, 0)) return FALSE;
+    m_rowIdeal[0] = cyBefore;
+    m_nRows = 2;
+    SetScrollStyle(m_dwScrollStyle);
+    std::vector<CWnd*> made;
+    for (int col = 0; col < m_nCols; ++col) {
+        CWnd* pane = MakePane(1, col);
+        if (!pane) {
+            for (CWnd* w : made) w->DestroyWindow();
+            m_nRows = 1;
+            if (CScrollBar* b = GetSharedBar(SB_VERT, 1)) b->DestroyWindow();
+            RecalcLayout();
+            return FALSE;
+        }
+        made.push_back(pane);
+    }
+    RecalcLayout();
+    for (CWnd* w : made)
+        if (w->IsKindOf(RUNTIME_CLASS(CView))) static_cast<CView*>(w)->OnInitialUpdate();
+    return TRUE;
+}
+
+BOOL CSplitterWnd::SplitColumn(int cxBefore) {
+    if (m_nCols >= m_nMaxCols || !GetPane(0, 0)) return FALSE;
+    m_colIdeal[0] = cxBefore;
+    m_nCols = 2;
+    SetScrollStyle(m_dwScrollStyle);
+    std::vector<CWnd*> made;
+    for (int row = 0; row < m_nRows; ++row) {
+        CWnd* pane = MakePane(row, 1);
+        if (!pane) {
+            for (CWnd* w : made) w->DestroyWindow();
+            m_nCols = 1;
+            if (CScrollBar* b = GetSharedBar(SB_HORZ, 1)) b->DestroyWindow();
+            RecalcLayout();
+            return FALSE;
+        }
+        made.push_back(pane);
+    }
+    RecalcLayout();
+    for (CWnd* w : made)
+        if (w->IsKindOf(RUNTIME_CLASS(CView))) static_cast<CView*>(w)->OnInitialUpdate();
+    return TRUE;
+}
+
+void CSplitterWnd::RenumberPane(CWnd* pane, int row, int col) {
+    if (pane) ::SetWindowLongPtrW(pane->m_hWnd, GWLP_ID, IdFromRowCol(row, col));
+}
+
+void CSplitterWnd::DeleteRow(int row) {
+    if (m_nRows < 2 || row < 0 || row > 1) return;
+    CWnd* active = GetActivePane();
+    for (int col = 0; col < m_nCols; ++col)
+        if (CWnd* pane = GetPane(row, col)) pane->DestroyWindow();
+    if (row == 0) {
+        for (int col = 0; col < m_nCols; ++col) RenumberPane(GetPane(1, col), 0, col);
+        m_rowIdeal[0] = m_rowIdeal[1];
+    }
+    m_nRows = 1;
+    if (CScrollBar* b = GetSharedBar(SB_VERT, 1)) b->DestroyWindow();
+    RecalcLayout();
+    if (!GetActivePane() && active) SetActivePane(0, 0);
+}
+
+void CSplitterWnd::DeleteColumn(int col) {
+    if (m_nCols < 2 || col < 0 || col > 1) return;
+    CWnd* active = GetActivePane();
+    for (int row = 0; row < m_nRows; ++row)
+        if (CWnd* pane = GetPane(row, col)) pane->DestroyWindow();
+    if (col == 0) {
+        for (int row = 0; row < m_nRows; ++row) RenumberPane(GetPane(row, 1), row, 0);
+        m_colIdeal[0] = m_colIdeal[1];
+    }
+    m_nCols = 1;
+    if (CScrollBar* b = GetSharedBar(SB_HORZ, 1)) b->DestroyWindow();
+    RecalcLayout();
+    if (!GetActivePane() && active) SetActivePane(0, 0);
+}
+
+CWnd* CSplitterWnd::GetActivePane(int* row, int* col) {
+    CFrameWnd* frame = GetParentFrame();
+    CView* view = frame ? frame->GetActiveView() : nullptr;
+    if (!view || !view->m_hWnd || ::GetParent(view->m_hWnd) != m_hWnd) return nullptr;
+    int id = view->GetDlgCtrlID() - AFX_IDW_PANE_FIRST;
+    if (row) *row = id / 16;
+    if (col) *col = id % 16;
+    return view;
+}
+
+void CSplitterWnd::SetActivePane(int row, int col, CWnd* wnd) {
+    CWnd* pane = wnd ? wnd : GetPane(row, col);
+    if (!pane) return;
+    CFrameWnd* frame = GetParentFrame();
+    if (frame && pane->IsKindOf(RUNTIME_CLASS(CView)))
+        frame->SetActiveView(static_cast<CView*>(pane));
+    else
+        pane->SetFocus();
+}
+
+BOOL CSplitterWnd::OnMouseWheel(UINT, short delta, CPoint) {
+    CWnd* pane = GetActivePane();
+    if (!pane) return FALSE;
+    for (int i = 0; i < 3; ++i) pane->SendMessage(WM_VSCROLL, delta > 0 ? SB_LINEUP : SB_LINEDOWN, 0);
+    return TRUE;
+}
+
+void CSplitterWnd::OnLButtonDown(UINT, CPoint pt) {
+    m_tracking = 0;
+    if (GetSplitBox(SB_VERT).PtInRect(pt)) {
+        m_tracking = 1, m_trackIndex = -1;
+    } else if (GetSplitBox(SB_HORZ).PtInRect(pt)) {
+        m_tracking = 2, m_trackIndex = -1;
+    } else {
+        // A gap between two rows or two columns.
+        CWnd* first = GetPane(0, 0);
+        CRect r;
+        if (first) {
+            first->GetWindowRect(&r);
+            ScreenToClient(&r);
+            if (m_nRows == 2 && pt.y >= r.bottom && pt.y < r.bottom + kGap) m_tracking = 1, m_trackIndex = 0;
+            if (m_nCols == 2 && pt.x >= r.right && pt.x < r.right + kGap) m_tracking = 2, m_trackIndex = 0;
+        }
+    }
+    if (m_tracking) SetCapture();
+}
+
+void CSplitterWnd::OnMouseMove(UINT, CPoint) {}
+
+void CSplitterWnd::OnLButtonUp(UINT, CPoint pt) {
+    int tracking = std::exchange(m_tracking, 0);
+    if (!tracking) return;
+    if (GetCapture() == this) ::ReleaseCapture();
+    CRect client;
+    GetClientRect(&client);
+    int cxBar = (m_dwScrollStyle & WS_VSCROLL) ? GetSystemMetrics(SM_CXVSCROLL) : 0;
+    int cyBar = (m_dwScrollStyle & WS_HSCROLL) ? GetSystemMetrics(SM_CYHSCROLL) : 0;
+    int width = client.Width() - cxBar, height = client.Height() - cyBar;
+    if (tracking == 1) {
+        int y = static_cast<int>(pt.y);
+        if (m_trackIndex < 0) {
+            if (y >= m_sizeMin.cy + kBoxSize && y + kGap + m_sizeMin.cy <= height) SplitRow(y);
+        } else if (y < m_sizeMin.cy) {
+            DeleteRow(0);
+        } else if (height - y - kGap < m_sizeMin.cy) {
+            DeleteRow(1);
+        } else {
+            m_rowIdeal[0] = y;
+            RecalcLayout();
+        }
+    } else {
+        int x = static_cast<int>(pt.x);
+        if (m_trackIndex < 0) {
+            if (x >= m_sizeMin.cx + kBoxSize && x + kGap + m_sizeMin.cx <= width) SplitColumn(x);
+        } else if (x < m_sizeMin.cx) {
+            DeleteColumn(0);
+        } else if (width - x - kGap < m_sizeMin.cx) {
+            DeleteColumn(1);
+        } else {
+            m_colIdeal[0] = x;
+            RecalcLayout();
+        }
+    }
+}
+
+BOOL CSplitterWnd::OnSetCursor(CWnd* wnd, UINT hit, UINT message) {
+    if (wnd == this && hit == HTCLIENT) {
+        POINT p;
+        ::GetCursorPos(&p);
+        ScreenToClient(&p);
+        CPoint pt(p.x, p.y);
+        if (GetSplitBox(SB_VERT).PtInRect(pt)) return ::SetCursor(LoadCursorW(nullptr, IDC_SIZENS)), TRUE;
+        if (GetSplitBox(SB_HORZ).PtInRect(pt)) return ::SetCursor(LoadCursorW(nullptr, IDC_SIZEWE)), TRUE;
+    }
+    return CWnd::OnSetCursor(wnd, hit, message);
 }
 
 // A shared bar's request goes to every pane of its column (or row), each from the same position.

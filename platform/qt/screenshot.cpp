@@ -42,6 +42,8 @@ void AtIdle() {
     HWND hwnd = win32bk::FirstShownTopLevel();
     if (!hwnd || !IsWindow(hwnd) || !IsWindowVisible(hwnd)) return;
     g_done = true;
+    // Whatever the idle update changed is painted first.
+    UpdateWindow(hwnd);
     qtplatform::SavePng(qtplatform::Capture(hwnd), g_path);
     std::fprintf(stderr, "%ld\n", MillisecondsSinceStart());
     WCHAR cls[16] = {};

@@ -77,6 +77,15 @@ public:
     DECLARE_MESSAGE_MAP()
 };
 
+// A splitter that records its removals.
+class RecordingSplitter : public CSplitterWnd {
+public:
+    void DeleteRow(int row) override {
+        Record::Add("delete-row " + std::to_string(row));
+        CSplitterWnd::DeleteRow(row);
+    }
+};
+
 class TestFrame : public CFrameWnd {
     DECLARE_DYNCREATE(TestFrame)
 public:
@@ -88,7 +97,7 @@ public:
     ~TestFrame() override { --live; }
     CStatusBar m_status;
     CToolBar m_toolbar;
-    CSplitterWnd m_splitter;
+    RecordingSplitter m_splitter;
     int keysSeen = 0;
 
     afx_msg int OnCreate(LPCREATESTRUCT cs) {
@@ -102,7 +111,9 @@ public:
         return 0;
     }
     BOOL OnCreateClient(LPCREATESTRUCT cs, CCreateContext* context) override {
-        return CFrameWnd::OnCreateClient(cs, context);
+        if (!split) return CFrameWnd::OnCreateClient(cs, context);
+        return m_splitter.Create(this, 2, 2, CSize(10, 10), context,
+                                 WS_CHILD | WS_VISIBLE | WS_HSCROLL | WS_VSCROLL | SPLS_DYNAMIC_SPLIT);
     }
     BOOL PreTranslateMessage(MSG* msg) override {
         if (msg->message == WM_KEYDOWN || msg->message == WM_SYSKEYDOWN) {

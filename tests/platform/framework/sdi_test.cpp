@@ -164,3 +164,51 @@ TEST_F(SdiTest, PlacementCommands) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(SdiTest, ADraggedSplitBoxMakesTwoRowsOfViewsOnTheDocument) {
+    TestFrame::split = true;
+    TestFrame* frame = OpenNew();
+    CSplitterWnd& s = frame->m_splitter;
+    ASSERT_EQ(s.GetRowCount(), 1);
+    EXPECT_EQ(TestView::rowsAtInitialUpdate, std::vector<int>{1});
+    auto* first = static_cast<CView*>(s.GetPane(0, 0));
+    CRect box = s.GetSplitBox(SB_VERT);
+    ASSERT_FALSE(box.IsRectEmpty());
+    tvtest::MouseDown(s.m_hWnd, box.CenterPoint().x, box.CenterPoint().y);
+    tvtest::MouseMove(s.m_hWnd, box.CenterPoint().x, 120);
+    tvtest::MouseUp(s.m_hWnd, box.CenterPoint().x, 120);
+    tvtest::Pump();
+    ASSERT_EQ(s.GetRowCount(), 2);
+    auto* second = static_cast<CView*>(s.GetPane(1, 0));
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->GetDocument(), first->GetDocument());
+    EXPECT_TRUE(second->IsKindOf(RUNTIME_CLASS(TestView)));
+    // The counts were updated before the new view's initial update.
+    EXPECT_EQ(TestView::rowsAtInitialUpdate, (std::vector<int>{1, 2}));
+    EXPECT_NE(s.GetSharedBar(SB_VERT, 1), nullptr);
+    EXPECT_TRUE(s.GetSplitBox(SB_VERT).IsRectEmpty());
+    // A click makes a pane the active one.
+    tvtest::Click(second->m_hWnd, 5, 5);
+    int row = -1, col = -1;
+    EXPECT_EQ(s.GetActivePane(&row, &col), second);
+    EXPECT_EQ(row, 1);
+
+    // The bar between the rows dragged to the bottom edge removes the lower row.
+    CRect r;
+    first->GetWindowRect(&r);
+    s.ScreenToClient(&r);
+    int gap = r.bottom + 2;
+    CRect client;
+    s.GetClientRect(&client);
+    tvtest::MouseDown(s.m_hWnd, 20, gap);
+    tvtest::MouseUp(s.m_hWnd, 20, client.bottom - 2);
+    tvtest::Pump();
+    EXPECT_EQ(Record::Log().back(), "delete-row 1");
+    EXPECT_EQ(s.GetRowCount(), 1);
+    EXPECT_EQ(TestView::live, 1);
+    EXPECT_EQ(frame->GetActiveView(), first);
+}
+
+} // namespace

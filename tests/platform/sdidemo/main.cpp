@@ -102,13 +102,7 @@ public:
         return 0;
     }
     BOOL OnCreateClient(LPCREATESTRUCT, CCreateContext* context) override {
-        if (!m_splitter.CreateStatic(this, 2, 2, WS_CHILD | WS_VISIBLE | WS_HSCROLL | WS_VSCROLL))
-            return FALSE;
-        for (int row = 0; row < 2; ++row)
-            for (int col = 0; col < 2; ++col)
-                if (!m_splitter.CreateView(row, col, RUNTIME_CLASS(DemoView), CSize(380, 190), context))
-                    return FALSE;
-        return TRUE;
+        return m_splitter.Create(this, 2, 2, CSize(10, 10), context);
     }
     DECLARE_MESSAGE_MAP()
 };
@@ -163,6 +157,10 @@ public:
         ParseCommandLine(info);
         if (!ProcessShellCommand(info)) return FALSE;
         m_pMainWnd->ShowWindow(SW_SHOW);
+        // Split as a user dragging both split boxes would.
+        auto* frame = static_cast<DemoFrame*>(m_pMainWnd);
+        frame->m_splitter.SplitRow(200);
+        frame->m_splitter.SplitColumn(380);
         return TRUE;
     }
     DECLARE_MESSAGE_MAP()

@@ -524,12 +524,33 @@ protected:
     friend class CDocument;
 };
 
-// A static splitter of up to 2 x 2 panes with shared scroll bars per row and column.
+#define SPLS_DYNAMIC_SPLIT 0x0001
+
+// A splitter of up to 2 x 2 panes with shared scroll bars per row and
+// column: static (CreateStatic, then CreateView for each pane) or dynamic
+// (Create: one pane, split boxes at the heads of the shared bars split it).
 class CSplitterWnd : public CWnd {
     DECLARE_DYNAMIC(CSplitterWnd)
 public:
     BOOL CreateStatic(CWnd* parent, int rows, int cols, DWORD style = WS_CHILD | WS_VISIBLE,
                       UINT id = AFX_IDW_PANE_FIRST);
+    BOOL Create(CWnd* parent, int maxRows, int maxCols, SIZE sizeMin, CCreateContext* context,
+                DWORD style = WS_CHILD | WS_VISIBLE | WS_HSCROLL | WS_VSCROLL | SPLS_DYNAMIC_SPLIT,
+                UINT id = AFX_IDW_PANE_FIRST);
+    // A new row whose first row keeps cyBefore pixels: views of pane (0, 0)'s
+    // class on its document, the counts, the layout, then their initial update.
+    virtual BOOL SplitRow(int cyBefore);
+    virtual BOOL SplitColumn(int cxBefore);
+    virtual void DeleteRow(int row);
+    virtual void DeleteColumn(int col);
+    virtual CWnd* GetActivePane(int* row = nullptr, int* col = nullptr);
+    virtual void SetActivePane(int row, int col, CWnd* wnd = nullptr);
+    int GetMaxRowCount() const { return m_nMaxRows; }
+    int GetMaxColumnCount() const { return m_nMaxCols; }
+    BOOL IsDynamic() const { return m_bDynamic; }
+    // The split box at the head of the vertical (SB_VERT) or horizontal bar, in client coordinates.
+    CRect GetSplitBox(int bar) const;
+    static const int kBoxSize = 7;
     virtual BOOL CreateView(int row, int col, CRuntimeClass* viewClass, SIZE initial, void* context);
     int GetRowCount() const { return m_nRows; }
     int GetColumnCount() const { return m_nCols; }
@@ -546,14 +567,27 @@ public:
 
 protected:
     afx_msg void OnSize(UINT type, int cx, int cy);
-    afx_msg void OnHScroll(UINT code, UINT pos, CScrollBar* bar);
-    afx_msg void OnVScroll(UINT code, UINT pos, CScrollBar* bar);
+    virtual afx_msg void OnHScroll(UINT code, UINT pos, CScrollBar* bar);
+    virtual afx_msg void OnVScroll(UINT code, UINT pos, CScrollBar* bar);
+    virtual afx_msg BOOL OnMouseWheel(UINT flags, short delta, CPoint pt);
     afx_msg BOOL OnEraseBkgnd(CDC* dc);
     afx_msg void OnPaint();
+    afx_msg void OnLButtonDown(UINT flags, CPoint pt);
+    afx_msg void OnMouseMove(UINT flags, CPoint pt);
+    afx_msg void OnLButtonUp(UINT flags, CPoint pt);
+    afx_msg BOOL OnSetCursor(CWnd* wnd, UINT hit, UINT message);
 
     int m_nRows = 1, m_nCols = 1;
     int m_rowIdeal[2] = {0, 0}, m_colIdeal[2] = {0, 0};
     DWORD m_dwScrollStyle = 0;
+    BOOL m_bDynamic = FALSE;
+    int m_nMaxRows = 2, m_nMaxCols = 2;
+    CSize m_sizeMin{0, 0};
+    // Tracking a split box or a gap: 0 none, 1 rows (vertical move), 2 columns.
+    int m_tracking = 0;
+    int m_trackIndex = 0; // the gap's row or column; -1 for a split box
+    CWnd* MakePane(int row, int col);
+    void RenumberPane(CWnd* pane, int row, int col);
 
     DECLARE_MESSAGE_MAP()
 };
