@@ -1,6 +1,7 @@
 // Control bars of a frame: the status bar with its panes and the toolbar
 // with its buttons, both updated from the command routing at idle.
 #include <algorithm>
+#include <cstring>
 #include <map>
 
 #include "mfc/docview.h"
@@ -258,8 +259,23 @@ int CToolBar::BarHeight() const {
 
 BOOL CToolBar::LoadToolBar(UINT id) {
     auto it = ToolBarResources().find(id);
-    if (it == ToolBarResources().end()) return FALSE;
-    return SetButtons(it->second.data(), static_cast<int>(it->second.size()));
+    if (it != ToolBarResources().end())
+        return SetButtons(it->second.data(), static_cast<int>(it->second.size()));
+    // Compiled: version, button width and height, count, then the ids (0 a separator).
+    HRSRC res = FindResourceW(nullptr, MAKEINTRESOURCEW(id), RT_TOOLBAR);
+    if (!res) return FALSE;
+    const BYTE* data = static_cast<const BYTE*>(LockResource(LoadResource(nullptr, res)));
+    DWORD size = SizeofResource(nullptr, res);
+    if (!data || size < 8) return FALSE;
+    WORD head[4];
+    std::memcpy(head, data, 8);
+    std::vector<UINT> ids;
+    for (DWORD i = 0; i < head[3] && 8 + 2 * i + 2 <= size; ++i) {
+        WORD w = 0;
+        std::memcpy(&w, data + 8 + 2 * i, 2);
+        ids.push_back(w);
+    }
+    return SetButtons(ids.data(), static_cast<int>(ids.size()));
 }
 
 BOOL CToolBar::SetButtons(const UINT* ids, int count) {

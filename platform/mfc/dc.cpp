@@ -65,6 +65,13 @@ BOOL CFont::CreatePointFont(int tenths, LPCWSTR face, CDC*) {
     return CreateFontIndirect(&lf);
 }
 
+BOOL CFont::CreatePointFontIndirect(const LOGFONTW* lf, CDC*) {
+    if (!lf) return FALSE;
+    LOGFONTW l = *lf;
+    l.lfHeight = -((lf->lfHeight * 96 / 72 + 5) / 10);
+    return CreateFontIndirect(&l);
+}
+
 BOOL CBitmap::CreateCompatibleBitmap(CDC* dc, int w, int h) {
     return Attach(::CreateCompatibleBitmap(dc ? dc->m_hDC : nullptr, w, h));
 }

@@ -23,7 +23,15 @@ const char16_t* (*g_stringLookup)(UINT) = nullptr;
 const char16_t* AfxFindResourceString(UINT id) {
     auto it = Strings().find(id);
     if (it != Strings().end()) return it->second.c_str();
-    return g_stringLookup ? g_stringLookup(id) : nullptr;
+    if (g_stringLookup)
+        if (const char16_t* s = g_stringLookup(id)) return s;
+    // The compiled string tables: kept here, terminated, once read.
+    static std::map<UINT, std::u16string> table;
+    if (auto t = table.find(id); t != table.end()) return t->second.c_str();
+    LPCWSTR text = nullptr;
+    int n = ::LoadStringW(nullptr, id, reinterpret_cast<LPWSTR>(&text), 0);
+    if (n <= 0 || !text) return nullptr;
+    return table.emplace(id, std::u16string(text, static_cast<size_t>(n))).first->second.c_str();
 }
 void AfxSetResourceStringLookup(const char16_t* (*lookup)(UINT id)) {
     g_stringLookup = lookup;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
+#include <QFontDatabase>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScreen>
@@ -616,6 +617,10 @@ public:
     }
 
     std::shared_ptr<win32bk::FontFace> Realize(const LOGFONTW& lf) override { return RealizeFont(lf); }
+    bool FamilyWritesJapanese(const std::u16string& family) override {
+        QString f = QString::fromUtf16(family.data(), static_cast<qsizetype>(family.size()));
+        return QFontDatabase::writingSystems(f).contains(QFontDatabase::Japanese);
+    }
     std::vector<std::u16string> Families() override {
         std::vector<std::u16string> out;
         for (const QString& f : InstalledFamilies())
@@ -649,6 +654,8 @@ void Init(int* argc, char** argv) {
         qtbk::g_app = qobject_cast<QApplication*>(QCoreApplication::instance());
     }
     QApplication::setQuitOnLastWindowClosed(false);
+    // Message boxes of other threads are shown on this one.
+    win32bk::SetUiThread();
     // Qt hands large image operations to its thread pool; for the small
     // updates of this program the hand-over costs more than it saves.
     QThreadPool::globalInstance()->setMaxThreadCount(1);
@@ -665,6 +672,7 @@ void Init(int* argc, char** argv) {
     hooks.asyncKeyState = AsyncKeyState;
     Win32SetHostHooks(hooks);
     qtbk::InstallMessageBox();
+    qtbk::InstallCommonDialogs();
     qtbk::InstallClipboardReader();
 }
 

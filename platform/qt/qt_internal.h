@@ -97,6 +97,7 @@ void DrawGlyphs(QImage& image, const win32bk::Region& clip, win32bk::FontFace* f
 QStringList InstalledFamilies();
 
 void InstallMessageBox();
+void InstallCommonDialogs();
 
 // The style option describing a scroll bar's current state, for hit tests and
 // geometry of its parts.

@@ -1,4 +1,5 @@
 #include "testing/driver.h"
+#include "testing/framework.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -63,6 +64,7 @@ void Init() {
         }
     }
     win32bk::UseFakeClock(true);
+    InstallFrameworkDrivers();
     Win32HostHooks hooks = Win32GetHostHooks();
     hooks.messageBox = RecordingBox;
     Win32SetHostHooks(hooks);

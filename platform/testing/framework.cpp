@@ -32,6 +32,65 @@ bool AnswerHook(const win32bk::ShownMenu&, UINT* command) {
     return true;
 }
 
+struct Dialogs {
+    std::deque<std::pair<std::u16string, int>> files;
+    std::vector<win32bk::FileDialogRequest> fileRequests;
+    std::deque<std::u16string> folders;
+    std::vector<win32bk::FolderDialogRequest> folderRequests;
+    std::deque<std::function<bool(win32bk::ColorDialogRequest&)>> colors;
+    std::deque<std::function<bool(win32bk::FontDialogRequest&)>> fonts;
+};
+Dialogs& D() {
+    static Dialogs d;
+    return d;
+}
+
+win32bk::FileDialogAnswer FileHook(const win32bk::FileDialogRequest& req) {
+    D().fileRequests.push_back(req);
+    win32bk::FileDialogAnswer a;
+    if (D().files.empty()) {
+        ADD_FAILURE() << "unanswered file dialog \"" << WideToUtf8(req.title.c_str()) << "\"";
+        return a;
+    }
+    auto [path, index] = D().files.front();
+    D().files.pop_front();
+    a.ok = !path.empty();
+    a.path = path;
+    a.filterIndex = index;
+    return a;
+}
+
+bool FolderHook(win32bk::FolderDialogRequest& req, std::u16string* path) {
+    D().folderRequests.push_back(req);
+    if (D().folders.empty()) {
+        ADD_FAILURE() << "unanswered folder browser";
+        return false;
+    }
+    *path = D().folders.front();
+    D().folders.pop_front();
+    return !path->empty();
+}
+
+bool ColorHook(win32bk::ColorDialogRequest& req) {
+    if (D().colors.empty()) {
+        ADD_FAILURE() << "unanswered colour dialog";
+        return false;
+    }
+    auto f = std::move(D().colors.front());
+    D().colors.pop_front();
+    return f(req);
+}
+
+bool FontHook(win32bk::FontDialogRequest& req) {
+    if (D().fonts.empty()) {
+        ADD_FAILURE() << "unanswered font dialog";
+        return false;
+    }
+    auto f = std::move(D().fonts.front());
+    D().fonts.pop_front();
+    return f(req);
+}
+
 struct Installer {
     Installer() {
         win32bk::SetMenuAnswerHook(AnswerHook);
@@ -42,6 +101,39 @@ void Install() {
     static Installer once;
 }
 } // namespace
+
+void InstallFrameworkDrivers() {
+    Install();
+    win32bk::CommonDialogHooks hooks;
+    hooks.file = FileHook;
+    hooks.folder = FolderHook;
+    hooks.color = ColorHook;
+    hooks.font = FontHook;
+    win32bk::SetCommonDialogHooks(hooks);
+}
+
+void ClearDialogs() {
+    D() = Dialogs{};
+}
+
+void AnswerFile(const std::u16string& path, int filterIndex) {
+    D().files.emplace_back(path, filterIndex);
+}
+const std::vector<win32bk::FileDialogRequest>& FileRequests() {
+    return D().fileRequests;
+}
+void AnswerFolder(const std::u16string& path) {
+    D().folders.push_back(path);
+}
+const std::vector<win32bk::FolderDialogRequest>& FolderRequests() {
+    return D().folderRequests;
+}
+void AnswerColor(std::function<bool(win32bk::ColorDialogRequest&)> answer) {
+    D().colors.push_back(std::move(answer));
+}
+void AnswerFont(std::function<bool(win32bk::FontDialogRequest&)> answer) {
+    D().fonts.push_back(std::move(answer));
+}
 
 void AnswerMenu(UINT command) {
     Install();

@@ -856,7 +856,10 @@ int EnumFontFamiliesExW(HDC hdc, LPLOGFONTW lf, FONTENUMPROCW proc, LPARAM lPara
     Backend* b = GetBackend();
     if (!b || !proc) return 0;
     std::vector<std::u16string> names = {u"Terminal", u"ＭＳ ゴシック", u"MS Gothic", u"ＭＳ Ｐゴシック"};
-    for (auto& f : b->Families()) names.push_back(f);
+    // The face table's names write Japanese; of the installed families, those that do.
+    bool japanese = lf && lf->lfCharSet == SHIFTJIS_CHARSET;
+    for (auto& f : b->Families())
+        if (!japanese || b->FamilyWritesJapanese(f)) names.push_back(f);
     std::u16string want = lf && lf->lfFaceName[0] ? std::u16string(lf->lfFaceName) : std::u16string();
     int result = 0;
     for (auto& name : names) {

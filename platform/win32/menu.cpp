@@ -3,6 +3,8 @@
 #include "win32/menu.h"
 
 #include <algorithm>
+#include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -10,6 +12,7 @@
 #include "platform/win32/wnd_internal.h"
 #include "win32/gdi.h"
 #include "win32/msgbox.h"
+#include "win32/resource.h"
 
 namespace win32bk {
 
@@ -385,15 +388,62 @@ HMENU LoadMenuIndirectItems(const MenuTemplateItem* items, size_t count) {
     return bar;
 }
 
-HMENU LoadMenuW(HINSTANCE, LPCWSTR name) {
-    if (!IS_INTRESOURCE(name)) return nullptr;
+// A menu template in Windows' binary layout: a header of two words, then
+// items: flags, the id unless MF_POPUP, the text; MF_END closes a level.
+static std::vector<MenuTemplateItem> ParseMenuTemplate(const BYTE* data, DWORD size,
+                                                       std::vector<std::u16string>& texts) {
     std::vector<MenuTemplateItem> items;
-    {
+    auto word = [&](size_t at) {
+        WORD w = 0;
+        if (at + 2 <= size) std::memcpy(&w, data + at, 2);
+        return w;
+    };
+    size_t at = 4 + word(2);
+    std::vector<std::pair<UINT, UINT>> raw;
+    std::vector<size_t> textIndex;
+    texts.reserve(size / 4 + 1);
+    while (at + 2 <= size) {
+        UINT flags = word(at);
+        at += 2;
+        UINT id = 0;
+        if (!(flags & MF_POPUP)) {
+            id = word(at);
+            at += 2;
+        }
+        std::u16string text;
+        while (at + 2 <= size) {
+            WORD c = word(at);
+            at += 2;
+            if (!c) break;
+            text.push_back(static_cast<char16_t>(c));
+        }
+        texts.push_back(text);
+        bool separator = !(flags & MF_POPUP) && id == 0 && text.empty();
+        items.push_back(
+            MenuTemplateItem{flags & ~static_cast<UINT>(MF_SEPARATOR), id, separator ? nullptr : u""});
+        textIndex.push_back(texts.size() - 1);
+    }
+    for (size_t i = 0; i < items.size(); ++i)
+        if (items[i].text) items[i].text = texts[textIndex[i]].c_str();
+    return items;
+}
+
+HMENU LoadMenuW(HINSTANCE, LPCWSTR name) {
+    std::vector<MenuTemplateItem> items;
+    bool found = false;
+    if (IS_INTRESOURCE(name)) {
         std::lock_guard<std::mutex> lock(g_menuMutex);
         auto it = MenuResources().find(static_cast<UINT>(reinterpret_cast<uintptr_t>(name)));
-        if (it == MenuResources().end()) return nullptr;
-        items = it->second;
+        if (it != MenuResources().end()) items = it->second, found = true;
     }
+    if (found) return LoadMenuIndirectItems(items.data(), items.size());
+    // The compiled resources.
+    HRSRC res = FindResourceW(nullptr, name, RT_MENU);
+    if (!res) return nullptr;
+    const BYTE* data = static_cast<const BYTE*>(LockResource(LoadResource(nullptr, res)));
+    if (!data) return nullptr;
+    std::vector<std::u16string> texts;
+    items = ParseMenuTemplate(data, SizeofResource(nullptr, res), texts);
     return LoadMenuIndirectItems(items.data(), items.size());
 }
 
@@ -437,14 +487,27 @@ void RegisterAcceleratorResource(UINT id, std::vector<ACCEL> entries) {
 }
 
 HACCEL LoadAcceleratorsW(HINSTANCE, LPCWSTR name) {
-    if (!IS_INTRESOURCE(name)) return nullptr;
     std::vector<ACCEL> entries;
-    {
+    bool found = false;
+    if (IS_INTRESOURCE(name)) {
         std::lock_guard<std::mutex> lock(g_menuMutex);
         auto it = AccelResources().find(static_cast<UINT>(reinterpret_cast<uintptr_t>(name)));
-        if (it == AccelResources().end()) return nullptr;
-        entries = it->second;
+        if (it != AccelResources().end()) entries = it->second, found = true;
     }
+    if (!found) {
+        // Compiled: entries of four words (flags, key, command, padding); 0x80 marks the last.
+        HRSRC res = FindResourceW(nullptr, name, RT_ACCELERATOR);
+        if (!res) return nullptr;
+        const BYTE* data = static_cast<const BYTE*>(LockResource(LoadResource(nullptr, res)));
+        DWORD size = SizeofResource(nullptr, res);
+        for (DWORD at = 0; data && at + 8 <= size; at += 8) {
+            WORD w[4];
+            std::memcpy(w, data + at, 8);
+            entries.push_back(ACCEL{static_cast<BYTE>(w[0] & 0x7F), w[1], w[2]});
+            if (w[0] & 0x80) break;
+        }
+    }
+    if (entries.empty()) return nullptr;
     return CreateAcceleratorTableW(entries.data(), static_cast<int>(entries.size()));
 }
 

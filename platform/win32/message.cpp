@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "platform/win32/wnd_internal.h"
+#include "win32/msgbox.h"
 #include "win32/sysinfo.h"
 
 namespace win32bk {
@@ -97,6 +98,8 @@ LRESULT CallProc(const std::shared_ptr<Wnd>& w, UINT msg, WPARAM wParam, LPARAM 
 
 void ServeSends() {
     ThreadQueue* q = MyQueue();
+    // Boxes handed over by other threads are shown here too.
+    ServeBoxes();
     for (;;) {
         std::shared_ptr<SendReq> req;
         {

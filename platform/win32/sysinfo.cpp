@@ -13,6 +13,7 @@
 #include "platform/win32/wnd_internal.h"
 #include "win32/errors.h"
 #include "win32/process.h"
+#include "win32/thread.h"
 #include "win32/wstring.h"
 
 int __argc = 0;
@@ -275,15 +276,12 @@ BOOL BringWindowToTop(HWND hwnd) {
 BOOL AttachThreadInput(DWORD, DWORD, BOOL) {
     return TRUE;
 }
-DWORD GetCurrentThreadId() {
-    return static_cast<DWORD>(std::hash<std::thread::id>{}(std::this_thread::get_id()));
-}
 
 DWORD GetWindowThreadProcessId(HWND hwnd, LPDWORD pid) {
     auto w = win32bk::Find(hwnd);
     if (!w) return 0;
     if (pid) *pid = static_cast<DWORD>(getpid());
-    return static_cast<DWORD>(std::hash<std::thread::id>{}(w->thread));
+    return w->threadId;
 }
 
 namespace {

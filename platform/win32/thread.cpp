@@ -12,6 +12,8 @@
 #include <system_error>
 #include <thread>
 
+#include "win32/msgbox.h"
+
 #include "win32/errors.h"
 
 void (*win32_sleep_hook)(DWORD milliseconds) = nullptr;
@@ -108,7 +110,25 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
         return WAIT_FAILED;
     }
     ThreadState& s = *h->state;
-    {
+    if (win32bk::IsUiThread()) {
+        // On the UI thread the wait shows the message boxes other threads
+        // hand over (as on Windows, it serves no sends), so a thread that
+        // shows a box while it is waited for ends.
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+        std::unique_lock<std::mutex> lock(s.mutex);
+        if (!s.done && currentThreadId == s.id) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return WAIT_FAILED;
+        }
+        while (!s.done) {
+            lock.unlock();
+            win32bk::ServeBoxes();
+            lock.lock();
+            if (s.done) break;
+            if (milliseconds != INFINITE && std::chrono::steady_clock::now() >= deadline) return WAIT_TIMEOUT;
+            s.changed.wait_for(lock, std::chrono::milliseconds(2), [&] { return s.done; });
+        }
+    } else {
         std::unique_lock<std::mutex> lock(s.mutex);
         if (milliseconds == INFINITE) {
             if (!s.done && currentThreadId == s.id) {

@@ -13,6 +13,7 @@
 #include "win32/gdi.h"
 #include "win32/menu.h"
 #include "win32/sysinfo.h"
+#include "win32/thread.h"
 #include "win32/wstring.h"
 
 namespace win32bk {
@@ -291,6 +292,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     }
     HWND hwnd = w->hwnd;
     w->thread = std::this_thread::get_id();
+    w->threadId = GetCurrentThreadId();
     w->cls = cls;
     w->proc = cls->proc;
     w->style = style;

@@ -50,6 +50,7 @@ struct Wnd {
     bool dead = false;
     bool created = false;
     HMENU menu = nullptr; // a top-level window's menu bar
+    DWORD threadId = 0;   // GetCurrentThreadId of the window's thread
 };
 
 std::shared_ptr<Wnd> Find(HWND hwnd);

@@ -10,3 +10,4 @@
 #include "mfc/app.h"
 #include "mfc/dialog.h"
 #include "mfc/controls.h"
+#include "mfc/commondlg.h"

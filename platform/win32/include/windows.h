@@ -25,3 +25,4 @@
 #include "win32/registry.h"
 #include "win32/menu.h"
 #include "win32/sysinfo.h"
+#include "win32/commdlg.h"

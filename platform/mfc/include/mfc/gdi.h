@@ -62,6 +62,8 @@ class CFont : public CGdiObject {
 public:
     BOOL CreateFontIndirect(const LOGFONTW* lf) { return Attach(::CreateFontIndirectW(lf)); }
     BOOL CreatePointFont(int tenthsOfPoint, LPCWSTR face, class CDC* dc = nullptr);
+    // lf's height in tenths of a point (100 gives -13 at 96 DPI).
+    BOOL CreatePointFontIndirect(const LOGFONTW* lf, class CDC* dc = nullptr);
     int GetLogFont(LOGFONTW* lf) const { return GetObject(sizeof(LOGFONTW), lf); }
     operator HFONT() const { return reinterpret_cast<HFONT>(m_hObject); }
     static CFont* FromHandle(HFONT h);

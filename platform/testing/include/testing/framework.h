@@ -8,6 +8,9 @@
 
 #include <windows.h>
 
+#include <functional>
+
+#include "win32/commdlg.h"
 #include "win32/menu.h"
 
 namespace tvtest {
@@ -29,6 +32,23 @@ void SetKeyState(int vk, bool down);
 void SetScreen(const RECT& screen, const RECT& work);
 // The path GetModuleFileNameW(NULL) gives and LoadLibraryW looks beside; "" restores the real one.
 void SetExecutablePath(const std::u16string& path);
+
+// Common dialogs, answered in order; a dialog without an answer fails the
+// test and is cancelled. The requests are recorded.
+// A file dialog's answer: a path (relative to the dialog's directory or
+// absolute) and the filter chosen (-1 keeps it); an empty path cancels.
+void AnswerFile(const std::u16string& path, int filterIndex = -1);
+const std::vector<win32bk::FileDialogRequest>& FileRequests();
+// The folder browser's answer; its request keeps the callback's BFFM_SETSELECTIONW.
+void AnswerFolder(const std::u16string& path);
+const std::vector<win32bk::FolderDialogRequest>& FolderRequests();
+// The colour and font dialogs: the function changes the request as a user
+// would and returns whether OK was pressed.
+void AnswerColor(std::function<bool(win32bk::ColorDialogRequest&)> answer);
+void AnswerFont(std::function<bool(win32bk::FontDialogRequest&)> answer);
+// Installs the recorders (tvtest::Init does).
+void InstallFrameworkDrivers();
+void ClearDialogs();
 
 // Handles everything pending and runs one round of the application's idle
 // processing, as its loop does when the queue is empty.

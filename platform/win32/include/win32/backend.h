@@ -106,6 +106,8 @@ public:
     // Fonts.
     virtual std::shared_ptr<FontFace> Realize(const LOGFONTW& lf) = 0;
     virtual std::vector<std::u16string> Families() = 0;
+    // Whether an installed family writes Japanese (EnumFontFamiliesExW's SHIFTJIS_CHARSET).
+    virtual bool FamilyWritesJapanese(const std::u16string&) { return false; }
 };
 
 void InstallBackend(Backend* backend);

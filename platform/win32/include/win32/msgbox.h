@@ -68,3 +68,16 @@ struct Win32HostHooks {
 // Installs the backend; a null member restores that call's default.
 void Win32SetHostHooks(const Win32HostHooks& hooks);
 Win32HostHooks Win32GetHostHooks();
+
+namespace win32bk {
+// The thread of the user interface (the calling one). Once it is set, a
+// MessageBoxW called on another thread is handed, hook included, to this
+// thread and waited for; its loops show such boxes as they serve sends.
+void SetUiThread();
+bool IsUiThread();
+// Shows the boxes other threads handed over; on the UI thread only.
+void ServeBoxes();
+// Waits until done() holds; on the UI thread it shows the boxes handed over
+// meanwhile (and serves nothing else). For waits on a thread's end.
+void WaitServingBoxes(bool (*done)(void* context), void* context);
+} // namespace win32bk

@@ -43,7 +43,6 @@ BOOL IsIconic(HWND hwnd);
 BOOL IsZoomed(HWND hwnd);
 BOOL BringWindowToTop(HWND hwnd);
 BOOL AttachThreadInput(DWORD from, DWORD to, BOOL attach);
-DWORD GetCurrentThreadId();
 
 namespace win32bk {
 // The primary screen and its work area (the screen without the desktop's

@@ -1,0 +1,138 @@
+// The common dialogs' display: Qt's own (non-native) file dialog with the
+// Linux places in its sidebar, its colour and font dialogs, each run in our
+// modal loop with the owner disabled.
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QStandardPaths>
+#include <QStorageInfo>
+#include <QUrl>
+
+#include "qt_internal.h"
+#include "win32/commdlg.h"
+
+namespace qtbk {
+
+namespace {
+
+QString Q(const std::u16string& s) {
+    return QString::fromUtf16(s.data(), static_cast<qsizetype>(s.size()));
+}
+std::u16string W(const QString& s) {
+    return std::u16string(reinterpret_cast<const char16_t*>(s.utf16()), static_cast<size_t>(s.size()));
+}
+
+QList<QUrl> Places() {
+    QList<QUrl> urls;
+    for (auto loc :
+         {QStandardPaths::HomeLocation, QStandardPaths::DesktopLocation, QStandardPaths::DocumentsLocation,
+          QStandardPaths::DownloadLocation, QStandardPaths::MusicLocation, QStandardPaths::PicturesLocation,
+          QStandardPaths::MoviesLocation}) {
+        QString p = QStandardPaths::writableLocation(loc);
+        if (!p.isEmpty() && !urls.contains(QUrl::fromLocalFile(p))) urls << QUrl::fromLocalFile(p);
+    }
+    for (const QStorageInfo& v : QStorageInfo::mountedVolumes())
+        if (v.isValid() && v.isReady() && !v.isReadOnly() && v.rootPath() != "/")
+            urls << QUrl::fromLocalFile(v.rootPath());
+    urls << QUrl::fromLocalFile("/");
+    return urls;
+}
+
+void RunModal(QDialog& dlg, HWND owner) {
+    bool done = false;
+    QObject::connect(&dlg, &QDialog::finished, [&](int) { done = true; });
+    dlg.open();
+    win32bk::RunModalLoop(owner, [&] { return done || !dlg.isVisible(); });
+}
+
+win32bk::FileDialogAnswer FileDialog(const win32bk::FileDialogRequest& req) {
+    QFileDialog dlg;
+    dlg.setOption(QFileDialog::DontUseNativeDialog, true);
+    dlg.setOption(QFileDialog::DontConfirmOverwrite, true); // the caller asks
+    dlg.setWindowTitle(Q(req.title));
+    dlg.setAcceptMode(req.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dlg.setFileMode(req.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (!req.save && !(req.flags & OFN_FILEMUSTEXIST)) dlg.setFileMode(QFileDialog::AnyFile);
+    dlg.setSidebarUrls(Places());
+    QStringList filters;
+    for (const auto& [name, patterns] : req.filters) {
+        QString n = Q(name);
+        QString p = Q(patterns).replace(';', ' ');
+        filters << (n.contains('(') ? n.left(n.indexOf('(')).trimmed() : n) + " (" + p + ")";
+    }
+    if (!filters.isEmpty()) dlg.setNameFilters(filters);
+    if (req.filterIndex >= 0 && req.filterIndex < filters.size())
+        dlg.selectNameFilter(filters[req.filterIndex]);
+    if (!req.directory.empty()) dlg.setDirectory(Q(req.directory));
+    if (!req.name.empty()) dlg.selectFile(Q(req.name));
+    RunModal(dlg, req.owner);
+    win32bk::FileDialogAnswer a;
+    if (dlg.result() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return a;
+    a.ok = true;
+    a.path = W(dlg.selectedFiles().front());
+    a.filterIndex = static_cast<int>(filters.indexOf(dlg.selectedNameFilter()));
+    return a;
+}
+
+bool FolderDialog(win32bk::FolderDialogRequest& req, std::u16string* path) {
+    QFileDialog dlg;
+    dlg.setOption(QFileDialog::DontUseNativeDialog, true);
+    dlg.setFileMode(QFileDialog::Directory);
+    dlg.setOption(QFileDialog::ShowDirsOnly, true);
+    dlg.setWindowTitle(Q(req.title));
+    dlg.setSidebarUrls(Places());
+    if (!req.selection.empty()) dlg.setDirectory(Q(req.selection));
+    RunModal(dlg, req.owner);
+    if (dlg.result() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return false;
+    *path = W(dlg.selectedFiles().front());
+    return true;
+}
+
+bool ColorDialog(win32bk::ColorDialogRequest& req) {
+    for (int i = 0; i < 16; ++i)
+        QColorDialog::setCustomColor(
+            i, QColor(GetRValue(req.custom[i]), GetGValue(req.custom[i]), GetBValue(req.custom[i])));
+    QColorDialog dlg(QColor(GetRValue(req.color), GetGValue(req.color), GetBValue(req.color)));
+    dlg.setOption(QColorDialog::DontUseNativeDialog, true);
+    RunModal(dlg, req.owner);
+    for (int i = 0; i < 16; ++i) {
+        QColor c = QColorDialog::customColor(i);
+        req.custom[i] = RGB(c.red(), c.green(), c.blue());
+    }
+    if (dlg.result() != QDialog::Accepted) return false;
+    QColor c = dlg.selectedColor();
+    req.color = RGB(c.red(), c.green(), c.blue());
+    return true;
+}
+
+bool FontDialog(win32bk::FontDialogRequest& req) {
+    QFont initial(Q(req.face));
+    initial.setPointSizeF(req.pointTenths / 10.0);
+    initial.setWeight(static_cast<QFont::Weight>(std::clamp(req.weight / 10 * 10, 100, 900)));
+    initial.setItalic(req.italic);
+    QFontDialog dlg(initial);
+    dlg.setOption(QFontDialog::DontUseNativeDialog, true);
+    RunModal(dlg, req.owner);
+    if (dlg.result() != QDialog::Accepted) return false;
+    QFont f = dlg.selectedFont();
+    // A face of the face table shows as the family it maps to; unchanged, it keeps its name.
+    if (f.family() != QFontInfo(initial).family()) req.face = W(f.family());
+    int tenths = static_cast<int>(f.pointSizeF() * 10 + 0.5);
+    if (tenths != req.pointTenths) req.pointTenths = tenths;
+    if (f.weight() != initial.weight()) req.weight = f.weight();
+    req.italic = f.italic();
+    return true;
+}
+
+} // namespace
+
+void InstallCommonDialogs() {
+    win32bk::CommonDialogHooks hooks;
+    hooks.file = FileDialog;
+    hooks.folder = FolderDialog;
+    hooks.color = ColorDialog;
+    hooks.font = FontDialog;
+    win32bk::SetCommonDialogHooks(hooks);
+}
+
+} // namespace qtbk

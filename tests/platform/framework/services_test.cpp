@@ -1,0 +1,168 @@
+// System services: the system module, the executable's path, environment,
+// current directory and path splitting, Japanese font families, point fonts
+// and the desktop's file type.
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "sdi_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadAll(const fs::path& p) {
+    std::ifstream in(p);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+TEST(Services, TheSystemModuleGivesTheDllDirectoryFunction) {
+    HMODULE k = LoadLibraryW(u"KERNEL32.DLL");
+    ASSERT_NE(k, nullptr);
+    EXPECT_EQ(LoadLibraryW(u"kernel32.dll"), k);
+    FARPROC f = GetProcAddress(k, "SetDllDirectoryW");
+    ASSERT_NE(f, nullptr);
+    auto fn = reinterpret_cast<BOOL (*)(LPCWSTR)>(reinterpret_cast<void (*)()>(f));
+    EXPECT_EQ(fn, &SetDllDirectoryW);
+    EXPECT_TRUE(fn(nullptr));
+    EXPECT_EQ(GetProcAddress(k, "NoSuchFunction"), nullptr);
+    EXPECT_TRUE(FreeLibrary(k));
+    EXPECT_NE(GetProcAddress(k, "SetDllDirectoryW"), nullptr); // freeing it did nothing
+}
+
+TEST(Services, OneExecutablePathForTheModuleNameAndTheLibrariesBesideIt) {
+    std::u16string exe = Utf8ToWide(TAVRELIX_BIN_DIR) + u"/tavrelix";
+    tvtest::SetExecutablePath(exe);
+    WCHAR buf[512];
+    GetModuleFileNameW(nullptr, buf, 512);
+    EXPECT_EQ(std::u16string(buf), exe);
+    HMODULE oci = LoadLibraryW(u"OCI.DLL");
+    EXPECT_NE(oci, nullptr) << "liboci.so beside the executable's path";
+    if (oci) FreeLibrary(oci);
+    tvtest::SetExecutablePath(u"/nonexistent/dir/tavrelix");
+    EXPECT_EQ(LoadLibraryW(u"OCI.DLL"), nullptr);
+    tvtest::SetExecutablePath(u"");
+    GetModuleFileNameW(nullptr, buf, 512);
+    EXPECT_NE(std::u16string(buf), u"/nonexistent/dir/tavrelix");
+}
+
+TEST(Services, EnvironmentDirectoryAndPathParts) {
+    EXPECT_EQ(_wputenv(u"TAVRELIX_TEST_VAR=値 1"), 0);
+    ASSERT_NE(_wgetenv(u"TAVRELIX_TEST_VAR"), nullptr);
+    EXPECT_EQ(std::u16string(_wgetenv(u"TAVRELIX_TEST_VAR")), u"値 1");
+    EXPECT_STREQ(std::getenv("TAVRELIX_TEST_VAR"), "値 1"); // what the client library reads
+    EXPECT_EQ(_wputenv(u"TAVRELIX_TEST_VAR="), 0);
+    EXPECT_EQ(_wgetenv(u"TAVRELIX_TEST_VAR"), nullptr);
+    EXPECT_EQ(_wputenv(u"no equals sign"), -1);
+
+    WCHAR drive[_MAX_DRIVE], dir[_MAX_DIR], name[_MAX_FNAME], ext[_MAX_EXT];
+    _wsplitpath(u"C:\\data\\sub/file.tar.gz", drive, dir, name, ext);
+    EXPECT_EQ(std::u16string(drive), u"C:");
+    EXPECT_EQ(std::u16string(dir), u"\\data\\sub/");
+    EXPECT_EQ(std::u16string(name), u"file.tar");
+    EXPECT_EQ(std::u16string(ext), u".gz");
+    _wsplitpath(u"noext", nullptr, dir, name, ext);
+    EXPECT_EQ(std::u16string(dir), u"");
+    EXPECT_EQ(std::u16string(ext), u"");
+
+    WCHAR cwd[1024];
+    ASSERT_GT(GetCurrentDirectoryW(1024, cwd), 0u);
+    std::u16string before = cwd;
+    EXPECT_TRUE(SetCurrentDirectoryW(u"/tmp"));
+    GetCurrentDirectoryW(1024, cwd);
+    EXPECT_EQ(std::u16string(cwd), u"/tmp");
+    EXPECT_FALSE(SetCurrentDirectoryW(u"/no/such/dir"));
+    EXPECT_TRUE(SetCurrentDirectoryW(before.c_str()));
+    EXPECT_EQ(GetCurrentDirectoryW(2, cwd), before.size() + 1); // the size it needs
+}
+
+int CollectFace(const LOGFONTW* lf, const TEXTMETRICW*, DWORD, LPARAM p) {
+    reinterpret_cast<std::vector<std::u16string>*>(p)->push_back(lf->lfFaceName);
+    return 1;
+}
+
+TEST(Services, JapaneseFamiliesAndPointFonts) {
+    tvtest::Init();
+    LOGFONTW lf{};
+    lf.lfCharSet = SHIFTJIS_CHARSET;
+    std::vector<std::u16string> faces;
+    HDC dc = GetDC(nullptr);
+    EnumFontFamiliesExW(dc, &lf, CollectFace, reinterpret_cast<LPARAM>(&faces), 0);
+    ReleaseDC(nullptr, dc);
+    auto has = [&](const std::u16string& f) {
+        return std::find(faces.begin(), faces.end(), f) != faces.end();
+    };
+    EXPECT_TRUE(has(u"Terminal"));
+    EXPECT_TRUE(has(u"ＭＳ ゴシック"));
+    EXPECT_TRUE(has(u"Noto Sans CJK JP"));
+    EXPECT_FALSE(has(u"DejaVu Sans"));
+
+    LOGFONTW pl{};
+    pl.lfHeight = 100;
+    pl.lfWeight = FW_BOLD;
+    CFont font;
+    ASSERT_TRUE(font.CreatePointFontIndirect(&pl));
+    LOGFONTW back{};
+    font.GetLogFont(&back);
+    EXPECT_EQ(back.lfHeight, -13);
+    EXPECT_EQ(back.lfWeight, FW_BOLD);
+}
+
+class ShellTypesTest : public SdiTest {
+protected:
+    void SetUp() override {
+        SdiTest::SetUp();
+        root_ = fs::temp_directory_path() / ("tavrelix-xdg-" + std::to_string(getpid()));
+        fs::remove_all(root_);
+        setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
+        fs::create_directories(root_ / "config");
+        std::ofstream(root_ / "config" / "mimeapps.list")
+            << "[Default Applications]\ntext/plain=editor.desktop\n[Added "
+               "Associations]\nimage/png=viewer.desktop\n";
+        AfxRegisterResourceString(
+            IDR_TEST, u"テスト\n検索条件\n\n検索条件 (*.tvx)\n.tvx\nTavrelix.Document\n検索条件ファイル");
+        tvtest::SetExecutablePath(u"/opt/tavrelix/bin/tavrelix");
+    }
+    void TearDown() override {
+        tvtest::SetExecutablePath(u"");
+        unsetenv("XDG_DATA_HOME");
+        unsetenv("XDG_CONFIG_HOME");
+        fs::remove_all(root_);
+        SdiTest::TearDown();
+    }
+    fs::path root_;
+};
+
+TEST_F(ShellTypesTest, RegisteredTypesReachTheDesktopAndUnregisteringRemovesThem) {
+    app_->RegisterShellFileTypes(FALSE);
+    std::string mime = ReadAll(root_ / "data" / "mime" / "packages" / "tavrelix.xml");
+    EXPECT_NE(mime.find("<mime-type type=\"application/x-tavrelix\">"), std::string::npos);
+    EXPECT_NE(mime.find("<glob pattern=\"*.tvx\"/>"), std::string::npos);
+    EXPECT_NE(mime.find("検索条件ファイル"), std::string::npos);
+    std::string desktop = ReadAll(root_ / "data" / "applications" / "tavrelix.desktop");
+    EXPECT_NE(desktop.find("Exec=\"/opt/tavrelix/bin/tavrelix\" %f\n"), std::string::npos);
+    EXPECT_NE(desktop.find("MimeType=application/x-tavrelix;\n"), std::string::npos);
+    std::string apps = ReadAll(root_ / "config" / "mimeapps.list");
+    EXPECT_NE(
+        apps.find(
+            "[Default Applications]\ntext/plain=editor.desktop\napplication/x-tavrelix=tavrelix.desktop\n"),
+        std::string::npos);
+    EXPECT_NE(apps.find("image/png=viewer.desktop"), std::string::npos);
+    // Registering again keeps one line.
+    app_->RegisterShellFileTypes(FALSE);
+    apps = ReadAll(root_ / "config" / "mimeapps.list");
+    EXPECT_EQ(apps.find("application/x-tavrelix"), apps.rfind("application/x-tavrelix"));
+
+    app_->UnregisterShellFileTypes();
+    EXPECT_FALSE(fs::exists(root_ / "data" / "mime" / "packages" / "tavrelix.xml"));
+    EXPECT_FALSE(fs::exists(root_ / "data" / "applications" / "tavrelix.desktop"));
+    apps = ReadAll(root_ / "config" / "mimeapps.list");
+    EXPECT_EQ(apps.find("application/x-tavrelix"), std::string::npos);
+    EXPECT_NE(apps.find("text/plain=editor.desktop"), std::string::npos);
+}
+
+} // namespace
