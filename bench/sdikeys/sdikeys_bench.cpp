@@ -19,14 +19,19 @@ namespace {
 constexpr int kPresses = 10000, kAccels = 17, kButtons = 20, kPanes = 7;
 constexpr UINT kFirstCmd = 41000, IDR_BENCH = 300;
 long g_fired = 0;
+long g_press = 0;
+// The command Ctrl+Z gives (the last entry's): always enabled, so every press fires.
+constexpr UINT kUndoCmd = kFirstCmd + (kAccels - 1) % kButtons;
 
 class BenchDoc : public CDocument {
     DECLARE_DYNCREATE(BenchDoc)
 public:
-    afx_msg void OnUpdateButton(CCmdUI* ui) { ui->Enable((g_fired + static_cast<long>(ui->m_nID)) % 7 != 0); }
+    afx_msg void OnUpdateButton(CCmdUI* ui) {
+        ui->Enable(ui->m_nID == kUndoCmd || (g_press + static_cast<long>(ui->m_nID - kFirstCmd)) % 7 != 0);
+    }
     afx_msg void OnUpdatePane(CCmdUI* ui) {
         static const char16_t* texts[] = {u"pane 0", u"pane 1", u"pane 2"};
-        ui->SetText(texts[g_fired % 3]);
+        ui->SetText(texts[g_press % 3]);
     }
     DECLARE_MESSAGE_MAP()
 };
@@ -97,6 +102,7 @@ int main() {
     constexpr unsigned ctrl = static_cast<unsigned>(qtplatform::Mods::Ctrl);
     auto start = std::chrono::steady_clock::now();
     for (int n = 0; n < kPresses; ++n) {
+        g_press = n;
         qtplatform::SendKey(view, 'Z', ctrl, u"\x1a", true);
         qtplatform::SendKey(view, 'Z', ctrl, u"", false);
         app.OnIdle(0);
