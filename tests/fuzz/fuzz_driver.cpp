@@ -16,7 +16,7 @@ uint64_t env_number(const char* name, uint64_t fallback) {
 
 } // namespace
 
-TEST(Fuzz, Corpus) {
+TEST(TAVRELIX_FUZZ_SUITE, Corpus) {
     int files = 0;
     for (const auto& e : std::filesystem::directory_iterator(TAVRELIX_FUZZ_CORPUS)) {
         std::ifstream in(e.path(), std::ios::binary);
@@ -30,11 +30,16 @@ TEST(Fuzz, Corpus) {
     EXPECT_GT(files, 0);
 }
 
-TEST(Fuzz, Generated) {
+TEST(TAVRELIX_FUZZ_SUITE, Generated) {
     std::mt19937_64 rng(env_number("TAVRELIX_FUZZ_SEED", 20261208));
     uint64_t count = env_number("TAVRELIX_FUZZ_COUNT", fuzz_default_count);
     for (uint64_t i = 0; i < count; i++) {
         std::string input = fuzz_generate(rng);
+        // With TAVRELIX_FUZZ_SAVE set, the input about to run is kept there:
+        // after a failed check the file holds the input that failed.
+        if (const char* save = std::getenv("TAVRELIX_FUZZ_SAVE"))
+            std::ofstream(save, std::ios::binary)
+                .write(input.data(), static_cast<std::streamsize>(input.size()));
         LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(input.data()), input.size());
         if (::testing::Test::HasFailure()) {
             ADD_FAILURE() << "input " << i;

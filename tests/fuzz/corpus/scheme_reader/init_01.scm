@@ -1,0 +1,1 @@
+(define (list . xs) xs)

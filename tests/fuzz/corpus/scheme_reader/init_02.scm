@@ -1,0 +1,1 @@
+(define (caar x) (car (car x)))

@@ -1,0 +1,1 @@
+(define (cadr x) (car (cdr x)))

@@ -1,0 +1,1 @@
+(define (cdar x) (cdr (car x)))

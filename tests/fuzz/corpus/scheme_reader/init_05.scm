@@ -1,0 +1,1 @@
+(define (cddr x) (cdr (cdr x)))

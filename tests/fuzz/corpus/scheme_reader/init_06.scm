@@ -1,0 +1,1 @@
+(define (caaar x) (car (car (car x))))

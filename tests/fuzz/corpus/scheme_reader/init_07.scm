@@ -1,0 +1,1 @@
+(define (caadr x) (car (car (cdr x))))

@@ -1,0 +1,1 @@
+(define (cadar x) (car (cdr (car x))))

@@ -1,0 +1,1 @@
+(define (caddr x) (car (cdr (cdr x))))

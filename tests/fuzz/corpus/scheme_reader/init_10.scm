@@ -1,0 +1,1 @@
+(define (cdaar x) (cdr (car (car x))))

@@ -1,0 +1,1 @@
+(define (cdadr x) (cdr (car (cdr x))))

@@ -1,0 +1,1 @@
+alter session set NLS_DATE_LANGUAGE = 'AMERICAN'

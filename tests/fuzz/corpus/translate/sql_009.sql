@@ -1,0 +1,1 @@
+alter session set NLS_NUMERIC_CHARACTERS = '1,'

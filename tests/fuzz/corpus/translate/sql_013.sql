@@ -1,0 +1,1 @@
+alter session set NO_SUCH_THING = 'x'

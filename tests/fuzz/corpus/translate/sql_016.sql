@@ -1,0 +1,1 @@
+alter session set TIME_ZONE = '-03:30'

@@ -1,0 +1,1 @@
+alter table df add (w number default 7 * 6, g varchar2(9) default 'abc')

@@ -1,0 +1,1 @@
+alter table df add (z date default sysdate not null)

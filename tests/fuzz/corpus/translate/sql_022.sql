@@ -1,0 +1,1 @@
+alter table zeta add (extra varchar2(5) default 'x', more number(3))

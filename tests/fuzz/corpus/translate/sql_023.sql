@@ -1,0 +1,1 @@
+alter table zeta add name varchar2(3)

@@ -1,0 +1,1 @@
+alter user scott account lock

@@ -1,0 +1,1 @@
+comment on materialized view zeta is 'x'

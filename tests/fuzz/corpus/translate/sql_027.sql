@@ -1,0 +1,1 @@
+comment on materialized view zeta_mv is 'totals by name'

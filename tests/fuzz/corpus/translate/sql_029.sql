@@ -1,0 +1,1 @@
+create index zeta_name on zeta (name)

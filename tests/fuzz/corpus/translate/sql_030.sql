@@ -1,0 +1,1 @@
+create materialized view alpha_mv build deferred as select * from alpha

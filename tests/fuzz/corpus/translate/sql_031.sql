@@ -1,0 +1,1 @@
+create materialized view d_mv as select id, id from zeta

@@ -1,0 +1,1 @@
+create materialized view v_mv as select * from zeta_v

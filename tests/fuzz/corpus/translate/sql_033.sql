@@ -1,0 +1,1 @@
+create materialized view zeta_mv as select * from zeta

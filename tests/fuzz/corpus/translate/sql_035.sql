@@ -1,0 +1,1 @@
+create materialized view zeta_mv build immediate refresh complete on demand as 

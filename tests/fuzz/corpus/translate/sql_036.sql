@@ -1,0 +1,1 @@
+create or replace directory DOC_DIR as '

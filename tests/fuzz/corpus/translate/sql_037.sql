@@ -1,0 +1,1 @@
+create or replace procedure bad_proc is begin null;

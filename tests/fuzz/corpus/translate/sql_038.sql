@@ -1,0 +1,1 @@
+create or replace procedure ok_proc is begin null; end ok_proc;

@@ -1,0 +1,1 @@
+create or replace procedure src_proc is begin null; end;

@@ -1,0 +1,1 @@
+create or replace procedure src_proc is\nbegin\n  null;\nend src_proc;\n/\n

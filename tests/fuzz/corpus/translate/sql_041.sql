@@ -1,0 +1,1 @@
+create public synonym psp for system.src_proc

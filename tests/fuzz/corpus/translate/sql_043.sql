@@ -1,0 +1,1 @@
+create sequence zeta_seq start with 5

@@ -1,0 +1,1 @@
+create synonym sp for src_proc

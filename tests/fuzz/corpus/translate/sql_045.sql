@@ -1,0 +1,1 @@
+create table big (id number(10) primary key, name varchar2(20))

@@ -1,0 +1,1 @@
+create table cp (id number primary key, c varchar2(4))

@@ -1,0 +1,1 @@
+create table d (id number, at date)

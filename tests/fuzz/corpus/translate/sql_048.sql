@@ -1,0 +1,1 @@
+create table dd (d date)

@@ -1,0 +1,1 @@
+create table dept (id number(2) primary key, dname varchar2(20))

@@ -1,0 +1,1 @@
+create table df (id number primary key, d date default sysdate not null, 

@@ -1,0 +1,1 @@
+create table df (id number, d date)

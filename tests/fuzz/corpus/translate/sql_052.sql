@@ -1,0 +1,1 @@
+create table docs (id number(4) primary key, c clob, b blob, f bfile)

@@ -1,0 +1,1 @@
+create table dst (a varchar2(3) not null, b number(3,1), c char(4))

@@ -1,0 +1,1 @@
+create table emp (id number(4) primary key, name varchar2(20), dept number(2))

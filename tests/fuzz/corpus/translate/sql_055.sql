@@ -1,0 +1,1 @@
+create table items (code varchar2(5) primary key)

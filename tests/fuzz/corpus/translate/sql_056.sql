@@ -1,0 +1,1 @@
+create table iv (a timestamp with time zone, b timestamp with local time zone)

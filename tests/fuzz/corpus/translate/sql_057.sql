@@ -1,0 +1,1 @@
+create table j (id number, t varchar2(100), d date)

@@ -1,0 +1,1 @@
+create table n (id number, x number)

@@ -1,0 +1,1 @@
+create table nc (n number)

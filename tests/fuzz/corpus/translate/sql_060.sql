@@ -1,0 +1,1 @@
+create table r (x raw(2))

@@ -1,0 +1,1 @@
+create table src (a varchar2(20), b varchar2(20), c varchar2(20))

@@ -1,0 +1,1 @@
+create table t (a number(5), b varchar2(10), c number)

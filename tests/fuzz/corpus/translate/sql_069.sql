@@ -1,0 +1,1 @@
+create table t (a varchar2(40), b varchar2(40))

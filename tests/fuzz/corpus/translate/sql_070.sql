@@ -1,0 +1,1 @@
+create table t (a varchar2(5), b number(4,1), c char(3), d varchar2(3 char), e date)

@@ -1,0 +1,1 @@
+create table t (id number(10,2) not null, name varchar2(30), price number, 

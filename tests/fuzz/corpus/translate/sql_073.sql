@@ -1,0 +1,1 @@
+create table t (id number(4) primary key, name varchar2(10))

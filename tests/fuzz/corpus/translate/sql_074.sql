@@ -1,0 +1,1 @@
+create table ts (a timestamp(3), b timestamp(6) with time zone)

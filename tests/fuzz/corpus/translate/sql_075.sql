@@ -1,0 +1,1 @@
+create table ts (t timestamp(6))

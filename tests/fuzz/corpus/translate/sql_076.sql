@@ -1,0 +1,1 @@
+create table two_longs (a long, b long raw)

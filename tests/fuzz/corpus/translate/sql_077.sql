@@ -1,0 +1,1 @@
+create table tz (id number, l timestamp(6) with local time zone, z timestamp(3) with 

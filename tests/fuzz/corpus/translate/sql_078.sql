@@ -1,0 +1,1 @@
+create table v (a varchar2(10), d date, n number, 

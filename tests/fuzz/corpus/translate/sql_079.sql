@@ -1,0 +1,1 @@
+create table vt (a varchar2(10), b char(4), n number(5), d date, 
