@@ -14,10 +14,11 @@ export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build/test --output-on-failure -j8
 
 # The completion loader's tests, its concurrency test among them, the
-# thread calls' tests and the message-box hand-off under ThreadSanitizer: only the targets they link (the
-# client stand-in included), in a tree of their own.
+# thread calls' tests, the message-box hand-off and the grid save's thread
+# tests under ThreadSanitizer: only the targets they link (the client
+# stand-in included), in a tree of their own.
 cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
   -DTAVRELIX_SANITIZE=OFF -DTAVRELIX_TSAN=ON -DTAVRELIX_BENCH=OFF -DTAVRELIX_WERROR=ON >/dev/null
-cmake --build build/tsan --target test_editor_completion test_platform_win32 oci
+cmake --build build/tsan --target test_editor_completion test_platform_win32 test_grid_ora oci
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-  ctest --test-dir build/tsan -R '^(CompletionTest|Win32Thread|BoxHandOff)\.' --output-on-failure -j8
+  ctest --test-dir build/tsan -R '^(CompletionTest|Win32Thread|BoxHandOff)\.|^SaveTest\.(Driver|NoEdits)' --output-on-failure -j8

@@ -1,0 +1,339 @@
+// Saves under injected faults: whatever fails, the database is left as it
+// was, the model keeps every edit, and the failing cell is named; with the
+// fault removed the next save commits everything.
+#include <thread>
+
+#include "tests/grid/ora/ora_fixture.h"
+#include "tests/grid/ora/progress_window.h"
+
+namespace oratest {
+namespace {
+
+const int kRows[] = {0, 36, 49, 50, 86, 119};
+
+class FaultTest : public OraGridTest {
+public:
+    OraSession* other = nullptr;
+
+    void SetUp() override {
+        OraGridTest::SetUp();
+        other = Logon(0);
+        ASSERT_NE(other, nullptr);
+        g_session = s;
+    }
+    // F: 120 rows (ids 1..120) and a 121st row that no edit touches.
+    void MakeTable() {
+        Exec(s, u"create table f (id number primary key, u varchar2(20) unique, v varchar2(20))");
+        for (int i = 1; i <= 121; ++i) {
+            std::u16string u = u"u" + U(std::to_string(i)), v = u"v" + U(std::to_string(i));
+            CString msg;
+            ASSERT_EQ(oci_exec_sql_bind(s, u"insert into f values (:X0, :X1, :X2)", &msg, nullptr, nullptr,
+                                        "ISS", &i, u.c_str(), v.c_str()),
+                      ORARC_OK);
+        }
+        Exec(s, u"commit");
+    }
+    CEditableOraGridData* BindTable() {
+        return Bind(Query(u"F", {u"ID", u"U", u"V"}, {}, u"order by a.\"ID\""), u"F");
+    }
+    std::string Table() { return Rows(other, u"select id, u, v from f order by id"); }
+    // Every text, flag, modified bit and count of the model, and its undo state.
+    std::string ModelState() {
+        std::string out;
+        for (int r = 0; r < grid->GetRowCount(); ++r) {
+            out += std::to_string(grid->IsInsertedRow(r)) + std::to_string(grid->IsUpdatedRow(r)) +
+                   std::to_string(grid->IsDeletedRow(r));
+            for (int c = 0; c < grid->GetColCount(); ++c)
+                out += "|" + N(grid->GetText(r, c)) + (grid->IsCellModified(r, c) ? "*" : "");
+            out += "\n";
+        }
+        out += std::to_string(grid->m_insertedCount) + "/" + std::to_string(grid->m_updatedCount) + "/" +
+               std::to_string(grid->m_deletedCount) + "/" + std::to_string(grid->CanUndo()) +
+               std::to_string(grid->CanRedo());
+        return out;
+    }
+    struct Outcome {
+        int rc;
+        std::string msg;
+        int col, row;
+    };
+    // One failing save: the database and the model unchanged afterwards.
+    Outcome FailingSave() {
+        std::string before = Table();
+        std::string model = ModelState();
+        ProgressWindow w;
+        CString msg;
+        int cell[2] = {-9, -9};
+        int rc = w.Save(grid, s, cell, &msg);
+        EXPECT_EQ(w.finished, rc);
+        Exec(s, u"commit");
+        EXPECT_EQ(Table(), before);
+        EXPECT_EQ(ModelState(), model);
+        return {rc, Narrow(msg), cell[0], cell[1]};
+    }
+    void GoodSave() {
+        ProgressWindow w;
+        CString msg;
+        int cell[2];
+        EXPECT_EQ(w.Save(grid, s, cell, &msg), ORARC_OK) << Narrow(msg);
+    }
+};
+
+TEST_F(FaultTest, ConstraintErrorsNameTheRowInEveryBatch) {
+    MakeTable();
+    for (int k : kRows) {
+        SCOPED_TRACE(k);
+        // Deletes: an iteration of the array execution fails.
+        CEditableOraGridData* g = BindTable();
+        g->DeleteRows(0, 119);
+        Control("fail_iteration " + std::to_string(k % 50) + " 1 after " + std::to_string(k / 50));
+        Outcome o = FailingSave();
+        EXPECT_EQ(o.rc, ORARC_ORACLE_ERROR);
+        EXPECT_EQ(o.msg.rfind("delete error\nORA-00001", 0), 0u) << o.msg;
+        EXPECT_EQ(o.col, -1);
+        EXPECT_EQ(o.row, k);
+        Control("reset");
+
+        // Updates: a unique key taken by the row no edit touches.
+        g = BindTable();
+        for (int r = 0; r < 120; ++r) Set(r, 1, r == k ? u"u121" : (u"n" + U(std::to_string(r))).c_str());
+        o = FailingSave();
+        EXPECT_EQ(o.rc, ORARC_ORACLE_ERROR);
+        EXPECT_EQ(o.msg.rfind("update error\nORA-00001", 0), 0u) << o.msg;
+        EXPECT_EQ(o.col, 1);
+        EXPECT_EQ(o.row, k);
+
+        // Inserts: a duplicate key, then a text in a NUMBER column.
+        g = BindTable();
+        ASSERT_EQ(g->InsertRows(120, 120), 0);
+        for (int i = 0; i < 120; ++i) {
+            Set(121 + i, 0, i == k ? u"1" : U(std::to_string(1001 + i)).c_str());
+            Set(121 + i, 1, (u"i" + U(std::to_string(i))).c_str());
+        }
+        o = FailingSave();
+        EXPECT_EQ(o.rc, ORARC_ORACLE_ERROR);
+        EXPECT_EQ(o.msg.rfind("insert error\nORA-00001", 0), 0u) << o.msg;
+        EXPECT_EQ(o.row, 121 + k);
+        Set(121 + k, 0, u"abc");
+        o = FailingSave();
+        EXPECT_EQ(o.rc, ORARC_ORACLE_ERROR);
+        EXPECT_EQ(o.msg.rfind("insert error\nORA-01722", 0), 0u) << o.msg;
+        EXPECT_EQ(o.row, 121 + k);
+    }
+    // With the fault gone every edit is saved.
+    CEditableOraGridData* g = BindTable();
+    g->DeleteRows(0, 9);
+    Set(20, 2, u"changed");
+    GoodSave();
+    EXPECT_EQ(Rows(other, u"select count(*) from f"), "111\n");
+    EXPECT_EQ(Rows(other, u"select v from f where id = 21"), "changed\n");
+}
+
+TEST_F(FaultTest, RowsChangedByAnotherSessionAreNamed) {
+    MakeTable();
+    for (int k : kRows) {
+        SCOPED_TRACE(k);
+        // Deleted elsewhere after the fetch: the delete misses it.
+        CEditableOraGridData* g = BindTable();
+        g->DeleteRows(0, 119);
+        std::u16string id = U(std::to_string(k + 1));
+        std::u16string keep =
+            Narrow(CString(g->GetText(k, 1))) == "" ? u"" : std::u16string(g->GetText(k, 1));
+        Exec(other, (u"delete from f where id = " + id).c_str());
+        Exec(other, u"commit");
+        Outcome o = FailingSave();
+        EXPECT_EQ(o.rc, ORARC_ORACLE_ERROR);
+        EXPECT_EQ(o.msg, "delete error\n対象の行が見つかりません\n");
+        EXPECT_EQ(o.col, -1);
+        EXPECT_EQ(o.row, k);
+        // Still gone: the same failure.
+        o = FailingSave();
+        EXPECT_EQ(o.msg, "delete error\n対象の行が見つかりません\n");
+        EXPECT_EQ(o.row, k);
+
+        // The same for an update of its column.
+        g = BindTable();
+        Exec(other, (u"insert into f values (" + id + u", 'u" + id + u"', 'v" + id + u"')").c_str());
+        Exec(other, u"commit");
+        g = BindTable();
+        for (int r = 0; r < 120; ++r) Set(r, 2, u"w");
+        Exec(other, (u"delete from f where id = " + id).c_str());
+        Exec(other, u"commit");
+        o = FailingSave();
+        EXPECT_EQ(o.msg, "update error\n対象の行が見つかりません\n");
+        EXPECT_EQ(o.col, 2);
+        EXPECT_EQ(o.row, k);
+        Exec(other, (u"insert into f values (" + id + u", 'u" + id + u"', 'v" + id + u"')").c_str());
+        Exec(other, u"commit");
+
+        (void)keep;
+    }
+}
+
+TEST_F(FaultTest, ReKeyedIndexOrganisedRowsAndLobRowsGoneElsewhere) {
+    Exec(s, u"create table fi (k1 number, k2 varchar2(10), v varchar2(10), primary key (k1, k2)) "
+            u"organization index");
+    for (int i = 1; i <= 120; ++i) {
+        std::u16string k2 = u"k" + U(std::to_string(i));
+        CString msg;
+        ASSERT_EQ(oci_exec_sql_bind(s, u"insert into fi values (:X0, :X1, 'v')", &msg, nullptr, nullptr, "IS",
+                                    &i, k2.c_str()),
+                  ORARC_OK);
+    }
+    Exec(s, u"commit");
+    auto table = [&] { return Rows(other, u"select k1, k2, v from fi order by k1"); };
+    for (int k : kRows) {
+        SCOPED_TRACE(k);
+        CEditableOraGridData* g =
+            Bind(Query(u"FI", {u"K1", u"K2", u"V"}, {u"K1", u"K2"}, u"order by a.\"K1\""), u"FI");
+        for (int r = 0; r < 120; ++r) Set(r, 2, u"w");
+        std::u16string id = U(std::to_string(k + 1));
+        Exec(other, (u"update fi set k2 = 'moved' where k1 = " + id).c_str());
+        Exec(other, u"commit");
+        std::string before = table();
+        ProgressWindow w;
+        CString msg;
+        int cell[2];
+        EXPECT_EQ(w.Save(g, s, cell, &msg), ORARC_ORACLE_ERROR);
+        EXPECT_EQ(Narrow(msg), "update error\n対象の行が見つかりません\n");
+        EXPECT_EQ(cell[0], 2);
+        EXPECT_EQ(cell[1], k);
+        Exec(s, u"commit");
+        EXPECT_EQ(table(), before);
+        Exec(other, (u"update fi set k2 = 'k" + id + u"' where k1 = " + id).c_str());
+        Exec(other, u"commit");
+    }
+
+    // A heap row deleted and inserted again elsewhere: a new row id, which
+    // the update misses.
+    Exec(s, u"create table fh (id number, v varchar2(10))");
+    for (int i = 1; i <= 120; ++i) {
+        CString m;
+        ASSERT_EQ(oci_exec_sql_bind(s, u"insert into fh values (:X0, 'v')", &m, nullptr, nullptr, "I", &i),
+                  ORARC_OK);
+    }
+    Exec(s, u"commit");
+    {
+        CEditableOraGridData* h = Bind(Query(u"FH", {u"ID", u"V"}, {}, u"order by a.\"ID\""), u"FH");
+        for (int r = 0; r < 120; ++r) Set(r, 1, u"w");
+        Exec(other, u"delete from fh where id = 87");
+        Exec(other, u"insert into fh values (87, 'v')");
+        Exec(other, u"commit");
+        std::string before = Rows(other, u"select id, v from fh order by id");
+        CString m;
+        int c[2];
+        EXPECT_EQ(h->SaveChanges(s, c, &m, nullptr, nullptr), ORARC_ORACLE_ERROR);
+        EXPECT_EQ(Narrow(m), "update error\n対象の行が見つかりません\n");
+        EXPECT_EQ(c[0], 1);
+        EXPECT_EQ(c[1], 86);
+        Exec(s, u"commit");
+        EXPECT_EQ(Rows(other, u"select id, v from fh order by id"), before);
+    }
+
+    // A CLOB row deleted elsewhere: its write finds nothing.
+    Exec(s, u"create table fc (id number primary key, c clob)");
+    Exec(s, u"insert into fc values (1, 'a')");
+    Exec(s, u"insert into fc values (2, 'b')");
+    Exec(s, u"commit");
+    CEditableOraGridData* g = Bind(Query(u"FC", {u"ID", u"C"}, {}, u"order by a.\"ID\""), u"FC");
+    Set(0, 1, u"");
+    Set(1, 1, u"new");
+    Exec(other, u"delete from fc");
+    Exec(other, u"commit");
+    CString msg;
+    int cell[2];
+    EXPECT_EQ(g->SaveChanges(s, cell, &msg, nullptr, nullptr), ORARC_ORACLE_ERROR);
+    EXPECT_EQ(Narrow(msg), "insert/update lob error\n対象の行が見つかりません\n");
+    EXPECT_EQ(cell[0], 1);
+    EXPECT_EQ(cell[1], 0);
+    Set(0, 1, u"a");
+    g->Undo();
+    EXPECT_EQ(g->SaveChanges(s, cell, &msg, nullptr, nullptr), ORARC_ORACLE_ERROR);
+    EXPECT_EQ(cell[1], 0);
+    Exec(s, u"rollback");
+}
+
+TEST_F(FaultTest, CancelAtAHundredRowCheckAndInsideAnExecution) {
+    MakeTable();
+    CEditableOraGridData* g = BindTable();
+    for (int r = 0; r < 120; ++r) Set(r, 2, u"w");
+    // State 1 from the second step: the check of row 100 of the update phase.
+    {
+        std::string before = Table();
+        ProgressWindow w;
+        w.cancelFromStep = 3;
+        CString msg;
+        int cell[2];
+        EXPECT_EQ(w.Save(g, s, cell, &msg), ORARC_CANCELLED);
+        EXPECT_EQ(Narrow(msg), "キャンセルしました\n");
+        Exec(s, u"commit");
+        EXPECT_EQ(Table(), before);
+    }
+    // A cancel while the array update is parked at row k.
+    for (int k : {36, 86}) {
+        SCOPED_TRACE(k);
+        Control("gate OCIStmtExecute row " + std::to_string(k % 50 + 1));
+        std::string before = Table();
+        ProgressWindow w;
+        std::thread helper([&] {
+            Control("gate_wait 20000");
+            w.cancel = 1;
+        });
+        CString msg;
+        int cell[2];
+        int rc = w.Save(g, s, cell, &msg);
+        helper.join();
+        EXPECT_EQ(rc, ORARC_CANCELLED);
+        EXPECT_EQ(Narrow(msg), "キャンセルしました\n");
+        Exec(s, u"commit");
+        EXPECT_EQ(Table(), before);
+        Control("reset");
+    }
+    GoodSave();
+    EXPECT_EQ(Rows(other, u"select count(*) from f where v = 'w'"), "120\n");
+}
+
+TEST_F(FaultTest, LobWritesFailingLeaveTheLobsUntouched) {
+    Exec(s, u"create table fl (id number primary key, c clob, b blob)");
+    Exec(s, u"insert into fl values (1, 'first text', empty_blob())");
+    Exec(s, u"insert into fl values (2, 'second', empty_blob())");
+    Exec(s, u"commit");
+    std::string path = (home / "big.bin").string();
+    {
+        std::ofstream out(path, std::ios::binary);
+        for (int i = 0; i < 10000; ++i) out.put(char('a' + i % 26));
+    }
+    auto snapshot = [&] { return Rows(other, u"select id, c, length(b) from fl order by id"); };
+    std::string before = snapshot();
+    CEditableOraGridData* g = Bind(Query(u"FL", {u"ID", u"C", u"B"}, {}, u"order by a.\"ID\""), u"FL");
+    Set(0, 1, u"new text");
+    ASSERT_EQ(g->SetLobCellText(1, 2, U(path).c_str()), 1);
+    // The CLOB write fails after the trim.
+    Control("fail OCILobWrite 1 1");
+    ProgressWindow w1;
+    CString msg;
+    int cell[2];
+    EXPECT_EQ(w1.Save(g, s, cell, &msg), ORARC_ORACLE_ERROR);
+    EXPECT_EQ(Narrow(msg).rfind("insert/update lob error\nORA-00001", 0), 0u) << Narrow(msg);
+    EXPECT_EQ(cell[0], 1);
+    EXPECT_EQ(cell[1], 0);
+    Exec(s, u"commit");
+    EXPECT_EQ(snapshot(), before);
+    // The upload fails at its second piece.
+    Control("reset");
+    Control("fail OCILobWrite 1 1 after 2");
+    ProgressWindow w2;
+    EXPECT_EQ(w2.Save(g, s, cell, &msg), ORARC_ORACLE_ERROR);
+    EXPECT_EQ(cell[0], 2);
+    EXPECT_EQ(cell[1], 1);
+    Exec(s, u"commit");
+    EXPECT_EQ(snapshot(), before);
+    Control("reset");
+    ProgressWindow w3;
+    EXPECT_EQ(w3.Save(g, s, cell, &msg), ORARC_OK) << Narrow(msg);
+    // (The stand-in's LENGTH of a BLOB counts its hexadecimal digits.)
+    EXPECT_EQ(snapshot(), "1|new text|0\n2|second|20000\n");
+}
+
+} // namespace
+} // namespace oratest
