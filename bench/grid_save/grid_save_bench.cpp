@@ -153,7 +153,7 @@ void freeDataset(OraDataset* ds) {
 }
 
 void fillTable() {
-    exec(u"truncate table gs");
+    exec(u"delete from gs");
     exec(u"insert into gs select * from big_table where id <= 10000");
     exec(u"commit");
 }
@@ -192,7 +192,7 @@ void updates(const char* label, bool all) {
 
 // (b)
 void inserts(const char* label) {
-    exec(u"truncate table gs");
+    exec(u"delete from gs");
     exec(u"commit");
     OraDataset* ds = query();
     CEditableOraGridData grid;
