@@ -79,12 +79,37 @@ void fnDecode(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         sqlite3_result_error(ctx, "ORA-00938|-1|", -1);
         return;
     }
+    // The expression and each search value compare as the first search value's type.
+    bool numeric = isNumeric(argv[1]);
+    Number x, y;
+    bool xNull = sqlite3_value_type(argv[0]) == SQLITE_NULL;
+    if (numeric && !xNull) {
+        std::string t;
+        if (!isNumeric(argv[0]) && (!textOf(argv[0], t) || !parseNumber(t, x))) {
+            raise(ctx, 1722, -1);
+            return;
+        }
+    }
     int i = 1;
-    for (; i + 1 < argc; i += 2)
-        if (same(argv[0], argv[i])) {
+    for (; i + 1 < argc; i += 2) {
+        bool match;
+        if (numeric && !xNull && sqlite3_value_type(argv[i]) != SQLITE_NULL) {
+            std::string t;
+            if (!isNumeric(argv[i]) && (!textOf(argv[i], t) || !parseNumber(t, y))) {
+                raise(ctx, 1722, -1);
+                return;
+            }
+            double a = isNumeric(argv[0]) ? sqlite3_value_double(argv[0]) : x.value();
+            double b = isNumeric(argv[i]) ? sqlite3_value_double(argv[i]) : y.value();
+            match = a == b;
+        } else {
+            match = same(argv[0], argv[i]);
+        }
+        if (match) {
             sqlite3_result_value(ctx, argv[i + 1]);
             return;
         }
+    }
     if (i < argc)
         sqlite3_result_value(ctx, argv[i]);
     else

@@ -620,6 +620,15 @@ void fnAvgValue(sqlite3_context* ctx) {
     sumFinal(ctx, true, true);
 }
 
+// A scalar subquery's value, given how many rows (at most 2) it has.
+void fnScalar(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_int64(argv[0]) > 1) {
+        raise(ctx, 1427);
+        return;
+    }
+    sqlite3_result_value(ctx, argv[1]);
+}
+
 } // namespace
 
 void registerScalarFunctions(Session& s) {
@@ -654,6 +663,7 @@ void registerScalarFunctions(Session& s) {
         {"ora_least", -1, fnLeast},
         {"ora_round", 1, fnRound},
         {"ora_round", 2, fnRound},
+        {"ora_scalar", 2, fnScalar},
     };
     for (const F& f : fns)
         sqlite3_create_function_v2(s.conn, f.name, f.args, SQLITE_UTF8 | SQLITE_DETERMINISTIC, &s, f.fn,

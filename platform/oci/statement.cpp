@@ -86,6 +86,13 @@ OraError sqliteError(Session& s, int rc, const Translation* t, int outOffset) {
         std::string cols = after("failed: ");
         std::string name = t ? t->target.owner + ".SYS_C_" + t->target.name : cols;
         e = makeError(1, name);
+    } else if (msg.find("CHECK constraint failed") != std::string::npos) {
+        // Named constraints by their name; an unnamed one by the table's.
+        std::string name = after("failed: ");
+        bool plain = !name.empty() &&
+                     name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_$#") == std::string::npos;
+        std::string owner = t ? t->target.owner : "";
+        e = makeError(2290, owner + "." + (plain ? name : "SYS_C_" + (t ? t->target.name : std::string())));
     } else if (msg.find("NOT NULL constraint failed") != std::string::npos) {
         std::string col = after("failed: ");
         std::string owner = t ? t->target.owner : "";
@@ -243,6 +250,9 @@ void describe(Stmt& s) {
             c.type = it->kind == ItemKind::Timestamp ? SQLT_TIMESTAMP : SQLT_TIMESTAMP_TZ;
             c.size = it->kind == ItemKind::Timestamp ? 11 : 13;
             c.scale = sb2(it->fraction);
+        } else if (it && it->kind == ItemKind::Text) {
+            c.type = SQLT_CHR;
+            c.size = ub2(it->length);
         } else if (it && it->kind == ItemKind::Bind) {
             BindH* b = findBind(s, it->bindName);
             c.type = SQLT_CHR;
@@ -694,6 +704,7 @@ std::string resultColumnType(sqlite3_stmt* st, int i, const SelectItem* it) {
     if (it && it->kind == ItemKind::Date) return "DATE";
     if (it && it->kind == ItemKind::Timestamp) return "TIMESTAMP(" + std::to_string(it->fraction) + ")";
     if (it && it->kind == ItemKind::TimestampTz) return "TIMESTAMP WITH TIME ZONE(6)";
+    if (it && it->kind == ItemKind::Text) return "VARCHAR2(" + std::to_string(it->length) + ")";
     return "VARCHAR2(4000)";
 }
 

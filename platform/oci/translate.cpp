@@ -81,6 +81,7 @@ private:
         std::vector<std::pair<std::string, TableRef>> tables;
         std::vector<Deferred> deferred;
         std::vector<Comparison> comparisons;
+        std::vector<Comparison> concatTerms; // an operand of ||: only leftFrom/leftTo and pieces[0..1]
     };
 
     const std::string& sql_;
@@ -165,6 +166,10 @@ private:
     VT typeOf(size_t a, size_t b) const;
     VT columnType(const std::string& qual, const std::string& name) const;
     void resolveComparison(const Comparison& c);
+    void typeItems();
+    bool scalarSubquery(size_t i) const;
+    bool checkGrouping();
+    std::vector<std::pair<size_t, size_t>> itemRanges_; // token ranges of out_.items
     mutable std::map<std::string, std::vector<TableColumn>> columnCache_;
     size_t noComparisonAt_ = size_t(-1);
     bool emitTableRef(size_t& i, size_t end);
@@ -378,11 +383,24 @@ bool Translator::emitChain(size_t i, size_t end, size_t& next) {
         return op == "||" ? "ora_concat((" : op == "+" ? "ora_add((" : "ora_sub((";
     };
     for (size_t k = 0; k < ops.size(); ++k) emit(fn(ops[ops.size() - 1 - k]), toks_[i].off);
-    bool ok = emitTerm(terms[0].first, terms[0].second, false);
+    // An operand next to || gets two empty pieces, for ora_to_char once its type is known.
+    auto term = [&](size_t k) {
+        bool joined = (k > 0 && ops[k - 1] == "||") || (k < ops.size() && ops[k] == "||");
+        Comparison c{terms[k].first, terms[k].second, 0, 0, {pieces_.size(), 0, 0, 0}};
+        if (joined) emit("", toks_[terms[k].first].off);
+        bool done = emitTerm(terms[k].first, terms[k].second, false);
+        if (joined) {
+            c.pieces[1] = pieces_.size();
+            emit("", toks_[terms[k].second - 1].off);
+            levels_.back().concatTerms.push_back(c);
+        }
+        return done;
+    };
+    bool ok = term(0);
     for (size_t k = 0; ok && k < ops.size(); ++k) {
         int src = toks_[terms[k + 1].first - 1].off;
         emit("), (", src);
-        ok = emitTerm(terms[k + 1].first, terms[k + 1].second, false);
+        ok = term(k + 1);
         emit("))", src);
     }
     --inChain_;
@@ -489,7 +507,7 @@ Translator::VT Translator::typeOf(size_t a, size_t b) const {
         // date ± number is a date, date - date a number.
         int dates = 0, first = parseTerm(a, b);
         if (first > 0 && typeOf(a, size_t(first)) == VT::Date) ++dates;
-        for (size_t k = size_t(std::max(first, 0)); dates && k < b;) {
+        for (size_t k = size_t(std::max(first, 0)); first > 0 && k < b;) {
             int n = parseTerm(k + 1, b);
             if (n < 0) break;
             if (typeOf(k + 1, size_t(n)) == VT::Date) ++dates;
@@ -499,6 +517,25 @@ Translator::VT Translator::typeOf(size_t a, size_t b) const {
     }
     if (isOp(a, "-") || isOp(a, "+")) return typeOf(a + 1, b) == VT::Unknown ? VT::Unknown : VT::Number;
     const Tok& t = toks_[a];
+    if (isWord(a, "CASE") && isWord(b - 1, "END")) {
+        // The first THEN or ELSE value that is not NULL.
+        int nest = 0;
+        for (size_t k = a + 1; k + 1 < b; ++k) {
+            if (isWord(k, "CASE")) ++nest;
+            if (isWord(k, "END")) --nest;
+            if (nest != 0 || !(isWord(k, "THEN") || isWord(k, "ELSE"))) continue;
+            size_t e = k + 1;
+            int inner = 0;
+            for (; e + 1 < b; ++e) {
+                if (isWord(e, "CASE")) ++inner;
+                if (isWord(e, "END")) --inner;
+                if (inner == 0 && (isWord(e, "WHEN") || isWord(e, "ELSE") || isWord(e, "END"))) break;
+            }
+            VT v = typeOf(k + 1, e);
+            if (v != VT::Null) return v;
+        }
+        return VT::Unknown;
+    }
     if (b == a + 1) {
         if (t.t == T::String) return t.text.empty() ? VT::Null : VT::CharLit;
         if (t.t == T::Number) return VT::Number;
@@ -550,7 +587,11 @@ Translator::VT Translator::typeOf(size_t a, size_t b) const {
             VT v = arg(0);
             return v == VT::Null ? arg(1) : v;
         }
-        if (f == "DECODE") return arg(2);
+        if (f == "DECODE") {
+            for (size_t n = 2; n < args.size(); n += 2)
+                if (arg(n) != VT::Null) return arg(n);
+            return args.size() % 2 == 0 ? arg(args.size() - 1) : VT::Unknown;
+        }
         if (f == "CAST") {
             for (size_t k = a + 2; k + 1 < b; ++k)
                 if (isWord(k, "AS")) {
@@ -563,6 +604,146 @@ Translator::VT Translator::typeOf(size_t a, size_t b) const {
         }
     }
     return VT::Unknown;
+}
+
+// "(SELECT ...)" where a value goes: after an operator, a comma or an opening
+// of a call's arguments, SELECT, THEN, ELSE, WHEN or a condition's start.
+bool Translator::scalarSubquery(size_t i) const {
+    if (i == 0 || !(isWord(i + 1, "SELECT") || isWord(i + 1, "WITH"))) return false;
+    const Tok& p = toks_[i - 1];
+    static const std::set<std::string> ops = {
+        "=", "<>", "!=", "^=", "<", ">", "<=", ">=", "+", "-", "*", "/", "||", ","};
+    if (p.t == T::Op) {
+        if (ops.count(p.text)) return !(p.text == "," && levels_.back().fromList);
+        return p.text == "(" && i >= 2 && toks_[i - 2].t == T::Ident && !isKeyword(i - 2);
+    }
+    static const std::set<std::string> words = {"SELECT", "THEN", "ELSE", "WHEN",
+                                                "WHERE",  "AND",  "OR",   "HAVING"};
+    return p.t == T::Ident && words.count(p.text);
+}
+
+// ORA-00937 and ORA-00979 for the outer query: with an aggregate in the select
+// list, every column outside an aggregate must be grouped.
+bool Translator::checkGrouping() {
+    static const std::set<std::string> aggregates = {"COUNT",  "SUM",      "AVG",    "MIN",    "MAX",
+                                                     "STDDEV", "VARIANCE", "MEDIAN", "LISTAGG"};
+    static const std::set<std::string> pseudo = {"USER",
+                                                 "SYSDATE",
+                                                 "SYSTIMESTAMP",
+                                                 "CURRENT_DATE",
+                                                 "NULL",
+                                                 "CURRENT_TIMESTAMP",
+                                                 "LOCALTIMESTAMP",
+                                                 "ROWNUM",
+                                                 "LEVEL",
+                                                 "CASE",
+                                                 "SESSIONTIMEZONE",
+                                                 "DBTIMEZONE",
+                                                 "DATE",
+                                                 "TIMESTAMP"};
+    size_t groupFrom = 0, groupTo = 0;
+    int depth = 0;
+    for (size_t k = 0; k < toks_.size(); ++k) {
+        if (isOp(k, "(")) ++depth;
+        if (isOp(k, ")")) --depth;
+        if (depth != 0) continue;
+        if (isWord(k, "UNION") || isWord(k, "MINUS") || isWord(k, "INTERSECT") || isWord(k, "EXCEPT"))
+            return true;
+        if (isWord(k, "GROUP") && isWord(k + 1, "BY")) {
+            groupFrom = k + 2;
+            groupTo = groupFrom;
+            while (groupTo < toks_.size() && !isWord(groupTo, "HAVING") && !isWord(groupTo, "ORDER") &&
+                   !isWord(groupTo, "FOR") && !isWord(groupTo, "UNION"))
+                ++groupTo;
+        }
+    }
+    // Column names outside aggregates, subqueries, OVER windows and CAST types, per item.
+    struct Use {
+        size_t item;
+        std::vector<size_t> columns;
+        bool aggregate = false;
+    };
+    std::vector<Use> uses;
+    bool anyAggregate = false;
+    for (size_t n = 0; n < itemRanges_.size(); ++n) {
+        auto [a, b] = itemRanges_[n];
+        if (out_.items[n].star) return true;
+        Use u{n, {}, false};
+        for (size_t k = a; k < b; ++k) {
+            bool call = isOp(k + 1, "(");
+            if (isOp(k, "(") && (isWord(k + 1, "SELECT") || isWord(k + 1, "WITH") || isWord(k - 1, "OVER"))) {
+                k = matchParen(k, b);
+                continue;
+            }
+            if (toks_[k].t == T::Ident && call && aggregates.count(toks_[k].text)) {
+                size_t m = matchParen(k + 1, b);
+                if (isWord(m + 1, "OVER")) continue; // analytic: its arguments are columns
+                u.aggregate = true;
+                k = m;
+                continue;
+            }
+            if (isWord(k, "AS") && k > a) {
+                // CAST(x AS type): the type is no column.
+                while (k + 1 < b && !isOp(k + 1, ")")) ++k;
+                continue;
+            }
+            if ((toks_[k].t != T::Ident && toks_[k].t != T::QIdent) || call || isOp(k + 1, ".")) continue;
+            if (toks_[k].t == T::Ident && (isKeyword(k) || pseudo.count(toks_[k].text))) continue;
+            if (isOp(k + 1, "'") || (k > a && toks_[k - 1].t == T::Op && toks_[k - 1].text == "." &&
+                                     (isWord(k, "NEXTVAL") || isWord(k, "CURRVAL"))))
+                continue;
+            u.columns.push_back(k);
+        }
+        anyAggregate = anyAggregate || u.aggregate;
+        uses.push_back(u);
+    }
+    if (groupFrom == 0 && !anyAggregate) return true;
+    std::set<std::string> groupedText, groupedColumns;
+    if (groupFrom) {
+        size_t from = groupFrom;
+        depth = 0;
+        for (size_t k = groupFrom; k <= groupTo; ++k) {
+            if (k < groupTo && isOp(k, "(")) ++depth;
+            if (k < groupTo && isOp(k, ")")) --depth;
+            if (k == groupTo || (depth == 0 && isOp(k, ","))) {
+                if (k > from) groupedText.insert(nameText(from, k));
+                from = k + 1;
+            }
+            if (k < groupTo && (toks_[k].t == T::Ident || toks_[k].t == T::QIdent))
+                groupedColumns.insert(toks_[k].text);
+        }
+    }
+    for (auto& u : uses) {
+        auto [a, b] = itemRanges_[u.item];
+        if (u.columns.empty() || groupedText.count(nameText(a, b))) continue;
+        for (size_t k : u.columns)
+            if (!groupedColumns.count(toks_[k].text))
+                return fail(groupFrom ? 979 : 937, toks_[groupFrom ? k : a].off);
+    }
+    return true;
+}
+
+// Select-list expressions describe by their operands' types once the tables are known:
+// date arithmetic and date functions as DATE, numeric ones as NUMBER.
+void Translator::typeItems() {
+    if (out_.kind != Kind::Select && out_.kind != Kind::CreateView) return;
+    for (size_t k = 0; k < out_.items.size() && k < itemRanges_.size(); ++k) {
+        SelectItem& it = out_.items[k];
+        auto [a, b] = itemRanges_[k];
+        if (it.kind == ItemKind::Column && isWord(b - 1, "DUMMY") && (b == a + 1 || b == a + 3)) {
+            // DUAL's one column is VARCHAR2(1).
+            for (auto& [q, ref] : levels_.back().tables)
+                if (ref.name == "DUAL" && (b == a + 1 || toks_[a].text == q)) {
+                    it.kind = ItemKind::Text;
+                    it.length = 1;
+                }
+            continue;
+        }
+        if (it.kind != ItemKind::Other && it.kind != ItemKind::Numeric) continue;
+        VT v = typeOf(a, b);
+        if (v == VT::Date) it.kind = ItemKind::Date;
+        if (v == VT::Number) it.kind = ItemKind::Numeric;
+    }
 }
 
 // A column's type by its declared type, looked for in the open levels' tables.
@@ -860,6 +1041,7 @@ void Translator::selectList(size_t i, size_t end) {
                 aliasAfter_[int(p - 1)] = "AS " + quote(it.name);
             }
             out_.items.push_back(it);
+            itemRanges_.push_back({start, exprEnd});
         }
         if (p == end || !isOp(p, ",")) break;
         start = p + 1;
@@ -1067,12 +1249,20 @@ bool Translator::closeLevel() {
     if (!lv.query && !levels_.empty()) {
         for (auto& d : lv.deferred) levels_.back().deferred.push_back(d);
         for (auto& c : lv.comparisons) levels_.back().comparisons.push_back(c);
+        for (auto& c : lv.concatTerms) levels_.back().concatTerms.push_back(c);
         return true;
     }
     levels_.push_back(std::move(lv));
     for (auto& d : levels_.back().deferred)
         if (!resolveDeferred(d)) return false;
     for (auto& c : levels_.back().comparisons) resolveComparison(c);
+    // A DATE joined by || reads by the session's format, as a fetched one does.
+    for (auto& c : levels_.back().concatTerms)
+        if (typeOf(c.leftFrom, c.leftTo) == VT::Date) {
+            pieces_[c.pieces[0]].text = "ora_to_char(";
+            pieces_[c.pieces[1]].text = ")";
+        }
+    if (levels_.size() == 1) typeItems();
     levels_.pop_back();
     return true;
 }
@@ -1126,6 +1316,20 @@ bool Translator::emitOne(size_t& i, size_t end) {
         return true;
     }
     case T::Op: {
+        if (t.text == "(" && scalarSubquery(i)) {
+            // A scalar subquery: its value, or 1427 when it has more than one row.
+            size_t m = matchParen(i, end);
+            if (m >= end) return fail(907, t.off);
+            emit("ora_scalar((SELECT count(*) FROM (", t.off);
+            levels_.push_back(Level{});
+            if (!emitRange(i + 1, m) || !closeLevel()) return false;
+            emit("LIMIT 2)), (", toks_[m].off);
+            levels_.push_back(Level{});
+            if (!emitRange(i + 1, m) || !closeLevel()) return false;
+            emit("))", toks_[m].off);
+            i = m + 1;
+            return true;
+        }
         if (t.text == "(") {
             size_t m = matchParen(i, end);
             if (m >= end) return fail(907, t.off);
@@ -1476,6 +1680,10 @@ bool Translator::tableBody(size_t from, size_t to, std::string& out) {
     auto original = [&](size_t a, size_t b) {
         return sql_.substr(size_t(toks_[a].off), size_t(toks_[b - 1].off + toks_[b - 1].len - toks_[a].off));
     };
+    // Foreign keys are not kept: refused rather than accepted and never enforced.
+    for (size_t q = from; q < to; ++q)
+        if (isWord(q, "REFERENCES") || (isWord(q, "FOREIGN") && isWord(q + 1, "KEY")))
+            return fail(3001, toks_[q].off);
     while (k < to) {
         const Tok& t = toks_[k];
         if (itemStart && depth == 0 && (t.t == T::Ident || t.t == T::QIdent) &&
@@ -2049,6 +2257,7 @@ bool Translator::run() {
         return fail(w0.empty() ? 900 : 3001, toks_[0].off);
     }
     if (failed_) return false;
+    if (out_.kind == Kind::Select && !checkGrouping()) return false;
     addTick();
     if (!closeLevel()) return false;
     // Join the pieces.

@@ -99,13 +99,14 @@ enum class ItemKind {
     Date,
     Timestamp,
     TimestampTz,
+    Text, // VARCHAR2(length)
     Other
 };
 
 struct SelectItem {
     std::string name; // Oracle's column name ("" for * items)
     ItemKind kind = ItemKind::Column;
-    int length = 0;       // string literal bytes
+    int length = 0;       // string literal bytes; a Text item's length
     int fraction = 6;     // fractional digits of a timestamp item
     std::string bindName; // select-list bind
     bool star = false;

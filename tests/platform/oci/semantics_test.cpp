@@ -266,3 +266,98 @@ TEST_F(SemanticsTest, MonthArithmeticTruncationAndRoundingOfDates) {
     EXPECT_EQ(date("round(to_date('2024-06-30'), 'YYYY')"), "2024-01-01 00:00:00");
     EXPECT_EQ(date("round(to_date('2024-12-31 12:00:00'), 'DD')"), "2025-01-01 00:00:00");
 }
+
+TEST_F(SemanticsTest, ExpressionsDescribeByTheirOperandsTypes) {
+    ASSERT_EQ(s->exec("alter session set NLS_DATE_FORMAT = 'YYYY/MM/DD'"), 0);
+    const std::string sql = "select d + 1, 1 + d, trunc(d), round(d, 'MM'), max(d), min(n), nvl(d, sysdate), "
+                            "decode(id, 1, d), case when id = 1 then null else d end, d - 1 / 24, "
+                            "add_months(d, 1), 'd=' || d, d || '', max(n) * 2, dummy from t, dual "
+                            "where id = 1 group by id, d, dummy";
+    OCIStmt* st = nullptr;
+    api.OCIHandleAlloc(s->env, reinterpret_cast<void**>(&st), OCI_HTYPE_STMT, 0, nullptr);
+    api.OCIStmtPrepare(st, s->err, reinterpret_cast<const OraText*>(sql.c_str()), ub4(sql.size()), 1, 0);
+    ASSERT_EQ(api.OCIStmtExecute(s->svc, st, s->err, 1, 0, nullptr, nullptr, OCI_DESCRIBE_ONLY), 0)
+        << s->errorText();
+    const ub2 types[] = {SQLT_DAT, SQLT_DAT, SQLT_DAT, SQLT_DAT, SQLT_DAT, SQLT_NUM, SQLT_DAT, SQLT_DAT,
+                         SQLT_DAT, SQLT_DAT, SQLT_DAT, SQLT_CHR, SQLT_CHR, SQLT_NUM, SQLT_CHR};
+    for (ub4 i = 0; i < sizeof types / sizeof types[0]; ++i) {
+        void* p = nullptr;
+        ASSERT_EQ(api.OCIParamGet(st, OCI_HTYPE_STMT, s->err, &p, i + 1), 0);
+        ub2 type = 0, size = 0;
+        api.OCIAttrGet(p, OCI_DTYPE_PARAM, &type, nullptr, OCI_ATTR_DATA_TYPE, s->err);
+        api.OCIAttrGet(p, OCI_DTYPE_PARAM, &size, nullptr, OCI_ATTR_DATA_SIZE, s->err);
+        EXPECT_EQ(type, types[i]) << "item " << i + 1;
+        if (i == 14) {
+            EXPECT_EQ(size, 1) << "dual.dummy";
+        }
+    }
+    api.OCIHandleFree(st, OCI_HTYPE_STMT);
+    std::vector<Row> rows;
+    ASSERT_EQ(s->query(sql, rows), 0) << s->errorText();
+    ASSERT_EQ(rows.size(), 1u);
+    const char* texts[] = {"2024/03/06", "2024/03/06",   "2024/03/05", "2024/03/01", "2024/03/05",
+                           "3",          "2024/03/05",   "2024/03/05", nullptr,      "2024/03/04",
+                           "2024/04/05", "d=2024/03/05", "2024/03/05", "6",          "X"};
+    for (size_t i = 0; i < rows[0].size(); ++i) {
+        if (!texts[i])
+            EXPECT_FALSE(rows[0][i]) << "item " << i + 1;
+        else
+            EXPECT_EQ(rows[0][i].value_or("<NULL>"), texts[i]) << "item " << i + 1;
+    }
+}
+
+TEST_F(SemanticsTest, DecodeComparesAsItsFirstSearchValue) {
+    EXPECT_EQ(s->value("select decode('01', 1, 'one', 'other') from dual"), "one");
+    EXPECT_EQ(s->value("select decode(1, '01', 'one', 'other') from dual"), "other");
+    EXPECT_EQ(s->value("select decode(1, '1', 'one', 'other') from dual"), "one");
+    EXPECT_EQ(s->value("select decode('x', 1, 'one', 'other') from dual"), "<ERR 1722>");
+    EXPECT_EQ(s->value("select decode(null, 1, 'one', null, 'null') from dual"), "null");
+    EXPECT_EQ(column("select decode(v, 1, 'one', 'other') from t where id in (1, 4) order by id"), "one,one");
+}
+
+TEST_F(SemanticsTest, SubqueriesAndGroupingRefuseWhatOracleRefuses) {
+    EXPECT_EQ(s->value("select (select id from t) from dual"), "<ERR 1427>");
+    EXPECT_EQ(s->value("select (select id from t where id = 3) from dual"), "3");
+    EXPECT_EQ(s->value("select nvl((select n from t where id = 2), 0) from dual"), "0");
+    EXPECT_EQ(column("select id from t where n = (select n from t)"), "<ERR 1427>");
+    EXPECT_EQ(column("select id from t where n = (select max(n) from t)"), "1");
+    EXPECT_EQ(column("select id from t a where n = (select n from t b where b.id = a.id) order by id"),
+              "1,3,4");
+    EXPECT_EQ(column("select id from t where id in (select id from t where n > 1) order by id"), "1,4");
+    EXPECT_EQ(s->exec("update t set n = (select n from t) where id = 1"), -1);
+    EXPECT_EQ(s->errorCode(), 1427);
+    // Aggregates with columns outside them.
+    EXPECT_EQ(s->value("select id, count(*) from t"), "<ERR 937>");
+    EXPECT_EQ(s->value("select count(*), n + 1 from t"), "<ERR 937>");
+    EXPECT_EQ(s->value("select id, count(*) from t group by n"), "<ERR 979>");
+    EXPECT_EQ(column("select n, count(*) from t group by n order by n"), "1,2,3,-");
+    EXPECT_EQ(column("select nvl(n, 0) + 1, count(*) from t group by nvl(n, 0) + 1 order by 1"), "1,2,3,4");
+    EXPECT_EQ(column("select t.n, max(id) from t group by t.n order by 2"), "3,-,1,2");
+    EXPECT_EQ(s->value("select count(*) + 1, 'x', sysdate - sysdate from t"), "5");
+    EXPECT_EQ(column("select id, sum(n) over (order by id) from t order by id"), "1,2,3,4");
+    EXPECT_EQ(column("select decode(n, 1, 'a', 'b'), count(*) from t group by n order by n"), "a,b,b,b");
+}
+
+TEST_F(SemanticsTest, ConstraintsNameTheirViolation) {
+    ASSERT_EQ(
+        s->exec("create table k (id number primary key, q number constraint k_q_positive check (q > 0), "
+                "r number check (r < 10))"),
+        0)
+        << s->errorText();
+    EXPECT_EQ(s->exec("insert into k values (1, 0, 1)"), -1);
+    EXPECT_EQ(s->errorCode(), 2290);
+    EXPECT_NE(s->errorText().find("SYSTEM.K_Q_POSITIVE"), std::string::npos) << s->errorText();
+    EXPECT_EQ(s->exec("insert into k values (1, 1, 10)"), -1);
+    EXPECT_EQ(s->errorCode(), 2290);
+    EXPECT_EQ(s->exec("insert into k values (1, 1, 1)"), 0);
+    EXPECT_EQ(s->exec("update k set q = -1"), -1);
+    EXPECT_EQ(s->errorCode(), 2290);
+    // Foreign keys are refused at CREATE, never accepted and ignored.
+    EXPECT_EQ(s->exec("create table c1 (id number, k_id number references k (id))"), -1);
+    EXPECT_EQ(s->errorCode(), 3001);
+    EXPECT_EQ(
+        s->exec("create table c2 (id number, k_id number, constraint c2_fk foreign key (k_id) references k)"),
+        -1);
+    EXPECT_EQ(s->errorCode(), 3001);
+    EXPECT_EQ(s->value("select count(*) from all_tables where table_name in ('C1', 'C2')"), "0");
+}
