@@ -328,15 +328,7 @@ OCI_EXPORT sword obndra(Cda_Def* cursor, OraText* sqlvar, sword sqlvl, ub1* prog
     if (!name.empty() && name[0] == ':') name.erase(0, 1);
     name = upperAscii(name);
     if (name.empty()) return cdaFail(cursor, makeError(1036));
-    std::string up = upperAscii(s->sql);
-    size_t p = up.find(":" + name);
-    bool found = false;
-    while (p != std::string::npos && !found) {
-        size_t after = p + 1 + name.size();
-        unsigned char c = after < up.size() ? up[after] : ' ';
-        found = !(std::isalnum(c) || c == '_' || c == '$' || c == '#' || c >= 0x80);
-        p = up.find(":" + name, p + 1);
-    }
+    bool found = hasPlaceholder(s->sql, name);
     if (!found) return cdaFail(cursor, makeError(1036));
     BindH* b = nullptr;
     for (auto* x : s->binds)

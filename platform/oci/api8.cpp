@@ -524,6 +524,40 @@ OCI_EXPORT sword OCIStmtFetch2(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, ub2 o
     return fetch(stmtp, errhp, nrows, orientation, "OCIStmtFetch2");
 }
 
+// Whether sql has the placeholder :name (name in upper case) outside string
+// literals, quoted identifiers and comments.
+bool oci::hasPlaceholder(const std::string& sql, const std::string& name) {
+    std::string up = upperAscii(sql);
+    for (size_t i = 0; i < sql.size(); ++i) {
+        char c = sql[i];
+        if (c == '\'' || c == '"') {
+            size_t e = sql.find(c, i + 1);
+            if (e == std::string::npos) return false;
+            i = e;
+            continue;
+        }
+        if (c == '-' && i + 1 < sql.size() && sql[i + 1] == '-') {
+            size_t e = sql.find('\n', i);
+            if (e == std::string::npos) return false;
+            i = e;
+            continue;
+        }
+        if (c == '/' && i + 1 < sql.size() && sql[i + 1] == '*') {
+            size_t e = sql.find("*/", i + 2);
+            if (e == std::string::npos) return false;
+            i = e + 1;
+            continue;
+        }
+        if (c == ':' && up.compare(i + 1, name.size(), name) == 0) {
+            size_t p = i + 1 + name.size();
+            unsigned char after = p < sql.size() ? static_cast<unsigned char>(sql[p]) : ' ';
+            if (!(std::isalnum(after) || after == '_' || after == '$' || after == '#' || after >= 0x80))
+                return true;
+        }
+    }
+    return false;
+}
+
 OCI_EXPORT sword OCIBindByName(OCIStmt* stmtp, OCIBind** bindp, OCIError* errhp, const OraText* placeholder,
                                sb4 placeh_len, dvoid* valuep, sb4 value_sz, ub2 dty, dvoid* indp, ub2* alenp,
                                ub2*, ub4, ub4*, ub4) {
@@ -537,32 +571,7 @@ OCI_EXPORT sword OCIBindByName(OCIStmt* stmtp, OCIBind** bindp, OCIError* errhp,
     else
         name = upperAscii(name);
     // The name must occur in the statement as a placeholder.
-    bool found = false;
-    {
-        const std::string& sql = s->sql;
-        std::string up = upperAscii(sql);
-        size_t p = 0;
-        char q = 0;
-        for (size_t i = 0; i < sql.size(); ++i) {
-            char c = sql[i];
-            if (q) {
-                if (c == q) q = 0;
-                continue;
-            }
-            if (c == '\'' || c == '"') {
-                q = c;
-                continue;
-            }
-            if (c == ':' && up.compare(i + 1, name.size(), name) == 0) {
-                p = i + 1 + name.size();
-                unsigned char after = p < sql.size() ? sql[p] : ' ';
-                if (!(std::isalnum(after) || after == '_' || after == '$' || after == '#' || after >= 0x80)) {
-                    found = true;
-                    break;
-                }
-            }
-        }
-    }
+    bool found = hasPlaceholder(s->sql, name);
     if (!found) return setError(errhp, makeError(1036));
     BindH* b = nullptr;
     for (auto* x : s->binds)

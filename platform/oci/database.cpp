@@ -167,6 +167,7 @@ Session::~Session() {
         if (inTransaction) sqlite3_exec(conn, "ROLLBACK", nullptr, nullptr, nullptr);
         sqlite3_close_v2(conn);
     }
+    if (sequenceConn) sqlite3_close_v2(sequenceConn);
 }
 
 bool Session::exec(const std::string& sql, OraError& err) {

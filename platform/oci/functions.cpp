@@ -654,9 +654,27 @@ void fnNextval(sqlite3_context* ctx, int, sqlite3_value** argv) {
     std::string owner, name;
     textOf(argv[0], owner);
     textOf(argv[1], name);
+    // The number is taken in a transaction of its own, committed at once, so a
+    // rollback never gives it back and other sessions continue after it.
+    if (!s.sequenceConn) {
+        if (sqlite3_open_v2(sqlite3_db_filename(s.conn, "main"), &s.sequenceConn,
+                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+            sqlite3_close_v2(s.sequenceConn);
+            s.sequenceConn = nullptr;
+            raise(ctx, 2289, -1);
+            return;
+        }
+    }
+    // A transaction that has written holds the catalogue's lock: the number is then
+    // taken in it (and a rollback gives it back).
+    sqlite3* via = s.sequenceConn;
+    if (sqlite3_exec(via, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK)
+        sqlite3_exec(via, "COMMIT", nullptr, nullptr, nullptr);
+    else
+        via = s.conn;
     sqlite3_stmt* st = nullptr;
     sqlite3_prepare_v2(
-        s.conn,
+        via,
         "UPDATE main.sequences SET last_number = last_number + increment_by WHERE sequence_owner = ?1 "
         "AND sequence_name = ?2 RETURNING last_number - increment_by",
         -1, &st, nullptr);

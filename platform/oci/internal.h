@@ -232,6 +232,7 @@ struct Session : Resolver {
     std::vector<std::string> attached;
     std::map<std::string, int64_t> userIds;
     std::map<std::string, int64_t> currval; // sequence -> last NEXTVAL of this session
+    sqlite3* sequenceConn = nullptr; // the catalogue in its own transactions: NEXTVAL outlives a rollback
     // NLS settings of the session.
     std::string dateFormat = "DD-MON-RR";
     std::string timestampFormat = "DD-MON-RR HH.MI.SSXFF AM";
@@ -294,6 +295,8 @@ OraError sqliteError(Session& s, int rc, const Translation* t, int outOffset);
 // Registers the SQL functions on a connection.
 void registerFunctions(Session& s);
 void registerScalarFunctions(Session& s);
+// Whether sql names the placeholder :name (upper case) outside literals and comments.
+bool hasPlaceholder(const std::string& sql, const std::string& name);
 
 // ---- Statements -----------------------------------------------------------
 

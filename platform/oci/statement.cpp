@@ -144,6 +144,7 @@ bool bindValue(Stmt& s, sqlite3_stmt* st, int p, BindH* b, ub4 k) {
     case SQLT_INT:
         if (b->size == 8) return sqlite3_bind_int64(st, p, readValue<int64_t>(v)) == SQLITE_OK;
         if (b->size == 2) return sqlite3_bind_int(st, p, readValue<int16_t>(v)) == SQLITE_OK;
+        if (b->size == 1) return sqlite3_bind_int(st, p, readValue<int8_t>(v)) == SQLITE_OK;
         return sqlite3_bind_int(st, p, readValue<int32_t>(v)) == SQLITE_OK;
     case SQLT_FLT:
         if (b->size == 4) return sqlite3_bind_double(st, p, readValue<float>(v)) == SQLITE_OK;

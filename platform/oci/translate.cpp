@@ -172,6 +172,9 @@ private:
     std::vector<std::pair<size_t, size_t>> itemRanges_; // token ranges of out_.items
     mutable std::map<std::string, std::vector<TableColumn>> columnCache_;
     size_t noComparisonAt_ = size_t(-1);
+    // Sequences whose NEXTVAL the statement took: a row takes one number however
+    // often it names NEXTVAL, so later references read it back as CURRVAL.
+    std::set<std::string> nextvalSeen_;
     bool emitTableRef(size_t& i, size_t end);
     bool emitName(size_t& i, size_t end, std::string& owner, std::string& name, int& off);
     bool emitNewName(size_t& i, size_t end, std::string& owner, std::string& name, int& off, bool replacing);
@@ -1404,15 +1407,17 @@ bool Translator::emitOne(size_t& i, size_t end) {
     }
     // seq.NEXTVAL, owner.seq.CURRVAL
     if (!qualified && isOp(i + 1, ".") && (isWord(i + 2, "NEXTVAL") || isWord(i + 2, "CURRVAL"))) {
-        emit(std::string(isWord(i + 2, "NEXTVAL") ? "ora_nextval(" : "ora_currval(") + sqlString(schema_) +
-                 ", " + sqlString(w) + ")",
+        bool next = isWord(i + 2, "NEXTVAL") && nextvalSeen_.insert(schema_ + "." + w).second;
+        emit(std::string(next ? "ora_nextval(" : "ora_currval(") + sqlString(schema_) + ", " + sqlString(w) +
+                 ")",
              t.off);
         i += 3;
         return true;
     }
     if (!qualified && isOp(i + 1, ".") && isOp(i + 3, ".") &&
         (isWord(i + 4, "NEXTVAL") || isWord(i + 4, "CURRVAL"))) {
-        emit(std::string(isWord(i + 4, "NEXTVAL") ? "ora_nextval(" : "ora_currval(") + sqlString(w) + ", " +
+        bool next = isWord(i + 4, "NEXTVAL") && nextvalSeen_.insert(w + "." + toks_[i + 2].text).second;
+        emit(std::string(next ? "ora_nextval(" : "ora_currval(") + sqlString(w) + ", " +
                  sqlString(toks_[i + 2].text) + ")",
              t.off);
         i += 5;

@@ -3,6 +3,9 @@
 // errors Oracle gives instead of an answer.
 #include "oci_fixture.h"
 
+#include <cstring>
+#include <memory>
+
 using namespace ocitest;
 
 namespace {
@@ -360,4 +363,106 @@ TEST_F(SemanticsTest, ConstraintsNameTheirViolation) {
         -1);
     EXPECT_EQ(s->errorCode(), 3001);
     EXPECT_EQ(s->value("select count(*) from all_tables where table_name in ('C1', 'C2')"), "0");
+}
+
+TEST_F(SemanticsTest, WhatTheStandInDoesNotDoIsRefused) {
+    // Each limit the README lists gives an ORA- error, never an answer.
+    EXPECT_EQ(s->value("select rownum from t"), "<ERR 3001>");
+    EXPECT_EQ(s->value("select id from t where rownum <= 2"), "<ERR 3001>");
+    EXPECT_EQ(s->value("select a.id from t a, t b where a.id = b.id(+)"), "<ERR 3001>");
+    EXPECT_EQ(s->value("select id from t start with id = 1 connect by prior id = n"), "<ERR 3001>");
+    EXPECT_EQ(s->value("select count(*) from user_tables"), "<ERR 942>");
+    EXPECT_EQ(s->value("select count(*) from user_tab_columns"), "<ERR 942>");
+    for (const char* f : {"Q", "J", "WW", "IW", "DDD", "SSSSS", "CC", "YEAR", "BC"})
+        EXPECT_EQ(s->value(std::string("select to_char(d, '") + f + "') from t where id = 1"), "<ERR 1821>")
+            << f;
+    EXPECT_EQ(s->value("select to_date('2024 1', 'YYYY Q') from dual"), "<ERR 1821>");
+    EXPECT_EQ(s->exec("create table f (id number references t (id))"), -1);
+    EXPECT_EQ(s->errorCode(), 3001);
+    // Writes lock the whole schema file: another session's FOR UPDATE NOWAIT on another row waits for it.
+    ASSERT_EQ(s->exec("commit"), 0);
+    ASSERT_EQ(s->exec("update t set n = 5 where id = 1"), 0);
+    Session8 other(api);
+    ASSERT_EQ(other.logon("system", "manager"), 0);
+    EXPECT_EQ(other.exec("select id from t where id = 4 for update nowait"), -1);
+    EXPECT_EQ(other.errorCode(), 54);
+    ASSERT_EQ(s->exec("rollback"), 0);
+    EXPECT_EQ(other.exec("select id from t where id = 4 for update nowait"), 0) << other.errorText();
+}
+
+TEST_F(SemanticsTest, PlaceholdersOnlyOutsideLiteralsAndComments) {
+    auto bind8 = [&](const char* sql) {
+        OCIStmt* st = nullptr;
+        api.OCIHandleAlloc(s->env, reinterpret_cast<void**>(&st), OCI_HTYPE_STMT, 0, nullptr);
+        api.OCIStmtPrepare(st, s->err, reinterpret_cast<const OraText*>(sql), ub4(std::strlen(sql)), 1, 0);
+        OCIBind* b = nullptr;
+        char v[] = "1";
+        sword rc = api.OCIBindByName(st, &b, s->err, reinterpret_cast<const OraText*>(":X0"), 3, v, 2,
+                                     SQLT_STR, nullptr, nullptr, nullptr, 0, nullptr, 0);
+        api.OCIHandleFree(st, OCI_HTYPE_STMT);
+        return rc == 0 ? 0 : s->errorCode();
+    };
+    Session7 s7(api);
+    ASSERT_EQ(s7.logon("system", "manager"), 0);
+    auto bind7 = [&](const char* sql) {
+        Cda_Def cda{};
+        api.oopen(&cda, &s7.lda, nullptr, -1, -1, nullptr, -1);
+        api.oparse(&cda, reinterpret_cast<OraText*>(const_cast<char*>(sql)), -1, 1, 1);
+        char v[] = "1";
+        sword rc = api.obndra(&cda, reinterpret_cast<OraText*>(const_cast<char*>(":X0")), -1,
+                              reinterpret_cast<ub1*>(v), 2, SQLT_STR, -1, nullptr, nullptr, nullptr, 0,
+                              nullptr, nullptr, -1, -1);
+        int code = rc == 0 ? 0 : cda.rc;
+        api.oclose(&cda);
+        return code;
+    };
+    for (const char* sql :
+         {"select ':X0' from dual", "select 1 from dual -- :X0", "select /* :X0 */ 1 from dual",
+          "select 1 \":X0\" from dual", "select :X01 from dual"}) {
+        EXPECT_EQ(bind8(sql), 1036) << sql;
+        EXPECT_EQ(bind7(sql), 1036) << sql;
+    }
+    for (const char* sql :
+         {"select :x0 from dual", "select ':' || :X0 from dual -- x", "select 1 from dual where :X0=1"}) {
+        EXPECT_EQ(bind8(sql), 0) << sql;
+        EXPECT_EQ(bind7(sql), 0) << sql;
+    }
+}
+
+TEST_F(SemanticsTest, NarrowIntegerBindsReadOnlyTheirBytes) {
+    for (int size : {1, 2}) {
+        OCIStmt* st = nullptr;
+        api.OCIHandleAlloc(s->env, reinterpret_cast<void**>(&st), OCI_HTYPE_STMT, 0, nullptr);
+        const char* sql = "select :X0 + 1 from dual";
+        api.OCIStmtPrepare(st, s->err, reinterpret_cast<const OraText*>(sql), ub4(std::strlen(sql)), 1, 0);
+        // The element alone on the heap: a wider read is past its end.
+        std::unique_ptr<char[]> v(new char[size_t(size)]);
+        std::memset(v.get(), 0xFF, size_t(size)); // -1
+        OCIBind* b = nullptr;
+        ASSERT_EQ(api.OCIBindByName(st, &b, s->err, reinterpret_cast<const OraText*>(":X0"), 3, v.get(), size,
+                                    SQLT_INT, nullptr, nullptr, nullptr, 0, nullptr, 0),
+                  0);
+        char out[32] = {};
+        OCIDefine* d = nullptr;
+        ASSERT_EQ(api.OCIStmtExecute(s->svc, st, s->err, 0, 0, nullptr, nullptr, 0), 0) << s->errorText();
+        api.OCIDefineByPos(st, &d, s->err, 1, out, sizeof out, SQLT_STR, nullptr, nullptr, nullptr, 0);
+        ASSERT_EQ(api.OCIStmtFetch2(st, s->err, 1, OCI_FETCH_NEXT, 0, 0), 0) << s->errorText();
+        EXPECT_STREQ(out, "0") << size;
+        api.OCIHandleFree(st, OCI_HTYPE_STMT);
+    }
+}
+
+TEST_F(SemanticsTest, NextvalOncePerRowAndNeverIssuedAgain) {
+    ASSERT_EQ(s->exec("create sequence q start with 10"), 0) << s->errorText();
+    EXPECT_EQ(column("select q.nextval || ',' || q.nextval || ',' || q.currval from dual"), "10,10,10");
+    ASSERT_EQ(s->exec("rollback"), 0);
+    EXPECT_EQ(s->value("select q.nextval from dual"), "11");
+    Session8 other(api);
+    ASSERT_EQ(other.logon("system", "manager"), 0);
+    EXPECT_EQ(other.value("select q.nextval from dual"), "12");
+    EXPECT_EQ(s->value("select system.q.nextval from dual"), "13");
+    EXPECT_EQ(s->value("select q.currval from dual"), "13");
+    ASSERT_EQ(s->exec("create table sq (a number, b number)"), 0);
+    ASSERT_EQ(s->exec("insert into sq select q.nextval, q.nextval from t"), 0) << s->errorText();
+    EXPECT_EQ(column("select a || '=' || b from sq order by a"), "14=14,15=15,16=16,17=17");
 }
