@@ -12,6 +12,7 @@ IMPLEMENT_DYNAMIC(CButton, CWnd)
 IMPLEMENT_DYNAMIC(CStatic, CWnd)
 IMPLEMENT_DYNAMIC(CEdit, CWnd)
 IMPLEMENT_DYNAMIC(CListCtrl, CWnd)
+IMPLEMENT_DYNAMIC(CComboBox, CWnd)
 IMPLEMENT_DYNAMIC(CProgressCtrl, CWnd)
 IMPLEMENT_DYNAMIC(CSpinButtonCtrl, CWnd)
 
@@ -56,6 +57,7 @@ CWnd* AfxNewTempWnd(HWND hwnd) {
     if (c == u"static") return new CStatic;
     if (c == u"edit") return new CEdit;
     if (c == u"syslistview32") return new CListCtrl;
+    if (c == u"combobox") return new CComboBox;
     if (c == u"msctls_progress32") return new CProgressCtrl;
     if (c == u"msctls_updown32") return new CSpinButtonCtrl;
     if (c == u"#32770") return new CDialog;

@@ -887,6 +887,7 @@ void EnsureControlClasses() {
         reg(u"Edit", win32ctl::EditProc, CS_DBLCLKS, sizeof(void*), 0);
         reg(u"#32770", DefDlgProcW, CS_DBLCLKS, DLGWINDOWEXTRA + 2, COLOR_BTNFACE);
         reg(u"SysListView32", win32ctl::ListViewProc, CS_DBLCLKS, sizeof(void*), 0);
+        reg(u"ComboBox", win32ctl::ComboProc, CS_DBLCLKS, sizeof(void*), 0);
         reg(u"msctls_progress32", win32ctl::ProgressProc, 0, sizeof(void*), 0);
         reg(u"msctls_updown32", win32ctl::UpDownProc, 0, sizeof(void*), 0);
     });

@@ -199,6 +199,50 @@ TEST_F(ControlsTest, UpDownProposesDeltaBeforeEveryClickAlsoAtALimit) {
     EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 19);
 }
 
+TEST_F(ControlsTest, ComboNotifiesInWindowsOrder) {
+    HWND combo = Child(u"ComboBox", CBS_DROPDOWN | CBS_SORT | WS_VSCROLL, 30, 200, 24);
+    for (const char16_t* s : {u"scott", u"HR", u"Sys"})
+        SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s));
+    EXPECT_EQ(SendMessageW(combo, CB_FINDSTRINGEXACT, WPARAM(-1), reinterpret_cast<LPARAM>(u"SCOTT")), 1);
+    HWND edit = GetDlgItem(combo, 1001);
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(ChildWindowFromPoint(combo, POINT{10, 10}), edit);
+    SendMessageW(combo, CB_SETCURSEL, 2, 0);
+    SetWindowTextW(combo, u"x");
+    EXPECT_TRUE(Notes().empty()); // the combo's own changes notify nothing
+    SendMessageW(combo, CB_SETCURSEL, 0, 0);
+
+    // A click in the open list: SELENDOK while the edit shows the old text, then the text, CLOSEUP,
+    // SELCHANGE.
+    SetFocus(combo);
+    Notes().clear();
+    tvtest::Choose(parent_, 30, u"scott");
+    std::vector<UINT> codes;
+    for (const Note& n : Notes())
+        if (n.id == 30) codes.push_back(n.code);
+    EXPECT_EQ(codes, (std::vector<UINT>{CBN_DROPDOWN, CBN_SELENDOK, CBN_CLOSEUP, CBN_SELCHANGE}));
+    EXPECT_EQ(tvtest::TextOf(combo), u"scott");
+
+    // Escape on an open list cancels.
+    Notes().clear();
+    SendMessageW(combo, CB_SHOWDROPDOWN, TRUE, 0);
+    tvtest::Key(GetFocus(), qtplatform::Key_Escape);
+    codes.clear();
+    for (const Note& n : Notes())
+        if (n.id == 30) codes.push_back(n.code);
+    EXPECT_EQ(codes, (std::vector<UINT>{CBN_DROPDOWN, CBN_SELENDCANCEL, CBN_CLOSEUP}));
+
+    // Arrows on the closed list change the selection; WM_CLEAR to the combo is an edit change.
+    Notes().clear();
+    tvtest::Key(GetFocus(), qtplatform::Key_Up);
+    EXPECT_EQ(Of(CBN_SELCHANGE).size(), 1u);
+    EXPECT_EQ(tvtest::TextOf(combo), u"HR");
+    SendMessageW(combo, CB_SETEDITSEL, 0, MAKELPARAM(0, -1));
+    SendMessageW(combo, WM_CLEAR, 0, 0);
+    EXPECT_EQ(Of(CBN_EDITCHANGE).size(), 1u);
+    EXPECT_EQ(tvtest::TextOf(combo), u"");
+}
+
 class ListTest : public ControlsTest {
 protected:
     void SetUp() override {

@@ -22,6 +22,37 @@ protected:
     BOOL OnInitDialog() override {
         CDialog::OnInitDialog();
         SetDlgItemText(IDC_TABLE_FILTER, u"EMP");
+        if (auto* owner = static_cast<CComboBox*>(GetDlgItem(IDC_OWNER))) {
+            for (const char16_t* o : {u"SCOTT", u"HR", u"SYSTEM"}) owner->AddString(o);
+            owner->SelectString(-1, u"SCOTT");
+        }
+        if (auto* tables = static_cast<CListCtrl*>(GetDlgItem(IDC_TABLE_LIST))) {
+            tables->SetExtendedStyle(LVS_EX_FULLROWSELECT);
+            tables->InsertColumn(0, u"テーブル名", LVCFMT_LEFT, 150);
+            tables->InsertColumn(1, u"種類", LVCFMT_LEFT, 60);
+            tables->InsertColumn(2, u"コメント", LVCFMT_LEFT, 120);
+            const char16_t* rows[][3] = {{u"EMP", u"TABLE", u"社員マスタ"},
+                                         {u"EMP_HISTORY", u"TABLE", u"社員履歴"},
+                                         {u"EMP_VIEW", u"VIEW", u"社員一覧"}};
+            for (int i = 0; i < 3; ++i) {
+                tables->InsertItem(i, rows[i][0]);
+                tables->SetItemText(i, 1, rows[i][1]);
+                tables->SetItemText(i, 2, rows[i][2]);
+            }
+            tables->SetItemState(0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        }
+        if (auto* columns = static_cast<CListCtrl*>(GetDlgItem(IDC_COLUMN_LIST))) {
+            columns->InsertColumn(0, u"列名", LVCFMT_LEFT, 90);
+            columns->InsertColumn(1, u"型", LVCFMT_LEFT, 80);
+            const char16_t* cols[][2] = {{u"EMPNO", u"NUMBER(4)"},
+                                         {u"ENAME", u"VARCHAR2(10)"},
+                                         {u"社員番号", u"CHAR(8)"},
+                                         {u"入社日", u"DATE"}};
+            for (int i = 0; i < 4; ++i) {
+                columns->InsertItem(i, cols[i][0]);
+                columns->SetItemText(i, 1, cols[i][1]);
+            }
+        }
         SetDlgItemText(IDC_WHERE, u"DEPTNO = 10");
         SetDlgItemText(IDC_ALIAS, u"社員");
         CheckDlgButton(IDC_DATA_LOCK, BST_CHECKED);

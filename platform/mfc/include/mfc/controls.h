@@ -167,3 +167,50 @@ public:
     int SetPos(int pos) { return int(SendMessage(UDM_SETPOS, 0, MAKELPARAM(pos, 0))); }
     int GetPos() const { return int(SendMessage(UDM_GETPOS)); }
 };
+
+class CComboBox : public CWnd {
+    DECLARE_DYNAMIC(CComboBox)
+public:
+    BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT id) {
+        return CWnd::Create(u"ComboBox", nullptr, style, rect, parent, id);
+    }
+    int AddString(LPCWSTR s) { return int(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s))); }
+    int InsertString(int index, LPCWSTR s) {
+        return int(SendMessage(CB_INSERTSTRING, WPARAM(index), reinterpret_cast<LPARAM>(s)));
+    }
+    int DeleteString(UINT index) { return int(SendMessage(CB_DELETESTRING, index)); }
+    void ResetContent() { SendMessage(CB_RESETCONTENT); }
+    int GetCount() const { return int(SendMessage(CB_GETCOUNT)); }
+    int GetCurSel() const { return int(SendMessage(CB_GETCURSEL)); }
+    int SetCurSel(int index) { return int(SendMessage(CB_SETCURSEL, WPARAM(index))); }
+    int GetLBTextLen(int index) const { return int(SendMessage(CB_GETLBTEXTLEN, WPARAM(index))); }
+    void GetLBText(int index, CString& out) const {
+        int n = GetLBTextLen(index);
+        if (n < 0) {
+            out.Empty();
+            return;
+        }
+        LPWSTR buf = out.GetBuffer(n);
+        SendMessage(CB_GETLBTEXT, WPARAM(index), reinterpret_cast<LPARAM>(buf));
+        out.ReleaseBuffer(n);
+    }
+    int FindString(int start, LPCWSTR s) const {
+        return int(SendMessage(CB_FINDSTRING, WPARAM(start), reinterpret_cast<LPARAM>(s)));
+    }
+    int FindStringExact(int start, LPCWSTR s) const {
+        return int(SendMessage(CB_FINDSTRINGEXACT, WPARAM(start), reinterpret_cast<LPARAM>(s)));
+    }
+    int SelectString(int start, LPCWSTR s) {
+        return int(SendMessage(CB_SELECTSTRING, WPARAM(start), reinterpret_cast<LPARAM>(s)));
+    }
+    int SetItemData(int index, DWORD_PTR data) {
+        return int(SendMessage(CB_SETITEMDATA, WPARAM(index), LPARAM(data)));
+    }
+    DWORD_PTR GetItemData(int index) const { return DWORD_PTR(SendMessage(CB_GETITEMDATA, WPARAM(index))); }
+    void ShowDropDown(BOOL show = TRUE) { SendMessage(CB_SHOWDROPDOWN, WPARAM(show)); }
+    BOOL GetDroppedState() const { return BOOL(SendMessage(CB_GETDROPPEDSTATE)); }
+    BOOL LimitText(int max) { return BOOL(SendMessage(CB_LIMITTEXT, WPARAM(max))); }
+    BOOL SetEditSel(int start, int end) {
+        return BOOL(SendMessage(CB_SETEDITSEL, 0, MAKELPARAM(start, end)));
+    }
+};
