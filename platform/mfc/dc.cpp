@@ -1,4 +1,5 @@
 // CDC and GDI object wrappers.
+#include <algorithm>
 #include <map>
 #include <memory>
 
@@ -115,6 +116,30 @@ void CDC::Draw3dRect(LPCRECT r, COLORREF tl, COLORREF br) {
     FillSolidRect(r->left, r->top, 1, h - 1, tl);
     FillSolidRect(r->right - 1, r->top, 1, h, br);
     FillSolidRect(r->left, r->bottom - 1, w, 1, br);
+}
+
+namespace {
+
+void InvertFrame(HDC dc, const RECT& r, SIZE size) {
+    int w = r.right - r.left, h = r.bottom - r.top;
+    if (w <= 0 || h <= 0) return;
+    int cx = std::max(0L, static_cast<long>(size.cx)), cy = std::max(0L, static_cast<long>(size.cy));
+    // A frame as thick as the rectangle is the whole rectangle.
+    if (2 * cx >= w || 2 * cy >= h) {
+        ::PatBlt(dc, r.left, r.top, w, h, PATINVERT);
+        return;
+    }
+    ::PatBlt(dc, r.left, r.top, w, cy, PATINVERT);
+    ::PatBlt(dc, r.left, r.bottom - cy, w, cy, PATINVERT);
+    ::PatBlt(dc, r.left, r.top + cy, cx, h - 2 * cy, PATINVERT);
+    ::PatBlt(dc, r.right - cx, r.top + cy, cx, h - 2 * cy, PATINVERT);
+}
+
+} // namespace
+
+void CDC::DrawDragRect(LPCRECT rect, SIZE size, LPCRECT lastRect, SIZE lastSize, CBrush*, CBrush*) {
+    if (lastRect) InvertFrame(m_hDC, *lastRect, lastSize);
+    if (rect) InvertFrame(m_hDC, *rect, size);
 }
 
 CPaintDC::CPaintDC(CWnd* wnd) : m_hWnd(wnd->m_hWnd) {

@@ -11,3 +11,4 @@
 #include "mfc/dialog.h"
 #include "mfc/controls.h"
 #include "mfc/commondlg.h"
+#include "mfc/waitcursor.h"

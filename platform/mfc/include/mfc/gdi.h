@@ -184,6 +184,11 @@ public:
         FillSolidRect(&r, c);
     }
     void Draw3dRect(LPCRECT r, COLORREF topLeft, COLORREF bottomRight);
+    // Inverts the frame of lastRect (when given), then the frame of rect
+    // (when given), each size.cx wide at the sides and size.cy at top and
+    // bottom: drawing the same frame twice restores every pixel.
+    void DrawDragRect(LPCRECT rect, SIZE size, LPCRECT lastRect, SIZE lastSize, CBrush* brush = nullptr,
+                      CBrush* lastBrush = nullptr);
     BOOL PatBlt(int x, int y, int w, int h, DWORD rop) { return ::PatBlt(m_hDC, x, y, w, h, rop); }
     BOOL BitBlt(int x, int y, int w, int h, CDC* src, int sx, int sy, DWORD rop) {
         return ::BitBlt(m_hDC, x, y, w, h, src ? src->m_hDC : nullptr, sx, sy, rop);

@@ -348,6 +348,7 @@ struct WINDOWPOS {
 #define VK_DECIMAL 0x6E
 #define VK_DIVIDE 0x6F
 #define VK_F1 0x70
+#define VK_F2 0x71
 #define VK_F10 0x79
 #define VK_F12 0x7B
 #define VK_F24 0x87

@@ -1,0 +1,282 @@
+// Find, replace, the search highlight, column search and the moves to the
+// next and previous changed cell.
+#include <algorithm>
+#include <climits>
+
+#include "editor/editdata.h"
+#include "grid/gridctrl.h"
+#include "regex/regex.h"
+
+namespace {
+
+void BadPattern(HWND owner) {
+    ::MessageBoxW(owner, u"不正な正規表現です", u"メッセージ", MB_ICONINFORMATION);
+}
+
+Regex* CompileOwn(const char16_t* pattern, int matchCase, int matchWidth, int isRegex) {
+    int flags = (matchCase ? 0 : REGEX_IGNORE_CASE) | (matchWidth ? 0 : REGEX_IGNORE_WIDTH);
+    return isRegex ? regex_compile(pattern, flags) : regex_compile_literal(pattern, flags);
+}
+
+} // namespace
+
+int CGridCtrl::Find(const char16_t* pattern, int direction, int matchCase, int matchWidth, int regex,
+                    int* wrapped, int includeCurrent) {
+    if (wrapped) *wrapped = 0;
+    if (!pattern || !*pattern) return 1;
+    Regex* re = m_search.Get(pattern, matchCase, matchWidth, regex);
+    if (!re) {
+        BadPattern(m_hWnd);
+        return 1;
+    }
+    SetSearchHighlight(pattern, matchCase, matchWidth, regex);
+    re = m_search.regex;
+    if (!re) return 1;
+    int inSel = (m_style & GRS_INSELECTION) && m_data->HasSelection() ? 1 : 0;
+    int cols = ModelCols(), rows = ModelRows();
+    if (cols <= 0 || rows <= 0) return 1;
+    POINT start{m_data->m_curCol, m_data->m_curRow};
+    if (!IsCursorValid()) {
+        // Without a cursor the search starts at the first cell (backward: the last).
+        start = direction == 1 ? POINT{0, 0} : POINT{cols - 1, rows - 1};
+        includeCurrent = 1;
+    }
+    POINT out{-1, -1};
+    int w = 0;
+    int found = m_data->FindCell(start, &out, direction, 1, &w, includeCurrent, inSel, re);
+    if (wrapped) *wrapped = w;
+    if (!found) return 1;
+    MoveCursor(out, 0, inSel);
+    return 0;
+}
+
+void CGridCtrl::SetSearchHighlight(const char16_t* pattern, int matchCase, int matchWidth, int regex) {
+    m_search.highlight = 1;
+    m_search.Get(pattern ? pattern : u"", matchCase, matchWidth, regex);
+    ToPanes(GDM_REDRAW);
+    if (m_hWnd) Invalidate(FALSE);
+}
+
+namespace {
+
+// The line-end type of a text: the kind of its first break (CR LF when none).
+uint32_t FirstBreakType(const char16_t* text) {
+    for (const char16_t* p = text; p && *p; ++p) {
+        if (*p == u'\n') return LINEEND_LF;
+        if (*p == u'\r') return p[1] == u'\n' ? LINEEND_CRLF : LINEEND_CR;
+    }
+    return LINEEND_CRLF;
+}
+
+// Loads a cell's text into the work buffer whole, then sets the cell's
+// length limit (it limits typing and pasting only).
+void LoadWorkBuffer(CEditData* buf, const char16_t* text, int maxLen) {
+    buf->Reset();
+    buf->SetLineEndType(FirstBreakType(text));
+    buf->m_limit = -1;
+    buf->InsertText(text ? text : u"");
+    buf->m_limit = maxLen == INT_MAX ? -1 : maxLen;
+    buf->ClearUndo();
+    buf->MarkSaved();
+    buf->SetCaret(0, 0);
+}
+
+} // namespace
+
+int CGridCtrl::Replace(const char16_t* pattern, const char16_t* replacement, int direction, int matchCase,
+                       int matchWidth, int regex, int all, int inSelection, int* count, int* wrapped) {
+    if (!m_data->IsEditable()) return 0;
+    if (wrapped) *wrapped = 0;
+    if (all) {
+        int r = ReplaceAll(pattern, replacement, matchCase, matchWidth, regex, inSelection, count);
+        PostDataChanged();
+        return r;
+    }
+    POINT before{m_data->m_curCol, m_data->m_curRow};
+    bool valid = IsCursorValid() != 0;
+    if (Find(pattern, direction, matchCase, matchWidth, regex, wrapped, 1) != 0) return 0;
+    if (!valid || m_data->m_curCol != before.x || m_data->m_curRow != before.y) return 0;
+    // The current cell matches: every match in it is replaced, then the search goes on.
+    int row = before.y, col = before.x;
+    if (m_data->IsCellEditable(row, col) && CreateCellEditor() && m_search.regex) {
+        const char16_t* text = m_data->GetEditText(row, col);
+        CString old = text ? text : u"";
+        LoadWorkBuffer(m_editData, old.GetString(), m_data->GetMaxInputLen(row, col));
+        m_editData->ReplaceAll(replacement, 1, nullptr, nullptr, m_search.regex, 0);
+        CString now = m_editData->GetAllText();
+        m_editData->Reset();
+        if (now != old) {
+            bool wasUpdated = m_data->IsUpdatedRow((m_style & GRS_SWAPPED) ? col : row) != 0;
+            if (m_data->SetText(row, col, now.GetString(), -1) == 0) {
+                RedrawCell(before);
+                if (IsSplitterPane() || !wasUpdated) RedrawRowHeader(row);
+            }
+            PostDataChanged();
+        }
+    }
+    return Find(pattern, direction, matchCase, matchWidth, regex, wrapped, 0);
+}
+
+int CGridCtrl::ReplaceAll(const char16_t* pattern, const char16_t* replacement, int matchCase, int matchWidth,
+                          int regex, int inSelection, int* count) {
+    if (count) *count = 0;
+    if (!m_data->IsEditable()) return 1;
+    Regex* re = CompileOwn(pattern ? pattern : u"", matchCase, matchWidth, regex);
+    if (!re) {
+        BadPattern(m_hWnd);
+        return 1;
+    }
+    // The work buffer is the cell editor's: an open edit ends first, so its
+    // text is written where it belongs and nothing of it is lost.
+    if (IsCellEditorVisible()) EndEdit();
+    CreateCellEditor();
+    CGridData* d = m_data;
+    int rows = ModelRows(), cols = ModelCols();
+    int r1 = 0, r2 = rows - 1, c1 = 0, c2 = cols - 1;
+    if (inSelection) {
+        if (d->HasSelection()) {
+            r1 = std::max(0, std::min(d->m_sel1.y, d->m_sel2.y));
+            r2 = std::min(rows - 1, std::max(d->m_sel1.y, d->m_sel2.y));
+            c1 = std::max(0, std::min(d->m_sel1.x, d->m_sel2.x));
+            c2 = std::min(cols - 1, std::max(d->m_sel1.x, d->m_sel2.x));
+        } else {
+            r2 = -1; // nothing selected: nothing to replace in
+        }
+    }
+    int changed = 0;
+    d->BeginUndoGroup();
+    for (int r = r1; r <= r2; ++r)
+        for (int c = c1; c <= c2; ++c) {
+            const char16_t* text = d->GetEditText(r, c);
+            if (regex_test_str(re, text ? text : u"") != 1) continue;
+            if (!d->IsCellEditable(r, c)) continue;
+            CString old = text ? text : u"";
+            LoadWorkBuffer(m_editData, old.GetString(), d->GetMaxInputLen(r, c));
+            m_editData->ReplaceAll(replacement, 1, nullptr, nullptr, re, 0);
+            CString now = m_editData->GetAllText();
+            if (now != old && d->SetText(r, c, now.GetString(), -1) == 0) ++changed;
+        }
+    d->EndUndoGroup();
+    m_editData->Reset();
+    regex_free(&re);
+    if (count) *count = changed;
+    ToPanes(GDM_REDRAW);
+    if (m_hWnd) Invalidate(FALSE);
+    return 0;
+}
+
+int CGridCtrl::FindColumn(const char16_t* pattern, int direction, int matchCase, int matchWidth, int regex,
+                          int* wrapped) {
+    if (wrapped) *wrapped = 0;
+    if (!pattern || !*pattern) return 1;
+    Regex* re = CompileOwn(pattern, matchCase, matchWidth, regex);
+    if (!re) {
+        BadPattern(m_hWnd);
+        return 1;
+    }
+    bool swapped = (m_style & GRS_SWAPPED) != 0;
+    int start = swapped ? m_data->m_curRow : m_data->m_curCol;
+    int found = -1;
+    int ok = m_data->FindColumn(start, &found, direction, 0, re);
+    regex_free(&re);
+    if (!ok || found < 0) return 1;
+    if (wrapped) *wrapped = direction == 1 ? found <= start : found >= start;
+    if (swapped)
+        SelectRow(found);
+    else
+        SelectColumn(found);
+    return 0;
+}
+
+namespace {
+
+struct ScanRange {
+    int r1, r2, c1, c2;
+};
+
+} // namespace
+
+int CGridCtrl::NextModifiedCell(int* wrapped) {
+    CGridData* d = m_data;
+    bool inSel = (m_style & GRS_INSELECTION) && d->HasSelection();
+    int rows = ModelRows(), cols = ModelCols();
+    if (wrapped) *wrapped = 0;
+    if (rows <= 0 || cols <= 0) return 0;
+    ScanRange g{0, rows - 1, 0, cols - 1};
+    if (inSel)
+        g = ScanRange{std::max(0, std::min(d->m_sel1.y, d->m_sel2.y)),
+                      std::min(rows - 1, std::max(d->m_sel1.y, d->m_sel2.y)),
+                      std::max(0, std::min(d->m_sel1.x, d->m_sel2.x)),
+                      std::min(cols - 1, std::max(d->m_sel1.x, d->m_sel2.x))};
+    bool swapped = (m_style & GRS_SWAPPED) != 0;
+    auto qualifies = [&](int r, int c) {
+        return d->IsUpdatedRow(swapped ? c : r) && d->IsCellModified(r, c);
+    };
+    auto go = [&](int r, int c) {
+        MoveCursor(POINT{c, r}, 0, inSel ? 1 : 0);
+        return 1;
+    };
+    int cr = d->m_curRow, cc = d->m_curCol;
+    if (!IsCursorValid() || cr < g.r1 || cr > g.r2) {
+        // No cursor in the range: the scan starts at the range's first cell.
+        for (int r = g.r1; r <= g.r2; ++r)
+            for (int c = g.c1; c <= g.c2; ++c)
+                if (qualifies(r, c)) return go(r, c);
+        if (wrapped) *wrapped = 1;
+        return 0;
+    }
+    for (int c = std::max(cc + 1, g.c1); c <= g.c2; ++c)
+        if (qualifies(cr, c)) return go(cr, c);
+    for (int r = cr + 1; r <= g.r2; ++r)
+        for (int c = g.c1; c <= g.c2; ++c)
+            if (qualifies(r, c)) return go(r, c);
+    if (wrapped) *wrapped = 1;
+    for (int r = g.r1; r < cr; ++r)
+        for (int c = g.c1; c <= g.c2; ++c)
+            if (qualifies(r, c)) return go(r, c);
+    for (int c = g.c1; c <= std::min(cc, g.c2); ++c)
+        if (qualifies(cr, c)) return go(cr, c);
+    return 0;
+}
+
+int CGridCtrl::PrevModifiedCell(int* wrapped) {
+    CGridData* d = m_data;
+    bool inSel = (m_style & GRS_INSELECTION) && d->HasSelection();
+    int rows = ModelRows(), cols = ModelCols();
+    if (wrapped) *wrapped = 0;
+    if (rows <= 0 || cols <= 0) return 0;
+    ScanRange g{0, rows - 1, 0, cols - 1};
+    if (inSel)
+        g = ScanRange{std::max(0, std::min(d->m_sel1.y, d->m_sel2.y)),
+                      std::min(rows - 1, std::max(d->m_sel1.y, d->m_sel2.y)),
+                      std::max(0, std::min(d->m_sel1.x, d->m_sel2.x)),
+                      std::min(cols - 1, std::max(d->m_sel1.x, d->m_sel2.x))};
+    bool swapped = (m_style & GRS_SWAPPED) != 0;
+    auto qualifies = [&](int r, int c) {
+        return d->IsUpdatedRow(swapped ? c : r) && d->IsCellModified(r, c);
+    };
+    auto go = [&](int r, int c) {
+        MoveCursor(POINT{c, r}, 0, inSel ? 1 : 0);
+        return 1;
+    };
+    int cr = d->m_curRow, cc = d->m_curCol;
+    if (!IsCursorValid() || cr < g.r1 || cr > g.r2) {
+        for (int r = g.r2; r >= g.r1; --r)
+            for (int c = g.c2; c >= g.c1; --c)
+                if (qualifies(r, c)) return go(r, c);
+        if (wrapped) *wrapped = 1;
+        return 0;
+    }
+    for (int c = std::min(cc - 1, g.c2); c >= g.c1; --c)
+        if (qualifies(cr, c)) return go(cr, c);
+    for (int r = cr - 1; r >= g.r1; --r)
+        for (int c = g.c2; c >= g.c1; --c)
+            if (qualifies(r, c)) return go(r, c);
+    if (wrapped) *wrapped = 1;
+    for (int r = g.r2; r > cr; --r)
+        for (int c = g.c2; c >= g.c1; --c)
+            if (qualifies(r, c)) return go(r, c);
+    for (int c = g.c2; c >= std::max(cc, g.c1); --c)
+        if (qualifies(cr, c)) return go(cr, c);
+    return 0;
+}
