@@ -8,22 +8,23 @@ SearchPatternCache::~SearchPatternCache() {
 }
 
 void SearchPatternCache::Clear() {
-    if (regex) regex_free(&regex);
-    regex = nullptr;
+    if (compiled) regex_free(&compiled);
+    compiled = nullptr;
     pattern.Empty();
 }
 
 Regex* SearchPatternCache::Get(const char16_t* text, int caseFlag, int widthFlag, int regexFlag) {
     if (!text) text = u"";
-    if (regex && pattern == text && matchCase == caseFlag && matchWidth == widthFlag && isRegex == regexFlag)
-        return regex;
+    if (compiled && pattern == text && matchCase == caseFlag && matchWidth == widthFlag && regex == regexFlag)
+        return compiled;
     Clear();
     int flags = (caseFlag ? 0 : REGEX_IGNORE_CASE) | (widthFlag ? 0 : REGEX_IGNORE_WIDTH);
-    regex = regexFlag ? regex_compile(text, flags) : regex_compile_literal(text, flags);
-    if (!regex) return nullptr;
+    ++compileCount;
+    compiled = regexFlag ? regex_compile(text, flags) : regex_compile_literal(text, flags);
+    if (!compiled) return nullptr;
     pattern = text;
     matchCase = caseFlag;
     matchWidth = widthFlag;
-    isRegex = regexFlag;
-    return regex;
+    regex = regexFlag;
+    return compiled;
 }

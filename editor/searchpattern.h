@@ -7,8 +7,7 @@
 
 struct Regex;
 
-class SearchPatternCache {
-public:
+struct SearchPatternCache {
     SearchPatternCache() = default;
     ~SearchPatternCache();
     SearchPatternCache(const SearchPatternCache&) = delete;
@@ -25,8 +24,10 @@ public:
     CString pattern;
     int matchCase = 0;
     int matchWidth = 0;
-    int isRegex = 0;
+    int regex = 0;
     char16_t* work = nullptr;
     int workSize = 0;
-    Regex* regex = nullptr;
+    Regex* compiled = nullptr;
+    // Number of compilations so far (for tests).
+    int compileCount = 0;
 };

@@ -317,10 +317,10 @@ int CGridCtrl::DrawCellText(CDC* dc, CDC* paintDC, const RECT& rect, const char1
                               options, 0, x - rect.left);
     };
     int start = 0;
-    if (m_search.highlight && m_search.regex && s.colors[GRID_SEARCH_COLOR] != s.colors[GRID_BG_COLOR]) {
+    if (m_search.highlight && m_search.compiled && s.colors[GRID_SEARCH_COLOR] != s.colors[GRID_BG_COLOR]) {
         while (start < length) {
             int ms = 0, ml = 0;
-            if (regex_search_str(m_search.regex, text, start, &ms, &ml) != 1 || ml <= 0 || ms >= length)
+            if (regex_search_str(m_search.compiled, text, start, &ms, &ml) != 1 || ml <= 0 || ms >= length)
                 break;
             run(start, ms - start, ETO_CLIPPED);
             COLORREF bk = dc->SetBkColor(s.colors[GRID_SEARCH_COLOR]);

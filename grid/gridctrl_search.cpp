@@ -30,7 +30,7 @@ int CGridCtrl::Find(const char16_t* pattern, int direction, int matchCase, int m
         return 1;
     }
     SetSearchHighlight(pattern, matchCase, matchWidth, regex);
-    re = m_search.regex;
+    re = m_search.compiled;
     if (!re) return 1;
     int inSel = (m_style & GRS_INSELECTION) && m_data->HasSelection() ? 1 : 0;
     int cols = ModelCols(), rows = ModelRows();
@@ -98,11 +98,11 @@ int CGridCtrl::Replace(const char16_t* pattern, const char16_t* replacement, int
     if (!valid || m_data->m_curCol != before.x || m_data->m_curRow != before.y) return 0;
     // The current cell matches: every match in it is replaced, then the search goes on.
     int row = before.y, col = before.x;
-    if (m_data->IsCellEditable(row, col) && CreateCellEditor() && m_search.regex) {
+    if (m_data->IsCellEditable(row, col) && CreateCellEditor() && m_search.compiled) {
         const char16_t* text = m_data->GetEditText(row, col);
         CString old = text ? text : u"";
         LoadWorkBuffer(m_editData, old.GetString(), m_data->GetMaxInputLen(row, col));
-        m_editData->ReplaceAll(replacement, 1, nullptr, nullptr, m_search.regex, 0);
+        m_editData->ReplaceAll(replacement, 1, nullptr, nullptr, m_search.compiled, 0);
         CString now = m_editData->GetAllText();
         m_editData->Reset();
         if (now != old) {

@@ -40,8 +40,7 @@ void GridPaneView::OnSetFocus(CWnd*) {
 }
 
 LRESULT GridPaneView::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg >= 0x8301 && msg <= 0x8340)
-        notes.push_back(GridNote{msg, wParam, lParam, InSendMessage() == FALSE});
+    if (msg >= 0x8301 && msg <= 0x8340) notes.push_back(GridNote{msg, wParam, lParam});
     return CView::WindowProc(msg, wParam, lParam);
 }
 

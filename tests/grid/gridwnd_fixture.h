@@ -79,7 +79,6 @@ struct GridNote {
     UINT msg;
     WPARAM wParam;
     LPARAM lParam;
-    bool posted;
 };
 
 class NoteParent : public CWnd {
@@ -97,8 +96,7 @@ public:
         return n;
     }
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override {
-        if (msg >= 0x8301 && msg <= 0x8340)
-            notes.push_back(GridNote{msg, wParam, lParam, InSendMessage() == FALSE});
+        if (msg >= 0x8301 && msg <= 0x8340) notes.push_back(GridNote{msg, wParam, lParam});
         return CWnd::WindowProc(msg, wParam, lParam);
     }
 };
