@@ -7,6 +7,17 @@ static const COLORREF kDefaultColors[16] = {
     0x006400, 0x000080, 0xC08000, 0x00A000, 0xB4B4B4, 0x000080, 0x000080, 0x000080,
 };
 
+LinePaintCache::~LinePaintCache() {
+    for (LinePaintEntry& e : entries) std::free(e.attrs);
+}
+
+void LinePaintCache::InvalidateAll() {
+    for (LinePaintEntry& e : entries) {
+        e.index = -1;
+        e.line = nullptr;
+    }
+}
+
 CEditDispData::CEditDispData() {
     for (int i = 0; i < 16; i++) m_colors[i] = kDefaultColors[i];
 }

@@ -25,8 +25,37 @@ inline bool operator<(const EditPos& a, const EditPos& b) {
 
 class CEditData;
 
-// Per-line measurement cache of the painting code.
-struct LinePaintCache {};
+// Attribute of one UTF-16 unit of a painted line.
+struct CharAttr {
+    COLORREF color;
+    uint8_t cls;   // 0 text, 1 tab, 2 ideographic space, 3 end of line, 4 space
+    uint8_t flags; // 1 selected, 2 search match, 4 link, 8 matching bracket
+    bool operator==(const CharAttr& o) const { return color == o.color && cls == o.cls && flags == o.flags; }
+};
+
+// The painting code's per-line attribute cache: a line's entry is
+// line index modulo the entry count.
+struct LinePaintEntry {
+    int32_t capacity = 0;
+    CharAttr* attrs = nullptr;
+    const void* line = nullptr; // the line record it was built for
+    int32_t index = -1;
+    int32_t count = 0;
+    uint32_t carried = 0; // lexical flags and depth it was coloured with
+    int32_t depth = 0;
+};
+
+struct LinePaintCache {
+    static constexpr int kEntries = 128;
+    LinePaintEntry entries[kEntries];
+    LinePaintCache() = default;
+    ~LinePaintCache();
+    LinePaintCache(const LinePaintCache&) = delete;
+    LinePaintCache& operator=(const LinePaintCache&) = delete;
+    LinePaintEntry& For(int line) { return entries[static_cast<unsigned>(line) % kEntries]; }
+    // Unbinds every entry.
+    void InvalidateAll();
+};
 
 class CEditDispData {
 public:

@@ -64,3 +64,14 @@ void CFileException::ThrowOsError(LONG osError, LPCWSTR fileName) {
 void AfxThrowFileException(int cause, LONG osError, LPCWSTR fileName) {
     throw new CFileException(cause, osError, fileName);
 }
+
+BOOL CResourceException::GetErrorMessage(LPWSTR error, UINT maxError, UINT* helpContext) const {
+    if (helpContext) *helpContext = 0;
+    if (!error || maxError == 0) return FALSE;
+    wcsncpy_s(error, maxError, u"resource not available", maxError - 1);
+    return TRUE;
+}
+
+void AfxThrowResourceException() {
+    throw new CResourceException();
+}

@@ -688,8 +688,20 @@ BOOL ExtTextOutW(HDC hdc, int x, int y, UINT options, const RECT* rect, LPCWSTR 
                         rect != nullptr,
                         rect ? *rect : RECT{},
                         std::u16string(text ? text : u"", text ? count : 0),
-                        {}};
+                        {},
+                        0,
+                        0,
+                        {},
+                        0,
+                        false};
         if (dx) t.dx.assign(dx, dx + count);
+        t.textColor = dc->s.text;
+        t.bkColor = dc->s.bk;
+        if (dc->s.font) {
+            t.face = dc->s.font->lf.lfFaceName;
+            t.weight = dc->s.font->lf.lfWeight;
+            t.underline = dc->s.font->lf.lfUnderline != 0;
+        }
         g_trace->push_back(std::move(t));
     }
     FontFace* face = FaceOf(dc);
@@ -745,6 +757,31 @@ BOOL ExtTextOutW(HDC hdc, int x, int y, UINT options, const RECT* rect, LPCWSTR 
         dc, RECT{std::min(x, pen) - tm.tmHeight, y, std::max(x, pen) + tm.tmHeight, y + tm.tmHeight});
     Touch(dc, touched);
     return TRUE;
+}
+
+DWORD GetGlyphOutlineW(HDC hdc, UINT ch, UINT format, GLYPHMETRICS* gm, DWORD bytes, LPVOID buffer,
+                       const MAT2*) {
+    DCObj* dc = DCOf(hdc);
+    FontFace* face = dc ? FaceOf(dc) : nullptr;
+    if (!face || !gm || format != GGO_GRAY8_BITMAP) return GDI_ERROR;
+    std::vector<uint8_t> alpha;
+    int w = 0, h = 0, ox = 0, oy = 0, adv = 0;
+    if (!GetBackend()->GlyphAlpha(face, ch, &alpha, &w, &h, &ox, &oy, &adv)) return GDI_ERROR;
+    gm->gmBlackBoxX = static_cast<UINT>(std::max(w, 1));
+    gm->gmBlackBoxY = static_cast<UINT>(std::max(h, 1));
+    gm->gmptGlyphOrigin = POINT{ox, oy};
+    gm->gmCellIncX = static_cast<short>(adv);
+    gm->gmCellIncY = 0;
+    DWORD pitch = (static_cast<DWORD>(w) + 3) & ~3u;
+    DWORD size = pitch * static_cast<DWORD>(h);
+    if (!buffer || bytes == 0) return size;
+    if (bytes < size) return GDI_ERROR;
+    auto* out = static_cast<uint8_t*>(buffer);
+    std::memset(out, 0, size);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            out[y * pitch + x] = static_cast<uint8_t>((alpha[y * w + x] * 64 + 127) / 255);
+    return size;
 }
 
 BOOL TextOutW(HDC hdc, int x, int y, LPCWSTR text, int count) {

@@ -101,10 +101,9 @@ void RestartBlink() {
     if (g_caret.timer) StopInternalTimer(g_caret.timer);
     g_caret.timer = 0;
     g_caret.on = true;
-    Backend* b = GetBackend();
-    UINT flash = b ? b->CursorFlashTime() : 1000;
-    if (flash == 0) return;
-    g_caret.timer = StartInternalTimer(flash / 2, true, [] {
+    UINT half = GetCaretBlinkTime();
+    if (half == 0) return;
+    g_caret.timer = StartInternalTimer(half, true, [] {
         g_caret.on = !g_caret.on;
         PresentCaret();
     });
@@ -482,9 +481,52 @@ UINT GetDoubleClickTime() {
     Backend* b = GetBackend();
     return b ? b->DoubleClickTime() : 500;
 }
+namespace {
+std::atomic<UINT> g_blinkTime{0}; // 0: the system's
+} // namespace
+
 UINT GetCaretBlinkTime() {
+    if (UINT set = g_blinkTime.load()) return set;
     Backend* b = GetBackend();
     return b ? b->CursorFlashTime() / 2 : 500;
+}
+
+BOOL SetCaretBlinkTime(UINT ms) {
+    if (ms == 0) return FALSE;
+    UINT old = GetCaretBlinkTime();
+    g_blinkTime.store(ms);
+    if (old != ms && g_caret.owner) RestartBlink();
+    return TRUE;
+}
+
+HCURSOR CreateCursor(HINSTANCE, int hotX, int hotY, int width, int height, const void* andMask,
+                     const void* xorMask) {
+    if (width <= 0 || height <= 0 || !andMask || !xorMask) return nullptr;
+    auto* c = new win32bk::CursorShape;
+    c->magic = win32bk::CursorShape::kMagic;
+    c->hotX = hotX;
+    c->hotY = hotY;
+    c->width = width;
+    c->height = height;
+    size_t bytes = static_cast<size_t>((width + 15) / 16 * 2) * static_cast<size_t>(height);
+    c->andMask.assign(static_cast<const BYTE*>(andMask), static_cast<const BYTE*>(andMask) + bytes);
+    c->xorMask.assign(static_cast<const BYTE*>(xorMask), static_cast<const BYTE*>(xorMask) + bytes);
+    return reinterpret_cast<HCURSOR>(c);
+}
+
+BOOL DestroyCursor(HCURSOR cursor) {
+    auto* c = win32bk::CursorShapeOf(cursor);
+    if (!c) return FALSE;
+    c->magic = 0;
+    delete c;
+    return TRUE;
+}
+
+win32bk::CursorShape* win32bk::CursorShapeOf(HCURSOR cursor) {
+    // Built-in cursors are small resource numbers.
+    if (reinterpret_cast<uintptr_t>(cursor) < 0x10000) return nullptr;
+    auto* c = reinterpret_cast<win32bk::CursorShape*>(cursor);
+    return c->magic == win32bk::CursorShape::kMagic ? c : nullptr;
 }
 
 BOOL CreateCaret(HWND hwnd, HBITMAP bitmap, int width, int height) {

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <spawn.h>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -214,3 +215,64 @@ void SetProcessStartHook(std::function<BOOL(const std::u16string&)> hook) {
     startHook = std::move(hook);
 }
 } // namespace win32test
+
+namespace {
+std::function<bool(int, const std::u16string&)> g_shellOpener;
+std::function<void(const std::u16string&, const std::u16string&)> g_shellRecorder;
+
+bool starts_with_ci(const std::u16string& s, const char16_t* prefix) {
+    size_t n = std::char_traits<char16_t>::length(prefix);
+    if (s.size() < n) return false;
+    for (size_t i = 0; i < n; i++) {
+        char16_t c = s[i];
+        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
+        if (c != prefix[i]) return false;
+    }
+    return true;
+}
+} // namespace
+
+namespace win32bk {
+void SetShellOpener(std::function<bool(int, const std::u16string&)> opener) {
+    std::lock_guard<std::mutex> lock(hookMutex);
+    g_shellOpener = std::move(opener);
+}
+} // namespace win32bk
+
+namespace win32test {
+void SetShellRecorder(std::function<void(const std::u16string&, const std::u16string&)> recorder) {
+    std::lock_guard<std::mutex> lock(hookMutex);
+    g_shellRecorder = std::move(recorder);
+}
+} // namespace win32test
+
+HINSTANCE ShellExecuteW(HWND, LPCWSTR verb, LPCWSTR file, LPCWSTR, LPCWSTR, int) {
+    auto code = [](intptr_t v) { return reinterpret_cast<HINSTANCE>(v); };
+    std::u16string v = verb ? verb : u"";
+    if (!v.empty() && v != u"open") return code(2);
+    std::u16string target = file ? file : u"";
+    int kind = -1;
+    static const char16_t* const kSchemes[] = {u"http://", u"https://", u"ftp://", u"mailto:"};
+    for (const char16_t* scheme : kSchemes)
+        if (starts_with_ci(target, scheme) && target.size() > std::char_traits<char16_t>::length(scheme))
+            kind = 0;
+    if (kind >= 0) {
+    } else if (!target.empty() && target[0] == u'/') {
+        struct stat st {};
+        if (stat(WideToUtf8(target.c_str()).c_str(), &st) == 0 && S_ISREG(st.st_mode)) kind = 1;
+    }
+    if (kind < 0) return code(2);
+    std::function<bool(int, const std::u16string&)> opener;
+    std::function<void(const std::u16string&, const std::u16string&)> recorder;
+    {
+        std::lock_guard<std::mutex> lock(hookMutex);
+        opener = g_shellOpener;
+        recorder = g_shellRecorder;
+    }
+    if (recorder) {
+        recorder(v, target);
+        return code(42);
+    }
+    if (!opener || !opener(kind, target)) return code(kind == 1 ? 31 : 2);
+    return code(42);
+}

@@ -746,6 +746,7 @@ LRESULT CallWindowProcW(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam, LPARAM
 LRESULT DefWindowProcW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto w = Find(hwnd);
     if (!w) return 0;
+    if (LRESULT ime = 0; msg >= 0x010D && ImeDefault(hwnd, msg, wParam, lParam, &ime)) return ime;
     switch (msg) {
     case WM_NCCREATE: return TRUE;
     case WM_SETCURSOR:

@@ -65,5 +65,7 @@ Region* RegionOf(HRGN rgn);
 void RelayoutWindow(HWND hwnd);
 // The menu bar's keys at DefWindowProc (Alt+mnemonic, F10, a lone Alt); true when taken.
 bool MenuBarKey(HWND hwnd, UINT msg, WPARAM wParam);
+// Default processing of the input-method messages; false for other messages.
+bool ImeDefault(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result);
 
 } // namespace win32bk

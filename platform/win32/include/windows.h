@@ -26,3 +26,4 @@
 #include "win32/menu.h"
 #include "win32/sysinfo.h"
 #include "win32/commdlg.h"
+#include "win32/ime.h"

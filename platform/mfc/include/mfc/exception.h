@@ -53,4 +53,13 @@ public:
     CString m_strFileName;
 };
 
+// A resource (window class, GDI object) could not be had.
+class CResourceException : public CException {
+public:
+    CResourceException() = default;
+    BOOL GetErrorMessage(LPWSTR error, UINT maxError, UINT* helpContext = nullptr) const override;
+};
+
+[[noreturn]] void AfxThrowResourceException();
+
 [[noreturn]] void AfxThrowFileException(int cause, LONG osError = -1, LPCWSTR fileName = nullptr);

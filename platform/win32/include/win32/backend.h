@@ -108,7 +108,26 @@ public:
     virtual std::vector<std::u16string> Families() = 0;
     // Whether an installed family writes Japanese (EnumFontFamiliesExW's SHIFTJIS_CHARSET).
     virtual bool FamilyWritesJapanese(const std::u16string&) { return false; }
+    // 8-bit coverage (0..255) of one glyph: width x height bytes, the box's
+    // top-left relative to the pen on the baseline (y up), the advance.
+    // False when the backend cannot render glyph images.
+    virtual bool GlyphAlpha(FontFace* font, char32_t cp, std::vector<uint8_t>* alpha, int* width, int* height,
+                            int* originX, int* originY, int* advance) {
+        (void)font, (void)cp, (void)alpha, (void)width, (void)height, (void)originX, (void)originY,
+            (void)advance;
+        return false;
+    }
 };
+
+// A cursor made by CreateCursor (HostCursor receives it as the handle).
+struct CursorShape {
+    static constexpr uint32_t kMagic = 0x43555253;
+    uint32_t magic;
+    int hotX, hotY, width, height;
+    std::vector<BYTE> andMask, xorMask;
+};
+// Null for the built-in cursors.
+CursorShape* CursorShapeOf(HCURSOR cursor);
 
 void InstallBackend(Backend* backend);
 Backend* GetBackend(); // null until installed
@@ -180,6 +199,11 @@ struct TextOutRecord {
     RECT rect;
     std::u16string text;
     std::vector<int> dx;
+    COLORREF textColor = 0;
+    COLORREF bkColor = 0;
+    std::u16string face;
+    LONG weight = 0;
+    bool underline = false;
 };
 void SetTextOutTrace(std::vector<TextOutRecord>* trace);
 

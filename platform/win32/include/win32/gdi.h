@@ -327,6 +327,28 @@ int DrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format);
 BOOL GetTextExtentPoint32W(HDC dc, LPCWSTR text, int count, LPSIZE size);
 BOOL GetCharWidth32W(HDC dc, UINT first, UINT last, LPINT widths);
 BOOL GetTextMetricsW(HDC dc, LPTEXTMETRICW tm);
+
+struct FIXED {
+    WORD fract;
+    short value;
+};
+struct MAT2 {
+    FIXED eM11, eM12, eM21, eM22;
+};
+struct GLYPHMETRICS {
+    UINT gmBlackBoxX;
+    UINT gmBlackBoxY;
+    POINT gmptGlyphOrigin; // top-left of the black box from the pen on the baseline, y up
+    short gmCellIncX;
+    short gmCellIncY;
+};
+#define GGO_METRICS 0
+#define GGO_GRAY8_BITMAP 6
+#define GDI_ERROR 0xFFFFFFFFu
+// GGO_GRAY8_BITMAP with the identity matrix: rows padded to 4 bytes, coverage
+// 0..64. A null buffer asks the size.
+DWORD GetGlyphOutlineW(HDC dc, UINT ch, UINT format, GLYPHMETRICS* gm, DWORD bytes, LPVOID buffer,
+                       const MAT2* mat);
 int GetTextFaceW(HDC dc, int count, LPWSTR face);
 int EnumFontFamiliesExW(HDC dc, LPLOGFONTW lf, FONTENUMPROCW proc, LPARAM lParam, DWORD flags);
 

@@ -55,7 +55,22 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
 // from _beginthreadex (the thread runs on).
 BOOL CloseHandle(HANDLE handle);
 
+// Opens a file or URL ("open" or no verb). Absolute http, https, ftp and
+// mailto URLs go to the desktop's URL handler; an existing absolute file to
+// the desktop's handler for its type (31 when there is none). Above 32 on
+// success; 2 for anything else (nothing is opened).
+HINSTANCE ShellExecuteW(HWND hwnd, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory,
+                        int show);
+
+namespace win32bk {
+// The backend's opener: kind 0 a URL, 1 a file; true when a handler took it.
+void SetShellOpener(std::function<bool(int kind, const std::u16string& target)> opener);
+} // namespace win32bk
+
 namespace win32test {
+// Tests: while set, ShellExecuteW records the verb and target here and
+// opens nothing (files still must exist).
+void SetShellRecorder(std::function<void(const std::u16string& verb, const std::u16string& target)> recorder);
 // Tests: while set, CreateProcessW hands the command line to the hook
 // instead of starting anything and returns what the hook returns.
 void SetProcessStartHook(std::function<BOOL(const std::u16string& commandLine)> hook);

@@ -535,6 +535,12 @@ DWORD GetTickCount();
 ULONGLONG GetTickCount64();
 UINT GetDoubleClickTime();
 UINT GetCaretBlinkTime();
+// Process-wide; read back by GetCaretBlinkTime.
+BOOL SetCaretBlinkTime(UINT ms);
+// A cursor from 1-bit AND and XOR masks (rows padded to 16 bits).
+HCURSOR CreateCursor(HINSTANCE inst, int hotX, int hotY, int width, int height, const void* andMask,
+                     const void* xorMask);
+BOOL DestroyCursor(HCURSOR cursor);
 
 // Focus, capture, input state.
 HWND SetFocus(HWND hwnd);

@@ -1,0 +1,3 @@
+#pragma once
+#include "afxwin.h"
+#include "mfc/ole.h"
