@@ -275,6 +275,7 @@ public:
     uint64_t m_options = 0;
     char16_t m_completionPrefix[100] = {};
     int m_completionIndex = -1;
+    EditPos m_completionAt = {-1, -1}; // where the completed word part starts
     int m_digits = 2;
     int m_lineSpacing = 0;
     int m_textOffset = 0;

@@ -403,6 +403,10 @@ void CEditCtrl::CompleteWord(int backward) {
     if (ordinal != -1) {
         Undo();
         m_completionIndex = ordinal; // Undo resets it; the cycle goes on from here
+        // The undo leaves the caret at the word's start; the word part ends the prefix on.
+        EditPos at = m_completionAt;
+        int n = static_cast<int>(std::char_traits<char16_t>::length(m_completionPrefix));
+        m_data->SetCaret(at.line, at.col + n);
     }
     EditPos caret = m_data->GetCaret();
     if (caret.col == 0) return;
@@ -431,10 +435,12 @@ void CEditCtrl::CompleteWord(int backward) {
     m_completionIndex = next;
     if (next < 0 || !found[0]) {
         m_completionIndex = -1;
+        UpdateCaret(1, 0, 0);
         return;
     }
     int oldLines = m_data->GetLineCount();
     int oldRows = m_data->GetLine(caret.line)->rowCount;
+    m_completionAt = start;
     m_data->m_undo->BeginGroup(0);
     m_data->DeleteRange(start, caret, 1);
     m_data->SetCaret(start.line, start.col);

@@ -13,15 +13,13 @@ std::map<HWND, COleDropTarget*>& Targets() {
     return t;
 }
 
-std::vector<afxole::DragStep>& Script() {
-    static std::vector<afxole::DragStep> s;
-    return s;
-}
-
-std::function<DROPEFFECT(const win32bk::ClipFormats&, DWORD)>& ExecHook() {
-    static std::function<DROPEFFECT(const win32bk::ClipFormats&, DWORD)> h;
-    return h;
-}
+struct HandlerInstaller {
+    HandlerInstaller() {
+        win32bk::SetDragTargetHandler(
+            [](HWND hwnd, win32bk::DragPhase phase, const win32bk::ClipFormats* formats, DWORD keys,
+               POINT client) { return afxole::DeliverDrag(hwnd, phase, formats, keys, client); });
+    }
+} g_handlerInstaller;
 
 // The drag in progress: the target under the pointer and its data.
 struct DragState {
@@ -157,8 +155,7 @@ DROPEFFECT COleDataSource::DoDragDrop(DWORD allowed, LPCRECT startRect, void*) {
     GetCursorPos(&start);
     RECT r = startRect ? *startRect : RECT{start.x - 2, start.y - 2, start.x + 3, start.y + 3};
     win32bk::ClipFormats formats = Formats();
-    std::vector<afxole::DragStep> script;
-    script.swap(Script());
+    std::vector<afxole::DragStep> script = win32bk::TakeDragScript();
     if (!script.empty()) {
         size_t i = 0;
         if (script[0].kind == afxole::DragStep::ReleaseInStart) return DROPEFFECT_NONE;
@@ -216,8 +213,7 @@ DROPEFFECT COleDataSource::DoDragDrop(DWORD allowed, LPCRECT startRect, void*) {
             DispatchMessageW(&m);
         }
     }
-    if (ExecHook()) return ExecHook()(formats, allowed) & allowed;
-    return DROPEFFECT_NONE;
+    return win32bk::DragExec(formats, allowed) & allowed;
 }
 
 namespace afxole {
@@ -249,14 +245,6 @@ DROPEFFECT DeliverDrag(HWND hwnd, DragPhase phase, const win32bk::ClipFormats* f
     }
     }
     return DROPEFFECT_NONE;
-}
-
-void SetDragScript(std::vector<DragStep> steps) {
-    Script() = std::move(steps);
-}
-
-void SetDragExecHook(std::function<DROPEFFECT(const win32bk::ClipFormats&, DWORD)> hook) {
-    ExecHook() = std::move(hook);
 }
 
 } // namespace afxole

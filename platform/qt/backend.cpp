@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QPixmap>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QThread>
@@ -80,7 +81,8 @@ HostWidget* HostOf(HWND hwnd) {
 HostWidget::HostWidget(HWND hwnd, QWidget* parent) : QWidget(parent), hwnd_(hwnd) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
-    setAttribute(Qt::WA_InputMethodEnabled, false);
+    setAttribute(Qt::WA_InputMethodEnabled, true);
+    setAcceptDrops(true);
     setFocusPolicy(Qt::ClickFocus);
     setMouseTracking(true);
     buffer_ = std::make_unique<QtSurface>(1, 1);
@@ -210,6 +212,8 @@ void HostWidget::paintEvent(QPaintEvent* ev) {
             p.fillRect(r, Qt::white);
         }
     }
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    PaintPreedit(p);
 }
 
 // The menu bar: the items' texts with their mnemonics underlined, the open one raised.
@@ -450,6 +454,21 @@ public:
     void HostCursor(HWND hwnd, HCURSOR cursor) override {
         HostWidget* w = HostOf(hwnd);
         if (!w) return;
+        if (win32bk::CursorShape* c = win32bk::CursorShapeOf(cursor)) {
+            // AND 0, XOR 0: black; AND 0, XOR 1: white; AND 1: transparent.
+            QImage img(c->width, c->height, QImage::Format_ARGB32);
+            int stride = (c->width + 15) / 16 * 2;
+            for (int y = 0; y < c->height; ++y)
+                for (int x = 0; x < c->width; ++x) {
+                    size_t i = static_cast<size_t>(y * stride + x / 8);
+                    int bit = 0x80 >> (x % 8);
+                    bool andBit = i < c->andMask.size() && (c->andMask[i] & bit);
+                    bool xorBit = i < c->xorMask.size() && (c->xorMask[i] & bit);
+                    img.setPixel(x, y, andBit ? 0 : xorBit ? 0xFFFFFFFFu : 0xFF000000u);
+                }
+            w->setCursor(QCursor(QPixmap::fromImage(img), c->hotX, c->hotY));
+            return;
+        }
         Qt::CursorShape shape = Qt::ArrowCursor;
         switch (reinterpret_cast<uintptr_t>(cursor)) {
         case 0: shape = Qt::BlankCursor; break;
@@ -620,6 +639,10 @@ public:
     bool FamilyWritesJapanese(const std::u16string& family) override {
         QString f = QString::fromUtf16(family.data(), static_cast<qsizetype>(family.size()));
         return QFontDatabase::writingSystems(f).contains(QFontDatabase::Japanese);
+    }
+    bool GlyphAlpha(win32bk::FontFace* font, char32_t cp, std::vector<uint8_t>* alpha, int* width,
+                    int* height, int* originX, int* originY, int* advance) override {
+        return GlyphAlphaMap(font, cp, alpha, width, height, originX, originY, advance);
     }
     std::vector<std::u16string> Families() override {
         std::vector<std::u16string> out;

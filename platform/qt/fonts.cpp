@@ -170,6 +170,41 @@ private:
 std::mutex g_fontMutex;
 } // namespace
 
+bool GlyphAlphaMap(win32bk::FontFace* face, char32_t cp, std::vector<uint8_t>* alpha, int* width, int* height,
+                   int* originX, int* originY, int* advance) {
+    auto* f = dynamic_cast<QtFontFace*>(face);
+    if (!f) return false;
+    std::lock_guard<std::mutex> lock(g_fontMutex);
+    const QtFontFace::Glyph& g = f->Resolve(cp);
+    *advance = g.advance;
+    if (g.font < 0) {
+        *width = *height = 0;
+        *originX = *originY = 0;
+        alpha->clear();
+        return true;
+    }
+    const QRawFont& raw = f->raw(g.font);
+    QImage img = raw.alphaMapForGlyph(g.index, QRawFont::PixelAntialiasing);
+    QRectF br = raw.boundingRect(g.index);
+    *width = img.width();
+    *height = img.height();
+    *originX = static_cast<int>(std::floor(br.left()));
+    *originY = -static_cast<int>(std::floor(br.top()));
+    alpha->assign(static_cast<size_t>(img.width()) * static_cast<size_t>(img.height()), 0);
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) {
+            int v;
+            if (img.format() == QImage::Format_Indexed8 || img.format() == QImage::Format_Alpha8 ||
+                img.format() == QImage::Format_Grayscale8)
+                v = img.constScanLine(y)[x];
+            else
+                v = qAlpha(img.pixel(x, y));
+            (*alpha)[static_cast<size_t>(y) * static_cast<size_t>(img.width()) + static_cast<size_t>(x)] =
+                static_cast<uint8_t>(v);
+        }
+    return true;
+}
+
 std::shared_ptr<win32bk::FontFace> RealizeFont(const LOGFONTW& lf) {
     std::lock_guard<std::mutex> lock(g_fontMutex);
     static std::map<std::tuple<QString, LONG, LONG, int, int>, std::shared_ptr<win32bk::FontFace>> cache;

@@ -70,7 +70,18 @@ protected:
     void closeEvent(QCloseEvent* ev) override;
     void resizeEvent(QResizeEvent* ev) override;
     bool focusNextPrevChild(bool) override { return false; }
+    void inputMethodEvent(QInputMethodEvent* ev) override;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+    void dragEnterEvent(QDragEnterEvent* ev) override;
+    void dragMoveEvent(QDragMoveEvent* ev) override;
+    void dragLeaveEvent(QDragLeaveEvent* ev) override;
+    void dropEvent(QDropEvent* ev) override;
 
+public:
+    // The preedit of the window's input context, drawn like the caret.
+    void PaintPreedit(QPainter& p);
+
+protected:
 private:
     void Key(QKeyEvent* ev, bool down);
     void PaintMenuBar(QPainter& p);
@@ -95,6 +106,8 @@ std::shared_ptr<win32bk::FontFace> RealizeFont(const LOGFONTW& lf);
 void DrawGlyphs(QImage& image, const win32bk::Region& clip, win32bk::FontFace* face,
                 const win32bk::GlyphRun& run, COLORREF color);
 QStringList InstalledFamilies();
+bool GlyphAlphaMap(win32bk::FontFace* face, char32_t cp, std::vector<uint8_t>* alpha, int* width, int* height,
+                   int* originX, int* originY, int* advance);
 
 void InstallMessageBox();
 void InstallCommonDialogs();

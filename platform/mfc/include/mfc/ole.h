@@ -8,6 +8,7 @@
 
 #include "mfc/wnd.h"
 #include "win32/clipboard.h"
+#include "win32/dragdrop.h"
 
 typedef unsigned short CLIPFORMAT;
 typedef DWORD DROPEFFECT;
@@ -71,24 +72,14 @@ private:
 
 namespace afxole {
 
-// A drag event on a host window, as the display backend's drag events (or a
-// test script) deliver it. Returns the target's effect (for Drop: NONE when
-// the target refused).
-enum class DragPhase { Enter, Over, Leave, Drop };
+// A drag event delivered to the drop target registered for the window.
+using DragPhase = win32bk::DragPhase;
 DROPEFFECT DeliverDrag(HWND hwnd, DragPhase phase, const win32bk::ClipFormats* formats, DWORD keyState,
                        POINT client);
 bool IsDropTarget(HWND hwnd);
-
-// One step of a scripted drag that runs in place of the next DoDragDrop's
-// drag (tests: an offscreen drag returns at once).
-struct DragStep {
-    enum Kind { LeaveStart, ReleaseInStart, Move, Drop, Cancel } kind;
-    HWND hwnd;
-    POINT client;
-    DWORD keyState; // MK_CONTROL, MK_SHIFT
-};
-void SetDragScript(std::vector<DragStep> steps);
-// The backend's drag: runs it and returns the target's effect.
-void SetDragExecHook(std::function<DROPEFFECT(const win32bk::ClipFormats&, DWORD allowed)> hook);
+using DragStep = win32bk::DragStep;
+inline void SetDragScript(std::vector<DragStep> steps) {
+    win32bk::SetDragScript(std::move(steps));
+}
 
 } // namespace afxole

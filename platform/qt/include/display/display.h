@@ -56,6 +56,9 @@ void SendWheel(HWND target, int x, int y, int angleY, int angleX, unsigned mods)
 // Mouse gestures on a window's scroll bar (bar SB_VERT/SB_HORZ, or SB_CTL for a bar control); x, y in the
 // bar's own pixels.
 void SendBarMouse(HWND hwnd, int bar, int x, int y, int kind);
+// An input-method event (a preedit, a commit, or an empty preedit to cancel)
+// to the host widget, as the system's input method sends it.
+void SendInputMethod(HWND target, const std::u16string& preedit, const std::u16string& commit);
 // Geometry of a scroll bar's parts, in the bar's own pixels.
 struct BarGeometry {
     RECT bar, groove, slider, subLine, addLine;

@@ -12,6 +12,8 @@
 
 #include "display/display.h"
 #include "win32/backend.h"
+#include "win32/clipboard.h"
+#include "win32/dragdrop.h"
 
 namespace tvtest {
 
@@ -63,6 +65,36 @@ void BarUp(HWND hwnd, int bar);
 // ExtTextOutW calls, recorded while on.
 void TraceTextOut(bool on);
 std::vector<win32bk::TextOutRecord>& TextOuts();
+
+// Input method, through the host widget's input-method events.
+void ImePreedit(HWND host, const std::u16string& text);
+void ImeCommit(HWND host, const std::u16string& text);
+void ImeCancel(HWND host);
+void ImeSetOpen(HWND host, bool open);
+// The reconversion request: WM_IME_REQUEST with lParam 0, then a zeroed
+// block of the size answered. The selected text, or nothing when refused
+// or the answer's offsets do not lie in the block.
+std::optional<std::u16string> ImeReconvert(HWND hwnd);
+POINT ImeCompositionPoint(HWND hwnd);
+bool ImeCompositionFont(HWND hwnd, LOGFONTW* font);
+
+// Drags: the steps run inside the next DoDragDrop in place of the drag.
+void DragScript(std::vector<win32bk::DragStep> steps);
+// A drop from another program: enter, over and drop at (x, y); the effect.
+DWORD ForeignDrop(HWND hwnd, int x, int y, const win32bk::ClipFormats& formats, DWORD keyState = 0);
+
+// Clipboard contents as another program would put them, failure seams and
+// the count of live global blocks.
+void SetClipboard(const win32bk::ClipFormats& formats);
+void FailNext(win32bk::ClipFailure what);
+int LiveGlobalBlocks();
+
+// The shell: every ShellExecuteW's verb and file, recorded while on (nothing is opened).
+struct ShellCall {
+    std::u16string verb, file;
+};
+void RecordShell(bool on);
+const std::vector<ShellCall>& ShellCalls();
 
 qtplatform::Image Capture(HWND hwnd);
 bool SavePng(HWND hwnd, const std::string& path);
