@@ -259,7 +259,7 @@ void CEditCtrl::SetSearchHighlight(const char16_t* pattern, int matchCase, int m
     if (!pattern)
         text = u"";
     else if (reinterpret_cast<uintptr_t>(pattern) <= 0xFFFF)
-        text = u""; // a string resource number: there is no string table to read it from
+        text.LoadString(static_cast<UINT>(reinterpret_cast<uintptr_t>(pattern)));
     else
         text = pattern;
     m_search.highlight = 1;
