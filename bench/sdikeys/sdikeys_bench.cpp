@@ -44,12 +44,12 @@ END_MESSAGE_MAP()
 class BenchView : public CView {
     DECLARE_DYNCREATE(BenchView)
 public:
-    afx_msg void OnCommand(UINT) { ++g_fired; }
+    afx_msg void OnButtonCommand(UINT) { ++g_fired; }
     DECLARE_MESSAGE_MAP()
 };
 IMPLEMENT_DYNCREATE(BenchView, CView)
 BEGIN_MESSAGE_MAP(BenchView, CView)
-ON_COMMAND_RANGE(kFirstCmd, kFirstCmd + kButtons - 1, OnCommand)
+ON_COMMAND_RANGE(kFirstCmd, kFirstCmd + kButtons - 1, OnButtonCommand)
 END_MESSAGE_MAP()
 
 class BenchFrame : public CFrameWnd {

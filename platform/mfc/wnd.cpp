@@ -17,7 +17,7 @@ IMPLEMENT_DYNAMIC(CScrollBar, CWnd)
 IMPLEMENT_DYNAMIC(CView, CWnd)
 
 const AFX_MSGMAP* CCmdTarget::GetThisMessageMap() {
-    static const AFX_MSGMAP_ENTRY entries[] = {{0, 0, 0, 0, AfxSig_end, nullptr}};
+    static const AFX_MSGMAP_ENTRY entries[] = {{0, 0, 0, 0, AfxSig_end, {}}};
     static const AFX_MSGMAP map = {nullptr, &entries[0]};
     return &map;
 }

@@ -34,8 +34,6 @@ struct Handle {
     std::u16string path;
 };
 
-std::mutex g_handles;
-
 std::u16string Fold(const std::u16string& s) {
     std::u16string out = s;
     for (char16_t& c : out)

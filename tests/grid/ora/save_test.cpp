@@ -296,8 +296,6 @@ TEST_F(SaveTest, NoEditsAndPausedCancelStateAndNoWindow) {
     EXPECT_EQ(Narrow(msg), "編集結果を保存しました。\n    delete: 0\n    insert 0\n    update 0");
     EXPECT_EQ(Dml(), (std::vector<std::string>{"savepoint tavex_p1"}));
     EXPECT_EQ(g_waits, (std::vector<DWORD>{500, 500, 500}));
-    int commits = 0;
-    for (auto& name : g_calls) commits += name == "OCITransCommit";
     g_oci = g_real;
 
     // No window: no messages and no waits.

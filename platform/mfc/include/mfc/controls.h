@@ -1,5 +1,12 @@
 // The MFC classes of the standard controls: thin wrappers of their messages.
 #pragma once
+// Like MFC's, the window classes here declare Create and CreateEx with their
+// own parameters, hiding CWnd's on purpose: a control is made through its own
+// form only. clang warns of each such hiding; the hiding is the interface.
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Woverloaded-virtual"
+#endif
 
 #include "mfc/cstring.h"
 #include "mfc/wnd.h"
@@ -214,3 +221,7 @@ public:
         return BOOL(SendMessage(CB_SETEDITSEL, 0, MAKELPARAM(start, end)));
     }
 };
+
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif

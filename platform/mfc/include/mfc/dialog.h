@@ -1,6 +1,13 @@
 // CDialog with data exchange, and the message-map entries of dialogs and
 // control notifications.
 #pragma once
+// Like MFC's, the window classes here declare Create and CreateEx with their
+// own parameters, hiding CWnd's on purpose: a control is made through its own
+// form only. clang warns of each such hiding; the hiding is the interface.
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Woverloaded-virtual"
+#endif
 
 #include <windows.h>
 
@@ -161,3 +168,7 @@ void DDX_Radio(CDataExchange* dx, int id, int& value);
 void DDX_CBString(CDataExchange* dx, int id, CString& value);
 void DDX_CBIndex(CDataExchange* dx, int id, int& index);
 void DDX_Control(CDataExchange* dx, int id, CWnd& control);
+
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif

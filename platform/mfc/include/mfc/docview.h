@@ -1,6 +1,13 @@
 // Command UI, menus, documents and their templates, frame windows, control
 // bars (status bar and toolbar) and the command line of the application.
 #pragma once
+// Like MFC's, the window classes here declare Create and CreateEx with their
+// own parameters, hiding CWnd's on purpose: a control is made through its own
+// form only. clang warns of each such hiding; the hiding is the interface.
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Woverloaded-virtual"
+#endif
 
 #include <string>
 #include <vector>
@@ -95,7 +102,7 @@ public:
 
     HMENU m_hMenu = nullptr;
     operator HMENU() const { return m_hMenu; }
-    HMENU GetSafeHmenu() const { return this ? m_hMenu : nullptr; }
+    HMENU GetSafeHmenu() const { return m_hMenu; }
     static CMenu* FromHandle(HMENU menu);
     BOOL Attach(HMENU menu);
     HMENU Detach();
@@ -451,3 +458,7 @@ public:
 BOOL AfxOleInit();
 // The program's entry, called by the display layer's main once it is up.
 int AfxWinMain(HINSTANCE instance, HINSTANCE prev, LPWSTR cmdLine, int cmdShow);
+
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif

@@ -1,5 +1,12 @@
 // CCmdTarget with message maps, CWnd, CScrollBar, a view base and a static splitter window.
 #pragma once
+// Like MFC's, the window classes here declare Create and CreateEx with their
+// own parameters, hiding CWnd's on purpose: a control is made through its own
+// form only. clang warns of each such hiding; the hiding is the interface.
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Woverloaded-virtual"
+#endif
 
 #include "mfc/gdi.h"
 #include "mfc/geometry.h"
@@ -591,3 +598,7 @@ protected:
 
     DECLARE_MESSAGE_MAP()
 };
+
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif
