@@ -392,29 +392,7 @@ int CEditCtrl::LinePixelWidth(int line, int units, HDC dc) {
 }
 
 // ---------------------------------------------------------------------------
-// Search pattern cache and small helpers
-
-SearchPatternCache::~SearchPatternCache() {
-    std::free(work);
-    if (compiled) regex_free(&compiled);
-}
-
-Regex* SearchPatternCache::Get(const char16_t* text, int mc, int mw, int isRegex) {
-    if (!text) text = u"";
-    if (compiled && pattern == text && mc == matchCase && mw == matchWidth && isRegex == regex)
-        return compiled;
-    if (compiled) regex_free(&compiled);
-    compiled = nullptr;
-    int flags = (mc ? 0 : REGEX_IGNORE_CASE) | (mw ? 0 : REGEX_IGNORE_WIDTH);
-    compileCount++;
-    compiled = isRegex ? regex_compile(text, flags) : regex_compile_literal(text, flags);
-    if (!compiled) return nullptr;
-    pattern = text;
-    matchCase = mc;
-    matchWidth = mw;
-    regex = isRegex;
-    return compiled;
-}
+// Small helpers
 
 CString ansi_to_cstring(const char* bytes, int count) {
     CString out;

@@ -9,6 +9,7 @@
 
 #include "editor/editdata.h"
 #include "editor/scrollwnd.h"
+#include "editor/searchpattern.h"
 #include "regex/regex.h"
 
 #ifndef DLGC_WANTALLKEYS
@@ -75,29 +76,6 @@ enum : uint64_t {
     EDOPT_MODIFIED_BG = 0x80000000ull,
     EDOPT_DEPTH_REQUEST = 0x100000000ull,
     EDOPT_DEPTH_COLORS = 0x200000000ull,
-};
-
-// The compiled search pattern of an editor or grid window, reused while the
-// pattern and flags stay the same.
-struct SearchPatternCache {
-    int highlight = 0;
-    CString pattern;
-    int matchCase = 0;
-    int matchWidth = 0;
-    int regex = 0;
-    char16_t* work = nullptr;
-    int workSize = 0;
-    Regex* compiled = nullptr;
-
-    SearchPatternCache() = default;
-    ~SearchPatternCache();
-    SearchPatternCache(const SearchPatternCache&) = delete;
-    SearchPatternCache& operator=(const SearchPatternCache&) = delete;
-
-    // The compiled pattern, or null when it does not compile.
-    Regex* Get(const char16_t* text, int matchCase, int matchWidth, int isRegex);
-    // Number of compilations so far (for tests).
-    int compileCount = 0;
 };
 
 // MultiByteToWideChar(CP_ACP) of count bytes.

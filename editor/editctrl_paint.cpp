@@ -13,7 +13,8 @@
 namespace {
 
 constexpr uint8_t kSelected = 1, kMatch = 2, kLink = 4, kBracket = 8;
-constexpr uint8_t kText = 0, kTab = 1, kWideSpace = 2, kEnd = 3, kSpace = 4;
+// Whitespace marks; plain text is 0.
+constexpr uint8_t kTab = 1, kWideSpace = 2, kEnd = 3, kSpace = 4;
 
 bool starts_with(const char16_t* p, const char16_t* mark, int n) {
     if (!mark || n <= 0) return false;
