@@ -62,7 +62,7 @@ std::string Xml(const std::string& s) {
     return out;
 }
 
-// Exec= quoting of the desktop entry specification.
+// Exec= quoting as desktop entry files define it.
 std::string ExecQuoted(const std::string& path) {
     std::string out = "\"";
     for (char c : path) {
