@@ -194,6 +194,16 @@ struct ScanRange {
     int r1, r2, c1, c2;
 };
 
+// The cells a changed-cell move scans: the whole model, or the selection
+// clipped to it.
+ScanRange ModifiedScanRange(const CGridData* d, bool inSel, int rows, int cols) {
+    if (!inSel) return ScanRange{0, rows - 1, 0, cols - 1};
+    return ScanRange{std::max(0, std::min(d->m_sel1.y, d->m_sel2.y)),
+                     std::min(rows - 1, std::max(d->m_sel1.y, d->m_sel2.y)),
+                     std::max(0, std::min(d->m_sel1.x, d->m_sel2.x)),
+                     std::min(cols - 1, std::max(d->m_sel1.x, d->m_sel2.x))};
+}
+
 } // namespace
 
 int CGridCtrl::NextModifiedCell(int* wrapped) {
@@ -202,12 +212,7 @@ int CGridCtrl::NextModifiedCell(int* wrapped) {
     int rows = ModelRows(), cols = ModelCols();
     if (wrapped) *wrapped = 0;
     if (rows <= 0 || cols <= 0) return 0;
-    ScanRange g{0, rows - 1, 0, cols - 1};
-    if (inSel)
-        g = ScanRange{std::max(0, std::min(d->m_sel1.y, d->m_sel2.y)),
-                      std::min(rows - 1, std::max(d->m_sel1.y, d->m_sel2.y)),
-                      std::max(0, std::min(d->m_sel1.x, d->m_sel2.x)),
-                      std::min(cols - 1, std::max(d->m_sel1.x, d->m_sel2.x))};
+    ScanRange g = ModifiedScanRange(d, inSel, rows, cols);
     bool swapped = (m_style & GRS_SWAPPED) != 0;
     auto qualifies = [&](int r, int c) {
         return d->IsUpdatedRow(swapped ? c : r) && d->IsCellModified(r, c);
@@ -245,12 +250,7 @@ int CGridCtrl::PrevModifiedCell(int* wrapped) {
     int rows = ModelRows(), cols = ModelCols();
     if (wrapped) *wrapped = 0;
     if (rows <= 0 || cols <= 0) return 0;
-    ScanRange g{0, rows - 1, 0, cols - 1};
-    if (inSel)
-        g = ScanRange{std::max(0, std::min(d->m_sel1.y, d->m_sel2.y)),
-                      std::min(rows - 1, std::max(d->m_sel1.y, d->m_sel2.y)),
-                      std::max(0, std::min(d->m_sel1.x, d->m_sel2.x)),
-                      std::min(cols - 1, std::max(d->m_sel1.x, d->m_sel2.x))};
+    ScanRange g = ModifiedScanRange(d, inSel, rows, cols);
     bool swapped = (m_style & GRS_SWAPPED) != 0;
     auto qualifies = [&](int r, int c) {
         return d->IsUpdatedRow(swapped ? c : r) && d->IsCellModified(r, c);
