@@ -257,6 +257,7 @@ public:
     int m_endMode = 0;
 
 protected:
+    void ShowUndoStep();
     afx_msg int OnCreate(LPCREATESTRUCT cs);
     afx_msg void OnDestroy();
     afx_msg void OnSize(UINT type, int cx, int cy);

@@ -50,27 +50,28 @@ void CGridCtrl::UpdateEditPos() {
     m_editWnd->MoveWindow(left, top, width, height, TRUE);
 }
 
-int CGridCtrl::Undo() {
-    EndEdit();
-    m_data->Undo();
+// After an undo or redo step: the cursor where the model left it, every pane
+// laid out again, the cursor shown and the parent told.
+void CGridCtrl::ShowUndoStep() {
     MoveCursor(POINT{m_data->m_curCol, m_data->m_curRow}, 1, 0);
     ToPanes(GDM_RELAYOUT);
     Relayout();
     EnsureVisible(POINT{m_data->m_curCol, m_data->m_curRow});
     PostTo(m_hWnd, GDN_CURSORMOVED, m_data->m_curCol, m_data->m_curRow);
     PostDataChanged();
+}
+
+int CGridCtrl::Undo() {
+    EndEdit();
+    m_data->Undo();
+    ShowUndoStep();
     return 0;
 }
 
 int CGridCtrl::Redo() {
     EndEdit();
     m_data->Redo();
-    MoveCursor(POINT{m_data->m_curCol, m_data->m_curRow}, 1, 0);
-    ToPanes(GDM_RELAYOUT);
-    Relayout();
-    EnsureVisible(POINT{m_data->m_curCol, m_data->m_curRow});
-    PostTo(m_hWnd, GDN_CURSORMOVED, m_data->m_curCol, m_data->m_curRow);
-    PostDataChanged();
+    ShowUndoStep();
     return 0;
 }
 
