@@ -1,0 +1,48 @@
+// The application object: start-up and exit, settings, the login and the
+// current session's life cycle.
+#pragma once
+
+#include <afxwin.h>
+
+struct OraSession;
+
+class CTavexApp : public CWinApp {
+public:
+    CTavexApp();
+    ~CTavexApp() override;
+
+    // The application's name (the registry's profile name), from the string table.
+    void LoadAppTitle();
+    BOOL InitInstance() override;
+    int ExitInstance() override;
+
+    // Settings (the store, AppSettings, the grid font).
+    void SetupSettingsLocation();
+    void ReadSettings();
+    void WriteSettings();
+    void ReadFontSettings();
+    void WriteFontSettings();
+    static void CreateFonts();
+
+    // The session.
+    void BroadcastHint(int hint, CObject* hintObject = nullptr);
+    int RunLoginDialog(OraSession** session, int keepFocus);
+    int ConnectSetup();
+    static int ApplySessionNls();
+    static int RunStartupSqlFile(const char16_t* path);
+    void Disconnect();
+
+    HANDLE m_hKeywordThread = nullptr;
+
+protected:
+    CString m_appTitle;
+    afx_msg void OnViewFont();
+    afx_msg void OnFileChangeConnection();
+    DECLARE_MESSAGE_MAP()
+};
+
+extern CTavexApp theApp;
+
+// The value of a "LOGON=" token, text pointing just behind the "=".
+CString GetLogonArgument(const char16_t* text);
+CString UnescapeLogonArgument(const char16_t* text);
