@@ -240,7 +240,8 @@ void CTavexApp::OnFileChangeConnection() {
         CDocTemplate* t = GetNextDocTemplate(tp);
         POSITION dp = t->GetFirstDocPosition();
         while (dp) {
-            auto* doc = DYNAMIC_DOWNCAST(CTavexDoc, t->GetNextDoc(dp));
+            CDocument* next = t->GetNextDoc(dp);
+            auto* doc = DYNAMIC_DOWNCAST(CTavexDoc, next);
             if (!doc || !doc->HasUnsavedEdits()) continue;
             if (::MessageBoxW(m_pMainWnd ? m_pMainWnd->m_hWnd : nullptr,
                               u"編集中のデータは保存されません。よろしいですか？", u"MESSAGE",

@@ -1,6 +1,7 @@
 #include "app/mainfrm.h"
 
 #include "app/appstate.h"
+#include "app/settings.h"
 #include "res/resource.h"
 
 IMPLEMENT_DYNCREATE(CMainFrame, CFrameWnd)
@@ -31,7 +32,7 @@ BOOL CMainFrame::PreCreateWindow(CREATESTRUCT& cs) {
 int CMainFrame::OnCreate(LPCREATESTRUCT cs) {
     if (CFrameWnd::OnCreate(cs) == -1) return -1;
     if (!m_wndStatusBar.Create(this, WS_CHILD | WS_VISIBLE | CBRS_BOTTOM, AFX_IDW_STATUS_BAR)) return -1;
-    if (!SetStatusIndicators(FALSE)) return -1;
+    if (!SetStatusIndicators(AppSettings.END_KEY_LIKE_EXCEL == 1)) return -1;
     return 0;
 }
 

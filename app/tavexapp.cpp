@@ -58,15 +58,10 @@ private:
     HANDLE m_thread;
 };
 
-struct LogonParts {
-    CString user, password, service;
-    int oci7 = 0;
-};
-
 // User up to the first "/" or "@"; a password after "/" up to the next "@";
 // the service after that "@".
-LogonParts SplitLogon(CString value) {
-    LogonParts parts;
+LogonArgument SplitLogon(CString value) {
+    LogonArgument parts;
     const char16_t* v = value;
     const char16_t* oci7 = wcsstr(v, u":OCI7");
     if (oci7 && oci7[5] == 0) {
@@ -121,6 +116,13 @@ CString GetLogonArgument(const char16_t* text) {
     const char16_t* end = text;
     while (*end && *end != u' ') ++end;
     return CString(std::u16string(text, static_cast<size_t>(end - text)).c_str());
+}
+
+bool ParseLogonArgument(const char16_t* commandLine, LogonArgument* out) {
+    const char16_t* logon = commandLine ? wcsstr(commandLine, u"LOGON=") : nullptr;
+    if (!logon) return false;
+    *out = SplitLogon(GetLogonArgument(logon + 6));
+    return true;
 }
 
 // --- The application ----------------------------------------------------------------------------
@@ -194,8 +196,7 @@ BOOL CTavexApp::InitInstance() {
     // keyword table must not be built while the program ends.
     ThreadJoin join(startup);
 
-    if (const char16_t* logon = wcsstr(commandLine, u"LOGON=")) {
-        LogonParts parts = SplitLogon(GetLogonArgument(logon + 6));
+    if (LogonArgument parts; ParseLogonArgument(commandLine, &parts)) {
         if (parts.oci7) g_use_oci7_api = 1;
         if (g_oci_module) {
             CString logonMsg;

@@ -43,6 +43,14 @@ protected:
 
 extern CTavexApp theApp;
 
+// A "LOGON=" value split into its parts; oci7 when it ended with ":OCI7".
+struct LogonArgument {
+    CString user, password, service;
+    int oci7 = 0;
+};
+// Finds "LOGON=" anywhere in the command line; false when there is none.
+bool ParseLogonArgument(const char16_t* commandLine, LogonArgument* out);
+
 // The value of a "LOGON=" token, text pointing just behind the "=".
 CString GetLogonArgument(const char16_t* text);
 CString UnescapeLogonArgument(const char16_t* text);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <vector>
 #include <map>
 
 #include "app/settings.h"
@@ -79,16 +80,17 @@ unsigned OciInitThreadProc(void*) {
     return 0;
 }
 
+// The column's texts by row position (a row's parameter), taken before the
+// sort moves the rows.
 struct SortContext {
-    CListCtrl* list;
-    int column;
+    std::vector<CString> texts;
     bool numeric;
 };
 
 int CompareRows(LPARAM a, LPARAM b, LPARAM data) {
     auto* ctx = reinterpret_cast<SortContext*>(data);
-    CString ta = ctx->list->GetItemText(static_cast<int>(a), ctx->column);
-    CString tb = ctx->list->GetItemText(static_cast<int>(b), ctx->column);
+    const CString& ta = ctx->texts[static_cast<size_t>(a)];
+    const CString& tb = ctx->texts[static_cast<size_t>(b)];
     int diff = ctx->numeric ? _wtoi(ta) - _wtoi(tb) : ta.Compare(tb);
     return g_sortDirection == 1 ? diff : -diff;
 }
@@ -173,7 +175,9 @@ int CLogin::OnCreate(LPCREATESTRUCT cs) {
 }
 
 BOOL CLogin::OnInitDialog() {
+    ++m_updating;
     CDialog::OnInitDialog();
+    --m_updating;
     if (!g_oci_module) {
         MessageBoxW(m_hWnd, u"OCIライブラリが初期化されていません", u"Error", MB_ICONWARNING);
         EndDialog(IDCANCEL);
@@ -285,6 +289,9 @@ void CLogin::FillList(BOOL reload) {
 }
 
 void CLogin::SelectRow(int row) {
+    // One row at a time: the old row's loss, then the new row's gain.
+    int old = m_list.GetNextItem(-1, LVNI_SELECTED);
+    if (old >= 0 && old != row) m_list.SetItemState(old, 0, LVIS_SELECTED | LVIS_FOCUSED);
     m_list.SetItemState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     m_list.EnsureVisible(row, FALSE);
 }
@@ -326,7 +333,12 @@ void CLogin::OnListColumnClick(NMHDR* nm, LRESULT* result) {
     auto* lv = reinterpret_cast<NMLISTVIEW*>(nm);
     *result = 0;
     const int column = lv->iSubItem;
-    SortContext ctx{&m_list, column, column >= 0 && column < 12 && kColumns[column].right};
+    if (column < 0 || column >= 12) return;
+    SortContext ctx{{}, kColumns[column].right};
+    for (int row = 0; row < m_list.GetItemCount(); ++row) {
+        m_list.SetItemData(row, static_cast<DWORD_PTR>(row));
+        ctx.texts.push_back(m_list.GetItemText(row, column));
+    }
     m_list.SortItems(CompareRows, reinterpret_cast<DWORD_PTR>(&ctx));
     for (int row = 0; row < m_list.GetItemCount(); ++row)
         m_list.SetItemData(row, static_cast<DWORD_PTR>(row));

@@ -48,6 +48,16 @@ inline void Control(const std::string& command) {
     ASSERT_EQ(control(command.c_str(), reply, sizeof reply), 0) << command << ": " << reply;
 }
 
+// Types into a combo box's edit field, as a user clicking into it would.
+inline void TypeIntoCombo(HWND dlg, int id, const std::u16string& text) {
+    HWND edit = ::ChildWindowFromPoint(tvtest::Control(dlg, id), POINT{10, 10});
+    RECT r;
+    ::GetClientRect(edit, &r);
+    tvtest::Click(edit, r.right - 1, r.bottom / 2);
+    tvtest::Type(edit, text);
+    tvtest::Pump();
+}
+
 // A DEMO database made once per build tree and copied for each case.
 inline fs::path DemoCache() {
     fs::path cache = fs::path(TAVRELIX_BIN_DIR).parent_path() / "tests" / "app-demo";
