@@ -122,7 +122,7 @@ const View kViews[] = {
      "SELECT sequence_owner AS SEQUENCE_OWNER, sequence_name AS SEQUENCE_NAME, min_value AS MIN_VALUE, "
      "max_value "
      "AS MAX_VALUE, increment_by AS INCREMENT_BY, 'N' AS CYCLE_FLAG, 'Y' AS ORDER_FLAG, 20 AS CACHE_SIZE, "
-     "last_number AS LAST_NUMBER FROM main.sequences"},
+     "ora_sequence_last(sequence_owner, sequence_name, last_number) AS LAST_NUMBER FROM main.sequences"},
     {"ALL_DIRECTORIES",
      "SELECT owner AS OWNER, directory_name AS DIRECTORY_NAME, directory_path AS DIRECTORY_PATH FROM "
      "main.directories"},
@@ -354,14 +354,22 @@ void syncTable(Session& s, const TableRef& t, const std::string& objectType) {
     sqlite3_finalize(st);
     sqlite3_free(pragma);
     std::sort(pkOrder.begin(), pkOrder.end());
-    if (!pkOrder.empty() && objectType == "TABLE") {
+    // A primary key without a dictionary row (a table of an older catalogue) gets one.
+    bool listed = false;
+    {
+        sqlite3_stmt* q = nullptr;
+        if (sqlite3_prepare_v2(db,
+                               "SELECT 1 FROM main.constraints WHERE owner = ?1 AND table_name = ?2 AND "
+                               "constraint_type = 'P'",
+                               -1, &q, nullptr) == SQLITE_OK) {
+            sqlite3_bind_text(q, 1, owner->c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_text(q, 2, name->c_str(), -1, SQLITE_TRANSIENT);
+            listed = sqlite3_step(q) == SQLITE_ROW;
+        }
+        sqlite3_finalize(q);
+    }
+    if (!pkOrder.empty() && objectType == "TABLE" && !listed) {
         std::string cname = "PK_" + t.name;
-        runBound(db, "DELETE FROM main.constraints WHERE owner = ?1 AND table_name = ?2", {owner, name});
-        runBound(db, "DELETE FROM main.ind_columns WHERE table_owner = ?1 AND table_name = ?2",
-                 {owner, name});
-        runBound(db,
-                 "DELETE FROM main.indexes WHERE table_owner = ?1 AND table_name = ?2 AND index_name = ?3",
-                 {owner, name, &cname});
         runBound(db, "INSERT INTO main.constraints VALUES (?1, ?3, 'P', ?2, ?3)", {owner, name, &cname});
         runBound(db, "INSERT INTO main.indexes VALUES (?1, ?3, ?1, ?2, 'UNIQUE', NULL)",
                  {owner, name, &cname});
@@ -371,6 +379,106 @@ void syncTable(Session& s, const TableRef& t, const std::string& objectType) {
                      {owner, name, &cname, &col, &p});
         }
     }
+}
+
+void nameConstraints(Session& s, Translation& t) {
+    int next = 0;
+    for (size_t k = 0; k < t.constraints.size(); ++k) {
+        ConstraintDef& c = t.constraints[k];
+        if (!c.name.empty()) continue;
+        if (next == 0) {
+            sqlite3_stmt* q = nullptr;
+            if (sqlite3_prepare_v2(s.conn,
+                                   "SELECT max(CAST(substr(constraint_name, 6) AS INTEGER)) FROM "
+                                   "main.constraints WHERE constraint_name GLOB 'SYS_C[0-9]*'",
+                                   -1, &q, nullptr) == SQLITE_OK &&
+                sqlite3_step(q) == SQLITE_ROW)
+                next = sqlite3_column_int(q, 0);
+            sqlite3_finalize(q);
+            next = std::max(next, 10000);
+        }
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "SYS_C%06d", ++next);
+        c.name = buf;
+        const std::string from = "\"ORA$C" + std::to_string(k) + "\"", to = "\"" + c.name + "\"";
+        auto replace = [&](std::string& text) {
+            for (size_t p = text.find(from); p != std::string::npos; p = text.find(from, p + to.size()))
+                text.replace(p, from.size(), to);
+        };
+        replace(t.sql);
+        for (std::string& w : t.words) replace(w);
+    }
+}
+
+void recordConstraints(Session& s, const TableRef& t, const std::vector<ConstraintDef>& cs, bool replace) {
+    sqlite3* db = s.conn;
+    const std::string* owner = &t.owner;
+    const std::string* name = &t.name;
+    if (replace) {
+        runBound(db,
+                 "DELETE FROM main.ind_columns WHERE table_owner = ?1 AND table_name = ?2 AND index_name IN "
+                 "(SELECT index_name FROM main.constraints WHERE owner = ?1 AND table_name = ?2)",
+                 {owner, name});
+        runBound(db,
+                 "DELETE FROM main.indexes WHERE table_owner = ?1 AND table_name = ?2 AND index_name IN "
+                 "(SELECT index_name FROM main.constraints WHERE owner = ?1 AND table_name = ?2)",
+                 {owner, name});
+        runBound(db, "DELETE FROM main.constraints WHERE owner = ?1 AND table_name = ?2", {owner, name});
+    }
+    for (const ConstraintDef& c : cs) {
+        const std::string type(1, c.type);
+        bool key = c.type != 'C';
+        runBound(db, "INSERT OR REPLACE INTO main.constraints VALUES (?1, ?3, ?4, ?2, ?5)",
+                 {owner, name, &c.name, &type, key ? &c.name : nullptr});
+        if (!key) continue;
+        runBound(db, "INSERT OR REPLACE INTO main.indexes VALUES (?1, ?3, ?1, ?2, 'UNIQUE', NULL)",
+                 {owner, name, &c.name});
+        for (size_t k = 0; k < c.columns.size(); ++k) {
+            std::string p = std::to_string(k + 1);
+            runBound(db, "INSERT INTO main.ind_columns VALUES (?1, ?3, ?1, ?2, ?4, ?5)",
+                     {owner, name, &c.name, &c.columns[k], &p});
+        }
+    }
+}
+
+std::string uniqueConstraintName(Session& s, const TableRef& t, const std::vector<std::string>& columns) {
+    // Each unique index of the table with its columns in order, "A,B".
+    sqlite3_stmt* q = nullptr;
+    std::string found;
+    if (sqlite3_prepare_v2(s.conn,
+                           "SELECT i.owner, i.index_name, group_concat(c.column_name, char(1)) FROM "
+                           "(SELECT * FROM main.indexes WHERE table_owner = ?1 AND table_name = ?2 AND "
+                           "uniqueness = 'UNIQUE') i JOIN (SELECT * FROM main.ind_columns ORDER BY "
+                           "column_position) c ON c.index_owner = i.owner AND c.index_name = i.index_name "
+                           "GROUP BY i.owner, i.index_name",
+                           -1, &q, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(q);
+        return found;
+    }
+    sqlite3_bind_text(q, 1, t.owner.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(q, 2, t.name.c_str(), -1, SQLITE_TRANSIENT);
+    std::vector<std::string> want = columns;
+    std::sort(want.begin(), want.end());
+    while (found.empty() && sqlite3_step(q) == SQLITE_ROW) {
+        const char* list = reinterpret_cast<const char*>(sqlite3_column_text(q, 2));
+        std::vector<std::string> have;
+        std::string cur;
+        for (const char* p = list ? list : "";; ++p) {
+            if (*p == '\1' || *p == 0) {
+                have.push_back(cur);
+                cur.clear();
+                if (*p == 0) break;
+            } else {
+                cur += *p;
+            }
+        }
+        std::sort(have.begin(), have.end());
+        if (have == want)
+            found = std::string(reinterpret_cast<const char*>(sqlite3_column_text(q, 0))) + "." +
+                    reinterpret_cast<const char*>(sqlite3_column_text(q, 1));
+    }
+    sqlite3_finalize(q);
+    return found;
 }
 
 void registerObject(Session& s, const TableRef& t, const char* type, bool add) {

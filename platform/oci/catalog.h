@@ -14,6 +14,14 @@ void createCatalogViews(Session& s);
 void registerObject(Session& s, const TableRef& t, const char* type, bool add);
 // Rewrites the column rows (and primary key) of a table or view from its definition.
 void syncTable(Session& s, const TableRef& t, const std::string& objectType);
+// Gives the unnamed constraints of a CREATE or ALTER TABLE their SYS_Cnnnnnn
+// names, in the SQLite text too.
+void nameConstraints(Session& s, Translation& t);
+// Lists the table's key and check constraints in the dictionary, keys with their
+// unique index of the same name; replace: the table's earlier ones go first.
+void recordConstraints(Session& s, const TableRef& t, const std::vector<ConstraintDef>& cs, bool replace);
+// "OWNER.NAME" of the table's unique constraint or index over exactly these columns, or "".
+std::string uniqueConstraintName(Session& s, const TableRef& t, const std::vector<std::string>& columns);
 // Keeps the column defaults as the DDL wrote them (column, text), for the dictionary.
 void setColumnDefaults(Session& s, const TableRef& t,
                        const std::vector<std::pair<std::string, std::string>>& defaults);

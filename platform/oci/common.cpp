@@ -120,6 +120,8 @@ std::string oraMessage(int code) {
         {1410, "invalid ROWID"},
         {1434, "private synonym to be dropped does not exist"},
         {1430, "column being added already exists in table"},
+        {1426, "numeric overflow"},
+        {1452, "cannot CREATE UNIQUE INDEX; duplicate keys found"},
         {1438, "value larger than specified precision allowed for this column"},
         {1445, "cannot select ROWID from, or sample, a join view without a key-preserved table"},
         {1465, "invalid hex number"},

@@ -313,7 +313,7 @@ void fnToDate(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     int code = parseDate(s, fmt, d);
     if (code && !given && parseDate(s, kDefaultDateFormat, d) == 0) code = 0;
     if (code) {
-        raise(ctx, code, -1);
+        raise(ctx, code, argc > 2 ? sqlite3_value_int(argv[2]) : -1);
         return;
     }
     resultText(ctx, formatStoredDate(d));
@@ -375,6 +375,23 @@ void resultInterval(sqlite3_context* ctx, DateTime a, DateTime b) {
     resultText(ctx, buf);
 }
 
+// An integer result past 64 bits: a double when it keeps it exactly (at most 15
+// significant digits), else 1426 rather than a rounded answer.
+void wideResult(sqlite3_context* ctx, __int128 v, int slot) {
+    unsigned __int128 m = v < 0 ? -static_cast<unsigned __int128>(v) : static_cast<unsigned __int128>(v);
+    std::string digits;
+    while (m) {
+        digits.insert(digits.begin(), char('0' + int(m % 10)));
+        m /= 10;
+    }
+    size_t last = digits.find_last_not_of('0');
+    if (last != std::string::npos && last + 1 > 15) {
+        raise(ctx, 1426, slot);
+        return;
+    }
+    sqlite3_result_double(ctx, double(v));
+}
+
 // An operand of + or - as a number; 1722 for text that is none.
 int numberOf(sqlite3_value* v, Number& n) {
     switch (sqlite3_value_type(v)) {
@@ -389,22 +406,23 @@ int numberOf(sqlite3_value* v, Number& n) {
     default: {
         std::string s;
         textOf(v, s);
-        return parseNumber(s, n) ? 0 : 1722;
+        return readNumber(s, n);
     }
     }
 }
 
-void resultDate(sqlite3_context* ctx, int64_t secs, double days) {
+void resultDate(sqlite3_context* ctx, int64_t secs, double days, int slot = -1) {
     secs += int64_t(std::llround(days * 86400.0));
     if (secs < 0 || secs >= dayNumber(DateTime{10000, 1, 1}) * 86400) {
-        raise(ctx, 1841, -1);
+        raise(ctx, 1841, slot);
         return;
     }
     resultText(ctx, formatStoredDate(fromSeconds(secs)));
 }
 
 // date + days, days + date, and numbers as SQLite adds them.
-void arith(sqlite3_context* ctx, sqlite3_value** argv, bool minus) {
+void arith(sqlite3_context* ctx, int argc, sqlite3_value** argv, bool minus) {
+    const int slot = argc > 2 ? sqlite3_value_int(argv[2]) : -1;
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
         sqlite3_result_null(ctx);
         return;
@@ -414,7 +432,7 @@ void arith(sqlite3_context* ctx, sqlite3_value** argv, bool minus) {
     bool isDateA = dateSeconds(argv[0], da, &sa), isDateB = dateSeconds(argv[1], db, &sb);
     if (isDateA && isDateB) {
         if (!minus) {
-            raise(ctx, 975, -1);
+            raise(ctx, 975, slot);
             return;
         }
         if (sa.fraction >= 0 || sb.fraction >= 0) {
@@ -431,27 +449,29 @@ void arith(sqlite3_context* ctx, sqlite3_value** argv, bool minus) {
     Number a, b;
     if (isDateA || isDateB) {
         if (isDateB && minus) {
-            raise(ctx, 932, -1, "expected NUMBER got DATE");
+            raise(ctx, 932, slot, "expected NUMBER got DATE");
             return;
         }
         int code = numberOf(isDateA ? argv[1] : argv[0], b);
         if (code) {
-            raise(ctx, code, -1);
+            raise(ctx, code, slot);
             return;
         }
-        resultDate(ctx, isDateA ? da : db, minus ? -b.value() : b.value());
+        resultDate(ctx, isDateA ? da : db, minus ? -b.value() : b.value(), slot);
         return;
     }
     int code = numberOf(argv[0], a);
     if (!code) code = numberOf(argv[1], b);
     if (code) {
-        raise(ctx, code, -1);
+        raise(ctx, code, slot);
         return;
     }
     int64_t r;
-    if (a.integer && b.integer &&
-        !(minus ? __builtin_sub_overflow(a.i, b.i, &r) : __builtin_add_overflow(a.i, b.i, &r))) {
-        sqlite3_result_int64(ctx, r);
+    if (a.integer && b.integer) {
+        if (!(minus ? __builtin_sub_overflow(a.i, b.i, &r) : __builtin_add_overflow(a.i, b.i, &r)))
+            sqlite3_result_int64(ctx, r);
+        else
+            wideResult(ctx, minus ? __int128(a.i) - b.i : __int128(a.i) + b.i, slot);
         return;
     }
     sqlite3_result_double(ctx, significant15(minus ? a.value() - b.value() : a.value() + b.value()));
@@ -459,31 +479,35 @@ void arith(sqlite3_context* ctx, sqlite3_value** argv, bool minus) {
 
 // * and /: numbers only (text read as a number, else 1722; a date 932), exact for
 // integers, and division by zero 1476.
-void product(sqlite3_context* ctx, sqlite3_value** argv, bool divide) {
+void product(sqlite3_context* ctx, int argc, sqlite3_value** argv, bool divide) {
+    const int slot = argc > 2 ? sqlite3_value_int(argv[2]) : -1;
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
         sqlite3_result_null(ctx);
         return;
     }
     int64_t secs;
     if (dateSeconds(argv[0], secs) || dateSeconds(argv[1], secs)) {
-        raise(ctx, 932, -1, "expected NUMBER got DATE");
+        raise(ctx, 932, slot, "expected NUMBER got DATE");
         return;
     }
     Number a, b;
     int code = numberOf(argv[0], a);
     if (!code) code = numberOf(argv[1], b);
     if (code) {
-        raise(ctx, code, -1);
+        raise(ctx, code, slot);
         return;
     }
     if (divide && b.value() == 0) {
-        raise(ctx, 1476, -1);
+        raise(ctx, 1476, slot);
         return;
     }
     int64_t r;
     if (a.integer && b.integer) {
-        if (!divide && !__builtin_mul_overflow(a.i, b.i, &r)) {
-            sqlite3_result_int64(ctx, r);
+        if (!divide) {
+            if (!__builtin_mul_overflow(a.i, b.i, &r))
+                sqlite3_result_int64(ctx, r);
+            else
+                wideResult(ctx, __int128(a.i) * b.i, slot);
             return;
         }
         if (divide && !(a.i == INT64_MIN && b.i == -1) && a.i % b.i == 0) {
@@ -498,23 +522,24 @@ void product(sqlite3_context* ctx, sqlite3_value** argv, bool divide) {
         sqlite3_result_double(ctx, significant15(v));
 }
 
-void fnMul(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    product(ctx, argv, false);
+void fnMul(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    product(ctx, argc, argv, false);
 }
 
-void fnDiv(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    product(ctx, argv, true);
+void fnDiv(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    product(ctx, argc, argv, true);
 }
 
-void fnAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    arith(ctx, argv, false);
+void fnAdd(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    arith(ctx, argc, argv, false);
 }
 
-void fnSub(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    arith(ctx, argv, true);
+void fnSub(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    arith(ctx, argc, argv, true);
 }
 
-void fnToNumber(sqlite3_context* ctx, int, sqlite3_value** argv) {
+void fnToNumber(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    const int slot = argc > 2 ? sqlite3_value_int(argv[2]) : -1;
     if (isNumeric(argv[0])) {
         sqlite3_result_value(ctx, argv[0]);
         return;
@@ -525,8 +550,9 @@ void fnToNumber(sqlite3_context* ctx, int, sqlite3_value** argv) {
         return;
     }
     Number n;
-    if (!withDecimalPoint(s, sessionOf(ctx).numericCharacters[0]) || !parseNumber(s, n)) {
-        raise(ctx, 1722, -1);
+    int code = withDecimalPoint(s, sessionOf(ctx).numericCharacters[0]) ? readNumber(s, n) : 1722;
+    if (code) {
+        raise(ctx, code, slot);
         return;
     }
     n.result(ctx);
@@ -648,50 +674,114 @@ void fnTick(sqlite3_context* ctx, int, sqlite3_value**) {
     sqlite3_result_int(ctx, 1);
 }
 
-// Sequences: NEXTVAL hands out the stored next number, CURRVAL repeats the session's last one.
+// Sequences: NEXTVAL hands out the next number, CURRVAL repeats the session's last one.
+// The numbers live in sequences.db beside the catalogue, written only through the
+// session's own connection to it, one short transaction per number: a rollback of
+// the session's work never gives a number back, whether or not it has written, and
+// other sessions continue after it.
 void fnNextval(sqlite3_context* ctx, int, sqlite3_value** argv) {
     Session& s = sessionOf(ctx);
     std::string owner, name;
     textOf(argv[0], owner);
     textOf(argv[1], name);
-    // The number is taken in a transaction of its own, committed at once, so a
-    // rollback never gives it back and other sessions continue after it.
-    if (!s.sequenceConn) {
-        if (sqlite3_open_v2(sqlite3_db_filename(s.conn, "main"), &s.sequenceConn,
-                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
-            sqlite3_close_v2(s.sequenceConn);
-            s.sequenceConn = nullptr;
-            raise(ctx, 2289, -1);
-            return;
-        }
+    sqlite3* seq = sequenceDb(s);
+    if (!seq) {
+        raise(ctx, 2289, -1);
+        return;
     }
-    // A transaction that has written holds the catalogue's lock: the number is then
-    // taken in it (and a rollback gives it back).
-    sqlite3* via = s.sequenceConn;
-    if (sqlite3_exec(via, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK)
-        sqlite3_exec(via, "COMMIT", nullptr, nullptr, nullptr);
-    else
-        via = s.conn;
+    // The sequence's definition, read in the session's own view of the catalogue.
     sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(
-        via,
-        "UPDATE main.sequences SET last_number = last_number + increment_by WHERE sequence_owner = ?1 "
-        "AND sequence_name = ?2 RETURNING last_number - increment_by",
-        -1, &st, nullptr);
+    sqlite3_prepare_v2(s.conn,
+                       "SELECT last_number, increment_by FROM main.sequences WHERE sequence_owner = ?1 AND "
+                       "sequence_name = ?2",
+                       -1, &st, nullptr);
     sqlite3_bind_text(st, 1, owner.c_str(), -1, SQLITE_TRANSIENT);
     sqlite3_bind_text(st, 2, name.c_str(), -1, SQLITE_TRANSIENT);
     bool found = sqlite3_step(st) == SQLITE_ROW;
+    int64_t start = found ? sqlite3_column_int64(st, 0) : 0, step = found ? sqlite3_column_int64(st, 1) : 1;
+    sqlite3_finalize(st);
+    if (!found) {
+        raise(ctx, 2289, -1);
+        return;
+    }
+    if (sqlite3_exec(seq, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        raise(ctx, 54, -1);
+        return;
+    }
+    sqlite3_prepare_v2(
+        seq,
+        "INSERT INTO seq VALUES (?1, ?2, ?3 + ?4) ON CONFLICT(owner, name) DO UPDATE SET next = "
+        "next + ?4 RETURNING next - ?4",
+        -1, &st, nullptr);
+    sqlite3_bind_text(st, 1, owner.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(st, 2, name.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_int64(st, 3, start);
+    sqlite3_bind_int64(st, 4, step);
+    found = sqlite3_step(st) == SQLITE_ROW;
     int64_t v = found ? sqlite3_column_int64(st, 0) : 0;
     while (found && sqlite3_step(st) == SQLITE_ROW) {
     }
     sqlite3_finalize(st);
-    if (!found) {
+    if (!found || sqlite3_exec(seq, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        sqlite3_exec(seq, "ROLLBACK", nullptr, nullptr, nullptr);
         raise(ctx, 2289, -1);
         return;
     }
     s.currval[owner + "." + name] = v;
     sqlite3_result_int64(ctx, v);
 }
+
+// ALL_SEQUENCES.LAST_NUMBER: the next number to be handed out.
+void fnSequenceLast(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    Session& s = sessionOf(ctx);
+    std::string owner, name;
+    textOf(argv[0], owner);
+    textOf(argv[1], name);
+    sqlite3_result_value(ctx, argv[2]);
+    sqlite3* seq = sequenceDb(s);
+    sqlite3_stmt* st = nullptr;
+    if (seq && sqlite3_prepare_v2(seq, "SELECT next FROM seq WHERE owner = ?1 AND name = ?2", -1, &st,
+                                  nullptr) == SQLITE_OK) {
+        sqlite3_bind_text(st, 1, owner.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 2, name.c_str(), -1, SQLITE_TRANSIENT);
+        if (sqlite3_step(st) == SQLITE_ROW) sqlite3_result_int64(ctx, sqlite3_column_int64(st, 0));
+    }
+    sqlite3_finalize(st);
+}
+
+} // namespace
+
+sqlite3* sequenceDb(Session& s) {
+    if (s.sequenceConn) return s.sequenceConn;
+    std::string path = s.db ? s.db->dir + "/sequences.db" : std::string();
+    if (path.empty() || sqlite3_open_v2(path.c_str(), &s.sequenceConn,
+                                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                                        nullptr) != SQLITE_OK) {
+        sqlite3_close_v2(s.sequenceConn);
+        s.sequenceConn = nullptr;
+        return nullptr;
+    }
+    sqlite3_busy_timeout(s.sequenceConn, 5000);
+    sqlite3_exec(s.sequenceConn,
+                 "PRAGMA journal_mode=WAL; CREATE TABLE IF NOT EXISTS seq(owner TEXT NOT NULL, name TEXT NOT "
+                 "NULL, next INTEGER NOT NULL, PRIMARY KEY(owner, name))",
+                 nullptr, nullptr, nullptr);
+    return s.sequenceConn;
+}
+
+void forgetSequence(Session& s, const std::string& owner, const std::string& name) {
+    sqlite3* seq = sequenceDb(s);
+    sqlite3_stmt* st = nullptr;
+    if (seq && sqlite3_prepare_v2(seq, "DELETE FROM seq WHERE owner = ?1 AND name = ?2", -1, &st, nullptr) ==
+                   SQLITE_OK) {
+        sqlite3_bind_text(st, 1, owner.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 2, name.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_step(st);
+    }
+    sqlite3_finalize(st);
+}
+
+namespace {
 
 void fnCurrval(sqlite3_context* ctx, int, sqlite3_value** argv) {
     Session& s = sessionOf(ctx);
@@ -773,13 +863,19 @@ void registerFunctions(Session& s) {
         {"ora_to_char", 2, fnToChar, true},
         {"ora_to_date", 1, fnToDate, true},
         {"ora_to_date", 2, fnToDate, true},
+        {"ora_to_date", 3, fnToDate, true},
         {"ora_to_number", 1, fnToNumber, true},
+        {"ora_to_number", 3, fnToNumber, true},
         {"ora_to_timestamp", 1, fnToTimestamp, true},
         {"ora_to_timestamp", 2, fnToTimestamp, true},
         {"ora_add", 2, fnAdd, true},
         {"ora_sub", 2, fnSub, true},
         {"ora_mul", 2, fnMul, true},
         {"ora_div", 2, fnDiv, true},
+        {"ora_add", 3, fnAdd, true},
+        {"ora_sub", 3, fnSub, true},
+        {"ora_mul", 3, fnMul, true},
+        {"ora_div", 3, fnDiv, true},
         {"ora_trunc", 1, fnTrunc, true},
         {"ora_trunc", 2, fnTrunc, true},
         {"ora_mod", 2, fnMod, true},
@@ -790,6 +886,7 @@ void registerFunctions(Session& s) {
         {"empty_clob", 0, fnEmptyLob, true},
         {"empty_blob", 0, fnEmptyLob, true},
         {"ora_nextval", 2, fnNextval, false},
+        {"ora_sequence_last", 3, fnSequenceLast, false},
         {"ora_currval", 2, fnCurrval, false},
         {"to_clob", 1, fnToClob, true},
         {"ora_tick", 0, fnTick, false},

@@ -232,7 +232,7 @@ struct Session : Resolver {
     std::vector<std::string> attached;
     std::map<std::string, int64_t> userIds;
     std::map<std::string, int64_t> currval; // sequence -> last NEXTVAL of this session
-    sqlite3* sequenceConn = nullptr; // the catalogue in its own transactions: NEXTVAL outlives a rollback
+    sqlite3* sequenceConn = nullptr;        // sequences.db: NEXTVAL outlives a rollback
     // NLS settings of the session.
     std::string dateFormat = "DD-MON-RR";
     std::string timestampFormat = "DD-MON-RR HH.MI.SSXFF AM";
@@ -294,6 +294,11 @@ OraError sqliteError(Session& s, int rc, const Translation* t, int outOffset);
 
 // Registers the SQL functions on a connection.
 void registerFunctions(Session& s);
+// The session's connection to sequences.db, where NEXTVAL takes its numbers in
+// transactions of its own (null when it cannot be opened).
+sqlite3* sequenceDb(Session& s);
+// Forgets the numbers taken from a sequence (dropped, or made again).
+void forgetSequence(Session& s, const std::string& owner, const std::string& name);
 void registerScalarFunctions(Session& s);
 // Whether sql names the placeholder :name (upper case) outside literals and comments.
 bool hasPlaceholder(const std::string& sql, const std::string& name);

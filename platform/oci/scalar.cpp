@@ -166,7 +166,7 @@ int numberArg(sqlite3_value* v, double& out) {
     std::string s;
     textOf(v, s);
     Number n;
-    if (!parseNumber(s, n)) return 1722;
+    if (int code = readNumber(s, n)) return code;
     out = n.value();
     return 0;
 }
@@ -548,12 +548,14 @@ void fnRound(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 
 // SUM and AVG: exact over integers, decimal (15 digits) otherwise, as
 // aggregates and over windows.
+// Zero-filled by SQLite: every member starts at zero.
 struct Sum {
-    int64_t count = 0;
-    bool integer = true;
-    int64_t i = 0;
-    double d = 0, carry = 0; // compensated (Neumaier) sum of the non-integers
-    bool failed = false;
+    int64_t count;
+    bool inexact;  // a value that is no integer was added
+    bool overflow; // the integers' sum left 64 bits
+    int64_t i;
+    double d, carry; // compensated (Neumaier) sum of the non-integers
+    bool failed;
     void add(double x) {
         double t = d + x;
         carry += std::fabs(d) >= std::fabs(x) ? (d - t) + x : (x - t) + d;
@@ -567,16 +569,22 @@ void sumStep(sqlite3_context* ctx, int, sqlite3_value** argv, int sign) {
     double v = 0;
     if (sqlite3_value_type(argv[0]) == SQLITE_INTEGER) {
         int64_t x = sqlite3_value_int64(argv[0]), r;
-        if (a->integer &&
-            !(sign > 0 ? __builtin_add_overflow(a->i, x, &r) : __builtin_sub_overflow(a->i, x, &r))) {
+        if (!(sign > 0 ? __builtin_add_overflow(a->i, x, &r) : __builtin_sub_overflow(a->i, x, &r)))
             a->i = r;
-        } else {
-            a->integer = false;
-            a->add(double(sign) * double(x));
-        }
+        else
+            a->overflow = true;
     } else if (numberArg(argv[0], v) == 0) {
-        a->integer = false;
-        a->add(double(sign) * v);
+        if (v == std::trunc(v) && std::fabs(v) < 9e15) {
+            int64_t r;
+            if (!(sign > 0 ? __builtin_add_overflow(a->i, int64_t(v), &r)
+                           : __builtin_sub_overflow(a->i, int64_t(v), &r)))
+                a->i = r;
+            else
+                a->overflow = true;
+        } else {
+            a->inexact = true;
+            a->add(double(sign) * v);
+        }
     } else {
         a->failed = true;
     }
@@ -589,12 +597,16 @@ void sumFinal(sqlite3_context* ctx, bool average, bool keep) {
         raise(ctx, 1722);
         return;
     }
+    if (a && a->overflow) {
+        raise(ctx, 1426);
+        return;
+    }
     if (!a || a->count == 0) {
         sqlite3_result_null(ctx);
         return;
     }
     double total = double(a->i) + (a->d + a->carry);
-    if (!average && a->integer) {
+    if (!average && !a->inexact) {
         sqlite3_result_int64(ctx, a->i);
         return;
     }
@@ -621,9 +633,10 @@ void fnAvgValue(sqlite3_context* ctx) {
 }
 
 // A scalar subquery's value, given how many rows (at most 2) it has.
-void fnScalar(sqlite3_context* ctx, int, sqlite3_value** argv) {
+void fnScalar(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (sqlite3_value_int64(argv[0]) > 1) {
-        raise(ctx, 1427);
+        std::string m = "ORA-1427|" + std::to_string(argc > 2 ? sqlite3_value_int(argv[2]) : -1) + "|";
+        sqlite3_result_error(ctx, m.c_str(), -1);
         return;
     }
     sqlite3_result_value(ctx, argv[1]);
@@ -664,6 +677,7 @@ void registerScalarFunctions(Session& s) {
         {"ora_round", 1, fnRound},
         {"ora_round", 2, fnRound},
         {"ora_scalar", 2, fnScalar},
+        {"ora_scalar", 3, fnScalar},
     };
     for (const F& f : fns)
         sqlite3_create_function_v2(s.conn, f.name, f.args, SQLITE_UTF8 | SQLITE_DETERMINISTIC, &s, f.fn,

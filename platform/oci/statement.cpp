@@ -83,9 +83,23 @@ OraError sqliteError(Session& s, int rc, const Translation* t, int outOffset) {
         e = makeError(918);
     } else if (msg.find("UNIQUE constraint failed") != std::string::npos ||
                msg.find("PRIMARY KEY must be unique") != std::string::npos) {
+        // Named as the dictionary lists the unique constraint or index over the failed columns.
         std::string cols = after("failed: ");
-        std::string name = t ? t->target.owner + ".SYS_C_" + t->target.name : cols;
+        std::vector<std::string> names;
+        for (size_t a = 0; a <= cols.size();) {
+            size_t b = cols.find(", ", a);
+            if (b == std::string::npos) b = cols.size();
+            std::string c = cols.substr(a, b - a);
+            size_t dot = c.find('.');
+            names.push_back(dot == std::string::npos ? c : c.substr(dot + 1));
+            a = b + 2;
+        }
+        int off = outOffset >= 0 ? outOffset : sqlite3_error_offset(s.conn);
+        std::string name = t ? uniqueConstraintName(s, t->target, names) : std::string();
+        if (name.empty()) name = t ? t->target.owner + ".SYS_C_" + t->target.name : cols;
         e = makeError(1, name);
+        if (t && off >= 0) e.offset = originalOffset(*t, off);
+        return e;
     } else if (msg.find("CHECK constraint failed") != std::string::npos) {
         // Named constraints by their name; an unnamed one by the table's.
         std::string name = after("failed: ");
@@ -134,6 +148,26 @@ template <class T> T readValue(const char* p) {
     return v;
 }
 
+// A SQLT_AFC value compared with a CHAR column compares blank-padded: with its
+// trailing blanks replaced by the column's padding it matches the stored value.
+void padForChar(const Stmt& s, const std::string& name, std::string& utf8) {
+    for (auto& [bind, decl] : s.tr.charBinds) {
+        if (bind != name) continue;
+        DeclType t = parseDeclType(decl);
+        if (t.cls != TypeClass::Char || t.length <= 0) return;
+        size_t end = utf8.find_last_not_of(' ');
+        utf8.resize(end == std::string::npos ? 0 : end + 1);
+        size_t actual = utf8.size();
+        if (t.charSemantics) {
+            actual = 0;
+            for (unsigned char ch : utf8)
+                if ((ch & 0xC0) != 0x80) ++actual;
+        }
+        if (actual < size_t(t.length)) utf8.append(size_t(t.length) - actual, ' ');
+        return;
+    }
+}
+
 // Reads bind value k into parameter p.
 bool bindValue(Stmt& s, sqlite3_stmt* st, int p, BindH* b, ub4 k) {
     const Env& env = *s.env;
@@ -159,6 +193,7 @@ bool bindValue(Stmt& s, sqlite3_stmt* st, int p, BindH* b, ub4 k) {
         if (n == 0) return sqlite3_bind_null(st, p) == SQLITE_OK;
         std::string utf8;
         (b->form == SQLCS_NCHAR ? env.ncodec : env.codec).toUtf8(v, n, utf8);
+        if (b->dty == SQLT_AFC) padForChar(s, b->name, utf8);
         return sqlite3_bind_text(st, p, utf8.data(), int(utf8.size()), SQLITE_TRANSIENT) == SQLITE_OK;
     }
     }
@@ -899,12 +934,14 @@ int stmtExecute(Stmt& s, Session& sess, ub4 iters, bool describeOnly, OraError& 
                 registerObject(sess, old, "VIEW", false);
             }
         }
+        if (t.kind == Kind::CreateTable) nameConstraints(sess, s.tr);
         if (std::getenv("TAVRELIX_OCI_TRACE"))
             std::fprintf(stderr, "oci: %s\n    -> %s\n", s.sql.c_str(), t.sql.c_str());
         int rc = sqlite3_exec(sess.conn, t.sql.c_str(), nullptr, nullptr, nullptr);
         if (rc != SQLITE_OK) return failed(sqliteError(sess, rc, &t, -1));
         if (t.kind == Kind::CreateTable) setColumnDefaults(sess, t.target, t.defaults);
         registerObject(sess, t.target, view ? "VIEW" : "TABLE", create);
+        if (t.kind == Kind::CreateTable) recordConstraints(sess, t.target, t.constraints, true);
         if (t.kind == Kind::CreateView) {
             std::string text = t.words.empty() ? "" : t.words[0];
             sqlite3_stmt* st = nullptr;
@@ -1037,15 +1074,20 @@ int stmtExecute(Stmt& s, Session& sess, ub4 iters, bool describeOnly, OraError& 
             if (!run("INSERT INTO main.sequences VALUES (?1, ?2, 1, 999999999999999999, ?4, ?3)",
                      {w[0], w[1], w[2], w[3]}))
                 return failed(makeError(955));
+            forgetSequence(sess, w[0], w[1]);
             registerObject(sess, tableRef(w[0], w[1], false), "SEQUENCE", true);
         } else if (t.kind == Kind::DropSequence) {
             if (!run(
                     "DELETE FROM main.sequences WHERE sequence_owner = ?1 AND sequence_name = ?2 RETURNING 1",
                     {w[0], w[1]}))
                 return failed(makeError(2289));
+            forgetSequence(sess, w[0], w[1]);
             registerObject(sess, tableRef(w[0], w[1], false), "SEQUENCE", false);
         } else {
             int rc = sqlite3_exec(sess.conn, t.sql.c_str(), nullptr, nullptr, nullptr);
+            if (rc != SQLITE_OK && t.kind == Kind::CreateIndex &&
+                std::strstr(sqlite3_errmsg(sess.conn), "UNIQUE constraint failed"))
+                return failed(makeError(1452));
             if (rc != SQLITE_OK)
                 return failed(t.kind == Kind::DropIndex ? makeError(1418) : sqliteError(sess, rc, &t, -1));
             if (t.kind == Kind::CreateIndex) {
@@ -1069,6 +1111,7 @@ int stmtExecute(Stmt& s, Session& sess, ub4 iters, bool describeOnly, OraError& 
         if (describeOnly) return 0;
         if (!sess.commit(e)) return failed(e);
         if (!sess.exec("SAVEPOINT ora_alter", e)) return failed(e);
+        nameConstraints(sess, s.tr);
         for (size_t k = 0; k + 1 < t.words.size(); k += 2) {
             int rc = sqlite3_exec(sess.conn, t.words[k + 1].c_str(), nullptr, nullptr, nullptr);
             if (rc != SQLITE_OK && std::strstr(sqlite3_errmsg(sess.conn), "non-constant default"))
@@ -1083,6 +1126,7 @@ int stmtExecute(Stmt& s, Session& sess, ub4 iters, bool describeOnly, OraError& 
         sqlite3_exec(sess.conn, "RELEASE ora_alter", nullptr, nullptr, nullptr);
         setColumnDefaults(sess, t.target, t.defaults);
         syncTable(sess, t.target, "TABLE");
+        recordConstraints(sess, t.target, t.constraints, false);
         s.translated = false;
         s.executed = true;
         return 0;

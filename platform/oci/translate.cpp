@@ -164,8 +164,18 @@ private:
     bool emitOrderBy(size_t& i, size_t end);
     enum class VT { Unknown, Char, CharLit, Text, Number, Date, Bind, Null };
     VT typeOf(size_t a, size_t b) const;
-    VT columnType(const std::string& qual, const std::string& name) const;
+    VT columnType(const std::string& qual, const std::string& name, std::string* decl = nullptr) const;
+    std::string columnDecl(size_t a, size_t b) const; // a column operand's declared type, else
     void resolveComparison(const Comparison& c);
+    // A value position for our functions' errors: the slot number of the original offset.
+    std::string slotAt(int off) {
+        // Stored SQL (defaults, virtual columns, views) outlives this statement's slots.
+        if (out_.kind == Kind::CreateTable || out_.kind == Kind::AlterTable ||
+            out_.kind == Kind::CreateView || out_.kind == Kind::CreateMView)
+            return "-1";
+        out_.slots.push_back(off);
+        return std::to_string(out_.slots.size() - 1);
+    }
     void typeItems();
     bool scalarSubquery(size_t i) const;
     bool checkGrouping();
@@ -404,7 +414,8 @@ bool Translator::emitChain(size_t i, size_t end, size_t& next) {
         int src = toks_[terms[k + 1].first - 1].off;
         emit("), (", src);
         ok = term(k + 1);
-        emit("))", src);
+        // An error of + or - points at its operator.
+        emit(ops[k] == "||" ? "))" : "), " + slotAt(src) + ")", src);
     }
     --inChain_;
     next = size_t(j);
@@ -750,7 +761,8 @@ void Translator::typeItems() {
 }
 
 // A column's type by its declared type, looked for in the open levels' tables.
-Translator::VT Translator::columnType(const std::string& qual, const std::string& name) const {
+Translator::VT Translator::columnType(const std::string& qual, const std::string& name,
+                                      std::string* decl) const {
     for (size_t l = levels_.size(); l-- > 0;) {
         for (auto& [q, ref] : levels_[l].tables) {
             if (!qual.empty() && q != qual && ref.name != qual) continue;
@@ -763,6 +775,7 @@ Translator::VT Translator::columnType(const std::string& qual, const std::string
             }
             for (auto& col : c->second) {
                 if (col.name != name) continue;
+                if (decl) *decl = col.type;
                 std::string ty = upperAscii(col.type);
                 auto starts = [&](const char* p) { return ty.compare(0, std::strlen(p), p) == 0; };
                 if (starts("CHAR") || starts("NCHAR")) return VT::Char;
@@ -783,6 +796,18 @@ Translator::VT Translator::columnType(const std::string& qual, const std::string
     return VT::Unknown;
 }
 
+std::string Translator::columnDecl(size_t a, size_t b) const {
+    auto name = [&](size_t k) { return toks_[k].t == T::Ident || toks_[k].t == T::QIdent; };
+    std::string decl;
+    if (b == a + 1 && name(a))
+        columnType("", toks_[a].text, &decl);
+    else if (b == a + 3 && name(a) && isOp(a + 1, ".") && name(a + 2))
+        columnType(toks_[a].text, toks_[a + 2].text, &decl);
+    else if (b == a + 5 && name(a) && isOp(a + 1, ".") && name(a + 2) && isOp(a + 3, ".") && name(a + 4))
+        columnType(toks_[a + 2].text, toks_[a + 4].text, &decl);
+    return decl;
+}
+
 // Oracle's rules where a comparison meets typed operands: CHAR with CHAR or a
 // literal compares blank-padded, text with a DATE converts by the session's
 // date format, text with a NUMBER converts as TO_NUMBER.
@@ -794,18 +819,23 @@ void Translator::resolveComparison(const Comparison& c) {
     };
     auto padded = [](VT t) { return t == VT::Char || t == VT::CharLit; };
     auto text = [](VT t) { return t == VT::Char || t == VT::CharLit || t == VT::Text || t == VT::Bind; };
+    // A CHAR column against a bind: a SQLT_AFC value is padded to the column's length when bound.
+    if (l == VT::Char && r == VT::Bind && c.rightTo == c.rightFrom + 1)
+        out_.charBinds.push_back({toks_[c.rightFrom].text, columnDecl(c.leftFrom, c.leftTo)});
+    if (r == VT::Char && l == VT::Bind && c.leftTo == c.leftFrom + 1)
+        out_.charBinds.push_back({toks_[c.leftFrom].text, columnDecl(c.rightFrom, c.rightTo)});
     if (padded(l) && padded(r)) {
         // Trimmed on both sides: an explicit collation is lost to SQLite's automatic indexes.
         wrap(false, "rtrim(", ")");
         wrap(true, "rtrim(", ")");
     } else if (l == VT::Date && text(r)) {
-        wrap(true, "ora_to_date(", ")");
+        wrap(true, "ora_to_date(", ", NULL, " + slotAt(toks_[c.rightFrom].off) + ")");
     } else if (r == VT::Date && text(l)) {
-        wrap(false, "ora_to_date(", ")");
+        wrap(false, "ora_to_date(", ", NULL, " + slotAt(toks_[c.leftFrom].off) + ")");
     } else if (l == VT::Number && text(r)) {
-        wrap(true, "ora_to_number(", ")");
+        wrap(true, "ora_to_number(", ", NULL, " + slotAt(toks_[c.rightFrom].off) + ")");
     } else if (r == VT::Number && text(l)) {
-        wrap(false, "ora_to_number(", ")");
+        wrap(false, "ora_to_number(", ", NULL, " + slotAt(toks_[c.leftFrom].off) + ")");
     }
 }
 
@@ -837,7 +867,7 @@ bool Translator::emitTerm(size_t a, size_t b, bool only) {
         int src = toks_[factors[k + 1].first - 1].off;
         emit("), (", src);
         ok = emitRange(factors[k + 1].first, factors[k + 1].second);
-        emit("))", src);
+        emit("), " + slotAt(src) + ")", src);
     }
     --inChain_;
     return ok;
@@ -1297,6 +1327,23 @@ bool Translator::emitRange(size_t i, size_t end) {
     return !failed_;
 }
 
+// Whether SQLite keeps a number literal exactly: a 64-bit integer, or at most 15
+// significant digits (a double reads them back unchanged).
+bool exactNumber(const std::string& text) {
+    size_t e = text.find_first_of("eE");
+    std::string mantissa = text.substr(0, e);
+    std::string digits;
+    for (char c : mantissa)
+        if (c >= '0' && c <= '9') digits += c;
+    if (e == std::string::npos && mantissa.find('.') == std::string::npos) {
+        size_t first = digits.find_first_not_of('0');
+        std::string v = first == std::string::npos ? "0" : digits.substr(first);
+        if (v.size() < 19 || (v.size() == 19 && v <= "9223372036854775807")) return true;
+    }
+    size_t first = digits.find_first_not_of('0'), last = digits.find_last_not_of('0');
+    return first == std::string::npos || last - first + 1 <= 15;
+}
+
 bool Translator::emitOne(size_t& i, size_t end) {
     Level& lv = levels_.back();
     const Tok& t = toks_[i];
@@ -1307,6 +1354,7 @@ bool Translator::emitOne(size_t& i, size_t end) {
         ++i;
         return true;
     case T::Number:
+        if (!exactNumber(t.text)) return fail(1426, t.off);
         emit(t.text, t.off);
         ++i;
         return true;
@@ -1329,7 +1377,7 @@ bool Translator::emitOne(size_t& i, size_t end) {
             emit("LIMIT 2)), (", toks_[m].off);
             levels_.push_back(Level{});
             if (!emitRange(i + 1, m) || !closeLevel()) return false;
-            emit("))", toks_[m].off);
+            emit("), " + slotAt(t.off) + ")", toks_[m].off);
             i = m + 1;
             return true;
         }
@@ -1679,8 +1727,9 @@ bool Translator::tableBody(size_t from, size_t to, std::string& out) {
     size_t k = from;
     bool itemStart = true;
     int depth = 0;
-    std::string column; // the column being defined
-    size_t typePos = 0; // where its type goes in out
+    std::string column;         // the column being defined
+    std::string constraintName; // after CONSTRAINT name, for the constraint that follows
+    size_t typePos = 0;         // where its type goes in out
     std::map<std::string, std::string> types;
     auto original = [&](size_t a, size_t b) {
         return sql_.substr(size_t(toks_[a].off), size_t(toks_[b - 1].off + toks_[b - 1].len - toks_[a].off));
@@ -1743,10 +1792,38 @@ bool Translator::tableBody(size_t from, size_t to, std::string& out) {
             out += ", ";
             itemStart = true;
             column.clear();
+            constraintName.clear();
             ++k;
             continue;
         }
         itemStart = false;
+        if (depth == 0 && (isWord(k, "NOT") || isWord(k, "NULL"))) constraintName.clear();
+        // Every key and check constraint is named, so a violation can name it.
+        if (depth == 0 && isWord(k, "CONSTRAINT") && k + 1 < to &&
+            (toks_[k + 1].t == T::Ident || toks_[k + 1].t == T::QIdent)) {
+            constraintName = toks_[k + 1].text;
+            out += " CONSTRAINT " + quote(constraintName);
+            k += 2;
+            continue;
+        }
+        if (depth == 0 &&
+            ((isWord(k, "PRIMARY") && isWord(k + 1, "KEY")) || isWord(k, "UNIQUE") || isWord(k, "CHECK"))) {
+            ConstraintDef c;
+            c.name = constraintName;
+            c.type = isWord(k, "PRIMARY") ? 'P' : isWord(k, "UNIQUE") ? 'U' : 'C';
+            size_t list = c.type == 'P' ? k + 2 : k + 1;
+            if (c.type != 'C' && column.empty() && isOp(list, "(")) {
+                size_t m = matchParen(list, to);
+                for (size_t q = list + 1; q < m; ++q)
+                    if (toks_[q].t == T::Ident || toks_[q].t == T::QIdent) c.columns.push_back(toks_[q].text);
+            } else if (c.type != 'C' && !column.empty()) {
+                c.columns.push_back(column);
+            }
+            if (c.name.empty())
+                out += " CONSTRAINT " + quote("ORA$C" + std::to_string(out_.constraints.size()));
+            out_.constraints.push_back(std::move(c));
+            constraintName.clear();
+        }
         if (depth == 0 && isWord(k, "DEFAULT")) {
             // The default runs through the translator too; it ends at the
             // next constraint word or comma of the column list.

@@ -112,6 +112,15 @@ struct SelectItem {
     bool star = false;
 };
 
+// A PRIMARY KEY, UNIQUE or CHECK constraint of CREATE TABLE or ALTER TABLE ADD.
+// An unnamed one is written to SQLite as "ORA$C<k>" (k its index here) until
+// the statement runs and gives it its SYS_C name.
+struct ConstraintDef {
+    std::string name; // as written; empty when unnamed
+    char type = 'C';  // 'P', 'U' or 'C'
+    std::vector<std::string> columns;
+};
+
 struct Translation {
     Kind kind = Kind::Other;
     int functionCode = 0;
@@ -130,6 +139,9 @@ struct Translation {
     // CREATE TABLE, ALTER TABLE ADD: (column, default or virtual expression as written)
     std::vector<std::pair<std::string, std::string>> defaults;
     std::vector<std::pair<std::string, std::string>> defaultSql; // (column, default as SQLite SQL)
+    std::vector<ConstraintDef> constraints;
+    // Binds compared with a CHAR column: (bind name, the column's declared type)
+    std::vector<std::pair<std::string, std::string>> charBinds;
     bool orReplace = false;
     std::vector<std::string> words; // user statements: the words, upper-cased unless quoted
     std::vector<std::string> raw;   // the same words as written (quotes removed)

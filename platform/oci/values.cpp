@@ -1,6 +1,7 @@
 #include "values.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -92,9 +93,9 @@ void Number::result(sqlite3_context* ctx) const {
         sqlite3_result_double(ctx, d);
 }
 
-bool parseNumber(const std::string& in, Number& out) {
+int readNumber(const std::string& in, Number& out) {
     size_t a = in.find_first_not_of(" \t\r\n");
-    if (a == std::string::npos) return false;
+    if (a == std::string::npos) return 1722;
     size_t b = in.find_last_not_of(" \t\r\n");
     std::string s = in.substr(a, b - a + 1);
     size_t i = 0;
@@ -102,16 +103,16 @@ bool parseNumber(const std::string& in, Number& out) {
     size_t intStart = i;
     while (i < s.size() && std::isdigit((unsigned char)s[i])) ++i;
     size_t intDigits = i - intStart;
-    size_t fracDigits = 0;
+    size_t fracStart = i, fracDigits = 0;
     bool point = false;
     if (i < s.size() && s[i] == '.') {
         point = true;
         ++i;
-        size_t f = i;
+        fracStart = i;
         while (i < s.size() && std::isdigit((unsigned char)s[i])) ++i;
-        fracDigits = i - f;
+        fracDigits = i - fracStart;
     }
-    if (intDigits + fracDigits == 0) return false;
+    if (intDigits + fracDigits == 0) return 1722;
     bool exp = false;
     if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
         exp = true;
@@ -119,21 +120,30 @@ bool parseNumber(const std::string& in, Number& out) {
         if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
         size_t e = i;
         while (i < s.size() && std::isdigit((unsigned char)s[i])) ++i;
-        if (i == e) return false;
+        if (i == e) return 1722;
     }
-    if (i != s.size()) return false;
-    if (!point && !exp && intDigits <= 18) {
-        out.integer = true;
-        out.i = std::strtoll(s.c_str(), nullptr, 10);
-        return true;
+    if (i != s.size()) return 1722;
+    if (!point && !exp && intDigits <= 19) {
+        errno = 0;
+        long long v = std::strtoll(s.c_str(), nullptr, 10);
+        if (errno == 0) {
+            out.integer = true;
+            out.i = v;
+            return 0;
+        }
     }
+    // The significant digits, without leading and trailing zeros.
+    std::string digits = s.substr(intStart, intDigits) + s.substr(fracStart, fracDigits);
+    size_t first = digits.find_first_not_of('0'), last = digits.find_last_not_of('0');
+    size_t significant = first == std::string::npos ? 0 : last - first + 1;
     out.integer = false;
     out.d = std::strtod(s.c_str(), nullptr);
     if (out.d == std::trunc(out.d) && std::fabs(out.d) < 9e15) {
         out.integer = true;
         out.i = int64_t(out.d);
     }
-    return true;
+    if (significant > 15 || !std::isfinite(out.d)) return 1426;
+    return 0;
 }
 
 namespace {
@@ -1119,7 +1129,8 @@ int convertForColumn(sqlite3_context* ctx, sqlite3_value* v, const ColumnCheck& 
         } else {
             std::string s(reinterpret_cast<const char*>(sqlite3_value_text(v)),
                           size_t(sqlite3_value_bytes(v)));
-            if (!withDecimalPoint(s, decimal) || !parseNumber(s, n)) return 1722;
+            if (!withDecimalPoint(s, decimal)) return 1722;
+            if (int code = readNumber(s, n)) return code;
         }
         int p = t.col.precision, s = t.col.scale;
         if (s != -127 && p > 0) {

@@ -23,7 +23,12 @@ struct Number {
     double value() const { return integer ? double(i) : d; }
     void result(sqlite3_context* ctx) const;
 };
-bool parseNumber(const std::string& s, Number& out);
+// Number text read exactly: 0, 1722 for text that is no number, 1426 for one the
+// stand-in cannot keep exactly (more than 15 significant digits, not a 64-bit integer).
+int readNumber(const std::string& s, Number& out);
+inline bool parseNumber(const std::string& s, Number& out) {
+    return readNumber(s, out) == 0;
+}
 // v rounded (half away from zero) or truncated to scale decimal places (scale
 // may be negative), on the digits of v's shortest decimal text, not its binary value.
 double decimalRound(double v, int scale, bool truncate = false);

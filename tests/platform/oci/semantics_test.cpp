@@ -466,3 +466,143 @@ TEST_F(SemanticsTest, NextvalOncePerRowAndNeverIssuedAgain) {
     ASSERT_EQ(s->exec("insert into sq select q.nextval, q.nextval from t"), 0) << s->errorText();
     EXPECT_EQ(column("select a || '=' || b from sq order by a"), "14=14,15=15,16=16,17=17");
 }
+
+TEST_F(SemanticsTest, UniqueViolationsNameTheConstraintTheDictionaryLists) {
+    ASSERT_EQ(s->exec("create table u (id number constraint u_pk primary key, code varchar2(5) constraint "
+                      "u_code unique, x number unique, y number, z number, w number check (w > 0), "
+                      "constraint u_yz unique (y, z))"),
+              0)
+        << s->errorText();
+    ASSERT_EQ(s->exec("insert into u values (1, 'a', 1, 1, 1, 1)"), 0) << s->errorText();
+    auto violated = [&](const char* sql) {
+        if (s->exec(sql) != -1) return std::string("accepted");
+        std::string text = s->errorText();
+        size_t a = text.find('('), b = text.find(')');
+        return std::to_string(s->errorCode()) + " " +
+               (a == std::string::npos || b == std::string::npos ? text : text.substr(a + 1, b - a - 1));
+    };
+    EXPECT_EQ(violated("insert into u values (1, 'b', 2, 2, 2, 1)"), "1 SYSTEM.U_PK");
+    EXPECT_EQ(violated("insert into u values (2, 'a', 2, 2, 2, 1)"), "1 SYSTEM.U_CODE");
+    EXPECT_EQ(violated("insert into u values (2, 'b', 2, 1, 1, 1)"), "1 SYSTEM.U_YZ");
+    EXPECT_EQ(s->exec("insert into u values (2, 'b', 2, 1, 2, 1)"), 0) << s->errorText();
+    EXPECT_EQ(violated("update u set id = 1 where id = 2"), "1 SYSTEM.U_PK");
+    // Unnamed constraints get one SYS_C name, in the error and in ALL_CONSTRAINTS.
+    std::string unique = s->value("select constraint_name from all_constraints where table_name = 'U' and "
+                                  "constraint_type = 'U' and constraint_name like 'SYS_C%'");
+    std::string check = s->value("select constraint_name from all_constraints where table_name = 'U' and "
+                                 "constraint_type = 'C'");
+    EXPECT_EQ(unique.size(), 11u) << unique;
+    EXPECT_EQ(unique.rfind("SYS_C", 0), 0u);
+    EXPECT_NE(unique, check);
+    EXPECT_EQ(violated("insert into u values (3, 'c', 1, 3, 3, 1)"), "1 SYSTEM." + unique);
+    EXPECT_EQ(violated("insert into u values (3, 'c', 3, 3, 3, 0)"), "2290 SYSTEM." + check);
+    EXPECT_EQ(column("select constraint_type || ':' || constraint_name from all_constraints where "
+                     "table_name = 'U' and constraint_name not like 'SYS_C%' order by 1"),
+              "P:U_PK,U:U_CODE,U:U_YZ");
+    EXPECT_EQ(column("select i.column_name from all_ind_columns i, all_constraints c where c.owner = "
+                     "i.table_owner and c.index_name = i.index_name and c.table_name = 'U' and "
+                     "c.constraint_name = 'U_YZ' order by i.column_position"),
+              "Y,Z");
+    // A unique index is named by itself; a table made again keeps its constraint names.
+    EXPECT_EQ(violated("create unique index u_w on u (w)").substr(0, 5), "1452 ");
+    ASSERT_EQ(s->exec("create unique index u_zw on u (z, w)"), 0) << s->errorText();
+    EXPECT_EQ(violated("insert into u values (3, 'c', 3, 3, 1, 1)"), "1 SYSTEM.U_ZW");
+    ASSERT_EQ(s->exec("alter table u add (v number)"), 0) << s->errorText();
+    EXPECT_EQ(violated("insert into u (id) values (1)"), "1 SYSTEM.U_PK");
+    EXPECT_EQ(s->value("select count(*) from all_constraints where table_name = 'U'"), "5");
+    ASSERT_EQ(s->exec("drop table u"), 0);
+    EXPECT_EQ(s->value("select count(*) from all_constraints where table_name = 'U'"), "0");
+}
+
+TEST_F(SemanticsTest, FixedCharBindComparesBlankPadded) {
+    auto ids = [&](const char* sql, const char* value, ub2 type) {
+        OCIStmt* st = nullptr;
+        api.OCIHandleAlloc(s->env, reinterpret_cast<void**>(&st), OCI_HTYPE_STMT, 0, nullptr);
+        api.OCIStmtPrepare(st, s->err, reinterpret_cast<const OraText*>(sql), ub4(std::strlen(sql)), 1, 0);
+        OCIBind* b = nullptr;
+        sb4 size = sb4(std::strlen(value) + (type == SQLT_STR ? 1 : 0));
+        api.OCIBindByName(st, &b, s->err, reinterpret_cast<const OraText*>(":X0"), 3,
+                          const_cast<char*>(value), size, type, nullptr, nullptr, nullptr, 0, nullptr, 0);
+        std::string r;
+        if (api.OCIStmtExecute(s->svc, st, s->err, 0, 0, nullptr, nullptr, 0) != 0) {
+            r = "<ERR " + std::to_string(s->errorCode()) + ">";
+        } else {
+            char out[16] = {};
+            OCIDefine* d = nullptr;
+            api.OCIDefineByPos(st, &d, s->err, 1, out, sizeof out, SQLT_STR, nullptr, nullptr, nullptr, 0);
+            while (api.OCIStmtFetch2(st, s->err, 1, OCI_FETCH_NEXT, 0, 0) == 0)
+                r += (r.empty() ? "" : ",") + std::string(out);
+        }
+        api.OCIHandleFree(st, OCI_HTYPE_STMT);
+        return r;
+    };
+    EXPECT_EQ(ids("select id from t where c = :X0 order by id", "ABC", SQLT_AFC), "1,4");
+    EXPECT_EQ(ids("select id from t where :X0 = c order by id", "ABC  ", SQLT_AFC), "1,4");
+    EXPECT_EQ(ids("select id from t where c > :X0 order by id", "AB", SQLT_AFC), "1,4");
+    EXPECT_EQ(ids("select id from t where nc = :X0 order by id", "AB", SQLT_AFC), "1,2");
+    EXPECT_EQ(ids("select id from t where c = :X0 order by id", "ABC", SQLT_STR), "");
+    EXPECT_EQ(ids("select id from t where c = :X0 order by id", "ABC", SQLT_CHR), "");
+    EXPECT_EQ(ids("select id from t where v = :X0 order by id", "1", SQLT_AFC), "1");
+}
+
+TEST_F(SemanticsTest, NextvalSurvivesTheRollbackOfAWrittenTransaction) {
+    ASSERT_EQ(s->exec("create sequence w start with 5"), 0) << s->errorText();
+    ASSERT_EQ(s->exec("insert into t (id) values (7)"), 0);
+    EXPECT_EQ(s->value("select w.nextval from dual"), "5");
+    ASSERT_EQ(s->exec("insert into t (id) values (w.nextval)"), 0) << s->errorText();
+    // Another session takes the next number while the transaction is open.
+    Session8 other(api);
+    ASSERT_EQ(other.logon("system", "manager"), 0);
+    EXPECT_EQ(other.value("select system.w.nextval from dual"), "7");
+    ASSERT_EQ(s->exec("rollback"), 0);
+    EXPECT_EQ(s->value("select count(*) from t where id in (6, 7)"), "0");
+    EXPECT_EQ(s->value("select w.nextval from dual"), "8");
+    EXPECT_EQ(s->value("select last_number from all_sequences where sequence_name = 'W'"), "9");
+    // A sequence made again starts afresh.
+    ASSERT_EQ(s->exec("drop sequence w"), 0);
+    ASSERT_EQ(s->exec("create sequence w start with 5"), 0);
+    EXPECT_EQ(s->value("select w.nextval from dual"), "5");
+}
+
+TEST_F(SemanticsTest, NumbersBeyondExactStorageAreRefused) {
+    // 64-bit integers and 15 significant digits are kept exactly; more gives 1426, never a rounded value.
+    EXPECT_EQ(s->value("select 9223372036854775807 from dual"), "9223372036854775807");
+    EXPECT_EQ(s->value("select -9223372036854775807 - 1 from dual"), "-9223372036854775808");
+    EXPECT_EQ(s->value("select 123456789012345 / 1000 from dual"), "123456789012.345");
+    EXPECT_EQ(s->value("select 1000000000000000000000 from dual"), "1000000000000000000000");
+    EXPECT_EQ(s->value("select 9223372036854775808 from dual"), "<ERR 1426>");
+    EXPECT_EQ(s->value("select 0.1234567890123456 from dual"), "<ERR 1426>");
+    EXPECT_EQ(s->value("select 9223372036854775807 + 1 from dual"), "<ERR 1426>");
+    EXPECT_EQ(s->value("select 4611686018427387904 * 3 from dual"), "<ERR 1426>");
+    EXPECT_EQ(s->value("select 100000000000 * 100000000000 from dual"), "10000000000000000000000");
+    EXPECT_EQ(s->value("select to_number('12345678901234567.5') from dual"), "<ERR 1426>");
+    EXPECT_EQ(s->exec("insert into t (id, n) values (8, :X0)", {"1234567890123456789012"}), -1);
+    EXPECT_EQ(s->errorCode(), 1426);
+    EXPECT_EQ(s->exec("insert into t (id, n) values (8, :X0)", {"-9223372036854775808"}), 0)
+        << s->errorText();
+    EXPECT_EQ(s->value("select n from t where id = 8"), "-9223372036854775808");
+    EXPECT_EQ(column("select id from t where n = '0.12345678901234567'"), "<ERR 1426>");
+    // SUM of integers is exact to 64 bits, and refused past them.
+    EXPECT_EQ(s->value("select sum(x) from (select 1234567890123456789 x from dual union all select 1 from "
+                       "dual)"),
+              "1234567890123456790");
+    EXPECT_EQ(s->value("select sum(x) from (select 9223372036854775807 x from dual union all select 1 from "
+                       "dual)"),
+              "<ERR 1426>");
+}
+
+TEST_F(SemanticsTest, ErrorsOfRewrittenExpressionsPointAtTheUsersText) {
+    auto offset = [&](const std::string& sql) {
+        std::vector<Row> rows;
+        if (s->query(sql, rows) == 0) return std::string("no error");
+        return std::to_string(s->errorCode()) + "@" + std::to_string(s->lastOffset());
+    };
+    EXPECT_EQ(offset("select 'x' * 2 from dual"), "1722@11");
+    EXPECT_EQ(offset("select 1 + 'x' from dual"), "1722@9");
+    EXPECT_EQ(offset("select id from t where n / (id - 1) > 0"), "1476@25");
+    EXPECT_EQ(offset("select id from t where n = 'x'"), "1722@27");
+    std::string date = offset("select id from t where d < 'xx-yy'");
+    EXPECT_EQ(date.substr(date.find('@')), "@27") << date;
+    EXPECT_EQ(offset("select (select id from t) from dual"), "1427@7");
+    EXPECT_EQ(offset("select 9223372036854775807 + 1 from dual"), "1426@27");
+}
