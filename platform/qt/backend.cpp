@@ -101,14 +101,24 @@ void HostWidget::SyncBar(QScrollBar* sb, const win32bk::BarState& st, const RECT
     const SCROLLINFO& i = st.info;
     int limit = i.nMax - std::max<int>(static_cast<int>(i.nPage) - 1, 0);
     sb->setRange(i.nMin, std::max(limit, i.nMin));
-    sb->setPageStep(static_cast<int>(std::max<UINT>(i.nPage, 1)));
-    sb->setSingleStep(1);
+    // Setting the steps repaints a bar even when they stay: set only changes.
+    int page = static_cast<int>(std::max<UINT>(i.nPage, 1));
+    if (sb->pageStep() != page) sb->setPageStep(page);
+    if (sb->singleStep() != 1) sb->setSingleStep(1);
     sb->setValue(i.nPos);
     sb->setEnabled((st.disabled & ESB_DISABLE_BOTH) != ESB_DISABLE_BOTH && !(view_.style & WS_DISABLED));
     sb->setGeometry(r.left, r.top, r.right - r.left, r.bottom - r.top);
     sb->setVisible(!IsRectEmpty(&r));
-    // Child windows are clipped to the client area, so they never cover a bar.
-    if (sb->isVisibleTo(this)) sb->raise();
+    // Child windows are clipped to the client area, so they never cover a
+    // bar. Raising a bar that is already above every child window would
+    // still reorder the two bars and repaint one of them: raise only below one.
+    if (sb->isVisibleTo(this)) {
+        const QObjectList& kids = children();
+        bool below = false;
+        for (qsizetype k = kids.indexOf(sb) + 1; k < kids.size() && !below; k++)
+            below = kids[k] != vbar_ && kids[k] != hbar_ && kids[k]->isWidgetType();
+        if (below) sb->raise();
+    }
 }
 
 void HostWidget::SyncFromRecord() {

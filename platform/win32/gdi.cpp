@@ -255,7 +255,15 @@ BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* ps) {
     if (!ps) return FALSE;
     DCObj* dc = DCOf(ps->hdc);
     if (!dc) return FALSE;
-    if (IsWindow(hwnd)) Present(hwnd, ps->rcPaint);
+    // Only the update region changed: present its rectangles rather than
+    // their bounds (a band and a ruler cell are not the half window between).
+    if (IsWindow(hwnd)) {
+        const std::vector<RECT>& parts = dc->base.Rects();
+        if (parts.size() <= 16)
+            for (const RECT& r : parts) Present(hwnd, r);
+        else
+            Present(hwnd, ps->rcPaint);
+    }
     delete dc;
     return TRUE;
 }
