@@ -27,6 +27,8 @@ public:
     void Offset(POINT p) { x += p.x, y += p.y; }
     void SetPoint(int x0, int y0) { x = x0, y = y0; }
     bool operator==(const POINT& o) const { return x == o.x && y == o.y; }
+    // Two CPoints: without it C++20's reversed candidates make a == b ambiguous.
+    bool operator==(const CPoint& o) const { return x == o.x && y == o.y; }
     bool operator!=(const POINT& o) const { return !(*this == o); }
     CPoint& operator+=(SIZE s) { return x += s.cx, y += s.cy, *this; }
     CPoint& operator-=(SIZE s) { return x -= s.cx, y -= s.cy, *this; }
