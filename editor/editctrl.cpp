@@ -71,6 +71,7 @@ CEditCtrl::CEditCtrl() {
 
 CEditCtrl::~CEditCtrl() {
     DropBackground();
+    DropMemorySurface();
     for (CFont& f : m_fonts) f.DeleteObject();
 }
 
@@ -120,6 +121,12 @@ void CEditCtrl::SetTextFont(CFont* font) {
 }
 
 void CEditCtrl::CreateFonts(const LOGFONTW* lf) {
+    // The buffer's measuring DC holds the old normal font selected: it goes
+    // with it and comes back with the new one when next needed.
+    if (m_data && m_data->m_disp.m_clientDC) {
+        delete m_data->m_disp.m_clientDC;
+        m_data->m_disp.m_clientDC = nullptr;
+    }
     for (CFont& f : m_fonts) f.DeleteObject();
     LOGFONTW l = *lf;
     m_fonts[0].CreateFontIndirect(&l);
@@ -382,6 +389,14 @@ void CEditCtrl::Broadcast(UINT msg, WPARAM wParam, LPARAM lParam) {
 void CEditCtrl::NotifyParent(UINT msg, WPARAM wParam, LPARAM lParam) {
     HWND parent = m_hWnd ? ::GetParent(m_hWnd) : nullptr;
     if (parent) ::SendMessageW(parent, msg, wParam, lParam);
+}
+
+EditPos CEditCtrl::NextPosition(EditPos p) const {
+    if (p.col < m_data->GetLineLength(p.line))
+        m_data->StepPosition(&p, 1);
+    else if (p.line + 1 < m_data->GetLineCount())
+        p = EditPos{0, p.line + 1};
+    return p;
 }
 
 int CEditCtrl::LinePixelWidth(int line, int units, HDC dc) {

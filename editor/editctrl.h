@@ -86,6 +86,12 @@ int HasUrlScheme(const char16_t* text);
 class COleDropTarget;
 class COleDataObject;
 
+// Create takes the editor's own parameters and hides CWnd's forms on
+// purpose: an editor is made through this form only.
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Woverloaded-virtual"
+#endif
 class CEditCtrl : public CScrollWnd {
     DECLARE_DYNAMIC(CEditCtrl)
 public:
@@ -273,6 +279,11 @@ public:
     HGDIOBJ m_bgOld = nullptr;
     int m_bgWidth = -1;
     int m_bgHeight = -1;
+    HDC m_memDC = nullptr; // the kept memory surface of the double buffer
+    HBITMAP m_memBitmap = nullptr;
+    HGDIOBJ m_memOld = nullptr;
+    int m_memWidth = -1;
+    int m_memHeight = -1;
     COLORREF m_bgColor = 0;            // colour 3 the background cache was filled with
     COLORREF m_paintedBg = 0xFFFFFFFF; // colour 3 of the last paint
 
@@ -320,7 +331,9 @@ public:
     void FillBackground(HDC dc, const RECT& r, COLORREF color);
     void DrawAllRows(HDC dc, HDC visDC, const RECT& client);
     int DrawLine(HDC dc, HDC visDC, int hpos, int y, int line, const RECT& client);
-    void DrawRuler(HDC dc, const RECT& client);
+    // visDC: the paint DC; segments outside its update region are skipped.
+    void DrawRuler(HDC dc, const RECT& client, HDC visDC = nullptr);
+    void DropMemorySurface();
     void DrawCurrentRowUnderline(HDC dc, const RECT& client);
     void InvalidatePaintCache();
 
@@ -343,8 +356,15 @@ public:
     int LinePixelWidth(int line, int units, HDC dc);
     void AfterEdit(int oldLines, int oldRows, int firstLine, int lexChanged);
     void ResetCompletion() { m_completionIndex = -1; }
+    // The position one character on, the next line's start after a line end.
+    EditPos NextPosition(EditPos p) const;
+    // After undo, redo or a drop: no selection, no completion, every view laid out again.
+    void ShowBufferChange();
     void InvalidateCaretRow(int row);
 };
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif
 
 // Glue between the window and its drop target and painter.
 bool edit_register_drop_target(CEditCtrl* w);

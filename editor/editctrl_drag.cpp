@@ -166,11 +166,7 @@ BOOL CEditCtrl::OnDropText(COleDataObject* data, DWORD effect, CPoint pt) {
     }
     m_data->m_undo->EndGroup();
     EditPos end = m_data->GetCaret();
-    ClearSelection(1);
-    d.ClearSelection();
-    ResetCompletion();
-    Relayout(1, 1);
-    Broadcast(EDM_RELAYOUT, 1, 0);
+    ShowBufferChange();
     if (box) {
         d.m_boxMode = 1;
         int x0 = LinePixelWidth(pos.line, pos.col, nullptr);

@@ -314,12 +314,7 @@ int CEditCtrl::Find(const char16_t* pattern, int direction, int matchCase, int m
     } else if (sel) {
         EditPos s = d.m_selStart, e = d.m_selEnd;
         if (direction == 1) {
-            m_data->SetCaret(s.line, s.col);
-            EditPos p = s;
-            if (p.col < m_data->GetLineLength(p.line))
-                m_data->StepPosition(&p, 1);
-            else if (p.line + 1 < m_data->GetLineCount())
-                p = EditPos{0, p.line + 1};
+            EditPos p = NextPosition(s);
             m_data->SetCaret(p.line, p.col);
         } else if (s.line == e.line) {
             EditPos p = e;

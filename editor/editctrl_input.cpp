@@ -167,11 +167,7 @@ void CEditCtrl::MoveRight(int shift) {
         m_data->SetCaret(e.line, e.col);
     } else {
         PrepareSelection(shift);
-        EditPos p = c;
-        if (p.col < m_data->GetLineLength(p.line))
-            m_data->StepPosition(&p, 1);
-        else if (p.line + 1 < m_data->GetLineCount())
-            p = EditPos{0, p.line + 1};
+        EditPos p = NextPosition(c);
         m_data->SetCaret(p.line, p.col);
         if (shift) SelectToPosition(p, 0);
     }
@@ -455,24 +451,23 @@ void CEditCtrl::CompleteWord(int backward) {
 // ---------------------------------------------------------------------------
 // Undo, redo, select all
 
-void CEditCtrl::Undo() {
-    if (m_readOnly || !m_data) return;
-    m_data->Undo();
+void CEditCtrl::ShowBufferChange() {
     ClearSelection(1);
     m_data->m_disp.ClearSelection();
     ResetCompletion();
-    Relayout(1, 1);
-    Broadcast(EDM_RELAYOUT, 1, 0);
+    RelayoutFrom(1);
+}
+
+void CEditCtrl::Undo() {
+    if (m_readOnly || !m_data) return;
+    m_data->Undo();
+    ShowBufferChange();
 }
 
 void CEditCtrl::Redo() {
     if (m_readOnly || !m_data) return;
     m_data->Redo();
-    ClearSelection(1);
-    m_data->m_disp.ClearSelection();
-    ResetCompletion();
-    Relayout(1, 1);
-    Broadcast(EDM_RELAYOUT, 1, 0);
+    ShowBufferChange();
 }
 
 void CEditCtrl::SelectAll() {
@@ -580,6 +575,8 @@ void CEditCtrl::BeginMouseSelection(int word) {
     if (!HasSelection()) {
         SetCaretPos(m_data->GetCaret());
         m_mouseWord = word;
+        // A box dragged from here has its fixed side at the caret.
+        m_data->m_disp.m_boxX[0] = m_data->m_disp.m_boxX[1] = m_caretX;
     }
     m_data->m_disp.m_mouseAnchor = HasSelection() ? m_data->m_disp.m_mouseAnchor : m_data->GetCaret();
     if (!word) m_wordStart = m_wordEnd = EditPos{-1, -1};

@@ -110,25 +110,44 @@ void CEditCtrl::InvalidatePaintCache() {
     if (m_data) m_data->m_disp.m_paintCache.InvalidateAll();
 }
 
-void CEditCtrl::DropBackground() {
-    if (m_bgDC) {
-        SelectObject(m_bgDC, m_bgOld);
-        DeleteDC(m_bgDC);
+namespace {
+// Frees a memory DC with its bitmap and forgets its size.
+void drop_surface(HDC& dc, HBITMAP& bitmap, HGDIOBJ& old, int& width, int& height) {
+    if (dc) {
+        SelectObject(dc, old);
+        DeleteDC(dc);
     }
-    if (m_bgBitmap) DeleteObject(m_bgBitmap);
-    m_bgDC = nullptr;
-    m_bgBitmap = nullptr;
-    m_bgOld = nullptr;
-    m_bgWidth = m_bgHeight = -1;
+    if (bitmap) DeleteObject(bitmap);
+    dc = nullptr;
+    bitmap = nullptr;
+    old = nullptr;
+    width = height = -1;
+}
+
+// A memory DC holding a new bitmap of the size.
+void make_surface(HDC paintDC, int w, int h, HDC& dc, HBITMAP& bitmap, HGDIOBJ& old, int& width,
+                  int& height) {
+    dc = CreateCompatibleDC(paintDC);
+    bitmap = CreateCompatibleBitmap(paintDC, w, h);
+    old = SelectObject(dc, bitmap);
+    width = w;
+    height = h;
+}
+} // namespace
+
+void CEditCtrl::DropBackground() {
+    drop_surface(m_bgDC, m_bgBitmap, m_bgOld, m_bgWidth, m_bgHeight);
+}
+
+void CEditCtrl::DropMemorySurface() {
+    drop_surface(m_memDC, m_memBitmap, m_memOld, m_memWidth, m_memHeight);
 }
 
 void CEditCtrl::PrepareBackground(HDC paintDC, int width, int height) {
     COLORREF bg = m_data->m_disp.m_colors[3];
     if (m_bgDC && width == m_bgWidth && height == m_bgHeight && bg == m_bgColor) return;
     DropBackground();
-    m_bgDC = CreateCompatibleDC(paintDC);
-    m_bgBitmap = CreateCompatibleBitmap(paintDC, width, height);
-    m_bgOld = SelectObject(m_bgDC, m_bgBitmap);
+    make_surface(paintDC, width, height, m_bgDC, m_bgBitmap, m_bgOld, m_bgWidth, m_bgHeight);
     RECT all{0, 0, width, height};
     HBRUSH b = CreateSolidBrush(bg);
     FillRect(m_bgDC, &all, b);
@@ -145,8 +164,6 @@ void CEditCtrl::PrepareBackground(HDC paintDC, int width, int height) {
         }
         DeleteObject(rule);
     }
-    m_bgWidth = width;
-    m_bgHeight = height;
     m_bgColor = bg;
 }
 
@@ -183,9 +200,13 @@ void CEditCtrl::OnPaint() {
         return;
     }
     int w = client.right, h = client.bottom;
-    HDC mem = CreateCompatibleDC(pdc);
-    HBITMAP bmp = CreateCompatibleBitmap(pdc, w, h);
-    HGDIOBJ oldBmp = SelectObject(mem, bmp);
+    // The client-sized memory surface stays from paint to paint; a paint
+    // draws and copies only what is invalid.
+    if (!m_memDC || m_memWidth != w || m_memHeight != h) {
+        DropMemorySurface();
+        make_surface(pdc, w, h, m_memDC, m_memBitmap, m_memOld, m_memWidth, m_memHeight);
+    }
+    HDC mem = m_memDC;
     SetBkMode(mem, TRANSPARENT);
     if (m_options & EDOPT_RULED_LINES) {
         PrepareBackground(pdc, w, h);
@@ -200,10 +221,9 @@ void CEditCtrl::OnPaint() {
         FrameRect(mem, &frame, b);
         DeleteObject(b);
     }
-    BitBlt(pdc, 0, 0, w, h, mem, 0, 0, SRCCOPY);
-    SelectObject(mem, oldBmp);
-    DeleteObject(bmp);
-    DeleteDC(mem);
+    const RECT& part = ps.rcPaint;
+    BitBlt(pdc, part.left, part.top, part.right - part.left, part.bottom - part.top, mem, part.left, part.top,
+           SRCCOPY);
     EndPaint(m_hWnd, &ps);
     m_paintedBg = bg;
 }
@@ -212,7 +232,7 @@ void CEditCtrl::DrawAllRows(HDC dc, HDC visDC, const RECT& client) {
     CEditDispData& d = m_data->m_disp;
     SetBkColor(dc, d.m_colors[3]);
     SelectObject(dc, m_fonts[0].m_hObject);
-    DrawRuler(dc, client);
+    DrawRuler(dc, client, visDC);
     SelectObject(dc, m_fonts[0].m_hObject);
     int hpos = GetScrollPosition(SB_HORZ);
     int first = GetFirstVisibleLine(), last = GetLastVisibleLine();
@@ -581,8 +601,10 @@ void CEditCtrl::DrawCurrentRowUnderline(HDC dc, const RECT& client) {
     SelectObject(dc, old);
 }
 
-void CEditCtrl::DrawRuler(HDC dc, const RECT& client) {
+void CEditCtrl::DrawRuler(HDC dc, const RECT& client, HDC visDC) {
     if (!(m_options & EDOPT_RULER)) return;
+    RECT band{0, 0, client.right, m_topMargin};
+    if (visDC && !RectVisible(visDC, &band)) return;
     CEditDispData& d = m_data->m_disp;
     const COLORREF* colors = d.m_colors;
     int hpos = GetScrollPosition(SB_HORZ);
@@ -603,6 +625,9 @@ void CEditCtrl::DrawRuler(HDC dc, const RECT& client) {
         int sx = x0 + seg * segW;
         if (sx >= endX) break;
         if (sx + segW <= m_leftMargin) continue;
+        // A segment's ticks reach one pixel past it (the next one's first tick).
+        RECT seen{sx, 0, sx + segW + 1, m_topMargin};
+        if (visDC && !RectVisible(visDC, &seen)) continue;
         RECT cell{std::max(sx, m_leftMargin), top, std::min(sx + segW, right), bottom};
         FillBackground(dc, cell, colors[3]);
         RECT caretCell{std::max<int>(caretL, cell.left), top, std::min<int>(caretR, cell.right), bottom};

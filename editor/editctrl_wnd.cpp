@@ -60,6 +60,7 @@ void CEditCtrl::OnDestroy() {
     CWnd::OnDestroy();
     edit_revoke_drop_target(this);
     DropBackground();
+    DropMemorySurface();
     if (m_data) {
         CEditDispData& d = m_data->m_disp;
         if (d.m_clientDC) {
@@ -705,19 +706,7 @@ void CEditCtrl::Relayout(int scroll, int rebuild) {
 }
 
 void CEditCtrl::RefreshAll() {
-    if (!m_hWnd || !m_data) return;
-    InvalidatePaintCache();
-    UpdateMargins();
-    RebuildRowIndex(0, 0, INT_MAX);
-    if (!(m_options & EDOPT_PLAIN_TEXT)) {
-        int changed = 0;
-        m_data->UpdateLexStates(0, m_data->GetLineCount() - 1, m_options, &changed);
-    }
-    UpdatePageRows();
-    UpdateScrollBars();
-    UpdateCaret(0, 0, 0);
-    DropBackground();
-    Invalidate(TRUE);
+    Relayout(0, 1);
 }
 
 void CEditCtrl::RelayoutFrom(int scroll) {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -49,11 +50,19 @@ LRESULT FrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
+// The keystrokes go to 30 visible middle lines in turn, 34 to each, so no
+// typed line grows past the widest one (typing there is measured apart).
+constexpr int kKeys = 1000, kKeysPerLine = 34;
+int KeyLine(int lines, int key) {
+    return lines / 2 + 1 + key / kKeysPerLine;
+}
+
 struct Figures {
     double key, repaint, enter, widest, selection, create;
 };
 
-Figures RunOurs(int lines, std::u16string* face) {
+// keysOnly: only the keystrokes (for profiling one size).
+Figures RunOurs(int lines, std::u16string* face, bool keysOnly = false) {
     HWND frame = CreateWindowExW(0, u"EditPaintFrame", u"bench", WS_POPUP | WS_VISIBLE, 0, 0, 1920, 1080,
                                  nullptr, nullptr, nullptr, nullptr);
     auto data = std::make_unique<CEditData>();
@@ -71,6 +80,7 @@ Figures RunOurs(int lines, std::u16string* face) {
     f.create = Us(Clock::now() - t0);
     ::SetFocus(edit.m_hWnd);
     int mid = lines / 2 + 1; // not the widest line
+    edit.SetScrollPosition(SB_VERT, lines / 2 - 20);
     edit.MoveCaretTo(mid, 10);
     win32bk::PumpPending();
     HDC dc = ::GetDC(edit.m_hWnd);
@@ -80,7 +90,11 @@ Figures RunOurs(int lines, std::u16string* face) {
     ::ReleaseDC(edit.m_hWnd, dc);
     *face = name;
     std::vector<double> v;
-    for (int i = 0; i < 1000; i++) {
+    for (int i = 0; i < kKeys; i++) {
+        if (i % kKeysPerLine == 0) {
+            edit.MoveCaretTo(KeyLine(lines, i), 10);
+            win32bk::PumpPending();
+        }
         auto a = Clock::now();
         qtplatform::SendKey(frame, 'X', 0, u"x", true);
         qtplatform::SendKey(frame, 'X', 0, u"", false);
@@ -88,8 +102,10 @@ Figures RunOurs(int lines, std::u16string* face) {
         v.push_back(Us(Clock::now() - a));
     }
     f.key = Median(v);
+    // The typed lines never became the widest (that is another figure).
+    if (data->m_widestLine != data->GetLine(lines / 4)) std::printf("a typed line became the widest\n");
     v.clear();
-    for (int i = 0; i < 50; i++) {
+    for (int i = 0; i < 50 && !keysOnly; i++) {
         auto a = Clock::now();
         ::InvalidateRect(edit.m_hWnd, nullptr, FALSE);
         ::UpdateWindow(edit.m_hWnd);
@@ -97,6 +113,12 @@ Figures RunOurs(int lines, std::u16string* face) {
     }
     f.repaint = Median(v);
     v.clear();
+    if (keysOnly) {
+        edit.DestroyWindow();
+        DestroyWindow(frame);
+        win32bk::PumpPending();
+        return f;
+    }
     for (int i = 0; i < 20; i++) {
         auto a = Clock::now();
         qtplatform::SendKey(frame, 0x01000004, 0, u"\r", true);
@@ -139,10 +161,10 @@ Figures RunReference(int lines, const std::u16string& face, int tabStop) {
         if (theSqlStrToken.m_keywords[i].display) keywords.emplace_back(theSqlStrToken.m_keywords[i].display);
     qtplatform::EditPaintReference* r = qtplatform::EditPaintCreate(Sql(lines), keywords, face.c_str(), 18,
                                                                     tabStop, 1920, 1080, lines / 2 - 20);
-    qtplatform::EditPaintSetCursor(r, lines / 2 + 1, 10);
     Figures f{};
     std::vector<double> v;
-    for (int i = 0; i < 1000; i++) {
+    for (int i = 0; i < kKeys; i++) {
+        if (i % kKeysPerLine == 0) qtplatform::EditPaintSetCursor(r, KeyLine(lines, i), 10);
         auto a = Clock::now();
         qtplatform::EditPaintKey(r, u'x');
         v.push_back(Us(Clock::now() - a));
@@ -177,6 +199,14 @@ int main(int argc, char** argv) {
     RegisterClassW(&wc);
     std::printf("%-10s %12s %12s %12s %12s %14s %12s | %12s %12s\n", "lines", "key us", "repaint us",
                 "enter us", "widest us", "sel+smooth us", "create us", "ref key us", "ref paint us");
+    // --keys N: only our keystrokes at N lines (a profiling run).
+    if (argc == 3 && std::string(argv[1]) == "--keys") {
+        int lines = std::atoi(argv[2]);
+        std::u16string face;
+        Figures ours = RunOurs(lines, &face, true);
+        std::printf("%-10d %12.1f\n", lines, ours.key);
+        return 0;
+    }
     for (int lines : {1000, 1000000}) {
         std::u16string face;
         Figures ours = RunOurs(lines, &face);
