@@ -308,3 +308,103 @@ TEST_F(Smooth, GlyphsBlendWithTheBackground) {
         for (int x = end.x + e->m_charWidth + 2; x < end.x + 100; x++) past += img.At(x, y) != bg;
     EXPECT_EQ(past, 0);
 }
+
+class CaretAndSearch : public EditorTest {};
+
+// A triple click within the double-click time at the same place selects the line.
+TEST_F(CaretAndSearch, TripleClickSelectsTheLine) {
+    SetText(data.get(), u"select a\r\nfrom t\r\nwhere");
+    CEditCtrl* e = Make(0);
+    Focus(e);
+    CPoint p = e->PosToPoint(EditPos{2, 1});
+    for (int i = 0; i < 3; i++) tvtest::Click(e->m_hWnd, p.x + 1, p.y + 3);
+    tvtest::Pump();
+    EXPECT_EQ(data->m_disp.m_selStart, (EditPos{0, 1}));
+    EXPECT_EQ(data->m_disp.m_selEnd, (EditPos{0, 2}));
+}
+
+// The caret keeps one row above a partial last row, two with option 0x20000.
+TEST_F(CaretAndSearch, DownKeepsRowsAboveThePartialLastRow) {
+    SetText(data.get(), Numbered(60));
+    for (uint64_t options : {0ull, 0x20000ull}) {
+        CEditCtrl* e = Make(options);
+        RECT c;
+        ::GetClientRect(e->m_hWnd, &c);
+        int want = e->m_topMargin + 9 * e->m_rowPitch + e->m_rowPitch / 2;
+        RECT w;
+        ::GetWindowRect(e->m_hWnd, &w);
+        ::MoveWindow(e->m_hWnd, 0, 0, w.right - w.left, w.bottom - w.top + want - c.bottom, TRUE);
+        tvtest::Pump();
+        ASSERT_EQ(e->m_pageRows, 10);
+        Focus(e);
+        e->MoveCaretTo(0, 0);
+        int lowest = 0;
+        for (int i = 0; i < 30; i++) {
+            tvtest::Key(parent, qtplatform::Key_Down);
+            tvtest::Pump();
+            lowest = std::max(lowest, data->GetCaret().line - e->GetScrollPosition(SB_VERT));
+        }
+        EXPECT_EQ(lowest, options ? 7 : 8) << options;
+        e->DestroyWindow();
+    }
+}
+
+// Scrolled out of the text area, the caret and the composition window go
+// to the same hidden point, a row pitch above the window.
+TEST_F(CaretAndSearch, HiddenCaretTakesTheCompositionWindowAlong) {
+    SetText(data.get(), Numbered(100));
+    CEditCtrl* e = Make(0);
+    Focus(e);
+    e->MoveCaretTo(0, 3);
+    e->ScrollBy(0, 50, 0);
+    tvtest::Pump();
+    ASSERT_EQ(e->GetScrollPosition(SB_VERT), 50);
+    POINT caret{};
+    ASSERT_TRUE(::GetCaretPos(&caret));
+    EXPECT_EQ(caret.y, -e->m_rowPitch);
+    POINT ime = tvtest::ImeCompositionPoint(e->m_hWnd);
+    EXPECT_EQ(ime.y, caret.y);
+    EXPECT_EQ(ime.x, caret.x);
+}
+
+// A pattern matching the empty string moves on one character per search and
+// restarts at the text's start after its end.
+TEST_F(CaretAndSearch, EmptyMatchesAdvanceAndRestart) {
+    SetText(data.get(), u"ab\r\nc");
+    CEditCtrl* e = Make(0);
+    Focus(e);
+    std::vector<EditPos> seen;
+    for (int i = 0; i < 6; i++) {
+        EXPECT_EQ(e->Find(u"x*", 1, 0, 0, 1), 0);
+        seen.push_back(data->GetCaret());
+    }
+    std::vector<EditPos> want = {{0, 0}, {1, 0}, {2, 0}, {0, 1}, {1, 1}, {0, 0}};
+    EXPECT_EQ(seen, want);
+}
+
+// A match over a line end is selected across it.
+TEST_F(CaretAndSearch, MatchOverALineEndIsSelectedAcrossIt) {
+    SetText(data.get(), u"xab\r\ncdy");
+    CEditCtrl* e = Make(0);
+    Focus(e);
+    EXPECT_EQ(e->Find(u"b\\ncd", 1, 0, 0, 1), 0);
+    EXPECT_EQ(data->m_disp.m_selStart, (EditPos{2, 0}));
+    EXPECT_EQ(data->m_disp.m_selEnd, (EditPos{2, 1}));
+}
+
+// Cell mode leaves Tab and Enter to the grid; 0x1000 leaves the arrows to the parent.
+TEST_F(CaretAndSearch, CellModeAndNoKeysLeaveTheirKeys) {
+    SetText(data.get(), u"abc");
+    CEditCtrl* e = Make(0x8);
+    Focus(e);
+    e->MoveCaretTo(0, 1);
+    tvtest::Key(parent, qtplatform::Key_Tab, 0, u"\t");
+    tvtest::Key(parent, qtplatform::Key_Return, 0, u"\r");
+    tvtest::Pump();
+    EXPECT_EQ(TextOf(data.get()), u"abc");
+    e->SetOptions(0x1000);
+    tvtest::Key(parent, qtplatform::Key_Right);
+    tvtest::Key(parent, qtplatform::Key_Down);
+    tvtest::Pump();
+    EXPECT_EQ(data->GetCaret(), (EditPos{1, 0}));
+}

@@ -121,7 +121,7 @@ TEST(KeywordFile, LongLineAndManyRows) {
     for (int i = 0; i < 40000; i++) many += "w" + std::to_string(100000 + i) + "\n";
     ASSERT_EQ(load_keywords(&t, many), 0);
     ASSERT_EQ(t.m_keywordCount, 40000);
-    EXPECT_EQ(t.m_buckets['w'].last, 39999);
+    EXPECT_EQ(t.m_buckets[u'w'].last, 39999);
     int row = find_in(t, u"w139999");
     EXPECT_EQ(row, 39999);
     EXPECT_EQ(find_in(t, u"W133000"), 33000);
@@ -131,10 +131,10 @@ TEST(KeywordFile, BucketBreakStates) {
     // "ab" + U+3000 at the third unit gives state 1; "x y" a delimiter second: 2.
     CStrToken u;
     ASSERT_EQ(load_keywords(&u, utf8(u"ab\u3000c\nx y\nm\nmn\n")), 0);
-    EXPECT_EQ(u.m_buckets['a'].breakState, 1);
-    EXPECT_EQ(u.m_buckets['x'].breakState, 2);
-    EXPECT_EQ(u.m_buckets['m'].breakState, 0);
-    EXPECT_EQ(u.m_buckets['b'].first, -1);
+    EXPECT_EQ(u.m_buckets[u'a'].breakState, 1);
+    EXPECT_EQ(u.m_buckets[u'x'].breakState, 2);
+    EXPECT_EQ(u.m_buckets[u'm'].breakState, 0);
+    EXPECT_EQ(u.m_buckets[u'b'].first, -1);
     EXPECT_EQ(key_of(u, find_in(u, u"m")), u"m");
     EXPECT_EQ(key_of(u, find_in(u, u"MN")), u"mn");
     EXPECT_EQ(find_in(u, u"mno"), -1);
