@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 
 #include "grid/oragrid.h"
@@ -417,27 +418,29 @@ std::vector<int> KeyVisibleColumns(CEditableOraGridData* g) {
 
 } // namespace
 
-// ---- Deletes ------------------------------------------------------------
+namespace {
 
-int CEditableOraGridData::SaveDeletes(OraTableDef* def, OraSession* s, int* failCell, int* deleted,
-                                      CString* msg, HWND window, CancelState* cancel) {
+// One array statement over the rows want(row) chooses, in batches of the
+// cursor's size: the cursor opened at the first such row, put(cursor, row,
+// position, error) fills a row's binds, each full batch executed as it fills
+// and the rest at the end. reached: the last row looked at.
+int RunArrayDml(OraTableDef* def, OraSession* s, const CString& sql, const std::vector<CString>& names,
+                const char16_t* phase, int rows, int* failCell, CString* msg, HWND window,
+                CancelState* cancel, std::vector<int>* countFailed, const std::function<bool(int)>& want,
+                const std::function<int(OraCursor*, int, int, CString*)>& put, int* reached) {
     OraCursor c{};
     bool open = false;
     std::vector<int> rowMap;
-    CString sql;
-    int rows = GetRowCount();
-    int firstKey = FirstKeyColumn();
     int rc = ORARC_OK;
     for (int row = 0; row < rows && rc == ORARC_OK; ++row) {
+        *reached = row;
         if ((rc = RowStep(row, window, msg)) != ORARC_OK) break;
-        if (!IsDeletedRow(row) || DatasetRow(row) < 0) continue;
+        if (!want(row)) continue;
         if (!open) {
-            sql.Format(u"delete from \"%s\".\"%s\" \n", m_owner, m_table);
-            sql += MakeKeyWhereClause(0);
             open = true;
-            if ((rc = CreateArrayCursor(s, &c, def, sql, m_keyNames, msg)) != ORARC_OK) {
+            if ((rc = CreateArrayCursor(s, &c, def, sql, names, msg)) != ORARC_OK) {
                 CString text = StripPosition(msg ? *msg : CString());
-                if (msg) msg->Format(u"delete error\n%s", text);
+                if (msg) msg->Format(u"%s error\n%s", phase, text);
                 break;
             }
             rowMap.assign(static_cast<size_t>(c.rows_per_fetch), -1);
@@ -445,21 +448,42 @@ int CEditableOraGridData::SaveDeletes(OraTableDef* def, OraSession* s, int* fail
         int pos = c.rows_in_buffer;
         rowMap[static_cast<size_t>(pos)] = row;
         CString err;
-        for (int k = 0; k < static_cast<int>(m_keyNames.size()) && rc == ORARC_OK; ++k)
-            rc = PutValue(&c, k, pos, GetOriginalText(row, firstKey + k), &err);
-        if (rc != ORARC_OK) {
-            if (msg) msg->Format(u"delete error\n%s", err);
-            failCell[0] = -1;
+        if ((rc = put(&c, row, pos, &err)) != ORARC_OK) {
+            if (msg) msg->Format(u"%s error\n%s", phase, err);
             failCell[1] = row;
             break;
         }
-        ++*deleted;
-        rc = ExecArrayDmlRow(s, &c, failCell, rowMap, u"delete", msg, cancel, 0, nullptr, &m_countFailedRows);
+        rc = ExecArrayDmlRow(s, &c, failCell, rowMap, phase, msg, cancel, 0, nullptr, countFailed);
     }
     if (rc == ORARC_OK && open)
-        rc = ExecArrayDmlRow(s, &c, failCell, rowMap, u"delete", msg, cancel, 1, nullptr, &m_countFailedRows);
-    if (!m_countFailedRows.empty()) m_countFailedCol = -1;
+        rc = ExecArrayDmlRow(s, &c, failCell, rowMap, phase, msg, cancel, 1, nullptr, countFailed);
     CloseCursor(s, &c, &open);
+    return rc;
+}
+
+} // namespace
+
+// ---- Deletes ------------------------------------------------------------
+
+int CEditableOraGridData::SaveDeletes(OraTableDef* def, OraSession* s, int* failCell, int* deleted,
+                                      CString* msg, HWND window, CancelState* cancel) {
+    CString sql;
+    sql.Format(u"delete from \"%s\".\"%s\" \n", m_owner, m_table);
+    sql += MakeKeyWhereClause(0);
+    int firstKey = FirstKeyColumn();
+    int reached = -1;
+    int rc = RunArrayDml(
+        def, s, sql, m_keyNames, u"delete", GetRowCount(), failCell, msg, window, cancel, &m_countFailedRows,
+        [&](int row) { return IsDeletedRow(row) && DatasetRow(row) >= 0; },
+        [&](OraCursor* c, int row, int pos, CString* err) {
+            int r = ORARC_OK;
+            for (int k = 0; k < static_cast<int>(m_keyNames.size()) && r == ORARC_OK; ++k)
+                r = PutValue(c, k, pos, GetOriginalText(row, firstKey + k), err);
+            if (r == ORARC_OK) ++*deleted;
+            return r;
+        },
+        &reached);
+    if (!m_countFailedRows.empty()) m_countFailedCol = -1;
     return rc;
 }
 
@@ -520,52 +544,28 @@ std::vector<const char16_t*> CEditableOraGridData::CurrentKeyValues(int row) {
 
 int CEditableOraGridData::SaveColumnUpdates(OraTableDef* def, OraSession* s, int col, int* failCell,
                                             CString* msg, HWND window, CancelState* cancel) {
-    OraCursor c{};
-    bool open = false;
-    std::vector<int> rowMap;
     CString sql;
-    int rows = GetRowCount();
-    int rc = ORARC_OK;
+    sql.Format(u"update \"%s\".\"%s\" \nset \"%s\" = :X0 \n", m_owner, m_table, GetColName(col));
+    sql += MakeKeyWhereClause(1);
+    std::vector<CString> names{CString(GetColName(col))};
+    names.insert(names.end(), m_keyNames.begin(), m_keyNames.end());
     int reached = -1;
-    for (int row = 0; row < rows && rc == ORARC_OK; ++row) {
-        reached = row;
-        if ((rc = RowStep(row, window, msg)) != ORARC_OK) break;
-        if (!IsUpdatedRow(row) || !IsCellModified(row, col)) continue;
-        if (!open) {
-            sql.Format(u"update \"%s\".\"%s\" \nset \"%s\" = :X0 \n", m_owner, m_table, GetColName(col));
-            sql += MakeKeyWhereClause(1);
-            std::vector<CString> names{CString(GetColName(col))};
-            names.insert(names.end(), m_keyNames.begin(), m_keyNames.end());
-            open = true;
-            if ((rc = CreateArrayCursor(s, &c, def, sql, names, msg)) != ORARC_OK) {
-                CString text = StripPosition(msg ? *msg : CString());
-                if (msg) msg->Format(u"update error\n%s", text);
-                break;
-            }
-            rowMap.assign(static_cast<size_t>(c.rows_per_fetch), -1);
-        }
-        int pos = c.rows_in_buffer;
-        rowMap[static_cast<size_t>(pos)] = row;
-        CString err;
-        rc = PutValue(&c, 0, pos, GetText(row, col), &err);
-        std::vector<const char16_t*> keys = CurrentKeyValues(row);
-        for (size_t k = 0; k < keys.size() && rc == ORARC_OK; ++k)
-            rc = PutValue(&c, static_cast<int>(k + 1), pos, keys[k], &err);
-        if (rc != ORARC_OK) {
-            if (msg) msg->Format(u"update error\n%s", err);
-            failCell[1] = row;
-            break;
-        }
-        rc = ExecArrayDmlRow(s, &c, failCell, rowMap, u"update", msg, cancel, 0, nullptr, &m_countFailedRows);
-    }
-    if (rc == ORARC_OK && open)
-        rc = ExecArrayDmlRow(s, &c, failCell, rowMap, u"update", msg, cancel, 1, nullptr, &m_countFailedRows);
+    int rc = RunArrayDml(
+        def, s, sql, names, u"update", GetRowCount(), failCell, msg, window, cancel, &m_countFailedRows,
+        [&](int row) { return IsUpdatedRow(row) && IsCellModified(row, col); },
+        [&](OraCursor* c, int row, int pos, CString* err) {
+            int r = PutValue(c, 0, pos, GetText(row, col), err);
+            std::vector<const char16_t*> keys = CurrentKeyValues(row);
+            for (size_t k = 0; k < keys.size() && r == ORARC_OK; ++k)
+                r = PutValue(c, static_cast<int>(k + 1), pos, keys[k], err);
+            return r;
+        },
+        &reached);
     if (rc != ORARC_OK) {
         failCell[0] = col;
         if (failCell[1] < 0) failCell[1] = reached;
         if (!m_countFailedRows.empty()) m_countFailedCol = col;
     }
-    CloseCursor(s, &c, &open);
     return rc;
 }
 

@@ -86,35 +86,72 @@ double saveOnWorker(CEditableOraGridData* grid) {
     return std::chrono::duration<double>(t1 - t0).count();
 }
 
-// The DEMO schema's file.
-std::string schemaFile() {
-    std::string dir = g_home + "/tns/demo";
+// The DEMO schema's file name in the database directory ("u<id>.db").
+std::string schemaFileName(const std::string& dir) {
     sqlite3* db = nullptr;
     sqlite3_open_v2((dir + "/catalog.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
     sqlite3_stmt* q = nullptr;
     sqlite3_prepare_v2(db, "SELECT user_id FROM users WHERE username = 'DEMO'", -1, &q, nullptr);
-    std::string file =
-        sqlite3_step(q) == SQLITE_ROW ? dir + "/u" + std::to_string(sqlite3_column_int(q, 0)) + ".db" : "";
+    std::string file;
+    if (sqlite3_step(q) == SQLITE_ROW) {
+        file = std::to_string(sqlite3_column_int(q, 0));
+        file.insert(0, 1, 'u');
+        file += ".db";
+    }
     sqlite3_finalize(q);
     sqlite3_close(db);
     return file;
 }
 
+// A copy of the catalogue and the DEMO schema, write-ahead logs included, taken
+// while the stand-in's session is idle: the database as the save will find it.
+std::string copyDatabase() {
+    std::string dir = g_home + "/tns/demo", copy = g_home + "/copy";
+    std::error_code ec;
+    fs::remove_all(copy, ec);
+    fs::create_directories(copy);
+    std::string schema = schemaFileName(dir);
+    for (const std::string& base : {std::string("catalog.db"), schema})
+        for (const char* suffix : {"", "-wal"})
+            if (fs::exists(dir + "/" + base + suffix))
+                fs::copy_file(dir + "/" + base + suffix, copy + "/" + base + suffix,
+                              fs::copy_options::overwrite_existing);
+    return copy;
+}
+
 struct Ref {
     std::vector<std::string> values[5];
-    std::vector<long long> rowids;
+    bool byRowid = false; // the rows' SQLite row ids bound last, in ID order
 };
 
-// The same statements, prepared once, in one transaction, on the copy.
+// The same statements, prepared once, in one transaction, on the copy: its
+// catalogue opened and the schema attached under the owner's name, as the
+// library does.
 double reference(const std::string& copy, const char* sql, const Ref& ref, int binds) {
     sqlite3* db = nullptr;
-    sqlite3_open_v2(copy.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    sqlite3_open_v2((copy + "/catalog.db").c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    std::string attach = "ATTACH DATABASE '" + copy + "/" + schemaFileName(copy) + "' AS \"DEMO\"";
+    if (sqlite3_exec(db, attach.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+        std::fprintf(stderr, "%s\n", sqlite3_errmsg(db));
+        std::exit(1);
+    }
+    // The row ids the grid's row id texts stand for, read before the clock starts.
+    std::vector<long long> rowids;
+    if (ref.byRowid) {
+        sqlite3_stmt* q = nullptr;
+        sqlite3_prepare_v2(db, "SELECT rowid FROM \"DEMO\".\"GS\" ORDER BY \"ID\"", -1, &q, nullptr);
+        while (sqlite3_step(q) == SQLITE_ROW) rowids.push_back(sqlite3_column_int64(q, 0));
+        sqlite3_finalize(q);
+    }
     auto t0 = std::chrono::steady_clock::now();
     sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
     sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK) {
         std::fprintf(stderr, "%s\n", sqlite3_errmsg(db));
+        std::exit(1);
+    }
     size_t n = ref.values[0].size();
+    long long changed = 0;
     for (size_t i = 0; i < n; ++i) {
         sqlite3_reset(st);
         for (int b = 0; b < binds; ++b) {
@@ -124,13 +161,21 @@ double reference(const std::string& copy, const char* sql, const Ref& ref, int b
             else
                 sqlite3_bind_text(st, b + 1, v.c_str(), int(v.size()), SQLITE_STATIC);
         }
-        if (!ref.rowids.empty()) sqlite3_bind_int64(st, binds + 1, ref.rowids[i]);
-        sqlite3_step(st);
+        if (ref.byRowid) sqlite3_bind_int64(st, binds + 1, i < rowids.size() ? rowids[i] : -1);
+        if (sqlite3_step(st) != SQLITE_DONE) {
+            std::fprintf(stderr, "%s\n", sqlite3_errmsg(db));
+            std::exit(1);
+        }
+        changed += sqlite3_changes(db);
     }
     sqlite3_finalize(st);
     sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
     auto t1 = std::chrono::steady_clock::now();
     sqlite3_close(db);
+    if (changed != static_cast<long long>(n)) {
+        std::fprintf(stderr, "sqlite3 changed %lld rows of %zu\n", changed, n);
+        std::exit(1);
+    }
     return std::chrono::duration<double>(t1 - t0).count();
 }
 
@@ -170,6 +215,7 @@ void updates(const char* label, bool all) {
     CEditableOraGridData grid;
     grid.SetDataset(g_s, ds, u"DEMO", u"GS", 0, 1);
     Ref ref;
+    ref.byRowid = true;
     for (int r = 0; r < grid.GetRowCount(); ++r) {
         std::u16string name = u"改名" + Utf8ToWide(std::to_string(r).c_str());
         grid.SetTextWithUndo(r, 1, name.c_str(), -1);
@@ -179,12 +225,10 @@ void updates(const char* label, bool all) {
             grid.SetTextWithUndo(r, 3, u"2024-01-02 03:04:05", -1);
             grid.SetTextWithUndo(r, 4, u"備考", -1);
         }
-        ref.rowids.push_back(std::atoll(WideToUtf8(grid.GetOriginalText(r, 5)).c_str()));
     }
-    std::string copy = g_home + "/copy.db";
-    fs::copy_file(schemaFile(), copy, fs::copy_options::overwrite_existing);
+    std::string copy = copyDatabase();
     double t = saveOnWorker(&grid);
-    double rt = reference(copy, "UPDATE \"GS\" SET \"NAME\" = ?1 WHERE rowid = ?2", ref, 1);
+    double rt = reference(copy, "UPDATE \"DEMO\".\"GS\" SET \"NAME\" = ?1 WHERE rowid = ?2", ref, 1);
     if (all) rt *= 4;
     report(label, t, rt);
     freeDataset(ds);
@@ -209,10 +253,9 @@ void inserts(const char* label) {
             ref.values[c].push_back(*v[c]);
         }
     }
-    std::string copy = g_home + "/copy.db";
-    fs::copy_file(schemaFile(), copy, fs::copy_options::overwrite_existing);
+    std::string copy = copyDatabase();
     double t = saveOnWorker(&grid);
-    double rt = reference(copy, "INSERT INTO \"GS\" VALUES (?1, ?2, ?3, ?4, ?5)", ref, 5);
+    double rt = reference(copy, "INSERT INTO \"DEMO\".\"GS\" VALUES (?1, ?2, ?3, ?4, ?5)", ref, 5);
     report(label, t, rt);
     freeDataset(ds);
 }

@@ -38,9 +38,11 @@ void cdaOk(Cda_Def* cda) {
     cda->wrn = 0;
 }
 
-// An armed control failure: recorded in the data area.
-bool injected7(const char* entry, Cda_Def* area) {
-    if (int code = takeFailure(entry)) {
+// An armed control failure or a lost session: recorded in the data area.
+bool injected7(const char* entry, Cda_Def* area, Session* sess = nullptr) {
+    int code = sessionLoss(entry, sess);
+    if (!code) code = takeFailure(entry);
+    if (code) {
         if (area) {
             area->rc = ub2(code);
             area->v2_rc = sb2(-code);
@@ -135,7 +137,7 @@ OCI_EXPORT sword ocom(Lda_Def* lda) {
     SvcCtxH* svc = ldaSvc(lda);
     Session* s = liveSession(svc);
     if (!s) return ldaFail(lda, 1012);
-    if (injected7("ocom", lda)) return lda->rc;
+    if (injected7("ocom", lda, liveSession(svc))) return lda->rc;
     OraError e;
     if (!s->commit(e)) return ldaFail(lda, e.code);
     lda->rc = 0;
@@ -146,7 +148,7 @@ OCI_EXPORT sword orol(Lda_Def* lda) {
     SvcCtxH* svc = ldaSvc(lda);
     Session* s = liveSession(svc);
     if (!s) return ldaFail(lda, 1012);
-    if (injected7("orol", lda)) return lda->rc;
+    if (injected7("orol", lda, liveSession(svc))) return lda->rc;
     OraError e;
     s->rollback(e);
     lda->rc = 0;
@@ -221,7 +223,7 @@ OCI_EXPORT sword oclose(Cda_Def* cursor) {
 OCI_EXPORT sword oparse(Cda_Def* cursor, OraText* sqlstm, sb4 sqllen, sword, ub4) {
     Stmt* s = cdaStmt(cursor);
     if (!s) return cdaFail(cursor, makeError(1001));
-    if (injected7("oparse", cursor)) return cursor->rc;
+    if (injected7("oparse", cursor, stmtSession(s))) return cursor->rc;
     const char* text = reinterpret_cast<const char*>(sqlstm);
     size_t n = !text ? 0 : sqllen < 0 ? std::strlen(text) : size_t(sqllen);
     stmtPrepare(*s, text, n);
@@ -270,7 +272,7 @@ OCI_EXPORT sword odescr(Cda_Def* cursor, sword pos, sb4* dbsize, sb2* dbtype, sb
                         sb4* dsize, sb2* prec, sb2* scale, sb2* nullok) {
     Stmt* s = cdaStmt(cursor);
     if (!s) return cdaFail(cursor, makeError(1001));
-    if (injected7("odescr", cursor)) return cursor->rc;
+    if (injected7("odescr", cursor, stmtSession(s))) return cursor->rc;
     if (!s->described) {
         sword r = run7(cursor, s, 0, true);
         if (r) return r;
@@ -300,7 +302,7 @@ OCI_EXPORT sword odefin(Cda_Def* cursor, sword pos, ub1* buf, sword bufl, sword 
                         OraText*, sword, sword, ub2* rlen, ub2* rcode) {
     Stmt* s = cdaStmt(cursor);
     if (!s) return cdaFail(cursor, makeError(1001));
-    if (injected7("odefin", cursor)) return cursor->rc;
+    if (injected7("odefin", cursor, stmtSession(s))) return cursor->rc;
     if (pos < 1) return cdaFail(cursor, makeError(1007));
     if (s->defines.size() < size_t(pos)) s->defines.resize(size_t(pos), nullptr);
     DefineH*& d = s->defines[size_t(pos - 1)];
@@ -323,7 +325,7 @@ OCI_EXPORT sword obndra(Cda_Def* cursor, OraText* sqlvar, sword sqlvl, ub1* prog
                         sword, sb2* indp, ub2* alen, ub2*, ub4, ub4*, OraText*, sword, sword) {
     Stmt* s = cdaStmt(cursor);
     if (!s) return cdaFail(cursor, makeError(1001));
-    if (injected7("obndra", cursor)) return cursor->rc;
+    if (injected7("obndra", cursor, stmtSession(s))) return cursor->rc;
     std::string name = clientText(s->env, sqlvar, sqlvl);
     if (!name.empty() && name[0] == ':') name.erase(0, 1);
     name = upperAscii(name);
@@ -370,21 +372,21 @@ sword call7(Cda_Def* cursor, Stmt* s, const char* entry, std::function<sword()> 
 OCI_EXPORT sword oexec(Cda_Def* cursor) {
     Stmt* s = cdaStmt(cursor);
     if (!s) return cdaFail(cursor, makeError(1001));
-    if (injected7("oexec", cursor)) return cursor->rc;
+    if (injected7("oexec", cursor, stmtSession(s))) return cursor->rc;
     return call7(cursor, s, "oexec", [=] { return run7(cursor, s, 1, false); });
 }
 
 OCI_EXPORT sword oexn(Cda_Def* cursor, sword iters, sword) {
     Stmt* s = cdaStmt(cursor);
     if (!s) return cdaFail(cursor, makeError(1001));
-    if (injected7("oexn", cursor)) return cursor->rc;
+    if (injected7("oexn", cursor, stmtSession(s))) return cursor->rc;
     return call7(cursor, s, "oexn", [=] { return run7(cursor, s, ub4(std::max(iters, 1)), false); });
 }
 
 OCI_EXPORT sword oexfet(Cda_Def* cursor, ub4 nrows, sword, sword) {
     Stmt* s = cdaStmt(cursor);
     if (!s) return cdaFail(cursor, makeError(1001));
-    if (injected7("oexfet", cursor)) return cursor->rc;
+    if (injected7("oexfet", cursor, stmtSession(s))) return cursor->rc;
     return call7(cursor, s, "oexfet", [=] {
         sword r = run7(cursor, s, 0, false);
         if (r) return r;
@@ -396,6 +398,6 @@ OCI_EXPORT sword oexfet(Cda_Def* cursor, ub4 nrows, sword, sword) {
 OCI_EXPORT sword ofen(Cda_Def* cursor, sword nrows) {
     Stmt* s = cdaStmt(cursor);
     if (!s) return cdaFail(cursor, makeError(1001));
-    if (injected7("ofen", cursor)) return cursor->rc;
+    if (injected7("ofen", cursor, stmtSession(s))) return cursor->rc;
     return call7(cursor, s, "ofen", [=] { return fetch7(cursor, s, ub4(std::max(nrows, 1))); });
 }

@@ -28,8 +28,12 @@ sword setError(OCIError* errhp, const OraError& e) {
     return OCI_ERROR;
 }
 
-// An armed control failure for the entry point, recorded in the error handle.
-bool injected(const char* entry, OCIError* errhp) {
+// An armed control failure or a lost session for the entry point, recorded in the error handle.
+bool injected(const char* entry, OCIError* errhp, Session* sess) {
+    if (int code = sessionLoss(entry, sess)) {
+        setError(errhp, makeError(code));
+        return true;
+    }
     if (int code = takeFailure(entry)) {
         setError(errhp, makeError(code));
         return true;
@@ -113,6 +117,12 @@ SvcCtxH* svcOf(const void* p) {
 Session* liveSession(SvcCtxH* svc) {
     if (!svc || !svc->session || !isHandle(svc->session, OCI_HTYPE_SESSION)) return nullptr;
     return svc->session->live.get();
+}
+
+Session* stmtSession(Stmt* s) {
+    if (!s) return nullptr;
+    if (s->session) return s->session;
+    return s->svc && isHandle(s->svc, OCI_HTYPE_SVCCTX) ? liveSession(s->svc) : nullptr;
 }
 
 std::string clientText(const Env* env, const OraText* p, sb4 len) {
@@ -424,7 +434,7 @@ OCI_EXPORT sword OCIStmtPrepare(OCIStmt* stmtp, OCIError* errhp, const OraText* 
                                 ub4) {
     auto* s = as<Stmt>(stmtp, OCI_HTYPE_STMT);
     if (!s) return OCI_INVALID_HANDLE;
-    if (injected("OCIStmtPrepare", errhp)) return OCI_ERROR;
+    if (injected("OCIStmtPrepare", errhp, stmtSession(s))) return OCI_ERROR;
     stmtPrepare(*s, reinterpret_cast<const char*>(stmt), stmt ? stmt_len : 0);
     return OCI_SUCCESS;
 }
@@ -434,7 +444,7 @@ OCI_EXPORT sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* errh
     auto* svc = svcOf(svchp);
     auto* s = as<Stmt>(stmtp, OCI_HTYPE_STMT);
     if (!svc || !s) return OCI_INVALID_HANDLE;
-    if (injected("OCIStmtExecute", errhp)) return OCI_ERROR;
+    if (injected("OCIStmtExecute", errhp, liveSession(svc))) return OCI_ERROR;
     Session* sess = liveSession(svc);
     if (!sess) return setError(errhp, makeError(3114));
     OraError e;
@@ -454,7 +464,7 @@ OCI_EXPORT sword OCIDefineByPos(OCIStmt* stmtp, OCIDefine** defnp, OCIError* err
                                 ub4) {
     auto* s = as<Stmt>(stmtp, OCI_HTYPE_STMT);
     if (!s || !defnp) return OCI_INVALID_HANDLE;
-    if (injected("OCIDefineByPos", errhp)) return OCI_ERROR;
+    if (injected("OCIDefineByPos", errhp, stmtSession(s))) return OCI_ERROR;
     if (position == 0) return setError(errhp, makeError(1007));
     if (s->defines.size() < position) s->defines.resize(position, nullptr);
     DefineH*& d = s->defines[position - 1];
@@ -502,7 +512,7 @@ namespace {
 sword fetch(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, ub2 orientation, const char* entry) {
     auto* s = as<Stmt>(stmtp, OCI_HTYPE_STMT);
     if (!s) return OCI_INVALID_HANDLE;
-    if (injected(entry, errhp)) return OCI_ERROR;
+    if (injected(entry, errhp, stmtSession(s))) return OCI_ERROR;
     if (orientation != OCI_FETCH_NEXT && orientation != 0) return setError(errhp, makeError(3001));
     OraError e;
     int r;
@@ -563,7 +573,7 @@ OCI_EXPORT sword OCIBindByName(OCIStmt* stmtp, OCIBind** bindp, OCIError* errhp,
                                ub2*, ub4, ub4*, ub4) {
     auto* s = as<Stmt>(stmtp, OCI_HTYPE_STMT);
     if (!s || !bindp || !placeholder) return OCI_INVALID_HANDLE;
-    if (injected("OCIBindByName", errhp)) return OCI_ERROR;
+    if (injected("OCIBindByName", errhp, stmtSession(s))) return OCI_ERROR;
     std::string name = clientText(s->env, placeholder, placeh_len);
     if (!name.empty() && name[0] == ':') name.erase(0, 1);
     if (name.size() >= 2 && name.front() == '"' && name.back() == '"')
@@ -594,7 +604,7 @@ OCI_EXPORT sword OCIBindByName(OCIStmt* stmtp, OCIBind** bindp, OCIError* errhp,
 OCI_EXPORT sword OCITransCommit(OCISvcCtx* svchp, OCIError* errhp, ub4) {
     auto* svc = svcOf(svchp);
     if (!svc) return OCI_INVALID_HANDLE;
-    if (injected("OCITransCommit", errhp)) return OCI_ERROR;
+    if (injected("OCITransCommit", errhp, liveSession(svc))) return OCI_ERROR;
     Session* sess = liveSession(svc);
     if (!sess) return setError(errhp, makeError(3114));
     if (sess->pendingActive) return setError(errhp, makeError(3127));
@@ -605,7 +615,7 @@ OCI_EXPORT sword OCITransCommit(OCISvcCtx* svchp, OCIError* errhp, ub4) {
 OCI_EXPORT sword OCITransRollback(OCISvcCtx* svchp, OCIError* errhp, ub4) {
     auto* svc = svcOf(svchp);
     if (!svc) return OCI_INVALID_HANDLE;
-    if (injected("OCITransRollback", errhp)) return OCI_ERROR;
+    if (injected("OCITransRollback", errhp, liveSession(svc))) return OCI_ERROR;
     Session* sess = liveSession(svc);
     if (!sess) return setError(errhp, makeError(3114));
     if (sess->pendingActive) return setError(errhp, makeError(3127));

@@ -171,6 +171,7 @@ std::string oraMessage(int code) {
         {1940, "cannot drop a user that is currently connected"},
         {2289, "sequence does not exist"},
         {3001, "unimplemented feature"},
+        {3113, "end-of-file on communication channel"},
         {3114, "not connected to ORACLE"},
         {3127, "no new operations allowed until the active operation ends"},
         {8002, "sequence %s.CURRVAL is not yet defined in this session"},
@@ -399,6 +400,7 @@ struct Control {
         int skip = 0;      // calls let through first
     };
     std::map<std::string, Failure> failures;            // entry point -> failure
+    std::map<std::string, int> losses;                  // entry point -> calls let through first
     std::map<unsigned, std::pair<int, int>> iterations; // iteration -> (ORA, executions to skip)
     std::map<std::string, std::string> updatable;       // OWNER.TABLE.COLUMN -> "UID" flags
     std::map<std::string, int> warnings;                // user -> 28002 / 28011
@@ -426,6 +428,32 @@ int takeFailure(const char* entry) {
     int code = it->second.code;
     if (--it->second.remaining <= 0) c.failures.erase(it);
     return code;
+}
+
+bool takeLoss(const char* entry) {
+    Control& c = control();
+    std::lock_guard<std::mutex> g(c.m);
+    auto it = c.losses.find(entry);
+    if (it == c.losses.end()) return false;
+    if (it->second > 0) {
+        --it->second;
+        return false;
+    }
+    c.losses.erase(it);
+    return true;
+}
+
+int sessionLoss(const char* entry, Session* sess) {
+    if (sess && sess->lost) return 3114;
+    // A call still running on a worker keeps the connection; the loss waits for the next call.
+    if (sess && sess->pendingActive) return 0;
+    if (!takeLoss(entry)) return 0;
+    if (sess) {
+        sqlite3_exec(sess->conn, "ROLLBACK", nullptr, nullptr, nullptr);
+        sess->inTransaction = false;
+        sess->lost = true;
+    }
+    return 3113;
 }
 
 int iterationFailure(ub4 k) {
@@ -516,6 +544,7 @@ OCI_EXPORT int oci_standin_control(const char* command, char* reply, unsigned re
     std::lock_guard<std::mutex> g(c.m);
     if (verb == "reset") {
         c.failures.clear();
+        c.losses.clear();
         c.iterations.clear();
         c.updatable.clear();
         c.warnings.clear();
@@ -550,6 +579,14 @@ OCI_EXPORT int oci_standin_control(const char* command, char* reply, unsigned re
         }
         return true;
     };
+    if (verb == "lose_session") {
+        std::string entry;
+        int after = 0;
+        if (!(in >> entry) || !readTail(nullptr, &after))
+            return answer(-1, "lose_session <entry point> [after <n>]");
+        c.losses[entry] = after;
+        return answer(0, "ok");
+    }
     if (verb == "fail") {
         std::string entry;
         int code = 0, count = 1, after = 0;

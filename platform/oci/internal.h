@@ -233,6 +233,7 @@ struct Session : Resolver {
     std::map<std::string, int64_t> userIds;
     std::map<std::string, int64_t> currval; // sequence -> last NEXTVAL of this session
     sqlite3* sequenceConn = nullptr;        // sequences.db: NEXTVAL outlives a rollback
+    bool lost = false;                      // the connection is gone (`lose_session`): every call gives 3114
     // NLS settings of the session.
     std::string dateFormat = "DD-MON-RR";
     std::string timestampFormat = "DD-MON-RR HH.MI.SSXFF AM";
@@ -351,7 +352,9 @@ Env* makeEnv(); // from NLS_LANG / NLS_NCHAR; null for an unknown character set
 void adopt(Env* env, Handle* h);
 void disown(Handle* h);
 sword setError(OCIError* errhp, const OraError& e);
-bool injected(const char* entry, OCIError* errhp);
+// An armed control failure or a lost session for the entry point, recorded in
+// the error handle; sess: the call's session when it knows one.
+bool injected(const char* entry, OCIError* errhp, Session* sess = nullptr);
 Session* liveSession(SvcCtxH* svc);
 std::string clientText(const Env* env, const OraText* p, sb4 len);
 
@@ -359,6 +362,14 @@ std::string clientText(const Env* env, const OraText* p, sb4 len);
 
 // The failure armed for an entry point by the control, or 0.
 int takeFailure(const char* entry);
+// Whether a `lose_session` for the entry point fires now (its let-through calls spent).
+bool takeLoss(const char* entry);
+// 0, or the error of a call of sess made through entry: 3114 once the session is
+// lost; 3113 when `lose_session` makes this call lose it (its transaction is
+// rolled back then). sess may be null when the call knows no session.
+int sessionLoss(const char* entry, Session* sess);
+// The session of a statement: the one it ran in, or its cursor's logon (Oracle 7).
+Session* stmtSession(Stmt* s);
 // Failure armed for an array-DML iteration (0-based), or 0.
 int iterationFailure(ub4 k);
 // USER_UPDATABLE_COLUMNS' flag kind ('U', 'I', 'D') of a column as the

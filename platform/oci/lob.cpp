@@ -134,7 +134,7 @@ OCI_EXPORT sword OCILobIsTemporary(OCIEnv*, OCIError* errhp, OCILobLocator* locp
 OCI_EXPORT sword OCILobOpen(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub1) {
     LobH* l = lobOf(locp);
     if (!l) return OCI_INVALID_HANDLE;
-    if (injected("OCILobOpen", errhp)) return OCI_ERROR;
+    if (injected("OCILobOpen", errhp, liveSession(as<SvcCtxH>(svchp, OCI_HTYPE_SVCCTX)))) return OCI_ERROR;
     if (l->lobType == SQLT_BFILEE) {
         std::string path;
         struct stat st;
@@ -146,10 +146,10 @@ OCI_EXPORT sword OCILobOpen(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* lo
     return OCI_SUCCESS;
 }
 
-OCI_EXPORT sword OCILobClose(OCISvcCtx*, OCIError* errhp, OCILobLocator* locp) {
+OCI_EXPORT sword OCILobClose(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp) {
     LobH* l = lobOf(locp);
     if (!l) return OCI_INVALID_HANDLE;
-    if (injected("OCILobClose", errhp)) return OCI_ERROR;
+    if (injected("OCILobClose", errhp, liveSession(as<SvcCtxH>(svchp, OCI_HTYPE_SVCCTX)))) return OCI_ERROR;
     l->opened = false;
     return OCI_SUCCESS;
 }
@@ -157,7 +157,8 @@ OCI_EXPORT sword OCILobClose(OCISvcCtx*, OCIError* errhp, OCILobLocator* locp) {
 OCI_EXPORT sword OCILobGetLength(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* lenp) {
     LobH* l = lobOf(locp);
     if (!l || !lenp) return OCI_INVALID_HANDLE;
-    if (injected("OCILobGetLength", errhp)) return OCI_ERROR;
+    if (injected("OCILobGetLength", errhp, liveSession(as<SvcCtxH>(svchp, OCI_HTYPE_SVCCTX))))
+        return OCI_ERROR;
     l->reading = false;
     if (l->lobType == SQLT_BFILEE) {
         std::string path;
@@ -182,7 +183,7 @@ OCI_EXPORT sword OCILobRead(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* lo
                             dvoid* bufp, ub4 bufl, dvoid*, OCICallbackLobRead, ub2, ub1 csfrm) {
     LobH* l = lobOf(locp);
     if (!l || !amtp) return OCI_INVALID_HANDLE;
-    if (injected("OCILobRead", errhp)) return OCI_ERROR;
+    if (injected("OCILobRead", errhp, liveSession(as<SvcCtxH>(svchp, OCI_HTYPE_SVCCTX)))) return OCI_ERROR;
     char* out = static_cast<char*>(bufp);
     if (l->lobType == SQLT_CLOB) {
         std::u16string w;
@@ -305,7 +306,7 @@ OCI_EXPORT sword OCILobWrite(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* l
                              ub1 csfrm) {
     LobH* l = lobOf(locp);
     if (!l || !amtp) return OCI_INVALID_HANDLE;
-    if (injected("OCILobWrite", errhp)) return OCI_ERROR;
+    if (injected("OCILobWrite", errhp, liveSession(as<SvcCtxH>(svchp, OCI_HTYPE_SVCCTX)))) return OCI_ERROR;
     if (l->lobType == SQLT_BFILEE) return setError(errhp, makeError(22286));
     Session* s = liveSession(as<SvcCtxH>(svchp, OCI_HTYPE_SVCCTX));
     if (!l->temporary) {
@@ -350,7 +351,7 @@ OCI_EXPORT sword OCILobWrite(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* l
 OCI_EXPORT sword OCILobTrim(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4 newlen) {
     LobH* l = lobOf(locp);
     if (!l) return OCI_INVALID_HANDLE;
-    if (injected("OCILobTrim", errhp)) return OCI_ERROR;
+    if (injected("OCILobTrim", errhp, liveSession(as<SvcCtxH>(svchp, OCI_HTYPE_SVCCTX)))) return OCI_ERROR;
     Session* s = liveSession(as<SvcCtxH>(svchp, OCI_HTYPE_SVCCTX));
     if (!l->temporary && (!s || !l->hasRow || !s->inTransaction)) return setError(errhp, makeError(22920));
     if (l->lobType == SQLT_CLOB) {

@@ -34,7 +34,7 @@ double decimalRound(double v, int scale, bool truncate) {
         long k = keep - 1;
         while (k >= 0 && digits[size_t(k)] == '9') digits[size_t(k--)] = '0';
         if (k < 0) {
-            digits.insert(0, "1");
+            digits.insert(digits.begin(), '1');
             ++top;
         } else {
             ++digits[size_t(k)];
@@ -635,8 +635,9 @@ void fnAvgValue(sqlite3_context* ctx) {
 // A scalar subquery's value, given how many rows (at most 2) it has.
 void fnScalar(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (sqlite3_value_int64(argv[0]) > 1) {
-        std::string m = "ORA-1427|" + std::to_string(argc > 2 ? sqlite3_value_int(argv[2]) : -1) + "|";
-        sqlite3_result_error(ctx, m.c_str(), -1);
+        char m[48];
+        std::snprintf(m, sizeof m, "ORA-1427|%d|", argc > 2 ? sqlite3_value_int(argv[2]) : -1);
+        sqlite3_result_error(ctx, m, -1);
         return;
     }
     sqlite3_result_value(ctx, argv[1]);

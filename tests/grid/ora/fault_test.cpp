@@ -1,6 +1,8 @@
 // Saves under injected faults: whatever fails, the database is left as it
 // was, the model keeps every edit, and the failing cell is named; with the
 // fault removed the next save commits everything.
+#include <cstring>
+#include <set>
 #include <thread>
 
 #include "tests/grid/ora/ora_fixture.h"
@@ -79,7 +81,15 @@ public:
     }
 };
 
-TEST_F(FaultTest, ConstraintErrorsNameTheRowInEveryBatch) {
+// Both call sets: the saving session by Oracle 8 or Oracle 7 calls.
+class ConstraintTest : public FaultTest, public ::testing::WithParamInterface<int> {
+    void SetUp() override {
+        FaultTest::SetUp();
+        if (GetParam()) LogonAs(1);
+    }
+};
+
+TEST_P(ConstraintTest, ConstraintErrorsNameTheRowInEveryBatch) {
     MakeTable();
     for (int k : kRows) {
         SCOPED_TRACE(k);
@@ -128,6 +138,8 @@ TEST_F(FaultTest, ConstraintErrorsNameTheRowInEveryBatch) {
     EXPECT_EQ(Rows(other, u"select count(*) from f"), "111\n");
     EXPECT_EQ(Rows(other, u"select v from f where id = 21"), "changed\n");
 }
+
+INSTANTIATE_TEST_SUITE_P(BothCallSets, ConstraintTest, ::testing::Values(0, 1));
 
 TEST_F(FaultTest, RowsChangedByAnotherSessionAreNamed) {
     MakeTable();
@@ -333,6 +345,123 @@ TEST_F(FaultTest, LobWritesFailingLeaveTheLobsUntouched) {
     EXPECT_EQ(w3.Save(g, s, cell, &msg), ORARC_OK) << Narrow(msg);
     // (The stand-in's LENGTH of a BLOB counts its hexadecimal digits.)
     EXPECT_EQ(snapshot(), "1|new text|0\n2|second|20000\n");
+}
+
+// A lost connection in each phase and at the commit: 21 and the fatal
+// rollback message; the table as it was (the loss rolled the work back), the
+// model unchanged, and a save through a fresh logon commits every edit.
+class LostSessionTest : public FaultTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(LostSessionTest, InEachPhaseAndAtTheCommit) {
+    const int oci7 = GetParam();
+    for (const char* phase : {"delete", "update", "insert", "commit"}) {
+        SCOPED_TRACE(phase);
+        LogonAs(oci7);
+        if (HasFatalFailure()) return;
+        CString ignored;
+        oci_exec_sql(s, u"drop table f", &ignored);
+        MakeTable();
+        BindTable();
+        grid->DeleteRows(0, 9);
+        for (int r = 20; r < 30; ++r) Set(r, 2, u"lost?");
+        ASSERT_EQ(grid->InsertRows(121, 5), 0);
+        for (int i = 0; i < 5; ++i) {
+            Set(121 + i, 0, U(std::to_string(1001 + i)).c_str());
+            Set(121 + i, 1, (u"new" + U(std::to_string(i))).c_str());
+        }
+        std::string before = Table();
+        std::string model = ModelState();
+        // The loss comes at the first execution of the phase's statement.
+        std::string last;
+        bool armed = std::string(phase) != "commit";
+        auto arm = [&] {
+            if (armed && last.rfind(phase, 0) == 0) {
+                Control(std::string("lose_session ") + (oci7 ? "oexn" : "OCIStmtExecute"));
+                Control("lose_session oexec");
+                armed = false;
+            }
+        };
+        if (oci7) {
+            TAP(oparse) = [&](Cda_Def*, OraText* text, sb4 len, sword, ub4) {
+                last.assign(reinterpret_cast<const char*>(text),
+                            len < 0 ? std::strlen(reinterpret_cast<const char*>(text)) : size_t(len));
+            };
+            TAP(oexn) = [&](Cda_Def*, sword, sword) { arm(); };
+            TAP(oexec) = [&](Cda_Def*) { arm(); };
+        } else {
+            TAP(OCIStmtPrepare) = [&](OCIStmt*, OCIError*, const OraText* text, ub4 len, ub4, ub4) {
+                last.assign(reinterpret_cast<const char*>(text), len);
+            };
+            TAP(OCIStmtExecute) = [&](OCISvcCtx*, OCIStmt*, OCIError*, ub4, ub4, const OCISnapshot*,
+                                      OCISnapshot*, ub4) { arm(); };
+        }
+        if (!armed) Control(oci7 ? "lose_session ocom" : "lose_session OCITransCommit");
+        ProgressWindow w;
+        CString msg;
+        int cell[2];
+        EXPECT_EQ(w.Save(grid, s, cell, &msg), ORARC_FAILED);
+        EXPECT_EQ(Narrow(msg), "fatal error: rollback to tavex_p1");
+        EXPECT_FALSE(armed);
+        Control("reset");
+        g_oci = g_real;
+        EXPECT_EQ(Table(), before);
+        EXPECT_EQ(ModelState(), model);
+        // A fresh logon saves every edit.
+        LogonAs(oci7);
+        GoodSave();
+        EXPECT_EQ(Rows(other, u"select count(*) from f"), "116\n");
+        EXPECT_EQ(Rows(other, u"select count(*) from f where v = 'lost?'"), "10\n");
+        EXPECT_EQ(Rows(other, u"select count(*) from f where id > 1000"), "5\n");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(BothCallSets, LostSessionTest, ::testing::Values(0, 1));
+
+TEST_F(FaultTest, CancelBetweenRowsOfTheRowByRowInsert) {
+    Exec(s, u"create table fr (id number primary key, c clob)");
+    Exec(s, u"insert into fr values (1, 'kept')");
+    Exec(s, u"commit");
+    auto table = [&] { return Rows(other, u"select id, c from fr order by id"); };
+    for (int k : kRows) {
+        SCOPED_TRACE(k);
+        CEditableOraGridData* g = Bind(Query(u"FR", {u"ID", u"C"}, {}, u"order by a.\"ID\""), u"FR");
+        ASSERT_EQ(g->InsertRows(1, 120), 0);
+        for (int i = 0; i < 120; ++i) {
+            Set(1 + i, 0, U(std::to_string(100 + i)).c_str());
+            Set(1 + i, 1, (u"text " + U(std::to_string(i))).c_str());
+        }
+        std::string before = table();
+        std::string model = ModelState();
+        ProgressWindow w;
+        // The cancel arrives once row k has been inserted (with its CLOB).
+        std::set<OCIStmt*> insertCursors;
+        int inserts = 0;
+        TAP(OCIStmtPrepare) = [&](OCIStmt* st, OCIError*, const OraText* text, ub4 len, ub4, ub4) {
+            if (std::string(reinterpret_cast<const char*>(text), len).rfind("insert", 0) == 0)
+                insertCursors.insert(st);
+            else
+                insertCursors.erase(st);
+        };
+        TAP(OCIStmtExecute);
+        TAPPED(OCIStmtExecute)::after = [&](sword rc, OCISvcCtx*, OCIStmt* st, OCIError*, ub4 iters, ub4,
+                                            const OCISnapshot*, OCISnapshot*, ub4 mode) {
+            if (rc == OCI_SUCCESS && iters > 0 && !(mode & OCI_DESCRIBE_ONLY) && insertCursors.count(st) &&
+                inserts++ == k)
+                w.cancel = 1;
+        };
+        CString msg;
+        int cell[2];
+        EXPECT_EQ(w.Save(g, s, cell, &msg), ORARC_CANCELLED);
+        EXPECT_EQ(Narrow(msg), "キャンセルしました\n");
+        EXPECT_EQ(inserts, k + 1);
+        g_oci = g_real;
+        Exec(s, u"commit");
+        EXPECT_EQ(table(), before);
+        EXPECT_EQ(ModelState(), model);
+    }
+    GoodSave();
+    EXPECT_EQ(Rows(other, u"select count(*) from fr"), "121\n");
+    EXPECT_EQ(Rows(other, u"select c from fr where id = 219"), "text 119\n");
 }
 
 } // namespace

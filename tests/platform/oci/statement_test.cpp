@@ -422,3 +422,45 @@ TEST_F(StatementTest, ControlInjectsFailures) {
     api.OCIHandleFree(st, OCI_HTYPE_STMT);
     EXPECT_EQ(api.ctl("bogus"), "fail: unknown command");
 }
+
+TEST_F(StatementTest, LostSessionRollsBackAndRefusesLaterCalls) {
+    ASSERT_EQ(s->exec("create table t (a number)"), 0);
+    ASSERT_EQ(s->exec("insert into t values (1)"), 0);
+    Session8 other(api);
+    ASSERT_EQ(other.logon("system", "manager"), 0);
+    ASSERT_EQ(api.ctl("lose_session OCIStmtExecute after 1"), "ok");
+    EXPECT_EQ(other.exec("select 1 from dual"), 0); // the other session's call is let through
+    EXPECT_EQ(s->exec("insert into t values (2)"), -1);
+    EXPECT_EQ(s->errorCode(), 3113);
+    EXPECT_EQ(s->exec("select 1 from dual"), -1);
+    EXPECT_EQ(s->errorCode(), 3114);
+    EXPECT_EQ(api.OCITransCommit(s->svc, s->err, 0), -1);
+    EXPECT_EQ(s->errorCode(), 3114);
+    // Rolled back and unlocked: the other session writes at once.
+    EXPECT_EQ(other.value("select count(*) from t"), "0");
+    EXPECT_EQ(other.exec("insert into t values (3)"), 0) << other.errorText();
+    EXPECT_EQ(other.exec("commit"), 0);
+    // A fresh logon works.
+    Session8 fresh(api);
+    ASSERT_EQ(fresh.logon("system", "manager"), 0);
+    EXPECT_EQ(fresh.value("select count(*) from t"), "1");
+
+    // Oracle 7: the loss at ocom, then every cursor call of that logon gives 3114.
+    Session7 s7(api);
+    ASSERT_EQ(s7.logon("system", "manager"), 0);
+    Cda_Def cda{};
+    api.oopen(&cda, &s7.lda, nullptr, -1, -1, nullptr, -1);
+    const char* sql = "insert into t values (4)";
+    ASSERT_EQ(api.oparse(&cda, reinterpret_cast<OraText*>(const_cast<char*>(sql)), -1, 1, 1), 0);
+    ASSERT_EQ(api.oexec(&cda), 0);
+    ASSERT_EQ(api.ctl("lose_session ocom"), "ok");
+    EXPECT_NE(api.ocom(&s7.lda), 0);
+    EXPECT_EQ(s7.lda.rc, 3113);
+    EXPECT_NE(api.oexec(&cda), 0);
+    EXPECT_EQ(cda.rc, 3114);
+    EXPECT_NE(api.orol(&s7.lda), 0);
+    EXPECT_EQ(s7.lda.rc, 3114);
+    api.oclose(&cda);
+    EXPECT_EQ(fresh.value("select count(*) from t"), "1");
+    EXPECT_EQ(api.ctl("lose_session"), "fail: lose_session <entry point> [after <n>]");
+}
