@@ -61,6 +61,7 @@ Regex* regex_alloc() {
     re->match_start = {-1, -1};
     re->match_end = {-1, -1};
     re->strategy = REGEX_STRATEGY_ANY;
+    re->search_budget = -1;
     if (!regex_arena_alloc(re, 8)) {
         free(re);
         return nullptr;

@@ -453,7 +453,7 @@ char16_t* regex_replace_str(Regex* re, const char16_t* text, const char16_t* rep
     int64_t prev_start = -1;
     for (;;) {
         RegexPos start{0, search_from}, end{0, 0};
-        int r = re->search(re, &ops, &start, &end, RegexPos{-1, -1});
+        int r = regex_run_search(re, &ops, &start, &end, RegexPos{-1, -1});
         if (r < 0) return out.abandon();
         if (r == 0) break;
         re->match_start = start;

@@ -42,6 +42,10 @@ struct Matcher {
     int64_t steps; // pushes and resumed backtrack points of this attempt
     int64_t budget;
 
+    // Charges a scan over n units or frames: one step for every 64, so that
+    // no step of the budget stands for unbounded work.
+    bool charge(int64_t n) { return (steps += n >> 6) <= budget; }
+
     // Copies the top frame into the next slot. False when the stack cannot
     // grow, or when the attempt has used up its budget.
     bool push() {
@@ -177,13 +181,15 @@ struct Matcher {
         const RegexNode* n = b->node;
         if (b->type == RFRAME_LAZY) {
             // one more character, then on to the next one the rest can begin with
+            int64_t scanned = 0;
             for (;;) {
                 int u;
-                if (!atom_at(n->alt, b->cur, &u)) return 0;
+                if (!atom_at(n->alt, b->cur, &u)) return charge(scanned) ? 0 : -2;
                 step(b, u);
+                scanned += u;
                 if (rest_can_begin(n, b->cur)) break;
             }
-            if (!push()) return -2;
+            if (!charge(scanned) || !push()) return -2;
             RegexFrame* t = F(top);
             t->type = RFRAME_RUN;
             t->node = n->next;
@@ -200,10 +206,12 @@ struct Matcher {
             left -= u;
             pos.column -= u;
         };
+        const int64_t had = left;
         while (!rest_can_begin(n, p)) {
-            if (left == 0) return 0;
+            if (left == 0) return charge(had) ? 0 : -2;
             back();
         }
+        if (!charge(had - left)) return -2;
         if (left == 0) {
             // the last end: the frame itself runs on
             b->type = RFRAME_RUN;
@@ -242,7 +250,6 @@ int Matcher::run(RegexPos* start, RegexPos* end, const char16_t* cur, const char
     top = 0;
     init_frame(F(0), re->root, *start, cur, prev);
     steps = 0;
-    budget = regex_backtrack_budget;
     for (;;) {
         RegexFrame* f = F(top);
         RegexNode* n = f->node;
@@ -270,6 +277,7 @@ int Matcher::run(RegexPos* start, RegexPos* end, const char16_t* cur, const char
                     int u;
                     while (atom_at(a, p, &u) && p - f->cur < 0x7FFFFFF0) p += u;
                     int64_t run = p - f->cur;
+                    if (!charge(run)) return -2;
                     if (run == 0 || (!n->next && f->call_group < 0)) {
                         // nothing taken, or the pattern ends here: no end
                         // but the last needs trying
@@ -476,6 +484,7 @@ int Matcher::run(RegexPos* start, RegexPos* end, const char16_t* cur, const char
             while (k >= 0 &&
                    !(F(k)->type == RFRAME_GUARD && F(k)->node == n && F(k)->call_frame == f->call_frame))
                 --k;
+            if (!charge(top - 1 - k)) return -2;
             if (k >= 0 && same_pos(F(k)->pos, f->pos)) goto fail;
             if (!push()) return -2;
             F(top - 1)->type = RFRAME_GUARD;
@@ -713,7 +722,15 @@ int regex_match_at(Regex* re, const RegexPositionOps* ops, RegexPos* start, Rege
     m.base = reinterpret_cast<char*>(re->frames);
     m.fsize = re->frame_size;
     m.group_count = re->group_count;
+    // Inside a search the attempt draws on the search's budget once past its
+    // own free steps (see regex_backtrack_budget).
+    const bool shared = re->search_budget >= 0;
+    m.budget = shared ? re->search_budget + REGEX_ATTEMPT_FREE_STEPS : regex_backtrack_budget;
     int r = m.run(start, end, text, prev);
+    if (shared && m.steps > REGEX_ATTEMPT_FREE_STEPS) {
+        re->search_budget -= m.steps - REGEX_ATTEMPT_FREE_STEPS;
+        if (re->search_budget < 0) re->search_budget = 0;
+    }
     re->frame_top = m.top < 0 ? 0 : m.top;
     return r;
 }

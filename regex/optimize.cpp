@@ -1092,7 +1092,14 @@ bool regex_choose_strategy(Regex* re) {
     return true;
 }
 
+int regex_run_search(Regex* re, const RegexPositionOps* ops, RegexPos* start, RegexPos* end, RegexPos limit) {
+    re->search_budget = regex_backtrack_budget;
+    int r = re->search(re, ops, start, end, limit);
+    re->search_budget = -1;
+    return r;
+}
+
 int regex_search(Regex* re, const RegexPositionOps* ops, RegexPos* start, RegexPos* end, RegexPos limit) {
     if (!re) return -1;
-    return re->search(re, ops, start, end, limit);
+    return regex_run_search(re, ops, start, end, limit);
 }

@@ -136,6 +136,10 @@ struct Regex {
     int64_t literal_length; // strategy 3: units of the leading literal
     int literal_whole;      // strategy 2: the leading literal is the whole pattern (no matcher needed)
     char16_t required_unit; // a unit every match holds at or after its start (0: none known)
+
+    // Matcher steps left to the search under way, shared by all its attempts
+    // (-1 between searches: a lone regex_match_at has a budget of its own).
+    int64_t search_budget;
 };
 
 // Compiles a pattern (NUL-terminated). NULL when the pattern is not valid,

@@ -158,9 +158,16 @@ inline RegexGroup* regex_frame_groups(RegexFrame* f) {
 
 enum { REGEX_MAX_FRAMES = 32768, REGEX_MAX_NODES = 1000000, REGEX_MAX_COUNT = 65535 };
 
-// The budget of one match attempt, counted in resumed backtrack points and
-// pushed frames (10,000,000); tests lower it.
+// The budget of one search, counted in resumed backtrack points, pushed
+// frames, and one step for every 64 units a run loop scans or frames a loop
+// guard looks through (10,000,000); tests lower it. A search spends it over
+// all its attempts, each of which first uses REGEX_ATTEMPT_FREE_STEPS of its
+// own: a search whose attempts each take a few steps never runs out however
+// long its subject, while one whose attempts each backtrack heavily ends with
+// -2 after about one budget's work rather than one budget per start
+// position. A lone regex_match_at has the whole budget to itself.
 extern int64_t regex_backtrack_budget;
+enum { REGEX_ATTEMPT_FREE_STEPS = 1024 };
 // The frame limit of the backtrack stack (REGEX_MAX_FRAMES); tests lower it.
 extern int regex_max_frames;
 
@@ -206,6 +213,10 @@ bool regex_class_test(const RegexClass* cls, uint32_t c);
 // Tree passes and the strategy choice (after parsing).
 bool regex_optimize(Regex* regex);
 bool regex_choose_strategy(Regex* regex);
+
+// Runs the Regex's search function under one budget for all its attempts.
+int regex_run_search(Regex* regex, const RegexPositionOps* ops, RegexPos* start, RegexPos* end,
+                     RegexPos limit);
 
 // The search of strategy 3 (also the search of a tree-less literal).
 int regex_search_literal(Regex* regex, const RegexPositionOps* ops, RegexPos* start, RegexPos* end,

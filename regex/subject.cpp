@@ -176,7 +176,7 @@ int regex_search_str_len(Regex* re, const char16_t* text, int64_t length, int st
     if (length >= 0) s.length = length;
     if (start_column > 0 && start_column > subject_length(&s)) return 0;
     RegexPos start{0, start_column}, end{0, 0};
-    int r = re->search(re, &ops, &start, &end, RegexPos{-1, -1});
+    int r = regex_run_search(re, &ops, &start, &end, RegexPos{-1, -1});
     if (r != 1) return r < 0 ? -2 : 0;
     re->match_start = start;
     re->match_end = end;
@@ -191,7 +191,7 @@ int regex_test_str(Regex* re, const char16_t* text) {
     RegexPositionOps ops;
     regex_init_str_ops(&ops, &s, text);
     RegexPos start{0, 0}, end{0, 0};
-    int r = re->search(re, &ops, &start, &end, RegexPos{-1, -1});
+    int r = regex_run_search(re, &ops, &start, &end, RegexPos{-1, -1});
     if (r != 1) return r < 0 ? -2 : 0;
     re->match_start = start;
     re->match_end = end;

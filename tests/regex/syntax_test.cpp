@@ -331,6 +331,35 @@ TEST(RegexMatcher, TooComplex) {
     EXPECT_GT(first_ok, 4);
 }
 
+TEST(RegexMatcher, OneBudgetPerSearch) {
+    int64_t saved = regex_backtrack_budget;
+    regex_backtrack_budget = 200000;
+    // Every attempt of this search fits in the budget on its own (a lone
+    // match at the first position finishes), but the attempts together do
+    // not: the search ends with -2 instead of running for one budget per
+    // start position (a fuzzer's find that ran for many seconds).
+    RegexHolder h(u".*?\\K*.*?\\K?\\K\\K*.*?\\K?[xy]");
+    ASSERT_TRUE(h);
+    std::u16string s(24, u'a');
+    RegexStrSubject sub;
+    RegexPositionOps ops;
+    regex_init_str_ops(&ops, &sub, s.c_str());
+    RegexPos start{0, 0}, end{0, 0};
+    EXPECT_EQ(regex_match_at(h.get(), &ops, &start, &end, nullptr, nullptr), 0);
+    EXPECT_EQ(find_in(h.get(), s.c_str()).result, -2);
+    start = {0, 0};
+    EXPECT_EQ(regex_search(h.get(), &ops, &start, &end, RegexPos{-1, 0}), -2);
+    EXPECT_EQ(regex_replace_str(h.get(), s.c_str(), u"-", 1, nullptr, 0, nullptr, nullptr), nullptr);
+    // ... and the next search has the whole budget again
+    EXPECT_EQ(find_in(h.get(), u"aax").result, 1);
+    // A search of many cheap attempts never runs out, however long the subject.
+    std::u16string words;
+    while (words.size() < 200000) words += u"abc def_12 ";
+    EXPECT_EQ(find(u"\\w+x", words.c_str()).result, 0);
+    EXPECT_EQ(find(u"(?:a|b)*\\d{3}", words.c_str()).result, 0);
+    regex_backtrack_budget = saved;
+}
+
 TEST(RegexStrategy, Kinds) {
     {
         RegexHolder h(u"abc");
