@@ -33,6 +33,8 @@ public:
     int Col() { return GetScrollPosition(SB_HORZ); }
     void JumpTo(int row, int col); // without scroll messages
     int RowHeight() const { return m_rowHeight; }
+    int ColWidth() const { return m_colWidth; }
+    int RowHeaderWidth() const { return m_rowHeaderWidth; }
 
     afx_msg void OnPaint();
     afx_msg void OnSize(UINT type, int cx, int cy);
