@@ -144,6 +144,14 @@ struct Matcher {
         }
     }
 
+    // regex_class_test, with the test of a unit below 256 inline (the width
+    // fold leaves those as they are).
+    static bool class_has(const RegexClass* cls, uint32_t c) {
+        if (c - 1 < 255)
+            return (((cls->bits[c >> 5] >> (c & 31)) & 1) != 0) != ((cls->flags & RCLASS_NEGATED) != 0);
+        return regex_class_test(cls, c);
+    }
+
     // Whether the body of a run loop matches at p (never LF nor the end);
     // *u gets the character's units.
     static bool atom_at(const RegexNode* a, const char16_t* p, int* u) {
@@ -151,10 +159,7 @@ struct Matcher {
         if (c == 0 || c == '\n') return false;
         if (a->kind == RN_ANY_NO_LF) return true;
         if (a->kind == RN_CHAR) return regex_fold(c, a->value2) == static_cast<uint32_t>(a->value);
-        const RegexClass* cls = static_cast<const RegexClass*>(a->payload);
-        if (c < 256 && !(cls->flags & RCLASS_WIDTH))
-            return (((cls->bits[c >> 5] >> (c & 31)) & 1) != 0) != ((cls->flags & RCLASS_NEGATED) != 0);
-        return regex_class_test(cls, c);
+        return class_has(static_cast<const RegexClass*>(a->payload), c);
     }
 
     // Whether the rest of the pattern after a run loop can begin at p: its
@@ -366,7 +371,7 @@ int Matcher::run(RegexPos* start, RegexPos* end, const char16_t* cur, const char
         case RN_CLASS: {
             int u;
             uint32_t c = read_char(f->cur, &u);
-            if (!regex_class_test(static_cast<const RegexClass*>(n->payload), c)) goto fail;
+            if (!class_has(static_cast<const RegexClass*>(n->payload), c)) goto fail;
             step(f, u);
             f->node = n->next;
             continue;

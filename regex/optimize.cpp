@@ -422,6 +422,7 @@ inline int attempt(Regex* re, const RegexPositionOps* ops, const Cursor& c, Rege
 bool required_present(Regex* re, const RegexPositionOps* ops, const RegexPos& pos, const RegexPos& limit) {
     if (!re->required_unit || limit.line >= 0) return true;
     const char16_t u = re->required_unit;
+    const char16_t* also = re->required_also;
     RegexPos at = pos;
     for (int64_t line = pos.line;; ++line) {
         int64_t len = 0;
@@ -429,8 +430,14 @@ bool required_present(Regex* re, const RegexPositionOps* ops, const RegexPos& po
         if (!t) return false;
         int64_t from = line == at.line ? at.column : 0;
         if (from < 0) from = 0;
-        if (from < len && std::char_traits<char16_t>::find(t + from, static_cast<size_t>(len - from), u))
-            return true;
+        if (from >= len) continue;
+        if (!also[0]) {
+            if (std::char_traits<char16_t>::find(t + from, static_cast<size_t>(len - from), u)) return true;
+            continue;
+        }
+        for (const char16_t *p = t + from, *e = t + len; p < e; ++p)
+            if (*p == u || *p == also[0] || (also[1] && (*p == also[1] || (also[2] && *p == also[2]))))
+                return true;
     }
 }
 
@@ -759,22 +766,34 @@ bool regex_optimize(Regex* re) {
     return pass_runs(re, nodes);
 }
 
-// The last plain character on the path every match takes from the root.
-char16_t required_unit(const Regex* re) {
-    char16_t req = 0;
+// The last character on the path every match takes from the root that
+// stands in the text as one of at most four single units (a character that
+// folds, by all the forms that fold to it): they go to req[0..3], 0 after
+// the last; req[0] is 0 when there is none.
+void required_units(const Regex* re, char16_t req[4]) {
+    req[0] = 0;
     const RegexNode* n = re->root;
     for (int guard = 0; n && guard < 100000; ++guard) {
         switch (n->kind) {
         case RN_CHAR:
         case RN_STRING: {
-            if (n->value2 == 0) {
-                int count = n->kind == RN_CHAR ? 1 : n->value;
-                const uint32_t* cps = n->kind == RN_CHAR ? nullptr : static_cast<const uint32_t*>(n->aux);
-                for (int k = 0; k < count; ++k) {
-                    uint32_t c = cps ? cps[k] : static_cast<uint32_t>(n->value);
-                    if (c < 0x10000 && !utf16_is_surrogate(c) && c != '\r' && c != '\n' && c != 0)
-                        req = static_cast<char16_t>(c);
-                }
+            int count = n->kind == RN_CHAR ? 1 : n->value;
+            const uint32_t* cps = n->kind == RN_CHAR ? nullptr : static_cast<const uint32_t*>(n->aux);
+            for (int k = 0; k < count; ++k) {
+                uint32_t c = cps ? cps[k] : static_cast<uint32_t>(n->value);
+                char16_t forms[4] = {};
+                int found = 0;
+                bool plain = true;
+                fold_preimage(c, n->value2, [&](uint32_t f) {
+                    if (f >= 0x10000 || utf16_is_surrogate(f) || f == '\r' || f == '\n' || f == 0 ||
+                        found == 4)
+                        plain = false;
+                    else
+                        forms[found++] = static_cast<char16_t>(f);
+                });
+                if (n->value2 == 0 && found > 1) plain = false;
+                if (plain && found > 0)
+                    for (int i = 0; i < 4; ++i) req[i] = forms[i];
             }
             n = n->next;
             break;
@@ -785,7 +804,7 @@ char16_t required_unit(const Regex* re) {
             else if (n->value == '?')
                 n = n->alt;
             else
-                return req;
+                return;
             break;
         case RN_EMPTY:
         case RN_ANY_NO_LF:
@@ -813,10 +832,9 @@ char16_t required_unit(const Regex* re) {
         case RN_ANCHOR_END:
         case RN_ANCHOR_LINE_START:
         case RN_ANCHOR_LINE_END: n = n->next; break;
-        default: return req;
+        default: return;
         }
     }
-    return req;
 }
 
 bool same_name(const char16_t* a, const char16_t* b) {
@@ -892,7 +910,10 @@ bool leads_with_dot_star(const Regex* re) {
 static bool choose_strategy(Regex* re) {
     re->strategy = REGEX_STRATEGY_ANY;
     re->search = search_any;
-    re->required_unit = re->has_call || re->has_keep ? 0 : required_unit(re);
+    char16_t req[4] = {};
+    if (!re->has_call && !re->has_keep) required_units(re, req);
+    re->required_unit = req[0];
+    for (int i = 0; i < 3; ++i) re->required_also[i] = req[0] ? req[i + 1] : 0;
     RegexNode* n = re->root;
     int guard = 0;
     while (n && !n->alt && ++guard < 1000000) {

@@ -131,11 +131,12 @@ struct Regex {
     int flags;          // pattern flags, REGEX_FLAG_*
     int64_t node_count; // nodes made (each node's serial)
 
-    int has_keep;           // the pattern holds \K
-    int has_call;           // the pattern holds a subroutine call
-    int64_t literal_length; // strategy 3: units of the leading literal
-    int literal_whole;      // strategy 2: the leading literal is the whole pattern (no matcher needed)
-    char16_t required_unit; // a unit every match holds at or after its start (0: none known)
+    int has_keep;              // the pattern holds \K
+    int has_call;              // the pattern holds a subroutine call
+    int64_t literal_length;    // strategy 3: units of the leading literal
+    int literal_whole;         // strategy 2: the leading literal is the whole pattern (no matcher needed)
+    char16_t required_unit;    // a unit every match holds at or after its start (0: none known)
+    char16_t required_also[3]; // other units, any of which may stand for it (0 after the last)
 
     // Matcher steps left to the search under way, shared by all its attempts
     // (-1 between searches: a lone regex_match_at has a budget of its own).

@@ -89,7 +89,20 @@ struct UnitRanges {
     int count = 0;
     char16_t lo[6];
     char16_t width[6]; // high minus low
+    // Adds a range of units, joining it to one it touches or overlaps (so
+    // that a class's single members in a row, such as the full-width digits
+    // of a width-folded [0-9], make one range); false when six are in use.
     bool add(uint32_t low, uint32_t high) {
+        for (int k = 0; k < count; ++k) {
+            uint32_t l = lo[k], h = l + width[k];
+            if (low <= h + 1 && high + 1 >= l) {
+                if (low < l) l = low;
+                if (high > h) h = high;
+                lo[k] = static_cast<char16_t>(l);
+                width[k] = static_cast<char16_t>(h - l);
+                return true;
+            }
+        }
         if (count == 6) return false;
         lo[count] = static_cast<char16_t>(low);
         width[count] = static_cast<char16_t>(high - low);

@@ -305,6 +305,22 @@ TEST(RegexMatcher, TooComplex) {
     EXPECT_EQ(find_in(h.get(), many.c_str()).result, 0);
     EXPECT_EQ(RegexHolder(u"a?[bc]x+y*").get()->required_unit, u'x');
     EXPECT_EQ(RegexHolder(u"ab|ac").get()->required_unit, u'a');
+    // a folded character is required by all its forms
+    {
+        const int folded = REGEX_IGNORE_CASE | REGEX_IGNORE_WIDTH;
+        RegexHolder f(u"[0-9]+_", folded);
+        ASSERT_TRUE(f);
+        EXPECT_EQ(f.get()->required_unit, u'_');
+        EXPECT_EQ(f.get()->required_also[0], u'＿');
+        EXPECT_EQ(f.get()->required_also[1], 0);
+        EXPECT_EQ(find_in(f.get(), u"ab １２＿"), (Found{1, 3, 3}));
+        EXPECT_EQ(find_in(f.get(), u"x 3４_"), (Found{1, 2, 3}));
+        EXPECT_EQ(find_in(f.get(), u"12 34").result, 0);
+        RegexHolder o(u"order", folded);
+        EXPECT_EQ(find_in(o.get(), u"ＯＲＤＥＲ").result, 1);
+        EXPECT_EQ(find_in(o.get(), u"OrdeＲ x").result, 1);
+        EXPECT_EQ(find_in(o.get(), u"orde").result, 0);
+    }
     // infinite recursion ends on the stack limit
     EXPECT_EQ(find(u"(?R)a", u"aaa").result, -2);
     // a counted assertion is one test, not 65535 walked at every level
