@@ -618,9 +618,19 @@ SchemeCell* mk_hostfn(SchemeInterpreter* sc, const char16_t* name, SchemeHostFn 
 
 // ---------------------------------------------------------------- text
 
+// GCC and clang name the address checker differently.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define SCH_ADDRESS_CHECKER 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define SCH_ADDRESS_CHECKER 1
+#endif
+
 int64_t text_len(const char16_t* s) {
     const char16_t* p = s;
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(SCH_ADDRESS_CHECKER)
     // The word loads below may read past the NUL within its aligned word,
     // which the address checker reports.
     while (*p) ++p;
