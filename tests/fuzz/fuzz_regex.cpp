@@ -7,6 +7,7 @@
 #include "base/utf16.h"
 #include "fuzz.h"
 #include "regex/regex.h"
+#include "regex/regex_internal.h"
 
 namespace {
 
@@ -140,6 +141,10 @@ bool plain_literal(const std::u16string& p) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2) return 0;
+    // A budget of 200,000 steps a search (the engine's own is 10,000,000,
+    // some seconds of an instrumented build): every call must end within it,
+    // whatever the pattern, in time proportional to it.
+    regex_backtrack_budget = 200000;
     int flags = data[0] & (REGEX_IGNORE_CASE | REGEX_IGNORE_WIDTH);
     std::u16string units;
     for (size_t i = 1; i + 1 < size; i += 2) units += static_cast<char16_t>(data[i] | data[i + 1] << 8);

@@ -1,10 +1,12 @@
 // SQL text of any kind through the client stand-in's translator with a fixed
 // catalogue: either SQLite SQL whose offsets map back into the original
-// text, or an Oracle error at an offset inside the original text.
+// text and which SQLite's compiler accepts or refuses (without a crash), or
+// an Oracle error at an offset inside the original text.
 #include <string>
 #include <vector>
 
 #include "fuzz.h"
+#include "platform/oci/testing/sqlite_accepts.h"
 #include "platform/oci/translate.h"
 
 namespace {
@@ -72,6 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fuzz_check(o >= 0 && o <= length, "original offset outside the text");
     }
     for (int slot : t.slots) fuzz_check(slot >= 0 && slot <= length, "value position outside the text");
+    const int accepted = oci::testing::sqlite_accepts(t.sql);
+    fuzz_check(accepted == 0 || accepted == 1, "SQLite compiles the translation");
     return 0;
 }
 
