@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <climits>
 
+#include "editor/editctrl.h"
 #include "editor/editdata.h"
+#include "win32/ime.h"
 #include "editor/textdraw.h"
 
 IMPLEMENT_DYNAMIC(CGridCtrl, CScrollWnd)
@@ -189,6 +191,11 @@ BOOL CGridCtrl::SetFont(CFont* font) {
 void CGridCtrl::SetGridStyle(uint32_t style, int relayout) {
     m_style = style;
     if (relayout) Relayout();
+    if (m_editWnd) {
+        // The modified-background bit belongs to the open edit.
+        uint64_t keep = m_editWnd->GetOptions() & EDOPT_MODIFIED_BG;
+        m_editWnd->SetOptions(CellEditorOptions() | keep);
+    }
 }
 
 void CGridCtrl::SetColor(int index, COLORREF color) {
@@ -249,6 +256,13 @@ void CGridCtrl::RecalcFontMetrics() {
     // row computation, zero or less.
     m_rowHeight = std::max(1, m_padTop + m_padBottom + tm.tmHeight + 1);
     CalcHeaderSizes();
+    if (m_editWnd) m_editWnd->SetTextFont(m_font);
+    LOGFONTW lf{};
+    m_font->GetLogFont(&lf);
+    if (HIMC imc = ImmGetContext(m_hWnd)) {
+        ImmSetCompositionFontW(imc, &lf);
+        ImmReleaseContext(m_hWnd, imc);
+    }
     s.tip.font = static_cast<HFONT>(*m_font);
     s.MeasureTip();
     Relayout();

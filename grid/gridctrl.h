@@ -14,6 +14,7 @@
 #include "grid/griddata.h"
 
 class CEditData;
+class CEditCtrl;
 
 // Notifications to the parent.
 enum : UINT {
@@ -190,6 +191,10 @@ public:
     int CanCopy();
     int CanPaste();
     void PostDataChanged();
+    // The editor option word for the grid style.
+    uint64_t CellEditorOptions() const;
+    // Loads a cell's text into an editor buffer as its saved state.
+    static void LoadCellText(CEditData* buf, const char16_t* text, int maxLen, int caretAtStart);
 
     // Copying.
     void CopyToClipboard(int type);
@@ -234,7 +239,7 @@ public:
     CFont* m_font = nullptr;
     CGridData* m_data = nullptr;
     CEditData* m_editData = nullptr;
-    CWnd* m_editWnd = nullptr;
+    CEditCtrl* m_editWnd = nullptr;
     int m_refocusEditor = 0;
     int m_hasFocus = 0;
     int m_curRowColor = 0;
@@ -258,6 +263,7 @@ public:
 
 protected:
     void ShowUndoStep();
+    void DropEditorComposition();
     afx_msg int OnCreate(LPCREATESTRUCT cs);
     afx_msg void OnDestroy();
     afx_msg void OnSize(UINT type, int cx, int cy);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "editor/editctrl.h"
 #include "grid/gridctrl.h"
 #include "win32/clipboard.h"
 
@@ -190,10 +191,12 @@ void CGridCtrl::CopyToClipboard(int type) {
     }
 }
 
-#ifdef GMEM_MOVEABLE
-
 void CGridCtrl::CopyAreaToClipboard(int type, int firstRow, int lastRow, int firstCol, int lastCol) {
     if (!m_data->HasCursor()) return;
+    if (IsCellEditorVisible()) {
+        m_editWnd->Copy();
+        return;
+    }
     int64_t bytes = GetCopyTextSize(type, firstRow, lastRow, firstCol, lastCol);
     HGLOBAL mem = nullptr;
     for (int attempt = 0; attempt < 2; ++attempt) {
@@ -237,9 +240,3 @@ void CGridCtrl::CopyAreaToClipboard(int type, int firstRow, int lastRow, int fir
     }
     CloseClipboard();
 }
-
-#else
-
-void CGridCtrl::CopyAreaToClipboard(int, int, int, int, int) {}
-
-#endif

@@ -2,7 +2,9 @@
 #include <algorithm>
 #include <climits>
 
+#include "editor/editctrl.h"
 #include "grid/gridctrl.h"
+#include "win32/tipsupport.h"
 
 namespace {
 
@@ -40,6 +42,7 @@ void CGridCtrl::MoveCursor(POINT target, int extend, int keepSelection) {
         d->m_anchorRow = cur.y;
     }
     if (col == cur.x && row == cur.y) return;
+    DropEditorComposition();
 
     if ((m_style & (GRS_CURSORHEADERS | GRS_REDRAWROWHEADERS)) && row != cur.y) {
         RedrawRowHeader(cur.y);
@@ -192,7 +195,10 @@ void CGridCtrl::SelectColumn(int col) {
 }
 
 void CGridCtrl::SelectAll() {
-    if (IsCellEditorVisible()) return;
+    if (IsCellEditorVisible()) {
+        m_editWnd->SelectAll();
+        return;
+    }
     if (!(m_style & GRS_MULTISELECT)) return;
     MoveCursor(POINT{m_data->m_curCol, m_data->m_curRow}, 1, 0);
     ClearSelection(0);
@@ -211,6 +217,7 @@ void CGridCtrl::SetSelectArea(POINT cursor, POINT anchor, POINT end) {
 }
 
 int CGridCtrl::HasSelection() {
+    if (IsCellEditorVisible()) return m_editWnd->HasSelection() ? 1 : 0;
     return m_data->HasSelection() ? 1 : 0;
 }
 
@@ -339,7 +346,7 @@ void CGridCtrl::OnSysKeyDown(UINT ch, UINT, UINT) {
     Default();
 }
 
-void CGridCtrl::OnChar(UINT ch, UINT, UINT) {
+void CGridCtrl::OnChar(UINT ch, UINT repeat, UINT flags) {
     if (m_data->m_selDrag == 2) return;
     if (!KeyDown(VK_CONTROL)) {
         if (m_data->IsEditable() && ch != u'\t' && ch != u'\r' && ch != 27) {
@@ -347,7 +354,14 @@ void CGridCtrl::OnChar(UINT ch, UINT, UINT) {
                 Default();
                 return;
             }
-            if (m_editWnd && m_editWnd->m_hWnd) m_editWnd->PostMessage(WM_CHAR, ch, 0);
+            // The typed character replaces the cell's text.
+            if (!m_editWnd->HasSelection()) m_editWnd->SelectAll();
+            if (ch == 8) {
+                keybd_event(VK_BACK, 0, 0, 0);
+                keybd_event(VK_BACK, 0, KEYEVENTF_KEYUP, 0);
+                return;
+            }
+            m_editWnd->PostMessage(WM_CHAR, ch, MAKELPARAM(repeat, flags));
         }
         return;
     }
@@ -569,7 +583,17 @@ void CGridCtrl::OnLButtonDblClk(UINT, CPoint pt) {
         return;
     }
     POINT cell = PointToCell(pt, 0);
-    if (cell.x >= 0 && cell.y >= 0 && pt.y >= m_colHeaderHeight && pt.x >= m_rowHeaderWidth) StartEdit(1, 1);
+    if (cell.x >= 0 && cell.y >= 0 && pt.y >= m_colHeaderHeight && pt.x >= m_rowHeaderWidth &&
+        StartEdit(1, 1)) {
+        // A press and release where the user clicked reach the editor, which
+        // puts its caret there.
+        bool swap = GetSystemMetrics(SM_SWAPBUTTON) != 0;
+        INPUT in[2]{};
+        in[0].type = in[1].type = INPUT_MOUSE;
+        in[0].mi.dwFlags = swap ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
+        in[1].mi.dwFlags = swap ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
+        SendInput(2, in, sizeof(INPUT));
+    }
     if (!(m_style & GRS_SWAPPED)) {
         int col = HitTestColumnHeader(pt);
         if (col >= 0) {

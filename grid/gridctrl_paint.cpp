@@ -5,6 +5,7 @@
 
 #include "base/utf16.h"
 #include "editor/textdraw.h"
+#include "editor/editctrl.h"
 #include "grid/gridctrl.h"
 #include "regex/regex.h"
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "editor/editctrl.h"
 #include "editor/editdata.h"
 #include "grid/gridctrl.h"
 #include "regex/regex.h"
@@ -57,62 +58,35 @@ void CGridCtrl::SetSearchHighlight(const char16_t* pattern, int matchCase, int m
     if (m_hWnd) Invalidate(FALSE);
 }
 
-namespace {
-
-// The line-end type of a text: the kind of its first break (CR LF when none).
-uint32_t FirstBreakType(const char16_t* text) {
-    for (const char16_t* p = text; p && *p; ++p) {
-        if (*p == u'\n') return LINEEND_LF;
-        if (*p == u'\r') return p[1] == u'\n' ? LINEEND_CRLF : LINEEND_CR;
-    }
-    return LINEEND_CRLF;
-}
-
-// Loads a cell's text into the work buffer whole, then sets the cell's
-// length limit (it limits typing and pasting only).
-void LoadWorkBuffer(CEditData* buf, const char16_t* text, int maxLen) {
-    buf->Reset();
-    buf->SetLineEndType(FirstBreakType(text));
-    buf->m_limit = -1;
-    buf->InsertText(text ? text : u"");
-    buf->m_limit = maxLen == INT_MAX ? -1 : maxLen;
-    buf->ClearUndo();
-    buf->MarkSaved();
-    buf->SetCaret(0, 0);
-}
-
-} // namespace
-
 int CGridCtrl::Replace(const char16_t* pattern, const char16_t* replacement, int direction, int matchCase,
                        int matchWidth, int regex, int all, int inSelection, int* count, int* wrapped) {
     if (!m_data->IsEditable()) return 0;
     if (wrapped) *wrapped = 0;
     if (all) {
-        int r = ReplaceAll(pattern, replacement, matchCase, matchWidth, regex, inSelection, count);
+        int r;
+        if (inSelection && IsCellEditorVisible() && m_editWnd->HasSelection()) {
+            if (count) *count = 0;
+            r = m_editWnd->Replace(pattern, replacement, 1, matchCase, matchWidth, regex, 1, 1);
+        } else {
+            r = ReplaceAll(pattern, replacement, matchCase, matchWidth, regex, inSelection, count);
+        }
         PostDataChanged();
         return r;
+    }
+    if (IsCellEditorVisible() && !m_editWnd->HasSelection()) {
+        ClearSelection(1);
+        m_editData->SetCaret(0, 0);
     }
     POINT before{m_data->m_curCol, m_data->m_curRow};
     bool valid = IsCursorValid() != 0;
     if (Find(pattern, direction, matchCase, matchWidth, regex, wrapped, 1) != 0) return 0;
     if (!valid || m_data->m_curCol != before.x || m_data->m_curRow != before.y) return 0;
-    // The current cell matches: every match in it is replaced, then the search goes on.
-    int row = before.y, col = before.x;
-    if (m_data->IsCellEditable(row, col) && CreateCellEditor() && m_search.compiled) {
-        const char16_t* text = m_data->GetEditText(row, col);
-        CString old = text ? text : u"";
-        LoadWorkBuffer(m_editData, old.GetString(), m_data->GetMaxInputLen(row, col));
-        m_editData->ReplaceAll(replacement, 1, nullptr, nullptr, m_search.compiled, 0);
-        CString now = m_editData->GetAllText();
-        m_editData->Reset();
-        if (now != old) {
-            bool wasUpdated = m_data->IsUpdatedRow((m_style & GRS_SWAPPED) ? col : row) != 0;
-            if (m_data->SetText(row, col, now.GetString(), -1) == 0) {
-                RedrawCell(before);
-                if (IsSplitterPane() || !wasUpdated) RedrawRowHeader(row);
-            }
-            PostDataChanged();
-        }
+    // The current cell matches: every match in it is replaced through the
+    // editor, whose end writes the text through the model; then the search
+    // goes on.
+    if (StartEdit(1, 0)) {
+        m_editWnd->ReplaceAll(pattern, replacement, matchCase, matchWidth, regex, 0);
+        EndEdit();
     }
     return Find(pattern, direction, matchCase, matchWidth, regex, wrapped, 0);
 }
@@ -151,7 +125,7 @@ int CGridCtrl::ReplaceAll(const char16_t* pattern, const char16_t* replacement, 
             if (regex_test_str(re, text ? text : u"") != 1) continue;
             if (!d->IsCellEditable(r, c)) continue;
             CString old = text ? text : u"";
-            LoadWorkBuffer(m_editData, old.GetString(), d->GetMaxInputLen(r, c));
+            LoadCellText(m_editData, old.GetString(), d->GetMaxInputLen(r, c), 1);
             m_editData->ReplaceAll(replacement, 1, nullptr, nullptr, re, 0);
             CString now = m_editData->GetAllText();
             if (now != old && d->SetText(r, c, now.GetString(), -1) == 0) ++changed;

@@ -14,6 +14,7 @@ namespace {
 struct Context {
     win32bk::ImeState state;
     std::u16string result; // the committed text while its WM_IME_COMPOSITION runs
+    bool dropping = false; // a composition being dropped: a commit sent back is ignored
 };
 
 std::map<HWND, Context>& Contexts() {
@@ -66,8 +67,24 @@ BOOL ImmGetOpenStatus(HIMC imc) {
 }
 
 BOOL ImmSetOpenStatus(HIMC imc, BOOL open) {
-    if (!Of(imc)) return FALSE;
-    win32bk::ImeSetOpen(static_cast<HWND>(imc), open != FALSE);
+    Context* c = Of(imc);
+    if (!c) return FALSE;
+    HWND hwnd = static_cast<HWND>(imc);
+    if (!open && c->state.composing) {
+        // Turning the input method off ends the composition without a result.
+        c->dropping = true;
+        if (ResetHook()) ResetHook()(hwnd);
+        if (Context* again = Of(imc)) {
+            again->dropping = false;
+            again->state.preedit.clear();
+            again->state.composing = false;
+        }
+        if (!IsWindow(hwnd)) return TRUE;
+        SendMessageW(hwnd, WM_IME_ENDCOMPOSITION, 0, 0);
+        InvalidateRect(hwnd, nullptr, FALSE);
+        if (!Of(imc)) return TRUE;
+    }
+    win32bk::ImeSetOpen(hwnd, open != FALSE);
     return TRUE;
 }
 
@@ -146,7 +163,7 @@ const ImeState* GetImeState(HWND hwnd) {
 
 void ImePreedit(HWND host, const std::u16string& text) {
     Context* c = Of(ImmGetContext(host));
-    if (!c) return;
+    if (!c || c->dropping) return;
     if (text.empty()) {
         if (c->state.composing) Commit(host, *c, u"");
         return;
@@ -164,7 +181,7 @@ void ImePreedit(HWND host, const std::u16string& text) {
 
 void ImeCommit(HWND host, const std::u16string& text) {
     Context* c = Of(ImmGetContext(host));
-    if (c) Commit(host, *c, text);
+    if (c && !c->dropping) Commit(host, *c, text);
 }
 
 void ImeSetOpen(HWND host, bool open) {

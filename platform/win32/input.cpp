@@ -149,6 +149,7 @@ void InputModifiers(bool shift, bool ctrl, bool alt) {
 
 void InputKey(HWND host, bool down, UINT vk, UINT scanCode, bool extended, bool autoRepeat, bool alt,
               const std::u16string& text) {
+    ServePostedBeforeInput();
     bool wasDown = (g_keys[vk & 0xFF] & 0x80) != 0;
     if (vk) SetKey(vk, down);
     HWND target = g_focus ? g_focus : (host ? TopOf(host) : nullptr);
@@ -181,6 +182,8 @@ void InputMouseMove(HWND host, POINT client) {
 }
 
 void InputMouseButton(HWND host, POINT client, Button b, bool down) {
+    ServePostedBeforeInput();
+    if (!IsWindow(host)) return;
     POINT screen = client;
     ClientToScreen(host, &screen);
     g_cursorPos = screen;

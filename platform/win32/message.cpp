@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 
@@ -34,6 +35,9 @@ struct ThreadQueue {
     std::deque<Posted> posted;
     std::deque<std::shared_ptr<SendReq>> sends;
     std::vector<HWND> paints;
+    // Injected input (SendInput, keybd_event): delivered after the posted
+    // messages, one at a time, as real input.
+    std::deque<std::function<void()>> injected;
     bool quit = false;
     int quitCode = 0;
     std::thread::id tid;
@@ -274,6 +278,21 @@ static bool NextMessage(MSG* out, HWND hwnd, UINT first, UINT last, bool remove)
             return true;
         }
     }
+    if (remove && !hwnd && first == 0 && last == 0) {
+        std::function<void()> input;
+        {
+            std::lock_guard<std::mutex> lock(q->mu);
+            if (!q->injected.empty()) {
+                input = std::move(q->injected.front());
+                q->injected.pop_front();
+            }
+        }
+        if (input) {
+            input();
+            *out = MSG{nullptr, WM_NULL, 0, 0, static_cast<DWORD>(Now()), {0, 0}};
+            return true;
+        }
+    }
     bool wantPaint = first == 0 && last == 0 ? true : (WM_PAINT >= first && WM_PAINT <= last);
     if (wantPaint) {
         std::vector<HWND> paints;
@@ -320,6 +339,42 @@ ThreadQueue* QueueOfWindow(HWND hwnd) {
 void PostInput(const MSG& m, const std::array<BYTE, 256>& keys) {
     ThreadQueue* q = QueueOfWindow(m.hwnd);
     if (q) PostTo(q, m, std::make_shared<std::array<BYTE, 256>>(keys));
+}
+
+void QueueInjectedInput(std::function<void()> input) {
+    ThreadQueue* q = MyQueue();
+    {
+        std::lock_guard<std::mutex> lock(q->mu);
+        q->injected.push_back(std::move(input));
+    }
+    WakeUi();
+}
+
+// As on Windows, messages posted before a piece of input are handled before
+// it: a handler that posts a key to itself sees the key state it was posted
+// under, not a release that followed at once.
+void ServePostedBeforeInput() {
+    thread_local bool busy = false;
+    if (busy) return;
+    busy = true;
+    ThreadQueue* q = MyQueue();
+    for (int guard = 0; guard < 100000; ++guard) {
+        ServeSends();
+        MSG m;
+        {
+            std::lock_guard<std::mutex> lock(q->mu);
+            if (q->posted.empty()) break;
+            m = q->posted.front().msg;
+            t_retrieved = m;
+            t_retrievedKeys = q->posted.front().keys;
+            q->posted.pop_front();
+        }
+        if (!RunPreTranslate(&m)) {
+            TranslateMessage(&m);
+            DispatchMessageW(&m);
+        }
+    }
+    busy = false;
 }
 
 void PumpPending() {

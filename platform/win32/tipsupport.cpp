@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "win32/backend.h"
+#include "win32/tipsupport.h"
 
 HWND GetDesktopWindow() {
     return nullptr;
@@ -55,4 +56,41 @@ void mouse_event(DWORD flags, DWORD, DWORD, DWORD, ULONG_PTR) {
         ScreenToClient(target, &client);
         win32bk::InputMouseButton(target, client, p.button, p.down);
     }
+}
+
+namespace {
+
+void InjectKey(UINT vk, UINT scan, DWORD flags) {
+    win32bk::QueueInjectedInput([vk, scan, flags] {
+        HWND focus = GetFocus();
+        if (!focus) return;
+        bool down = !(flags & KEYEVENTF_KEYUP);
+        bool shift = GetAsyncKeyState(VK_SHIFT) < 0, alt = GetAsyncKeyState(VK_MENU) < 0;
+        std::u16string text;
+        if (down && vk >= 'A' && vk <= 'Z')
+            text.push_back(static_cast<char16_t>(shift ? vk : vk - 'A' + 'a'));
+        else if (down && ((vk >= '0' && vk <= '9') || vk == VK_SPACE))
+            text.push_back(static_cast<char16_t>(vk));
+        win32bk::InputKey(focus, down, vk, scan, (flags & KEYEVENTF_EXTENDEDKEY) != 0, false, alt, text);
+    });
+}
+
+} // namespace
+
+UINT SendInput(UINT count, INPUT* inputs, int size) {
+    if (!inputs || size != static_cast<int>(sizeof(INPUT))) return 0;
+    for (UINT i = 0; i < count; ++i) {
+        const INPUT& in = inputs[i];
+        if (in.type == INPUT_KEYBOARD) {
+            InjectKey(in.ki.wVk, in.ki.wScan, in.ki.dwFlags);
+        } else if (in.type == INPUT_MOUSE) {
+            DWORD flags = in.mi.dwFlags;
+            win32bk::QueueInjectedInput([flags] { mouse_event(flags, 0, 0, 0, 0); });
+        }
+    }
+    return count;
+}
+
+void keybd_event(BYTE vk, BYTE scan, DWORD flags, ULONG_PTR) {
+    InjectKey(vk, scan, flags);
 }

@@ -1,5 +1,8 @@
 #include "griddemo_window.h"
 
+#include <string>
+
+#include "editor/editctrl.h"
 #include "testing_pump.h"
 
 BOOL GridDemoFrame::CreateDemo(int rows, int width, int height) {
@@ -17,9 +20,12 @@ void GridDemoFrame::StageShot() {
     CGridCtrl& bottom = Pane(1);
     second = std::make_unique<GeneratedGridData>(200, 20);
     bottom.SetData(second.get());
-    bottom.SetCellText(2, 1, u"typed here", -1);
-    bottom.MoveCursor(POINT{1, 2}, 0, 0);
     top.SetFocus();
+    DemoPump();
+    // The lower pane edits a cell in place: typed into, not yet written.
+    bottom.MoveCursor(POINT{1, 2}, 0, 0);
+    bottom.StartEdit(0, 0);
+    for (char16_t c : std::u16string(u" typed here")) bottom.m_editWnd->SendMessage(WM_CHAR, c, 1);
     DemoPump();
     top.SetCellText(1, 3, u"edited value", -1);
     top.SetSelectArea(POINT{1, 2}, POINT{1, 2}, POINT{4, 4});

@@ -188,6 +188,12 @@ void Advance(uint64_t ms);
 uint64_t StartInternalTimer(uint32_t ms, bool repeat, std::function<void()> fn);
 void StopInternalTimer(uint64_t id);
 
+// Queues input for the calling UI thread: run after the messages already
+// posted, from the message loop, as input from the display would be.
+void QueueInjectedInput(std::function<void()> input);
+// Handles the messages posted so far (input from the display calls it first).
+void ServePostedBeforeInput();
+
 // Processes everything pending without waiting: sends, posts, timers that are due, paints.
 void PumpPending();
 

@@ -26,3 +26,40 @@ DWORD GetTabbedTextExtentW(HDC dc, LPCWSTR text, int count, int tabCount, const 
 // Presses and releases buttons at the current pointer position; each goes to
 // the window under the pointer through the same routing as a real press.
 void mouse_event(DWORD flags, DWORD dx, DWORD dy, DWORD data, ULONG_PTR extraInfo);
+
+// Injected input, delivered after the current message returns, behind the
+// messages posted before it, in order, as real input: a press goes to the
+// window holding the capture or else the window under the pointer as it is
+// then; keys go to the focus window and are translated (VK_BACK gives WM_CHAR 8).
+#define INPUT_MOUSE 0
+#define INPUT_KEYBOARD 1
+#define KEYEVENTF_EXTENDEDKEY 0x0001
+#define KEYEVENTF_KEYUP 0x0002
+#define SM_SWAPBUTTON 23
+
+struct MOUSEINPUT {
+    LONG dx;
+    LONG dy;
+    DWORD mouseData;
+    DWORD dwFlags;
+    DWORD time;
+    ULONG_PTR dwExtraInfo;
+};
+struct KEYBDINPUT {
+    WORD wVk;
+    WORD wScan;
+    DWORD dwFlags;
+    DWORD time;
+    ULONG_PTR dwExtraInfo;
+};
+struct INPUT {
+    DWORD type;
+    union {
+        MOUSEINPUT mi;
+        KEYBDINPUT ki;
+    };
+};
+
+// The button flags of mouse input are used (the pointer stays where it is).
+UINT SendInput(UINT count, INPUT* inputs, int size);
+void keybd_event(BYTE vk, BYTE scan, DWORD flags, ULONG_PTR extraInfo);
