@@ -14,6 +14,7 @@
 
 #include "mfc/app.h"
 #include "mfc/docview.h"
+#include "win32/registry.h"
 #include "win32/sysinfo.h"
 
 extern char** environ;
@@ -125,6 +126,53 @@ void RefreshMimeDatabase(const fs::path& mimeDir) {
     posix_spawn_file_actions_destroy(&actions);
 }
 
+bool SetClassesString(const std::u16string& key, const std::u16string& value) {
+    return ::RegSetValueW(HKEY_CLASSES_ROOT, key.c_str(), REG_SZ, value.c_str(),
+                          DWORD((value.size() + 1) * sizeof(char16_t))) == ERROR_SUCCESS;
+}
+
+std::u16string ClassesString(const std::u16string& key) {
+    char16_t buf[1024] = {};
+    LONG size = sizeof buf;
+    if (::RegQueryValueW(HKEY_CLASSES_ROOT, key.c_str(), buf, &size) != ERROR_SUCCESS) return {};
+    return buf;
+}
+
+// Deletes a key of HKEY_CLASSES_ROOT with everything under it.
+void DeleteClassesTree(const std::u16string& key) {
+    HKEY h = nullptr;
+    if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_ALL_ACCESS, &h) != ERROR_SUCCESS) return;
+    std::vector<std::u16string> subkeys;
+    for (DWORD i = 0;; ++i) {
+        char16_t name[256];
+        DWORD n = 256;
+        if (::RegEnumKeyExW(h, i, name, &n, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        subkeys.emplace_back(name, n);
+    }
+    ::RegCloseKey(h);
+    for (const std::u16string& sub : subkeys) DeleteClassesTree(key + u"\\" + sub);
+    ::RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str());
+}
+
+// MFC's keys of a document type: the type's name, its icon and open
+// command, and the extension naming the type (unless another type has it).
+void RegisterClassesKeys(const std::u16string& ext, const std::u16string& typeId,
+                         const std::u16string& typeName, const std::u16string& exe) {
+    if (typeId.empty()) return;
+    std::u16string quoted = u"\"" + exe + u"\"";
+    SetClassesString(typeId, typeName.empty() ? typeId : typeName);
+    SetClassesString(typeId + u"\\DefaultIcon", exe + u",0");
+    SetClassesString(typeId + u"\\shell\\open\\command", quoted + u" \"%1\"");
+    std::u16string owner = ClassesString(ext);
+    if (owner.empty() || owner == typeId) SetClassesString(ext, typeId);
+}
+
+void UnregisterClassesKeys(const std::u16string& ext, const std::u16string& typeId) {
+    if (typeId.empty()) return;
+    DeleteClassesTree(typeId);
+    if (!ext.empty() && ClassesString(ext) == typeId) DeleteClassesTree(ext);
+}
+
 } // namespace
 
 void CWinApp::RegisterShellFileTypes(BOOL) {
@@ -132,6 +180,7 @@ void CWinApp::RegisterShellFileTypes(BOOL) {
         std::vector<std::u16string> parts = DocStrings(t->m_nIDResource);
         std::string ext = WideToUtf8(parts[4].c_str());
         if (ext.empty()) continue;
+        RegisterClassesKeys(parts[4], parts[5], parts[6], ExecutablePath());
         std::string typeName = WideToUtf8((parts[6].empty() ? parts[1] : parts[6]).c_str());
         std::string appName = WideToUtf8(m_pszAppName ? m_pszAppName : u"tavrelix");
         std::string exe = WideToUtf8(ExecutablePath().c_str());
@@ -156,6 +205,10 @@ void CWinApp::RegisterShellFileTypes(BOOL) {
 }
 
 void CWinApp::UnregisterShellFileTypes() {
+    for (CDocTemplate* t : m_templates) {
+        std::vector<std::u16string> parts = DocStrings(t->m_nIDResource);
+        UnregisterClassesKeys(parts[4], parts[5]);
+    }
     fs::path data = XdgDir("XDG_DATA_HOME", ".local/share");
     std::error_code ec;
     fs::remove(data / "mime" / "packages" / "tavrelix.xml", ec);

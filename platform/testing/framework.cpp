@@ -7,6 +7,8 @@
 #include "mfc/app.h"
 #include "testing/driver.h"
 #include "win32/backend.h"
+#include "win32/commctrl.h"
+#include "win32/prsht.h"
 #include "win32/sysinfo.h"
 
 namespace tvtest {
@@ -167,6 +169,20 @@ void SetScreen(const RECT& screen, const RECT& work) {
 
 void SetExecutablePath(const std::u16string& path) {
     ::SetExecutablePath(path);
+}
+
+HWND SheetPage(HWND sheet) {
+    return reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+}
+
+void ChoosePage(HWND sheet, int index) {
+    HWND tab = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0));
+    RECT r{};
+    if (!tab || !SendMessageW(tab, TCM_GETITEMRECT, WPARAM(index), reinterpret_cast<LPARAM>(&r))) {
+        ADD_FAILURE() << "the sheet has no tab " << index;
+        return;
+    }
+    Click(tab, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
 }
 
 void RunUntilIdle() {

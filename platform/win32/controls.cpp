@@ -17,6 +17,7 @@ LRESULT ComboListProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT ListViewProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT ProgressProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT UpDownProc(HWND, UINT, WPARAM, LPARAM);
+LRESULT TabProc(HWND, UINT, WPARAM, LPARAM);
 
 // Sends a WM_COMMAND notification to the control's parent.
 void Notify(HWND ctl, UINT code) {
@@ -890,6 +891,7 @@ void EnsureControlClasses() {
         reg(u"ComboBox", win32ctl::ComboProc, CS_DBLCLKS, sizeof(void*), 0);
         reg(u"msctls_progress32", win32ctl::ProgressProc, 0, sizeof(void*), 0);
         reg(u"msctls_updown32", win32ctl::UpDownProc, 0, sizeof(void*), 0);
+        reg(u"SysTabControl32", win32ctl::TabProc, CS_DBLCLKS, sizeof(void*), 0);
     });
 }
 

@@ -11,4 +11,5 @@
 #include "mfc/dialog.h"
 #include "mfc/controls.h"
 #include "mfc/commondlg.h"
+#include "mfc/propsheet.h"
 #include "mfc/waitcursor.h"

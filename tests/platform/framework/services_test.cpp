@@ -165,4 +165,32 @@ TEST_F(ShellTypesTest, RegisteredTypesReachTheDesktopAndUnregisteringRemovesThem
     EXPECT_NE(apps.find("text/plain=editor.desktop"), std::string::npos);
 }
 
+std::u16string ClassesValue(const char16_t* key) {
+    char16_t buf[512] = {};
+    LONG size = sizeof buf;
+    if (RegQueryValueW(HKEY_CLASSES_ROOT, key, buf, &size) != ERROR_SUCCESS) return u"<none>";
+    return buf;
+}
+
+TEST_F(ShellTypesTest, RegisteredTypesReadBackFromTheClassesKeys) {
+    app_->RegisterShellFileTypes(FALSE);
+    EXPECT_EQ(ClassesValue(u".tvx"), u"Tavrelix.Document");
+    EXPECT_EQ(ClassesValue(u"Tavrelix.Document"), u"検索条件ファイル");
+    EXPECT_EQ(ClassesValue(u"Tavrelix.Document\\DefaultIcon"), u"/opt/tavrelix/bin/tavrelix,0");
+    EXPECT_EQ(ClassesValue(u"Tavrelix.Document\\shell\\open\\command"),
+              u"\"/opt/tavrelix/bin/tavrelix\" \"%1\"");
+    app_->UnregisterShellFileTypes();
+    EXPECT_EQ(ClassesValue(u".tvx"), u"<none>");
+    EXPECT_EQ(ClassesValue(u"Tavrelix.Document"), u"<none>");
+    EXPECT_EQ(ClassesValue(u"Tavrelix.Document\\shell\\open\\command"), u"<none>");
+
+    // An extension another type owns stays that type's, also after unregistering.
+    ASSERT_EQ(RegSetValueW(HKEY_CLASSES_ROOT, u".tvx", REG_SZ, u"Other.Type", 22), ERROR_SUCCESS);
+    app_->RegisterShellFileTypes(FALSE);
+    EXPECT_EQ(ClassesValue(u".tvx"), u"Other.Type");
+    EXPECT_EQ(ClassesValue(u"Tavrelix.Document"), u"検索条件ファイル");
+    app_->UnregisterShellFileTypes();
+    EXPECT_EQ(ClassesValue(u".tvx"), u"Other.Type");
+}
+
 } // namespace

@@ -1,10 +1,12 @@
 // sdidemo: the application framework on one screen. A document with two
 // kinds of view in a 2 x 2 splitter, a Japanese menu bar, a toolbar, status
-// panes and accelerators; "--shot FILE" writes the main window as PNG.
+// panes and accelerators; "--shot FILE" writes the main window as PNG,
+// "--sheet-shot FILE" the two-page options sheet.
 #include <afxwin.h>
 #include <cstdlib>
 
 #include "display/display.h"
+#include "tests/platform/dialogs/template_builder.h"
 
 namespace {
 
@@ -139,6 +141,64 @@ void RegisterResources() {
     AfxRegisterResourceString(ID_INDICATOR_NUM, u"NUM");
 }
 
+// The two-page sheet, its font given in the sheet callback and to each page
+// as the array is built.
+class DemoPage : public CPropertyPage {
+public:
+    explicit DemoPage(const TemplateBuilder& t) {
+        m_psp.dwFlags |= PSP_DLGINDIRECT;
+        m_psp.pResource = t.Get();
+    }
+    CString dir = u"/home/user/データ";
+    int check = 1;
+    void DoDataExchange(CDataExchange* dx) override {
+        DDX_Text(dx, 1001, dir);
+        DDX_Check(dx, 1002, check);
+    }
+};
+
+void SetTemplateFont(void* tmpl) {
+    CDialogTemplate t(static_cast<const DLGTEMPLATE*>(tmpl));
+    t.SetFont(u"ＭＳ Ｐゴシック", 9);
+    memmove(tmpl, GlobalLock(t.m_hTemplate), t.m_dwTemplateSize);
+    GlobalUnlock(t.m_hTemplate);
+}
+
+class DemoSheet : public CPropertySheet {
+public:
+    DemoSheet() : CPropertySheet(u"オプション") {
+        m_psh.dwFlags |= PSH_NOAPPLYNOW | PSH_USECALLBACK;
+        m_psh.pfnCallback = [](HWND, UINT msg, LPARAM lParam) {
+            if (msg == PSCB_PRECREATE) SetTemplateFont(reinterpret_cast<void*>(lParam));
+            return 0;
+        };
+    }
+    void BuildPropPageArray() override {
+        CPropertySheet::BuildPropPageArray();
+        const BYTE* p = reinterpret_cast<const BYTE*>(m_psh.ppsp);
+        for (UINT i = 0; i < m_psh.nPages; ++i, p += reinterpret_cast<const PROPSHEETPAGEW*>(p)->dwSize)
+            SetTemplateFont(const_cast<DLGTEMPLATE*>(reinterpret_cast<const PROPSHEETPAGEW*>(p)->pResource));
+    }
+};
+
+void RunDemoSheet() {
+    TemplateBuilder setup(WS_CHILD | WS_CAPTION, 240, 120, u"設定");
+    setup.Control(u"Button", u"起動時のディレクトリ", -1, BS_GROUPBOX, 7, 7, 226, 32)
+        .Control(u"Edit", u"", 1001, WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL, 14, 19, 190, 13)
+        .Control(u"Button", u"...", 1003, WS_TABSTOP, 208, 19, 18, 13)
+        .Control(u"Button", u"グリッドの列幅を自動調整する", 1002, WS_TABSTOP | BS_AUTOCHECKBOX, 7, 48, 200,
+                 10)
+        .Control(u"Static", u"DATE型の書式", -1, 0, 7, 66, 60, 10)
+        .Control(u"ComboBox", u"", 1004, WS_TABSTOP | CBS_DROPDOWN, 70, 64, 100, 60);
+    TemplateBuilder grid(WS_CHILD | WS_CAPTION, 240, 120, u"グリッド");
+    grid.Control(u"Button", u"全角空白を表示", 2001, WS_TABSTOP | BS_AUTOCHECKBOX, 7, 7, 120, 10);
+    DemoPage setupPage(setup), gridPage(grid);
+    DemoSheet sheet;
+    sheet.AddPage(&setupPage);
+    sheet.AddPage(&gridPage);
+    sheet.DoModal();
+}
+
 class DemoApp : public CWinApp {
 public:
     DemoApp() : CWinApp(u"sdidemo") {}
@@ -149,6 +209,13 @@ public:
                 qtplatform::InstallScreenshotFromEnvironment();
             }
         AfxOleInit();
+        for (int i = 1; i + 1 < __argc; ++i)
+            if (std::u16string(__wargv[i]) == u"--sheet-shot") {
+                setenv("TAVRELIX_SCREENSHOT", WideToUtf8(__wargv[i + 1]).c_str(), 1);
+                qtplatform::InstallScreenshotFromEnvironment();
+                RunDemoSheet();
+                return FALSE;
+            }
         RegisterResources();
         AddDocTemplate(new CSingleDocTemplate(IDR_MAINFRAME, RUNTIME_CLASS(DemoDoc), RUNTIME_CLASS(DemoFrame),
                                               RUNTIME_CLASS(DemoView)));

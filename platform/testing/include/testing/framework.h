@@ -50,6 +50,11 @@ void AnswerFont(std::function<bool(win32bk::FontDialogRequest&)> answer);
 void InstallFrameworkDrivers();
 void ClearDialogs();
 
+// Property sheets: the window of the page shown, and a click on the tab of
+// page index (the page in front refuses it as a user's click would be refused).
+HWND SheetPage(HWND sheet);
+void ChoosePage(HWND sheet, int index);
+
 // Handles everything pending and runs one round of the application's idle
 // processing, as its loop does when the queue is empty.
 void RunUntilIdle();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "win32/dialog.h"
+#include "win32/tabctrl.h"
 
 #define WC_LISTVIEWW u"SysListView32"
 #define PROGRESS_CLASSW u"msctls_progress32"
