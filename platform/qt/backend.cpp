@@ -672,7 +672,9 @@ char g_arg0[] = "tavrelix";
 char* g_argv[] = {g_arg0, nullptr};
 
 short AsyncKeyState(int vk) {
-    return win32bk::AsyncKeyDown(vk) ? static_cast<short>(0x8000) : 0;
+    bool x = false;
+    bool down = win32bk::AsyncKeyDown(vk) || (qtbk::XKeyDown(vk, &x) && x);
+    return down ? static_cast<short>(0x8000) : 0;
 }
 } // namespace
 
@@ -707,6 +709,10 @@ void Init(int* argc, char** argv) {
     qtbk::InstallMessageBox();
     qtbk::InstallCommonDialogs();
     qtbk::InstallClipboardReader();
+    qtbk::SyncLockKeysFromX();
+    QObject::connect(qtbk::g_app, &QGuiApplication::applicationStateChanged, [](Qt::ApplicationState state) {
+        if (state == Qt::ApplicationActive) qtbk::SyncLockKeysFromX();
+    });
 }
 
 bool Initialized() {

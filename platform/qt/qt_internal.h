@@ -98,6 +98,10 @@ private:
 };
 
 HostWidget* HostOf(HWND hwnd);
+// On xcb: whether the X server has the key down (false when it cannot say),
+// and the lock toggles taken into the tracked key state.
+bool XKeyDown(int vk, bool* down);
+void SyncLockKeysFromX();
 UINT VirtualKey(int key, Qt::KeyboardModifiers mods, const QString& text, bool* extended);
 int EventDepth();
 

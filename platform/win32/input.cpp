@@ -357,6 +357,12 @@ namespace win32bk {
 void SetAsyncKey(int vk, bool down) {
     SetKey(static_cast<UINT>(vk), down);
 }
+// A lock key's toggle as the display reports it (Caps Lock on before start-up).
+void SetKeyToggled(int vk, bool on) {
+    BYTE v = std::atomic_ref<BYTE>(g_keys[vk & 0xFF]).load(std::memory_order_relaxed);
+    v = on ? BYTE(v | 0x01) : BYTE(v & ~0x01);
+    std::atomic_ref<BYTE>(g_keys[vk & 0xFF]).store(v, std::memory_order_relaxed);
+}
 // The asynchronous state (for GetAsyncKeyState's backend).
 bool AsyncKeyDown(int vk) {
     return (std::atomic_ref<BYTE>(g_keys[vk & 0xFF]).load(std::memory_order_relaxed) & 0x80) != 0;

@@ -103,6 +103,7 @@ TEST_F(SheetTest, TabsPagesMadeWhenShownOkAndCancel) {
         EXPECT_EQ(page, number.m_hWnd);
         EXPECT_TRUE(IsWindowVisible(page));
         EXPECT_EQ(tvtest::TextOf(GetDlgItem(page, IDC_NUMBER)), u"7");
+        EXPECT_EQ(GetFocus(), GetDlgItem(page, IDC_NUMBER)); // the page's first control has the focus
         EXPECT_EQ(name.m_hWnd, nullptr);
         // The page sits inside the tab's frame, below the tabs.
         RECT pr, tr;

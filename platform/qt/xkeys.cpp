@@ -1,0 +1,182 @@
+// Key and lock state from the X server. GetAsyncKeyState must see keys that
+// were never delivered (a script holding the UI thread watches for its
+// cancel key), so on xcb the pressed keys come from the server's keymap,
+// reused for a few milliseconds; the lock toggles are taken from its
+// modifier state when the application starts and becomes active. Offscreen
+// and on Wayland the tracked state answers alone.
+#include "qt_internal.h"
+#include "win32/backend.h"
+#include "win32/window.h"
+
+#if defined(TAVRELIX_HAVE_XCB)
+#include <QGuiApplication>
+#include <QtGui/qguiapplication_platform.h>
+#include <xcb/xcb.h>
+
+#include <array>
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+namespace win32bk {
+void SetKeyToggled(int vk, bool on); // platform/win32/input.cpp
+}
+
+namespace qtbk {
+
+namespace {
+
+// The keys this program asks for, by the X keysym on the key's first level.
+int VkOfKeysym(uint32_t sym) {
+    if (sym >= 'a' && sym <= 'z') return int(sym - 'a' + 'A');
+    if ((sym >= 'A' && sym <= 'Z') || (sym >= '0' && sym <= '9') || sym == ' ') return int(sym);
+    if (sym >= 0xFFBE && sym <= 0xFFD5) return VK_F1 + int(sym - 0xFFBE); // F1..F24
+    switch (sym) {
+    case 0xFF08: return VK_BACK;
+    case 0xFF09: return VK_TAB;
+    case 0xFF0D: return VK_RETURN;
+    case 0xFF13: return VK_PAUSE;
+    case 0xFF14: return VK_SCROLL;
+    case 0xFF1B: return VK_ESCAPE;
+    case 0xFF50: return VK_HOME;
+    case 0xFF51: return VK_LEFT;
+    case 0xFF52: return VK_UP;
+    case 0xFF53: return VK_RIGHT;
+    case 0xFF54: return VK_DOWN;
+    case 0xFF55: return VK_PRIOR;
+    case 0xFF56: return VK_NEXT;
+    case 0xFF57: return VK_END;
+    case 0xFF63: return VK_INSERT;
+    case 0xFF6B: return VK_CANCEL; // Break
+    case 0xFF7F: return VK_NUMLOCK;
+    case 0xFFE1: return VK_LSHIFT;
+    case 0xFFE2: return VK_RSHIFT;
+    case 0xFFE3: return VK_LCONTROL;
+    case 0xFFE4: return VK_RCONTROL;
+    case 0xFFE5: return VK_CAPITAL;
+    case 0xFFE9: return VK_LMENU;
+    case 0xFFEA: return VK_RMENU;
+    case 0xFFFF: return VK_DELETE;
+    }
+    return 0;
+}
+
+struct XKeys {
+    xcb_connection_t* conn = nullptr;
+    xcb_window_t root = 0;
+    std::array<std::vector<uint8_t>, 256> codes; // key codes of each virtual key
+    uint16_t numLockMask = 0;
+    std::mutex lock;
+    std::array<uint8_t, 32> keymap{};
+    std::chrono::steady_clock::time_point asked{};
+    bool haveKeymap = false;
+};
+
+XKeys* Keys() {
+    static XKeys* keys = [] {
+        auto* k = new XKeys;
+        if (QGuiApplication::platformName() != QLatin1String("xcb")) return k;
+        auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+        xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+        if (!c) return k;
+        const xcb_setup_t* setup = xcb_get_setup(c);
+        xcb_screen_iterator_t screens = xcb_setup_roots_iterator(setup);
+        if (!screens.rem) return k;
+        k->root = screens.data->root;
+        uint8_t first = setup->min_keycode, count = uint8_t(setup->max_keycode - setup->min_keycode + 1);
+        xcb_get_keyboard_mapping_reply_t* map =
+            xcb_get_keyboard_mapping_reply(c, xcb_get_keyboard_mapping(c, first, count), nullptr);
+        if (!map) return k;
+        const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(map);
+        int per = map->keysyms_per_keycode;
+        std::vector<uint8_t> numLockCodes;
+        for (int i = 0; i < count && per > 0; ++i) {
+            uint8_t code = uint8_t(first + i);
+            int vk = VkOfKeysym(syms[i * per]);
+            if (!vk) continue;
+            k->codes[size_t(vk)].push_back(code);
+            // The sided keys also answer for their pair.
+            int both = vk == VK_LSHIFT || vk == VK_RSHIFT       ? VK_SHIFT
+                       : vk == VK_LCONTROL || vk == VK_RCONTROL ? VK_CONTROL
+                       : vk == VK_LMENU || vk == VK_RMENU       ? VK_MENU
+                                                                : 0;
+            if (both) k->codes[size_t(both)].push_back(code);
+            if (vk == VK_NUMLOCK) numLockCodes.push_back(code);
+        }
+        free(map);
+        // The modifier that Num Lock sets.
+        if (xcb_get_modifier_mapping_reply_t* mods =
+                xcb_get_modifier_mapping_reply(c, xcb_get_modifier_mapping(c), nullptr)) {
+            const xcb_keycode_t* mc = xcb_get_modifier_mapping_keycodes(mods);
+            for (int m = 0; m < 8; ++m)
+                for (int j = 0; j < mods->keycodes_per_modifier; ++j)
+                    for (uint8_t code : numLockCodes)
+                        if (mc[m * mods->keycodes_per_modifier + j] == code)
+                            k->numLockMask = uint16_t(1u << m);
+            free(mods);
+        }
+        k->conn = c;
+        return k;
+    }();
+    return keys;
+}
+
+// The server's keymap, asked again after 5 ms.
+bool Keymap(XKeys* k, std::array<uint8_t, 32>* out) {
+    std::lock_guard<std::mutex> guard(k->lock);
+    auto now = std::chrono::steady_clock::now();
+    if (!k->haveKeymap || now - k->asked > std::chrono::milliseconds(5)) {
+        xcb_query_keymap_reply_t* r = xcb_query_keymap_reply(k->conn, xcb_query_keymap(k->conn), nullptr);
+        if (!r) return false;
+        std::memcpy(k->keymap.data(), r->keys, 32);
+        free(r);
+        k->asked = now;
+        k->haveKeymap = true;
+    }
+    *out = k->keymap;
+    return true;
+}
+
+bool CodeDown(const std::array<uint8_t, 32>& map, const std::vector<uint8_t>& codes) {
+    for (uint8_t c : codes)
+        if (map[c / 8] & (1u << (c % 8))) return true;
+    return false;
+}
+
+} // namespace
+
+bool XKeyDown(int vk, bool* down) {
+    XKeys* k = Keys();
+    if (!k->conn || vk <= 0 || vk > 255) return false;
+    std::array<uint8_t, 32> map;
+    if (!Keymap(k, &map)) return false;
+    // Ctrl+Pause is VK_CANCEL, as a Windows keyboard reports it.
+    if (vk == VK_CANCEL)
+        *down = CodeDown(map, k->codes[VK_CANCEL]) ||
+                (CodeDown(map, k->codes[VK_PAUSE]) && CodeDown(map, k->codes[VK_CONTROL]));
+    else
+        *down = CodeDown(map, k->codes[size_t(vk)]);
+    return true;
+}
+
+void SyncLockKeysFromX() {
+    XKeys* k = Keys();
+    if (!k->conn) return;
+    xcb_query_pointer_reply_t* r =
+        xcb_query_pointer_reply(k->conn, xcb_query_pointer(k->conn, k->root), nullptr);
+    if (!r) return;
+    win32bk::SetKeyToggled(VK_CAPITAL, (r->mask & XCB_MOD_MASK_LOCK) != 0);
+    if (k->numLockMask) win32bk::SetKeyToggled(VK_NUMLOCK, (r->mask & k->numLockMask) != 0);
+    free(r);
+}
+
+} // namespace qtbk
+#else
+namespace qtbk {
+bool XKeyDown(int, bool*) {
+    return false;
+}
+void SyncLockKeysFromX() {}
+} // namespace qtbk
+#endif
