@@ -1,6 +1,7 @@
 // Control bars of a frame: the status bar with its panes and the toolbar
 // with its buttons, both updated from the command routing at idle.
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 
@@ -49,12 +50,201 @@ constexpr int kStatusHeight = 22;
 constexpr int kButtonWidth = 24;
 constexpr int kButtonHeight = 23;
 constexpr int kSeparatorWidth = 8;
+
+// A DIB (a BITMAP resource's bytes: the header, the colour table, the rows
+// bottom-up) as colours, top row first; 1, 4, 8, 24 and 32 bits, uncompressed.
+bool DecodeDib(const BYTE* data, DWORD size, int* width, int* height, std::vector<COLORREF>* out) {
+    auto u32 = [&](size_t at) {
+        DWORD v = 0;
+        if (at + 4 <= size) std::memcpy(&v, data + at, 4);
+        return v;
+    };
+    auto u16 = [&](size_t at) {
+        WORD v = 0;
+        if (at + 2 <= size) std::memcpy(&v, data + at, 2);
+        return v;
+    };
+    if (!data || size < 40) return false;
+    DWORD headerSize = u32(0);
+    int w = int(u32(4)), h = int(u32(8));
+    int bits = u16(14);
+    DWORD compression = u32(16), used = u32(32);
+    if (headerSize < 40 || headerSize > size || w <= 0 || h == 0 || w > 4096 || std::abs(h) > 4096 ||
+        compression != 0)
+        return false;
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) return false;
+    size_t colors = bits <= 8 ? (used ? used : (1u << bits)) : 0;
+    if (colors > 256) return false;
+    size_t table = headerSize, pixels = table + colors * 4;
+    size_t stride = (size_t(w) * size_t(bits) + 31) / 32 * 4;
+    int rows = std::abs(h);
+    if (pixels + stride * size_t(rows) > size) return false;
+    out->assign(size_t(w) * size_t(rows), 0);
+    for (int y = 0; y < rows; ++y) {
+        const BYTE* row = data + pixels + stride * size_t(h > 0 ? rows - 1 - y : y);
+        for (int x = 0; x < w; ++x) {
+            COLORREF c;
+            if (bits <= 8) {
+                int per = 8 / bits;
+                int index = (row[x / per] >> ((per - 1 - x % per) * bits)) & ((1 << bits) - 1);
+                if (size_t(index) >= colors) index = 0;
+                const BYTE* q = data + table + size_t(index) * 4;
+                c = RGB(q[2], q[1], q[0]);
+            } else {
+                const BYTE* q = row + size_t(x) * size_t(bits / 8);
+                c = RGB(q[2], q[1], q[0]);
+            }
+            (*out)[size_t(y) * size_t(w) + size_t(x)] = c;
+        }
+    }
+    *width = w;
+    *height = rows;
+    return true;
+}
+
+// The tip window: a small bordered popup with one line of text.
+LRESULT TipProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_PAINT) {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(hwnd, &ps);
+        RECT r;
+        GetClientRect(hwnd, &r);
+        FillRect(dc, &r, GetSysColorBrush(COLOR_INFOBK));
+        HGDIOBJ old = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, GetSysColor(COLOR_INFOTEXT));
+        char16_t text[256];
+        int n = GetWindowTextW(hwnd, text, 256);
+        DrawTextW(dc, text, n, &r, DT_SINGLELINE | DT_VCENTER | DT_CENTER | DT_NOPREFIX);
+        SelectObject(dc, old);
+        EndPaint(hwnd, &ps);
+        return 0;
+    }
+    if (msg == WM_ERASEBKGND) return 1;
+    if (msg == WM_MOUSEACTIVATE) return 3; // MA_NOACTIVATE
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+constexpr const char16_t* kTipClass = u"tooltips_class32";
+constexpr UINT_PTR kTipTimer = 0xE0F0;
+constexpr UINT kTipDelay = 500;
+
+// What a toolbar keeps beside its buttons: the images of its BITMAP (in a
+// row, their greyed forms below) and its tip window.
+struct ToolExtras {
+    SIZE imageSize{16, 15};
+    int imageCount = 0;
+    HDC dc = nullptr;
+    HBITMAP bitmap = nullptr;
+    HGDIOBJ old = nullptr;
+    HWND tip = nullptr;
+    int tipFor = -1;
+    void DropImages() {
+        if (!dc) return;
+        SelectObject(dc, old);
+        DeleteDC(dc);
+        DeleteObject(bitmap);
+        dc = nullptr, bitmap = nullptr, imageCount = 0;
+    }
+};
+std::map<const CControlBar*, ToolExtras>& Extras() {
+    static std::map<const CControlBar*, ToolExtras> m;
+    return m;
+}
+
+// Loads the BITMAP resource id as the bar's images; light grey is the face,
+// the greyed form keeps only the dark pixels, in the shadow colour.
+bool LoadImages(ToolExtras& x, UINT id) {
+    HRSRC res = FindResourceW(nullptr, MAKEINTRESOURCEW(id), RT_BITMAP);
+    if (!res) return false;
+    int w = 0, h = 0;
+    std::vector<COLORREF> px;
+    if (!DecodeDib(static_cast<const BYTE*>(LockResource(LoadResource(nullptr, res))),
+                   SizeofResource(nullptr, res), &w, &h, &px))
+        return false;
+    x.DropImages();
+    COLORREF face = GetSysColor(COLOR_3DFACE), shadow = GetSysColor(COLOR_3DSHADOW);
+    x.dc = CreateCompatibleDC(nullptr);
+    x.bitmap = CreateCompatibleBitmap(x.dc, w, 2 * h);
+    x.old = SelectObject(x.dc, x.bitmap);
+    for (int y = 0; y < h; ++y)
+        for (int i = 0; i < w; ++i) {
+            COLORREF c = px[size_t(y) * size_t(w) + size_t(i)];
+            bool background = c == RGB(192, 192, 192);
+            SetPixel(x.dc, i, y, background ? face : c);
+            int luma = (GetRValue(c) * 3 + GetGValue(c) * 6 + GetBValue(c)) / 10;
+            SetPixel(x.dc, i, h + y, !background && luma < 128 ? shadow : face);
+        }
+    x.imageSize.cy = h;
+    if (x.imageSize.cx <= 0 || x.imageSize.cx > w) x.imageSize.cx = std::min(16, w);
+    x.imageCount = w / x.imageSize.cx;
+    return true;
+}
+
+// The tip of button index below it; index -1 hides it.
+void ShowTip(CToolBar* bar, int index) {
+    ToolExtras& x = Extras()[bar];
+    std::u16string text = index >= 0 ? std::u16string(static_cast<LPCWSTR>(bar->GetToolTipText(index))) : u"";
+    if (text.empty()) {
+        if (x.tip && IsWindowVisible(x.tip)) ShowWindow(x.tip, SW_HIDE);
+        x.tipFor = -1;
+        return;
+    }
+    if (!x.tip) {
+        static bool registered = [] {
+            WNDCLASSW wc{};
+            wc.lpfnWndProc = TipProc;
+            wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+            wc.lpszClassName = kTipClass;
+            return RegisterClassW(&wc) != 0;
+        }();
+        (void)registered;
+        x.tip = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kTipClass, u"", WS_POPUP | WS_BORDER, 0, 0,
+                                10, 10, GetAncestor(bar->m_hWnd, GA_ROOT), nullptr, nullptr, nullptr);
+        if (!x.tip) return;
+    }
+    SetWindowTextW(x.tip, text.c_str());
+    CRect r;
+    bar->GetItemRect(index, &r);
+    POINT at{r.left, r.bottom + 2};
+    ClientToScreen(bar->m_hWnd, &at);
+    SetWindowPos(x.tip, HWND_TOPMOST, at.x, at.y, TextWidth(text) + 10, 19, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    InvalidateRect(x.tip, nullptr, TRUE);
+    x.tipFor = index;
+}
+
+// The button under the pointer, -1 when it is off the bar's buttons.
+int ButtonUnderPointer(CToolBar* bar) {
+    POINT pt;
+    GetCursorPos(&pt);
+    if (WindowFromPoint(pt) != bar->m_hWnd) return -1;
+    ScreenToClient(bar->m_hWnd, &pt);
+    for (int i = 0; i < bar->GetCount(); ++i) {
+        CRect r;
+        bar->GetItemRect(i, &r);
+        if (!(bar->GetButtonStyle(i) & TBBS_SEPARATOR) && r.PtInRect(pt)) return i;
+    }
+    return -1;
+}
+
+// The pointer has rested: the tip of the button it rests on.
+void TipTimer(HWND hwnd, UINT, UINT_PTR id, DWORD) {
+    KillTimer(hwnd, id);
+    if (auto* bar = dynamic_cast<CToolBar*>(CWnd::FromHandlePermanent(hwnd)))
+        ShowTip(bar, ButtonUnderPointer(bar));
+}
 } // namespace
 
 // --- CControlBar ----------------------------------------------------------------------------------
 
 CControlBar::~CControlBar() {
     if (CFrameWnd* f = m_hWnd ? GetParentFrame() : nullptr) f->RemoveControlBar(this);
+    auto it = Extras().find(this);
+    if (it != Extras().end()) {
+        it->second.DropImages();
+        if (it->second.tip && IsWindow(it->second.tip)) DestroyWindow(it->second.tip);
+        Extras().erase(it);
+    }
 }
 
 CFrameWnd* CControlBar::GetParentFrame() const {
@@ -269,6 +459,10 @@ BOOL CToolBar::LoadToolBar(UINT id) {
     if (!data || size < 8) return FALSE;
     WORD head[4];
     std::memcpy(head, data, 8);
+    // The images: the BITMAP of the same id, in buttons of the given size.
+    ToolExtras& extras = Extras()[this];
+    if (head[1] > 0 && head[2] > 0) extras.imageSize = SIZE{head[1], head[2]};
+    LoadImages(extras, id);
     std::vector<UINT> ids;
     for (DWORD i = 0; i < head[3] && 8 + 2 * i + 2 <= size; ++i) {
         WORD w = 0;
@@ -361,6 +555,8 @@ void CToolBar::OnPaint() {
     }
     HGDIOBJ old = ::SelectObject(dc.m_hDC, GetStockObject(DEFAULT_GUI_FONT));
     ::SetBkMode(dc.m_hDC, TRANSPARENT);
+    auto found = Extras().find(this);
+    const ToolExtras* images = found == Extras().end() ? nullptr : &found->second;
     for (int i = 0; i < GetCount(); ++i) {
         const Button& b = m_buttons[static_cast<size_t>(i)];
         CRect r;
@@ -375,6 +571,14 @@ void CToolBar::OnPaint() {
             Bevel(dc, r, false);
         else if (i == m_hot && !disabled)
             Bevel(dc, r, true);
+        if (images && images->dc && b.image >= 0 && b.image < images->imageCount) {
+            SIZE is = images->imageSize;
+            int x = r.left + (r.Width() - is.cx) / 2, y = r.top + (r.Height() - is.cy) / 2;
+            if (i == m_pressed && i == m_hot) ++x, ++y;
+            ::BitBlt(dc.m_hDC, x, y, is.cx, is.cy, images->dc, b.image * is.cx, disabled ? is.cy : 0,
+                     SRCCOPY);
+            continue;
+        }
         // The button's face: the first character of its tooltip in a small tile.
         CRect face(r.left + 4, r.top + 4, r.right - 4, r.bottom - 4);
         dc.FillSolidRect(&face, disabled ? GetSysColor(COLOR_3DFACE) : RGB(255, 255, 255));
@@ -394,6 +598,14 @@ void CToolBar::OnMouseMove(UINT, CPoint pt) {
     if (hot == m_hot) return;
     m_hot = hot;
     Invalidate();
+    // A tip shown moves to the next button at once; otherwise it waits for the pointer to rest.
+    auto shown = Extras().find(this);
+    if (shown != Extras().end() && shown->second.tipFor >= 0 && hot >= 0) {
+        ShowTip(this, hot);
+    } else {
+        ShowTip(this, -1);
+        if (hot >= 0) ::SetTimer(m_hWnd, kTipTimer, kTipDelay, TipTimer);
+    }
     // The hovered button's prompt shows in the message pane.
     if (CFrameWnd* f = GetParentFrame()) {
         if (hot >= 0)
@@ -405,6 +617,8 @@ void CToolBar::OnMouseMove(UINT, CPoint pt) {
 
 void CToolBar::OnLButtonDown(UINT, CPoint pt) {
     int hit = HitTest(pt);
+    ShowTip(this, -1);
+    ::KillTimer(m_hWnd, kTipTimer);
     if (hit < 0 || (m_buttons[static_cast<size_t>(hit)].style & TBBS_DISABLED)) return;
     m_pressed = m_hot = hit;
     SetCapture();
