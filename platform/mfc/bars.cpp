@@ -242,7 +242,7 @@ CControlBar::~CControlBar() {
     auto it = Extras().find(this);
     if (it != Extras().end()) {
         it->second.DropImages();
-        if (it->second.tip && IsWindow(it->second.tip)) DestroyWindow(it->second.tip);
+        if (it->second.tip && ::IsWindow(it->second.tip)) ::DestroyWindow(it->second.tip);
         Extras().erase(it);
     }
 }
