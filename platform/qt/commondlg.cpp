@@ -4,12 +4,14 @@
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QGridLayout>
 #include <QStandardPaths>
 #include <QStorageInfo>
 #include <QUrl>
 
 #include "qt_internal.h"
 #include "win32/commdlg.h"
+#include "win32/filepanel.h"
 
 namespace qtbk {
 
@@ -65,7 +67,31 @@ win32bk::FileDialogAnswer FileDialog(const win32bk::FileDialogRequest& req) {
         dlg.selectNameFilter(filters[req.filterIndex]);
     if (!req.directory.empty()) dlg.setDirectory(Q(req.directory));
     if (!req.name.empty()) dlg.selectFile(Q(req.name));
+    // The template's panel goes under the dialog's own controls, in a holder
+    // of its size; it is taken back before the dialog (which owns its
+    // children) goes.
+    HWND panelHwnd = win32bk::FileDialogPanel();
+    HostWidget* panel = panelHwnd ? HostOf(panelHwnd) : nullptr;
+    if (panel) {
+        RECT r{};
+        GetWindowRect(panelHwnd, &r);
+        auto* holder = new QWidget(&dlg);
+        holder->setFixedHeight(r.bottom - r.top);
+        holder->setMinimumWidth(r.right - r.left);
+        if (auto* grid = qobject_cast<QGridLayout*>(dlg.layout()))
+            grid->addWidget(holder, grid->rowCount(), 0, 1, grid->columnCount());
+        panel->setParent(holder);
+        SetWindowPos(panelHwnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        ShowWindow(panelHwnd, SW_SHOWNOACTIVATE);
+        panel->move(0, 0);
+        panel->show();
+    }
     RunModal(dlg, req.owner);
+    if (panel && IsWindow(panelHwnd)) {
+        ShowWindow(panelHwnd, SW_HIDE);
+        panel->hide();
+        panel->setParent(nullptr);
+    }
     win32bk::FileDialogAnswer a;
     if (dlg.result() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return a;
     a.ok = true;

@@ -8,6 +8,7 @@
 #include "testing/driver.h"
 #include "win32/backend.h"
 #include "win32/commctrl.h"
+#include "win32/filepanel.h"
 #include "win32/prsht.h"
 #include "win32/sysinfo.h"
 
@@ -35,7 +36,12 @@ bool AnswerHook(const win32bk::ShownMenu&, UINT* command) {
 }
 
 struct Dialogs {
-    std::deque<std::pair<std::u16string, int>> files;
+    struct FileAnswer {
+        std::u16string path;
+        int index;
+        std::function<void(HWND)> panel;
+    };
+    std::deque<FileAnswer> files;
     std::vector<win32bk::FileDialogRequest> fileRequests;
     std::deque<std::u16string> folders;
     std::vector<win32bk::FolderDialogRequest> folderRequests;
@@ -54,8 +60,11 @@ win32bk::FileDialogAnswer FileHook(const win32bk::FileDialogRequest& req) {
         ADD_FAILURE() << "unanswered file dialog \"" << WideToUtf8(req.title.c_str()) << "\"";
         return a;
     }
-    auto [path, index] = D().files.front();
+    auto [path, index, panel] = D().files.front();
     D().files.pop_front();
+    // The display shows the panel inside its dialog.
+    if (win32bk::FileDialogPanel()) ShowWindow(win32bk::FileDialogPanel(), SW_SHOWNOACTIVATE);
+    if (panel) panel(win32bk::FileDialogPanel());
     a.ok = !path.empty();
     a.path = path;
     a.filterIndex = index;
@@ -118,8 +127,8 @@ void ClearDialogs() {
     D() = Dialogs{};
 }
 
-void AnswerFile(const std::u16string& path, int filterIndex) {
-    D().files.emplace_back(path, filterIndex);
+void AnswerFile(const std::u16string& path, int filterIndex, std::function<void(HWND panel)> panel) {
+    D().files.push_back({path, filterIndex, std::move(panel)});
 }
 const std::vector<win32bk::FileDialogRequest>& FileRequests() {
     return D().fileRequests;

@@ -2,6 +2,7 @@
 // (refusals with a message, the overwrite question), the folder browser's
 // callback, and the colour and font choosers over the display's dialogs.
 #include "win32/commdlg.h"
+#include "win32/filepanel.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,8 +11,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 #include "win32/msgbox.h"
+#include "win32/resource.h"
 #include "win32/wstring.h"
 
 namespace win32bk {
@@ -84,6 +87,72 @@ bool Return(LPOPENFILENAMEW ofn, const std::u16string& path) {
     return true;
 }
 
+// The least size a template parses within.
+size_t TemplateSize(const void* tmpl) {
+    win32dlg::Template t;
+    size_t low = 1, high = size_t(1) << 24;
+    if (!win32dlg::ParseTemplate(tmpl, 0, &t)) return 0;
+    while (low < high) {
+        size_t mid = low + (high - low) / 2;
+        if (win32dlg::ParseTemplate(tmpl, mid, &t))
+            high = mid;
+        else
+            low = mid + 1;
+    }
+    return low;
+}
+
+// The panel of an explorer-style dialog with a template or a hook: the
+// template's dialog made as a hidden top-level window (the display places
+// it in the file dialog), or an empty one for a hook alone.
+HWND CreatePanel(LPOPENFILENAMEW ofn) {
+    if (!(ofn->Flags & OFN_EXPLORER) || !(ofn->Flags & (OFN_ENABLETEMPLATE | OFN_ENABLEHOOK))) return nullptr;
+    std::vector<BYTE> bytes;
+    if ((ofn->Flags & OFN_ENABLETEMPLATE) && ofn->lpTemplateName) {
+        HRSRC res = FindResourceW(reinterpret_cast<HMODULE>(ofn->hInstance), ofn->lpTemplateName, RT_DIALOG);
+        const BYTE* p = res ? static_cast<const BYTE*>(LockResource(LoadResource(nullptr, res))) : nullptr;
+        size_t n = p ? TemplateSize(p) : 0;
+        if (n) bytes.assign(p, p + n);
+    }
+    if (bytes.empty()) {
+        DLGTEMPLATE empty{WS_CHILD | DS_CONTROL | DS_3DLOOK, 0, 0, 0, 0, 0, 0};
+        bytes.assign(reinterpret_cast<BYTE*>(&empty), reinterpret_cast<BYTE*>(&empty) + sizeof empty);
+        bytes.resize(bytes.size() + 6, 0); // no menu, class or title
+    }
+    WORD ver, sig;
+    memcpy(&ver, bytes.data(), 2);
+    memcpy(&sig, bytes.data() + 2, 2);
+    size_t at = ver == 1 && sig == 0xFFFF ? 12 : 0;
+    DWORD style;
+    memcpy(&style, bytes.data() + at, 4);
+    style = (style & ~DWORD(WS_CHILD | DS_CONTROL | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME)) |
+            WS_POPUP;
+    memcpy(bytes.data() + at, &style, 4);
+    auto proc = (ofn->Flags & OFN_ENABLEHOOK) ? reinterpret_cast<DLGPROC>(ofn->lpfnHook) : nullptr;
+    return win32dlg::CreateFromTemplate(ofn->hInstance, reinterpret_cast<LPCDLGTEMPLATEW>(bytes.data()),
+                                        nullptr, proc, reinterpret_cast<LPARAM>(ofn), false);
+}
+
+// CDN_FILEOK to the panel: true when it keeps the dialog open.
+bool PanelKeepsOpen(HWND panel, LPOPENFILENAMEW ofn) {
+    if (!panel || !IsWindow(panel)) return false;
+    OFNOTIFYW n{{panel, 0, CDN_FILEOK}, ofn, ofn->lpstrFile};
+    SetWindowLongPtrW(panel, DWLP_MSGRESULT, 0);
+    SendMessageW(panel, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&n));
+    return IsWindow(panel) && GetWindowLongPtrW(panel, DWLP_MSGRESULT) != 0;
+}
+
+HWND g_panel = nullptr;
+
+struct PanelGuard {
+    HWND panel;
+    HWND outer = g_panel;
+    ~PanelGuard() {
+        g_panel = outer;
+        if (panel && IsWindow(panel)) DestroyWindow(panel);
+    }
+};
+
 } // namespace
 
 BOOL RunFileDialog(LPOPENFILENAMEW ofn, bool save,
@@ -101,6 +170,8 @@ BOOL RunFileDialog(LPOPENFILENAMEW ofn, bool save,
     req.filterIndex = ofn->nFilterIndex > 0 ? static_cast<int>(ofn->nFilterIndex) - 1 : 0;
     req.flags = ofn->Flags;
     std::u16string defExt = ofn->lpstrDefExt ? ofn->lpstrDefExt : u"";
+    PanelGuard guard{CreatePanel(ofn)};
+    g_panel = guard.panel;
     for (;;) {
         FileDialogAnswer a = hooks.file(req);
         if (!a.ok) return FALSE;
@@ -154,7 +225,7 @@ BOOL RunFileDialog(LPOPENFILENAMEW ofn, bool save,
         }
         if (!Return(ofn, path)) return FALSE;
         ofn->nFilterIndex = static_cast<DWORD>(req.filterIndex + 1);
-        if (keepOpen && keepOpen(path)) {
+        if (PanelKeepsOpen(guard.panel, ofn) || (keepOpen && keepOpen(path))) {
             req.name = title;
             continue;
         }
@@ -175,6 +246,10 @@ LRESULT FolderProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 } // namespace
+
+HWND FileDialogPanel() {
+    return g_panel;
+}
 
 void SetCommonDialogHooks(const CommonDialogHooks& hooks) {
     std::lock_guard<std::mutex> lock(g_hooksMutex);

@@ -37,7 +37,9 @@ void SetExecutablePath(const std::u16string& path);
 // test and is cancelled. The requests are recorded.
 // A file dialog's answer: a path (relative to the dialog's directory or
 // absolute) and the filter chosen (-1 keeps it); an empty path cancels.
-void AnswerFile(const std::u16string& path, int filterIndex = -1);
+// panel, when given, sets the controls of the dialog's panel first, as the
+// user would (it gets the panel's window, null when there is none).
+void AnswerFile(const std::u16string& path, int filterIndex = -1, std::function<void(HWND panel)> panel = {});
 const std::vector<win32bk::FileDialogRequest>& FileRequests();
 // The folder browser's answer; its request keeps the callback's BFFM_SETSELECTIONW.
 void AnswerFolder(const std::u16string& path);

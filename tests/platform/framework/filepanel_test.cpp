@@ -1,0 +1,117 @@
+// The file dialog's panel: a template's controls made before the dialog
+// shows, the hook procedure filling them at WM_INITDIALOG, the test's answer
+// setting them as a user would, and CDN_FILEOK reading them and keeping the
+// dialog open.
+#include <filesystem>
+#include <fstream>
+
+#include "../dialogs/template_builder.h"
+#include "sdi_fixture.h"
+#include "testing/dialogs.h"
+#include "win32/filepanel.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr WORD IDD_PANEL = 202;
+constexpr int IDC_CODE = 1017;
+constexpr int IDC_COLNAME = 1030;
+
+const TemplateBuilder& PanelTemplate() {
+    static TemplateBuilder t = [] {
+        TemplateBuilder b(WS_CHILD | WS_CLIPSIBLINGS | DS_CONTROL | DS_3DLOOK, 240, 40, u"");
+        b.Control(u"Static", u"文字コード", -1, 0, 7, 7, 40, 10)
+            .Control(u"ComboBox", u"", IDC_CODE, CBS_DROPDOWNLIST | WS_TABSTOP | WS_VSCROLL, 50, 5, 90, 80)
+            .Control(u"Button", u"1行目にカラム名を出力する", IDC_COLNAME, BS_AUTOCHECKBOX | WS_TABSTOP, 7,
+                     24, 150, 10);
+        return b;
+    }();
+    return t;
+}
+
+class FilePanelTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tvtest::Init();
+        tvtest::ClearDialogs();
+        tvtest::ClearBoxes();
+        const TemplateBuilder& t = PanelTemplate();
+        resource_ = {RT_DIALOG_ID, nullptr, IDD_PANEL, nullptr, reinterpret_cast<const BYTE*>(t.Get()), 4096};
+        win32rc::RegisterResources(&resource_, 1, win32rc::kProgram);
+        dir_ = fs::temp_directory_path() / ("tavrelix-panel-" + std::to_string(getpid()));
+        fs::create_directories(dir_);
+    }
+    void TearDown() override {
+        win32rc::UnregisterResources(&resource_);
+        tvtest::ClearDialogs();
+        fs::remove_all(dir_);
+    }
+    static constexpr WORD RT_DIALOG_ID = 5;
+    win32rc::Resource resource_{};
+    fs::path dir_;
+};
+
+struct HookLog {
+    LPARAM initParam = 0;
+    int fileOks = 0;
+    LRESULT chosenCode = 0;
+    UINT ticked = 0;
+};
+HookLog* g_log = nullptr;
+
+INT_PTR HookProc(HWND dlg, UINT msg, WPARAM, LPARAM lParam) {
+    if (msg == WM_INITDIALOG) {
+        g_log->initParam = lParam;
+        static const std::pair<const char16_t*, int> codes[] = {{u"SJIS", 1}, {u"EUC", 2}, {u"UTF8", 6}};
+        for (const auto& [name, code] : codes) {
+            LRESULT i = SendDlgItemMessageW(dlg, IDC_CODE, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+            SendDlgItemMessageW(dlg, IDC_CODE, CB_SETITEMDATA, WPARAM(i), code);
+        }
+        SendDlgItemMessageW(dlg, IDC_CODE, CB_SETCURSEL, 0, 0);
+        return TRUE;
+    }
+    if (msg == WM_NOTIFY && reinterpret_cast<NMHDR*>(lParam)->code == CDN_FILEOK) {
+        LRESULT sel = SendDlgItemMessageW(dlg, IDC_CODE, CB_GETCURSEL, 0, 0);
+        g_log->chosenCode = SendDlgItemMessageW(dlg, IDC_CODE, CB_GETITEMDATA, WPARAM(sel), 0);
+        g_log->ticked = IsDlgButtonChecked(dlg, IDC_COLNAME);
+        // The first name is refused: the dialog stays for the next answer.
+        SetWindowLongPtrW(dlg, DWLP_MSGRESULT, ++g_log->fileOks == 1);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+TEST_F(FilePanelTest, AHookProcedureFillsThePanelReadsItBackAndCanKeepTheDialogOpen) {
+    HookLog log;
+    g_log = &log;
+    WCHAR file[512] = {};
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = 512;
+    ofn.Flags = OFN_EXPLORER | OFN_ENABLEHOOK | OFN_ENABLETEMPLATE;
+    ofn.lpfnHook = reinterpret_cast<void*>(&HookProc);
+    ofn.lpTemplateName = MAKEINTRESOURCEW(IDD_PANEL);
+    std::u16string first = Utf8ToWide((dir_ / "a.txt").c_str()),
+                   second = Utf8ToWide((dir_ / "b.txt").c_str());
+    tvtest::AnswerFile(first, -1, [](HWND panel) {
+        ASSERT_NE(panel, nullptr);
+        EXPECT_EQ(SendDlgItemMessageW(panel, IDC_CODE, CB_GETCOUNT, 0, 0), 3);
+        EXPECT_EQ(tvtest::TextOf(GetDlgItem(panel, IDC_CODE)), u"SJIS");
+        tvtest::Choose(panel, IDC_CODE, u"UTF8");
+        tvtest::Tick(panel, IDC_COLNAME);
+    });
+    tvtest::AnswerFile(second);
+    ASSERT_TRUE(GetSaveFileNameW(&ofn));
+    EXPECT_EQ(log.initParam, reinterpret_cast<LPARAM>(&ofn));
+    EXPECT_EQ(log.fileOks, 2);
+    EXPECT_EQ(log.chosenCode, 6);
+    EXPECT_EQ(log.ticked, UINT(BST_CHECKED));
+    EXPECT_EQ(std::u16string(file), second);
+    EXPECT_EQ(tvtest::FileRequests().size(), 2u);
+    EXPECT_EQ(win32bk::FileDialogPanel(), nullptr); // gone with the dialog
+    g_log = nullptr;
+}
+
+} // namespace
