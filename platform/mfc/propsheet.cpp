@@ -612,8 +612,20 @@ BOOL CPropertySheet::OnInitDialog() {
     ::CenterWindowOver(m_hWnd, m_psh.hwndParent);
     int start = int(m_psh.nStartPage) < GetPageCount() ? int(m_psh.nStartPage) : 0;
     ShowPage(start);
-    if (CPropertyPage* page = GetActivePage())
-        if (HWND first = ::GetNextDlgTabItem(page->m_hWnd, nullptr, FALSE)) ::SetFocus(first);
+    // The page's first tab stop takes the focus (the sheet is not shown yet,
+    // so the dialog manager's visible-only walk does not find it).
+    if (CPropertyPage* page = GetActivePage()) {
+        std::vector<HWND> kids;
+        for (HWND c = ::GetWindow(page->m_hWnd, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
+            kids.push_back(c);
+        for (auto it = kids.rbegin(); it != kids.rend(); ++it) {
+            LONG style = ::GetWindowLongW(*it, GWL_STYLE);
+            if ((style & WS_TABSTOP) && (style & WS_VISIBLE) && !(style & WS_DISABLED)) {
+                ::SetFocus(*it);
+                break;
+            }
+        }
+    }
     return FALSE;
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "sdi_fixture.h"
+#include "testing/dialogs.h"
 
 namespace {
 
