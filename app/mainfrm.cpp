@@ -36,6 +36,13 @@ int CMainFrame::OnCreate(LPCREATESTRUCT cs) {
     return 0;
 }
 
+BOOL CMainFrame::OnCreateClient(LPCREATESTRUCT, CCreateContext* context) {
+    m_wndSplitter.m_removalHint = 202;
+    return m_wndSplitter.Create(this, 2, 2, CSize(10, 10), context,
+                                WS_CHILD | WS_VISIBLE | WS_HSCROLL | WS_VSCROLL | SPLS_DYNAMIC_SPLIT,
+                                AFX_IDW_PANE_FIRST);
+}
+
 BOOL CMainFrame::SetStatusIndicators(BOOL withEndPane) {
     const int count = withEndPane ? 7 : 6;
     if (!m_wndStatusBar.SetIndicators(kIndicators, count)) return FALSE;

@@ -4,6 +4,8 @@
 
 #include <afxwin.h>
 
+#include "app/wheelsplitter.h"
+
 class CMainFrame : public CFrameWnd {
     DECLARE_DYNCREATE(CMainFrame)
 public:
@@ -17,8 +19,10 @@ public:
     BOOL SetStatusIndicators(BOOL withEndPane);
 
     CStatusBar m_wndStatusBar;
+    CWheelSplitterWnd m_wndSplitter;
 
 protected:
+    BOOL OnCreateClient(LPCREATESTRUCT cs, CCreateContext* context) override;
     afx_msg int OnCreate(LPCREATESTRUCT cs);
     afx_msg void OnUpdateIndicatorSession(CCmdUI* cmdUI);
     DECLARE_MESSAGE_MAP()

@@ -5,6 +5,8 @@
 
 #include <afx.h>
 
+#include "grid/gridstyle.h"
+
 struct FontSettings {
     CString FACENAME;
     int POINT = 0; // tenths of a point
@@ -72,23 +74,7 @@ struct AppSettingsRecord {
     int REPLACE_WAVE_DASH = 0;
 };
 
-// Colour indexes of AppSettingsRecord::colors.
-enum : int {
-    GRID_BG_COLOR = 0,
-    GRID_HEADER_BG_COLOR = 1,
-    GRID_LINE_COLOR = 2,
-    GRID_SELECT_COLOR = 3,
-    GRID_DELETE_COLOR = 4,
-    GRID_INSERT_COLOR = 5,
-    GRID_UPDATE_COLOR = 6,
-    GRID_UNEDITABLE_COLOR = 7,
-    GRID_TEXT_COLOR = 8,
-    GRID_NULL_CELL_COLOR = 9,
-    GRID_MARK_COLOR = 10,
-    GRID_HEADER_LINE_COLOR = 11,
-    GRID_SEARCH_COLOR = 14,
-    GRID_CUR_ROW_TEXT_COLOR = 15,
-};
+// Colour indexes of AppSettingsRecord::colors: the grid's (grid/gridstyle.h).
 
 extern AppSettingsRecord AppSettings;
 

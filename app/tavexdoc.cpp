@@ -1,13 +1,261 @@
 #include "app/tavexdoc.h"
 
+#include <set>
+
+#include "app/appstate.h"
+#include "app/dialogs/tablelistdlg.h"
+#include "app/mainfrm.h"
+#include "app/settings.h"
+#include "grid/gridfilter.h"
+#include "mfc/waitcursor.h"
+#include "oracle/oci_exec.h"
+#include "res/resource.h"
+
 IMPLEMENT_DYNCREATE(CTavexDoc, CDocument)
 
-// The map has no entries yet; the framework's macro then names a type it does not use.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wunused-local-typedefs"
 BEGIN_MESSAGE_MAP(CTavexDoc, CDocument)
+ON_COMMAND(ID_FILE_SELECT_TABLE, OnFileSelectTable)
+ON_UPDATE_COMMAND_UI(ID_FILE_SELECT_TABLE, OnUpdateFileSelectTable)
+ON_COMMAND(ID_FILE_REFRESH, OnFileRefresh)
+ON_UPDATE_COMMAND_UI(ID_FILE_REFRESH, OnUpdateFileSelectTable)
+ON_COMMAND(ID_FILE_CLEAR_DATA, OnFileClearData)
+ON_UPDATE_COMMAND_UI(ID_FILE_CLEAR_DATA, OnUpdateFileClearData)
+ON_UPDATE_COMMAND_UI(ID_FILE_COMMIT, OnUpdateFileCommit)
+ON_UPDATE_COMMAND_UI(ID_FILE_SAVE_DATA, OnUpdateFileCommit)
+ON_UPDATE_COMMAND_UI(ID_TOOL_SHOW_UPDATE_SQL, OnUpdateFileCommit)
+ON_COMMAND(ID_DATA_SWAP_ROW_COL, OnDataSwapRowCol)
+ON_UPDATE_COMMAND_UI(ID_DATA_SWAP_ROW_COL, OnUpdateDataSwapRowCol)
+ON_COMMAND(ID_DATA_FILTER, OnDataFilter)
+ON_UPDATE_COMMAND_UI(ID_DATA_FILTER, OnUpdateDataFilter)
+ON_COMMAND(ID_DATA_CLEAR_FILTER, OnDataClearFilter)
+ON_UPDATE_COMMAND_UI(ID_DATA_CLEAR_FILTER, OnUpdateDataClearFilter)
+ON_UPDATE_COMMAND_UI(ID_INDICATOR_DATA_LOCK, OnUpdateIndicatorDataLock)
 END_MESSAGE_MAP()
-#pragma GCC diagnostic pop
 
-CTavexDoc::CTavexDoc() = default;
-CTavexDoc::~CTavexDoc() = default;
+namespace {
+
+const char16_t kDiscardQuestion[] = u"編集中のデータは保存されません。よろしいですか？";
+
+bool Ask(const char16_t* question) {
+    CWnd* main = AfxGetMainWnd();
+    return ::MessageBoxW(main ? main->GetSafeHwnd() : nullptr, question, u"MESSAGE",
+                         MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+bool HoldsReadOnly(const CString& s) {
+    return s.Find(u"/*READONLY*/") >= 0;
+}
+
+} // namespace
+
+CTavexDoc::CTavexDoc() {
+    m_swap.SetSource(&m_data);
+}
+
+CTavexDoc::~CTavexDoc() {
+    ReleaseData();
+}
+
+void CTavexDoc::ReleaseData() {
+    m_data.SetDataset(nullptr, nullptr, u"", u"", 0, 0);
+    if (m_dataset) {
+        oci_free_dataset(m_dataset);
+        delete m_dataset;
+        m_dataset = nullptr;
+    }
+}
+
+BOOL CTavexDoc::OnNewDocument() {
+    if (!CDocument::OnNewDocument()) return FALSE;
+    SetData(nullptr, u"", u"", 1);
+    return TRUE;
+}
+
+BOOL CTavexDoc::OnOpenDocument(LPCWSTR path) {
+    // The framework does not read the file: the table-selection dialog does.
+    if (!CDocument::OnNewDocument()) return FALSE;
+    SetData(nullptr, u"", u"", 1);
+    if (SelectTable(1, path) != 0) return FALSE;
+    if (CWnd* main = AfxGetMainWnd(); main && main->GetSafeHwnd()) ::SetForegroundWindow(main->GetSafeHwnd());
+    return TRUE;
+}
+
+BOOL CTavexDoc::HasUnsavedEdits() {
+    return IsTableLoaded() && m_data.IsModified() ? TRUE : FALSE;
+}
+
+BOOL CTavexDoc::ConfirmDiscardEdits() {
+    if (!HasUnsavedEdits()) return TRUE;
+    return Ask(kDiscardQuestion) ? TRUE : FALSE;
+}
+
+BOOL CTavexDoc::SaveModified() {
+    if (!IsTableLoaded()) return TRUE;
+    UpdateAllViews(nullptr, HINT_END_EDIT);
+    if (!m_data.IsModified()) return TRUE;
+    return Ask(u"アプリケーションを終了します。\n編集中のデータは保存されません。よろしいですか？") ? TRUE
+                                                                                                    : FALSE;
+}
+
+CGridData* CTavexDoc::GetCurrentData() {
+    if (m_swapFlag) return &m_swap;
+    if (m_data.m_filtered && m_data.m_filter) return m_data.m_filter;
+    return &m_data;
+}
+
+int CTavexDoc::SelectTable(int autoRun, const char16_t* path) {
+    CTableListDlg dlg(AfxGetMainWnd());
+    if (m_owner.IsEmpty()) m_owner = g_cur_user;
+    dlg.m_session = g_session;
+    dlg.m_autoRun = autoRun;
+    dlg.m_swapMode = m_swapFlag;
+    dlg.m_font = &g_app_font;
+    dlg.m_owner = m_owner;
+    dlg.m_table = m_table;
+    dlg.m_alias = m_alias;
+    dlg.m_where = m_where;
+    dlg.m_token = &theSqlStrToken;
+    dlg.m_lock = AppSettings.DATA_LOCK;
+    if (path) dlg.m_path = path;
+    dlg.m_columns = m_columns;
+    if (dlg.DoModal() != IDOK) return 1;
+
+    int fit = dlg.m_table != m_table || dlg.m_columns.size() != m_columns.size() ? 1 : 0;
+    for (size_t i = 0; !fit && i < m_columns.size(); ++i) fit = dlg.m_columns[i] != m_columns[i];
+    m_owner = dlg.m_owner;
+    m_table = dlg.m_table;
+    m_alias = dlg.m_alias;
+    m_where = dlg.m_where;
+    if (dlg.m_swapMode) {
+        m_swapFlag = dlg.m_swapMode;
+        UpdateAllViews(nullptr, HINT_SWAP_CHANGED);
+    }
+    AppSettings.DATA_LOCK = dlg.m_lock;
+    m_columns = dlg.m_columns;
+    OraDataset* result = dlg.m_result;
+    dlg.m_result = nullptr;
+    SetData(result, m_owner.GetString(), m_table.GetString(), fit);
+    return 0;
+}
+
+int CTavexDoc::SetData(OraDataset* dataset, const char16_t* owner, const char16_t* table, int fitWidths) {
+    CWaitCursor wait;
+    m_owner = owner;
+    m_table = table;
+    SetTitle(table);
+    ReleaseData();
+    m_dataset = dataset;
+    if (m_table.IsEmpty()) {
+        fitWidths = 0;
+    } else {
+        m_data.SetDataset(g_session, m_dataset, owner, table, AppSettings.DATA_LOCK,
+                          AppSettings.USE_USER_UPDATABLE_COLUMNS);
+        if (m_data.m_filtered) UpdateAllViews(nullptr, HINT_CLEAR_FILTER);
+
+        std::set<std::u16string> virtualColumns;
+        if (g_session && oci_get_server_version(g_session) >= 11.0) {
+            OraDataset vc{};
+            oci_init_dataset(&vc);
+            CString msg;
+            if (oci_sel_dataset(
+                    g_session, &vc,
+                    u"select column_name from all_tab_cols c where c.owner = :X0 and c.table_name = "
+                    u":X1 and c.virtual_column = 'YES' ",
+                    10, &msg, "SS", owner, table) == ORARC_OK)
+                for (int r = 0; r < vc.row_count; ++r) virtualColumns.insert(oci_get_dataset_data(&vc, r, 0));
+            oci_free_dataset(&vc);
+        }
+        for (size_t i = 0; i < m_columns.size() && i < m_data.m_colFlags.size(); ++i)
+            if (HoldsReadOnly(m_columns[i]) || virtualColumns.count(m_columns[i].GetString()))
+                m_data.m_colFlags[i] &= ~5; // neither in fetched nor in inserted rows
+
+        m_swapLaidOut = 0;
+        if (m_swapFlag) {
+            m_swap.ResetLayout();
+            m_swapLaidOut = 1;
+        }
+    }
+    UpdateAllViews(nullptr, HINT_DATA_LOADED, reinterpret_cast<CObject*>(static_cast<intptr_t>(fitWidths)));
+    return 0;
+}
+
+void CTavexDoc::UpdateCalcText() {
+    g_calc_text.Empty();
+    if (!m_dataset || m_dataset->row_count == 0) return;
+    if (AppSettings.GRID_CALC_TYPE == 5) return;
+    CGridData* data = GetCurrentData();
+    if (!data || data->m_sel1.y < 0) return;
+    if (data->m_sel1.x == data->m_sel2.x && data->m_sel1.y == data->m_sel2.y) return;
+    auto* frame = dynamic_cast<CMainFrame*>(AfxGetMainWnd());
+    if (!frame || !frame->m_wndStatusBar.GetSafeHwnd() || !frame->m_wndStatusBar.IsWindowVisible()) return;
+    g_calc_text = data->GetCalcText(AppSettings.GRID_CALC_TYPE, data->m_sel1, data->m_sel2);
+}
+
+void CTavexDoc::OnFileSelectTable() {
+    UpdateAllViews(nullptr, HINT_END_EDIT);
+    if (!ConfirmDiscardEdits()) return;
+    SelectTable(0, nullptr);
+}
+
+void CTavexDoc::OnUpdateFileSelectTable(CCmdUI* cmdUI) {
+    cmdUI->Enable(g_connected ? TRUE : FALSE);
+}
+
+void CTavexDoc::OnFileRefresh() {
+    UpdateAllViews(nullptr, HINT_END_EDIT);
+    if (!ConfirmDiscardEdits()) return;
+    SelectTable(1, nullptr);
+}
+
+void CTavexDoc::OnFileClearData() {
+    UpdateAllViews(nullptr, HINT_END_EDIT);
+    if (!ConfirmDiscardEdits()) return;
+    SetData(nullptr, u"", u"", 1);
+}
+
+void CTavexDoc::OnUpdateFileClearData(CCmdUI* cmdUI) {
+    cmdUI->Enable(IsTableLoaded());
+}
+
+void CTavexDoc::OnUpdateFileCommit(CCmdUI* cmdUI) {
+    cmdUI->Enable(IsTableLoaded());
+}
+
+void CTavexDoc::OnDataSwapRowCol() {
+    if (!m_swapFlag) {
+        if (!m_swapLaidOut) {
+            m_swap.ResetLayout();
+            m_swapLaidOut = 1;
+        }
+        m_swapFlag = 1;
+    } else {
+        m_swapFlag = 0;
+    }
+    UpdateAllViews(nullptr, HINT_SWAP_CHANGED);
+}
+
+void CTavexDoc::OnUpdateDataSwapRowCol(CCmdUI* cmdUI) {
+    cmdUI->SetCheck(m_swapFlag);
+    cmdUI->Enable(IsTableLoaded());
+}
+
+void CTavexDoc::OnDataFilter() {
+    UpdateAllViews(nullptr, HINT_OPEN_FILTER);
+}
+
+void CTavexDoc::OnUpdateDataFilter(CCmdUI* cmdUI) {
+    cmdUI->Enable(m_data.GetRowCount() > 0);
+}
+
+void CTavexDoc::OnDataClearFilter() {
+    if (m_data.m_filtered) UpdateAllViews(nullptr, HINT_CLEAR_FILTER);
+}
+
+void CTavexDoc::OnUpdateDataClearFilter(CCmdUI* cmdUI) {
+    cmdUI->Enable(m_data.m_filtered ? TRUE : FALSE);
+}
+
+void CTavexDoc::OnUpdateIndicatorDataLock(CCmdUI* cmdUI) {
+    cmdUI->Enable(TRUE);
+    cmdUI->SetText(IsTableLoaded() && AppSettings.DATA_LOCK ? u"Data Lock" : u"");
+}

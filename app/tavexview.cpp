@@ -1,15 +1,20 @@
 #include "app/tavexview.h"
 
+#include "app/appstate.h"
+#include "app/settings.h"
 #include "app/tavexdoc.h"
+#include "grid/gridfilter.h"
+#include "res/resource.h"
 
 IMPLEMENT_DYNCREATE(CTavexView, CView)
 
-// The map has no entries yet; the framework's macro then names a type it does not use.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wunused-local-typedefs"
 BEGIN_MESSAGE_MAP(CTavexView, CView)
+ON_WM_CREATE()
+ON_WM_SIZE()
+ON_WM_SETFOCUS()
+ON_WM_HSCROLL()
+ON_WM_VSCROLL()
 END_MESSAGE_MAP()
-#pragma GCC diagnostic pop
 
 CTavexView::CTavexView() = default;
 CTavexView::~CTavexView() = default;
@@ -19,3 +24,252 @@ CTavexDoc* CTavexView::GetDocument() const {
 }
 
 void CTavexView::OnDraw(CDC*) {}
+
+int CTavexView::OnCreate(LPCREATESTRUCT cs) {
+    if (CView::OnCreate(cs) == -1) return -1;
+    if (CTavexDoc* doc = GetDocument()) m_grid.SetData(doc->GetCurrentData());
+    // The splitter's shared bars and the tilt wheel.
+    m_grid.m_splitterMode = 1;
+    m_grid.m_hWheelEnabled = 1;
+    RECT r{0, 0, cs->cx, cs->cy};
+    if (!m_grid.Create(nullptr, nullptr, WS_CHILD | WS_VISIBLE | WS_HSCROLL | WS_VSCROLL, r, this, 0))
+        return -1;
+    m_grid.SetGridStyle(TAVEX_GRID_STYLE, 0);
+    if (g_app_font.GetSafeHandle()) m_grid.SetFont(&g_app_font);
+    ApplySettings();
+    m_grid.m_flags = 0x80;
+    return 0;
+}
+
+void CTavexView::OnSize(UINT type, int cx, int cy) {
+    CView::OnSize(type, cx, cy);
+    if (!m_grid.GetSafeHwnd()) return;
+    int w = cx, h = cy;
+    if (m_grid.m_splitterMode) {
+        w += ::GetSystemMetrics(SM_CXVSCROLL);
+        h += ::GetSystemMetrics(SM_CYHSCROLL);
+    }
+    m_grid.MoveWindow(0, 0, w, h, TRUE);
+    m_grid.Invalidate();
+}
+
+void CTavexView::OnSetFocus(CWnd* old) {
+    CView::OnSetFocus(old);
+    if (m_grid.GetSafeHwnd()) m_grid.SetFocus();
+}
+
+void CTavexView::OnHScroll(UINT code, UINT, CScrollBar* bar) {
+    if (m_grid.GetSafeHwnd())
+        m_grid.SendMessage(WM_HSCROLL, MAKEWPARAM(code, 0),
+                           reinterpret_cast<LPARAM>(bar ? bar->GetSafeHwnd() : nullptr));
+}
+
+void CTavexView::OnVScroll(UINT code, UINT, CScrollBar* bar) {
+    if (m_grid.GetSafeHwnd())
+        m_grid.SendMessage(WM_VSCROLL, MAKEWPARAM(code, 0),
+                           reinterpret_cast<LPARAM>(bar ? bar->GetSafeHwnd() : nullptr));
+}
+
+void CTavexView::OnInitialUpdate() {
+    CView::OnInitialUpdate();
+    UpdatePaneHeaders();
+}
+
+void CTavexView::OnUpdate(CView*, LPARAM hint, CObject* hintObject) {
+    CTavexDoc* doc = GetDocument();
+    if (!doc) return;
+    switch (hint) {
+    case 202: UpdatePaneHeaders(); break;
+    case HINT_FONT_CHANGED:
+        if (hintObject) m_grid.SetFont(reinterpret_cast<CFont*>(hintObject));
+        break;
+    case HINT_END_EDIT: m_grid.EndEdit(); break;
+    case HINT_DATA_LOADED:
+        HideSearchDialogs();
+        m_grid.SetData(doc->GetCurrentData());
+        UpdateCountsMenu();
+        if (hintObject) {
+            if (AppSettings.ADJUST_COL_WIDTH)
+                m_grid.FitColumnWidths(AppSettings.ADJUST_COL_WIDTH_NO_USE_COLNAME ? 0 : 1);
+            else
+                m_grid.ResetColumnWidths();
+        }
+        break;
+    case 1008: doc->UpdateCalcText(); break;
+    case HINT_SETTINGS_CHANGED: ApplySettings(); break;
+    case HINT_CLEAR_DATA: doc->SetData(nullptr, u"", u"", 1); break;
+    case HINT_RESET_TITLE:
+        doc->SetTitle(u"");
+        doc->m_owner = g_cur_user;
+        break;
+    case 1022: m_grid.Relayout(); break;
+    case HINT_DATA_VIEW_CHANGED: RebindData(); break;
+    case HINT_SWAP_CHANGED: {
+        uint32_t style = m_grid.GetGridStyle() & ~0x100000u;
+        if (doc->m_swapFlag) style |= 0x100000u;
+        m_grid.SetGridStyle(style, 0);
+        m_grid.SetData(doc->GetCurrentData());
+        doc->UpdateCalcText();
+        ApplySettings();
+        break;
+    }
+    case HINT_CLEAR_FILTER: ClearFilter(); break;
+    default: break;
+    }
+}
+
+LRESULT CTavexView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case GDN_CURSORMOVED: UpdateStatusText(); break;
+    case GDN_SELCHANGED:
+        if (CTavexDoc* doc = GetDocument()) doc->UpdateCalcText();
+        break;
+    case GDN_DATACHANGED: UpdateCountsMenu(); break;
+    default: break;
+    }
+    return CView::WindowProc(message, wParam, lParam);
+}
+
+void CTavexView::ApplySettings() {
+    CTavexDoc* doc = GetDocument();
+    const AppSettingsRecord& a = AppSettings;
+    if (m_grid.GetSafeHwnd()) {
+        for (int i = 0; i < 16; ++i) m_grid.SetColor(i, a.colors[i]);
+    }
+    m_grid.SetMinFitChars(a.ADJUST_MIN_COL_CHARS);
+    uint32_t style =
+        m_grid.GetGridStyle() & ~(0x20u | 0x40u | 0x100u | 0x200u | 0x400u | 0x1000u | 0x2000u | 0x4000u |
+                                  0x8000u | 0x10000u | 0x40000u | 0x80000u | 0x100000u);
+    if (a.INVERT_SELECT_TEXT) style |= 0x20;
+    if (a.colors[GRID_NULL_CELL_COLOR] != a.colors[GRID_BG_COLOR]) style |= 0x40;
+    if (a.SHOW_SPACE) style |= 0x100;
+    if (a.SHOW_2BYTE_SPACE) style |= 0x200;
+    if (a.ADJUST_COL_WIDTH_NO_USE_COLNAME) style |= 0x400;
+    if (a.SHOW_LINE_FEED) style |= 0x1000;
+    if (a.SHOW_TAB) style |= 0x2000;
+    if (a.COPY_ESCAPE_DBLQUOTE) style |= 0x4000;
+    if (a.IME_CARET_COLOR) style |= 0x8000;
+    if (a.END_KEY_LIKE_EXCEL) style |= 0x10000;
+    if (a.DISP_COLUMN_NAME_TOOL_TIP) style |= 0x40000;
+    if (a.SHOW_NOT_NULL_COLL) style |= 0x80000;
+    if (doc && doc->m_swapFlag) style |= 0x100000;
+    if (doc) {
+        doc->m_data.m_cursorFollowsInsert = a.NO_MOVE_CELL_AT_INSERT_ROWS ? 0 : 1;
+        doc->m_data.m_cursorFollowsRemove = a.NO_MOVE_CELL_AT_DELETE_ROWS ? 0 : 1;
+        doc->m_data.m_beep = a.USE_MESSAGE_BEEP;
+    }
+    if (g_custom_colors && m_grid.GetSafeHwnd()) m_grid.SetColor(0, g_custom_grid_bg);
+    m_grid.SetNullText(a.NULL_TEXT.GetString());
+    m_grid.SetCellPadding(a.CELL_PADDING_TOP, a.CELL_PADDING_BOTTOM, a.CELL_PADDING_LEFT,
+                          a.CELL_PADDING_RIGHT);
+    if (m_grid.GetSafeHwnd()) m_grid.RecalcFontMetrics();
+    m_grid.SetGridStyle(style, 0);
+    if (m_grid.GetSafeHwnd())
+        ::RedrawWindow(m_grid.GetSafeHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+}
+
+void CTavexView::UpdateCountsMenu() {
+    CTavexDoc* doc = GetDocument();
+    CWnd* main = AfxGetMainWnd();
+    if (!doc || !main || !main->GetSafeHwnd()) return;
+    HMENU menu = ::GetMenu(main->GetSafeHwnd());
+    if (!menu) return;
+    CString text;
+    text.Format(u" Insert:%d, Update:%d, Delete:%d ", doc->m_data.m_insertedCount, doc->m_data.m_updatedCount,
+                doc->m_data.m_deletedCount);
+    MENUITEMINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_STRING;
+    info.dwTypeData = const_cast<LPWSTR>(text.GetString());
+    ::SetMenuItemInfoW(menu, ID_EDIT_COUNTS, FALSE, &info);
+    ::DrawMenuBar(main->GetSafeHwnd());
+}
+
+void CTavexView::HideSearchDialogs() {
+    // The search, replace and filter dialogs come with the search commands.
+}
+
+void CTavexView::UpdatePaneHeaders() {
+    auto* split = dynamic_cast<CSplitterWnd*>(GetParent());
+    if (!split) return;
+    int row = -1, col = -1;
+    for (int r = 0; r < split->GetRowCount(); ++r)
+        for (int c = 0; c < split->GetColumnCount(); ++c)
+            if (split->GetPane(r, c) == this) row = r, col = c;
+    uint32_t style = m_grid.GetGridStyle();
+    if (row == 0 && col == 0) {
+        style |= 0x3;
+    } else {
+        bool known = false;
+        style &= ~0x3u;
+        if (split->GetColumnCount() == 2 && row == 0 && col == 1) style |= 0x1, known = true;
+        if (split->GetRowCount() == 2 && row == 1 && col == 0) style |= 0x2, known = true;
+        if (split->GetRowCount() == 2 && split->GetColumnCount() == 2 && row == 1 && col == 1) known = true;
+        if (!known) style = m_grid.GetGridStyle();
+    }
+    m_grid.SetGridStyle(style, 1);
+}
+
+void CTavexView::RebindData() {
+    CTavexDoc* doc = GetDocument();
+    if (!doc) return;
+    int keptCol = doc->m_data.m_curCol;
+    CGridData* plain = doc->m_data.m_filtered && doc->m_data.m_filter
+                           ? static_cast<CGridData*>(doc->m_data.m_filter)
+                           : &doc->m_data;
+    doc->m_swap.SetSource(plain);
+    doc->m_swap.m_styleInUse = plain->m_styleInUse;
+    m_grid.SetData(doc->GetCurrentData());
+    ApplySettings();
+    doc->UpdateCalcText();
+    if (m_grid.GetSafeHwnd())
+        m_grid.MoveCursor(doc->m_swapFlag ? POINT{0, keptCol} : POINT{keptCol, 0}, 0, 0);
+    UpdateStatusText();
+}
+
+void CTavexView::ClearFilter() {
+    CTavexDoc* doc = GetDocument();
+    if (!doc || !doc->m_data.m_filtered) return;
+    doc->m_data.ClearFilter();
+    RebindData();
+    doc->UpdateAllViews(this, HINT_DATA_VIEW_CHANGED);
+}
+
+bool CTavexView::GetCursorCell(int* col, int* row) {
+    CTavexDoc* doc = GetDocument();
+    if (!doc) return false;
+    CGridData* cur = doc->GetCurrentData();
+    if (!cur || !cur->HasCursor()) return false;
+    int c = cur->m_curCol, r = cur->m_curRow;
+    if (doc->m_swapFlag) std::swap(c, r);
+    if (c < 0 || r < 0) return false;
+    if (doc->m_data.m_filtered && doc->m_data.m_filter) {
+        // A row outside the filter's rows is no cell: row 0 of the model is not it.
+        if (!doc->m_data.m_filter->InRows(r)) return false;
+        r = doc->m_data.m_filter->SourceRow(r);
+    }
+    *col = c;
+    *row = r;
+    return true;
+}
+
+void CTavexView::UpdateStatusText() {
+    CTavexDoc* doc = GetDocument();
+    auto* frame = dynamic_cast<CFrameWnd*>(AfxGetMainWnd());
+    if (!doc || !frame) return;
+    CString text;
+    if (doc->m_data.m_filtered) text = u"Filter中";
+    int col = 0, row = 0;
+    if (m_grid.GetSafeHwnd() && m_grid.IsCursorValid() && GetCursorCell(&col, &row)) {
+        if (!text.IsEmpty()) text += u", ";
+        const char16_t* type = doc->m_data.GetColTypeName(col);
+        CString part;
+        if (doc->m_data.IsCellModified(row, col))
+            part.Format(u"Type: %s, Original Text: %s", type ? type : u"",
+                        doc->m_data.GetOriginalText(row, col));
+        else
+            part.Format(u"Type: %s", type ? type : u"");
+        text += part;
+    }
+    frame->SetMessageText(text.GetString());
+}

@@ -1,0 +1,216 @@
+// The document and the view in the running program: rows of a query in the
+// grid, the title, read-only columns, refresh and refit, swap, clear, the
+// unsaved-edits questions, the lock pane, the cursor cell while filtered,
+// the counts item. Then the whole road as a new user walks it.
+#include "app/dialogs/tablelistdlg.h"
+#include "app/mainfrm.h"
+#include "app/tavexdoc.h"
+#include "app/tavexview.h"
+#include "app_fixture.h"
+#include "tests/oracle/standin_fixture.h"
+#include "grid/gridfilter.h"
+#include "res/resource.h"
+#include "res/tablelist.h"
+
+namespace {
+
+using namespace apptest;
+using oratest::Tap;
+
+class DocViewTest : public AppTest {
+public:
+    CMainFrame* frame = nullptr;
+    CTavexDoc* doc = nullptr;
+    CTavexView* view = nullptr;
+
+    void SetUp() override {
+        AppTest::SetUp();
+        ASSERT_TRUE(Start({u"LOGON=DEMO/demo@DEMO"})) << BoxTexts();
+        frame = dynamic_cast<CMainFrame*>(theApp.m_pMainWnd);
+        ASSERT_NE(frame, nullptr);
+        doc = dynamic_cast<CTavexDoc*>(frame->GetActiveDocument());
+        ASSERT_NE(doc, nullptr);
+        view = dynamic_cast<CTavexView*>(frame->m_wndSplitter.GetPane(0, 0));
+        ASSERT_NE(view, nullptr);
+    }
+    static std::string BoxTexts() {
+        std::string out;
+        for (const tvtest::Box& b : tvtest::Boxes())
+            out += Narrow(b.caption.c_str()) + ": " + Narrow(b.text.c_str()) + "\n";
+        return out;
+    }
+    // Holds the query worker's execution until "実行中" has shown, so that a
+    // fast query cannot end the dialog unseen.
+    void ExpectQuery(std::function<bool(HWND)> then = nullptr) {
+        static std::thread::id ui;
+        static std::atomic<bool> armed;
+        ui = std::this_thread::get_id();
+        armed = false;
+        if (g_oci.OCIStmtExecute != &Tap<&OciEntryPoints::OCIStmtExecute>::Call) oratest::g_real = g_oci;
+        TAP(OCIStmtExecute) = [](auto...) {
+            if (std::this_thread::get_id() != ui && !armed.exchange(true)) Control("gate OCIStmtExecute");
+        };
+        tvtest::ExpectDialog(u"実行中", [then, released = false](HWND h) mutable {
+            if (!released) {
+                if (!Parked()) return false;
+                released = true;
+                Control("gate_open");
+            }
+            return !then || then(h);
+        });
+    }
+    static bool Parked() {
+        auto control = reinterpret_cast<pfn_oci_standin_control>(
+            reinterpret_cast<void (*)()>(GetProcAddress(g_oci_module, "oci_standin_control")));
+        char reply[256];
+        return control && control("gate_wait 0", reply, sizeof reply) == 0;
+    }
+    // The command through the frame, answering the table dialog with body.
+    void SelectTable(UINT command, std::function<void(HWND)> body) {
+        tvtest::ExpectDialog(u"テーブル選択(検索条件設定)", [body](HWND h) {
+            body(h);
+            return true;
+        });
+        frame->SendMessage(WM_COMMAND, command);
+        tvtest::Pump();
+    }
+    void Choose(HWND h, const std::u16string& table) {
+        HWND objects = GetDlgItem(h, IDC_TL_OBJECTS);
+        auto* l = static_cast<CListCtrl*>(CWnd::FromHandle(objects));
+        for (int i = 0; i < l->GetItemCount(); ++i)
+            l->SetItemState(i, l->GetItemText(i, 0) == table.c_str() ? LVIS_SELECTED : 0, LVIS_SELECTED);
+        tvtest::Pump();
+    }
+    void Load(const std::u16string& table, std::vector<std::u16string> columns = {}) {
+        SelectTable(ID_FILE_SELECT_TABLE, [&](HWND h) {
+            Choose(h, table);
+            if (!columns.empty()) {
+                auto* l = static_cast<CListCtrl*>(CWnd::FromHandle(GetDlgItem(h, IDC_TL_COLUMNS)));
+                for (int i = 0; i < l->GetItemCount(); ++i) {
+                    bool want = std::find(columns.begin(), columns.end(), l->GetItemText(i, 0).GetString()) !=
+                                columns.end();
+                    l->SetItemState(i, want ? LVIS_SELECTED : 0, LVIS_SELECTED);
+                }
+                tvtest::ClickControl(h, IDC_TL_ADD);
+            }
+            ExpectQuery();
+            tvtest::ClickControl(h, IDOK);
+        });
+    }
+    // "最新のデータを表示": the dialog runs its query by itself.
+    void Refresh() {
+        SelectTable(ID_FILE_REFRESH, [this](HWND) {
+            ExpectQuery();
+            tvtest::Advance(10);
+        });
+    }
+    std::u16string Title() { return tvtest::TextOf(frame->GetSafeHwnd()); }
+};
+
+TEST_F(DocViewTest, RowsTitleCountsAndLockPane) {
+    Load(u"社員");
+    ASSERT_TRUE(doc->IsTableLoaded()) << BoxTexts();
+    EXPECT_EQ(doc->m_data.GetRowCount(), 20);
+    EXPECT_EQ(view->m_grid.GetData(), &doc->m_data);
+    EXPECT_EQ(Narrow(Title().c_str()), "DEMO@DEMO - 社員");
+    char16_t buf[128] = {};
+    GetMenuStringW(GetMenu(frame->GetSafeHwnd()), ID_EDIT_COUNTS, buf, 128, MF_BYCOMMAND);
+    EXPECT_EQ(Narrow(buf), " Insert:0, Update:0, Delete:0 ");
+    // The lock pane: only with a table and DATA_LOCK.
+    AppSettings.DATA_LOCK = 1;
+    tvtest::RunUntilIdle();
+    EXPECT_EQ(Narrow(frame->m_wndStatusBar.GetPaneText(3)), "Data Lock");
+    frame->SendMessage(WM_COMMAND, ID_FILE_CLEAR_DATA);
+    tvtest::RunUntilIdle();
+    EXPECT_EQ(doc->m_data.GetRowCount(), 0);
+    EXPECT_FALSE(doc->IsTableLoaded());
+    EXPECT_EQ(Narrow(frame->m_wndStatusBar.GetPaneText(3)), "");
+    AppSettings.DATA_LOCK = 0;
+}
+
+TEST_F(DocViewTest, ReadOnlyAndVirtualColumns) {
+    Load(u"社員", {u"社員番号", u"氏名"});
+    // An expression column and a plain one; then ALL_TYPES's virtual column.
+    doc->m_columns.push_back(u"給与 * 12 /*READONLY*/");
+    Refresh();
+    ASSERT_EQ(doc->m_columns.size(), 3u) << BoxTexts();
+    EXPECT_TRUE(doc->m_data.IsCellEditable(0, 1));
+    EXPECT_FALSE(doc->m_data.IsCellEditable(0, 2));
+}
+
+TEST_F(DocViewTest, SwapSurvivesANewQuery) {
+    Load(u"社員");
+    frame->SendMessage(WM_COMMAND, ID_DATA_SWAP_ROW_COL);
+    EXPECT_EQ(doc->m_swapFlag, 1);
+    EXPECT_NE(view->m_grid.GetGridStyle() & 0x100000u, 0u);
+    EXPECT_EQ(view->m_grid.GetData(), &doc->m_swap);
+    EXPECT_EQ(doc->m_swap.GetRowCount(), doc->m_data.GetColCount());
+    Load(u"BIG_TABLE");
+    EXPECT_EQ(view->m_grid.GetData(), &doc->m_swap);
+    EXPECT_EQ(doc->m_swapLaidOut, 1);
+    frame->SendMessage(WM_COMMAND, ID_DATA_SWAP_ROW_COL);
+    EXPECT_EQ(doc->m_swapFlag, 0);
+    EXPECT_EQ(view->m_grid.GetGridStyle() & 0x100000u, 0u);
+    EXPECT_EQ(view->m_grid.GetData(), &doc->m_data);
+}
+
+TEST_F(DocViewTest, UnsavedEditsAreAskedAbout) {
+    Load(u"社員");
+    // Without edits nothing is asked.
+    frame->SendMessage(WM_COMMAND, ID_FILE_CLEAR_DATA);
+    EXPECT_TRUE(tvtest::Boxes().empty()) << BoxTexts();
+    Load(u"社員");
+    ASSERT_EQ(doc->m_data.SetTextWithUndo(0, 1, u"変更", -1), 0);
+    ASSERT_TRUE(doc->HasUnsavedEdits());
+    for (UINT cmd : {UINT(ID_FILE_SELECT_TABLE), UINT(ID_FILE_REFRESH), UINT(ID_FILE_CLEAR_DATA)}) {
+        tvtest::ClearBoxes();
+        tvtest::AnswerBox(IDNO);
+        frame->SendMessage(WM_COMMAND, cmd);
+        tvtest::Pump();
+        ASSERT_EQ(tvtest::Boxes().size(), 1u) << cmd;
+        EXPECT_EQ(tvtest::Boxes()[0].caption, u"MESSAGE");
+        EXPECT_EQ(Narrow(tvtest::Boxes()[0].text.c_str()),
+                  "編集中のデータは保存されません。よろしいですか？");
+        EXPECT_TRUE(doc->HasUnsavedEdits());
+        EXPECT_EQ(Narrow(doc->m_data.GetText(0, 1)), "変更");
+    }
+    tvtest::ClearBoxes();
+    tvtest::AnswerBox(IDNO);
+    EXPECT_FALSE(doc->SaveModified());
+    ASSERT_EQ(tvtest::Boxes().size(), 1u);
+    EXPECT_EQ(Narrow(tvtest::Boxes()[0].text.c_str()),
+              "アプリケーションを終了します。\n編集中のデータは保存されません。よろしいですか？");
+    tvtest::AnswerBox(IDYES);
+    frame->SendMessage(WM_COMMAND, ID_FILE_CLEAR_DATA);
+    EXPECT_FALSE(doc->IsTableLoaded());
+}
+
+TEST_F(DocViewTest, AFilteredCursorOutsideTheRowsGivesNoCell) {
+    Load(u"社員");
+    int count = 0;
+    CString err;
+    ASSERT_EQ(doc->m_data.SetFilter(3, u"営業部", 0, 0, 0, &count, &err, 1), 0) << Narrow(err);
+    view->RebindData();
+    ASSERT_TRUE(doc->m_data.m_filtered);
+    int col = -1, row = -1;
+    EXPECT_TRUE(view->GetCursorCell(&col, &row));
+    EXPECT_EQ(row, doc->m_data.m_filter->SourceRow(0));
+    doc->m_data.m_filter->m_curRow = doc->m_data.m_filter->GetRowCount() + 3;
+    EXPECT_FALSE(view->GetCursorCell(&col, &row));
+}
+
+TEST_F(DocViewTest, RefreshKeepsWidthsAndAnotherListRefits) {
+    AppSettings.ADJUST_COL_WIDTH = 1;
+    Load(u"社員");
+    doc->m_data.SetColWidth(1, 333);
+    Refresh();
+    EXPECT_EQ(doc->m_data.GetColWidth(1), 333);
+    Load(u"社員", {u"氏名", u"部署"});
+    EXPECT_NE(doc->m_data.GetColWidth(0), 333);
+    AppSettings.ADJUST_COL_WIDTH = 0;
+    doc->m_data.SetColWidth(1, 333);
+    Load(u"BIG_TABLE");
+    EXPECT_EQ(doc->m_data.GetColWidth(1), 100); // reset
+}
+
+} // namespace
