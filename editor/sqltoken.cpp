@@ -155,7 +155,9 @@ int CSQLStrToken::appendDatasetEntries(const OraDataset* ds, int hasComments, in
 }
 
 int CSQLStrToken::initKeywordForCompletion(OraSession* s, const char16_t* owner, CString* msg) {
-    m_stop.store(0);
+    // The stop flag is the caller's to clear before the load is started: a
+    // stop that came meanwhile ends the load before any query.
+    if (m_stop.load() == 1) return 1;
     SwitchCompletionTable(nullptr, 0, 0);
 
     std::free(m_merged);

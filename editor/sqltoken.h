@@ -41,7 +41,9 @@ public:
     // keywords merged with them the active completion table. 0, the failing
     // query's result (9 when stopped), or 1 (stopped while merging, or no
     // memory) with the keyword table left active. msg (may be null) gets
-    // "<n> words" or the error.
+    // "<n> words" or the error. A stop flag already set when it is called
+    // ends it at once with 1, before any query and with the active table
+    // untouched: the caller clears the flag before it starts a load.
     int initKeywordForCompletion(OraSession* s, const char16_t* owner, CString* msg);
     int loadObjectNames(OraSession* s, const char16_t* owner, CString* msg);
     int appendDatasetEntries(const OraDataset* ds, int hasComments, int32_t* row, int32_t* longest);

@@ -183,6 +183,24 @@ TEST_F(CompletionTest, StopWhileMergingLeavesTheKeywordTableActive) {
     ExpectKeywordsAlone(tok);
 }
 
+// A stop set before the load began (a disconnect while the completion
+// thread logged on) is kept: no query runs and the table stays as it was.
+TEST_F(CompletionTest, AStopSetBeforeTheLoadEndsItBeforeAnyQuery) {
+    LoadKeywords();
+    LoadDemo();
+    const KeywordEntry* active = tok.m_completion;
+    tok.m_stop.store(1);
+    oratest::g_calls.clear();
+    oratest::Tap<&OciEntryPoints::OCIStmtExecute>::Install("OCIStmtExecute");
+    EXPECT_EQ(tok.initKeywordForCompletion(session, u"DEMO", &msg), 1);
+    EXPECT_EQ(oratest::Calls("OCIStmtExecute"), 0);
+    EXPECT_EQ(tok.m_completion, active);
+    tok.m_stop.store(0);
+    g_oci = edtest::g_real;
+    LoadDemo();
+    EXPECT_FALSE(Completions(tok, u"社").empty());
+}
+
 // Cancelled while the object query is parked in the client: the break ends
 // the parked call and the load reports the cancel.
 TEST_F(CompletionTest, CancelDuringParkedObjectQuery) {

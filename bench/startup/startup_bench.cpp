@@ -1,0 +1,122 @@
+// bench_startup [RUNS]: cold starts of `tavrelix LOGON=DEMO/demo@DEMO` with
+// fresh settings each time and TAVRELIX_SCREENSHOT set, to the logged-on
+// window's first idle as the switch reports it, alternating with the empty Qt
+// main window of the same size; medians of RUNS (10) each. Also: spawn to exit
+// of both, the first run (which creates DEMO), and start to the login dialog.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Run {
+    long reported = -1; // ms the program printed last on stderr
+    double wall = 0;    // ms from spawn to exit
+    int status = -1;
+};
+
+Run Start(const std::string& exe, const std::vector<std::string>& args, const std::vector<std::string>& env,
+          const fs::path& scratch) {
+    fs::path err = scratch / "stderr.txt";
+    std::vector<std::string> argv = {exe};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> a;
+    for (auto& s : argv) a.push_back(s.data());
+    a.push_back(nullptr);
+    std::vector<std::string> envs;
+    for (char** e = environ; *e; ++e) envs.emplace_back(*e);
+    envs.insert(envs.end(), env.begin(), env.end());
+    std::vector<char*> e;
+    for (auto& s : envs) e.push_back(s.data());
+    e.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    Run run;
+    auto t0 = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    if (posix_spawn(&pid, exe.c_str(), &actions, nullptr, a.data(), e.data()) != 0) return run;
+    waitpid(pid, &run.status, 0);
+    run.wall = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    posix_spawn_file_actions_destroy(&actions);
+    std::ifstream in(err);
+    std::string line;
+    while (std::getline(in, line)) {
+        char* end = nullptr;
+        long v = std::strtol(line.c_str(), &end, 10);
+        if (end && end != line.c_str() && *end == 0) run.reported = v;
+    }
+    return run;
+}
+
+double Median(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
+    char tmpl[] = "/tmp/tavrelix-startup-XXXXXX";
+    if (!mkdtemp(tmpl)) return 1;
+    const fs::path root = tmpl;
+    const fs::path data = root / "data";
+    fs::create_directories(data);
+    auto config = [&](int i) { return root / ("config" + std::to_string(i)); };
+    auto env = [&](int i, const char* shot) {
+        return std::vector<std::string>{"QT_QPA_PLATFORM=offscreen", "XDG_DATA_HOME=" + data.string(),
+                                        "XDG_CONFIG_HOME=" + config(i).string(),
+                                        "TAVRELIX_SCREENSHOT=" + (root / shot).string()};
+    };
+    unsetenv("TNS_ADMIN");
+
+    // The first run makes DEMO.
+    Run first = Start(TAVRELIX_EXE, {"LOGON=DEMO/demo@DEMO"}, env(0, "first.png"), root);
+    std::printf("first run (creates DEMO): reported %ld ms, spawn to exit %.0f ms\n", first.reported,
+                first.wall);
+
+    std::vector<double> app, appWall, ref, refWall, login;
+    for (int i = 1; i <= runs; ++i) {
+        Run a = Start(TAVRELIX_EXE, {"LOGON=DEMO/demo@DEMO"}, env(i, "main.png"), root);
+        Run r = Start(REFERENCE_EXE, {}, env(i, "ref.png"), root);
+        Run l = Start(TAVRELIX_EXE, {}, env(runs + i, "login.png"), root);
+        if (a.reported < 0 || r.reported < 0 || l.reported < 0) {
+            std::fprintf(stderr, "run %d did not report (status %d %d %d)\n", i, a.status, r.status,
+                         l.status);
+            continue;
+        }
+        app.push_back(double(a.reported));
+        appWall.push_back(a.wall);
+        ref.push_back(double(r.reported));
+        refWall.push_back(r.wall);
+        login.push_back(double(l.reported));
+    }
+    const double ma = Median(app), mr = Median(ref);
+    std::printf("tavrelix LOGON=DEMO/demo@DEMO to first idle: median %.0f ms (spawn to exit %.0f ms)\n", ma,
+                Median(appWall));
+    std::printf("Qt main window 800x600 to first idle:       median %.0f ms (spawn to exit %.0f ms)\n", mr,
+                Median(refWall));
+    std::printf("tavrelix to the login dialog:                median %.0f ms\n", Median(login));
+    std::printf("ratio %.2f (target: within 3x) over %zu runs\n", mr > 0 ? ma / mr : 0.0, app.size());
+    std::error_code ec;
+    fs::remove_all(root, ec);
+    return 0;
+}
