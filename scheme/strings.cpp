@@ -99,7 +99,7 @@ SchemeCell* string_append(SchemeInterpreter* sc) {
 }
 
 SchemeCell* make_string(SchemeInterpreter* sc, int64_t k, uint32_t cp) {
-    char16_t enc[2];
+    char16_t enc[2] = {0, 0};
     int u = utf16_encode(cp, enc);
     uint64_t units = sch_size_mul(sc, static_cast<uint64_t>(k), static_cast<uint64_t>(u));
     SchemeCell* r = mk_string_n(sc, static_cast<int64_t>(units));
