@@ -2,6 +2,7 @@
 #include "mfc/app.h"
 
 #include <atomic>
+#include <iterator>
 #include <thread>
 
 IMPLEMENT_DYNAMIC(CWinThread, CCmdTarget)
@@ -36,12 +37,32 @@ int CWinThread::ExitInstance() {
 }
 
 CWinApp::CWinApp(LPCWSTR appName) {
-    if (appName) AfxSetAppTitle(appName);
-    m_appName = AfxGetAppTitle();
-    m_pszAppName = m_appName.c_str();
+    if (appName) {
+        m_appName = appName;
+        m_appNameGiven = true;
+    }
+    SetCurrentHandles();
     AppState& s = State();
     s.thread.store(std::this_thread::get_id(), std::memory_order_relaxed);
     s.app.store(this, std::memory_order_release);
+}
+
+void CWinApp::SetCurrentHandles() {
+    char16_t path[4096];
+    DWORD n = GetModuleFileNameW(nullptr, path, DWORD(std::size(path)));
+    std::u16string exe(path, n);
+    size_t slash = exe.find_last_of(u"/\\");
+    if (slash != std::u16string::npos) exe.erase(0, slash + 1);
+    size_t dot = exe.rfind(u'.');
+    if (dot != std::u16string::npos && dot > 0) exe.erase(dot);
+    m_exeName = exe;
+    m_pszExeName = m_exeName.c_str();
+    if (!m_appNameGiven) {
+        CString title;
+        m_appName = title.LoadString(AFX_IDS_APP_TITLE) ? std::u16string(title.GetString()) : m_exeName;
+    }
+    m_pszAppName = m_appName.c_str();
+    AfxSetAppTitle(m_pszAppName);
 }
 
 CWinApp::~CWinApp() {

@@ -180,6 +180,7 @@ int AfxWinMain(HINSTANCE instance, HINSTANCE, LPWSTR cmdLine, int cmdShow) {
     app->m_hInstance = instance;
     app->m_lpCmdLine = cmdLine;
     app->m_nCmdShow = cmdShow;
+    app->SetCurrentHandles();
     int code = 0;
     if (app->InitInstance())
         code = app->Run();

@@ -392,7 +392,7 @@ void CString::AppendFormatV(const char16_t* fmt, va_list ap) {
 }
 
 namespace mfc_internal {
-void RegisterFrameworkStrings();
+bool RegisterFrameworkStrings();
 }
 
 BOOL CString::LoadString(UINT id) {

@@ -18,6 +18,13 @@ IMPLEMENT_DYNAMIC(CSpinButtonCtrl, CWnd)
 
 namespace {
 
+// A framework string (the program's script may reword it), else its wording here.
+CString FrameworkString(UINT id, LPCWSTR fallback) {
+    CString s;
+    if (!s.LoadString(id)) s = fallback;
+    return s;
+}
+
 // Private message numbers of map entries CWnd's dispatcher must not match.
 constexpr UINT kCtlColorEntry = 0x7FFF0001;
 constexpr UINT kDrawItemEntry = 0x7FFF0002;
@@ -329,7 +336,8 @@ void DDX_Text(CDataExchange* dx, int id, int& value) {
     if (dx->m_bSaveAndValidate) {
         long long v;
         if (!ParseNumber(TextOf(c), true, &v)) {
-            AfxMessageBox(u"整数を入力してください。", MB_ICONEXCLAMATION);
+            AfxMessageBox(FrameworkString(AFX_IDP_PARSE_INT, u"整数を入力してください。"),
+                          MB_ICONEXCLAMATION);
             dx->Fail();
         }
         value = int(v);
@@ -345,7 +353,8 @@ void DDX_Text(CDataExchange* dx, int id, UINT& value) {
     if (dx->m_bSaveAndValidate) {
         long long v;
         if (!ParseNumber(TextOf(c), false, &v)) {
-            AfxMessageBox(u"正の整数を入力してください。", MB_ICONEXCLAMATION);
+            AfxMessageBox(FrameworkString(AFX_IDP_PARSE_UINT, u"正の整数を入力してください。"),
+                          MB_ICONEXCLAMATION);
             dx->Fail();
         }
         value = UINT(v);

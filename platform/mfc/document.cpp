@@ -260,9 +260,11 @@ void CDocTemplate::CloseAllDocuments(BOOL) {
 }
 
 void CDocTemplate::SetDefaultTitle(CDocument* doc) {
-    // The document type's name is the template string's second part; without one, "無題".
+    // The document type's name is the template string's second part; without one, "無題"
+    // (AFX_IDS_UNTITLED).
     const char16_t* s = AfxFindResourceString(m_nIDResource);
-    std::u16string title = u"無題";
+    const char16_t* untitled = AfxFindResourceString(AFX_IDS_UNTITLED);
+    std::u16string title = untitled ? untitled : u"無題";
     if (s) {
         std::u16string all = s;
         size_t a = all.find(u'\n');

@@ -1,14 +1,16 @@
-// The framework's own strings, in the program's Japanese wording. They are
-// registered below the program's tables, so its script may override them.
-#include <mutex>
-
+// The framework's own strings (framework.rc), registered below the program's
+// tables so its script may override them. The compiled table is a member of
+// the static library, linked because this refers to it.
 #include <windows.h>
+
+namespace win32rc {
+extern const bool frameworkTablesRegistered;
+}
 
 namespace mfc_internal {
 
-void RegisterFrameworkStrings() {
-    static std::once_flag once;
-    std::call_once(once, [] {});
+bool RegisterFrameworkStrings() {
+    return win32rc::frameworkTablesRegistered;
 }
 
 } // namespace mfc_internal

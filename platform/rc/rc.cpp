@@ -1,23 +1,29 @@
-// The resource compiler. Reads a UTF-8 resource script (#pragma
+// The resource compiler's parser. Reads a UTF-8 resource script (#pragma
 // code_page(65001)) with its #include, #define and #if lines (headers are read
 // for their preprocessor lines only, as Windows' compiler reads .h files), and
 // writes a C++ file holding each resource in Windows' binary layout, with a
 // static registration of the table. Errors name the file and line and fail.
+#include "compiler.h"
+
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
-#include <map>
-#include <set>
 #include <sstream>
-#include <string>
-#include <vector>
 
 namespace {
 
 struct Failure {
     std::string message;
 };
+
+// Only plain files are read: a device could be endless.
+bool IsFile(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(path, ec);
+}
 
 struct Where {
     std::string file;
@@ -137,14 +143,14 @@ private:
         for (const std::string& d : includeDirs) dirs.push_back(d);
         for (const std::string& d : dirs) {
             std::string p = d + "/" + name;
-            if (std::ifstream(p)) return p;
+            if (IsFile(p)) return p;
         }
         Fail(w, "cannot find include file \"" + name + "\"");
     }
 
     bool Exists(const std::string& name, const std::string&) {
         for (const std::string& d : includeDirs)
-            if (std::ifstream(d + "/" + name)) return true;
+            if (IsFile(d + "/" + name)) return true;
         return false;
     }
 
@@ -181,7 +187,14 @@ private:
 
     long long Evaluate(const std::string& expr, const Where& w);
 
+    int depth_ = 0; // of #include
+
     void Read(const std::string& path, bool header, std::vector<Line>& out, const Where& from) {
+        if (depth_ >= 32) Fail(from, "#include nested too deeply");
+        struct Depth {
+            int& d;
+            ~Depth() { --d; }
+        } depth{++depth_};
         std::ifstream in(path, std::ios::binary);
         if (!in) Fail(from, "cannot read \"" + path + "\"");
         files.insert(path);
@@ -400,11 +413,18 @@ private:
 
 // Expressions of numbers, | & + - ~ ( ) and NOT (which removes bits from what is ORed).
 struct Expr {
+    static long long Wrap(unsigned long long v) { return static_cast<long long>(v); }
     Lexer& lx;
     long long notMask = 0;
+    int depth = 0;
 
     long long Primary() {
         Token t = lx.Next();
+        if (++depth > 256) Fail(t.where, "expression nested too deeply");
+        struct Depth {
+            int& d;
+            ~Depth() { --d; }
+        } guard{depth};
         if (t.kind == Token::Number) return t.value;
         if (t.kind == Token::Punct && t.text == "(") {
             long long v = Or();
@@ -413,7 +433,8 @@ struct Expr {
             return v;
         }
         if (t.kind == Token::Punct && t.text == "~") return ~Primary();
-        if (t.kind == Token::Punct && t.text == "-") return -Primary();
+        if (t.kind == Token::Punct && t.text == "-")
+            return Wrap(0ull - static_cast<unsigned long long>(Primary()));
         if (t.kind == Token::Punct && t.text == "!") return !Primary();
         if (t.kind == Token::Ident && Lexer::Upper(t.text) == "NOT") {
             notMask |= Primary();
@@ -427,13 +448,15 @@ struct Expr {
         while (lx.IsPunct("+") || lx.IsPunct("-") || lx.IsPunct("*") || lx.IsPunct("/")) {
             std::string op = lx.Next().text;
             long long r = Primary();
+            // Numbers wrap as the 32-bit values they stand for would.
+            unsigned long long a = static_cast<unsigned long long>(v), b = static_cast<unsigned long long>(r);
             if (op == "+")
-                v += r;
+                v = Wrap(a + b);
             else if (op == "-")
-                v -= r;
+                v = Wrap(a - b);
             else if (op == "*")
-                v *= r;
-            else if (r)
+                v = Wrap(a * b);
+            else if (r && !(r == -1 && v == LLONG_MIN))
                 v /= r;
         }
         return v;
@@ -443,7 +466,9 @@ struct Expr {
         while (lx.IsPunct("<<") || lx.IsPunct(">>")) {
             std::string op = lx.Next().text;
             long long r = Sum();
-            v = op == "<<" ? v << r : v >> r;
+            unsigned long long a = static_cast<unsigned long long>(v);
+            unsigned n = static_cast<unsigned>(r) & 63;
+            v = op == "<<" ? Wrap(a << n) : v >> n;
         }
         return v;
     }
@@ -584,6 +609,14 @@ public:
 
 private:
     Lexer& lx_;
+    int nest_ = 0; // of menu and version blocks
+    struct Nest {
+        Compiler* c;
+        explicit Nest(Compiler* compiler) : c(compiler) {
+            if (++c->nest_ > 64) Fail(c->lx_.Peek().where, "blocks nested too deeply");
+        }
+        ~Nest() { --c->nest_; }
+    };
 
     long long Number() {
         Expr e{lx_};
@@ -659,7 +692,10 @@ private:
         Token first = lx_.Peek();
         if (lx_.IsWord("STRINGTABLE")) {
             lx_.Next();
-            while (!Begin()) lx_.Next(); // memory options
+            while (!Begin()) { // memory options
+                if (lx_.Peek().kind == Token::End) Fail(first.where, "missing BEGIN");
+                lx_.Next();
+            }
             while (!End()) {
                 Token at = lx_.Peek();
                 int id = Id(at);
@@ -702,13 +738,11 @@ private:
             r.type = t == "BITMAP" ? 2 : t == "ICON" ? 14 : t == "CURSOR" ? 12 : t == "HTML" ? 23 : 10;
             if (lx_.Peek().kind == Token::String) {
                 Token f = lx_.Next();
-                std::ifstream in(f.text, std::ios::binary);
-                std::string path = f.text;
-                if (!in) {
-                    std::string base = f.where.file.substr(0, f.where.file.rfind('/') + 1);
-                    path = base + f.text;
-                    in.open(path, std::ios::binary);
-                }
+                // Beside the script first; only plain files (a device could be endless).
+                std::string path = f.where.file.substr(0, f.where.file.rfind('/') + 1) + f.text;
+                if (f.text.empty() || f.text[0] == '/' || !IsFile(path)) path = f.text;
+                std::ifstream in;
+                if (IsFile(path)) in.open(path, std::ios::binary);
                 if (!in) Fail(f.where, "cannot read \"" + f.text + "\"");
                 std::stringstream ss;
                 ss << in.rdbuf();
@@ -718,9 +752,12 @@ private:
                 SkipBlock();
             }
             Add(r);
-        } else if (t == "VERSIONINFO" || t == "TOOLBAR" || t == "DLGINIT" || t == "DESIGNINFO" ||
-                   t == "TEXTINCLUDE" || t == "AFX_DIALOG_LAYOUT") {
-            r.type = t == "VERSIONINFO" ? 16 : t == "TOOLBAR" ? 241 : t == "DLGINIT" ? 240 : 0;
+        } else if (t == "VERSIONINFO") {
+            Version(r);
+        } else if (t == "TOOLBAR") {
+            ToolBar(r);
+        } else if (t == "DLGINIT" || t == "DESIGNINFO" || t == "TEXTINCLUDE" || t == "AFX_DIALOG_LAYOUT") {
+            r.type = t == "DLGINIT" ? 240 : 0;
             while (!lx_.IsWord("BEGIN") && !lx_.IsPunct("{")) {
                 if (lx_.Peek().kind == Token::End) Fail(type.where, "missing BEGIN");
                 lx_.Next();
@@ -1001,8 +1038,241 @@ private:
         Add(r);
     }
 
+    // MFC's toolbar resource: version 1, button width and height, the count,
+    // then each button's command id (0 for a separator).
+    void ToolBar(Resource& r) {
+        r.type = 241;
+        int cx = int(Number());
+        Comma();
+        int cy = int(Number());
+        ExpectBegin();
+        std::vector<unsigned> ids;
+        while (!End()) {
+            Token k = lx_.Next();
+            std::string word = Lexer::Upper(k.text);
+            if (word == "BUTTON") {
+                Token at = lx_.Peek();
+                ids.push_back(unsigned(Id(at)));
+            } else if (word == "SEPARATOR") {
+                ids.push_back(0);
+            } else if (k.kind == Token::End) {
+                Fail(k.where, "missing END");
+            } else {
+                Fail(k.where, "expected BUTTON or SEPARATOR");
+            }
+        }
+        if (cx < 1 || cx > 255 || cy < 1 || cy > 255) Fail(r.where, "bad toolbar button size");
+        Writer w;
+        w.u16(1);
+        w.u16(unsigned(cx));
+        w.u16(unsigned(cy));
+        w.u16(unsigned(ids.size()));
+        for (unsigned id : ids) w.u16(id);
+        r.data = w.b;
+        Add(r);
+    }
+
+    // A node of a version resource: length, value length, type (1 text, 0
+    // binary), key, then the value and the children, each on 4 bytes.
+    struct VersionNode {
+        std::u16string key;
+        bool text = true;
+        std::vector<uint8_t> value;
+        unsigned valueLength = 0; // in characters for text, bytes for binary
+        std::vector<VersionNode> children;
+    };
+    static std::vector<uint8_t> Serialize(const VersionNode& n) {
+        Writer w;
+        w.u16(0);
+        w.u16(n.valueLength);
+        w.u16(n.text ? 1 : 0);
+        w.str(n.key);
+        w.align4();
+        w.b.insert(w.b.end(), n.value.begin(), n.value.end());
+        for (const VersionNode& c : n.children) {
+            w.align4();
+            std::vector<uint8_t> child = Serialize(c);
+            w.b.insert(w.b.end(), child.begin(), child.end());
+        }
+        w.b[0] = uint8_t(w.b.size() & 0xFF);
+        w.b[1] = uint8_t(w.b.size() >> 8);
+        return w.b;
+    }
+    // Four version numbers "a, b, c, d" (missing ones 0) as the two DWORDs.
+    std::pair<unsigned, unsigned> VersionNumbers(const Token& at) {
+        unsigned v[4] = {0, 0, 0, 0};
+        for (int i = 0; i < 4; ++i) {
+            long long n = Number();
+            if (n < 0 || n > 65535)
+                Fail(at.where, "version number " + std::to_string(n) + " outside 0-65535");
+            v[i] = unsigned(n);
+            if (!lx_.IsPunct(",")) break;
+            lx_.Next();
+        }
+        return {(v[0] << 16) | v[1], (v[2] << 16) | v[3]};
+    }
+    void VersionBlock(VersionNode& parent) {
+        Nest guard(this);
+        ExpectBegin();
+        while (!End()) {
+            Token k = lx_.Next();
+            std::string word = Lexer::Upper(k.text);
+            VersionNode n;
+            if (word == "BLOCK") {
+                n.key = Text();
+                VersionBlock(n);
+            } else if (word == "VALUE") {
+                n.key = Text();
+                const std::u16string key = n.key;
+                // Strings, or numbers stored as WORDs (a trailing L makes a DWORD in Windows' compiler;
+                // the translation pairs are WORDs).
+                std::u16string textValue;
+                bool isText = false;
+                std::vector<uint8_t> bin;
+                while (lx_.IsPunct(",")) {
+                    lx_.Next();
+                    if (lx_.Peek().kind == Token::String) {
+                        while (lx_.Peek().kind == Token::String) textValue += Text(); // "a" "b" is "ab"
+                        isText = true;
+                    } else {
+                        unsigned v = unsigned(Number());
+                        bin.push_back(uint8_t(v & 0xFF));
+                        bin.push_back(uint8_t((v >> 8) & 0xFF));
+                    }
+                }
+                if (isText && !bin.empty()) Fail(k.where, "a version value mixes text and numbers");
+                if (isText) {
+                    // Scripts often end the text with "\0"; the terminator is written anyway.
+                    while (!textValue.empty() && textValue.back() == 0) textValue.pop_back();
+                    if (textValue.find(char16_t(0)) != std::u16string::npos)
+                        Fail(k.where, "a version text holds a NUL");
+                    Writer w;
+                    w.str(textValue);
+                    n.value = w.b;
+                    n.valueLength = unsigned(textValue.size() + 1);
+                    versionStrings_.push_back({Utf8(key), textValue, k.where});
+                } else {
+                    n.text = false;
+                    n.value = bin;
+                    n.valueLength = unsigned(bin.size());
+                }
+            } else if (k.kind == Token::End) {
+                Fail(k.where, "missing END");
+            } else {
+                Fail(k.where, "expected BLOCK or VALUE");
+            }
+            parent.children.push_back(std::move(n));
+        }
+    }
+    void Version(Resource& r) {
+        r.type = 16;
+        unsigned fixed[13] = {0xFEEF04BDu, 0x00010000u, 0, 0, 0, 0, 0x3F, 0, 0x40004, 1, 0, 0, 0};
+        bool productSet = false;
+        while (!Begin()) {
+            Token k = lx_.Next();
+            std::string word = Lexer::Upper(k.text);
+            if (word == "FILEVERSION") {
+                auto v = VersionNumbers(k);
+                fixed[2] = v.first;
+                fixed[3] = v.second;
+                if (!productSet) fixed[4] = v.first, fixed[5] = v.second;
+            } else if (word == "PRODUCTVERSION") {
+                auto v = VersionNumbers(k);
+                fixed[4] = v.first;
+                fixed[5] = v.second;
+                productSet = true;
+            } else if (word == "FILEFLAGSMASK") {
+                fixed[6] = unsigned(Number());
+            } else if (word == "FILEFLAGS") {
+                fixed[7] = unsigned(Number());
+            } else if (word == "FILEOS") {
+                fixed[8] = unsigned(Number());
+            } else if (word == "FILETYPE") {
+                fixed[9] = unsigned(Number());
+            } else if (word == "FILESUBTYPE") {
+                fixed[10] = unsigned(Number());
+            } else if (k.kind == Token::End) {
+                Fail(k.where, "missing BEGIN");
+            } else {
+                Fail(k.where, "unknown version statement \"" + k.text + "\"");
+            }
+        }
+        VersionNode root;
+        root.key = u"VS_VERSION_INFO";
+        root.text = false;
+        Writer fw;
+        for (unsigned v : fixed) fw.u32(v);
+        root.value = fw.b;
+        root.valueLength = unsigned(fw.b.size());
+        VersionBody(root);
+        r.data = Serialize(root);
+        if (!version.empty()) Fail(r.where, "a second VERSIONINFO");
+        // The executable's version lines: the string values, then the fixed information.
+        for (const VersionString& s : versionStrings_) {
+            version += s.key + "=" + Utf8(s.value);
+            version.push_back('\0');
+        }
+        char line[200];
+        snprintf(line, sizeof line, "@VS_FIXEDFILEINFO=%X,%X,%X,%X,%X,%X,%X,%X,%X,%X,%X,%X,%X", fixed[0],
+                 fixed[1], fixed[2], fixed[3], fixed[4], fixed[5], fixed[6], fixed[7], fixed[8], fixed[9],
+                 fixed[10], fixed[11], fixed[12]);
+        version += line;
+        version.push_back('\0');
+        Add(r);
+    }
+    // The body of the root block, after its statements (Begin was consumed).
+    void VersionBody(VersionNode& root) {
+        while (!End()) {
+            Token k = lx_.Next();
+            if (Lexer::Upper(k.text) != "BLOCK") {
+                if (k.kind == Token::End) Fail(k.where, "missing END");
+                Fail(k.where, "expected BLOCK");
+            }
+            VersionNode n;
+            n.key = Text();
+            VersionBlock(n);
+            root.children.push_back(std::move(n));
+        }
+    }
+    static std::string Utf8(const std::u16string& s) {
+        std::string out;
+        for (size_t i = 0; i < s.size(); ++i) {
+            uint32_t u = s[i];
+            if (u >= 0xD800 && u < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000)
+                u = 0x10000 + ((u - 0xD800) << 10) + (s[++i] - 0xDC00u);
+            if (u < 0x80) {
+                out.push_back(char(u));
+            } else if (u < 0x800) {
+                out.push_back(char(0xC0 | (u >> 6)));
+                out.push_back(char(0x80 | (u & 0x3F)));
+            } else if (u < 0x10000) {
+                out.push_back(char(0xE0 | (u >> 12)));
+                out.push_back(char(0x80 | ((u >> 6) & 0x3F)));
+                out.push_back(char(0x80 | (u & 0x3F)));
+            } else {
+                out.push_back(char(0xF0 | (u >> 18)));
+                out.push_back(char(0x80 | ((u >> 12) & 0x3F)));
+                out.push_back(char(0x80 | ((u >> 6) & 0x3F)));
+                out.push_back(char(0x80 | (u & 0x3F)));
+            }
+        }
+        return out;
+    }
+    struct VersionString {
+        std::string key;
+        std::u16string value;
+        Where where;
+    };
+    std::vector<VersionString> versionStrings_;
+
+public:
+    // NUL-ended "Key=Value" lines of the VERSIONINFO, for the executable's .winver section.
+    std::string version;
+
+private:
     // MF_ flags of menu templates.
     void MenuItems(Writer& w) {
+        Nest guard(this);
         ExpectBegin();
         struct Entry {
             bool popup;
@@ -1149,7 +1419,10 @@ private:
             Comma();
             unsigned msg = unsigned(Number()) & 0xFFFF;
             Comma();
-            unsigned len = unsigned(Number());
+            Token at = lx_.Peek();
+            long long n = Number();
+            if (n < 0 || n > 65535) Fail(at.where, "initial data of " + std::to_string(n) + " bytes");
+            unsigned len = unsigned(n);
             Comma();
             Number();
             Comma();
@@ -1188,56 +1461,35 @@ std::string CppString(const std::string& s) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+namespace rc {
+
+bool Compile(const std::string& path, const std::vector<std::string>& includeDirs,
+             const std::map<std::string, std::string>& defines, Script* out, std::string* error) {
     Preprocessor pp;
-    std::string input, output, depfile;
-    bool framework = false;
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        auto value = [&]() -> std::string {
-            if (a.size() > 2) return a.substr(2);
-            if (i + 1 >= argc) {
-                fprintf(stderr, "tavrelix_rc: %s needs a value\n", a.c_str());
-                exit(2);
-            }
-            return argv[++i];
-        };
-        if (a.compare(0, 2, "-I") == 0) {
-            pp.includeDirs.push_back(value());
-        } else if (a.compare(0, 2, "-D") == 0) {
-            std::string d = value();
-            size_t eq = d.find('=');
-            pp.macros[d.substr(0, eq)] = eq == std::string::npos ? "1" : d.substr(eq + 1);
-        } else if (a == "-o") {
-            output = argv[++i];
-        } else if (a == "-d") {
-            depfile = argv[++i];
-        } else if (a == "--framework") {
-            framework = true;
-        } else {
-            input = a;
-        }
-    }
-    if (input.empty() || output.empty()) {
-        fprintf(
-            stderr,
-            "usage: tavrelix_rc [-I dir] [-D name[=value]] [--framework] -o out.cpp [-d out.d] script.rc\n");
-        return 2;
-    }
+    pp.includeDirs = includeDirs;
+    pp.macros = defines;
     pp.macros["RC_INVOKED"] = "1";
-    std::vector<Resource> resources;
+    *out = Script{};
     try {
-        std::vector<Line> lines = pp.Run(input);
+        std::vector<Line> lines = pp.Run(path);
         Lexer lx(lines, pp);
         Compiler c(lx);
         c.Run();
-        resources = c.resources;
+        for (const Resource& r : c.resources) out->resources.push_back({r.type, r.id, r.name, r.data});
+        out->version = c.version;
+        out->files = pp.files;
     } catch (const Failure& f) {
-        fprintf(stderr, "%s\n", f.message.c_str());
-        return 1;
+        if (error) *error = f.message;
+        return false;
     }
+    return true;
+}
+
+std::string EmitCpp(const Script& script, const std::string& source, bool framework) {
+    const std::vector<CompiledResource>& resources = script.resources;
+    const std::string& version = script.version;
     std::ostringstream out;
-    out << "// Generated by tavrelix_rc from " << input << ". Do not edit.\n";
+    out << "// Generated by tavrelix_rc from " << source << ". Do not edit.\n";
     out << "#include \"win32/resource.h\"\n\nnamespace {\n";
     for (size_t i = 0; i < resources.size(); ++i) {
         out << "const BYTE r" << i << "[] = {";
@@ -1250,27 +1502,31 @@ int main(int argc, char** argv) {
     }
     out << "const win32rc::Resource table[] = {\n";
     for (size_t i = 0; i < resources.size(); ++i) {
-        const Resource& r = resources[i];
+        const CompiledResource& r = resources[i];
         out << "    {" << r.type << ", nullptr, " << (r.name.empty() ? r.id : 0) << ", "
             << (r.name.empty() ? "nullptr" : CppString(r.name)) << ", r" << i << ", "
             << (r.data.empty() ? 0 : r.data.size()) << "},\n";
     }
     if (resources.empty()) out << "    {0, nullptr, 0, nullptr, nullptr, 0},\n";
     out << "};\n";
+    if (!version.empty()) {
+        // The version lines GetFileVersionInfoW reads back from the executable file.
+        out << "__attribute__((section(\".winver\"), used)) const char winver[] = {";
+        for (size_t k = 0; k < version.size(); ++k) {
+            if (k % 24 == 0) out << "\n   ";
+            out << ' ' << int(static_cast<signed char>(version[k])) << ',';
+        }
+        out << "};\n";
+    }
     out << "const bool registered = win32rc::RegisterResources(table, " << resources.size() << ", "
         << (framework ? "win32rc::kFramework" : "win32rc::kProgram") << ");\n";
     out << "} // namespace\n";
-    std::ofstream f(output, std::ios::binary);
-    f << out.str();
-    if (!f) {
-        fprintf(stderr, "tavrelix_rc: cannot write %s\n", output.c_str());
-        return 1;
+    if (framework) {
+        // A static library's member is linked only when referenced: the framework refers to this.
+        out << "namespace win32rc {\nextern const bool frameworkTablesRegistered;\n"
+               "const bool frameworkTablesRegistered = registered;\n}\n";
     }
-    if (!depfile.empty()) {
-        std::ofstream d(depfile);
-        d << output << ":";
-        for (const std::string& file : pp.files) d << " \\\n  " << file;
-        d << "\n";
-    }
-    return 0;
+    return out.str();
 }
+
+} // namespace rc

@@ -117,37 +117,67 @@ BOOL FreeResource(HGLOBAL) {
     return FALSE;
 }
 
-int LoadStringW(HINSTANCE inst, UINT id, LPWSTR buffer, int max) {
+namespace {
+
+// String id's text in one block of sixteen counted strings, or null when the
+// block holds none (an empty entry) or is cut short.
+const char16_t* stringInBlock(const win32rc::Resource& r, UINT index, WORD* length) {
+    size_t at = 0;
+    for (UINT i = 0; i < index; ++i) {
+        if (at + 2 > r.size) return nullptr;
+        WORD n;
+        memcpy(&n, r.data + at, 2);
+        at += 2 + size_t(n) * 2;
+    }
+    if (at + 2 > r.size) return nullptr;
+    WORD n;
+    memcpy(&n, r.data + at, 2);
+    at += 2;
+    if (n == 0 || at + size_t(n) * 2 > r.size) return nullptr;
+    *length = n;
+    return reinterpret_cast<const char16_t*>(r.data + at);
+}
+
+} // namespace
+
+// Each string is looked up on its own: a table of a higher priority that has
+// the string's block but not the string leaves it to the lower ones, so the
+// program's script overrides single framework strings.
+int LoadStringW(HINSTANCE, UINT id, LPWSTR buffer, int max) {
     if (!buffer) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
     auto fail = [&] {
         if (max > 0) buffer[0] = 0;
+        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
         return 0;
     };
     if (id > 0xFFFF) return fail();
-    HRSRC res = FindResourceW(reinterpret_cast<HMODULE>(inst), MAKEINTRESOURCEW((id >> 4) + 1), RT_STRING);
-    if (!res) return fail();
-    const BYTE* p = static_cast<const BYTE*>(LockResource(LoadResource(nullptr, res)));
-    DWORD size = SizeofResource(nullptr, res);
-    size_t at = 0;
-    // Sixteen counted strings; skip to the one wanted.
-    for (UINT i = 0; i < (id & 15); ++i) {
-        if (at + 2 > size) return fail();
-        WORD n;
-        memcpy(&n, p + at, 2);
-        at += 2 + size_t(n) * 2;
+    const WORD block = WORD((id >> 4) + 1);
+    const char16_t* text = nullptr;
+    WORD n = 0;
+    {
+        std::lock_guard<std::mutex> lock(g_lock);
+        const Table* bestTable = nullptr;
+        for (const Table& t : g_tables) {
+            if (bestTable && (t.priority < bestTable->priority ||
+                              (t.priority == bestTable->priority && t.order < bestTable->order)))
+                continue;
+            for (size_t i = 0; i < t.count; ++i) {
+                const win32rc::Resource& r = t.items[i];
+                if (r.typeName || r.typeId != 6 || r.name || r.id != block) continue;
+                WORD len = 0;
+                if (const char16_t* s = stringInBlock(r, id & 15, &len)) {
+                    text = s;
+                    n = len;
+                    bestTable = &t;
+                }
+                break;
+            }
+        }
     }
-    if (at + 2 > size) return fail();
-    WORD n;
-    memcpy(&n, p + at, 2);
-    at += 2;
-    if (n == 0 || at + size_t(n) * 2 > size) {
-        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
-        return fail();
-    }
-    const char16_t* text = reinterpret_cast<const char16_t*>(p + at);
+    if (!text) return fail();
     if (max == 0) {
         *reinterpret_cast<LPCWSTR*>(buffer) = text;
         return n;

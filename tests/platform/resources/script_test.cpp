@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <afx.h>
+#include <afxwin.h>
 
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "../dlgdemo/demo.h"
 
@@ -85,6 +87,110 @@ TEST(Script, TablesMatchTheScript) {
     EXPECT_EQ(Word(acc, 10), VK_F4);
 }
 
+DWORD Dword(const BYTE* p, size_t at) {
+    DWORD d;
+    std::memcpy(&d, p + at, 4);
+    return d;
+}
+
+TEST(Script, ToolbarAndVersionResources) {
+    // MFC's toolbar layout: version, button size, count, ids with 0 for a separator.
+    DWORD size = 0;
+    const BYTE* bar = Find(241, IDR_DEMO_TOOLBAR, &size);
+    ASSERT_NE(bar, nullptr);
+    ASSERT_EQ(size, 14u);
+    EXPECT_EQ(Word(bar, 0), 1);
+    EXPECT_EQ(Word(bar, 2), 16);
+    EXPECT_EQ(Word(bar, 4), 15);
+    EXPECT_EQ(Word(bar, 6), 3);
+    EXPECT_EQ(Word(bar, 8), ID_FILE_OPEN_DEMO);
+    EXPECT_EQ(Word(bar, 10), 0);
+    EXPECT_EQ(Word(bar, 12), ID_FILE_EXIT_DEMO);
+
+    // The version resource in Windows' layout: the root node, its fixed information, the blocks.
+    const BYTE* ver = Find(16, VS_VERSION_INFO, &size);
+    ASSERT_NE(ver, nullptr);
+    EXPECT_EQ(Word(ver, 0), size);
+    EXPECT_EQ(Word(ver, 2), sizeof(VS_FIXEDFILEINFO));
+    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(ver + 6)), u"VS_VERSION_INFO");
+    const size_t fixed = 40; // 6 + 32 bytes of key, rounded up to 4
+    EXPECT_EQ(Dword(ver, fixed), 0xFEEF04BDu);
+    EXPECT_EQ(Dword(ver, fixed + 8), DWORD(TAVRELIX_VERSION_MAJOR << 16 | TAVRELIX_VERSION_MINOR));
+    EXPECT_EQ(Dword(ver, fixed + 12), DWORD(TAVRELIX_VERSION_PATCH << 16));
+    EXPECT_EQ(Dword(ver, fixed + 36), DWORD(VFT_APP));
+    const size_t sfi = fixed + 52;
+    EXPECT_EQ(Word(ver, sfi + 4), 1);
+    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(ver + sfi + 6)), u"StringFileInfo");
+    const size_t table = sfi + 36; // 6 + 30 bytes of key
+    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(ver + table + 6)), u"041104b0");
+    const size_t first = table + 24; // 6 + 18 bytes of key, already on 4
+    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(ver + first + 6)), u"FileDescription");
+    EXPECT_EQ(Word(ver, first + 2), 9); // characters with the terminator
+    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(ver + first + 40)), u"ダイアログの見本");
+    const size_t vfi = sfi + ((Word(ver, sfi) + 3u) & ~3u);
+    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(ver + vfi + 6)), u"VarFileInfo");
+    const size_t var = vfi + 32;
+    EXPECT_EQ(Word(ver, var + 2), 4); // bytes
+    EXPECT_EQ(Word(ver, var + 4), 0);
+    EXPECT_EQ(Word(ver, var + 32), 0x411);
+    EXPECT_EQ(Word(ver, var + 34), 1200);
+    EXPECT_EQ(Word(ver, vfi), var + 36 - vfi);
+}
+
+TEST(Script, TheExecutableCarriesItsVersion) {
+    char16_t path[4096];
+    DWORD n = GetModuleFileNameW(nullptr, path, 4096);
+    ASSERT_GT(n, 0u);
+    DWORD size = GetFileVersionInfoSizeW(path, nullptr);
+    ASSERT_GT(size, 0u);
+    std::vector<BYTE> block(size);
+    ASSERT_TRUE(GetFileVersionInfoW(path, 0, size, block.data()));
+    LPVOID value = nullptr;
+    UINT len = 0;
+    ASSERT_TRUE(VerQueryValueW(block.data(), u"\\", &value, &len));
+    ASSERT_EQ(len, sizeof(VS_FIXEDFILEINFO));
+    VS_FIXEDFILEINFO info;
+    std::memcpy(&info, value, sizeof info);
+    EXPECT_EQ(info.dwSignature, 0xFEEF04BDu);
+    char text[64];
+    snprintf(text, sizeof text, "%u.%u.%u", unsigned(HIWORD(info.dwFileVersionMS)),
+             unsigned(LOWORD(info.dwFileVersionMS)), unsigned(HIWORD(info.dwFileVersionLS)));
+    EXPECT_EQ(std::string(text), TAVRELIX_VERSION);
+    EXPECT_EQ(LOWORD(info.dwFileVersionLS), 0);
+    EXPECT_EQ(info.dwProductVersionMS, info.dwFileVersionMS);
+    ASSERT_TRUE(VerQueryValueW(block.data(), u"\\StringFileInfo\\041104b0\\ProductVersion", &value, &len));
+    EXPECT_EQ(WideToUtf8(static_cast<const char16_t*>(value)), TAVRELIX_VERSION); // "\0" dropped
+    ASSERT_TRUE(VerQueryValueW(block.data(), u"\\StringFileInfo\\041104b0\\FileDescription", &value, &len));
+    EXPECT_EQ(std::u16string(static_cast<const char16_t*>(value)), u"ダイアログの見本");
+}
+
+TEST(Script, FrameworkStringsAndTheProgramsOverrides) {
+    CString s;
+    // The framework's, in a block the program's script also fills (AFX_IDS_APP_TITLE's).
+    ASSERT_TRUE(s.LoadString(AFX_IDS_IDLEMESSAGE));
+    EXPECT_EQ(s, u"レディ");
+    ASSERT_TRUE(s.LoadString(AFX_IDS_APP_TITLE));
+    EXPECT_EQ(s, u"ダイアログ見本");
+    ASSERT_TRUE(s.LoadString(AFX_IDP_PARSE_INT));
+    EXPECT_EQ(s, u"整数を入力してください。");
+    ASSERT_TRUE(s.LoadString(AFX_IDP_PARSE_UINT));
+    EXPECT_EQ(s, u"0以上の整数を入力してください。"); // the script's wording wins
+    ASSERT_TRUE(s.LoadString(ID_INDICATOR_KANA));
+    EXPECT_EQ(s, u"カナ");
+
+    // The application's name: given, else the script's title.
+    {
+        CWinApp app;
+        EXPECT_EQ(std::u16string(app.m_pszAppName), u"ダイアログ見本");
+        EXPECT_EQ(std::u16string(AfxGetAppTitle()), u"ダイアログ見本");
+        EXPECT_EQ(std::u16string(app.m_pszExeName), u"test_platform_resources");
+    }
+    {
+        CWinApp app(u"named");
+        EXPECT_EQ(std::u16string(app.m_pszAppName), u"named");
+    }
+}
+
 // Runs the compiler on a script; gives its exit status and error output.
 int Compile(const std::string& script, std::string* errors) {
     namespace fs = std::filesystem;
@@ -113,6 +219,12 @@ TEST(Script, ErrorsNameFileAndLineAndFail) {
     EXPECT_NE(err.find("bad.rc:3: error: id 70000 outside 1-65535"), std::string::npos) << err;
     EXPECT_EQ(Compile(head + "0 MENU\nBEGIN\nEND\n", &err), 1);
     EXPECT_NE(err.find("bad.rc:3: error: id 0 outside 1-65535"), std::string::npos) << err;
+    EXPECT_EQ(Compile(head + "1 TOOLBAR 16, 15\nBEGIN\n  BUTTON 5\n  BITMAP 6\nEND\n", &err), 1);
+    EXPECT_NE(err.find("bad.rc:6: error: expected BUTTON or SEPARATOR"), std::string::npos) << err;
+    EXPECT_EQ(Compile(head + "1 VERSIONINFO\n FILEVERSION 1,70000\nBEGIN\nEND\n", &err), 1);
+    EXPECT_NE(err.find("bad.rc:4: error: version number 70000 outside 0-65535"), std::string::npos) << err;
+    EXPECT_EQ(Compile(head + "1 VERSIONINFO\nBEGIN\nEND\n2 VERSIONINFO\nBEGIN\nEND\n", &err), 1);
+    EXPECT_NE(err.find("bad.rc:6: error: a second VERSIONINFO"), std::string::npos) << err;
     EXPECT_EQ(Compile("#pragma code_page(932)\n", &err), 1);
     EXPECT_NE(err.find("bad.rc:1: error: code page 932"), std::string::npos) << err;
     EXPECT_EQ(Compile(head +

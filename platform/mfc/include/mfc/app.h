@@ -52,8 +52,14 @@ public:
     CWinApp(const CWinApp&) = delete;
     CWinApp& operator=(const CWinApp&) = delete;
 
-    // The application's name (the caption of AfxMessageBox).
+    // The application's name (the caption of AfxMessageBox): the name given
+    // to the constructor, else string AFX_IDS_APP_TITLE, else the executable's
+    // name without its extension (m_pszExeName).
     LPCWSTR m_pszAppName = nullptr;
+    LPCWSTR m_pszExeName = nullptr;
+    // Sets m_pszExeName, and m_pszAppName when no name was given; AfxWinMain
+    // calls it again, once every string table is registered.
+    void SetCurrentHandles();
 
     // Where the profile functions keep settings, read afresh by every call:
     // with a registry key, the registry's HKEY_CURRENT_USER key
@@ -97,7 +103,8 @@ public:
     afx_msg void OnAppExit();
 
 private:
-    std::u16string m_appName;
+    std::u16string m_appName, m_exeName;
+    bool m_appNameGiven = false;
     struct ProfileStrings {
         CWinApp* app;
         ~ProfileStrings();
