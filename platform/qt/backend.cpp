@@ -13,6 +13,7 @@
 #include <QThread>
 #include <QThreadPool>
 #include <QTimer>
+#include <QWindow>
 
 #include <atomic>
 #include <cstring>
@@ -131,6 +132,8 @@ void HostWidget::SyncFromRecord() {
               view_.window.bottom - view_.window.top);
     if (view_.parent) {
         if (HostWidget* p = HostOf(view_.parent)) geo.translate(p->ClientOrigin());
+    } else {
+        SyncTopLevel(geo.size());
     }
     if (geometry() != geo) setGeometry(geo);
     int cw = view_.client.right - view_.client.left, ch = view_.client.bottom - view_.client.top;
@@ -158,6 +161,33 @@ void HostWidget::SyncFromRecord() {
     syncing_ = false;
     // Bars repaint themselves; the rest only when the frame or client area changed.
     if (frameChanged) update();
+}
+
+// A top-level window: the window manager's frame only for a decorated one,
+// the user's sizing only within its tracking sizes, and an owned window kept
+// above its owner (the owner's window is its transient parent).
+void HostWidget::SyncTopLevel(QSize size) {
+    Qt::WindowFlags want = Qt::Window;
+    if (!view_.decorated) want |= Qt::FramelessWindowHint;
+    if (windowFlags() != want) setWindowFlags(want); // hides the window; mapped again below
+    if (view_.resizable) {
+        setMinimumSize(view_.minTrack.cx, view_.minTrack.cy);
+        setMaximumSize(std::min<int>(view_.maxTrack.cx, QWIDGETSIZE_MAX),
+                       std::min<int>(view_.maxTrack.cy, QWIDGETSIZE_MAX));
+    } else {
+        setMinimumSize(size);
+        setMaximumSize(size);
+    }
+    HostWidget* owner = view_.owner ? HostOf(view_.owner) : nullptr;
+    if (!owner && !windowHandle()) return;
+    winId();
+    QWindow* above = nullptr;
+    if (owner) {
+        owner->winId();
+        above = owner->windowHandle();
+    }
+    if (windowHandle() && windowHandle()->transientParent() != above)
+        windowHandle()->setTransientParent(above);
 }
 
 bool HostWidget::event(QEvent* ev) {
@@ -762,5 +792,18 @@ namespace qtplatform {
 bool IsMapped(HWND hwnd) {
     qtbk::HostWidget* w = qtbk::HostOf(hwnd);
     return w && w->isVisible();
+}
+HWND KeptAbove(HWND hwnd) {
+    qtbk::HostWidget* w = qtbk::HostOf(hwnd);
+    QWindow* above = w && w->windowHandle() ? w->windowHandle()->transientParent() : nullptr;
+    if (!above) return nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (top->windowHandle() == above)
+            if (auto* h = dynamic_cast<qtbk::HostWidget*>(top)) return h->hwnd();
+    return nullptr;
+}
+bool IsFramedByWindowManager(HWND hwnd) {
+    qtbk::HostWidget* w = qtbk::HostOf(hwnd);
+    return w && !w->parentWidget() && !(w->windowFlags() & Qt::FramelessWindowHint);
 }
 } // namespace qtplatform

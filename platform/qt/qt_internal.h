@@ -84,6 +84,7 @@ public:
 protected:
 private:
     void Key(QKeyEvent* ev, bool down);
+    void SyncTopLevel(QSize size);
     void PaintMenuBar(QPainter& p);
     void Mouse(QMouseEvent* ev, int kind);
     QScrollBar* MakeBar(int bar, Qt::Orientation o);

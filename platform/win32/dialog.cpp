@@ -9,6 +9,7 @@
 
 #include "win32/backend.h"
 #include "win32/errors.h"
+#include "win32/sysinfo.h"
 #include "win32/wstring.h"
 #include "wnd_internal.h"
 
@@ -421,8 +422,12 @@ HWND win32dlg::CreateFromTemplate(HINSTANCE inst, LPCDLGTEMPLATEW tmpl, HWND par
         y += o.y;
     }
     const char16_t* cls = t.className.empty() ? u"#32770" : t.className.c_str();
-    HWND dlg =
-        CreateWindowExW(t.exStyle, cls, t.title.c_str(), style, x, y, cx, cy, parent, nullptr, inst, nullptr);
+    DWORD exStyle = t.exStyle | ((style & DS_MODALFRAME) ? WS_EX_DLGMODALFRAME : 0);
+    // The template gives the client area; the frame is added around it.
+    RECT outer{0, 0, cx, cy};
+    AdjustWindowRectEx(&outer, style, FALSE, exStyle);
+    HWND dlg = CreateWindowExW(exStyle, cls, t.title.c_str(), style, x, y, outer.right - outer.left,
+                               outer.bottom - outer.top, parent, nullptr, inst, nullptr);
     if (!dlg) {
         if (ownFont) DeleteObject(font);
         return nullptr;
@@ -435,11 +440,13 @@ HWND win32dlg::CreateFromTemplate(HINSTANCE inst, LPCDLGTEMPLATEW tmpl, HWND par
         st.base = base;
     }
     SetWindowLongPtrW(dlg, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(proc));
-    // The template gives the client area; the frame is added around it.
-    RECT client;
+    // A class's own frame (a menu, a client edge) may still take from the client area.
+    RECT client, window;
     GetClientRect(dlg, &client);
+    GetWindowRect(dlg, &window);
     if (client.right != cx || client.bottom != cy)
-        SetWindowPos(dlg, nullptr, 0, 0, 2 * cx - client.right, 2 * cy - client.bottom,
+        SetWindowPos(dlg, nullptr, 0, 0, window.right - window.left + cx - client.right,
+                     window.bottom - window.top + cy - client.bottom,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     if (font) SendMessageW(dlg, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     for (const win32dlg::Item& it : t.items) {
@@ -835,10 +842,12 @@ BOOL CenterWindowOver(HWND hwnd, HWND over) {
     if (over && IsWindowVisible(over) && !(GetWindowLongW(over, GWL_STYLE) & WS_MINIMIZE))
         GetWindowRect(over, &o);
     else
-        o = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+        o = win32bk::GetScreenInfo().work;
+    RECT work = win32bk::GetScreenInfo().work;
     int w = r.right - r.left, h = r.bottom - r.top;
     int x = o.left + ((o.right - o.left) - w) / 2, y = o.top + ((o.bottom - o.top) - h) / 2;
-    x = std::max(0, x);
-    y = std::max(0, y);
+    // Kept on the work area, its top left corner first.
+    x = std::max<int>(work.left, std::min<int>(x, work.right - w));
+    y = std::max<int>(work.top, std::min<int>(y, work.bottom - h));
     return SetWindowPos(hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }

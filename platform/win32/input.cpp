@@ -453,6 +453,25 @@ int GetSystemMetrics(int index) {
         RECT r = GetScreenInfo().screen;
         return index == SM_CXSCREEN ? r.right - r.left : r.bottom - r.top;
     }
+    // The frame of a window is measured by these whatever the window manager
+    // draws, so window sizes do not depend on the desktop.
+    switch (index) {
+    case SM_CYCAPTION: return 23;
+    case SM_CXDLGFRAME:
+    case SM_CYDLGFRAME: return 3;
+    case SM_CXFRAME:
+    case SM_CYFRAME: return 4;
+    case SM_CXMIN: return 132;
+    case SM_CYMIN: return 38;
+    case SM_CXMINTRACK: return 136;
+    case SM_CYMINTRACK: return 39;
+    case SM_CXMAXTRACK:
+    case SM_CYMAXTRACK: {
+        RECT r = GetScreenInfo().screen;
+        int frame = 2 * GetSystemMetrics(SM_CXFRAME);
+        return index == SM_CXMAXTRACK ? r.right - r.left + frame + 12 : r.bottom - r.top + frame + 12;
+    }
+    }
     if (Backend* b = GetBackend()) return b->Metric(index);
     switch (index) {
     case SM_CXVSCROLL:

@@ -57,11 +57,31 @@ void EnsureBuiltinClasses() {
 
 int BorderOf(const Wnd& w) {
     int b = 0;
-    if (w.style & WS_BORDER) b += 1;
+    if ((w.style & WS_BORDER) && !IsDecorated(w)) b += 1;
     if (w.exStyle & WS_EX_CLIENTEDGE) b += 2;
     return b;
 }
 } // namespace
+
+bool IsDecorated(const Wnd& w) {
+    return !w.parent && !(w.style & WS_CHILD) &&
+           ((w.style & WS_CAPTION) == WS_CAPTION || (w.style & WS_THICKFRAME));
+}
+
+// The caption and borders of a decorated window, by the fixed metrics: the
+// window manager draws them as it likes, the window's rectangle keeps them.
+RECT FrameInsets(const Wnd& w) {
+    if (!IsDecorated(w)) return RECT{0, 0, 0, 0};
+    int t = 0;
+    if (w.style & WS_THICKFRAME)
+        t = GetSystemMetrics(SM_CXFRAME);
+    else if ((w.style & WS_DLGFRAME) || (w.exStyle & WS_EX_DLGMODALFRAME))
+        t = GetSystemMetrics(SM_CXDLGFRAME);
+    else if (w.style & WS_BORDER)
+        t = GetSystemMetrics(SM_CXBORDER);
+    int caption = (w.style & WS_CAPTION) == WS_CAPTION ? GetSystemMetrics(SM_CYCAPTION) : 0;
+    return RECT{t, t + caption, t, t};
+}
 
 void InstallBackend(Backend* backend) {
     g_backend = backend;
@@ -99,7 +119,9 @@ RECT ClientRectOf(const Wnd& w) {
 // Recomputes the client rectangle from the window rectangle, border and bars.
 static void Layout(Wnd& w) {
     int b = BorderOf(w);
-    RECT c{b, b, w.rect.right - w.rect.left - b, w.rect.bottom - w.rect.top - b};
+    RECT f = FrameInsets(w);
+    RECT c{f.left + b, f.top + b, w.rect.right - w.rect.left - f.right - b,
+           w.rect.bottom - w.rect.top - f.bottom - b};
     if (!IsBarControl(w)) {
         w.vbar.visible = (w.style & WS_VSCROLL) != 0;
         w.hbar.visible = (w.style & WS_HSCROLL) != 0;
@@ -139,10 +161,23 @@ void RelayoutWindow(HWND hwnd) {
 bool GetHostView(HWND hwnd, HostView* v) {
     auto w = Find(hwnd);
     if (!w) return false;
+    RECT f = FrameInsets(*w);
     v->parent = w->parent;
-    v->window = w->rect;
+    v->owner = w->parent ? nullptr : w->owner;
+    v->decorated = IsDecorated(*w);
+    v->window =
+        RECT{w->rect.left + f.left, w->rect.top + f.top, w->rect.right - f.right, w->rect.bottom - f.bottom};
+    v->window.right = std::max(v->window.right, v->window.left);
+    v->window.bottom = std::max(v->window.bottom, v->window.top);
     v->client = w->client;
+    OffsetRect(&v->client, -f.left, -f.top);
+    v->resizable = v->decorated && (w->style & WS_THICKFRAME);
+    v->minTrack = SIZE{std::max<LONG>(w->minTrack.x - f.left - f.right, 0),
+                       std::max<LONG>(w->minTrack.y - f.top - f.bottom, 0)};
+    v->maxTrack = SIZE{std::max<LONG>(w->maxTrack.x - f.left - f.right, 0),
+                       std::max<LONG>(w->maxTrack.y - f.top - f.bottom, 0)};
     v->style = w->style;
+    if (v->decorated) v->style &= ~WS_BORDER; // the window manager's frame has it
     v->exStyle = w->exStyle;
     v->visible = (w->style & WS_VISIBLE) != 0;
     v->isBarControl = IsBarControl(*w);
@@ -150,19 +185,14 @@ bool GetHostView(HWND hwnd, HostView* v) {
     v->hbar = w->hbar;
     if (w->tracking[SB_VERT]) v->vbar.info.nPos = w->vbar.info.nTrackPos;
     if (w->tracking[SB_HORZ]) v->hbar.info.nPos = w->hbar.info.nTrackPos;
-    int b = BorderOf(*w);
-    int cx = w->rect.right - w->rect.left, cy = w->rect.bottom - w->rect.top;
+    const RECT& c = v->client;
     v->vbarRect = v->hbarRect = v->menuBar = RECT{0, 0, 0, 0};
-    if (!w->parent && w->menu)
-        v->menuBar = RECT{w->client.left, w->client.top - MenuBarHeight(), w->client.right, w->client.top};
+    if (!w->parent && w->menu) v->menuBar = RECT{c.left, c.top - MenuBarHeight(), c.right, c.top};
     if (!v->isBarControl) {
         if (w->vbar.visible)
-            v->vbarRect =
-                RECT{w->client.right, b, w->client.right + GetSystemMetrics(SM_CXVSCROLL), w->client.bottom};
+            v->vbarRect = RECT{c.right, c.top, c.right + GetSystemMetrics(SM_CXVSCROLL), c.bottom};
         if (w->hbar.visible)
-            v->hbarRect =
-                RECT{b, w->client.bottom, w->client.right, w->client.bottom + GetSystemMetrics(SM_CYHSCROLL)};
-        (void)cx, (void)cy;
+            v->hbarRect = RECT{c.left, c.bottom, c.right, c.bottom + GetSystemMetrics(SM_CYHSCROLL)};
     }
     return true;
 }
@@ -257,6 +287,61 @@ DWORD GetClassLongW(HWND hwnd, int index) {
     return 0;
 }
 
+// --- Tracking sizes -----------------------------------------------------------------
+
+// Top-level windows with a sizing border, and overlapped ones, are asked for
+// their tracking sizes whenever their size is about to change, and held
+// between them; others keep any size they are given.
+static bool AsksMinMax(const Wnd& w) {
+    return !w.parent && ((w.style & WS_THICKFRAME) || !(w.style & (WS_POPUP | WS_CHILD)));
+}
+
+static void QueryMinMax(const std::shared_ptr<Wnd>& w) {
+    if (!AsksMinMax(*w)) {
+        w->minTrack = POINT{0, 0};
+        w->maxTrack = POINT{0x7FFF, 0x7FFF};
+        return;
+    }
+    RECT work = GetScreenInfo().work;
+    RECT f = FrameInsets(*w);
+    MINMAXINFO mmi{};
+    mmi.ptMaxSize =
+        POINT{work.right - work.left + f.left + f.right, work.bottom - work.top + f.left + f.right};
+    mmi.ptMaxPosition = POINT{work.left - f.left, work.top - f.left};
+    mmi.ptMinTrackSize = POINT{GetSystemMetrics(SM_CXMINTRACK), GetSystemMetrics(SM_CYMINTRACK)};
+    mmi.ptMaxTrackSize = POINT{GetSystemMetrics(SM_CXMAXTRACK), GetSystemMetrics(SM_CYMAXTRACK)};
+    SendMessageW(w->hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
+    w->minTrack = POINT{std::max<LONG>(mmi.ptMinTrackSize.x, 0), std::max<LONG>(mmi.ptMinTrackSize.y, 0)};
+    w->maxTrack =
+        POINT{std::max(mmi.ptMaxTrackSize.x, w->minTrack.x), std::max(mmi.ptMaxTrackSize.y, w->minTrack.y)};
+}
+
+static void HoldSize(const Wnd& w, RECT* r) {
+    if (!AsksMinMax(w)) return;
+    LONG cx = std::clamp<LONG>(r->right - r->left, w.minTrack.x, w.maxTrack.x);
+    LONG cy = std::clamp<LONG>(r->bottom - r->top, w.minTrack.y, w.maxTrack.y);
+    r->right = r->left + cx;
+    r->bottom = r->top + cy;
+}
+
+BOOL AdjustWindowRectEx(LPRECT rect, DWORD style, BOOL menu, DWORD exStyle) {
+    if (!rect) return FALSE;
+    Wnd w;
+    w.style = style;
+    w.exStyle = exStyle;
+    RECT f = (style & WS_CHILD) ? RECT{0, 0, 0, 0} : FrameInsets(w);
+    int b = BorderOf(w);
+    rect->left -= f.left + b;
+    rect->top -= f.top + b + (menu && !(style & WS_CHILD) ? MenuBarHeight() : 0);
+    rect->right += f.right + b;
+    rect->bottom += f.bottom + b;
+    return TRUE;
+}
+
+BOOL AdjustWindowRect(LPRECT rect, DWORD style, BOOL menu) {
+    return AdjustWindowRectEx(rect, style, menu, 0);
+}
+
 // --- Creation and destruction -------------------------------------------------------
 
 static void Activate(HWND hwnd);
@@ -318,6 +403,19 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     CREATESTRUCTW cs{param,      inst,      menu,   parent, cy, cx, y, x, static_cast<LONG>(style),
                      windowName, className, exStyle};
     if (g_createHook) g_createHook(hwnd, &cs);
+    if (AsksMinMax(*w)) {
+        QueryMinMax(w);
+        if (!IsWindow(hwnd)) return nullptr;
+        RECT held = w->rect;
+        HoldSize(*w, &held);
+        if (!EqualRect(&held, &w->rect)) {
+            w->rect = held;
+            Layout(*w);
+            cs.cx = held.right - held.left;
+            cs.cy = held.bottom - held.top;
+            Sync(hwnd);
+        }
+    }
     if (!SendMessageW(hwnd, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs))) {
         DestroyWindow(hwnd);
         return nullptr;
@@ -502,7 +600,14 @@ BOOL SetWindowPos(HWND hwnd, HWND after, int x, int y, int cx, int cy, UINT flag
     RECT old = w->rect;
     RECT r = old;
     if (!(flags & SWP_NOMOVE)) r = RECT{x, y, x + (r.right - r.left), y + (r.bottom - r.top)};
-    if (!(flags & SWP_NOSIZE)) r.right = r.left + std::max(cx, 0), r.bottom = r.top + std::max(cy, 0);
+    if (!(flags & SWP_NOSIZE)) {
+        r.right = r.left + std::max(cx, 0), r.bottom = r.top + std::max(cy, 0);
+        if (AsksMinMax(*w)) {
+            QueryMinMax(w);
+            if (!IsWindow(hwnd)) return FALSE;
+            HoldSize(*w, &r);
+        }
+    }
     if (!(flags & SWP_NOZORDER) && w->parent && (after == HWND_TOP || after == HWND_BOTTOM)) {
         if (auto p = Find(w->parent)) {
             std::erase(p->children, hwnd);
@@ -533,7 +638,8 @@ namespace win32bk {
 void HostResized(HWND hwnd, int x, int y, int cx, int cy) {
     auto w = Find(hwnd);
     if (!w) return;
-    RECT r{x, y, x + cx, y + cy};
+    RECT f = FrameInsets(*w);
+    RECT r{x - f.left, y - f.top, x + cx + f.right, y + cy + f.bottom};
     if (EqualRect(&r, &w->rect)) return;
     w->rect = r;
     Relayout(w);
@@ -702,10 +808,16 @@ LONG_PTR SetWindowLongPtrW(HWND hwnd, int index, LONG_PTR value) {
     case GWLP_WNDPROC: w->proc = reinterpret_cast<WNDPROC>(value); break;
     case GWLP_USERDATA: w->userData = value; break;
     case GWLP_ID: w->id = static_cast<UINT_PTR>(value); break;
-    case GWLP_HWNDPARENT: w->owner = reinterpret_cast<HWND>(value); break;
+    case GWLP_HWNDPARENT:
+        w->owner = reinterpret_cast<HWND>(value);
+        Sync(hwnd);
+        break;
     case GWL_STYLE: {
         DWORD keep = w->style & (WS_VISIBLE | WS_DISABLED);
+        DWORD before = w->style;
         w->style = (static_cast<DWORD>(value) & ~(WS_VISIBLE | WS_DISABLED)) | keep;
+        // A window that becomes sizable learns its tracking sizes now (ModifyStyle(0, WS_THICKFRAME)).
+        if (w->created && !w->parent && ((before ^ w->style) & (WS_THICKFRAME | WS_POPUP))) QueryMinMax(w);
         Relayout(w);
         break;
     }

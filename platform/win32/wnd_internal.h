@@ -51,10 +51,18 @@ struct Wnd {
     bool created = false;
     HMENU menu = nullptr; // a top-level window's menu bar
     DWORD threadId = 0;   // GetCurrentThreadId of the window's thread
+    // The tracking sizes of the last WM_GETMINMAXINFO (window sizes); a
+    // window that is not asked is not limited.
+    POINT minTrack{0, 0};
+    POINT maxTrack{0x7FFF, 0x7FFF};
 };
 
 std::shared_ptr<Wnd> Find(HWND hwnd);
 RECT ClientRectOf(const Wnd& w); // 0,0,cx,cy
+// A top-level window with a caption or sizing border: the window manager
+// draws its frame, which FrameInsets measures by the fixed metrics.
+bool IsDecorated(const Wnd& w);
+RECT FrameInsets(const Wnd& w);
 Surface* BufferOf(HWND hwnd);
 void Present(HWND hwnd, const RECT& r);
 Surface* BitmapSurface(HBITMAP bmp);

@@ -39,6 +39,11 @@ bool SavePng(const Image& image, const std::string& path);
 bool FamilyInstalled(const char16_t* family);
 // Whether the window's host is shown on the display (a 0 x 0 top-level is not).
 bool IsMapped(HWND hwnd);
+// The window a top-level window is kept above (its owner's, as the window
+// manager's transient parent), or null.
+HWND KeptAbove(HWND hwnd);
+// Whether the window manager draws the window's caption and borders.
+bool IsFramedByWindowManager(HWND hwnd);
 // Puts plain text on the system clipboard, as another program would.
 void SetSystemClipboardText(const std::u16string& text);
 

@@ -142,8 +142,16 @@ struct BarState {
 
 struct HostView {
     HWND parent; // parent window, or null for top-level
-    RECT window; // window rectangle in parent's client coordinates (screen for top-level)
-    RECT client; // client area relative to the window rectangle
+    HWND owner;  // a top-level window's owner, kept above it; or null
+    // The host's rectangle in the parent's client coordinates (screen for
+    // top-level): the window rectangle, less the caption and borders of a
+    // decorated window, which the window manager draws. The rectangles below
+    // are relative to it.
+    RECT window;
+    RECT client;             // client area
+    bool decorated;          // a top-level window with a caption or sizing border
+    bool resizable;          // decorated with a sizing border: the user may size it
+    SIZE minTrack, maxTrack; // a resizable host's limits (its own size, frame excluded)
     DWORD style;
     DWORD exStyle;
     bool visible;      // own WS_VISIBLE

@@ -421,6 +421,10 @@ struct WINDOWPOS {
 #define SM_CYCAPTION 4
 #define SM_CXBORDER 5
 #define SM_CYBORDER 6
+#define SM_CXDLGFRAME 7
+#define SM_CYDLGFRAME 8
+#define SM_CXFIXEDFRAME SM_CXDLGFRAME
+#define SM_CYFIXEDFRAME SM_CYDLGFRAME
 #define SM_CYVTHUMB 9
 #define SM_CXHTHUMB 10
 #define SM_CXICON 11
@@ -429,12 +433,22 @@ struct WINDOWPOS {
 #define SM_CYCURSOR 14
 #define SM_CYVSCROLL 20
 #define SM_CXHSCROLL 21
+#define SM_CXMIN 28
+#define SM_CYMIN 29
+#define SM_CXFRAME 32
+#define SM_CYFRAME 33
+#define SM_CXSIZEFRAME SM_CXFRAME
+#define SM_CYSIZEFRAME SM_CYFRAME
+#define SM_CXMINTRACK 34
+#define SM_CYMINTRACK 35
 #define SM_CXDOUBLECLK 36
 #define SM_CYDOUBLECLK 37
 #define SM_CXEDGE 45
 #define SM_CYEDGE 46
 #define SM_CXDRAG 68
 #define SM_CYDRAG 69
+#define SM_CXMAXTRACK 59
+#define SM_CYMAXTRACK 60
 
 // Cursors.
 #define MAKEINTRESOURCEW(i) ((LPWSTR)((ULONG_PTR)((WORD)(i))))
@@ -478,6 +492,11 @@ BOOL EnableWindow(HWND hwnd, BOOL enable);
 BOOL ShowWindow(HWND hwnd, int cmd);
 BOOL MoveWindow(HWND hwnd, int x, int y, int w, int h, BOOL repaint);
 BOOL SetWindowPos(HWND hwnd, HWND after, int x, int y, int cx, int cy, UINT flags);
+// The window rectangle for a client rectangle: a top-level window with a
+// caption or sizing border adds SM_CYCAPTION and SM_CXDLGFRAME or SM_CXFRAME
+// (whatever the window manager draws), a menu bar its height.
+BOOL AdjustWindowRectEx(LPRECT rect, DWORD style, BOOL menu, DWORD exStyle);
+BOOL AdjustWindowRect(LPRECT rect, DWORD style, BOOL menu);
 BOOL GetWindowRect(HWND hwnd, LPRECT rect);
 BOOL GetClientRect(HWND hwnd, LPRECT rect);
 BOOL ClientToScreen(HWND hwnd, LPPOINT pt);

@@ -1,0 +1,163 @@
+// Window frames by the fixed metrics, tracking sizes and owned windows.
+#include <gtest/gtest.h>
+
+#include <afxwin.h>
+
+#include "template_builder.h"
+#include "testing/dialogs.h"
+#include "testing/driver.h"
+
+namespace {
+
+CWinApp& App() {
+    static CWinApp app(u"frames");
+    return app;
+}
+
+class FrameTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tvtest::Init();
+        App();
+    }
+    void TearDown() override {
+        tvtest::VerifyDialogs();
+        tvtest::Pump();
+    }
+};
+
+SIZE OuterSize(HWND h) {
+    RECT r;
+    GetWindowRect(h, &r);
+    return SIZE{r.right - r.left, r.bottom - r.top};
+}
+
+// A resizable dialog with a minimum tracking size, as the login dialog has.
+class SizedDlg : public CDialog {
+public:
+    int asked = 0;
+
+protected:
+    BOOL OnInitDialog() override {
+        CDialog::OnInitDialog();
+        ModifyStyle(0, WS_THICKFRAME);
+        return TRUE;
+    }
+    afx_msg void OnGetMinMaxInfo(MINMAXINFO* mmi) {
+        ++asked;
+        mmi->ptMinTrackSize = POINT{350, 300};
+    }
+    DECLARE_MESSAGE_MAP()
+};
+BEGIN_MESSAGE_MAP(SizedDlg, CDialog)
+ON_WM_GETMINMAXINFO()
+END_MESSAGE_MAP()
+
+TEST_F(FrameTest, CaptionAndBordersAreFixedMetricsAndOuterSizesRoundTrip) {
+    EXPECT_EQ(GetSystemMetrics(SM_CYCAPTION), 23);
+    EXPECT_EQ(GetSystemMetrics(SM_CXDLGFRAME), 3);
+    EXPECT_EQ(GetSystemMetrics(SM_CYFRAME), 4);
+    TemplateBuilder t(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, 220, 70, u"Plain");
+    CDialog dlg;
+    ASSERT_TRUE(dlg.CreateIndirect(t.Get()));
+    HWND h = dlg.GetSafeHwnd();
+    RECT c;
+    GetClientRect(h, &c);
+    EXPECT_EQ(c.right, 440);
+    EXPECT_EQ(c.bottom, 140);
+    EXPECT_EQ(OuterSize(h).cx, 440 + 2 * 3);
+    EXPECT_EQ(OuterSize(h).cy, 140 + 2 * 3 + 23);
+    RECT adjusted{0, 0, 440, 140};
+    AdjustWindowRectEx(&adjusted, DWORD(GetWindowLongW(h, GWL_STYLE)), FALSE,
+                       DWORD(GetWindowLongW(h, GWL_EXSTYLE)));
+    EXPECT_EQ(adjusted.right - adjusted.left, OuterSize(h).cx);
+    EXPECT_EQ(adjusted.top, -26);
+    POINT origin{0, 0};
+    ClientToScreen(h, &origin);
+    RECT w;
+    GetWindowRect(h, &w);
+    EXPECT_EQ(origin.x - w.left, 3);
+    EXPECT_EQ(origin.y - w.top, 26);
+
+    // The window manager draws the frame: the host is the client area.
+    dlg.ShowWindow(SW_SHOW);
+    tvtest::Pump();
+    EXPECT_TRUE(qtplatform::IsFramedByWindowManager(h));
+    qtplatform::Image shot = tvtest::Capture(h);
+    EXPECT_EQ(shot.width, 440);
+    EXPECT_EQ(shot.height, 140);
+
+    // A stored outer size comes back as it was; a sizing border takes a pixel more a side.
+    SetWindowPos(h, nullptr, 10, 20, 500, 300, SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_EQ(OuterSize(h).cx, 500);
+    EXPECT_EQ(OuterSize(h).cy, 300);
+    dlg.ModifyStyle(0, WS_THICKFRAME);
+    EXPECT_EQ(OuterSize(h).cx, 500);
+    GetClientRect(h, &c);
+    EXPECT_EQ(c.right, 500 - 8);
+    EXPECT_EQ(c.bottom, 300 - 8 - 23);
+    dlg.DestroyWindow();
+}
+
+TEST_F(FrameTest, ResizableDialogIsHeldToItsMinimumTrackingSize) {
+    TemplateBuilder t(WS_POPUP | WS_CAPTION | WS_SYSMENU, 220, 200, u"Sized");
+    SizedDlg dlg;
+    dlg.InitModalIndirect(t.Get());
+    tvtest::ExpectDialog(u"Sized", [&](HWND h) {
+        EXPECT_GE(dlg.asked, 1); // when the style made it sizable
+        SetWindowPos(h, nullptr, 0, 0, 100, 100, SWP_NOMOVE | SWP_NOZORDER);
+        EXPECT_EQ(OuterSize(h).cx, 350);
+        EXPECT_EQ(OuterSize(h).cy, 300);
+        SetWindowPos(h, nullptr, 0, 0, 640, 480, SWP_NOMOVE | SWP_NOZORDER);
+        EXPECT_EQ(OuterSize(h).cx, 640);
+        EndDialog(h, IDOK);
+        return true;
+    });
+    EXPECT_EQ(dlg.DoModal(), IDOK);
+
+    // A fixed popup keeps any size, down to 0 x 0, and is never asked.
+    TemplateBuilder fixed(WS_POPUP | WS_CAPTION, 100, 50, u"Fixed");
+    SizedDlg plain;
+    ASSERT_TRUE(plain.CreateIndirect(fixed.Get()));
+    plain.ModifyStyle(WS_THICKFRAME, 0);
+    int asked = plain.asked;
+    SetWindowPos(plain.GetSafeHwnd(), nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOZORDER);
+    EXPECT_EQ(OuterSize(plain.GetSafeHwnd()).cx, 0);
+    EXPECT_EQ(plain.asked, asked);
+    plain.DestroyWindow();
+}
+
+TEST_F(FrameTest, OwnedWindowsStayAboveTheirOwnerAndPopupsHaveNoFrame) {
+    CWnd main;
+    ASSERT_TRUE(main.CreateEx(0, nullptr, u"main", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 600, 400, nullptr,
+                              nullptr));
+    App().m_pMainWnd = &main;
+    TemplateBuilder t(WS_POPUP | WS_CAPTION | WS_VISIBLE, 100, 50, u"Owned");
+    CDialog owned;
+    ASSERT_TRUE(owned.CreateIndirect(t.Get()));
+    tvtest::Pump();
+    EXPECT_EQ(qtplatform::KeptAbove(owned.GetSafeHwnd()), main.GetSafeHwnd());
+    EXPECT_EQ(qtplatform::KeptAbove(main.GetSafeHwnd()), nullptr);
+    // A new owner takes over.
+    CWnd other;
+    ASSERT_TRUE(other.CreateEx(0, nullptr, u"other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100,
+                               nullptr, nullptr));
+    SetWindowLongPtrW(owned.GetSafeHwnd(), GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(other.GetSafeHwnd()));
+    EXPECT_EQ(qtplatform::KeptAbove(owned.GetSafeHwnd()), other.GetSafeHwnd());
+
+    HWND popup = CreateWindowExW(0, u"Static", u"", WS_POPUP | WS_BORDER | WS_VISIBLE, 0, 0, 50, 20,
+                                 main.GetSafeHwnd(), nullptr, nullptr, nullptr);
+    tvtest::Pump();
+    EXPECT_FALSE(qtplatform::IsFramedByWindowManager(popup));
+    EXPECT_TRUE(qtplatform::IsFramedByWindowManager(main.GetSafeHwnd()));
+    RECT c;
+    GetClientRect(popup, &c);
+    EXPECT_EQ(c.right, 48); // its own border
+    DestroyWindow(popup);
+    owned.DestroyWindow();
+    other.DestroyWindow();
+    App().m_pMainWnd = nullptr;
+    main.DestroyWindow();
+}
+
+} // namespace
