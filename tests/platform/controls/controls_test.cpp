@@ -5,6 +5,7 @@
 
 #include "testing/dialogs.h"
 #include "testing/driver.h"
+#include "testing/framework.h"
 
 namespace {
 
@@ -117,6 +118,130 @@ TEST_F(ControlsTest, PastesTextAnotherProgramPutOnTheClipboard) {
     SendMessageW(edit, WM_PASTE, 0, 0);
     EXPECT_EQ(tvtest::TextOf(edit), u"貼り付け𠮷");
     EXPECT_EQ(Of(EN_CHANGE).size(), 1u);
+}
+
+TEST_F(ControlsTest, MultiLineEditKeepsLinesAndMovesByThem) {
+    HWND edit = Child(u"Edit", WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_WANTRETURN, 9, 200, 60);
+    SetWindowTextW(edit, u"一行目\r\n二行目\r\n三");
+    EXPECT_EQ(SendMessageW(edit, EM_GETLINECOUNT, 0, 0), 3);
+    EXPECT_EQ(SendMessageW(edit, EM_LINEINDEX, 1, 0), 5);
+    EXPECT_EQ(SendMessageW(edit, EM_LINEINDEX, 3, 0), -1);
+    EXPECT_EQ(SendMessageW(edit, EM_LINELENGTH, 6, 0), 3);
+    EXPECT_EQ(SendMessageW(edit, EM_LINEFROMCHAR, 10, 0), 2);
+    char16_t line[8] = {7};
+    EXPECT_EQ(SendMessageW(edit, EM_GETLINE, 1, reinterpret_cast<LPARAM>(line)), 3);
+    EXPECT_EQ(std::u16string(line, 3), u"二行目");
+
+    using namespace qtplatform;
+    SetFocus(edit);
+    SendMessageW(edit, EM_SETSEL, 1, 1);
+    tvtest::Key(edit, Key_Down);
+    tvtest::Key(edit, Key_End);
+    DWORD a = 0, b = 0;
+    SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&a), reinterpret_cast<LPARAM>(&b));
+    EXPECT_EQ(a, 8u); // the end of the second line
+    Notes().clear();
+    tvtest::Key(edit, Key_Return, 0, u"\r");
+    tvtest::Pump();
+    EXPECT_EQ(tvtest::TextOf(edit), u"一行目\r\n二行目\r\n\r\n三");
+    EXPECT_EQ(Of(EN_CHANGE).size(), 1u);
+    // A line end is one step for Backspace and Delete.
+    tvtest::Key(edit, Key_Backspace, 0, u"\b");
+    tvtest::Pump();
+    EXPECT_EQ(tvtest::TextOf(edit), u"一行目\r\n二行目\r\n三");
+    tvtest::Key(edit, Key_Delete);
+    EXPECT_EQ(tvtest::TextOf(edit), u"一行目\r\n二行目三");
+    tvtest::Key(edit, Key_Home);
+    SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&a), reinterpret_cast<LPARAM>(&b));
+    EXPECT_EQ(a, 5u);
+
+    // Many lines: the caret line is kept in view and the bar follows.
+    std::u16string many;
+    for (int i = 0; i < 30; ++i) many += u"行\r\n";
+    SetWindowTextW(edit, many.c_str());
+    EXPECT_EQ(SendMessageW(edit, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+    tvtest::Key(edit, Key_End, unsigned(Mods::Ctrl));
+    LRESULT top = SendMessageW(edit, EM_GETFIRSTVISIBLELINE, 0, 0);
+    EXPECT_GT(top, 20);
+    SCROLLINFO si{};
+    si.cbSize = sizeof si;
+    si.fMask = SIF_ALL;
+    GetScrollInfo(edit, SB_VERT, &si);
+    EXPECT_EQ(si.nPos, top);
+    EXPECT_EQ(si.nMax, 30);
+    SendMessageW(edit, EM_LINESCROLL, 0, -100);
+    EXPECT_EQ(SendMessageW(edit, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+    SendMessageW(edit, WM_VSCROLL, SB_LINEDOWN, 0);
+    EXPECT_EQ(SendMessageW(edit, EM_GETFIRSTVISIBLELINE, 0, 0), 1);
+}
+
+std::u16string ClipboardText() {
+    std::u16string out;
+    if (!OpenClipboard(nullptr)) return out;
+    if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
+        out = static_cast<const char16_t*>(GlobalLock(h));
+        GlobalUnlock(h);
+    }
+    CloseClipboard();
+    return out;
+}
+
+TEST_F(ControlsTest, CopyAndCutWriteTheSystemClipboardButNeverAPassword) {
+    HWND edit = Child(u"Edit", WS_BORDER, 7);
+    SetWindowTextW(edit, u"社員番号");
+    SendMessageW(edit, EM_SETSEL, 0, 2);
+    SendMessageW(edit, WM_COPY, 0, 0);
+    EXPECT_EQ(ClipboardText(), u"社員");
+    SendMessageW(edit, EM_SETSEL, 2, 4);
+    Notes().clear();
+    SendMessageW(edit, WM_CUT, 0, 0);
+    EXPECT_EQ(ClipboardText(), u"番号");
+    EXPECT_EQ(tvtest::TextOf(edit), u"社員");
+    EXPECT_EQ(Of(EN_CHANGE).size(), 1u);
+
+    HWND password = Child(u"Edit", WS_BORDER | ES_PASSWORD, 8);
+    SetWindowTextW(password, u"secret");
+    SendMessageW(password, EM_SETSEL, 0, -1);
+    SendMessageW(password, WM_COPY, 0, 0);
+    SendMessageW(password, WM_CUT, 0, 0);
+    EXPECT_EQ(ClipboardText(), u"番号");
+    EXPECT_EQ(tvtest::TextOf(password), u"secret");
+}
+
+TEST_F(ControlsTest, ContextMenuOffersWhatTheEditCanDo) {
+    HWND edit = Child(u"Edit", WS_BORDER, 7);
+    SetWindowTextW(edit, u"社員番号");
+    qtplatform::SetSystemClipboardText(u"氏名");
+    tvtest::Pump();
+    tvtest::ClearMenus();
+    tvtest::AnswerMenu(WM_PASTE);
+    SendMessageW(edit, EM_SETSEL, 0, 2);
+    tvtest::Click(edit, 20, 10, 1); // the right button
+    tvtest::Pump();
+    ASSERT_EQ(tvtest::Menus().size(), 1u);
+    const win32bk::ShownMenu& m = tvtest::Menus()[0];
+    std::vector<std::u16string> texts;
+    for (const auto& it : m.items) texts.push_back(it.text);
+    EXPECT_EQ(texts, (std::vector<std::u16string>{u"元に戻す(&U)", u"", u"切り取り(&T)", u"コピー(&C)",
+                                                  u"貼り付け(&P)", u"削除(&D)", u"", u"すべて選択(&A)"}));
+    EXPECT_TRUE(tvtest::ShownState(m, WM_UNDO) & MF_GRAYED); // nothing to undo yet
+    EXPECT_FALSE(tvtest::ShownState(m, WM_CUT) & MF_GRAYED);
+    EXPECT_FALSE(tvtest::ShownState(m, WM_PASTE) & MF_GRAYED);
+    EXPECT_EQ(tvtest::TextOf(edit), u"氏名番号"); // the selection was replaced
+
+    // Read-only: only copying and selecting.
+    SendMessageW(edit, EM_SETREADONLY, TRUE, 0);
+    tvtest::ClearMenus();
+    tvtest::AnswerMenu(0);
+    SendMessageW(edit, EM_SETSEL, 0, 1);
+    SendMessageW(edit, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(edit), -1); // from the keyboard
+    ASSERT_EQ(tvtest::Menus().size(), 1u);
+    const win32bk::ShownMenu& r = tvtest::Menus()[0];
+    EXPECT_TRUE(tvtest::ShownState(r, WM_CUT) & MF_GRAYED);
+    EXPECT_TRUE(tvtest::ShownState(r, WM_PASTE) & MF_GRAYED);
+    EXPECT_TRUE(tvtest::ShownState(r, WM_CLEAR) & MF_GRAYED);
+    EXPECT_FALSE(tvtest::ShownState(r, WM_COPY) & MF_GRAYED);
+    EXPECT_EQ(tvtest::TextOf(edit), u"氏名番号");
 }
 
 // A subclass that eats VK_UP before the control sees it.

@@ -342,3 +342,39 @@ TEST_F(DialogTest, UnexpectedModalDialogFailsAndIsCancelled) {
 }
 
 } // namespace
+
+namespace {
+
+// Enter in a multi-line edit: the default button without ES_WANTRETURN
+// (Ctrl+Enter still breaks the line), a line break with it; Tab moves on.
+TEST_F(DialogTest, MultiLineEditLeavesEnterAndTabToTheDialogUnlessItWantsReturn) {
+    const int kNote = 110, kWant = 111;
+    TemplateBuilder t(WS_POPUP | WS_CAPTION, 200, 100, u"Notes", u"Noto Sans CJK JP");
+    t.Control(u"Edit", u"", kNote, WS_TABSTOP | WS_BORDER | ES_MULTILINE, 5, 5, 100, 30)
+        .Control(u"Edit", u"", kWant, WS_TABSTOP | WS_BORDER | ES_MULTILINE | ES_WANTRETURN, 5, 40, 100, 30)
+        .Control(u"Button", u"OK", IDOK, BS_DEFPUSHBUTTON | WS_TABSTOP, 120, 80, 40, 14);
+    CDialog dlg;
+    dlg.InitModalIndirect(t.Get());
+    const unsigned ctrl = unsigned(qtplatform::Mods::Ctrl);
+    tvtest::ExpectDialog(u"Notes", [&](HWND h) {
+        HWND note = GetDlgItem(h, kNote), want = GetDlgItem(h, kWant);
+        EXPECT_EQ(GetFocus(), note);
+        tvtest::Type(note, u"一");
+        tvtest::Key(note, Key_Return, ctrl, u"\n");
+        tvtest::Type(note, u"二");
+        tvtest::Pump();
+        EXPECT_EQ(tvtest::TextOf(note), u"一\r\n二");
+        tvtest::Key(note, Key_Tab, 0, u"\t");
+        tvtest::Pump();
+        EXPECT_EQ(GetFocus(), want);
+        tvtest::Key(want, Key_Return, 0, u"\r");
+        tvtest::Pump();
+        EXPECT_EQ(tvtest::TextOf(want), u"\r\n");
+        SetFocus(note);
+        tvtest::Key(note, Key_Return, 0, u"\r");
+        return true;
+    });
+    EXPECT_EQ(dlg.DoModal(), IDOK);
+}
+
+} // namespace

@@ -71,6 +71,13 @@ public:
     void Copy() { SendMessage(WM_COPY); }
     void Cut() { SendMessage(WM_CUT); }
     void Paste() { SendMessage(WM_PASTE); }
+    // Lines of a multi-line edit (one line otherwise).
+    int GetLineCount() const { return int(SendMessage(EM_GETLINECOUNT)); }
+    int LineIndex(int line = -1) const { return int(SendMessage(EM_LINEINDEX, WPARAM(line))); }
+    int LineLength(int index = -1) const { return int(SendMessage(EM_LINELENGTH, WPARAM(index))); }
+    int LineFromChar(int index = -1) const { return int(SendMessage(EM_LINEFROMCHAR, WPARAM(index))); }
+    int GetFirstVisibleLine() const { return int(SendMessage(EM_GETFIRSTVISIBLELINE)); }
+    void LineScroll(int lines, int chars = 0) { SendMessage(EM_LINESCROLL, WPARAM(chars), LPARAM(lines)); }
 };
 
 // The platform-owned wrapper FromHandle gives a window without an object of
