@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "mfc/cstring.h"
+#include "mfc/collections.h"
 #include "mfc/exception.h"
 #include "mfc/file.h"
 #include "mfc/archive.h"
