@@ -137,7 +137,8 @@ std::string Encode(Document& doc) {
         doc.encoding = Encoding::Utf8; // CP932 lacks a character: the file becomes UTF-8
     }
     if (doc.encoding == Encoding::Utf8Bom) out = "\xEF\xBB\xBF";
-    out += WideToUtf8(text.c_str());
+    // Counted: a NUL in the file must not cut off the rest of it.
+    out += WideToUtf8(text.data(), ptrdiff_t(text.size()));
     return out;
 }
 

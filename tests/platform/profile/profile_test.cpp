@@ -105,6 +105,12 @@ TEST_F(ProfileTest, EachEncodingIsReadAndKept) {
     EXPECT_EQ(ReadBytes(Path()), "[S]\nK=社員\nL=番号\nM=𠮷\n");
     EXPECT_EQ(Get(u"S", u"M"), u"𠮷");
 
+    // A NUL in a UTF-8 file does not cut off what follows it when the file is written.
+    WriteBytes(std::string("[S]\nA=x\0y\n[T]\nB=1\n", 18));
+    ASSERT_TRUE(WritePrivateProfileStringW(u"S", u"C", u"2", ini_.c_str()));
+    EXPECT_EQ(ReadBytes(Path()), std::string("[S]\nA=x\0y\nC=2\n[T]\nB=1\n", 22));
+    EXPECT_EQ(Get(u"T", u"B"), u"1");
+
     // A new file is UTF-8.
     fs::remove(Path());
     ASSERT_TRUE(WritePrivateProfileStringW(u"S", u"K", u"値", ini_.c_str()));
