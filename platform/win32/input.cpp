@@ -1,5 +1,6 @@
 // Input: keys and their translation into characters, mouse with double
 // clicks and capture, wheels, focus, cursor, caret and scroll-bar gestures.
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstdlib>
@@ -467,9 +468,11 @@ int GetSystemMetrics(int index) {
     case SM_CYMINTRACK: return 39;
     case SM_CXMAXTRACK:
     case SM_CYMAXTRACK: {
+        // The screen and its frame, but never below 8192: a desktop of several
+        // screens (and a test's small offscreen one) must not cut windows down.
         RECT r = GetScreenInfo().screen;
-        int frame = 2 * GetSystemMetrics(SM_CXFRAME);
-        return index == SM_CXMAXTRACK ? r.right - r.left + frame + 12 : r.bottom - r.top + frame + 12;
+        int frame = 2 * GetSystemMetrics(SM_CXFRAME) + 12;
+        return std::max<int>(8192, (index == SM_CXMAXTRACK ? r.right - r.left : r.bottom - r.top) + frame);
     }
     }
     if (Backend* b = GetBackend()) return b->Metric(index);

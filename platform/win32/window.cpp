@@ -289,11 +289,12 @@ DWORD GetClassLongW(HWND hwnd, int index) {
 
 // --- Tracking sizes -----------------------------------------------------------------
 
-// Top-level windows with a sizing border, and overlapped ones, are asked for
-// their tracking sizes whenever their size is about to change, and held
-// between them; others keep any size they are given.
+// Top-level windows with a sizing border are asked for their tracking sizes
+// whenever their size is about to change, and held between them; others
+// keep any size they are given (Windows holds plain overlapped windows too;
+// nothing here relies on that).
 static bool AsksMinMax(const Wnd& w) {
-    return !w.parent && ((w.style & WS_THICKFRAME) || !(w.style & (WS_POPUP | WS_CHILD)));
+    return !w.parent && !(w.style & WS_CHILD) && (w.style & WS_THICKFRAME);
 }
 
 static void QueryMinMax(const std::shared_ptr<Wnd>& w) {
