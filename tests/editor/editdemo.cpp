@@ -188,11 +188,15 @@ int main(int argc, char** argv) {
     qtplatform::Image img = tvtest::Capture(frame);
 
     // Pixels at computed cells (the editor sits at the frame's client origin).
+    // The capture starts inside the caption and borders the window manager draws.
     RECT wr;
     GetWindowRect(frame, &wr);
+    RECT frameInset{0, 0, 0, 0};
+    AdjustWindowRectEx(&frameInset, DWORD(GetWindowLongW(frame, GWL_STYLE)), FALSE,
+                       DWORD(GetWindowLongW(frame, GWL_EXSTYLE)));
     POINT org{0, 0};
     ClientToScreen(frame, &org);
-    int ox = org.x - wr.left, oy = org.y - wr.top;
+    int ox = org.x - wr.left + frameInset.left, oy = org.y - wr.top + frameInset.top;
     const COLORREF* c = data.m_disp.m_colors;
     int rowH = edit.m_rowPitch, cw = edit.m_charWidth;
     auto cell = [&](int col, int line) {
