@@ -121,8 +121,11 @@ Session* liveSession(SvcCtxH* svc) {
 
 Session* stmtSession(Stmt* s) {
     if (!s) return nullptr;
-    if (s->session) return s->session;
-    return s->svc && isHandle(s->svc, OCI_HTYPE_SVCCTX) ? liveSession(s->svc) : nullptr;
+    // An Oracle 7 cursor runs under its logon's session: read it from the
+    // service context, which no worker writes, rather than from the statement,
+    // which a non-blocking worker is binding to it while the caller polls.
+    if (s->svc && isHandle(s->svc, OCI_HTYPE_SVCCTX)) return liveSession(s->svc);
+    return s->session;
 }
 
 std::string clientText(const Env* env, const OraText* p, sb4 len) {
