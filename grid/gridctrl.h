@@ -241,6 +241,7 @@ public:
     CEditData* m_editData = nullptr;
     CEditCtrl* m_editWnd = nullptr;
     int m_refocusEditor = 0;
+    int m_endingEdit = 0;
     int m_hasFocus = 0;
     int m_curRowColor = 0;
     int m_textHeight = 18;
@@ -263,7 +264,9 @@ public:
 
 protected:
     void ShowUndoStep();
+    int UndoStep(int redo);
     void DropEditorComposition();
+    int MoveToModifiedCell(int direction, int* wrapped);
     afx_msg int OnCreate(LPCREATESTRUCT cs);
     afx_msg void OnDestroy();
     afx_msg void OnSize(UINT type, int cx, int cy);

@@ -147,7 +147,14 @@ int CGridCtrl::StartEdit(int caretAtStart, int takeFocus) {
 }
 
 int CGridCtrl::EndEdit() {
-    if (!IsCellEditorVisible()) return 0;
+    // A box shown while ending takes the focus from the editor, whose
+    // notice must not end the edit a second time.
+    if (!IsCellEditorVisible() || m_endingEdit) return 0;
+    struct Ending {
+        int& flag;
+        explicit Ending(int& f) : flag(f) { flag = 1; }
+        ~Ending() { flag = 0; }
+    } ending(m_endingEdit);
     DropEditorComposition();
     CGridData* d = m_data;
     int row = d->m_curRow, col = d->m_curCol;
@@ -220,26 +227,29 @@ void CGridCtrl::ShowUndoStep() {
     PostDataChanged();
 }
 
-int CGridCtrl::Undo() {
+int CGridCtrl::UndoStep(int redo) {
     if (IsCellEditorVisible()) {
-        m_editWnd->Undo();
+        if (redo)
+            m_editWnd->Redo();
+        else
+            m_editWnd->Undo();
         return 0;
     }
     EndEdit();
-    m_data->Undo();
+    if (redo)
+        m_data->Redo();
+    else
+        m_data->Undo();
     ShowUndoStep();
     return 0;
 }
 
+int CGridCtrl::Undo() {
+    return UndoStep(0);
+}
+
 int CGridCtrl::Redo() {
-    if (IsCellEditorVisible()) {
-        m_editWnd->Redo();
-        return 0;
-    }
-    EndEdit();
-    m_data->Redo();
-    ShowUndoStep();
-    return 0;
+    return UndoStep(1);
 }
 
 int CGridCtrl::Paste() {

@@ -180,7 +180,10 @@ ScanRange ModifiedScanRange(const CGridData* d, bool inSel, int rows, int cols) 
 
 } // namespace
 
-int CGridCtrl::NextModifiedCell(int* wrapped) {
+// The cells of the range in reading order, from the cursor in the
+// direction: the rest of the range, then (wrapped) its start up to the
+// cursor. Without a cursor in the range the whole range is scanned.
+int CGridCtrl::MoveToModifiedCell(int direction, int* wrapped) {
     CGridData* d = m_data;
     bool inSel = (m_style & GRS_INSELECTION) && d->HasSelection();
     int rows = ModelRows(), cols = ModelCols();
@@ -188,69 +191,41 @@ int CGridCtrl::NextModifiedCell(int* wrapped) {
     if (rows <= 0 || cols <= 0) return 0;
     ScanRange g = ModifiedScanRange(d, inSel, rows, cols);
     bool swapped = (m_style & GRS_SWAPPED) != 0;
-    auto qualifies = [&](int r, int c) {
-        return d->IsUpdatedRow(swapped ? c : r) && d->IsCellModified(r, c);
-    };
-    auto go = [&](int r, int c) {
+    int64_t w = g.c2 - g.c1 + 1, n = static_cast<int64_t>(g.r2 - g.r1 + 1) * w;
+    auto hit = [&](int64_t k) {
+        int r = g.r1 + static_cast<int>(k / w), c = g.c1 + static_cast<int>(k % w);
+        if (!d->IsUpdatedRow(swapped ? c : r) || !d->IsCellModified(r, c)) return false;
         MoveCursor(POINT{c, r}, 0, inSel ? 1 : 0);
-        return 1;
+        return true;
     };
-    int cr = d->m_curRow, cc = d->m_curCol;
+    auto scan = [&](int64_t from, int64_t to) { // both included, in the direction
+        for (int64_t k = from; direction > 0 ? k <= to : k >= to; k += direction)
+            if (hit(k)) return true;
+        return false;
+    };
+    int cr = d->m_curRow;
     if (!IsCursorValid() || cr < g.r1 || cr > g.r2) {
-        // No cursor in the range: the scan starts at the range's first cell.
-        for (int r = g.r1; r <= g.r2; ++r)
-            for (int c = g.c1; c <= g.c2; ++c)
-                if (qualifies(r, c)) return go(r, c);
+        if (direction > 0 ? scan(0, n - 1) : scan(n - 1, 0)) return 1;
         if (wrapped) *wrapped = 1;
         return 0;
     }
-    for (int c = std::max(cc + 1, g.c1); c <= g.c2; ++c)
-        if (qualifies(cr, c)) return go(cr, c);
-    for (int r = cr + 1; r <= g.r2; ++r)
-        for (int c = g.c1; c <= g.c2; ++c)
-            if (qualifies(r, c)) return go(r, c);
+    int64_t row = static_cast<int64_t>(cr - g.r1) * w, offset = d->m_curCol - g.c1;
+    if (direction > 0) {
+        int64_t s = row + std::clamp<int64_t>(offset, -1, w - 1);
+        if (scan(s + 1, n - 1)) return 1;
+        if (wrapped) *wrapped = 1;
+        return scan(0, s) ? 1 : 0;
+    }
+    int64_t s = row + std::clamp<int64_t>(offset, 0, w);
+    if (scan(s - 1, 0)) return 1;
     if (wrapped) *wrapped = 1;
-    for (int r = g.r1; r < cr; ++r)
-        for (int c = g.c1; c <= g.c2; ++c)
-            if (qualifies(r, c)) return go(r, c);
-    for (int c = g.c1; c <= std::min(cc, g.c2); ++c)
-        if (qualifies(cr, c)) return go(cr, c);
-    return 0;
+    return scan(n - 1, s) ? 1 : 0;
+}
+
+int CGridCtrl::NextModifiedCell(int* wrapped) {
+    return MoveToModifiedCell(1, wrapped);
 }
 
 int CGridCtrl::PrevModifiedCell(int* wrapped) {
-    CGridData* d = m_data;
-    bool inSel = (m_style & GRS_INSELECTION) && d->HasSelection();
-    int rows = ModelRows(), cols = ModelCols();
-    if (wrapped) *wrapped = 0;
-    if (rows <= 0 || cols <= 0) return 0;
-    ScanRange g = ModifiedScanRange(d, inSel, rows, cols);
-    bool swapped = (m_style & GRS_SWAPPED) != 0;
-    auto qualifies = [&](int r, int c) {
-        return d->IsUpdatedRow(swapped ? c : r) && d->IsCellModified(r, c);
-    };
-    auto go = [&](int r, int c) {
-        MoveCursor(POINT{c, r}, 0, inSel ? 1 : 0);
-        return 1;
-    };
-    int cr = d->m_curRow, cc = d->m_curCol;
-    if (!IsCursorValid() || cr < g.r1 || cr > g.r2) {
-        for (int r = g.r2; r >= g.r1; --r)
-            for (int c = g.c2; c >= g.c1; --c)
-                if (qualifies(r, c)) return go(r, c);
-        if (wrapped) *wrapped = 1;
-        return 0;
-    }
-    for (int c = std::min(cc - 1, g.c2); c >= g.c1; --c)
-        if (qualifies(cr, c)) return go(cr, c);
-    for (int r = cr - 1; r >= g.r1; --r)
-        for (int c = g.c2; c >= g.c1; --c)
-            if (qualifies(r, c)) return go(r, c);
-    if (wrapped) *wrapped = 1;
-    for (int r = g.r2; r > cr; --r)
-        for (int c = g.c2; c >= g.c1; --c)
-            if (qualifies(r, c)) return go(r, c);
-    for (int c = g.c2; c >= std::max(cc, g.c1); --c)
-        if (qualifies(cr, c)) return go(cr, c);
-    return 0;
+    return MoveToModifiedCell(-1, wrapped);
 }

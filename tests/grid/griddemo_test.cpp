@@ -60,8 +60,13 @@ TEST(GridDemo, AMillionRowScript) {
 
     // An edit, then Enter moves down; Ctrl+Z and Ctrl+Y.
     top.MoveCursor(POINT{7, 10}, 0, 0);
-    top.SetCellText(10, 7, u"edited", -1);
+    tvtest::Type(h, u"edited");
+    tvtest::Pump();
+    ASSERT_TRUE(top.IsCellEditorVisible());
     tvtest::Key(h, qtplatform::Key_Return);
+    tvtest::Pump();
+    EXPECT_FALSE(top.IsCellEditorVisible());
+    EXPECT_EQ(std::u16string(m.GetText(10, 7)), u"edited");
     EXPECT_EQ(m.m_curRow, 11);
     tvtest::Key(h, 'Z', 2);
     tvtest::Pump(); // the character message is posted
