@@ -746,7 +746,7 @@ void CTableListDlg::OnOK() {
 }
 
 int CTableListDlg::RunQuery() {
-    if (m_alias.IsEmpty()) m_alias = u"a";
+    if (m_alias.IsEmpty()) m_alias = CString(u'a');
     std::vector<CString> keys;
     CString msg;
     if (oradict_get_iot_type(m_session, m_owner.GetString(), m_table.GetString(), &msg) == 1) {
