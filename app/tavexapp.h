@@ -23,6 +23,13 @@ public:
     void ReadFontSettings();
     void WriteFontSettings();
     static void CreateFonts();
+    // Switches the store (1 "tavrelix.ini", 0 the registry) and copies the
+    // settings, the font, the key bindings and the saved connections into it.
+    void MoveSettingsStorage(int useIniFile);
+
+    // The shell association of the document file type.
+    int IsFileTypeRegistered();
+    void UnregisterFileTypes();
 
     // The session.
     void BroadcastHint(int hint, CObject* hintObject = nullptr);
@@ -38,7 +45,14 @@ protected:
     CString m_appTitle;
     afx_msg void OnViewFont();
     afx_msg void OnFileChangeConnection();
+    afx_msg void OnToolOption();
+    afx_msg void OnToolLoginInfo();
+    afx_msg void OnHelpCredits();
     DECLARE_MESSAGE_MAP()
+
+private:
+    void UseIniStore(const CString& path);
+    void UseRegistryStore();
 };
 
 extern CTavexApp theApp;

@@ -5,6 +5,7 @@
 #include <vector>
 #include <map>
 
+#include "app/dialogs/connectinfodlg.h"
 #include "app/settings.h"
 #include "app/profilescope.h"
 #include "oracle/oci_api.h"
@@ -408,7 +409,10 @@ void CLogin::OnOK() {
 }
 
 void CLogin::OnConnectInfo() {
-    // The saved-connection list dialog comes with the connection-list dialogs.
+    CConnectInfoDlg dlg(this);
+    dlg.m_profileName = m_profileName;
+    dlg.m_registryKey = m_registryKey;
+    if (dlg.DoModal() == IDOK) FillList(TRUE);
 }
 
 void CLogin::OnAddConnectInfo() {
