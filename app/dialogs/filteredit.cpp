@@ -16,16 +16,6 @@ END_MESSAGE_MAP()
 
 namespace {
 
-CString WindowText(HWND hwnd) {
-    CString text;
-    int n = ::GetWindowTextLengthW(hwnd);
-    if (n > 0) {
-        ::GetWindowTextW(hwnd, text.GetBuffer(n), n + 1);
-        text.ReleaseBuffer(n);
-    }
-    return text;
-}
-
 // The boxes whose edit fields are subclassed, by edit field.
 std::map<HWND, CFilterEditCtrl*>& Boxes() {
     static std::map<HWND, CFilterEditCtrl*> boxes;
@@ -74,16 +64,23 @@ LRESULT CFilterEditCtrl::EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
     return ::CallWindowProcW(box->m_editProc, hwnd, message, wParam, lParam);
 }
 
-CString CFilterEditCtrl::GetFilterText() {
+CString CFilterEditCtrl::GetText() const {
     CString text;
-    if (m_hWnd && IsWindowVisible()) text = WindowText(m_hWnd);
+    const int n = GetWindowTextLength();
+    if (n > 0) {
+        GetWindowText(text.GetBuffer(n), n + 1);
+        text.ReleaseBuffer(n);
+    }
     return text;
+}
+
+CString CFilterEditCtrl::GetFilterText() {
+    return m_hWnd && IsWindowVisible() ? GetText() : CString();
 }
 
 void CFilterEditCtrl::AddCurrentText() {
     m_dirty = 1;
-    CString text;
-    text = WindowText(m_hWnd);
+    const CString text = GetText();
     if (text.IsEmpty() || text.GetLength() >= kMaxEntryLength) return;
     RemoveEntry(text);
     InsertString(0, text);

@@ -19,6 +19,8 @@ public:
     // Creates the box (control id 203) and reads the history file; 0 when
     // the window cannot be created.
     BOOL Create(const char16_t* historyPath, const RECT& rect, CWnd* parent);
+    // The edit field's text; GetFilterText gives it only while the box is shown.
+    CString GetText() const;
     CString GetFilterText();
     // Adds the box's text at the top (an equal entry moves there).
     void AddCurrentText();

@@ -4,6 +4,7 @@
 #include <climits>
 #include <vector>
 #include <map>
+#include <utility>
 
 #include "app/dialogs/connectinfodlg.h"
 #include "app/settings.h"
@@ -31,16 +32,6 @@ ON_COMMAND(ID_LIST_DELETE_ENTRY, OnListDeleteEntry)
 END_MESSAGE_MAP()
 
 namespace {
-
-CString WindowText(HWND hwnd) {
-    CString text;
-    int n = ::GetWindowTextLengthW(hwnd);
-    if (n > 0) {
-        ::GetWindowTextW(hwnd, text.GetBuffer(n), n + 1);
-        text.ReleaseBuffer(n);
-    }
-    return text;
-}
 
 const char16_t kConnectSection[] = u"CONNECT_INFO";
 const char16_t kSizeSection[] = u"LOGIN_DLG";
@@ -124,15 +115,13 @@ INT_PTR CLogin::DoModal() {
 
 void CLogin::DoDataExchange(CDataExchange* dx) {
     CDialog::DoDataExchange(dx);
-    DDX_Control(dx, IDC_LOGIN_USER, m_userBox);
-    DDX_Control(dx, IDC_LOGIN_TNS, m_tnsBox);
-    DDX_Control(dx, IDC_LOGIN_OCI7, m_oci7Box);
-    DDX_Control(dx, IDC_LOGIN_CONNECT_INFO, m_connectInfoButton);
-    DDX_Control(dx, IDCANCEL, m_cancelButton);
-    DDX_Control(dx, IDC_LOGIN_MODE, m_modeBox);
-    DDX_Control(dx, IDC_LOGIN_LIST, m_list);
-    DDX_Control(dx, IDC_LOGIN_PASSWORD, m_passwordBox);
-    DDX_Control(dx, IDOK, m_okButton);
+    const std::pair<int, CWnd*> controls[] = {
+        {IDC_LOGIN_USER, &m_userBox}, {IDC_LOGIN_TNS, &m_tnsBox},
+        {IDC_LOGIN_OCI7, &m_oci7Box}, {IDC_LOGIN_CONNECT_INFO, &m_connectInfoButton},
+        {IDCANCEL, &m_cancelButton},  {IDC_LOGIN_MODE, &m_modeBox},
+        {IDC_LOGIN_LIST, &m_list},    {IDC_LOGIN_PASSWORD, &m_passwordBox},
+        {IDOK, &m_okButton}};
+    for (const auto& [id, control] : controls) DDX_Control(dx, id, *control);
     DDX_Text(dx, IDC_LOGIN_PASSWORD, m_password);
     DDX_Text(dx, IDC_LOGIN_TNS, m_tns);
     DDX_Text(dx, IDC_LOGIN_USER, m_user);
@@ -493,9 +482,7 @@ void CLogin::OnListAdd() {
 
 void CLogin::OnListDelete() {
     if (!m_hWnd) return;
-    CString text;
-    text = WindowText(m_filterBox.m_hWnd);
-    m_filterBox.RemoveEntry(text);
+    m_filterBox.RemoveEntry(m_filterBox.GetText());
 }
 
 void CLogin::OnListClearFilter() {

@@ -6,8 +6,7 @@
 #include "app/mainfrm.h"
 #include "app/tavexdoc.h"
 #include "app/tavexview.h"
-#include "app_fixture.h"
-#include "tests/oracle/standin_fixture.h"
+#include "query_fixture.h"
 #include "grid/gridfilter.h"
 #include "res/resource.h"
 #include "res/tablelist.h"
@@ -38,32 +37,6 @@ public:
         for (const tvtest::Box& b : tvtest::Boxes())
             out += Narrow(b.caption.c_str()) + ": " + Narrow(b.text.c_str()) + "\n";
         return out;
-    }
-    // Holds the query worker's execution until "実行中" has shown, so that a
-    // fast query cannot end the dialog unseen.
-    void ExpectQuery(std::function<bool(HWND)> then = nullptr) {
-        static std::thread::id ui;
-        static std::atomic<bool> armed;
-        ui = std::this_thread::get_id();
-        armed = false;
-        if (g_oci.OCIStmtExecute != &Tap<&OciEntryPoints::OCIStmtExecute>::Call) oratest::g_real = g_oci;
-        TAP(OCIStmtExecute) = [](auto...) {
-            if (std::this_thread::get_id() != ui && !armed.exchange(true)) Control("gate OCIStmtExecute");
-        };
-        tvtest::ExpectDialog(u"実行中", [then, released = false](HWND h) mutable {
-            if (!released) {
-                if (!Parked()) return false;
-                released = true;
-                Control("gate_open");
-            }
-            return !then || then(h);
-        });
-    }
-    static bool Parked() {
-        auto control = reinterpret_cast<pfn_oci_standin_control>(
-            reinterpret_cast<void (*)()>(GetProcAddress(g_oci_module, "oci_standin_control")));
-        char reply[256];
-        return control && control("gate_wait 0", reply, sizeof reply) == 0;
     }
     // The command through the frame, answering the table dialog with body.
     void SelectTable(UINT command, std::function<void(HWND)> body) {

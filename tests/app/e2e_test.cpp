@@ -5,22 +5,14 @@
 #include "editor/editctrl.h"
 #include "app/tavexdoc.h"
 #include "app/tavexview.h"
-#include "app_fixture.h"
+#include "query_fixture.h"
 #include "res/resource.h"
 #include "res/tablelist.h"
-#include "tests/oracle/standin_fixture.h"
 
 namespace {
 
 using namespace apptest;
 using oratest::Tap;
-
-bool Parked() {
-    auto control = reinterpret_cast<pfn_oci_standin_control>(
-        reinterpret_cast<void (*)()>(GetProcAddress(g_oci_module, "oci_standin_control")));
-    char reply[256];
-    return control && control("gate_wait 0", reply, sizeof reply) == 0;
-}
 
 // Dark pixels in a cell of the grid's captured image.
 int InkIn(CGridCtrl& grid, const qtplatform::Image& img, int col, int row) {

@@ -342,5 +342,58 @@ TEST_F(LoginTest, AddingAnUnwritablePasswordShowsTheErrorAndWritesNothing) {
     EXPECT_EQ(GetStr(u"CONNECT_INFO", u"USER-1"), u"<none>");
 }
 
+// The dialog is held to 350 x 300 however it is sized, a stored smaller size
+// included, and its layout still fits there: the buttons on the bottom
+// edge, the list between the info button and them, the TNS box inside.
+TEST_F(LoginTest, TheDialogIsHeldToItsMinimumSizeAndItsLayoutFitsThere) {
+    PutInt(u"LOGIN_DLG", u"WIDTH", 200);
+    PutInt(u"LOGIN_DLG", u"HEIGHT", 120);
+    auto outer = [](HWND h) {
+        RECT r;
+        ::GetWindowRect(h, &r);
+        return std::pair<int, int>(r.right - r.left, r.bottom - r.top);
+    };
+    auto inDialog = [](HWND dlg, int id) {
+        CRect r;
+        ::GetWindowRect(tvtest::Control(dlg, id), &r);
+        ::MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    };
+    tvtest::ExpectDialog(IDD_LOGIN, [&](HWND dlg) {
+        EXPECT_EQ(outer(dlg), (std::pair<int, int>(350, 300)));
+        ::SetWindowPos(dlg, nullptr, 0, 0, 120, 80, SWP_NOMOVE | SWP_NOZORDER);
+        tvtest::Pump();
+        EXPECT_EQ(outer(dlg), (std::pair<int, int>(350, 300)));
+        CRect client;
+        ::GetClientRect(dlg, &client);
+        const CRect ok = inDialog(dlg, IDOK), cancel = inDialog(dlg, IDCANCEL);
+        const CRect list = inDialog(dlg, IDC_LOGIN_LIST), info = inDialog(dlg, IDC_LOGIN_CONNECT_INFO);
+        const CRect tns = inDialog(dlg, IDC_LOGIN_TNS);
+        EXPECT_EQ(ok.bottom, client.bottom - 5);
+        EXPECT_EQ(cancel.top, ok.top);
+        EXPECT_LT(ok.right, cancel.left);
+        EXPECT_GE(ok.left, 0);
+        EXPECT_LE(cancel.right, client.right);
+        EXPECT_EQ(list.top, info.bottom + 5);
+        EXPECT_EQ(list.bottom, ok.top - 5);
+        EXPECT_GT(list.Height(), 0);
+        EXPECT_EQ(list.right, client.right - 5);
+        EXPECT_GT(tns.Width(), 0);
+        EXPECT_EQ(tns.right, client.right - 10);
+        // Larger sizes are taken as given.
+        ::SetWindowPos(dlg, nullptr, 0, 0, 600, 450, SWP_NOMOVE | SWP_NOZORDER);
+        tvtest::Pump();
+        EXPECT_EQ(outer(dlg), (std::pair<int, int>(600, 450)));
+        EXPECT_EQ(inDialog(dlg, IDC_LOGIN_LIST).right, client.right - 5 + 250);
+        ::SetWindowPos(dlg, nullptr, 0, 0, 300, 450, SWP_NOMOVE | SWP_NOZORDER);
+        tvtest::ClickControl(dlg, IDCANCEL);
+        return true;
+    });
+    EXPECT_FALSE(Start());
+    // The size kept is the one the dialog was held to.
+    EXPECT_EQ(GetInt(u"LOGIN_DLG", u"WIDTH"), 350);
+    EXPECT_EQ(GetInt(u"LOGIN_DLG", u"HEIGHT"), 450);
+}
+
 } // namespace
 } // namespace apptest
