@@ -1,0 +1,168 @@
+// The macro host in the running program: the library scripts at start-up,
+// runs from the clipboard and from a file with their boxes and status text,
+// the application primitives, and the cancel key.
+#include "macro_fixture.h"
+
+namespace {
+
+using namespace apptest;
+
+std::string ToolDir() {
+    return Narrow(util_get_tool_dir());
+}
+
+TEST_F(MacroTest, WithoutLibraryScriptsOnlyTheBuiltInsAndTheLoadPathExist) {
+    StartLoggedOn();
+    ASSERT_NE(g_macro, nullptr);
+    EXPECT_TRUE(tvtest::Boxes().empty()) << BoxTexts();
+    tvtest::AnswerBox(IDOK);
+    RunClipboard("(display *load-path*) (display (symbol-bound? 'list))");
+    ASSERT_EQ(Texts(u"scheme output").size(), 1u) << BoxTexts();
+    EXPECT_EQ(Texts(u"scheme output")[0], "(" + ToolDir() + "\\scmlib)#f");
+    // The tool directory ends with a separator.
+    tvtest::ClearBoxes();
+    tvtest::AnswerBox(IDOK);
+    RunClipboard("(display (app-get-tool-dir))");
+    ASSERT_EQ(Texts(u"scheme output").size(), 1u) << BoxTexts();
+    EXPECT_EQ(Texts(u"scheme output")[0], ToolDir());
+    EXPECT_EQ(ToolDir().back(), '/');
+}
+
+TEST_F(MacroTest, TheUserScriptSeesTheLibraryAndEachErrorIsOneBox) {
+    Library("init.scm", "(define from-init 7)\n(car 1)\n");
+    Library("tavrelix.scm", "(define from-user (+ from-init 1))\n(undefined-thing)\n");
+    tvtest::AnswerBox(IDOK);
+    tvtest::AnswerBox(IDOK);
+    StartLoggedOn();
+    ASSERT_NE(g_macro, nullptr);
+    std::vector<std::string> errors = Texts(u"scheme error");
+    ASSERT_EQ(errors.size(), 2u) << BoxTexts();
+    EXPECT_NE(errors[0].find("Error:"), std::string::npos) << errors[0];
+    EXPECT_NE(errors[0].find("car"), std::string::npos) << errors[0];
+    EXPECT_EQ(errors[1].find("car"), std::string::npos) << errors[1];
+    EXPECT_NE(errors[1].find("undefined-thing"), std::string::npos) << errors[1];
+    tvtest::ClearBoxes();
+    tvtest::AnswerBox(IDOK);
+    RunClipboard("(display from-user)");
+    EXPECT_EQ(Texts(u"scheme output"), std::vector<std::string>{"8"}) << BoxTexts();
+}
+
+TEST_F(MacroTest, AFatalErrorInTheLibraryLeavesTheProgramWithoutScripts) {
+    macro_test_created = [](SchemeInterpreter* sc) { sc->payloadCap = sc->payloadBytes + 200000; };
+    Library("init.scm", "(define v (make-vector 1000000 0))\n");
+    tvtest::AnswerBox(IDOK);
+    tvtest::AnswerBox(IDOK);
+    StartLoggedOn();
+    EXPECT_EQ(g_macro, nullptr);
+    std::vector<std::string> failed = Texts(u"Error");
+    ASSERT_EQ(failed.size(), 1u) << BoxTexts();
+    EXPECT_EQ(BoxesCaptioned(u"scheme fatal error").size(), 1u) << BoxTexts();
+    EXPECT_EQ(failed[0], "マクロの初期化に失敗しました。");
+    // The program runs; both macro commands do nothing.
+    tvtest::ClearBoxes();
+    RunClipboard("(display 1)");
+    frame->SendMessage(WM_COMMAND, ID_TOOL_RUN_MACRO_FILE);
+    tvtest::Pump();
+    EXPECT_TRUE(tvtest::Boxes().empty()) << BoxTexts();
+    EXPECT_TRUE(tvtest::FileRequests().empty());
+}
+
+TEST_F(MacroTest, BoxesAndTheStatusTextOfARun) {
+    StartLoggedOn();
+    // The message box: the arguments' display form without the parentheses.
+    tvtest::AnswerBox(IDOK);
+    RunClipboard("(app-msg-box \"a\" 1)");
+    ASSERT_EQ(tvtest::Boxes().size(), 1u) << BoxTexts();
+    EXPECT_EQ(tvtest::Boxes()[0].caption, u"scheme");
+    EXPECT_EQ(Narrow(tvtest::Boxes()[0].text.c_str()), "a 1");
+    EXPECT_EQ(tvtest::Boxes()[0].owner, frame->GetSafeHwnd());
+    // Everything printed in one output box; nothing printed, no box.
+    tvtest::ClearBoxes();
+    tvtest::AnswerBox(IDOK);
+    RunClipboard("(display \"こんにちは\") (newline) (write \"x\") (display 2)");
+    ASSERT_EQ(tvtest::Boxes().size(), 1u) << BoxTexts();
+    EXPECT_EQ(tvtest::Boxes()[0].caption, u"scheme output");
+    EXPECT_EQ(Narrow(tvtest::Boxes()[0].text.c_str()), "こんにちは\n\"x\"2");
+    tvtest::ClearBoxes();
+    RunClipboard("(define z 1)");
+    EXPECT_TRUE(tvtest::Boxes().empty()) << BoxTexts();
+    // An error: the error box only, with all the error text.
+    tvtest::AnswerBox(IDOK);
+    RunClipboard("(display \"lost\") (car 1)");
+    ASSERT_EQ(tvtest::Boxes().size(), 1u) << BoxTexts();
+    EXPECT_EQ(tvtest::Boxes()[0].caption, u"scheme error");
+    EXPECT_NE(Narrow(tvtest::Boxes()[0].text.c_str()).find("Error:"), std::string::npos);
+    tvtest::ClearBoxes();
+    tvtest::AnswerBox(IDOK);
+    RunClipboard("(app-set-event-handler \"on-foo\" (lambda () 1))");
+    ASSERT_EQ(Texts(u"scheme error").size(), 1u) << BoxTexts();
+    EXPECT_NE(Texts(u"scheme error")[0].find("on-foo is invalid event name"), std::string::npos);
+    // The status text: kept when the run set it, else cleared.
+    RunClipboard("(app-status-bar-msg \"done\" 3)");
+    EXPECT_EQ(Pane(), "done 3");
+    RunClipboard("(define q 2)");
+    EXPECT_EQ(Pane(), "");
+    // "マクロ実行中..." is in the pane while the run goes on.
+    std::string during;
+    tvtest::AnswerBoxWith([&](const tvtest::Box&) -> std::optional<int> {
+        during = Pane();
+        return IDOK;
+    });
+    RunClipboard("(app-msg-box 1)");
+    EXPECT_EQ(during, "マクロ実行中...");
+    EXPECT_EQ(Pane(), "");
+}
+
+TEST_F(MacroTest, SessionInfoColoursAndCommandLine) {
+    StartLoggedOn();
+    tvtest::AnswerBox(IDOK);
+    RunClipboard("(write (app-get-session-info)) (display \" \") (display (rgb 255 0 256)) (display \" \") "
+                 "(display (rgb 1 2 3))");
+    EXPECT_EQ(Texts(u"scheme output"), std::vector<std::string>{"\"DEMO@DEMO\" 255 197121"}) << BoxTexts();
+    tvtest::ClearBoxes();
+    tvtest::AnswerBox(IDOK);
+    RunClipboard("(display (app-get-command-line-option))");
+    ASSERT_EQ(Texts(u"scheme output").size(), 1u) << BoxTexts();
+    EXPECT_NE(Texts(u"scheme output")[0].find("LOGON=DEMO/demo@DEMO"), std::string::npos);
+    // Not connected: the empty string.
+    tvtest::ClearBoxes();
+    g_connected = 0;
+    tvtest::AnswerBox(IDOK);
+    RunClipboard("(write (app-get-session-info))");
+    g_connected = 1;
+    EXPECT_EQ(Texts(u"scheme output"), std::vector<std::string>{"\"\""}) << BoxTexts();
+}
+
+TEST_F(MacroTest, AnEmptyClipboardRunsNothing) {
+    StartLoggedOn();
+    tvtest::SetClipboard({});
+    frame->SendMessage(WM_COMMAND, ID_TOOL_RUN_MACRO_CLIPBOARD);
+    tvtest::Pump();
+    EXPECT_TRUE(tvtest::Boxes().empty()) << BoxTexts();
+    EXPECT_EQ(Pane(), "");
+    // A block without a terminating NUL is read to its end.
+    std::u16string t = u"(display 5)";
+    std::vector<uint8_t> bytes(t.size() * 2);
+    std::memcpy(bytes.data(), t.data(), bytes.size());
+    tvtest::SetClipboard({{CF_UNICODETEXT, bytes}});
+    tvtest::AnswerBox(IDOK);
+    frame->SendMessage(WM_COMMAND, ID_TOOL_RUN_MACRO_CLIPBOARD);
+    tvtest::Pump();
+    EXPECT_EQ(Texts(u"scheme output"), std::vector<std::string>{"5"}) << BoxTexts();
+}
+
+TEST_F(MacroTest, TheCancelKeyStopsARunawayLoop) {
+    StartLoggedOn();
+    tvtest::SetKeyState(VK_CANCEL, true);
+    RunClipboard("(let loop () (loop))");
+    tvtest::SetKeyState(VK_CANCEL, false);
+    EXPECT_EQ(Pane(), "キャンセルしました");
+    EXPECT_TRUE(tvtest::Boxes().empty()) << BoxTexts();
+    // The next macro runs normally.
+    tvtest::AnswerBox(IDOK);
+    RunClipboard("(display 1)");
+    EXPECT_EQ(Texts(u"scheme output"), std::vector<std::string>{"1"}) << BoxTexts();
+    EXPECT_EQ(Pane(), "");
+}
+
+} // namespace
