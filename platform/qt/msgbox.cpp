@@ -1,7 +1,9 @@
 // The modal message box: a Qt dialog run in our nested loop, owner disabled.
+#include <QCoreApplication>
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "display/boxshot.h"
 #include "qt_internal.h"
 
 namespace qtbk {
@@ -13,8 +15,14 @@ struct OpenBox {
 };
 std::vector<OpenBox> g_open;
 
-int QtMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
-    QMessageBox box;
+struct B {
+    const char16_t* label;
+    int id;
+};
+
+// The box's caption, text, icon and buttons (ids), the default one chosen.
+std::vector<B> SetUpBox(QMessageBox& box, LPCWSTR text, LPCWSTR caption, UINT type,
+                        std::vector<std::pair<QPushButton*, int>>* ids) {
     box.setWindowTitle(caption ? QString::fromUtf16(caption) : QStringLiteral("Error"));
     box.setText(text ? QString::fromUtf16(text) : QString());
     switch (type & 0xF0) {
@@ -23,10 +31,6 @@ int QtMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
     case MB_ICONEXCLAMATION: box.setIcon(QMessageBox::Warning); break;
     case MB_ICONASTERISK: box.setIcon(QMessageBox::Information); break;
     }
-    struct B {
-        const char16_t* label;
-        int id;
-    };
     std::vector<B> buttons;
     switch (type & 0x0F) {
     case MB_OKCANCEL: buttons = {{u"OK", IDOK}, {u"キャンセル", IDCANCEL}}; break;
@@ -40,14 +44,20 @@ int QtMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
     case MB_RETRYCANCEL: buttons = {{u"再試行(&R)", IDRETRY}, {u"キャンセル", IDCANCEL}}; break;
     default: buttons = {{u"OK", IDOK}}; break;
     }
-    std::vector<std::pair<QPushButton*, int>> ids;
     for (const B& b : buttons) {
         QMessageBox::ButtonRole role =
             (b.id == IDCANCEL || b.id == IDNO) ? QMessageBox::RejectRole : QMessageBox::AcceptRole;
-        ids.emplace_back(box.addButton(QString::fromUtf16(b.label), role), b.id);
+        ids->emplace_back(box.addButton(QString::fromUtf16(b.label), role), b.id);
     }
     size_t def = (type & MB_DEFBUTTON3) ? 2 : (type & MB_DEFBUTTON2) ? 1 : 0;
-    if (def < ids.size()) box.setDefaultButton(ids[def].first);
+    if (def < ids->size()) box.setDefaultButton((*ids)[def].first);
+    return buttons;
+}
+
+int QtMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
+    QMessageBox box;
+    std::vector<std::pair<QPushButton*, int>> ids;
+    std::vector<B> buttons = SetUpBox(box, text, caption, type, &ids);
     bool done = false;
     QObject::connect(&box, &QMessageBox::finished, [&](int) { done = true; });
     box.show();
@@ -86,5 +96,23 @@ void UseQtMessageBox() {
 }
 bool AnswerOpenMessageBox(int id) {
     return qtbk::ClickOpenBox(id);
+}
+Image CaptureMessageBox(const char16_t* text, const char16_t* caption, unsigned type) {
+    QMessageBox box;
+    std::vector<std::pair<QPushButton*, int>> ids;
+    qtbk::SetUpBox(box, text, caption, type, &ids);
+    box.show();
+    QCoreApplication::processEvents();
+    QImage img = box.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    box.hide();
+    Image out;
+    out.width = img.width();
+    out.height = img.height();
+    out.pixels.resize(static_cast<size_t>(out.width) * out.height);
+    for (int y = 0; y < out.height; ++y) {
+        auto* line = reinterpret_cast<const QRgb*>(img.constScanLine(y));
+        std::copy(line, line + out.width, out.pixels.begin() + static_cast<ptrdiff_t>(y) * out.width);
+    }
+    return out;
 }
 } // namespace qtplatform

@@ -143,6 +143,9 @@ SchemeCell* gp_set_cell_string(SchemeInterpreter* sc, SchemeCell** args, int) {
     CGridCtrl* grid = ActiveGrid(sc);
     int64_t row = args[0]->a.ival, col = args[1]->a.ival;
     if (!grid || !InBounds(grid, row, col)) return sc->F;
+    // A read-only cell (an expression column, a read-only table) keeps its
+    // text: the grid window's setter writes through the model unchecked.
+    if (!grid->GetData()->IsCellEditable(static_cast<int>(row), static_cast<int>(col))) return sc->T;
     grid->SetCellText(static_cast<int>(row), static_cast<int>(col), sch_string_text(args[2]), -1);
     return sc->T;
 }

@@ -122,6 +122,21 @@ public:
         frame->SendMessage(WM_COMMAND, ID_TOOL_RUN_MACRO_CLIPBOARD);
         tvtest::Pump();
     }
+    // The value the script's last expression printed in write form.
+    std::string Eval(const std::string& expr) {
+        tvtest::ClearBoxes();
+        tvtest::AnswerBox(IDOK);
+        RunClipboard("(write " + expr + ")");
+        std::vector<std::string> out = Texts(u"scheme output");
+        EXPECT_EQ(out.size(), 1u) << expr << "\n" << BoxTexts();
+        tvtest::ClearBoxes();
+        return out.empty() ? "" : out[0];
+    }
+    void Run(const std::string& text) {
+        tvtest::ClearBoxes();
+        RunClipboard(text);
+        EXPECT_TRUE(tvtest::Boxes().empty()) << text << "\n" << BoxTexts();
+    }
     std::string Pane() { return Narrow(frame->m_wndStatusBar.GetPaneText(0)); }
     std::string Cell(int row, int col) { return Narrow(view->m_grid.GetData()->GetText(row, col)); }
     std::string Counts() {

@@ -3,6 +3,9 @@
 // the application primitives, and the cancel key.
 #include "macro_fixture.h"
 
+#include <atomic>
+#include <thread>
+
 namespace {
 
 using namespace apptest;
@@ -163,6 +166,44 @@ TEST_F(MacroTest, TheCancelKeyStopsARunawayLoop) {
     RunClipboard("(display 1)");
     EXPECT_EQ(Texts(u"scheme output"), std::vector<std::string>{"1"}) << BoxTexts();
     EXPECT_EQ(Pane(), "");
+}
+
+} // namespace
+
+namespace {
+
+using namespace apptest;
+
+std::atomic<bool> g_released{false};
+std::atomic<bool> g_holding{false};
+
+// Holds the start-up thread inside the library script until released.
+SchemeCell* HoldHere(SchemeInterpreter* sc, SchemeCell**, int) {
+    g_holding = true;
+    while (!g_released) std::this_thread::yield();
+    return sc->T;
+}
+
+TEST_F(MacroTest, CancellingTheLoginWhileALibraryScriptRunsEndsCleanly) {
+    g_released = false;
+    g_holding = false;
+    macro_test_created = [](SchemeInterpreter* sc) {
+        sch_register_host_function(sc, u"test-hold", HoldHere, 0, 0, nullptr);
+    };
+    Library("init.scm", "(test-hold)\n(define loaded 1)\n");
+    tvtest::ExpectDialog(IDD_LOGIN, [](HWND dlg) {
+        if (!g_holding) return false;
+        tvtest::ClickControl(dlg, IDCANCEL);
+        g_released = true;
+        return true;
+    });
+    EXPECT_FALSE(Start());
+    // The thread was joined: the interpreter is whole and nothing else ran.
+    ASSERT_NE(g_macro, nullptr);
+    EXPECT_EQ(theApp.m_pMainWnd, nullptr);
+    EXPECT_TRUE(tvtest::Boxes().empty()) << BoxTexts();
+    Exit();
+    EXPECT_EQ(g_macro, nullptr);
 }
 
 } // namespace

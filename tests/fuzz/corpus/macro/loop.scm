@@ -1,0 +1,3 @@
+(app-set-event-handler "on-foo" car)
+(display "\u3042")
+(let loop () (loop))
