@@ -67,3 +67,25 @@ TEST_F(MacroTest, ReplacingAHandlerUnlinksOnlyTheOldProcedure) {
 }
 
 } // namespace
+
+namespace {
+
+using namespace apptest;
+
+TEST_F(MacroTest, AConnectHandlerOfTheRealLibraryWritesAFile) {
+    RealLibrary();
+    fs::path out = root / "session.txt";
+    Library("tavrelix.scm", "(app-set-event-handler \"on-connected\" (lambda () (call-with-output-file \"" +
+                                out.string() +
+                                "\" (lambda (port) (display (app-get-session-info) port)))))\n");
+    StartLoggedOn();
+    EXPECT_TRUE(tvtest::Boxes().empty()) << BoxTexts();
+    // Output files are written in UTF-16 (little-endian).
+    std::ifstream in(out, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::u16string text(bytes.size() / 2, u' ');
+    std::memcpy(text.data(), bytes.data(), text.size() * 2);
+    EXPECT_EQ(Narrow(text.c_str()), "DEMO@DEMO");
+}
+
+} // namespace
