@@ -49,6 +49,16 @@ function(tavrelix_warnings target)
   target_compile_options(${target} PRIVATE ${TAVRELIX_WARNINGS})
 endfunction()
 
+# GCC 12's optimiser reports -Wrestrict falsely inside libstdc++ when a
+# literal is put before a temporary string (u"p" + std::to_string(i) goes
+# through std::basic_string::insert; a known false report of GCC 12). Only
+# for the targets whose code does that, only that one warning, only GCC 12.
+function(tavrelix_gcc12_string_insert target)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
+    target_compile_options(${target} PRIVATE -Wno-restrict)
+  endif()
+endfunction()
+
 function(tavrelix_add_library name)
   cmake_parse_arguments(A "SHARED" "" "SOURCES;DEPS;PRIVATE_DEPS" ${ARGN})
   if(NOT A_SOURCES)

@@ -44,8 +44,9 @@ std::u16string ClipText() {
 }
 
 void PutClipText(const std::u16string& text) {
-    std::vector<uint8_t> bytes((text.size() + 1) * 2, 0);
-    std::copy_n(reinterpret_cast<const uint8_t*>(text.data()), text.size() * 2, bytes.data());
+    // The text and its terminator, byte by byte.
+    const auto* units = reinterpret_cast<const uint8_t*>(text.c_str());
+    std::vector<uint8_t> bytes(units, units + (text.size() + 1) * 2);
     tvtest::SetClipboard({{CF_UNICODETEXT, bytes}});
 }
 

@@ -16,8 +16,9 @@ constexpr unsigned kShift = static_cast<unsigned>(qtplatform::Mods::Shift);
 constexpr unsigned kCtrl = static_cast<unsigned>(qtplatform::Mods::Ctrl);
 
 win32bk::ClipFormats Unicode(const std::u16string& t) {
-    std::vector<uint8_t> b((t.size() + 1) * 2, 0);
-    std::memcpy(b.data(), t.data(), t.size() * 2);
+    // The text and its terminator, byte by byte.
+    const auto* bytes = reinterpret_cast<const uint8_t*>(t.c_str());
+    std::vector<uint8_t> b(bytes, bytes + (t.size() + 1) * 2);
     return {{CF_UNICODETEXT, b}};
 }
 
