@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# The installed tree: `cmake --install` of the build tree into a scratch
+# DESTDIR under the prefix /usr, its contents checked, the desktop entry and
+# the AppStream data validated (when the validators are installed), and the
+# installed program started through its link on the path, offscreen, logged
+# on to the DEMO service, twice with one per-user store: it finds its files
+# beside itself, writes nothing into its own directory, keeps its settings,
+# and opens nothing of the build or source tree.
+#   install_test.sh BUILD_DIR SOURCE_DIR
+set -euo pipefail
+build=$1
+source=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+DESTDIR=$work/root cmake --install "$build" --prefix /usr >"$work/install.log" || fail "cmake --install"
+root=$work/root/usr
+lib=$root/lib/tavrelix
+
+# The tree: what the program finds beside itself, and the desktop's files.
+for f in lib/tavrelix/tavrelix lib/tavrelix/liboci.so lib/tavrelix/data/keywords.txt \
+  lib/tavrelix/scmlib/init.scm lib/tavrelix/doc/screenshot-main.png \
+  share/applications/tavrelix.desktop share/metainfo/tavrelix.metainfo.xml \
+  share/mime/packages/tavrelix.xml share/icons/hicolor/scalable/apps/tavrelix.svg \
+  share/icons/hicolor/48x48/apps/tavrelix.png share/icons/hicolor/128x128/apps/tavrelix.png \
+  share/icons/hicolor/256x256/apps/tavrelix.png share/doc/tavrelix/copyright; do
+  [ -s "$root/$f" ] || fail "missing $f"
+done
+[ -x "$lib/tavrelix" ] || fail "the executable is not executable"
+[ "$(readlink "$root/bin/tavrelix")" = ../lib/tavrelix/tavrelix ] || fail "bin/tavrelix is not the link"
+# PNG sizes from the header (width and height at bytes 16-23).
+for s in 48 128 256; do
+  got=$(od -An -tu1 -j16 -N8 "$root/share/icons/hicolor/${s}x$s/apps/tavrelix.png" | tr -s ' ')
+  want=$(printf ' 0 0 %d %d 0 0 %d %d' $((s / 256)) $((s % 256)) $((s / 256)) $((s % 256)))
+  [ "$got" = "$want" ] || fail "the ${s} px icon is not ${s}x$s ($got)"
+done
+# Nothing of the tests: no other library, no test or benchmark program, no READMEs.
+extra=$(cd "$root" && find . -type f -o -type l | sort | grep -v -E \
+  '^\./(bin/tavrelix|lib/tavrelix/(tavrelix|liboci\.so|data/.*|scmlib/.*|doc/.*)|share/(applications/tavrelix\.desktop|metainfo/tavrelix\.metainfo\.xml|mime/packages/tavrelix\.xml|icons/hicolor/.*/apps/tavrelix\.(svg|png)|doc/tavrelix/(copyright|changelog\.Debian\.gz)))$' || true)
+[ -z "$extra" ] || fail "installed beyond the layout: $extra"
+! find "$root" -name README.md | grep -q . || fail "a README was installed"
+# No path of the build machine in the installed files.
+if grep -r -l -F -e "$build" -e "$source" "$root" >"$work/paths"; then
+  fail "build or source paths in: $(cat "$work/paths")"
+fi
+
+# The desktop's files tie together: one MIME type, one entry name.
+grep -qx 'Exec=tavrelix %f' "$root/share/applications/tavrelix.desktop" || fail "Exec line"
+grep -qx 'MimeType=application/x-tavrelix;' "$root/share/applications/tavrelix.desktop" || fail "MimeType line"
+grep -q '<mime-type type="application/x-tavrelix">' "$root/share/mime/packages/tavrelix.xml" || fail "MIME type"
+grep -q '<glob pattern="\*.tvx"/>' "$root/share/mime/packages/tavrelix.xml" || fail "MIME glob"
+grep -q '<launchable type="desktop-id">tavrelix.desktop</launchable>' "$root/share/metainfo/tavrelix.metainfo.xml" ||
+  fail "AppStream launchable"
+grep -q '<summary xml:lang="ja">' "$root/share/metainfo/tavrelix.metainfo.xml" || fail "Japanese summary"
+if command -v desktop-file-validate >/dev/null; then
+  desktop-file-validate "$root/share/applications/tavrelix.desktop" || fail "desktop-file-validate"
+fi
+if command -v appstreamcli >/dev/null; then
+  # Errors fail; the one warning is the component id, which is the entry's name.
+  appstreamcli validate --no-net "$root/share/metainfo/tavrelix.metainfo.xml" >"$work/appstream" 2>&1 || true
+  if grep -q '^E:' "$work/appstream"; then
+    cat "$work/appstream" >&2
+    fail "appstreamcli validate"
+  fi
+fi
+
+# The program, as a user starts it: through the link on the path, the
+# command of the desktop entry's Exec line.
+export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data HOME=$work/home
+mkdir -p "$HOME"
+unset TNS_ADMIN
+before=$(cd "$lib" && find . -printf '%p %s %T@\n' | sort)
+run() {
+  local shot=$1
+  shift
+  (cd "$work/home" && PATH=$root/bin:$PATH TAVRELIX_SCREENSHOT=$shot "$@" tavrelix LOGON=DEMO/demo@DEMO) \
+    >"$work/out" 2>&1 || { cat "$work/out" >&2; fail "the installed program did not end cleanly"; }
+  [ -s "$shot" ] || fail "no window was written"
+}
+# The first run traced (the leak checker cannot run under a tracer).
+if command -v strace >/dev/null; then
+  ASAN_OPTIONS=${ASAN_OPTIONS:-}:detect_leaks=0 run "$work/first.png" strace -f -qq -e trace=openat -o "$work/trace"
+else
+  run "$work/first.png"
+fi
+if [ -f "$work/trace" ]; then
+  # The client library and the keyword file were opened from beside the executable.
+  grep -E "openat\(.*\"$lib/liboci\.so\".* = [0-9]+$" "$work/trace" >/dev/null || fail "liboci.so not loaded from $lib"
+  grep -E "openat\(.*\"$lib/data/keywords\.txt\".* = [0-9]+$" "$work/trace" >/dev/null ||
+    fail "keywords.txt not read from $lib"
+  if grep -F -e "$build/" -e "$source/" "$work/trace" >"$work/opened"; then
+    fail "opened files of the build machine: $(head -5 "$work/opened")"
+  fi
+fi
+# The settings live in the per-user store and survive a second run.
+store=$XDG_CONFIG_HOME/tavrelix/registry.reg
+[ -s "$store" ] || fail "no per-user settings store"
+grep -q 'GRID_CALC_TYPE' "$store" || fail "GRID_CALC_TYPE not kept"
+cp "$store" "$work/store.1"
+run "$work/second.png"
+grep -q 'GRID_CALC_TYPE' "$store" || fail "GRID_CALC_TYPE lost by the second run"
+# Nothing was written into the install directory.
+after=$(cd "$lib" && find . -printf '%p %s %T@\n' | sort)
+[ "$before" = "$after" ] || fail "the program wrote into $lib: $(diff <(echo "$before") <(echo "$after") | head -5)"
+echo "installed tree and program: ok"
