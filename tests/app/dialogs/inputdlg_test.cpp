@@ -20,7 +20,7 @@ TEST_F(SettingsTest, InputDialogControlsTextAndButtons) {
     CInputDlg dlg;
     dlg.m_title = u"列幅";
     dlg.m_text = u"120";
-    tvtest::ExpectDialog(u"列幅", [](HWND h) {
+    tvtest::ExpectDialog(u"列幅", [](HWND h) -> bool {
         RECT window{}, client{};
         GetWindowRect(h, &window);
         GetClientRect(h, &client);
@@ -56,7 +56,7 @@ TEST_F(SettingsTest, InputDialogControlsTextAndButtons) {
     CInputDlg again;
     again.m_title = u"入力";
     again.m_text = u"abc";
-    tvtest::ExpectDialog(u"入力", [](HWND h) {
+    tvtest::ExpectDialog(u"入力", [](HWND h) -> bool {
         tvtest::TypeInto(h, CInputDlg::IDC_INPUT_EDIT, u"xyz");
         tvtest::ClickControl(h, IDCANCEL);
         return true;
