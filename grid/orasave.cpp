@@ -71,6 +71,11 @@ int MbSize(const char16_t* text) {
 int PutValue(OraCursor* c, int i, int pos, const char16_t* text, CString* msg) {
     OraColumnDesc& d = c->desc[i];
     char* dst = c->data[i] + static_cast<int64_t>(pos) * d.buffer_size;
+    // Converted in place; measured only when it does not fit.
+    if (text && *text && oci_wide_to_mb(text, dst, d.buffer_size) > 0) {
+        c->ind[i][pos] = 0;
+        return ORARC_OK;
+    }
     int need = (text && *text) ? oci_wide_to_mb(text, nullptr, 0) : 0;
     if (!text || !*text || need <= 0) {
         if (!d.nullable) {
@@ -86,12 +91,9 @@ int PutValue(OraCursor* c, int i, int pos, const char16_t* text, CString* msg) {
         if (d.buffer_size > 0) dst[0] = 0;
         return ORARC_OK;
     }
-    if (need > d.buffer_size || oci_wide_to_mb(text, dst, d.buffer_size) == 0) {
-        if (msg) msg->Format(u"データ長が不正です(%s)\n", d.wname);
-        return ORARC_TOO_LONG;
-    }
-    c->ind[i][pos] = 0;
-    return ORARC_OK;
+    // A text with a form that does not fit.
+    if (msg) msg->Format(u"データ長が不正です(%s)\n", d.wname);
+    return ORARC_TOO_LONG;
 }
 
 // Array-DML cursor over the named columns (UTF-16 names).
@@ -423,11 +425,22 @@ namespace {
 // One array statement over the rows want(row) chooses, in batches of the
 // cursor's size: the cursor opened at the first such row, put(cursor, row,
 // position, error) fills a row's binds, each full batch executed as it fills
-// and the rest at the end. reached: the last row looked at.
-int RunArrayDml(OraTableDef* def, OraSession* s, const CString& sql, const std::vector<CString>& names,
-                const char16_t* phase, int rows, int* failCell, CString* msg, HWND window,
-                CancelState* cancel, std::vector<int>* countFailed, const std::function<bool(int)>& want,
-                const std::function<int(OraCursor*, int, int, CString*)>& put, int* reached) {
+// and the rest at the end. A failed put or cursor ends the phase with
+// checkFormat and the error, naming the row; colMap maps an execution error's
+// line to its column; count grows by each row sent. reached: the last row
+// looked at.
+struct ArrayDml {
+    const CString& sql;
+    const std::vector<CString>& names;
+    const char16_t* phase;
+    const char16_t* checkFormat;
+    const std::vector<int>* colMap;
+    std::vector<int>* countFailed;
+};
+
+int RunArrayDml(OraTableDef* def, OraSession* s, const ArrayDml& dml, int rows, int* failCell, CString* msg,
+                HWND window, CancelState* cancel, const std::function<bool(int)>& want,
+                const std::function<int(OraCursor*, int, int, CString*)>& put, int* count, int* reached) {
     OraCursor c{};
     bool open = false;
     std::vector<int> rowMap;
@@ -438,9 +451,10 @@ int RunArrayDml(OraTableDef* def, OraSession* s, const CString& sql, const std::
         if (!want(row)) continue;
         if (!open) {
             open = true;
-            if ((rc = CreateArrayCursor(s, &c, def, sql, names, msg)) != ORARC_OK) {
+            if ((rc = CreateArrayCursor(s, &c, def, dml.sql, dml.names, msg)) != ORARC_OK) {
                 CString text = StripPosition(msg ? *msg : CString());
-                if (msg) msg->Format(u"%s error\n%s", phase, text);
+                if (msg) msg->Format(dml.checkFormat, text);
+                failCell[1] = row;
                 break;
             }
             rowMap.assign(static_cast<size_t>(c.rows_per_fetch), -1);
@@ -449,14 +463,15 @@ int RunArrayDml(OraTableDef* def, OraSession* s, const CString& sql, const std::
         rowMap[static_cast<size_t>(pos)] = row;
         CString err;
         if ((rc = put(&c, row, pos, &err)) != ORARC_OK) {
-            if (msg) msg->Format(u"%s error\n%s", phase, err);
+            if (msg) msg->Format(dml.checkFormat, err);
             failCell[1] = row;
             break;
         }
-        rc = ExecArrayDmlRow(s, &c, failCell, rowMap, phase, msg, cancel, 0, nullptr, countFailed);
+        rc = ExecArrayDmlRow(s, &c, failCell, rowMap, dml.phase, msg, cancel, 0, dml.colMap, dml.countFailed);
+        if (rc == ORARC_OK && count) ++*count;
     }
     if (rc == ORARC_OK && open)
-        rc = ExecArrayDmlRow(s, &c, failCell, rowMap, phase, msg, cancel, 1, nullptr, countFailed);
+        rc = ExecArrayDmlRow(s, &c, failCell, rowMap, dml.phase, msg, cancel, 1, dml.colMap, dml.countFailed);
     CloseCursor(s, &c, &open);
     return rc;
 }
@@ -473,16 +488,15 @@ int CEditableOraGridData::SaveDeletes(OraTableDef* def, OraSession* s, int* fail
     int firstKey = FirstKeyColumn();
     int reached = -1;
     int rc = RunArrayDml(
-        def, s, sql, m_keyNames, u"delete", GetRowCount(), failCell, msg, window, cancel, &m_countFailedRows,
-        [&](int row) { return IsDeletedRow(row) && DatasetRow(row) >= 0; },
+        def, s, {sql, m_keyNames, u"delete", u"delete error\n%s", nullptr, &m_countFailedRows}, GetRowCount(),
+        failCell, msg, window, cancel, [&](int row) { return IsDeletedRow(row) && DatasetRow(row) >= 0; },
         [&](OraCursor* c, int row, int pos, CString* err) {
             int r = ORARC_OK;
             for (int k = 0; k < static_cast<int>(m_keyNames.size()) && r == ORARC_OK; ++k)
                 r = PutValue(c, k, pos, GetOriginalText(row, firstKey + k), err);
-            if (r == ORARC_OK) ++*deleted;
             return r;
         },
-        &reached);
+        deleted, &reached);
     if (!m_countFailedRows.empty()) m_countFailedCol = -1;
     return rc;
 }
@@ -551,8 +565,8 @@ int CEditableOraGridData::SaveColumnUpdates(OraTableDef* def, OraSession* s, int
     names.insert(names.end(), m_keyNames.begin(), m_keyNames.end());
     int reached = -1;
     int rc = RunArrayDml(
-        def, s, sql, names, u"update", GetRowCount(), failCell, msg, window, cancel, &m_countFailedRows,
-        [&](int row) { return IsUpdatedRow(row) && IsCellModified(row, col); },
+        def, s, {sql, names, u"update", u"update error\n%s", nullptr, &m_countFailedRows}, GetRowCount(),
+        failCell, msg, window, cancel, [&](int row) { return IsUpdatedRow(row) && IsCellModified(row, col); },
         [&](OraCursor* c, int row, int pos, CString* err) {
             int r = PutValue(c, 0, pos, GetText(row, col), err);
             std::vector<const char16_t*> keys = CurrentKeyValues(row);
@@ -560,7 +574,7 @@ int CEditableOraGridData::SaveColumnUpdates(OraTableDef* def, OraSession* s, int
                 r = PutValue(c, static_cast<int>(k + 1), pos, keys[k], err);
             return r;
         },
-        &reached);
+        nullptr, &reached);
     if (rc != ORARC_OK) {
         failCell[0] = col;
         if (failCell[1] < 0) failCell[1] = reached;
@@ -644,46 +658,23 @@ int CEditableOraGridData::SaveInserts(OraTableDef* def, OraSession* s, int* fail
         colMap.push_back(col);
         names.emplace_back(GetColName(col));
     }
-    OraCursor c{};
-    bool open = false;
-    std::vector<int> rowMap;
     CString sql;
-    int rows = GetRowCount();
-    int rc = ORARC_OK;
-    for (int row = 0; row < rows && rc == ORARC_OK; ++row) {
-        if ((rc = RowStep(row, window, msg)) != ORARC_OK) break;
-        if (!IsInsertedRow(row)) continue;
-        if (!open) {
-            sql.Format(u"insert into \"%s\".\"%s\" (%s) \nvalues (%s)", m_owner, m_table, list, values);
-            open = true;
-            if ((rc = CreateArrayCursor(s, &c, def, sql, names, msg)) != ORARC_OK) {
-                CString text = StripPosition(msg ? *msg : CString());
-                if (msg) msg->Format(u"insert error \n%s", text);
-                failCell[1] = row;
-                break;
+    sql.Format(u"insert into \"%s\".\"%s\" (%s) \nvalues (%s)", m_owner, m_table, list, values);
+    int reached = -1;
+    return RunArrayDml(
+        def, s, {sql, names, u"insert", u"insert error \n%s", &colMap, nullptr}, GetRowCount(), failCell, msg,
+        window, cancel, [&](int row) { return IsInsertedRow(row); },
+        [&](OraCursor* c, int row, int pos, CString* err) -> int {
+            for (size_t k = 0; k < colMap.size(); ++k) {
+                int r = PutValue(c, static_cast<int>(k), pos, GetText(row, colMap[k]), err);
+                if (r != ORARC_OK) {
+                    failCell[0] = colMap[k];
+                    return r;
+                }
             }
-            rowMap.assign(static_cast<size_t>(c.rows_per_fetch), -1);
-        }
-        int pos = c.rows_in_buffer;
-        rowMap[static_cast<size_t>(pos)] = row;
-        CString err;
-        for (size_t k = 0; k < colMap.size(); ++k) {
-            rc = PutValue(&c, static_cast<int>(k), pos, GetText(row, colMap[k]), &err);
-            if (rc != ORARC_OK) {
-                if (msg) msg->Format(u"insert error \n%s", err);
-                failCell[0] = colMap[k];
-                failCell[1] = row;
-                break;
-            }
-        }
-        if (rc != ORARC_OK) break;
-        rc = ExecArrayDmlRow(s, &c, failCell, rowMap, u"insert", msg, cancel, 0, &colMap);
-        if (rc == ORARC_OK) ++*inserted;
-    }
-    if (rc == ORARC_OK && open)
-        rc = ExecArrayDmlRow(s, &c, failCell, rowMap, u"insert", msg, cancel, 1, &colMap);
-    CloseCursor(s, &c, &open);
-    return rc;
+            return ORARC_OK;
+        },
+        inserted, &reached);
 }
 
 int CEditableOraGridData::SaveInsertsByRow(OraTableDef* def, OraSession* s, int* failCell, int* inserted,

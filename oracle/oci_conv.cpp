@@ -88,6 +88,12 @@ int oci_wide_to_mb(const char16_t* w, char* buf, int size) {
     std::string all;
     if (cp == CP_UTF8) {
         if (HasLoneSurrogate(w)) return 0;
+        // Most texts fit: converted at once, measured only when they do not.
+        if (buf && size > 0) {
+            int done = WideCharToMultiByte(cp, 0, w, -1, buf, size, nullptr, nullptr);
+            if (done > 0) return done;
+            buf[0] = 0;
+        }
         int need = WideCharToMultiByte(cp, 0, w, -1, nullptr, 0, nullptr, nullptr);
         if (need <= 0) return 0;
         if (!buf) return need;

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -262,7 +263,14 @@ void inserts(const char* label) {
 
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    // Cases by name (a, b, all, async), every case when none is named.
+    auto run = [&](const char* name) {
+        if (argc < 2) return true;
+        for (int i = 1; i < argc; ++i)
+            if (std::strcmp(argv[i], name) == 0) return true;
+        return false;
+    };
     char tmpl[] = "/tmp/grid-save-bench-XXXXXX";
     g_home = mkdtemp(tmpl);
     fs::create_directories(g_home + "/tns");
@@ -288,12 +296,14 @@ int main() {
     exec(u"create table gs (ID number(10) primary key, NAME varchar2(40), AMOUNT number(12,2), CREATED date, "
          u"NOTE varchar2(200))");
     control("nonblocking inline");
-    updates("(a) NAME of 10,000 rows", false);
-    inserts("(b) 10,000 inserted rows");
-    updates("all four columns (sqlite3: x4)", true);
+    if (run("a")) updates("(a) NAME of 10,000 rows", false);
+    if (run("b")) inserts("(b) 10,000 inserted rows");
+    if (run("all")) updates("all four columns (sqlite3: x4)", true);
     control("nonblocking async");
-    updates("(a) nonblocking async", false);
-    inserts("(b) nonblocking async");
+    if (run("async")) {
+        updates("(a) nonblocking async", false);
+        inserts("(b) nonblocking async");
+    }
     oci_ora_logout(&g_s);
     std::error_code ec;
     fs::remove_all(g_home, ec);

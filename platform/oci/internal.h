@@ -331,9 +331,16 @@ struct Stmt : Handle {
     int rowidCol = -1;       // the hidden row id column, -1 when none
     bool described = false;
     std::string scratchUtf8, scratchClient; // fetch buffers, kept to spare allocations
+    // Text binds in UTF-8, one per parameter: SQLite reads them in place until
+    // the next iteration binds again.
+    std::vector<std::string> bindUtf8;
+    // The DML text st was compiled from, and for which session.
+    std::string preparedSql;
+    Session* preparedSession = nullptr;
     explicit Stmt(Env* e) : Handle(OCI_HTYPE_STMT, e) {}
     ~Stmt() override;
-    void reset();
+    // Back to unexecuted; keepCompiled: st is only reset, for prepareSqlite to reuse.
+    void reset(bool keepCompiled = false);
 };
 
 // Sets the statement's text (caller's bytes).

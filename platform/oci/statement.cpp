@@ -19,9 +19,13 @@ Stmt::~Stmt() {
     for (auto* p : params) delete p;
 }
 
-void Stmt::reset() {
-    if (st) sqlite3_finalize(st);
-    st = nullptr;
+void Stmt::reset(bool keepCompiled) {
+    if (st && keepCompiled) {
+        sqlite3_reset(st);
+    } else {
+        if (st) sqlite3_finalize(st);
+        st = nullptr;
+    }
     executed = rowPending = finished = endReported = false;
     rowCount = 0;
 }
@@ -191,10 +195,10 @@ bool bindValue(Stmt& s, sqlite3_stmt* st, int p, BindH* b, ub4 k) {
             n = b->alen ? b->alen[k] : size_t(std::max<sb4>(b->size, 0));
         }
         if (n == 0) return sqlite3_bind_null(st, p) == SQLITE_OK;
-        std::string utf8;
+        std::string& utf8 = s.bindUtf8[size_t(p - 1)];
         (b->form == SQLCS_NCHAR ? env.ncodec : env.codec).toUtf8(v, n, utf8);
         if (b->dty == SQLT_AFC) padForChar(s, b->name, utf8);
-        return sqlite3_bind_text(st, p, utf8.data(), int(utf8.size()), SQLITE_TRANSIENT) == SQLITE_OK;
+        return sqlite3_bind_text(st, p, utf8.data(), int(utf8.size()), SQLITE_STATIC) == SQLITE_OK;
     }
     }
 }
@@ -207,6 +211,8 @@ BindH* findBind(Stmt& s, const std::string& name) {
 
 bool bindAll(Stmt& s, ub4 k, OraError& err) {
     int n = sqlite3_bind_parameter_count(s.st);
+    // Sized before any bind: growing later would move the texts SQLite points at.
+    if (s.bindUtf8.size() < size_t(n)) s.bindUtf8.resize(size_t(n));
     for (int p = 1; p <= n; ++p) {
         const std::string& name = s.tr.bindNames[size_t(p - 1)];
         BindH* b = findBind(s, name);
@@ -543,10 +549,19 @@ bool deliverRow(Stmt& s, ub4 r) {
 }
 
 bool prepareSqlite(Stmt& s, Session& sess, OraError& err) {
+    // DML executed again (each batch of an array write) keeps its compiled
+    // statement; SQLite compiles it anew itself when the schema changed.
+    bool query = s.tr.kind == Kind::Select;
+    if (s.st && !query && s.preparedSession == &sess && sqlite3_db_handle(s.st) == sess.conn &&
+        s.preparedSql == s.tr.sql) {
+        sqlite3_reset(s.st);
+        return true;
+    }
     if (s.st) {
         sqlite3_finalize(s.st);
         s.st = nullptr;
     }
+    s.preparedSession = nullptr;
     const char* tail = nullptr;
     if (std::getenv("TAVRELIX_OCI_TRACE"))
         std::fprintf(stderr, "oci: %s\n    -> %s\n", s.sql.c_str(), s.tr.sql.c_str());
@@ -555,6 +570,8 @@ bool prepareSqlite(Stmt& s, Session& sess, OraError& err) {
         err = sqliteError(sess, rc, &s.tr, -1);
         return false;
     }
+    s.preparedSession = &sess;
+    s.preparedSql = s.tr.sql;
     return true;
 }
 
@@ -874,7 +891,7 @@ int addColumnWithExpressionDefault(Session& sess, const Translation& t, const st
 } // namespace
 
 int stmtExecute(Stmt& s, Session& sess, ub4 iters, bool describeOnly, OraError& err) {
-    s.reset();
+    s.reset(true);
     s.parseOffset = 0;
     auto failed = [&](OraError e) {
         if (e.offset >= 0) s.parseOffset = ub2(clientOffset(s, e.offset));

@@ -1,6 +1,7 @@
 #include "values.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -8,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string_view>
 
 namespace oci {
 
@@ -197,10 +199,31 @@ std::string zoneText(int m) {
 }
 
 std::string formatStoredDate(const DateTime& d) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day, d.hour, d.minute,
-                  d.second);
-    return buf;
+    auto fits = [](int v, int limit) { return v >= 0 && v < limit; };
+    if (!fits(d.year, 10000) || !fits(d.month, 100) || !fits(d.day, 100) || !fits(d.hour, 100) ||
+        !fits(d.minute, 100) || !fits(d.second, 100)) {
+        char buf[80];
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day, d.hour,
+                      d.minute, d.second);
+        return buf;
+    }
+    // Written digit by digit: every date a write stores passes here.
+    char buf[19];
+    auto put = [&](int at, int v, int width) {
+        for (int k = width - 1; k >= 0; --k, v /= 10) buf[at + k] = char('0' + v % 10);
+    };
+    put(0, d.year, 4);
+    buf[4] = '-';
+    put(5, d.month, 2);
+    buf[7] = '-';
+    put(8, d.day, 2);
+    buf[10] = ' ';
+    put(11, d.hour, 2);
+    buf[13] = ':';
+    put(14, d.minute, 2);
+    buf[16] = ':';
+    put(17, d.second, 2);
+    return std::string(buf, sizeof buf);
 }
 
 bool parseStoredDate(const std::string& s, DateTime& d) {
@@ -317,9 +340,19 @@ const char* element(const std::string& f, size_t i) {
                                   "FF5",  "TZH",  "TZM",   "TZR",  "FF6",  "FF7", "FF8", "FF9", "YYY",
                                   "MON",  "DAY",  "YY",    "RR",   "MM",   "DD",  "DY",  "HH",  "MI",
                                   "SS",   "FF",   "AM",    "PM",   "Y",    "X"};
-    for (const char* e : elems) {
-        size_t k = 0;
-        while (e[k] && i + k < f.size() && std::toupper(static_cast<unsigned char>(f[i + k])) == e[k]) ++k;
+    // The elements by first letter, each list in the order above.
+    static const auto byFirst = [] {
+        std::array<std::vector<const char*>, 26> t;
+        for (const char* e : elems) t[size_t(e[0] - 'A')].push_back(e);
+        return t;
+    }();
+    auto upper = [](char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; };
+    if (i >= f.size()) return "";
+    char first = upper(f[i]);
+    if (first < 'A' || first > 'Z') return "";
+    for (const char* e : byFirst[size_t(first - 'A')]) {
+        size_t k = 1;
+        while (e[k] && i + k < f.size() && upper(f[i + k]) == e[k]) ++k;
         if (!e[k]) return e;
     }
     return "";
@@ -794,9 +827,13 @@ int formatNumber(double v, const std::string& fmtIn, const std::string& chars, s
 
 int parseDate(const std::string& s, const std::string& f, DateTime& d) {
     d = DateTime{};
-    DateTime now = nowLocal();
-    d.year = now.year;
-    d.month = now.month;
+    // The clock gives the year and month the text leaves out; read only when needed.
+    bool haveNow = false, gotYear = false, gotMonth = false;
+    DateTime now;
+    auto clock = [&]() -> const DateTime& {
+        if (!haveNow) now = nowLocal(), haveNow = true;
+        return now;
+    };
     size_t i = 0, p = 0;
     bool pm = false, ampm = false;
     auto skipBlank = [&] {
@@ -811,9 +848,10 @@ int parseDate(const std::string& s, const std::string& f, DateTime& d) {
             ++p;
             start = p;
         }
-        while (p < s.size() && p - start < maxDigits && std::isdigit((unsigned char)s[p])) ++p;
+        v = 0;
+        while (p < s.size() && p - start < maxDigits && s[p] >= '0' && s[p] <= '9')
+            v = v * 10 + (s[p++] - '0');
         if (p == start) return 1858;
-        v = std::atoi(s.substr(start, p - start).c_str());
         if (neg) v = -v;
         return 0;
     };
@@ -823,13 +861,13 @@ int parseDate(const std::string& s, const std::string& f, DateTime& d) {
         if (c == '"') {
             size_t e = f.find('"', i + 1);
             if (e == std::string::npos) return 1821;
-            std::string lit = f.substr(i + 1, e - i - 1);
-            if (s.compare(p, lit.size(), lit) != 0) return 1861;
+            std::string_view lit(f.data() + i + 1, e - i - 1);
+            if (std::string_view(s).substr(p, lit.size()) != lit) return 1861;
             p += lit.size();
             i = e + 1;
             continue;
         }
-        std::string e = element(f, i);
+        std::string_view e = element(f, i);
         if (e.empty()) {
             if (std::isalnum((unsigned char)c)) return 1821;
             // Punctuation in the model matches any punctuation in the input.
@@ -843,16 +881,19 @@ int parseDate(const std::string& s, const std::string& f, DateTime& d) {
         if (e == "YYYY" || e == "RRRR") {
             if ((code = number(4, v))) return code;
             d.year = v;
+            gotYear = true;
         } else if (e == "YY" || e == "RR") {
             if ((code = number(2, v))) return code;
             if (e == "RR")
                 d.year = v < 50 ? 2000 + v : 1900 + v;
             else
-                d.year = now.year / 100 * 100 + v;
+                d.year = clock().year / 100 * 100 + v;
+            gotYear = true;
         } else if (e == "MM") {
             if ((code = number(2, v))) return code;
             if (v < 1 || v > 12) return 1843;
             d.month = v;
+            gotMonth = true;
         } else if (e == "MON" || e == "MONTH") {
             std::string up = upperAscii(s.substr(p));
             bool found = false;
@@ -872,6 +913,7 @@ int parseDate(const std::string& s, const std::string& f, DateTime& d) {
                 }
             }
             if (!found) return 1843;
+            gotMonth = true;
         } else if (e == "DD") {
             if ((code = number(2, v))) return code;
             if (v < 1 || v > 31) return 1847;
@@ -892,7 +934,7 @@ int parseDate(const std::string& s, const std::string& f, DateTime& d) {
             if ((code = number(2, v))) return code;
             if (v > 59) return 1852;
             d.second = v;
-        } else if (e.compare(0, 2, "FF") == 0) {
+        } else if (e.substr(0, 2) == "FF") {
             size_t start = p;
             while (p < s.size() && std::isdigit((unsigned char)s[p])) ++p;
             std::string frac = s.substr(start, p - start) + "000000000";
@@ -937,6 +979,8 @@ int parseDate(const std::string& s, const std::string& f, DateTime& d) {
             return 1821;
         }
     }
+    if (!gotYear) d.year = clock().year;
+    if (!gotMonth) d.month = clock().month;
     skipBlank();
     if (p < s.size()) return 1830;
     if (ampm && pm) d.hour += 12;
@@ -980,7 +1024,31 @@ bool decodeRowid(const std::string& s, int64_t& object, int64_t& schema, int64_t
 
 // ---- Declared types -------------------------------------------------------------
 
-DeclType parseDeclType(const std::string& declIn) {
+namespace {
+DeclType parseDeclTypeText(const std::string& declIn);
+} // namespace
+
+// A write checks every value by its column's declared type: the last few
+// declarations parsed are kept per thread.
+DeclType parseDeclType(const std::string& decl) {
+    struct Entry {
+        std::string decl;
+        DeclType type;
+        bool used = false;
+    };
+    thread_local Entry recent[8];
+    thread_local unsigned next = 0;
+    for (const Entry& e : recent)
+        if (e.used && e.decl == decl) return e.type;
+    Entry& e = recent[next++ % 8];
+    e.decl = decl;
+    e.type = parseDeclTypeText(decl);
+    e.used = true;
+    return e.type;
+}
+
+namespace {
+DeclType parseDeclTypeText(const std::string& declIn) {
     DeclType t;
     std::string decl = upperAscii(declIn);
     for (size_t p; (p = decl.find("_TO_")) != std::string::npos;) decl.replace(p, 4, " TO ");
@@ -1092,6 +1160,7 @@ DeclType parseDeclType(const std::string& declIn) {
     }
     return t;
 }
+} // namespace
 
 bool withDecimalPoint(std::string& s, char decimal) {
     if (decimal == '.') return true;
@@ -1102,16 +1171,29 @@ bool withDecimalPoint(std::string& s, char decimal) {
     return true;
 }
 
+namespace {
+// A value as text. A TEXT value is read as stored (the database is UTF-8),
+// which spares SQLite copying a bound text to add a terminator.
+std::string_view valueText(sqlite3_value* v) {
+    if (sqlite3_value_type(v) == SQLITE_TEXT) {
+        const char* p = static_cast<const char*>(sqlite3_value_blob(v));
+        return p ? std::string_view(p, size_t(sqlite3_value_bytes(v))) : std::string_view();
+    }
+    const char* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+    return p ? std::string_view(p, size_t(sqlite3_value_bytes(v))) : std::string_view();
+}
+} // namespace
+
 int convertForColumn(sqlite3_context* ctx, sqlite3_value* v, const ColumnCheck& c, std::string& detail,
                      const Session& session) {
     const std::string& dateFormat = session.dateFormat;
     const char decimal = session.numericCharacters[0];
-    std::string name = "\"" + c.owner + "\".\"" + c.table + "\".\"" + c.column + "\"";
+    auto columnName = [&] { return "\"" + c.owner + "\".\"" + c.table + "\".\"" + c.column + "\""; };
     int vt = sqlite3_value_type(v);
     bool null = vt == SQLITE_NULL || (vt == SQLITE_TEXT && sqlite3_value_bytes(v) == 0);
     if (null) {
         if (c.notNull) {
-            detail = name;
+            detail = columnName();
             return c.update ? 1407 : 1400;
         }
         sqlite3_result_null(ctx);
@@ -1127,8 +1209,7 @@ int convertForColumn(sqlite3_context* ctx, sqlite3_value* v, const ColumnCheck& 
             n.integer = false;
             n.d = sqlite3_value_double(v);
         } else {
-            std::string s(reinterpret_cast<const char*>(sqlite3_value_text(v)),
-                          size_t(sqlite3_value_bytes(v)));
+            std::string s(valueText(v));
             if (!withDecimalPoint(s, decimal)) return 1722;
             if (int code = readNumber(s, n)) return code;
         }
@@ -1157,7 +1238,7 @@ int convertForColumn(sqlite3_context* ctx, sqlite3_value* v, const ColumnCheck& 
         else if (vt == SQLITE_FLOAT)
             s = numberText(sqlite3_value_double(v));
         else
-            s.assign(reinterpret_cast<const char*>(sqlite3_value_text(v)), size_t(sqlite3_value_bytes(v)));
+            s.assign(valueText(v));
         size_t actual = s.size();
         if (t.charSemantics) {
             actual = 0;
@@ -1165,8 +1246,8 @@ int convertForColumn(sqlite3_context* ctx, sqlite3_value* v, const ColumnCheck& 
                 if ((ch & 0xC0) != 0x80) ++actual;
         }
         if (actual > size_t(t.length)) {
-            detail =
-                name + " (actual: " + std::to_string(actual) + ", maximum: " + std::to_string(t.length) + ")";
+            detail = columnName() + " (actual: " + std::to_string(actual) +
+                     ", maximum: " + std::to_string(t.length) + ")";
             return 12899;
         }
         if (t.cls == TypeClass::Char) s.append(size_t(t.length) - actual, ' ');
@@ -1179,8 +1260,7 @@ int convertForColumn(sqlite3_context* ctx, sqlite3_value* v, const ColumnCheck& 
         if (vt == SQLITE_BLOB) {
             bytes.assign(static_cast<const char*>(sqlite3_value_blob(v)), size_t(sqlite3_value_bytes(v)));
         } else {
-            std::string hex(reinterpret_cast<const char*>(sqlite3_value_text(v)),
-                            size_t(sqlite3_value_bytes(v)));
+            std::string hex(valueText(v));
             if (hex.size() % 2) hex.insert(hex.begin(), '0');
             for (size_t k = 0; k < hex.size(); k += 2) {
                 int hi = std::isxdigit(static_cast<unsigned char>(hex[k]))
@@ -1194,7 +1274,7 @@ int convertForColumn(sqlite3_context* ctx, sqlite3_value* v, const ColumnCheck& 
             }
         }
         if (t.length > 0 && bytes.size() > size_t(t.length)) {
-            detail = name + " (actual: " + std::to_string(bytes.size()) +
+            detail = columnName() + " (actual: " + std::to_string(bytes.size()) +
                      ", maximum: " + std::to_string(t.length) + ")";
             return 12899;
         }
@@ -1206,11 +1286,12 @@ int convertForColumn(sqlite3_context* ctx, sqlite3_value* v, const ColumnCheck& 
             detail = "expected DATE got NUMBER";
             return 932;
         }
-        std::string s(reinterpret_cast<const char*>(sqlite3_value_text(v)), size_t(sqlite3_value_bytes(v)));
+        std::string s(valueText(v));
         DateTime d;
         // The session's format first, then the stored form.
+        static const std::string storedFormat(kDefaultDateFormat);
         int code = parseDate(s, dateFormat, d);
-        if (code && parseDate(s, kDefaultDateFormat, d) == 0) code = 0;
+        if (code && parseDate(s, storedFormat, d) == 0) code = 0;
         if (code) return code;
         std::string out = formatStoredDate(d);
         sqlite3_result_text(ctx, out.data(), int(out.size()), SQLITE_TRANSIENT);
@@ -1224,7 +1305,7 @@ int convertForColumn(sqlite3_context* ctx, sqlite3_value* v, const ColumnCheck& 
         return 0;
     }
     // Timestamps: the stored form, else the session's formats.
-    std::string s(reinterpret_cast<const char*>(sqlite3_value_text(v)), size_t(sqlite3_value_bytes(v)));
+    std::string s(valueText(v));
     DateTime d;
     int code = 0;
     if (parseStoredStamp(s, d)) {

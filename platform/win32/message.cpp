@@ -328,7 +328,17 @@ void PostTo(ThreadQueue* q, const MSG& m, std::shared_ptr<std::array<BYTE, 256>>
         std::lock_guard<std::mutex> lock(q->mu);
         q->posted.push_back(Posted{m, std::move(keys)});
     }
+    q->cv.notify_all();
     WakeUi();
+}
+
+// A loop without a backend waits on its queue: a post or a send from another
+// thread wakes it at once, anything else within a millisecond.
+static void WaitWithoutBackend() {
+    ThreadQueue* q = MyQueue();
+    std::unique_lock<std::mutex> lock(q->mu);
+    q->cv.wait_for(lock, std::chrono::milliseconds(1),
+                   [&] { return !q->posted.empty() || !q->sends.empty() || q->quit; });
 }
 
 ThreadQueue* QueueOfWindow(HWND hwnd) {
@@ -420,7 +430,7 @@ void RunModalLoop(HWND owner, const std::function<bool()>& done) {
         if (Backend* b = GetBackend())
             b->WaitEvents(wait < 0 || wait > 10 ? 10 : wait);
         else
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            WaitWithoutBackend();
     }
     if (disabled && IsWindow(owner)) {
         EnableWindow(owner, TRUE);
@@ -446,6 +456,7 @@ LRESULT SendMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         std::lock_guard<std::mutex> lock(q->mu);
         q->sends.push_back(req);
     }
+    q->cv.notify_all();
     WakeUi();
     std::unique_lock<std::mutex> lock(q->mu);
     q->cv.wait(lock, [&] { return req->done; });
@@ -483,7 +494,7 @@ BOOL GetMessageW(LPMSG msg, HWND hwnd, UINT first, UINT last) {
         }
         Backend* b = GetBackend();
         if (!b) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            WaitWithoutBackend();
             continue;
         }
         b->WaitEvents(MsUntilNextTimer());
