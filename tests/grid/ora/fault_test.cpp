@@ -398,10 +398,17 @@ TEST_P(LostSessionTest, InEachPhaseAndAtTheCommit) {
         if (!armed) Control(oci7 ? "lose_session ocom" : "lose_session OCITransCommit");
         ProgressWindow w;
         CString msg;
-        int cell[2];
+        int cell[2] = {-9, -9};
         EXPECT_EQ(w.Save(grid, s, cell, &msg), ORARC_FAILED);
         EXPECT_EQ(Narrow(msg), "fatal error: rollback to tavex_p1");
         EXPECT_FALSE(armed);
+        // The first row of the batch the loss hit (the update its column);
+        // nothing at the commit.
+        const std::string p = phase;
+        int col = p == "update" ? 2 : -1;
+        int row = p == "delete" ? 0 : p == "update" ? 20 : p == "insert" ? 121 : -1;
+        EXPECT_EQ(cell[0], col);
+        EXPECT_EQ(cell[1], row);
         Control("reset");
         g_oci = g_real;
         EXPECT_EQ(Table(), before);
@@ -416,6 +423,41 @@ TEST_P(LostSessionTest, InEachPhaseAndAtTheCommit) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothCallSets, LostSessionTest, ::testing::Values(0, 1));
+
+// The connection lost while a CLOB is written, after the other edits went
+// through: the LOB write's cell named, the table and its LOBs as they were,
+// every edit pending; a fresh logon saves them all.
+TEST_F(FaultTest, LostSessionDuringALobWrite) {
+    Exec(s, u"create table fw (id number primary key, v varchar2(10), c clob)");
+    for (int i = 1; i <= 3; ++i) {
+        CString m;
+        ASSERT_EQ(
+            oci_exec_sql_bind(s, u"insert into fw values (:X0, 'v', 'text')", &m, nullptr, nullptr, "I", &i),
+            ORARC_OK);
+    }
+    Exec(s, u"commit");
+    auto table = [&] { return Rows(other, u"select id, v, c from fw order by id"); };
+    Bind(Query(u"FW", {u"ID", u"V", u"C"}, {}, u"order by a.\"ID\""), u"FW");
+    grid->DeleteRows(0, 0);
+    Set(1, 1, u"changed");
+    Set(2, 2, u"a new text");
+    std::string before = table();
+    std::string model = ModelState();
+    Control("lose_session OCILobWrite");
+    ProgressWindow w;
+    CString msg;
+    int cell[2] = {-9, -9};
+    EXPECT_EQ(w.Save(grid, s, cell, &msg), ORARC_FAILED);
+    EXPECT_EQ(Narrow(msg), "fatal error: rollback to tavex_p1");
+    EXPECT_EQ(cell[0], 2);
+    EXPECT_EQ(cell[1], 2);
+    Control("reset");
+    EXPECT_EQ(table(), before);
+    EXPECT_EQ(ModelState(), model);
+    LogonAs(0);
+    GoodSave();
+    EXPECT_EQ(table(), "2|changed|text\n3|v|a new text\n");
+}
 
 TEST_F(FaultTest, CancelBetweenRowsOfTheRowByRowInsert) {
     Exec(s, u"create table fr (id number primary key, c clob)");
