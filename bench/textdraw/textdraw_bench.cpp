@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/common/bench_display.h"
 #include "display/display.h"
 #include "editor/textdraw.h"
 #include "scrolldemo_window.h"
@@ -14,17 +15,6 @@
 namespace {
 
 const int kWidth = 1920, kHeight = 1080, kRows = 50, kChars = 200;
-
-void Init() {
-    static bool done = [] {
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        setenv("QT_FONT_DPI", "96", 1);
-        setenv("QT_SCALE_FACTOR", "1", 1);
-        qtplatform::Init();
-        return true;
-    }();
-    (void)done;
-}
 
 // 200 characters per line: ASCII words, kana and kanji mixed.
 std::vector<std::u16string> Lines() {
@@ -52,7 +42,7 @@ HFONT MakeFont() {
 }
 
 void BM_TextDrawRun(benchmark::State& state) {
-    Init();
+    InitBenchDisplay();
     auto lines = Lines();
     HDC dc = CreateCompatibleDC(nullptr);
     HBITMAP bmp = CreateCompatibleBitmap(dc, kWidth, kHeight);
@@ -81,7 +71,7 @@ void BM_TextDrawRun(benchmark::State& state) {
 BENCHMARK(BM_TextDrawRun)->Unit(benchmark::kMillisecond);
 
 void BM_QPainterDrawText(benchmark::State& state) {
-    Init();
+    InitBenchDisplay();
     auto lines = Lines();
     for (auto _ : state)
         benchmark::DoNotOptimize(
@@ -90,7 +80,7 @@ void BM_QPainterDrawText(benchmark::State& state) {
 BENCHMARK(BM_QPainterDrawText)->Unit(benchmark::kMillisecond);
 
 void BM_CharWidthCacheReset(benchmark::State& state) {
-    Init();
+    InitBenchDisplay();
     HDC dc = CreateCompatibleDC(nullptr);
     HFONT font = MakeFont();
     HGDIOBJ old = SelectObject(dc, font);
@@ -106,7 +96,7 @@ void BM_CharWidthCacheReset(benchmark::State& state) {
 BENCHMARK(BM_CharWidthCacheReset)->Unit(benchmark::kMicrosecond);
 
 void BM_ScrollDemo1000LineDowns(benchmark::State& state) {
-    Init();
+    InitBenchDisplay();
     win32bk::UseFakeClock(true);
     CDemoFrame frame;
     frame.CreateFrame(800, 600);

@@ -20,6 +20,9 @@ class GeneratedGridData : public CEditableGridData {
 public:
     int cols;
     std::vector<std::u16string> names;
+    // Row r shows the texts of source row r + textBase (a small model can show
+    // the texts of a large one's middle).
+    int textBase = 0;
 
     GeneratedGridData(int rowCount, int colCount) : cols(colCount) {
         static const char16_t* const fixed[] = {u"ID", u"NAME", u"日本語", u"QUOTE", u"TABBED", u"MEMO"};
@@ -60,7 +63,7 @@ public:
         GridRow* r = Row(row);
         if (r->flags & GROW_INSERTED) return u"";
         std::u16string& slot = m_ring[m_next++ % kRing];
-        slot = Text(r->id, col);
+        slot = Text(r->id + textBase, col);
         return slot.c_str();
     }
     int IsNull(int row, int col) override {
