@@ -3,6 +3,7 @@
 #include <set>
 
 #include "app/appstate.h"
+#include "app/dialogs/commoncanceldlg.h"
 #include "app/dialogs/tablelistdlg.h"
 #include "app/mainfrm.h"
 #include "app/settings.h"
@@ -20,6 +21,7 @@ ON_COMMAND(ID_FILE_REFRESH, OnFileRefresh)
 ON_UPDATE_COMMAND_UI(ID_FILE_REFRESH, OnUpdateFileSelectTable)
 ON_COMMAND(ID_FILE_CLEAR_DATA, OnFileClearData)
 ON_UPDATE_COMMAND_UI(ID_FILE_CLEAR_DATA, OnUpdateFileClearData)
+ON_COMMAND(ID_FILE_COMMIT, OnFileCommit)
 ON_UPDATE_COMMAND_UI(ID_FILE_COMMIT, OnUpdateFileCommit)
 ON_UPDATE_COMMAND_UI(ID_FILE_SAVE_DATA, OnUpdateFileCommit)
 ON_UPDATE_COMMAND_UI(ID_TOOL_SHOW_UPDATE_SQL, OnUpdateFileCommit)
@@ -215,6 +217,54 @@ void CTavexDoc::OnFileClearData() {
 
 void CTavexDoc::OnUpdateFileClearData(CCmdUI* cmdUI) {
     cmdUI->Enable(IsTableLoaded());
+}
+
+void CTavexDoc::OnFileCommit() {
+    CWaitCursor wait;
+    UpdateAllViews(nullptr, HINT_END_EDIT);
+    CWnd* main = AfxGetMainWnd();
+    HWND owner = main ? main->GetSafeHwnd() : nullptr;
+    CString counts, question;
+    counts.Format(u"  delete: %d\n  insert: %d\n  update: %d\n", m_data.m_deletedCount,
+                  m_data.m_insertedCount, m_data.m_updatedCount);
+    question.Format(u"編集結果を保存します。\nよろしいですか？\n\n%s", counts.GetString());
+    if (::MessageBoxW(owner, question, u"MESSAGE", MB_YESNO | MB_ICONQUESTION) == IDNO) return;
+
+    CCommonCancelDlg dlg(main);
+    int failCell[2] = {-1, -1};
+    SaveThreadParams params;
+    params.grid = &m_data;
+    params.session = g_session;
+    params.failCell = failCell;
+    params.message = &m_message;
+    params.cancel = &dlg.m_cancelState;
+    unsigned id = 0;
+    uintptr_t thread = _beginthreadex(nullptr, 0, SaveThreadProc, &params, CREATE_SUSPENDED, &id);
+    if (!thread) {
+        ::MessageBoxW(owner, u"スレッド作成エラー", u"ERROR", MB_ICONWARNING);
+        return;
+    }
+    dlg.m_thread = reinterpret_cast<HANDLE>(thread);
+    dlg.m_pWorkerWnd = &params.window;
+    dlg.m_flags = CCommonCancelDlg::kCancel | CCommonCancelDlg::kProgress;
+    dlg.DoModal();
+    // A dialog that never started leaves the worker suspended: it saves without a window.
+    if (!params.window) ::ResumeThread(dlg.m_thread);
+    ::WaitForSingleObject(dlg.m_thread, INFINITE);
+    ::CloseHandle(dlg.m_thread);
+    dlg.m_thread = nullptr;
+
+    if (params.result != 0) {
+        ::MessageBoxW(owner, m_message, u"ERROR", MB_ICONWARNING);
+        UpdateAllViews(nullptr, HINT_SAVE_FAILED, reinterpret_cast<CObject*>(failCell));
+        return;
+    }
+    CString summary;
+    summary.Format(u"%s\n再検索しますか？", m_message.GetString());
+    if (::MessageBoxW(owner, summary, u"MESSAGE", MB_YESNO | MB_ICONINFORMATION) == IDYES)
+        SelectTable(1, nullptr);
+    else
+        SetData(nullptr, u"", u"", 1);
 }
 
 void CTavexDoc::OnUpdateFileCommit(CCmdUI* cmdUI) {

@@ -13,8 +13,14 @@
 
 // Document hints (CView::OnUpdate's hint numbers).
 enum : int {
+    HINT_FRAME_MOVED = 115,
+    HINT_PANES_CHANGED = 202,
+    HINT_CELL_CHANGED = 203,
+    HINT_SAVE_FAILED = 1002,
     HINT_END_EDIT = 1003,
     HINT_DATA_LOADED = 1004,
+    HINT_CALC_TYPE_CHANGED = 1008,
+    HINT_RELAYOUT = 1022,
     HINT_DATA_VIEW_CHANGED = 1023,
     HINT_SWAP_CHANGED = 1401,
     HINT_OPEN_FILTER = 1403,
@@ -63,6 +69,7 @@ protected:
     afx_msg void OnFileRefresh();
     afx_msg void OnFileClearData();
     afx_msg void OnUpdateFileClearData(CCmdUI* cmdUI);
+    afx_msg void OnFileCommit();
     afx_msg void OnUpdateFileCommit(CCmdUI* cmdUI);
     afx_msg void OnDataSwapRowCol();
     afx_msg void OnUpdateDataSwapRowCol(CCmdUI* cmdUI);

@@ -83,6 +83,7 @@ void CTavexView::OnUpdate(CView*, LPARAM hint, CObject* hintObject) {
     case HINT_FONT_CHANGED:
         if (hintObject) m_grid.SetFont(reinterpret_cast<CFont*>(hintObject));
         break;
+    case HINT_SAVE_FAILED: ShowFailedCell(reinterpret_cast<const int*>(hintObject)); break;
     case HINT_END_EDIT: m_grid.EndEdit(); break;
     case HINT_DATA_LOADED:
         HideSearchDialogs();
@@ -233,6 +234,32 @@ void CTavexView::ClearFilter() {
     doc->m_data.ClearFilter();
     RebindData();
     doc->UpdateAllViews(this, HINT_DATA_VIEW_CHANGED);
+}
+
+void CTavexView::ShowFailedCell(const int* cell) {
+    CTavexDoc* doc = GetDocument();
+    if (!m_grid.GetSafeHwnd()) return;
+    m_grid.Relayout();
+    m_grid.ClearSelection(1);
+    // The save names the cell in the editable model's terms; a failure
+    // outside any row (the savepoint, the commit, a cancel) names none.
+    if (!doc || !cell || cell[1] < 0) return;
+    int col = cell[0], row = cell[1];
+    if (doc->m_data.m_filtered && doc->m_data.m_filter) {
+        row = doc->m_data.m_filter->FilteredRow(row);
+        if (row < 0) return;
+    }
+    if (doc->m_swapFlag) {
+        if (col == -1)
+            m_grid.SelectColumn(row);
+        else
+            m_grid.SetCursorCell(row, col);
+        return;
+    }
+    if (col == -1)
+        m_grid.SelectRow(row);
+    else
+        m_grid.SetCursorCell(col, row);
 }
 
 bool CTavexView::GetCursorCell(int* col, int* row) {

@@ -29,6 +29,8 @@ public:
     void RebindData();
     void ClearFilter();
     void UpdateStatusText();
+    // Hint 1002: the failing row or cell of a save, mapped into the current model.
+    void ShowFailedCell(const int* cell);
     // The grid's cursor cell in the editable model's terms: false when there
     // is none (no cursor, or a filtered row outside the filter's rows).
     bool GetCursorCell(int* col, int* row);

@@ -95,6 +95,8 @@ function(tavrelix_add_test name)
   tavrelix_warnings(${name})
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
+    # Listing a sanitizer build's tests can take long on a loaded machine.
+    DISCOVERY_TIMEOUT 60
     WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}
     PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
   # Test discovery keeps only one environment entry, so the paths a suite

@@ -48,6 +48,12 @@ public:
     // Source row of filtered row r (source row 0 outside the rows).
     int SourceRow(int r) const { return (m_map && r >= 0 && r < m_rowCount) ? m_map[r] : 0; }
     bool InRows(int r) const { return m_map && r >= 0 && r < m_rowCount; }
+    // The filtered row that shows source row sr, or -1 when the filter hides it.
+    int FilteredRow(int sr) const {
+        for (int r = 0; m_map && r < m_rowCount; ++r)
+            if (m_map[r] == sr) return r;
+        return -1;
+    }
 
     int GetRowCount() override;
     int GetColCount() override;

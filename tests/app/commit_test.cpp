@@ -1,0 +1,316 @@
+// "編集結果の保存(commit)" in the running program: the question with the
+// counts, the progress dialog while the save runs on its worker, the summary
+// and the re-query, and every way it fails (each leaving the table as it was
+// and the edits in the grid), checked through a second session.
+#include "app/dialogs/commoncanceldlg.h"
+#include "docview_fixture.h"
+#include "win32/thread.h"
+
+namespace {
+
+using namespace apptest;
+
+// 社員 as another session sees it: (社員番号, 氏名) by 社員番号.
+std::vector<std::pair<std::u16string, std::u16string>> Employees() {
+    std::vector<std::pair<std::u16string, std::u16string>> out;
+    OraSession* s = nullptr;
+    CString msg;
+    const int oci7 = g_use_oci7_api;
+    g_use_oci7_api = 0;
+    int rc = oci_login2(&s, u"DEMO", u"demo", u"DEMO", nullptr, 1, &msg, nullptr);
+    g_use_oci7_api = oci7;
+    EXPECT_EQ(rc, ORARC_OK) << Narrow(msg);
+    if (rc != ORARC_OK) return out;
+    OraDataset ds{};
+    oci_init_dataset(&ds);
+    EXPECT_EQ(oci_sel_dataset(s, &ds, u"select 社員番号, 氏名 from 社員 order by 社員番号", 100, &msg, ""),
+              ORARC_OK)
+        << Narrow(msg);
+    for (int r = 0; r < ds.row_count; ++r)
+        out.emplace_back(oci_get_dataset_data(&ds, r, 0), oci_get_dataset_data(&ds, r, 1));
+    oci_free_dataset(&ds);
+    oci_ora_logout(&s);
+    return out;
+}
+
+class CommitTest : public DocViewTest {
+public:
+    std::vector<std::pair<std::u16string, std::u16string>> before;
+    int insertedRow = -1;
+
+    void SetUp() override {
+        DocViewTest::SetUp();
+        before = Employees();
+        ASSERT_EQ(before.size(), 20u);
+        Load(u"社員");
+        ASSERT_EQ(doc->m_data.GetRowCount(), 20) << BoxTexts();
+    }
+    CGridCtrl& Grid() { return view->m_grid; }
+    int RowOf(const std::u16string& id) {
+        for (int r = 0; r < doc->m_data.GetRowCount(); ++r)
+            if (doc->m_data.GetText(r, 0) == id) return r;
+        return -1;
+    }
+    // Row 0's name changed, the row of 1006 deleted, a row inserted after row 0.
+    void ThreeEdits(const std::u16string& newId = u"2001") {
+        Grid().SetCursorCell(1, 0);
+        Grid().SetCellText(0, 1, u"変更太郎", -1);
+        Grid().SetCursorCell(0, RowOf(u"1006"));
+        Grid().DeleteRows();
+        Grid().SetCursorCell(0, 0);
+        Grid().InsertRows(1);
+        insertedRow = doc->m_data.m_curRow;
+        ASSERT_TRUE(doc->m_data.IsInsertedRow(insertedRow));
+        Grid().SetCellText(insertedRow, 0, newId.c_str(), -1);
+        Grid().SetCellText(insertedRow, 1, u"新人花子", -1);
+        tvtest::Pump();
+        ASSERT_EQ(doc->m_data.m_updatedCount, 1);
+        ASSERT_EQ(doc->m_data.m_insertedCount, 1);
+        ASSERT_EQ(doc->m_data.m_deletedCount, 1);
+    }
+    // Holds the worker's n-th execution (savepoint 1, then its statements)
+    // until poll has seen the dialog; poll returns whether it opened the gate.
+    void ExpectSave(int n, std::function<void(HWND)> whileHeld) {
+        static std::thread::id ui;
+        static std::atomic<int> seen, at;
+        ui = std::this_thread::get_id();
+        seen = 0;
+        at = n;
+        TAP(OCIStmtExecute) = [](auto...) {
+            if (std::this_thread::get_id() != ui && ++seen == at) Control("gate OCIStmtExecute");
+        };
+        tvtest::ExpectDialog(u"実行中", [whileHeld, done = false](HWND h) mutable {
+            if (done) return true;
+            if (!Parked()) return false;
+            done = true;
+            if (whileHeld) whileHeld(h);
+            Control("gate_open");
+            return true;
+        });
+    }
+    void Commit() {
+        frame->SendMessage(WM_COMMAND, ID_FILE_COMMIT);
+        tvtest::Pump();
+    }
+    std::vector<std::u16string> BoxesText() {
+        std::vector<std::u16string> out;
+        for (const tvtest::Box& b : tvtest::Boxes()) out.push_back(b.caption + u": " + b.text);
+        return out;
+    }
+    void ExpectUnchanged() { EXPECT_EQ(Employees(), before); }
+};
+
+TEST_F(CommitTest, SavesTheThreeChangesAndShowsThemAgain) {
+    ThreeEdits();
+    doc->m_data.SetColWidth(1, 222);
+
+    // No changes nothing.
+    tvtest::AnswerBox(IDNO);
+    Commit();
+    ASSERT_EQ(tvtest::Boxes().size(), 1u);
+    EXPECT_EQ(tvtest::Boxes()[0].caption, u"MESSAGE");
+    EXPECT_EQ(Narrow(tvtest::Boxes()[0].text.c_str()),
+              "編集結果を保存します。\nよろしいですか？\n\n  delete: 1\n  insert: 1\n  update: 1\n");
+    EXPECT_EQ(doc->m_data.m_insertedCount, 1);
+    ExpectUnchanged();
+
+    // Yes: the progress dialog while the worker runs, then the summary.
+    tvtest::ClearBoxes();
+    tvtest::AnswerBox(IDYES);
+    tvtest::AnswerBox(IDYES);
+    std::u16string cancelText;
+    bool bar = false;
+    ExpectSave(2, [&](HWND h) {
+        cancelText = tvtest::TextOf(GetDlgItem(h, IDCANCEL));
+        bar = GetDlgItem(h, IDC_CCD_PROGRESS) != nullptr;
+        EXPECT_TRUE(IsWindowVisible(GetDlgItem(h, IDC_CCD_LINE1)));
+    });
+    // Yes to the re-query: the table dialog runs the same query at once.
+    tvtest::ExpectDialog(u"テーブル選択(検索条件設定)", [this](HWND) {
+        ExpectQuery();
+        tvtest::Advance(10);
+        return true;
+    });
+    Commit();
+    tvtest::VerifyDialogs();
+    EXPECT_EQ(cancelText, u"Cancel");
+    EXPECT_TRUE(bar);
+    auto boxes = BoxesText();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(
+        Narrow(boxes[1].c_str()),
+        "MESSAGE: 編集結果を保存しました。\n    delete: 1\n    insert 1\n    update 1\n再検索しますか？");
+
+    // The grid shows the saved rows with the widths kept.
+    EXPECT_EQ(doc->m_data.GetRowCount(), 20);
+    EXPECT_EQ(doc->m_data.m_insertedCount + doc->m_data.m_updatedCount + doc->m_data.m_deletedCount, 0);
+    EXPECT_EQ(RowOf(u"1006"), -1);
+    ASSERT_GE(RowOf(u"2001"), 0);
+    EXPECT_EQ(Narrow(doc->m_data.GetText(RowOf(u"2001"), 1)), "新人花子");
+    EXPECT_EQ(Narrow(doc->m_data.GetText(RowOf(before[0].first), 1)), "変更太郎");
+    EXPECT_EQ(doc->m_data.GetColWidth(1), 222);
+
+    // A second session sees exactly the three changes.
+    auto expected = before;
+    expected[0].second = u"変更太郎";
+    expected.erase(expected.begin() + 5); // 1006
+    expected.emplace_back(u"2001", u"新人花子");
+    EXPECT_EQ(Employees(), expected);
+}
+
+TEST_F(CommitTest, NoToTheReQueryLeavesAnEmptyGrid) {
+    Grid().SetCursorCell(1, 3);
+    Grid().SetCellText(3, 1, u"山田", -1);
+    tvtest::AnswerBox(IDYES);
+    tvtest::AnswerBox(IDNO);
+    ExpectSave(1, nullptr);
+    Commit();
+    EXPECT_EQ(doc->m_data.GetRowCount(), 0);
+    EXPECT_FALSE(doc->IsTableLoaded());
+    EXPECT_EQ(doc->GetTitle(), CString(u""));
+    EXPECT_EQ(Employees()[3].second, u"山田");
+}
+
+} // namespace
+
+namespace {
+
+using namespace apptest;
+
+// The failures: each leaves 社員 as it was and every edit in the grid.
+TEST_F(CommitTest, ADuplicateKeyShowsTheOracleTextAndSelectsItsRow) {
+    ThreeEdits(u"1010");
+    tvtest::AnswerBox(IDYES);
+    tvtest::AnswerBox(IDOK);
+    ExpectSave(1, nullptr);
+    Commit();
+    auto errors = BoxesCaptioned(u"ERROR");
+    ASSERT_EQ(errors.size(), 1u) << BoxTexts();
+    EXPECT_NE(errors[0].text.find(u"ORA-00001"), std::u16string::npos) << Narrow(errors[0].text.c_str());
+    ExpectUnchanged();
+    EXPECT_EQ(doc->m_data.m_insertedCount + doc->m_data.m_updatedCount + doc->m_data.m_deletedCount, 3);
+    // The inserted row is selected whole.
+    EXPECT_EQ(doc->m_data.m_sel1.y, insertedRow);
+    EXPECT_EQ(doc->m_data.m_sel2.y, insertedRow);
+    EXPECT_EQ(std::abs(doc->m_data.m_sel2.x - doc->m_data.m_sel1.x), doc->m_data.GetColCount() - 1);
+}
+
+TEST_F(CommitTest, AValueTooLongPutsTheCursorOnItsCellPlainSwappedAndFiltered) {
+    // 氏名 holds 40 bytes: fourteen kanji are 42 in the database's code.
+    const std::u16string tooLong = u"寿限無寿限無五劫の擦り切れ海砂利";
+    const int row = 7;
+    Grid().SetCursorCell(1, row);
+    Grid().SetCellText(row, 1, tooLong.c_str(), -1);
+    ASSERT_EQ(doc->m_data.m_updatedCount, 1);
+    auto commitFails = [&] {
+        tvtest::ClearBoxes();
+        tvtest::AnswerBox(IDYES);
+        tvtest::AnswerBox(IDOK);
+        ExpectSave(1, nullptr);
+        Grid().SetCursorCell(0, 0);
+        Commit();
+        auto errors = BoxesCaptioned(u"ERROR");
+        ASSERT_EQ(errors.size(), 1u) << BoxTexts();
+        EXPECT_NE(errors[0].text.find(u"ORA-12899"), std::u16string::npos) << Narrow(errors[0].text.c_str());
+    };
+    commitFails();
+    EXPECT_EQ(doc->m_data.m_curCol, 1);
+    EXPECT_EQ(doc->m_data.m_curRow, row);
+
+    // Swapped: the exchanged cell.
+    frame->SendMessage(WM_COMMAND, ID_DATA_SWAP_ROW_COL);
+    commitFails();
+    EXPECT_EQ(doc->m_swap.m_curCol, row);
+    EXPECT_EQ(doc->m_swap.m_curRow, 1);
+    frame->SendMessage(WM_COMMAND, ID_DATA_SWAP_ROW_COL);
+
+    // Filtered: the row's place among the filtered rows.
+    const CString dept = doc->m_data.GetText(row, 3);
+    int count = 0;
+    CString err;
+    ASSERT_EQ(doc->m_data.SetFilter(3, dept, 0, 0, 0, &count, &err, 1), 0) << Narrow(err);
+    view->RebindData();
+    ASSERT_GT(count, 1);
+    int place = doc->m_data.m_filter->FilteredRow(row);
+    ASSERT_GT(place, 0);
+    commitFails();
+    EXPECT_EQ(doc->m_data.m_filter->m_curCol, 1);
+    EXPECT_EQ(doc->m_data.m_filter->m_curRow, place);
+    // A failing row the filter hides selects nothing.
+    view->ClearFilter();
+    int hidden[2] = {1, row};
+    ASSERT_EQ(doc->m_data.SetFilter(3, u"存在しない部署", 0, 0, 0, &count, &err, 0), 0) << Narrow(err);
+    view->RebindData();
+    ASSERT_TRUE(doc->m_data.m_filtered);
+    doc->UpdateAllViews(nullptr, HINT_SAVE_FAILED, reinterpret_cast<CObject*>(hidden));
+    EXPECT_FALSE(view->m_grid.HasSelection());
+    ExpectUnchanged();
+    EXPECT_EQ(doc->m_data.GetText(row, 1), tooLong);
+}
+
+TEST_F(CommitTest, AFailingCommitSelectsNothing) {
+    ThreeEdits();
+    Grid().SelectRow(4);
+    Control("fail OCITransCommit 3113");
+    tvtest::AnswerBox(IDYES);
+    tvtest::AnswerBox(IDOK);
+    ExpectSave(1, nullptr);
+    Commit();
+    auto errors = BoxesCaptioned(u"ERROR");
+    ASSERT_EQ(errors.size(), 1u) << BoxTexts();
+    EXPECT_NE(errors[0].text.find(u"ORA-03113"), std::u16string::npos) << Narrow(errors[0].text.c_str());
+    EXPECT_FALSE(Grid().HasSelection());
+    ExpectUnchanged();
+    EXPECT_EQ(doc->m_data.m_insertedCount + doc->m_data.m_updatedCount + doc->m_data.m_deletedCount, 3);
+}
+
+TEST_F(CommitTest, CancelYesDuringTheUpdatesRollsBackEnterDoesNothing) {
+    ThreeEdits();
+    bool stillOpen = false;
+    tvtest::AnswerBox(IDYES); // the commit's question
+    tvtest::AnswerBox(IDYES); // "キャンセルしますか"
+    tvtest::AnswerBox(IDOK);  // the error box
+    // Savepoint, the delete, then the update is held.
+    ExpectSave(3, [&](HWND h) {
+        tvtest::Key(h, qtplatform::Key_Return);
+        tvtest::Pump();
+        stillOpen = IsWindow(h) && IsWindowVisible(h);
+        tvtest::ClickControl(h, IDCANCEL);
+    });
+    Commit();
+    EXPECT_TRUE(stillOpen);
+    auto boxes = BoxesText();
+    ASSERT_EQ(boxes.size(), 3u);
+    EXPECT_EQ(Narrow(boxes[1].c_str()), "確認: キャンセルしますか");
+    EXPECT_EQ(Narrow(boxes[2].c_str()), "ERROR: キャンセルしました\n");
+    ExpectUnchanged();
+    EXPECT_EQ(doc->m_data.m_insertedCount + doc->m_data.m_updatedCount + doc->m_data.m_deletedCount, 3);
+}
+
+TEST_F(CommitTest, CancelNoSaves) {
+    ThreeEdits();
+    tvtest::AnswerBox(IDYES);
+    tvtest::AnswerBox(IDNO);
+    tvtest::AnswerBox(IDNO); // no re-query
+    ExpectSave(3, [&](HWND h) { tvtest::ClickControl(h, IDCANCEL); });
+    Commit();
+    EXPECT_TRUE(BoxesCaptioned(u"ERROR").empty()) << BoxTexts();
+    EXPECT_EQ(Employees().size(), 20u);
+    EXPECT_NE(Employees(), before);
+}
+
+TEST_F(CommitTest, AFailedThreadCreationKeepsTheEdits) {
+    ThreeEdits();
+    tvtest::AnswerBox(IDYES);
+    tvtest::AnswerBox(IDOK);
+    win32test::FailThreadStarts(1);
+    Commit();
+    win32test::FailThreadStarts(0);
+    auto boxes = BoxesText();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(Narrow(boxes[1].c_str()), "ERROR: スレッド作成エラー");
+    EXPECT_EQ(doc->m_data.m_insertedCount + doc->m_data.m_updatedCount + doc->m_data.m_deletedCount, 3);
+    ExpectUnchanged();
+}
+
+} // namespace
