@@ -150,8 +150,11 @@ SchemaFiles DemoFiles(const fs::path& dir) {
     if (sqlite3_open_v2(f.catalog.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
         sqlite3_stmt* q = nullptr;
         sqlite3_prepare_v2(db, "SELECT user_id FROM users WHERE username = 'DEMO'", -1, &q, nullptr);
-        if (sqlite3_step(q) == SQLITE_ROW)
-            f.schema = (dir / ("u" + std::to_string(sqlite3_column_int(q, 0)) + ".db")).string();
+        if (sqlite3_step(q) == SQLITE_ROW) {
+            char name[32];
+            std::snprintf(name, sizeof name, "u%d.db", sqlite3_column_int(q, 0));
+            f.schema = (dir / name).string();
+        }
         sqlite3_finalize(q);
     }
     sqlite3_close(db);

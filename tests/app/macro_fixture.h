@@ -116,8 +116,9 @@ public:
     // Runs the text from the clipboard through the program's command.
     void RunClipboard(const std::string& text) {
         std::u16string t = Wide(text);
-        std::vector<uint8_t> bytes((t.size() + 1) * 2, 0);
-        std::memcpy(bytes.data(), t.data(), t.size() * 2);
+        // The text with its terminator, as one range of bytes.
+        const auto* p = reinterpret_cast<const uint8_t*>(t.c_str());
+        std::vector<uint8_t> bytes(p, p + (t.size() + 1) * 2);
         tvtest::SetClipboard({{CF_UNICODETEXT, bytes}});
         frame->SendMessage(WM_COMMAND, ID_TOOL_RUN_MACRO_CLIPBOARD);
         tvtest::Pump();
