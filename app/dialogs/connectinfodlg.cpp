@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "app/connectinfo.h"
+#include "app/dialogs/customcolors.h"
 #include "res/options.h"
 
 namespace {
@@ -58,26 +59,6 @@ long long Number(const CString& text) {
     long long v = 0;
     for (; *p >= u'0' && *p <= u'9' && v < (1LL << 40); ++p) v = v * 10 + (*p - u'0');
     return negative ? -v : v;
-}
-
-// The colour dialog's custom colours, kept in COLOR_DLG.
-void LoadCustomColors(CColorDialog& dlg) {
-    CWinApp* app = AfxGetApp();
-    for (int i = 0; i < 16; ++i) {
-        CString key;
-        key.Format(u"CUSTOM_COLOR_%.2d", i);
-        dlg.m_cc.lpCustColors[i] = static_cast<COLORREF>(app->GetProfileInt(u"COLOR_DLG", key, 0xFFFFFF));
-    }
-}
-
-void SaveCustomColors() {
-    CWinApp* app = AfxGetApp();
-    const COLORREF* colors = CColorDialog::GetSavedCustomColors();
-    for (int i = 0; i < 16; ++i) {
-        CString key;
-        key.Format(u"CUSTOM_COLOR_%.2d", i);
-        app->WriteProfileInt(u"COLOR_DLG", key, static_cast<int>(colors[i]));
-    }
 }
 
 void ShowCannotSave(HWND owner, const CString& user, const CString& tns) {

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "app/dialogs/customcolors.h"
 #include "app/dialogs/placesbarfiledlg.h"
 #include "app/settings.h"
 #include "res/options.h"
@@ -106,26 +107,6 @@ void SetTemplateFont(DLGTEMPLATE* tmpl) {
     if (!t.SetFont(kSheetFace, kSheetPoints)) return;
     memmove(tmpl, GlobalLock(t.m_hTemplate), t.m_dwTemplateSize);
     GlobalUnlock(t.m_hTemplate);
-}
-
-// The colour dialog's custom colours, kept in COLOR_DLG.
-void LoadCustomColors(CColorDialog& dlg) {
-    CWinApp* app = AfxGetApp();
-    for (int i = 0; i < 16; ++i) {
-        CString key;
-        key.Format(u"CUSTOM_COLOR_%.2d", i);
-        dlg.m_cc.lpCustColors[i] = static_cast<COLORREF>(app->GetProfileInt(u"COLOR_DLG", key, 0xFFFFFF));
-    }
-}
-
-void SaveCustomColors() {
-    CWinApp* app = AfxGetApp();
-    const COLORREF* colors = CColorDialog::GetSavedCustomColors();
-    for (int i = 0; i < 16; ++i) {
-        CString key;
-        key.Format(u"CUSTOM_COLOR_%.2d", i);
-        app->WriteProfileInt(u"COLOR_DLG", key, static_cast<int>(colors[i]));
-    }
 }
 
 CString WindowText(HWND hwnd);
