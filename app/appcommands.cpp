@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/appstate.h"
+#include "app/dialogs/aboutdlg.h"
 #include "app/dialogs/connectinfodlg.h"
 #include "app/dialogs/optionsheet.h"
 #include "app/mainfrm.h"
@@ -189,6 +190,12 @@ void CTavexApp::OnToolLoginInfo() {
 
 // --- Help
 // ---------------------------------------------------------------------------------------------------
+
+// The version box, modal over the main window.
+void CTavexApp::OnAppAbout() {
+    CAboutDlg dlg(m_pMainWnd);
+    dlg.DoModal();
+}
 
 void CTavexApp::OnHelpCredits() {
     CString path;

@@ -48,6 +48,7 @@ protected:
     afx_msg void OnToolOption();
     afx_msg void OnToolLoginInfo();
     afx_msg void OnHelpCredits();
+    afx_msg void OnAppAbout();
     afx_msg void OnToolRunMacroClipboard();
     afx_msg void OnToolRunMacroFile();
     DECLARE_MESSAGE_MAP()

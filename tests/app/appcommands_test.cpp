@@ -4,6 +4,7 @@
 
 #include "app/connectinfo.h"
 #include "app_fixture.h"
+#include "res/dialogs4.h"
 #include "res/options.h"
 #include "res/resource.h"
 
@@ -99,6 +100,19 @@ TEST_F(AppCommandsTest, CreditsOpensTheFileBesideTheProgramOrSaysItIsMissing) {
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_NE(text.find("Qt 6"), std::string::npos);
     EXPECT_NE(text.find("LGPL-3.0"), std::string::npos);
+}
+
+TEST_F(AppCommandsTest, TheHelpMenusVersionEntryShowsTheVersionBox) {
+    StartConnected();
+    bool shown = false;
+    tvtest::ExpectDialog(IDD_ABOUTBOX, [&](HWND h) {
+        shown = true;
+        tvtest::ClickControl(h, IDOK);
+        return true;
+    });
+    Command(ID_APP_ABOUT);
+    EXPECT_TRUE(shown);
+    tvtest::VerifyDialogs();
 }
 
 } // namespace
