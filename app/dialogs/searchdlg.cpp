@@ -268,12 +268,9 @@ ON_CBN_EDITCHANGE(IDC_SEARCH_TEXT, OnTextChanged)
 ON_CBN_SELENDOK(IDC_SEARCH_TEXT, OnChosen)
 END_MESSAGE_MAP()
 
-CSearchDlg::CSearchDlg(CWnd* parent) : CSearchDlgBase(IDD_SEARCH, u"SEARCH_DLG", 450, 28, parent) {}
-
-void CSearchDlg::SetUp() {
-    if (!m_title.IsEmpty()) SetWindowText(m_title);
-    CSearchDlgBase::SetUp();
-    if (!m_bound || !m_request) return;
+// The request's text and options, the search history (its newest entry and
+// options when the request brings no text), and the focus on the text box.
+void CSearchDlgBase::TakeSearchRequest() {
     m_searchText = m_request->searchText;
     m_matchCase = m_request->matchCase;
     m_matchWidth = m_request->matchWidth;
@@ -285,6 +282,15 @@ void CSearchDlg::SetUp() {
     }
     GotoDlgCtrl(GetDlgItem(IDC_SEARCH_TEXT));
     SelectOrInsert(IDC_SEARCH_TEXT, m_searchText, true);
+}
+
+CSearchDlg::CSearchDlg(CWnd* parent) : CSearchDlgBase(IDD_SEARCH, u"SEARCH_DLG", 450, 28, parent) {}
+
+void CSearchDlg::SetUp() {
+    if (!m_title.IsEmpty()) SetWindowText(m_title);
+    CSearchDlgBase::SetUp();
+    if (!m_bound || !m_request) return;
+    TakeSearchRequest();
     UpdateData(FALSE);
     UpdateEnabling();
     ApplyStoredSize();
@@ -349,22 +355,12 @@ void CReplaceDlg::DoDataExchange(CDataExchange* dx) {
 void CReplaceDlg::SetUp() {
     CSearchDlgBase::SetUp();
     if (!m_bound || !m_request) return;
-    m_searchText = m_request->searchText;
     m_replaceText = m_request->replaceText;
-    m_matchCase = m_request->matchCase;
-    m_matchWidth = m_request->matchWidth;
-    m_useRegex = m_request->useRegex;
     m_scope = m_request->inSelection == 1 ? 0 : 1;
-    LoadHistory(IDC_SEARCH_TEXT, kSearchSection, true);
+    TakeSearchRequest();
     LoadHistory(IDC_REPLACE_TEXT, kReplaceSection, false);
-    if (m_searchText.IsEmpty() && Combo(this, IDC_SEARCH_TEXT)->GetCount() > 0) {
-        Combo(this, IDC_SEARCH_TEXT)->GetLBText(0, m_searchText);
-        SetOptionBits(m_historyFlags[0]);
-    }
     if (m_replaceText.IsEmpty() && Combo(this, IDC_REPLACE_TEXT)->GetCount() > 0)
         Combo(this, IDC_REPLACE_TEXT)->GetLBText(0, m_replaceText);
-    GotoDlgCtrl(GetDlgItem(IDC_SEARCH_TEXT));
-    SelectOrInsert(IDC_SEARCH_TEXT, m_searchText, true);
     SelectOrInsert(IDC_REPLACE_TEXT, m_replaceText, false);
     UpdateData(FALSE);
     UpdateEnabling();
@@ -445,17 +441,7 @@ void CGridFilterDlg::SetUp() {
             if (c == m_initialColumn) columns->SetCurSel(i);
         }
     }
-    m_searchText = m_request->searchText;
-    m_matchCase = m_request->matchCase;
-    m_matchWidth = m_request->matchWidth;
-    m_useRegex = m_request->useRegex;
-    LoadHistory(IDC_SEARCH_TEXT, kSearchSection, true);
-    if (m_searchText.IsEmpty() && Combo(this, IDC_SEARCH_TEXT)->GetCount() > 0) {
-        Combo(this, IDC_SEARCH_TEXT)->GetLBText(0, m_searchText);
-        SetOptionBits(m_historyFlags[0]);
-    }
-    GotoDlgCtrl(GetDlgItem(IDC_SEARCH_TEXT));
-    SelectOrInsert(IDC_SEARCH_TEXT, m_searchText, true);
+    TakeSearchRequest();
     UpdateData(FALSE);
     UpdateEnabling();
     ApplyStoredSize();

@@ -87,6 +87,7 @@ protected:
     int OptionBits() const;
     void SetOptionBits(int bits);
     void LoadHistory(int id, const char16_t* section, bool withFlags);
+    void TakeSearchRequest();
     void SelectOrInsert(int id, const CString& text, bool withFlags);
     void StoreSearchText();
     void OnSearchTextChosen();
