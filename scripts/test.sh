@@ -14,7 +14,7 @@ cmake --build build/test
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:intercept_tls_get_addr=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export QT_QPA_PLATFORM=offscreen
-ctest --test-dir build/test --output-on-failure -j8
+ctest --test-dir build/test --output-on-failure -j"${TAVRELIX_TEST_JOBS:-8}"
 
 # Under ThreadSanitizer, in a tree of their own with only the targets they
 # link (the client stand-in included): the completion loader, the thread
@@ -34,4 +34,4 @@ tsan_tests+='|^ExecTest\.(QuickAndGated|PauseWaits|CancelBreaks)|^FetchTest\.Pau
 tsan_tests+='|^WindowTest\.(WorkerSend|SendToAWindowDestroyed|PostsFromAnyThread)'
 tsan_tests+='|^SaveTest\.(Driver|NoEdits)|^KeywordThreadTest\.'
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-  ctest --test-dir build/tsan -R "$tsan_tests" --output-on-failure -j8
+  ctest --test-dir build/tsan -R "$tsan_tests" --output-on-failure -j"${TAVRELIX_TEST_JOBS:-8}"
