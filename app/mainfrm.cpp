@@ -3,6 +3,7 @@
 #include "app/appstate.h"
 #include "app/settings.h"
 #include "res/resource.h"
+#include "scheme/macro.h"
 
 IMPLEMENT_DYNCREATE(CMainFrame, CFrameWnd)
 
@@ -27,6 +28,16 @@ CMainFrame::~CMainFrame() = default;
 BOOL CMainFrame::PreCreateWindow(CREATESTRUCT& cs) {
     cs.style &= ~static_cast<LONG>(FWS_ADDTOTITLE | FWS_PREFIXTITLE);
     return CFrameWnd::PreCreateWindow(cs);
+}
+
+// A key a script bound runs its procedure before the accelerators see the
+// key; a run already in progress leaves the key to whoever has it.
+BOOL CMainFrame::PreTranslateMessage(MSG* msg) {
+    if ((msg->message == WM_KEYDOWN || msg->message == WM_SYSKEYDOWN) && g_macro)
+        if (SchemeCell* procedure =
+                macro_key_binding(macro_key_down_code(static_cast<unsigned>(msg->wParam))))
+            if (macro_run_procedure(procedure)) return TRUE;
+    return CFrameWnd::PreTranslateMessage(msg);
 }
 
 int CMainFrame::OnCreate(LPCREATESTRUCT cs) {

@@ -13,6 +13,7 @@ public:
     ~CMainFrame() override;
 
     BOOL PreCreateWindow(CREATESTRUCT& cs) override;
+    BOOL PreTranslateMessage(MSG* msg) override;
     void OnUpdateFrameTitle(BOOL addToTitle) override;
 
     // Gives the status bar its indicators: six panes, seven with the END pane.

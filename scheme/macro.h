@@ -24,3 +24,7 @@ SchemeCell* macro_event_handler(const char16_t* name);
 // The procedure a script bound to the key code ((flags << 16) | virtual key,
 // the flags 3 plus 0x10 Alt, 0x08 Ctrl, 0x04 Shift), or null.
 SchemeCell* macro_key_binding(uint32_t keyCode);
+// The key code of a binding from its flag byte and virtual key.
+uint32_t macro_key_code(int fVirt, int virtualKey);
+// The key code of a key-down of that virtual key with the modifiers held now.
+uint32_t macro_key_down_code(unsigned virtualKey);

@@ -44,6 +44,13 @@ public:
     void Library(const std::string& name, const std::string& text) {
         std::ofstream(bin / "scmlib" / name) << text;
     }
+    // The same as UTF-16 with its byte-order mark, as scripts with text
+    // beyond ASCII are kept (without one a file is read as CP932).
+    void Library16(const std::string& name, const std::string& text) {
+        std::u16string t = u"\uFEFF" + Wide(text);
+        std::ofstream(bin / "scmlib" / name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(t.data()), static_cast<std::streamsize>(t.size() * 2));
+    }
     // The program's own library beside this case's executable.
     void RealLibrary() {
         fs::copy_file(fs::path(TAVRELIX_SOURCE_DIR) / "scmlib" / "init.scm", bin / "scmlib" / "init.scm");

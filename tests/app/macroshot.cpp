@@ -1,7 +1,8 @@
 // macroshot DIR: the program in this process, offscreen, on 社員: writes the
 // "scheme output" box of a clipboard macro printing Japanese text as
 // DIR/output.png, the "scheme error" box of a failing one as DIR/error.png,
-// and the main window after a macro file appended "様" to every name as
+// a script's input box with its title and text as DIR/input.png, and the
+// main window after a macro file appended "様" to every name as
 // DIR/main-after-macro.png.
 #include "display/boxshot.h"
 #include "macro_fixture.h"
@@ -37,6 +38,13 @@ int main(int argc, char** argv) {
                      "(display (list \"行数\" (grid-get-row-cnt)))");
     boxShot("error.png");
     env.RunClipboard("(display \"途中まで\") (car 1)");
+    tvtest::ExpectDialog(u"担当者の入力", [&](HWND dlg) {
+        ::UpdateWindow(dlg);
+        written += tvtest::SavePng(dlg, (out / "input.png").string()) ? 1 : 0;
+        tvtest::ClickControl(dlg, IDOK);
+        return true;
+    });
+    env.RunClipboard("(app-input-box \"担当者の入力\" \"山田 太郎\")");
 
     fs::path file = env.root / "sama.scm";
     std::u16string script =
@@ -53,5 +61,5 @@ int main(int argc, char** argv) {
     tvtest::AnswerBox(IDYES);
     env.TearDown();
     std::printf("%d pictures\n", written);
-    return written == 3 ? 0 : 1;
+    return written == 4 ? 0 : 1;
 }
