@@ -2,10 +2,8 @@
 // settings, the font, the key bindings and the saved connections go into the
 // new store; nothing moves when a saved password cannot be carried, and a
 // new store that refuses the writes leaves everything in the old one.
-#include <memory>
-#include <vector>
-
 #include "app/connectinfo.h"
+#include "app/dialogs/acceltable.h"
 #include "app/settings.h"
 #include "app/tavexapp.h"
 
@@ -13,43 +11,10 @@ namespace {
 
 const char16_t kRegistryKey[] = u"QUARN\\ORACLE";
 
-// The key bindings as stored: a count and three values per binding.
-struct StoredBindings {
-    int count = -1; // -1: none stored
-    std::vector<int> cmd, key, virt;
-};
-
-StoredBindings ReadBindings(CWinApp* app) {
-    StoredBindings b;
-    const int absent = INT_MIN + 7;
-    const int count = static_cast<int>(app->GetProfileInt(u"ACCELERATOR", u"ACCEL_CNT", absent));
-    if (count == absent) return b;
-    b.count = count;
-    for (int i = 0; i < count; ++i) {
-        CString name;
-        name.Format(u"CMD_%.4d", i);
-        b.cmd.push_back(static_cast<int>(app->GetProfileInt(u"ACCELERATOR", name, 0)));
-        name.Format(u"KEY_%.4d", i);
-        b.key.push_back(static_cast<int>(app->GetProfileInt(u"ACCELERATOR", name, 0)));
-        name.Format(u"VIRT_%.4d", i);
-        b.virt.push_back(static_cast<int>(app->GetProfileInt(u"ACCELERATOR", name, 0)));
-    }
-    return b;
-}
-
-bool WriteBindings(CWinApp* app, const StoredBindings& b) {
-    if (b.count < 0) return true;
-    bool ok = app->WriteProfileInt(u"ACCELERATOR", u"ACCEL_CNT", b.count) != FALSE;
-    for (size_t i = 0; i < b.cmd.size(); ++i) {
-        CString name;
-        name.Format(u"CMD_%.4d", static_cast<int>(i));
-        ok &= app->WriteProfileInt(u"ACCELERATOR", name, b.cmd[i]) != FALSE;
-        name.Format(u"KEY_%.4d", static_cast<int>(i));
-        ok &= app->WriteProfileInt(u"ACCELERATOR", name, b.key[i]) != FALSE;
-        name.Format(u"VIRT_%.4d", static_cast<int>(i));
-        ok &= app->WriteProfileInt(u"ACCELERATOR", name, b.virt[i]) != FALSE;
-    }
-    return ok;
+// Whether the current store holds a key-binding table (without one the
+// defaults apply).
+bool BindingsStored(CWinApp* app) {
+    return static_cast<int>(app->GetProfileInt(u"ACCELERATOR", u"ACCEL_CNT", -1)) != -1;
 }
 
 void ShowCannotSave(const CString& user, const CString& tns) {
@@ -79,7 +44,9 @@ void CTavexApp::MoveSettingsStorage(int useIniFile) {
     path.Format(u"%stavrelix.ini", util_get_tool_dir().GetString());
 
     // Everything is read, and every password re-encoded, before the store changes.
-    StoredBindings bindings = ReadBindings(this);
+    const bool bindingsStored = BindingsStored(this);
+    AccelTable bindings;
+    bindings.Load();
     ConnectInfoList connections;
     connections.Load();
     if (connections.m_encodeVer == 1) {
@@ -108,7 +75,12 @@ void CTavexApp::MoveSettingsStorage(int useIniFile) {
         AppSettings.USE_INI_FILE = useIniFile;
         WriteSettings();
         WriteFontSettings();
-        written = WriteBindings(this, bindings);
+        // Without a table here the new store gets none either: the defaults
+        // apply there as they do here, and a table left in it from before goes.
+        if (bindingsStored)
+            bindings.Save();
+        else
+            WriteProfileString(u"ACCELERATOR", nullptr, nullptr);
         connections.Save();
     }
     if (written) return;

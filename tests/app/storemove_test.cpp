@@ -3,6 +3,7 @@
 // version-1 list arriving in version 2, a password that cannot be carried
 // moving nothing, and a directory that takes no file keeping the registry.
 #include "app/connectinfo.h"
+#include "app/dialogs/acceltable.h"
 #include "app/dialogs/optionsheet.h"
 #include "app/mainfrm.h"
 #include "app_fixture.h"
@@ -216,6 +217,58 @@ TEST_F(StoreMoveTest, AVersion1ListArrivesInVersion2OrMovesNothing) {
     EXPECT_FALSE(fs::exists(Ini()));
     EXPECT_EQ(GetStr(u"GRID", u"NULL_TEXT"), u"kept");
     EXPECT_EQ(GetInt(u"CONNECT_INFO", u"ENCODE_VER"), 1);
+}
+
+// The key bindings move as the table reads them: a row without its flag
+// byte is no binding and stays behind; without a stored table the new store
+// gets none either (no defaults written, a table left there from before
+// removed), so the defaults apply there as here.
+TEST_F(StoreMoveTest, KeyBindingsMoveAsTheTableReadsThem) {
+    PutInt(u"ACCELERATOR", u"ACCEL_CNT", 3);
+    PutInt(u"ACCELERATOR", u"CMD_0000", ID_TOOL_OPTION);
+    PutInt(u"ACCELERATOR", u"KEY_0000", 'O');
+    PutInt(u"ACCELERATOR", u"VIRT_0000", 0x0B);
+    PutInt(u"ACCELERATOR", u"CMD_0001", ID_FILE_REFRESH);
+    PutInt(u"ACCELERATOR", u"KEY_0001", 'R');
+    PutInt(u"ACCELERATOR", u"CMD_0002", ID_FILE_COMMIT);
+    PutInt(u"ACCELERATOR", u"KEY_0002", 0x74);
+    PutInt(u"ACCELERATOR", u"VIRT_0002", 0x03);
+    StartConnected();
+    ToggleIniFile();
+    ASSERT_EQ(AppSettings.USE_INI_FILE, 1);
+    EXPECT_EQ(IniInt(u"ACCELERATOR", u"ACCEL_CNT"), 2);
+    EXPECT_EQ(IniInt(u"ACCELERATOR", u"CMD_0000"), ID_TOOL_OPTION);
+    EXPECT_EQ(IniInt(u"ACCELERATOR", u"CMD_0001"), ID_FILE_COMMIT);
+    EXPECT_EQ(IniInt(u"ACCELERATOR", u"KEY_0001"), 0x74);
+    EXPECT_EQ(IniInt(u"ACCELERATOR", u"VIRT_0001"), 0x03);
+    EXPECT_EQ(IniInt(u"ACCELERATOR", u"CMD_0002"), -12345);
+    AccelTable moved;
+    moved.Load();
+    ASSERT_EQ(moved.GetCount(), 2);
+    EXPECT_EQ(moved[0].key, 'O');
+    EXPECT_EQ(moved[1].cmd, ID_FILE_COMMIT);
+}
+
+TEST_F(StoreMoveTest, WithoutStoredBindingsTheNewStoreGetsNone) {
+    // A table in the ini file from an earlier move.
+    const std::u16string ini = Wide(Ini().string());
+    WritePrivateProfileStringW(u"ACCELERATOR", u"ACCEL_CNT", u"1", ini.c_str());
+    WritePrivateProfileStringW(u"ACCELERATOR", u"CMD_0000", u"32771", ini.c_str());
+    WritePrivateProfileStringW(u"ACCELERATOR", u"KEY_0000", u"81", ini.c_str());
+    WritePrivateProfileStringW(u"ACCELERATOR", u"VIRT_0000", u"11", ini.c_str());
+    StartConnected();
+    ASSERT_EQ(GetInt(u"ACCELERATOR", u"ACCEL_CNT"), -12345);
+    ToggleIniFile();
+    ASSERT_EQ(AppSettings.USE_INI_FILE, 1);
+    EXPECT_EQ(IniInt(u"ACCELERATOR", u"ACCEL_CNT"), -12345);
+    EXPECT_EQ(IniInt(u"ACCELERATOR", u"CMD_0000"), -12345);
+    AccelTable table;
+    table.Load();
+    EXPECT_EQ(table.GetCount(), 17);
+    // And back: the registry still has none.
+    ToggleIniFile();
+    ASSERT_EQ(AppSettings.USE_INI_FILE, 0);
+    EXPECT_EQ(GetInt(u"ACCELERATOR", u"ACCEL_CNT"), -12345);
 }
 
 // A directory that takes no file: the box, and this run's options in the registry.
