@@ -184,6 +184,45 @@ SchemeCell* HoldHere(SchemeInterpreter* sc, SchemeCell**, int) {
     return sc->T;
 }
 
+// The start-up thread's boxes are answered in the login dialog's loop.
+TEST_F(MacroTest, TheLibrarysBoxesShowWhileTheLoginDialogIsOpen) {
+    Library("init.scm", "(car 1)\n");
+    Library("tavrelix.scm", "(undefined-thing)\n");
+    tvtest::AnswerBox(IDOK);
+    tvtest::AnswerBox(IDOK);
+    size_t seen = 0;
+    tvtest::ExpectDialog(IDD_LOGIN, [&](HWND dlg) {
+        if (tvtest::Boxes().size() < 2) return false;
+        seen = tvtest::Boxes().size();
+        tvtest::ClickControl(dlg, IDCANCEL);
+        return true;
+    });
+    EXPECT_FALSE(Start());
+    EXPECT_EQ(seen, 2u);
+    EXPECT_EQ(Texts(u"scheme error").size(), 2u) << BoxTexts();
+    ASSERT_NE(g_macro, nullptr);
+    Exit();
+    EXPECT_EQ(g_macro, nullptr);
+}
+
+TEST_F(MacroTest, AFailedStartOfTheInterpreterIsShownWhileTheLoginDialogIsOpen) {
+    macro_test_created = [](SchemeInterpreter* sc) { sc->payloadCap = sc->payloadBytes + 200000; };
+    Library("init.scm", "(define v (make-vector 1000000 0))\n");
+    tvtest::AnswerBox(IDOK);
+    tvtest::AnswerBox(IDOK);
+    bool shown = false;
+    tvtest::ExpectDialog(IDD_LOGIN, [&](HWND dlg) {
+        if (BoxesCaptioned(u"Error").empty()) return false;
+        shown = true;
+        tvtest::ClickControl(dlg, IDCANCEL);
+        return true;
+    });
+    EXPECT_FALSE(Start());
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(Texts(u"Error"), std::vector<std::string>{"マクロの初期化に失敗しました。"}) << BoxTexts();
+    EXPECT_EQ(g_macro, nullptr);
+}
+
 TEST_F(MacroTest, CancellingTheLoginWhileALibraryScriptRunsEndsCleanly) {
     g_released = false;
     g_holding = false;

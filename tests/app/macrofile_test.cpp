@@ -1,7 +1,9 @@
 // A macro file that edits cells, run through "マクロを実行(ファイル)" from a
 // directory whose name needs escaping: every row changed, the running text
-// in the pane during the run, one undo for the whole run.
+// in the pane during the run, one undo for the whole run, the edits saved
+// by the commit command as another session reads them.
 #include "macro_fixture.h"
+#include "oracle/oci_api.h"
 
 namespace {
 
@@ -64,6 +66,57 @@ TEST_F(MacroTest, AMacroFileAppendsToEveryNameAndUndoesInOneStep) {
     tvtest::Pump();
     EXPECT_TRUE(tvtest::Boxes().empty()) << BoxTexts();
     EXPECT_EQ(Cell(0, 1), before[0]);
+}
+
+// 社員's 氏名 by 社員番号, as a second session reads them.
+std::vector<std::string> NamesInTheDatabase() {
+    std::vector<std::string> out;
+    OraSession* s = nullptr;
+    CString msg;
+    const int oci7 = g_use_oci7_api;
+    g_use_oci7_api = 0;
+    int rc = oci_login2(&s, u"DEMO", u"demo", u"DEMO", nullptr, 1, &msg, nullptr);
+    g_use_oci7_api = oci7;
+    EXPECT_EQ(rc, ORARC_OK) << Narrow(msg);
+    if (rc != ORARC_OK) return out;
+    OraDataset ds{};
+    oci_init_dataset(&ds);
+    EXPECT_EQ(oci_sel_dataset(s, &ds, u"select 氏名 from 社員 order by 社員番号", 100, &msg, ""), ORARC_OK)
+        << Narrow(msg);
+    for (int r = 0; r < ds.row_count; ++r) out.push_back(Narrow(oci_get_dataset_data(&ds, r, 0)));
+    oci_free_dataset(&ds);
+    oci_ora_logout(&s);
+    return out;
+}
+
+TEST_F(MacroTest, AMacroFilesEditsAreSavedByTheCommitCommand) {
+    StartLoggedOn();
+    Load(u"社員");
+    const std::vector<std::string> before = NamesInTheDatabase();
+    ASSERT_EQ(before.size(), 20u);
+    fs::path file = root / "sama.scm";
+    WriteScript(file, kAppendSama);
+    tvtest::AnswerFile(Wide(file.string()));
+    tvtest::AnswerBox(IDOK);
+    frame->SendMessage(WM_COMMAND, ID_TOOL_RUN_MACRO_FILE);
+    tvtest::Pump();
+    ASSERT_EQ(Texts(u"scheme"), std::vector<std::string>{"done"}) << BoxTexts();
+    // Nothing reaches the database before the commit.
+    EXPECT_EQ(NamesInTheDatabase(), before);
+
+    tvtest::ClearBoxes();
+    tvtest::AnswerBox(IDYES); // save the edits
+    tvtest::AnswerBox(IDNO);  // no new query
+    tvtest::ExpectDialog(u"実行中", [](HWND) { return true; });
+    frame->SendMessage(WM_COMMAND, ID_FILE_COMMIT);
+    tvtest::Pump();
+    tvtest::VerifyDialogs();
+    ASSERT_EQ(tvtest::Boxes().size(), 2u) << BoxTexts();
+    EXPECT_NE(Narrow(tvtest::Boxes()[0].text.c_str()).find("update: 20"), std::string::npos) << BoxTexts();
+    EXPECT_EQ(Counts(), " Insert:0, Update:0, Delete:0 ");
+    std::vector<std::string> expected = before;
+    for (std::string& name : expected) name += "様";
+    EXPECT_EQ(NamesInTheDatabase(), expected);
 }
 
 TEST_F(MacroTest, AFileThatCannotBeLoadedIsAnError) {
