@@ -219,6 +219,10 @@ int oci8_exec_non_block_cursor(OraSession* s, OraCursor* c, CString* msg, Cancel
             }
         }
     } else if (broke) {
+        // The rows that went through before the break, as after an error.
+        int rows = 0;
+        if (oci8_cur_get_row_cnt(s, c, &rows, nullptr) == ORARC_OK)
+            ora_da_set_u32(c->cda, ORA_DA_ROWS, uint32_t(rows));
         g_oci.OCIReset(s->svc, s->err);
         if (msg) *msg = kCancelled;
         rc = ORARC_CANCELLED;

@@ -15,7 +15,8 @@ namespace {
 struct Gate {
     std::string entry;
     int remaining = 1;
-    int row = -1; // park after this many rows; -1 = before any work
+    int row = -1;  // park after this many rows; -1 = before any work
+    int after = 0; // calls reaching that point let through first
 };
 
 struct Gates {
@@ -89,6 +90,10 @@ static bool gateEnter(Session& s, int row) {
     auto it = std::find_if(g.gates.begin(), g.gates.end(),
                            [&](const Gate& x) { return x.entry == s.currentEntry && x.row == row; });
     if (it == g.gates.end()) return !s.breakRequested;
+    if (it->after > 0) {
+        --it->after;
+        return !s.breakRequested;
+    }
     if (--it->remaining <= 0) {
         g.gates.erase(it);
         --g.armed;
@@ -203,13 +208,15 @@ int nonblockControl(const std::string& verb, std::istringstream& in, std::string
     if (verb == "gate") {
         Gate gate;
         if (!(in >> gate.entry)) {
-            reply = "gate <entry point> [n] [row r]";
+            reply = "gate <entry point> [n] [row r] [after m]";
             return -1;
         }
         std::string word;
         while (in >> word) {
             if (word == "row") {
                 in >> gate.row;
+            } else if (word == "after") {
+                in >> gate.after;
             } else {
                 gate.remaining = std::max(1, std::atoi(word.c_str()));
             }

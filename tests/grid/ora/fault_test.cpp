@@ -2,6 +2,7 @@
 // was, the model keeps every edit, and the failing cell is named; with the
 // fault removed the next save commits everything.
 #include <cstring>
+#include <functional>
 #include <set>
 #include <thread>
 
@@ -54,19 +55,29 @@ public:
                std::to_string(grid->CanRedo());
         return out;
     }
+    // A control command whose failure the caller judges (gate_wait).
+    static int RawControl(const char* command, char* reply, unsigned size) {
+        auto control = reinterpret_cast<pfn_oci_standin_control>(
+            reinterpret_cast<void (*)()>(GetProcAddress(g_oci_module, "oci_standin_control")));
+        return control ? control(command, reply, size) : -1;
+    }
     struct Outcome {
         int rc;
         std::string msg;
         int col, row;
     };
     // One failing save: the database and the model unchanged afterwards.
-    Outcome FailingSave() {
+    // during, when given, runs on a thread of its own while the save runs.
+    Outcome FailingSave(const std::function<void(ProgressWindow&)>& during = nullptr) {
         std::string before = Table();
         std::string model = ModelState();
         ProgressWindow w;
         CString msg;
         int cell[2] = {-9, -9};
+        std::thread helper;
+        if (during) helper = std::thread([&] { during(w); });
         int rc = w.Save(grid, s, cell, &msg);
+        if (helper.joinable()) helper.join();
         EXPECT_EQ(w.finished, rc);
         Exec(s, u"commit");
         EXPECT_EQ(Table(), before);
@@ -265,7 +276,7 @@ TEST_F(FaultTest, ReKeyedIndexOrganisedRowsAndLobRowsGoneElsewhere) {
     Exec(s, u"rollback");
 }
 
-TEST_F(FaultTest, CancelAtAHundredRowCheckAndInsideAnExecution) {
+TEST_F(FaultTest, CancelAtAHundredRowCheck) {
     MakeTable();
     CEditableOraGridData* g = BindTable();
     for (int r = 0; r < 120; ++r) Set(r, 2, u"w");
@@ -281,28 +292,56 @@ TEST_F(FaultTest, CancelAtAHundredRowCheckAndInsideAnExecution) {
         Exec(s, u"commit");
         EXPECT_EQ(Table(), before);
     }
-    // A cancel while the array update is parked at row k.
-    for (int k : {36, 86}) {
-        SCOPED_TRACE(k);
-        Control("gate OCIStmtExecute row " + std::to_string(k % 50 + 1));
-        std::string before = Table();
-        ProgressWindow w;
-        std::thread helper([&] {
-            Control("gate_wait 20000");
-            w.cancel = 1;
-        });
-        CString msg;
-        int cell[2];
-        int rc = w.Save(g, s, cell, &msg);
-        helper.join();
-        EXPECT_EQ(rc, ORARC_CANCELLED);
-        EXPECT_EQ(Narrow(msg), "キャンセルしました\n");
-        Exec(s, u"commit");
-        EXPECT_EQ(Table(), before);
-        Control("reset");
-    }
     GoodSave();
     EXPECT_EQ(Rows(other, u"select count(*) from f where v = 'w'"), "120\n");
+}
+
+// A cancel while a phase's array execution is parked at row k (the gate lets
+// the earlier batches through): the execution is broken there, before row k
+// changes; the database stays as it was and row k is named.
+TEST_F(FaultTest, CancelWhileParkedAtRowKOfEachPhase) {
+    MakeTable();
+    const char* phases[] = {"delete", "update", "insert"};
+    for (int phase = 0; phase < 3; ++phase) {
+        for (int k : kRows) {
+            SCOPED_TRACE(std::string(phases[phase]) + " " + std::to_string(k));
+            CEditableOraGridData* g = BindTable();
+            int first = 0;
+            if (phase == 0) {
+                g->DeleteRows(0, 119);
+            } else if (phase == 1) {
+                for (int r = 0; r < 120; ++r) Set(r, 2, u"w");
+            } else {
+                ASSERT_EQ(g->InsertRows(121, 120), 0);
+                for (int i = 0; i < 120; ++i) {
+                    Set(121 + i, 0, U(std::to_string(1001 + i)).c_str());
+                    Set(121 + i, 1, (u"i" + U(std::to_string(i))).c_str());
+                }
+                first = 121;
+            }
+            Control("gate OCIStmtExecute row " + std::to_string(k % 50) + " after " + std::to_string(k / 50));
+            bool parked = false;
+            Outcome o = FailingSave([&](ProgressWindow& w) {
+                char reply[64];
+                parked = RawControl("gate_wait 20000", reply, sizeof reply) == 0;
+                w.cancel = 1;
+            });
+            Control("reset");
+            EXPECT_TRUE(parked);
+            EXPECT_EQ(o.rc, ORARC_CANCELLED);
+            EXPECT_EQ(o.msg, "キャンセルしました\n");
+            EXPECT_EQ(o.row, first + k);
+            EXPECT_EQ(o.col, phase == 1 ? 2 : -1);
+        }
+    }
+    CEditableOraGridData* g = BindTable();
+    g->DeleteRows(0, 0);
+    Set(1, 2, u"w");
+    ASSERT_EQ(g->InsertRows(120, 1), 0);
+    Set(120, 0, u"1001");
+    GoodSave();
+    EXPECT_EQ(Rows(other, u"select count(*) from f"), "121\n");
+    EXPECT_EQ(Rows(other, u"select id from f where v = 'w' or id > 1000 order by id"), "2\n1001\n");
 }
 
 TEST_F(FaultTest, LobWritesFailingLeaveTheLobsUntouched) {
