@@ -78,15 +78,19 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "tavrelix developers")
 set(CPACK_PACKAGE_CONTACT "tavrelix maintainers <maintainers@users.noreply.c-seed-452d7f75.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Japanese-language editor of Oracle table data")
+# Lines of at most 72 columns: the package tools indent them by one, and
+# the description's lines stay within 80 columns.
 set(CPACK_PACKAGE_DESCRIPTION
-    "A desktop editor of Oracle table data, in Japanese. A user logs on, picks a table, view or
-synonym, its columns, a WHERE and an ORDER BY; the rows are fetched behind a cancellable
-progress dialog, shown in a spreadsheet-like grid, edited in place and written back as
-DELETE, UPDATE and INSERT under a savepoint and a commit. Search conditions are saved in
-files that reopen the query. An embedded Scheme dialect runs macros against the grid.
+    "A desktop editor of Oracle table data, in Japanese. A user logs on,
+picks a table, view or synonym, its columns, a WHERE and an ORDER BY;
+the rows are fetched behind a cancellable progress dialog, shown in a
+spreadsheet-like grid, edited in place and written back as DELETE,
+UPDATE and INSERT under a savepoint and a commit. Search conditions are
+saved in files that reopen the query. An embedded Scheme dialect runs
+macros against the grid.
 .
-The package includes a client library over SQLite with a DEMO service, used when no
-Oracle client is named in the settings.")
+The package includes a client library over SQLite with a DEMO service,
+used when no Oracle client is named in the settings.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
