@@ -3,11 +3,16 @@
 #include "app/settings.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <string>
+#include <system_error>
 #include <vector>
 
 #include "app/appstate.h"
 #include "app/profilescope.h"
 #include "app/tavexapp.h"
+#include "win32/crtfile.h"
+#include "win32/crttime.h"
 #include "win32/fileattr.h"
 
 namespace {
@@ -119,8 +124,7 @@ bool JapaneseFaceExists(const CString& face) {
 // --- Where the settings live --------------------------------------------------------------------
 
 void CTavexApp::SetupSettingsLocation() {
-    CString path;
-    path.Format(u"%stavrelix.ini", util_get_tool_dir().GetString());
+    CString path = util_user_file(u"tavrelix.ini");
     if (IniFileInUse(path)) {
         free(const_cast<char16_t*>(m_pszRegistryKey));
         m_pszRegistryKey = nullptr;
@@ -297,6 +301,44 @@ CString util_get_tool_dir() {
     CString out;
     out.Format(u"%s%s", drive.data(), dir.data());
     return out;
+}
+
+namespace {
+
+// A path of ours as the file system takes it: backslashes are separators.
+std::filesystem::path NativePath(const CString& path) {
+    std::u16string p(path.GetString());
+    std::replace(p.begin(), p.end(), u'\\', u'/');
+    return std::filesystem::path(p);
+}
+
+// The user's data directory: $XDG_DATA_HOME when absolute, else ~/.local/share.
+CString UserDataDir() {
+    const char16_t* data = _wgetenv(u"XDG_DATA_HOME");
+    if (data && data[0] == u'/') return CString(data);
+    const char16_t* home = _wgetenv(u"HOME");
+    CString out(home && *home ? home : u"");
+    out += u"/.local/share";
+    return out;
+}
+
+} // namespace
+
+CString util_user_file(const char16_t* relative) {
+    CString beside = util_get_tool_dir() + relative;
+    std::filesystem::path native = NativePath(beside);
+    CString dir(native.parent_path().u16string().c_str());
+    const bool exists = util_file_exists(beside) != 0;
+    if (_waccess(dir, 2) == 0 && (!exists || _waccess(beside, 2) == 0)) return beside;
+
+    CString own = UserDataDir() + u"/tavrelix/" + relative;
+    std::filesystem::path ownNative = NativePath(own);
+    std::error_code ec;
+    std::filesystem::create_directories(ownNative.parent_path(), ec);
+    // The first time, the per-user copy starts as the one beside the program.
+    if (exists && !util_file_exists(own))
+        std::filesystem::copy_file(native, ownNative, std::filesystem::copy_options::skip_existing, ec);
+    return CString(ownNative.u16string().c_str());
 }
 
 int util_file_exists(const char16_t* path) {

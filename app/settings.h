@@ -84,6 +84,11 @@ void GetSiblingProfileLocation(CString& profileName, CString& registryKey);
 
 // Small file-system utilities.
 CString util_get_tool_dir(); // ends with a backslash
+// A file the program keeps beside itself (a path relative to its directory):
+// that one while the program may write there, else a per-user copy under
+// $XDG_DATA_HOME/tavrelix/ (~/.local/share when unset), which starts as a copy
+// of the one beside the program the first time it is asked for.
+CString util_user_file(const char16_t* relative);
 int util_file_exists(const char16_t* path);
 int util_dir_exists(const char16_t* path);
 CString util_get_exe_version();

@@ -40,8 +40,7 @@ void CTavexApp::UseRegistryStore() {
 
 void CTavexApp::MoveSettingsStorage(int useIniFile) {
     CWaitCursor wait;
-    CString path;
-    path.Format(u"%stavrelix.ini", util_get_tool_dir().GetString());
+    CString path = util_user_file(u"tavrelix.ini");
 
     // Everything is read, and every password re-encoded, before the store changes.
     const bool bindingsStored = BindingsStored(this);

@@ -159,7 +159,7 @@ void CLogin::OnChangeFields() {
 int CLogin::OnCreate(LPCREATESTRUCT cs) {
     if (CDialog::OnCreate(cs) == -1) return -1;
     m_filterLabel.Create(u"filter", WS_CHILD | WS_VISIBLE, CRect(0, 0, 30, 100), this, 0xFFFF);
-    CString path = util_get_tool_dir() + u"data\\login_filter.txt";
+    CString path = util_user_file(u"data\\login_filter.txt");
     m_filterBox.Create(path, CRect(0, 0, 120, 100), this);
     return 0;
 }

@@ -175,5 +175,30 @@ TEST_F(SettingsTest, DirectoryTestsDropOneTrailingSeparator) {
     EXPECT_EQ(std::u16string(util_get_tool_dir()), dir + u"/");
 }
 
+// The files the program writes beside itself: there while it may write
+// there, else per-user copies under $XDG_DATA_HOME/tavrelix/.
+TEST_F(SettingsTest, FilesBesideAnUnwritableProgramGoToPerUserCopies) {
+    EXPECT_EQ(std::u16string(util_user_file(u"data\\login_filter.txt")),
+              Wide(bin.string()) + u"/data\\login_filter.txt");
+    EXPECT_EQ(std::u16string(util_user_file(u"tavrelix.ini")), Wide((bin / "tavrelix.ini").string()));
+    // /proc/self takes no new file, whoever runs the test.
+    tvtest::SetExecutablePath(u"/proc/self/tavrelix");
+    EXPECT_EQ(std::u16string(util_user_file(u"data\\login_filter.txt")),
+              Wide((data / "tavrelix" / "data" / "login_filter.txt").string()));
+    EXPECT_TRUE(fs::is_directory(data / "tavrelix" / "data"));
+    EXPECT_EQ(std::u16string(util_user_file(u"tavrelix.ini")),
+              Wide((data / "tavrelix" / "tavrelix.ini").string()));
+    // Without XDG_DATA_HOME: ~/.local/share.
+    const char* home = getenv("HOME");
+    const std::string savedHome = home ? home : "";
+    unsetenv("XDG_DATA_HOME");
+    setenv("HOME", root.c_str(), 1);
+    EXPECT_EQ(std::u16string(util_user_file(u"tavrelix.ini")),
+              Wide((root / ".local/share/tavrelix/tavrelix.ini").string()));
+    setenv("HOME", savedHome.c_str(), 1);
+    setenv("XDG_DATA_HOME", data.c_str(), 1);
+    tvtest::SetExecutablePath(Wide((bin / "tavrelix").string()));
+}
+
 } // namespace
 } // namespace apptest

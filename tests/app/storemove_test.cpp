@@ -1,7 +1,9 @@
 // The move of the store between the registry stand-in and "tavrelix.ini",
 // through the options sheet's switch: everything carried there and back, a
 // version-1 list arriving in version 2, a password that cannot be carried
-// moving nothing, and a directory that takes no file keeping the registry.
+// moving nothing, the per-user copy of the ini file when the program's
+// directory takes no file, and a directory that takes no file keeping the
+// registry.
 #include "app/connectinfo.h"
 #include "app/dialogs/acceltable.h"
 #include "app/dialogs/optionsheet.h"
@@ -271,16 +273,39 @@ TEST_F(StoreMoveTest, WithoutStoredBindingsTheNewStoreGetsNone) {
     EXPECT_EQ(GetInt(u"ACCELERATOR", u"ACCEL_CNT"), -12345);
 }
 
-// A directory that takes no file: the box, and this run's options in the registry.
-TEST_F(StoreMoveTest, ADirectoryThatTakesNoFileKeepsTheRegistry) {
+// An executable directory the user may not write to: the ini file is the
+// per-user copy, and the next start finds it there.
+TEST_F(StoreMoveTest, AnUnwritableProgramDirectoryKeepsTheIniFileInThePerUserCopy) {
     StartConnected();
     // /proc/self takes no new file, whoever runs the test.
     tvtest::SetExecutablePath(u"/proc/self/tavrelix");
     AppSettings.NULL_TEXT = u"this run";
+    ToggleIniFile();
+    EXPECT_TRUE(BoxesCaptioned(u"Error").empty());
+    const fs::path own = data / "tavrelix" / "tavrelix.ini";
+    ASSERT_TRUE(fs::exists(own));
+    EXPECT_EQ(AppSettings.USE_INI_FILE, 1);
+    EXPECT_EQ(std::u16string(theApp.m_pszProfileName), Wide(own.string()));
+    EXPECT_EQ(GetPrivateProfileIntW(u"APPLICATION", u"USE_INI_FILE", 0, Wide(own.string()).c_str()), 1u);
+    theApp.SetupSettingsLocation();
+    EXPECT_EQ(AppSettings.USE_INI_FILE, 1);
+    EXPECT_EQ(std::u16string(theApp.m_pszProfileName), Wide(own.string()));
+    EXPECT_EQ(GetStr(u"GRID", u"NULL_TEXT"), u"this run");
+    tvtest::SetExecutablePath(Wide((bin / "tavrelix").string()));
+}
+
+// Neither the executable's directory nor the per-user one takes a file: the
+// box, and this run's options in the registry.
+TEST_F(StoreMoveTest, ADirectoryThatTakesNoFileKeepsTheRegistry) {
+    StartConnected();
+    tvtest::SetExecutablePath(u"/proc/self/tavrelix");
+    setenv("XDG_DATA_HOME", "/proc/self", 1);
+    AppSettings.NULL_TEXT = u"this run";
     tvtest::AnswerBox(IDOK);
     ToggleIniFile();
+    setenv("XDG_DATA_HOME", data.c_str(), 1);
     ASSERT_EQ(BoxesCaptioned(u"Error").size(), 1u);
-    EXPECT_EQ(BoxesCaptioned(u"Error")[0].text, u"設定を保存できません: /proc/self/tavrelix.ini");
+    EXPECT_EQ(BoxesCaptioned(u"Error")[0].text, u"設定を保存できません: /proc/self/tavrelix/tavrelix.ini");
     EXPECT_EQ(AppSettings.USE_INI_FILE, 0);
     EXPECT_NE(theApp.m_pszRegistryKey, nullptr);
     EXPECT_EQ(GetStr(u"GRID", u"NULL_TEXT"), u"this run");

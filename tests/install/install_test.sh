@@ -118,4 +118,38 @@ grep -q 'GRID_CALC_TYPE' "$store" || fail "GRID_CALC_TYPE lost by the second run
 # Nothing was written into the install directory.
 after=$(cd "$lib" && find . -printf '%p %s %T@\n' | sort)
 [ "$before" = "$after" ] || fail "the program wrote into $lib: $(diff <(echo "$before") <(echo "$after") | head -5)"
+
+# A user who may not write to the program's directory, with an ini file the
+# packager put beside the program: the settings go to the per-user copy,
+# which starts as that file, and survive the next run; the file beside the
+# program stays as it was. (Needs root to become another user.)
+if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
+  printf '[APPLICATION]\nUSE_INI_FILE=1\n[GRID]\nNULL_TEXT=(packaged)\n' >"$lib/tavrelix.ini"
+  packaged=$(cat "$lib/tavrelix.ini")
+  user=$work/user
+  mkdir -p "$user/home"
+  chmod 755 "$work"
+  chown -R 65534:65534 "$user"
+  as_user() {
+    local shot=$1
+    (cd "$user/home" && setpriv --reuid=65534 --regid=65534 --clear-groups env HOME="$user/home" \
+      XDG_CONFIG_HOME="$user/config" XDG_DATA_HOME="$user/data" PATH="$root/bin:$PATH" \
+      TAVRELIX_SCREENSHOT="$shot" tavrelix LOGON=DEMO/demo@DEMO) >"$work/out" 2>&1 ||
+      { cat "$work/out" >&2; fail "the program run by another user did not end cleanly"; }
+    [ -s "$shot" ] || fail "no window was written for another user"
+  }
+  as_user "$user/first.png"
+  own=$user/data/tavrelix/tavrelix.ini
+  [ -s "$own" ] || fail "no per-user copy of the ini file"
+  grep -q 'NULL_TEXT=(packaged)' "$own" || fail "the per-user ini file did not start from the packaged one"
+  grep -q 'GRID_CALC_TYPE' "$own" || fail "GRID_CALC_TYPE not kept in the per-user ini file"
+  [ ! -e "$user/config/tavrelix/registry.reg" ] || ! grep -q GRID_CALC_TYPE "$user/config/tavrelix/registry.reg" ||
+    fail "the settings went to the registry store instead of the ini file"
+  sed -i 's/^NULL_TEXT=.*/NULL_TEXT=(mine)/' "$own"
+  as_user "$user/second.png"
+  grep -q 'NULL_TEXT=(mine)' "$own" || fail "the per-user ini file lost a setting in the second run"
+  grep -q 'GRID_CALC_TYPE' "$own" || fail "GRID_CALC_TYPE lost by the second run of another user"
+  [ "$(cat "$lib/tavrelix.ini")" = "$packaged" ] || fail "the packaged ini file was changed"
+  rm "$lib/tavrelix.ini"
+fi
 echo "installed tree and program: ok"
