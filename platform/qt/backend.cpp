@@ -122,6 +122,27 @@ void HostWidget::SyncBar(QScrollBar* sb, const win32bk::BarState& st, const RECT
     }
 }
 
+QtSurface* HostWidget::Buffer() {
+    if (buffer_->image.size() != bufferSize_) {
+        // The old image is kept in the corner it shares; the rest is white.
+        auto nb = std::make_unique<QtSurface>(bufferSize_.width(), bufferSize_.height(), false);
+        const QImage& old = buffer_->image;
+        QPainter p(&nb->image);
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        p.drawImage(0, 0, old);
+        if (bufferSize_.width() > old.width())
+            p.fillRect(QRect(old.width(), 0, bufferSize_.width() - old.width(), bufferSize_.height()),
+                       Qt::white);
+        if (bufferSize_.height() > old.height())
+            p.fillRect(QRect(0, old.height(), std::min(old.width(), bufferSize_.width()),
+                             bufferSize_.height() - old.height()),
+                       Qt::white);
+        p.end();
+        buffer_ = std::move(nb);
+    }
+    return buffer_.get();
+}
+
 void HostWidget::SyncFromRecord() {
     win32bk::HostView before = view_;
     if (!win32bk::GetHostView(hwnd_, &view_)) return;
@@ -137,13 +158,7 @@ void HostWidget::SyncFromRecord() {
     }
     if (geometry() != geo) setGeometry(geo);
     int cw = view_.client.right - view_.client.left, ch = view_.client.bottom - view_.client.top;
-    if (buffer_->image.width() != std::max(cw, 1) || buffer_->image.height() != std::max(ch, 1)) {
-        auto nb = std::make_unique<QtSurface>(cw, ch);
-        QPainter p(&nb->image);
-        p.drawImage(0, 0, buffer_->image);
-        p.end();
-        buffer_ = std::move(nb);
-    }
+    bufferSize_ = QSize(std::max(cw, 1), std::max(ch, 1));
     if (view_.isBarControl) {
         if (!vbar_) vbar_ = MakeBar(SB_CTL, Qt::Vertical);
         RECT r = view_.client;
@@ -201,6 +216,7 @@ bool HostWidget::event(QEvent* ev) {
 }
 
 void HostWidget::paintEvent(QPaintEvent* ev) {
+    Buffer();
     QPainter p(this);
     p.setClipRegion(ev->region());
     QRect all = rect();

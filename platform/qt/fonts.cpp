@@ -5,9 +5,13 @@
 #include <QPainter>
 #include <QRawFont>
 
+#include <array>
 #include <cmath>
 #include <map>
+#include <memory>
 #include <mutex>
+#include <optional>
+#include <tuple>
 
 #include "qt_internal.h"
 
@@ -25,8 +29,7 @@ QString FaceName(const LOGFONTW& lf) {
 }
 
 bool Installed(const QString& family) {
-    static const QStringList families = QFontDatabase::families();
-    return families.contains(family, Qt::CaseInsensitive);
+    return InstalledFamilies().contains(family, Qt::CaseInsensitive);
 }
 
 QString MapFace(const LOGFONTW& lf) {
@@ -50,6 +53,19 @@ QRawFont MakeRaw(const QString& family, int px, int weight, bool italic, bool an
     return QRawFont::fromFont(f);
 }
 
+// The cell height (ascent + descent) of a face at 100 pixels, once per face
+// and style (callers hold the font lock).
+double CellAt100(const QString& family, int weight, bool italic, bool antialias) {
+    static std::map<std::tuple<QString, int, bool, bool>, double> cells;
+    auto key = std::make_tuple(family, weight, italic, antialias);
+    auto it = cells.find(key);
+    if (it == cells.end()) {
+        QRawFont probe = MakeRaw(family, 100, weight, italic, antialias);
+        it = cells.emplace(key, probe.ascent() + probe.descent()).first;
+    }
+    return it->second;
+}
+
 class QtFontFace : public win32bk::FontFace {
 public:
     QtFontFace(const LOGFONTW& lf) {
@@ -61,20 +77,24 @@ public:
         if (lf.lfHeight < 0)
             px = -lf.lfHeight;
         else if (lf.lfHeight > 0) {
-            QRawFont probe = MakeRaw(family_, 100, weight, italic, aa);
-            double cell = probe.ascent() + probe.descent();
+            double cell = CellAt100(family_, weight, italic, aa);
             px = cell > 0 ? std::max(1, static_cast<int>(std::lround(lf.lfHeight * 100.0 / cell)))
                           : lf.lfHeight;
         }
         px_ = px;
         weight_ = weight;
+        italic_ = italic;
+        antialias_ = aa;
         mono_ = family_ == kMono;
-        chain_.push_back(MakeRaw(family_, px, weight, italic, aa));
+        // The fallback faces are loaded when a character first needs them.
+        chainFamilies_.push_back(family_);
         for (const QString& f : {kMono, kProp, kLast})
-            if (f != family_) chain_.push_back(MakeRaw(f, px, weight, italic, aa));
-        ascent_ = static_cast<int>(std::ceil(chain_[0].ascent() - 1e-3));
-        descent_ = static_cast<int>(std::ceil(chain_[0].descent() - 1e-3));
-        leading_ = std::max(0, static_cast<int>(std::lround(chain_[0].leading())));
+            if (f != family_) chainFamilies_.push_back(f);
+        chain_.resize(chainFamilies_.size());
+        chain_[0] = MakeRaw(family_, px, weight, italic, aa);
+        ascent_ = static_cast<int>(std::ceil(chain_[0]->ascent() - 1e-3));
+        descent_ = static_cast<int>(std::ceil(chain_[0]->descent() - 1e-3));
+        leading_ = std::max(0, static_cast<int>(std::lround(chain_[0]->leading())));
     }
 
     struct Glyph {
@@ -85,8 +105,14 @@ public:
 
     const Glyph& Resolve(char32_t cp) {
         if (cp < 0x10000) {
-            if (bmp_.empty()) bmp_.resize(0x10000, Glyph{-2, 0, 0});
-            Glyph& g = bmp_[cp];
+            // 256 pages of 256 code points, each made when one of its code points is first drawn.
+            if (bmp_.empty()) bmp_.resize(256);
+            auto& page = bmp_[cp >> 8];
+            if (!page) {
+                page = std::make_unique<std::array<Glyph, 256>>();
+                page->fill(Glyph{-2, 0, 0});
+            }
+            Glyph& g = (*page)[cp & 0xFF];
             if (g.font == -2) g = Lookup(cp);
             return g;
         }
@@ -125,9 +151,14 @@ public:
     }
 
     int ascent() const { return ascent_; }
-    const QRawFont& raw(int i) const { return chain_[static_cast<size_t>(i)]; }
+    const QRawFont& raw(int i) { return Face(static_cast<size_t>(i)); }
 
 private:
+    const QRawFont& Face(size_t i) {
+        if (!chain_[i]) chain_[i] = MakeRaw(chainFamilies_[i], px_, weight_, italic_, antialias_);
+        return *chain_[i];
+    }
+
     Glyph Lookup(char32_t cp) {
         if (cp < 0x20 || (cp >= 0xD800 && cp < 0xE000)) return Glyph{-1, 0, 0};
         QChar units[2];
@@ -140,7 +171,7 @@ private:
             units[0] = QChar(static_cast<char16_t>(cp));
         }
         for (size_t i = 0; i < chain_.size(); ++i) {
-            const QRawFont& raw = chain_[i];
+            const QRawFont& raw = Face(i);
             if (!raw.isValid() || !raw.supportsCharacter(static_cast<uint>(cp))) continue;
             quint32 glyph = 0;
             int count = 1;
@@ -154,16 +185,17 @@ private:
         // Not in any face: the missing-glyph box of the face itself.
         quint32 glyph = 0;
         QPointF adv;
-        chain_[0].advancesForGlyphIndexes(&glyph, &adv, 1, QRawFont::UseDesignMetrics);
+        chain_[0]->advancesForGlyphIndexes(&glyph, &adv, 1, QRawFont::UseDesignMetrics);
         return Glyph{0, 0, static_cast<int>(std::lround(adv.x()))};
     }
 
     QString family_;
     int px_ = 12, weight_ = 400;
-    bool mono_ = false;
+    bool mono_ = false, italic_ = false, antialias_ = true;
     int ascent_ = 0, descent_ = 0, leading_ = 0;
-    std::vector<QRawFont> chain_;
-    std::vector<Glyph> bmp_;
+    QStringList chainFamilies_;
+    std::vector<std::optional<QRawFont>> chain_;
+    std::vector<std::unique_ptr<std::array<Glyph, 256>>> bmp_;
     std::map<char32_t, Glyph> astral_;
 };
 
@@ -217,8 +249,11 @@ std::shared_ptr<win32bk::FontFace> RealizeFont(const LOGFONTW& lf) {
     return face;
 }
 
-QStringList InstalledFamilies() {
-    return QFontDatabase::families();
+// The program adds no fonts while it runs: the font database's list of
+// families (a walk over every face) is taken once.
+const QStringList& InstalledFamilies() {
+    static const QStringList families = QFontDatabase::families();
+    return families;
 }
 
 void DrawGlyphs(QImage& image, const win32bk::Region& clip, win32bk::FontFace* face,

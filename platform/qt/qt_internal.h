@@ -20,8 +20,8 @@ namespace qtbk {
 
 class QtSurface : public win32bk::Surface {
 public:
-    QtSurface(int w, int h) : image(std::max(w, 1), std::max(h, 1), QImage::Format_RGB32) {
-        image.fill(Qt::white);
+    QtSurface(int w, int h, bool white = true) : image(std::max(w, 1), std::max(h, 1), QImage::Format_RGB32) {
+        if (white) image.fill(Qt::white);
     }
     int Width() const override { return image.width(); }
     int Height() const override { return image.height(); }
@@ -48,7 +48,10 @@ class HostWidget : public QWidget {
 public:
     HostWidget(HWND hwnd, QWidget* parent);
     HWND hwnd() const { return hwnd_; }
-    QtSurface* Buffer() { return buffer_.get(); }
+    // The client area's image, made (or remade) at the client size when first
+    // asked for after a change of size: a window resized several times while
+    // it is laid out makes it once.
+    QtSurface* Buffer();
     void SyncFromRecord();
     QPoint ClientOrigin() const { return QPoint(view_.client.left, view_.client.top); }
     QScrollBar* Bar(int bar) { return bar == SB_HORZ ? hbar_ : vbar_; }
@@ -93,6 +96,7 @@ private:
     HWND hwnd_;
     win32bk::HostView view_{};
     std::unique_ptr<QtSurface> buffer_;
+    QSize bufferSize_{1, 1};
     QScrollBar* vbar_ = nullptr;
     QScrollBar* hbar_ = nullptr;
     bool syncing_ = false;
@@ -110,7 +114,7 @@ int EventDepth();
 std::shared_ptr<win32bk::FontFace> RealizeFont(const LOGFONTW& lf);
 void DrawGlyphs(QImage& image, const win32bk::Region& clip, win32bk::FontFace* face,
                 const win32bk::GlyphRun& run, COLORREF color);
-QStringList InstalledFamilies();
+const QStringList& InstalledFamilies();
 bool GlyphAlphaMap(win32bk::FontFace* face, char32_t cp, std::vector<uint8_t>* alpha, int* width, int* height,
                    int* originX, int* originY, int* advance);
 

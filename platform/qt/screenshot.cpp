@@ -1,6 +1,7 @@
 // TAVRELIX_SCREENSHOT: the first top-level window shown is written as PNG at
-// its first idle, the milliseconds since the process started go to stderr,
-// and the window is closed (IDCANCEL for a dialog, WM_CLOSE for a frame).
+// its first idle, the milliseconds since the process started (to the
+// capture) go to stderr, and the window is closed (IDCANCEL for a dialog,
+// WM_CLOSE for a frame).
 #include <QImage>
 
 #include <chrono>
@@ -44,8 +45,11 @@ void AtIdle() {
     g_done = true;
     // Whatever the idle update changed is painted first.
     UpdateWindow(hwnd);
-    qtplatform::SavePng(qtplatform::Capture(hwnd), g_path);
+    // The time is taken once the window is captured, before the PNG is
+    // encoded: encoding is the switch's own work, not the program's start.
+    qtplatform::Image shot = qtplatform::Capture(hwnd);
     std::fprintf(stderr, "%ld\n", MillisecondsSinceStart());
+    qtplatform::SavePng(shot, g_path);
     WCHAR cls[16] = {};
     GetClassNameW(hwnd, cls, 16);
     if (std::u16string(cls) == u"#32770")
