@@ -1,0 +1,1 @@
+select * from 社員 order by 社員番号

@@ -1,0 +1,1 @@
+select 社員番号, 氏名, 入社日 from 社員 where 部署 = '営業部' and rownum <= 3

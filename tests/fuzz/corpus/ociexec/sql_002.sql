@@ -1,0 +1,1 @@
+select count(*), max(給与) from 社員 group by 部署 having count(*) > 1

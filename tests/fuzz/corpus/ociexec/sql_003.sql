@@ -1,0 +1,1 @@
+select rowid, t.* from ALL_TYPES t

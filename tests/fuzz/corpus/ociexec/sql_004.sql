@@ -1,0 +1,1 @@
+select * from 社員_V where 氏名 like '%田%' escape '\'

@@ -1,0 +1,1 @@
+update 社員 set 給与 = 給与 + 1 where 社員番号 = 1001

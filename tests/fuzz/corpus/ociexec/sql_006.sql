@@ -1,0 +1,1 @@
+delete from 売上 where rownum < 3

@@ -1,0 +1,1 @@
+insert into 顧客 select * from 顧客 where rownum = 1

@@ -1,0 +1,1 @@
+select nvl(備考, '(なし)'), decode(部署, '営業部', 1, 0) from 社員

@@ -1,0 +1,1 @@
+select * from 社員 for update nowait

@@ -1,0 +1,1 @@
+savepoint s

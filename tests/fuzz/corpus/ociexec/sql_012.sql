@@ -1,0 +1,1 @@
+rollback to s

@@ -1,0 +1,1 @@
+select * from no_such_table

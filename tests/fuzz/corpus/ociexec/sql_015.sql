@@ -1,0 +1,1 @@
+select 社員番号 from 社員 union select 社員番号 from 社員 minus select 1 from dual

@@ -1,0 +1,1 @@
+select * from BIG_TABLE where rownum <= 5

@@ -1,0 +1,1 @@
+lock table 社員 in exclusive mode

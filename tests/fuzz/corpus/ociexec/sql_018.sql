@@ -1,0 +1,1 @@
+select substr(氏名, 1, 1) || q'[x]' from 社員

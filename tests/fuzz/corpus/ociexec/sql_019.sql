@@ -1,0 +1,1 @@
+update 社員 set 氏名 = null where 社員番号 = 1002

@@ -1,0 +1,1 @@
+select * from 受注明細 where 受注番号 = :b1
