@@ -11,7 +11,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 targets() {
-  sed -n 's/^tavrelix_fuzz_target(\([a-z0-9_]*\) .*/\1/p' tests/fuzz/CMakeLists.txt
+  sed -n 's/^ *tavrelix_fuzz_target(\([a-z0-9_]*\) .*/\1/p' tests/fuzz/CMakeLists.txt
 }
 target=${1:-}
 seconds=${2:-60}
