@@ -25,8 +25,13 @@ std::unique_ptr<Cp932Table> build() {
                 t->pair[lead << 8 | trail] = w[0];
         }
     }
+    return t;
+}
+
+std::unique_ptr<uint16_t[]> build_encode() {
+    auto encode = std::make_unique<uint16_t[]>(0x10000);
     for (int u = 0; u < 0x10000; u++) {
-        t->encode[u] = Cp932Table::kNone;
+        encode[u] = Cp932Table::kNone;
         if (u >= 0xD800 && u <= 0xDFFF) continue;
         char16_t w = static_cast<char16_t>(u);
         char out[4];
@@ -34,12 +39,12 @@ std::unique_ptr<Cp932Table> build() {
         int n = WideCharToMultiByte(932, 0, &w, 1, out, sizeof(out), nullptr, &used);
         if (used) continue;
         if (n == 1)
-            t->encode[u] = static_cast<unsigned char>(out[0]);
+            encode[u] = static_cast<unsigned char>(out[0]);
         else if (n == 2)
-            t->encode[u] = static_cast<uint16_t>(static_cast<unsigned char>(out[0]) << 8 |
-                                                 static_cast<unsigned char>(out[1]));
+            encode[u] = static_cast<uint16_t>(static_cast<unsigned char>(out[0]) << 8 |
+                                              static_cast<unsigned char>(out[1]));
     }
-    return t;
+    return encode;
 }
 
 } // namespace
@@ -63,8 +68,13 @@ int Cp932Table::to_unit(const unsigned char* p, int n, char16_t* unit) const {
     return 1;
 }
 
+const uint16_t* Cp932Table::encode() const {
+    static const std::unique_ptr<uint16_t[]> table = build_encode();
+    return table.get();
+}
+
 int Cp932Table::from_unit(char16_t u, unsigned char* out) const {
-    uint16_t code = encode[u];
+    uint16_t code = encode()[u];
     if (code == kNone) return -1;
     if (code < 0x100) {
         out[0] = static_cast<unsigned char>(code);

@@ -9,10 +9,13 @@
 struct Cp932Table {
     static constexpr char16_t kNone = 0xFFFF; // no character / no code
 
-    bool lead[256];           // lead bytes of two-byte characters
-    char16_t single[256];     // a non-lead byte's character, or kNone
-    char16_t pair[0x10000];   // (lead << 8 | trail)'s character, or kNone
-    uint16_t encode[0x10000]; // a BMP unit's code: < 0x100 one byte, else lead << 8 | trail; kNone when none
+    bool lead[256];         // lead bytes of two-byte characters
+    char16_t single[256];   // a non-lead byte's character, or kNone
+    char16_t pair[0x10000]; // (lead << 8 | trail)'s character, or kNone
+
+    // A BMP unit's code: < 0x100 one byte, else lead << 8 | trail; kNone when
+    // none. Built on first use (thread-safe): a reader never needs it.
+    const uint16_t* encode() const;
 
     // Bytes to one UTF-16 unit: 1 or 2 (bytes used) for a defined single byte
     // or pair, -1 for anything else (the caller skips one byte). n is the

@@ -158,8 +158,9 @@ const EucTable& euc_table() {
                 char16_t c = t.pair[s1 << 8 | s2];
                 if (c != kNone && !nec_selected[c]) nec_selected[c] = static_cast<uint16_t>(s1 << 8 | s2);
             }
+        const uint16_t* encode = t.encode();
         for (unsigned u = 0; u < 0x10000; u++) {
-            uint16_t code = t.encode[u];
+            uint16_t code = encode[u];
             if (code >= 0xFA40 && code <= 0xFC4B && nec_selected[u]) code = nec_selected[u];
             uint16_t euc = 0;
             if (code == kNone) {
@@ -462,7 +463,7 @@ inline unsigned cp932_code(const Cp932Table& t, const char16_t* p, int* units) {
         return 0;
     }
     *units = 1;
-    uint16_t code = t.encode[u];
+    uint16_t code = t.encode()[u];
     return code == kNone ? 0 : code;
 }
 

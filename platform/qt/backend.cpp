@@ -280,8 +280,13 @@ void HostWidget::PaintMenuBar(QPainter& p) {
     QRect barRect(view_.menuBar.left, view_.menuBar.top, view_.menuBar.right - view_.menuBar.left,
                   view_.menuBar.bottom - view_.menuBar.top);
     p.fillRect(barRect, QColor(240, 240, 240));
-    QFont font = p.font();
-    font.setPixelSize(12);
+    // The menu bar's texts in one face that writes Japanese and Latin alike,
+    // as a Japanese system's menu font does: no fallback face is looked up.
+    static const QFont font = [] {
+        QFont f(QStringLiteral("Noto Sans CJK JP"));
+        f.setPixelSize(12);
+        return f;
+    }();
     p.setFont(font);
     for (const win32bk::MenuBarItem& it : items) {
         QRect r(barRect.left() + it.rect.left, barRect.top() + it.rect.top, it.rect.right - it.rect.left,
