@@ -183,7 +183,9 @@ END_MESSAGE_MAP()
 CBfileDlg::CBfileDlg(CWnd* parent) : CDialog(IDD_BFILE, parent) {}
 
 bool CBfileDlg::ParseValue(const CString& value, CString* alias, CString* fileName) {
-    // "<BFILE dir_alias:" word " file_name:" word " " word ">", words without blanks.
+    // "<BFILE dir_alias:" word " file_name:" word " " word ">", words without
+    // blanks; a NUL ends a word too (no directory or file name holds one, and
+    // the dialog's boxes would show the name cut there).
     static const char16_t kHead[] = u"<BFILE dir_alias:";
     static const char16_t kMiddle[] = u" file_name:";
     const std::u16string_view v = value.view();
@@ -191,7 +193,8 @@ bool CBfileDlg::ParseValue(const CString& value, CString* alias, CString* fileNa
     if (v.substr(0, pos) != kHead) return false;
     auto word = [&](CString* out) {
         const size_t start = pos;
-        while (pos < v.size() && v[pos] != u' ' && v[pos] != u'\t' && v[pos] != u'\r' && v[pos] != u'\n')
+        while (pos < v.size() && v[pos] != u' ' && v[pos] != u'\t' && v[pos] != u'\r' && v[pos] != u'\n' &&
+               v[pos] != u'\0')
             ++pos;
         if (pos == start) return false;
         if (out) *out = CString(v.substr(start, pos - start));

@@ -161,6 +161,9 @@ TEST_F(SettingsTest, BfileDialogReadsAndWritesTheLocatorText) {
     EXPECT_FALSE(CBfileDlg::ParseValue(u"<BFILE dir_alias:D file_name:x>", &a, &f));
     EXPECT_TRUE(CBfileDlg::ParseValue(u"<BFILE dir_alias:D file_name:dir/x.txt exists>", &a, &f));
     EXPECT_EQ(f, u"dir/x.txt");
+    // A name holding a NUL is no locator (the boxes would show it cut).
+    const std::u16string nul(u"<BFILE dir_alias:D file_name:re\0me.txt exists>", 46);
+    EXPECT_FALSE(CBfileDlg::ParseValue(CString(std::u16string_view(nul)), &a, &f));
 }
 
 } // namespace
