@@ -126,7 +126,7 @@ TEST_F(CommitTest, SavesTheThreeChangesAndShowsThemAgain) {
         EXPECT_TRUE(IsWindowVisible(GetDlgItem(h, IDC_CCD_LINE1)));
     });
     // Yes to the re-query: the table dialog runs the same query at once.
-    tvtest::ExpectDialog(u"テーブル選択(検索条件設定)", [this](HWND) {
+    tvtest::ExpectDialog(u"テーブル選択(検索条件設定)", [](HWND) {
         ExpectQuery();
         tvtest::Advance(10);
         return true;

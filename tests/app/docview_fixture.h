@@ -77,7 +77,7 @@ public:
     }
     // "最新のデータを表示": the dialog runs its query by itself.
     void Refresh() {
-        SelectTable(ID_FILE_REFRESH, [this](HWND) {
+        SelectTable(ID_FILE_REFRESH, [](HWND) {
             ExpectQuery();
             tvtest::Advance(10);
         });
