@@ -98,7 +98,8 @@ function(tavrelix_add_test name)
     # Listing a sanitizer build's tests can take long on a loaded machine.
     DISCOVERY_TIMEOUT 60
     WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}
-    PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+    # A case that hangs fails after ten minutes instead of holding the run.
+    PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen TIMEOUT 600)
   # Test discovery keeps only one environment entry, so the paths a suite
   # needs are compiled in, and the test drivers set the display's variables
   # themselves (ENV is accepted for the record of what a suite expects).

@@ -17,6 +17,12 @@ struct Gate {
     int remaining = 1;
     int row = -1;  // park after this many rows; -1 = before any work
     int after = 0; // calls reaching that point let through first
+    // "self": only the next call made on the thread that armed the gate
+    // parks (on whichever thread its work then runs); other threads' calls
+    // of the same entry point pass.
+    bool bound = false;
+    std::thread::id thread;
+    const Session* session = nullptr;
 };
 
 struct Gates {
@@ -87,8 +93,9 @@ void stopWorker(Session& s) {
 static bool gateEnter(Session& s, int row) {
     Gates& g = gates();
     std::unique_lock<std::mutex> lock(g.m);
-    auto it = std::find_if(g.gates.begin(), g.gates.end(),
-                           [&](const Gate& x) { return x.entry == s.currentEntry && x.row == row; });
+    auto it = std::find_if(g.gates.begin(), g.gates.end(), [&](const Gate& x) {
+        return x.entry == s.currentEntry && x.row == row && (!x.bound || x.session == &s);
+    });
     if (it == g.gates.end()) return !s.breakRequested;
     if (it->after > 0) {
         --it->after;
@@ -152,8 +159,15 @@ int runCall(Session& s, const char* entry, const void* key, std::function<int(Or
     {
         Gates& g = gates();
         std::lock_guard<std::mutex> lock(g.m);
-        bool gated =
-            std::any_of(g.gates.begin(), g.gates.end(), [&](const Gate& x) { return x.entry == entry; });
+        // A gate armed with "self" on this thread is this call's.
+        for (Gate& x : g.gates)
+            if (x.bound && !x.session && x.entry == entry && x.thread == std::this_thread::get_id()) {
+                x.session = &s;
+                break;
+            }
+        bool gated = std::any_of(g.gates.begin(), g.gates.end(), [&](const Gate& x) {
+            return x.entry == entry && (!x.bound || x.session == &s);
+        });
         async = nonBlocking && (g.async || gated || g.delayRowsMicros > 0);
     }
     if (!async) return body(err);
@@ -208,7 +222,7 @@ int nonblockControl(const std::string& verb, std::istringstream& in, std::string
     if (verb == "gate") {
         Gate gate;
         if (!(in >> gate.entry)) {
-            reply = "gate <entry point> [n] [row r] [after m]";
+            reply = "gate <entry point> [n] [row r] [after m] [self]";
             return -1;
         }
         std::string word;
@@ -217,6 +231,9 @@ int nonblockControl(const std::string& verb, std::istringstream& in, std::string
                 in >> gate.row;
             } else if (word == "after") {
                 in >> gate.after;
+            } else if (word == "self") {
+                gate.bound = true;
+                gate.thread = std::this_thread::get_id();
             } else {
                 gate.remaining = std::max(1, std::atoi(word.c_str()));
             }

@@ -48,6 +48,13 @@ inline void Control(const std::string& command) {
     ASSERT_EQ(control(command.c_str(), reply, sizeof reply), 0) << command << ": " << reply;
 }
 
+// Waits for the completion loader a logon starts: it logs on and executes on
+// a thread of its own, so a case that taps the next worker's execution would
+// otherwise catch the loader's instead. It sends nothing to the UI thread.
+inline void WaitForKeywordLoader() {
+    if (theApp.m_hKeywordThread) ::WaitForSingleObject(theApp.m_hKeywordThread, INFINITE);
+}
+
 // Types into a combo box's edit field, as a user clicking into it would.
 inline void TypeIntoCombo(HWND dlg, int id, const std::u16string& text) {
     HWND edit = ::ChildWindowFromPoint(tvtest::Control(dlg, id), POINT{10, 10});

@@ -76,8 +76,9 @@ public:
         ui = std::this_thread::get_id();
         seen = 0;
         at = n;
+        apptest::WaitForKeywordLoader();
         TAP(OCIStmtExecute) = [](auto...) {
-            if (std::this_thread::get_id() != ui && ++seen == at) Control("gate OCIStmtExecute");
+            if (std::this_thread::get_id() != ui && ++seen == at) Control("gate OCIStmtExecute self");
         };
         tvtest::ExpectDialog(u"実行中", [whileHeld, done = false](HWND h) mutable {
             if (done) return true;

@@ -41,8 +41,9 @@ TEST_F(AppTest, ANewUserSeesTheRowsOfATable) {
     ui = std::this_thread::get_id();
     static std::atomic<bool> held;
     held = false;
+    apptest::WaitForKeywordLoader();
     TAP(OCIStmtExecute) = [](auto...) {
-        if (std::this_thread::get_id() != ui && !held.exchange(true)) Control("gate OCIStmtExecute");
+        if (std::this_thread::get_id() != ui && !held.exchange(true)) Control("gate OCIStmtExecute self");
     };
     bool progressShown = false;
     tvtest::ExpectDialog(u"テーブル選択(検索条件設定)", [&](HWND h) {

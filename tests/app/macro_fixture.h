@@ -92,8 +92,10 @@ public:
         armed = false;
         using oratest::Tap;
         if (g_oci.OCIStmtExecute != &Tap<&OciEntryPoints::OCIStmtExecute>::Call) oratest::g_real = g_oci;
+        apptest::WaitForKeywordLoader();
         TAP(OCIStmtExecute) = [](auto...) {
-            if (std::this_thread::get_id() != ui && !armed.exchange(true)) Control("gate OCIStmtExecute");
+            if (std::this_thread::get_id() != ui && !armed.exchange(true))
+                Control("gate OCIStmtExecute self");
         };
         tvtest::ExpectDialog(u"実行中", [released = false](HWND) mutable {
             if (!released) {

@@ -28,8 +28,9 @@ inline void ExpectQuery(std::function<bool(HWND)> then = nullptr) {
     armed = false;
     using oratest::Tap;
     if (g_oci.OCIStmtExecute != &Tap<&OciEntryPoints::OCIStmtExecute>::Call) oratest::g_real = g_oci;
+    apptest::WaitForKeywordLoader();
     TAP(OCIStmtExecute) = [](auto...) {
-        if (std::this_thread::get_id() != ui && !armed.exchange(true)) Control("gate OCIStmtExecute");
+        if (std::this_thread::get_id() != ui && !armed.exchange(true)) Control("gate OCIStmtExecute self");
     };
     tvtest::ExpectDialog(u"実行中", [then, released = false](HWND h) mutable {
         if (!released) {

@@ -119,7 +119,8 @@ public:
         ui = std::this_thread::get_id();
         armed = false;
         TAP(OCIStmtExecute) = [](auto...) {
-            if (std::this_thread::get_id() != ui && !armed.exchange(true)) Control("gate OCIStmtExecute");
+            if (std::this_thread::get_id() != ui && !armed.exchange(true))
+                Control("gate OCIStmtExecute self");
         };
         tvtest::ExpectDialog(u"実行中", [then, released = false](HWND h) mutable {
             if (!released) {
