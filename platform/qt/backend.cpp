@@ -788,10 +788,11 @@ Image Capture(HWND hwnd) {
     QImage img = w->grab().toImage().convertToFormat(QImage::Format_RGB32);
     out.width = img.width();
     out.height = img.height();
-    out.pixels.resize(static_cast<size_t>(out.width) * out.height);
+    // Row by row into reserved room: the pixels are written once, not zeroed first.
+    out.pixels.reserve(static_cast<size_t>(out.width) * static_cast<size_t>(out.height));
     for (int y = 0; y < out.height; ++y) {
         auto* line = reinterpret_cast<const QRgb*>(img.constScanLine(y));
-        std::copy(line, line + out.width, out.pixels.begin() + static_cast<ptrdiff_t>(y) * out.width);
+        out.pixels.insert(out.pixels.end(), line, line + out.width);
     }
     return out;
 }
