@@ -49,6 +49,17 @@ public:
     void UpdateCalcText();
     BOOL IsTableLoaded() const { return !m_table.IsEmpty(); }
 
+    // Files and large objects (the cell in the editable model's terms).
+    void LobDownload(OraLobValue* lob);
+    // 1 when the BLOB or BFILE cell took the chosen file's path, else 0.
+    int LobUpload(int row, int col);
+    // The result of setting the cell's new locator text; 0 when cancelled.
+    int BfileUpdate(int row, int col);
+    // The text after the last slash or backslash of a name.
+    static CString LastPathComponent(const CString& name);
+    // The editor option word of the grid's display settings.
+    static uint64_t EditorOptionWord();
+
     CEditableOraGridData m_data;
     CGridData_SwapRowCol m_swap;
     OraDataset* m_dataset = nullptr;
@@ -78,5 +89,7 @@ protected:
     afx_msg void OnDataClearFilter();
     afx_msg void OnUpdateDataClearFilter(CCmdUI* cmdUI);
     afx_msg void OnUpdateIndicatorDataLock(CCmdUI* cmdUI);
+    afx_msg void OnFileSaveData();
+    afx_msg void OnToolShowUpdateSql();
     DECLARE_MESSAGE_MAP()
 };

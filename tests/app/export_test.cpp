@@ -1,0 +1,185 @@
+// "データをファイルに保存..." on 社員: the file's bytes in the chosen code and
+// line end, the separator by extension, the notice of characters the code
+// cannot hold, and the options proposed again after a restart.
+#include "docview_fixture.h"
+
+#include <iconv.h>
+
+#include "res/dialogs4.h"
+
+namespace {
+
+using apptest::DocViewTest;
+using apptest::Narrow;
+namespace fs = std::filesystem;
+
+std::string ReadBytes(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// glibc's CP932 conversion of UTF-8 text (the reference).
+std::string Cp932(const std::string& utf8) {
+    iconv_t cd = iconv_open("CP932", "UTF-8");
+    EXPECT_NE(cd, reinterpret_cast<iconv_t>(-1));
+    std::string out(utf8.size() * 2 + 16, '\0');
+    char* in = const_cast<char*>(utf8.data());
+    size_t inLeft = utf8.size(), outLeft = out.size();
+    char* o = out.data();
+    EXPECT_NE(iconv(cd, &in, &inLeft, &o, &outLeft), static_cast<size_t>(-1)) << "at " << (in - utf8.data());
+    iconv_close(cd);
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+class ExportTest : public DocViewTest {
+public:
+    // The grid's rows as the file should hold them, in UTF-8.
+    std::string Expected(const char* sep, const char* eol, bool quotes, bool names) {
+        CEditableOraGridData& d = doc->m_data;
+        auto field = [&](const char16_t* t) {
+            std::string s = Narrow(t ? t : u"");
+            if (!quotes) return s;
+            std::string q = "\"";
+            for (char c : s) q += c == '"' ? std::string("\"\"") : std::string(1, c);
+            return q + "\"";
+        };
+        std::string out;
+        if (names) {
+            for (int c = 0; c < d.GetColCount(); ++c) out += (c ? sep : "") + field(d.GetColName(c));
+            out += eol;
+        }
+        for (int r = 0; r < d.GetRowCount(); ++r) {
+            for (int c = 0; c < d.GetColCount(); ++c) {
+                if (c) out += sep;
+                if (!d.IsNull(r, c)) out += field(d.GetText(r, c));
+            }
+            out += eol;
+        }
+        return out;
+    }
+    void Export(const fs::path& path, std::function<void(HWND)> panel = {}) {
+        tvtest::AnswerFile(Wide(path.string()), -1, std::move(panel));
+        frame->SendMessage(WM_COMMAND, ID_FILE_SAVE_DATA);
+        tvtest::Pump();
+    }
+    static std::u16string Wide(const std::string& s) { return Utf8ToWide(s.c_str()); }
+};
+
+TEST_F(ExportTest, SjisWithCrLfQuotesAndNamesEqualsTheReference) {
+    Load(u"社員");
+    ASSERT_EQ(doc->m_data.GetRowCount(), 20);
+    const fs::path out = root / "out.csv";
+    tvtest::AnswerBox(IDOK);
+    Export(out, [](HWND panel) {
+        ASSERT_NE(panel, nullptr);
+        tvtest::Choose(panel, IDC_EXT_CHAR_CODE, u"SJIS");
+        tvtest::Choose(panel, IDC_EXT_LINE_END, u"CR+LF(\\r\\n)");
+        if (::IsDlgButtonChecked(panel, IDC_EXT_DQUOTE) != BST_CHECKED) tvtest::Tick(panel, IDC_EXT_DQUOTE);
+        if (::IsDlgButtonChecked(panel, IDC_EXT_COLUMN_NAME) != BST_CHECKED)
+            tvtest::Tick(panel, IDC_EXT_COLUMN_NAME);
+    });
+    std::string expected = Expected(",", "\r\n", true, true);
+    // The one character SJIS cannot hold is written as "?".
+    const std::string yoshi = "\xF0\xA0\xAE\xB7";
+    ASSERT_NE(expected.find(yoshi), std::string::npos) << "社員 holds 𠮷";
+    expected.replace(expected.find(yoshi), yoshi.size(), "?");
+    ASSERT_EQ(expected.find(yoshi), std::string::npos);
+    EXPECT_EQ(ReadBytes(out), Cp932(expected));
+    auto notices = BoxesCaptioned(u"Message");
+    ASSERT_EQ(notices.size(), 1u) << BoxTexts();
+    EXPECT_EQ(notices[0].text, u"選択した文字コードで表せない文字が1文字あり，\"?\"で出力しました");
+    EXPECT_EQ(notices[0].flags & 0xF0u, static_cast<UINT>(MB_ICONWARNING));
+
+    // UTF-8 holds everything: no notice; the options are stored in their order.
+    tvtest::ClearBoxes();
+    const fs::path utf = root / "utf";
+    Export(utf, [](HWND panel) {
+        tvtest::Choose(panel, IDC_EXT_CHAR_CODE, u"UTF8(no signature)");
+        tvtest::Choose(panel, IDC_EXT_LINE_END, u"LF(\\n)");
+        tvtest::Tick(panel, IDC_EXT_DQUOTE);
+    });
+    // The dialog adds the default extension.
+    EXPECT_EQ(ReadBytes(root / "utf.csv"), Expected(",", "\n", false, true));
+    EXPECT_TRUE(tvtest::Boxes().empty()) << BoxTexts();
+    EXPECT_EQ(GetInt(u"GRID_SAVE", u"KANJI_CODE"), 8);
+    EXPECT_EQ(GetInt(u"GRID_SAVE", u"LINE_TYPE"), 2);
+    EXPECT_EQ(GetInt(u"GRID_SAVE", u"PUT_DQUOTE"), 0);
+    EXPECT_EQ(GetInt(u"GRID_SAVE", u"PUT_COLUMN_NAME"), 1);
+}
+
+TEST_F(ExportTest, TxtInCapitalsIsTabSeparatedAndTheModelIsExportedUnfiltered) {
+    Load(u"社員");
+    // The views show a filter and the swap; the file holds every row.
+    int count = 0;
+    CString err;
+    ASSERT_EQ(doc->m_data.SetFilter(3, u"営業部", 0, 0, 0, &count, &err, 1), 0) << Narrow(err);
+    doc->UpdateAllViews(nullptr, HINT_DATA_VIEW_CHANGED);
+    frame->SendMessage(WM_COMMAND, ID_DATA_SWAP_ROW_COL);
+    tvtest::Pump();
+    PutInt(u"GRID_SAVE", u"KANJI_CODE", 8);
+    PutInt(u"GRID_SAVE", u"PUT_DQUOTE", 0);
+    PutInt(u"GRID_SAVE", u"PUT_COLUMN_NAME", 0);
+    PutInt(u"GRID_SAVE", u"LINE_TYPE", 3);
+    const fs::path out = root / "a.TXT";
+    Export(out);
+    EXPECT_EQ(ReadBytes(out), Expected("\t", "\r", false, false));
+    EXPECT_EQ(doc->m_data.GetRowCount(), 20);
+
+    // A file the export cannot write: one box, nothing else.
+    tvtest::ClearBoxes();
+    tvtest::AnswerBox(IDOK);
+    Export("/proc/tavrelix-export.csv");
+    auto errors = BoxesCaptioned(u"Error");
+    ASSERT_EQ(errors.size(), 1u) << BoxTexts();
+    EXPECT_NE(errors[0].text.find(u"Error: File can not open"), std::u16string::npos);
+}
+
+TEST_F(ExportTest, OptionsAreProposedAgainAfterARestartAndAnUnknownCodeIsKept) {
+    Load(u"社員");
+    tvtest::AnswerBox(IDOK); // EUC cannot hold 𠮷 either
+    Export(root / "first.csv", [](HWND panel) {
+        tvtest::Choose(panel, IDC_EXT_CHAR_CODE, u"EUC");
+        tvtest::Choose(panel, IDC_EXT_LINE_END, u"CR(\\r)");
+        tvtest::Tick(panel, IDC_EXT_COLUMN_NAME);
+    });
+    Exit();
+    // The quit message of the closed window ends that run, as a new process
+    // would start without it.
+    MSG m;
+    while (::PeekMessageW(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+    ASSERT_TRUE(Start({u"LOGON=DEMO/demo@DEMO"})) << BoxTexts();
+    frame = dynamic_cast<CMainFrame*>(theApp.m_pMainWnd);
+    ASSERT_NE(frame, nullptr);
+    doc = dynamic_cast<CTavexDoc*>(frame->GetActiveDocument());
+    ASSERT_NE(doc, nullptr);
+    Load(u"社員");
+    tvtest::AnswerBox(IDOK);
+    Export(root / "second.csv", [](HWND panel) {
+        EXPECT_EQ(tvtest::TextOf(::GetDlgItem(panel, IDC_EXT_CHAR_CODE)), u"EUC");
+        EXPECT_EQ(tvtest::TextOf(::GetDlgItem(panel, IDC_EXT_LINE_END)), u"CR(\\r)");
+        EXPECT_EQ(::IsDlgButtonChecked(panel, IDC_EXT_DQUOTE), static_cast<UINT>(BST_CHECKED));
+        EXPECT_EQ(::IsDlgButtonChecked(panel, IDC_EXT_COLUMN_NAME), static_cast<UINT>(BST_UNCHECKED));
+    });
+    EXPECT_EQ(ReadBytes(root / "first.csv"), ReadBytes(root / "second.csv"));
+
+    // Auto-detect (9) is for reading: saving starts on SJIS and CR LF. A code
+    // the list does not hold selects nothing and is kept.
+    PutInt(u"GRID_SAVE", u"KANJI_CODE", 9);
+    PutInt(u"GRID_SAVE", u"LINE_TYPE", 2);
+    tvtest::AnswerBox(IDOK);
+    Export(root / "third.csv", [](HWND panel) {
+        EXPECT_EQ(tvtest::TextOf(::GetDlgItem(panel, IDC_EXT_CHAR_CODE)), u"SJIS");
+        EXPECT_EQ(tvtest::TextOf(::GetDlgItem(panel, IDC_EXT_LINE_END)), u"CR+LF(\\r\\n)");
+    });
+    EXPECT_EQ(GetInt(u"GRID_SAVE", u"KANJI_CODE"), 1);
+    PutInt(u"GRID_SAVE", u"KANJI_CODE", 4);
+    tvtest::AnswerBox(IDOK);
+    Export(root / "fourth.csv", [](HWND panel) {
+        EXPECT_EQ(::SendDlgItemMessageW(panel, IDC_EXT_CHAR_CODE, CB_GETCURSEL, 0, 0), CB_ERR);
+    });
+    EXPECT_EQ(GetInt(u"GRID_SAVE", u"KANJI_CODE"), 4);
+}
+
+} // namespace
