@@ -39,6 +39,11 @@ CString CTavexDoc::LastPathComponent(const CString& name) {
     return cut < 0 ? name : name.Mid(cut + 1);
 }
 
+int CTavexDoc::ColumnTypeCode(int col) const {
+    if (!m_dataset || !m_dataset->cols || col < 0 || col >= m_dataset->col_count) return 0;
+    return m_dataset->cols[col].data_type;
+}
+
 uint64_t CTavexDoc::EditorOptionWord() {
     const AppSettingsRecord& a = AppSettings;
     uint64_t options = 0x90;
@@ -125,7 +130,7 @@ int CTavexDoc::LobUpload(int row, int col) {
     dlg.m_ofn.lpstrTitle = u"LOB Upload";
     if (dlg.DoModal() != IDOK) return 0;
     int result = 0;
-    const int type = m_data.GetColCount() > 0 && m_dataset ? m_data.GetColType(row, col) : 0;
+    const int type = ColumnTypeCode(col);
     if (type == SQLT_BLOB || type == SQLT_BFILEE) {
         const CString path = dlg.GetPathName();
         result = m_data.SetTextWithUndo(row, col, path.GetString(), path.GetLength()) == 0 ? 1 : 0;

@@ -55,6 +55,8 @@ public:
     int LobUpload(int row, int col);
     // The result of setting the cell's new locator text; 0 when cancelled.
     int BfileUpdate(int row, int col);
+    // The Oracle type code of a column of the query (0 without descriptors).
+    int ColumnTypeCode(int col) const;
     // The text after the last slash or backslash of a name.
     static CString LastPathComponent(const CString& name);
     // The editor option word of the grid's display settings.

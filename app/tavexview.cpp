@@ -114,6 +114,7 @@ void CTavexView::OnUpdate(CView*, LPARAM hint, CObject* hintObject) {
         ApplySettings();
         break;
     }
+    case HINT_OPEN_FILTER: OpenFilterDialog(); break;
     case HINT_CLEAR_FILTER: ClearFilter(); break;
     default: break;
     }
@@ -184,10 +185,6 @@ void CTavexView::UpdateCountsMenu() {
     info.dwTypeData = const_cast<LPWSTR>(text.GetString());
     ::SetMenuItemInfoW(menu, ID_EDIT_COUNTS, FALSE, &info);
     ::DrawMenuBar(main->GetSafeHwnd());
-}
-
-void CTavexView::HideSearchDialogs() {
-    // The search, replace and filter dialogs come with the search commands.
 }
 
 void CTavexView::UpdatePaneHeaders() {
@@ -299,4 +296,19 @@ void CTavexView::UpdateStatusText() {
         text += part;
     }
     frame->SetMessageText(text.GetString());
+}
+
+void CTavexView::ReportSearchResult(int notFound, int wrapped) {
+    auto* frame = dynamic_cast<CFrameWnd*>(AfxGetMainWnd());
+    if (notFound) {
+        ::MessageBeep(MB_ICONEXCLAMATION);
+        if (frame) frame->SetMessageText(u"見つかりません");
+        return;
+    }
+    if (!frame) return;
+    if (wrapped)
+        frame->SetMessageText(m_searchRequest.direction == 1 ? u"ファイルの末尾まで検索しました"
+                                                             : u"ファイルの先頭まで検索しました");
+    else
+        frame->SetMessageText(u"");
 }

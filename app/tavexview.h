@@ -5,6 +5,7 @@
 
 #include <afxwin.h>
 
+#include "app/dialogs/searchdlg.h"
 #include "grid/gridctrl.h"
 
 class CTavexDoc;
@@ -34,8 +35,13 @@ public:
     // The grid's cursor cell in the editable model's terms: false when there
     // is none (no cursor, or a filtered row outside the filter's rows).
     bool GetCursorCell(int* col, int* row);
+    // After a search: notFound non-zero beeps and shows "見つかりません"; a
+    // wrapped search names the end it passed; else the message pane empties.
+    void ReportSearchResult(int notFound, int wrapped);
 
     CGridCtrl m_grid;
+    // What the search, replace and filter dialogs ask for.
+    SearchRequest m_searchRequest;
 
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -45,4 +51,47 @@ protected:
     afx_msg void OnHScroll(UINT code, UINT pos, CScrollBar* bar);
     afx_msg void OnVScroll(UINT code, UINT pos, CScrollBar* bar);
     DECLARE_MESSAGE_MAP()
+
+public:
+    // The view's menu, toolbar and key commands (viewcommands.cpp), routed
+    // before the message map.
+    BOOL OnCmdMsg(UINT id, int code, void* extra, AFX_CMDHANDLERINFO* info) override;
+    // The three modeless dialogs, one each for the program; the accessors
+    // make the window again whenever it is gone.
+    static CSearchDlg* GetSearchDlg();
+    static CReplaceDlg* GetReplaceDlg();
+    static CGridFilterDlg* GetFilterDlg();
+    // Hint 1403: the filter dialog on the cursor column, from pane (0, 0) only.
+    void OpenFilterDialog();
+    // Whether a command of the view is enabled now (false for other ids).
+    bool IsCommandEnabled(UINT id);
+    // The column-width command's text as pixels: saturating at INT_MAX,
+    // false without digits.
+    static bool ParseWidth(const CString& text, int* width);
+
+private:
+    void RunCommand(UINT id);
+    void ShowMessage(const char16_t* text);
+    void ReportFound(int notFound, int wrapped, int direction);
+    void OnEditUndoRedo(bool redo);
+    void OnEditPasteCell();
+    void OnEditInsertNewline();
+    void OnEditSearch();
+    void OnEditReplace();
+    void OnEditFindNext(int direction);
+    void OnEditChangedCell(int direction);
+    void OnEditClearSearchHighlight();
+    void OnEditFindColumnName();
+    void OnDataColumnWidth();
+    void OnEditData();
+    void OnDataLobDownload();
+    void OnDataSetNull();
+    void OnDataDeleteEmptyRows(int allRows);
+    void OnEditConvert(UINT id);
+    void OnEditInputSequence();
+    void OnEditInputCurrentTime();
+    void OnDataSortGrid();
+    void OnDataAddRecords();
+    bool CursorOfType(int type, int* col, int* row);
+    bool SelectionInOneLine();
 };
