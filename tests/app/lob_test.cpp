@@ -1,0 +1,208 @@
+// Large objects of ALL_TYPES through the view's commands: a file of every
+// byte value uploaded, committed and downloaded again unchanged, the names
+// the download proposes, and the update-SQL view.
+#include "docview_fixture.h"
+
+#include "oracle/oci_exec.h"
+#include "res/dialogs4.h"
+
+namespace {
+
+using apptest::DocViewTest;
+using apptest::ExpectQuery;
+using apptest::Narrow;
+using oratest::Tap;
+namespace fs = std::filesystem;
+
+std::string ReadBytes(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class LobTest : public DocViewTest {
+public:
+    int blob = -1, bfile = -1, clob = -1;
+
+    void SetUp() override {
+        DocViewTest::SetUp();
+        LoadAllTypes();
+    }
+    void LoadAllTypes() {
+        Load(u"ALL_TYPES");
+        ASSERT_EQ(doc->m_data.GetRowCount(), 20) << BoxTexts();
+        for (int c = 0; c < doc->m_data.GetColCount(); ++c) {
+            const std::u16string name = doc->m_data.GetColName(c);
+            if (name == u"C_BLOB") blob = c;
+            if (name == u"C_BFILE") bfile = c;
+            if (name == u"C_CLOB") clob = c;
+        }
+        ASSERT_GE(blob, 0);
+        ASSERT_GE(bfile, 0);
+        ASSERT_GE(clob, 0);
+    }
+    void Cursor(int col, int row) {
+        view->m_grid.ClearSelection(0);
+        view->m_grid.SetCursorCell(col, row);
+        tvtest::Pump();
+    }
+    void Command(UINT id) {
+        frame->SendMessage(WM_COMMAND, id);
+        tvtest::Pump();
+    }
+    // The commit with Yes to both questions; the progress dialog is held by
+    // the worker's first execution until it has shown; the re-query runs.
+    void Commit() {
+        static std::thread::id ui;
+        static std::atomic<bool> armed;
+        ui = std::this_thread::get_id();
+        armed = false;
+        apptest::WaitForKeywordLoader();
+        TAP(OCIStmtExecute) = [](auto...) {
+            if (std::this_thread::get_id() != ui && !armed.exchange(true))
+                apptest::Control("gate OCIStmtExecute self");
+        };
+        tvtest::ExpectDialog(u"実行中", [done = false](HWND) mutable {
+            if (done) return true;
+            if (!Parked()) return false;
+            done = true;
+            apptest::Control("gate_open");
+            return true;
+        });
+        tvtest::AnswerBox(IDYES);
+        tvtest::AnswerBox(IDYES);
+        tvtest::ExpectDialog(u"テーブル選択(検索条件設定)", [](HWND) {
+            ExpectQuery();
+            tvtest::Advance(10);
+            return true;
+        });
+        Command(ID_FILE_COMMIT);
+        tvtest::VerifyDialogs();
+    }
+    // "LOB Download..." of the cell into path: the name proposed.
+    std::u16string Download(int col, int row, const fs::path& path) {
+        Cursor(col, row);
+        EXPECT_TRUE(IsEnabled(ID_DATA_LOB_DOWNLOAD));
+        tvtest::ClearBoxes();
+        tvtest::AnswerFile(Utf8ToWide(path.c_str()));
+        tvtest::AnswerBox(IDOK);
+        Command(ID_DATA_LOB_DOWNLOAD);
+        EXPECT_EQ(BoxesCaptioned(u"MESSAGE").size(), 1u) << BoxTexts();
+        if (!tvtest::Boxes().empty()) {
+            EXPECT_EQ(tvtest::Boxes().back().text, u"ダウンロード完了");
+        }
+        const auto& requests = tvtest::FileRequests();
+        if (requests.empty()) return u"<none>";
+        EXPECT_EQ(requests.back().title, u"LOB Download");
+        return requests.back().name;
+    }
+    void Upload(int col, int row, const fs::path& path) {
+        Cursor(col, row);
+        tvtest::AnswerFile(Utf8ToWide(path.c_str()));
+        Command(ID_DATA_LOB_UPLOAD);
+    }
+    bool IsEnabled(UINT id) { return view->IsCommandEnabled(id); }
+    static bool Parked() {
+        auto control = reinterpret_cast<pfn_oci_standin_control>(
+            reinterpret_cast<void (*)()>(GetProcAddress(g_oci_module, "oci_standin_control")));
+        char reply[256];
+        return control && control("gate_wait 0", reply, sizeof reply) == 0;
+    }
+};
+
+TEST_F(LobTest, EveryByteValueGoesUpAndComesDownUnchanged) {
+    std::string bytes(300000, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 7 + i / 256) & 0xFF);
+    for (int v = 0; v < 256; ++v) bytes[static_cast<size_t>(v)] = static_cast<char>(v);
+    const fs::path up = root / "every-byte.bin";
+    std::ofstream(up, std::ios::binary) << bytes;
+
+    Upload(blob, 0, up);
+    EXPECT_EQ(Narrow(doc->m_data.GetText(0, blob)), up.string());
+    Commit();
+    EXPECT_EQ(doc->m_data.m_updatedCount, 0) << BoxTexts();
+    const fs::path down = root / "down.bin";
+    EXPECT_EQ(Download(blob, 0, down), u"") << "a BLOB proposes no name";
+    EXPECT_EQ(ReadBytes(down), bytes);
+
+    // The downloaded file into row 2, committed, comes down the same again.
+    Upload(blob, 1, down);
+    Commit();
+    const fs::path again = root / "again.bin";
+    Download(blob, 1, again);
+    EXPECT_EQ(ReadBytes(again), bytes);
+
+    // Row 3's "Hello" is its 5 bytes.
+    const fs::path hello = root / "hello.bin";
+    Download(blob, 2, hello);
+    EXPECT_EQ(ReadBytes(hello), "Hello");
+}
+
+TEST_F(LobTest, NamesProposedUndoAndOtherColumns) {
+    // A BFILE proposes its file name; one with directory parts only the last.
+    Cursor(bfile, 0);
+    tvtest::AnswerFile(u"");
+    Command(ID_DATA_LOB_DOWNLOAD);
+    ASSERT_FALSE(tvtest::FileRequests().empty());
+    EXPECT_EQ(tvtest::FileRequests().back().name, u"readme.txt");
+    EXPECT_TRUE(tvtest::Boxes().empty()) << BoxTexts();
+    CString msg;
+    ASSERT_EQ(oci_exec_sql(g_session,
+                           u"update ALL_TYPES set C_BFILE = bfilename('DEMO_DIR', 'dir/x.txt') where ID = 3",
+                           &msg),
+              ORARC_OK)
+        << Narrow(msg);
+    ASSERT_EQ(oci_ora_commit(g_session, &msg), ORARC_OK) << Narrow(msg);
+    Refresh();
+    Cursor(bfile, 2);
+    tvtest::ClearBoxes();
+    tvtest::AnswerFile(u"");
+    Command(ID_DATA_LOB_DOWNLOAD);
+    ASSERT_FALSE(tvtest::FileRequests().empty());
+    EXPECT_EQ(tvtest::FileRequests().back().name, u"x.txt");
+
+    // An upload is one undo step; a CLOB takes no upload.
+    const fs::path file = root / "small.bin";
+    std::ofstream(file, std::ios::binary) << "abc";
+    const std::string before = Narrow(doc->m_data.GetText(0, blob));
+    Upload(blob, 0, file);
+    EXPECT_TRUE(doc->m_data.IsCellModified(0, blob));
+    Command(ID_EDIT_UNDO);
+    EXPECT_FALSE(doc->m_data.IsCellModified(0, blob));
+    EXPECT_EQ(Narrow(doc->m_data.GetText(0, blob)), before);
+    tvtest::AnswerFile(Utf8ToWide(file.c_str()));
+    EXPECT_EQ(doc->LobUpload(0, clob), 0) << "the dialog is answered, the column refuses";
+    Cursor(clob, 0);
+    EXPECT_FALSE(IsEnabled(ID_DATA_LOB_UPLOAD));
+    EXPECT_FALSE(doc->m_data.IsCellModified(0, clob));
+}
+
+TEST_F(LobTest, UpdateSqlShowsThePendingDmlOrTheRefusal) {
+    // ALL_TYPES: the model refuses (its LOB columns) in an "ERROR" box.
+    ASSERT_EQ(view->m_grid.SetCellText(0, 1, u"変更", -1), 0);
+    tvtest::AnswerBox(IDOK);
+    Command(ID_TOOL_SHOW_UPDATE_SQL);
+    auto errors = BoxesCaptioned(u"ERROR");
+    ASSERT_EQ(errors.size(), 1u) << BoxTexts();
+    EXPECT_EQ(errors[0].text, u"LOBデータには対応していません");
+    EXPECT_EQ(errors[0].flags & 0xF0u, static_cast<UINT>(MB_ICONWARNING));
+
+    // 社員: the pending UPDATE, read-only.
+    tvtest::AnswerBox(IDYES);
+    Load(u"社員");
+    ASSERT_EQ(view->m_grid.SetCellText(0, 1, u"変更太郎", -1), 0);
+    std::u16string text;
+    tvtest::ExpectDialog(u"更新SQLを表示", [&text](HWND h) {
+        HWND ed = ::GetDlgItem(h, 0);
+        auto* editor = static_cast<CEditCtrl*>(CWnd::FromHandle(ed));
+        text = editor->GetData()->GetAllText().GetString();
+        tvtest::Type(ed, u"x");
+        EXPECT_EQ(editor->GetData()->GetAllText().GetString(), text) << "read-only";
+        tvtest::ClickControl(h, IDCANCEL);
+        return true;
+    });
+    Command(ID_TOOL_SHOW_UPDATE_SQL);
+    EXPECT_EQ(Narrow(text.c_str()),
+              "update \"DEMO\".\"社員\" set \"氏名\" = '変更太郎' where \"社員番号\" = '1001';\r\n");
+}
+
+} // namespace
