@@ -108,6 +108,25 @@ BOOL CDataEditDlg::OnInitDialog() {
         ::SetWindowLongPtrW(editor, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CDataEditDlg::EditorProc));
     }
 
+    // The narrowest window whose bottom line holds its controls apart: the
+    // buttons either side of the centre, the label and the combo right of
+    // the cancel button, the check box left of OK.
+    auto width = [this](int id) {
+        RECT w{};
+        ::GetWindowRect(::GetDlgItem(m_hWnd, id), &w);
+        return static_cast<int>(w.right - w.left);
+    };
+    RECT window{};
+    GetWindowRect(&window);
+    const int frame = (window.right - window.left) - client.right;
+    const int right =
+        10 + width(IDCANCEL) + 5 + width(IDC_DATA_EDIT_LINE_LABEL) + 5 + width(IDC_DATA_EDIT_LINE_END) + 20;
+    const int left = 10 + width(IDC_DATA_EDIT_WRAP) + 5 + width(IDC_CELL_OK);
+    m_minWidth = std::max(400, 2 * std::max(right, left) + frame);
+    if (window.right - window.left < m_minWidth)
+        SetWindowPos(nullptr, 0, 0, m_minWidth, window.bottom - window.top,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+
     m_wrap = static_cast<int>(app->GetProfileInt(u"SHOW_DATA_DLG", u"LINE_MODE_RIGHT", 0)) ? 1 : 0;
     CheckDlgButton(IDC_DATA_EDIT_WRAP, m_wrap ? BST_CHECKED : BST_UNCHECKED);
     ApplyWrap();
@@ -216,7 +235,7 @@ LRESULT CDataEditDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_GETMINMAXINFO: {
         LRESULT r = CDialog::WindowProc(message, wParam, lParam);
         auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
-        info->ptMinTrackSize.x = 400;
+        info->ptMinTrackSize.x = m_minWidth;
         info->ptMinTrackSize.y = 200;
         return r;
     }

@@ -51,5 +51,6 @@ private:
     static LRESULT CALLBACK EditorProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
     CEditCtrl m_edit;
+    int m_minWidth = 400; // the window's: the bottom line's controls never overlap
     DECLARE_MESSAGE_MAP()
 };

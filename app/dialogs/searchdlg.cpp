@@ -93,6 +93,8 @@ void CSearchDlgBase::ShowDialog() {
 
 BOOL CSearchDlgBase::OnInitDialog() {
     CDialog::OnInitDialog();
+    // The height mark only measures: never shown, whatever the template says.
+    if (HWND mark = ::GetDlgItem(m_hWnd, IDC_SEARCH_HEIGHT_MARK)) ::ShowWindow(mark, SW_HIDE);
     SetUp();
     CenterWindow();
     return FALSE;

@@ -182,6 +182,21 @@ TEST_F(DataEditTest, ReadOnlyTakesNoTypingAndTheLayoutFollowsTheSize) {
         ::GetWindowRect(h, &w);
         EXPECT_GE(w.right - w.left, 400);
         EXPECT_GE(w.bottom - w.top, 200);
+        // At the narrowest the bottom line's controls stay apart.
+        {
+            RECT c{};
+            ::GetClientRect(h, &c);
+            std::vector<RECT> line;
+            for (int id : {IDC_DATA_EDIT_WRAP, IDC_CELL_OK, IDCANCEL, IDC_DATA_EDIT_LINE_LABEL,
+                           IDC_DATA_EDIT_LINE_END}) {
+                RECT r{};
+                ::GetWindowRect(::GetDlgItem(h, id), &r);
+                ::MapWindowPoints(nullptr, h, reinterpret_cast<POINT*>(&r), 2);
+                line.push_back(r);
+            }
+            for (size_t i = 1; i < line.size(); ++i) EXPECT_LE(line[i - 1].right, line[i].left) << i;
+            EXPECT_LE(line.back().right, c.right);
+        }
         ::SetWindowPos(h, nullptr, 0, 0, 700, 500, SWP_NOMOVE | SWP_NOZORDER);
         tvtest::Pump();
         RECT client{};

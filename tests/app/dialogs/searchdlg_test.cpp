@@ -219,6 +219,25 @@ TEST_F(SettingsTest, SearchDialogWidthsAreKeptAndTheHeightIsFixed) {
     CReplaceDlg replace;
     Open(replace, owner);
     EXPECT_EQ(WindowWidth(replace), 500);
+    // At that width the buttons stay clear of the 範囲 group and its
+    // radios, and the height mark is not shown.
+    auto rectOf = [&replace](int id) {
+        RECT r{};
+        ::GetWindowRect(::GetDlgItem(replace.GetSafeHwnd(), id), &r);
+        return r;
+    };
+    int groupRight = 0;
+    for (HWND c = ::GetWindow(replace.GetSafeHwnd(), GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) {
+        if (tvtest::TextOf(c) != u"範囲") continue;
+        RECT r{};
+        ::GetWindowRect(c, &r);
+        groupRight = r.right;
+    }
+    ASSERT_GT(groupRight, 0);
+    EXPECT_LE(rectOf(IDC_REPLACE_IN_SELECTION).right, groupRight);
+    for (int id : {IDC_SEARCH_NEXT, IDC_SEARCH_PREV, IDC_REPLACE_ONE, IDC_REPLACE_ALL, IDCANCEL})
+        EXPECT_GE(rectOf(id).left, groupRight) << id;
+    EXPECT_FALSE(::IsWindowVisible(::GetDlgItem(replace.GetSafeHwnd(), IDC_SEARCH_HEIGHT_MARK)));
     replace.DestroyWindow();
 }
 
