@@ -1,5 +1,6 @@
 #include "oracle/oci_conv.h"
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -17,16 +18,51 @@ bool IsContinuation(unsigned char b) {
     return b >= 0x80 && b <= 0xBF;
 }
 
-bool HasLoneSurrogate(const char16_t* w) {
+// UTF-16 to UTF-8 in one pass. Writes into buf (size bytes, may be null) the
+// longest prefix of whole characters that leaves room for the terminator and
+// terminates it; returns the bytes the whole text takes with its terminator,
+// or 0 when a surrogate is unpaired.
+int EncodeUtf8(const char16_t* w, char* buf, int size) {
+    int need = 0;
+    bool writing = buf && size > 0;
     for (; *w; ++w) {
-        if (*w >= 0xD800 && *w <= 0xDBFF) {
-            if (w[1] < 0xDC00 || w[1] > 0xDFFF) return true;
+        uint32_t c = *w;
+        if (c >= 0xD800 && c <= 0xDBFF) {
+            if (w[1] < 0xDC00 || w[1] > 0xDFFF) return 0;
+            c = 0x10000 + ((c - 0xD800) << 10) + (uint32_t(w[1]) - 0xDC00);
             ++w;
-        } else if (*w >= 0xDC00 && *w <= 0xDFFF) {
-            return true;
+        } else if (c >= 0xDC00 && c <= 0xDFFF) {
+            return 0;
         }
+        int len = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+        if (writing && need + len < size) {
+            char* o = buf + need;
+            switch (len) {
+            case 1: o[0] = char(c); break;
+            case 2:
+                o[0] = char(0xC0 | (c >> 6));
+                o[1] = char(0x80 | (c & 0x3F));
+                break;
+            case 3:
+                o[0] = char(0xE0 | (c >> 12));
+                o[1] = char(0x80 | ((c >> 6) & 0x3F));
+                o[2] = char(0x80 | (c & 0x3F));
+                break;
+            default:
+                o[0] = char(0xF0 | (c >> 18));
+                o[1] = char(0x80 | ((c >> 12) & 0x3F));
+                o[2] = char(0x80 | ((c >> 6) & 0x3F));
+                o[3] = char(0x80 | (c & 0x3F));
+                break;
+            }
+        } else if (writing) {
+            buf[need] = 0;
+            writing = false;
+        }
+        need += len;
     }
-    return false;
+    if (writing) buf[need] = 0;
+    return need + 1;
 }
 
 } // namespace
@@ -87,19 +123,13 @@ int oci_wide_to_mb(const char16_t* w, char* buf, int size) {
     UINT cp = OracleCodePage();
     std::string all;
     if (cp == CP_UTF8) {
-        if (HasLoneSurrogate(w)) return 0;
-        // Most texts fit: converted at once, measured only when they do not.
-        if (buf && size > 0) {
-            int done = WideCharToMultiByte(cp, 0, w, -1, buf, size, nullptr, nullptr);
-            if (done > 0) return done;
-            buf[0] = 0;
+        // Too small a buffer keeps the longest prefix of whole characters.
+        int need = EncodeUtf8(w, buf, size);
+        if (need <= 0) {
+            if (buf && size > 0) buf[0] = 0;
+            return 0;
         }
-        int need = WideCharToMultiByte(cp, 0, w, -1, nullptr, 0, nullptr, nullptr);
-        if (need <= 0) return 0;
-        if (!buf) return need;
-        if (need <= size) return WideCharToMultiByte(cp, 0, w, -1, buf, size, nullptr, nullptr);
-        all.resize(size_t(need));
-        WideCharToMultiByte(cp, 0, w, -1, all.data(), need, nullptr, nullptr);
+        return !buf || need <= size ? need : 0;
     } else {
         BOOL used = FALSE;
         int need = WideCharToMultiByte(cp, 0, w, -1, nullptr, 0, nullptr, &used);

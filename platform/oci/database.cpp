@@ -469,6 +469,7 @@ int Session::checkFor(const TableRef& t, const TableColumn& c, bool update) {
     auto it = checkIndex.find(key);
     if (it != checkIndex.end()) return it->second;
     checks.push_back(ColumnCheck{t.owner, t.name, c.name, c.type, c.notNull, update});
+    checkTypes.push_back(parseDeclType(c.type));
     int idx = int(checks.size() - 1);
     checkIndex[key] = idx;
     return idx;

@@ -661,7 +661,7 @@ void fnCheck(sqlite3_context* ctx, int, sqlite3_value** argv) {
     }
     const ColumnCheck& c = s.checks[size_t(idx)];
     std::string detail;
-    int code = convertForColumn(ctx, argv[0], c, detail, s);
+    int code = convertForColumn(ctx, argv[0], c, s.checkTypes[size_t(idx)], detail, s);
     if (code) raise(ctx, code, slot, detail);
 }
 

@@ -159,6 +159,15 @@ struct Column {
     ub1 form = SQLCS_IMPLICIT;
 };
 
+// A declared column type as describe reports it.
+enum class TypeClass { Text, Char, Number, Date, Raw, Other };
+struct DeclType {
+    TypeClass cls = TypeClass::Other;
+    Column col;     // type, size, precision, scale, form
+    int length = 0; // declared length (characters when charSemantics)
+    bool charSemantics = false;
+};
+
 struct ParamH : Handle {
     Column col;
     std::string clientName;
@@ -262,6 +271,7 @@ struct Session : Resolver {
     std::condition_variable doneCv;
     // Column checks used by translated DML, by index.
     std::vector<ColumnCheck> checks;
+    std::vector<DeclType> checkTypes; // each check's declared type, parsed
     std::map<std::string, int> checkIndex;
     std::set<std::string> catalogViews; // dictionary views of this session
 
@@ -334,6 +344,12 @@ struct Stmt : Handle {
     // Text binds in UTF-8, one per parameter: SQLite reads them in place until
     // the next iteration binds again.
     std::vector<std::string> bindUtf8;
+    // The bind of each parameter of st (null: none of that name), found once
+    // per compiled statement and set of binds; binds only grow until the
+    // statement text changes.
+    std::vector<BindH*> paramBinds;
+    const sqlite3_stmt* paramBindsFor = nullptr;
+    size_t paramBindsCount = 0;
     // The DML text st was compiled from, and for which session.
     std::string preparedSql;
     Session* preparedSession = nullptr;

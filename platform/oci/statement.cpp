@@ -28,6 +28,7 @@ void Stmt::reset(bool keepCompiled) {
     }
     executed = rowPending = finished = endReported = false;
     rowCount = 0;
+    if (!st) paramBindsFor = nullptr;
 }
 
 void stmtPrepare(Stmt& s, const char* text, size_t len) {
@@ -36,6 +37,7 @@ void stmtPrepare(Stmt& s, const char* text, size_t len) {
     for (auto* b : s.binds) delete b;
     for (auto* d : s.defines) delete d;
     s.binds.clear();
+    s.paramBindsFor = nullptr;
     s.defines.clear();
     s.clientSql.assign(text ? text : "", text ? len : 0);
     s.env->codec.toUtf8(s.clientSql.data(), s.clientSql.size(), s.sql, &s.toClient);
@@ -213,9 +215,14 @@ bool bindAll(Stmt& s, ub4 k, OraError& err) {
     int n = sqlite3_bind_parameter_count(s.st);
     // Sized before any bind: growing later would move the texts SQLite points at.
     if (s.bindUtf8.size() < size_t(n)) s.bindUtf8.resize(size_t(n));
+    if (s.paramBindsFor != s.st || s.paramBindsCount != s.binds.size() || s.paramBinds.size() != size_t(n)) {
+        s.paramBinds.resize(size_t(n));
+        for (int p = 1; p <= n; ++p) s.paramBinds[size_t(p - 1)] = findBind(s, s.tr.bindNames[size_t(p - 1)]);
+        s.paramBindsFor = s.st;
+        s.paramBindsCount = s.binds.size();
+    }
     for (int p = 1; p <= n; ++p) {
-        const std::string& name = s.tr.bindNames[size_t(p - 1)];
-        BindH* b = findBind(s, name);
+        BindH* b = s.paramBinds[size_t(p - 1)];
         if (!b) {
             err = makeError(1008);
             return false;
@@ -572,6 +579,7 @@ bool prepareSqlite(Stmt& s, Session& sess, OraError& err) {
     }
     s.preparedSession = &sess;
     s.preparedSql = s.tr.sql;
+    s.paramBindsFor = nullptr;
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -1184,8 +1185,63 @@ std::string_view valueText(sqlite3_value* v) {
 }
 } // namespace
 
-int convertForColumn(sqlite3_context* ctx, sqlite3_value* v, const ColumnCheck& c, std::string& detail,
-                     const Session& session) {
+namespace {
+
+// Digits after the decimal point of a number text; SIZE_MAX with an exponent.
+size_t fractionDigits(const std::string& s, char decimal) {
+    size_t n = 0;
+    bool after = false;
+    for (char ch : s) {
+        if (ch == 'e' || ch == 'E') return SIZE_MAX;
+        if (ch == decimal || ch == '.') {
+            after = true;
+        } else if (after && ch >= '0' && ch <= '9') {
+            ++n;
+        }
+    }
+    return n;
+}
+
+double powerOfTen(int e) {
+    static const double exact[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                   1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    return e >= 0 && e <= 22 ? exact[e] : std::pow(10.0, e);
+}
+
+// A date text in the stored form "YYYY-MM-DD HH:MM:SS" exactly: read as the
+// format model of that form reads it, with the same checks in the same order.
+// False when the text has another shape (the model then reads it).
+bool storedShapeDate(const std::string& s, DateTime& d, int& code) {
+    static const char shape[] = "dddd-dd-dd dd:dd:dd";
+    if (s.size() != sizeof shape - 1) return false;
+    for (size_t k = 0; k < s.size(); ++k)
+        if (shape[k] == 'd' ? (s[k] < '0' || s[k] > '9') : s[k] != shape[k]) return false;
+    auto num = [&](size_t at, size_t len) {
+        int v = 0;
+        for (size_t k = at; k < at + len; ++k) v = v * 10 + (s[k] - '0');
+        return v;
+    };
+    d = DateTime{};
+    d.year = num(0, 4);
+    d.month = num(5, 2);
+    d.day = num(8, 2);
+    d.hour = num(11, 2);
+    d.minute = num(14, 2);
+    d.second = num(17, 2);
+    code = d.month < 1 || d.month > 12       ? 1843
+           : d.day < 1 || d.day > 31         ? 1847
+           : d.hour > 23                     ? 1850
+           : d.minute > 59                   ? 1851
+           : d.second > 59                   ? 1852
+           : d.day > daysIn(d.year, d.month) ? 1839
+                                             : 0;
+    return true;
+}
+
+} // namespace
+
+int convertForColumn(sqlite3_context* ctx, sqlite3_value* v, const ColumnCheck& c, const DeclType& t,
+                     std::string& detail, const Session& session) {
     const std::string& dateFormat = session.dateFormat;
     const char decimal = session.numericCharacters[0];
     auto columnName = [&] { return "\"" + c.owner + "\".\"" + c.table + "\".\"" + c.column + "\""; };
@@ -1199,24 +1255,26 @@ int convertForColumn(sqlite3_context* ctx, sqlite3_value* v, const ColumnCheck& 
         sqlite3_result_null(ctx);
         return 0;
     }
-    DeclType t = parseDeclType(c.type);
     switch (t.cls) {
     case TypeClass::Number: {
         Number n;
+        // A text with no more decimals than the scale needs no rounding.
+        bool exact = false;
+        int p = t.col.precision, s = t.col.scale;
         if (vt == SQLITE_INTEGER) {
             n.i = sqlite3_value_int64(v);
         } else if (vt == SQLITE_FLOAT) {
             n.integer = false;
             n.d = sqlite3_value_double(v);
         } else {
-            std::string s(valueText(v));
-            if (!withDecimalPoint(s, decimal)) return 1722;
-            if (int code = readNumber(s, n)) return code;
+            std::string text(valueText(v));
+            if (!withDecimalPoint(text, decimal)) return 1722;
+            if (int code = readNumber(text, n)) return code;
+            exact = s >= 0 && s != -127 && !n.integer && fractionDigits(text, decimal) <= size_t(s);
         }
-        int p = t.col.precision, s = t.col.scale;
         if (s != -127 && p > 0) {
-            double r = n.integer && s >= 0 ? n.value() : decimalRound(n.value(), s);
-            if (std::fabs(r) >= std::pow(10.0, p - s)) return 1438;
+            double r = (n.integer && s >= 0) || exact ? n.value() : decimalRound(n.value(), s);
+            if (std::fabs(r) >= powerOfTen(p - s)) return 1438;
             if (!n.integer || s < 0) {
                 if (r == std::trunc(r) && std::fabs(r) < 9e15) {
                     n.integer = true;
@@ -1232,6 +1290,23 @@ int convertForColumn(sqlite3_context* ctx, sqlite3_value* v, const ColumnCheck& 
     }
     case TypeClass::Text:
     case TypeClass::Char: {
+        if (vt == SQLITE_TEXT && t.cls == TypeClass::Text) {
+            // A text that fits is stored as it is.
+            std::string_view s = valueText(v);
+            size_t actual = s.size();
+            if (t.charSemantics) {
+                actual = 0;
+                for (unsigned char ch : s)
+                    if ((ch & 0xC0) != 0x80) ++actual;
+            }
+            if (actual > size_t(t.length)) {
+                detail = columnName() + " (actual: " + std::to_string(actual) +
+                         ", maximum: " + std::to_string(t.length) + ")";
+                return 12899;
+            }
+            sqlite3_result_value(ctx, v);
+            return 0;
+        }
         std::string s;
         if (vt == SQLITE_INTEGER)
             s = std::to_string(sqlite3_value_int64(v));
@@ -1288,11 +1363,25 @@ int convertForColumn(sqlite3_context* ctx, sqlite3_value* v, const ColumnCheck& 
         }
         std::string s(valueText(v));
         DateTime d;
-        // The session's format first, then the stored form.
+        // The session's format first, then the stored form; a text of the
+        // stored form's exact shape is read without the model.
         static const std::string storedFormat(kDefaultDateFormat);
-        int code = parseDate(s, dateFormat, d);
-        if (code && parseDate(s, storedFormat, d) == 0) code = 0;
+        int code = 0;
+        bool stored = dateFormat == storedFormat, shaped = false;
+        if (stored) shaped = storedShapeDate(s, d, code);
+        if (!shaped) code = parseDate(s, dateFormat, d);
+        if (code && !stored) {
+            int second = 0;
+            shaped = storedShapeDate(s, d, second);
+            if (!shaped) second = parseDate(s, storedFormat, d);
+            if (second == 0) code = 0;
+        }
         if (code) return code;
+        if (shaped && vt == SQLITE_TEXT) {
+            // Already the stored text.
+            sqlite3_result_value(ctx, v);
+            return 0;
+        }
         std::string out = formatStoredDate(d);
         sqlite3_result_text(ctx, out.data(), int(out.size()), SQLITE_TRANSIENT);
         return 0;

@@ -82,20 +82,13 @@ std::string encodeRowid(int64_t object, int64_t schema, int64_t row);
 void encodeRowid(int64_t object, int64_t schema, int64_t row, char out[kRowidLength]);
 bool decodeRowid(const std::string& s, int64_t& object, int64_t& schema, int64_t& row);
 
-// A declared column type as describe reports it.
-enum class TypeClass { Text, Char, Number, Date, Raw, Other };
-struct DeclType {
-    TypeClass cls = TypeClass::Other;
-    Column col;     // type, size, precision, scale, form
-    int length = 0; // declared length (characters when charSemantics)
-    bool charSemantics = false;
-};
+// A declared column type as describe reports it (DeclType, internal.h).
 DeclType parseDeclType(const std::string& decl);
 
-// Converts v for the column into ctx's result by the session's formats and zone;
-// 0 or the ORA number with its detail text.
-int convertForColumn(sqlite3_context* ctx, sqlite3_value* v, const ColumnCheck& c, std::string& detail,
-                     const Session& s);
+// Converts v for the column (its declared type parsed as t) into ctx's result
+// by the session's formats and zone; 0 or the ORA number with its detail text.
+int convertForColumn(sqlite3_context* ctx, sqlite3_value* v, const ColumnCheck& c, const DeclType& t,
+                     std::string& detail, const Session& s);
 // Number text written with the decimal character as parseNumber reads it; false
 // when it holds a '.' that is not the decimal character.
 bool withDecimalPoint(std::string& s, char decimal);

@@ -55,6 +55,68 @@ TEST_F(ValuesTest, ChecksGiveOraclesErrors) {
     EXPECT_EQ(s->errorCode(), 1722);
 }
 
+// Dates in the stored form are read without the format model, numbers with
+// no more decimals than the scale without rounding: the same values and the
+// same errors as the general reading, under the default session format and
+// under the stored form's own.
+TEST_F(ValuesTest, StoredFormDatesAndExactNumbersReadAsTheModelReadsThem) {
+    ASSERT_EQ(s->exec("create table t (id number, e date, n number(6,2), v varchar2(4))"), 0);
+    for (const char* format : {"", "YYYY-MM-DD HH24:MI:SS"}) {
+        SCOPED_TRACE(format);
+        if (*format) {
+            ASSERT_EQ(s->exec(std::string("alter session set NLS_DATE_FORMAT = '") + format + "'"), 0);
+        }
+        const std::pair<const char*, int> dates[] = {
+            {"2024-13-01 10:00:00", 1843}, {"2024-00-01 10:00:00", 1843}, {"2024-01-32 10:00:00", 1847},
+            {"2024-01-01 24:00:00", 1850}, {"2024-01-01 23:60:00", 1851}, {"2024-01-01 23:59:60", 1852},
+            {"2023-02-29 00:00:00", 1839}, {"2024-02-30 12:00:00", 1839}};
+        for (auto& [text, code] : dates) {
+            EXPECT_EQ(s->exec("insert into t (e) values (:X0)", {text}), -1) << text;
+            // Under another session format its own error stands.
+            EXPECT_EQ(s->errorCode(), *format ? code : 1861) << text;
+        }
+        ASSERT_EQ(s->exec("delete from t"), 0);
+        ASSERT_EQ(s->exec("insert into t (id, e) values (1, :X0)", {"2024-02-29 23:59:59"}), 0)
+            << s->errorText();
+        ASSERT_EQ(s->exec("insert into t (id, e) values (2, :X0)", {"0999-01-01 00:00:00"}), 0)
+            << s->errorText();
+        ASSERT_EQ(s->exec("insert into t (id, e) values (3, :X0)", {"2024-3-4 5:06:07"}), 0)
+            << s->errorText();
+        EXPECT_EQ(s->value("select to_char(e, 'YYYY-MM-DD HH24:MI:SS') from t where id = 1"),
+                  "2024-02-29 23:59:59");
+        EXPECT_EQ(s->value("select to_char(e, 'YYYY-MM-DD HH24:MI:SS') from t where id = 2"),
+                  "0999-01-01 00:00:00");
+        EXPECT_EQ(s->value("select to_char(e, 'YYYY-MM-DD HH24:MI:SS') from t where id = 3"),
+                  "2024-03-04 05:06:07");
+        EXPECT_EQ(
+            s->value(
+                "select count(*) from t where e = to_date('2024-02-29 23:59:59', 'YYYY-MM-DD HH24:MI:SS')"),
+            "1");
+
+        // Numbers: fewer decimals than the scale, more (rounded), an exponent.
+        const std::pair<const char*, const char*> numbers[] = {
+            {"1234.5", "1234.5"},   {"1234.25", "1234.25"},  {"12.345", "12.35"},     {"-12.344", "-12.34"},
+            {"1.2345e2", "123.45"}, {"1.23456e2", "123.46"}, {"9999.994", "9999.99"}, {"0.005", ".01"}};
+        for (auto& [text, stored] : numbers) {
+            ASSERT_EQ(s->exec("delete from t"), 0);
+            ASSERT_EQ(s->exec("insert into t (n) values (:X0)", {text}), 0) << text << ": " << s->errorText();
+            EXPECT_EQ(s->value("select n from t"), stored) << text;
+        }
+        EXPECT_EQ(s->exec("insert into t (n) values (:X0)", {"9999.995"}), -1) << "rounds past the precision";
+        EXPECT_EQ(s->errorCode(), 1438);
+        EXPECT_EQ(s->exec("insert into t (n) values (:X0)", {"10000.00"}), -1);
+        EXPECT_EQ(s->errorCode(), 1438);
+
+        // Texts that fit are stored as bound; one too long is refused.
+        ASSERT_EQ(s->exec("delete from t"), 0);
+        ASSERT_EQ(s->exec("insert into t (v) values (:X0)", {"ab c"}), 0);
+        EXPECT_EQ(s->value("select '[' || v || ']' from t"), "[ab c]");
+        EXPECT_EQ(s->exec("insert into t (v) values (:X0)", {"abcde"}), -1);
+        EXPECT_EQ(s->errorCode(), 12899);
+        ASSERT_EQ(s->exec("delete from t"), 0);
+    }
+}
+
 TEST_F(ValuesTest, ArrayInsertRefusesANumberAtItsRow) {
     ASSERT_EQ(s->exec("create table t (a number(5), b varchar2(10), c number)"), 0);
     const int rows = 40;
