@@ -1,6 +1,8 @@
 #include "app/tavexdoc.h"
 
 #include <set>
+#include <system_error>
+#include <thread>
 
 #include "app/appstate.h"
 #include "app/dialogs/commoncanceldlg.h"
@@ -50,6 +52,40 @@ bool HoldsReadOnly(const CString& s) {
     return s.Find(u"/*READONLY*/") >= 0;
 }
 
+void FreeDataset(OraDataset* ds) {
+    oci_free_dataset(ds);
+    delete ds;
+}
+
+// Giving a large table's memory back to the system takes a while; the next
+// rows need not wait for it. A dataset without large-object locators (freed
+// through the client library) is freed on a thread of its own, which the
+// next release and the program's end wait for.
+class DatasetReleaser {
+public:
+    ~DatasetReleaser() { Join(); }
+    void Release(OraDataset* ds) {
+        Join();
+        if (ds->row_count < 10000 || ds->lob_col_count > 0 || ds->object_col_count > 0) {
+            FreeDataset(ds);
+            return;
+        }
+        try {
+            thread_ = std::thread(FreeDataset, ds);
+        } catch (const std::system_error&) {
+            FreeDataset(ds);
+        }
+    }
+
+private:
+    void Join() {
+        if (thread_.joinable()) thread_.join();
+    }
+    std::thread thread_;
+};
+
+DatasetReleaser g_releaser;
+
 } // namespace
 
 CTavexDoc::CTavexDoc() {
@@ -57,16 +93,16 @@ CTavexDoc::CTavexDoc() {
 }
 
 CTavexDoc::~CTavexDoc() {
-    ReleaseData();
+    // Freed here: the document may outlive the releaser at the program's end.
+    m_data.SetDataset(nullptr, nullptr, u"", u"", 0, 0);
+    if (m_dataset) FreeDataset(m_dataset);
+    m_dataset = nullptr;
 }
 
 void CTavexDoc::ReleaseData() {
     m_data.SetDataset(nullptr, nullptr, u"", u"", 0, 0);
-    if (m_dataset) {
-        oci_free_dataset(m_dataset);
-        delete m_dataset;
-        m_dataset = nullptr;
-    }
+    if (m_dataset) g_releaser.Release(m_dataset);
+    m_dataset = nullptr;
 }
 
 BOOL CTavexDoc::OnNewDocument() {
