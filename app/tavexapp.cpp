@@ -237,6 +237,7 @@ BOOL CTavexApp::InitInstance() {
     m_pMainWnd->UpdateWindow();
     if (g_connected == 1 && g_macro)
         if (SchemeCell* handler = macro_event_handler(u"on-connected")) macro_run_procedure(handler);
+    if (auto* frame = dynamic_cast<CMainFrame*>(m_pMainWnd)) frame->RebuildAccelerators();
 
     if (cmdInfo.m_nShellCommand == CCommandLineInfo::FileOpen) {
         HWND foreground = GetForegroundWindow();

@@ -1,6 +1,7 @@
 #include "app/tavexview.h"
 
 #include "app/appstate.h"
+#include "editor/editctrl.h"
 #include "app/settings.h"
 #include "app/tavexdoc.h"
 #include "grid/gridfilter.h"
@@ -14,6 +15,13 @@ ON_WM_SIZE()
 ON_WM_SETFOCUS()
 ON_WM_HSCROLL()
 ON_WM_VSCROLL()
+ON_WM_CONTEXTMENU()
+ON_COMMAND(ID_DATA_ADD_RECORD, OnDataAddRecord)
+ON_UPDATE_COMMAND_UI(ID_DATA_ADD_RECORD, OnUpdateDataAddRecord)
+ON_COMMAND(ID_DATA_DELETE_RECORD, OnDataDeleteRecord)
+ON_UPDATE_COMMAND_UI(ID_DATA_DELETE_RECORD, OnUpdateDataDeleteRecord)
+ON_COMMAND(ID_DATA_ADJUST_COLUMN_WIDTH, OnDataAdjustColumnWidth)
+ON_UPDATE_COMMAND_UI(ID_INDICATOR_END, OnUpdateIndicatorEnd)
 END_MESSAGE_MAP()
 
 CTavexView::CTavexView() = default;
@@ -79,7 +87,17 @@ void CTavexView::OnUpdate(CView*, LPARAM hint, CObject* hintObject) {
     CTavexDoc* doc = GetDocument();
     if (!doc) return;
     switch (hint) {
-    case 202: UpdatePaneHeaders(); break;
+    case HINT_FRAME_MOVED:
+        if (m_grid.IsCellEditorVisible())
+            m_grid.m_editWnd->UpdateCaret(0);
+        else if (m_grid.GetSafeHwnd())
+            m_grid.UpdateEditPos();
+        break;
+    case HINT_PANES_CHANGED: UpdatePaneHeaders(); break;
+    case HINT_CELL_CHANGED:
+        if (CGridData* cur = doc->GetCurrentData(); cur && cur->HasCursor() && m_grid.GetSafeHwnd())
+            m_grid.InvalidateCell(POINT{cur->m_curCol, cur->m_curRow});
+        break;
     case HINT_FONT_CHANGED:
         if (hintObject) m_grid.SetFont(reinterpret_cast<CFont*>(hintObject));
         break;
@@ -96,14 +114,14 @@ void CTavexView::OnUpdate(CView*, LPARAM hint, CObject* hintObject) {
                 m_grid.ResetColumnWidths();
         }
         break;
-    case 1008: doc->UpdateCalcText(); break;
+    case HINT_CALC_TYPE_CHANGED: doc->UpdateCalcText(); break;
     case HINT_SETTINGS_CHANGED: ApplySettings(); break;
     case HINT_CLEAR_DATA: doc->SetData(nullptr, u"", u"", 1); break;
     case HINT_RESET_TITLE:
         doc->SetTitle(u"");
         doc->m_owner = g_cur_user;
         break;
-    case 1022: m_grid.Relayout(); break;
+    case HINT_RELAYOUT: m_grid.Relayout(); break;
     case HINT_DATA_VIEW_CHANGED: RebindData(); break;
     case HINT_SWAP_CHANGED: {
         uint32_t style = m_grid.GetGridStyle() & ~0x100000u;
@@ -121,7 +139,50 @@ void CTavexView::OnUpdate(CView*, LPARAM hint, CObject* hintObject) {
 }
 
 LRESULT CTavexView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    const SearchRequest& q = m_searchRequest;
     switch (message) {
+    case SRM_FINDCOLUMN: {
+        int wrapped = 0;
+        int r = m_grid.FindColumn(q.searchText, q.direction, q.matchCase, q.matchWidth, q.useRegex, &wrapped);
+        ReportSearchResult(r, wrapped);
+        return r;
+    }
+    case SRM_FIND: {
+        int wrapped = 0;
+        int r = m_grid.Find(q.searchText, q.direction, q.matchCase, q.matchWidth, q.useRegex, &wrapped, 0);
+        ReportSearchResult(r, wrapped);
+        return r;
+    }
+    case SRM_REPLACE: {
+        int count = 0, wrapped = 0;
+        int r = m_grid.Replace(q.searchText, q.replaceText, q.direction, q.matchCase, q.matchWidth,
+                               q.useRegex, q.replaceAll, q.inSelection, &count, &wrapped);
+        if (q.replaceAll) {
+            CString text;
+            text.Format(u"%d件置換しました", count);
+            if (auto* frame = dynamic_cast<CFrameWnd*>(AfxGetMainWnd()))
+                frame->SetMessageText(text.GetString());
+        } else {
+            ReportSearchResult(r, wrapped);
+        }
+        break;
+    }
+    case SRM_FILTER: {
+        CTavexDoc* doc = GetDocument();
+        if (!doc) return 1;
+        int count = 0;
+        CString err;
+        if (doc->m_data.SetFilter(static_cast<int>(wParam), q.searchText, q.matchCase, q.matchWidth,
+                                  q.useRegex, &count, &err, 1) != 0) {
+            if (err.IsEmpty()) err = doc->m_data.GetErrorMessage();
+            ::MessageBoxW(GetSafeHwnd(), err.GetString(), u"Error", MB_ICONWARNING);
+            return 1;
+        }
+        RebindData();
+        doc->UpdateAllViews(this, HINT_DATA_VIEW_CHANGED);
+        return 0;
+    }
+    case SRM_CLEARFILTER: ClearFilter(); break;
     case GDN_CURSORMOVED: UpdateStatusText(); break;
     case GDN_SELCHANGED:
         if (CTavexDoc* doc = GetDocument()) doc->UpdateCalcText();
@@ -311,4 +372,113 @@ void CTavexView::ReportSearchResult(int notFound, int wrapped) {
                                                              : u"ファイルの先頭まで検索しました");
     else
         frame->SetMessageText(u"");
+}
+
+namespace {
+
+// "%d", or the count shifted right by 10 and "k" from 1024 on.
+CString Count(long long n) {
+    CString s;
+    if (n >= 1024)
+        s.Format(u"%dk", static_cast<int>(n >> 10));
+    else
+        s.Format(u"%d", static_cast<int>(n));
+    return s;
+}
+
+} // namespace
+
+void CTavexView::BuildCellMenu(CMenu* popup) {
+    CTavexDoc* doc = GetDocument();
+    if (!doc || !popup) return;
+    CGridData* cur = doc->GetCurrentData();
+    int col = 0, row = 0;
+    if (m_grid.GetSafeHwnd() && m_grid.IsCursorValid() && cur && !cur->HasSelection() &&
+        GetCursorCell(&col, &row)) {
+        CEditableOraGridData& data = doc->m_data;
+        const int type = doc->m_dataset && doc->m_dataset->cols && col < doc->m_dataset->col_count
+                             ? doc->m_dataset->cols[col].data_type
+                             : 0;
+        const char16_t* text = data.GetEditText(row, col);
+        const long long length = text ? static_cast<long long>(std::char_traits<char16_t>::length(text)) : 0;
+        CString item;
+        switch (type) {
+        case 112: {
+            long long n = length;
+            if (!data.IsInsertedRow(row) && !data.IsCellModified(row, col))
+                if (OraLobCell* lob = data.GetLobLocator(row, col)) n = lob->length;
+            item.Format(u"データ編集(文字数:%s)", Count(n).GetString());
+            popup->InsertMenu(0, MF_BYPOSITION | MF_STRING, ID_EDIT_DATA, item);
+            popup->InsertMenu(1, MF_BYPOSITION | MF_SEPARATOR);
+            break;
+        }
+        case 113:
+        case 114:
+            popup->InsertMenu(0, MF_BYPOSITION | MF_STRING, ID_DATA_LOB_DOWNLOAD, u"LOB Download...");
+            if (type == 113)
+                popup->InsertMenu(1, MF_BYPOSITION | MF_STRING, ID_DATA_LOB_UPLOAD, u"LOB Upload...");
+            else
+                popup->InsertMenu(1, MF_BYPOSITION | MF_STRING, ID_DATA_BFILE_UPDATE, u"BFILE Update...");
+            popup->InsertMenu(2, MF_BYPOSITION | MF_STRING, ID_DATA_SET_NULL, u"NULLにする");
+            popup->InsertMenu(3, MF_BYPOSITION | MF_SEPARATOR);
+            break;
+        default:
+            item.Format(u"データ参照(%sbyte)", Count(length * 2).GetString());
+            popup->InsertMenu(0, MF_BYPOSITION | MF_STRING, ID_EDIT_DATA, item);
+            popup->InsertMenu(1, MF_BYPOSITION | MF_SEPARATOR);
+            break;
+        }
+    }
+    if (doc->m_data.GetRowCount() > 0) {
+        const UINT id = doc->m_data.m_filtered ? ID_DATA_CLEAR_FILTER : ID_DATA_FILTER;
+        CString s;
+        s.LoadString(id);
+        const int lf = s.Find(u'\n');
+        if (lf >= 0) s = s.Mid(lf + 1);
+        popup->AppendMenu(MF_STRING, id, s);
+    }
+}
+
+void CTavexView::OnContextMenu(CWnd*, CPoint pt) {
+    CMenu menu;
+    if (!menu.LoadMenu(IDR_CELL_MENU)) return;
+    CMenu* popup = menu.GetSubMenu(0);
+    if (!popup) return;
+    BuildCellMenu(popup);
+    CWnd* owner = GetParentFrame();
+    popup->TrackPopupMenu(TPM_RIGHTBUTTON, pt.x, pt.y, owner ? owner : this);
+}
+
+void CTavexView::OnDataAddRecord() {
+    m_grid.InsertRows(1);
+    if (auto* frame = dynamic_cast<CFrameWnd*>(AfxGetMainWnd())) frame->SetMessageText(u"");
+}
+
+void CTavexView::OnUpdateDataAddRecord(CCmdUI* cmdUI) {
+    CTavexDoc* doc = GetDocument();
+    CGridData* cur = doc ? doc->GetCurrentData() : nullptr;
+    cmdUI->Enable(cur && cur->CanInsertRows() ? TRUE : FALSE);
+}
+
+void CTavexView::OnDataDeleteRecord() {
+    m_grid.DeleteRows();
+    if (auto* frame = dynamic_cast<CFrameWnd*>(AfxGetMainWnd())) frame->SetMessageText(u"");
+}
+
+void CTavexView::OnUpdateDataDeleteRecord(CCmdUI* cmdUI) {
+    CTavexDoc* doc = GetDocument();
+    CGridData* cur = doc ? doc->GetCurrentData() : nullptr;
+    BOOL on = FALSE;
+    if (cur && cur->HasCursor())
+        on = cur->IsRowEditable(doc->m_swapFlag ? cur->m_curCol : cur->m_curRow) ? 1 : 0;
+    cmdUI->Enable(on);
+}
+
+void CTavexView::OnDataAdjustColumnWidth() {
+    m_grid.FitColumnWidths(AppSettings.ADJUST_COL_WIDTH_NO_USE_COLNAME ? 0 : 1);
+    if (auto* frame = dynamic_cast<CFrameWnd*>(AfxGetMainWnd())) frame->SetMessageText(u"");
+}
+
+void CTavexView::OnUpdateIndicatorEnd(CCmdUI* cmdUI) {
+    cmdUI->SetText(m_grid.GetSafeHwnd() && m_grid.IsEndMode() ? u"END" : u"");
 }

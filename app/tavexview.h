@@ -38,6 +38,9 @@ public:
     // After a search: notFound non-zero beeps and shows "見つかりません"; a
     // wrapped search names the end it passed; else the message pane empties.
     void ReportSearchResult(int notFound, int wrapped);
+    // The cell context menu's items for the cursor cell and the filter item,
+    // put into popup (the first popup of menu resource 140).
+    void BuildCellMenu(CMenu* popup);
 
     CGridCtrl m_grid;
     // What the search, replace and filter dialogs ask for.
@@ -50,6 +53,13 @@ protected:
     afx_msg void OnSetFocus(CWnd* old);
     afx_msg void OnHScroll(UINT code, UINT pos, CScrollBar* bar);
     afx_msg void OnVScroll(UINT code, UINT pos, CScrollBar* bar);
+    afx_msg void OnContextMenu(CWnd* wnd, CPoint pt);
+    afx_msg void OnDataAddRecord();
+    afx_msg void OnUpdateDataAddRecord(CCmdUI* cmdUI);
+    afx_msg void OnDataDeleteRecord();
+    afx_msg void OnUpdateDataDeleteRecord(CCmdUI* cmdUI);
+    afx_msg void OnDataAdjustColumnWidth();
+    afx_msg void OnUpdateIndicatorEnd(CCmdUI* cmdUI);
     DECLARE_MESSAGE_MAP()
 
 public:

@@ -4,6 +4,8 @@
 // Menus, template, dialogs.
 #define IDR_MAINFRAME 128
 #define IDD_LOGIN 130
+#define IDR_CELL_MENU 140
+#define IDR_CALC_MENU 158
 #define IDR_LOGIN_FILTER_MENU 307
 #define IDR_LOGIN_TNS_MENU 308
 

@@ -172,7 +172,10 @@ void HostWidget::SyncFromRecord() {
     setEnabled(!(view_.style & WS_DISABLED));
     // A top-level window of no size stays unmapped, though visible to the program.
     bool mapped = view_.visible && (view_.parent || (geo.width() > 0 && geo.height() > 0));
-    if (isVisible() != mapped) setVisible(mapped);
+    // A widget never shown or hidden on its own is shown with its parent, so
+    // a hidden window is hidden explicitly even while its parent is unmapped.
+    if (isVisible() != mapped || (!mapped && !testAttribute(Qt::WA_WState_ExplicitShowHide)))
+        setVisible(mapped);
     syncing_ = false;
     // Bars repaint themselves; the rest only when the frame or client area changed.
     if (frameChanged) update();

@@ -747,7 +747,11 @@ private:
                 std::stringstream ss;
                 ss << in.rdbuf();
                 std::string bytes = ss.str();
-                r.data.assign(bytes.begin(), bytes.end());
+                // A bitmap resource is the DIB alone: the file's 14-byte
+                // header ("BM", sizes, offset) is not part of it.
+                size_t skip = 0;
+                if (r.type == 2 && bytes.size() >= 14 + 40 && bytes[0] == 'B' && bytes[1] == 'M') skip = 14;
+                r.data.assign(bytes.begin() + static_cast<std::ptrdiff_t>(skip), bytes.end());
             } else {
                 SkipBlock();
             }

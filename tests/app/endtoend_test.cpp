@@ -3,8 +3,14 @@
 // connection from the menu, the end from the menu, and the next start.
 #include "app_fixture.h"
 
+#include <chrono>
+
 #include "app/mainfrm.h"
+#include "app/tavexdoc.h"
+#include "app/tavexview.h"
+#include "query_fixture.h"
 #include "res/resource.h"
+#include "res/tablelist.h"
 #include "win32/sysinfo.h"
 
 namespace apptest {
@@ -145,6 +151,167 @@ TEST_F(EndToEndTest, AWrongCommandLinePasswordShowsItsTextThenTheDialog) {
     });
     Run({u"LOGON=DEMO/wrong@DEMO"});
     EXPECT_EQ(g_connected, 0);
+}
+
+// Every row of 社員 as another session sees it, each value as text.
+std::vector<std::vector<std::u16string>> EmployeeRows() {
+    std::vector<std::vector<std::u16string>> out;
+    OraSession* s = nullptr;
+    CString msg;
+    const int oci7 = g_use_oci7_api;
+    g_use_oci7_api = 0;
+    int rc = oci_login2(&s, u"DEMO", u"demo", u"DEMO", nullptr, 1, &msg, nullptr);
+    g_use_oci7_api = oci7;
+    EXPECT_EQ(rc, ORARC_OK) << Narrow(msg);
+    if (rc != ORARC_OK) return out;
+    OraDataset ds{};
+    oci_init_dataset(&ds);
+    EXPECT_EQ(oci_sel_dataset(s, &ds, u"select * from 社員 order by 社員番号", 100, &msg, ""), ORARC_OK)
+        << Narrow(msg);
+    for (int r = 0; r < ds.row_count; ++r) {
+        std::vector<std::u16string> row;
+        for (int c = 0; c < ds.col_count; ++c) row.emplace_back(oci_get_dataset_data(&ds, r, c));
+        out.push_back(row);
+    }
+    oci_free_dataset(&ds);
+    oci_ora_logout(&s);
+    return out;
+}
+
+// The whole round trip from the README: log on from the command line, open
+// 社員 through the menu, change a name, add a row, delete one, commit and
+// look again; a second session sees exactly those changes.
+TEST_F(EndToEndTest, EditInsertDeleteCommitAndTheRowsAreSaved) {
+    static CTavexDoc* doc;
+    static CTavexView* view;
+    std::vector<std::vector<std::u16string>> before;
+    auto grid = [] { return &view->m_grid; };
+    auto click = [grid](int col, int row) {
+        CRect r = grid()->GetCellRect(col, row);
+        tvtest::Click(grid()->m_hWnd, r.CenterPoint().x, r.CenterPoint().y);
+        tvtest::Pump();
+    };
+    auto type = [](const std::u16string& text) {
+        tvtest::Type(GetFocus(), text);
+        tvtest::Pump();
+        tvtest::Key(GetFocus(), qtplatform::Key_Return);
+        tvtest::Pump();
+    };
+    auto rowOf = [](const std::u16string& id) {
+        for (int r = 0; r < doc->m_data.GetRowCount(); ++r)
+            if (doc->m_data.GetText(r, 0) == id) return r;
+        return -1;
+    };
+    // A command of the "データ" popup, chosen from the menu bar.
+    auto dataMenu = [](UINT command) {
+        tvtest::AnswerMenu(command);
+        win32bk::OpenMenuBarPopup(Main(), 2);
+        tvtest::Pump();
+    };
+    // Nobody's message: one more idle round after it, for the next step.
+    auto nudge = [] { ::PostMessageW(Main(), WM_APP + 0x3FFF, 0, 0); };
+    // A step runs once the main window is usable again (no dialog open) and
+    // what it needs is there; until then it is tried again at the next idle.
+    auto ready = [this, nudge](bool need) {
+        static auto since = std::chrono::steady_clock::now();
+        static size_t waiting = 0;
+        if (need && ::IsWindowEnabled(Main())) {
+            waiting = 0;
+            return true;
+        }
+        if (waiting != next) waiting = next, since = std::chrono::steady_clock::now();
+        if (std::chrono::steady_clock::now() - since > std::chrono::seconds(60)) {
+            ADD_FAILURE() << "step " << next
+                          << " waited in vain; window enabled: " << ::IsWindowEnabled(Main())
+                          << ", boxes: " << tvtest::Boxes().size() << ", rows: " << doc->m_data.GetRowCount();
+            next = steps.size() - 1; // the exit
+            return false;
+        }
+        --next;
+        nudge();
+        return false;
+    };
+    steps.push_back([&] {
+        auto* frame = static_cast<CMainFrame*>(theApp.m_pMainWnd);
+        doc = dynamic_cast<CTavexDoc*>(frame->GetActiveDocument());
+        view = dynamic_cast<CTavexView*>(frame->m_wndSplitter.GetPane(0, 0));
+        ASSERT_TRUE(doc && view);
+        before = EmployeeRows();
+        ASSERT_EQ(before.size(), 20u);
+        // "テーブル選択...": the filter, the first table, OK.
+        tvtest::ExpectDialog(u"テーブル選択(検索条件設定)", [](HWND h) {
+            tvtest::TypeInto(h, IDC_TL_FILTER, u"^社");
+            tvtest::Click(GetDlgItem(h, IDC_TL_OBJECTS), 40, 30);
+            tvtest::Pump();
+            ExpectQuery();
+            tvtest::ClickControl(h, IDOK);
+            return true;
+        });
+        Menu(ID_FILE_SELECT_TABLE);
+    });
+    steps.push_back([&] {
+        if (!ready(doc->m_data.GetRowCount() == 20)) return;
+        EXPECT_EQ(Title(), u"DEMO@DEMO - 社員");
+        // A new name for 1003, typed into its cell.
+        click(1, rowOf(u"1003"));
+        type(u"変更 三郎");
+        // "レコード追加": the new row's number and name.
+        dataMenu(ID_DATA_ADD_RECORD);
+        const int added = doc->m_data.m_curRow;
+        ASSERT_TRUE(doc->m_data.IsInsertedRow(added));
+        click(0, added);
+        type(u"3001");
+        click(1, added);
+        type(u"新入 太郎");
+        // Another row, "レコード削除".
+        click(0, rowOf(u"1010"));
+        dataMenu(ID_DATA_DELETE_RECORD);
+        nudge();
+    });
+    steps.push_back([&] {
+        if (!ready(true)) return;
+        char16_t buf[128] = {};
+        GetMenuStringW(GetMenu(Main()), ID_EDIT_COUNTS, buf, 128, MF_BYCOMMAND);
+        EXPECT_EQ(std::u16string(buf), u" Insert:1, Update:1, Delete:1 ");
+        // "編集結果の保存(commit)", Yes; the saving dialog; Yes to look again.
+        tvtest::AnswerBox(IDYES);
+        tvtest::AnswerBox(IDYES);
+        tvtest::ExpectDialog(u"実行中", [](HWND) { return true; });
+        tvtest::ExpectDialog(u"テーブル選択(検索条件設定)", [](HWND) {
+            ExpectQuery();
+            tvtest::Advance(10);
+            return true;
+        });
+        Menu(ID_FILE_COMMIT);
+        nudge();
+    });
+    steps.push_back([&] {
+        if (!ready(tvtest::Boxes().size() >= 2 && doc->m_data.GetRowCount() > 0)) return;
+        ASSERT_EQ(tvtest::Boxes().size(), 2u);
+        EXPECT_EQ(tvtest::Boxes()[1].text.rfind(u"編集結果を保存しました。", 0), 0u);
+        ASSERT_EQ(doc->m_data.GetRowCount(), 20);
+        EXPECT_EQ(doc->m_data.GetText(rowOf(u"1003"), 1), std::u16string(u"変更 三郎"));
+        ASSERT_GE(rowOf(u"3001"), 0);
+        EXPECT_EQ(doc->m_data.GetText(rowOf(u"3001"), 1), std::u16string(u"新入 太郎"));
+        EXPECT_EQ(rowOf(u"1010"), -1);
+        char16_t buf[128] = {};
+        GetMenuStringW(GetMenu(Main()), ID_EDIT_COUNTS, buf, 128, MF_BYCOMMAND);
+        EXPECT_EQ(std::u16string(buf), u" Insert:0, Update:0, Delete:0 ");
+        // Another session: exactly these three changes.
+        auto expected = before;
+        expected[2][1] = u"変更 三郎";
+        expected.erase(expected.begin() + 9);
+        std::vector<std::u16string> added(expected[0].size(), u"");
+        added[0] = u"3001";
+        added[1] = u"新入 太郎";
+        expected.push_back(added);
+        EXPECT_EQ(EmployeeRows(), expected);
+        nudge();
+    });
+    steps.push_back([&] { Menu(ID_APP_EXIT); });
+    Run({u"LOGON=DEMO/demo@DEMO"});
+    EXPECT_EQ(next, steps.size());
+    EXPECT_EQ(theApp.m_pMainWnd, nullptr);
 }
 
 } // namespace

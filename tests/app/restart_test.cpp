@@ -164,9 +164,9 @@ TEST_F(RestartTest, ChangedSavedAndReadBackAtTheNextStartsInTheRegistryThenTheIn
     EXPECT_EQ(std::u16string(view->m_grid.m_nullText), u"(null)");
     EXPECT_EQ(view->m_grid.GetGridStyle() & 0x10000u, 0x10000u);
     ::UpdateWindow(view->m_grid.m_hWnd);
-    RECT gr;
-    ::GetClientRect(view->m_grid.m_hWnd, &gr);
-    EXPECT_EQ(tvtest::Capture(view->m_grid.m_hWnd).At(gr.right / 2, gr.bottom / 2) & 0xFFFFFF, 0xCCEEFFu);
+    // Inside a cell with a value (the middle of the grid may be a NULL cell).
+    CRect cell = view->m_grid.GetCellRect(Column(u"C_VARCHAR2"), 1);
+    EXPECT_EQ(tvtest::Capture(view->m_grid.m_hWnd).At(cell.left + 2, cell.top + 2) & 0xFFFFFF, 0xCCEEFFu);
 
     // The sheet shows them; this time into the ini file, with a new NULL text.
     tvtest::ExpectDialog(u"オプション", [](HWND sheet) {

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <vector>
 
 #include "../dlgdemo/demo.h"
@@ -191,12 +192,16 @@ TEST(Script, FrameworkStringsAndTheProgramsOverrides) {
     }
 }
 
-// Runs the compiler on a script; gives its exit status and error output.
-int Compile(const std::string& script, std::string* errors) {
+// Runs the compiler on a script (files beside it written first); gives its
+// exit status and error output, and the generated source when asked.
+int Compile(const std::string& script, std::string* errors,
+            const std::vector<std::pair<std::string, std::string>>& files = {},
+            std::string* source = nullptr) {
     namespace fs = std::filesystem;
     fs::path dir = fs::temp_directory_path() / ("tvrc" + std::to_string(getpid()));
     fs::create_directories(dir);
     std::ofstream(dir / "bad.rc") << script;
+    for (const auto& [name, bytes] : files) std::ofstream(dir / name, std::ios::binary) << bytes;
     std::string cmd = std::string(TAVRELIX_RC) + " -I " TAVRELIX_SOURCE_DIR "/platform/win32/include -o " +
                       (dir / "out.cpp").string() + " " + (dir / "bad.rc").string() + " 2>&1";
     FILE* p = popen(cmd.c_str(), "r");
@@ -204,6 +209,12 @@ int Compile(const std::string& script, std::string* errors) {
     char buf[512];
     while (p && fgets(buf, sizeof buf, p)) *errors += buf;
     int status = p ? pclose(p) : -1;
+    if (source) {
+        std::ifstream in(dir / "out.cpp");
+        std::stringstream ss;
+        ss << in.rdbuf();
+        *source = ss.str();
+    }
     fs::remove_all(dir);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -233,6 +244,26 @@ TEST(Script, ErrorsNameFileAndLineAndFail) {
                       &err),
               0)
         << err;
+}
+
+// A BITMAP from a .bmp file holds the DIB only, as the loaders read it: the
+// file's 14-byte header is dropped; data that is no bitmap file stays whole.
+TEST(Script, BitmapResourcesDropTheFileHeader) {
+    std::string dib(40, '\0');
+    dib[0] = 40;
+    dib[4] = 2, dib[8] = 1, dib[12] = 1, dib[14] = 24;
+    dib += std::string(8, '\x7f'); // one row of two pixels, padded
+    std::string file = "BM" + std::string(12, '\x01') + dib;
+    std::string err, source;
+    const std::string head = "#pragma code_page(65001)\n#include <windows.h>\n";
+    ASSERT_EQ(Compile(head + "7 BITMAP \"img.bmp\"\n8 RCDATA \"raw.bin\"\n", &err,
+                      {{"img.bmp", file}, {"raw.bin", "BM" + std::string(60, '\x02')}}, &source),
+              0)
+        << err;
+    // The bitmap's bytes begin with the header size 40; the raw data keeps its "BM" (66, 77).
+    EXPECT_NE(source.find("{\n    40, 0, 0, 0, 2, 0, 0, 0, 1, 0,"), std::string::npos) << source;
+    EXPECT_EQ(source.find("66, 77, 1, 1"), std::string::npos) << source;
+    EXPECT_NE(source.find("{\n    66, 77, 2, 2"), std::string::npos) << source;
 }
 
 } // namespace

@@ -18,6 +18,26 @@ TEST_F(WindowTest, CreationSendsNcCreateCreateThenSize) {
     EXPECT_EQ(r.bottom, 200);
 }
 
+// A child made without WS_VISIBLE before its parent is shown stays hidden
+// when the parent shows, on screen as to the program; its sibling shows.
+TEST_F(WindowTest, AHiddenChildStaysUnmappedWhenItsParentShows) {
+    HWND parent = Make(WS_OVERLAPPED);
+    HWND hidden = Make(WS_CHILD, u"TestWnd", 100, 10, parent);
+    HWND shown = Make(WS_CHILD | WS_VISIBLE, u"TestWnd", 50, 50, parent);
+    ASSERT_TRUE(parent && hidden && shown);
+    ShowWindow(parent, SW_SHOW);
+    tvtest::Pump();
+    EXPECT_FALSE(IsWindowVisible(hidden));
+    EXPECT_FALSE(qtplatform::IsMapped(hidden));
+    EXPECT_TRUE(qtplatform::IsMapped(shown));
+    ShowWindow(hidden, SW_SHOW);
+    tvtest::Pump();
+    EXPECT_TRUE(qtplatform::IsMapped(hidden));
+    ShowWindow(hidden, SW_HIDE);
+    tvtest::Pump();
+    EXPECT_FALSE(qtplatform::IsMapped(hidden));
+}
+
 TEST_F(WindowTest, CreateReturningMinusOneFails) {
     Hook() = [](HWND, UINT msg, WPARAM, LPARAM, bool* handled) -> LRESULT {
         if (msg != WM_CREATE) return 0;
