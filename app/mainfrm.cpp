@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/appstate.h"
+#include "app/dialogs/acceleratordlg.h"
 #include "app/settings.h"
 #include "app/tavexdoc.h"
 #include "app/tavexview.h"
@@ -21,6 +22,7 @@ ON_WM_INITMENUPOPUP()
 ON_UPDATE_COMMAND_UI(ID_INDICATOR_SESSION, OnUpdateIndicatorSession)
 ON_UPDATE_COMMAND_UI(ID_INDICATOR_CALC, OnUpdateIndicatorCalc)
 ON_UPDATE_COMMAND_UI(ID_INDICATOR_END, OnUpdateIndicatorEnd)
+ON_COMMAND(ID_TOOL_KEY_ASSIGN, OnToolKeyAssign)
 ON_COMMAND_RANGE(ID_CALC_SUM, ID_CALC_NONE, OnCalcType)
 ON_UPDATE_COMMAND_UI_RANGE(ID_CALC_SUM, ID_CALC_NONE, OnUpdateCalcType)
 END_MESSAGE_MAP()
@@ -129,6 +131,10 @@ BOOL CMainFrame::SetStatusIndicators(BOOL withEndPane) {
 
 void CMainFrame::RebuildAccelerators() {
     m_accel.Load();
+    InstallAccelerators();
+}
+
+void CMainFrame::InstallAccelerators() {
     if (m_hAccel) {
         ::DestroyAcceleratorTable(m_hAccel);
         m_hAccel = nullptr;
@@ -136,6 +142,16 @@ void CMainFrame::RebuildAccelerators() {
     }
     m_hAccel = ::CreateAcceleratorTableW(m_accel.GetData(), m_accel.GetCount());
     m_hAccelTable = m_hAccel;
+}
+
+// The dialog edits a copy; only its OK replaces, stores and installs the bindings.
+void CMainFrame::OnToolKeyAssign() {
+    CAcceleratorDlg dlg(this);
+    dlg.m_table.CopyFrom(m_accel);
+    if (dlg.DoModal() != IDOK) return;
+    m_accel.CopyFrom(dlg.m_table);
+    m_accel.Save();
+    InstallAccelerators();
 }
 
 void CMainFrame::OnUpdateIndicatorSession(CCmdUI* cmdUI) {

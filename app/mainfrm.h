@@ -24,6 +24,8 @@ public:
     // Loads the key bindings from the settings and installs a new
     // accelerator table made from them.
     void RebuildAccelerators();
+    // Replaces the installed accelerator table with one made from m_accel.
+    void InstallAccelerators();
     // Rewrites the key column (after the TAB) of every command item of menu.
     void UpdateMenuKeyTexts(CMenu* menu);
 
@@ -50,6 +52,7 @@ protected:
     afx_msg void OnUpdateIndicatorSession(CCmdUI* cmdUI);
     afx_msg void OnUpdateIndicatorCalc(CCmdUI* cmdUI);
     afx_msg void OnUpdateIndicatorEnd(CCmdUI* cmdUI);
+    afx_msg void OnToolKeyAssign();
     afx_msg void OnCalcType(UINT id);
     afx_msg void OnUpdateCalcType(CCmdUI* cmdUI);
     DECLARE_MESSAGE_MAP()

@@ -1,6 +1,7 @@
 // The main window in the running program: its place under WINDOW, the
 // toolbar, the calculation and END panes, the status bar's menu, the key
 // bindings as accelerators and menu key texts, the wheel and the splits.
+#include "app/dialogs/acceleratordlg.h"
 #include "docview_fixture.h"
 #include "scheme/macro.h"
 #include "testing/framework.h"
@@ -221,6 +222,52 @@ TEST_F(FrameTest, StepTwentyOneInstallsTheBindingsAndTheMenusShowTheirKeys) {
     tvtest::RunUntilIdle();
     EXPECT_EQ(doc->m_data.GetRowCount(), 21);
     EXPECT_EQ(doc->m_data.m_insertedCount, 1);
+}
+
+TEST_F(FrameTest, KeyAssignmentTakesTheDialogsTableOnlyOnOk) {
+    Load(u"社員");
+    auto assign = [this](UINT button) {
+        tvtest::ExpectDialog(u"キー割り当て", [button](HWND h) {
+            auto* dlg = dynamic_cast<CAcceleratorDlg*>(CWnd::FromHandle(h));
+            EXPECT_NE(dlg, nullptr);
+            if (dlg) {
+                EXPECT_EQ(dlg->m_table.Add(ID_DATA_ADD_RECORD, 0x72, 0x0F), 1);
+            }
+            tvtest::ClickControl(h, button);
+            return true;
+        });
+        frame->SendMessage(WM_COMMAND, ID_TOOL_KEY_ASSIGN);
+        tvtest::Pump();
+    };
+    auto keysOf = [](const AccelTable& t) {
+        CString keys;
+        t.KeysForCommand(ID_DATA_ADD_RECORD, keys);
+        return std::u16string(keys.GetString());
+    };
+    auto pressAddKey = [this] {
+        view->m_grid.SetFocus();
+        view->m_grid.SetCursorCell(0, 3);
+        tvtest::Key(GetFocus(), qtplatform::Key_F1 + 2, kCtrl | kShift);
+        tvtest::RunUntilIdle();
+    };
+
+    // Cancel: the dialog's copy goes with it.
+    assign(IDCANCEL);
+    EXPECT_EQ(keysOf(frame->m_accel), u"");
+    pressAddKey();
+    EXPECT_EQ(doc->m_data.GetRowCount(), 20);
+
+    // OK: the frame's table, the stored one and the installed keys all change.
+    assign(IDOK);
+    EXPECT_EQ(keysOf(frame->m_accel), u"Ctrl+Shift+F3");
+    AccelTable stored;
+    stored.Load();
+    EXPECT_EQ(keysOf(stored), u"Ctrl+Shift+F3");
+    EXPECT_EQ(frame->m_hAccelTable, frame->m_hAccel);
+    pressAddKey();
+    EXPECT_EQ(doc->m_data.GetRowCount(), 21);
+    OpenPopup(2);
+    EXPECT_EQ(ItemText(2, ID_DATA_ADD_RECORD), u"レコード追加\tCtrl+Shift+F3");
 }
 
 TEST_F(FrameTest, WheelStepsOneLineAndSplitsKeepThePositions) {
