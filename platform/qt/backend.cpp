@@ -48,7 +48,12 @@ QColor ToQColor(COLORREF c) {
 class Pump : public QObject {
 public:
     std::atomic<bool> pending{false};
+    // Bumped after a waking event is made on another thread and read before
+    // an event is looked at: Qt's own queue orders the two, but its locks are
+    // not seen by the thread checker, which this pair makes see the order.
+    std::atomic<unsigned> made{0};
     bool event(QEvent* ev) override {
+        made.load(std::memory_order_acquire);
         if (ev->type() == QEvent::User) {
             pending = false;
             win32bk::ServeSends();
@@ -570,9 +575,11 @@ public:
     }
     void Wake() override {
         if (!g_pump) return;
-        if (!g_pump->pending.exchange(true))
-            QCoreApplication::postEvent(g_pump, new QEvent(QEvent::User));
-        else if (auto* d = QAbstractEventDispatcher::instance(g_pump->thread()))
+        if (!g_pump->pending.exchange(true)) {
+            auto* ev = new QEvent(QEvent::User);
+            g_pump->made.fetch_add(1, std::memory_order_release);
+            QCoreApplication::postEvent(g_pump, ev);
+        } else if (auto* d = QAbstractEventDispatcher::instance(g_pump->thread()))
             d->wakeUp();
     }
 
