@@ -115,6 +115,24 @@ TEST_F(ViewCommandTest, EnablingOnPlainFilteredSwappedAndUnloaded) {
     g_connected = 1;
 }
 
+TEST_F(ViewCommandTest, ReadOnlyCellsTakeNoCellCommands) {
+    Load(u"社員", {u"社員番号", u"氏名"});
+    doc->m_columns.push_back(u"給与 * 12 /*READONLY*/");
+    Refresh();
+    ASSERT_EQ(doc->m_data.GetColCount(), 3) << BoxTexts();
+    ASSERT_FALSE(doc->m_data.IsCellEditable(0, 2));
+    Cursor(2, 0);
+    EXPECT_FALSE(Enabled(ID_EDIT_DATA));
+    EXPECT_TRUE(Enabled(ID_EDIT_COPY));
+    const std::string before = Narrow(doc->m_data.GetText(0, 2));
+    view->SendMessage(WM_COMMAND, ID_EDIT_DATA);
+    view->SendMessage(WM_COMMAND, ID_EDIT_TO_ZENKAKU);
+    EXPECT_EQ(Narrow(doc->m_data.GetText(0, 2)), before);
+    EXPECT_EQ(Pane(), "0件置換しました");
+    Cursor(1, 0);
+    EXPECT_TRUE(Enabled(ID_EDIT_DATA));
+}
+
 TEST_F(ViewCommandTest, CopyCommandsGiveTheirTypesAndConversionsCount) {
     Load(u"社員");
     Select(POINT{0, 0}, POINT{2, 1});
@@ -460,6 +478,22 @@ TEST_F(ViewCommandTest, FilterOpensOnTheCursorColumnFromTheTopLeftPaneOnly) {
     EXPECT_TRUE(::IsWindowVisible(filter->m_hWnd));
     EXPECT_EQ(filter->m_ownerWnd, split.GetPane(0, 0)->GetSafeHwnd());
     tvtest::ClickControl(filter->m_hWnd, IDCANCEL);
+}
+
+TEST_F(ViewCommandTest, KeyAssignOpensTheKeyDialogAndOkStoresTheBindings) {
+    EXPECT_EQ(GetInt(u"ACCELERATOR", u"ACCEL_CNT", -1), -1);
+    tvtest::ExpectDialog(u"キー割り当て", [](HWND h) {
+        tvtest::ClickControl(h, IDCANCEL);
+        return true;
+    });
+    Command(ID_TOOL_KEY_ASSIGN);
+    EXPECT_EQ(GetInt(u"ACCELERATOR", u"ACCEL_CNT", -1), -1) << "Cancel stores nothing";
+    tvtest::ExpectDialog(u"キー割り当て", [](HWND h) {
+        tvtest::ClickControl(h, IDOK);
+        return true;
+    });
+    Command(ID_TOOL_KEY_ASSIGN);
+    EXPECT_EQ(GetInt(u"ACCELERATOR", u"ACCEL_CNT", -1), 17);
 }
 
 } // namespace
