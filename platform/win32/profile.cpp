@@ -132,9 +132,16 @@ std::string Encode(Document& doc) {
         if (n > 0 && !lossy) {
             out.resize(size_t(n));
             WideCharToMultiByte(932, 0, text.data(), int(text.size()), out.data(), n, nullptr, nullptr);
-            return out;
+            // The reader takes bytes that are valid UTF-8 as UTF-8: CP932
+            // bytes that happen to be (a damaged byte read as "・" can make
+            // them so) would read back as other text.
+            bool utf8;
+            if (Widen(CP_UTF8, out, true, &utf8) == text || !utf8) return out;
+            out.clear();
         }
-        doc.encoding = Encoding::Utf8; // CP932 lacks a character: the file becomes UTF-8
+        // CP932 lacks a character, or its bytes would read as UTF-8: the
+        // file becomes UTF-8.
+        doc.encoding = Encoding::Utf8;
     }
     if (doc.encoding == Encoding::Utf8Bom) out = "\xEF\xBB\xBF";
     // Counted: a NUL in the file must not cut off the rest of it.

@@ -105,6 +105,13 @@ TEST_F(ProfileTest, EachEncodingIsReadAndKept) {
     EXPECT_EQ(ReadBytes(Path()), "[S]\nK=社員\nL=番号\nM=𠮷\n");
     EXPECT_EQ(Get(u"S", u"M"), u"𠮷");
 
+    // A damaged byte read as "・" must not leave CP932 bytes that read as UTF-8.
+    WriteBytes("[M\xDD\xE8\n");
+    EXPECT_EQ(Get(u"M", u"x", u"none"), u"none");
+    ASSERT_TRUE(WritePrivateProfileStringW(u"S", u"K", u"1", ini_.c_str()));
+    EXPECT_EQ(ReadBytes(Path()), "[Mﾝ・\n\n[S]\nK=1\n");
+    EXPECT_EQ(Get(u"S", u"K"), u"1");
+
     // A NUL in a UTF-8 file does not cut off what follows it when the file is written.
     WriteBytes(std::string("[S]\nA=x\0y\n[T]\nB=1\n", 18));
     ASSERT_TRUE(WritePrivateProfileStringW(u"S", u"C", u"2", ini_.c_str()));
