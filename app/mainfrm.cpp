@@ -25,7 +25,6 @@ ON_UPDATE_COMMAND_UI(ID_INDICATOR_END, OnUpdateIndicatorEnd)
 ON_COMMAND(ID_TOOL_KEY_ASSIGN, OnToolKeyAssign)
 ON_COMMAND_RANGE(ID_CALC_SUM, ID_CALC_NONE, OnCalcType)
 ON_UPDATE_COMMAND_UI_RANGE(ID_CALC_SUM, ID_CALC_NONE, OnUpdateCalcType)
-ON_COMMAND(ID_TOOL_KEY_ASSIGN, OnToolKeyAssign)
 END_MESSAGE_MAP()
 
 namespace {
@@ -254,13 +253,4 @@ void CMainFrame::UpdateMenuKeyTexts(CMenu* menu) {
         if (text != old)
             menu->ModifyMenu(static_cast<UINT>(i), MF_BYPOSITION | MF_STRING | (state & 0xFF), id, text);
     }
-}
-
-void CMainFrame::OnToolKeyAssign() {
-    CAcceleratorDlg dlg(this);
-    dlg.m_table.CopyFrom(m_accel);
-    if (dlg.DoModal() != IDOK) return;
-    m_accel.CopyFrom(dlg.m_table);
-    m_accel.Save();
-    RebuildAccelerators();
 }

@@ -55,7 +55,5 @@ protected:
     afx_msg void OnToolKeyAssign();
     afx_msg void OnCalcType(UINT id);
     afx_msg void OnUpdateCalcType(CCmdUI* cmdUI);
-    // "キー割り当て...": the key dialog on the stored bindings; OK stores them.
-    afx_msg void OnToolKeyAssign();
     DECLARE_MESSAGE_MAP()
 };
