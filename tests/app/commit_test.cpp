@@ -4,34 +4,12 @@
 // and the edits in the grid), checked through a second session.
 #include "app/dialogs/commoncanceldlg.h"
 #include "docview_fixture.h"
+#include "employees.h"
 #include "win32/thread.h"
 
 namespace {
 
 using namespace apptest;
-
-// 社員 as another session sees it: (社員番号, 氏名) by 社員番号.
-std::vector<std::pair<std::u16string, std::u16string>> Employees() {
-    std::vector<std::pair<std::u16string, std::u16string>> out;
-    OraSession* s = nullptr;
-    CString msg;
-    const int oci7 = g_use_oci7_api;
-    g_use_oci7_api = 0;
-    int rc = oci_login2(&s, u"DEMO", u"demo", u"DEMO", nullptr, 1, &msg, nullptr);
-    g_use_oci7_api = oci7;
-    EXPECT_EQ(rc, ORARC_OK) << Narrow(msg);
-    if (rc != ORARC_OK) return out;
-    OraDataset ds{};
-    oci_init_dataset(&ds);
-    EXPECT_EQ(oci_sel_dataset(s, &ds, u"select 社員番号, 氏名 from 社員 order by 社員番号", 100, &msg, ""),
-              ORARC_OK)
-        << Narrow(msg);
-    for (int r = 0; r < ds.row_count; ++r)
-        out.emplace_back(oci_get_dataset_data(&ds, r, 0), oci_get_dataset_data(&ds, r, 1));
-    oci_free_dataset(&ds);
-    oci_ora_logout(&s);
-    return out;
-}
 
 class CommitTest : public DocViewTest {
 public:

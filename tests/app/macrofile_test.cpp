@@ -3,7 +3,7 @@
 // in the pane during the run, one undo for the whole run, the edits saved
 // by the commit command as another session reads them.
 #include "macro_fixture.h"
-#include "oracle/oci_api.h"
+#include "employees.h"
 
 namespace {
 
@@ -71,21 +71,7 @@ TEST_F(MacroTest, AMacroFileAppendsToEveryNameAndUndoesInOneStep) {
 // 社員's 氏名 by 社員番号, as a second session reads them.
 std::vector<std::string> NamesInTheDatabase() {
     std::vector<std::string> out;
-    OraSession* s = nullptr;
-    CString msg;
-    const int oci7 = g_use_oci7_api;
-    g_use_oci7_api = 0;
-    int rc = oci_login2(&s, u"DEMO", u"demo", u"DEMO", nullptr, 1, &msg, nullptr);
-    g_use_oci7_api = oci7;
-    EXPECT_EQ(rc, ORARC_OK) << Narrow(msg);
-    if (rc != ORARC_OK) return out;
-    OraDataset ds{};
-    oci_init_dataset(&ds);
-    EXPECT_EQ(oci_sel_dataset(s, &ds, u"select 氏名 from 社員 order by 社員番号", 100, &msg, ""), ORARC_OK)
-        << Narrow(msg);
-    for (int r = 0; r < ds.row_count; ++r) out.push_back(Narrow(oci_get_dataset_data(&ds, r, 0)));
-    oci_free_dataset(&ds);
-    oci_ora_logout(&s);
+    for (const auto& row : Employees()) out.push_back(Narrow(row.second.c_str()));
     return out;
 }
 

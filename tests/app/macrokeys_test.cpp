@@ -146,6 +146,7 @@ TEST_F(MacroKeysTest, KeyNamesBindingsAndTheirListing) {
     StartLoggedOn();
     // A name without a key binds nothing and says so.
     EXPECT_EQ(Eval("(app-set-key \"Ctrl+\" (lambda () 1))"), "#f");
+    EXPECT_EQ(Eval("(app-set-key \"Ctrl+あ\" (lambda () 1))"), "#f");
     EXPECT_EQ(Eval("(app-get-all-keys)"), "()");
     EXPECT_EQ(macro_key_binding(macro_key_code(FVIRTKEY | FNOINVERT | FCONTROL, 0)), nullptr);
 
@@ -180,9 +181,11 @@ TEST_F(MacroKeysTest, TheCancelKeyAScriptChoosesStopsARunawayLoopWithoutLosingIt
     const std::string a = Cell(0, 1), b = Cell(1, 1);
     // A name without a key keeps the cancel key.
     EXPECT_EQ(Eval("(app-set-cancel-key \"Ctrl+\")"), "#f");
+    EXPECT_EQ(Eval("(app-set-cancel-key \"Ctrl+あ\")"), "#f");
     EXPECT_EQ(g_macro->cancelKey, VK_CANCEL);
     EXPECT_EQ(Eval("(app-set-cancel-key \"Ctrl+Q\")"), "#t");
     EXPECT_EQ(g_macro->cancelKey, 'Q');
+    EXPECT_EQ(g_macro->cancelModifiers & (FALT | FCONTROL | FSHIFT), FCONTROL);
 
     // Neither the old key nor Q alone stops a run now.
     const char counted[] = "(let loop ((i 0)) (if (< i 5000) (loop (+ i 1)))) (display \"done\")";
