@@ -1,20 +1,15 @@
 #include "testing/dialogs.h"
 
-#include <deque>
+#include <optional>
 
 #include <gtest/gtest.h>
 
+#include "answers.h"
 #include "testing/driver.h"
 
 namespace tvtest {
 
 namespace {
-
-struct Expectation {
-    std::u16string caption;
-    int templateId = 0;
-    std::function<bool(HWND)> poll;
-};
 
 struct Running {
     HWND dlg;
@@ -22,10 +17,6 @@ struct Running {
     bool done;
 };
 
-std::deque<Expectation>& Expected() {
-    static std::deque<Expectation> q;
-    return q;
-}
 std::vector<Running>& Active() {
     static std::vector<Running> v;
     return v;
@@ -34,16 +25,19 @@ std::vector<Running>& Active() {
 void Hook(HWND dlg, bool first) {
     if (first) {
         std::u16string caption = TextOf(dlg);
-        if (Expected().empty() ||
-            (Expected().front().templateId ? Expected().front().templateId != win32dlg::TemplateId(dlg)
-                                           : Expected().front().caption != caption)) {
-            ADD_FAILURE() << "unexpected modal dialog \"" << WideToUtf8(caption.c_str()) << "\"";
+        const int templateId = win32dlg::TemplateId(dlg);
+        std::optional<answers::Answer> e =
+            answers::Take(answers::Kind::Dialog,
+                          "modal dialog \"" + WideToUtf8(caption.c_str()) + "\" (template " +
+                              std::to_string(templateId) + ")",
+                          [&](const answers::Answer& a) {
+                              return a.templateId ? a.templateId == templateId : a.caption == caption;
+                          });
+        if (!e) {
             EndDialog(dlg, IDCANCEL);
             return;
         }
-        Expectation e = std::move(Expected().front());
-        Expected().pop_front();
-        Active().push_back({dlg, std::move(e.poll), false});
+        Active().push_back({dlg, std::move(e->dialogPoll), false});
     }
     for (size_t i = 0; i < Active().size(); ++i) {
         if (Active()[i].dlg != dlg || Active()[i].done) continue;
@@ -63,23 +57,29 @@ struct Installer {
 } // namespace
 
 void ExpectDialog(const std::u16string& caption, std::function<bool(HWND)> poll) {
-    Expected().push_back({caption, 0, std::move(poll)});
+    answers::Answer a;
+    a.kind = answers::Kind::Dialog;
+    a.caption = caption;
+    a.dialogPoll = std::move(poll);
+    answers::Queue(std::move(a));
 }
 
 void ExpectDialog(int templateId, std::function<bool(HWND)> poll) {
-    Expected().push_back({u"", templateId, std::move(poll)});
+    answers::Answer a;
+    a.kind = answers::Kind::Dialog;
+    a.templateId = templateId;
+    a.dialogPoll = std::move(poll);
+    answers::Queue(std::move(a));
 }
 
 void VerifyDialogs() {
-    for (const Expectation& e : Expected())
-        ADD_FAILURE() << "expected dialog never shown: \"" << WideToUtf8(e.caption.c_str()) << "\" "
-                      << e.templateId;
-    Expected().clear();
+    for (const answers::Answer& e : answers::Drop(answers::Kind::Dialog))
+        ADD_FAILURE() << "expected " << answers::Describe(e) << " never shown";
     Active().clear();
 }
 
 size_t PendingDialogs() {
-    return Expected().size();
+    return answers::Count(answers::Kind::Dialog);
 }
 
 std::u16string TextOf(HWND hwnd) {

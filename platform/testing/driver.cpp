@@ -3,21 +3,14 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <deque>
 
 #include <gtest/gtest.h>
+
+#include "answers.h"
 
 namespace tvtest {
 
 namespace {
-struct Answer {
-    int id = 0;
-    std::function<std::optional<int>(const Box&)> poll;
-};
-std::deque<Answer>& Answers() {
-    static std::deque<Answer> q;
-    return q;
-}
 std::vector<Box>& BoxList() {
     static std::vector<Box> v;
     return v;
@@ -30,17 +23,14 @@ std::vector<win32bk::TextOutRecord>& Trace() {
 int RecordingBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
     Box box{owner, caption ? caption : u"", text ? text : u"", type};
     BoxList().push_back(box);
-    if (Answers().empty()) {
-        ADD_FAILURE() << "unanswered message box \"" << WideToUtf8(box.caption.c_str())
-                      << "\": " << WideToUtf8(box.text.c_str());
-        return IDCANCEL;
-    }
-    Answer a = std::move(Answers().front());
-    Answers().pop_front();
-    if (!a.poll) return a.id;
+    std::optional<answers::Answer> a =
+        answers::Take(answers::Kind::Box, "message box \"" + WideToUtf8(box.caption.c_str()) +
+                                              "\": " + WideToUtf8(box.text.c_str()));
+    if (!a) return IDCANCEL;
+    if (!a->boxPoll) return a->boxId;
     std::optional<int> result;
     win32bk::RunModalLoop(owner, [&] {
-        result = a.poll(box);
+        result = a->boxPoll(box);
         return result.has_value();
     });
     return result.value_or(IDCANCEL);
@@ -78,17 +68,21 @@ void Advance(unsigned ms) {
 }
 
 void AnswerBox(int id) {
-    Answers().push_back(Answer{id, nullptr});
+    answers::Answer a;
+    a.boxId = id;
+    answers::Queue(std::move(a));
 }
 void AnswerBoxWith(std::function<std::optional<int>(const Box&)> poll) {
-    Answers().push_back(Answer{0, std::move(poll)});
+    answers::Answer a;
+    a.boxPoll = std::move(poll);
+    answers::Queue(std::move(a));
 }
 const std::vector<Box>& Boxes() {
     return BoxList();
 }
 void ClearBoxes() {
     BoxList().clear();
-    Answers().clear();
+    answers::Drop(answers::Kind::Box);
 }
 int Beeps() {
     return win32bk::BeepCount();

@@ -1,9 +1,11 @@
 #include "testing/framework.h"
 
 #include <deque>
+#include <optional>
 
 #include <gtest/gtest.h>
 
+#include "answers.h"
 #include "mfc/app.h"
 #include "testing/driver.h"
 #include "win32/backend.h"
@@ -35,71 +37,48 @@ bool AnswerHook(const win32bk::ShownMenu&, UINT* command) {
     return true;
 }
 
-struct Dialogs {
-    struct FileAnswer {
-        std::u16string path;
-        int index;
-        std::function<void(HWND)> panel;
-    };
-    std::deque<FileAnswer> files;
-    std::vector<win32bk::FileDialogRequest> fileRequests;
-    std::deque<std::u16string> folders;
-    std::vector<win32bk::FolderDialogRequest> folderRequests;
-    std::deque<std::function<bool(win32bk::ColorDialogRequest&)>> colors;
-    std::deque<std::function<bool(win32bk::FontDialogRequest&)>> fonts;
+struct Requests {
+    std::vector<win32bk::FileDialogRequest> files;
+    std::vector<win32bk::FolderDialogRequest> folders;
 };
-Dialogs& D() {
-    static Dialogs d;
-    return d;
+Requests& R() {
+    static Requests r;
+    return r;
 }
 
 win32bk::FileDialogAnswer FileHook(const win32bk::FileDialogRequest& req) {
-    D().fileRequests.push_back(req);
+    R().files.push_back(req);
     win32bk::FileDialogAnswer a;
-    if (D().files.empty()) {
-        ADD_FAILURE() << "unanswered file dialog \"" << WideToUtf8(req.title.c_str()) << "\"";
-        return a;
-    }
-    auto [path, index, panel] = D().files.front();
-    D().files.pop_front();
+    std::optional<answers::Answer> given =
+        answers::Take(answers::Kind::File, std::string(req.save ? "save" : "open") + " file dialog \"" +
+                                               WideToUtf8(req.title.c_str()) + "\"");
+    if (!given) return a;
     // The display shows the panel inside its dialog.
     if (win32bk::FileDialogPanel()) ShowWindow(win32bk::FileDialogPanel(), SW_SHOWNOACTIVATE);
-    if (panel) panel(win32bk::FileDialogPanel());
-    a.ok = !path.empty();
-    a.path = path;
-    a.filterIndex = index;
+    if (given->panel) given->panel(win32bk::FileDialogPanel());
+    a.ok = !given->path.empty();
+    a.path = given->path;
+    a.filterIndex = given->filterIndex;
     return a;
 }
 
 bool FolderHook(win32bk::FolderDialogRequest& req, std::u16string* path) {
-    D().folderRequests.push_back(req);
-    if (D().folders.empty()) {
-        ADD_FAILURE() << "unanswered folder browser";
-        return false;
-    }
-    *path = D().folders.front();
-    D().folders.pop_front();
+    R().folders.push_back(req);
+    std::optional<answers::Answer> given =
+        answers::Take(answers::Kind::Folder, "folder browser \"" + WideToUtf8(req.title.c_str()) + "\"");
+    if (!given) return false;
+    *path = given->path;
     return !path->empty();
 }
 
 bool ColorHook(win32bk::ColorDialogRequest& req) {
-    if (D().colors.empty()) {
-        ADD_FAILURE() << "unanswered colour dialog";
-        return false;
-    }
-    auto f = std::move(D().colors.front());
-    D().colors.pop_front();
-    return f(req);
+    std::optional<answers::Answer> given = answers::Take(answers::Kind::Color, "colour dialog");
+    return given && given->color(req);
 }
 
 bool FontHook(win32bk::FontDialogRequest& req) {
-    if (D().fonts.empty()) {
-        ADD_FAILURE() << "unanswered font dialog";
-        return false;
-    }
-    auto f = std::move(D().fonts.front());
-    D().fonts.pop_front();
-    return f(req);
+    std::optional<answers::Answer> given = answers::Take(answers::Kind::Font, "font dialog");
+    return given && given->font(req);
 }
 
 struct Installer {
@@ -124,26 +103,43 @@ void InstallFrameworkDrivers() {
 }
 
 void ClearDialogs() {
-    D() = Dialogs{};
+    R() = Requests{};
+    for (answers::Kind k :
+         {answers::Kind::File, answers::Kind::Folder, answers::Kind::Color, answers::Kind::Font})
+        answers::Drop(k);
 }
 
 void AnswerFile(const std::u16string& path, int filterIndex, std::function<void(HWND panel)> panel) {
-    D().files.push_back({path, filterIndex, std::move(panel)});
+    answers::Answer a;
+    a.kind = answers::Kind::File;
+    a.path = path;
+    a.filterIndex = filterIndex;
+    a.panel = std::move(panel);
+    answers::Queue(std::move(a));
 }
 const std::vector<win32bk::FileDialogRequest>& FileRequests() {
-    return D().fileRequests;
+    return R().files;
 }
 void AnswerFolder(const std::u16string& path) {
-    D().folders.push_back(path);
+    answers::Answer a;
+    a.kind = answers::Kind::Folder;
+    a.path = path;
+    answers::Queue(std::move(a));
 }
 const std::vector<win32bk::FolderDialogRequest>& FolderRequests() {
-    return D().folderRequests;
+    return R().folders;
 }
 void AnswerColor(std::function<bool(win32bk::ColorDialogRequest&)> answer) {
-    D().colors.push_back(std::move(answer));
+    answers::Answer a;
+    a.kind = answers::Kind::Color;
+    a.color = std::move(answer);
+    answers::Queue(std::move(a));
 }
 void AnswerFont(std::function<bool(win32bk::FontDialogRequest&)> answer) {
-    D().fonts.push_back(std::move(answer));
+    answers::Answer a;
+    a.kind = answers::Kind::Font;
+    a.font = std::move(answer);
+    answers::Queue(std::move(a));
 }
 
 void AnswerMenu(UINT command) {

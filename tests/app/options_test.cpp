@@ -293,9 +293,9 @@ TEST_F(OptionsTest, OkAppliesAtOnceOrAsksForARestartOnce) {
     StartConnected();
     auto change = [&](std::function<void(const Pages&)> edit, bool notice = false) {
         tvtest::ClearBoxes();
-        if (notice) tvtest::AnswerBox(IDOK);
         RunOptions([&](const Pages& p) {
             edit(p);
+            if (notice) tvtest::AnswerBox(IDOK);
             tvtest::ClickControl(p.sheet, IDOK);
         });
         return BoxesCaptioned(u"Message").size();

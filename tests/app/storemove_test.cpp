@@ -21,10 +21,12 @@ public:
         ASSERT_TRUE(Start({u"LOGON=DEMO/demo@DEMO"}));
         ASSERT_NE(theApp.m_pMainWnd, nullptr);
     }
-    // The options command with the ini switch clicked, and OK.
-    void ToggleIniFile() {
-        tvtest::ExpectDialog(u"オプション", [](HWND sheet) {
+    // The options command with the ini switch clicked, and OK; a box OK
+    // brings up is answered with boxAnswer.
+    void ToggleIniFile(int boxAnswer = 0) {
+        tvtest::ExpectDialog(u"オプション", [boxAnswer](HWND sheet) {
             tvtest::ClickControl(tvtest::SheetPage(sheet), IDC_SP_USE_INI_FILE);
+            if (boxAnswer) tvtest::AnswerBox(boxAnswer);
             tvtest::ClickControl(sheet, IDOK);
             return true;
         });
@@ -210,8 +212,7 @@ TEST_F(StoreMoveTest, AVersion1ListArrivesInVersion2OrMovesNothing) {
     fs::remove(Ini());
     AppSettings.NULL_TEXT = u"kept";
     tvtest::ClearBoxes();
-    tvtest::AnswerBox(IDOK);
-    ToggleIniFile();
+    ToggleIniFile(IDOK);
     ASSERT_EQ(BoxesCaptioned(u"Error").size(), 1u);
     EXPECT_EQ(BoxesCaptioned(u"Error")[0].text, u"パスワードを保存できません: old@T");
     EXPECT_EQ(AppSettings.USE_INI_FILE, 0);
@@ -301,8 +302,7 @@ TEST_F(StoreMoveTest, ADirectoryThatTakesNoFileKeepsTheRegistry) {
     tvtest::SetExecutablePath(u"/proc/self/tavrelix");
     setenv("XDG_DATA_HOME", "/proc/self", 1);
     AppSettings.NULL_TEXT = u"this run";
-    tvtest::AnswerBox(IDOK);
-    ToggleIniFile();
+    ToggleIniFile(IDOK);
     setenv("XDG_DATA_HOME", data.c_str(), 1);
     ASSERT_EQ(BoxesCaptioned(u"Error").size(), 1u);
     EXPECT_EQ(BoxesCaptioned(u"Error")[0].text, u"設定を保存できません: /proc/self/tavrelix/tavrelix.ini");

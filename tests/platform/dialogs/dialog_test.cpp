@@ -10,6 +10,7 @@
 #include "template_builder.h"
 #include "testing/dialogs.h"
 #include "testing/driver.h"
+#include "testing/framework.h"
 
 using qtplatform::Key_Escape;
 using qtplatform::Key_Return;
@@ -337,8 +338,70 @@ TEST_F(DialogTest, UnexpectedModalDialogFailsAndIsCancelled) {
             FormDlg dlg(t.Get());
             result = dlg.DoModal();
         },
-        "unexpected modal dialog \"Form\"");
+        "unanswered modal dialog \"Form\"");
     EXPECT_EQ(result, IDCANCEL);
+}
+
+// Boxes, dialogs and common dialogs take their answers from one queue in the
+// order they ask; an answer met out of order fails naming both and stays
+// queued for what asks next.
+COLORREF PickColour() {
+    COLORREF custom[16] = {};
+    CHOOSECOLORW cc{};
+    cc.lStructSize = sizeof cc;
+    cc.lpCustColors = custom;
+    cc.rgbResult = 0x102030;
+    return ChooseColorW(&cc) ? cc.rgbResult : COLORREF(-1);
+}
+
+TEST_F(DialogTest, AnswersAreTakenInTheOrderAsked) {
+    TemplateBuilder t = FormTemplate();
+    auto okDialog = [](HWND h) {
+        tvtest::ClickControl(h, IDOK);
+        return true;
+    };
+    // In order: a box, the dialog, a colour dialog; the box inside the
+    // dialog is queued by its poll, when the two before it are taken.
+    tvtest::AnswerBox(IDNO);
+    tvtest::ExpectDialog(u"Form", [](HWND h) {
+        tvtest::AnswerBox(IDRETRY);
+        EXPECT_EQ(MessageBoxW(h, u"inner", u"Form", MB_RETRYCANCEL), IDRETRY);
+        tvtest::ClickControl(h, IDOK);
+        return true;
+    });
+    EXPECT_EQ(MessageBoxW(nullptr, u"first", u"Q", MB_YESNO), IDNO);
+    {
+        FormDlg dlg(t.Get());
+        EXPECT_EQ(dlg.DoModal(), IDOK);
+    }
+    tvtest::AnswerColor([](win32bk::ColorDialogRequest& r) {
+        r.color = 0x405060;
+        return true;
+    });
+    EXPECT_EQ(PickColour(), 0x405060u);
+
+    // Out of order: the dialog meets the box's answer and is cancelled; the
+    // box, asked next, gets it; then the colour dialog meets the dialog's.
+    tvtest::AnswerBox(IDYES);
+    tvtest::ExpectDialog(u"Form", okDialog);
+    static INT_PTR result = 0;
+    EXPECT_NONFATAL_FAILURE(
+        {
+            TemplateBuilder form = FormTemplate();
+            FormDlg dlg(form.Get());
+            result = dlg.DoModal();
+        },
+        "out of order: the program asked for modal dialog \"Form\" (template 0), the next queued is "
+        "message-box answer 6");
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_EQ(MessageBoxW(nullptr, u"second", u"Q", MB_YESNO), IDYES);
+    static COLORREF got = 0;
+    EXPECT_NONFATAL_FAILURE(got = PickColour(),
+                            "the program asked for colour dialog, the next queued is dialog \"Form\"");
+    EXPECT_EQ(got, COLORREF(-1));
+    FormDlg dlg(t.Get());
+    EXPECT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_EQ(tvtest::PendingDialogs(), 0u);
 }
 
 } // namespace

@@ -9,7 +9,8 @@
 
 namespace tvtest {
 
-// The next modal dialog must have this caption (or template id); poll runs
+// The next modal dialog must have this caption (or template id), in the
+// queue message-box and common-dialog answers share (testing/driver.h); poll runs
 // in its loop with the dialog's window once it shows, until it returns true
 // (done: the dialog may stay open) or the dialog ends. A modal dialog nobody
 // expects fails the test, naming its caption, and is ended with IDCANCEL.

@@ -27,7 +27,11 @@ void Pump();
 // Moves the fake clock on by ms, firing due timers in order.
 void Advance(unsigned ms);
 
-// Message boxes.
+// Message boxes. Their answers join the one ordered queue that modal
+// dialogs (ExpectDialog) and the common dialogs (AnswerFile, ...) share:
+// queue answers in the order the program asks. An answer of another kind at
+// the front fails the test, naming what was asked and what was queued, and
+// the box gets IDCANCEL.
 struct Box {
     HWND owner;
     std::u16string caption;
@@ -39,6 +43,7 @@ void AnswerBox(int id);
 // An answer decided inside the box's running loop: polled until it returns an id.
 void AnswerBoxWith(std::function<std::optional<int>(const Box&)> poll);
 const std::vector<Box>& Boxes();
+// Forgets the boxes shown and the box answers still queued.
 void ClearBoxes();
 int Beeps();
 

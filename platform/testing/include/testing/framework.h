@@ -33,8 +33,10 @@ void SetScreen(const RECT& screen, const RECT& work);
 // The path GetModuleFileNameW(NULL) gives and LoadLibraryW looks beside; "" restores the real one.
 void SetExecutablePath(const std::u16string& path);
 
-// Common dialogs, answered in order; a dialog without an answer fails the
-// test and is cancelled. The requests are recorded.
+// Common dialogs, answered in the order the program asks, in the queue
+// message boxes and modal dialogs share (testing/driver.h); a dialog without
+// its answer at the front fails the test and is cancelled. The requests are
+// recorded.
 // A file dialog's answer: a path (relative to the dialog's directory or
 // absolute) and the filter chosen (-1 keeps it); an empty path cancels.
 // panel, when given, sets the controls of the dialog's panel first, as the
@@ -50,6 +52,7 @@ void AnswerColor(std::function<bool(win32bk::ColorDialogRequest&)> answer);
 void AnswerFont(std::function<bool(win32bk::FontDialogRequest&)> answer);
 // Installs the recorders (tvtest::Init does).
 void InstallFrameworkDrivers();
+// Forgets the requests and the common-dialog answers still queued.
 void ClearDialogs();
 
 // Property sheets: the window of the page shown, and a click on the tab of
