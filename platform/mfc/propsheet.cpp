@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "mfc/app.h"
+#include "win32/template_writer.h"
 
 IMPLEMENT_DYNAMIC(CTabCtrl, CWnd)
 IMPLEMENT_DYNAMIC(CPropertyPage, CDialog)
@@ -25,29 +26,6 @@ constexpr int kButtonGap = 6;
 
 // --- Template writing -----------------------------------------------------------------------------
 
-struct Writer {
-    std::vector<BYTE> out;
-    void word(WORD v) { out.insert(out.end(), reinterpret_cast<BYTE*>(&v), reinterpret_cast<BYTE*>(&v) + 2); }
-    void dword(DWORD v) {
-        out.insert(out.end(), reinterpret_cast<BYTE*>(&v), reinterpret_cast<BYTE*>(&v) + 4);
-    }
-    void sz(const std::u16string& s) {
-        for (char16_t c : s) word(WORD(c));
-        word(0);
-    }
-    void szOrOrd(const std::u16string& s, WORD ord) {
-        if (ord) {
-            word(0xFFFF);
-            word(ord);
-        } else {
-            sz(s);
-        }
-    }
-    void align4() {
-        while (out.size() % 4) out.push_back(0);
-    }
-};
-
 WORD PredefinedOrdinal(const std::u16string& cls) {
     static const std::pair<const char16_t*, WORD> names[] = {{u"Button", 0x80},    {u"Edit", 0x81},
                                                              {u"Static", 0x82},    {u"ListBox", 0x83},
@@ -59,58 +37,34 @@ WORD PredefinedOrdinal(const std::u16string& cls) {
 
 // The template in Windows' layout, the kind (extended or not) kept.
 std::vector<BYTE> WriteTemplate(const win32dlg::Template& t) {
-    Writer w;
-    if (t.extended) {
-        w.word(1);
-        w.word(0xFFFF);
-        w.dword(t.helpId);
-        w.dword(t.exStyle);
-        w.dword(t.style);
-    } else {
-        w.dword(t.style);
-        w.dword(t.exStyle);
-    }
-    w.word(WORD(t.items.size()));
-    w.word(WORD(t.x));
-    w.word(WORD(t.y));
-    w.word(WORD(t.cx));
-    w.word(WORD(t.cy));
-    w.szOrOrd(t.menu, t.menuOrdinal);
-    w.sz(t.className);
-    w.sz(t.title);
-    if (t.style & DS_SETFONT) {
-        w.word(t.pointSize);
-        if (t.extended) {
-            w.word(t.weight);
-            w.out.push_back(t.italic);
-            w.out.push_back(t.charset);
-        }
-        w.sz(t.face);
-    }
+    tmplwrite::Dialog d;
+    d.extended = t.extended;
+    d.style = t.style;
+    d.exStyle = t.exStyle;
+    d.helpId = t.helpId;
+    d.x = t.x, d.y = t.y, d.cx = t.cx, d.cy = t.cy;
+    d.menu = t.menu;
+    d.menuOrdinal = t.menuOrdinal;
+    d.className = t.className;
+    d.title = t.title;
+    d.font = (t.style & DS_SETFONT) != 0;
+    d.pointSize = t.pointSize, d.weight = t.weight, d.italic = t.italic, d.charset = t.charset;
+    d.face = t.face;
     for (const win32dlg::Item& it : t.items) {
-        w.align4();
-        if (t.extended) {
-            w.dword(it.helpId);
-            w.dword(it.exStyle);
-            w.dword(it.style);
-        } else {
-            w.dword(it.style);
-            w.dword(it.exStyle);
-        }
-        w.word(WORD(it.x));
-        w.word(WORD(it.y));
-        w.word(WORD(it.cx));
-        w.word(WORD(it.cy));
-        if (t.extended)
-            w.dword(it.id);
-        else
-            w.word(WORD(it.id));
-        w.szOrOrd(it.className, PredefinedOrdinal(it.className));
-        w.szOrOrd(it.text, it.textOrdinal);
-        w.word(WORD(it.creationData.size()));
-        w.out.insert(w.out.end(), it.creationData.begin(), it.creationData.end());
+        tmplwrite::Control c;
+        c.style = it.style;
+        c.exStyle = it.exStyle;
+        c.helpId = it.helpId;
+        c.x = it.x, c.y = it.y, c.cx = it.cx, c.cy = it.cy;
+        c.id = it.id;
+        c.className = it.className;
+        c.classOrdinal = PredefinedOrdinal(it.className);
+        c.text = it.text;
+        c.textOrdinal = it.textOrdinal ? int(it.textOrdinal) : -1;
+        c.creationData = it.creationData;
+        d.controls.push_back(std::move(c));
     }
-    return w.out;
+    return tmplwrite::Write(d);
 }
 
 std::vector<BYTE> WithSlack(std::vector<BYTE> bytes) {
@@ -172,19 +126,7 @@ CDialogTemplate::~CDialogTemplate() {
 }
 
 UINT CDialogTemplate::GetTemplateSize(const DLGTEMPLATE* tmpl) {
-    // The least size the whole template parses within (a class or title
-    // may be a name or an ordinal, so the size is not the rewritten one's).
-    win32dlg::Template t;
-    if (!tmpl || !win32dlg::ParseTemplate(tmpl, 0, &t)) return 0;
-    size_t low = 1, high = size_t(1) << 24;
-    while (low < high) {
-        size_t mid = low + (high - low) / 2;
-        if (win32dlg::ParseTemplate(tmpl, mid, &t))
-            high = mid;
-        else
-            low = mid + 1;
-    }
-    return UINT(low);
+    return UINT(win32dlg::TemplateSize(tmpl));
 }
 
 BOOL CDialogTemplate::Load(LPCWSTR name) {

@@ -4,6 +4,7 @@
 // writes a C++ file holding each resource in Windows' binary layout, with a
 // static registration of the table. Errors name the file and line and fail.
 #include "compiler.h"
+#include "win32/template_writer.h"
 
 #include <climits>
 #include <cstdint>
@@ -873,11 +874,15 @@ private:
                 Comma();
                 it.cy = int(Number());
             };
-            auto tail = [&](unsigned long long def) {
-                it.style = def;
+            // The statement's default style and WS_CHILD | WS_VISIBLE, the
+            // given style ORed in; NOT removes bits from both (NOT WS_VISIBLE
+            // makes a hidden control). replaced: default bits a given style
+            // takes the place of (a combo's CBS_SIMPLE: its type is the one given).
+            auto tail = [&](unsigned long long def, unsigned long long replaced = 0) {
+                it.style = def | child;
                 if (lx_.IsPunct(",")) {
                     lx_.Next();
-                    it.style = Style(def);
+                    it.style = Style((def & ~replaced) | child);
                     if (lx_.IsPunct(",")) {
                         lx_.Next();
                         it.exStyle = Style(0);
@@ -910,14 +915,12 @@ private:
                 Comma();
                 rect();
                 tail(t->second.second);
-                it.style |= child;
                 it.clsOrd = t->second.first;
             } else if (auto p = plain.find(w); p != plain.end()) {
                 it.id = ControlId();
                 Comma();
                 rect();
-                tail(p->second.second);
-                it.style |= child;
+                tail(p->second.second, w == "COMBOBOX" ? 0x3 : 0);
                 it.clsOrd = p->second.first;
             } else if (w == "ICON") {
                 if (lx_.Peek().kind == Token::String)
@@ -938,7 +941,6 @@ private:
                     it.cy = int(Number());
                 }
                 tail(0x3);
-                it.style |= child;
                 it.clsOrd = 0x82;
             } else if (w == "CONTROL") {
                 if (lx_.Peek().kind == Token::String)
@@ -959,7 +961,7 @@ private:
                 else
                     it.cls = Utf16(cn, c.where);
                 Comma();
-                it.style = Style(0) | child;
+                it.style = Style(child);
                 Comma();
                 rect();
                 if (lx_.IsPunct(",")) {
@@ -973,72 +975,33 @@ private:
             }
             items.push_back(it);
         }
-        Writer wr;
-        if (extended) {
-            wr.u16(1);
-            wr.u16(0xFFFF);
-            wr.u32(helpId);
-            wr.u32(exStyle);
-            wr.u32(style);
-        } else {
-            wr.u32(style);
-            wr.u32(exStyle);
-        }
-        wr.u16(unsigned(items.size()));
-        wr.u16(unsigned(x));
-        wr.u16(unsigned(y));
-        wr.u16(unsigned(cx));
-        wr.u16(unsigned(cy));
-        if (menuId) {
-            wr.u16(0xFFFF);
-            wr.u16(unsigned(menuId));
-        } else {
-            wr.str(menu);
-        }
-        wr.str(cls);
-        wr.str(caption);
-        if (font) {
-            wr.u16(points);
-            if (extended) {
-                wr.u16(weight);
-                wr.u8(italic);
-                wr.u8(charset);
-            }
-            wr.str(face);
-        }
+        tmplwrite::Dialog d;
+        d.extended = extended;
+        d.style = uint32_t(style);
+        d.exStyle = uint32_t(exStyle);
+        d.helpId = uint32_t(helpId);
+        d.x = x, d.y = y, d.cx = cx, d.cy = cy;
+        d.menu = menu;
+        d.menuOrdinal = unsigned(menuId);
+        d.className = cls;
+        d.title = caption;
+        d.font = font;
+        d.pointSize = points, d.weight = weight, d.italic = italic, d.charset = charset;
+        d.face = face;
         for (const Item& it : items) {
-            wr.align4();
-            if (extended) {
-                wr.u32(it.helpId);
-                wr.u32(it.exStyle);
-                wr.u32(it.style);
-            } else {
-                wr.u32(it.style);
-                wr.u32(it.exStyle);
-            }
-            wr.u16(unsigned(it.x));
-            wr.u16(unsigned(it.y));
-            wr.u16(unsigned(it.cx));
-            wr.u16(unsigned(it.cy));
-            if (extended)
-                wr.u32(unsigned(it.id));
-            else
-                wr.u16(unsigned(it.id));
-            if (it.clsOrd) {
-                wr.u16(0xFFFF);
-                wr.u16(unsigned(it.clsOrd));
-            } else {
-                wr.str(it.cls);
-            }
-            if (it.textOrd >= 0) {
-                wr.u16(0xFFFF);
-                wr.u16(unsigned(it.textOrd));
-            } else {
-                wr.str(it.text);
-            }
-            wr.u16(0);
+            tmplwrite::Control c;
+            c.style = uint32_t(it.style);
+            c.exStyle = uint32_t(it.exStyle);
+            c.helpId = uint32_t(it.helpId);
+            c.x = it.x, c.y = it.y, c.cx = it.cx, c.cy = it.cy;
+            c.id = uint32_t(it.id);
+            c.className = it.cls;
+            c.classOrdinal = unsigned(it.clsOrd);
+            c.text = it.text;
+            c.textOrdinal = it.textOrd;
+            d.controls.push_back(std::move(c));
         }
-        r.data = wr.b;
+        r.data = tmplwrite::Write(d);
         Add(r);
     }
 

@@ -87,21 +87,6 @@ bool Return(LPOPENFILENAMEW ofn, const std::u16string& path) {
     return true;
 }
 
-// The least size a template parses within.
-size_t TemplateSize(const void* tmpl) {
-    win32dlg::Template t;
-    size_t low = 1, high = size_t(1) << 24;
-    if (!win32dlg::ParseTemplate(tmpl, 0, &t)) return 0;
-    while (low < high) {
-        size_t mid = low + (high - low) / 2;
-        if (win32dlg::ParseTemplate(tmpl, mid, &t))
-            high = mid;
-        else
-            low = mid + 1;
-    }
-    return low;
-}
-
 // The panel of an explorer-style dialog with a template or a hook: the
 // template's dialog made as a hidden top-level window (the display places
 // it in the file dialog), or an empty one for a hook alone.
@@ -111,7 +96,7 @@ HWND CreatePanel(LPOPENFILENAMEW ofn) {
     if ((ofn->Flags & OFN_ENABLETEMPLATE) && ofn->lpTemplateName) {
         HRSRC res = FindResourceW(reinterpret_cast<HMODULE>(ofn->hInstance), ofn->lpTemplateName, RT_DIALOG);
         const BYTE* p = res ? static_cast<const BYTE*>(LockResource(LoadResource(nullptr, res))) : nullptr;
-        size_t n = p ? TemplateSize(p) : 0;
+        size_t n = p ? win32dlg::TemplateSize(p) : 0;
         if (n) bytes.assign(p, p + n);
     }
     if (bytes.empty()) {

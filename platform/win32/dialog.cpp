@@ -334,6 +334,20 @@ bool ParseTemplate(const void* data, size_t size, Template* out) {
     return true;
 }
 
+size_t TemplateSize(const void* data) {
+    Template t;
+    if (!data || !ParseTemplate(data, 0, &t)) return 0;
+    size_t low = 1, high = size_t(1) << 24;
+    while (low < high) {
+        size_t mid = low + (high - low) / 2;
+        if (ParseTemplate(data, mid, &t))
+            high = mid;
+        else
+            low = mid + 1;
+    }
+    return low;
+}
+
 SIZE BaseUnitsOf(HFONT font) {
     if (!font) return SIZE{8, 16};
     HDC dc = CreateCompatibleDC(nullptr);

@@ -165,9 +165,13 @@ TEST_F(SettingsTest, SearchDialogHistoryEnablingAndCloseAtFound) {
     EXPECT_EQ(::IsDlgButtonChecked(dlg.GetSafeHwnd(), IDC_SEARCH_MATCH_WIDTH), UINT(BST_CHECKED));
     EXPECT_TRUE(tvtest::SavePng(dlg.GetSafeHwnd(), Shot("searchdlg.png")));
 
-    // A chosen history entry becomes the text.
+    // A chosen history entry becomes the text, with its own options (t6
+    // was stored with 6: case and width, no regex).
     tvtest::Choose(dlg.GetSafeHwnd(), IDC_SEARCH_TEXT, u"t6");
     EXPECT_EQ(Text(dlg, IDC_SEARCH_TEXT), u"t6");
+    EXPECT_EQ(::IsDlgButtonChecked(dlg.GetSafeHwnd(), IDC_SEARCH_REGEX), UINT(BST_UNCHECKED));
+    EXPECT_EQ(::IsDlgButtonChecked(dlg.GetSafeHwnd(), IDC_SEARCH_MATCH_CASE), UINT(BST_CHECKED));
+    EXPECT_EQ(::IsDlgButtonChecked(dlg.GetSafeHwnd(), IDC_SEARCH_MATCH_WIDTH), UINT(BST_CHECKED));
 
     // "閉じる": the dialog goes and comes back.
     tvtest::ClickControl(dlg.GetSafeHwnd(), IDCANCEL);
@@ -189,6 +193,9 @@ TEST_F(SettingsTest, SearchDialogWidthsAreKeptAndTheHeightIsFixed) {
     CSearchDlg dlg;
     Open(dlg, owner);
     EXPECT_EQ(WindowWidth(dlg), 450);
+    // The height mark only measures: it is never shown.
+    EXPECT_FALSE(::IsWindowVisible(::GetDlgItem(dlg.GetSafeHwnd(), IDC_SEARCH_HEIGHT_MARK)));
+    EXPECT_FALSE(qtplatform::IsMapped(::GetDlgItem(dlg.GetSafeHwnd(), IDC_SEARCH_HEIGHT_MARK)));
     const int height = WindowHeight(dlg);
     EXPECT_EQ(height, dlg.GetFixedHeight());
     MINMAXINFO info{};
@@ -238,6 +245,7 @@ TEST_F(SettingsTest, SearchDialogWidthsAreKeptAndTheHeightIsFixed) {
     for (int id : {IDC_SEARCH_NEXT, IDC_SEARCH_PREV, IDC_REPLACE_ONE, IDC_REPLACE_ALL, IDCANCEL})
         EXPECT_GE(rectOf(id).left, groupRight) << id;
     EXPECT_FALSE(::IsWindowVisible(::GetDlgItem(replace.GetSafeHwnd(), IDC_SEARCH_HEIGHT_MARK)));
+    EXPECT_FALSE(qtplatform::IsMapped(::GetDlgItem(replace.GetSafeHwnd(), IDC_SEARCH_HEIGHT_MARK)));
     replace.DestroyWindow();
 }
 

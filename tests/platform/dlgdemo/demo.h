@@ -21,6 +21,8 @@
 #define IDC_GROUP 1017
 #define IDC_LABEL 1018
 #define IDC_ICON 1019
+#define IDC_KIND 1020
+#define IDC_MARK 1021
 #define IDS_DEMO_TITLE 2000
 #define IDS_DEMO_ROWS 2001
 #define IDM_DEMO 3000

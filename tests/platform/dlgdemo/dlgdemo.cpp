@@ -62,6 +62,10 @@ protected:
         SetDlgItemText(IDC_READONLY, u"読み取り専用");
         CheckRadioButton(IDC_RADIO_A, IDC_RADIO_B, IDC_RADIO_A);
         CheckDlgButton(IDC_CHECK, BST_CHECKED);
+        if (auto* kind = static_cast<CComboBox*>(GetDlgItem(IDC_KIND))) {
+            for (const char16_t* k : {u"表", u"ビュー", u"シノニム"}) kind->AddString(k);
+            kind->SetCurSel(0);
+        }
         return TRUE;
     }
 };
@@ -89,6 +93,13 @@ int main(int argc, char** argv) {
     if (shot.empty()) return qtplatform::Run();
 
     for (int i = 0; i < 5; ++i) win32bk::PumpPending();
+    // The drop-down combo has its edit field; the NOT WS_VISIBLE button stays hidden.
+    if (!::GetDlgItem(controls.GetDlgItem(IDC_KIND)->GetSafeHwnd(), 1001) ||
+        controls.GetDlgItem(IDC_MARK)->IsWindowVisible() ||
+        qtplatform::IsMapped(controls.GetDlgItem(IDC_MARK)->GetSafeHwnd())) {
+        std::fprintf(stderr, "dlgdemo: the combo has no edit field or the hidden button shows\n");
+        return 1;
+    }
     // 298 x 264 units in "ＭＳ Ｐゴシック" 9 pt.
     HFONT font = reinterpret_cast<HFONT>(form.SendMessage(WM_GETFONT));
     SIZE base = win32dlg::BaseUnitsOf(font);

@@ -70,6 +70,14 @@ TEST(Script, TablesMatchTheScript) {
     const BYTE* other = Find(5, IDD_CONTROLS, &size);
     ASSERT_TRUE(win32dlg::ParseTemplate(other, size, &t));
     EXPECT_EQ(t.items[6].style, DWORD(WS_CHILD | WS_VISIBLE | WS_BORDER | ES_READONLY)); // NOT WS_TABSTOP
+    // A given combo type takes the place of the statement's CBS_SIMPLE;
+    // NOT WS_VISIBLE hides a push button.
+    ASSERT_EQ(t.items.size(), 16u);
+    EXPECT_EQ(t.items[12].id, DWORD(IDC_KIND));
+    EXPECT_EQ(t.items[12].style,
+              DWORD(WS_CHILD | WS_VISIBLE | CBS_DROPDOWN | CBS_SORT | WS_VSCROLL | WS_TABSTOP));
+    EXPECT_EQ(t.items[13].id, DWORD(IDC_MARK));
+    EXPECT_EQ(t.items[13].style, DWORD(WS_CHILD | WS_TABSTOP | BS_PUSHBUTTON));
 
     // The menu: a popup holding an item, a separator and a grayed last item.
     const BYTE* menu = Find(4, IDM_DEMO, &size);

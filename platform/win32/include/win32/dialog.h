@@ -389,6 +389,10 @@ struct Template {
 // Parses DLGTEMPLATE or DLGTEMPLATEEX bytes; false for a truncated or
 // malformed template. size may be 0 for "unknown" (read up to the end).
 bool ParseTemplate(const void* data, size_t size, Template* out);
+// The least size a template's bytes parse within (a class or title may be a
+// name or an ordinal, so it is not that of the template written again); 0
+// when they do not parse.
+size_t TemplateSize(const void* data);
 
 // Base units of a font (in pixels): x from the average width of the letters,
 // y the text height; without a font those of the system's dialog font.
