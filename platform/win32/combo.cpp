@@ -7,13 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "control_internal.h"
 #include "win32/commctrl.h"
 #include "win32/gdi.h"
 
 namespace win32ctl {
-
-void Notify(HWND ctl, UINT code);
-HBRUSH CtlColor(HWND ctl, HDC dc, UINT msg);
 
 namespace {
 
@@ -34,7 +32,7 @@ struct ComboState {
 };
 
 ComboState* StateOf(HWND hwnd) {
-    return reinterpret_cast<ComboState*>(GetWindowLongPtrW(hwnd, 0));
+    return win32ctl::StateOf<ComboState>(hwnd);
 }
 bool IsDropDownList(HWND hwnd) {
     return (GetWindowLongW(hwnd, GWL_STYLE) & 3) == CBS_DROPDOWNLIST;
@@ -55,12 +53,7 @@ bool PrefixNoCase(const std::u16string& s, const std::u16string& prefix) {
 }
 
 int ItemHeight(HWND hwnd, ComboState* s) {
-    HDC dc = GetDC(hwnd);
-    HGDIOBJ old = s->font ? SelectObject(dc, s->font) : nullptr;
-    TEXTMETRICW tm{};
-    GetTextMetricsW(dc, &tm);
-    if (old) SelectObject(dc, old);
-    ReleaseDC(hwnd, dc);
+    TEXTMETRICW tm = FontMetrics(hwnd, s->font);
     return tm.tmHeight > 0 ? tm.tmHeight + 2 : 18;
 }
 
@@ -93,10 +86,12 @@ void CloseList(HWND hwnd, ComboState* s, bool cancel) {
     if (IsWindow(hwnd)) Notify(hwnd, CBN_CLOSEUP);
 }
 
-// A choice from the open list: CBN_SELENDOK while the edit shows the old text,
-// then the text, CBN_CLOSEUP, and CBN_SELCHANGE when it changed.
+// A choice from the open list: the selection moves first, so CB_GETCURSEL in
+// the CBN_SELENDOK handler gives the chosen item while the edit still shows
+// the old text; then the text, CBN_CLOSEUP, and CBN_SELCHANGE when it changed.
 void ChooseFromList(HWND hwnd, ComboState* s, int index) {
     int before = s->cur;
+    s->cur = index >= 0 && index < int(s->items.size()) ? index : -1;
     Notify(hwnd, CBN_SELENDOK);
     if (!IsWindow(hwnd)) return;
     SetCurrent(hwnd, s, index);
@@ -246,7 +241,7 @@ LRESULT EditChildProc(HWND edit, UINT msg, WPARAM wParam, LPARAM lParam) {
 LRESULT ComboProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     ComboState* s = StateOf(hwnd);
     switch (msg) {
-    case WM_NCCREATE: SetWindowLongPtrW(hwnd, 0, reinterpret_cast<LONG_PTR>(new ComboState)); return TRUE;
+    case WM_NCCREATE: CreateState<ComboState>(hwnd); return TRUE;
     case WM_CREATE:
         // The template's height is that of the dropped list; the bars belong to the list.
         SetWindowLongW(hwnd, GWL_STYLE, GetWindowLongW(hwnd, GWL_STYLE) & ~LONG(WS_VSCROLL | WS_HSCROLL));
@@ -265,8 +260,7 @@ LRESULT ComboProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_NCDESTROY:
         if (s && s->list && IsWindow(s->list)) DestroyWindow(s->list);
-        delete s;
-        SetWindowLongPtrW(hwnd, 0, 0);
+        DestroyState<ComboState>(hwnd);
         return 0;
     }
     if (!s) return DefWindowProcW(hwnd, msg, wParam, lParam);

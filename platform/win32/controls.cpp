@@ -8,6 +8,7 @@
 #include "win32/clipboard.h"
 #include "win32/dialog.h"
 #include "win32/gdi.h"
+#include "control_internal.h"
 #include "wnd_internal.h"
 
 namespace win32ctl {
@@ -20,14 +21,12 @@ LRESULT UpDownProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT TabProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT EditProc(HWND, UINT, WPARAM, LPARAM);
 
-// Sends a WM_COMMAND notification to the control's parent.
 void Notify(HWND ctl, UINT code) {
     HWND parent = GetParent(ctl);
     if (parent)
         SendMessageW(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(ctl), code), reinterpret_cast<LPARAM>(ctl));
 }
 
-// The brush the parent chooses for the control's colours.
 HBRUSH CtlColor(HWND ctl, HDC dc, UINT msg) {
     HWND parent = GetParent(ctl);
     HBRUSH br = parent ? reinterpret_cast<HBRUSH>(SendMessageW(parent, msg, reinterpret_cast<WPARAM>(dc),
@@ -39,6 +38,16 @@ HBRUSH CtlColor(HWND ctl, HDC dc, UINT msg) {
         br = GetSysColorBrush(window ? COLOR_WINDOW : COLOR_BTNFACE);
     }
     return br;
+}
+
+TEXTMETRICW FontMetrics(HWND hwnd, HFONT font) {
+    HDC dc = GetDC(hwnd);
+    HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    if (old) SelectObject(dc, old);
+    ReleaseDC(hwnd, dc);
+    return tm;
 }
 
 // Strips the '&' of a mnemonic; "&&" is one '&'.
@@ -67,19 +76,6 @@ LRESULT PassMouseToParent(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 bool IsMouseMessage(UINT msg) {
     return msg >= WM_MOUSEFIRST && msg <= WM_MBUTTONDBLCLK;
-}
-
-template <class T> T* StateOf(HWND hwnd) {
-    return reinterpret_cast<T*>(GetWindowLongPtrW(hwnd, 0));
-}
-template <class T> T* CreateState(HWND hwnd) {
-    T* s = new T;
-    SetWindowLongPtrW(hwnd, 0, reinterpret_cast<LONG_PTR>(s));
-    return s;
-}
-template <class T> void DestroyState(HWND hwnd) {
-    delete StateOf<T>(hwnd);
-    SetWindowLongPtrW(hwnd, 0, 0);
 }
 
 void DrawTextIn(HDC dc, HFONT font, const std::u16string& text, RECT r, UINT format, COLORREF color) {

@@ -1,7 +1,9 @@
 // The edit control: single- and multi-line text in UTF-16 units with CR LF
 // line breaks, painted through GDI; selection, keys, the mouse, the system
 // clipboard, undo, the Japanese context menu and Windows' notifications.
-// Multi-line text breaks only at its line ends (no word wrap).
+// Multi-line text breaks at its line ends and, without ES_AUTOHSCROLL, wraps
+// at the client width: after the last blank that fits, else before the first
+// character that does not.
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -10,12 +12,10 @@
 #include "win32/dialog.h"
 #include "win32/gdi.h"
 #include "win32/menu.h"
+#include "control_internal.h"
 #include "wnd_internal.h"
 
 namespace win32ctl {
-
-void Notify(HWND ctl, UINT code);
-HBRUSH CtlColor(HWND ctl, HDC dc, UINT msg);
 
 namespace {
 
@@ -35,7 +35,7 @@ struct EditState {
 };
 
 EditState* StateOf(HWND hwnd) {
-    return reinterpret_cast<EditState*>(GetWindowLongPtrW(hwnd, 0));
+    return win32ctl::StateOf<EditState>(hwnd);
 }
 
 bool IsMulti(HWND hwnd) {
@@ -47,20 +47,77 @@ struct Span {
     int start, length;
 };
 
-// Lines end at LF, a CR before it included; a single-line edit has one.
+const int kEditMargin = 2;
+
+// A multi-line edit without ES_AUTOHSCROLL wraps its lines at the client width.
+bool Wraps(HWND hwnd) {
+    LONG style = GetWindowLongW(hwnd, GWL_STYLE);
+    return (style & ES_MULTILINE) && !(style & ES_AUTOHSCROLL);
+}
+
+bool IsBlank(char16_t c) {
+    return c == u' ' || c == u'\t';
+}
+
+// Breaks the line [start, end) into rows of at most width pixels: after the
+// last blank that fits (blanks at the break hang past the edge), else before
+// the first character that does not fit; every row holds one character at least.
+void WrapLine(HDC dc, const std::u16string& t, int start, int end, int width, std::vector<Span>* out) {
+    if (start == end) {
+        out->push_back({start, 0});
+        return;
+    }
+    while (start < end) {
+        int x = 0, i = start, afterBlank = -1;
+        while (i < end) {
+            int n = t[size_t(i)] >= 0xD800 && t[size_t(i)] <= 0xDBFF && i + 1 < end ? 2 : 1;
+            SIZE ext{0, 0};
+            GetTextExtentPoint32W(dc, t.c_str() + i, n, &ext);
+            if (x + ext.cx > width && i > start && !IsBlank(t[size_t(i)])) break;
+            x += ext.cx;
+            i += n;
+            if (IsBlank(t[size_t(i - 1)])) afterBlank = i;
+        }
+        int brk = i >= end ? end : afterBlank > start ? afterBlank : i;
+        out->push_back({start, brk - start});
+        start = brk;
+    }
+}
+
+// Lines end at LF, a CR before it included; a single-line edit has one. A
+// wrapping edit's lines are its rows.
 std::vector<Span> Lines(HWND hwnd, const EditState* s) {
     std::vector<Span> out;
     const std::u16string& t = s->text;
     int n = int(t.size());
     if (!IsMulti(hwnd)) return {{0, n}};
+    HDC dc = nullptr;
+    HGDIOBJ old = nullptr;
+    int width = 0;
+    if (Wraps(hwnd)) {
+        RECT r;
+        GetClientRect(hwnd, &r);
+        width = std::max(1, int(r.right) - 2 * kEditMargin);
+        dc = GetDC(hwnd);
+        if (s->font) old = SelectObject(dc, s->font);
+    }
+    auto add = [&](int from, int to) {
+        if (dc)
+            WrapLine(dc, t, from, to, width, &out);
+        else
+            out.push_back({from, to - from});
+    };
     int start = 0;
     for (int i = 0; i < n; ++i)
         if (t[size_t(i)] == u'\n') {
-            int end = i > start && t[size_t(i - 1)] == u'\r' ? i - 1 : i;
-            out.push_back({start, end - start});
+            add(start, i > start && t[size_t(i - 1)] == u'\r' ? i - 1 : i);
             start = i + 1;
         }
-    out.push_back({start, n - start});
+    add(start, n);
+    if (dc) {
+        if (old) SelectObject(dc, old);
+        ReleaseDC(hwnd, dc);
+    }
     return out;
 }
 
@@ -98,16 +155,9 @@ int TextWidth(HWND hwnd, const EditState* s, const char16_t* t, int count) {
 }
 
 int LineHeight(HWND hwnd, const EditState* s) {
-    HDC dc = GetDC(hwnd);
-    HGDIOBJ old = s->font ? SelectObject(dc, s->font) : nullptr;
-    TEXTMETRICW tm{};
-    GetTextMetricsW(dc, &tm);
-    if (old) SelectObject(dc, old);
-    ReleaseDC(hwnd, dc);
+    TEXTMETRICW tm = FontMetrics(hwnd, s->font);
     return tm.tmHeight > 0 ? tm.tmHeight : 16;
 }
-
-const int kEditMargin = 2;
 
 int VisibleLines(HWND hwnd, const EditState* s) {
     RECT r;
@@ -152,6 +202,7 @@ void UpdateCaret(HWND hwnd, EditState* s) {
     int oldScroll = s->scroll, oldTop = s->top;
     if (x - s->scroll > width - 1) s->scroll = x - width + 1;
     if (x - s->scroll < 0) s->scroll = std::max(0, x - width / 3);
+    if (Wraps(hwnd)) s->scroll = 0; // the rows fit the width
     int h = LineHeight(hwnd, s);
     if (multi) {
         int visible = VisibleLines(hwnd, s);
@@ -356,16 +407,12 @@ LRESULT EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     DWORD style = DWORD(GetWindowLongW(hwnd, GWL_STYLE));
     switch (msg) {
     case WM_NCCREATE: {
-        auto* n = new EditState;
-        SetWindowLongPtrW(hwnd, 0, reinterpret_cast<LONG_PTR>(n));
+        auto* n = CreateState<EditState>(hwnd);
         auto* cs = reinterpret_cast<CREATESTRUCTW*>(lParam);
         if (cs && cs->lpszName && !IS_INTRESOURCE(cs->lpszName)) n->text = cs->lpszName;
         return TRUE;
     }
-    case WM_NCDESTROY:
-        delete s;
-        SetWindowLongPtrW(hwnd, 0, 0);
-        return 0;
+    case WM_NCDESTROY: DestroyState<EditState>(hwnd); return 0;
     }
     if (!s) return DefWindowProcW(hwnd, msg, wParam, lParam);
     bool readOnly = (style & ES_READONLY) != 0;
@@ -375,6 +422,14 @@ LRESULT EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         s->font = reinterpret_cast<HFONT>(wParam);
         if (lParam) InvalidateRect(hwnd, nullptr, TRUE);
         return 0;
+    case WM_SIZE:
+        // Wrapped rows follow the width.
+        if (Wraps(hwnd)) {
+            InvalidateRect(hwnd, nullptr, TRUE);
+            ScrollTo(hwnd, s, s->top);
+            SyncBar(hwnd, s, int(Lines(hwnd, s).size()));
+        }
+        break;
     case WM_GETFONT: return reinterpret_cast<LRESULT>(s->font);
     case WM_GETDLGCODE: {
         LRESULT code = DLGC_WANTCHARS | DLGC_HASSETSEL | DLGC_WANTARROWS;

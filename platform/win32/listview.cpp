@@ -6,13 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "control_internal.h"
 #include "win32/commctrl.h"
 #include "win32/gdi.h"
 
 namespace win32ctl {
-
-void Notify(HWND ctl, UINT code);
-HBRUSH CtlColor(HWND ctl, HDC dc, UINT msg);
 
 namespace {
 
@@ -40,16 +38,11 @@ struct ListState {
 };
 
 ListState* StateOf(HWND hwnd) {
-    return reinterpret_cast<ListState*>(GetWindowLongPtrW(hwnd, 0));
+    return win32ctl::StateOf<ListState>(hwnd);
 }
 
 int RowHeight(HWND hwnd, ListState* s) {
-    HDC dc = GetDC(hwnd);
-    HGDIOBJ old = s->font ? SelectObject(dc, s->font) : nullptr;
-    TEXTMETRICW tm{};
-    GetTextMetricsW(dc, &tm);
-    if (old) SelectObject(dc, old);
-    ReleaseDC(hwnd, dc);
+    TEXTMETRICW tm = FontMetrics(hwnd, s->font);
     return (tm.tmHeight > 0 ? tm.tmHeight : 16) + 2;
 }
 
@@ -242,11 +235,8 @@ void Paint(HWND hwnd, ListState* s, HDC dc) {
 LRESULT ListViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     ListState* s = StateOf(hwnd);
     switch (msg) {
-    case WM_NCCREATE: SetWindowLongPtrW(hwnd, 0, reinterpret_cast<LONG_PTR>(new ListState)); return TRUE;
-    case WM_NCDESTROY:
-        delete s;
-        SetWindowLongPtrW(hwnd, 0, 0);
-        return 0;
+    case WM_NCCREATE: CreateState<ListState>(hwnd); return TRUE;
+    case WM_NCDESTROY: DestroyState<ListState>(hwnd); return 0;
     }
     if (!s) return DefWindowProcW(hwnd, msg, wParam, lParam);
     switch (msg) {

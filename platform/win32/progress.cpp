@@ -1,6 +1,7 @@
 // The progress bar and the up-down control (without a buddy).
 #include <algorithm>
 
+#include "control_internal.h"
 #include "win32/commctrl.h"
 #include "win32/gdi.h"
 
@@ -17,20 +18,13 @@ struct UpDownState {
     int pressed = 0;                  // 1 up, -1 down
 };
 
-template <class T> T* StateOf(HWND hwnd) {
-    return reinterpret_cast<T*>(GetWindowLongPtrW(hwnd, 0));
-}
-
 } // namespace
 
 LRESULT ProgressProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* s = StateOf<ProgressState>(hwnd);
     switch (msg) {
-    case WM_NCCREATE: SetWindowLongPtrW(hwnd, 0, reinterpret_cast<LONG_PTR>(new ProgressState)); return TRUE;
-    case WM_NCDESTROY:
-        delete s;
-        SetWindowLongPtrW(hwnd, 0, 0);
-        return 0;
+    case WM_NCCREATE: CreateState<ProgressState>(hwnd); return TRUE;
+    case WM_NCDESTROY: DestroyState<ProgressState>(hwnd); return 0;
     }
     if (!s) return DefWindowProcW(hwnd, msg, wParam, lParam);
     auto set = [&](int pos) {
@@ -96,11 +90,8 @@ LRESULT ProgressProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 LRESULT UpDownProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* s = StateOf<UpDownState>(hwnd);
     switch (msg) {
-    case WM_NCCREATE: SetWindowLongPtrW(hwnd, 0, reinterpret_cast<LONG_PTR>(new UpDownState)); return TRUE;
-    case WM_NCDESTROY:
-        delete s;
-        SetWindowLongPtrW(hwnd, 0, 0);
-        return 0;
+    case WM_NCCREATE: CreateState<UpDownState>(hwnd); return TRUE;
+    case WM_NCDESTROY: DestroyState<UpDownState>(hwnd); return 0;
     }
     if (!s) return DefWindowProcW(hwnd, msg, wParam, lParam);
     bool horz = (GetWindowLongW(hwnd, GWL_STYLE) & UDS_HORZ) != 0;

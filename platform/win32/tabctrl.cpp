@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "control_internal.h"
 #include "win32/commctrl.h"
 #include "win32/gdi.h"
 
@@ -33,16 +34,11 @@ constexpr int kFrame = 4;  // the frame's width around the display area
 constexpr int kStartX = 2; // the first tab's left edge
 
 TabState* StateOf(HWND hwnd) {
-    return reinterpret_cast<TabState*>(GetWindowLongPtrW(hwnd, 0));
+    return win32ctl::StateOf<TabState>(hwnd);
 }
 
 int TabHeight(HWND hwnd, TabState* s) {
-    HDC dc = GetDC(hwnd);
-    HGDIOBJ old = s->font ? SelectObject(dc, s->font) : nullptr;
-    TEXTMETRICW tm{};
-    GetTextMetricsW(dc, &tm);
-    if (old) SelectObject(dc, old);
-    ReleaseDC(hwnd, dc);
+    TEXTMETRICW tm = FontMetrics(hwnd, s->font);
     return int(tm.tmHeight) + 6 + kLift;
 }
 
@@ -71,7 +67,8 @@ std::vector<RECT> TabRects(HWND hwnd, TabState* s) {
     return out;
 }
 
-LRESULT Notify(HWND hwnd, UINT code) {
+// WM_NOTIFY with a bare header to the parent.
+LRESULT SendNotify(HWND hwnd, UINT code) {
     HWND parent = GetParent(hwnd);
     if (!parent) return 0;
     NMHDR nm{hwnd, UINT_PTR(GetDlgCtrlID(hwnd)), code};
@@ -81,11 +78,11 @@ LRESULT Notify(HWND hwnd, UINT code) {
 // The user's choice of tab index: asks, selects, tells.
 void Choose(HWND hwnd, TabState* s, int index) {
     if (index < 0 || index >= int(s->items.size()) || index == s->current) return;
-    if (Notify(hwnd, TCN_SELCHANGING)) return;
+    if (SendNotify(hwnd, TCN_SELCHANGING)) return;
     if (!IsWindow(hwnd)) return;
     s->current = s->focus = index;
     InvalidateRect(hwnd, nullptr, TRUE);
-    Notify(hwnd, TCN_SELCHANGE);
+    SendNotify(hwnd, TCN_SELCHANGE);
 }
 
 void CopyOut(const TabItem& it, TCITEMW* item) {
@@ -145,11 +142,8 @@ void Paint(HWND hwnd, TabState* s, HDC dc) {
 LRESULT TabProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     TabState* s = StateOf(hwnd);
     switch (msg) {
-    case WM_NCCREATE: SetWindowLongPtrW(hwnd, 0, reinterpret_cast<LONG_PTR>(new TabState)); return TRUE;
-    case WM_NCDESTROY:
-        delete s;
-        SetWindowLongPtrW(hwnd, 0, 0);
-        return 0;
+    case WM_NCCREATE: CreateState<TabState>(hwnd); return TRUE;
+    case WM_NCDESTROY: DestroyState<TabState>(hwnd); return 0;
     }
     if (!s) return DefWindowProcW(hwnd, msg, wParam, lParam);
     switch (msg) {

@@ -15,6 +15,7 @@ struct Note {
     UINT code;
     int item, sub;
     UINT oldState, newState;
+    std::u16string text; // a combo's edit text when it notified
 };
 
 std::vector<Note>& Notes() {
@@ -23,17 +24,24 @@ std::vector<Note>& Notes() {
 }
 
 LRESULT ParentProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_COMMAND && lParam) Notes().push_back({msg, LOWORD(wParam), HIWORD(wParam), 0, 0, 0, 0});
+    if (msg == WM_COMMAND && lParam) {
+        // A combo's selection and edit text as its handler sees them.
+        HWND ctl = reinterpret_cast<HWND>(lParam);
+        HWND edit = GetDlgItem(ctl, 1001);
+        int sel = int(SendMessageW(ctl, CB_GETCURSEL, 0, 0));
+        Notes().push_back(
+            {msg, LOWORD(wParam), HIWORD(wParam), sel, 0, 0, 0, edit ? tvtest::TextOf(edit) : u""});
+    }
     if (msg == WM_NOTIFY) {
         auto* hdr = reinterpret_cast<NMHDR*>(lParam);
         if (hdr->code == UDN_DELTAPOS) {
             auto* ud = reinterpret_cast<NMUPDOWN*>(lParam);
-            Notes().push_back({msg, int(hdr->idFrom), hdr->code, ud->iPos, ud->iDelta, 0, 0});
+            Notes().push_back({msg, int(hdr->idFrom), hdr->code, ud->iPos, ud->iDelta, 0, 0, u""});
             return 0;
         }
         auto* nm = reinterpret_cast<NMLISTVIEW*>(lParam);
-        Notes().push_back(
-            {msg, int(nm->hdr.idFrom), nm->hdr.code, nm->iItem, nm->iSubItem, nm->uOldState, nm->uNewState});
+        Notes().push_back({msg, int(nm->hdr.idFrom), nm->hdr.code, nm->iItem, nm->iSubItem, nm->uOldState,
+                           nm->uNewState, u""});
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
@@ -173,6 +181,42 @@ TEST_F(ControlsTest, MultiLineEditKeepsLinesAndMovesByThem) {
     EXPECT_EQ(SendMessageW(edit, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
     SendMessageW(edit, WM_VSCROLL, SB_LINEDOWN, 0);
     EXPECT_EQ(SendMessageW(edit, EM_GETFIRSTVISIBLELINE, 0, 0), 1);
+}
+
+// Without ES_AUTOHSCROLL a multi-line edit wraps at its client width: after
+// the last blank that fits, a run without blanks where it no longer fits; the
+// rows follow a new width. With ES_AUTOHSCROLL only line ends break.
+TEST_F(ControlsTest, MultiLineEditWrapsAtTheClientWidthUnlessItScrolls) {
+    HWND wrap = Child(u"Edit", ES_MULTILINE, 40, 120, 150);
+    HWND run = Child(u"Edit", ES_MULTILINE | ES_AUTOHSCROLL, 41, 120, 150);
+    const std::u16string text = u"alpha beta gamma delta epsilon zeta\r\n社員番号社員番号社員番号社員番号";
+    SetWindowTextW(wrap, text.c_str());
+    SetWindowTextW(run, text.c_str());
+    EXPECT_EQ(SendMessageW(run, EM_GETLINECOUNT, 0, 0), 2);
+    const int rows = int(SendMessageW(wrap, EM_GETLINECOUNT, 0, 0));
+    EXPECT_GE(rows, 4);
+    const int japanese = int(SendMessageW(wrap, EM_LINEFROMCHAR, text.find(u'社'), 0));
+    EXPECT_GE(japanese, 2);
+    for (int row = 1; row < rows; ++row) {
+        const int start = int(SendMessageW(wrap, EM_LINEINDEX, WPARAM(row), 0));
+        if (row < japanese) {
+            EXPECT_EQ(text[size_t(start - 1)], u' ') << "row " << row << " starts after a blank";
+        }
+        EXPECT_GT(SendMessageW(wrap, EM_LINELENGTH, WPARAM(start), 0), 0) << "row " << row;
+    }
+    // Drawn within the width: the right margin stays clear.
+    qtplatform::Image shot = tvtest::Capture(wrap);
+    ASSERT_EQ(shot.width, 120);
+    const uint32_t paper = shot.At(shot.width - 1, shot.height - 1);
+    int inked = 0;
+    for (int y = 0; y < shot.height; ++y) {
+        EXPECT_EQ(shot.At(shot.width - 1, y), paper) << "ink at the right edge, y " << y;
+        for (int x = 0; x < shot.width; ++x) inked += shot.At(x, y) != paper;
+    }
+    EXPECT_GT(inked, 100);
+    // Wider, fewer rows.
+    SetWindowPos(wrap, nullptr, 0, 0, 480, 150, SWP_NOMOVE | SWP_NOZORDER);
+    EXPECT_EQ(SendMessageW(wrap, EM_GETLINECOUNT, 0, 0), 2);
 }
 
 std::u16string ClipboardText() {
@@ -347,6 +391,11 @@ TEST_F(ControlsTest, ComboNotifiesInWindowsOrder) {
         if (n.id == 30) codes.push_back(n.code);
     EXPECT_EQ(codes, (std::vector<UINT>{CBN_DROPDOWN, CBN_SELENDOK, CBN_CLOSEUP, CBN_SELCHANGE}));
     EXPECT_EQ(tvtest::TextOf(combo), u"scott");
+    // At CBN_SELENDOK the selection has moved to the chosen row, the edit
+    // still shows the old one ("HR", row 0).
+    ASSERT_EQ(Of(CBN_SELENDOK).size(), 1u);
+    EXPECT_EQ(Of(CBN_SELENDOK)[0].item, 1);
+    EXPECT_EQ(Of(CBN_SELENDOK)[0].text, u"HR");
 
     // Escape on an open list cancels.
     Notes().clear();
