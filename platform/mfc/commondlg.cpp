@@ -2,8 +2,11 @@
 #include "mfc/commondlg.h"
 
 #include <algorithm>
+#include <vector>
 
-IMPLEMENT_DYNAMIC(CCommonDialog, CWnd)
+#include "win32/filepanel.h"
+
+IMPLEMENT_DYNAMIC(CCommonDialog, CDialog)
 IMPLEMENT_DYNAMIC(CFileDialog, CCommonDialog)
 IMPLEMENT_DYNAMIC(CColorDialog, CCommonDialog)
 IMPLEMENT_DYNAMIC(CFontDialog, CCommonDialog)
@@ -42,6 +45,33 @@ BOOL CFileDialog::OnFileNameOK() {
     return FALSE;
 }
 
+namespace {
+// The file dialogs running, innermost last: the panel hook's object.
+std::vector<CFileDialog*>& Running() {
+    static std::vector<CFileDialog*> v;
+    return v;
+}
+
+// The hook of a template panel: the dialog object takes the panel as its
+// window and initialises it; the rest reaches it through its message map.
+INT_PTR PanelHook(HWND panel, UINT msg, WPARAM, LPARAM) {
+    if (msg != WM_INITDIALOG || Running().empty()) return FALSE;
+    CFileDialog* dlg = Running().back();
+    if (dlg->m_hWnd || !dlg->SubclassWindow(panel)) return FALSE;
+    return dlg->OnInitDialog();
+}
+} // namespace
+
+BOOL CFileDialog::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    if (message == WM_NOTIFY && lParam && reinterpret_cast<NMHDR*>(lParam)->code == CDN_FILEOK) {
+        // A dialog procedure's answer goes in DWLP_MSGRESULT: nonzero keeps the dialog open.
+        ::SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, OnFileNameOK() ? 1 : 0);
+        *result = TRUE;
+        return TRUE;
+    }
+    return CCommonDialog::OnWndMsg(message, wParam, lParam, result);
+}
+
 INT_PTR CFileDialog::DoModal() {
     m_ofn.hwndOwner = OwnerWindow();
     m_ofn.lpstrFile = m_szFileName;
@@ -50,8 +80,25 @@ INT_PTR CFileDialog::DoModal() {
     m_ofn.nMaxFileTitle = 260;
     m_ofn.lpstrFilter = m_filter.empty() ? nullptr : m_filter.c_str();
     m_ofn.lpstrDefExt = m_defExt.empty() ? nullptr : m_defExt.c_str();
-    BOOL ok = win32bk::RunFileDialog(&m_ofn, !m_bOpenFileDialog,
-                                     [this](const std::u16string&) { return OnFileNameOK() != FALSE; });
+    // A template without the caller's own hook becomes this dialog's window.
+    const bool panel = (m_ofn.Flags & OFN_ENABLETEMPLATE) && !(m_ofn.Flags & OFN_ENABLEHOOK);
+    const DWORD flags = m_ofn.Flags;
+    void* hook = m_ofn.lpfnHook;
+    if (panel) {
+        m_ofn.Flags |= OFN_EXPLORER | OFN_ENABLEHOOK;
+        m_ofn.lpfnHook = reinterpret_cast<void*>(&PanelHook);
+        Running().push_back(this);
+    }
+    BOOL ok = panel ? win32bk::RunFileDialog(&m_ofn, !m_bOpenFileDialog, {})
+                    : win32bk::RunFileDialog(&m_ofn, !m_bOpenFileDialog, [this](const std::u16string&) {
+                          return OnFileNameOK() != FALSE;
+                      });
+    if (panel) {
+        Running().pop_back();
+        if (m_hWnd) UnsubclassWindow(); // the panel is gone already unless a hook kept it
+        m_ofn.Flags = flags;
+        m_ofn.lpfnHook = hook;
+    }
     return ok ? IDOK : IDCANCEL;
 }
 

@@ -114,4 +114,58 @@ TEST_F(FilePanelTest, AHookProcedureFillsThePanelReadsItBackAndCanKeepTheDialogO
     g_log = nullptr;
 }
 
+// The MFC form: the dialog object is the panel's window while the file
+// dialog runs; OnInitDialog fills it, data exchange reads it back in
+// OnFileNameOK, whose TRUE keeps the dialog for the next name.
+class PanelFileDialog : public CFileDialog {
+public:
+    PanelFileDialog() : CFileDialog(FALSE) {
+        m_ofn.Flags |= OFN_ENABLETEMPLATE;
+        m_ofn.lpTemplateName = MAKEINTRESOURCEW(IDD_PANEL);
+    }
+    int code = 2;
+    int columnNames = 0;
+    int inits = 0, fileOks = 0;
+    HWND panelSeen = nullptr;
+
+protected:
+    void DoDataExchange(CDataExchange* dx) override {
+        DDX_CBIndex(dx, IDC_CODE, code);
+        DDX_Check(dx, IDC_COLNAME, columnNames);
+    }
+    BOOL OnInitDialog() override {
+        ++inits;
+        panelSeen = m_hWnd;
+        for (const char16_t* name : {u"SJIS", u"EUC", u"UTF8"})
+            SendDlgItemMessage(IDC_CODE, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+        return CFileDialog::OnInitDialog();
+    }
+    BOOL OnFileNameOK() override {
+        if (!UpdateData(TRUE)) return TRUE;
+        return ++fileOks == 1;
+    }
+};
+
+TEST_F(FilePanelTest, AnMfcFileDialogIsItsPanelsWindow) {
+    PanelFileDialog dlg;
+    tvtest::AnswerFile(Utf8ToWide((dir_ / "a.csv").c_str()), -1, [](HWND panel) {
+        ASSERT_NE(panel, nullptr);
+        EXPECT_EQ(tvtest::TextOf(GetDlgItem(panel, IDC_CODE)), u"UTF8"); // index 2 from the member
+        tvtest::Choose(panel, IDC_CODE, u"EUC");
+        tvtest::Tick(panel, IDC_COLNAME);
+    });
+    const std::u16string second = Utf8ToWide((dir_ / "b.csv").c_str());
+    tvtest::AnswerFile(second);
+    ASSERT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_EQ(dlg.inits, 1);
+    EXPECT_NE(dlg.panelSeen, nullptr);
+    EXPECT_EQ(dlg.fileOks, 2);
+    EXPECT_EQ(dlg.code, 1);
+    EXPECT_EQ(dlg.columnNames, 1);
+    EXPECT_EQ(std::u16string(dlg.GetPathName()), second);
+    EXPECT_EQ(dlg.GetSafeHwnd(), nullptr); // the panel went with the dialog
+    EXPECT_FALSE(IsWindow(dlg.panelSeen));
+    EXPECT_EQ(dlg.m_ofn.Flags & OFN_ENABLEHOOK, 0u);
+}
+
 } // namespace

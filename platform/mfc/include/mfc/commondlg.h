@@ -4,17 +4,19 @@
 #include <string>
 
 #include "mfc/cstring.h"
+#include "mfc/dialog.h"
 #include "mfc/wnd.h"
 
-class CCommonDialog : public CWnd {
+// A common dialog is a CDialog: a file dialog's template panel is its window
+// while it runs, with data exchange, control notifications and OnInitDialog.
+class CCommonDialog : public CDialog {
     DECLARE_DYNAMIC(CCommonDialog)
 public:
-    explicit CCommonDialog(CWnd* parent) : m_pParentWnd(parent) {}
-    virtual INT_PTR DoModal() = 0;
+    explicit CCommonDialog(CWnd* parent) { m_pParentWnd = parent; }
+    INT_PTR DoModal() override = 0;
 
 protected:
     HWND OwnerWindow() const;
-    CWnd* m_pParentWnd;
 };
 
 class CFileDialog : public CCommonDialog {
@@ -33,9 +35,16 @@ public:
 
     OPENFILENAMEW m_ofn{};
 
+    BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+
 protected:
-    // A confirmed name: TRUE keeps the dialog open.
+    // A confirmed name: TRUE keeps the dialog open. With OFN_ENABLETEMPLATE
+    // (and no hook of the caller's) it comes through the panel's
+    // CDN_FILEOK, the panel being this dialog's window.
     virtual BOOL OnFileNameOK();
+    // Enter and Esc in the panel belong to the file dialog, not the panel.
+    void OnOK() override {}
+    void OnCancel() override {}
     BOOL m_bOpenFileDialog;
     std::u16string m_filter, m_defExt, m_title, m_initialDir;
     char16_t m_szFileName[4096]{};
