@@ -217,18 +217,22 @@ CWnd* CSplitterWnd::MakePane(int row, int col) {
     return GetPane(row, col);
 }
 
-BOOL CSplitterWnd::SplitRow(int cyBefore) {
-    if (m_nRows >= m_nMaxRows || !GetPane(0, 0)) return FALSE;
-    m_rowIdeal[0] = cyBefore;
-    m_nRows = 2;
+// A new row (rows) or column across the other axis's panes; on a failure
+// the panes made go again and nothing changes.
+BOOL CSplitterWnd::SplitAlong(bool rows, int before) {
+    int& count = rows ? m_nRows : m_nCols;
+    if (count >= (rows ? m_nMaxRows : m_nMaxCols) || !GetPane(0, 0)) return FALSE;
+    (rows ? m_rowIdeal : m_colIdeal)[0] = before;
+    count = 2;
     SetScrollStyle(m_dwScrollStyle);
     std::vector<CWnd*> made;
-    for (int col = 0; col < m_nCols; ++col) {
-        CWnd* pane = MakePane(1, col);
+    const int across = rows ? m_nCols : m_nRows;
+    for (int i = 0; i < across; ++i) {
+        CWnd* pane = rows ? MakePane(1, i) : MakePane(i, 1);
         if (!pane) {
             for (CWnd* w : made) w->DestroyWindow();
-            m_nRows = 1;
-            if (CScrollBar* b = GetSharedBar(SB_VERT, 1)) b->DestroyWindow();
+            count = 1;
+            if (CScrollBar* b = GetSharedBar(rows ? SB_VERT : SB_HORZ, 1)) b->DestroyWindow();
             RecalcLayout();
             return FALSE;
         }
@@ -240,61 +244,48 @@ BOOL CSplitterWnd::SplitRow(int cyBefore) {
     return TRUE;
 }
 
+BOOL CSplitterWnd::SplitRow(int cyBefore) {
+    return SplitAlong(true, cyBefore);
+}
+
 BOOL CSplitterWnd::SplitColumn(int cxBefore) {
-    if (m_nCols >= m_nMaxCols || !GetPane(0, 0)) return FALSE;
-    m_colIdeal[0] = cxBefore;
-    m_nCols = 2;
-    SetScrollStyle(m_dwScrollStyle);
-    std::vector<CWnd*> made;
-    for (int row = 0; row < m_nRows; ++row) {
-        CWnd* pane = MakePane(row, 1);
-        if (!pane) {
-            for (CWnd* w : made) w->DestroyWindow();
-            m_nCols = 1;
-            if (CScrollBar* b = GetSharedBar(SB_HORZ, 1)) b->DestroyWindow();
-            RecalcLayout();
-            return FALSE;
-        }
-        made.push_back(pane);
-    }
-    RecalcLayout();
-    for (CWnd* w : made)
-        if (w->IsKindOf(RUNTIME_CLASS(CView))) static_cast<CView*>(w)->OnInitialUpdate();
-    return TRUE;
+    return SplitAlong(false, cxBefore);
 }
 
 void CSplitterWnd::RenumberPane(CWnd* pane, int row, int col) {
     if (pane) ::SetWindowLongPtrW(pane->m_hWnd, GWLP_ID, IdFromRowCol(row, col));
 }
 
-void CSplitterWnd::DeleteRow(int row) {
-    if (m_nRows < 2 || row < 0 || row > 1) return;
+// Removes row (rows) or column index; the other one becomes the first.
+void CSplitterWnd::DeleteAlong(bool rows, int index) {
+    int& count = rows ? m_nRows : m_nCols;
+    if (count < 2 || index < 0 || index > 1) return;
     CWnd* active = GetActivePane();
-    for (int col = 0; col < m_nCols; ++col)
-        if (CWnd* pane = GetPane(row, col)) pane->DestroyWindow();
-    if (row == 0) {
-        for (int col = 0; col < m_nCols; ++col) RenumberPane(GetPane(1, col), 0, col);
-        m_rowIdeal[0] = m_rowIdeal[1];
+    const int across = rows ? m_nCols : m_nRows;
+    for (int i = 0; i < across; ++i)
+        if (CWnd* pane = rows ? GetPane(index, i) : GetPane(i, index)) pane->DestroyWindow();
+    if (index == 0) {
+        for (int i = 0; i < across; ++i) {
+            if (rows)
+                RenumberPane(GetPane(1, i), 0, i);
+            else
+                RenumberPane(GetPane(i, 1), i, 0);
+        }
+        int* ideal = rows ? m_rowIdeal : m_colIdeal;
+        ideal[0] = ideal[1];
     }
-    m_nRows = 1;
-    if (CScrollBar* b = GetSharedBar(SB_VERT, 1)) b->DestroyWindow();
+    count = 1;
+    if (CScrollBar* b = GetSharedBar(rows ? SB_VERT : SB_HORZ, 1)) b->DestroyWindow();
     RecalcLayout();
     if (!GetActivePane() && active) SetActivePane(0, 0);
 }
 
+void CSplitterWnd::DeleteRow(int row) {
+    DeleteAlong(true, row);
+}
+
 void CSplitterWnd::DeleteColumn(int col) {
-    if (m_nCols < 2 || col < 0 || col > 1) return;
-    CWnd* active = GetActivePane();
-    for (int row = 0; row < m_nRows; ++row)
-        if (CWnd* pane = GetPane(row, col)) pane->DestroyWindow();
-    if (col == 0) {
-        for (int row = 0; row < m_nRows; ++row) RenumberPane(GetPane(row, 1), row, 0);
-        m_colIdeal[0] = m_colIdeal[1];
-    }
-    m_nCols = 1;
-    if (CScrollBar* b = GetSharedBar(SB_HORZ, 1)) b->DestroyWindow();
-    RecalcLayout();
-    if (!GetActivePane() && active) SetActivePane(0, 0);
+    DeleteAlong(false, col);
 }
 
 CWnd* CSplitterWnd::GetActivePane(int* row, int* col) {

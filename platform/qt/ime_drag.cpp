@@ -12,6 +12,7 @@
 
 #include <windows.h>
 
+#include "clipboard_backend.h"
 #include "qt_internal.h"
 #include "win32/dragdrop.h"
 #include "win32/ime.h"
@@ -25,32 +26,6 @@ HWND ImeTarget(HWND host) {
     return f ? f : host;
 }
 
-const QString kPrefix = QStringLiteral("application/x-tavrelix-clipboard-");
-
-win32bk::ClipFormats FormatsOf(const QMimeData* data) {
-    win32bk::ClipFormats out;
-    if (!data) return out;
-    if (data->hasText()) {
-        std::u16string t = data->text().toStdU16String();
-        std::vector<uint8_t> bytes((t.size() + 1) * 2, 0);
-        std::memcpy(bytes.data(), t.data(), t.size() * 2);
-        out.emplace_back(CF_UNICODETEXT, std::move(bytes));
-    }
-    for (const QString& f : data->formats()) {
-        if (!f.startsWith(kPrefix)) continue;
-        QString rest = f.mid(kPrefix.size());
-        bool ok = false;
-        UINT id = rest.toUInt(&ok);
-        if (!ok) {
-            std::u16string name = rest.toStdU16String();
-            id = RegisterClipboardFormatW(name.c_str());
-        }
-        QByteArray b = data->data(f);
-        out.emplace_back(id, std::vector<uint8_t>(b.begin(), b.end()));
-    }
-    return out;
-}
-
 DWORD KeysOf(Qt::KeyboardModifiers m) {
     win32bk::InputModifiers(m & Qt::ShiftModifier, m & Qt::ControlModifier, m & Qt::AltModifier);
     return (m & Qt::ShiftModifier ? MK_SHIFT : 0) | (m & Qt::ControlModifier ? MK_CONTROL : 0) | MK_LBUTTON;
@@ -61,6 +36,21 @@ Qt::DropAction ActionOf(DWORD effect) {
            : effect & 2 ? Qt::MoveAction
            : effect & 4 ? Qt::LinkAction
                         : Qt::IgnoreAction;
+}
+
+// A drag over a host: the window's effect at the event's client point
+// becomes the drop action; none refuses the drag. True when accepted.
+bool OfferDrag(HWND hwnd, QPoint origin, win32bk::DragPhase phase, QDropEvent* ev) {
+    win32bk::ClipFormats f = FormatsOf(ev->mimeData());
+    QPoint c = ev->position().toPoint() - origin;
+    DWORD e = win32bk::DragTargetEvent(hwnd, phase, &f, KeysOf(ev->modifiers()), POINT{c.x(), c.y()});
+    if (!e) {
+        ev->ignore();
+        return false;
+    }
+    ev->setDropAction(ActionOf(e));
+    ev->accept();
+    return true;
 }
 
 struct Installer {
@@ -77,21 +67,7 @@ struct Installer {
         win32bk::SetDragExec([](const win32bk::ClipFormats& formats, DWORD allowed) -> DWORD {
             QWidget* source = HostOf(GetCapture() ? GetCapture() : GetFocus());
             if (!source) return 0;
-            auto* data = new QMimeData;
-            for (const auto& f : formats) {
-                if (f.first == CF_UNICODETEXT) {
-                    std::u16string t(reinterpret_cast<const char16_t*>(f.second.data()), f.second.size() / 2);
-                    size_t end = t.find(u'\0');
-                    if (end != std::u16string::npos) t.resize(end);
-                    data->setText(QString::fromStdU16String(t));
-                } else {
-                    char16_t name[256];
-                    int n = GetClipboardFormatNameW(f.first, name, 256);
-                    QString mime = kPrefix + (n > 0 ? QString::fromUtf16(name, n) : QString::number(f.first));
-                    data->setData(mime, QByteArray(reinterpret_cast<const char*>(f.second.data()),
-                                                   static_cast<qsizetype>(f.second.size())));
-                }
-            }
+            QMimeData* data = MimeDataOf(formats);
             auto* drag = new QDrag(source);
             drag->setMimeData(data);
             Qt::DropActions actions;
@@ -179,29 +155,11 @@ void HostWidget::PaintPreedit(QPainter& p) {
 }
 
 void HostWidget::dragEnterEvent(QDragEnterEvent* ev) {
-    win32bk::ClipFormats f = FormatsOf(ev->mimeData());
-    QPoint c = ev->position().toPoint() - ClientOrigin();
-    DWORD e = win32bk::DragTargetEvent(hwnd_, win32bk::DragPhase::Enter, &f, KeysOf(ev->modifiers()),
-                                       POINT{c.x(), c.y()});
-    if (e) {
-        ev->setDropAction(ActionOf(e));
-        ev->accept();
-    } else {
-        ev->ignore();
-    }
+    OfferDrag(hwnd_, ClientOrigin(), win32bk::DragPhase::Enter, ev);
 }
 
 void HostWidget::dragMoveEvent(QDragMoveEvent* ev) {
-    win32bk::ClipFormats f = FormatsOf(ev->mimeData());
-    QPoint c = ev->position().toPoint() - ClientOrigin();
-    DWORD e = win32bk::DragTargetEvent(hwnd_, win32bk::DragPhase::Over, &f, KeysOf(ev->modifiers()),
-                                       POINT{c.x(), c.y()});
-    if (e) {
-        ev->setDropAction(ActionOf(e));
-        ev->accept();
-    } else {
-        ev->ignore();
-    }
+    OfferDrag(hwnd_, ClientOrigin(), win32bk::DragPhase::Over, ev);
 }
 
 void HostWidget::dragLeaveEvent(QDragLeaveEvent* ev) {
@@ -210,17 +168,7 @@ void HostWidget::dragLeaveEvent(QDragLeaveEvent* ev) {
 }
 
 void HostWidget::dropEvent(QDropEvent* ev) {
-    win32bk::ClipFormats f = FormatsOf(ev->mimeData());
-    QPoint c = ev->position().toPoint() - ClientOrigin();
-    DWORD e = win32bk::DragTargetEvent(hwnd_, win32bk::DragPhase::Drop, &f, KeysOf(ev->modifiers()),
-                                       POINT{c.x(), c.y()});
-    if (e) {
-        ev->setDropAction(ActionOf(e));
-        ev->accept();
-    } else {
-        ev->setDropAction(Qt::IgnoreAction);
-        ev->ignore();
-    }
+    if (!OfferDrag(hwnd_, ClientOrigin(), win32bk::DragPhase::Drop, ev)) ev->setDropAction(Qt::IgnoreAction);
 }
 
 } // namespace qtbk

@@ -125,4 +125,8 @@ void InstallCommonDialogs();
 // geometry of its parts.
 QStyleOptionSlider ScrollBarOption(QScrollBar* sb);
 
+// Milliseconds since the process started, from its start time in /proc; -1
+// when unknown.
+long MillisecondsSinceStart();
+
 } // namespace qtbk

@@ -13,30 +13,13 @@
 #include <string>
 
 #include "display/display.h"
+#include "qt_internal.h"
 #include "win32/sysinfo.h"
 
 namespace {
 
 std::string g_path;
 bool g_done = false;
-
-// Milliseconds since the process started, from its start time in /proc.
-long MillisecondsSinceStart() {
-    std::ifstream stat("/proc/self/stat");
-    std::string all((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    size_t close = all.rfind(')');
-    if (close == std::string::npos) return -1;
-    std::string rest = all.substr(close + 2);
-    // Field 22 of the whole line is the start time; rest begins at field 3.
-    size_t at = 0;
-    for (int field = 3; field < 22 && at != std::string::npos; ++field) at = rest.find(' ', at) + 1;
-    unsigned long long startTicks = std::strtoull(rest.c_str() + at, nullptr, 10);
-    std::ifstream up("/proc/uptime");
-    double uptime = 0;
-    up >> uptime;
-    double ticks = static_cast<double>(sysconf(_SC_CLK_TCK));
-    return static_cast<long>((uptime - static_cast<double>(startTicks) / ticks) * 1000.0);
-}
 
 void AtIdle() {
     if (g_done) return;
@@ -48,7 +31,7 @@ void AtIdle() {
     // The time is taken once the window is captured, before the PNG is
     // encoded: encoding is the switch's own work, not the program's start.
     qtplatform::Image shot = qtplatform::Capture(hwnd);
-    std::fprintf(stderr, "%ld\n", MillisecondsSinceStart());
+    std::fprintf(stderr, "%ld\n", qtbk::MillisecondsSinceStart());
     qtplatform::SavePng(shot, g_path);
     WCHAR cls[16] = {};
     GetClassNameW(hwnd, cls, 16);
@@ -70,3 +53,24 @@ void InstallScreenshotFromEnvironment() {
 }
 
 } // namespace qtplatform
+
+namespace qtbk {
+
+long MillisecondsSinceStart() {
+    std::ifstream stat("/proc/self/stat");
+    std::string all((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    size_t close = all.rfind(')');
+    if (close == std::string::npos) return -1;
+    std::string rest = all.substr(close + 2);
+    // Field 22 of the whole line is the start time; rest begins at field 3.
+    size_t at = 0;
+    for (int field = 3; field < 22 && at != std::string::npos; ++field) at = rest.find(' ', at) + 1;
+    unsigned long long startTicks = std::strtoull(rest.c_str() + at, nullptr, 10);
+    std::ifstream up("/proc/uptime");
+    double uptime = 0;
+    up >> uptime;
+    double ticks = static_cast<double>(sysconf(_SC_CLK_TCK));
+    return static_cast<long>((uptime - static_cast<double>(startTicks) / ticks) * 1000.0);
+}
+
+} // namespace qtbk

@@ -595,6 +595,9 @@ protected:
     int m_trackIndex = 0; // the gap's row or column; -1 for a split box
     CWnd* MakePane(int row, int col);
     void RenumberPane(CWnd* pane, int row, int col);
+    // SplitRow and SplitColumn (rows false), DeleteRow and DeleteColumn.
+    BOOL SplitAlong(bool rows, int before);
+    void DeleteAlong(bool rows, int index);
 
     DECLARE_MESSAGE_MAP()
 };
