@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,12 @@ namespace {
 std::deque<Answer>& Q() {
     static std::deque<Answer> q;
     return q;
+}
+// Where each running callback puts what it queues: the count it has put
+// ahead of the answers queued before it, innermost last.
+std::vector<size_t>& Ahead() {
+    static std::vector<size_t> v;
+    return v;
 }
 } // namespace
 
@@ -34,7 +41,22 @@ std::string Describe(const Answer& a) {
 }
 
 void Queue(Answer answer) {
-    Q().push_back(std::move(answer));
+    if (Ahead().empty()) {
+        Q().push_back(std::move(answer));
+        return;
+    }
+    size_t& at = Ahead().back();
+    Q().insert(Q().begin() + std::ptrdiff_t(std::min(at, Q().size())), std::move(answer));
+    ++at;
+    // Outer callbacks' answers now stand one further back.
+    for (size_t i = 0; i + 1 < Ahead().size(); ++i) ++Ahead()[i];
+}
+
+Nested::Nested() {
+    Ahead().push_back(0);
+}
+Nested::~Nested() {
+    Ahead().pop_back();
 }
 
 std::optional<Answer> Take(Kind kind, const std::string& asked,
@@ -51,6 +73,8 @@ std::optional<Answer> Take(Kind kind, const std::string& asked,
     }
     Answer a = std::move(Q().front());
     Q().pop_front();
+    for (size_t& at : Ahead())
+        if (at) --at;
     return a;
 }
 

@@ -2,7 +2,9 @@
 // message boxes, modal dialogs and the common dialogs. Tests queue answers in
 // the order the program asks; an answer of another kind (or another dialog)
 // at the front fails the test, naming what was asked and what was queued, and
-// stays queued for whatever asks next.
+// stays queued for whatever asks next. Answers queued inside an answer's own
+// callback (a dialog's poll, say) answer what that dialog asks: they go ahead
+// of the answers queued before it, in the order they are queued.
 #pragma once
 
 #include <functional>
@@ -37,6 +39,14 @@ struct Answer {
 };
 
 void Queue(Answer answer);
+// While one lives, answers queued go ahead of those queued before it.
+class Nested {
+public:
+    Nested();
+    ~Nested();
+    Nested(const Nested&) = delete;
+    Nested& operator=(const Nested&) = delete;
+};
 // The front answer when it is of this kind and fits (no fits: any of the
 // kind). Otherwise fails the test naming asked and the front answer, and
 // gives nothing; the queue is left as it was.

@@ -38,11 +38,16 @@ void Hook(HWND dlg, bool first) {
             return;
         }
         Active().push_back({dlg, std::move(e->dialogPoll), false});
+        return; // polled once it shows
     }
     for (size_t i = 0; i < Active().size(); ++i) {
         if (Active()[i].dlg != dlg || Active()[i].done) continue;
         auto poll = Active()[i].poll;
-        bool done = !poll || poll(dlg);
+        bool done = true;
+        if (poll) {
+            answers::Nested nested;
+            done = poll(dlg);
+        }
         for (auto& r : Active())
             if (r.dlg == dlg) r.done = done;
         break;

@@ -30,6 +30,7 @@ int RecordingBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
     if (!a->boxPoll) return a->boxId;
     std::optional<int> result;
     win32bk::RunModalLoop(owner, [&] {
+        answers::Nested nested;
         result = a->boxPoll(box);
         return result.has_value();
     });

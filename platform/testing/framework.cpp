@@ -55,7 +55,10 @@ win32bk::FileDialogAnswer FileHook(const win32bk::FileDialogRequest& req) {
     if (!given) return a;
     // The display shows the panel inside its dialog.
     if (win32bk::FileDialogPanel()) ShowWindow(win32bk::FileDialogPanel(), SW_SHOWNOACTIVATE);
-    if (given->panel) given->panel(win32bk::FileDialogPanel());
+    if (given->panel) {
+        answers::Nested nested;
+        given->panel(win32bk::FileDialogPanel());
+    }
     a.ok = !given->path.empty();
     a.path = given->path;
     a.filterIndex = given->filterIndex;
@@ -73,11 +76,13 @@ bool FolderHook(win32bk::FolderDialogRequest& req, std::u16string* path) {
 
 bool ColorHook(win32bk::ColorDialogRequest& req) {
     std::optional<answers::Answer> given = answers::Take(answers::Kind::Color, "colour dialog");
+    answers::Nested nested;
     return given && given->color(req);
 }
 
 bool FontHook(win32bk::FontDialogRequest& req) {
     std::optional<answers::Answer> given = answers::Take(answers::Kind::Font, "font dialog");
+    answers::Nested nested;
     return given && given->font(req);
 }
 

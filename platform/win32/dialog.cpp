@@ -517,6 +517,10 @@ INT_PTR win32dlg::RunModal(HWND dlg, HWND owner) {
     }
     bool shown = false;
     INT_PTR result = 0;
+    // The hook hears of the dialog as its loop starts (first true, not yet
+    // shown: what the loop serves before its first idle comes after it),
+    // then in each iteration once it shows.
+    if (g_modalHook && IsWindow(dlg) && !win32dlg::DialogEnded(dlg, &result)) g_modalHook(dlg, true);
     win32bk::RunModalLoop(nullptr, [&] {
         if (!IsWindow(dlg) || win32dlg::DialogEnded(dlg, &result)) return true;
         MSG pending;
@@ -525,10 +529,8 @@ INT_PTR win32dlg::RunModal(HWND dlg, HWND owner) {
             // The first idle moment: a dialog ended before it never appears.
             shown = true;
             ShowWindow(dlg, SW_SHOW);
-            if (g_modalHook) g_modalHook(dlg, true);
-        } else if (g_modalHook) {
-            g_modalHook(dlg, false);
         }
+        if (g_modalHook && IsWindow(dlg)) g_modalHook(dlg, false);
         return !IsWindow(dlg) || win32dlg::DialogEnded(dlg, &result);
     });
     if (disabled && IsWindow(owner)) EnableWindow(owner, TRUE);

@@ -96,7 +96,6 @@ TEST_F(CommitTest, SavesTheThreeChangesAndShowsThemAgain) {
     // Yes: the progress dialog while the worker runs, then the summary.
     tvtest::ClearBoxes();
     tvtest::AnswerBox(IDYES);
-    tvtest::AnswerBox(IDYES);
     std::u16string cancelText;
     bool bar = false;
     ExpectSave(2, [&](HWND h) {
@@ -104,6 +103,7 @@ TEST_F(CommitTest, SavesTheThreeChangesAndShowsThemAgain) {
         bar = GetDlgItem(h, IDC_CCD_PROGRESS) != nullptr;
         EXPECT_TRUE(IsWindowVisible(GetDlgItem(h, IDC_CCD_LINE1)));
     });
+    tvtest::AnswerBox(IDYES);
     // Yes to the re-query: the table dialog runs the same query at once.
     tvtest::ExpectDialog(u"テーブル選択(検索条件設定)", [](HWND) {
         ExpectQuery();
@@ -141,8 +141,8 @@ TEST_F(CommitTest, NoToTheReQueryLeavesAnEmptyGrid) {
     Grid().SetCursorCell(1, 3);
     Grid().SetCellText(3, 1, u"山田", -1);
     tvtest::AnswerBox(IDYES);
-    tvtest::AnswerBox(IDNO);
     ExpectSave(1, nullptr);
+    tvtest::AnswerBox(IDNO);
     Commit();
     EXPECT_EQ(doc->m_data.GetRowCount(), 0);
     EXPECT_FALSE(doc->IsTableLoaded());
@@ -160,8 +160,8 @@ using namespace apptest;
 TEST_F(CommitTest, ADuplicateKeyShowsTheOracleTextAndSelectsItsRow) {
     ThreeEdits(u"1010");
     tvtest::AnswerBox(IDYES);
-    tvtest::AnswerBox(IDOK);
     ExpectSave(1, nullptr);
+    tvtest::AnswerBox(IDOK);
     Commit();
     auto errors = BoxesCaptioned(u"ERROR");
     ASSERT_EQ(errors.size(), 1u) << BoxTexts();
@@ -184,8 +184,8 @@ TEST_F(CommitTest, AValueTooLongPutsTheCursorOnItsCellPlainSwappedAndFiltered) {
     auto commitFails = [&] {
         tvtest::ClearBoxes();
         tvtest::AnswerBox(IDYES);
-        tvtest::AnswerBox(IDOK);
         ExpectSave(1, nullptr);
+        tvtest::AnswerBox(IDOK);
         Grid().SetCursorCell(0, 0);
         Commit();
         auto errors = BoxesCaptioned(u"ERROR");
@@ -232,8 +232,8 @@ TEST_F(CommitTest, AFailingCommitSelectsNothing) {
     Grid().SelectRow(4);
     Control("fail OCITransCommit 3113");
     tvtest::AnswerBox(IDYES);
-    tvtest::AnswerBox(IDOK);
     ExpectSave(1, nullptr);
+    tvtest::AnswerBox(IDOK);
     Commit();
     auto errors = BoxesCaptioned(u"ERROR");
     ASSERT_EQ(errors.size(), 1u) << BoxTexts();
@@ -247,15 +247,15 @@ TEST_F(CommitTest, CancelYesDuringTheUpdatesRollsBackEnterDoesNothing) {
     ThreeEdits();
     bool stillOpen = false;
     tvtest::AnswerBox(IDYES); // the commit's question
-    tvtest::AnswerBox(IDYES); // "キャンセルしますか"
-    tvtest::AnswerBox(IDOK);  // the error box
     // Savepoint, the delete, then the update is held.
     ExpectSave(3, [&](HWND h) {
         tvtest::Key(h, qtplatform::Key_Return);
         tvtest::Pump();
         stillOpen = IsWindow(h) && IsWindowVisible(h);
+        tvtest::AnswerBox(IDYES); // "キャンセルしますか"
         tvtest::ClickControl(h, IDCANCEL);
     });
+    tvtest::AnswerBox(IDOK); // the error box
     Commit();
     EXPECT_TRUE(stillOpen);
     auto boxes = BoxesText();
@@ -269,9 +269,11 @@ TEST_F(CommitTest, CancelYesDuringTheUpdatesRollsBackEnterDoesNothing) {
 TEST_F(CommitTest, CancelNoSaves) {
     ThreeEdits();
     tvtest::AnswerBox(IDYES);
-    tvtest::AnswerBox(IDNO);
+    ExpectSave(3, [&](HWND h) {
+        tvtest::AnswerBox(IDNO); // not cancelled
+        tvtest::ClickControl(h, IDCANCEL);
+    });
     tvtest::AnswerBox(IDNO); // no re-query
-    ExpectSave(3, [&](HWND h) { tvtest::ClickControl(h, IDCANCEL); });
     Commit();
     EXPECT_TRUE(BoxesCaptioned(u"ERROR").empty()) << BoxTexts();
     EXPECT_EQ(Employees().size(), 20u);

@@ -188,8 +188,6 @@ SchemeCell* HoldHere(SchemeInterpreter* sc, SchemeCell**, int) {
 TEST_F(MacroTest, TheLibrarysBoxesShowWhileTheLoginDialogIsOpen) {
     Library("init.scm", "(car 1)\n");
     Library("tavrelix.scm", "(undefined-thing)\n");
-    tvtest::AnswerBox(IDOK);
-    tvtest::AnswerBox(IDOK);
     size_t seen = 0;
     tvtest::ExpectDialog(IDD_LOGIN, [&](HWND dlg) {
         if (tvtest::Boxes().size() < 2) return false;
@@ -197,6 +195,8 @@ TEST_F(MacroTest, TheLibrarysBoxesShowWhileTheLoginDialogIsOpen) {
         tvtest::ClickControl(dlg, IDCANCEL);
         return true;
     });
+    tvtest::AnswerBox(IDOK);
+    tvtest::AnswerBox(IDOK);
     EXPECT_FALSE(Start());
     EXPECT_EQ(seen, 2u);
     EXPECT_EQ(Texts(u"scheme error").size(), 2u) << BoxTexts();
@@ -208,8 +208,6 @@ TEST_F(MacroTest, TheLibrarysBoxesShowWhileTheLoginDialogIsOpen) {
 TEST_F(MacroTest, AFailedStartOfTheInterpreterIsShownWhileTheLoginDialogIsOpen) {
     macro_test_created = [](SchemeInterpreter* sc) { sc->payloadCap = sc->payloadBytes + 200000; };
     Library("init.scm", "(define v (make-vector 1000000 0))\n");
-    tvtest::AnswerBox(IDOK);
-    tvtest::AnswerBox(IDOK);
     bool shown = false;
     tvtest::ExpectDialog(IDD_LOGIN, [&](HWND dlg) {
         if (BoxesCaptioned(u"Error").empty()) return false;
@@ -217,6 +215,8 @@ TEST_F(MacroTest, AFailedStartOfTheInterpreterIsShownWhileTheLoginDialogIsOpen) 
         tvtest::ClickControl(dlg, IDCANCEL);
         return true;
     });
+    tvtest::AnswerBox(IDOK);
+    tvtest::AnswerBox(IDOK);
     EXPECT_FALSE(Start());
     EXPECT_TRUE(shown);
     EXPECT_EQ(Texts(u"Error"), std::vector<std::string>{"マクロの初期化に失敗しました。"}) << BoxTexts();

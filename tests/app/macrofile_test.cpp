@@ -92,8 +92,8 @@ TEST_F(MacroTest, AMacroFilesEditsAreSavedByTheCommitCommand) {
 
     tvtest::ClearBoxes();
     tvtest::AnswerBox(IDYES); // save the edits
-    tvtest::AnswerBox(IDNO);  // no new query
     tvtest::ExpectDialog(u"実行中", [](HWND) { return true; });
+    tvtest::AnswerBox(IDNO); // no new query
     frame->SendMessage(WM_COMMAND, ID_FILE_COMMIT);
     tvtest::Pump();
     tvtest::VerifyDialogs();

@@ -129,6 +129,11 @@ class FinishWhileAskingTest : public QueryTest, public ::testing::WithParamInter
 TEST_P(FinishWhileAskingTest, AnswerDecidesTheResult) {
     Control("gate OCIStmtExecute");
     bool opened = false;
+    tvtest::ExpectDialog(u"実行中", [](HWND dlg) {
+        if (!dlgtest::Parked()) return false;
+        tvtest::ClickControl(dlg, IDCANCEL);
+        return true;
+    });
     tvtest::AnswerBoxWith([&](const tvtest::Box&) -> std::optional<int> {
         if (!opened) {
             opened = true;
@@ -136,11 +141,6 @@ TEST_P(FinishWhileAskingTest, AnswerDecidesTheResult) {
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
         }
         return GetParam();
-    });
-    tvtest::ExpectDialog(u"実行中", [](HWND dlg) {
-        if (!dlgtest::Parked()) return false;
-        tvtest::ClickControl(dlg, IDCANCEL);
-        return true;
     });
     CString msg;
     int rc = RunQueryWithProgress(s, &ds, u"select a.\"社員番号\", rowid from \"社員\" a", &msg, nullptr);

@@ -191,8 +191,8 @@ TEST_F(SearchCondTest, TheLoadButtonReadsTheChosenFile) {
                   EXPECT_EQ(ListTexts(GetDlgItem(h, IDC_TL_CHOSEN)), before);
                   EXPECT_EQ(Narrow(dlg->m_table), "BIG_TABLE");
 
-                  tvtest::AnswerBox(IDOK);
                   tvtest::AnswerFile(bad);
+                  tvtest::AnswerBox(IDOK);
                   tvtest::ClickControl(h, IDC_TL_LOAD);
                   EXPECT_TRUE(IsWindow(h));
                   ASSERT_EQ(tvtest::Boxes().size(), 1u) << BoxTexts();

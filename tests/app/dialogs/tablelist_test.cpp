@@ -319,11 +319,11 @@ TEST_F(TableDlgTest, AutoRunWithAFailingQueryCancels) {
     dlg->m_columns = {u"氏名"};
     dlg->m_where = u"no_such_column = 1";
     dlg->m_autoRun = 1;
-    tvtest::AnswerBox(IDOK);
     tvtest::ExpectDialog(u"テーブル選択(検索条件設定)", [&](HWND h) {
         EXPECT_FALSE(Enabled(h, IDOK));
         ExpectQuery();
-        tvtest::Advance(10); // the shortest timer Windows runs
+        tvtest::AnswerBox(IDOK); // the query's error
+        tvtest::Advance(10);     // the shortest timer Windows runs
         return true;
     });
     EXPECT_EQ(dlg->DoModal(), IDCANCEL);

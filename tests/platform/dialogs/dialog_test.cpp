@@ -360,13 +360,20 @@ TEST_F(DialogTest, AnswersAreTakenInTheOrderAsked) {
         tvtest::ClickControl(h, IDOK);
         return true;
     };
-    // In order: a box, the dialog, a colour dialog; the box inside the
-    // dialog is queued by its poll, when the two before it are taken.
+    // In order: a box, the dialog, a colour dialog. The two boxes the
+    // dialog's poll queues answer the boxes inside the dialog, ahead of the
+    // colour dialog's answer queued before.
     tvtest::AnswerBox(IDNO);
     tvtest::ExpectDialog(u"Form", [](HWND h) {
         tvtest::AnswerBox(IDRETRY);
+        tvtest::AnswerBox(IDCANCEL);
         EXPECT_EQ(MessageBoxW(h, u"inner", u"Form", MB_RETRYCANCEL), IDRETRY);
+        EXPECT_EQ(MessageBoxW(h, u"inner 2", u"Form", MB_RETRYCANCEL), IDCANCEL);
         tvtest::ClickControl(h, IDOK);
+        return true;
+    });
+    tvtest::AnswerColor([](win32bk::ColorDialogRequest& r) {
+        r.color = 0x405060;
         return true;
     });
     EXPECT_EQ(MessageBoxW(nullptr, u"first", u"Q", MB_YESNO), IDNO);
@@ -374,10 +381,6 @@ TEST_F(DialogTest, AnswersAreTakenInTheOrderAsked) {
         FormDlg dlg(t.Get());
         EXPECT_EQ(dlg.DoModal(), IDOK);
     }
-    tvtest::AnswerColor([](win32bk::ColorDialogRequest& r) {
-        r.color = 0x405060;
-        return true;
-    });
     EXPECT_EQ(PickColour(), 0x405060u);
 
     // Out of order: the dialog meets the box's answer and is cancelled; the

@@ -31,7 +31,9 @@ void Advance(unsigned ms);
 // dialogs (ExpectDialog) and the common dialogs (AnswerFile, ...) share:
 // queue answers in the order the program asks. An answer of another kind at
 // the front fails the test, naming what was asked and what was queued, and
-// the box gets IDCANCEL.
+// the box gets IDCANCEL. Answers queued inside a callback of an answer (a
+// dialog's poll) go ahead of those queued before it: they answer what that
+// dialog asks.
 struct Box {
     HWND owner;
     std::u16string caption;
