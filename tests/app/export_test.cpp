@@ -3,6 +3,7 @@
 // cannot hold, and the options proposed again after a restart.
 #include "docview_fixture.h"
 
+#include <utility>
 #include <iconv.h>
 
 #include "res/dialogs4.h"
@@ -58,8 +59,11 @@ public:
         }
         return out;
     }
+    // The next export's box answer, queued after the file dialog's.
+    int boxAfterFile_ = 0;
     void Export(const fs::path& path, std::function<void(HWND)> panel = {}) {
         tvtest::AnswerFile(Wide(path.string()), -1, std::move(panel));
+        if (boxAfterFile_) tvtest::AnswerBox(std::exchange(boxAfterFile_, 0));
         frame->SendMessage(WM_COMMAND, ID_FILE_SAVE_DATA);
         tvtest::Pump();
     }
@@ -70,7 +74,7 @@ TEST_F(ExportTest, SjisWithCrLfQuotesAndNamesEqualsTheReference) {
     Load(u"社員");
     ASSERT_EQ(doc->m_data.GetRowCount(), 20);
     const fs::path out = root / "out.csv";
-    tvtest::AnswerBox(IDOK);
+    boxAfterFile_ = IDOK;
     Export(out, [](HWND panel) {
         ASSERT_NE(panel, nullptr);
         tvtest::Choose(panel, IDC_EXT_CHAR_CODE, u"SJIS");
@@ -128,7 +132,7 @@ TEST_F(ExportTest, TxtInCapitalsIsTabSeparatedAndTheModelIsExportedUnfiltered) {
 
     // A file the export cannot write: one box, nothing else.
     tvtest::ClearBoxes();
-    tvtest::AnswerBox(IDOK);
+    boxAfterFile_ = IDOK;
     Export("/proc/tavrelix-export.csv");
     auto errors = BoxesCaptioned(u"Error");
     ASSERT_EQ(errors.size(), 1u) << BoxTexts();
@@ -137,7 +141,7 @@ TEST_F(ExportTest, TxtInCapitalsIsTabSeparatedAndTheModelIsExportedUnfiltered) {
 
 TEST_F(ExportTest, OptionsAreProposedAgainAfterARestartAndAnUnknownCodeIsKept) {
     Load(u"社員");
-    tvtest::AnswerBox(IDOK); // EUC cannot hold 𠮷 either
+    boxAfterFile_ = IDOK; // EUC cannot hold 𠮷 either
     Export(root / "first.csv", [](HWND panel) {
         tvtest::Choose(panel, IDC_EXT_CHAR_CODE, u"EUC");
         tvtest::Choose(panel, IDC_EXT_LINE_END, u"CR(\\r)");
@@ -155,7 +159,7 @@ TEST_F(ExportTest, OptionsAreProposedAgainAfterARestartAndAnUnknownCodeIsKept) {
     doc = dynamic_cast<CTavexDoc*>(frame->GetActiveDocument());
     ASSERT_NE(doc, nullptr);
     Load(u"社員");
-    tvtest::AnswerBox(IDOK);
+    boxAfterFile_ = IDOK;
     Export(root / "second.csv", [](HWND panel) {
         EXPECT_EQ(tvtest::TextOf(::GetDlgItem(panel, IDC_EXT_CHAR_CODE)), u"EUC");
         EXPECT_EQ(tvtest::TextOf(::GetDlgItem(panel, IDC_EXT_LINE_END)), u"CR(\\r)");
@@ -168,14 +172,14 @@ TEST_F(ExportTest, OptionsAreProposedAgainAfterARestartAndAnUnknownCodeIsKept) {
     // the list does not hold selects nothing and is kept.
     PutInt(u"GRID_SAVE", u"KANJI_CODE", 9);
     PutInt(u"GRID_SAVE", u"LINE_TYPE", 2);
-    tvtest::AnswerBox(IDOK);
+    boxAfterFile_ = IDOK;
     Export(root / "third.csv", [](HWND panel) {
         EXPECT_EQ(tvtest::TextOf(::GetDlgItem(panel, IDC_EXT_CHAR_CODE)), u"SJIS");
         EXPECT_EQ(tvtest::TextOf(::GetDlgItem(panel, IDC_EXT_LINE_END)), u"CR+LF(\\r\\n)");
     });
     EXPECT_EQ(GetInt(u"GRID_SAVE", u"KANJI_CODE"), 1);
     PutInt(u"GRID_SAVE", u"KANJI_CODE", 4);
-    tvtest::AnswerBox(IDOK);
+    boxAfterFile_ = IDOK;
     Export(root / "fourth.csv", [](HWND panel) {
         EXPECT_EQ(::SendDlgItemMessageW(panel, IDC_EXT_CHAR_CODE, CB_GETCURSEL, 0, 0), CB_ERR);
     });
