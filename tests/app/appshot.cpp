@@ -81,8 +81,8 @@ bool SplitShot(const std::string& path) {
     grid.SetCursorCell(0, 10);
     frame->SendMessage(WM_COMMAND, ID_DATA_DELETE_RECORD);
     tvtest::AnswerBox(IDYES);
-    tvtest::AnswerBox(IDYES);
     tvtest::ExpectDialog(u"実行中", [](HWND) { return true; });
+    tvtest::AnswerBox(IDYES);
     tvtest::ExpectDialog(u"テーブル選択(検索条件設定)", [](HWND) {
         apptest::ExpectQuery();
         tvtest::Advance(10);
