@@ -275,8 +275,8 @@ TEST_F(EndToEndTest, EditInsertDeleteCommitAndTheRowsAreSaved) {
         EXPECT_EQ(std::u16string(buf), u" Insert:1, Update:1, Delete:1 ");
         // "編集結果の保存(commit)", Yes; the saving dialog; Yes to look again.
         tvtest::AnswerBox(IDYES);
-        tvtest::AnswerBox(IDYES);
         tvtest::ExpectDialog(u"実行中", [](HWND) { return true; });
+        tvtest::AnswerBox(IDYES);
         tvtest::ExpectDialog(u"テーブル選択(検索条件設定)", [](HWND) {
             ExpectQuery();
             tvtest::Advance(10);

@@ -61,6 +61,7 @@ public:
             if (std::this_thread::get_id() != ui && !armed.exchange(true))
                 apptest::Control("gate OCIStmtExecute self");
         };
+        tvtest::AnswerBox(IDYES);
         tvtest::ExpectDialog(u"実行中", [done = false](HWND) mutable {
             if (done) return true;
             if (!Parked()) return false;
@@ -68,7 +69,6 @@ public:
             apptest::Control("gate_open");
             return true;
         });
-        tvtest::AnswerBox(IDYES);
         tvtest::AnswerBox(IDYES);
         tvtest::ExpectDialog(u"テーブル選択(検索条件設定)", [](HWND) {
             ExpectQuery();
