@@ -8,6 +8,7 @@
 #include "app/mainfrm.h"
 #include "app/tavexdoc.h"
 #include "app/tavexview.h"
+#include "employees.h"
 #include "query_fixture.h"
 #include "res/resource.h"
 #include "res/tablelist.h"
@@ -155,27 +156,7 @@ TEST_F(EndToEndTest, AWrongCommandLinePasswordShowsItsTextThenTheDialog) {
 
 // Every row of 社員 as another session sees it, each value as text.
 std::vector<std::vector<std::u16string>> EmployeeRows() {
-    std::vector<std::vector<std::u16string>> out;
-    OraSession* s = nullptr;
-    CString msg;
-    const int oci7 = g_use_oci7_api;
-    g_use_oci7_api = 0;
-    int rc = oci_login2(&s, u"DEMO", u"demo", u"DEMO", nullptr, 1, &msg, nullptr);
-    g_use_oci7_api = oci7;
-    EXPECT_EQ(rc, ORARC_OK) << Narrow(msg);
-    if (rc != ORARC_OK) return out;
-    OraDataset ds{};
-    oci_init_dataset(&ds);
-    EXPECT_EQ(oci_sel_dataset(s, &ds, u"select * from 社員 order by 社員番号", 100, &msg, ""), ORARC_OK)
-        << Narrow(msg);
-    for (int r = 0; r < ds.row_count; ++r) {
-        std::vector<std::u16string> row;
-        for (int c = 0; c < ds.col_count; ++c) row.emplace_back(oci_get_dataset_data(&ds, r, c));
-        out.push_back(row);
-    }
-    oci_free_dataset(&ds);
-    oci_ora_logout(&s);
-    return out;
+    return RowsOfAnotherSession(u"select * from 社員 order by 社員番号");
 }
 
 // The whole round trip from the README: log on from the command line, open
