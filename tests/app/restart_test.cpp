@@ -58,14 +58,10 @@ public:
         ui = std::this_thread::get_id();
         armed = false;
         if (g_oci.OCIStmtExecute != &Tap<&OciEntryPoints::OCIStmtExecute>::Call) oratest::g_real = g_oci;
-        // Only the query thread's execute on the main session arms the gate:
-        // the completion thread's dictionary queries (its own session) may
-        // still be running, and a gate armed by them would park the dialog's
-        // own queries on this thread.
-        TAP(OCIStmtExecute) = [](auto svc, auto...) {
-            if (std::this_thread::get_id() != ui && g_session && svc == g_session->svc &&
-                !armed.exchange(true))
-                Control("gate OCIStmtExecute");
+        apptest::WaitForKeywordLoader();
+        TAP(OCIStmtExecute) = [](auto...) {
+            if (std::this_thread::get_id() != ui && !armed.exchange(true))
+                Control("gate OCIStmtExecute self");
         };
         tvtest::ExpectDialog(u"テーブル選択(検索条件設定)", [](HWND h) {
             auto* l = static_cast<CListCtrl*>(CWnd::FromHandle(GetDlgItem(h, IDC_TL_OBJECTS)));
