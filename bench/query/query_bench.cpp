@@ -33,6 +33,8 @@
 #include "res/tablelist.h"
 #include "testing/driver.h"
 #include "testing/framework.h"
+
+#include "bench/common/bench_app.h"
 #include "win32/backend.h"
 #include "win32/dialog.h"
 #include "win32/sysinfo.h"
@@ -214,32 +216,9 @@ double Shell(const SchemaFiles& files) {
 
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
-    char tmpl[] = "/tmp/tavrelix-query-XXXXXX";
-    if (!mkdtemp(tmpl)) return 1;
-    const fs::path root = tmpl, bin = root / "bin", data = root / "data";
-    fs::create_directories(bin / "data");
-    fs::create_directories(root / "config");
-    fs::create_directories(data);
-    setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
-    setenv("XDG_DATA_HOME", data.c_str(), 1);
-    unsetenv("TNS_ADMIN");
-    unsetenv("NLS_LANG");
-    unsetenv("NLS_NCHAR");
-    fs::create_symlink(fs::path(ORACLE_BIN_DIR) / "liboci.so", bin / "liboci.so");
-    fs::copy(fs::path(ORACLE_BIN_DIR) / "data", bin / "data", fs::copy_options::recursive);
-    fs::create_symlink(fs::read_symlink("/proc/self/exe"), bin / "tavrelix");
-
-    tvtest::Init();
-    win32bk::UseFakeClock(false);
-    tvtest::SetExecutablePath(Utf8ToWide((bin / "tavrelix").c_str()));
-    win32dlg::SetModalHook(Hook);
-    SetProcessArgumentsW({Utf8ToWide((bin / "tavrelix").c_str()), u"LOGON=DEMO/demo@DEMO"});
-    // The first logon makes DEMO: the database is prepared before anything is timed.
-    if (!theApp.InitInstance()) {
-        std::fprintf(stderr, "the program did not start\n");
-        return 1;
-    }
-    tvtest::RunUntilIdle();
+    BenchProgramTree tree;
+    if (!StartProgramInProcess("query", Hook, &tree)) return 1;
+    const fs::path &root = tree.root, &data = tree.data;
     auto* frame = dynamic_cast<CMainFrame*>(theApp.m_pMainWnd);
     auto* view = frame ? dynamic_cast<CTavexView*>(frame->m_wndSplitter.GetPane(0, 0)) : nullptr;
     g_doc = frame ? dynamic_cast<CTavexDoc*>(frame->GetActiveDocument()) : nullptr;
