@@ -6,15 +6,43 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include <afxwin.h>
 
 #include "app/tavexapp.h"
 #include "testing/driver.h"
 #include "testing/framework.h"
+
+namespace benchapp {
+
+using Clock = std::chrono::steady_clock;
+
+inline double Ms(Clock::time_point a, Clock::time_point b) {
+    return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
+inline double Median(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+// A window's whole text.
+inline std::u16string TextOf(HWND h) {
+    int n = ::GetWindowTextLengthW(h);
+    std::u16string s(size_t(n) + 1, u'\0');
+    n = ::GetWindowTextW(h, s.data(), n + 1);
+    s.resize(size_t(std::max(n, 0)));
+    return s;
+}
+
+} // namespace benchapp
 
 struct BenchProgramTree {
     std::filesystem::path root, bin, data;

@@ -42,25 +42,10 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-double Ms(Clock::time_point a, Clock::time_point b) {
-    return std::chrono::duration<double, std::milli>(b - a).count();
-}
-
-double Median(std::vector<double> v) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
-
-std::u16string TextOf(HWND h) {
-    int n = ::GetWindowTextLengthW(h);
-    std::u16string s(size_t(n) + 1, u'\0');
-    n = ::GetWindowTextW(h, s.data(), n + 1);
-    s.resize(size_t(std::max(n, 0)));
-    return s;
-}
+using benchapp::Clock;
+using benchapp::Median;
+using benchapp::Ms;
+using benchapp::TextOf;
 
 // What one query run records.
 struct Probe {
