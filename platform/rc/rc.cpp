@@ -188,7 +188,8 @@ private:
 
     long long Evaluate(const std::string& expr, const Where& w);
 
-    int depth_ = 0; // of #include
+    int depth_ = 0;              // of #include
+    std::set<std::string> once_; // files that said #pragma once
 
     void Read(const std::string& path, bool header, std::vector<Line>& out, const Where& from) {
         if (depth_ >= 32) Fail(from, "#include nested too deeply");
@@ -196,6 +197,13 @@ private:
             int& d;
             ~Depth() { --d; }
         } depth{++depth_};
+        // A header that says #pragma once is read once, however it is named:
+        // the Win32 headers include one another, and reading each again at
+        // every include made a script's cost grow with every #include line.
+        std::error_code ec;
+        std::string identity = std::filesystem::weakly_canonical(path, ec).string();
+        if (ec) identity = path;
+        if (once_.count(identity)) return;
         std::ifstream in(path, std::ios::binary);
         if (!in) Fail(from, "cannot read \"" + path + "\"");
         files.insert(path);
@@ -271,7 +279,9 @@ private:
                     if (isHeader && angled && !Exists(name, path)) continue;
                     Read(Find(name, path, angled, w), true, out, w);
                 } else if (dir == "pragma") {
-                    if (arg.compare(0, 9, "code_page") == 0) {
+                    if (arg == "once") {
+                        once_.insert(identity);
+                    } else if (arg.compare(0, 9, "code_page") == 0) {
                         size_t a = arg.find('('), b = arg.find(')');
                         std::string cp = a == std::string::npos ? "" : Trim(arg.substr(a + 1, b - a - 1));
                         if (cp != "65001")

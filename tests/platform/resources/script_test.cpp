@@ -254,6 +254,22 @@ TEST(Script, ErrorsNameFileAndLineAndFail) {
         << err;
 }
 
+// A header that says #pragma once is read at its first include only, under
+// whatever name it is reached; one without it is read at every include.
+TEST(Script, PragmaOnceHeadersAreReadOnce) {
+    std::string err;
+    const std::string script = "#pragma code_page(65001)\n#include <windows.h>\n"
+                               "#include \"once.h\"\n#include \"again.h\"\n"
+                               "#undef N\n#undef M\n#define N 2\n#define M 2\n"
+                               "#include <windows.h>\n#include \"./once.h\"\n#include \"again.h\"\n"
+                               "#if N != 2\n#error once.h was read again\n#endif\n"
+                               "#if M != 1\n#error again.h was not read again\n#endif\n"
+                               "1 RCDATA\nBEGIN\n  WS_VISIBLE\nEND\n";
+    EXPECT_EQ(
+        Compile(script, &err, {{"once.h", "#pragma once\n#define N 1\n"}, {"again.h", "#define M 1\n"}}), 0)
+        << err;
+}
+
 // A BITMAP from a .bmp file holds the DIB only, as the loaders read it: the
 // file's 14-byte header is dropped; data that is no bitmap file stays whole.
 TEST(Script, BitmapResourcesDropTheFileHeader) {
