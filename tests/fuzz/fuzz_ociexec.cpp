@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "fuzz.h"
+#include "fuzz_sql.h"
 #include "oci_client.h"
 
 extern "C" {
@@ -220,83 +221,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 }
 
 std::string fuzz_generate(std::mt19937_64& rng) {
-    static const char* const pieces[] = {"select ",
-                                         "* ",
-                                         "from ",
-                                         "社員 ",
-                                         "顧客 ",
-                                         "売上 ",
-                                         "BIG_TABLE ",
-                                         "ALL_TYPES ",
-                                         "where ",
-                                         "社員番号 ",
-                                         "= ",
-                                         "1001 ",
-                                         "'a''b' ",
-                                         "|| ",
-                                         "( ",
-                                         ") ",
-                                         ", ",
-                                         "nvl(",
-                                         "decode(",
-                                         "sysdate ",
-                                         "rownum ",
-                                         "rowid ",
-                                         "dual ",
-                                         "count(*) ",
-                                         "insert into ",
-                                         "values ",
-                                         "update ",
-                                         "set ",
-                                         "氏名 ",
-                                         "delete ",
-                                         "\"社員\" ",
-                                         "demo.",
-                                         ":b1 ",
-                                         "for update ",
-                                         "nowait ",
-                                         "order by ",
-                                         "group by ",
-                                         "having ",
-                                         "union ",
-                                         "minus ",
-                                         "create table ",
-                                         "number(",
-                                         "varchar2(",
-                                         "drop ",
-                                         "commit ",
-                                         "savepoint s ",
-                                         "rollback to s ",
-                                         "rollback ",
-                                         "q'[x]' ",
-                                         "-- c\n",
-                                         "/* c */ ",
-                                         "(+) ",
-                                         "to_date(",
-                                         "to_char(",
-                                         "substr(",
-                                         "like ",
-                                         "escape ",
-                                         "; ",
-                                         "\"",
-                                         "lock table ",
-                                         "in exclusive mode ",
-                                         "with ",
-                                         "as ",
-                                         "merge into ",
-                                         "truncate table ",
-                                         "alter session set ",
-                                         "nls_date_format ",
-                                         "begin ",
-                                         "end; "};
-    std::string s;
-    size_t n = rng() % 24;
-    for (size_t i = 0; i < n; i++) {
-        if (rng() % 12 == 0)
-            s += static_cast<char>(rng() % 256);
-        else
-            s += pieces[rng() % (sizeof(pieces) / sizeof(pieces[0]))];
-    }
-    return s;
+    return fuzz_sql_generate(rng,
+                             {"社員 ",
+                              "顧客 ",
+                              "売上 ",
+                              "BIG_TABLE ",
+                              "ALL_TYPES ",
+                              "社員番号 ",
+                              "1001 ",
+                              "count(*) ",
+                              "氏名 ",
+                              "\"社員\" ",
+                              "demo.",
+                              "rollback ",
+                              "lock table ",
+                              "in exclusive mode ",
+                              "with ",
+                              "as ",
+                              "merge into ",
+                              "truncate table ",
+                              "alter session set ",
+                              "nls_date_format ",
+                              "begin ",
+                              "end; "},
+                             24);
 }
 const uint64_t fuzz_default_count = 300;

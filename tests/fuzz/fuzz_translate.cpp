@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "fuzz.h"
+#include "fuzz_sql.h"
 #include "platform/oci/testing/sqlite_accepts.h"
 #include "platform/oci/translate.h"
 
@@ -80,73 +81,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 }
 
 std::string fuzz_generate(std::mt19937_64& rng) {
-    static const char* const pieces[] = {"select ",
-                                         "* ",
-                                         "from ",
-                                         "emp ",
-                                         "dept ",
-                                         "where ",
-                                         "empno ",
-                                         "= ",
-                                         "1 ",
-                                         "'a''b' ",
-                                         "|| ",
-                                         "( ",
-                                         ") ",
-                                         ", ",
-                                         "nvl(",
-                                         "decode(",
-                                         "sysdate ",
-                                         "rownum ",
-                                         "rowid ",
-                                         "dual ",
-                                         "insert into ",
-                                         "values ",
-                                         "update ",
-                                         "set ",
-                                         "delete ",
-                                         "\"EMP\" ",
-                                         "scott.",
-                                         "system.t ",
-                                         ":b1 ",
-                                         "for update ",
-                                         "nowait ",
-                                         "order by ",
-                                         "group by ",
-                                         "having ",
-                                         "union ",
-                                         "minus ",
-                                         "create table ",
-                                         "number(",
-                                         "varchar2(",
-                                         "drop ",
-                                         "commit ",
-                                         "savepoint s ",
-                                         "rollback to s ",
-                                         "q'[x]' ",
-                                         "-- c\n",
-                                         "/* c */ ",
-                                         "(+) ",
-                                         "connect by ",
-                                         "start with ",
-                                         "\xE3\x81\x82 ",
-                                         "returning ",
-                                         "into ",
-                                         "to_date(",
-                                         "to_char(",
-                                         "substr(",
-                                         "like ",
-                                         "escape ",
-                                         "; ",
-                                         "\""};
-    std::string s;
-    size_t n = rng() % 30;
-    for (size_t i = 0; i < n; i++) {
-        if (rng() % 12 == 0)
-            s += static_cast<char>(rng() % 256);
-        else
-            s += pieces[rng() % (sizeof(pieces) / sizeof(pieces[0]))];
-    }
-    return s;
+    return fuzz_sql_generate(rng,
+                             {"emp ", "dept ", "empno ", "1 ", "\"EMP\" ", "scott.", "system.t ",
+                              "connect by ", "start with ", "\xE3\x81\x82 ", "returning ", "into "},
+                             30);
 }
 const uint64_t fuzz_default_count = 1000;
