@@ -346,6 +346,7 @@ BOOL AdjustWindowRect(LPRECT rect, DWORD style, BOOL menu) {
 // --- Creation and destruction -------------------------------------------------------
 
 static void Activate(HWND hwnd);
+static void PassActivationToOwner(const Wnd& w);
 
 HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y, int cx,
                      int cy, HWND parent, HMENU menu, HINSTANCE inst, LPVOID param) {
@@ -485,6 +486,7 @@ BOOL DestroyWindow(HWND hwnd) {
             if (o->owner == hwnd && !o->dead) owned.push_back(o->hwnd);
     }
     for (HWND o : owned) DestroyWindow(o);
+    PassActivationToOwner(*w);
     HWND focus = GetFocus();
     if (focus && (focus == hwnd || IsChild(hwnd, focus))) SetFocus(nullptr);
     HWND cap = GetCapture();
@@ -570,6 +572,15 @@ static void Activate(HWND hwnd) {
     if (IsWindow(hwnd)) SendMessageW(hwnd, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(prev));
 }
 
+// The active window hidden or going away hands the activation to its owner
+// when the owner can take it (shown, enabled and not going away itself).
+static void PassActivationToOwner(const Wnd& w) {
+    if (w.parent || !w.owner || GetActiveWindow() != w.hwnd) return;
+    auto owner = Find(w.owner);
+    if (!owner || owner->destroying || !(owner->style & WS_VISIBLE) || (owner->style & WS_DISABLED)) return;
+    Activate(w.owner);
+}
+
 BOOL ShowWindow(HWND hwnd, int cmd) {
     auto w = Find(hwnd);
     if (!w) return FALSE;
@@ -583,6 +594,7 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
     else
         w->style &= ~WS_VISIBLE;
     Sync(hwnd);
+    if (!show) PassActivationToOwner(*w);
     if (show && !w->parent) NoteTopLevelShown(hwnd);
     if (show && !w->parent && cmd != SW_SHOWNA && cmd != SW_SHOWNOACTIVATE && cmd != SW_SHOWMINIMIZED)
         Activate(hwnd);
@@ -619,11 +631,13 @@ BOOL SetWindowPos(HWND hwnd, HWND after, int x, int y, int cx, int cy, UINT flag
         }
     }
     if (flags & SWP_SHOWWINDOW) w->style |= WS_VISIBLE;
+    const bool hidden = (flags & SWP_HIDEWINDOW) && (w->style & WS_VISIBLE);
     if (flags & SWP_HIDEWINDOW) w->style &= ~WS_VISIBLE;
     w->rect = r;
     bool moved = old.left != r.left || old.top != r.top;
     Relayout(w, (flags & SWP_FRAMECHANGED) != 0);
     if (!IsWindow(hwnd)) return TRUE;
+    if (hidden) PassActivationToOwner(*w);
     if (moved) SendMessageW(hwnd, WM_MOVE, 0, MAKELPARAM(r.left + w->client.left, r.top + w->client.top));
     if (w->parent && !(flags & SWP_NOREDRAW) && (moved || !EqualRect(&old, &r)))
         InvalidateRect(w->parent, &old, TRUE);

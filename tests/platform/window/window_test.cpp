@@ -334,6 +334,60 @@ TEST_F(WindowTest, ShowingATopLevelWindowActivatesIt) {
     EXPECT_EQ(GetFocus(), b);
 }
 
+// An owned window (a modeless dialog over its frame) that is active and is
+// hidden or destroyed hands the activation back to its owner, and the
+// owner's keys reach it again. An owner that is disabled or going away
+// itself is not activated.
+TEST_F(WindowTest, HidingOrDestroyingTheActiveOwnedWindowActivatesItsOwner) {
+    HWND frame = Make();
+    HWND owned = Make(WS_OVERLAPPED | WS_VISIBLE, u"TestWnd", 100, 80, frame);
+    ASSERT_EQ(GetWindow(owned, GW_OWNER), frame);
+    ASSERT_EQ(GetActiveWindow(), owned);
+
+    Log().clear();
+    ShowWindow(owned, SW_HIDE);
+    EXPECT_EQ(GetActiveWindow(), frame);
+    EXPECT_EQ(GetFocus(), frame);
+    auto act = Of(WM_ACTIVATE);
+    ASSERT_EQ(act.size(), 2u);
+    EXPECT_EQ(act[0].hwnd, owned);
+    EXPECT_EQ(LOWORD(act[0].wParam), WA_INACTIVE);
+    EXPECT_EQ(act[1].hwnd, frame);
+    EXPECT_NE(LOWORD(act[1].wParam), WA_INACTIVE);
+    EXPECT_EQ(reinterpret_cast<HWND>(act[1].lParam), owned);
+    Log().clear();
+    tvtest::Key(frame, qtplatform::Key_F1 + 2);
+    EXPECT_EQ(Messages(frame, {WM_KEYDOWN}).size(), 1u);
+    EXPECT_TRUE(Messages(owned, {WM_KEYDOWN}).empty());
+
+    ShowWindow(owned, SW_SHOW);
+    ASSERT_EQ(GetActiveWindow(), owned);
+    DestroyWindow(owned);
+    EXPECT_EQ(GetActiveWindow(), frame);
+    Log().clear();
+    tvtest::Key(frame, qtplatform::Key_F1 + 2);
+    EXPECT_EQ(Messages(frame, {WM_KEYDOWN}).size(), 1u);
+
+    // Hidden through SetWindowPos too.
+    HWND second = Make(WS_OVERLAPPED | WS_VISIBLE, u"TestWnd", 100, 80, frame);
+    ASSERT_EQ(GetActiveWindow(), second);
+    SetWindowPos(second, nullptr, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER);
+    EXPECT_EQ(GetActiveWindow(), frame);
+
+    // A disabled owner stays inactive; one being destroyed hears no activation.
+    ShowWindow(second, SW_SHOW);
+    EnableWindow(frame, FALSE);
+    ShowWindow(second, SW_HIDE);
+    EXPECT_NE(GetActiveWindow(), frame);
+    EnableWindow(frame, TRUE);
+    ShowWindow(second, SW_SHOW);
+    ASSERT_EQ(GetActiveWindow(), second);
+    Log().clear();
+    DestroyWindow(frame);
+    EXPECT_FALSE(IsWindow(second));
+    for (auto& l : Of(WM_ACTIVATE)) EXPECT_EQ(LOWORD(l.wParam), WA_INACTIVE) << "activated while going away";
+}
+
 TEST_F(WindowTest, AsyncKeyStateFollowsTheKeyboard) {
     HWND h = Make();
     SetFocus(h);
