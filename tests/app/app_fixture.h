@@ -55,12 +55,17 @@ inline void WaitForKeywordLoader() {
     if (theApp.m_hKeywordThread) ::WaitForSingleObject(theApp.m_hKeywordThread, INFINITE);
 }
 
-// Types into a combo box's edit field, as a user clicking into it would.
-inline void TypeIntoCombo(HWND dlg, int id, const std::u16string& text) {
+// Types into a combo box's edit field, as a user clicking into it would;
+// replacing, its text is first selected with End and Shift+Home.
+inline void TypeIntoCombo(HWND dlg, int id, const std::u16string& text, bool replacing = false) {
     HWND edit = ::ChildWindowFromPoint(tvtest::Control(dlg, id), POINT{10, 10});
     RECT r;
     ::GetClientRect(edit, &r);
     tvtest::Click(edit, r.right - 1, r.bottom / 2);
+    if (replacing) {
+        tvtest::Key(edit, qtplatform::Key_End);
+        tvtest::Key(edit, qtplatform::Key_Home, static_cast<unsigned>(qtplatform::Mods::Shift));
+    }
     tvtest::Type(edit, text);
     tvtest::Pump();
 }
