@@ -522,18 +522,20 @@ int CStrToken::findKeyword(const char16_t* p, int n) {
     const KeywordEntry* rows = m_keywords + b.first;
     int32_t count = b.last - b.first + 1;
     if (b.breakState == 0) {
-        int32_t lo = 0, hi = count - 1;
+        // Rows of one key sort by kind: the last of them is the one found,
+        // as the hash index keeps it.
+        int32_t lo = 0, hi = count - 1, found = -1;
         while (lo <= hi) {
             int32_t mid = lo + (hi - lo) / 2;
             int r = compare_prefix(rows[mid].key, rows[mid].keyLength, word, n);
             if (r == 0 && rows[mid].keyLength > n) r = 1;
-            if (r == 0) return b.first + mid;
-            if (r < 0)
+            if (r == 0) found = b.first + mid;
+            if (r <= 0)
                 lo = mid + 1;
             else
                 hi = mid - 1;
         }
-        return -1;
+        return found;
     }
     return matchKeywordAt(p, b.first, n);
 }

@@ -155,6 +155,18 @@ TEST(Lookup, CaseMultiWordAndOverlongWords) {
         EXPECT_EQ(key_of(t, find_in(t, text)), key) << utf8(text.substr(0, 20));
     CStrToken empty;
     EXPECT_EQ(find_in(empty, u"select"), -1);
+
+    // Rows of one key sort by kind: the binary search finds the last, as the
+    // hash index does, whichever row its halving lands on first.
+    CStrToken dup;
+    ASSERT_EQ(load_keywords(&dup, "sum,2\nsum\nSum\nb\na\nc\nd\ne\nf\n"), 0);
+    const int hashed = find_in(dup, u"SUM x");
+    ASSERT_GE(hashed, 0);
+    EXPECT_EQ(dup.m_keywords[hashed].kind, 2);
+    CStrToken::HashSlot* index = dup.m_hash;
+    dup.m_hash = nullptr;
+    EXPECT_EQ(find_in(dup, u"SUM x"), hashed);
+    dup.m_hash = index;
 }
 
 TEST(Words, LengthsAndQuotedLiterals) {
