@@ -173,9 +173,13 @@ private:
         for (size_t i = 0; i < chain_.size(); ++i) {
             const QRawFont& raw = Face(i);
             if (!raw.isValid() || !raw.supportsCharacter(static_cast<uint>(cp))) continue;
-            quint32 glyph = 0;
-            int count = 1;
-            if (!raw.glyphIndexesForChars(units, n, &glyph, &count) || count < 1 || glyph == 0) continue;
+            // Qt wants room for one glyph per unit, even where a surrogate
+            // pair gives a single glyph: with less it fails, and a character
+            // beyond U+FFFF would draw the missing-glyph box.
+            quint32 glyphs[2] = {0, 0};
+            int count = 2;
+            if (!raw.glyphIndexesForChars(units, n, glyphs, &count) || count < 1 || glyphs[0] == 0) continue;
+            quint32 glyph = glyphs[0];
             QPointF adv;
             raw.advancesForGlyphIndexes(&glyph, &adv, 1, QRawFont::UseDesignMetrics);
             int a = (mono_ && i == 0) ? static_cast<int>(std::ceil(adv.x() - 1e-3))

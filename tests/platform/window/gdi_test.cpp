@@ -241,3 +241,30 @@ TEST_F(WindowTest, UnderlinedTextDrawsALineUnderTheRun) {
     SelectObject(m.dc, GetStockObject(SYSTEM_FONT));
     DeleteObject(f);
 }
+
+TEST_F(WindowTest, CharactersBeyondTheBasicPlaneDrawTheirGlyph) {
+    // U+20BB7 is in the CJK faces the fallback chain holds; U+3FFFD is in no
+    // face and draws the missing-glyph box. The two must not look alike.
+    auto draw = [](const char16_t* text) {
+        MemDC m(40, 40);
+        HFONT f = Font(-24, u"Terminal");
+        SelectObject(m.dc, f);
+        SetBkMode(m.dc, TRANSPARENT);
+        TextOutW(m.dc, 4, 4, text, 2);
+        std::vector<bool> ink;
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 40; ++x) ink.push_back(GetPixel(m.dc, x, y) != RGB(255, 255, 255));
+        SelectObject(m.dc, GetStockObject(SYSTEM_FONT));
+        DeleteObject(f);
+        return ink;
+    };
+    const std::vector<bool> kanji = draw(u"\U00020BB7");
+    const std::vector<bool> missing = draw(u"\U0003FFFD");
+    int differ = 0, inked = 0;
+    for (size_t i = 0; i < kanji.size(); ++i) {
+        differ += kanji[i] != missing[i] ? 1 : 0;
+        inked += kanji[i] ? 1 : 0;
+    }
+    EXPECT_GT(inked, 20);
+    EXPECT_GT(differ, 20);
+}
