@@ -1290,20 +1290,24 @@ int convertForColumn(sqlite3_context* ctx, sqlite3_value* v, const ColumnCheck& 
     }
     case TypeClass::Text:
     case TypeClass::Char: {
-        if (vt == SQLITE_TEXT && t.cls == TypeClass::Text) {
-            // A text that fits is stored as it is.
-            std::string_view s = valueText(v);
-            size_t actual = s.size();
+        // The length in bytes, or in characters under character semantics;
+        // 12899 names the column when it is over the maximum.
+        size_t actual = 0;
+        auto tooLong = [&](std::string_view s) {
+            actual = s.size();
             if (t.charSemantics) {
                 actual = 0;
                 for (unsigned char ch : s)
                     if ((ch & 0xC0) != 0x80) ++actual;
             }
-            if (actual > size_t(t.length)) {
-                detail = columnName() + " (actual: " + std::to_string(actual) +
-                         ", maximum: " + std::to_string(t.length) + ")";
-                return 12899;
-            }
+            if (actual <= size_t(t.length)) return false;
+            detail = columnName() + " (actual: " + std::to_string(actual) +
+                     ", maximum: " + std::to_string(t.length) + ")";
+            return true;
+        };
+        if (vt == SQLITE_TEXT && t.cls == TypeClass::Text) {
+            // A text that fits is stored as it is.
+            if (tooLong(valueText(v))) return 12899;
             sqlite3_result_value(ctx, v);
             return 0;
         }
@@ -1314,17 +1318,7 @@ int convertForColumn(sqlite3_context* ctx, sqlite3_value* v, const ColumnCheck& 
             s = numberText(sqlite3_value_double(v));
         else
             s.assign(valueText(v));
-        size_t actual = s.size();
-        if (t.charSemantics) {
-            actual = 0;
-            for (unsigned char ch : s)
-                if ((ch & 0xC0) != 0x80) ++actual;
-        }
-        if (actual > size_t(t.length)) {
-            detail = columnName() + " (actual: " + std::to_string(actual) +
-                     ", maximum: " + std::to_string(t.length) + ")";
-            return 12899;
-        }
+        if (tooLong(s)) return 12899;
         if (t.cls == TypeClass::Char) s.append(size_t(t.length) - actual, ' ');
         sqlite3_result_text(ctx, s.data(), int(s.size()), SQLITE_TRANSIENT);
         return 0;
