@@ -1,8 +1,10 @@
 // The main window in the running program: its place under WINDOW, the
 // toolbar, the calculation and END panes, the status bar's menu, the key
-// bindings as accelerators and menu key texts, the wheel and the splits.
+// bindings as accelerators and menu key texts, the key dialog from the menu,
+// the wheel and the splits.
 #include "app/dialogs/acceleratordlg.h"
 #include "docview_fixture.h"
+#include "res/dialogs4.h"
 #include "scheme/macro.h"
 #include "testing/framework.h"
 
@@ -224,50 +226,109 @@ TEST_F(FrameTest, StepTwentyOneInstallsTheBindingsAndTheMenusShowTheirKeys) {
     EXPECT_EQ(doc->m_data.m_insertedCount, 1);
 }
 
-TEST_F(FrameTest, KeyAssignmentTakesTheDialogsTableOnlyOnOk) {
+// "キー割り当て..." from the menu, driven through the dialog's own lists,
+// capture box and buttons: Ctrl+F moved from "検索" to "次を検索". Cancel
+// changes nothing; OK stores the table, Ctrl+F finds the next match and the
+// menu names both keys.
+TEST_F(FrameTest, KeyAssignmentMovesCtrlFToFindNextOnlyOnOk) {
     Load(u"社員");
-    auto assign = [this](UINT button) {
-        tvtest::ExpectDialog(u"キー割り当て", [button](HWND h) {
-            auto* dlg = dynamic_cast<CAcceleratorDlg*>(CWnd::FromHandle(h));
-            EXPECT_NE(dlg, nullptr);
-            if (dlg) {
-                EXPECT_EQ(dlg->m_table.Add(ID_DATA_ADD_RECORD, 0x72, 0x0F), 1);
-            }
+    auto press = [](int key, unsigned mods = 0) {
+        tvtest::Key(GetFocus(), key, mods);
+        tvtest::RunUntilIdle();
+    };
+    auto clickCell = [this](int col, int row) {
+        CRect r = view->m_grid.GetCellRect(col, row);
+        tvtest::Click(view->m_grid.m_hWnd, r.CenterPoint().x, r.CenterPoint().y);
+        tvtest::RunUntilIdle();
+    };
+    // A search for 鈴木 (row 1) through the search dialog, closed with Esc.
+    clickCell(1, 0);
+    press('F', kCtrl);
+    HWND search = CTavexView::GetSearchDlg()->m_hWnd;
+    ASSERT_TRUE(IsWindowVisible(search));
+    tvtest::Type(GetFocus(), u"鈴木");
+    press(qtplatform::Key_Return);
+    EXPECT_EQ(doc->m_data.m_curRow, 1);
+    press(qtplatform::Key_Escape);
+    ASSERT_EQ(GetFocus(), view->m_grid.m_hWnd);
+
+    // A list's row chosen as a user does: a click into the list, Home, Down.
+    auto chooseRow = [](HWND list, int row) {
+        tvtest::Click(list, 40, 30);
+        tvtest::Key(list, qtplatform::Key_Home);
+        for (int i = 0; i < row; ++i) tvtest::Key(list, qtplatform::Key_Down);
+        tvtest::Pump();
+    };
+    auto cell = [](HWND list, int row, int sub) {
+        return std::u16string(
+            static_cast<CListCtrl*>(CWnd::FromHandle(list))->GetItemText(row, sub).GetString());
+    };
+    auto rowOf = [&cell](HWND list, const std::u16string& text) {
+        const int n = static_cast<CListCtrl*>(CWnd::FromHandle(list))->GetItemCount();
+        for (int i = 0; i < n; ++i)
+            if (cell(list, i, 0) == text) return i;
+        return -1;
+    };
+    auto assignCtrlF = [&](int button) {
+        tvtest::ExpectDialog(u"キー割り当て", [&, button](HWND h) {
+            HWND cats = GetDlgItem(h, IDC_ACCEL_CATEGORIES), cmds = GetDlgItem(h, IDC_ACCEL_COMMANDS),
+                 keys = GetDlgItem(h, IDC_ACCEL_KEYS), capture = GetDlgItem(h, IDC_ACCEL_CAPTURE);
+            chooseRow(cats, rowOf(cats, u"編集"));
+            const int next = rowOf(cmds, u"次を検索"), find = rowOf(cmds, u"検索");
+            EXPECT_GE(next, 0);
+            EXPECT_GE(find, 0);
+            if (next < 0 || find < 0) return true;
+            chooseRow(cmds, next);
+            EXPECT_EQ(cell(keys, 0, 0), u"F3");
+            EXPECT_EQ(cell(cmds, next, 2), u"F3");
+            EXPECT_EQ(cell(cmds, find, 2), u"Ctrl+F");
+            tvtest::ClickControl(h, IDC_ACCEL_CAPTURE);
+            tvtest::KeyDown(capture, qtplatform::Key_Control, kCtrl);
+            tvtest::Key(capture, 'F', kCtrl);
+            tvtest::KeyUp(capture, qtplatform::Key_Control);
+            EXPECT_EQ(tvtest::TextOf(capture), u"Ctrl+F");
+            EXPECT_EQ(tvtest::TextOf(GetDlgItem(h, IDC_ACCEL_CURRENT)), u"現在の割り当て：検索");
+            tvtest::ClickControl(h, IDC_ACCEL_ASSIGN);
+            EXPECT_EQ(cell(cmds, next, 2), u"F3, Ctrl+F");
+            EXPECT_EQ(cell(cmds, find, 2), u"");
             tvtest::ClickControl(h, button);
             return true;
         });
-        frame->SendMessage(WM_COMMAND, ID_TOOL_KEY_ASSIGN);
-        tvtest::Pump();
-    };
-    auto keysOf = [](const AccelTable& t) {
-        CString keys;
-        t.KeysForCommand(ID_DATA_ADD_RECORD, keys);
-        return std::u16string(keys.GetString());
-    };
-    auto pressAddKey = [this] {
-        view->m_grid.SetFocus();
-        view->m_grid.SetCursorCell(0, 3);
-        tvtest::Key(GetFocus(), qtplatform::Key_F1 + 2, kCtrl | kShift);
+        tvtest::AnswerMenu(ID_TOOL_KEY_ASSIGN);
+        win32bk::OpenMenuBarPopup(frame->m_hWnd, 4); // "ツール"
         tvtest::RunUntilIdle();
+        tvtest::VerifyDialogs();
     };
 
-    // Cancel: the dialog's copy goes with it.
-    assign(IDCANCEL);
-    EXPECT_EQ(keysOf(frame->m_accel), u"");
-    pressAddKey();
-    EXPECT_EQ(doc->m_data.GetRowCount(), 20);
+    // Cancel: nothing stored, Ctrl+F still opens the search dialog, the menu as it was.
+    assignCtrlF(IDCANCEL);
+    EXPECT_EQ(GetInt(u"ACCELERATOR", u"ACCEL_CNT", -1), -1);
+    OpenPopup(1);
+    EXPECT_EQ(ItemText(1, ID_EDIT_SEARCH), u"検索(&F)...\tCtrl+F");
+    EXPECT_EQ(ItemText(1, ID_EDIT_SEARCH_NEXT), u"次を検索\tF3");
+    clickCell(1, 0);
+    press('F', kCtrl);
+    search = CTavexView::GetSearchDlg()->m_hWnd;
+    EXPECT_TRUE(IsWindowVisible(search));
+    EXPECT_EQ(doc->m_data.m_curRow, 0);
+    press(qtplatform::Key_Escape);
+    ASSERT_EQ(GetFocus(), view->m_grid.m_hWnd);
 
-    // OK: the frame's table, the stored one and the installed keys all change.
-    assign(IDOK);
-    EXPECT_EQ(keysOf(frame->m_accel), u"Ctrl+Shift+F3");
+    // OK: stored, installed, and shown in the menu.
+    assignCtrlF(IDOK);
+    EXPECT_EQ(GetInt(u"ACCELERATOR", u"ACCEL_CNT", -1), 17);
     AccelTable stored;
     stored.Load();
-    EXPECT_EQ(keysOf(stored), u"Ctrl+Shift+F3");
+    EXPECT_EQ(stored.FindCommand(u"Ctrl+F"), ID_EDIT_SEARCH_NEXT);
+    EXPECT_EQ(stored.FindCommand(u"F3"), ID_EDIT_SEARCH_NEXT);
     EXPECT_EQ(frame->m_hAccelTable, frame->m_hAccel);
-    pressAddKey();
-    EXPECT_EQ(doc->m_data.GetRowCount(), 21);
-    OpenPopup(2);
-    EXPECT_EQ(ItemText(2, ID_DATA_ADD_RECORD), u"レコード追加\tCtrl+Shift+F3");
+    clickCell(1, 0);
+    press('F', kCtrl);
+    EXPECT_EQ(doc->m_data.m_curRow, 1) << "Ctrl+F finds the next 鈴木";
+    EXPECT_EQ(GetActiveWindow(), frame->m_hWnd) << "no search dialog";
+    OpenPopup(1);
+    EXPECT_EQ(ItemText(1, ID_EDIT_SEARCH_NEXT), u"次を検索\tF3, Ctrl+F");
+    EXPECT_EQ(ItemText(1, ID_EDIT_SEARCH), u"検索(&F)...");
 }
 
 TEST_F(FrameTest, WheelStepsOneLineAndSplitsKeepThePositions) {
