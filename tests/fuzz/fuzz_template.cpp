@@ -12,9 +12,13 @@ namespace {
 
 const char16_t kSubject[] = u"xx\U0001F600ab-cd あい\r\nend";
 
-Regex* fixed_regex() {
-    static Regex* re = regex_compile(u"(a)(b)?(z)?-(c)(d)\\s*(あ)", 0);
-    return re;
+// Two fixed patterns, chosen by the input's first byte: the second has named
+// groups and more than nine, for "$+{name}" and two-digit references.
+Regex* fixed_regex(bool named) {
+    static Regex* plain = regex_compile(u"(a)(b)?(z)?-(c)(d)\\s*(あ)", 0);
+    static Regex* many =
+        regex_compile(u"(?<first>a)(b)?(z)?-(c)(d)\\s*(あ)(い)?()()(x)?(?<tail>\\r)?(\\n)", 0);
+    return named ? many : plain;
 }
 
 } // namespace
@@ -32,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     bool backslash = tmpl.find(u'\\') != std::u16string::npos;
     if (backslash) fuzz_check(refs == 1, "a backslash is a reference");
 
-    Regex* re = fixed_regex();
+    Regex* re = fixed_regex((data[0] & 1) != 0);
     fuzz_check(re != nullptr, "fixed pattern");
     RegexStrSubject subject{};
     RegexPositionOps ops{};
@@ -83,14 +87,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 }
 
 std::string fuzz_generate(std::mt19937_64& rng) {
-    static const char16_t* const pieces[] = {u"$&",         u"$'",     u"$`",   u"$+",  u"$1",  u"$2",
-                                             u"$3",         u"$9",     u"$0",   u"$",   u"\\",  u"\\1",
-                                             u"\\n",        u"\\t",    u"\\\\", u"\\$", u"x",   u"あ",
-                                             u"\U0001F600", u"\xD800", u"$$",   u"\\0", u"\\9", u"\\u3042"};
+    static const char16_t* const pieces[] = {
+        u"$&",        u"$'",       u"$`",         u"$+",       u"$1",  u"$2",  u"$3",   u"$9",
+        u"$0",        u"$",        u"\\",         u"\\1",      u"\\n", u"\\t", u"\\\\", u"\\$",
+        u"x",         u"あ",       u"\U0001F600", u"\xD800",   u"$$",  u"\\0", u"\\9",  u"\\u3042",
+        u"$+{first}", u"$+{tail}", u"$+{}",       u"$+{nope}", u"$+{", u"$12", u"$13",  u"$10"};
     std::u16string t;
     size_t n = rng() % 20;
     for (size_t i = 0; i < n; i++) t += pieces[rng() % (sizeof(pieces) / sizeof(pieces[0]))];
-    std::string s(1, 'T');
+    std::string s(1, rng() % 2 ? 'U' : 'T');
     for (char16_t c : t) {
         s += static_cast<char>(c & 0xFF);
         s += static_cast<char>(c >> 8);
