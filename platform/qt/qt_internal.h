@@ -125,8 +125,10 @@ void InstallCommonDialogs();
 // geometry of its parts.
 QStyleOptionSlider ScrollBarOption(QScrollBar* sb);
 
-// Milliseconds since the process started, from its start time in /proc; -1
-// when unknown.
-long MillisecondsSinceStart();
+// Milliseconds since the process started. When TAVRELIX_SPAWN_NS holds the
+// spawner's CLOCK_MONOTONIC nanoseconds at the spawn, the time is counted on
+// that clock from there (to the microsecond); otherwise from the start time in
+// /proc, which moves in clock ticks (10 ms). -1 when unknown.
+double MillisecondsSinceStart();
 
 } // namespace qtbk

@@ -1,7 +1,8 @@
 // TAVRELIX_SCREENSHOT: the first top-level window shown is written as PNG at
 // its first idle, the milliseconds since the process started (to the
-// capture) go to stderr, and the window is closed (IDCANCEL for a dialog,
-// WM_CLOSE for a frame).
+// capture; counted from TAVRELIX_SPAWN_NS when the spawner gives it) go to
+// stderr, and the window is closed (IDCANCEL for a dialog, WM_CLOSE for a
+// frame).
 #include <QImage>
 
 #include <chrono>
@@ -9,8 +10,9 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <unistd.h>
 #include <string>
+#include <time.h>
+#include <unistd.h>
 
 #include "display/display.h"
 #include "qt_internal.h"
@@ -31,7 +33,7 @@ void AtIdle() {
     // The time is taken once the window is captured, before the PNG is
     // encoded: encoding is the switch's own work, not the program's start.
     qtplatform::Image shot = qtplatform::Capture(hwnd);
-    std::fprintf(stderr, "%ld\n", qtbk::MillisecondsSinceStart());
+    std::fprintf(stderr, "%.3f\n", qtbk::MillisecondsSinceStart());
     qtplatform::SavePng(shot, g_path);
     WCHAR cls[16] = {};
     GetClassNameW(hwnd, cls, 16);
@@ -56,7 +58,17 @@ void InstallScreenshotFromEnvironment() {
 
 namespace qtbk {
 
-long MillisecondsSinceStart() {
+double MillisecondsSinceStart() {
+    if (const char* spawn = std::getenv("TAVRELIX_SPAWN_NS"); spawn && *spawn) {
+        char* end = nullptr;
+        unsigned long long at = std::strtoull(spawn, &end, 10);
+        timespec now{};
+        if (end && *end == 0 && clock_gettime(CLOCK_MONOTONIC, &now) == 0) {
+            unsigned long long ns = static_cast<unsigned long long>(now.tv_sec) * 1000000000ULL +
+                                    static_cast<unsigned long long>(now.tv_nsec);
+            if (ns >= at) return static_cast<double>(ns - at) / 1e6;
+        }
+    }
     std::ifstream stat("/proc/self/stat");
     std::string all((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
     size_t close = all.rfind(')');
@@ -70,7 +82,7 @@ long MillisecondsSinceStart() {
     double uptime = 0;
     up >> uptime;
     double ticks = static_cast<double>(sysconf(_SC_CLK_TCK));
-    return static_cast<long>((uptime - static_cast<double>(startTicks) / ticks) * 1000.0);
+    return (uptime - static_cast<double>(startTicks) / ticks) * 1000.0;
 }
 
 } // namespace qtbk

@@ -18,7 +18,7 @@ int RunStartupReference(int argc, char** argv, int width, int height) {
     // A zero timer fires once the event queue is empty: the first idle.
     QTimer::singleShot(0, &window, [&] {
         window.grab();
-        std::fprintf(stderr, "%ld\n", qtbk::MillisecondsSinceStart());
+        std::fprintf(stderr, "%.3f\n", qtbk::MillisecondsSinceStart());
         app.quit();
     });
     return app.exec();
