@@ -2,9 +2,11 @@
 // fresh settings each time and TAVRELIX_SCREENSHOT set, to the logged-on
 // window's first idle as the switch reports it, alternating with the empty Qt
 // main window of the same size; medians of RUNS (10) each. Also: spawn to exit
-// of both, the first run (which creates DEMO), and start to the login dialog.
+// and processor time of both, the first run (which creates DEMO), and start
+// to the login dialog.
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -27,6 +29,7 @@ namespace fs = std::filesystem;
 struct Run {
     double reported = -1; // ms the program printed last on stderr
     double wall = 0;      // ms from spawn to exit
+    double cpu = 0;       // ms of processor time, user and system, all threads
     int status = -1;
 };
 
@@ -65,8 +68,13 @@ Run Start(const std::string& exe, const std::vector<std::string>& args, const st
     e[envs.size() - 1] = envs.back().data();
     pid_t pid = 0;
     if (posix_spawn(&pid, exe.c_str(), &actions, nullptr, a.data(), e.data()) != 0) return run;
-    waitpid(pid, &run.status, 0);
+    rusage usage{};
+    wait4(pid, &run.status, 0, &usage);
     run.wall = static_cast<double>(MonotonicNs() - t0) / 1e6;
+    auto ms = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_usec) / 1e3;
+    };
+    run.cpu = ms(usage.ru_utime) + ms(usage.ru_stime);
     posix_spawn_file_actions_destroy(&actions);
     std::ifstream in(err);
     std::string line;
@@ -106,7 +114,7 @@ int main(int argc, char** argv) {
     std::printf("first run (creates DEMO): reported %.1f ms, spawn to exit %.1f ms\n", first.reported,
                 first.wall);
 
-    std::vector<double> app, appWall, ref, refWall, login;
+    std::vector<double> app, appWall, appCpu, ref, refWall, refCpu, login;
     for (int i = 1; i <= runs; ++i) {
         Run a = Start(TAVRELIX_EXE, {"LOGON=DEMO/demo@DEMO"}, env(i, "main.png"), root);
         Run r = Start(REFERENCE_EXE, {}, env(i, "ref.png"), root);
@@ -118,15 +126,19 @@ int main(int argc, char** argv) {
         }
         app.push_back(double(a.reported));
         appWall.push_back(a.wall);
+        appCpu.push_back(a.cpu);
         ref.push_back(double(r.reported));
         refWall.push_back(r.wall);
+        refCpu.push_back(r.cpu);
         login.push_back(double(l.reported));
     }
     const double ma = Median(app), mr = Median(ref);
-    std::printf("tavrelix LOGON=DEMO/demo@DEMO to first idle: median %.1f ms (spawn to exit %.1f ms)\n", ma,
-                Median(appWall));
-    std::printf("Qt main window 800x600 to first idle:       median %.1f ms (spawn to exit %.1f ms)\n", mr,
-                Median(refWall));
+    std::printf("tavrelix LOGON=DEMO/demo@DEMO to first idle: median %.1f ms (spawn to exit %.1f ms, "
+                "processor %.1f ms)\n",
+                ma, Median(appWall), Median(appCpu));
+    std::printf("Qt main window 800x600 to first idle:       median %.1f ms (spawn to exit %.1f ms, "
+                "processor %.1f ms)\n",
+                mr, Median(refWall), Median(refCpu));
     std::printf("tavrelix to the login dialog:                median %.1f ms\n", Median(login));
     std::printf("ratio %.2f (target: within 3x) over %zu runs\n", mr > 0 ? ma / mr : 0.0, app.size());
     std::error_code ec;
