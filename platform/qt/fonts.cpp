@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <thread>
 #include <tuple>
 
 #include "qt_internal.h"
@@ -307,6 +308,23 @@ void DrawGlyphs(QImage& image, const win32bk::Region& clip, win32bk::FontFace* f
 } // namespace qtbk
 
 namespace qtplatform {
+
+namespace {
+std::thread g_fontDatabaseLoader;
+}
+
+// Qt guards its font database with one recursive lock that every query and
+// every font resolution takes: filled on another thread, it is only ever
+// seen complete. The list of families is the same walk and is kept.
+void StartFontDatabase() {
+    if (g_fontDatabaseLoader.joinable()) return;
+    g_fontDatabaseLoader = std::thread([] { qtbk::InstalledFamilies(); });
+}
+
+void FinishFontDatabase() {
+    if (g_fontDatabaseLoader.joinable()) g_fontDatabaseLoader.join();
+}
+
 bool FamilyInstalled(const char16_t* family) {
     return qtbk::InstalledFamilies().contains(QString::fromUtf16(family), Qt::CaseInsensitive);
 }

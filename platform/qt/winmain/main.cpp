@@ -1,5 +1,6 @@
-// The program's main: starts the display, records the arguments in UTF-16
-// and runs the application through AfxWinMain.
+// The program's main: starts the display (its font database filled on a
+// worker meanwhile), records the arguments in UTF-16 and runs the
+// application through AfxWinMain.
 #include <windows.h>
 
 #include "display/display.h"
@@ -9,6 +10,9 @@ int AfxWinMain(HINSTANCE instance, HINSTANCE prev, LPWSTR cmdLine, int cmdShow);
 int main(int argc, char** argv) {
     SetProcessArguments(argc, argv);
     qtplatform::Init(&argc, argv);
+    qtplatform::StartFontDatabase();
     qtplatform::InstallScreenshotFromEnvironment();
-    return AfxWinMain(nullptr, nullptr, GetCommandLineW(), SW_SHOWNORMAL);
+    const int rc = AfxWinMain(nullptr, nullptr, GetCommandLineW(), SW_SHOWNORMAL);
+    qtplatform::FinishFontDatabase();
+    return rc;
 }

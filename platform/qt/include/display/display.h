@@ -15,6 +15,13 @@ namespace qtplatform {
 void Init(int* argc = nullptr, char** argv = nullptr);
 bool Initialized();
 
+// Fills Qt's font database (fontconfig's set-up and the walk over every face)
+// on a worker while the caller goes on setting itself up; the first text
+// measured or drawn waits for it. FinishFontDatabase joins the worker: call
+// it before the program ends.
+void StartFontDatabase();
+void FinishFontDatabase();
+
 // Runs the default message loop until WM_QUIT; returns its exit code.
 int Run();
 // When TAVRELIX_SCREENSHOT names a file, the first top-level window shown is
