@@ -80,6 +80,13 @@ bool execSql(sqlite3* db, const std::string& sql) {
     return rc == SQLITE_OK;
 }
 
+// WAL mode, its files kept between starts.
+bool useWal(sqlite3* db) {
+    if (!execSql(db, "PRAGMA journal_mode=WAL")) return false;
+    keepWalFiles(db, "main");
+    return true;
+}
+
 std::string schemaFile(const std::string& dir, int64_t id) {
     return dir + "/u" + std::to_string(id) + ".db";
 }
@@ -88,8 +95,8 @@ bool createDatabase(const std::string& dir, bool demo) {
     std::string tmp = dir + ".new-" + std::to_string(::getpid());
     makeDirs(tmp);
     sqlite3* db = nullptr;
-    bool ok = sqlite3_open((tmp + "/catalog.db").c_str(), &db) == SQLITE_OK &&
-              execSql(db, "PRAGMA journal_mode=WAL") && execSql(db, kCatalogTables) && execSql(db, "BEGIN") &&
+    bool ok = sqlite3_open((tmp + "/catalog.db").c_str(), &db) == SQLITE_OK && useWal(db) &&
+              execSql(db, kCatalogTables) && execSql(db, "BEGIN") &&
               execSql(db, "INSERT INTO users(username, password, sysdba, sysoper, created) VALUES "
                           "('SYS', 'change_on_install', 1, 1, datetime('now','localtime')),"
                           "('SYSTEM', 'manager', 0, 0, datetime('now','localtime'))") &&
@@ -113,6 +120,16 @@ std::mutex& dbMutex() {
 }
 
 } // namespace
+
+void keepWalFiles(sqlite3* conn, const char* schema) {
+    // The size limit 0 empties the kept file at the last close (and after a
+    // checkpoint's restart), so nothing is read back at the next open.
+    int keep = 1;
+    sqlite3_file_control(conn, schema, SQLITE_FCNTL_PERSIST_WAL, &keep);
+    char* limit = sqlite3_mprintf("PRAGMA %Q.journal_size_limit=0", schema);
+    sqlite3_exec(conn, limit, nullptr, nullptr, nullptr);
+    sqlite3_free(limit);
+}
 
 std::shared_ptr<Database> attachService(const std::string& serviceIn, OraError& err) {
     std::string service = upperAscii(trim(serviceIn));
@@ -203,6 +220,7 @@ void Session::attachAll() {
         char* wal = sqlite3_mprintf("PRAGMA %Q.journal_mode=WAL", name.c_str());
         sqlite3_exec(conn, wal, nullptr, nullptr, nullptr);
         sqlite3_free(wal);
+        keepWalFiles(conn, name.c_str());
     }
 }
 
@@ -215,7 +233,7 @@ bool Session::open(OraError& err) {
     }
     sqlite3_busy_timeout(conn, 5000);
     sqlite3_extended_result_codes(conn, 0);
-    execSql(conn, "PRAGMA journal_mode=WAL");
+    useWal(conn);
     execSql(conn, "PRAGMA case_sensitive_like=ON");
     execSql(conn, kCatalogTables);
     attachAll();

@@ -126,6 +126,7 @@ void upgradeDemo(const std::string& dir) {
         return;
     }
     sqlite3_busy_timeout(catalog, 5000);
+    keepWalFiles(catalog, "main");
     int version = catalogVersion(catalog);
     if (version < kDemoVersion) {
         auto db = std::make_shared<Database>();

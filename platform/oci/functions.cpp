@@ -762,6 +762,7 @@ sqlite3* sequenceDb(Session& s) {
         return nullptr;
     }
     sqlite3_busy_timeout(s.sequenceConn, 5000);
+    keepWalFiles(s.sequenceConn, "main");
     sqlite3_exec(s.sequenceConn,
                  "PRAGMA journal_mode=WAL; CREATE TABLE IF NOT EXISTS seq(owner TEXT NOT NULL, name TEXT NOT "
                  "NULL, next INTEGER NOT NULL, PRIMARY KEY(owner, name))",

@@ -303,6 +303,12 @@ bool runUserStatement(Session& s, const Translation& t, OraError& err);
 // Maps SQLite's error of the connection (and our functions' errors) to an Oracle error.
 OraError sqliteError(Session& s, int rc, const Translation* t, int outOffset);
 
+// Keeps the WAL files of one of the connection's databases ("main", or an
+// attached schema) in place when the last connection closes: they are
+// checkpointed and emptied as before, but not deleted, so the next start
+// opens them instead of making them anew.
+void keepWalFiles(sqlite3* conn, const char* schema);
+
 // Registers the SQL functions on a connection.
 void registerFunctions(Session& s);
 // The session's connection to sequences.db, where NEXTVAL takes its numbers in

@@ -164,3 +164,46 @@ TEST_F(OciTest, SwitchingCallSetsKeepsTheTransaction) {
     ASSERT_EQ(api.OCITransRollback(s.svc, s.err, 0), 0);
     EXPECT_EQ(s.value("select count(*) from t"), "0");
 }
+
+// The databases' WAL files stay from one start to the next, empty: what was
+// committed is in the database files themselves once the last session ends,
+// and a second session sees each commit meanwhile.
+TEST_F(OciTest, WalFilesAreKeptEmptyAndCommitsReachTheDatabase) {
+    namespace fs = std::filesystem;
+    const fs::path db = home->dir / "db" / "test";
+    {
+        Session8 a(api), b(api);
+        ASSERT_EQ(a.logon("system", "manager"), 0) << a.errorText();
+        ASSERT_EQ(b.logon("system", "manager"), 0) << b.errorText();
+        ASSERT_EQ(a.exec("create table kept (a number)"), 0) << a.errorText();
+        ASSERT_EQ(a.exec("insert into kept values (7)"), 0) << a.errorText();
+        EXPECT_EQ(b.value("select count(*) from kept"), "0");
+        ASSERT_EQ(api.OCITransCommit(a.svc, a.err, 0), 0);
+        EXPECT_EQ(b.value("select count(*) from kept"), "1");
+        // The sequences' database is opened on first use.
+        ASSERT_EQ(a.exec("create sequence kept_seq"), 0) << a.errorText();
+        EXPECT_EQ(a.value("select kept_seq.nextval from dual"), "1");
+        a.logoff();
+        b.logoff();
+    }
+    int walFiles = 0;
+    for (const auto& e : fs::directory_iterator(db)) {
+        const std::string name = e.path().filename().string();
+        if (name.size() < 4 || name.compare(name.size() - 4, 4, "-wal") != 0) continue;
+        ++walFiles;
+        EXPECT_EQ(fs::file_size(e.path()), 0u) << name;
+        EXPECT_TRUE(fs::exists(db / (name.substr(0, name.size() - 4) + "-shm"))) << name;
+    }
+    // The catalogue, SYSTEM's schema, the sequences at least.
+    EXPECT_GE(walFiles, 3);
+    // Without its WAL files (a copy of the database files alone) nothing is lost.
+    for (const auto& e : fs::directory_iterator(db)) {
+        const std::string name = e.path().filename().string();
+        if (name.find("-wal") != std::string::npos || name.find("-shm") != std::string::npos)
+            fs::remove(e.path());
+    }
+    Session8 c(api);
+    ASSERT_EQ(c.logon("system", "manager"), 0) << c.errorText();
+    EXPECT_EQ(c.value("select a from kept"), "7");
+    EXPECT_EQ(c.value("select kept_seq.nextval from dual"), "2");
+}
