@@ -21,6 +21,24 @@ namespace apptest {
 
 using oratest::Tap;
 
+// Dark pixels of a grid cell in a captured image of the grid: what is drawn
+// there now (a capture reads what was painted, nothing is painted for it).
+// An inset leaves out the cell's edge (the grid lines, the cursor's frame).
+inline int InkIn(CGridCtrl& grid, const qtplatform::Image& img, int col, int row, int inset = 0) {
+    CRect r = grid.GetCellRect(col, row);
+    r.DeflateRect(inset, inset);
+    int n = 0;
+    for (int y = std::max<int>(0, r.top); y < std::min<int>(img.height, r.bottom); ++y)
+        for (int x = std::max<int>(0, r.left); x < std::min<int>(img.width, r.right); ++x) {
+            uint32_t p = img.At(x, y);
+            n += ((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF) < 200;
+        }
+    return n;
+}
+inline int InkIn(CGridCtrl& grid, int col, int row, int inset = 0) {
+    return InkIn(grid, tvtest::Capture(grid.m_hWnd), col, row, inset);
+}
+
 class DocViewTest : public AppTest {
 public:
     CMainFrame* frame = nullptr;

@@ -5,7 +5,7 @@
 #include "editor/editctrl.h"
 #include "app/tavexdoc.h"
 #include "app/tavexview.h"
-#include "query_fixture.h"
+#include "docview_fixture.h"
 #include "res/resource.h"
 #include "res/tablelist.h"
 
@@ -13,18 +13,6 @@ namespace {
 
 using namespace apptest;
 using oratest::Tap;
-
-// Dark pixels in a cell of the grid's captured image.
-int InkIn(CGridCtrl& grid, const qtplatform::Image& img, int col, int row) {
-    CRect r = grid.GetCellRect(col, row);
-    int n = 0;
-    for (int y = std::max<int>(0, r.top); y < std::min<int>(img.height, r.bottom); ++y)
-        for (int x = std::max<int>(0, r.left); x < std::min<int>(img.width, r.right); ++x) {
-            uint32_t p = img.At(x, y);
-            n += ((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF) < 200;
-        }
-    return n;
-}
 
 TEST_F(AppTest, ANewUserSeesTheRowsOfATable) {
     ASSERT_TRUE(Start({u"LOGON=DEMO/demo@DEMO"}));
