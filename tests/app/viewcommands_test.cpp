@@ -1,15 +1,20 @@
 // The view's commands through the frame's command routing on 社員 and
 // ALL_TYPES: enabling on plain, filtered, swapped and read-only models, the
 // copy types, conversions, column widths, the data editor, find next and
-// previous, sorting, empty rows, the current time, set NULL.
+// previous, sorting (with a cell edit open too), empty rows, the current
+// time, set NULL repainting every pane of a split.
 #include "docview_fixture.h"
 
 #include "app/dialogs/inputdlg.h"
 #include "res/dialogs4.h"
+#include "testing/framework.h"
+
+#include <map>
 
 namespace {
 
 using apptest::DocViewTest;
+using apptest::InkIn;
 using apptest::Narrow;
 namespace fs = std::filesystem;
 
@@ -167,6 +172,53 @@ TEST_F(ViewCommandTest, CopyCommandsGiveTheirTypesAndConversionsCount) {
     EXPECT_EQ(Narrow(doc->m_data.GetText(0, 6)), "東京都千代田区丸の内1-1-1");
     Command(ID_EDIT_UNDO);
     EXPECT_EQ(Narrow(doc->m_data.GetText(0, 6)), "東京都千代田区丸の内１－１－１");
+}
+
+// The copy commands and the popup "コピー(フォーマット指定)" of the 編集 menu
+// that holds six of them: greyed with nothing to copy (no table, or an open
+// cell editor without a selection), enabled with a cursor cell or a
+// selection in the editor.
+TEST_F(ViewCommandTest, CopyFormatPopupAndItsCommandsNeedSomethingToCopy) {
+    const UINT copies[] = {ID_EDIT_COPY,
+                           ID_EDIT_COPY_TAB,
+                           ID_EDIT_COPY_TAB_WITH_COLNAME,
+                           ID_EDIT_COPY_CSV,
+                           ID_EDIT_COPY_CSV_WITH_COLNAME,
+                           ID_EDIT_COPY_FIXED,
+                           ID_EDIT_COPY_FIXED_WITH_COLNAME};
+    // The 編集 menu as it opens from the bar (cancelled): the popup entry's state.
+    auto popupState = [this]() -> int {
+        tvtest::ClearMenus();
+        tvtest::AnswerMenu(0);
+        win32bk::OpenMenuBarPopup(frame->m_hWnd, 1);
+        tvtest::Pump();
+        EXPECT_EQ(tvtest::Menus().size(), 1u);
+        if (tvtest::Menus().empty()) return -1;
+        for (const auto& item : tvtest::Menus()[0].items)
+            if (item.text == u"コピー(フォーマット指定)") return static_cast<int>(item.state);
+        ADD_FAILURE() << "no popup コピー(フォーマット指定)";
+        return -1;
+    };
+    auto expectAll = [&](bool on, const char* when) {
+        for (UINT id : copies) EXPECT_EQ(Enabled(id), on) << id << " " << when;
+        const int state = popupState();
+        EXPECT_EQ((state & MF_GRAYED) != 0, !on) << when;
+        EXPECT_NE(state & MF_POPUP, 0) << when;
+    };
+    expectAll(false, "nothing loaded");
+    Load(u"社員");
+    CRect r = view->m_grid.GetCellRect(1, 2);
+    tvtest::Click(view->m_grid.m_hWnd, r.CenterPoint().x, r.CenterPoint().y);
+    tvtest::RunUntilIdle();
+    expectAll(true, "a cursor cell");
+    // F2 opens the cell's editor with the caret at the end, nothing selected.
+    tvtest::Key(GetFocus(), qtplatform::Key_F1 + 1);
+    tvtest::RunUntilIdle();
+    ASSERT_TRUE(view->m_grid.IsCellEditorVisible());
+    expectAll(false, "an editor without a selection");
+    tvtest::Key(GetFocus(), qtplatform::Key_Home, static_cast<unsigned>(qtplatform::Mods::Shift));
+    tvtest::RunUntilIdle();
+    expectAll(true, "a selection in the editor");
 }
 
 TEST_F(ViewCommandTest, ColumnWidthClampsAndFollowsTheSelection) {
@@ -410,6 +462,94 @@ TEST_F(ViewCommandTest, LobCellsSetNullUploadAndBfile) {
     });
     Command(ID_DATA_BFILE_UPDATE);
     EXPECT_EQ(Narrow(doc->m_data.GetText(1, bfile)), "<BFILE dir_alias:DEMO_DIR file_name:other.txt update>");
+}
+
+// "NULLにする" from the cell menu of the lower right pane of a 2 x 2 split:
+// the row is marked updated, and every pane draws the cell empty.
+TEST_F(ViewCommandTest, SetNullFromTheCellMenuRepaintsEveryPane) {
+    LoadAllTypes();
+    const int blob = ColumnOf(u"C_BLOB");
+    ASSERT_GE(blob, 0);
+    CSplitterWnd& split = frame->m_wndSplitter;
+    ASSERT_TRUE(split.SplitRow(200));
+    ASSERT_TRUE(split.SplitColumn(300));
+    tvtest::RunUntilIdle();
+    // Every pane shows the BLOB cell of row 0 whole.
+    std::vector<CTavexView*> panes;
+    for (int r = 0; r < 2; ++r)
+        for (int c = 0; c < 2; ++c) {
+            panes.push_back(dynamic_cast<CTavexView*>(split.GetPane(r, c)));
+            ASSERT_NE(panes.back(), nullptr);
+            CGridCtrl& g = panes.back()->m_grid;
+            g.SetScrollPosition(SB_HORZ, blob);
+            tvtest::RunUntilIdle();
+            CRect client, cell = g.GetCellRect(blob, 0);
+            g.GetClientRect(&client);
+            ASSERT_GE(cell.left + 1, g.m_rowHeaderWidth) << r << c;
+            ASSERT_LE(cell.right, client.right) << r << c;
+            ASSERT_GE(cell.top + 1, g.m_colHeaderHeight) << r << c;
+        }
+    CGridCtrl& lower = panes[3]->m_grid;
+    CRect cell = lower.GetCellRect(blob, 0);
+    tvtest::Click(lower.m_hWnd, cell.CenterPoint().x, cell.CenterPoint().y);
+    tvtest::RunUntilIdle();
+    ASSERT_EQ(doc->m_data.m_curCol, blob);
+    ASSERT_EQ(doc->m_data.m_curRow, 0);
+    ASSERT_FALSE(doc->m_data.IsNull(0, blob));
+    std::vector<int> before;
+    for (CTavexView* p : panes) {
+        before.push_back(InkIn(p->m_grid, blob, 0, 3));
+        EXPECT_GT(before.back(), 10) << "the BLOB cell shows its value";
+    }
+    tvtest::ClearMenus();
+    tvtest::AnswerMenu(ID_DATA_SET_NULL);
+    tvtest::Click(lower.m_hWnd, cell.CenterPoint().x, cell.CenterPoint().y, 1);
+    tvtest::RunUntilIdle();
+    ASSERT_EQ(tvtest::Menus().size(), 1u);
+    EXPECT_TRUE(doc->m_data.IsNull(0, blob));
+    EXPECT_TRUE(doc->m_data.IsUpdatedRow(0));
+    EXPECT_EQ(doc->m_data.m_updatedCount, 1);
+    for (size_t i = 0; i < panes.size(); ++i)
+        EXPECT_LT(InkIn(panes[i]->m_grid, blob, 0, 3), before[i] / 4)
+            << "pane " << i << " still shows the value";
+}
+
+// Sorting while a cell's in-place editor holds typed text: the text is
+// stored on the record it was typed on, before the rows move.
+TEST_F(ViewCommandTest, SortingWithACellEditOpenKeepsTheTextOnItsRecord) {
+    Load(u"社員");
+    CGridCtrl& grid = view->m_grid;
+    // 氏名 of 1003, typed over.
+    CRect r = grid.GetCellRect(1, 2);
+    tvtest::Click(grid.m_hWnd, r.CenterPoint().x, r.CenterPoint().y);
+    tvtest::RunUntilIdle();
+    ASSERT_EQ(Narrow(doc->m_data.GetText(2, 0)), "1003");
+    tvtest::Type(GetFocus(), u"改名 三郎");
+    tvtest::RunUntilIdle();
+    ASSERT_TRUE(grid.IsCellEditorVisible());
+    // "グリッドのソート" from the menu, 氏名 descending.
+    tvtest::ExpectDialog(u"Gridのソート", [](HWND h) {
+        tvtest::ClickControl(h, IDC_SORT_DESC1);
+        tvtest::ClickControl(h, IDOK);
+        return true;
+    });
+    tvtest::AnswerMenu(ID_DATA_SORT_GRID);
+    win32bk::OpenMenuBarPopup(frame->m_hWnd, 2); // "データ"
+    tvtest::RunUntilIdle();
+    tvtest::VerifyDialogs();
+    EXPECT_FALSE(grid.IsCellEditorVisible());
+    std::map<std::string, std::string> names;
+    for (int row = 0; row < doc->m_data.GetRowCount(); ++row)
+        names[Narrow(doc->m_data.GetText(row, 0))] = Narrow(doc->m_data.GetText(row, 1));
+    ASSERT_EQ(names.size(), 20u);
+    EXPECT_EQ(names["1003"], "改名 三郎");
+    EXPECT_EQ(names["1001"], "山田 太郎");
+    EXPECT_EQ(doc->m_data.m_updatedCount, 1);
+    // Sorted with the new name in its place: descending by 氏名.
+    for (int row = 1; row < doc->m_data.GetRowCount(); ++row)
+        EXPECT_GE(std::u16string(doc->m_data.GetText(row - 1, 1)),
+                  std::u16string(doc->m_data.GetText(row, 1)))
+            << row;
 }
 
 TEST_F(ViewCommandTest, SearchDialogsShowAgainAfterACloseAndHideEachOther) {
