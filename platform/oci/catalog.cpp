@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <map>
 #include <cstdio>
 
 namespace oci {
@@ -62,6 +63,7 @@ namespace {
 struct View {
     const char* name;
     const char* sql;
+    bool temp = false; // over the session's own tables: a temporary view
 };
 
 const View kViews[] = {
@@ -160,10 +162,15 @@ const View kViews[] = {
      "ora_updatable(owner, table_name, column_name, 'U', updatable) AS UPDATABLE, "
      "ora_updatable(owner, table_name, column_name, 'I', updatable) AS INSERTABLE, "
      "ora_updatable(owner, table_name, column_name, 'D', updatable) AS DELETABLE FROM main.tab_columns"},
-    {"NLS_SESSION_PARAMETERS", "SELECT parameter AS PARAMETER, value AS VALUE FROM temp.nls_session"},
-    {"NLS_DATABASE_PARAMETERS", "SELECT parameter AS PARAMETER, value AS VALUE FROM temp.nls_database"},
+    {"NLS_SESSION_PARAMETERS", "SELECT parameter AS PARAMETER, value AS VALUE FROM temp.nls_session", true},
+    {"NLS_DATABASE_PARAMETERS", "SELECT parameter AS PARAMETER, value AS VALUE FROM temp.nls_database", true},
     {"DUAL", "SELECT 'X' AS DUMMY"},
 };
+
+// The statement making a view in catalog.db, as SQLite keeps its text.
+std::string createView(const View& v) {
+    return std::string("CREATE VIEW \"") + v.name + "\" AS " + v.sql;
+}
 
 bool run(sqlite3* db, const std::string& sql) {
     return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
@@ -219,10 +226,64 @@ void createCatalogViews(Session& s) {
         runBound(s.conn, "INSERT OR REPLACE INTO temp.nls_session VALUES (?1, ?2)", {&a, &b});
     }
     for (const View& v : kViews) {
+        if (!v.temp) continue;
         if (!run(s.conn, std::string("CREATE TEMP VIEW IF NOT EXISTS \"") + v.name + "\" AS " + v.sql))
             continue;
         s.catalogViews.insert(v.name);
+        s.tempCatalogViews.insert(v.name);
     }
+    // The views over the catalogue are made once in catalog.db (parsing two
+    // dozen views at every logon costs more than the logon itself): each is
+    // kept while its text is the one below, and made again otherwise.
+    auto stale = [&] {
+        std::map<std::string, std::string> have;
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(s.conn, "SELECT name, sql FROM main.sqlite_schema WHERE type = 'view'", -1,
+                               &st, nullptr) == SQLITE_OK)
+            while (sqlite3_step(st) == SQLITE_ROW) {
+                const unsigned char* n = sqlite3_column_text(st, 0);
+                const unsigned char* q = sqlite3_column_text(st, 1);
+                if (n && q) have[reinterpret_cast<const char*>(n)] = reinterpret_cast<const char*>(q);
+            }
+        sqlite3_finalize(st);
+        std::vector<const View*> out;
+        for (const View& v : kViews) {
+            if (v.temp) continue;
+            auto it = have.find(v.name);
+            if (it == have.end() || it->second != createView(v)) out.push_back(&v);
+        }
+        return out;
+    };
+    std::vector<const View*> missing = stale();
+    if (!missing.empty() && run(s.conn, "BEGIN IMMEDIATE")) {
+        // Another session may have made them meanwhile.
+        missing = stale();
+        bool ok = true;
+        for (const View* v : missing)
+            ok = ok && run(s.conn, std::string("DROP VIEW IF EXISTS main.\"") + v->name + "\"") &&
+                 run(s.conn, createView(*v));
+        if (ok) {
+            ok = run(s.conn, "COMMIT");
+            if (ok) missing.clear();
+        }
+        if (!ok) run(s.conn, "ROLLBACK");
+    }
+    // A catalogue that cannot take them (read only): temporary views instead.
+    for (const View& v : kViews) {
+        if (v.temp) continue;
+        bool made = std::find(missing.begin(), missing.end(), &v) == missing.end();
+        if (!made &&
+            run(s.conn, std::string("CREATE TEMP VIEW IF NOT EXISTS \"") + v.name + "\" AS " + v.sql)) {
+            s.tempCatalogViews.insert(v.name);
+            made = true;
+        }
+        if (made) s.catalogViews.insert(v.name);
+    }
+}
+
+const char* catalogViewSchema(const Session& s, const std::string& name) {
+    if (!s.catalogViews.count(name)) return nullptr;
+    return s.tempCatalogViews.count(name) ? "temp" : "main";
 }
 
 static std::string oracleTypeName(const DeclType& t, const std::string& decl, int& length, int& precision,

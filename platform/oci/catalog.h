@@ -8,8 +8,13 @@ namespace oci {
 
 extern const char* const kCatalogTables;
 
-// Creates the session's dictionary views (ALL_*, NLS_*, DUAL) as temporary views.
+// Makes the dictionary views (ALL_*, NLS_*, DUAL) at logon: those over the
+// catalogue live in catalog.db, made once (again when their text changes);
+// the NLS ones over the session's parameters are temporary views.
 void createCatalogViews(Session& s);
+// The schema holding the dictionary view name ("main" or "temp"), or null
+// when it is not one.
+const char* catalogViewSchema(const Session& s, const std::string& name);
 // Adds or removes an object; tables and views get their column rows.
 void registerObject(Session& s, const TableRef& t, const char* type, bool add);
 // Rewrites the column rows (and primary key) of a table or view from its definition.

@@ -235,6 +235,8 @@ bool Session::open(OraError& err) {
     sqlite3_extended_result_codes(conn, 0);
     useWal(conn);
     execSql(conn, "PRAGMA case_sensitive_like=ON");
+    // The dictionary views in catalog.db call this library's functions.
+    execSql(conn, "PRAGMA trusted_schema=ON");
     execSql(conn, kCatalogTables);
     attachAll();
     registerFunctions(*this);
@@ -434,14 +436,15 @@ bool Session::findTable(const std::string& owner, const std::string& name, Table
         if (lookup(to, tn)) return true;
         if (storedUnit(to, tn)) return false;
     }
-    if (owner.empty() && catalogViews.count(name) && !viewHidden(name)) {
-        out = tableRef("temp", name, true);
+    const char* dictionary = owner.empty() ? catalogViewSchema(*this, name) : nullptr;
+    if (dictionary && !viewHidden(name)) {
+        out = tableRef(dictionary, name, true);
         std::vector<std::string> hidden = hiddenColumns(name);
         if (!hidden.empty()) {
             // A copy of the view without the hidden columns.
             std::string copy = name + "$" + std::to_string(hidden.size());
             std::string cols;
-            char* sql = sqlite3_mprintf("PRAGMA temp.table_info(%Q)", name.c_str());
+            char* sql = sqlite3_mprintf("PRAGMA %Q.table_info(%Q)", dictionary, name.c_str());
             sqlite3_stmt* st = nullptr;
             if (sqlite3_prepare_v2(conn, sql, -1, &st, nullptr) == SQLITE_OK) {
                 while (sqlite3_step(st) == SQLITE_ROW) {
@@ -453,8 +456,9 @@ bool Session::findTable(const std::string& owner, const std::string& name, Table
             sqlite3_finalize(st);
             sqlite3_free(sql);
             std::string create = "CREATE TEMP VIEW IF NOT EXISTS \"" + copy + "\" AS SELECT " + cols +
-                                 " FROM temp.\"" + name + "\"";
+                                 " FROM " + dictionary + ".\"" + name + "\"";
             sqlite3_exec(conn, create.c_str(), nullptr, nullptr, nullptr);
+            out.owner = "temp";
             out.name = copy;
         }
         return true;

@@ -273,7 +273,8 @@ struct Session : Resolver {
     std::vector<ColumnCheck> checks;
     std::vector<DeclType> checkTypes; // each check's declared type, parsed
     std::map<std::string, int> checkIndex;
-    std::set<std::string> catalogViews; // dictionary views of this session
+    std::set<std::string> catalogViews;     // dictionary views of this session
+    std::set<std::string> tempCatalogViews; // those of them that are temporary views
 
     ~Session() override;
     bool open(OraError& err);

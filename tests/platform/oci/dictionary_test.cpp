@@ -2,6 +2,9 @@
 #include "oci_fixture.h"
 
 #include <algorithm>
+#include <filesystem>
+
+#include "platform/oci/testing/sqlite_file.h"
 
 using namespace ocitest;
 
@@ -432,4 +435,47 @@ TEST_F(DictionaryTest, MaterializedViewColumnsFromViewsAndExpressions) {
         << s->errorText();
     EXPECT_EQ(column("select data_type from all_tab_columns where table_name = 'E_MV' order by column_id"),
               (std::vector<std::string>{"NUMBER", "DATE", "TIMESTAMP(6) WITH TIME ZONE", "CHAR"}));
+}
+
+// The dictionary views over the catalogue are made once in catalog.db, not
+// at each logon: a later logon writes nothing there, a view whose text is not
+// the library's (an older one) or that is missing is made again, and a
+// rolled-back transaction that read them takes none of them away.
+TEST_F(DictionaryTest, ViewsAreMadeOnceInTheCatalogue) {
+    namespace fs = std::filesystem;
+    const std::string catalog = (home->dir / "db" / "test" / "catalog.db").string();
+    const std::string views = "select name from sqlite_schema where type = 'view' and name in "
+                              "('ALL_USERS', 'ALL_TABLES', 'DUAL') order by name";
+    EXPECT_EQ(oci::testing::sqlite_run(catalog, views), "ALL_TABLES\nALL_USERS\nDUAL\n");
+
+    ASSERT_EQ(s->exec("insert into zeta (id, name) values (1, 'one')"), 0) << s->errorText();
+    EXPECT_EQ(column("select table_name from all_tables where owner = 'SYSTEM' order by 1"),
+              (std::vector<std::string>{"ALPHA", "ZETA"}));
+    ASSERT_EQ(api.OCITransRollback(s->svc, s->err, 0), 0);
+    EXPECT_EQ(column("select count(*) from zeta"), std::vector<std::string>{"0"});
+    EXPECT_EQ(column("select table_name from all_tables where owner = 'SYSTEM' order by 1"),
+              (std::vector<std::string>{"ALPHA", "ZETA"}));
+    EXPECT_EQ(column("select value from nls_session_parameters where parameter = 'NLS_TERRITORY'"),
+              std::vector<std::string>{"JAPAN"});
+    s->logoff();
+
+    // An older text of one view, another gone.
+    const std::string schemaVersion = "pragma schema_version";
+    EXPECT_EQ(oci::testing::sqlite_run(catalog, "drop view ALL_TABLES; drop view ALL_USERS; "
+                                                "create view \"ALL_USERS\" as select 'OLD' as USERNAME"),
+              "");
+    Session8 again(api);
+    ASSERT_EQ(again.logon("system", "manager"), 0) << again.errorText();
+    EXPECT_EQ(again.value("select count(*) from all_users where username = 'SYSTEM'"), "1");
+    EXPECT_EQ(again.value("select count(*) from all_tables where table_name = 'ZETA'"), "1");
+    EXPECT_EQ(oci::testing::sqlite_run(catalog, views), "ALL_TABLES\nALL_USERS\nDUAL\n");
+    again.logoff();
+
+    // Nothing is written at the next logon.
+    const std::string before = oci::testing::sqlite_run(catalog, schemaVersion);
+    Session8 third(api);
+    ASSERT_EQ(third.logon("system", "manager"), 0) << third.errorText();
+    EXPECT_EQ(fs::file_size(catalog + "-wal"), 0u);
+    EXPECT_EQ(third.value("select dummy from dual"), "X");
+    EXPECT_EQ(oci::testing::sqlite_run(catalog, schemaVersion), before);
 }
