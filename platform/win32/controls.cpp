@@ -169,10 +169,29 @@ void PaintButton(HWND hwnd, HDC dc, ButtonState* s) {
         int size = 13;
         int top = r.top + (r.bottom - r.top - size) / 2;
         RECT b{r.left, top, r.left + size, top + size};
-        FillRect(dc, &b, GetSysColorBrush(enabled ? COLOR_WINDOW : COLOR_BTNFACE));
-        RECT edge = b;
-        DrawEdge(dc, &edge, EDGE_SUNKEN, BF_RECT);
-        if (s->check) {
+        if (radio) {
+            // A round box: the shadow ring, the face inside, and a dot when checked.
+            HPEN ring = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNSHADOW));
+            HGDIOBJ oldPen = SelectObject(dc, ring);
+            HGDIOBJ oldBrush = SelectObject(dc, GetSysColorBrush(enabled ? COLOR_WINDOW : COLOR_BTNFACE));
+            Ellipse(dc, b.left, b.top, b.right, b.bottom);
+            if (s->check) {
+                HBRUSH mark = CreateSolidBrush(textColor);
+                SelectObject(dc, GetStockObject(NULL_PEN));
+                SelectObject(dc, mark);
+                Ellipse(dc, b.left + 4, b.top + 4, b.right - 4, b.bottom - 4);
+                SelectObject(dc, oldBrush);
+                DeleteObject(mark);
+            }
+            SelectObject(dc, oldPen);
+            SelectObject(dc, oldBrush);
+            DeleteObject(ring);
+        } else {
+            FillRect(dc, &b, GetSysColorBrush(enabled ? COLOR_WINDOW : COLOR_BTNFACE));
+            RECT edge = b;
+            DrawEdge(dc, &edge, EDGE_SUNKEN, BF_RECT);
+        }
+        if (s->check && !radio) {
             HBRUSH mark = CreateSolidBrush(textColor);
             RECT m{b.left + 4, b.top + 4, b.right - 4, b.bottom - 4};
             if (s->check == BST_INDETERMINATE) m = RECT{b.left + 4, b.top + 6, b.right - 4, b.bottom - 6};

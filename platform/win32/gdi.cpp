@@ -1,5 +1,6 @@
 // GDI: device contexts and their state, GDI objects, drawing and text output.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <mutex>
 #include <optional>
@@ -593,6 +594,33 @@ BOOL Rectangle(HDC hdc, int left, int top, int right, int bottom) {
         FillDevice(dc, RECT{r.left, r.top, r.left + w, r.bottom}, c);
         FillDevice(dc, RECT{r.right - w, r.top, r.right, r.bottom}, c);
     }
+    return TRUE;
+}
+
+// The ellipse inscribed in the rectangle, row by row: the pen's ring, then
+// the brush inside it. Each row spans the pixels whose centres lie inside.
+static void EllipseRows(DCObj* dc, const RECT& r, COLORREF c) {
+    const double a = (r.right - r.left) / 2.0, b = (r.bottom - r.top) / 2.0;
+    if (a <= 0 || b <= 0) return;
+    const double cx = r.left + a, cy = r.top + b;
+    for (int y = r.top; y < r.bottom; ++y) {
+        const double dy = (y + 0.5 - cy) / b;
+        if (dy * dy > 1.0) continue;
+        const double half = a * std::sqrt(1.0 - dy * dy);
+        const int left = int(std::lround(cx - half)), right = int(std::lround(cx + half));
+        if (right > left) FillDevice(dc, RECT{left, y, right, y + 1}, c);
+    }
+}
+
+BOOL Ellipse(HDC hdc, int left, int top, int right, int bottom) {
+    DCObj* dc = DCOf(hdc);
+    if (!dc) return FALSE;
+    RECT r = ToDevice(dc, RECT{left, top, right, bottom});
+    PenObj* pen = dc->s.pen;
+    int w = pen->style == PS_NULL ? 0 : std::max(1, pen->width);
+    if (w) EllipseRows(dc, r, pen->color);
+    RECT inner{r.left + w, r.top + w, r.right - w, r.bottom - w};
+    if (!dc->s.brush->null && !IsRectEmpty(&inner)) EllipseRows(dc, inner, dc->s.brush->color);
     return TRUE;
 }
 

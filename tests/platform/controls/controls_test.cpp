@@ -341,6 +341,48 @@ TEST_F(ControlsTest, ButtonsClickToggleAndStaySilentOnSetCheck) {
     EXPECT_EQ(clicks, 1);
 }
 
+// A pixel of a captured image as a COLORREF.
+COLORREF PixelAt(const qtplatform::Image& img, int x, int y) {
+    uint32_t p = img.At(x, y);
+    return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+}
+
+TEST_F(ControlsTest, RadioButtonsAreRoundAndShowWhichIsChecked) {
+    HWND first = Child(u"Button", BS_AUTORADIOBUTTON | WS_GROUP, 12);
+    HWND second = CreateWindowExW(0, u"Button", u"", WS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON, 10, 40, 200,
+                                  24, parent_, reinterpret_cast<HMENU>(UINT_PTR(13)), nullptr, nullptr);
+    HWND box = Child(u"Button", BS_AUTOCHECKBOX, 14);
+    SetWindowPos(box, nullptr, 10, 70, 200, 24, SWP_NOZORDER);
+    SendMessageW(first, BM_SETCHECK, BST_CHECKED, 0);
+    tvtest::Pump();
+    // The 13-pixel box sits at the left, centred in the 24-pixel height.
+    const int top = (24 - 13) / 2, mid = 6;
+    const COLORREF face = GetSysColor(COLOR_BTNFACE), window = GetSysColor(COLOR_WINDOW);
+    const COLORREF ink = GetSysColor(COLOR_BTNTEXT);
+    auto look = [&](HWND h, bool checked) {
+        const qtplatform::Image img = tvtest::Capture(h);
+        ASSERT_GE(img.height, 24);
+        // Round: the box's corners show the face around it, its sides a ring.
+        EXPECT_EQ(PixelAt(img, 0, top), face);
+        EXPECT_EQ(PixelAt(img, 12, top + 12), face);
+        EXPECT_NE(PixelAt(img, mid, top), face);
+        EXPECT_NE(PixelAt(img, 0, top + mid), face);
+        // Inside it the window colour, with a dot in the middle when checked.
+        EXPECT_EQ(PixelAt(img, 2, top + mid), window);
+        EXPECT_EQ(PixelAt(img, mid, top + mid), checked ? ink : window);
+    };
+    look(first, true);
+    look(second, false);
+    tvtest::Click(second, 5, 12);
+    tvtest::Pump();
+    EXPECT_EQ(SendMessageW(first, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    look(first, false);
+    look(second, true);
+    // A check box stays square: its corner belongs to the box.
+    const qtplatform::Image img = tvtest::Capture(box);
+    EXPECT_NE(PixelAt(img, 0, top), face);
+}
+
 TEST_F(ControlsTest, UpDownProposesDeltaBeforeEveryClickAlsoAtALimit) {
     HWND spin = Child(UPDOWN_CLASSW, 0, 11, 16, 30);
     tvtest::Click(spin, 8, 4); // up
