@@ -5,6 +5,7 @@
 #include <QCursor>
 #include <QFontDatabase>
 #include <QKeyEvent>
+#include <QLibraryInfo>
 #include <QPainter>
 #include <QScreen>
 #include <QPixmap>
@@ -13,6 +14,7 @@
 #include <QThread>
 #include <QThreadPool>
 #include <QTimer>
+#include <QTranslator>
 #include <QWindow>
 
 #include <atomic>
@@ -158,6 +160,8 @@ void HostWidget::SyncFromRecord() {
               view_.window.bottom - view_.window.top);
     if (view_.parent) {
         if (HostWidget* p = HostOf(view_.parent)) geo.translate(p->ClientOrigin());
+    } else if (embedded_) {
+        if (QWidget* holder = parentWidget()) geo.translate(-holder->mapToGlobal(QPoint(0, 0)));
     } else {
         SyncTopLevel(geo.size());
     }
@@ -176,7 +180,7 @@ void HostWidget::SyncFromRecord() {
     }
     setEnabled(!(view_.style & WS_DISABLED));
     // A top-level window of no size stays unmapped, though visible to the program.
-    bool mapped = view_.visible && (view_.parent || (geo.width() > 0 && geo.height() > 0));
+    bool mapped = view_.visible && (view_.parent || embedded_ || (geo.width() > 0 && geo.height() > 0));
     // A widget never shown or hidden on its own is shown with its parent, so
     // a hidden window is hidden explicitly even while its parent is unmapped.
     if (isVisible() != mapped || (!mapped && !testAttribute(Qt::WA_WState_ExplicitShowHide)))
@@ -750,6 +754,13 @@ void Init(int* argc, char** argv) {
         qtbk::g_app = qobject_cast<QApplication*>(QCoreApplication::instance());
     }
     QApplication::setQuitOnLastWindowClosed(false);
+    // Qt's own texts (the file dialog's buttons, labels and columns) in
+    // Japanese like the rest of the program, when its translations are installed.
+    auto* translator = new QTranslator(qtbk::g_app);
+    if (translator->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+    else
+        delete translator;
     // Message boxes of other threads are shown on this one.
     win32bk::SetUiThread();
     // Qt hands large image operations to its thread pool; for the small
@@ -824,6 +835,12 @@ namespace qtplatform {
 bool IsMapped(HWND hwnd) {
     qtbk::HostWidget* w = qtbk::HostOf(hwnd);
     return w && w->isVisible();
+}
+RECT ShownRect(HWND hwnd) {
+    qtbk::HostWidget* w = qtbk::HostOf(hwnd);
+    if (!w) return RECT{};
+    const QPoint at = w->mapToGlobal(QPoint(0, 0));
+    return RECT{at.x(), at.y(), at.x() + w->width(), at.y() + w->height()};
 }
 HWND KeptAbove(HWND hwnd) {
     qtbk::HostWidget* w = qtbk::HostOf(hwnd);

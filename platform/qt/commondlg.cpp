@@ -2,12 +2,21 @@
 // Linux places in its sidebar, its colour and font dialogs, each run in our
 // modal loop with the owner disabled.
 #include <QColorDialog>
+#include <QEvent>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QGridLayout>
+#include <QPushButton>
+#include <QHeaderView>
+#include <QSplitter>
+#include <QTreeView>
 #include <QStandardPaths>
 #include <QStorageInfo>
+#include <QTimer>
 #include <QUrl>
+
+#include <functional>
+#include <utility>
 
 #include "qt_internal.h"
 #include "win32/commdlg.h"
@@ -40,12 +49,51 @@ QList<QUrl> Places() {
     return urls;
 }
 
+// The common dialog now shown (the innermost), and what runs once the next
+// one is shown.
+QPointer<QDialog> g_shown;
+std::function<void()> g_whenShown;
+
 void RunModal(QDialog& dlg, HWND owner) {
     bool done = false;
     QObject::connect(&dlg, &QDialog::finished, [&](int) { done = true; });
+    QPointer<QDialog> outer = g_shown;
+    g_shown = &dlg;
     dlg.open();
+    if (g_whenShown) {
+        // From the loop, once the dialog has been laid out and painted.
+        QTimer::singleShot(0, &dlg, std::exchange(g_whenShown, {}));
+    }
     win32bk::RunModalLoop(owner, [&] { return done || !dlg.isVisible(); });
+    g_shown = outer;
 }
+
+// Keeps an embedded panel's window rectangle where its holder is on the
+// screen, so that what the panel places by screen coordinates (a combo's
+// list) opens beside it.
+class PanelPlacer : public QObject {
+public:
+    PanelPlacer(HWND panel, QWidget* holder) : QObject(holder), panel_(panel), holder_(holder) {
+        holder->window()->installEventFilter(this);
+        holder->installEventFilter(this);
+    }
+    void Place() {
+        if (!IsWindow(panel_)) return;
+        const QPoint at = holder_->mapToGlobal(QPoint(0, 0));
+        RECT r{};
+        GetWindowRect(panel_, &r);
+        if (r.left != at.x() || r.top != at.y())
+            SetWindowPos(panel_, nullptr, at.x(), at.y(), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    bool eventFilter(QObject*, QEvent* ev) override {
+        if (ev->type() == QEvent::Move || ev->type() == QEvent::Resize || ev->type() == QEvent::Show) Place();
+        return false;
+    }
+
+private:
+    HWND panel_;
+    QWidget* holder_;
+};
 
 win32bk::FileDialogAnswer FileDialog(const win32bk::FileDialogRequest& req) {
     QFileDialog dlg;
@@ -80,17 +128,30 @@ win32bk::FileDialogAnswer FileDialog(const win32bk::FileDialogRequest& req) {
         holder->setMinimumWidth(r.right - r.left);
         if (auto* grid = qobject_cast<QGridLayout*>(dlg.layout()))
             grid->addWidget(holder, grid->rowCount(), 0, 1, grid->columnCount());
+        // Embedded first: syncing the window's record must not make it a
+        // top-level window of its own again.
+        panel->SetEmbedded(true);
         panel->setParent(holder);
-        SetWindowPos(panelHwnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        auto* placer = new PanelPlacer(panelHwnd, holder);
+        placer->Place();
         ShowWindow(panelHwnd, SW_SHOWNOACTIVATE);
-        panel->move(0, 0);
         panel->show();
+        // Drawn before the dialog first shows.
+        RedrawWindow(panelHwnd, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     }
+    // Room for the places' names and the list's four columns.
+    const QSize hint = dlg.sizeHint();
+    dlg.resize(std::max(hint.width(), 800), std::max(hint.height(), 500));
+    if (auto* split = dlg.findChild<QSplitter*>(QStringLiteral("splitter"))) split->setSizes({190, 610});
+    if (auto* list = dlg.findChild<QTreeView*>(QStringLiteral("treeView")))
+        list->header()->resizeSection(3, 170);
     RunModal(dlg, req.owner);
     if (panel && IsWindow(panelHwnd)) {
         ShowWindow(panelHwnd, SW_HIDE);
         panel->hide();
         panel->setParent(nullptr);
+        panel->SetEmbedded(false);
     }
     win32bk::FileDialogAnswer a;
     if (dlg.result() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return a;
@@ -152,6 +213,31 @@ bool FontDialog(win32bk::FontDialogRequest& req) {
 
 } // namespace
 
+bool CaptureShownCommonDialog(QImage* image) {
+    if (!g_shown) return false;
+    *image = g_shown->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    return true;
+}
+bool CancelShownCommonDialog() {
+    if (!g_shown) return false;
+    g_shown->reject();
+    return true;
+}
+std::vector<std::u16string> ShownCommonDialogButtons() {
+    std::vector<std::u16string> texts;
+    if (g_shown)
+        for (QPushButton* b : g_shown->findChildren<QPushButton*>())
+            if (b->isVisible()) texts.push_back(W(b->text()));
+    return texts;
+}
+bool ShownCommonDialogHolds(HWND hwnd) {
+    HostWidget* w = HostOf(hwnd);
+    return g_shown && w && g_shown->isAncestorOf(w) && w->window() == g_shown.data();
+}
+void WhenCommonDialogShown(std::function<void()> call) {
+    g_whenShown = std::move(call);
+}
+
 void InstallCommonDialogs() {
     win32bk::CommonDialogHooks hooks;
     hooks.file = FileDialog;
@@ -162,3 +248,36 @@ void InstallCommonDialogs() {
 }
 
 } // namespace qtbk
+
+namespace qtplatform {
+
+void UseQtCommonDialogs() {
+    qtbk::InstallCommonDialogs();
+}
+void WhenCommonDialogShown(std::function<void()> call) {
+    qtbk::WhenCommonDialogShown(std::move(call));
+}
+bool CaptureCommonDialog(Image* image) {
+    QImage img;
+    if (!qtbk::CaptureShownCommonDialog(&img)) return false;
+    image->width = img.width();
+    image->height = img.height();
+    image->pixels.clear();
+    image->pixels.reserve(static_cast<size_t>(img.width()) * static_cast<size_t>(img.height()));
+    for (int y = 0; y < img.height(); ++y) {
+        auto* line = reinterpret_cast<const QRgb*>(img.constScanLine(y));
+        image->pixels.insert(image->pixels.end(), line, line + img.width());
+    }
+    return true;
+}
+bool CancelCommonDialog() {
+    return qtbk::CancelShownCommonDialog();
+}
+bool CommonDialogHolds(HWND hwnd) {
+    return qtbk::ShownCommonDialogHolds(hwnd);
+}
+std::vector<std::u16string> CommonDialogButtons() {
+    return qtbk::ShownCommonDialogButtons();
+}
+
+} // namespace qtplatform

@@ -10,7 +10,10 @@
 #include <QStyleOptionSlider>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 #include <unordered_map>
 
 #include "display/display.h"
@@ -53,6 +56,11 @@ public:
     // it is laid out makes it once.
     QtSurface* Buffer();
     void SyncFromRecord();
+    // A top-level window laid inside a widget of the display (the file
+    // dialog's panel): it stays a child widget there, at the place its
+    // window rectangle gives in screen coordinates.
+    void SetEmbedded(bool embedded) { embedded_ = embedded; }
+    bool Embedded() const { return embedded_; }
     QPoint ClientOrigin() const { return QPoint(view_.client.left, view_.client.top); }
     QScrollBar* Bar(int bar) { return bar == SB_HORZ ? hbar_ : vbar_; }
     void RaiseBars() {
@@ -100,6 +108,7 @@ private:
     QScrollBar* vbar_ = nullptr;
     QScrollBar* hbar_ = nullptr;
     bool syncing_ = false;
+    bool embedded_ = false;
 };
 
 HostWidget* HostOf(HWND hwnd);
@@ -120,6 +129,13 @@ bool GlyphAlphaMap(win32bk::FontFace* face, char32_t cp, std::vector<uint8_t>* a
 
 void InstallMessageBox();
 void InstallCommonDialogs();
+// The common dialog now shown: its image, a Cancel, whether it holds the
+// window's host; and a call made once the next one is shown.
+bool CaptureShownCommonDialog(QImage* image);
+bool CancelShownCommonDialog();
+bool ShownCommonDialogHolds(HWND hwnd);
+std::vector<std::u16string> ShownCommonDialogButtons();
+void WhenCommonDialogShown(std::function<void()> call);
 
 // The style option describing a scroll bar's current state, for hit tests and
 // geometry of its parts.

@@ -2,10 +2,13 @@
 // shows, the hook procedure filling them at WM_INITDIALOG, the test's answer
 // setting them as a user would, and CDN_FILEOK reading them and keeping the
 // dialog open.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "../dialogs/template_builder.h"
+#include "display/display.h"
 #include "sdi_fixture.h"
 #include "testing/dialogs.h"
 #include "win32/filepanel.h"
@@ -166,6 +169,79 @@ TEST_F(FilePanelTest, AnMfcFileDialogIsItsPanelsWindow) {
     EXPECT_EQ(dlg.GetSafeHwnd(), nullptr); // the panel went with the dialog
     EXPECT_FALSE(IsWindow(dlg.panelSeen));
     EXPECT_EQ(dlg.m_ofn.Flags & OFN_ENABLEHOOK, 0u);
+}
+
+// Whether the small image appears in the large one at some place.
+bool Contains(const qtplatform::Image& large, const qtplatform::Image& small) {
+    for (int y = 0; y + small.height <= large.height; ++y)
+        for (int x = 0; x + small.width <= large.width; ++x) {
+            bool same = true;
+            for (int sy = 0; sy < small.height && same; ++sy)
+                for (int sx = 0; sx < small.width && same; ++sx)
+                    same = large.At(x + sx, y + sy) == small.At(sx, sy);
+            if (same) return true;
+        }
+    return false;
+}
+
+// The display's own file dialog (not the recorder): the panel is laid inside
+// it, drawn there, its windows' rectangles are where they are shown, and
+// the dialog's own buttons read Japanese; Cancel leaves it a hidden window that goes with the dialog.
+TEST_F(FilePanelTest, TheDisplaysFileDialogHoldsThePanel) {
+    const win32bk::CommonDialogHooks recorders = win32bk::GetCommonDialogHooks();
+    qtplatform::UseQtCommonDialogs();
+    HookLog log;
+    g_log = &log;
+    struct Seen {
+        bool called = false, held = false, mapped = false, drawn = false, placed = false;
+        HWND panel = nullptr;
+        std::vector<std::u16string> buttons;
+    } seen;
+    qtplatform::WhenCommonDialogShown([&seen] {
+        seen.called = true;
+        seen.panel = win32bk::FileDialogPanel();
+        seen.held = qtplatform::CommonDialogHolds(seen.panel);
+        seen.mapped = qtplatform::IsMapped(seen.panel);
+        seen.buttons = qtplatform::CommonDialogButtons();
+        qtplatform::Image dialog;
+        const qtplatform::Image panel = qtplatform::Capture(seen.panel);
+        // Its controls are drawn, and the dialog shows them.
+        const std::set<uint32_t> colours(panel.pixels.begin(), panel.pixels.end());
+        seen.drawn =
+            qtplatform::CaptureCommonDialog(&dialog) && colours.size() > 2 && Contains(dialog, panel);
+        // Its windows' rectangles are where the display shows them, so a
+        // combo's list opens beneath its combo.
+        RECT panelRect{}, comboRect{};
+        GetWindowRect(seen.panel, &panelRect);
+        GetWindowRect(GetDlgItem(seen.panel, IDC_CODE), &comboRect);
+        const RECT panelShown = qtplatform::ShownRect(seen.panel);
+        const RECT comboShown = qtplatform::ShownRect(GetDlgItem(seen.panel, IDC_CODE));
+        seen.placed = EqualRect(&panelRect, &panelShown) && EqualRect(&comboRect, &comboShown) &&
+                      panelRect.top > 0; // below the dialog's own controls
+        qtplatform::CancelCommonDialog();
+    });
+    WCHAR file[512] = {};
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = 512;
+    ofn.Flags = OFN_EXPLORER | OFN_ENABLEHOOK | OFN_ENABLETEMPLATE;
+    ofn.lpfnHook = reinterpret_cast<void*>(&HookProc);
+    ofn.lpTemplateName = MAKEINTRESOURCEW(IDD_PANEL);
+    const BOOL ok = GetSaveFileNameW(&ofn);
+    win32bk::SetCommonDialogHooks(recorders);
+    g_log = nullptr;
+    EXPECT_FALSE(ok);
+    ASSERT_TRUE(seen.called);
+    EXPECT_TRUE(seen.held);
+    EXPECT_TRUE(seen.mapped);
+    EXPECT_TRUE(seen.drawn);
+    EXPECT_TRUE(seen.placed);
+    EXPECT_EQ(log.fileOks, 0);
+    EXPECT_FALSE(IsWindow(seen.panel));
+    // Qt's own texts in Japanese, as the rest of the program.
+    EXPECT_NE(std::find(seen.buttons.begin(), seen.buttons.end(), u"保存(&S)"), seen.buttons.end());
+    EXPECT_NE(std::find(seen.buttons.begin(), seen.buttons.end(), u"キャンセル"), seen.buttons.end());
 }
 
 } // namespace

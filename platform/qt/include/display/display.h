@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,9 +44,24 @@ struct Image {
 };
 Image Capture(HWND hwnd);
 bool SavePng(const Image& image, const std::string& path);
+// The display's own common dialogs (file, folder, colour, font), as Init
+// installs them; test drivers install their recorders over them.
+void UseQtCommonDialogs();
+// Calls this, from the dialog's modal loop, once the next common dialog the
+// display shows is on the screen.
+void WhenCommonDialogShown(std::function<void()> call);
+// The common dialog now shown (the innermost): its image with what it holds,
+// a click on its Cancel, and whether a window's host is laid inside it.
+bool CaptureCommonDialog(Image* image);
+bool CancelCommonDialog();
+bool CommonDialogHolds(HWND hwnd);
+// The texts of its visible push buttons, mnemonics included.
+std::vector<std::u16string> CommonDialogButtons();
 bool FamilyInstalled(const char16_t* family);
 // Whether the window's host is shown on the display (a 0 x 0 top-level is not).
 bool IsMapped(HWND hwnd);
+// Where the window's host is on the screen, as the display lays it out.
+RECT ShownRect(HWND hwnd);
 // The window a top-level window is kept above (its owner's, as the window
 // manager's transient parent), or null.
 HWND KeptAbove(HWND hwnd);
