@@ -59,7 +59,8 @@ uint64_t CTavexDoc::EditorOptionWord() {
 void CTavexDoc::OnFileSaveData() {
     CWinApp* app = AfxGetApp();
     CDBExtFileDialog dlg(FALSE, u"csv", nullptr,
-                         OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOREADONLYRETURN,
+                         OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_ENABLETEMPLATE | OFN_PATHMUSTEXIST |
+                             OFN_EXPLORER | OFN_NOREADONLYRETURN,
                          u"CSV Files (*.csv)|*.csv|Text Files (*.txt)|*.txt|All Files (*.*)|*.*||",
                          AfxGetMainWnd());
     dlg.charCode = static_cast<int>(app->GetProfileInt(u"GRID_SAVE", u"KANJI_CODE", 1));

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 #include "platform/win32/wnd_internal.h"
 #include "win32/gdi.h"
@@ -1037,8 +1038,8 @@ UINT RunLoop(HMENU menu, HWND owner, int x, int y, bool fromBar, int barIndex) {
 
 } // namespace
 
-void SetMenuAnswerHook(MenuAnswerHook hook) {
-    g_answerHook = hook;
+MenuAnswerHook SetMenuAnswerHook(MenuAnswerHook hook) {
+    return std::exchange(g_answerHook, hook);
 }
 void SetMenuTrace(std::vector<ShownMenu>* trace) {
     g_menuTrace = trace;

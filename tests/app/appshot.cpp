@@ -10,6 +10,7 @@
 #include "app/mainfrm.h"
 #include "app/tavexdoc.h"
 #include "app/tavexview.h"
+#include "menushot.h"
 #include "query_fixture.h"
 #include "res/resource.h"
 #include "res/tablelist.h"
@@ -25,23 +26,7 @@ bool ShootMenu(const win32bk::ShownMenu&, UINT* command) {
     *command = 0;
     HWND main = theApp.m_pMainWnd->m_hWnd;
     HWND popup = ::GetFocus(); // the loop gives its popup the focus before asking
-    qtplatform::Image shot = tvtest::Capture(main);
-    if (popup) {
-        qtplatform::Image menu = qtplatform::Capture(popup);
-        RECT client, pr;
-        ::GetClientRect(main, &client);
-        ::GetWindowRect(popup, &pr);
-        POINT at{pr.left, pr.top};
-        ::ScreenToClient(main, &at);
-        // The client area is the image's lower part (the menu bar above it).
-        const int dy = shot.height - client.bottom;
-        for (int y = 0; y < menu.height; ++y)
-            for (int x = 0; x < menu.width; ++x) {
-                int tx = at.x + x, ty = at.y + dy + y;
-                if (tx >= 0 && ty >= 0 && tx < shot.width && ty < shot.height)
-                    shot.pixels[static_cast<size_t>(ty) * shot.width + tx] = menu.At(x, y);
-            }
-    }
+    const qtplatform::Image shot = apptest::WithPopup(main, popup);
     g_splitSaved = popup && qtplatform::SavePng(shot, g_splitPath);
     return true;
 }

@@ -83,6 +83,16 @@ TEST_F(ExportTest, SjisWithCrLfQuotesAndNamesEqualsTheReference) {
         if (::IsDlgButtonChecked(panel, IDC_EXT_COLUMN_NAME) != BST_CHECKED)
             tvtest::Tick(panel, IDC_EXT_COLUMN_NAME);
     });
+    // A save dialog over the main window, with the panel and the overwrite prompt.
+    ASSERT_FALSE(tvtest::FileRequests().empty());
+    const win32bk::FileDialogRequest& asked = tvtest::FileRequests().back();
+    EXPECT_TRUE(asked.save);
+    EXPECT_EQ(asked.owner, frame->m_hWnd);
+    const DWORD flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_ENABLETEMPLATE | OFN_PATHMUSTEXIST |
+                        OFN_EXPLORER | OFN_NOREADONLYRETURN;
+    EXPECT_EQ(asked.flags & flags, flags);
+    ASSERT_EQ(asked.filters.size(), 3u);
+    EXPECT_EQ(asked.filters[0].second, u"*.csv");
     std::string expected = Expected(",", "\r\n", true, true);
     // The one character SJIS cannot hold is written as "?".
     const std::string yoshi = "\xF0\xA0\xAE\xB7";

@@ -204,9 +204,10 @@ struct ShownMenu {
     std::vector<ShownMenuItem> items;
 };
 // Called while a menu loop runs; a value ends the loop with that command
-// (0: cancelled). Null (the default) leaves the loop to user input.
+// (0: cancelled). Null (the default) leaves the loop to user input. Returns
+// the hook it replaces, for a caller that passes on what it does not answer.
 using MenuAnswerHook = bool (*)(const ShownMenu& shown, UINT* command);
-void SetMenuAnswerHook(MenuAnswerHook hook);
+MenuAnswerHook SetMenuAnswerHook(MenuAnswerHook hook);
 // Every popup shown, in order.
 void SetMenuTrace(std::vector<ShownMenu>* trace);
 // Opens the bar's popup at position (as Alt+mnemonic does) and runs the loop.
