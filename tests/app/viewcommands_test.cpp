@@ -176,8 +176,8 @@ TEST_F(ViewCommandTest, CopyCommandsGiveTheirTypesAndConversionsCount) {
 
 // The copy commands and the popup "コピー(フォーマット指定)" of the 編集 menu
 // that holds six of them: greyed with nothing to copy (no table, or an open
-// cell editor without a selection), enabled with a cursor cell or a
-// selection in the editor.
+// cell editor without a selection), enabled with a cursor cell (plain,
+// swapped or filtered) or a selection in the editor.
 TEST_F(ViewCommandTest, CopyFormatPopupAndItsCommandsNeedSomethingToCopy) {
     const UINT copies[] = {ID_EDIT_COPY,
                            ID_EDIT_COPY_TAB,
@@ -219,6 +219,21 @@ TEST_F(ViewCommandTest, CopyFormatPopupAndItsCommandsNeedSomethingToCopy) {
     tvtest::Key(GetFocus(), qtplatform::Key_Home, static_cast<unsigned>(qtplatform::Mods::Shift));
     tvtest::RunUntilIdle();
     expectAll(true, "a selection in the editor");
+    tvtest::Key(GetFocus(), qtplatform::Key_Escape);
+    tvtest::RunUntilIdle();
+    ASSERT_FALSE(view->m_grid.IsCellEditorVisible());
+    // Swapped and filtered models copy their cursor cell as well.
+    Command(ID_DATA_SWAP_ROW_COL);
+    ASSERT_EQ(Grid(), &doc->m_swap);
+    expectAll(true, "swapped");
+    Command(ID_DATA_SWAP_ROW_COL);
+    int count = 0;
+    CString err;
+    ASSERT_EQ(doc->m_data.SetFilter(3, u"営業部", 0, 0, 0, &count, &err, 1), 0) << Narrow(err);
+    view->RebindData();
+    Cursor(1, 0);
+    expectAll(true, "filtered");
+    view->ClearFilter();
 }
 
 TEST_F(ViewCommandTest, ColumnWidthClampsAndFollowsTheSelection) {
