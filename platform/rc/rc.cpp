@@ -91,7 +91,11 @@ public:
     }
 
     // Expands object-like macros in text, repeatedly (a macro is not expanded inside itself).
-    std::string Expand(const std::string& text, std::set<std::string>& active) const {
+    // Macros defined by one another can double the text at each level (#define B A A,
+    // #define C B B, ...), so a few lines could ask for gigabytes: the text the macros
+    // put in, over the whole script and its headers, is bounded far above what a real
+    // script uses (this program's own script with the Win32 headers: under 5 KB).
+    std::string Expand(const std::string& text, std::set<std::string>& active, const Where& w) const {
         std::string out;
         for (size_t i = 0; i < text.size();) {
             char c = text[i];
@@ -113,7 +117,10 @@ public:
                 auto it = macros.find(id);
                 if (it != macros.end() && !active.count(id)) {
                     active.insert(id);
-                    out += " " + Expand(it->second, active) + " ";
+                    std::string replaced = Expand(it->second, active, w);
+                    expanded_ += replaced.size();
+                    if (expanded_ > kMaxExpansion) Fail(w, "macros expand to more than 1 MB");
+                    out += " " + replaced + " ";
                     active.erase(id);
                 } else {
                     out += id;
@@ -187,6 +194,9 @@ private:
     }
 
     long long Evaluate(const std::string& expr, const Where& w);
+
+    static constexpr size_t kMaxExpansion = size_t(1) << 20;
+    mutable size_t expanded_ = 0; // bytes the macros have put in so far
 
     int depth_ = 0;              // of #include
     std::set<std::string> once_; // files that said #pragma once
@@ -313,7 +323,7 @@ public:
     Lexer(const std::vector<Line>& lines, const Preprocessor& pp) {
         for (const Line& l : lines) {
             std::set<std::string> active;
-            std::string text = pp.Expand(l.text, active);
+            std::string text = pp.Expand(l.text, active, l.where);
             Tokenize(text, l.where);
         }
         Token end;
@@ -518,7 +528,7 @@ long long Preprocessor::Evaluate(const std::string& expr, const Where& w) {
         e.push_back(expr[i++]);
     }
     std::set<std::string> active;
-    std::string expanded = Expand(e, active);
+    std::string expanded = Expand(e, active, w);
     // Names left undefined count 0 in #if.
     std::string cleaned;
     for (size_t i = 0; i < expanded.size();) {

@@ -244,6 +244,13 @@ TEST(Script, ErrorsNameFileAndLineAndFail) {
     EXPECT_NE(err.find("bad.rc:4: error: version number 70000 outside 0-65535"), std::string::npos) << err;
     EXPECT_EQ(Compile(head + "1 VERSIONINFO\nBEGIN\nEND\n2 VERSIONINFO\nBEGIN\nEND\n", &err), 1);
     EXPECT_NE(err.find("bad.rc:6: error: a second VERSIONINFO"), std::string::npos) << err;
+    // Macros that double at each level: 2^40 copies of x are refused, not built.
+    std::string doubling = head + "#define A0 x\n";
+    for (int i = 1; i <= 40; ++i)
+        doubling += "#define A" + std::to_string(i) + " A" + std::to_string(i - 1) + " A" +
+                    std::to_string(i - 1) + "\n";
+    EXPECT_EQ(Compile(doubling + "1 RCDATA\nBEGIN\n  A40\nEND\n", &err), 1);
+    EXPECT_NE(err.find("bad.rc:46: error: macros expand to more than 1 MB"), std::string::npos) << err;
     EXPECT_EQ(Compile("#pragma code_page(932)\n", &err), 1);
     EXPECT_NE(err.find("bad.rc:1: error: code page 932"), std::string::npos) << err;
     EXPECT_EQ(Compile(head +
