@@ -570,14 +570,25 @@ void write_jis(TextFile* rec, const char16_t* text) {
     w.flush();
 }
 
+// Whether the signature goes first. The readers drop a signature at the start
+// of a file in the codes without one too, so a text that begins with U+FEFF
+// is written after one there, or its first character would not read back.
+// (Until such a file's first unit is written, its signature waits.)
+bool write_signature(TextFile* rec, const char16_t* text, CharCode with, CharCode without) {
+    if (rec->signature_done) return false;
+    if (rec->code == without && !*text) return false;
+    rec->signature_done = 1;
+    return rec->code == with || (rec->code == without && text[0] == 0xFEFF);
+}
+
 void write_utf16(TextFile* rec, const char16_t* text, bool big_endian) {
     Writer w(rec);
-    if (!rec->signature_done) {
-        rec->signature_done = 1;
-        if (rec->code == CHARCODE_UNICODE) {
+    if (write_signature(rec, text, big_endian ? CHARCODE_UTF16BE : CHARCODE_UNICODE,
+                        big_endian ? CHARCODE_UTF16BE_NOSIG : CHARCODE_UNICODE_NOSIG)) {
+        if (!big_endian) {
             w.put(0xFF);
             w.put(0xFE);
-        } else if (rec->code == CHARCODE_UTF16BE) {
+        } else {
             w.put(0xFE);
             w.put(0xFF);
         }
@@ -749,13 +760,10 @@ void textfile_write(TextFile* rec, const char16_t* text) {
 
 void textfile_write_utf8(TextFile* rec, const char16_t* text) {
     Writer w(rec);
-    if (!rec->signature_done) {
-        rec->signature_done = 1;
-        if (rec->code == CHARCODE_UTF8) {
-            w.put(0xEF);
-            w.put(0xBB);
-            w.put(0xBF);
-        }
+    if (write_signature(rec, text, CHARCODE_UTF8, CHARCODE_UTF8_NOSIG)) {
+        w.put(0xEF);
+        w.put(0xBB);
+        w.put(0xBF);
     }
     int units;
     for (const char16_t* p = text; *p; p += units) {

@@ -440,6 +440,18 @@ TEST_F(TextFileTest, WritesByteForByte) {
                                                            "a\xF0\x9F\x98\x80");
     EXPECT_EQ(write(CHARCODE_UTF8_NOSIG, {u"\xD800x"}, &replaced), "?x");
     EXPECT_EQ(replaced, 1);
+    // The readers take a leading signature as one in the codes without it too,
+    // so a text that begins with U+FEFF is written after a signature there
+    // and reads back whole; elsewhere a U+FEFF is a character like another.
+    EXPECT_EQ(write(CHARCODE_UNICODE_NOSIG, {u"", u"\uFEFFa"}), Bytes("\xFF\xFE\xFF\xFE"
+                                                                      "a\0",
+                                                                      6));
+    EXPECT_EQ(write(CHARCODE_UTF16BE_NOSIG, {u"\uFEFF"}), Bytes("\xFE\xFF\xFE\xFF", 4));
+    EXPECT_EQ(write(CHARCODE_UTF8_NOSIG, {u"\uFEFF"}), "\xEF\xBB\xBF\xEF\xBB\xBF");
+    EXPECT_EQ(write(CHARCODE_UTF8_NOSIG, {u"a", u"\uFEFF"}), "a\xEF\xBB\xBF");
+    EXPECT_EQ(write(CHARCODE_UNICODE, {u"\uFEFF"}), Bytes("\xFF\xFE\xFF\xFE", 4));
+    for (CharCode code : {CHARCODE_UNICODE_NOSIG, CHARCODE_UTF16BE_NOSIG, CHARCODE_UTF8_NOSIG})
+        EXPECT_EQ(read(write(code, {u"\uFEFF先頭"}), code), u"\uFEFF先頭") << "code " << code;
 
     TextFile rec;
     ASSERT_EQ(textfile_open(&rec, wide(path("w.txt")).c_str(), u"w"), 1);
