@@ -1,0 +1,2 @@
+(define (+ 0) 1)
+(display (+ 0))
