@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Lints, checks formatting, builds the sanitizer tree and runs every test,
-# then the ThreadSanitizer run of the code threads share.
+# then the ThreadSanitizer run of the code threads share, then the build
+# matrix (scripts/matrix.sh): a Release tree whose suite runs once and a
+# RelWithDebInfo build, with warnings as errors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh test
@@ -36,3 +38,7 @@ tsan_tests+='|^WindowTest\.(WorkerSend|SendToAWindowDestroyed|PostsFromAnyThread
 tsan_tests+='|^SaveTest\.(Driver|NoEdits)|^KeywordThreadTest\.'
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/scripts/tsan.supp \
   ctest --test-dir build/tsan -R "$tsan_tests" --output-on-failure -j"${TAVRELIX_TEST_JOBS:-8}"
+
+# The optimiser's view: Release with every test and benchmark, the suite run
+# once without sanitizers (strict aliasing included), and RelWithDebInfo.
+scripts/matrix.sh
