@@ -65,14 +65,7 @@ bool SplitShot(const std::string& path) {
     grid.SetCellText(added, 1, u"新入 太郎", -1);
     grid.SetCursorCell(0, 10);
     frame->SendMessage(WM_COMMAND, ID_DATA_DELETE_RECORD);
-    tvtest::AnswerBox(IDYES);
-    tvtest::ExpectDialog(u"実行中", [](HWND) { return true; });
-    tvtest::AnswerBox(IDYES);
-    tvtest::ExpectDialog(u"テーブル選択(検索条件設定)", [](HWND) {
-        apptest::ExpectQuery();
-        tvtest::Advance(10);
-        return true;
-    });
+    apptest::ExpectCommitAndLookAgain();
     frame->SendMessage(WM_COMMAND, ID_FILE_COMMIT);
     tvtest::RunUntilIdle();
     // One edit left unsaved, a selection summed, the panes split 2 x 2.

@@ -254,15 +254,7 @@ TEST_F(EndToEndTest, EditInsertDeleteCommitAndTheRowsAreSaved) {
         char16_t buf[128] = {};
         GetMenuStringW(GetMenu(Main()), ID_EDIT_COUNTS, buf, 128, MF_BYCOMMAND);
         EXPECT_EQ(std::u16string(buf), u" Insert:1, Update:1, Delete:1 ");
-        // "編集結果の保存(commit)", Yes; the saving dialog; Yes to look again.
-        tvtest::AnswerBox(IDYES);
-        tvtest::ExpectDialog(u"実行中", [](HWND) { return true; });
-        tvtest::AnswerBox(IDYES);
-        tvtest::ExpectDialog(u"テーブル選択(検索条件設定)", [](HWND) {
-            ExpectQuery();
-            tvtest::Advance(10);
-            return true;
-        });
+        ExpectCommitAndLookAgain();
         Menu(ID_FILE_COMMIT);
         nudge();
     });

@@ -159,14 +159,7 @@ TEST_F(FindReplaceTest, ReplaceAllInTheNameColumnUndoneAtOnceThenCommitted) {
     replaceAll(false);
     EXPECT_EQ(allNames(), swapped);
     tvtest::ClearBoxes();
-    tvtest::AnswerBox(IDYES);
-    tvtest::ExpectDialog(u"実行中", [](HWND) { return true; });
-    tvtest::AnswerBox(IDYES);
-    tvtest::ExpectDialog(u"テーブル選択(検索条件設定)", [](HWND) {
-        ExpectQuery();
-        tvtest::Advance(10);
-        return true;
-    });
+    ExpectCommitAndLookAgain();
     tvtest::AnswerMenu(ID_FILE_COMMIT);
     tvtest::Key(frame->m_hWnd, qtplatform::Key_F10);
     tvtest::RunUntilIdle();

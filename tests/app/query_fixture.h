@@ -42,4 +42,18 @@ inline void ExpectQuery(std::function<bool(HWND)> then = nullptr) {
     });
 }
 
+// The answers to "編集結果の保存(commit)": Yes to save, the saving's
+// "実行中", Yes to look again, and the table pick taken as it stands with its
+// query held until "実行中" shows.
+inline void ExpectCommitAndLookAgain() {
+    tvtest::AnswerBox(IDYES);
+    tvtest::ExpectDialog(u"実行中", [](HWND) { return true; });
+    tvtest::AnswerBox(IDYES);
+    tvtest::ExpectDialog(u"テーブル選択(検索条件設定)", [](HWND) {
+        ExpectQuery();
+        tvtest::Advance(10);
+        return true;
+    });
+}
+
 } // namespace apptest

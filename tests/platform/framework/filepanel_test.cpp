@@ -85,17 +85,24 @@ INT_PTR HookProc(HWND dlg, UINT msg, WPARAM, LPARAM lParam) {
     return FALSE;
 }
 
+// A save request with the panel's template and HookProc on it, the name
+// answered into `file`.
+template <size_t N> OPENFILENAMEW HookedPanelRequest(WCHAR (&file)[N]) {
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = static_cast<DWORD>(N);
+    ofn.Flags = OFN_EXPLORER | OFN_ENABLEHOOK | OFN_ENABLETEMPLATE;
+    ofn.lpfnHook = reinterpret_cast<void*>(&HookProc);
+    ofn.lpTemplateName = MAKEINTRESOURCEW(IDD_PANEL);
+    return ofn;
+}
+
 TEST_F(FilePanelTest, AHookProcedureFillsThePanelReadsItBackAndCanKeepTheDialogOpen) {
     HookLog log;
     g_log = &log;
     WCHAR file[512] = {};
-    OPENFILENAMEW ofn{};
-    ofn.lStructSize = sizeof ofn;
-    ofn.lpstrFile = file;
-    ofn.nMaxFile = 512;
-    ofn.Flags = OFN_EXPLORER | OFN_ENABLEHOOK | OFN_ENABLETEMPLATE;
-    ofn.lpfnHook = reinterpret_cast<void*>(&HookProc);
-    ofn.lpTemplateName = MAKEINTRESOURCEW(IDD_PANEL);
+    OPENFILENAMEW ofn = HookedPanelRequest(file);
     std::u16string first = Utf8ToWide((dir_ / "a.txt").c_str()),
                    second = Utf8ToWide((dir_ / "b.txt").c_str());
     tvtest::AnswerFile(first, -1, [](HWND panel) {
@@ -221,13 +228,7 @@ TEST_F(FilePanelTest, TheDisplaysFileDialogHoldsThePanel) {
         qtplatform::CancelCommonDialog();
     });
     WCHAR file[512] = {};
-    OPENFILENAMEW ofn{};
-    ofn.lStructSize = sizeof ofn;
-    ofn.lpstrFile = file;
-    ofn.nMaxFile = 512;
-    ofn.Flags = OFN_EXPLORER | OFN_ENABLEHOOK | OFN_ENABLETEMPLATE;
-    ofn.lpfnHook = reinterpret_cast<void*>(&HookProc);
-    ofn.lpTemplateName = MAKEINTRESOURCEW(IDD_PANEL);
+    OPENFILENAMEW ofn = HookedPanelRequest(file);
     const BOOL ok = GetSaveFileNameW(&ofn);
     win32bk::SetCommonDialogHooks(recorders);
     g_log = nullptr;

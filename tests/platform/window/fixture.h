@@ -77,5 +77,21 @@ protected:
             if (l.msg == msg) out.push_back(l);
         return out;
     }
+    // The logged WM_ACTIVATE pair of one change of the active window: `from`
+    // told it is inactive, then `to` that it is active, each naming the other.
+    ::testing::AssertionResult ActivationMoved(HWND from, HWND to) const {
+        const std::vector<Logged> act = Of(WM_ACTIVATE);
+        if (act.size() != 2)
+            return ::testing::AssertionFailure() << act.size() << " WM_ACTIVATE messages, not 2";
+        if (act[0].hwnd != from || LOWORD(act[0].wParam) != WA_INACTIVE ||
+            reinterpret_cast<HWND>(act[0].lParam) != to)
+            return ::testing::AssertionFailure()
+                   << "the first is not the old window's WA_INACTIVE naming the new";
+        if (act[1].hwnd != to || LOWORD(act[1].wParam) == WA_INACTIVE ||
+            reinterpret_cast<HWND>(act[1].lParam) != from)
+            return ::testing::AssertionFailure()
+                   << "the second is not the new window's activation naming the old";
+        return ::testing::AssertionSuccess();
+    }
     std::vector<HWND> created_;
 };
