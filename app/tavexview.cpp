@@ -95,8 +95,16 @@ void CTavexView::OnUpdate(CView*, LPARAM hint, CObject* hintObject) {
         break;
     case HINT_PANES_CHANGED: UpdatePaneHeaders(); break;
     case HINT_CELL_CHANGED:
-        if (CGridData* cur = doc->GetCurrentData(); cur && cur->HasCursor() && m_grid.GetSafeHwnd())
+        // A command changed the cell in the model, past the grid: its record's
+        // header mark and the pending counts change with it.
+        if (CGridData* cur = doc->GetCurrentData(); cur && cur->HasCursor() && m_grid.GetSafeHwnd()) {
             m_grid.InvalidateCell(POINT{cur->m_curCol, cur->m_curRow});
+            if (doc->m_swapFlag)
+                m_grid.InvalidateColumnHeader(cur->m_curCol);
+            else
+                m_grid.InvalidateRowHeader(cur->m_curRow);
+        }
+        UpdateCountsMenu();
         break;
     case HINT_FONT_CHANGED:
         if (hintObject) m_grid.SetFont(reinterpret_cast<CFont*>(hintObject));

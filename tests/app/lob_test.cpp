@@ -101,6 +101,11 @@ public:
         Command(ID_DATA_LOB_UPLOAD);
     }
     bool IsEnabled(UINT id) { return view->IsCommandEnabled(id); }
+    std::u16string Counts() {
+        char16_t buf[128] = {};
+        GetMenuStringW(GetMenu(frame->m_hWnd), ID_EDIT_COUNTS, buf, 128, MF_BYCOMMAND);
+        return buf;
+    }
     static bool Parked() {
         auto control = reinterpret_cast<pfn_oci_standin_control>(
             reinterpret_cast<void (*)()>(GetProcAddress(g_oci_module, "oci_standin_control")));
@@ -160,14 +165,30 @@ TEST_F(LobTest, NamesProposedUndoAndOtherColumns) {
     ASSERT_FALSE(tvtest::FileRequests().empty());
     EXPECT_EQ(tvtest::FileRequests().back().name, u"x.txt");
 
-    // An upload is one undo step; a CLOB takes no upload.
+    // An upload is one undo step, shown at once in the record's header mark
+    // and the pending counts; a CLOB takes no upload.
     const fs::path file = root / "small.bin";
     std::ofstream(file, std::ios::binary) << "abc";
     const std::string before = Narrow(doc->m_data.GetText(0, blob));
+    Cursor(blob, 0);
+    ::UpdateWindow(view->m_grid.m_hWnd);
+    const CRect first = view->m_grid.GetCellRect(blob, 0);
+    auto header = [&] {
+        const qtplatform::Image image = tvtest::Capture(view->m_grid.m_hWnd);
+        std::vector<uint32_t> strip;
+        for (int y = first.top; y < first.bottom && y < image.height; ++y)
+            for (int x = 0; x < 40 && x < image.width; ++x) strip.push_back(image.At(x, y));
+        return strip;
+    };
+    const std::vector<uint32_t> unmarked = header();
     Upload(blob, 0, file);
     EXPECT_TRUE(doc->m_data.IsCellModified(0, blob));
+    EXPECT_EQ(Counts(), u" Insert:0, Update:1, Delete:0 ");
+    EXPECT_NE(header(), unmarked);
     Command(ID_EDIT_UNDO);
     EXPECT_FALSE(doc->m_data.IsCellModified(0, blob));
+    EXPECT_EQ(Counts(), u" Insert:0, Update:0, Delete:0 ");
+    EXPECT_EQ(header(), unmarked);
     EXPECT_EQ(Narrow(doc->m_data.GetText(0, blob)), before);
     tvtest::AnswerFile(Utf8ToWide(file.c_str()));
     EXPECT_EQ(doc->LobUpload(0, clob), 0) << "the dialog is answered, the column refuses";
