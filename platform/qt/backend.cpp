@@ -836,6 +836,12 @@ bool IsMapped(HWND hwnd) {
     qtbk::HostWidget* w = qtbk::HostOf(hwnd);
     return w && w->isVisible();
 }
+std::u16string ShownTitle(HWND hwnd) {
+    qtbk::HostWidget* w = qtbk::HostOf(hwnd);
+    if (!w) return u"";
+    const QString t = w->windowTitle();
+    return std::u16string(reinterpret_cast<const char16_t*>(t.utf16()), static_cast<size_t>(t.size()));
+}
 RECT ShownRect(HWND hwnd) {
     qtbk::HostWidget* w = qtbk::HostOf(hwnd);
     if (!w) return RECT{};

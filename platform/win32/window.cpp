@@ -400,7 +400,11 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
         w->vbar.info.nMax = 100;
     }
     Layout(*w);
-    if (g_backend) g_backend->HostCreate(hwnd);
+    if (g_backend) {
+        g_backend->HostCreate(hwnd);
+        // The name it was made with is its caption until WM_SETTEXT changes it.
+        if (!w->text.empty()) g_backend->HostSetText(hwnd, w->text);
+    }
 
     CREATESTRUCTW cs{param,      inst,      menu,   parent, cy, cx, y, x, static_cast<LONG>(style),
                      windowName, className, exStyle};

@@ -315,6 +315,18 @@ TEST_F(WindowTest, SetCursorAsksTheParentFirst) {
     EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_ARROW));
 }
 
+// A top-level window's name is its title on the screen from the start (a
+// dialog made from a template gets no WM_SETTEXT), and follows its changes.
+TEST_F(WindowTest, TheWindowManagerShowsTheNameAsTitle) {
+    HWND h = CreateWindowExW(0, u"TestWnd", u"検索", WS_OVERLAPPED | WS_CAPTION | WS_VISIBLE, 0, 0, 200, 100,
+                             nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(h);
+    EXPECT_EQ(qtplatform::ShownTitle(h), u"検索");
+    SetWindowTextW(h, u"置換");
+    EXPECT_EQ(qtplatform::ShownTitle(h), u"置換");
+    DestroyWindow(h);
+}
+
 TEST_F(WindowTest, ShowingATopLevelWindowActivatesIt) {
     HWND a = Make();
     EXPECT_EQ(GetFocus(), a);

@@ -62,6 +62,8 @@ bool FamilyInstalled(const char16_t* family);
 bool IsMapped(HWND hwnd);
 // Where the window's host is on the screen, as the display lays it out.
 RECT ShownRect(HWND hwnd);
+// The title the window manager shows for a top-level window's host.
+std::u16string ShownTitle(HWND hwnd);
 // The window a top-level window is kept above (its owner's, as the window
 // manager's transient parent), or null.
 HWND KeptAbove(HWND hwnd);
