@@ -205,7 +205,9 @@ void HostWidget::SyncTopLevel(QSize size) {
         setMinimumSize(size);
         setMaximumSize(size);
     }
-    HostWidget* owner = view_.owner ? HostOf(view_.owner) : nullptr;
+    // The owner's own window, or the one it is laid in (an embedded panel's
+    // dialog): a transient parent is always a top-level window.
+    QWidget* owner = view_.owner && HostOf(view_.owner) ? HostOf(view_.owner)->window() : nullptr;
     if (!owner && !windowHandle()) return;
     winId();
     QWindow* above = nullptr;

@@ -14,6 +14,7 @@
 #include <QStorageInfo>
 #include <QTimer>
 #include <QUrl>
+#include <QWindow>
 
 #include <functional>
 #include <utility>
@@ -223,6 +224,11 @@ bool CancelShownCommonDialog() {
     g_shown->reject();
     return true;
 }
+bool KeptAboveShownCommonDialog(HWND hwnd) {
+    HostWidget* w = HostOf(hwnd);
+    return g_shown && w && w->windowHandle() && g_shown->windowHandle() &&
+           w->windowHandle()->transientParent() == g_shown->windowHandle();
+}
 std::vector<std::u16string> ShownCommonDialogButtons() {
     std::vector<std::u16string> texts;
     if (g_shown)
@@ -275,6 +281,9 @@ bool CancelCommonDialog() {
 }
 bool CommonDialogHolds(HWND hwnd) {
     return qtbk::ShownCommonDialogHolds(hwnd);
+}
+bool KeptAboveCommonDialog(HWND hwnd) {
+    return qtbk::KeptAboveShownCommonDialog(hwnd);
 }
 std::vector<std::u16string> CommonDialogButtons() {
     return qtbk::ShownCommonDialogButtons();

@@ -135,6 +135,7 @@ bool CaptureShownCommonDialog(QImage* image);
 bool CancelShownCommonDialog();
 bool ShownCommonDialogHolds(HWND hwnd);
 std::vector<std::u16string> ShownCommonDialogButtons();
+bool KeptAboveShownCommonDialog(HWND hwnd);
 void WhenCommonDialogShown(std::function<void()> call);
 
 // The style option describing a scroll bar's current state, for hit tests and

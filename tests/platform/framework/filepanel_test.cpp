@@ -192,7 +192,8 @@ bool Contains(const qtplatform::Image& large, const qtplatform::Image& small) {
 }
 
 // The display's own file dialog (not the recorder): the panel is laid inside
-// it, drawn there, its windows' rectangles are where they are shown, and
+// it, drawn there, its windows' rectangles are where they are shown (its
+// combo's list opens beneath the combo, above the dialog), and
 // the dialog's own buttons read Japanese; Cancel leaves it a hidden window that goes with the dialog.
 TEST_F(FilePanelTest, TheDisplaysFileDialogHoldsThePanel) {
     const win32bk::CommonDialogHooks recorders = win32bk::GetCommonDialogHooks();
@@ -200,7 +201,7 @@ TEST_F(FilePanelTest, TheDisplaysFileDialogHoldsThePanel) {
     HookLog log;
     g_log = &log;
     struct Seen {
-        bool called = false, held = false, mapped = false, drawn = false, placed = false;
+        bool called = false, held = false, mapped = false, drawn = false, placed = false, listBelow = false;
         HWND panel = nullptr;
         std::vector<std::u16string> buttons;
     } seen;
@@ -225,6 +226,15 @@ TEST_F(FilePanelTest, TheDisplaysFileDialogHoldsThePanel) {
         const RECT comboShown = qtplatform::ShownRect(GetDlgItem(seen.panel, IDC_CODE));
         seen.placed = EqualRect(&panelRect, &panelShown) && EqualRect(&comboRect, &comboShown) &&
                       panelRect.top > 0; // below the dialog's own controls
+        // The combo's list opens beneath it, kept above the dialog.
+        HWND combo = GetDlgItem(seen.panel, IDC_CODE);
+        SendMessageW(combo, CB_SHOWDROPDOWN, TRUE, 0);
+        tvtest::Pump();
+        HWND list = reinterpret_cast<HWND>(SendMessageW(combo, CB_GETDROPPEDSTATE + 0x100, 0, 0));
+        const RECT listShown = list ? qtplatform::ShownRect(list) : RECT{};
+        seen.listBelow = list && qtplatform::IsMapped(list) && listShown.left == comboShown.left &&
+                         listShown.top == comboShown.bottom && qtplatform::KeptAboveCommonDialog(list);
+        SendMessageW(combo, CB_SHOWDROPDOWN, FALSE, 0);
         qtplatform::CancelCommonDialog();
     });
     WCHAR file[512] = {};
@@ -238,6 +248,7 @@ TEST_F(FilePanelTest, TheDisplaysFileDialogHoldsThePanel) {
     EXPECT_TRUE(seen.mapped);
     EXPECT_TRUE(seen.drawn);
     EXPECT_TRUE(seen.placed);
+    EXPECT_TRUE(seen.listBelow);
     EXPECT_EQ(log.fileOks, 0);
     EXPECT_FALSE(IsWindow(seen.panel));
     // Qt's own texts in Japanese, as the rest of the program.

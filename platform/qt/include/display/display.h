@@ -55,6 +55,8 @@ void WhenCommonDialogShown(std::function<void()> call);
 bool CaptureCommonDialog(Image* image);
 bool CancelCommonDialog();
 bool CommonDialogHolds(HWND hwnd);
+// Whether a top-level window is kept above it (a list its panel opens).
+bool KeptAboveCommonDialog(HWND hwnd);
 // The texts of its visible push buttons, mnemonics included.
 std::vector<std::u16string> CommonDialogButtons();
 bool FamilyInstalled(const char16_t* family);
