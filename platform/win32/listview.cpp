@@ -67,6 +67,8 @@ void UpdateBar(HWND hwnd, ListState* s) {
                   s->top,
                   0};
     SetScrollInfo(hwnd, SB_VERT, &si, TRUE);
+    // The list shows its vertical bar itself, while its rows overflow a page.
+    ShowScrollBar(hwnd, SB_VERT, int(s->items.size()) > RowsPerPage(hwnd, s));
 }
 
 void Redraw(HWND hwnd, ListState* s) {

@@ -495,6 +495,23 @@ protected:
     CListCtrl list_;
 };
 
+// Rows that overflow the list bring its vertical bar (the client narrows),
+// made without WS_VSCROLL as a dialog's list is; it goes with them.
+TEST_F(ListTest, AVerticalBarShowsWhileTheRowsOverflow) {
+    RECT few{};
+    GetClientRect(list_, &few);
+    EXPECT_FALSE(GetWindowLongW(list_, GWL_STYLE) & WS_VSCROLL);
+    for (int i = 5; i < 60; ++i) list_.InsertItem(i, u"行");
+    RECT many{};
+    GetClientRect(list_, &many);
+    EXPECT_TRUE(GetWindowLongW(list_, GWL_STYLE) & WS_VSCROLL);
+    EXPECT_LT(many.right, few.right);
+    list_.DeleteAllItems();
+    RECT none{};
+    GetClientRect(list_, &none);
+    EXPECT_EQ(none.right, few.right);
+}
+
 TEST_F(ListTest, SelectingAnotherRowNotifiesTheLossFirst) {
     for (int how = 0; how < 3; ++how) {
         list_.SetItemState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
