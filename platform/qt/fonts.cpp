@@ -67,6 +67,46 @@ double CellAt100(const QString& family, int weight, bool italic, bool antialias)
     return it->second;
 }
 
+// A face's advances read from its own tables ('head', 'hhea', 'hmtx') and
+// scaled as FreeType scales them for Qt's design metrics: the same figures
+// as QRawFont::advancesForGlyphIndexes, without loading each glyph's outline
+// (for the CJK faces some 40,000 instructions a glyph).
+class TableAdvances {
+public:
+    // False when the face has no such tables, or varies (its advances are
+    // then not the table's).
+    bool Read(const QRawFont& raw, int px) {
+        const QByteArray head = raw.fontTable("head"), hhea = raw.fontTable("hhea");
+        if (head.size() < 54 || hhea.size() < 36 || !raw.fontTable("fvar").isEmpty()) return false;
+        const quint32 upem = U16(head, 18);
+        const quint32 count = U16(hhea, 34);
+        if (upem == 0 || count == 0) return false;
+        const QByteArray hmtx = raw.fontTable("hmtx");
+        if (hmtx.size() < static_cast<qsizetype>(count) * 4) return false;
+        widths_.resize(count);
+        for (quint32 i = 0; i < count; ++i)
+            widths_[i] = static_cast<quint16>(U16(hmtx, static_cast<int>(i) * 4));
+        // FT_DivFix(px in 26.6, units per em): the 16.16 scale.
+        const qint64 size = static_cast<qint64>(px) * 64;
+        scale_ = ((size << 16) + upem / 2) / upem;
+        return true;
+    }
+    // The glyph's advance in pixels, to 1/64.
+    double Advance(quint32 glyph) const {
+        const qint64 units = widths_[std::min<size_t>(glyph, widths_.size() - 1)];
+        // FT_MulDiv(units, scale, 64): 16.16 pixels; Qt keeps them in 26.6.
+        const qint64 linear = (units * scale_ + 32) / 64;
+        return static_cast<double>(linear >> 10) / 64.0;
+    }
+
+private:
+    static quint32 U16(const QByteArray& t, int at) {
+        return (static_cast<quint32>(static_cast<uchar>(t[at])) << 8) | static_cast<uchar>(t[at + 1]);
+    }
+    std::vector<quint16> widths_;
+    qint64 scale_ = 0;
+};
+
 class QtFontFace : public win32bk::FontFace {
 public:
     QtFontFace(const LOGFONTW& lf) {
@@ -92,6 +132,7 @@ public:
         for (const QString& f : {kMono, kProp, kLast})
             if (f != family_) chainFamilies_.push_back(f);
         chain_.resize(chainFamilies_.size());
+        tables_.resize(chainFamilies_.size());
         chain_[0] = MakeRaw(family_, px, weight, italic, aa);
         ascent_ = static_cast<int>(std::ceil(chain_[0]->ascent() - 1e-3));
         descent_ = static_cast<int>(std::ceil(chain_[0]->descent() - 1e-3));
@@ -160,6 +201,18 @@ private:
         return *chain_[i];
     }
 
+    // Qt's design advance of a glyph of chain face i: from the face's tables
+    // once the first glyph measured both ways agrees, else through Qt.
+    double DesignAdvance(size_t i, quint32 glyph) {
+        Tables& t = tables_[i];
+        if (t.state > 0) return t.advances.Advance(glyph);
+        QPointF adv;
+        Face(i).advancesForGlyphIndexes(&glyph, &adv, 1, QRawFont::UseDesignMetrics);
+        if (t.state == 0)
+            t.state = t.advances.Read(Face(i), px_) && t.advances.Advance(glyph) == adv.x() ? 1 : -1;
+        return adv.x();
+    }
+
     Glyph Lookup(char32_t cp) {
         if (cp < 0x20 || (cp >= 0xD800 && cp < 0xE000)) return Glyph{-1, 0, 0};
         QChar units[2];
@@ -181,10 +234,9 @@ private:
             int count = 2;
             if (!raw.glyphIndexesForChars(units, n, glyphs, &count) || count < 1 || glyphs[0] == 0) continue;
             quint32 glyph = glyphs[0];
-            QPointF adv;
-            raw.advancesForGlyphIndexes(&glyph, &adv, 1, QRawFont::UseDesignMetrics);
-            int a = (mono_ && i == 0) ? static_cast<int>(std::ceil(adv.x() - 1e-3))
-                                      : static_cast<int>(std::lround(adv.x()));
+            const double x = DesignAdvance(i, glyph);
+            int a =
+                (mono_ && i == 0) ? static_cast<int>(std::ceil(x - 1e-3)) : static_cast<int>(std::lround(x));
             return Glyph{static_cast<int>(i), glyph, a};
         }
         // Not in any face: the missing-glyph box of the face itself.
@@ -200,6 +252,11 @@ private:
     int ascent_ = 0, descent_ = 0, leading_ = 0;
     QStringList chainFamilies_;
     std::vector<std::optional<QRawFont>> chain_;
+    struct Tables {
+        int state = 0; // 0: not tried yet; 1: advances from the tables; -1: through Qt
+        TableAdvances advances;
+    };
+    std::vector<Tables> tables_;
     std::vector<std::unique_ptr<std::array<Glyph, 256>>> bmp_;
     std::map<char32_t, Glyph> astral_;
 };
@@ -323,6 +380,27 @@ void StartFontDatabase() {
 
 void FinishFontDatabase() {
     if (g_fontDatabaseLoader.joinable()) g_fontDatabaseLoader.join();
+}
+
+int TableAdvanceMismatches(const char16_t* family, int px, bool bold, const std::u32string& cps) {
+    std::lock_guard<std::mutex> lock(qtbk::g_fontMutex);
+    const QRawFont raw = qtbk::MakeRaw(QString::fromUtf16(family), px, bold ? 700 : 400, false, true);
+    qtbk::TableAdvances tables;
+    if (!raw.isValid() || !tables.Read(raw, px)) return -1;
+    int mismatches = 0;
+    for (char32_t cp : cps) {
+        const char32_t one[1] = {cp};
+        const QString text = QString::fromUcs4(one, 1);
+        quint32 glyphs[2] = {0, 0};
+        int count = 2;
+        if (!raw.glyphIndexesForChars(text.constData(), static_cast<int>(text.size()), glyphs, &count) ||
+            glyphs[0] == 0)
+            continue;
+        QPointF adv;
+        raw.advancesForGlyphIndexes(glyphs, &adv, 1, QRawFont::UseDesignMetrics);
+        if (adv.x() != tables.Advance(glyphs[0])) ++mismatches;
+    }
+    return mismatches;
 }
 
 bool FamilyInstalled(const char16_t* family) {

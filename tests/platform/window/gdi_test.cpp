@@ -268,3 +268,27 @@ TEST_F(WindowTest, CharactersBeyondTheBasicPlaneDrawTheirGlyph) {
     EXPECT_GT(inked, 20);
     EXPECT_GT(differ, 20);
 }
+
+// The advances the font layer reads from a face's own tables are Qt's design
+// advances to the 1/64 pixel, for Latin, kana, kanji and full-width forms in
+// the faces the program maps to, regular and bold, small to large.
+TEST_F(WindowTest, AdvancesFromTheFaceTablesAreQtsDesignAdvances) {
+    std::u32string cps;
+    for (char32_t c = 0x20; c < 0x7F; ++c) cps.push_back(c);
+    for (char32_t c = 0x3041; c < 0x3097; ++c) cps.push_back(c);
+    for (char32_t c = 0x30A1; c < 0x30FB; ++c) cps.push_back(c);
+    for (char32_t c : std::u32string(U"一二三社員番号氏名部署給与漢字表示編集終了ｱｲｳ０１ＡＢ、。・ー〜"))
+        cps.push_back(c);
+    int faces = 0;
+    const std::pair<const char16_t*, const char*> families[] = {
+        {u"Noto Sans Mono CJK JP", "mono"}, {u"Noto Sans CJK JP", "sans"}, {u"DejaVu Sans", "dejavu"}};
+    for (const auto& [family, name] : families) {
+        if (!qtplatform::FamilyInstalled(family)) continue;
+        ++faces;
+        for (int px : {9, 12, 13, 15, 16, 18, 21, 24, 33, 48})
+            for (bool bold : {false, true})
+                EXPECT_EQ(qtplatform::TableAdvanceMismatches(family, px, bold, cps), 0)
+                    << name << " " << px << (bold ? " bold" : "");
+    }
+    EXPECT_GT(faces, 0);
+}

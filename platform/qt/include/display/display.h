@@ -60,6 +60,10 @@ bool KeptAboveCommonDialog(HWND hwnd);
 // The texts of its visible push buttons, mnemonics included.
 std::vector<std::u16string> CommonDialogButtons();
 bool FamilyInstalled(const char16_t* family);
+// How many of the code points' advances in the family at px pixels, as the
+// font layer reads them from the face's tables, differ from Qt's design
+// advances; -1 when the face has no tables to read them from.
+int TableAdvanceMismatches(const char16_t* family, int px, bool bold, const std::u32string& cps);
 // Whether the window's host is shown on the display (a 0 x 0 top-level is not).
 bool IsMapped(HWND hwnd);
 // Where the window's host is on the screen, as the display lays it out.
