@@ -43,7 +43,28 @@ int textdraw_tab_advance(int penX, int tabOrigin, int stopWidth, int spaceAdvanc
     return static_cast<int>(stopWidth - mod);
 }
 
+namespace {
+
+bool SameFont(const LOGFONTW& a, const LOGFONTW& b) {
+    return a.lfHeight == b.lfHeight && a.lfWidth == b.lfWidth && a.lfEscapement == b.lfEscapement &&
+           a.lfOrientation == b.lfOrientation && a.lfWeight == b.lfWeight && a.lfItalic == b.lfItalic &&
+           a.lfUnderline == b.lfUnderline && a.lfStrikeOut == b.lfStrikeOut && a.lfCharSet == b.lfCharSet &&
+           a.lfOutPrecision == b.lfOutPrecision && a.lfClipPrecision == b.lfClipPrecision &&
+           a.lfQuality == b.lfQuality && a.lfPitchAndFamily == b.lfPitchAndFamily &&
+           wcsncmp(a.lfFaceName, b.lfFaceName, LF_FACESIZE) == 0;
+}
+
+} // namespace
+
 void CharWidthCache::Reset(HDC dc) {
+    // A window sets its font up several times as it is made; the table (256
+    // KB) is refilled only when the font is another.
+    LOGFONTW lf{};
+    HGDIOBJ font = dc ? GetCurrentObject(dc, OBJ_FONT) : nullptr;
+    const bool known = font && GetObjectW(font, sizeof lf, &lf) == static_cast<int>(sizeof lf);
+    if (m_table && known && m_hasFont && SameFont(lf, m_font)) return;
+    m_hasFont = known;
+    m_font = lf;
     if (!m_table) m_table = std::make_unique<int[]>(0x10000);
     std::fill(m_table.get(), m_table.get() + 0x10000, kUnmeasured);
     std::fill(m_table.get() + 0xDC00, m_table.get() + 0xE000, 0);

@@ -38,7 +38,8 @@ class CharWidthCache {
 public:
     static constexpr int kUnmeasured = -1;
 
-    // Prepares the table for the font selected into dc.
+    // Prepares the table for the font selected into dc; the widths measured
+    // so far stay when it is the font they were measured in.
     void Reset(HDC dc);
     // Width in pixels; code points above U+FFFF are measured on every call.
     int GetWidth(HDC dc, UINT cp, LazyClientDC* lazy);
@@ -58,6 +59,8 @@ public:
 
 private:
     std::unique_ptr<int[]> m_table;
+    bool m_hasFont = false;
+    LOGFONTW m_font{}; // the font of the table
 };
 
 // Draws text[0..units) from the clip rectangle's left + xOffset, top + yOffset;

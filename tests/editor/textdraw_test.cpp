@@ -164,6 +164,35 @@ TEST_F(TextDrawTest, TabRuleWithoutStopsAndLeftOfTheOrigin) {
     EXPECT_EQ(cache_.TabStopWidth(), 8);
 }
 
+// A reset in the font the table was measured in keeps what it measured (a
+// window sets its font up several times as it is made); another font
+// refills it.
+TEST_F(TextDrawTest, ResetRefillsOnlyForAnotherFont) {
+    cache_.Reset(dc_);
+    EXPECT_EQ(cache_.GetWidth(dc_, 0x6F22, nullptr), 16);
+    // A DC in a font of 10 pixels, where 漢 is as wide.
+    HDC other = CreateCompatibleDC(nullptr);
+    LOGFONTW lf{};
+    GetObjectW(font_, sizeof lf, &lf);
+    lf.lfHeight = -10;
+    HFONT small = CreateFontIndirectW(&lf);
+    HGDIOBJ old = SelectObject(other, small);
+    ASSERT_EQ(textdraw_char_width(other, 0x6F22, nullptr), 10);
+    cache_.Reset(dc_);
+    EXPECT_EQ(cache_.GetWidth(other, 0x6F22, nullptr), 16);
+    cache_.Reset(other);
+    EXPECT_EQ(cache_.m_doubleWidthThreshold, 10);
+    EXPECT_EQ(cache_.GetWidth(other, 0x6F22, nullptr), 10);
+    // Back in the first font (a new object of the same description).
+    SetHeight(-16);
+    cache_.Reset(dc_);
+    EXPECT_EQ(cache_.m_doubleWidthThreshold, 16);
+    EXPECT_EQ(cache_.GetWidth(other, 0x6F22, nullptr), 10);
+    SelectObject(other, old);
+    DeleteObject(small);
+    DeleteDC(other);
+}
+
 TEST_F(TextDrawTest, WidthsWithoutATableAreMeasuredUncached) {
     EXPECT_FALSE(cache_.HasTable());
     EXPECT_EQ(cache_.GetWidth(dc_, u'x', nullptr), 8);
