@@ -294,21 +294,14 @@ void HostWidget::PaintMenuBar(QPainter& p) {
     QRect barRect(view_.menuBar.left, view_.menuBar.top, view_.menuBar.right - view_.menuBar.left,
                   view_.menuBar.bottom - view_.menuBar.top);
     p.fillRect(barRect, QColor(240, 240, 240));
-    // The menu bar's texts in one face that writes Japanese and Latin alike,
-    // as a Japanese system's menu font does: no fallback face is looked up.
-    static const QFont font = [] {
-        QFont f(QStringLiteral("Noto Sans CJK JP"));
-        f.setPixelSize(12);
-        return f;
-    }();
-    p.setFont(font);
     for (const win32bk::MenuBarItem& it : items) {
         QRect r(barRect.left() + it.rect.left, barRect.top() + it.rect.top, it.rect.right - it.rect.left,
                 it.rect.bottom - it.rect.top);
         if (it.hot) p.fillRect(r, QColor(0, 120, 215));
-        p.setPen(it.grayed ? QColor(160, 160, 160) : it.hot ? QColor(255, 255, 255) : QColor(0, 0, 0));
-        QString text = QString::fromUtf16(it.text.data(), static_cast<qsizetype>(it.text.size()));
-        p.drawText(r, Qt::AlignCenter | Qt::TextShowMnemonic | Qt::TextSingleLine, text);
+        DrawMenuText(p, r, it.text,
+                     it.grayed ? QColor(160, 160, 160)
+                     : it.hot  ? QColor(255, 255, 255)
+                               : QColor(0, 0, 0));
     }
 }
 

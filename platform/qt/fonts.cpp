@@ -193,6 +193,7 @@ public:
     }
 
     int ascent() const { return ascent_; }
+    int descent() const { return descent_; }
     const QRawFont& raw(int i) { return Face(static_cast<size_t>(i)); }
 
 private:
@@ -318,21 +319,11 @@ const QStringList& InstalledFamilies() {
     return families;
 }
 
-void DrawGlyphs(QImage& image, const win32bk::Region& clip, win32bk::FontFace* face,
-                const win32bk::GlyphRun& run, COLORREF color) {
-    auto* f = static_cast<QtFontFace*>(face);
-    if (clip.Empty() || run.count == 0) return;
-    QPainter p(&image);
-    if (clip.Rects().size() == 1) {
-        const RECT& r = clip.Rects()[0];
-        p.setClipRect(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top));
-    } else {
-        QRegion q;
-        for (const RECT& r : clip.Rects()) q += QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
-        p.setClipRegion(q);
-    }
-    p.setPen(QColor(GetRValue(color), GetGValue(color), GetBValue(color)));
-    double baseline = run.y + f->ascent();
+namespace {
+
+// Draws code points at the given x positions, their baseline at baseline,
+// one glyph run per face of the chain.
+void DrawRuns(QPainter& p, QtFontFace* f, const char32_t* cps, const int* xs, size_t count, double baseline) {
     QVector<quint32> glyphs;
     QVector<QPointF> positions;
     int font = -1;
@@ -347,8 +338,8 @@ void DrawGlyphs(QImage& image, const win32bk::Region& clip, win32bk::FontFace* f
         glyphs.clear();
         positions.clear();
     };
-    for (size_t i = 0; i < run.count; ++i) {
-        char32_t cp = run.cps[i];
+    for (size_t i = 0; i < count; ++i) {
+        char32_t cp = cps[i];
         if (cp == U' ' || cp == U'\t' || cp == 0x3000) continue;
         const auto& g = f->Resolve(cp);
         if (g.font < 0) continue;
@@ -357,9 +348,60 @@ void DrawGlyphs(QImage& image, const win32bk::Region& clip, win32bk::FontFace* f
             font = g.font;
         }
         glyphs.push_back(g.index);
-        positions.push_back(QPointF(run.xs[i], baseline));
+        positions.push_back(QPointF(xs[i], baseline));
     }
     flush();
+}
+
+} // namespace
+
+void DrawGlyphs(QImage& image, const win32bk::Region& clip, win32bk::FontFace* face,
+                const win32bk::GlyphRun& run, COLORREF color) {
+    auto* f = static_cast<QtFontFace*>(face);
+    if (clip.Empty() || run.count == 0) return;
+    QPainter p(&image);
+    if (clip.Rects().size() == 1) {
+        const RECT& r = clip.Rects()[0];
+        p.setClipRect(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top));
+    } else {
+        QRegion q;
+        for (const RECT& r : clip.Rects()) q += QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+        p.setClipRegion(q);
+    }
+    p.setPen(QColor(GetRValue(color), GetGValue(color), GetBValue(color)));
+    DrawRuns(p, f, run.cps, run.xs, run.count, run.y + f->ascent());
+}
+
+void DrawMenuText(QPainter& p, const QRect& r, const std::u16string& text, const QColor& color) {
+    LOGFONTW lf{};
+    GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof lf, &lf);
+    const std::shared_ptr<win32bk::FontFace> face = RealizeFont(lf);
+    auto* f = static_cast<QtFontFace*>(face.get());
+    // "&x" shows x underlined, "&&" one "&".
+    std::vector<char32_t> cps;
+    size_t mnemonic = SIZE_MAX;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c == u'&' && i + 1 < text.size()) {
+            c = text[++i];
+            if (c != u'&' && mnemonic == SIZE_MAX) mnemonic = cps.size();
+        }
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        cps.push_back(c);
+    }
+    std::vector<int> xs(cps.size() + 1, 0);
+    {
+        std::lock_guard<std::mutex> lock(g_fontMutex);
+        for (size_t i = 0; i < cps.size(); ++i) xs[i + 1] = xs[i] + f->Resolve(cps[i]).advance;
+    }
+    const int left = r.left() + (r.width() - xs.back()) / 2;
+    for (int& x : xs) x += left;
+    const int baseline = r.top() + (r.height() - (f->ascent() + f->descent())) / 2 + f->ascent();
+    p.setPen(color);
+    DrawRuns(p, f, cps.data(), xs.data(), cps.size(), baseline);
+    if (mnemonic < cps.size())
+        p.fillRect(QRect(xs[mnemonic], baseline + 1, xs[mnemonic + 1] - xs[mnemonic], 1), color);
 }
 
 } // namespace qtbk

@@ -123,6 +123,10 @@ int EventDepth();
 std::shared_ptr<win32bk::FontFace> RealizeFont(const LOGFONTW& lf);
 void DrawGlyphs(QImage& image, const win32bk::Region& clip, win32bk::FontFace* face,
                 const win32bk::GlyphRun& run, COLORREF color);
+// A menu bar item's text centred in r, its "&" mnemonic underlined, in the
+// face the menus are measured in (DEFAULT_GUI_FONT), through the same glyph
+// path as the windows' text.
+void DrawMenuText(QPainter& p, const QRect& r, const std::u16string& text, const QColor& color);
 const QStringList& InstalledFamilies();
 bool GlyphAlphaMap(win32bk::FontFace* face, char32_t cp, std::vector<uint8_t>* alpha, int* width, int* height,
                    int* originX, int* originY, int* advance);
