@@ -403,8 +403,11 @@ BOOL WritePrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPC
         bool exists = ReadFile(path, &bytes);
         if (exists) doc = Decode(bytes);
         std::u16string k = key ? key : u"", v = value ? value : u"";
+        const std::vector<std::u16string> before = doc.lines;
         Set(doc, section, key ? &k : nullptr, value ? &v : nullptr);
         if (!exists && doc.lines.empty()) return true;
+        // A value written again as it was costs no write.
+        if (exists && doc.lines == before) return true;
         return ReplaceFile(path, Encode(doc), 0644);
     });
     if (!ok) SetLastError(ERROR_ACCESS_DENIED);

@@ -186,16 +186,23 @@ Tree Load() {
     return Parse(bytes);
 }
 
-// Applies change to the tree read afresh under the lock, then writes it.
+// Applies change to the tree read afresh under the lock, then writes it when
+// it changed anything (each write is made durable before it replaces the
+// file: a key opened or a value set again as it was costs no write).
 LSTATUS Change(const std::function<LSTATUS(Tree&)>& change) {
     std::string path = win32reg::RegistryPath();
     if (!EnsureDir(win32reg::ConfigDir())) return ERROR_ACCESS_DENIED;
     LSTATUS status = ERROR_SUCCESS;
     bool ok = win32ini::WithDirectoryLock(path, [&] {
-        Tree tree = Load();
+        std::string bytes;
+        const bool exists = win32ini::ReadFile(path, &bytes);
+        Tree tree = exists ? Parse(bytes) : Tree{};
+        const std::string before = Serialize(tree);
         status = change(tree);
         if (status != ERROR_SUCCESS) return true;
-        return win32ini::ReplaceFile(path, Serialize(tree), 0600);
+        std::string after = Serialize(tree);
+        if (after == before) return true;
+        return win32ini::ReplaceFile(path, after, 0600);
     });
     return ok ? status : ERROR_ACCESS_DENIED;
 }

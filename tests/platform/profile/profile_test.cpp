@@ -198,6 +198,43 @@ TEST_F(ProfileTest, RegistryRulesAndFileMode) {
     EXPECT_EQ(win32reg::RegistryPath(), dir_ + "/home/.config/tavrelix/registry.reg");
 }
 
+// A key opened or a value written again as it was leaves the store's file as
+// it is (each write replaces it, durably, by a new file); a change replaces it.
+TEST_F(ProfileTest, OnlyChangesAreWritten) {
+    auto inode = [](const std::string& path) {
+        struct stat st;
+        return stat(path.c_str(), &st) == 0 ? st.st_ino : ino_t(0);
+    };
+    for (int store = 0; store < 2; ++store) {
+        CWinApp& app = App();
+        if (store == 1) app.SetRegistryKey(u"QUARN\\ORACLE");
+        const std::string file = store == 1 ? dir_ + "/config/tavrelix/registry.reg" : Path();
+        ASSERT_TRUE(app.WriteProfileInt(u"WINDOW", u"TOP", 40));
+        ASSERT_TRUE(app.WriteProfileString(u"WINDOW", u"NAME", u"main"));
+        const ino_t first = inode(file);
+        ASSERT_NE(first, ino_t(0)) << store;
+        EXPECT_TRUE(app.WriteProfileInt(u"WINDOW", u"TOP", 40));
+        EXPECT_TRUE(app.WriteProfileString(u"WINDOW", u"NAME", u"main"));
+        EXPECT_TRUE(app.WriteProfileString(u"WINDOW", u"GONE", nullptr));
+        EXPECT_EQ(inode(file), first) << store;
+        EXPECT_TRUE(app.WriteProfileInt(u"WINDOW", u"TOP", 63));
+        EXPECT_NE(inode(file), first) << store;
+        EXPECT_EQ(app.GetProfileInt(u"WINDOW", u"TOP", 0), 63u) << store;
+        EXPECT_EQ(app.GetProfileString(u"WINDOW", u"NAME"), CString(u"main")) << store;
+        if (store == 1) {
+            HKEY key = nullptr;
+            const ino_t before = inode(file);
+            ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\QUARN\\ORACLE\\tavrelix\\WINDOW", 0,
+                                      nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+                      ERROR_SUCCESS);
+            RegCloseKey(key);
+            EXPECT_EQ(inode(file), before);
+            free(const_cast<char16_t*>(app.m_pszRegistryKey));
+            app.m_pszRegistryKey = nullptr;
+        }
+    }
+}
+
 TEST_F(ProfileTest, TwoProcessesWritingInTurnKeepBothKeys) {
     for (int store = 0; store < 2; ++store) {
         CWinApp& app = App();
