@@ -87,6 +87,28 @@ LRESULT ProgressProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
+// A filled triangle in the middle of the box, pointing up (0), down (1),
+// left (2) or right (3), drawn row by row (column by column sideways).
+void DrawArrow(HDC dc, const RECT& box, int toward, COLORREF color) {
+    const int w = box.right - box.left, h = box.bottom - box.top;
+    const int n = std::max(2, std::min(w, h) / 4); // rows of the triangle
+    const int cx = box.left + w / 2, cy = box.top + h / 2;
+    HBRUSH ink = CreateSolidBrush(color);
+    for (int i = 0; i < n; ++i) {
+        // Row i from the point: 2 i + 1 pixels wide.
+        RECT line{};
+        if (toward <= 1) {
+            const int y = toward == 0 ? cy - n / 2 + i : cy + (n - 1) / 2 - i;
+            line = RECT{cx - i, y, cx + i + 1, y + 1};
+        } else {
+            const int x = toward == 2 ? cx - n / 2 + i : cx + (n - 1) / 2 - i;
+            line = RECT{x, cy - i, x + 1, cy + i + 1};
+        }
+        FillRect(dc, &line, ink);
+    }
+    DeleteObject(ink);
+}
+
 LRESULT UpDownProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* s = StateOf<UpDownState>(hwnd);
     switch (msg) {
@@ -167,6 +189,10 @@ LRESULT UpDownProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
         DrawEdge(dc, &a, s->pressed == 1 ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
         DrawEdge(dc, &b, s->pressed == -1 ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
+        // The arrows: towards the upper end in the upper (right) half.
+        const COLORREF ink = GetSysColor(IsWindowEnabled(hwnd) ? COLOR_BTNTEXT : COLOR_GRAYTEXT);
+        DrawArrow(dc, a, horz ? 2 : 0, ink);
+        DrawArrow(dc, b, horz ? 3 : 1, ink);
         EndPaint(hwnd, &ps);
         return 0;
     }

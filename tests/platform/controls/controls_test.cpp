@@ -1,4 +1,6 @@
 // Standard controls and the list view, from the notifications their parent records.
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include <afxwin.h>
@@ -381,6 +383,32 @@ TEST_F(ControlsTest, RadioButtonsAreRoundAndShowWhichIsChecked) {
     // A check box stays square: its corner belongs to the box.
     const qtplatform::Image img = tvtest::Capture(box);
     EXPECT_NE(PixelAt(img, 0, top), face);
+}
+
+// Each half of an up-down control shows its arrow: wider row by row away
+// from its point, the upper one pointing up, the lower one down.
+TEST_F(ControlsTest, UpDownShowsAnArrowInEachHalf) {
+    HWND spin = Child(UPDOWN_CLASSW, 0, 15, 18, 32);
+    tvtest::Pump();
+    const qtplatform::Image img = tvtest::Capture(spin);
+    ASSERT_GE(img.height, 32);
+    const COLORREF ink = GetSysColor(COLOR_BTNTEXT);
+    auto inkIn = [&](int y) {
+        int n = 0;
+        for (int x = 3; x < img.width - 3; ++x) n += PixelAt(img, x, y) == ink; // inside the edges
+        return n;
+    };
+    std::vector<int> upper, lower;
+    for (int y = 3; y < 13; ++y)
+        if (int n = inkIn(y)) upper.push_back(n);
+    for (int y = 19; y < 29; ++y)
+        if (int n = inkIn(y)) lower.push_back(n);
+    ASSERT_GE(upper.size(), 2u);
+    ASSERT_GE(lower.size(), 2u);
+    EXPECT_EQ(upper.front(), 1);
+    EXPECT_TRUE(std::is_sorted(upper.begin(), upper.end()));
+    EXPECT_EQ(lower.back(), 1);
+    EXPECT_TRUE(std::is_sorted(lower.rbegin(), lower.rend()));
 }
 
 TEST_F(ControlsTest, UpDownProposesDeltaBeforeEveryClickAlsoAtALimit) {
