@@ -1,0 +1,7 @@
+(define (capture-loop i)
+  (if (> i 0)
+      (begin (call-with-current-continuation (lambda (k) k)) (capture-loop (- i 1)))
+      0))
+(define (deep n)
+  (if (= n 0) (capture-loop 2000) (+ 0 0 0 0 0 0 0 0 0 1 (deep (- n 1)))))
+(display (deep 300))

@@ -1,0 +1,11 @@
+(define count 0)
+(define saved #f)
+(define (deep n)
+  (if (= n 0)
+      (begin
+        (call-with-current-continuation (lambda (k) (set! saved k)))
+        (set! count (+ count 1))
+        (if (< count 2000) (saved #f) count))
+      (+ 0 (deep (- n 1)))))
+(display (deep 300))
+(display (call-with-current-continuation (lambda (k) (dynamic-wind (lambda () 1) (lambda () (k 'out)) (lambda () 2)))))
