@@ -16,21 +16,24 @@ void Replace(LPCWSTR& member, LPCWSTR value) {
     member = value ? _wcsdup(value) : nullptr;
 }
 
-// The section's key below the application's key; null when there is none (or, with create false, it is
-// missing).
-HKEY SectionKey(const CWinApp* app, LPCWSTR section, bool create) {
-    if (!app->m_pszRegistryKey || !app->m_pszProfileName || !section) return nullptr;
+// The path of the section's key below HKEY_CURRENT_USER; empty when there is none.
+std::u16string SectionPath(const CWinApp* app, LPCWSTR section) {
+    if (!app->m_pszRegistryKey || !app->m_pszProfileName || !section) return {};
     std::u16string path = u"Software\\";
     path += app->m_pszRegistryKey;
     path += u"\\";
     path += app->m_pszProfileName;
     path += u"\\";
     path += section;
+    return path;
+}
+
+// The section's key below the application's key; null when there is none or it is missing.
+HKEY SectionKey(const CWinApp* app, LPCWSTR section) {
+    const std::u16string path = SectionPath(app, section);
+    if (path.empty()) return nullptr;
     HKEY key = nullptr;
-    LSTATUS s = create ? RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                         nullptr, &key, nullptr)
-                       : RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key);
-    return s == ERROR_SUCCESS ? key : nullptr;
+    return RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS ? key : nullptr;
 }
 
 } // namespace
@@ -52,7 +55,7 @@ void CWinApp::SetRegistryKey(UINT idKey) {
 
 UINT CWinApp::GetProfileInt(LPCWSTR section, LPCWSTR entry, int def) {
     if (m_pszRegistryKey) {
-        HKEY key = SectionKey(this, section, false);
+        HKEY key = SectionKey(this, section);
         if (!key) return UINT(def);
         DWORD type = 0, value = 0, size = sizeof value;
         LSTATUS s = RegQueryValueExW(key, entry, nullptr, &type, reinterpret_cast<LPBYTE>(&value), &size);
@@ -66,7 +69,7 @@ UINT CWinApp::GetProfileInt(LPCWSTR section, LPCWSTR entry, int def) {
 CString CWinApp::GetProfileString(LPCWSTR section, LPCWSTR entry, LPCWSTR def) {
     CString fallback(def ? def : u"");
     if (m_pszRegistryKey) {
-        HKEY key = SectionKey(this, section, false);
+        HKEY key = SectionKey(this, section);
         if (!key) return fallback;
         DWORD type = 0, size = 0;
         LSTATUS s = RegQueryValueExW(key, entry, nullptr, &type, nullptr, &size);
@@ -91,12 +94,12 @@ CString CWinApp::GetProfileString(LPCWSTR section, LPCWSTR entry, LPCWSTR def) {
 
 BOOL CWinApp::WriteProfileInt(LPCWSTR section, LPCWSTR entry, int value) {
     if (m_pszRegistryKey) {
-        HKEY key = SectionKey(this, section, true);
-        if (!key) return FALSE;
+        // The section's key is made with the value, in one write.
+        const std::u16string path = SectionPath(this, section);
+        if (path.empty()) return FALSE;
         DWORD v = DWORD(value);
-        LSTATUS s = RegSetValueExW(key, entry, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v);
-        RegCloseKey(key);
-        return s == ERROR_SUCCESS;
+        return RegSetKeyValueW(HKEY_CURRENT_USER, path.c_str(), entry, REG_DWORD, &v, sizeof v) ==
+               ERROR_SUCCESS;
     }
     CString text;
     text.Format(u"%d", value);
@@ -118,13 +121,17 @@ BOOL CWinApp::WriteProfileString(LPCWSTR section, LPCWSTR entry, LPCWSTR value) 
             RegCloseKey(app);
             return s == ERROR_SUCCESS;
         }
-        HKEY key = SectionKey(this, section, value != nullptr);
-        if (!key) return value ? FALSE : TRUE;
-        LSTATUS s = value ? RegSetValueExW(key, entry, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
-                                           DWORD((wcslen(value) + 1) * 2))
-                          : RegDeleteValueW(key, entry);
+        if (value) {
+            const std::u16string path = SectionPath(this, section);
+            if (path.empty()) return FALSE;
+            return RegSetKeyValueW(HKEY_CURRENT_USER, path.c_str(), entry, REG_SZ, value,
+                                   DWORD((wcslen(value) + 1) * 2)) == ERROR_SUCCESS;
+        }
+        HKEY key = SectionKey(this, section);
+        if (!key) return TRUE;
+        LSTATUS s = RegDeleteValueW(key, entry);
         RegCloseKey(key);
-        return s == ERROR_SUCCESS || (!value && s == ERROR_FILE_NOT_FOUND);
+        return s == ERROR_SUCCESS || s == ERROR_FILE_NOT_FOUND;
     }
     return m_pszProfileName && WritePrivateProfileStringW(section, entry, value, m_pszProfileName);
 }

@@ -329,36 +329,65 @@ LSTATUS RegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD, LPDWORD type, LPBYTE d
     return ERROR_FILE_NOT_FOUND;
 }
 
+namespace {
+
+// The value a set call describes; an error for a type or size the store
+// does not keep.
+LSTATUS MakeValue(LPCWSTR name, DWORD type, const BYTE* data, DWORD size, Value* v) {
+    v->name = name ? name : u"";
+    v->type = type;
+    if (type == REG_DWORD) {
+        if (size < 4 || !data) return ERROR_INVALID_PARAMETER;
+        memcpy(&v->number, data, 4);
+    } else if (type == REG_SZ || type == REG_EXPAND_SZ) {
+        v->type = REG_SZ;
+        size_t units = data ? size / 2 : 0;
+        v->text.assign(reinterpret_cast<const char16_t*>(data), units);
+        while (!v->text.empty() && v->text.back() == 0) v->text.pop_back();
+        size_t nul = v->text.find(u'\0');
+        if (nul != std::u16string::npos) v->text.resize(nul);
+    } else {
+        return ERROR_INVALID_PARAMETER;
+    }
+    return ERROR_SUCCESS;
+}
+
+// Sets v in key, keeping the spelling of a name already there.
+void Put(Key& key, const Value& v) {
+    for (Value& o : key.values)
+        if (Same(o.name, v.name)) {
+            std::u16string keep = o.name;
+            o = v;
+            o.name = keep;
+            return;
+        }
+    key.values.push_back(v);
+}
+
+} // namespace
+
 LSTATUS RegSetValueExW(HKEY key, LPCWSTR name, DWORD, DWORD type, const BYTE* data, DWORD size) {
     std::u16string path;
     if (!PathOf(key, nullptr, &path) || IsRoot(key)) return ERROR_INVALID_HANDLE;
     Value v;
-    v.name = name ? name : u"";
-    v.type = type;
-    if (type == REG_DWORD) {
-        if (size < 4 || !data) return ERROR_INVALID_PARAMETER;
-        memcpy(&v.number, data, 4);
-    } else if (type == REG_SZ || type == REG_EXPAND_SZ) {
-        v.type = REG_SZ;
-        size_t units = data ? size / 2 : 0;
-        v.text.assign(reinterpret_cast<const char16_t*>(data), units);
-        while (!v.text.empty() && v.text.back() == 0) v.text.pop_back();
-        size_t nul = v.text.find(u'\0');
-        if (nul != std::u16string::npos) v.text.resize(nul);
-    } else {
-        return ERROR_INVALID_PARAMETER;
-    }
+    if (LSTATUS s = MakeValue(name, type, data, size, &v); s != ERROR_SUCCESS) return s;
     return Change([&](Tree& tree) {
         auto it = tree.find(Fold(path));
         if (it == tree.end()) return LSTATUS(ERROR_FILE_NOT_FOUND);
-        for (Value& o : it->second.values)
-            if (Same(o.name, v.name)) {
-                std::u16string keep = o.name;
-                o = v;
-                o.name = keep;
-                return LSTATUS(ERROR_SUCCESS);
-            }
-        it->second.values.push_back(v);
+        Put(it->second, v);
+        return LSTATUS(ERROR_SUCCESS);
+    });
+}
+
+LSTATUS RegSetKeyValueW(HKEY key, LPCWSTR subKey, LPCWSTR name, DWORD type, const void* data, DWORD size) {
+    std::u16string path;
+    if (!PathOf(key, subKey, &path) || path.find(u'\\') == std::u16string::npos) return ERROR_INVALID_HANDLE;
+    Value v;
+    if (LSTATUS s = MakeValue(name, type, static_cast<const BYTE*>(data), size, &v); s != ERROR_SUCCESS)
+        return s;
+    return Change([&](Tree& tree) {
+        CreatePath(tree, path);
+        Put(tree[Fold(path)], v);
         return LSTATUS(ERROR_SUCCESS);
     });
 }

@@ -229,6 +229,20 @@ TEST_F(ProfileTest, OnlyChangesAreWritten) {
                       ERROR_SUCCESS);
             RegCloseKey(key);
             EXPECT_EQ(inode(file), before);
+            // A value of a key not made yet makes it, and the keys above it.
+            DWORD seven = 7, got = 0, size = sizeof got;
+            EXPECT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, u"Software\\New\\Deep", u"V", REG_DWORD, &seven, 4),
+                      ERROR_SUCCESS);
+            EXPECT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, nullptr, u"V", REG_DWORD, &seven, 4),
+                      ERROR_INVALID_HANDLE);
+            ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\New", 0, KEY_READ, &key), ERROR_SUCCESS);
+            RegCloseKey(key);
+            ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\New\\Deep", 0, KEY_READ, &key),
+                      ERROR_SUCCESS);
+            EXPECT_EQ(RegQueryValueExW(key, u"v", nullptr, nullptr, reinterpret_cast<LPBYTE>(&got), &size),
+                      ERROR_SUCCESS);
+            EXPECT_EQ(got, 7u);
+            RegCloseKey(key);
             free(const_cast<char16_t*>(app.m_pszRegistryKey));
             app.m_pszRegistryKey = nullptr;
         }

@@ -56,6 +56,9 @@ LSTATUS RegCloseKey(HKEY key);
 // size in bytes, the terminator of a string included.
 LSTATUS RegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size);
 LSTATUS RegSetValueExW(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size);
+// Sets a value of key\subKey, making the subkey (and those above it) when
+// missing, in one change of the file.
+LSTATUS RegSetKeyValueW(HKEY key, LPCWSTR subKey, LPCWSTR name, DWORD type, const void* data, DWORD size);
 LSTATUS RegDeleteValueW(HKEY key, LPCWSTR name);
 // Fails (ERROR_ACCESS_DENIED) while the key has subkeys.
 LSTATUS RegDeleteKeyW(HKEY key, LPCWSTR subKey);
