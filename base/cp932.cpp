@@ -36,7 +36,12 @@ std::unique_ptr<uint16_t[]> build_encode() {
         char16_t w = static_cast<char16_t>(u);
         char out[4];
         BOOL used = FALSE;
-        int n = WideCharToMultiByte(932, 0, &w, 1, out, sizeof(out), nullptr, &used);
+        // A best-fit code reads back as another character, so a file written
+        // with it would hold other text: such a character counts as one
+        // without a code. Kept: U+00A5 as 5C (the yen sign of Japanese text)
+        // and U+301C as 81 60 (the JIS wave dash).
+        DWORD flags = u == 0x00A5 || u == 0x301C ? 0 : WC_NO_BEST_FIT_CHARS;
+        int n = WideCharToMultiByte(932, flags, &w, 1, out, sizeof(out), nullptr, &used);
         if (used) continue;
         if (n == 1)
             encode[u] = static_cast<unsigned char>(out[0]);

@@ -22,7 +22,8 @@ struct Cp932Table {
     // number of bytes available.
     int to_unit(const unsigned char* p, int n, char16_t* unit) const;
     // One UTF-16 unit to bytes: 1 or 2, or -1 when the unit has no code (a
-    // surrogate included). Best-fit mappings (U+301C -> 81 60) succeed.
+    // surrogate included). A best-fit mapping (U+00A2 -> 81 91, which reads
+    // back as U+FFE0) counts as none, except U+00A5 -> 5C and U+301C -> 81 60.
     int from_unit(char16_t unit, unsigned char* out) const;
 };
 

@@ -65,7 +65,30 @@ int EncodeUtf8(const char16_t* w, char* buf, int size) {
     return need + 1;
 }
 
+// The text as WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS) is to see it:
+// a best-fit code reads back as another character (U+00A2 as U+FFE0), so
+// data written with it would change; the two that Japanese text means by
+// their codes, U+00A5 (5C) and U+301C (81 60), become the characters those
+// codes read as, which gives the same bytes.
+std::u16string AcpText(const char16_t* w) {
+    std::u16string t(w);
+    for (char16_t& c : t)
+        if (c == 0x00A5)
+            c = 0x005C;
+        else if (c == 0x301C)
+            c = 0xFF5E;
+    return t;
+}
+
 } // namespace
+
+bool oci_wide_fits_acp(const char16_t* w) {
+    if (!w) return true;
+    std::u16string t = AcpText(w);
+    BOOL used = FALSE;
+    return WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, t.c_str(), -1, nullptr, 0, nullptr, &used) > 0 &&
+           !used;
+}
 
 int oci_sjis_char_len(const char* p) {
     unsigned char b = static_cast<unsigned char>(*p);
@@ -131,11 +154,13 @@ int oci_wide_to_mb(const char16_t* w, char* buf, int size) {
         }
         return !buf || need <= size ? need : 0;
     } else {
+        std::u16string text = AcpText(w);
         BOOL used = FALSE;
-        int need = WideCharToMultiByte(cp, 0, w, -1, nullptr, 0, nullptr, &used);
+        int need =
+            WideCharToMultiByte(cp, WC_NO_BEST_FIT_CHARS, text.c_str(), -1, nullptr, 0, nullptr, &used);
         if (need <= 0 || used) return 0;
         all.resize(size_t(need));
-        WideCharToMultiByte(cp, 0, w, -1, all.data(), need, nullptr, &used);
+        WideCharToMultiByte(cp, WC_NO_BEST_FIT_CHARS, text.c_str(), -1, all.data(), need, nullptr, &used);
         if (used) return 0;
         if (!buf) return need;
         if (need <= size) {

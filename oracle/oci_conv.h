@@ -12,10 +12,16 @@ int oci_mb_to_wide(const char* mb, char16_t* buf, int size);
 int oci_mb_to_wide_tilde(const char* mb, char16_t* buf, int size);
 // Converts the NUL-terminated text. Returns the bytes written with the
 // terminator (or needed, when buf is null). 0 when a character has no form in
-// the code page (measuring too), with an empty buffer; a buffer too small
+// the code page (measuring too) or only a best-fit one (U+00A2 -> 81 91,
+// which reads back as U+FFE0; U+00A5 -> 5C and U+301C -> 81 60 are kept),
+// with an empty buffer; a buffer too small
 // receives the longest prefix of whole characters that fits, terminated, and
 // the result is 0.
 int oci_wide_to_mb(const char16_t* w, char* buf, int size);
+
+// True when every character of the NUL-terminated text has a code of its own
+// in the system code page (by the rule of oci_wide_to_mb).
+bool oci_wide_fits_acp(const char16_t* w);
 
 int oci_sjis_char_len(const char* p);
 int oci_utf8_char_len(const char* p);

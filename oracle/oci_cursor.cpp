@@ -325,9 +325,7 @@ int oci_bind_str(OraSession* s, OraCursor* c, const char16_t* name, const char16
     if (g_oci_code_page == 65001 && value && *value) {
         // A character outside the system code page goes through the national
         // character set.
-        BOOL used = FALSE;
-        if (WideCharToMultiByte(CP_ACP, 0, value, -1, nullptr, 0, nullptr, &used) <= 0 || used)
-            form = SQLCS_NCHAR;
+        if (!oci_wide_fits_acp(value)) form = SQLCS_NCHAR;
     }
     return oci_bind_str_csform(s, c, name, value, form, msg);
 }

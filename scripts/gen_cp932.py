@@ -9,6 +9,8 @@ more). The output holds:
   - the encoding exceptions: every character whose glibc encoding is not the
     lowest code that decodes to it (best-fit mappings and the choice among
     duplicate codes).
+glibc maps four characters that Windows' 932 writes as the default character
+(NO_WINDOWS_CODE below); they are left out, so they have no code.
 """
 import ctypes
 import ctypes.util
@@ -43,6 +45,10 @@ def convert(to, frm, data):
         libc.iconv_close(cd)
 
 
+# glibc encodes these as codes that decode to other characters (815C is U+2015,
+# 8161 U+2225, 817C U+FF0D, 7E U+007E); Windows has no code for them.
+NO_WINDOWS_CODE = {0x2014, 0x2016, 0x203E, 0x2212}
+
 LEADS = list(range(0x81, 0xA0)) + list(range(0xE0, 0xFD))
 TRAILS = range(0x40, 0xFD)
 
@@ -71,7 +77,7 @@ def main():
         lowest.setdefault(decode[code], code)
     exceptions = []
     for u in range(0x10000):
-        if 0xD800 <= u <= 0xDFFF:
+        if 0xD800 <= u <= 0xDFFF or u in NO_WINDOWS_CODE:
             continue
         enc = convert("CP932", "UTF-16LE", u.to_bytes(2, "little"))
         if enc is None or len(enc) > 2:

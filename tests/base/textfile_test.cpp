@@ -609,6 +609,36 @@ TEST_F(TextFileTest, FileAndArchive) {
     EXPECT_EQ(get(path("new.bin")), "abcdefghijk!");
 }
 
+// A best-fit code would save another character than the text holds (U+00A2
+// as 81 91, which reads back as U+FFE0): written as a counted "?", like a
+// character without a code, in each Japanese code. The yen sign (5C) and the
+// wave dash (81 60) keep their codes; the four Windows has no code for are
+// replaced.
+TEST_F(TextFileTest, BestFitCodesAreReplacementsButTheYenSignAndWaveDash) {
+    for (CharCode code : {CHARCODE_SJIS, CHARCODE_EUC, CHARCODE_JIS}) {
+        int replaced = -1;
+        EXPECT_EQ(write(code, {u"caf\u00E9 \u00A2\u00A3\u00AC"}, &replaced), "caf? ???") << code;
+        EXPECT_EQ(replaced, 4) << code;
+        EXPECT_EQ(write(code, {u"\u2014\u2016\u203E\u2212"}, &replaced), "????") << code;
+        EXPECT_EQ(replaced, 4) << code;
+        EXPECT_EQ(write(code,
+                        {u"\u00A5"
+                         u"100"},
+                        &replaced),
+                  "\\100")
+            << code;
+        EXPECT_EQ(replaced, 0) << code;
+    }
+    int replaced = -1;
+    EXPECT_EQ(write(CHARCODE_SJIS, {u"\uFFE0\u301C\uFF5E\u2015"}, &replaced),
+              "\x81\x91\x81\x60\x81\x60\x81\x5C");
+    EXPECT_EQ(replaced, 0);
+    EXPECT_EQ(write(CHARCODE_EUC, {u"\uFFE0\u301C"}, &replaced), "\xA1\xF1\xA1\xC1");
+    EXPECT_EQ(replaced, 0);
+    EXPECT_EQ(write(CHARCODE_JIS, {u"\uFFE0\u301C"}, &replaced), "\x1b$B!q!A");
+    EXPECT_EQ(replaced, 0);
+}
+
 TEST(Cp932Table, SingleCharacterConversions) {
     const Cp932Table& t = cp932_table();
     char16_t u = 0;
@@ -621,9 +651,13 @@ TEST(Cp932Table, SingleCharacterConversions) {
     EXPECT_EQ(u, u'ｱ');
 
     unsigned char out[2];
-    EXPECT_EQ(t.from_unit(u'\u301C', out), 2); // best fit: counted as converted
+    EXPECT_EQ(t.from_unit(u'\u301C', out), 2); // the wave dash keeps its code
     EXPECT_EQ(out[0], 0x81);
     EXPECT_EQ(out[1], 0x60);
+    EXPECT_EQ(t.from_unit(u'\u00A5', out), 1);
+    EXPECT_EQ(out[0], 0x5C);
+    EXPECT_EQ(t.from_unit(u'\u00A2', out), -1); // 81 91 reads back as U+FFE0
+    EXPECT_EQ(t.from_unit(u'\u2212', out), -1);
     EXPECT_EQ(t.from_unit(u'A', out), 1);
     EXPECT_EQ(out[0], 'A');
     EXPECT_EQ(t.from_unit(0xD800, out), -1);

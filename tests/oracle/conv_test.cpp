@@ -89,6 +89,30 @@ TEST_F(ConvTest, CodePage932RefusesCharactersItLacks) {
     }
 }
 
+// A best-fit code would store another character than the one given (U+00A2
+// as 81 91, which reads back as U+FFE0): refused like a character without a
+// code. The yen sign as 5C and the wave dash as 81 60 are what Japanese text
+// means by those codes; the four Windows has no code for are refused too.
+TEST_F(ConvTest, CodePage932RefusesBestFitCodesButTheYenSignAndWaveDash) {
+    g_oci_code_page = 0;
+    for (const char16_t* changed : {u"\u00A2", u"caf\u00E9", u"x\u00A3", u"\u00AC", u"\u2014", u"\u2016",
+                                    u"a\u203Eb", u"\u2212", u"\u65E5\u00A2"}) {
+        EXPECT_EQ(oci_wide_to_mb(changed, nullptr, 0), 0);
+        char buf[16] = "xxxx";
+        EXPECT_EQ(oci_wide_to_mb(changed, buf, sizeof buf), 0);
+        EXPECT_STREQ(buf, "");
+        EXPECT_FALSE(oci_wide_fits_acp(changed));
+    }
+    EXPECT_EQ(Mb(u"\\\u00A5"
+                 u"100"),
+              "\\\\100");
+    EXPECT_EQ(Mb(u"\uFFE0\uFF5E\u301C"), "\x81\x91\x81\x60\x81\x60");
+    for (const char16_t* kept : {u"\u00A5", u"\u301C", u"\uFFE0", u"\u65E5\u672C"})
+        EXPECT_TRUE(oci_wide_fits_acp(kept));
+    // Too small a buffer still gets the whole characters that fit.
+    EXPECT_EQ(Mb(u"\u00A5\u301C", 3), "<0:\\>");
+}
+
 TEST_F(ConvTest, Utf8ConvertsEverythingButLoneSurrogates) {
     g_oci_code_page = 65001;
     EXPECT_EQ(Mb(u"\U00020BB7"), "\xF0\xA0\xAE\xB7");

@@ -95,10 +95,12 @@ TEST(Cp932, TableAgreesWithGlibc) {
     }
     EXPECT_GT(pairs, 9000);
     // Encoding, over the whole BMP. The single bytes 80, A0 and FD-FF are
-    // Windows' own and unknown to glibc.
+    // Windows' own and unknown to glibc; glibc also maps four characters that
+    // Windows writes as the default character.
     for (uint32_t c = 1; c < 0x10000; ++c) {
         if ((c >= 0xD800 && c <= 0xDFFF) || c == 0x80 || (c >= 0xF8F0 && c <= 0xF8F3)) continue;
         std::string ref = enc.run(utf16le(static_cast<char16_t>(c)));
+        if (c == 0x2014 || c == 0x2016 || c == 0x203E || c == 0x2212) ref.clear();
         char16_t in = static_cast<char16_t>(c);
         char out[4];
         BOOL used = FALSE;
@@ -156,13 +158,24 @@ TEST(Cp932, WindowsPoints) {
         char16_t ch;
         std::string bytes;
     } oneWay[] = {
-        {0x301C, "\x81\x60"}, {0x2016, "\x81\x61"}, {0x2212, "\x81\x7C"}, {0x00A5, "\x5C"},
-        {0x203E, "\x7E"},     {0x2252, "\x81\xE0"}, {0x2235, "\x81\xE6"}, {0xFFE2, "\x81\xCA"},
+        {0x301C, "\x81\x60"}, {0x00A5, "\x5C"},     {0x00A2, "\x81\x91"}, {0x00A3, "\x81\x92"},
+        {0x00AC, "\x81\xCA"}, {0x2252, "\x81\xE0"}, {0x2235, "\x81\xE6"}, {0xFFE2, "\x81\xCA"},
     };
     for (const auto& p : oneWay) {
         BOOL used = TRUE;
         EXPECT_EQ(hex(toBytes(932, std::u16string(1, p.ch), &used)), hex(p.bytes)) << std::hex << int(p.ch);
         EXPECT_FALSE(used) << "a best-fit mapping is not a default character";
+    }
+    // Windows has no code for these (glibc maps them to 81 5C, 81 61, 7E and
+    // 81 7C, which read back as other characters).
+    for (char16_t ch : {u'\u2014', u'\u2016', u'\u203E', u'\u2212'}) {
+        BOOL used = FALSE;
+        EXPECT_EQ(toBytes(932, std::u16string(1, ch), &used), "?") << std::hex << int(ch);
+        EXPECT_TRUE(used) << std::hex << int(ch);
+        used = FALSE;
+        EXPECT_EQ(toBytes(932, u"a" + std::u16string(1, ch) + u"b", &used, "*"), "a*b")
+            << std::hex << int(ch);
+        EXPECT_TRUE(used);
     }
     // Duplicates decode to one character.
     EXPECT_EQ(toWide(932, "\x87\x90"), u"\u2252");
@@ -172,6 +185,9 @@ TEST(Cp932, WindowsPoints) {
     // Without best fit, the one-way mappings become default characters.
     BOOL used = FALSE;
     EXPECT_EQ(toBytes(932, u"\u301C\uFF5E", &used, nullptr, WC_NO_BEST_FIT_CHARS), "?\x81\x60");
+    EXPECT_TRUE(used);
+    used = FALSE;
+    EXPECT_EQ(toBytes(932, u"\u00A2\u00A5\uFFE0\\", &used, nullptr, WC_NO_BEST_FIT_CHARS), "??\x81\x91\\");
     EXPECT_TRUE(used);
 }
 
