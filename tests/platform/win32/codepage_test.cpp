@@ -173,8 +173,8 @@ TEST(Cp932, WindowsPoints) {
         EXPECT_EQ(toBytes(932, std::u16string(1, ch), &used), "?") << std::hex << int(ch);
         EXPECT_TRUE(used) << std::hex << int(ch);
         used = FALSE;
-        EXPECT_EQ(toBytes(932, u"a" + std::u16string(1, ch) + u"b", &used, "*"), "a*b")
-            << std::hex << int(ch);
+        const char16_t text[] = {u'a', ch, u'b', 0};
+        EXPECT_EQ(toBytes(932, text, &used, "*"), "a*b") << std::hex << int(ch);
         EXPECT_TRUE(used);
     }
     // Duplicates decode to one character.
