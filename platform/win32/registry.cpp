@@ -194,9 +194,7 @@ LSTATUS Change(const std::function<LSTATUS(Tree&)>& change) {
     if (!EnsureDir(win32reg::ConfigDir())) return ERROR_ACCESS_DENIED;
     LSTATUS status = ERROR_SUCCESS;
     bool ok = win32ini::WithDirectoryLock(path, [&] {
-        std::string bytes;
-        const bool exists = win32ini::ReadFile(path, &bytes);
-        Tree tree = exists ? Parse(bytes) : Tree{};
+        Tree tree = Load();
         const std::string before = Serialize(tree);
         status = change(tree);
         if (status != ERROR_SUCCESS) return true;
