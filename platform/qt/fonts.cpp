@@ -15,6 +15,7 @@
 #include <tuple>
 
 #include "qt_internal.h"
+#include "win32/thread.h"
 
 namespace qtbk {
 
@@ -417,7 +418,12 @@ std::thread g_fontDatabaseLoader;
 // seen complete. The list of families is the same walk and is kept.
 void StartFontDatabase() {
     if (g_fontDatabaseLoader.joinable()) return;
-    g_fontDatabaseLoader = std::thread([] { qtbk::InstalledFamilies(); });
+    g_fontDatabaseLoader = std::thread(
+        [](int makersProcessor) {
+            win32detail::LeaveMakersProcessor(makersProcessor);
+            qtbk::InstalledFamilies();
+        },
+        win32detail::CurrentProcessor());
 }
 
 void FinishFontDatabase() {

@@ -3,6 +3,8 @@
 // running thread leaves it running (it is then detached), as on Windows.
 #include "win32/thread.h"
 
+#include <sched.h>
+
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -47,7 +49,8 @@ ThreadHandle* as_thread(HANDLE handle) {
     return h && h->magic == kThreadHandleMagic ? h : nullptr;
 }
 
-void run(std::shared_ptr<ThreadState> state, _beginthreadex_proc_type start, void* arg) {
+void run(std::shared_ptr<ThreadState> state, _beginthreadex_proc_type start, void* arg, int makersProcessor) {
+    win32detail::LeaveMakersProcessor(makersProcessor);
     {
         std::unique_lock<std::mutex> lock(state->mutex);
         state->changed.wait(lock, [&] { return state->suspendCount == 0; });
@@ -61,6 +64,28 @@ void run(std::shared_ptr<ThreadState> state, _beginthreadex_proc_type start, voi
 }
 
 } // namespace
+
+namespace win32detail {
+
+int CurrentProcessor() {
+    return sched_getcpu();
+}
+
+// Some kernels place a new thread on its maker's processor and move one of
+// the two only at their next balancing, milliseconds later; the maker waits
+// meanwhile though other processors are idle. Kept off that processor for a
+// moment, the new thread is moved at once, and then allowed everywhere again.
+void LeaveMakersProcessor(int makersProcessor) {
+    if (makersProcessor < 0 || sched_getcpu() != makersProcessor) return;
+    cpu_set_t allowed;
+    if (sched_getaffinity(0, sizeof allowed, &allowed) != 0) return;
+    cpu_set_t others = allowed;
+    CPU_CLR(makersProcessor, &others);
+    if (CPU_COUNT(&others) == 0) return;
+    if (sched_setaffinity(0, sizeof others, &others) == 0) sched_setaffinity(0, sizeof allowed, &allowed);
+}
+
+} // namespace win32detail
 
 uintptr_t _beginthreadex(void*, unsigned, _beginthreadex_proc_type start, void* arglist, unsigned initflag,
                          unsigned* thrdaddr) {
@@ -81,12 +106,15 @@ uintptr_t _beginthreadex(void*, unsigned, _beginthreadex_proc_type start, void* 
     auto* handle = new ThreadHandle{kThreadHandleMagic, state};
     try {
         std::lock_guard<std::mutex> lock(state->joinMutex);
-        state->thread = std::thread(run, state, start, arglist);
+        state->thread = std::thread(run, state, start, arglist, win32detail::CurrentProcessor());
     } catch (const std::system_error&) {
         delete handle;
         errno = EAGAIN;
         return 0;
     }
+    // A new thread queued behind this one on its processor runs now, and
+    // leaves for another.
+    sched_yield();
     if (thrdaddr) *thrdaddr = state->id;
     return reinterpret_cast<uintptr_t>(handle);
 }

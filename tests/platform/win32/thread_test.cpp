@@ -1,6 +1,9 @@
+#include <sched.h>
+
 #include <atomic>
 #include <cerrno>
 #include <future>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -140,4 +143,24 @@ TEST(Win32Thread, ManyWaitersAndWorkers) {
         EXPECT_EQ(work[i].ran.load(), 1);
         EXPECT_TRUE(CloseHandle(handles[i]));
     }
+}
+
+// A thread started on its maker's processor leaves it, and may afterwards run
+// on every processor it was allowed before.
+TEST(Win32Thread, AThreadOnItsMakersProcessorLeavesItAndKeepsItsProcessors) {
+    cpu_set_t allowed;
+    ASSERT_EQ(sched_getaffinity(0, sizeof allowed, &allowed), 0);
+    if (CPU_COUNT(&allowed) < 2) GTEST_SKIP() << "one processor";
+    int before = -1, after = -1;
+    cpu_set_t afterwards;
+    CPU_ZERO(&afterwards);
+    std::thread t([&] {
+        before = sched_getcpu();
+        win32detail::LeaveMakersProcessor(before);
+        after = sched_getcpu();
+        sched_getaffinity(0, sizeof afterwards, &afterwards);
+    });
+    t.join();
+    EXPECT_NE(after, before);
+    EXPECT_TRUE(CPU_EQUAL(&afterwards, &allowed));
 }

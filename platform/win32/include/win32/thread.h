@@ -58,4 +58,11 @@ namespace win32detail {
 // CloseHandle's part for thread handles: true when `handle` was one (it is
 // then closed; the thread itself runs on).
 bool CloseThreadHandle(HANDLE handle);
+
+// The processor the calling thread runs on, for a thread it is about to
+// make (-1 when the system cannot say).
+int CurrentProcessor();
+// Called first on a new thread with its maker's processor: a thread that
+// starts on the processor of the thread that made it leaves it at once.
+void LeaveMakersProcessor(int makersProcessor);
 } // namespace win32detail
