@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QPainter>
 #include <QImage>
+#include <QPixmap>
 #include <QPointer>
 #include <QRawFont>
 #include <QScrollBar>
@@ -21,9 +22,15 @@
 
 namespace qtbk {
 
+// An image of RGB32 pixels for a surface, a window-sized one in memory that
+// is kept for the next surface of its size once the image is gone.
+QImage MakeSurfaceImage(int width, int height);
+// The bytes so kept (for tests).
+size_t KeptSurfaceBytes();
+
 class QtSurface : public win32bk::Surface {
 public:
-    QtSurface(int w, int h, bool white = true) : image(std::max(w, 1), std::max(h, 1), QImage::Format_RGB32) {
+    QtSurface(int w, int h, bool white = true) : image(MakeSurfaceImage(w, h)) {
         if (white) image.fill(Qt::white);
     }
     int Width() const override { return image.width(); }
@@ -112,6 +119,9 @@ private:
 };
 
 HostWidget* HostOf(HWND hwnd);
+// The window as drawn, and that picture as plain pixels.
+QPixmap Grab(HWND hwnd);
+qtplatform::Image ToImage(const QPixmap& pixmap);
 // On xcb: whether the X server has the key down (false when it cannot say),
 // and the lock toggles taken into the tracked key state.
 bool XKeyDown(int vk, bool* down);

@@ -183,6 +183,33 @@ TEST_F(WindowTest, PaintClipsToTheUpdateRegion) {
     EXPECT_EQ(img.At(50, 50) & 0xFFFFFF, 0xFFFFFFu);
 }
 
+// Window-sized bitmaps come from memory kept after the last one was deleted:
+// each new one still starts white, and each is its own.
+TEST_F(WindowTest, WindowSizedBitmapsStartWhiteThoughTheirMemoryIsReused) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    const POINT probes[] = {{0, 0}, {799, 0}, {400, 300}, {0, 599}, {799, 599}};
+    HBITMAP held = nullptr;
+    for (int round = 0; round < 4; ++round) {
+        HBITMAP bmp = CreateCompatibleBitmap(dc, 800, 600);
+        ASSERT_TRUE(bmp);
+        HGDIOBJ old = SelectObject(dc, bmp);
+        for (const POINT& p : probes) EXPECT_EQ(GetPixel(dc, p.x, p.y), RGB(255, 255, 255)) << round;
+        RECT all{0, 0, 800, 600};
+        FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        SelectObject(dc, old);
+        if (round == 1) {
+            held = bmp; // kept alive: the next one is another block
+        } else {
+            DeleteObject(bmp);
+        }
+    }
+    HGDIOBJ old = SelectObject(dc, held);
+    EXPECT_EQ(GetPixel(dc, 400, 300), RGB(0, 0, 0));
+    SelectObject(dc, old);
+    DeleteObject(held);
+    DeleteDC(dc);
+}
+
 TEST_F(WindowTest, CaretIsXoredAtPresentation) {
     HWND h = Make();
     tvtest::Pump();
