@@ -84,6 +84,26 @@ HostWidget* HostOf(HWND hwnd) {
     return it == g_hosts.end() ? nullptr : it->second.data();
 }
 
+QPixmap Grab(HWND hwnd) {
+    HostWidget* w = HostOf(hwnd);
+    return w ? w->grab() : QPixmap();
+}
+
+qtplatform::Image ToImage(const QPixmap& pixmap) {
+    qtplatform::Image out;
+    if (pixmap.isNull()) return out;
+    QImage img = pixmap.toImage().convertToFormat(QImage::Format_RGB32);
+    out.width = img.width();
+    out.height = img.height();
+    // Row by row into reserved room: the pixels are written once, not zeroed first.
+    out.pixels.reserve(static_cast<size_t>(out.width) * static_cast<size_t>(out.height));
+    for (int y = 0; y < out.height; ++y) {
+        auto* line = reinterpret_cast<const QRgb*>(img.constScanLine(y));
+        out.pixels.insert(out.pixels.end(), line, line + out.width);
+    }
+    return out;
+}
+
 // --- Host widget ---------------------------------------------------------------------
 
 HostWidget::HostWidget(HWND hwnd, QWidget* parent) : QWidget(parent), hwnd_(hwnd) {
@@ -798,19 +818,7 @@ int Run() {
 }
 
 Image Capture(HWND hwnd) {
-    Image out;
-    qtbk::HostWidget* w = qtbk::HostOf(hwnd);
-    if (!w) return out;
-    QImage img = w->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    out.width = img.width();
-    out.height = img.height();
-    // Row by row into reserved room: the pixels are written once, not zeroed first.
-    out.pixels.reserve(static_cast<size_t>(out.width) * static_cast<size_t>(out.height));
-    for (int y = 0; y < out.height; ++y) {
-        auto* line = reinterpret_cast<const QRgb*>(img.constScanLine(y));
-        out.pixels.insert(out.pixels.end(), line, line + out.width);
-    }
-    return out;
+    return qtbk::ToImage(qtbk::Grab(hwnd));
 }
 
 bool SavePng(const Image& image, const std::string& path) {
