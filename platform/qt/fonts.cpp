@@ -418,12 +418,7 @@ std::thread g_fontDatabaseLoader;
 // seen complete. The list of families is the same walk and is kept.
 void StartFontDatabase() {
     if (g_fontDatabaseLoader.joinable()) return;
-    g_fontDatabaseLoader = std::thread(
-        [](int makersProcessor) {
-            win32detail::LeaveMakersProcessor(makersProcessor);
-            qtbk::InstalledFamilies();
-        },
-        win32detail::CurrentProcessor());
+    g_fontDatabaseLoader = win32detail::MakeThread([] { qtbk::InstalledFamilies(); });
 }
 
 void FinishFontDatabase() {

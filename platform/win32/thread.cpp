@@ -49,8 +49,7 @@ ThreadHandle* as_thread(HANDLE handle) {
     return h && h->magic == kThreadHandleMagic ? h : nullptr;
 }
 
-void run(std::shared_ptr<ThreadState> state, _beginthreadex_proc_type start, void* arg, int makersProcessor) {
-    win32detail::LeaveMakersProcessor(makersProcessor);
+void run(std::shared_ptr<ThreadState> state, _beginthreadex_proc_type start, void* arg) {
     {
         std::unique_lock<std::mutex> lock(state->mutex);
         state->changed.wait(lock, [&] { return state->suspendCount == 0; });
@@ -85,6 +84,10 @@ void LeaveMakersProcessor(int makersProcessor) {
     if (sched_setaffinity(0, sizeof others, &others) == 0) sched_setaffinity(0, sizeof allowed, &allowed);
 }
 
+void YieldToNewThread() {
+    sched_yield();
+}
+
 } // namespace win32detail
 
 uintptr_t _beginthreadex(void*, unsigned, _beginthreadex_proc_type start, void* arglist, unsigned initflag,
@@ -106,15 +109,12 @@ uintptr_t _beginthreadex(void*, unsigned, _beginthreadex_proc_type start, void* 
     auto* handle = new ThreadHandle{kThreadHandleMagic, state};
     try {
         std::lock_guard<std::mutex> lock(state->joinMutex);
-        state->thread = std::thread(run, state, start, arglist, win32detail::CurrentProcessor());
+        state->thread = win32detail::MakeThread(run, state, start, arglist);
     } catch (const std::system_error&) {
         delete handle;
         errno = EAGAIN;
         return 0;
     }
-    // A new thread queued behind this one on its processor runs now, and
-    // leaves for another.
-    sched_yield();
     if (thrdaddr) *thrdaddr = state->id;
     return reinterpret_cast<uintptr_t>(handle);
 }

@@ -5,6 +5,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <thread>
+#include <utility>
 
 #include "win32/types.h"
 
@@ -65,4 +68,21 @@ int CurrentProcessor();
 // Called first on a new thread with its maker's processor: a thread that
 // starts on the processor of the thread that made it leaves it at once.
 void LeaveMakersProcessor(int makersProcessor);
+// Called by the maker once the thread is made: a new thread queued behind it
+// on its processor runs (and leaves) now.
+void YieldToNewThread();
+
+// A std::thread running `f(args...)` that neither waits for its maker nor
+// holds it up on one processor.
+template <class F, class... Args> std::thread MakeThread(F&& f, Args&&... args) {
+    const int processor = CurrentProcessor();
+    std::thread t(
+        [processor](auto&& g, auto&&... a) {
+            LeaveMakersProcessor(processor);
+            std::invoke(std::forward<decltype(g)>(g), std::forward<decltype(a)>(a)...);
+        },
+        std::forward<F>(f), std::forward<Args>(args)...);
+    YieldToNewThread();
+    return t;
+}
 } // namespace win32detail
