@@ -1,21 +1,16 @@
 #include "win32/module.h"
 
-#include <dirent.h>
 #include <dlfcn.h>
 #include <link.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
 #include <cstdlib>
 #include <mutex>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "win32/errors.h"
 #include "win32/sysinfo.h"
-#include "win32/thread.h"
 #include "win32/wstring.h"
 
 namespace {
@@ -171,45 +166,3 @@ DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size) {
     SetLastError(ERROR_SUCCESS);
     return DWORD(w.size());
 }
-
-namespace win32bk {
-
-namespace {
-std::thread g_preloader;
-std::vector<void*> g_preloaded; // written by the worker, read after it is joined
-} // namespace
-
-void PreloadModulesBesideExecutable() {
-    if (g_preloader.joinable()) return;
-    std::string dir = ExecutableDir();
-    if (dir.empty()) return;
-    g_preloader = win32detail::MakeThread(
-        [](const std::string& from) {
-            DIR* d = opendir(from.c_str());
-            if (!d) return;
-            std::vector<std::string> files;
-            while (dirent* e = readdir(d)) {
-                std::string name = e->d_name;
-                if (name.size() > 6 && name.compare(0, 3, "lib") == 0 &&
-                    name.compare(name.size() - 3, 3, ".so") == 0)
-                    files.push_back(from + "/" + name);
-            }
-            closedir(d);
-            for (const std::string& file : files) {
-                struct stat st {};
-                if (stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-                // The same flags as LoadLibraryW: its dlopen then finds this one.
-                if (void* h = TryOpen(file)) g_preloaded.push_back(h);
-            }
-        },
-        dir);
-}
-
-void ReleasePreloadedModules() {
-    if (!g_preloader.joinable()) return;
-    g_preloader.join();
-    for (void* h : g_preloaded) dlclose(h);
-    g_preloaded.clear();
-}
-
-} // namespace win32bk

@@ -1,8 +1,6 @@
 // System services: the system module, the executable's path, environment,
 // current directory and path splitting, Japanese font families, point fonts
 // and the desktop's file type.
-#include <dlfcn.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -49,25 +47,6 @@ TEST(Services, OneExecutablePathForTheModuleNameAndTheLibrariesBesideIt) {
     tvtest::SetExecutablePath(u"");
     GetModuleFileNameW(nullptr, buf, 512);
     EXPECT_NE(std::u16string(buf), u"/nonexistent/dir/tavrelix");
-}
-
-// The program's start maps the libraries beside it on a worker; the
-// program's own LoadLibraryW then gets that library, which stays loaded for
-// it once the worker's references are dropped.
-TEST(Services, LibrariesBesideTheProgramArePreloadedForItsLoadLibrary) {
-    tvtest::SetExecutablePath(Utf8ToWide(TAVRELIX_BIN_DIR) + u"/tavrelix");
-    win32bk::PreloadModulesBesideExecutable();
-    HMODULE oci = LoadLibraryW(u"OCI.DLL");
-    ASSERT_NE(oci, nullptr);
-    const std::string path = std::string(TAVRELIX_BIN_DIR) + "/liboci.so";
-    void* mapped = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
-    EXPECT_EQ(mapped, reinterpret_cast<void*>(oci));
-    if (mapped) dlclose(mapped);
-    win32bk::ReleasePreloadedModules();
-    EXPECT_NE(GetProcAddress(oci, "OCIEnvCreate"), nullptr);
-    EXPECT_TRUE(FreeLibrary(oci));
-    win32bk::ReleasePreloadedModules(); // again: nothing left to drop
-    tvtest::SetExecutablePath(u"");
 }
 
 TEST(Services, EnvironmentDirectoryAndPathParts) {

@@ -28,12 +28,3 @@ DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size);
 
 // The library file name LoadLibraryW looks for: "OCI.DLL" -> "liboci.so".
 std::u16string ModuleFileNameFor(LPCWSTR name);
-
-namespace win32bk {
-// Maps the libraries installed beside the executable ("lib*.so") on a worker
-// while the program starts, so that its LoadLibraryW of one of them finds it
-// mapped, relocated and initialised. The worker's own references are dropped
-// by ReleasePreloadedModules (a library the program did not load is unloaded).
-void PreloadModulesBesideExecutable();
-void ReleasePreloadedModules();
-} // namespace win32bk
