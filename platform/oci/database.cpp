@@ -20,6 +20,11 @@ void upgradeDemo(const std::string& dir);
 
 namespace {
 
+// SQLite keeps memory statistics under a global mutex at every allocation,
+// which this library never reads. The setting is taken before SQLite starts
+// (at load); when the host started it already, it is refused, harmlessly.
+[[maybe_unused]] const int kNoMemoryStatistics = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+
 bool isDir(const std::string& p) {
     struct stat st;
     return ::stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
