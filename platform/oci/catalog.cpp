@@ -58,6 +58,23 @@ CREATE TABLE IF NOT EXISTS sequences(sequence_owner TEXT NOT NULL, sequence_name
   PRIMARY KEY(sequence_owner, sequence_name));
 )";
 
+bool catalogTablesPresent(sqlite3* conn) {
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> out;
+        const std::string ddl = kCatalogTables, lead = "CREATE TABLE IF NOT EXISTS ";
+        for (size_t p = ddl.find(lead); p != std::string::npos; p = ddl.find(lead, p)) {
+            p += lead.size();
+            out.push_back(ddl.substr(p, ddl.find('(', p) - p));
+        }
+        return out;
+    }();
+    for (const std::string& name : names)
+        if (sqlite3_table_column_metadata(conn, "main", name.c_str(), nullptr, nullptr, nullptr, nullptr,
+                                          nullptr, nullptr) != SQLITE_OK)
+            return false;
+    return !names.empty();
+}
+
 namespace {
 
 struct View {

@@ -7,6 +7,9 @@
 namespace oci {
 
 extern const char* const kCatalogTables;
+// Whether the connection's main database has every table kCatalogTables makes
+// (running it could change nothing then: it only makes missing ones).
+bool catalogTablesPresent(sqlite3* conn);
 
 // Makes the dictionary views (ALL_*, NLS_*, DUAL) at logon: those over the
 // catalogue live in catalog.db, made once (again when their text changes);

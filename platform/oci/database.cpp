@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <pwd.h>
 #include <sstream>
@@ -85,9 +86,31 @@ bool execSql(sqlite3* db, const std::string& sql) {
     return rc == SQLITE_OK;
 }
 
+// Whether the database file at path is in WAL mode already: its header's
+// read and write versions are 2. The mode is kept in the file, so a
+// connection opening it is in WAL mode without asking.
+bool walFile(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    unsigned char header[20];
+    bool wal = ::pread(fd, header, sizeof header, 0) == ssize_t(sizeof header) && header[18] == 2 &&
+               header[19] == 2;
+    ::close(fd);
+    return wal;
+}
+
+// Sets the schema's database (file path) in WAL mode unless it is already.
+bool setWal(sqlite3* db, const char* schema, const std::string& path) {
+    if (walFile(path)) return true;
+    char* sql = sqlite3_mprintf("PRAGMA %Q.journal_mode=WAL", schema);
+    bool ok = execSql(db, sql);
+    sqlite3_free(sql);
+    return ok;
+}
+
 // WAL mode, its files kept between starts.
-bool useWal(sqlite3* db) {
-    if (!execSql(db, "PRAGMA journal_mode=WAL")) return false;
+bool useWal(sqlite3* db, const std::string& path) {
+    if (!setWal(db, "main", path)) return false;
     keepWalFiles(db, "main");
     return true;
 }
@@ -100,7 +123,7 @@ bool createDatabase(const std::string& dir, bool demo) {
     std::string tmp = dir + ".new-" + std::to_string(::getpid());
     makeDirs(tmp);
     sqlite3* db = nullptr;
-    bool ok = sqlite3_open((tmp + "/catalog.db").c_str(), &db) == SQLITE_OK && useWal(db) &&
+    bool ok = sqlite3_open((tmp + "/catalog.db").c_str(), &db) == SQLITE_OK && useWal(db, tmp + "/catalog.db") &&
               execSql(db, kCatalogTables) && execSql(db, "BEGIN") &&
               execSql(db, "INSERT INTO users(username, password, sysdba, sysoper, created) VALUES "
                           "('SYS', 'change_on_install', 1, 1, datetime('now','localtime')),"
@@ -222,15 +245,14 @@ void Session::attachAll() {
         sqlite3_free(sql);
         if (rc != SQLITE_OK) continue;
         attached.push_back(name);
-        char* wal = sqlite3_mprintf("PRAGMA %Q.journal_mode=WAL", name.c_str());
-        sqlite3_exec(conn, wal, nullptr, nullptr, nullptr);
-        sqlite3_free(wal);
+        setWal(conn, name.c_str(), schemaFile(db->dir, id));
         keepWalFiles(conn, name.c_str());
     }
 }
 
 bool Session::open(OraError& err) {
-    if (sqlite3_open_v2((db->dir + "/catalog.db").c_str(), &conn,
+    const std::string catalog = db->dir + "/catalog.db";
+    if (sqlite3_open_v2(catalog.c_str(), &conn,
                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                         nullptr) != SQLITE_OK) {
         err = makeError(1034);
@@ -238,11 +260,12 @@ bool Session::open(OraError& err) {
     }
     sqlite3_busy_timeout(conn, 5000);
     sqlite3_extended_result_codes(conn, 0);
-    useWal(conn);
+    useWal(conn, catalog);
     execSql(conn, "PRAGMA case_sensitive_like=ON");
     // The dictionary views in catalog.db call this library's functions.
-    execSql(conn, "PRAGMA trusted_schema=ON");
-    execSql(conn, kCatalogTables);
+    sqlite3_db_config(conn, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 1, nullptr);
+    // A catalogue made by an older build may lack the later tables.
+    if (!catalogTablesPresent(conn)) execSql(conn, kCatalogTables);
     attachAll();
     registerFunctions(*this);
     sqlite3_stmt* enc = nullptr;
