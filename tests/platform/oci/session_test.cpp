@@ -1,7 +1,10 @@
 // Environment, logon and transactions in both call sets.
 #include "oci_fixture.h"
 
+#include "platform/oci/testing/sqlite_file.h"
+
 #include <cstring>
+#include <filesystem>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -206,4 +209,43 @@ TEST_F(OciTest, WalFilesAreKeptEmptyAndCommitsReachTheDatabase) {
     ASSERT_EQ(c.logon("system", "manager"), 0) << c.errorText();
     EXPECT_EQ(c.value("select a from kept"), "7");
     EXPECT_EQ(c.value("select kept_seq.nextval from dual"), "2");
+}
+
+// A database an older build made: its files in rollback-journal mode and the
+// catalogue without the tables added since. A logon brings it up to date:
+// every file in WAL mode again, the missing tables made, all data kept.
+TEST_F(OciTest, OlderDatabaseIsBroughtUpToDate) {
+    namespace fs = std::filesystem;
+    const fs::path db = home->dir / "db" / "test";
+    {
+        Session8 a(api);
+        ASSERT_EQ(a.logon("system", "manager"), 0) << a.errorText();
+        ASSERT_EQ(a.exec("create table kept (a number default 5)"), 0) << a.errorText();
+        ASSERT_EQ(a.exec("insert into kept values (7)"), 0) << a.errorText();
+        ASSERT_EQ(api.OCITransCommit(a.svc, a.err, 0), 0);
+        a.logoff();
+    }
+    std::vector<std::string> files;
+    for (const auto& e : fs::directory_iterator(db))
+        if (e.path().extension() == ".db") files.push_back(e.path().string());
+    ASSERT_GE(files.size(), 2u);
+    for (const std::string& f : files)
+        EXPECT_EQ(oci::testing::sqlite_run(f, "pragma journal_mode=delete"), "delete\n") << f;
+    const std::string catalog = (db / "catalog.db").string();
+    EXPECT_EQ(oci::testing::sqlite_run(catalog, "drop table col_defaults; drop table mviews"), "");
+
+    Session8 b(api);
+    ASSERT_EQ(b.logon("system", "manager"), 0) << b.errorText();
+    EXPECT_EQ(b.value("select a from kept"), "7");
+    ASSERT_EQ(b.exec("create table later (b number default 3)"), 0) << b.errorText();
+    EXPECT_EQ(b.value("select data_default from all_tab_columns where table_name = 'LATER'"), "3");
+    EXPECT_EQ(b.value("select count(*) from all_mviews"), "0");
+    ASSERT_EQ(b.exec("insert into kept (a) values (8)"), 0) << b.errorText();
+    ASSERT_EQ(api.OCITransCommit(b.svc, b.err, 0), 0);
+    for (const std::string& f : files)
+        EXPECT_EQ(oci::testing::sqlite_run(f, "pragma journal_mode"), "wal\n") << f;
+    b.logoff();
+    Session8 c(api);
+    ASSERT_EQ(c.logon("system", "manager"), 0) << c.errorText();
+    EXPECT_EQ(c.value("select sum(a) from kept"), "15");
 }
