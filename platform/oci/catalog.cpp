@@ -80,7 +80,6 @@ namespace {
 struct View {
     const char* name;
     const char* sql;
-    bool temp = false; // over the session's own tables: a temporary view
 };
 
 const View kViews[] = {
@@ -179,15 +178,10 @@ const View kViews[] = {
      "ora_updatable(owner, table_name, column_name, 'U', updatable) AS UPDATABLE, "
      "ora_updatable(owner, table_name, column_name, 'I', updatable) AS INSERTABLE, "
      "ora_updatable(owner, table_name, column_name, 'D', updatable) AS DELETABLE FROM main.tab_columns"},
-    {"NLS_SESSION_PARAMETERS", "SELECT parameter AS PARAMETER, value AS VALUE FROM temp.nls_session", true},
-    {"NLS_DATABASE_PARAMETERS", "SELECT parameter AS PARAMETER, value AS VALUE FROM temp.nls_database", true},
+    {"NLS_SESSION_PARAMETERS", "SELECT parameter AS PARAMETER, value AS VALUE FROM temp.nls_session"},
+    {"NLS_DATABASE_PARAMETERS", "SELECT parameter AS PARAMETER, value AS VALUE FROM temp.nls_database"},
     {"DUAL", "SELECT 'X' AS DUMMY"},
 };
-
-// The statement making a view in catalog.db, as SQLite keeps its text.
-std::string createView(const View& v) {
-    return std::string("CREATE VIEW \"") + v.name + "\" AS " + v.sql;
-}
 
 bool run(sqlite3* db, const std::string& sql) {
     return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
@@ -210,24 +204,75 @@ bool runBound(sqlite3* db, const char* sql, std::initializer_list<const std::str
     return rc == SQLITE_DONE || rc == SQLITE_ROW;
 }
 
+// Builds before this one kept the views over the catalogue in catalog.db,
+// where every connection parsed them all as it read the schema; catalog.db
+// holds no other views. They go at the first logon that finds them.
+void dropStoredViews(sqlite3* conn) {
+    std::vector<std::string> names;
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(conn, "SELECT name FROM main.sqlite_schema WHERE type = 'view'", -1, &st,
+                           nullptr) == SQLITE_OK)
+        while (sqlite3_step(st) == SQLITE_ROW)
+            if (const unsigned char* n = sqlite3_column_text(st, 0))
+                names.emplace_back(reinterpret_cast<const char*>(n));
+    sqlite3_finalize(st);
+    if (names.empty()) return;
+    // Another writer at work: the next logon does it.
+    sqlite3_busy_timeout(conn, 0);
+    if (run(conn, "BEGIN IMMEDIATE")) {
+        bool ok = true;
+        for (const std::string& name : names) {
+            char* sql = sqlite3_mprintf("DROP VIEW IF EXISTS main.\"%w\"", name.c_str());
+            ok = ok && run(conn, sql);
+            sqlite3_free(sql);
+        }
+        if (!ok || !run(conn, "COMMIT")) run(conn, "ROLLBACK");
+    }
+    sqlite3_busy_timeout(conn, 5000);
+}
+
+// Whether the temporary view name is there (a rollback may have taken it).
+bool tempViewExists(sqlite3* conn, const std::string& name) {
+    sqlite3_stmt* st = nullptr;
+    bool found = false;
+    if (sqlite3_prepare_v2(conn, "SELECT 1 FROM temp.sqlite_schema WHERE type = 'view' AND name = ?1", -1,
+                           &st, nullptr) == SQLITE_OK) {
+        sqlite3_bind_text(st, 1, name.c_str(), int(name.size()), SQLITE_TRANSIENT);
+        found = sqlite3_step(st) == SQLITE_ROW;
+    }
+    sqlite3_finalize(st);
+    return found;
+}
+
+// Makes the temporary view name over select unless the session has it. One
+// made inside a transaction is checked for at each later use until it is
+// seen outside one: a rollback (to a savepoint too) takes it away again.
+bool ensureTempView(Session& s, const std::string& name, const std::string& select) {
+    auto it = s.tempViews.find(name);
+    if (it != s.tempViews.end() && it->second) return true;
+    const bool autocommit = sqlite3_get_autocommit(s.conn) != 0;
+    if (it != s.tempViews.end() && tempViewExists(s.conn, name)) {
+        it->second = autocommit;
+        return true;
+    }
+    if (!run(s.conn, "CREATE TEMP VIEW IF NOT EXISTS \"" + name + "\" AS " + select)) return false;
+    s.tempViews[name] = autocommit;
+    return true;
+}
+
 } // namespace
 
-void createCatalogViews(Session& s) {
-    std::string territory = s.env ? s.env->territory : std::string();
-    bool japan = territory == "JAPAN";
-    run(s.conn, "CREATE TEMP TABLE IF NOT EXISTS nls_session(parameter TEXT PRIMARY KEY, value TEXT)");
-    run(s.conn, "CREATE TEMP TABLE IF NOT EXISTS nls_database(parameter TEXT PRIMARY KEY, value TEXT)");
-    {
-        std::string version = rdbmsVersion();
-        std::vector<std::pair<std::string, std::string>> db = {{"NLS_CHARACTERSET", dbCharset()},
-                                                               {"NLS_NCHAR_CHARACTERSET", "AL16UTF16"},
-                                                               {"NLS_LANGUAGE", "AMERICAN"},
-                                                               {"NLS_TERRITORY", "AMERICA"}};
-        if (!version.empty()) db.push_back({"NLS_RDBMS_VERSION", version});
-        for (auto& [a, b] : db)
-            runBound(s.conn, "INSERT OR REPLACE INTO temp.nls_database VALUES (?1, ?2)", {&a, &b});
-    }
-    const char* params[][2] = {
+void openCatalog(Session& s) {
+    dropStoredViews(s.conn);
+    // The NLS parameters the NLS views read, in one batch.
+    bool japan = s.env && s.env->territory == "JAPAN";
+    std::vector<std::pair<std::string, std::string>> db = {{"NLS_CHARACTERSET", dbCharset()},
+                                                           {"NLS_NCHAR_CHARACTERSET", "AL16UTF16"},
+                                                           {"NLS_LANGUAGE", "AMERICAN"},
+                                                           {"NLS_TERRITORY", "AMERICA"}};
+    std::string version = rdbmsVersion();
+    if (!version.empty()) db.push_back({"NLS_RDBMS_VERSION", version});
+    const std::vector<std::pair<std::string, std::string>> session = {
         {"NLS_LANGUAGE", japan ? "JAPANESE" : "AMERICAN"},
         {"NLS_TERRITORY", japan ? "JAPAN" : "AMERICA"},
         {"NLS_DATE_FORMAT", japan ? "RR-MM-DD" : "DD-MON-RR"},
@@ -238,69 +283,47 @@ void createCatalogViews(Session& s) {
         {"NLS_SORT", "BINARY"},
         {"NLS_COMP", "BINARY"},
     };
-    for (auto& p : params) {
-        std::string a = p[0], b = p[1];
-        runBound(s.conn, "INSERT OR REPLACE INTO temp.nls_session VALUES (?1, ?2)", {&a, &b});
-    }
-    for (const View& v : kViews) {
-        if (!v.temp) continue;
-        if (!run(s.conn, std::string("CREATE TEMP VIEW IF NOT EXISTS \"") + v.name + "\" AS " + v.sql))
-            continue;
-        s.catalogViews.insert(v.name);
-        s.tempCatalogViews.insert(v.name);
-    }
-    // The views over the catalogue are made once in catalog.db (parsing two
-    // dozen views at every logon costs more than the logon itself): each is
-    // kept while its text is the one below, and made again otherwise.
-    auto stale = [&] {
-        std::map<std::string, std::string> have;
-        sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(s.conn, "SELECT name, sql FROM main.sqlite_schema WHERE type = 'view'", -1,
-                               &st, nullptr) == SQLITE_OK)
-            while (sqlite3_step(st) == SQLITE_ROW) {
-                const unsigned char* n = sqlite3_column_text(st, 0);
-                const unsigned char* q = sqlite3_column_text(st, 1);
-                if (n && q) have[reinterpret_cast<const char*>(n)] = reinterpret_cast<const char*>(q);
-            }
-        sqlite3_finalize(st);
-        std::vector<const View*> out;
-        for (const View& v : kViews) {
-            if (v.temp) continue;
-            auto it = have.find(v.name);
-            if (it == have.end() || it->second != createView(v)) out.push_back(&v);
+    auto rows = [](const std::vector<std::pair<std::string, std::string>>& values) {
+        std::string out;
+        for (auto& [a, b] : values) {
+            char* row = sqlite3_mprintf("%s(%Q, %Q)", out.empty() ? "" : ", ", a.c_str(), b.c_str());
+            out += row;
+            sqlite3_free(row);
         }
         return out;
     };
-    std::vector<const View*> missing = stale();
-    if (!missing.empty() && run(s.conn, "BEGIN IMMEDIATE")) {
-        // Another session may have made them meanwhile.
-        missing = stale();
-        bool ok = true;
-        for (const View* v : missing)
-            ok = ok && run(s.conn, std::string("DROP VIEW IF EXISTS main.\"") + v->name + "\"") &&
-                 run(s.conn, createView(*v));
-        if (ok) {
-            ok = run(s.conn, "COMMIT");
-            if (ok) missing.clear();
-        }
-        if (!ok) run(s.conn, "ROLLBACK");
-    }
-    // A catalogue that cannot take them (read only): temporary views instead.
-    for (const View& v : kViews) {
-        if (v.temp) continue;
-        bool made = std::find(missing.begin(), missing.end(), &v) == missing.end();
-        if (!made &&
-            run(s.conn, std::string("CREATE TEMP VIEW IF NOT EXISTS \"") + v.name + "\" AS " + v.sql)) {
-            s.tempCatalogViews.insert(v.name);
-            made = true;
-        }
-        if (made) s.catalogViews.insert(v.name);
-    }
+    run(s.conn, "CREATE TEMP TABLE IF NOT EXISTS nls_session(parameter TEXT PRIMARY KEY, value TEXT);"
+                "CREATE TEMP TABLE IF NOT EXISTS nls_database(parameter TEXT PRIMARY KEY, value TEXT);"
+                "INSERT OR REPLACE INTO temp.nls_database VALUES " +
+                    rows(db) + "; INSERT OR REPLACE INTO temp.nls_session VALUES " + rows(session));
 }
 
-const char* catalogViewSchema(const Session& s, const std::string& name) {
-    if (!s.catalogViews.count(name)) return nullptr;
-    return s.tempCatalogViews.count(name) ? "temp" : "main";
+bool dictionaryView(Session& s, const std::string& name, TableRef& out) {
+    const View* v = nullptr;
+    for (const View& k : kViews)
+        if (name == k.name) v = &k;
+    if (!v || viewHidden(name) || !ensureTempView(s, name, v->sql)) return false;
+    out = tableRef("temp", name, true);
+    out.dictionaryView = name;
+    std::vector<std::string> hidden = hiddenColumns(name);
+    if (hidden.empty()) return true;
+    // A copy of the view without the hidden columns.
+    std::string copy = name + "$" + std::to_string(hidden.size());
+    std::string cols;
+    char* sql = sqlite3_mprintf("PRAGMA temp.table_info(%Q)", name.c_str());
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(s.conn, sql, -1, &st, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            std::string c = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
+            if (std::find(hidden.begin(), hidden.end(), c) != hidden.end()) continue;
+            cols += (cols.empty() ? "\"" : ", \"") + c + "\"";
+        }
+    }
+    sqlite3_finalize(st);
+    sqlite3_free(sql);
+    ensureTempView(s, copy, "SELECT " + cols + " FROM temp.\"" + name + "\"");
+    out.name = copy;
+    return true;
 }
 
 static std::string oracleTypeName(const DeclType& t, const std::string& decl, int& length, int& precision,

@@ -11,13 +11,12 @@ extern const char* const kCatalogTables;
 // (running it could change nothing then: it only makes missing ones).
 bool catalogTablesPresent(sqlite3* conn);
 
-// Makes the dictionary views (ALL_*, NLS_*, DUAL) at logon: those over the
-// catalogue live in catalog.db, made once (again when their text changes);
-// the NLS ones over the session's parameters are temporary views.
-void createCatalogViews(Session& s);
-// The schema holding the dictionary view name ("main" or "temp"), or null
-// when it is not one.
-const char* catalogViewSchema(const Session& s, const std::string& name);
+// Readies a new session's connection: the NLS parameters its NLS views read
+// (temporary tables); views an older build kept in catalog.db go.
+void openCatalog(Session& s);
+// When name is a dictionary view (ALL_*, NLS_*, DUAL) the session may read:
+// true, out where it reads. The views are temporary, each made at its first use.
+bool dictionaryView(Session& s, const std::string& name, TableRef& out);
 // Adds or removes an object; tables and views get their column rows.
 void registerObject(Session& s, const TableRef& t, const char* type, bool add);
 // Rewrites the column rows (and primary key) of a table or view from its definition.

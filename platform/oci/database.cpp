@@ -93,8 +93,8 @@ bool walFile(const std::string& path) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
     unsigned char header[20];
-    bool wal = ::pread(fd, header, sizeof header, 0) == ssize_t(sizeof header) && header[18] == 2 &&
-               header[19] == 2;
+    bool wal =
+        ::pread(fd, header, sizeof header, 0) == ssize_t(sizeof header) && header[18] == 2 && header[19] == 2;
     ::close(fd);
     return wal;
 }
@@ -123,8 +123,8 @@ bool createDatabase(const std::string& dir, bool demo) {
     std::string tmp = dir + ".new-" + std::to_string(::getpid());
     makeDirs(tmp);
     sqlite3* db = nullptr;
-    bool ok = sqlite3_open((tmp + "/catalog.db").c_str(), &db) == SQLITE_OK && useWal(db, tmp + "/catalog.db") &&
-              execSql(db, kCatalogTables) && execSql(db, "BEGIN") &&
+    bool ok = sqlite3_open((tmp + "/catalog.db").c_str(), &db) == SQLITE_OK &&
+              useWal(db, tmp + "/catalog.db") && execSql(db, kCatalogTables) && execSql(db, "BEGIN") &&
               execSql(db, "INSERT INTO users(username, password, sysdba, sysoper, created) VALUES "
                           "('SYS', 'change_on_install', 1, 1, datetime('now','localtime')),"
                           "('SYSTEM', 'manager', 0, 0, datetime('now','localtime'))") &&
@@ -281,7 +281,7 @@ bool Session::open(OraError& err) {
         timestampTzFormat = "RR-MM-DD HH24:MI:SSXFF TZR";
         japaneseDates = true;
     }
-    createCatalogViews(*this);
+    openCatalog(*this);
     return true;
 }
 
@@ -464,34 +464,7 @@ bool Session::findTable(const std::string& owner, const std::string& name, Table
         if (lookup(to, tn)) return true;
         if (storedUnit(to, tn)) return false;
     }
-    const char* dictionary = owner.empty() ? catalogViewSchema(*this, name) : nullptr;
-    if (dictionary && !viewHidden(name)) {
-        out = tableRef(dictionary, name, true);
-        std::vector<std::string> hidden = hiddenColumns(name);
-        if (!hidden.empty()) {
-            // A copy of the view without the hidden columns.
-            std::string copy = name + "$" + std::to_string(hidden.size());
-            std::string cols;
-            char* sql = sqlite3_mprintf("PRAGMA %Q.table_info(%Q)", dictionary, name.c_str());
-            sqlite3_stmt* st = nullptr;
-            if (sqlite3_prepare_v2(conn, sql, -1, &st, nullptr) == SQLITE_OK) {
-                while (sqlite3_step(st) == SQLITE_ROW) {
-                    std::string c = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
-                    if (std::find(hidden.begin(), hidden.end(), c) != hidden.end()) continue;
-                    cols += (cols.empty() ? "\"" : ", \"") + c + "\"";
-                }
-            }
-            sqlite3_finalize(st);
-            sqlite3_free(sql);
-            std::string create = "CREATE TEMP VIEW IF NOT EXISTS \"" + copy + "\" AS SELECT " + cols +
-                                 " FROM " + dictionary + ".\"" + name + "\"";
-            sqlite3_exec(conn, create.c_str(), nullptr, nullptr, nullptr);
-            out.owner = "temp";
-            out.name = copy;
-        }
-        return true;
-    }
-    return false;
+    return owner.empty() && dictionaryView(*this, name, out);
 }
 
 bool Session::columns(const TableRef& t, std::vector<TableColumn>& out) {

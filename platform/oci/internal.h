@@ -273,8 +273,9 @@ struct Session : Resolver {
     std::vector<ColumnCheck> checks;
     std::vector<DeclType> checkTypes; // each check's declared type, parsed
     std::map<std::string, int> checkIndex;
-    std::set<std::string> catalogViews;     // dictionary views of this session
-    std::set<std::string> tempCatalogViews; // those of them that are temporary views
+    // Temporary views made: true once seen outside a transaction (no rollback
+    // can take them then).
+    std::map<std::string, bool> tempViews;
 
     ~Session() override;
     bool open(OraError& err);

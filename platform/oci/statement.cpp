@@ -569,6 +569,11 @@ bool prepareSqlite(Stmt& s, Session& sess, OraError& err) {
         s.st = nullptr;
     }
     s.preparedSession = nullptr;
+    // A rollback since the translation may have taken a dictionary view away.
+    for (const std::string& name : s.tr.dictionaryViews) {
+        TableRef ref;
+        dictionaryView(sess, name, ref);
+    }
     const char* tail = nullptr;
     if (std::getenv("TAVRELIX_OCI_TRACE"))
         std::fprintf(stderr, "oci: %s\n    -> %s\n", s.sql.c_str(), s.tr.sql.c_str());

@@ -951,6 +951,7 @@ bool Translator::emitTableRef(size_t& i, size_t end) {
         if (r_.findTable(ref.baseOwner, ref.baseName, base)) ref = base;
     }
     emit(quote(ref.owner) + "." + quote(ref.name), off);
+    if (!ref.dictionaryView.empty()) out_.dictionaryViews.push_back(ref.dictionaryView);
     std::string qual = name;
     if (isWord(i, "AS")) ++i;
     if (i < end && (toks_[i].t == T::QIdent || (toks_[i].t == T::Ident && !isKeyword(i)))) {

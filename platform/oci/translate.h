@@ -23,6 +23,7 @@ struct TableRef {
     std::vector<std::string> pkColumns;
     std::string baseOwner, baseName; // a key-preserved view's table
     int missingCode = 942;           // when not found: 942, or 4044 for a stored unit
+    std::string dictionaryView;      // a dictionary view read: its name
 };
 
 inline TableRef tableRef(const std::string& owner, const std::string& name, bool view) {
@@ -124,12 +125,13 @@ struct ConstraintDef {
 struct Translation {
     Kind kind = Kind::Other;
     int functionCode = 0;
-    std::string sql;                         // SQLite text
-    std::vector<std::pair<int, int>> map;    // (translated offset, original offset), ascending
-    std::vector<std::string> bindNames;      // parameter ?N is bindNames[N-1]
-    std::vector<SelectItem> items;           // the outer select list
-    std::vector<int> slots;                  // value positions (original offsets) for error reports
-    std::vector<std::string> returningBinds; // out binds of RETURNING ... INTO
+    std::string sql;                          // SQLite text
+    std::vector<std::pair<int, int>> map;     // (translated offset, original offset), ascending
+    std::vector<std::string> bindNames;       // parameter ?N is bindNames[N-1]
+    std::vector<SelectItem> items;            // the outer select list
+    std::vector<int> slots;                   // value positions (original offsets) for error reports
+    std::vector<std::string> returningBinds;  // out binds of RETURNING ... INTO
+    std::vector<std::string> dictionaryViews; // the dictionary views read, made before each run
     bool forUpdate = false;
     bool nowait = false;
     TableRef target;                // created / dropped / written table

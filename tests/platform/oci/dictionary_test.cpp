@@ -437,38 +437,70 @@ TEST_F(DictionaryTest, MaterializedViewColumnsFromViewsAndExpressions) {
               (std::vector<std::string>{"NUMBER", "DATE", "TIMESTAMP(6) WITH TIME ZONE", "CHAR"}));
 }
 
-// The dictionary views over the catalogue are made once in catalog.db, not
-// at each logon: a later logon writes nothing there, a view whose text is not
-// the library's (an older one) or that is missing is made again, and a
-// rolled-back transaction that read them takes none of them away.
-TEST_F(DictionaryTest, ViewsAreMadeOnceInTheCatalogue) {
+// The dictionary views are temporary, each made at its first use: catalog.db
+// holds none (those an older build kept there go at the next logon, which
+// then answers through its own); a view first read inside a transaction
+// answers after that transaction or a savepoint is rolled back, also through
+// a statement executed before the rollback and again after it; a logon
+// writes nothing to catalog.db once the older views are gone.
+TEST_F(DictionaryTest, ViewsAreTemporaryAndSurviveRollbacks) {
     namespace fs = std::filesystem;
     const std::string catalog = (home->dir / "db" / "test" / "catalog.db").string();
-    const std::string views = "select name from sqlite_schema where type = 'view' and name in "
-                              "('ALL_USERS', 'ALL_TABLES', 'DUAL') order by name";
-    EXPECT_EQ(oci::testing::sqlite_run(catalog, views), "ALL_TABLES\nALL_USERS\nDUAL\n");
+    const std::string views = "select count(*) from sqlite_schema where type = 'view'";
+    EXPECT_EQ(oci::testing::sqlite_run(catalog, views), "0\n");
 
     ASSERT_EQ(s->exec("insert into zeta (id, name) values (1, 'one')"), 0) << s->errorText();
     EXPECT_EQ(column("select table_name from all_tables where owner = 'SYSTEM' order by 1"),
               (std::vector<std::string>{"ALPHA", "ZETA"}));
+    // A statement of its own, run before and after the rollback.
+    OCIStmt* st = nullptr;
+    ASSERT_EQ(api.OCIHandleAlloc(s->env, reinterpret_cast<void**>(&st), OCI_HTYPE_STMT, 0, nullptr), 0);
+    const std::string count = "select count(*) from all_indexes where table_name = 'ZETA'";
+    ASSERT_EQ(api.OCIStmtPrepare(st, s->err, reinterpret_cast<const OraText*>(count.data()),
+                                 ub4(count.size()), OCI_NTV_SYNTAX, 0),
+              0);
+    auto run = [&] {
+        char buf[32] = {};
+        sb2 ind = 0;
+        OCIDefine* d = nullptr;
+        if (api.OCIStmtExecute(s->svc, st, s->err, 0, 0, nullptr, nullptr, 0) != 0)
+            return "<ERR " + std::to_string(s->errorCode()) + ">";
+        api.OCIDefineByPos(st, &d, s->err, 1, buf, sizeof buf, SQLT_STR, &ind, nullptr, nullptr, 0);
+        if (api.OCIStmtFetch2(st, s->err, 1, OCI_FETCH_NEXT, 0, 0) != 0) return std::string("<NO ROW>");
+        return std::string(buf);
+    };
+    EXPECT_EQ(run(), "1");
     ASSERT_EQ(api.OCITransRollback(s->svc, s->err, 0), 0);
     EXPECT_EQ(column("select count(*) from zeta"), std::vector<std::string>{"0"});
+    EXPECT_EQ(run(), "1");
     EXPECT_EQ(column("select table_name from all_tables where owner = 'SYSTEM' order by 1"),
               (std::vector<std::string>{"ALPHA", "ZETA"}));
     EXPECT_EQ(column("select value from nls_session_parameters where parameter = 'NLS_TERRITORY'"),
               std::vector<std::string>{"JAPAN"});
+
+    // Back to a savepoint set before the first read of a view.
+    ASSERT_EQ(s->exec("insert into zeta (id, name) values (2, 'two')"), 0) << s->errorText();
+    ASSERT_EQ(s->exec("savepoint before_read"), 0) << s->errorText();
+    EXPECT_EQ(column("select constraint_type from all_constraints where table_name = 'ZETA'"),
+              std::vector<std::string>{"P"});
+    ASSERT_EQ(s->exec("rollback to savepoint before_read"), 0) << s->errorText();
+    EXPECT_EQ(column("select constraint_type from all_constraints where table_name = 'ZETA'"),
+              std::vector<std::string>{"P"});
+    ASSERT_EQ(api.OCITransCommit(s->svc, s->err, 0), 0);
+    EXPECT_EQ(column("select count(*) from zeta"), std::vector<std::string>{"1"});
+    api.OCIHandleFree(st, OCI_HTYPE_STMT);
     s->logoff();
 
-    // An older text of one view, another gone.
+    // Views an older build made in catalog.db, one with another text.
     const std::string schemaVersion = "pragma schema_version";
-    EXPECT_EQ(oci::testing::sqlite_run(catalog, "drop view ALL_TABLES; drop view ALL_USERS; "
-                                                "create view \"ALL_USERS\" as select 'OLD' as USERNAME"),
+    EXPECT_EQ(oci::testing::sqlite_run(catalog, "create view \"ALL_USERS\" as select 'OLD' as USERNAME; "
+                                                "create view \"DUAL\" as select 'X' as DUMMY"),
               "");
     Session8 again(api);
     ASSERT_EQ(again.logon("system", "manager"), 0) << again.errorText();
     EXPECT_EQ(again.value("select count(*) from all_users where username = 'SYSTEM'"), "1");
     EXPECT_EQ(again.value("select count(*) from all_tables where table_name = 'ZETA'"), "1");
-    EXPECT_EQ(oci::testing::sqlite_run(catalog, views), "ALL_TABLES\nALL_USERS\nDUAL\n");
+    EXPECT_EQ(oci::testing::sqlite_run(catalog, views), "0\n");
     again.logoff();
 
     // Nothing is written at the next logon.
