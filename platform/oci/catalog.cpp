@@ -178,8 +178,8 @@ const View kViews[] = {
      "ora_updatable(owner, table_name, column_name, 'U', updatable) AS UPDATABLE, "
      "ora_updatable(owner, table_name, column_name, 'I', updatable) AS INSERTABLE, "
      "ora_updatable(owner, table_name, column_name, 'D', updatable) AS DELETABLE FROM main.tab_columns"},
-    {"NLS_SESSION_PARAMETERS", "SELECT parameter AS PARAMETER, value AS VALUE FROM temp.nls_session"},
-    {"NLS_DATABASE_PARAMETERS", "SELECT parameter AS PARAMETER, value AS VALUE FROM temp.nls_database"},
+    {"NLS_SESSION_PARAMETERS", "SELECT parameter AS PARAMETER, value AS VALUE FROM ora_nls_session"},
+    {"NLS_DATABASE_PARAMETERS", "SELECT parameter AS PARAMETER, value AS VALUE FROM ora_nls_database"},
     {"DUAL", "SELECT 'X' AS DUMMY"},
 };
 
@@ -260,19 +260,114 @@ bool ensureTempView(Session& s, const std::string& name, const std::string& sele
     return true;
 }
 
+// The NLS parameters as two read-only tables over the session's own maps,
+// ora_nls_session and ora_nls_database (no storage: a rollback takes no
+// ALTER SESSION back), in the order of the parameters' names.
+using NlsRows = std::map<std::string, std::string>;
+
+struct NlsTable : sqlite3_vtab {
+    const NlsRows* rows = nullptr;
+};
+
+struct NlsCursor : sqlite3_vtab_cursor {
+    NlsRows::const_iterator at, end;
+    sqlite3_int64 row = 0;
+};
+
+int nlsConnect(sqlite3* db, void* aux, int, const char* const*, sqlite3_vtab** out, char**) {
+    int rc = sqlite3_declare_vtab(db, "CREATE TABLE x(parameter TEXT, value TEXT)");
+    if (rc != SQLITE_OK) return rc;
+    sqlite3_vtab_config(db, SQLITE_VTAB_INNOCUOUS);
+    auto* t = new NlsTable();
+    t->rows = static_cast<const NlsRows*>(aux);
+    *out = t;
+    return SQLITE_OK;
+}
+
+int nlsBestIndex(sqlite3_vtab*, sqlite3_index_info* info) {
+    info->estimatedCost = 10;
+    info->estimatedRows = 10;
+    return SQLITE_OK;
+}
+
+int nlsDisconnect(sqlite3_vtab* t) {
+    delete static_cast<NlsTable*>(t);
+    return SQLITE_OK;
+}
+
+int nlsOpen(sqlite3_vtab*, sqlite3_vtab_cursor** out) {
+    *out = new NlsCursor();
+    return SQLITE_OK;
+}
+
+int nlsClose(sqlite3_vtab_cursor* c) {
+    delete static_cast<NlsCursor*>(c);
+    return SQLITE_OK;
+}
+
+int nlsFilter(sqlite3_vtab_cursor* c, int, const char*, int, sqlite3_value**) {
+    auto* cur = static_cast<NlsCursor*>(c);
+    const NlsRows* rows = static_cast<NlsTable*>(c->pVtab)->rows;
+    cur->at = rows->begin();
+    cur->end = rows->end();
+    cur->row = 0;
+    return SQLITE_OK;
+}
+
+int nlsNext(sqlite3_vtab_cursor* c) {
+    auto* cur = static_cast<NlsCursor*>(c);
+    ++cur->at;
+    ++cur->row;
+    return SQLITE_OK;
+}
+
+int nlsEof(sqlite3_vtab_cursor* c) {
+    auto* cur = static_cast<NlsCursor*>(c);
+    return cur->at == cur->end;
+}
+
+int nlsColumn(sqlite3_vtab_cursor* c, sqlite3_context* ctx, int column) {
+    auto* cur = static_cast<NlsCursor*>(c);
+    const std::string& text = column == 0 ? cur->at->first : cur->at->second;
+    sqlite3_result_text(ctx, text.c_str(), int(text.size()), SQLITE_TRANSIENT);
+    return SQLITE_OK;
+}
+
+int nlsRowid(sqlite3_vtab_cursor* c, sqlite3_int64* row) {
+    *row = static_cast<NlsCursor*>(c)->row;
+    return SQLITE_OK;
+}
+
+const sqlite3_module& nlsModule() {
+    static const sqlite3_module m = [] {
+        sqlite3_module k{};
+        k.xConnect = nlsConnect;
+        k.xBestIndex = nlsBestIndex;
+        k.xDisconnect = nlsDisconnect;
+        k.xOpen = nlsOpen;
+        k.xClose = nlsClose;
+        k.xFilter = nlsFilter;
+        k.xNext = nlsNext;
+        k.xEof = nlsEof;
+        k.xColumn = nlsColumn;
+        k.xRowid = nlsRowid;
+        return k;
+    }();
+    return m;
+}
+
 } // namespace
 
 void openCatalog(Session& s) {
     dropStoredViews(s.conn);
-    // The NLS parameters the NLS views read, in one batch.
     bool japan = s.env && s.env->territory == "JAPAN";
-    std::vector<std::pair<std::string, std::string>> db = {{"NLS_CHARACTERSET", dbCharset()},
-                                                           {"NLS_NCHAR_CHARACTERSET", "AL16UTF16"},
-                                                           {"NLS_LANGUAGE", "AMERICAN"},
-                                                           {"NLS_TERRITORY", "AMERICA"}};
+    s.nlsDatabase = {{"NLS_CHARACTERSET", dbCharset()},
+                     {"NLS_NCHAR_CHARACTERSET", "AL16UTF16"},
+                     {"NLS_LANGUAGE", "AMERICAN"},
+                     {"NLS_TERRITORY", "AMERICA"}};
     std::string version = rdbmsVersion();
-    if (!version.empty()) db.push_back({"NLS_RDBMS_VERSION", version});
-    const std::vector<std::pair<std::string, std::string>> session = {
+    if (!version.empty()) s.nlsDatabase["NLS_RDBMS_VERSION"] = version;
+    s.nlsSession = {
         {"NLS_LANGUAGE", japan ? "JAPANESE" : "AMERICAN"},
         {"NLS_TERRITORY", japan ? "JAPAN" : "AMERICA"},
         {"NLS_DATE_FORMAT", japan ? "RR-MM-DD" : "DD-MON-RR"},
@@ -283,19 +378,8 @@ void openCatalog(Session& s) {
         {"NLS_SORT", "BINARY"},
         {"NLS_COMP", "BINARY"},
     };
-    auto rows = [](const std::vector<std::pair<std::string, std::string>>& values) {
-        std::string out;
-        for (auto& [a, b] : values) {
-            char* row = sqlite3_mprintf("%s(%Q, %Q)", out.empty() ? "" : ", ", a.c_str(), b.c_str());
-            out += row;
-            sqlite3_free(row);
-        }
-        return out;
-    };
-    run(s.conn, "CREATE TEMP TABLE IF NOT EXISTS nls_session(parameter TEXT PRIMARY KEY, value TEXT);"
-                "CREATE TEMP TABLE IF NOT EXISTS nls_database(parameter TEXT PRIMARY KEY, value TEXT);"
-                "INSERT OR REPLACE INTO temp.nls_database VALUES " +
-                    rows(db) + "; INSERT OR REPLACE INTO temp.nls_session VALUES " + rows(session));
+    sqlite3_create_module(s.conn, "ora_nls_session", &nlsModule(), &s.nlsSession);
+    sqlite3_create_module(s.conn, "ora_nls_database", &nlsModule(), &s.nlsDatabase);
 }
 
 bool dictionaryView(Session& s, const std::string& name, TableRef& out) {

@@ -276,6 +276,8 @@ struct Session : Resolver {
     // Temporary views made: true once seen outside a transaction (no rollback
     // can take them then).
     std::map<std::string, bool> tempViews;
+    // The NLS parameters (NLS_SESSION_PARAMETERS, NLS_DATABASE_PARAMETERS).
+    std::map<std::string, std::string> nlsSession, nlsDatabase;
 
     ~Session() override;
     bool open(OraError& err);

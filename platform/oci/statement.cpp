@@ -676,13 +676,7 @@ bool alterSession(Session& sess, const Translation& t, OraError& err) {
             return false;
         }
     }
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(sess.conn, "INSERT OR REPLACE INTO temp.nls_session VALUES (?1, ?2)", -1, &st,
-                       nullptr);
-    sqlite3_bind_text(st, 1, name.c_str(), -1, SQLITE_TRANSIENT);
-    sqlite3_bind_text(st, 2, value.c_str(), -1, SQLITE_TRANSIENT);
-    sqlite3_step(st);
-    sqlite3_finalize(st);
+    sess.nlsSession[name] = value;
     return true;
 }
 

@@ -511,3 +511,29 @@ TEST_F(DictionaryTest, ViewsAreTemporaryAndSurviveRollbacks) {
     EXPECT_EQ(third.value("select dummy from dual"), "X");
     EXPECT_EQ(oci::testing::sqlite_run(catalog, schemaVersion), before);
 }
+
+// The session's parameters are the session's, not the transaction's: one set
+// inside a transaction that is then rolled back still reads as set, as the
+// session goes on using it. The parameters read in the order of their names.
+TEST_F(DictionaryTest, SessionParametersOutliveARollback) {
+    const std::string params = "select parameter from nls_session_parameters";
+    const std::vector<std::string> before = column(params);
+    ASSERT_EQ(before.size(), 9u);
+    EXPECT_TRUE(std::is_sorted(before.begin(), before.end()));
+    ASSERT_EQ(s->exec("insert into zeta (id, born) values (1, to_date('2024-05-06', 'YYYY-MM-DD'))"), 0)
+        << s->errorText();
+    ASSERT_EQ(s->exec("alter session set nls_date_format = 'YYYY/MM/DD'"), 0) << s->errorText();
+    ASSERT_EQ(s->exec("alter session set time_zone = '+09:00'"), 0) << s->errorText();
+    ASSERT_EQ(api.OCITransRollback(s->svc, s->err, 0), 0);
+    EXPECT_EQ(column("select count(*) from zeta"), std::vector<std::string>{"0"});
+    EXPECT_EQ(column("select to_char(to_date('2024-05-06', 'YYYY-MM-DD')) from dual"),
+              std::vector<std::string>{"2024/05/06"});
+    EXPECT_EQ(column("select value from nls_session_parameters where parameter = 'NLS_DATE_FORMAT'"),
+              std::vector<std::string>{"YYYY/MM/DD"});
+    std::vector<std::string> after = before;
+    after.push_back("TIME_ZONE");
+    std::sort(after.begin(), after.end());
+    EXPECT_EQ(column(params), after);
+    EXPECT_EQ(column("select value from nls_database_parameters where parameter = 'NLS_NCHAR_CHARACTERSET'"),
+              std::vector<std::string>{"AL16UTF16"});
+}
