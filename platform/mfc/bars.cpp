@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <vector>
 
 #include "mfc/docview.h"
 
@@ -164,17 +165,22 @@ bool LoadImages(ToolExtras& x, UINT id) {
         return false;
     x.DropImages();
     COLORREF face = GetSysColor(COLOR_3DFACE), shadow = GetSysColor(COLOR_3DSHADOW);
-    x.dc = CreateCompatibleDC(nullptr);
-    x.bitmap = CreateCompatibleBitmap(x.dc, w, 2 * h);
-    x.old = SelectObject(x.dc, x.bitmap);
+    // The images in the top half, their greyed forms below, 0x00RRGGBB a pixel.
+    auto bgr = [](COLORREF c) {
+        return static_cast<DWORD>(GetRValue(c)) << 16 | static_cast<DWORD>(GetGValue(c)) << 8 | GetBValue(c);
+    };
+    std::vector<DWORD> pixels(size_t(w) * size_t(h) * 2);
     for (int y = 0; y < h; ++y)
         for (int i = 0; i < w; ++i) {
             COLORREF c = px[size_t(y) * size_t(w) + size_t(i)];
             bool background = c == RGB(192, 192, 192);
-            SetPixel(x.dc, i, y, background ? face : c);
+            pixels[size_t(y) * size_t(w) + size_t(i)] = bgr(background ? face : c);
             int luma = (GetRValue(c) * 3 + GetGValue(c) * 6 + GetBValue(c)) / 10;
-            SetPixel(x.dc, i, h + y, !background && luma < 128 ? shadow : face);
+            pixels[size_t(h + y) * size_t(w) + size_t(i)] = bgr(!background && luma < 128 ? shadow : face);
         }
+    x.dc = CreateCompatibleDC(nullptr);
+    x.bitmap = CreateBitmap(w, 2 * h, 1, 32, pixels.data());
+    x.old = SelectObject(x.dc, x.bitmap);
     x.imageSize.cy = h;
     if (x.imageSize.cx <= 0 || x.imageSize.cx > w) x.imageSize.cx = std::min(16, w);
     x.imageCount = w / x.imageSize.cx;

@@ -455,6 +455,14 @@ HBITMAP CreateBitmap(int w, int h, UINT, UINT bits, const void* data) {
                 bool set = (p[y * stride + x / 8] >> (7 - x % 8)) & 1;
                 GetBackend()->SetPixelColor(b->surface.get(), x, y, set ? RGB(255, 255, 255) : 0);
             }
+    } else if (data && bits == 32 && b->surface) {
+        // A DWORD a pixel, 0x00RRGGBB, the rows top to bottom.
+        const auto* p = static_cast<const BYTE*>(data);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const BYTE* q = p + (static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)) * 4;
+                GetBackend()->SetPixelColor(b->surface.get(), x, y, RGB(q[2], q[1], q[0]));
+            }
     }
     return reinterpret_cast<HBITMAP>(b);
 }
