@@ -75,36 +75,58 @@ double CellAt100(const QString& family, int weight, bool italic, bool antialias)
 class TableAdvances {
 public:
     // False when the face has no such tables, or varies (its advances are
-    // then not the table's).
-    bool Read(const QRawFont& raw, int px) {
-        const QByteArray head = raw.fontTable("head"), hhea = raw.fontTable("hhea");
-        if (head.size() < 54 || hhea.size() < 36 || !raw.fontTable("fvar").isEmpty()) return false;
-        const quint32 upem = U16(head, 18);
-        const quint32 count = U16(hhea, 34);
-        if (upem == 0 || count == 0) return false;
-        const QByteArray hmtx = raw.fontTable("hmtx");
-        if (hmtx.size() < static_cast<qsizetype>(count) * 4) return false;
-        widths_.resize(count);
-        for (quint32 i = 0; i < count; ++i)
-            widths_[i] = static_cast<quint16>(U16(hmtx, static_cast<int>(i) * 4));
+    // then not the table's). The widths in font units are read once a face
+    // (family and style), whatever its size.
+    bool Read(const QRawFont& raw, const QString& family, int weight, bool italic, int px) {
+        widths_ = WidthsOf(raw, family, weight, italic);
+        if (!widths_) return false;
         // FT_DivFix(px in 26.6, units per em): the 16.16 scale.
         const qint64 size = static_cast<qint64>(px) * 64;
-        scale_ = ((size << 16) + upem / 2) / upem;
+        scale_ = ((size << 16) + widths_->upem / 2) / widths_->upem;
         return true;
     }
     // The glyph's advance in pixels, to 1/64.
     double Advance(quint32 glyph) const {
-        const qint64 units = widths_[std::min<size_t>(glyph, widths_.size() - 1)];
+        const std::vector<quint16>& w = widths_->units;
+        const qint64 units = w[std::min<size_t>(glyph, w.size() - 1)];
         // FT_MulDiv(units, scale, 64): 16.16 pixels; Qt keeps them in 26.6.
         const qint64 linear = (units * scale_ + 32) / 64;
         return static_cast<double>(linear >> 10) / 64.0;
     }
 
 private:
+    struct Widths {
+        std::vector<quint16> units;
+        quint32 upem = 0;
+    };
     static quint32 U16(const QByteArray& t, int at) {
         return (static_cast<quint32>(static_cast<uchar>(t[at])) << 8) | static_cast<uchar>(t[at + 1]);
     }
-    std::vector<quint16> widths_;
+    static std::shared_ptr<const Widths> WidthsOf(const QRawFont& raw, const QString& family, int weight,
+                                                  bool italic) {
+        static std::mutex mutex;
+        static std::map<std::tuple<QString, int, bool>, std::shared_ptr<const Widths>> faces;
+        std::lock_guard<std::mutex> lock(mutex);
+        auto key = std::make_tuple(family, weight, italic);
+        if (auto it = faces.find(key); it != faces.end()) return it->second;
+        std::shared_ptr<Widths> w;
+        const QByteArray head = raw.fontTable("head"), hhea = raw.fontTable("hhea");
+        if (head.size() >= 54 && hhea.size() >= 36 && raw.fontTable("fvar").isEmpty()) {
+            const quint32 upem = U16(head, 18);
+            const quint32 count = U16(hhea, 34);
+            const QByteArray hmtx = raw.fontTable("hmtx");
+            if (upem != 0 && count != 0 && hmtx.size() >= static_cast<qsizetype>(count) * 4) {
+                w = std::make_shared<Widths>();
+                w->upem = upem;
+                w->units.resize(count);
+                for (quint32 i = 0; i < count; ++i)
+                    w->units[i] = static_cast<quint16>(U16(hmtx, static_cast<int>(i) * 4));
+            }
+        }
+        faces.emplace(key, w);
+        return w;
+    }
+    std::shared_ptr<const Widths> widths_;
     qint64 scale_ = 0;
 };
 
@@ -211,7 +233,10 @@ private:
         QPointF adv;
         Face(i).advancesForGlyphIndexes(&glyph, &adv, 1, QRawFont::UseDesignMetrics);
         if (t.state == 0)
-            t.state = t.advances.Read(Face(i), px_) && t.advances.Advance(glyph) == adv.x() ? 1 : -1;
+            t.state = t.advances.Read(Face(i), chainFamilies_[i], weight_, italic_, px_) &&
+                              t.advances.Advance(glyph) == adv.x()
+                          ? 1
+                          : -1;
         return adv.x();
     }
 
@@ -429,7 +454,8 @@ int TableAdvanceMismatches(const char16_t* family, int px, bool bold, const std:
     std::lock_guard<std::mutex> lock(qtbk::g_fontMutex);
     const QRawFont raw = qtbk::MakeRaw(QString::fromUtf16(family), px, bold ? 700 : 400, false, true);
     qtbk::TableAdvances tables;
-    if (!raw.isValid() || !tables.Read(raw, px)) return -1;
+    if (!raw.isValid() || !tables.Read(raw, QString::fromUtf16(family), bold ? 700 : 400, false, px))
+        return -1;
     int mismatches = 0;
     for (char32_t cp : cps) {
         const char32_t one[1] = {cp};

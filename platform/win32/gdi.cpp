@@ -460,7 +460,8 @@ HBITMAP CreateBitmap(int w, int h, UINT, UINT bits, const void* data) {
         const auto* p = static_cast<const BYTE*>(data);
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {
-                const BYTE* q = p + (static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)) * 4;
+                const BYTE* q =
+                    p + (static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)) * 4;
                 GetBackend()->SetPixelColor(b->surface.get(), x, y, RGB(q[2], q[1], q[0]));
             }
     }
