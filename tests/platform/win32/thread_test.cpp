@@ -151,7 +151,8 @@ TEST(Win32Thread, AThreadOnItsMakersProcessorLeavesItAndKeepsItsProcessors) {
     cpu_set_t allowed;
     ASSERT_EQ(sched_getaffinity(0, sizeof allowed, &allowed), 0);
     if (CPU_COUNT(&allowed) < 2) GTEST_SKIP() << "one processor";
-    if (sched_setaffinity(0, sizeof allowed, &allowed) != 0) GTEST_SKIP() << "processors cannot be chosen here";
+    if (sched_setaffinity(0, sizeof allowed, &allowed) != 0)
+        GTEST_SKIP() << "processors cannot be chosen here";
     int before = -1, after = -1;
     cpu_set_t afterwards;
     CPU_ZERO(&afterwards);
