@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
 #include <pwd.h>
 #include <sstream>
@@ -86,22 +85,22 @@ bool execSql(sqlite3* db, const std::string& sql) {
     return rc == SQLITE_OK;
 }
 
-// Whether the database file at path is in WAL mode already: its header's
+// Whether the schema's database file is in WAL mode already: its header's
 // read and write versions are 2. The mode is kept in the file, so a
 // connection opening it is in WAL mode without asking.
-bool walFile(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+bool walFile(sqlite3* db, const char* schema) {
+    sqlite3_file* file = nullptr;
+    if (sqlite3_file_control(db, schema, SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file ||
+        !file->pMethods)
+        return false;
     unsigned char header[20];
-    bool wal =
-        ::pread(fd, header, sizeof header, 0) == ssize_t(sizeof header) && header[18] == 2 && header[19] == 2;
-    ::close(fd);
-    return wal;
+    return file->pMethods->xRead(file, header, sizeof header, 0) == SQLITE_OK && header[18] == 2 &&
+           header[19] == 2;
 }
 
-// Sets the schema's database (file path) in WAL mode unless it is already.
-bool setWal(sqlite3* db, const char* schema, const std::string& path) {
-    if (walFile(path)) return true;
+// Sets the schema's database in WAL mode unless it is already.
+bool setWal(sqlite3* db, const char* schema) {
+    if (walFile(db, schema)) return true;
     char* sql = sqlite3_mprintf("PRAGMA %Q.journal_mode=WAL", schema);
     bool ok = execSql(db, sql);
     sqlite3_free(sql);
@@ -109,8 +108,8 @@ bool setWal(sqlite3* db, const char* schema, const std::string& path) {
 }
 
 // WAL mode, its files kept between starts.
-bool useWal(sqlite3* db, const std::string& path) {
-    if (!setWal(db, "main", path)) return false;
+bool useWal(sqlite3* db) {
+    if (!setWal(db, "main")) return false;
     keepWalFiles(db, "main");
     return true;
 }
@@ -123,8 +122,8 @@ bool createDatabase(const std::string& dir, bool demo) {
     std::string tmp = dir + ".new-" + std::to_string(::getpid());
     makeDirs(tmp);
     sqlite3* db = nullptr;
-    bool ok = sqlite3_open((tmp + "/catalog.db").c_str(), &db) == SQLITE_OK &&
-              useWal(db, tmp + "/catalog.db") && execSql(db, kCatalogTables) && execSql(db, "BEGIN") &&
+    bool ok = sqlite3_open((tmp + "/catalog.db").c_str(), &db) == SQLITE_OK && useWal(db) &&
+              execSql(db, kCatalogTables) && execSql(db, "BEGIN") &&
               execSql(db, "INSERT INTO users(username, password, sysdba, sysoper, created) VALUES "
                           "('SYS', 'change_on_install', 1, 1, datetime('now','localtime')),"
                           "('SYSTEM', 'manager', 0, 0, datetime('now','localtime'))") &&
@@ -245,7 +244,7 @@ void Session::attachAll() {
         sqlite3_free(sql);
         if (rc != SQLITE_OK) continue;
         attached.push_back(name);
-        setWal(conn, name.c_str(), schemaFile(db->dir, id));
+        setWal(conn, name.c_str());
         keepWalFiles(conn, name.c_str());
     }
 }
@@ -260,7 +259,7 @@ bool Session::open(OraError& err) {
     }
     sqlite3_busy_timeout(conn, 5000);
     sqlite3_extended_result_codes(conn, 0);
-    useWal(conn, catalog);
+    useWal(conn);
     execSql(conn, "PRAGMA case_sensitive_like=ON");
     // The dictionary views in catalog.db call this library's functions.
     sqlite3_db_config(conn, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 1, nullptr);

@@ -4,7 +4,9 @@
 #include "catalog.h"
 
 #include <cstdio>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace oci {
 
@@ -116,9 +118,24 @@ void setCatalogVersion(sqlite3* catalog) {
     sqlite3_exec(catalog, sql.c_str(), nullptr, nullptr, nullptr);
 }
 
+// Whether catalog.db's own file, in WAL mode, says the demo is at the latest
+// version already. A WAL file's pages are newer than the database file's, and
+// the version only grows: the file's value is never above the true one.
+bool latestInFile(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    unsigned char header[64];
+    bool read = ::pread(fd, header, sizeof header, 0) == ssize_t(sizeof header);
+    ::close(fd);
+    if (!read || header[18] != 2 || header[19] != 2) return false;
+    const long version = long(header[60]) << 24 | long(header[61]) << 16 | long(header[62]) << 8 | header[63];
+    return version >= kDemoVersion;
+}
+
 } // namespace
 
 void upgradeDemo(const std::string& dir) {
+    if (latestInFile(dir + "/catalog.db")) return;
     sqlite3* catalog = nullptr;
     if (sqlite3_open_v2((dir + "/catalog.db").c_str(), &catalog, SQLITE_OPEN_READWRITE, nullptr) !=
         SQLITE_OK) {
