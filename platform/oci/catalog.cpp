@@ -178,8 +178,6 @@ const View kViews[] = {
      "ora_updatable(owner, table_name, column_name, 'U', updatable) AS UPDATABLE, "
      "ora_updatable(owner, table_name, column_name, 'I', updatable) AS INSERTABLE, "
      "ora_updatable(owner, table_name, column_name, 'D', updatable) AS DELETABLE FROM main.tab_columns"},
-    {"NLS_SESSION_PARAMETERS", "SELECT parameter AS PARAMETER, value AS VALUE FROM ora_nls_session"},
-    {"NLS_DATABASE_PARAMETERS", "SELECT parameter AS PARAMETER, value AS VALUE FROM ora_nls_database"},
     {"DUAL", "SELECT 'X' AS DUMMY"},
 };
 
@@ -261,8 +259,9 @@ bool ensureTempView(Session& s, const std::string& name, const std::string& sele
 }
 
 // The NLS parameters as two read-only tables over the session's own maps,
-// ora_nls_session and ora_nls_database (no storage: a rollback takes no
-// ALTER SESSION back), in the order of the parameters' names.
+// NLS_SESSION_PARAMETERS and NLS_DATABASE_PARAMETERS themselves (no storage:
+// a rollback takes no ALTER SESSION back), in the order of the parameters'
+// names.
 using NlsRows = std::map<std::string, std::string>;
 
 struct NlsTable : sqlite3_vtab {
@@ -275,7 +274,7 @@ struct NlsCursor : sqlite3_vtab_cursor {
 };
 
 int nlsConnect(sqlite3* db, void* aux, int, const char* const*, sqlite3_vtab** out, char**) {
-    int rc = sqlite3_declare_vtab(db, "CREATE TABLE x(parameter TEXT, value TEXT)");
+    int rc = sqlite3_declare_vtab(db, "CREATE TABLE x(PARAMETER TEXT, VALUE TEXT)");
     if (rc != SQLITE_OK) return rc;
     sqlite3_vtab_config(db, SQLITE_VTAB_INNOCUOUS);
     auto* t = new NlsTable();
@@ -338,6 +337,9 @@ int nlsRowid(sqlite3_vtab_cursor* c, sqlite3_int64* row) {
     return SQLITE_OK;
 }
 
+const char* const kNlsSession = "NLS_SESSION_PARAMETERS";
+const char* const kNlsDatabase = "NLS_DATABASE_PARAMETERS";
+
 const sqlite3_module& nlsModule() {
     static const sqlite3_module m = [] {
         sqlite3_module k{};
@@ -378,23 +380,29 @@ void openCatalog(Session& s) {
         {"NLS_SORT", "BINARY"},
         {"NLS_COMP", "BINARY"},
     };
-    sqlite3_create_module(s.conn, "ora_nls_session", &nlsModule(), &s.nlsSession);
-    sqlite3_create_module(s.conn, "ora_nls_database", &nlsModule(), &s.nlsDatabase);
+    sqlite3_create_module(s.conn, kNlsSession, &nlsModule(), &s.nlsSession);
+    sqlite3_create_module(s.conn, kNlsDatabase, &nlsModule(), &s.nlsDatabase);
 }
 
 bool dictionaryView(Session& s, const std::string& name, TableRef& out) {
-    const View* v = nullptr;
-    for (const View& k : kViews)
-        if (name == k.name) v = &k;
-    if (!v || viewHidden(name) || !ensureTempView(s, name, v->sql)) return false;
-    out = tableRef("temp", name, true);
+    if (viewHidden(name)) return false;
+    if (name == kNlsSession || name == kNlsDatabase) {
+        // Tables without a schema of their own, always there.
+        out = tableRef("main", name, true);
+    } else {
+        const View* v = nullptr;
+        for (const View& k : kViews)
+            if (name == k.name) v = &k;
+        if (!v || !ensureTempView(s, name, v->sql)) return false;
+        out = tableRef("temp", name, true);
+    }
     out.dictionaryView = name;
     std::vector<std::string> hidden = hiddenColumns(name);
     if (hidden.empty()) return true;
     // A copy of the view without the hidden columns.
     std::string copy = name + "$" + std::to_string(hidden.size());
     std::string cols;
-    char* sql = sqlite3_mprintf("PRAGMA temp.table_info(%Q)", name.c_str());
+    char* sql = sqlite3_mprintf("PRAGMA %s.table_info(%Q)", out.owner.c_str(), name.c_str());
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(s.conn, sql, -1, &st, nullptr) == SQLITE_OK) {
         while (sqlite3_step(st) == SQLITE_ROW) {
@@ -405,7 +413,8 @@ bool dictionaryView(Session& s, const std::string& name, TableRef& out) {
     }
     sqlite3_finalize(st);
     sqlite3_free(sql);
-    ensureTempView(s, copy, "SELECT " + cols + " FROM temp.\"" + name + "\"");
+    ensureTempView(s, copy, "SELECT " + cols + " FROM " + out.owner + ".\"" + name + "\"");
+    out.owner = "temp";
     out.name = copy;
     return true;
 }

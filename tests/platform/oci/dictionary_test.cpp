@@ -536,4 +536,12 @@ TEST_F(DictionaryTest, SessionParametersOutliveARollback) {
     EXPECT_EQ(column(params), after);
     EXPECT_EQ(column("select value from nls_database_parameters where parameter = 'NLS_NCHAR_CHARACTERSET'"),
               std::vector<std::string>{"AL16UTF16"});
+    // A hidden column is gone from them as from the other views.
+    ASSERT_EQ(api.ctl("hide NLS_SESSION_PARAMETERS.VALUE"), "ok");
+    std::vector<Row> rows;
+    EXPECT_EQ(s->query("select * from nls_session_parameters where parameter = 'NLS_SORT'", rows), 0)
+        << s->errorText();
+    EXPECT_EQ(rows, (std::vector<Row>{Row{std::string("NLS_SORT")}}));
+    EXPECT_EQ(s->query("select value from nls_session_parameters", rows), -1);
+    EXPECT_EQ(s->errorCode(), 904);
 }
