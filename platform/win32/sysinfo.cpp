@@ -7,8 +7,11 @@
 #include <atomic>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "platform/win32/wnd_internal.h"
 #include "win32/errors.h"
@@ -150,14 +153,53 @@ void SetExecutablePath(const std::u16string& path) {
     ExeOverride() = path;
 }
 
+namespace {
+// The arrays and strings this process's environment has been given, kept:
+// another thread may still be reading them. Never destroyed, since the
+// environment is read after static destruction too (libraries' finalizers).
+std::mutex& EnvMutex() {
+    static auto* m = new std::mutex;
+    return *m;
+}
+std::vector<std::unique_ptr<char*[]>>& EnvArrays() {
+    static auto* v = new std::vector<std::unique_ptr<char*[]>>;
+    return *v;
+}
+std::vector<std::unique_ptr<char[]>>& EnvStrings() {
+    static auto* v = new std::vector<std::unique_ptr<char[]>>;
+    return *v;
+}
+} // namespace
+
+// Other threads read the environment while the program changes it (the font
+// database worker at start-up, a logon on another thread), and the C
+// library's setenv frees the array such a reader may be walking. The array
+// is replaced instead: a new one is made with the change and put in place
+// whole, and the old one and its strings are kept.
 int _wputenv(const char16_t* entry) {
     if (!entry) return -1;
     std::string s = WideToUtf8(entry);
     size_t eq = s.find('=');
     if (eq == std::string::npos || eq == 0) return -1;
-    std::string name = s.substr(0, eq), value = s.substr(eq + 1);
-    int r = value.empty() ? unsetenv(name.c_str()) : setenv(name.c_str(), value.c_str(), 1);
-    return r == 0 ? 0 : -1;
+    const std::string prefix = s.substr(0, eq + 1);
+    const bool set = eq + 1 < s.size();
+    std::lock_guard<std::mutex> lock(EnvMutex());
+    size_t count = 0;
+    while (environ && environ[count]) ++count;
+    auto next = std::make_unique<char*[]>(count + 2);
+    size_t n = 0;
+    for (size_t i = 0; i < count; ++i)
+        if (std::strncmp(environ[i], prefix.c_str(), prefix.size()) != 0) next[n++] = environ[i];
+    if (set) {
+        auto text = std::make_unique<char[]>(s.size() + 1);
+        std::memcpy(text.get(), s.c_str(), s.size() + 1);
+        next[n++] = text.get();
+        EnvStrings().push_back(std::move(text));
+    }
+    next[n] = nullptr;
+    environ = next.get();
+    EnvArrays().push_back(std::move(next));
+    return 0;
 }
 
 void _wsplitpath(const char16_t* path, char16_t* drive, char16_t* dir, char16_t* fname, char16_t* ext) {

@@ -1,10 +1,14 @@
 // System services: the system module, the executable's path, environment,
 // current directory and path splitting, Japanese font families, point fonts
 // and the desktop's file type.
+#include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
+#include <vector>
 
 #include "sdi_fixture.h"
 
@@ -47,6 +51,50 @@ TEST(Services, OneExecutablePathForTheModuleNameAndTheLibrariesBesideIt) {
     tvtest::SetExecutablePath(u"");
     GetModuleFileNameW(nullptr, buf, 512);
     EXPECT_NE(std::u16string(buf), u"/nonexistent/dir/tavrelix");
+}
+
+// Other threads read the environment while the program changes it (the
+// font database worker while the session's NLS variables are set): the array
+// such a reader holds stays as it was, however many variables are added or
+// removed, and one reading all the time meanwhile sees each variable only
+// whole.
+TEST(Services, TheEnvironmentAReaderHoldsStaysValidWhileItChanges) {
+    ASSERT_EQ(_wputenv(u"TAVRELIX_ENV_FIRST=1"), 0);
+    char** held = environ;
+    std::vector<std::string> seen;
+    for (char** e = held; *e; ++e) seen.emplace_back(*e);
+    std::atomic<bool> stop{false};
+    std::atomic<int> torn{0};
+    std::thread reader([&] {
+        while (!stop) {
+            const char* v = std::getenv("TAVRELIX_ENV_LAST");
+            if (v && std::strcmp(v, "whole") != 0) ++torn;
+        }
+    });
+    for (int i = 0; i < 200; ++i) {
+        const std::u16string name = u"TAVRELIX_ENV_" + Utf8ToWide(std::to_string(i).c_str());
+        ASSERT_EQ(_wputenv((name + u"=x").c_str()), 0);
+        if (i % 2) {
+            ASSERT_EQ(_wputenv((name + u"=").c_str()), 0);
+        }
+        ASSERT_EQ(_wputenv(u"TAVRELIX_ENV_LAST=whole"), 0);
+    }
+    stop = true;
+    reader.join();
+    EXPECT_EQ(torn.load(), 0);
+    size_t i = 0;
+    for (char** e = held; *e; ++e, ++i) {
+        ASSERT_LT(i, seen.size());
+        EXPECT_EQ(std::string(*e), seen[i]);
+    }
+    EXPECT_EQ(i, seen.size());
+    EXPECT_STREQ(std::getenv("TAVRELIX_ENV_10"), "x");
+    EXPECT_EQ(std::getenv("TAVRELIX_ENV_11"), nullptr);
+    for (int k = 0; k < 200; ++k)
+        _wputenv((u"TAVRELIX_ENV_" + Utf8ToWide(std::to_string(k).c_str()) + u"=").c_str());
+    _wputenv(u"TAVRELIX_ENV_FIRST=");
+    _wputenv(u"TAVRELIX_ENV_LAST=");
+    EXPECT_EQ(std::getenv("TAVRELIX_ENV_FIRST"), nullptr);
 }
 
 TEST(Services, EnvironmentDirectoryAndPathParts) {
