@@ -161,11 +161,10 @@ std::mutex& EnvMutex() {
     static auto* m = new std::mutex;
     return *m;
 }
-std::vector<std::unique_ptr<char*[]>>& EnvArrays() {
+std::vector<std::unique_ptr<char* []>>& EnvArrays() {
     static auto* v = new std::vector<std::unique_ptr<char*[]>>;
     return *v;
-}
-std::vector<std::unique_ptr<char[]>>& EnvStrings() {
+} std::vector<std::unique_ptr<char[]>>& EnvStrings() {
     static auto* v = new std::vector<std::unique_ptr<char[]>>;
     return *v;
 }
