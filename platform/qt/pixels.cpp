@@ -99,9 +99,4 @@ QImage MakeSurfaceImage(int width, int height) {
     return QImage(width, height, QImage::Format_RGB32);
 }
 
-size_t KeptSurfaceBytes() {
-    std::lock_guard<std::mutex> lock(g_blockMutex);
-    return g_keptBytes;
-}
-
 } // namespace qtbk

@@ -25,8 +25,6 @@ namespace qtbk {
 // An image of RGB32 pixels for a surface, a window-sized one in memory that
 // is kept for the next surface of its size once the image is gone.
 QImage MakeSurfaceImage(int width, int height);
-// The bytes so kept (for tests).
-size_t KeptSurfaceBytes();
 
 class QtSurface : public win32bk::Surface {
 public:
