@@ -157,16 +157,14 @@ namespace {
 // The arrays and strings this process's environment has been given, kept:
 // another thread may still be reading them. Never destroyed, since the
 // environment is read after static destruction too (libraries' finalizers).
-std::mutex& EnvMutex() {
-    static auto* m = new std::mutex;
-    return *m;
-}
-std::vector<std::unique_ptr<char* []>>& EnvArrays() {
-    static auto* v = new std::vector<std::unique_ptr<char*[]>>;
-    return *v;
-} std::vector<std::unique_ptr<char[]>>& EnvStrings() {
-    static auto* v = new std::vector<std::unique_ptr<char[]>>;
-    return *v;
+struct KeptEnvironment {
+    std::mutex mutex;
+    std::vector<std::unique_ptr<char*[]>> arrays;
+    std::vector<std::unique_ptr<char[]>> strings;
+};
+KeptEnvironment& Kept() {
+    static auto* kept = new KeptEnvironment;
+    return *kept;
 }
 } // namespace
 
@@ -182,7 +180,8 @@ int _wputenv(const char16_t* entry) {
     if (eq == std::string::npos || eq == 0) return -1;
     const std::string prefix = s.substr(0, eq + 1);
     const bool set = eq + 1 < s.size();
-    std::lock_guard<std::mutex> lock(EnvMutex());
+    KeptEnvironment& kept = Kept();
+    std::lock_guard<std::mutex> lock(kept.mutex);
     size_t count = 0;
     while (environ && environ[count]) ++count;
     auto next = std::make_unique<char*[]>(count + 2);
@@ -193,11 +192,11 @@ int _wputenv(const char16_t* entry) {
         auto text = std::make_unique<char[]>(s.size() + 1);
         std::memcpy(text.get(), s.c_str(), s.size() + 1);
         next[n++] = text.get();
-        EnvStrings().push_back(std::move(text));
+        kept.strings.push_back(std::move(text));
     }
     next[n] = nullptr;
     environ = next.get();
-    EnvArrays().push_back(std::move(next));
+    kept.arrays.push_back(std::move(next));
     return 0;
 }
 
