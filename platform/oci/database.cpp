@@ -85,8 +85,7 @@ bool execSql(sqlite3* db, const std::string& sql) {
     return rc == SQLITE_OK;
 }
 
-// Whether the schema's database file is in WAL mode already: its header's
-// read and write versions are 2. The mode is kept in the file, so a
+// Whether the schema's database file is in WAL mode already, so that a
 // connection opening it is in WAL mode without asking.
 bool walFile(sqlite3* db, const char* schema) {
     sqlite3_file* file = nullptr;
@@ -94,8 +93,7 @@ bool walFile(sqlite3* db, const char* schema) {
         !file->pMethods)
         return false;
     unsigned char header[20];
-    return file->pMethods->xRead(file, header, sizeof header, 0) == SQLITE_OK && header[18] == 2 &&
-           header[19] == 2;
+    return file->pMethods->xRead(file, header, sizeof header, 0) == SQLITE_OK && walHeader(header);
 }
 
 // Sets the schema's database in WAL mode unless it is already.

@@ -127,7 +127,7 @@ bool latestInFile(const std::string& path) {
     unsigned char header[64];
     bool read = ::pread(fd, header, sizeof header, 0) == ssize_t(sizeof header);
     ::close(fd);
-    if (!read || header[18] != 2 || header[19] != 2) return false;
+    if (!read || !walHeader(header)) return false;
     const long version = long(header[60]) << 24 | long(header[61]) << 16 | long(header[62]) << 8 | header[63];
     return version >= kDemoVersion;
 }

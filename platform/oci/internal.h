@@ -312,6 +312,11 @@ OraError sqliteError(Session& s, int rc, const Translation* t, int outOffset);
 // checkpointed and emptied as before, but not deleted, so the next start
 // opens them instead of making them anew.
 void keepWalFiles(sqlite3* conn, const char* schema);
+// Whether a database file's header (its first 20 bytes at least) says WAL
+// mode: read and write versions 2. The mode is kept in the file.
+inline bool walHeader(const unsigned char* header) {
+    return header[18] == 2 && header[19] == 2;
+}
 
 // Registers the SQL functions on a connection.
 void registerFunctions(Session& s);
