@@ -36,11 +36,7 @@ std::unique_ptr<uint16_t[]> build_encode() {
         char16_t w = static_cast<char16_t>(u);
         char out[4];
         BOOL used = FALSE;
-        // A best-fit code reads back as another character, so a file written
-        // with it would hold other text: such a character counts as one
-        // without a code. Kept: U+00A5 as 5C (the yen sign of Japanese text)
-        // and U+301C as 81 60 (the JIS wave dash).
-        DWORD flags = u == 0x00A5 || u == 0x301C ? 0 : WC_NO_BEST_FIT_CHARS;
+        DWORD flags = cp932_kept_best_fit(w) ? 0 : WC_NO_BEST_FIT_CHARS;
         int n = WideCharToMultiByte(932, flags, &w, 1, out, sizeof(out), nullptr, &used);
         if (used) continue;
         if (n == 1)
@@ -53,6 +49,10 @@ std::unique_ptr<uint16_t[]> build_encode() {
 }
 
 } // namespace
+
+char16_t cp932_kept_best_fit(char16_t unit) {
+    return unit == 0x00A5 ? u'\\' : unit == 0x301C ? u'\uFF5E' : 0;
+}
 
 const Cp932Table& cp932_table() {
     static const std::unique_ptr<Cp932Table> table = build();

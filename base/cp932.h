@@ -29,3 +29,10 @@ struct Cp932Table {
 
 // The table, built on first use (thread-safe).
 const Cp932Table& cp932_table();
+
+// A best-fit code reads back as another character, so text written with one
+// would change: such a character counts as one without a code. Two are kept,
+// as Japanese text means them by those codes: U+00A5 -> 5C (the yen sign) and
+// U+301C -> 81 60 (the JIS wave dash). For those two, the character their
+// code reads back as (U+005C, U+FF5E); 0 for any other unit.
+char16_t cp932_kept_best_fit(char16_t unit);

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include "base/cp932.h"
 #include "oracle/ora_globals.h"
 
 namespace {
@@ -67,16 +68,12 @@ int EncodeUtf8(const char16_t* w, char* buf, int size) {
 
 // The text as WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS) is to see it:
 // a best-fit code reads back as another character (U+00A2 as U+FFE0), so
-// data written with it would change; the two that Japanese text means by
-// their codes, U+00A5 (5C) and U+301C (81 60), become the characters those
-// codes read as, which gives the same bytes.
+// data written with it would change; the two best-fit codes kept become the
+// characters those codes read as, which gives the same bytes.
 std::u16string AcpText(const char16_t* w) {
     std::u16string t(w);
     for (char16_t& c : t)
-        if (c == 0x00A5)
-            c = 0x005C;
-        else if (c == 0x301C)
-            c = 0xFF5E;
+        if (char16_t kept = cp932_kept_best_fit(c)) c = kept;
     return t;
 }
 
