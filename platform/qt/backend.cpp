@@ -38,11 +38,6 @@ struct DepthGuard {
     ~DepthGuard() { --g_eventDepth; }
 };
 
-QRegion ToQRegion(const win32bk::Region& r) {
-    QRegion q;
-    for (const RECT& x : r.Rects()) q += QRect(x.left, x.top, x.right - x.left, x.bottom - x.top);
-    return q;
-}
 QColor ToQColor(COLORREF c) {
     return QColor(GetRValue(c), GetGValue(c), GetBValue(c));
 }
@@ -77,6 +72,12 @@ void Bury() {
 
 int EventDepth() {
     return g_eventDepth;
+}
+
+QRegion ToQRegion(const win32bk::Region& r) {
+    QRegion q;
+    for (const RECT& x : r.Rects()) q += QRect(x.left, x.top, x.right - x.left, x.bottom - x.top);
+    return q;
 }
 
 HostWidget* HostOf(HWND hwnd) {

@@ -390,9 +390,7 @@ void DrawGlyphs(QImage& image, const win32bk::Region& clip, win32bk::FontFace* f
         const RECT& r = clip.Rects()[0];
         p.setClipRect(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top));
     } else {
-        QRegion q;
-        for (const RECT& r : clip.Rects()) q += QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
-        p.setClipRegion(q);
+        p.setClipRegion(ToQRegion(clip));
     }
     p.setPen(QColor(GetRValue(color), GetGValue(color), GetBValue(color)));
     DrawRuns(p, f, run.cps, run.xs, run.count, run.y + f->ascent());

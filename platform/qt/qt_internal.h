@@ -117,6 +117,8 @@ private:
 };
 
 HostWidget* HostOf(HWND hwnd);
+// A region of the window system as Qt's.
+QRegion ToQRegion(const win32bk::Region& r);
 // The window as drawn, and that picture as plain pixels.
 QPixmap Grab(HWND hwnd);
 qtplatform::Image ToImage(const QPixmap& pixmap);
