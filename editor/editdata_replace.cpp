@@ -149,8 +149,12 @@ int CEditData::ReplaceAll(const char16_t* replacement, int isTemplate, const Edi
             nextPos = shifted;
         }
         if (hasRange) {
+            // The text after the match end moved with it: when the match ended
+            // on the range's last line, the end keeps its distance from the
+            // end of the line that now holds it.
+            const bool endedOnLastLine = mend.line == re.line;
             re.line += lineDelta;
-            if (mpos.line == re.line - lineDelta) re.col = GetLineLength(re.line) - endDistance;
+            if (endedOnLastLine) re.col = GetLineLength(re.line) - endDistance;
             re = ClampRange(re);
         }
         if (isTemplate && !haveNext) break;

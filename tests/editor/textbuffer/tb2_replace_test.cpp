@@ -114,6 +114,28 @@ TEST_F(Replace, RangeEndStaysOnItsText) {
     }
 }
 
+TEST_F(Replace, RangeEndFollowsAMatchEndingOnItsLine) {
+    // A match from an earlier line that ends on the range's last line joins
+    // the lines; the range end keeps its distance from that line's end.
+    for (int tmpl : {0, 1}) {
+        SetText(d_, u"ab\ncdef");
+        d_.SetLineEndType(LINEEND_LF);
+        d_.SetCaret(1, 1);
+        EditPos s{0, 0}, e{3, 1};
+        EXPECT_EQ(ReplaceAll(u"b\nc|e", u"X", tmpl, &s, &e), 0);
+        EXPECT_EQ(All(), u"aXdXf") << tmpl;
+        EXPECT_EQ(d_.GetCaret(), (EditPos{4, 0})) << tmpl;
+
+        // The same with the joined lines growing.
+        SetText(d_, u"a\nb\nqq");
+        d_.SetLineEndType(LINEEND_LF);
+        s = EditPos{0, 0};
+        e = EditPos{2, 2};
+        EXPECT_EQ(ReplaceAll(u"a\nb\n|q", u"<>", tmpl, &s, &e), 0);
+        EXPECT_EQ(All(), u"<><><>") << tmpl;
+    }
+}
+
 TEST_F(Replace, BoxModeSkipsMatchesOutsideTheBox) {
     SetText(d_, u"aaaa\r\naaaa\r\naaaa");
     Box(0, 1, 8, 24); // columns 1 to 3
