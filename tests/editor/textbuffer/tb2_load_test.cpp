@@ -7,6 +7,7 @@
 
 #include "base/textfile.h"
 #include "tb_helpers.h"
+#include "testing/driver.h"
 
 namespace {
 
@@ -29,6 +30,9 @@ public:
 class Load : public ::testing::Test {
 protected:
     void SetUp() override {
+        // Message boxes are recorded and answered whatever ran before.
+        tvtest::Init();
+        tvtest::ClearBoxes();
         char tmpl[] = "/tmp/tavrelix-load-XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         dir_ = tmpl;
@@ -150,9 +154,12 @@ TEST_F(Load, FailedReadsAndInsertionsReportOne) {
         TrapFile f;
         f.failHeapAt = 4;
         int code = CHARCODE_UTF8_NOSIG, le = 0;
+        tvtest::AnswerBox(IDOK);
         int r = LoadInto(d, &code, &le, &f);
         f.heap.reset();
         EXPECT_EQ(r, 1);
+        ASSERT_EQ(tvtest::Boxes().size(), 1u);
+        EXPECT_EQ(tvtest::Boxes()[0].text, u"メモリが確保できません");
         std::u16string got = Joined(d);
         EXPECT_LT(got.size(), all.size());
         EXPECT_EQ(all.compare(0, got.size(), got), 0);
