@@ -367,7 +367,18 @@ int CEditCtrl::Replace(const char16_t* pattern, const char16_t* replacement, int
     EditPos out{0, 0};
     int length = -1;
     int col = -1;
-    if (direction == 1 || start.col > 0)
+    // Whether the selection is a match is asked forward in both directions: a
+    // backward search finds only matches ending before its start.
+    if (direction == -1 && sel) {
+        col = m_data->SearchLine(start.line, start.col, 1, &length, re);
+        EditPos end{col, start.line};
+        if (col == start.col) m_data->AdvancePosition(&end, length);
+        if (col != start.col || !(end == d.m_selEnd)) {
+            col = -1;
+            length = -1;
+        }
+    }
+    if (col < 0 && (direction == 1 || start.col > 0))
         col = m_data->SearchLine(start.line, start.col, direction, &length, re);
     if (col >= 0) {
         out = EditPos{col, start.line};
@@ -400,6 +411,8 @@ int CEditCtrl::Replace(const char16_t* pattern, const char16_t* replacement, int
                 d.m_selEnd = end;
             }
             ReplaceSelection(text, 0);
+            // Backward the next match ends before the replaced text.
+            if (direction == -1) m_data->SetCaret(out.line, out.col);
             return Find(pattern, direction, matchCase, matchWidth, isRegex);
         }
     }

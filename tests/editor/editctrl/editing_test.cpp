@@ -507,3 +507,33 @@ TEST_F(Search, PatternCacheCompilesOnce) {
     c.Get(u"ab", 1, 0, 0);
     EXPECT_EQ(c.compileCount, 2);
 }
+
+// Backward replace works as forward does: a selected match is replaced and
+// the match before it selected, and so on to the start.
+TEST_F(Search, BackwardReplaceReplacesFromTheEnd) {
+    SetText(data.get(), u"a b a\r\nab");
+    CEditCtrl* e = Make(0);
+    Focus(e);
+    data->SetCaret(1, 2);
+    e->Replace(u"a", u"XX", -1, 1, 1, 0, 0, 0);
+    EXPECT_EQ(TextOf(data.get()), u"a b a\nab");
+    ASSERT_TRUE(e->HasSelection());
+    EXPECT_EQ(data->m_disp.m_selStart, (EditPos{0, 1}));
+    EXPECT_EQ(e->Replace(u"a", u"XX", -1, 1, 1, 0, 0, 0), 0);
+    EXPECT_EQ(TextOf(data.get()), u"a b a\nXXb");
+    EXPECT_EQ(data->m_disp.m_selStart, (EditPos{4, 0}));
+    EXPECT_EQ(e->Replace(u"a", u"XX", -1, 1, 1, 0, 0, 0), 0);
+    EXPECT_EQ(TextOf(data.get()), u"a b XX\nXXb");
+    EXPECT_EQ(data->m_disp.m_selStart, (EditPos{0, 0}));
+    e->Replace(u"a", u"XX", -1, 1, 1, 0, 0, 0);
+    EXPECT_EQ(TextOf(data.get()), u"XX b XX\nXXb");
+    // A replacement holding the pattern is not found again going backward.
+    SetText(data.get(), u"ab ab");
+    e->Relayout(0, 1);
+    data->SetCaret(0, 5);
+    e->Replace(u"ab", u"abab", -1, 1, 1, 0, 0, 0);
+    EXPECT_EQ(e->Replace(u"ab", u"abab", -1, 1, 1, 0, 0, 0), 0);
+    EXPECT_EQ(TextOf(data.get()), u"ab abab");
+    EXPECT_EQ(data->m_disp.m_selStart, (EditPos{0, 0}));
+    EXPECT_EQ(data->m_disp.m_selEnd, (EditPos{2, 0}));
+}
