@@ -209,6 +209,9 @@ void CEditCtrl::ReplaceSelection(const char16_t* text, int box) {
     int first = sel ? std::min(d.m_selStart.line, d.m_selEnd.line) : m_data->GetCaret().line;
     int last = sel ? std::max(d.m_selStart.line, d.m_selEnd.line) : first;
     int oldRows = m_data->GetLine(first)->rowCount;
+    // Over a selection the selection's own kind decides how the text goes in,
+    // whatever the clipboard said; the flag counts only at a bare caret.
+    if (sel) box = d.m_boxMode ? 1 : 0;
     if (!sel) {
         if (box) {
             PasteBox(text);
@@ -218,24 +221,18 @@ void CEditCtrl::ReplaceSelection(const char16_t* text, int box) {
             m_data->InsertText(text);
         }
     } else {
-        if (d.m_boxMode) {
+        if (box) {
             m_data->m_undo->BeginGroup(0);
             m_data->DeleteBox();
             m_data->SetCaret(first, m_data->GetCaret().col);
-            if (box)
-                PasteBox(text);
-            else
-                m_data->InsertText(text);
+            PasteBox(text);
             m_data->m_undo->EndGroup();
         } else {
             EditPos s = d.m_selStart, e = d.m_selEnd;
             m_data->m_undo->BeginGroup(0);
             m_data->DeleteRange(s, e, 1);
             m_data->SetCaret(s.line, s.col);
-            if (box)
-                PasteBox(text);
-            else
-                m_data->InsertText(text);
+            m_data->InsertText(text);
             m_data->m_undo->EndGroup();
         }
         d.ClearSelection();

@@ -537,3 +537,32 @@ TEST_F(Search, BackwardReplaceReplacesFromTheEnd) {
     EXPECT_EQ(data->m_disp.m_selStart, (EditPos{0, 0}));
     EXPECT_EQ(data->m_disp.m_selEnd, (EditPos{2, 0}));
 }
+
+// Over a selection the selection decides how the text goes in; the clipboard's
+// marker counts only at a bare caret.
+TEST_F(Clipboard, SelectionKindDecidesHowAPasteGoesIn) {
+    CEditCtrl* e = Make(0x10);
+    Focus(e);
+    UINT marker = e->m_boxFormat;
+    // Another program's two lines over a box of two lines: one line each.
+    SetText(data.get(), u"abcd\r\nefgh\r\nijkl");
+    e->Relayout(0, 1);
+    data->m_disp.m_boxMode = 1;
+    e->SelectRange(EditPos{1, 0}, EditPos{3, 1}, 1);
+    tvtest::SetClipboard(Unicode(u"X\r\nY"));
+    e->Paste();
+    EXPECT_EQ(TextOf(data.get()), u"aXd\neYh\nijkl");
+    EXPECT_EQ(data->Undo(), 0);
+    EXPECT_EQ(TextOf(data.get()), u"abcd\nefgh\nijkl");
+    // A box copy over a stream selection goes in as a stream.
+    e->Relayout(0, 1);
+    e->ClearSelection(1);
+    data->m_disp.m_boxMode = 0;
+    e->SelectRange(EditPos{1, 0}, EditPos{3, 0}, 0);
+    auto f = Unicode(u"X\nY\n");
+    f.emplace_back(marker, Marker(u"TRUE", 20));
+    tvtest::SetClipboard(f);
+    e->Paste();
+    EXPECT_EQ(TextOf(data.get()), u"aX\nY\nd\nefgh\nijkl");
+    EXPECT_FALSE(data->m_disp.m_boxMode);
+}
