@@ -643,8 +643,9 @@ int CEditCtrl::FindMatchingBracket(uint32_t c, EditPos* out) {
     if (m_data->LexStateAt(caret.line, caret.col, &cache) != LEX_CODE) return 0;
     static const char16_t kOpen[] = u"(<[{", kClose[] = u")>]}";
     for (int i = 0; i < 4; i++) {
+        // Forward the closer lowers the depth: the pair goes in swapped.
         if (kind == 2 && c == kOpen[i])
-            return m_data->FindMatchingBracket(kOpen[i], kClose[i], 1, nullptr, 1, out);
+            return m_data->FindMatchingBracket(kClose[i], kOpen[i], 1, nullptr, 1, out);
         if (kind == 1 && c == kClose[i])
             return m_data->FindMatchingBracket(kOpen[i], kClose[i], 1, nullptr, -1, out);
     }
@@ -697,7 +698,8 @@ void CEditCtrl::UpdateBracketMatch() {
     if (which >= 0) {
         m_data->SetCaret(best.line, best.col);
         EditPos out;
-        if (m_data->FindMatchingBracket(kOpen[which], kClose[which], 0, &hi, 1, &out)) second = out;
+        // The scan starts after the opener, which counts as one level.
+        if (m_data->FindMatchingBracket(kClose[which], kOpen[which], 1, &hi, 1, &out)) second = out;
         m_data->SetCaret(caret.line, caret.col);
         if (second.line < 0) best = EditPos{-1, -1};
     } else {
@@ -709,7 +711,7 @@ void CEditCtrl::UpdateBracketMatch() {
                 EditPos out;
                 if (c == kOpen[i]) {
                     m_data->SetCaret(caret.line, caret.col);
-                    if (m_data->FindMatchingBracket(kOpen[i], kClose[i], 0, &hi, 1, &out))
+                    if (m_data->FindMatchingBracket(kClose[i], kOpen[i], 1, &hi, 1, &out))
                         best = caret, second = out;
                 } else if (c == kClose[i]) {
                     if (m_data->FindMatchingBracket(kOpen[i], kClose[i], 1, &lo, -1, &out))

@@ -566,3 +566,52 @@ TEST_F(Clipboard, SelectionKindDecidesHowAPasteGoesIn) {
     EXPECT_EQ(TextOf(data.get()), u"aX\nY\nd\nefgh\nijkl");
     EXPECT_FALSE(data->m_disp.m_boxMode);
 }
+
+class Brackets : public EditorTest {
+protected:
+    // The pair UpdateBracketMatch marks with the caret at (col, line).
+    std::pair<EditPos, EditPos> Marked(CEditCtrl* e, int line, int col) {
+        data->SetCaret(line, col);
+        e->UpdateBracketMatch();
+        return {data->m_disp.m_bracket[0], data->m_disp.m_bracket[1]};
+    }
+};
+
+TEST_F(Brackets, PartnersForwardBackwardNestedAndAcrossLines) {
+    CEditCtrl* e = Make(0x2000000);
+    SetText(data.get(), u"((a))");
+    e->Relayout(0, 1);
+    EditPos out{-1, -1};
+    data->SetCaret(0, 0);
+    ASSERT_EQ(e->FindMatchingBracket(u'(', &out), 1);
+    EXPECT_EQ(out, (EditPos{4, 0}));
+    data->SetCaret(0, 1);
+    ASSERT_EQ(e->FindMatchingBracket(u'(', &out), 1);
+    EXPECT_EQ(out, (EditPos{3, 0}));
+    data->SetCaret(0, 4);
+    ASSERT_EQ(e->FindMatchingBracket(u')', &out), 1);
+    EXPECT_EQ(out, (EditPos{0, 0}));
+
+    SetText(data.get(), u"(a)");
+    e->Relayout(0, 1);
+    using Pair = std::pair<EditPos, EditPos>;
+    EXPECT_EQ(Marked(e, 0, 0), (Pair{{0, 0}, {2, 0}}));
+    EXPECT_EQ(Marked(e, 0, 1), (Pair{{0, 0}, {2, 0}}));
+    EXPECT_EQ(Marked(e, 0, 3), (Pair{{-1, -1}, {-1, -1}}));
+
+    SetText(data.get(), u"f(a, (b))");
+    e->Relayout(0, 1);
+    EXPECT_EQ(Marked(e, 0, 3), (Pair{{1, 0}, {8, 0}}));
+    EXPECT_EQ(Marked(e, 0, 6), (Pair{{5, 0}, {7, 0}}));
+
+    // Across lines, with a bracket in a literal and one in a comment skipped.
+    SetText(data.get(), u"select (\r\n  ')' , (1)\r\n  /* ) */\r\n) x");
+    e->Relayout(0, 1);
+    EXPECT_EQ(Marked(e, 1, 7), (Pair{{7, 0}, {0, 3}}));
+    data->SetCaret(0, 7);
+    ASSERT_EQ(e->FindMatchingBracket(u'(', &out), 1);
+    EXPECT_EQ(out, (EditPos{0, 3}));
+    data->SetCaret(3, 0);
+    ASSERT_EQ(e->FindMatchingBracket(u')', &out), 1);
+    EXPECT_EQ(out, (EditPos{7, 0}));
+}
