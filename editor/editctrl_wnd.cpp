@@ -361,9 +361,13 @@ int CEditCtrl::IsPointOnText(CPoint pt) {
     if (row >= DisplayRows()) return 0;
     int line = LineOfRow(row);
     int rowInLine = row - RowOfLine(line);
-    EditPos endPos{RowEndOffset(line, rowInLine), line};
-    CPoint e = PosToPoint(endPos);
-    return pt.x <= e.x ? 1 : 0;
+    // The row's own right end: the end offset of a continued row is where the
+    // next row starts, which as a position stands on that next row.
+    int start = RowStartOffset(line, rowInLine), end = RowEndOffset(line, rowInLine);
+    int width = LinePixelWidth(line, end, nullptr) - (start > 0 ? LinePixelWidth(line, start, nullptr) : 0);
+    if (m_data->m_disp.m_clientDC) m_data->m_disp.m_clientDC->Release();
+    int right = m_leftMargin + width - GetScrollPosition(SB_HORZ) * m_charWidth;
+    return pt.x <= right ? 1 : 0;
 }
 
 int CEditCtrl::IsPointInSelection(CPoint pt) {

@@ -615,3 +615,36 @@ TEST_F(Brackets, PartnersForwardBackwardNestedAndAcrossLines) {
     ASSERT_EQ(e->FindMatchingBracket(u')', &out), 1);
     EXPECT_EQ(out, (EditPos{7, 0}));
 }
+
+// A URL that wraps over several display rows opens and shows the link
+// cursor from every row, not only its last.
+TEST_F(Links, WrappedUrlIsLiveOnEveryRow) {
+    std::u16string url = u"http://a.jp/" + std::u16string(40, u'b');
+    SetText(data.get(), url);
+    data->m_disp.m_layout[0] = 1;
+    CEditCtrl* e = Make(0x400, nullptr, 100, 200);
+    ASSERT_EQ(data->GetLine(0)->rowCount, 3);
+    Focus(e);
+    tvtest::Pump();
+    extern HCURSOR edit_link_cursor();
+    for (int row = 0; row < 3; row++) {
+        int y = e->m_topMargin + row * e->m_rowPitch + 3;
+        EXPECT_TRUE(e->IsPointOnUrl(CPoint(e->m_leftMargin + 20, y))) << row;
+        tvtest::MouseMove(e->m_hWnd, e->m_leftMargin + 20, y);
+        tvtest::Pump();
+        EXPECT_EQ(::GetCursor(), edit_link_cursor()) << row;
+        tvtest::MouseMove(e->m_hWnd, e->m_leftMargin + 20, e->m_topMargin + 5 * e->m_rowPitch);
+        tvtest::Pump();
+        EXPECT_NE(::GetCursor(), edit_link_cursor()) << row;
+    }
+    tvtest::RecordShell(true);
+    int y = e->m_topMargin + 3;
+    tvtest::Click(e->m_hWnd, e->m_leftMargin + 20, y);
+    tvtest::Click(e->m_hWnd, e->m_leftMargin + 20, y);
+    tvtest::Pump();
+    tvtest::Advance(1000);
+    auto calls = tvtest::ShellCalls();
+    tvtest::RecordShell(false);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].file, url);
+}
