@@ -121,9 +121,11 @@ public:
     void SetWrapWidth(int width);
     void UpdateWrapGuide();
     void SetReadOnly(int on) { m_readOnly = on; }
-    void SetModifiedColors(COLORREF modified, COLORREF saved) {
-        m_modifiedBg[0] = modified;
-        m_modifiedBg[1] = saved;
+    // Background (colour 3) while the text is as last saved, and while it has
+    // unsaved edits (option 0x80000000).
+    void SetModifiedColors(COLORREF saved, COLORREF modified) {
+        m_modifiedBg[0] = saved;
+        m_modifiedBg[1] = modified;
     }
 
     // Scrolling base slots.
@@ -271,7 +273,7 @@ public:
     int m_caretWidth = 2;
     int m_blinkPeriod = 500;
     UINT m_dlgCode = DLGC_WANTALLKEYS;
-    COLORREF m_modifiedBg[2] = {0xFFFFFF, 0xFFFFFF};
+    COLORREF m_modifiedBg[2] = {0xFFFFFF, 0xFFFFFF}; // saved, modified
     CPoint m_lastMouse = {-1, -1};
     int m_pointerCountdown = 0;
     HDC m_bgDC = nullptr;
@@ -341,6 +343,7 @@ public:
     int StartDrag(CPoint pt);
     BOOL OnDropText(COleDataObject* data, DWORD effect, CPoint pt);
     DWORD OnDragOverText(COleDataObject* data, CPoint pt);
+    bool AcceptsDrop(COleDataObject* data) const;
     void ShowDropPosition(CPoint pt);
     void HideDropPosition();
 

@@ -49,8 +49,13 @@ bool offers_text(COleDataObject* data) {
 }
 } // namespace
 
+// A read-only editor takes no drop: its text does not change.
+bool CEditCtrl::AcceptsDrop(COleDataObject* data) const {
+    return !m_readOnly && (m_options & (EDOPT_DRAG | EDOPT_DROP_TARGET)) && offers_text(data);
+}
+
 DWORD CEditCtrl::OnDragOverText(COleDataObject* data, CPoint pt) {
-    if (!(m_options & (EDOPT_DRAG | EDOPT_DROP_TARGET)) || !offers_text(data)) return DROPEFFECT_NONE;
+    if (!AcceptsDrop(data)) return DROPEFFECT_NONE;
     ShowDropPosition(pt);
     return (GetAsyncKeyState(VK_CONTROL) & 0x8000) ? DROPEFFECT_COPY : DROPEFFECT_MOVE;
 }
@@ -116,7 +121,7 @@ int CEditCtrl::StartDrag(CPoint) {
 }
 
 BOOL CEditCtrl::OnDropText(COleDataObject* data, DWORD effect, CPoint pt) {
-    if (!(m_options & (EDOPT_DRAG | EDOPT_DROP_TARGET)) || !offers_text(data)) return FALSE;
+    if (!AcceptsDrop(data)) return FALSE;
     CEditDispData& d = m_data->m_disp;
     bool source = d.m_viewState3 != 0;
     if (source && effect != DROPEFFECT_COPY && IsPointInSelection(pt)) {

@@ -648,3 +648,21 @@ TEST_F(Links, WrappedUrlIsLiveOnEveryRow) {
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].file, url);
 }
+
+// A read-only editor refuses drops from another program and from itself.
+TEST_F(DragDrop, ReadOnlyRefusesDrops) {
+    SetText(data.get(), u"abc\r\nxyz");
+    CEditCtrl* e = Make(0x2000 | 0x1000000);
+    e->SetReadOnly(1);
+    Focus(e);
+    win32bk::ClipFormats f = Unicode(u"new");
+    EXPECT_EQ(tvtest::ForeignDrop(e->m_hWnd, e->m_leftMargin + 2, e->m_topMargin + 2, f),
+              static_cast<DWORD>(DROPEFFECT_NONE));
+    EXPECT_EQ(TextOf(data.get()), u"abc\nxyz");
+    e->SelectRange(EditPos{0, 0}, EditPos{2, 0}, 0);
+    CPoint in = e->PosToPoint(EditPos{1, 0}), to = e->PosToPoint(EditPos{3, 1});
+    tvtest::DragScript({{win32bk::DragStep::LeaveStart, nullptr, {}, 0},
+                        {win32bk::DragStep::Drop, e->m_hWnd, {to.x + 1, to.y + 3}, 0}});
+    e->StartDrag(in);
+    EXPECT_EQ(TextOf(data.get()), u"abc\nxyz");
+}
