@@ -15,6 +15,7 @@
 #include "editor/sqltoken.h"
 #include "testing/driver.h"
 #include "win32/backend.h"
+#include "bench/common/bench_summary.h"
 
 namespace {
 
@@ -214,6 +215,9 @@ int main(int argc, char** argv) {
         std::printf("%-10d %12.1f %12.1f %12.1f %12.1f %14.1f %12.1f | %12.1f %12.1f\n", lines, ours.key,
                     ours.repaint, ours.enter, ours.widest, ours.selection, ours.create, ref.key, ref.repaint);
         std::fflush(stdout);
+        std::string at = " at " + std::to_string(lines) + " lines, against QPlainTextEdit";
+        BenchSummary("editor keystroke" + at, ours.key, ref.key, "us", 0);
+        BenchSummary("editor repaint" + at, ours.repaint, ref.repaint, "us", 0);
     }
     return 0;
 }

@@ -16,6 +16,7 @@
 #include "grid/editgrid.h"
 #include "grid/gridfilter.h"
 #include "regex/regex.h"
+#include "bench/common/bench_pairs.h"
 
 namespace {
 
@@ -440,12 +441,27 @@ void Register() {
         ->UseRealTime();
 }
 
+// The summary's figures: every sort against SQLite's ORDER BY (no slower),
+// every filter with a grep reference within 2x of it.
+std::vector<BenchPair> Pairs() {
+    std::vector<BenchPair> pairs;
+    for (const SortCase& c : kSorts) {
+        std::string n = c.name;
+        pairs.push_back({"model sort " + n + ", against SQLite's ORDER BY", "Sort/" + n + "/grid",
+                         "Sort/" + n + "/sqlite", 1});
+    }
+    for (const FilterCase& f : kFilters) {
+        std::string n = f.name;
+        if (f.grepFlags)
+            pairs.push_back({"model filter " + n + ", against grep", "Filter/" + n + "/grid",
+                             "Filter/" + n + "/grep", 2});
+    }
+    return pairs;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
     Register();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return BenchPairsMain(argc, argv, Pairs());
 }

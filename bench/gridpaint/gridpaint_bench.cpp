@@ -13,6 +13,7 @@
 #include "display/table_reference.h"
 #include "gridwnd_fixture.h"
 #include "win32/backend.h"
+#include "bench/common/bench_pairs.h"
 
 namespace {
 
@@ -208,4 +209,15 @@ BENCHMARK(BM_GridCopy100kBy10)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-BENCHMARK_MAIN();
+// The summary's figures: the repaint and the page-down, no slower than Qt's
+// table view.
+int main(int argc, char** argv) {
+    return BenchPairsMain(
+        argc, argv,
+        {{"grid repaint, 1,000 rows, against QTableView", "BM_GridRepaint/1000", "BM_QtRepaint/1000", 1},
+         {"grid repaint, 1,000,000 rows, against QTableView", "BM_GridRepaint/1000000",
+          "BM_QtRepaint/1000000", 1},
+         {"grid page-down, 1,000 rows, against QTableView", "BM_GridPageDown/1000", "BM_QtPageDown/1000", 1},
+         {"grid page-down, 1,000,000 rows, against QTableView", "BM_GridPageDown/1000000",
+          "BM_QtPageDown/1000000", 1}});
+}

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <string>
 #include <vector>
+#include "bench/common/bench_summary.h"
 
 namespace {
 
@@ -201,9 +202,11 @@ int main(int argc, char** argv) {
         std::snprintf(label, sizeof label, "OCIStmtFetch2 %s x%u", std::strchr(c.lang, '.') + 1, c.perFetch);
         if (onlyLang)
             std::printf("%-34s %10ld rows %8.3f s %12.0f rows/s\n", label, c.rows, t, c.rows / t);
-        else
+        else {
             std::printf("%-34s %10ld rows %8.3f s %12.0f rows/s  %.2fx raw\n", label, c.rows, t, c.rows / t,
                         t / raw);
+            BenchSummary(std::string(label) + ", against a raw sqlite3_step loop", t, raw, "s", 0);
+        }
     }
     dlclose(m);
     std::filesystem::remove_all(home);

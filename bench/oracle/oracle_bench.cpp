@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 
 #include <malloc.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,6 +23,7 @@
 #include "bench/common/bench_oracle.h"
 #include "oracle/oci_exec.h"
 #include "oracle/ora_dataset.h"
+#include "bench/common/bench_summary.h"
 
 namespace {
 
@@ -71,89 +73,111 @@ long StatusKb(const char* key) {
     return 0;
 }
 
-// Runs fn in a child process, whose peak resident memory starts at what it
-// shares with this one, so that each measurement has a peak of its own.
-template <class F> void InChild(F fn) {
+// Runs this program again as a fresh process with the given arguments and
+// waits for it. A fresh process (not a fork) has no thread of the client
+// stand-in's, and its peak resident memory is its own measurement's.
+void RunFresh(const std::vector<std::string>& args) {
     std::fflush(stdout);
-    pid_t pid = fork();
-    if (pid == 0) {
-        fn();
-        std::fflush(stdout);
-        _exit(0);
+    std::vector<char*> argv;
+    static char self[] = "/proc/self/exe";
+    argv.push_back(self);
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawn(&pid, self, nullptr, nullptr, argv.data(), environ) != 0) {
+        std::perror("posix_spawn");
+        std::exit(1);
     }
     int status = 0;
     waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "%s %s failed (status %d)\n", args[0].c_str(), args[1].c_str(), status);
+        std::exit(1);
+    }
 }
 
-void FillBench(const std::string& db_dir, OraSession* s) {
-    InChild([&] {
-        CString msg;
-        CancelState cancel{0};
-        OraDataset ds{};
-        long base = StatusKb("VmRSS:");
-        double t0 = Now();
-        Check(oci_sel_dataset_with_cancel(s, &ds, u"select * from big", 100, &msg, nullptr, &cancel, ""), msg,
-              "fill");
-        double t1 = Now();
-        long peak = StatusKb("VmHWM:") - base, held = StatusKb("VmRSS:") - base;
-        double rows = ds.row_count;
-        int64_t blocks = 0, chunks = 0;
-        for (OraRowBlock* b = ds.blocks; b; b = b->next) blocks += int64_t(malloc_usable_size(b));
-        for (OraTextChunk* c = ds.text_heap; c; c = c->next) chunks += int64_t(malloc_usable_size(c));
-        int64_t index = int64_t(malloc_usable_size(ds.row_index));
-        std::printf("fill: %d rows in %.3f s = %.0f rows/s; %.1f bytes/row (blocks %.1f, chunks %.1f, index "
-                    "%.1f); peak memory +%.1f MB (%.1f bytes/row), held +%.1f MB\n",
-                    ds.row_count, t1 - t0, rows / (t1 - t0), double(blocks + chunks + index) / rows,
-                    double(blocks) / rows, double(chunks) / rows, double(index) / rows, peak / 1024.0,
-                    peak * 1024.0 / rows, held / 1024.0);
-        oci_free_dataset(&ds);
-    });
+// Each fill's seconds, written by the process that measured it for the one
+// that started it.
+void WriteSeconds(const std::filesystem::path& home, const char* kind, double seconds) {
+    std::ofstream(home / kind) << seconds << "\n";
+}
 
-    // Reference: sqlite3_step and sqlite3_column_text16 into vectors of strings.
-    InChild([&] {
-        sqlite3* db = nullptr;
-        sqlite3_open_v2((db_dir + "/catalog.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-        sqlite3_stmt* q = nullptr;
-        sqlite3_prepare_v2(db, "SELECT user_id FROM users WHERE username = 'SYSTEM'", -1, &q, nullptr);
-        std::string file = sqlite3_step(q) == SQLITE_ROW
-                               ? db_dir + "/u" + std::to_string(sqlite3_column_int(q, 0)) + ".db"
-                               : "";
-        sqlite3_finalize(q);
-        sqlite3_exec(db, ("ATTACH DATABASE '" + file + "' AS \"SYSTEM\"").c_str(), nullptr, nullptr, nullptr);
-        long base = StatusKb("VmRSS:");
-        double t0 = Now();
-        sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(db, "SELECT * FROM \"SYSTEM\".\"BIG\"", -1, &st, nullptr) != SQLITE_OK)
-            std::fprintf(stderr, "%s\n", sqlite3_errmsg(db));
-        std::vector<std::vector<std::u16string>> table;
-        while (sqlite3_step(st) == SQLITE_ROW) {
-            int n = sqlite3_column_count(st);
-            std::vector<std::u16string> row;
-            row.reserve(size_t(n));
-            for (int c = 0; c < n; ++c) {
-                auto* t = static_cast<const char16_t*>(sqlite3_column_text16(st, c));
-                row.emplace_back(t ? t : u"");
-            }
-            table.push_back(std::move(row));
+double ReadSeconds(const std::filesystem::path& home, const char* kind) {
+    double seconds = 0;
+    std::ifstream(home / kind) >> seconds;
+    return seconds;
+}
+
+// The dataset fill of the table, in a fresh process logged on by itself.
+void FillOurs(const std::filesystem::path& home, OraSession* s) {
+    CString msg;
+    CancelState cancel{0};
+    OraDataset ds{};
+    long base = StatusKb("VmRSS:");
+    double t0 = Now();
+    Check(oci_sel_dataset_with_cancel(s, &ds, u"select * from big", 100, &msg, nullptr, &cancel, ""), msg,
+          "fill");
+    double t1 = Now();
+    long peak = StatusKb("VmHWM:") - base, held = StatusKb("VmRSS:") - base;
+    double rows = ds.row_count;
+    int64_t blocks = 0, chunks = 0;
+    for (OraRowBlock* b = ds.blocks; b; b = b->next) blocks += int64_t(malloc_usable_size(b));
+    for (OraTextChunk* c = ds.text_heap; c; c = c->next) chunks += int64_t(malloc_usable_size(c));
+    int64_t index = int64_t(malloc_usable_size(ds.row_index));
+    std::printf("fill: %d rows in %.3f s = %.0f rows/s; %.1f bytes/row (blocks %.1f, chunks %.1f, index "
+                "%.1f); peak memory +%.1f MB (%.1f bytes/row), held +%.1f MB\n",
+                ds.row_count, t1 - t0, rows / (t1 - t0), double(blocks + chunks + index) / rows,
+                double(blocks) / rows, double(chunks) / rows, double(index) / rows, peak / 1024.0,
+                peak * 1024.0 / rows, held / 1024.0);
+    oci_free_dataset(&ds);
+    WriteSeconds(home, "fill-ours", t1 - t0);
+}
+
+// Reference: sqlite3_step and sqlite3_column_text16 into vectors of strings.
+void FillRaw(const std::filesystem::path& home) {
+    const std::string db_dir = (home / "db" / "bench").string();
+    sqlite3* db = nullptr;
+    sqlite3_open_v2((db_dir + "/catalog.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* q = nullptr;
+    sqlite3_prepare_v2(db, "SELECT user_id FROM users WHERE username = 'SYSTEM'", -1, &q, nullptr);
+    std::string file =
+        sqlite3_step(q) == SQLITE_ROW ? db_dir + "/u" + std::to_string(sqlite3_column_int(q, 0)) + ".db" : "";
+    sqlite3_finalize(q);
+    sqlite3_exec(db, ("ATTACH DATABASE '" + file + "' AS \"SYSTEM\"").c_str(), nullptr, nullptr, nullptr);
+    long base = StatusKb("VmRSS:");
+    double t0 = Now();
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT * FROM \"SYSTEM\".\"BIG\"", -1, &st, nullptr) != SQLITE_OK)
+        std::fprintf(stderr, "%s\n", sqlite3_errmsg(db));
+    std::vector<std::vector<std::u16string>> table;
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        int n = sqlite3_column_count(st);
+        std::vector<std::u16string> row;
+        row.reserve(size_t(n));
+        for (int c = 0; c < n; ++c) {
+            auto* t = static_cast<const char16_t*>(sqlite3_column_text16(st, c));
+            row.emplace_back(t ? t : u"");
         }
-        sqlite3_finalize(st);
-        double t1 = Now();
-        long peak = StatusKb("VmHWM:") - base, held = StatusKb("VmRSS:") - base;
-        // What the vectors hold: the row vector, its strings and their
-        // buffers beyond the inline capacity, the outer vector's slot.
-        int64_t bytes = int64_t(table.capacity() * sizeof(table[0]));
-        for (const auto& row : table) {
-            bytes += int64_t(malloc_usable_size(const_cast<std::u16string*>(row.data())));
-            for (const auto& v : row)
-                if (v.capacity() > 7) bytes += int64_t(malloc_usable_size(const_cast<char16_t*>(v.data())));
-        }
-        double rows = double(table.size());
-        std::printf("raw loop: %zu rows in %.3f s = %.0f rows/s; %.1f bytes/row; peak memory +%.1f MB (%.1f "
-                    "bytes/row), held +%.1f MB\n",
-                    table.size(), t1 - t0, rows / (t1 - t0), double(bytes) / rows, peak / 1024.0,
-                    peak * 1024.0 / rows, held / 1024.0);
-        sqlite3_close(db);
-    });
+        table.push_back(std::move(row));
+    }
+    sqlite3_finalize(st);
+    double t1 = Now();
+    long peak = StatusKb("VmHWM:") - base, held = StatusKb("VmRSS:") - base;
+    // What the vectors hold: the row vector, its strings and their
+    // buffers beyond the inline capacity, the outer vector's slot.
+    int64_t bytes = int64_t(table.capacity() * sizeof(table[0]));
+    for (const auto& row : table) {
+        bytes += int64_t(malloc_usable_size(const_cast<std::u16string*>(row.data())));
+        for (const auto& v : row)
+            if (v.capacity() > 7) bytes += int64_t(malloc_usable_size(const_cast<char16_t*>(v.data())));
+    }
+    double rows = double(table.size());
+    std::printf("raw loop: %zu rows in %.3f s = %.0f rows/s; %.1f bytes/row; peak memory +%.1f MB (%.1f "
+                "bytes/row), held +%.1f MB\n",
+                table.size(), t1 - t0, rows / (t1 - t0), double(bytes) / rows, peak / 1024.0,
+                peak * 1024.0 / rows, held / 1024.0);
+    sqlite3_close(db);
+    WriteSeconds(home, "fill-raw", t1 - t0);
 }
 
 void SortBench() {
@@ -274,17 +298,42 @@ void PollingBench(OraSession* s) {
     control("delay_rows 0", reply, sizeof reply);
 }
 
+// Logs on to the service BENCH of the set-up below.
+OraSession* Logon() {
+    SetDllDirectoryW(Utf8ToWide(ORACLE_BIN_DIR).c_str());
+    CString msg;
+    Check(oci_load_library(&msg), msg, "load");
+    OraSession* s = nullptr;
+    Check(oci_login2(&s, u"system", u"manager", u"BENCH", nullptr, 0, &msg, nullptr), msg, "logon");
+    g_oci_code_page = 65001;
+    return s;
+}
+
 } // namespace
 
 // With arguments, runs only the named parts: sort, conversion, polling, fill.
+// The fill's two measurements run as fresh processes of this program
+// ("--fill-ours" and "--fill-raw", with the set-up's directory), after the
+// table was made.
 int main(int argc, char** argv) {
+    namespace fs = std::filesystem;
+    if (argc == 3 && (std::strcmp(argv[1], "--fill-ours") == 0 || std::strcmp(argv[1], "--fill-raw") == 0)) {
+        fs::path home = argv[2];
+        if (std::strcmp(argv[1], "--fill-raw") == 0) {
+            FillRaw(home);
+            return 0;
+        }
+        OraSession* s = Logon();
+        FillOurs(home, s);
+        oci_ora_logout(&s);
+        return 0;
+    }
     auto wanted = [&](const char* part) {
         if (argc < 2) return true;
         for (int i = 1; i < argc; ++i)
             if (std::strcmp(argv[i], part) == 0) return true;
         return false;
     };
-    namespace fs = std::filesystem;
     char tmpl[] = "/tmp/oracle-bench-XXXXXX";
     fs::path home = mkdtemp(tmpl);
     fs::create_directories(home / "tns");
@@ -295,16 +344,14 @@ int main(int argc, char** argv) {
     if (wanted("sort")) SortBench();
     if (wanted("conversion")) ConversionBench();
     if (wanted("polling") || wanted("fill")) {
-        SetDllDirectoryW(Utf8ToWide(ORACLE_BIN_DIR).c_str());
-        CString msg;
-        Check(oci_load_library(&msg), msg, "load");
-        OraSession* s = nullptr;
-        Check(oci_login2(&s, u"system", u"manager", u"BENCH", nullptr, 0, &msg, nullptr), msg, "logon");
-        g_oci_code_page = 65001;
+        OraSession* s = Logon();
         if (wanted("polling")) PollingBench(s);
         if (wanted("fill")) {
             Fill(s);
-            FillBench((home / "db" / "bench").string(), s);
+            RunFresh({"--fill-ours", home.string()});
+            RunFresh({"--fill-raw", home.string()});
+            BenchSummary("dataset fill of 1,048,576 rows, against a raw sqlite3_step loop",
+                         ReadSeconds(home, "fill-ours"), ReadSeconds(home, "fill-raw"), "s", 0);
         }
         oci_ora_logout(&s);
     }

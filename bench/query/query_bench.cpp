@@ -38,6 +38,7 @@
 #include "win32/backend.h"
 #include "win32/dialog.h"
 #include "win32/sysinfo.h"
+#include "bench/common/bench_summary.h"
 
 namespace {
 
@@ -261,6 +262,10 @@ int main(int argc, char** argv) {
                 Median(shell));
     std::printf("ratio whole fetch / raw loop %.2f (target: within 2x) over %d runs\n",
                 Median(raw) > 0 ? Median(whole) / Median(raw) : 0.0, runs);
+    BenchSummaryLimit("query of 40 rows, OK to first painted rows", Median(small), "ms", 300);
+    BenchSummaryLimit("query of BIG_TABLE, OK to the first transfer line", Median(transfer), "ms", 300);
+    BenchSummary("query of BIG_TABLE's 200,000 rows, against a raw sqlite3_step loop", Median(whole),
+                 Median(raw), "ms", 2);
 
     ::SetWindowLongPtrW(view->m_grid.GetSafeHwnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_gridProc));
     if (theApp.m_pMainWnd && theApp.m_pMainWnd->m_hWnd) theApp.m_pMainWnd->DestroyWindow();

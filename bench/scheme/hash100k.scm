@@ -1,5 +1,4 @@
 ;; interpreters: tavrelix guile
-;; reported only
 ; 100,000 integer keys put and got once.
 (define t (make-hash-table 'equal?))
 (define (put i) (if (< i 100000) (begin (hash-table-put! t i i) (put (+ i 1)))))

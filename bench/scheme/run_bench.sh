@@ -34,6 +34,7 @@ printf '%-14s %-11s %9s %9s %9s  %s\n' benchmark interpreter wall_s user_s peak_
 for b in "${workloads[@]}"; do
   interps=$(sed -n '1s/^;; interpreters: //p' "$here/$b.scm")
   note=""
+  ours=""
   grep -q '^;; reported only' "$here/$b.scm" && note=" (reported only)"
   for interp in $interps; do
     case $interp in
@@ -51,7 +52,21 @@ for b in "${workloads[@]}"; do
       read -r w u m < <(tail -n 1 "$tmp/t")
       echo "$w" >>"$tmp/w"; echo "$u" >>"$tmp/u"; echo "$m" >>"$tmp/m"
     done
-    printf '%-14s %-11s %9s %9s %9s  %s\n' "$b" "$interp" "$(median <"$tmp/w")" "$(median <"$tmp/u")" \
+    wall=$(median <"$tmp/w")
+    printf '%-14s %-11s %9s %9s %9s  %s\n' "$b" "$interp" "$wall" "$(median <"$tmp/u")" \
       "$(median <"$tmp/m")" "$(tr '\n' ' ' <"$tmp/out" | cut -c1-30)$note"
+    case $interp in
+    tavrelix) ours=$wall ;;
+    guile)
+      # The summary of scripts/bench.sh: ours against guile, within 1.5x,
+      # ahead on vectors; a workload reported only has no target.
+      target=1.5
+      case $b in vec*) target=1 ;; esac
+      [ -n "$note" ] && target=0
+      [ -n "${TAVRELIX_BENCH_SUMMARY:-}" ] && [ -n "$ours" ] &&
+        printf 'scheme_run\tscript %s, against guile\t%s\t%s\ts\t%s\n' "$b" "$ours" "$wall" "$target" \
+          >>"$TAVRELIX_BENCH_SUMMARY"
+      ;;
+    esac
   done
 done

@@ -13,6 +13,7 @@
 #include "display/display.h"
 #include "testing/driver.h"
 #include "testing/framework.h"
+#include "bench/common/bench_summary.h"
 
 namespace {
 
@@ -120,5 +121,6 @@ int main() {
     std::printf("  framework: %.3f s (%.1f us a press, %ld commands)\n", ours, ours * 1e6 / kPresses, fired);
     std::printf("  QAction:   %.3f s (%.1f us a press, %ld triggered)\n", qt, qt * 1e6 / kPresses, qtFired);
     std::printf("  ratio %.2f (target: within 2x) %s\n", ours / qt, ours <= 2 * qt ? "met" : "missed");
+    BenchSummary("10,000 accelerator presses, against QActions", ours, qt, "s", 2);
     return fired == kPresses ? 0 : 2;
 }

@@ -18,6 +18,7 @@
 #include "display/display.h"
 #include "display/textdoc_reference.h"
 #include "editor/editdata.h"
+#include "bench/common/bench_pairs.h"
 
 namespace {
 
@@ -271,9 +272,20 @@ int main(int argc, char** argv) {
     qtplatform::Init(&argc, argv);
     WriteFiles();
     ReplaceText();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    // Recorded in the summary without targets.
+    std::vector<BenchPair> pairs = {{"text buffer load, UTF-8, against QTextDocument",
+                                     "BM_Load_EditData/" + std::to_string(CHARCODE_UTF8_NOSIG),
+                                     "BM_Load_QTextDocument", 0},
+                                    {"scan for a missing literal, against QTextDocument",
+                                     "BM_FindMissing_EditData", "BM_FindMissing_QTextDocument", 0}};
+    for (int a : {0, 1})
+        for (int b : {0, 1, 2}) {
+            std::string args = std::to_string(a) + "/" + std::to_string(b);
+            pairs.push_back({"replace-all " + args + ", against QTextDocument",
+                             "BM_ReplaceAll_EditData/" + args, "BM_ReplaceAll_QTextDocument/" + args, 0});
+        }
+    int rc = BenchPairsMain(argc, argv, pairs);
+    if (rc != 0) return rc;
     std::string cmd = "rm -rf '" + Dir() + "'";
     if (Dir().rfind("/tmp/tavrelix-textbuffer-bench-", 0) == 0 && std::system(cmd.c_str()) != 0) return 1;
     return 0;

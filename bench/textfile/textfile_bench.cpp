@@ -18,6 +18,7 @@
 
 #ifdef HAVE_ICU
 #include <unicode/ucnv.h>
+#include "bench/common/bench_pairs.h"
 #endif
 
 namespace {
@@ -269,13 +270,26 @@ void register_all() {
     benchmark::RegisterBenchmark("DetectCode/64KB", BM_DetectCode)->Unit(benchmark::kMicrosecond);
 }
 
+// The summary's figures: every read and write no slower than the reference
+// through iconv.
+std::vector<BenchPair> pairs() {
+    std::vector<BenchPair> out;
+    for (const CodeInfo& c : kCodes) {
+        std::string n = std::to_string(c.code);
+        out.push_back({"text file read, code " + n + ", against fread + iconv", "Read/" + n + "/textfile",
+                       "Read/" + n + "/fread+iconv", 1});
+        out.push_back({"text file write, code " + n + ", against iconv + fwrite", "Write/" + n + "/textfile",
+                       "Write/" + n + "/iconv+fwrite", 1});
+    }
+    return out;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     register_all();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    int rc = BenchPairsMain(argc, argv, pairs());
+    if (rc != 0) return rc;
     std::string cmd = "rm -rf '" + temp_dir() + "'";
     return std::system(cmd.c_str()) == 0 ? 0 : 1;
 }
