@@ -1,6 +1,8 @@
 #include <windows.h>
 
+#include <cerrno>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -29,7 +31,16 @@ FILE* _wfopen(LPCWSTR path, LPCWSTR mode) {
         if (*mode >= 0x80) return nullptr;
         m += static_cast<char>(*mode);
     }
-    return fopen(nativePath(path).c_str(), m.c_str());
+    FILE* f = fopen(nativePath(path).c_str(), m.c_str());
+    // A directory is no file: reading mode would open it here and fail only
+    // at the first read. It is refused in every mode, with EACCES.
+    struct stat st;
+    if (f && fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
+        fclose(f);
+        errno = EACCES;
+        return nullptr;
+    }
+    return f;
 }
 
 int _waccess(LPCWSTR path, int mode) {

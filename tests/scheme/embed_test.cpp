@@ -1,5 +1,7 @@
 // The embedding interface: creation, protected entries, fatal recovery,
 // host functions, loading and cancelling.
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 #include "scheme_fixture.h"
@@ -89,6 +91,17 @@ TEST_F(SchemeTest, LoadPathRequireAndUse) {
     EXPECT_EQ(error(), "Error: : symbol required: \"x\"\n");
     EXPECT_EQ(eval("(load \"./nonexistent.scm\")"), "");
     EXPECT_EQ(error(), "Error: load: can not find file \"./nonexistent.scm\"\n");
+    // A directory is found by the existence test but loads as no file.
+    EXPECT_EQ(eval("(load \".\")"), "");
+    EXPECT_EQ(error(), "Error: load: can not find file \".\"\n");
+    temp_file("sub.scm", "");
+    std::string sub = scheme_temp_dir() + "sub.scm";
+    EXPECT_EQ(eval("(load \"" + sub + "\")"), "#t");
+    EXPECT_EQ(std::remove(sub.c_str()), 0);
+    std::filesystem::create_directory(sub);
+    EXPECT_EQ(eval("(require \"sub\")"), "");
+    EXPECT_EQ(error(), "Error: load: can not find file \"sub.scm\"\n");
+    std::filesystem::remove(sub);
     // An error inside a loaded file ends the whole run.
     std::string bad = temp_file("bad.scm", "(display 1) (car '()) (display 2)");
     EXPECT_EQ(run("(load \"" + bad + "\") (display 3)"), "1");

@@ -182,6 +182,14 @@ TEST_F(SchemeTest, FilePortsAndEncodings) {
     EXPECT_EQ(eval("(char->integer (read-char (open-input-file \"" + u + "\")))"), "32");
     EXPECT_EQ(eval("(open-input-file \"/nonexistent/x\")"), "");
     EXPECT_EQ(error(), "Error: file cannot open \"/nonexistent/x\"\n");
+    // A directory opens as no file, in either direction.
+    std::string dir = scheme_temp_dir();
+    EXPECT_EQ(eval("(open-input-file \".\")"), "");
+    EXPECT_EQ(error(), "Error: file cannot open \".\"\n");
+    EXPECT_EQ(eval("(open-input-file \"" + dir + "\")"), "");
+    EXPECT_EQ(error(), "Error: file cannot open \"" + dir + "\"\n");
+    EXPECT_EQ(eval("(open-output-file \"" + dir + "\")"), "");
+    EXPECT_EQ(error(), "Error: file cannot open \"" + dir + "\"\n");
     EXPECT_EQ(
         eval("(list (file-exists? \"/nonexistent/x\") (file-exists? \"/tmp\") (file-exists? \"" + u + "\"))"),
         "(#f #t #t)");

@@ -6,7 +6,8 @@
 
 #include "win32/types.h"
 
-// Opens a stream; mode is "rb", "wb" or another fopen mode. NULL on failure.
+// Opens a stream; mode is "rb", "wb" or another fopen mode. NULL on failure,
+// and for a directory in any mode.
 FILE* _wfopen(LPCWSTR path, LPCWSTR mode);
 
 // Mode 0 tests existence (files and directories); 2 write, 4 read, 6 both.
