@@ -86,6 +86,8 @@ SchemeCell* match_range(SchemeInterpreter* sc, int op, Args& g) {
     int64_t start = match_pos(d)[2 * i], end = match_pos(d)[2 * i + 1];
     if (start < 0) return s_return(sc, sc->F);
     SchemeCell* subject = d->subject;
+    // An empty range is the empty string whatever became of the subject.
+    if (op == 167 && start == end) return s_return(sc, mk_string_n(sc, 0));
     // The subject may have been shortened since the match; its payload
     // holds the recorded length and a NUL.
     if (str_data(subject)->length < end) return raise_error0(sc, u"out of string buffer");

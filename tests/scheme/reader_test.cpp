@@ -63,6 +63,24 @@ TEST_F(SchemeTest, RegexpLiterals) {
     EXPECT_EQ(error(), "Error: invalid regexp pattern\n");
 }
 
+TEST_F(SchemeTest, MatchRangesOfAShortenedSubject) {
+    // Empty ranges at the end of a subject whose surrogate pair later
+    // becomes one unit, so that they lie past its new end.
+    run("(define s (string-append (make-string 1 (integer->char #x1F600)) \"ab\"))"
+        "(define end (rxmatch #/$/ s))"
+        "(define mid (rxmatch #/b(x?)/ s)) (string-set! s 0 #\\z)");
+    EXPECT_EQ(eval("(string-length s)"), "3");
+    EXPECT_EQ(eval("(rxmatch-substring end)"), "\"\"");
+    EXPECT_EQ(eval("(rxmatch-substring mid 1)"), "\"\"");
+    EXPECT_EQ(error(), "");
+    // A range past the new end is refused.
+    EXPECT_EQ(eval("(rxmatch-substring mid)"), "");
+    EXPECT_EQ(error(), "Error: out of string buffer\n");
+    clear();
+    EXPECT_EQ(eval("(rxmatch-start end)"), "");
+    EXPECT_EQ(error(), "Error: out of string buffer\n");
+}
+
 TEST_F(SchemeTest, AtomPrinter) {
     EXPECT_EQ(eval("(list car (lambda () 1) (if #f #f) '() (make-hash-table) (open-input-string \"\"))"),
               "(#<subr car> #<closure> #<undef> () #<hash-table eq?> #<iport (string)>)");
