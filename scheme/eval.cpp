@@ -889,12 +889,15 @@ SchemeCell* op_syntax(SchemeInterpreter* sc, int op) {
         return s_goto(sc, 11);
     }
     case 51: {
+        // A closure's code and environment become a macro of their own, so
+        // the closure stays a procedure; a macro is bound as it is.
         SchemeCell* v = sc->value;
-        if (!is_closure(v)) {
+        if (is_closure(v)) {
+            sc->value = mk_closure(sc, car(v), cdr(v), SCH_MACRO);
+        } else if (!is_macro(v)) {
             check_letter(sc, u'c', v, u"define-macro");
             return raise_msg(sc, v);
         }
-        sc->value = mk_closure(sc, car(v), cdr(v), SCH_MACRO);
         [[fallthrough]];
     }
     case 27: env_define(sc, sc->env, sc->code, sc->value); return s_return(sc, sc->code);

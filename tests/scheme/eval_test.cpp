@@ -94,6 +94,10 @@ TEST_F(SchemeTest, Macros) {
     EXPECT_EQ(error(), "Error: define-macro: closure required: #<subr car>\n");
     run("(define (f x) x) (define-macro g f)");
     EXPECT_EQ(eval("(list (closure? f) (f 3) (macro? g))"), "(#t 3 #t)");
+    // A macro as the value is bound as a macro too.
+    EXPECT_EQ(eval("(define-macro m2 m)"), "m2");
+    EXPECT_EQ(eval("(list (macro? m2) (eq? m2 m) (m2 (3 4)))"), "(#t #t (3 4))");
+    EXPECT_EQ(eval("(define-macro (m3 . r) `(quote ,r)) (define-macro m4 m3) (m4 a b)"), "(a b)");
     EXPECT_EQ(eval("(define-macro 5 1)"), "");
     EXPECT_EQ(error(), "Error: variable is not a symbol\n");
     EXPECT_EQ(eval("(macroexpand-1 '(m x))"), "'x");
