@@ -386,7 +386,7 @@ SchemeCell* op_reader(SchemeInterpreter* sc, int op) {
     case 106: return wrap(sc, sc->symQuote);
     case 107: {
         int64_t n = list_length(sc->NIL, sc->value);
-        if (n < 0) return raise_error(sc, u"vector constructer require list:", sc->value);
+        if (n < 0) return raise_error0(sc, u"vector constructer require list:");
         return s_return(sc, mk_vector_from_list(sc, sc->value, n));
     }
     case 108: return wrap(sc, sc->symQuasiquote);

@@ -37,6 +37,14 @@ TEST_F(SchemeTest, ReaderEdgeCases) {
     EXPECT_EQ(error(), "Error: Undefined sharp expression\n");
     EXPECT_EQ(eval("'(1 . 2 3)"), "");
     EXPECT_EQ(error(), "Error: syntax error -- illegal dot expression\n");
+    // The reader's vector error carries no irritant; the vector step of
+    // quote-vector names the list.
+    EXPECT_EQ(eval("#(1 . 2)"), "");
+    EXPECT_EQ(error(), "Error: vector constructer require list:\n");
+    EXPECT_EQ(eval("'#(a b . c)"), "");
+    EXPECT_EQ(error(), "Error: vector constructer require list:\n");
+    EXPECT_EQ(eval("(quote-vector (1 . 2))"), "");
+    EXPECT_EQ(error(), "Error: vector constructer require list: (1 . 2)\n");
     EXPECT_EQ(run("(display 1) (1 2"), "1");
     EXPECT_EQ(error(), "Error: syntax error -- EOF inside a list\n");
     EXPECT_EQ(run(")"), "");
