@@ -151,7 +151,8 @@ const EucTable& euc_table() {
         // The IBM extensions (FA40-FC4B) have no JIS X 0208 code, but each
         // character of theirs also has an NEC-selected code (ED40-EEFC) or a
         // code of its own; the NEC-selected one takes the arithmetic, and
-        // the readers decode it to the same character.
+        // the readers decode it to the same character, as the EUC-JP code
+        // pages (20932, 51932) convert them.
         auto nec_selected = std::make_unique<uint16_t[]>(0x10000);
         for (unsigned s1 = 0xED; s1 <= 0xEE; s1++)
             for (unsigned s2 = 0x40; s2 <= 0xFC; s2++) {

@@ -13,6 +13,13 @@
 //  - UTF-8: one U+FFFD per maximal invalid subsequence.
 //  - With MB_ERR_INVALID_CHARS any of these fails with
 //    ERROR_NO_UNICODE_TRANSLATION.
+//
+// EUC-JP (20932 and 51932 alike) is the 932 table moved by the standard
+// arithmetic: JIS X 0208 rows, NEC row 13 (AD) and the NEC-selected IBM
+// extensions (rows 89-92, F9A1-FCFE). The IBM extensions (FA40-FC4B) have no
+// rows of their own; their characters are written by their NEC-selected codes
+// and so read back unchanged. JIS X 0212 (8F xx xx) and the user-defined
+// area are not carried.
 #include <windows.h>
 
 #include <cstring>
@@ -30,6 +37,9 @@ namespace {
 struct Tables {
     int32_t single[256];
     uint16_t encode[0x10000]; // 0 = no code (U+0000 is handled apart)
+    // The NEC-selected code (ED40-EEFC) of an IBM extension code, by
+    // (lead - FA) << 8 | trail; 0 = none.
+    uint16_t necSelected[3 << 8];
     Tables();
 };
 
@@ -56,6 +66,16 @@ Tables::Tables() {
     }
     for (size_t i = 0; i < kEncodeExceptionCount; ++i)
         encode[kEncodeExceptions[i].ch] = kEncodeExceptions[i].code;
+
+    std::memset(necSelected, 0, sizeof necSelected);
+    for (int lead = 0xED; lead <= 0xEE; ++lead) {
+        for (int trail = 0x40; trail <= 0xFC; ++trail) {
+            uint16_t ch = decodePair(static_cast<uint8_t>(lead), static_cast<uint8_t>(trail));
+            uint16_t ibm = ch ? encode[ch] : 0;
+            if (ibm >= 0xFA40 && ibm <= 0xFC4B && !necSelected[ibm - 0xFA00])
+                necSelected[ibm - 0xFA00] = static_cast<uint16_t>((lead << 8) | trail);
+        }
+    }
 }
 
 const Tables& tables() {
@@ -71,6 +91,10 @@ uint16_t encode(uint16_t ch) {
 
 int decodeSingle(uint8_t b) {
     return tables().single[b];
+}
+
+uint16_t necSelected(uint16_t code) {
+    return code >= 0xFA40 && code <= 0xFC4B ? tables().necSelected[code - 0xFA00] : 0;
 }
 
 bool isBestFit(uint16_t ch) {
@@ -240,6 +264,13 @@ inline bool jisRowCode(uint32_t code) {
     return (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xEA);
 }
 
+// EUC-JP carries rows 89-92 as well: the NEC-selected IBM extensions, leads
+// ED-EE.
+inline bool eucRowCode(uint32_t code) {
+    uint32_t lead = code >> 8;
+    return jisRowCode(code) || lead == 0xED || lead == 0xEE;
+}
+
 // 932 pair to JIS X 0208 bytes (each 21-7E).
 inline void sjisToJis(uint32_t code, uint8_t* j1, uint8_t* j2) {
     uint32_t s1 = code >> 8, s2 = code & 0xFF;
@@ -254,11 +285,11 @@ inline void sjisToJis(uint32_t code, uint8_t* j1, uint8_t* j2) {
 }
 
 // JIS X 0208 bytes (21-7E each) to the character, 0 when undefined or
-// outside the carried rows.
-inline uint16_t jisToChar(uint8_t j1, uint8_t j2) {
+// outside the carried rows (rows 1-84, and with necRows rows 89-92).
+inline uint16_t jisToChar(uint8_t j1, uint8_t j2, bool necRows = false) {
     if (j1 < 0x21 || j1 > 0x7E || j2 < 0x21 || j2 > 0x7E) return 0;
     uint32_t row = j1 - 0x21; // 0-93
-    if (row >= 84) return 0;
+    if (row >= 84 && !(necRows && row >= 88 && row <= 91)) return 0;
     uint32_t s1 = row / 2 + (row < 62 ? 0x81 : 0xC1);
     uint32_t s2 = (row & 1) ? j2 + 0x7E : j2 + (j2 >= 0x60 ? 0x20 : 0x1F);
     return cp932::decodePair(static_cast<uint8_t>(s1), static_cast<uint8_t>(s2));
@@ -290,7 +321,7 @@ Status decodeEuc(const uint8_t* s, size_t n, bool strict, WideOut& out) {
             ch = static_cast<char16_t>(0xFF61 + s[i + 1] - 0xA1);
             used = 2;
         } else if (b >= 0xA1 && b <= 0xFE && i + 1 < n && s[i + 1] >= 0xA1 && s[i + 1] <= 0xFE) {
-            ch = jisToChar(b & 0x7F, s[i + 1] & 0x7F);
+            ch = jisToChar(b & 0x7F, s[i + 1] & 0x7F, true);
             used = 2;
         } else if (b == 0x8F && i + 2 < n && s[i + 1] >= 0xA1 && s[i + 1] <= 0xFE && s[i + 2] >= 0xA1 &&
                    s[i + 2] <= 0xFE) {
@@ -312,12 +343,13 @@ Status encodeEuc(const char16_t* s, size_t n, bool noBestFit, const DefaultChar&
         uint32_t ch;
         i += nextChar(s, i, n, &ch);
         uint32_t code = code932(ch, noBestFit);
+        if (uint16_t nec = cp932::necSelected(static_cast<uint16_t>(code))) code = nec;
         if (code == 0x100 || (code && code < 0x80)) {
             PUT(out, static_cast<char>(code & 0x7F));
         } else if (code >= 0xA1 && code <= 0xDF) {
             PUT(out, static_cast<char>(0x8E));
             PUT(out, static_cast<char>(code));
-        } else if (code > 0xFF && jisRowCode(code)) {
+        } else if (code > 0xFF && eucRowCode(code)) {
             uint8_t j1, j2;
             sjisToJis(code, &j1, &j2);
             PUT(out, static_cast<char>(j1 | 0x80));

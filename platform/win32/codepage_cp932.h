@@ -41,6 +41,9 @@ bool isBestFit(uint16_t ch);
 // Character of a byte outside the two-byte range; -1 for a lead byte or an
 // undefined byte.
 int decodeSingle(uint8_t b);
+// The NEC-selected code (ED40-EEFC) of the character of an IBM extension
+// code (FA40-FC4B); 0 for any other code, or when the character has none.
+uint16_t necSelected(uint16_t code);
 inline uint16_t decodePair(uint8_t lead, uint8_t trail) {
     return isTrail(trail) ? kDoubleByte[leadIndex(lead)][trail - 0x40] : 0;
 }

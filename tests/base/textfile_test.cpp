@@ -12,6 +12,7 @@
 #include <string>
 #include <unistd.h>
 #include <vector>
+#include <windows.h>
 
 namespace {
 
@@ -349,6 +350,52 @@ TEST_F(TextFileTest, EucAndJisWriteBackEveryCharacterTheirReadersDecode) {
         EXPECT_EQ(replaced, 0) << "code " << code;
         EXPECT_EQ(read(bytes, code), names) << "code " << code;
     }
+}
+
+TEST_F(TextFileTest, EucIsWrittenAndReadAsTheEucCodePagesConvert) {
+    // One rule for EUC-JP in the text files and in code pages 20932 and 51932:
+    // every BMP character is written to the same bytes (a character either
+    // refuses is '?' in both), and every pair reads as the same character.
+    std::u16string all;
+    for (unsigned u = 1; u < 0x10000; u++)
+        if (u < 0xD800 || u > 0xDFFF) all += static_cast<char16_t>(u);
+    int replaced = 0;
+    Bytes ours = write(CHARCODE_EUC, {all.c_str()}, &replaced);
+    EXPECT_GT(replaced, 0);
+    for (UINT cp : {20932u, 51932u}) {
+        size_t at = 0;
+        for (char16_t u : all) {
+            // Best fit is off, but for the two characters the text files keep.
+            DWORD flags = cp932_kept_best_fit(u) ? 0 : WC_NO_BEST_FIT_CHARS;
+            char bytes[4];
+            BOOL used = FALSE;
+            int n = WideCharToMultiByte(cp, flags, &u, 1, bytes, sizeof bytes, "?", &used);
+            ASSERT_GT(n, 0);
+            ASSERT_EQ(ours.compare(at, static_cast<size_t>(n), bytes, static_cast<size_t>(n)), 0)
+                << "code page " << cp << " U+" << std::hex << static_cast<unsigned>(u);
+            at += static_cast<size_t>(n);
+        }
+        EXPECT_EQ(at, ours.size());
+    }
+
+    Bytes pairs;
+    for (int a = 0xA1; a <= 0xFE; a++)
+        for (int b = 0xA1; b <= 0xFE; b++) pairs += {static_cast<char>(a), static_cast<char>(b)};
+    for (int b = 0xA1; b <= 0xDF; b++) pairs += {'\x8E', static_cast<char>(b)};
+    std::u16string decoded = read(pairs, CHARCODE_EUC);
+    ASSERT_EQ(decoded.size() * 2, pairs.size());
+    for (UINT cp : {20932u, 51932u}) {
+        for (size_t i = 0; i < decoded.size(); i++) {
+            char16_t w = 0;
+            int n = MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, pairs.data() + 2 * i, 2, &w, 1);
+            ASSERT_EQ(n == 1 ? w : u'?', decoded[i]) << "code page " << cp << " bytes " << std::hex
+                                                     << (static_cast<unsigned char>(pairs[2 * i]) << 8 |
+                                                         static_cast<unsigned char>(pairs[2 * i + 1]));
+        }
+    }
+    // The IBM extensions among them, by their NEC-selected codes.
+    EXPECT_EQ(write(CHARCODE_EUC, {u"\u2170\u7E8A\u9AD9\uFA11"}), "\xFC\xF1\xF9\xA1\xFC\xE2\xF9\xF5");
+    EXPECT_EQ(read("\xFC\xF1\xF9\xA1\xFC\xE2\xF9\xF5", CHARCODE_EUC), u"\u2170\u7E8A\u9AD9\uFA11");
 }
 
 TEST_F(TextFileTest, JisSavesReadBackUnchangedThroughDetection) {

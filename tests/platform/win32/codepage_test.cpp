@@ -327,12 +327,14 @@ TEST(EucJp, RowsKanaAndDefaults) {
     EXPECT_EQ(hex(toBytes(20932, u"a\u3042\uFF71\u2460\u4E9C")), "61 A4 A2 8E B1 AD A1 B0 A1");
     EXPECT_EQ(toWide(51932, "a\xA4\xA2\x8E\xB1\xAD\xA1\xB0\xA1"), u"a\u3042\uFF71\u2460\u4E9C");
     BOOL used = FALSE;
-    // IBM extensions are not carried by EUC-JP.
-    EXPECT_EQ(toBytes(20932, u"\u2170\u7E8A", &used), "??");
-    EXPECT_TRUE(used);
+    // JIS X 0212, the user-defined area and rows 85-88 and 93-94 are not carried.
     EXPECT_EQ(toWide(20932, "\x8F\xB0\xA1x"), u"\u30FBx");
-    // Every code of rows 1-84 of the table round-trips through EUC-JP.
-    for (int lead : {0x81, 0x82, 0x87, 0x88, 0x9F, 0xE0, 0xEA}) {
+    EXPECT_EQ(toWide(51932, "\xF5\xA1\xF8\xFE\xFD\xA1\xFE\xFE"), u"\u30FB\u30FB\u30FB\u30FB");
+    EXPECT_EQ(toBytes(20932, u"\uE000\uE757", &used), "??");
+    EXPECT_TRUE(used);
+    // Every code of rows 1-84 of the table, and of the NEC-selected and IBM
+    // extension rows, round-trips through EUC-JP.
+    for (int lead : {0x81, 0x82, 0x87, 0x88, 0x9F, 0xE0, 0xEA, 0xED, 0xEE, 0xFA, 0xFB, 0xFC}) {
         for (int trail = 0x40; trail <= 0xFC; ++trail) {
             std::string sj{static_cast<char>(lead), static_cast<char>(trail)};
             std::u16string w = toWide(932, sj, MB_ERR_INVALID_CHARS);
@@ -340,6 +342,29 @@ TEST(EucJp, RowsKanaAndDefaults) {
             EXPECT_EQ(toWide(20932, toBytes(20932, w), MB_ERR_INVALID_CHARS), w) << hex(sj);
         }
     }
+}
+
+TEST(EucJp, IbmExtensionsGoByTheirNecSelectedCodes) {
+    // Rows 89-92 hold the NEC-selected IBM extensions; the IBM extension
+    // characters are written there, in either code page and with or without
+    // best fit, and read back unchanged.
+    const std::u16string text = u"\u2170\u2179\u7E8A\u9ED1\uFFE4\uFF07\uFF02\u9AD9\uFA11";
+    const std::string euc = "\xFC\xF1\xFC\xFA\xF9\xA1\xFC\xEE\xFC\xFC\xFC\xFD\xFC\xFE\xFC\xE2\xF9\xF5";
+    for (UINT cp : {20932u, 51932u}) {
+        for (DWORD flags : {0ul, static_cast<unsigned long>(WC_NO_BEST_FIT_CHARS)}) {
+            BOOL used = TRUE;
+            EXPECT_EQ(hex(toBytes(cp, text, &used, nullptr, flags)), hex(euc)) << cp;
+            EXPECT_FALSE(used);
+        }
+        EXPECT_EQ(toWide(cp, euc, MB_ERR_INVALID_CHARS), text) << cp;
+        // The same characters by their 932 codes: IBM and NEC-selected.
+        EXPECT_EQ(toWide(cp, toBytes(cp, toWide(932, "\xFA\x40\xEE\xEF\xFA\x5C\xED\x40"))),
+                  u"\u2170\u2170\u7E8A\u7E8A");
+    }
+    // IBM extensions that also have an NEC row 13 or a JIS X 0208 code go
+    // by that code.
+    EXPECT_EQ(hex(toBytes(51932, toWide(932, "\xFA\x4A\xFA\x54\xFA\x58\xFA\x5B"))),
+              "AD B5 A2 CC AD EA A2 E8");
 }
 
 TEST(Iso2022Jp, EscapesAndKatakana) {
