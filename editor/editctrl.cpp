@@ -328,7 +328,13 @@ int CEditCtrl::AffectsLexicalState(uint32_t c) {
     if ((m_options & EDOPT_DEPTH_COLORS) && (c == u'(' || c == u')')) return 1;
     if (c <= 255 && t->m_lexState[c]) return 1;
     uint32_t at = m_data->GetCharAtCaret();
-    return at <= 255 && t->m_lexState[at] ? 1 : 0;
+    if (at <= 255 && t->m_lexState[at]) return 1;
+    // The opening unit of a q-quoted literal ("q'[") follows two such units.
+    EditPos caret = m_data->GetCaret();
+    const char16_t* text = m_data->GetLineText(caret.line);
+    for (int k = caret.col - 2; k < caret.col; k++)
+        if (k >= 0 && text[k] <= 255 && t->m_lexState[text[k]]) return 1;
+    return 0;
 }
 
 void CEditCtrl::UpdateLexicalStates(int first, int last) {

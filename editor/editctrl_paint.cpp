@@ -260,7 +260,7 @@ int CEditCtrl::DrawLine(HDC dc, HDC visDC, int hpos, int y, int line, const RECT
     const char16_t* t = l->text;
     const int length = l->length - 1;
     LinePaintEntry& e = d.m_paintCache.For(line);
-    const uint32_t carried = l->lexFlags & (LEXF_IN_COMMENT | LEXF_IN_TAG);
+    const uint32_t carried = l->lexFlags & LEXF_CARRIED;
     bool valid = e.line == l && e.index == line && !(l->lexFlags & LEXF_CHANGED) && e.carried == carried &&
                  e.depth == l->depth && e.count == length + 1;
     if (!valid) {
@@ -289,6 +289,11 @@ int CEditCtrl::DrawLine(HDC dc, HDC visDC, int hpos, int y, int line, const RECT
             for (int k = from; k < to && k < length; k++) a[k].color = color;
         };
         int i = 0;
+        if (char16_t close = plain ? 0 : lexf_closer(l->lexFlags)) {
+            // The rest of a q-quoted literal opened on an earlier line.
+            i = q_quote_rest(t, close, 1, nullptr);
+            paint(0, i, 5);
+        }
         while (i < length) {
             if (inComment) {
                 int j = i;

@@ -7,6 +7,17 @@
 constexpr uint32_t LEXF_IN_COMMENT = 1; // the line begins inside a block comment
 constexpr uint32_t LEXF_IN_TAG = 4;     // the line begins between '<' and '>' under the tag rule
 constexpr uint32_t LEXF_CHANGED = 8;    // the text changed since the colouring state was computed
+constexpr uint32_t LEXF_IN_QUOTE = 2;   // the line begins inside a q-quoted literal ...
+constexpr int LEXF_CLOSER_SHIFT = 16;   // ... that the unit in bits 16 to 31 closes
+
+inline uint32_t lexf_quote(char16_t closer) {
+    return closer ? LEXF_IN_QUOTE | (static_cast<uint32_t>(closer) << LEXF_CLOSER_SHIFT) : 0;
+}
+inline char16_t lexf_closer(uint32_t flags) {
+    return (flags & LEXF_IN_QUOTE) ? static_cast<char16_t>(flags >> LEXF_CLOSER_SHIFT) : 0;
+}
+// The flags a line's start state is made of.
+constexpr uint32_t LEXF_CARRIED = LEXF_IN_COMMENT | LEXF_IN_TAG | LEXF_IN_QUOTE | 0xFFFF0000u;
 
 // One line of text (a node of EditLinePool).
 struct EditLine {

@@ -35,6 +35,21 @@ bool grow_cache(LexLineCache* cache, int need) {
     return true;
 }
 
+// The closer of a q-quoted literal that the tokenizer sees at p, else 0 (a
+// tokenizer whose quote table holds the letter reads it its own way).
+char16_t q_literal_at(const CStrToken* t, const char16_t* p) {
+    if (p[0] < 256 && t->m_quoteStart[p[0]]) return 0;
+    return t->isQuoteStart(p) ? q_quote_closer(p) : 0;
+}
+
+// A quoted literal opens at p: a quote-start character, or a letter that
+// begins a word there (the q of "seq'" opens nothing).
+bool quote_opens_at(const CStrToken* t, const char16_t* text, const char16_t* p) {
+    if (!t->isQuoteStart(p)) return false;
+    if (p == text || (p[0] < 256 && t->m_delimiter[p[0]])) return true;
+    return t->isWordBreak(p[-1]);
+}
+
 } // namespace
 
 int CEditData::TokenLength(const char16_t* p) const {
@@ -72,12 +87,18 @@ uint8_t CEditData::LexStateAt(int line, int column, LexLineCache* cache) {
     const CStrToken* tok = m_token;
     uint8_t result = 0;
     bool found = false;
+    // A q-quoted literal from an earlier line runs on to its closer.
+    char16_t continued = offset == 0 ? lexf_closer(l->lexFlags) : 0;
     while (offset < length && offset <= column) {
         const char16_t* p = text + offset;
         uint8_t r = s == LEX_QUOTED ? LEX_CODE : s;
         uint8_t tokenState = r;
         int t;
-        if (r == LEX_BLOCK_COMMENT) {
+        if (continued) {
+            t = q_quote_rest(p, continued, 1, nullptr);
+            tokenState = r = LEX_QUOTED;
+            continued = 0;
+        } else if (r == LEX_BLOCK_COMMENT) {
             if (starts_with(p, tok->m_blockEnd, tok->m_blockEndLength)) {
                 t = tok->m_blockEndLength;
                 r = LEX_CODE;
@@ -145,21 +166,30 @@ void CEditData::UpdateLexStates(int firstLine, int lastLine, uint64_t options, i
     const EditLine* start = m_lines.At(line);
     bool inComment = line > 0 && (start->lexFlags & LEXF_IN_COMMENT) != 0;
     bool inTag = line > 0 && (start->lexFlags & LEXF_IN_TAG) != 0;
+    // The closer of a q-quoted literal left open at a line end, else 0.
+    char16_t inQuote = line > 0 ? lexf_closer(start->lexFlags) : 0;
     int depth = line > 0 ? start->depth : 0;
     for (; line < count; line++) {
         EditLine* l = m_lines.At(line);
         bool storedComment = (l->lexFlags & LEXF_IN_COMMENT) != 0;
         bool storedTag = (l->lexFlags & LEXF_IN_TAG) != 0;
-        bool agree =
-            storedComment == inComment && (!tagRule || storedTag == inTag) && (!depths || l->depth == depth);
+        bool agree = storedComment == inComment && (!tagRule || storedTag == inTag) &&
+                     lexf_closer(l->lexFlags) == inQuote && (!depths || l->depth == depth);
         if (line > lastLine && agree) break;
         if (!agree) {
             if (changed) *changed = 1;
             l->lexFlags = (l->lexFlags & ~LEXF_IN_COMMENT) | (inComment ? LEXF_IN_COMMENT : 0);
             if (tagRule) l->lexFlags = (l->lexFlags & ~LEXF_IN_TAG) | (inTag ? LEXF_IN_TAG : 0);
+            l->lexFlags = (l->lexFlags & ~(LEXF_IN_QUOTE | 0xFFFF0000u)) | lexf_quote(inQuote);
             if (depths) l->depth = depth;
         }
         const char16_t* p = l->text;
+        if (inQuote) {
+            bool closed;
+            p += q_quote_rest(p, inQuote, 1, &closed);
+            if (!closed) continue;
+            inQuote = 0;
+        }
         while (*p) {
             if (inComment) {
                 const char16_t* q = p;
@@ -190,11 +220,22 @@ void CEditData::UpdateLexStates(int firstLine, int lastLine, uint64_t options, i
                 p++;
                 continue;
             }
-            if (tok->isQuoteStart(p)) {
-                if (tagRule && !inTag)
+            if (quote_opens_at(tok, l->text, p)) {
+                if (tagRule && !inTag) {
                     p++;
-                else
-                    p += tok->getQuotedLength(p, 1);
+                    continue;
+                }
+                char16_t close = q_literal_at(tok, p);
+                int n = tok->getQuotedLength(p, 1);
+                if (close && !p[n]) {
+                    // Open at the line's end unless it closed right there.
+                    int prefix = 0;
+                    q_quote_closer(p, &prefix);
+                    bool closed;
+                    q_quote_rest(p + prefix, close, 1, &closed);
+                    if (!closed) inQuote = close;
+                }
+                p += n;
                 continue;
             }
             if (line_comment_at(tok, p)) break;

@@ -31,6 +31,8 @@ void CSQLStrToken::initSqlSyntax() {
     if (m_lineCommentCount < 4) addLineComment(u"--");
     m_lexState[u'-'] = m_delimiter[u'-'] = 1;
     for (char16_t c : {u'\'', u'"'}) m_quoteStart[c] = m_delimiter[c] = m_lexState[c] = 1;
+    // The letters that open q-quoted literals; they stay word characters.
+    for (char16_t c : {u'N', u'Q', u'n', u'q'}) m_lexState[c] = 1;
     m_doubledQuote = u'\'';
     m_escape = 0;
     for (const char16_t* p = u" ,;'\".%()=><|@"; *p; p++) m_delimiter[*p] = 1;
@@ -51,22 +53,10 @@ void CSQLStrToken::initSqlSyntax() {
 }
 
 int CSQLStrToken::getQuotedLength(const char16_t* p, int stopAtLineFeed) const {
-    if (!(p[0] == u'q' && p[1] == u'\'' && p[2] != 0)) return CStrToken::getQuotedLength(p, stopAtLineFeed);
-    char16_t open = p[2];
-    char16_t close = open == u'('   ? u')'
-                     : open == u'<' ? u'>'
-                     : open == u'[' ? u']'
-                     : open == u'{' ? u'}'
-                                    : open;
-    const char16_t stop = stopAtLineFeed ? u'\n' : 0;
-    int n = 3;
-    for (;;) {
-        char16_t c = p[n];
-        if (c == 0 || (stop && c == stop)) return n;
-        if (c == close && p[n + 1] == u'\'') return n + 2;
-        if (utf16_is_high_surrogate(c) && utf16_is_low_surrogate(p[n + 1])) n++;
-        n++;
-    }
+    int prefix = 0;
+    char16_t close = q_quote_closer(p, &prefix);
+    if (!close) return CStrToken::getQuotedLength(p, stopAtLineFeed);
+    return prefix + q_quote_rest(p + prefix, close, stopAtLineFeed, nullptr);
 }
 
 const char16_t* CSQLStrToken::skipSpaceAndComment(const char16_t* p) const {

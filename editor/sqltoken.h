@@ -15,9 +15,10 @@ public:
     CSQLStrToken();
     ~CSQLStrToken() override;
 
-    // Also q'...' with any delimiter (lower-case q only).
+    // Also a q-quoted literal (q'[...]', Q'{...}', nq'x...x', ...). Callers
+    // ask at token starts only: the q of "seq'" opens nothing.
     int isQuoteStart(const char16_t* p) const override {
-        return (p[0] == u'q' && p[1] == u'\'' && p[2] != 0) || CStrToken::isQuoteStart(p);
+        return q_quote_closer(p) != 0 || CStrToken::isQuoteStart(p);
     }
     int findCompletion(const char16_t* prefix, int ordinal, char16_t* buffer, int capacityBytes,
                        int backward) override;

@@ -128,6 +128,24 @@ int CStrToken::getQuotedLength(const char16_t* p, int stopAtLineFeed) const {
     }
 }
 
+int q_quote_rest(const char16_t* p, char16_t close, int stopAtLineFeed, bool* closed) {
+    const char16_t stop = stopAtLineFeed ? u'\n' : 0;
+    int n = 0;
+    for (;;) {
+        char16_t c = p[n];
+        if (c == 0 || (stop && c == stop)) {
+            if (closed) *closed = false;
+            return n;
+        }
+        if (c == close && p[n + 1] == u'\'') {
+            if (closed) *closed = true;
+            return n + 2;
+        }
+        if (utf16_is_high_surrogate(c) && utf16_is_low_surrogate(p[n + 1])) n++;
+        n++;
+    }
+}
+
 int CStrToken::hasCommentColumn() const {
     return 0;
 }

@@ -51,6 +51,33 @@ inline const char16_t* skip_blanks(const char16_t* p) {
     while (*p == u' ' || *p == u'\t' || *p == u'\n' || *p == u'\r' || *p == 0x3000) p++;
     return p;
 }
+// Oracle q-quoting: [nN]?[qQ]'<open> ... <close>'. The unit that closes the
+// literal at p (before its final apostrophe: ")", ">", "]" or "}" for the
+// four opening brackets, else the opening unit itself), with *prefix the
+// units up to and including the opening one; 0 when p has no such shape (the
+// opening unit is no blank, line break, surrogate or NUL).
+inline char16_t q_quote_closer(const char16_t* p, int* prefix = nullptr) {
+    int n = (p[0] == u'n' || p[0] == u'N') ? 1 : 0;
+    if ((p[n] != u'q' && p[n] != u'Q') || p[n + 1] != u'\'') return 0;
+    char16_t open = p[n + 2];
+    if (open == 0 || open == u' ' || open == u'\t' || open == u'\n' || open == u'\r' ||
+        utf16_is_high_surrogate(open) || utf16_is_low_surrogate(open))
+        return 0;
+    if (prefix) *prefix = n + 3;
+    switch (open) {
+    case u'(': return u')';
+    case u'<': return u'>';
+    case u'[': return u']';
+    case u'{': return u'}';
+    default: return open;
+    }
+}
+// Units of the rest of a q-quoted literal from p (after its opening unit, or
+// a line start inside it) up to and including the closing unit and its
+// apostrophe. *closed is false when the text, or a LF with the flag, ends
+// first; the length then runs up to that end.
+int q_quote_rest(const char16_t* p, char16_t close, int stopAtLineFeed, bool* closed);
+
 // Fold ASCII letters in place up to the NUL (or n units when n >= 0).
 void utf16_ascii_lower(char16_t* s, int n = -1);
 void utf16_ascii_upper(char16_t* s, int n = -1);

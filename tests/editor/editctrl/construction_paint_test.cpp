@@ -35,6 +35,14 @@ const win32bk::TextOutRecord* Find(const std::vector<win32bk::TextOutRecord>& ru
     return nullptr;
 }
 
+// The first run whose text holds part.
+const win32bk::TextOutRecord* FindHaving(const std::vector<win32bk::TextOutRecord>& runs,
+                                         const std::u16string& part) {
+    for (const auto& r : runs)
+        if (r.text.find(part) != std::u16string::npos) return &r;
+    return nullptr;
+}
+
 } // namespace
 
 class Construction : public EditorTest {};
@@ -177,6 +185,45 @@ TEST_F(Painting, SqlColoursByClass) {
     two = Find(runs, u"two");
     ASSERT_NE(two, nullptr);
     EXPECT_EQ(two->textColor, c[0]);
+}
+
+// A q-quoted literal is painted as one literal, over lines too; the comment
+// after one holding an apostrophe is painted as a comment on its next line.
+TEST_F(Painting, QQuotedLiterals) {
+    SetText(data.get(), u"select q'[it's]' /* note\r\ntwo */ x\r\nv := Q'{a\r\nb /* c\r\n}' after");
+    CEditCtrl* e = Make(0);
+    const COLORREF* c = data->m_disp.m_colors;
+    auto runs = Repaint(e);
+    const auto* lit = FindHaving(runs, u"q'[it's]'");
+    ASSERT_NE(lit, nullptr);
+    EXPECT_EQ(lit->textColor, c[5]);
+    const auto* two = FindHaving(runs, u"two");
+    ASSERT_NE(two, nullptr);
+    EXPECT_EQ(two->textColor, c[2]);
+    for (const char16_t* part : {u"Q'{a", u"b", u"c", u"}'"}) {
+        const auto* inside = Find(runs, part);
+        ASSERT_NE(inside, nullptr);
+        EXPECT_EQ(inside->textColor, c[5]);
+    }
+    const auto* after = Find(runs, u"after");
+    ASSERT_NE(after, nullptr);
+    EXPECT_EQ(after->textColor, c[0]);
+
+    // Typing the opening bracket after "q'" opens the literal on the next line.
+    SetText(data.get(), u"v := q'\r\nb ]' -- c");
+    e->Relayout(0, 1);
+    Focus(e);
+    data->SetCaret(0, 7);
+    runs = Repaint(e);
+    const auto* close = Find(runs, u"]");
+    ASSERT_NE(close, nullptr);
+    EXPECT_EQ(close->textColor, c[0]);
+    tvtest::Type(parent, u"[");
+    tvtest::Pump();
+    runs = Repaint(e);
+    close = Find(runs, u"]'");
+    ASSERT_NE(close, nullptr);
+    EXPECT_EQ(close->textColor, c[5]);
 }
 
 TEST_F(Painting, ParenthesesByDepth) {

@@ -177,7 +177,8 @@ TEST(Words, LengthsAndQuotedLiterals) {
         const char16_t* text;
         int lineFeedStop, length;
     };
-    // An upper-case Q is a word and then a literal.
+    // q-quoting in either case, with an optional n or N; a blank after the
+    // apostrophe makes a word and then a plain literal.
     // clang-format off
     const Case cases[] = {
         {&plain, u"abc def", 1, 3}, {&plain, u" x", 1, 1}, {&plain, u"\U0001F600 ", 1, 2},
@@ -185,7 +186,9 @@ TEST(Words, LengthsAndQuotedLiterals) {
         {&sql, u"'it''s' x", 1, 7}, {&sql, u"'open\nnext'", 1, 5}, {&sql, u"'open\nnext'", 0, 11},
         {&sql, u"q'[it's]' x", 1, 9}, {&sql, u"q'xa'bx' y", 1, 8}, {&sql, u"q'{a}'", 1, 6},
         {&sql, u"q'(ab\nc)'", 1, 5}, {&sql, u"q'<\U0001F600>'", 1, 7}, {&sql, u"q'[unterminated", 0, 15},
-        {&sql, u"Q'[a]'", 1, 1}, {&sql, u"\"a b\"c", 1, 5}, {&sql, u"q", 1, 1}, {&sql, u"q'", 1, 1}};
+        {&sql, u"Q'[a]'", 1, 6}, {&sql, u"\"a b\"c", 1, 5}, {&sql, u"q", 1, 1}, {&sql, u"q'", 1, 1},
+        {&sql, u"nq'[it's]' x", 1, 10}, {&sql, u"NQ'!a'b!' x", 1, 9}, {&sql, u"Nq'(a)' x", 1, 7},
+        {&sql, u"q' a' x", 1, 1}, {&sql, u"q'\ta'", 1, 1}, {&sql, u"n'x'", 1, 1}, {&sql, u"nq", 1, 2}};
     // clang-format on
     for (const Case& c : cases)
         EXPECT_EQ(c.tok->getWordLength(c.text, c.lineFeedStop), c.length) << utf8(c.text) << c.lineFeedStop;
@@ -212,7 +215,7 @@ TEST(Words, SqlSyntaxTablesAndSkipping) {
     }
     EXPECT_EQ(delimiters, std::u16string(u"\0\t\n\r !\"%'()*+,-./;<=>@^{|}", 26));
     EXPECT_EQ(quotes, u"\"'");
-    EXPECT_EQ(lex, u"\"'*-/");
+    EXPECT_EQ(lex, u"\"'*-/NQnq");
     EXPECT_EQ(brackets, u"(2)1");
     EXPECT_EQ(ops, u"!%()*+,-./;=^{|}");
     EXPECT_EQ(binds, u":");
