@@ -53,6 +53,11 @@ void SetText(CEditData* d, const std::u16string& text) {
 
 void EditorTest::SetUp() {
     tvtest::Init();
+    // A key sent with Shift or Ctrl leaves the modifier down until the next
+    // key without it; direct calls (TypeChar) must not see an earlier test's.
+    for (int vk :
+         {VK_SHIFT, VK_LSHIFT, VK_RSHIFT, VK_CONTROL, VK_LCONTROL, VK_RCONTROL, VK_MENU, VK_LMENU, VK_RMENU})
+        win32bk::SetAsyncKey(vk, false);
     LoadKeywords();
     static bool registered = false;
     if (!registered) {
