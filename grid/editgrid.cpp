@@ -339,7 +339,8 @@ void CEditableGridData::PasteText(const char16_t* text) {
 }
 
 int CEditableGridData::InsertRows(int afterRow, int count) {
-    if (!m_undo || count <= 0) return 1;
+    if (count <= 0) return 0; // nothing asked, nothing inserted
+    if (!m_undo) return 1;
     if (afterRow < -1) afterRow = -1;
     if (afterRow >= m_rowCount) afterRow = m_rowCount - 1;
     int curCol = m_curCol;

@@ -194,6 +194,17 @@ TEST(GridEditable, InsertRowsRecordsWhatItDid) {
     EXPECT_FALSE(full.CanUndo());
     EXPECT_EQ(full.InsertRows(3, 2), 0); // growth works again
     EXPECT_EQ(full.GetRowCount(), 12);
+
+    // No rows asked for: success, and nothing inserted or recorded.
+    int steps = full.GetUndoBuffer()->stepCounter;
+    int cursorRow = full.m_curRow;
+    for (int count : {0, -1, -5}) {
+        EXPECT_EQ(full.InsertRows(3, count), 0) << count;
+        EXPECT_EQ(full.GetRowCount(), 12);
+        EXPECT_EQ(full.m_insertedCount, 2);
+        EXPECT_EQ(full.GetUndoBuffer()->stepCounter, steps);
+        EXPECT_EQ(full.m_curRow, cursorRow);
+    }
 }
 
 TEST(GridEditable, Paste) {
