@@ -60,8 +60,10 @@ void CGridCtrl::SetSearchHighlight(const char16_t* pattern, int matchCase, int m
 
 int CGridCtrl::Replace(const char16_t* pattern, const char16_t* replacement, int direction, int matchCase,
                        int matchWidth, int regex, int all, int inSelection, int* count, int* wrapped) {
-    if (!m_data->IsEditable()) return 0;
     if (wrapped) *wrapped = 0;
+    if (count) *count = 0;
+    // Nothing can be replaced in read-only data: reported as not found.
+    if (!m_data->IsEditable()) return 1;
     if (all) {
         int r;
         if (inSelection && IsCellEditorVisible() && m_editWnd->HasSelection()) {
@@ -79,7 +81,7 @@ int CGridCtrl::Replace(const char16_t* pattern, const char16_t* replacement, int
     }
     POINT before{m_data->m_curCol, m_data->m_curRow};
     bool valid = IsCursorValid() != 0;
-    if (Find(pattern, direction, matchCase, matchWidth, regex, wrapped, 1) != 0) return 0;
+    if (Find(pattern, direction, matchCase, matchWidth, regex, wrapped, 1) != 0) return 1; // no match
     if (!valid || m_data->m_curCol != before.x || m_data->m_curRow != before.y) return 0;
     // The current cell matches: every match in it is replaced through the
     // editor, whose end writes the text through the model; then the search

@@ -205,6 +205,28 @@ TEST_F(ViewTest, SearchMessages) {
     EXPECT_TRUE(tvtest::Boxes().empty());
 }
 
+TEST_F(ViewTest, AReplaceWithoutAMatchReportsLikeASearch) {
+    Load(u"社員");
+    view->m_grid.SetCursorCell(1, 5);
+    tvtest::ClearBoxes();
+    const int beeps = tvtest::Beeps();
+    view->m_searchRequest.replaceText = u"X";
+    view->m_searchRequest.replaceAll = 0;
+    frame->SetMessageText(u"x");
+    Search(SRM_REPLACE, u"存在しない名前");
+    EXPECT_EQ(Message(), u"見つかりません");
+    EXPECT_EQ(tvtest::Beeps(), beeps + 1);
+    EXPECT_EQ(doc->m_data.m_curRow, 5);
+    EXPECT_EQ(doc->m_data.m_updatedCount, 0);
+    // A match elsewhere moves there and replaces nothing yet.
+    frame->SetMessageText(u"x");
+    Search(SRM_REPLACE, u"鈴木");
+    EXPECT_EQ(Message(), u"ファイルの末尾まで検索しました");
+    EXPECT_EQ(tvtest::Beeps(), beeps + 1);
+    EXPECT_EQ(doc->m_data.m_updatedCount, 0);
+    EXPECT_TRUE(tvtest::Boxes().empty());
+}
+
 TEST_F(ViewTest, FilterMessages) {
     Load(u"ALL_TYPES");
     Split();

@@ -199,11 +199,27 @@ TEST_F(GridCopySearchTest, ReplaceStepsMoveThenReplace) {
     m.Bind();
     grid_.SetData(&m);
     int count = 0, wrapped = 0;
-    grid_.Replace(u"foo", u"bar", 1, 1, 1, 0, 0, 0, &count, &wrapped);
+    EXPECT_EQ(grid_.Replace(u"foo", u"bar", 1, 1, 1, 0, 0, 0, &count, &wrapped), 0); // found, moved
     EXPECT_EQ(m.m_curRow, 3);
     EXPECT_EQ(std::u16string(m.GetText(3, 1)), u"one foo");
     grid_.Replace(u"foo", u"bar", 1, 1, 1, 0, 0, 0, &count, &wrapped);
     EXPECT_EQ(std::u16string(m.GetText(3, 1)), u"one bar");
+    // No match left: reported as not found, like a search, and nothing moves.
+    EXPECT_EQ(grid_.Replace(u"foo", u"bar", 1, 1, 1, 0, 0, 0, &count, &wrapped), 1);
+    EXPECT_EQ(grid_.Replace(u"zzz", u"bar", -1, 1, 1, 0, 0, 0, &count, &wrapped), 1);
+    EXPECT_EQ(m.m_curRow, 3);
+    EXPECT_EQ(m.m_curCol, 1);
+    EXPECT_EQ(std::u16string(m.GetText(3, 1)), u"one bar");
+    // Read-only data: nothing to replace in, not found either.
+    tvtest::ClearBoxes();
+    CGridData readOnly;
+    ASSERT_FALSE(readOnly.IsEditable());
+    grid_.SetData(&readOnly);
+    EXPECT_EQ(grid_.Replace(u"0", u"x", 1, 1, 1, 0, 0, 0, &count, &wrapped), 1);
+    count = -1;
+    EXPECT_EQ(grid_.Replace(u"0", u"x", 1, 1, 1, 0, 1, 0, &count, &wrapped), 1);
+    EXPECT_EQ(count, 0);
+    EXPECT_TRUE(tvtest::Boxes().empty());
     grid_.SetData(model_.get());
 }
 
