@@ -312,7 +312,10 @@ void CGridCtrl::OnDeleteKey() {
     CGridData* d = m_data;
     if (!d->IsEditable() || !IsCursorValid()) return;
     if (d->HasSelection()) {
-        POINT a = d->m_sel1, b = d->m_sel2;
+        // The area goes from its top left to its bottom right, whichever way
+        // the selection was dragged.
+        POINT a{std::min(d->m_sel1.x, d->m_sel2.x), std::min(d->m_sel1.y, d->m_sel2.y)};
+        POINT b{std::max(d->m_sel1.x, d->m_sel2.x), std::max(d->m_sel1.y, d->m_sel2.y)};
         d->SetAreaText(a, b, u"", 0);
         RedrawArea(a, b);
         for (int r = std::max(a.y, FirstRow()); r <= std::min(b.y, FirstRow() + m_pageRows); ++r)

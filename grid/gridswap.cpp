@@ -1,5 +1,7 @@
 #include "grid/gridswap.h"
 
+#include <algorithm>
+
 #include "base/utf16.h"
 
 template <class F> auto CGridData_SwapRowCol::Synced(F f) {
@@ -72,8 +74,13 @@ int CGridData_SwapRowCol::SetText(int row, int col, const char16_t* text, int le
 }
 
 void CGridData_SwapRowCol::SetAreaText(POINT a, POINT b, const char16_t* text, int length) {
+    // The wrapper's columns are the source's rows, and the source's area runs
+    // from its first row down: the corners are put in order before they are
+    // exchanged, so an area dragged from right to left reaches the source.
+    POINT first{std::min(a.y, b.y), std::min(a.x, b.x)};
+    POINT last{std::max(a.y, b.y), std::max(a.x, b.x)};
     Synced([&] {
-        m_source->SetAreaText(POINT{a.y, a.x}, POINT{b.y, b.x}, text, length);
+        m_source->SetAreaText(first, last, text, length);
         return 0;
     });
 }

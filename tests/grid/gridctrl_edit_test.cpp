@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "editor/editctrl.h"
+#include "grid/gridswap.h"
 #include "gridwnd_fixture.h"
 #include "testing/driver.h"
 #include "testmodel.h"
@@ -282,6 +283,70 @@ TEST_F(GridEditTest, PasteCutAndDeleteOverASelectionAreOneUndoStepEach) {
     grid_.Undo();
     EXPECT_EQ(Text(1, 1), u"1-1");
     EXPECT_EQ(Text(2, 2), u"2-2");
+}
+
+TEST_F(GridEditTest, DeleteAndCutClearADraggedAreaWhicheverWayItWasDragged) {
+    // The source's rows 1..2 by columns 1..3, dragged from either top corner;
+    // swapped, the same cells are the wrapper's rows 1..3 by columns 1..2.
+    const POINT topLeft{1, 1}, bottomRight{3, 2};
+    const POINT topRight{3, 1}, bottomLeft{1, 2};
+    for (int swapped = 0; swapped < 2; ++swapped)
+        for (int rightToLeft = 0; rightToLeft < 2; ++rightToLeft) {
+            SCOPED_TRACE(testing::Message() << "swapped " << swapped << ", right to left " << rightToLeft);
+            VectorGridData src(6, 5);
+            src.Bind();
+            CGridData_SwapRowCol wrapper(&src);
+            wrapper.ResetLayout();
+            CGridData* shown = swapped ? static_cast<CGridData*>(&wrapper) : &src;
+            uint32_t style = grid_.GetGridStyle() & ~static_cast<uint32_t>(GRS_SWAPPED);
+            grid_.SetGridStyle(swapped ? style | GRS_SWAPPED : style, 0);
+            grid_.SetData(shown);
+            tvtest::Pump();
+            auto inArea = [&](int r, int c) {
+                return r >= topLeft.y && r <= bottomRight.y && c >= topLeft.x && c <= bottomRight.x;
+            };
+            auto drag = [&] {
+                POINT from = rightToLeft ? topRight : topLeft, to = rightToLeft ? bottomLeft : bottomRight;
+                if (swapped) { // the same source cells, shown exchanged
+                    from = rightToLeft ? POINT{2, 1} : POINT{1, 1};
+                    to = rightToLeft ? POINT{1, 3} : POINT{2, 3};
+                }
+                CPoint a = grid_.GetCellRect(from.x, from.y).CenterPoint();
+                CPoint b = grid_.GetCellRect(to.x, to.y).CenterPoint();
+                tvtest::Advance(1000); // a second press is no double click
+                tvtest::MouseDown(grid_.m_hWnd, a.x, a.y);
+                tvtest::MouseMove(grid_.m_hWnd, b.x, b.y);
+                tvtest::MouseUp(grid_.m_hWnd, b.x, b.y);
+                tvtest::Pump();
+                ASSERT_TRUE(shown->HasSelection());
+            };
+            auto expectCleared = [&](bool cleared) {
+                for (int r = 0; r < 6; ++r)
+                    for (int c = 0; c < 5; ++c) {
+                        std::u16string want = cleared && inArea(r, c)
+                                                  ? u""
+                                                  : VectorGridData::Num(r) + u"-" + VectorGridData::Num(c);
+                        EXPECT_EQ(std::u16string(src.GetText(r, c)), want) << r << "," << c;
+                    }
+            };
+            drag();
+            tvtest::Key(grid_.m_hWnd, qtplatform::Key_Delete);
+            tvtest::Pump();
+            expectCleared(true);
+            grid_.Undo();
+            expectCleared(false);
+
+            drag();
+            grid_.Cut();
+            tvtest::Pump();
+            expectCleared(true);
+            EXPECT_EQ(ClipText(), swapped ? u"1-1\t2-1\r\n1-2\t2-2\r\n1-3\t2-3\r\n"
+                                          : u"1-1\t1-2\t1-3\r\n2-1\t2-2\t2-3\r\n");
+            grid_.Undo();
+            expectCleared(false);
+            grid_.SetData(model_.get());
+            grid_.SetGridStyle(style, 0);
+        }
 }
 
 TEST_F(GridEditTest, CommandsActOnTheOpenEditor) {
