@@ -334,8 +334,8 @@ void CEditableGridData::SetAreaText(POINT a, POINT b, const char16_t* text, int 
     SetAreaTextOver(a, b, text, length);
 }
 
-void CEditableGridData::PasteText(const char16_t* text) {
-    PasteTextOver(text);
+int CEditableGridData::PasteText(const char16_t* text) {
+    return PasteTextOver(text);
 }
 
 int CEditableGridData::InsertRows(int afterRow, int count) {

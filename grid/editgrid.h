@@ -94,7 +94,7 @@ public:
     int IsDeletedRow(int row) override;
     int SetText(int row, int col, const char16_t* text, int length) override;
     void SetAreaText(POINT a, POINT b, const char16_t* text, int length) override;
-    void PasteText(const char16_t* text) override;
+    int PasteText(const char16_t* text) override;
     int InsertRows(int afterRow, int count) override;
     int DeleteRows(int first, int last) override;
     int DeleteNullRows(int allRows) override;

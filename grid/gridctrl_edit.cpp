@@ -266,9 +266,7 @@ int CGridCtrl::Paste() {
             CString copy = text;
             GlobalUnlock(h);
             CloseClipboard();
-            result = PasteText(copy.GetString());
-            const char16_t* err = m_data->GetErrorMessage();
-            if (result != 0 && err && *err) ::MessageBoxW(m_hWnd, err, u"Error", MB_ICONERROR);
+            result = PasteText(copy.GetString()); // a refusal is shown there
         } else {
             CloseClipboard();
         }
@@ -280,15 +278,23 @@ int CGridCtrl::Paste() {
 int CGridCtrl::PasteText(const char16_t* text) {
     CGridData* d = m_data;
     if (!d->HasCursor() || !IsCursorValid()) return 0;
+    int result;
     if (d->HasSelection()) {
         POINT saved{d->m_curCol, d->m_curRow};
         d->m_curCol = d->m_sel1.x;
         d->m_curRow = d->m_sel1.y;
-        d->PasteText(text);
+        result = d->PasteText(text);
         d->m_curCol = saved.x;
         d->m_curRow = saved.y;
     } else {
-        d->PasteText(text);
+        result = d->PasteText(text);
+    }
+    if (result != 0) {
+        // The model refuses a text whose lines do not all find a row, rather
+        // than drop the rest; nothing was changed.
+        ::MessageBoxW(m_hWnd, u"貼り付けるデータの行数が貼り付け先の行数を超えるため、貼り付けできません",
+                      u"Error", MB_ICONERROR);
+        return result;
     }
     ToPanes(GDM_RELAYOUT);
     Relayout();

@@ -136,7 +136,9 @@ int CGridData::Undo() {
 int CGridData::Redo() {
     return 0;
 }
-void CGridData::PasteText(const char16_t*) {}
+int CGridData::PasteText(const char16_t*) {
+    return 0;
+}
 int CGridData::CanInsertRows() {
     return 0;
 }
@@ -431,29 +433,28 @@ void CGridData::SetAreaTextOver(POINT a, POINT b, const char16_t* text, int leng
     EndUndoGroup();
 }
 
-void CGridData::PasteTextOver(const char16_t* text, bool swapped) {
-    if (!text || !*text) return;
+int CGridData::PasteTextOver(const char16_t* text, bool swapped) {
+    if (!text || !*text) return 0;
     int cols = GetColCount(), rows = GetRowCount();
-    if (cols <= 0 || rows <= 0) return;
+    if (cols <= 0 || rows <= 0) return 0;
     int firstCol, lastCol, firstRow, lastRow;
     bool repeatLine = false, spreadOne = false;
     bool sel = HasSelection();
-    // The first line's field count and whether the text has more lines.
-    int firstLineFields = 1;
-    bool oneLine = true;
-    {
-        const char16_t* p = text;
-        for (;;) {
-            p = utf16_get_tsv_field(p, nullptr, 0);
-            if (*p == u'\t') {
-                ++firstLineFields;
-                ++p;
-                continue;
-            }
-            if (*p && p[1]) oneLine = false;
-            break;
+    // The first line's field count and the number of lines, read as the paste
+    // reads them (a line break that ends the text starts no line).
+    int firstLineFields = 1, lines = 1;
+    for (const char16_t* p = text;;) {
+        p = utf16_get_tsv_field(p, nullptr, 0);
+        if (*p == u'\t') {
+            if (lines == 1) ++firstLineFields;
+            ++p;
+            continue;
         }
+        if (!*p || !p[1]) break;
+        ++p;
+        ++lines;
     }
+    bool oneLine = lines == 1;
     if (!sel) {
         firstCol = m_curCol;
         firstRow = m_curRow;
@@ -471,16 +472,21 @@ void CGridData::PasteTextOver(const char16_t* text, bool swapped) {
             repeatLine = !hasLf && lastRow > firstRow;
         } else if (firstLineFields > lastCol - firstCol + 1) {
             lastCol = std::min(cols - 1, firstCol + firstLineFields - 1);
-            if (m_sel1.x >= m_sel2.x)
-                m_sel1.x = lastCol;
-            else
-                m_sel2.x = lastCol;
         }
         if (!swapped && oneLine && lastRow > firstRow) repeatLine = true;
         if (!swapped && firstLineFields == 1 && lastCol > firstCol) spreadOne = true;
     }
-    if (firstRow < 0 || firstCol < 0) return;
-    if (grid_paste_alloc_hook && !grid_paste_alloc_hook(0)) return;
+    if (firstRow < 0 || firstCol < 0) return 0;
+    // Lines past the last row would be lost: the paste is refused whole
+    // instead, before anything changes (a repeated line fills its rows).
+    if (!repeatLine && lines > lastRow - firstRow + 1) return 1;
+    if (sel && !swapped && lastCol != std::max(m_sel1.x, m_sel2.x)) {
+        if (m_sel1.x >= m_sel2.x)
+            m_sel1.x = lastCol;
+        else
+            m_sel2.x = lastCol;
+    }
+    if (grid_paste_alloc_hook && !grid_paste_alloc_hook(0)) return 0;
     BeginUndoGroup();
     std::vector<char16_t> field;
     int row = firstRow, col = firstCol;
@@ -518,6 +524,7 @@ void CGridData::PasteTextOver(const char16_t* text, bool swapped) {
         if (row > lastRow) break;
     }
     EndUndoGroup();
+    return 0;
 }
 
 void CGridData::RefreshFilterMap() {

@@ -103,7 +103,9 @@ public:
     virtual int CanRedo();
     virtual int Undo();
     virtual int Redo();
-    virtual void PasteText(const char16_t* text);
+    // 0 pasted (or nothing to paste); 1 refused because the text has more
+    // lines than there are rows to take them, with nothing changed.
+    virtual int PasteText(const char16_t* text);
     virtual int CanInsertRows();
     virtual int IsRowEditable(int row);
     virtual const char16_t* GetOriginalText(int row, int col);
@@ -177,7 +179,7 @@ protected:
     // The area and paste algorithms over this model's own operations.
     void SetAreaTextOver(POINT a, POINT b, const char16_t* text, int length);
     // swapped: the swapped view's rules (no widening, repeat when no LF).
-    void PasteTextOver(const char16_t* text, bool swapped = false);
+    int PasteTextOver(const char16_t* text, bool swapped = false);
     // Formats the row header of an editable row state into m_rowHeader.
     const char16_t* FormatStateRowHeader(int row, int sourceRow, CGridData* states);
 };

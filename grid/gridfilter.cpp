@@ -315,8 +315,8 @@ void CGridData_Filter::Sort(const int* cols, const int* dirs, int keyCount) {
 void CGridData_Filter::SetAreaText(POINT a, POINT b, const char16_t* text, int length) {
     SetAreaTextOver(a, b, text, length);
 }
-void CGridData_Filter::PasteText(const char16_t* text) {
-    PasteTextOver(text);
+int CGridData_Filter::PasteText(const char16_t* text) {
+    return PasteTextOver(text);
 }
 
 const char16_t* CGridData_Filter::GetRowHeaderText(int row) {

@@ -85,7 +85,7 @@ public:
     int Redo() override;
     void Sort(const int* cols, const int* dirs, int keyCount) override;
     void SetAreaText(POINT a, POINT b, const char16_t* text, int length) override;
-    void PasteText(const char16_t* text) override;
+    int PasteText(const char16_t* text) override;
     const char16_t* GetRowHeaderText(int row) override;
     int GetRowHeaderWidth() override;
     int InsertRows(int afterRow, int count) override;

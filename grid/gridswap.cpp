@@ -170,7 +170,7 @@ int CGridData_SwapRowCol::IsColNullable(int) {
 int CGridData_SwapRowCol::IsNullRow(int) {
     return 0;
 }
-void CGridData_SwapRowCol::PasteText(const char16_t* text) {
-    PasteTextOver(text, true);
+int CGridData_SwapRowCol::PasteText(const char16_t* text) {
+    return PasteTextOver(text, true);
 }
 void CGridData_SwapRowCol::Sort(const int*, const int*, int) {}

@@ -56,7 +56,7 @@ public:
     int GetColScale(int col) override;
     int IsColNullable(int col) override;
     int IsNullRow(int row) override;
-    void PasteText(const char16_t* text) override;
+    int PasteText(const char16_t* text) override;
     void Sort(const int* cols, const int* dirs, int keyCount) override;
 
 private:

@@ -72,6 +72,7 @@ void CStrGridData::SetAreaText(POINT a, POINT b, const char16_t* text, int) {
         for (int c = a.x; c <= b.x; ++c) SetText(r, c, text, -1);
 }
 
-void CStrGridData::PasteText(const char16_t* text) {
+int CStrGridData::PasteText(const char16_t* text) {
     SetText(m_curRow, m_curCol, text, -1);
+    return 0;
 }

@@ -32,7 +32,7 @@ public:
     int IsCellEditable(int row, int col) override;
     int SetText(int row, int col, const char16_t* text, int length) override;
     void SetAreaText(POINT a, POINT b, const char16_t* text, int length) override;
-    void PasteText(const char16_t* text) override;
+    int PasteText(const char16_t* text) override;
 
 private:
     bool In(int row, int col) const { return row >= 0 && row < m_rowCount && col >= 0 && col < m_colCount; }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "grid/gridfilter.h"
+#include "grid/gridswap.h"
 #include "testmodel.h"
 
 namespace {
@@ -231,9 +232,9 @@ TEST(GridEditable, Paste) {
     g.PasteText(u"p\tq\r\n");
     EXPECT_EQ(S(g.GetText(4, 1)), u"q");
     EXPECT_EQ(S(g.GetText(5, 0)), u"5-0");
-    // Lines go down, extra fields and rows are dropped, quotes are read.
+    // Lines go down, extra fields are dropped, quotes are read.
     g.SetCursor(4, 2);
-    g.PasteText(u"1\t2\t3\n\"4\t\"\n5\n");
+    EXPECT_EQ(g.PasteText(u"1\t2\t3\n\"4\t\"\n"), 0);
     EXPECT_EQ(S(g.GetText(4, 3)), u"2");
     EXPECT_EQ(S(g.GetText(5, 2)), u"4\t");
     EXPECT_EQ(g.GetRowCount(), 6);
@@ -258,6 +259,75 @@ TEST(GridEditable, Paste) {
     g.SetAreaText(POINT{2, 0}, POINT{1, 1}, u"w", -1);
     EXPECT_EQ(S(g.GetText(1, 1)), u"w");
     EXPECT_EQ(S(g.GetText(2, 1)), u"v");
+}
+
+TEST(GridEditable, APasteWithMoreLinesThanRowsIsRefusedWhole) {
+    VectorGridData g(20, 3);
+    g.Bind();
+    auto unchanged = [&] {
+        for (int r = 0; r < 20; ++r)
+            for (int c = 0; c < 3; ++c)
+                if (S(g.GetText(r, c)) != VectorGridData::Num(r) + u"-" + VectorGridData::Num(c))
+                    return false;
+        return g.GetRowCount() == 20 && !g.CanUndo() && g.m_updatedCount == 0;
+    };
+    // 100,000 lines into 20 rows: nothing of it lands, rather than 20.
+    std::u16string many;
+    for (int i = 0; i < 100000; ++i) many += u"v" + VectorGridData::Num(i) + u"\r\n";
+    g.SetCursor(0, 0);
+    EXPECT_EQ(g.PasteText(many.c_str()), 1);
+    EXPECT_TRUE(unchanged());
+    // One line too many from the cursor row, however the lines end; quoted
+    // line breaks stay inside their field.
+    g.SetCursor(17, 1);
+    for (const char16_t* text : {u"a\nb\nc\nd", u"a\rb\rc\rd\r", u"a\r\nb\r\nc\r\nd\r\n"}) {
+        EXPECT_EQ(g.PasteText(text), 1) << S(text).size();
+        EXPECT_TRUE(unchanged());
+    }
+    // Exactly as many lines as rows are left (a final line break starts none).
+    EXPECT_EQ(g.PasteText(u"a\n\"b\nb\"\nc\r\n"), 0);
+    EXPECT_EQ(S(g.GetText(17, 1)), u"a");
+    EXPECT_EQ(S(g.GetText(18, 1)), u"b\nb");
+    EXPECT_EQ(S(g.GetText(19, 1)), u"c");
+    g.Undo();
+    EXPECT_TRUE(unchanged());
+    // A selection takes as many lines as it has rows; the selection stays as
+    // it was when the paste is refused, even when the text is wider.
+    g.m_sel1 = POINT{1, 2};
+    g.m_sel2 = POINT{0, 4};
+    EXPECT_EQ(g.PasteText(u"x\ty\tz\nx\nx\nx"), 1);
+    EXPECT_TRUE(unchanged());
+    EXPECT_EQ(g.m_sel1.x, 1);
+    EXPECT_EQ(g.m_sel2.x, 0);
+    EXPECT_EQ(g.PasteText(u"x\ty\tz\nx\nx"), 0);
+    EXPECT_EQ(g.m_sel1.x, 2); // widened to the text
+    EXPECT_EQ(S(g.GetText(2, 2)), u"z");
+    EXPECT_EQ(S(g.GetText(4, 0)), u"x");
+    g.Undo();
+    // One line repeats over every selected row, however many.
+    EXPECT_EQ(g.PasteText(u"r\ts"), 0);
+    for (int r = 2; r <= 4; ++r) EXPECT_EQ(S(g.GetText(r, 1)), u"s");
+
+    // The filtered and the swapped views refuse the same way.
+    VectorGridData src(6, 4);
+    src.Bind();
+    int count = 0;
+    CString err;
+    ASSERT_EQ(src.SetFilter(0, u"[0-2]-", 1, 1, 1, &count, &err, 1), 0);
+    ASSERT_EQ(src.m_filter->GetRowCount(), 3);
+    src.m_filter->SetCursor(1, 0);
+    EXPECT_EQ(src.m_filter->PasteText(u"p\nq\nr"), 1);
+    EXPECT_EQ(S(src.GetText(1, 0)), u"1-0");
+    EXPECT_EQ(src.m_filter->PasteText(u"p\nq"), 0);
+    EXPECT_EQ(S(src.GetText(2, 0)), u"q");
+    src.ClearFilter();
+    CGridData_SwapRowCol swapped(&src);
+    swapped.ResetLayout();
+    swapped.SetCursor(2, 0); // four rows: the source's columns
+    EXPECT_EQ(swapped.PasteText(u"p\nq\nr"), 1);
+    EXPECT_EQ(S(src.GetText(0, 3)), u"0-3");
+    EXPECT_EQ(swapped.PasteText(u"p\nq"), 0);
+    EXPECT_EQ(S(src.GetText(0, 3)), u"q");
 }
 
 namespace {

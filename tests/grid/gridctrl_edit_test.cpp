@@ -349,6 +349,33 @@ TEST_F(GridEditTest, DeleteAndCutClearADraggedAreaWhicheverWayItWasDragged) {
         }
 }
 
+TEST_F(GridEditTest, APasteThatDoesNotFitIsRefusedWithABox) {
+    // 30 rows: from row 25 only five lines find a row.
+    Go(1, 25);
+    std::u16string many;
+    for (int i = 0; i < 100000; ++i) many += u"v\t" + VectorGridData::Num(i) + u"\r\n";
+    PutClipText(many);
+    tvtest::ClearBoxes();
+    tvtest::AnswerBox(IDOK);
+    EXPECT_NE(grid_.Paste(), 0);
+    tvtest::Pump();
+    ASSERT_EQ(tvtest::Boxes().size(), 1u);
+    EXPECT_EQ(tvtest::Boxes()[0].caption, u"Error");
+    EXPECT_EQ(tvtest::Boxes()[0].text,
+              u"貼り付けるデータの行数が貼り付け先の行数を超えるため、貼り付けできません");
+    for (int r = 25; r < 30; ++r) EXPECT_EQ(Text(r, 1), VectorGridData::Num(r) + u"-1");
+    EXPECT_EQ(model_->GetRowCount(), 30);
+    EXPECT_FALSE(model_->CanUndo());
+    // What fits is pasted without a word.
+    tvtest::ClearBoxes();
+    PutClipText(u"a\r\nb\r\nc\r\nd\r\ne\r\n");
+    EXPECT_EQ(grid_.Paste(), 0);
+    tvtest::Pump();
+    EXPECT_TRUE(tvtest::Boxes().empty());
+    EXPECT_EQ(Text(25, 1), u"a");
+    EXPECT_EQ(Text(29, 1), u"e");
+}
+
 TEST_F(GridEditTest, CommandsActOnTheOpenEditor) {
     Go(1, 2);
     ASSERT_TRUE(grid_.StartEdit(0, 1));
