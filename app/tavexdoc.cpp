@@ -183,14 +183,18 @@ int CTavexDoc::SetData(OraDataset* dataset, const char16_t* owner, const char16_
     m_owner = owner;
     m_table = table;
     SetTitle(table);
+    // Binding starts the model unfiltered with an empty undo history; views
+    // that showed the filter are put back on the model itself.
+    const bool wasFiltered = m_data.m_filtered != 0;
     ReleaseData();
     m_dataset = dataset;
     if (m_table.IsEmpty()) {
         fitWidths = 0;
+        if (wasFiltered) UpdateAllViews(nullptr, HINT_DATA_VIEW_CHANGED);
     } else {
         m_data.SetDataset(g_session, m_dataset, owner, table, AppSettings.DATA_LOCK,
                           AppSettings.USE_USER_UPDATABLE_COLUMNS);
-        if (m_data.m_filtered) UpdateAllViews(nullptr, HINT_CLEAR_FILTER);
+        if (wasFiltered) UpdateAllViews(nullptr, HINT_DATA_VIEW_CHANGED);
 
         std::set<std::u16string> virtualColumns;
         if (g_session && oci_get_server_version(g_session) >= 11.0) {

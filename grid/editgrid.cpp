@@ -62,6 +62,10 @@ void CEditableGridData::FreeRows() {
 
 int CEditableGridData::SetupRows(int rows, int cols) {
     FreeRows();
+    // New rows start unfiltered: a condition and its row map belong to the
+    // rows just freed, and the fresh ring has nothing that could restore it.
+    if (m_filter) m_filter->DropCondition();
+    m_filtered = 0;
     m_undo = new UndoBuffer(INT_MAX, 64);
     if (rows < 0) rows = 0;
     int cap = rows + m_setupMargin;

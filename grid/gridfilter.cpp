@@ -34,6 +34,15 @@ CGridData_Filter::~CGridData_Filter() {
     std::free(m_cond);
 }
 
+void CGridData_Filter::DropCondition() {
+    std::free(m_cond);
+    m_cond = nullptr;
+    m_map = nullptr;
+    m_rowCount = 0;
+    m_curRow = m_curCol = 0;
+    m_sel1.y = m_sel2.y = -1;
+}
+
 int CGridData_Filter::FilterData(int col, const char16_t* pattern, int matchCase, int matchWidth, int isRegex,
                                  int* count, CString* err, int requireMatch) {
     auto fail = [&](const char16_t* msg) {

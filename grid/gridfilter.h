@@ -45,6 +45,9 @@ public:
     static int RestoreGridDataFilterCond(CGridData* source, const GridFilterCond* cond, CString* err);
     // The map from the source's row marks, in source order.
     void RefreshMap();
+    // Forgets the condition and its rows (the source's rows are gone): no
+    // rows, no selection. The object stays for reuse.
+    void DropCondition();
     // Source row of filtered row r (source row 0 outside the rows).
     int SourceRow(int r) const { return (m_map && r >= 0 && r < m_rowCount) ? m_map[r] : 0; }
     bool InRows(int r) const { return m_map && r >= 0 && r < m_rowCount; }

@@ -100,6 +100,44 @@ TEST_F(DocViewTest, AFilteredCursorOutsideTheRowsGivesNoCell) {
     EXPECT_FALSE(view->GetCursorCell(&col, &row));
 }
 
+TEST_F(DocViewTest, ARefreshWhileFilteredStartsUnfilteredAndUnmodified) {
+    for (int swapped = 0; swapped < 2; ++swapped) {
+        SCOPED_TRACE(swapped ? "swapped" : "plain");
+        Load(u"社員");
+        if (swapped) frame->SendMessage(WM_COMMAND, ID_DATA_SWAP_ROW_COL);
+        int count = 0;
+        CString err;
+        ASSERT_EQ(doc->m_data.SetFilter(3, u"営業部", 0, 0, 0, &count, &err, 1), 0) << Narrow(err);
+        view->RebindData();
+        ASSERT_LT(count, 20);
+        ASSERT_EQ(view->m_grid.GetData(),
+                  swapped ? static_cast<CGridData*>(&doc->m_swap) : doc->m_data.m_filter);
+        // The same query again (the filter step counts as an edit, so the
+        // question comes first): all its rows, nothing fresh counts as an
+        // edit, nothing to undo.
+        tvtest::AnswerBox(IDYES);
+        Refresh();
+        tvtest::ClearBoxes();
+        EXPECT_FALSE(doc->m_data.m_filtered);
+        EXPECT_FALSE(doc->HasUnsavedEdits());
+        EXPECT_EQ(doc->m_data.GetRowCount(), 20);
+        EXPECT_EQ(view->m_grid.GetData(), swapped ? static_cast<CGridData*>(&doc->m_swap) : &doc->m_data);
+        EXPECT_EQ(doc->m_swap.m_source, &doc->m_data);
+        if (swapped) {
+            EXPECT_EQ(doc->m_swap.GetColCount(), 20);
+        }
+        frame->SendMessage(WM_COMMAND, ID_EDIT_UNDO);
+        tvtest::RunUntilIdle();
+        EXPECT_FALSE(doc->m_data.m_filtered);
+        EXPECT_EQ(doc->m_data.GetRowCount(), 20);
+        EXPECT_EQ(view->m_grid.GetData(), swapped ? static_cast<CGridData*>(&doc->m_swap) : &doc->m_data);
+        // Selecting another table asks nothing either.
+        Load(u"BIG_TABLE");
+        EXPECT_TRUE(tvtest::Boxes().empty()) << BoxTexts();
+        if (swapped) frame->SendMessage(WM_COMMAND, ID_DATA_SWAP_ROW_COL);
+    }
+}
+
 TEST_F(DocViewTest, RefreshKeepsWidthsAndAnotherListRefits) {
     AppSettings.ADJUST_COL_WIDTH = 1;
     Load(u"社員");

@@ -2,6 +2,7 @@
 // descriptions, updatable-column rules and the full texts of CLOB cells.
 #include <climits>
 
+#include "grid/gridfilter.h"
 #include "tests/editor/box_recorder.h"
 #include "tests/grid/ora/ora_fixture.h"
 
@@ -92,6 +93,45 @@ TEST_F(BindingTest, IndexOrganisedKeysAMissingRowidAndTheEmptyModel) {
     EXPECT_FALSE(empty.CanInsertRows());
     EXPECT_EQ(empty.GetColType(0, 0), 1);
     EXPECT_EQ(N(empty.GetColName(0)), "");
+}
+
+TEST_F(BindingTest, NewRowsStartUnfilteredWithNothingToUndo) {
+    Exec(s, u"create table ft (id number, name varchar2(10))");
+    Exec(s, u"insert into ft values (1, 'apple')");
+    Exec(s, u"insert into ft values (2, 'banana')");
+    CEditableOraGridData* g = Bind(Query(u"FT", {u"ID", u"NAME"}), u"FT");
+    int count = 0;
+    CString err;
+    ASSERT_EQ(g->SetFilter(1, u"apple", 1, 1, 0, &count, &err, 1), 0) << Narrow(err);
+    ASSERT_TRUE(g->m_filtered);
+    ASSERT_EQ(g->m_filter->GetRowCount(), 1);
+    Exec(s, u"insert into ft values (3, 'cherry')");
+    // The query runs again: the model is let go of, then bound to the new rows.
+    for (int release = 0; release < 2; ++release) {
+        SCOPED_TRACE(release ? "released first" : "bound over");
+        if (release) {
+            ASSERT_EQ(g->SetFilter(1, u"apple", 1, 1, 0, &count, &err, 1), 0) << Narrow(err);
+            EXPECT_EQ(g->SetDataset(nullptr, nullptr, u"", u"", 0, 0), 0);
+        }
+        ASSERT_EQ(g->SetDataset(s, Query(u"FT", {u"ID", u"NAME"}), u"SYSTEM", u"FT", 0, 1), 0);
+        EXPECT_FALSE(g->m_filtered);
+        EXPECT_EQ(g->m_filter->GetRowCount(), 0); // nothing left of the old rows
+        EXPECT_EQ(g->GetRowCount(), 3);
+        EXPECT_FALSE(g->IsModified());
+        EXPECT_FALSE(g->CanUndo());
+        // Clearing what is not there records nothing; undo brings no filter back.
+        g->ClearFilter();
+        EXPECT_FALSE(g->IsModified());
+        EXPECT_EQ(g->Undo(), 1);
+        EXPECT_FALSE(g->m_filtered);
+        EXPECT_EQ(N(g->GetText(2, 1)), "cherry");
+    }
+    // The kept filter object serves the next filtering.
+    ASSERT_EQ(g->SetFilter(1, u"an", 1, 1, 0, &count, &err, 1), 0) << Narrow(err);
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ(N(g->m_filter->GetText(0, 1)), "banana");
+    EXPECT_EQ(g->Undo(), 0);
+    EXPECT_FALSE(g->m_filtered);
 }
 
 TEST_F(BindingTest, UpdatableColumnsOfViews) {
