@@ -92,7 +92,24 @@ private:
     std::vector<Piece> pieces_;
     std::vector<Level> levels_;
     std::map<int, std::string> aliasAfter_;
-    bool failed_ = false;
+    mutable bool failed_ = false;
+    // Every recursion over the tokens (emitting a range, typing an operand)
+    // counts here: nesting beyond the bound ends the translation with
+    // ORA-03001 instead of exhausting the stack.
+    static constexpr int kMaxNesting = 256;
+    mutable int nesting_ = 0;
+    static constexpr int kMaxScalarNesting = 10;
+    int scalarDepth_ = 0;
+    struct Nested {
+        const Translator& t;
+        bool ok;
+        Nested(const Translator& tr, size_t at) : t(tr), ok(++tr.nesting_ <= kMaxNesting) {
+            if (!ok) t.fail(3001, at < t.toks_.size() ? t.toks_[at].off : int(t.sql_.size()));
+        }
+        ~Nested() { --t.nesting_; }
+        Nested(const Nested&) = delete;
+        Nested& operator=(const Nested&) = delete;
+    };
     int inChain_ = 0;
     bool whereOpen_ = false;
     bool hiddenDone_ = false;
@@ -130,7 +147,7 @@ private:
         emit(whereOpen_ ? ") AND ora_tick()" : "WHERE ora_tick()", int(sql_.size()));
     }
 
-    bool fail(int code, int off, const std::string& detail = std::string()) {
+    bool fail(int code, int off, const std::string& detail = std::string()) const {
         if (!failed_) {
             failed_ = true;
             out_.errorCode = code;
@@ -312,6 +329,18 @@ bool Translator::tokenize() {
     for (size_t k = 0; k < toks_.size(); ++k) {
         if (toks_[k].t == T::Op && toks_[k].text == ";") return fail(911, toks_[k].off);
         if (isOp(k, "(") && isOp(k + 1, "+") && isOp(k + 2, ")")) return fail(3001, toks_[k].off);
+    }
+    // Parentheses, CASE ... END and runs of signs nest the operands the
+    // emitter and the typing walk into; deeper than the bound is refused at
+    // once, before any work that grows with the depth.
+    int parens = 0, cases = 0, signs = 0;
+    for (size_t k = 0; k < toks_.size(); ++k) {
+        signs = isOp(k, "+") || isOp(k, "-") ? signs + 1 : 0;
+        if (isOp(k, "(")) ++parens;
+        if (isOp(k, ")") && parens > 0) --parens;
+        if (isWord(k, "CASE")) ++cases;
+        if (isWord(k, "END") && cases > 0) --cases;
+        if (parens + cases + signs > kMaxNesting) return fail(3001, toks_[k].off);
     }
     return true;
 }
@@ -503,13 +532,21 @@ bool Translator::emitOrderBy(size_t& i, size_t end) {
 
 // The type of an expression as far as comparisons need it.
 Translator::VT Translator::typeOf(size_t a, size_t b) const {
-    if (a >= b) return VT::Unknown;
-    int depth = 0;
+    if (a >= b || failed_) return VT::Unknown;
+    Nested nested(*this, a);
+    if (!nested.ok) return VT::Unknown;
+    // Operators inside parentheses or inside a CASE ... END belong to an operand.
+    int depth = 0, cases = 0;
     bool concat = false, arith = false, factor = false;
     for (size_t k = a; k < b; ++k) {
         if (isOp(k, "(")) ++depth;
         if (isOp(k, ")")) --depth;
-        if (depth != 0) continue;
+        if (depth == 0 && isWord(k, "CASE")) ++cases;
+        if (depth == 0 && isWord(k, "END") && cases > 0) {
+            --cases;
+            continue;
+        }
+        if (depth != 0 || cases != 0) continue;
         if (isOp(k, "||")) concat = true;
         if (k > a && (isOp(k, "+") || isOp(k, "-")) && !(toks_[k - 1].t == T::Op && !isOp(k - 1, ")")))
             arith = true;
@@ -518,10 +555,12 @@ Translator::VT Translator::typeOf(size_t a, size_t b) const {
     if (concat) return VT::Text;
     if (factor && !arith) return VT::Number;
     if (arith) {
-        // date ± number is a date, date - date a number.
+        // date ± number is a date, date - date a number. Each term is shorter
+        // than the whole: an operator stands between two of them.
         int dates = 0, first = parseTerm(a, b);
-        if (first > 0 && typeOf(a, size_t(first)) == VT::Date) ++dates;
-        for (size_t k = size_t(std::max(first, 0)); first > 0 && k < b;) {
+        if (first <= int(a) || size_t(first) >= b) return VT::Number;
+        if (typeOf(a, size_t(first)) == VT::Date) ++dates;
+        for (size_t k = size_t(first); k < b;) {
             int n = parseTerm(k + 1, b);
             if (n < 0) break;
             if (typeOf(k + 1, size_t(n)) == VT::Date) ++dates;
@@ -602,8 +641,11 @@ Translator::VT Translator::typeOf(size_t a, size_t b) const {
             return v == VT::Null ? arg(1) : v;
         }
         if (f == "DECODE") {
-            for (size_t n = 2; n < args.size(); n += 2)
-                if (arg(n) != VT::Null) return arg(n);
+            // Each result typed once: a nested DECODE is not typed again per level.
+            for (size_t n = 2; n < args.size(); n += 2) {
+                VT v = arg(n);
+                if (v != VT::Null) return v;
+            }
             return args.size() % 2 == 0 ? arg(args.size() - 1) : VT::Unknown;
         }
         if (f == "CAST") {
@@ -1302,6 +1344,8 @@ bool Translator::closeLevel() {
 }
 
 bool Translator::emitRange(size_t i, size_t end) {
+    Nested nested(*this, i);
+    if (!nested.ok) return false;
     while (i < end && !failed_) {
         size_t before = i;
         if (!levels_.back().expectTable && (toks_[i].t != T::Ident || !reserved().count(toks_[i].text))) {
@@ -1373,11 +1417,17 @@ bool Translator::emitOne(size_t& i, size_t end) {
             size_t m = matchParen(i, end);
             if (m >= end) return fail(907, t.off);
             emit("ora_scalar((SELECT count(*) FROM (", t.off);
+            // Its text appears twice at every level: nested subqueries double
+            // the translation per level, so their nesting is bounded.
+            if (scalarDepth_ >= kMaxScalarNesting) return fail(3001, t.off);
+            ++scalarDepth_;
             levels_.push_back(Level{});
-            if (!emitRange(i + 1, m) || !closeLevel()) return false;
-            emit("LIMIT 2)), (", toks_[m].off);
-            levels_.push_back(Level{});
-            if (!emitRange(i + 1, m) || !closeLevel()) return false;
+            bool ok = emitRange(i + 1, m) && closeLevel();
+            if (ok) emit("LIMIT 2)), (", toks_[m].off);
+            if (ok) levels_.push_back(Level{});
+            ok = ok && emitRange(i + 1, m) && closeLevel();
+            --scalarDepth_;
+            if (!ok) return false;
             emit("), " + slotAt(t.off) + ")", toks_[m].off);
             i = m + 1;
             return true;
@@ -2342,7 +2392,7 @@ bool Translator::run() {
     if (failed_) return false;
     if (out_.kind == Kind::Select && !checkGrouping()) return false;
     addTick();
-    if (!closeLevel()) return false;
+    if (!closeLevel() || failed_) return false;
     // Join the pieces.
     std::string sql;
     for (auto& p : pieces_) {

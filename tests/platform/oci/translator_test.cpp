@@ -128,3 +128,64 @@ TEST_F(TranslatorTest, SynonymsAndOtherSchemas) {
     EXPECT_EQ(s->exec("select code from app.items"), -1);
     EXPECT_EQ(s->errorCode(), 942);
 }
+
+// Conditions holding arithmetic inside CASE, DECODE, parentheses and unary
+// minus are typed operand by operand: they answer, in the select list and in
+// WHERE, and never recurse without end.
+TEST_F(TranslatorTest, ArithmeticInsideCaseAndDecodeConditions) {
+    ASSERT_EQ(s->exec("create table t (a number, b number, c number, d date)"), 0);
+    ASSERT_EQ(s->exec("insert into t values (1, 2, 3, to_date('2024-04-01', 'YYYY-MM-DD'))"), 0);
+    EXPECT_EQ(s->value("select case when a + b = c then 'x' else 'y' end from t"), "x");
+    EXPECT_EQ(s->value("select count(*) from t where case when a + b = c then 'x' else 'y' end = 'x'"), "1");
+    EXPECT_EQ(s->value("select case when 1 + 2 = 3 then 'x' else 'y' end from dual"), "x");
+    EXPECT_EQ(s->value("select case when a * b - c = -1 then 'x' end from t"), "x");
+    EXPECT_EQ(s->value("select case when ((a + b)) = (c) then 'x' end from t"), "x");
+    EXPECT_EQ(s->value("select case when -a + b = 1 then 'x' end from t"), "x");
+    EXPECT_EQ(s->value("select case when - (a - b) = 1 then 'x' end from t"), "x");
+    EXPECT_EQ(s->value("select case when a + b = c then 1 else 0 end + 1 from t"), "2");
+    EXPECT_EQ(s->value("select case when case when a + b = c then 1 end + 1 = 2 then 'x' end from t"), "x");
+    EXPECT_EQ(s->value("select count(*) from t where a + case when a + b = c then 1 else 0 end = 2"), "1");
+    EXPECT_EQ(s->value("select decode(a + b, c, 'x', 'y') from t"), "x");
+    EXPECT_EQ(s->value("select decode(case when a + b = c then 1 end, 1, 'x', 'y') from t"), "x");
+    EXPECT_EQ(s->value("select count(*) from t where decode(a + b, c, 1, 0) + 1 = 2"), "1");
+    EXPECT_EQ(s->value("select to_char(case when a + b = c then d + 1 end, 'YYYY-MM-DD') from t"),
+              "2024-04-02");
+    EXPECT_EQ(s->value("select count(*) from t where case when d + 1 > d then '2024-04-01' end = d"), "1");
+}
+
+// Absurdly deep nesting gives an Oracle error, never a crashed stack; nesting
+// of ordinary depth still translates.
+TEST_F(TranslatorTest, NestingDepthIsBounded) {
+    auto nested = [](int n, const std::string& open, const std::string& inner, const std::string& close) {
+        std::string s;
+        for (int i = 0; i < n; ++i) s += open;
+        s += inner;
+        for (int i = 0; i < n; ++i) s += close;
+        return s;
+    };
+    const int kDeep = 100000;
+    EXPECT_EQ(s->exec("select " + nested(kDeep, "(", "1", ")") + " from dual"), -1);
+    EXPECT_EQ(s->errorCode(), 3001);
+    EXPECT_EQ(s->exec("select 1 from dual where " + nested(kDeep, "(", "1 = 1", ")")), -1);
+    EXPECT_EQ(s->errorCode(), 3001);
+    EXPECT_EQ(s->exec("select " + nested(kDeep, "- ", "1", "") + " from dual"), -1);
+    EXPECT_EQ(s->errorCode(), 3001);
+    EXPECT_EQ(s->exec("select " + nested(kDeep, "case when 1 + 1 = 2 then ", "1", " end") + " from dual"),
+              -1);
+    EXPECT_EQ(s->errorCode(), 3001);
+    EXPECT_EQ(s->exec("select " + nested(kDeep, "decode(1, 1, ", "1", ")") + " from dual"), -1);
+    EXPECT_EQ(s->errorCode(), 3001);
+    EXPECT_EQ(s->exec("select " + nested(kDeep, "nvl(", "1", ", 0) + 1") + " from dual"), -1);
+    EXPECT_EQ(s->errorCode(), 3001);
+
+    // A scalar subquery's text is used twice: nested ones are bounded early.
+    EXPECT_EQ(s->exec("select " + nested(40, "(select ", "1", " from dual)") + " from dual"), -1);
+    EXPECT_EQ(s->errorCode(), 3001);
+
+    EXPECT_EQ(s->value("select " + nested(3, "(select ", "1", " from dual)") + " from dual"), "1");
+    EXPECT_EQ(s->value("select " + nested(40, "(", "1 + 1", ")") + " from dual"), "2");
+    EXPECT_EQ(s->value("select " + nested(8, "case when 1 + 1 = 2 then ", "7", " end") + " from dual"), "7");
+    EXPECT_EQ(s->value("select " + nested(8, "decode(1, 1, ", "7", ")") + " from dual"), "7");
+    EXPECT_EQ(s->value("select " + nested(20, "- (", "7", ")") + " from dual"), "7");
+    EXPECT_EQ(s->value("select " + nested(20, "- ", "7", "") + " from dual"), "7");
+}
