@@ -105,7 +105,8 @@ int oci8_desc_cursor(OraSession* s, OraCursor* c, CString* msg) {
             if (g_oci.OCIAttrGet(param, OCI_DTYPE_PARAM, &sc, nullptr, OCI_ATTR_SCALE, s->err) != OCI_SUCCESS)
                 return false;
             if (precision) d->precision = p;
-            d->scale = sc;
+            // Signed, as the Oracle 7 describe gives it: NUMBER(5,-2) has scale -2.
+            d->scale = int16_t(int8_t(uint8_t(sc & 0xFF)));
             return true;
         };
 
@@ -118,7 +119,10 @@ int oci8_desc_cursor(OraSession* s, OraCursor* c, CString* msg) {
             break;
         case SQLT_NUM:
             if (!read_prec_scale(true)) return fail();
-            d->buffer_size = NumberBufferSize(d->precision ? d->precision : 130, d->scale);
+            // Scale -127 marks a floating NUMBER (no scale, or a FLOAT): its text
+            // budget stays that of the one-byte reading, 129.
+            d->buffer_size =
+                NumberBufferSize(d->precision ? d->precision : 130, d->scale == -127 ? 129 : d->scale);
             break;
         case SQLT_FLT:
             if (!read_prec_scale(true)) return fail();

@@ -15,7 +15,7 @@ struct OraColumnDesc {
     int16_t define_type;  // 5 text; 108, 110, 112, 113, 114 objects, REFs and LOBs
     int32_t buffer_size;  // bytes per row in the fetch buffer
     int16_t precision;    //
-    int16_t scale;        // Oracle 8: one byte in the low byte (-127 reads 129)
+    int16_t scale;        // signed in both call sets (-127: a floating NUMBER)
     int16_t nullable;     //
     int16_t data_type;    // Oracle's type code
     int32_t data_size;    //

@@ -435,8 +435,8 @@ TEST_F(LayerTest, Oracle8BufferSizes) {
                                               ORARC_OK));
     const OraColumnDesc* d = cursor.desc;
     EXPECT_EQ(d[0].text_size, 22);
-    EXPECT_EQ(d[3].scale, 129); // one byte: -127 reads as 129
-    EXPECT_EQ(d[4].scale, 129);
+    EXPECT_EQ(d[3].scale, -127); // one byte, read signed
+    EXPECT_EQ(d[4].scale, -127);
     EXPECT_EQ(d[6].scale, 6);
     EXPECT_EQ(d[11].define_type, SQLT_CLOB);
     EXPECT_EQ(d[11].display_size, 4096);
@@ -455,6 +455,24 @@ TEST_F(LayerTest, Oracle8BufferSizes) {
     EXPECT_EQ(std::string(type) + "/" + size, "FLOAT/126");
     EXPECT_EQ(oci_get_col_type_str(&session, &d[3], type, size, nullptr), ORARC_OK);
     EXPECT_EQ(std::string(type) + "/" + size, "NUMBER/");
+}
+
+// The client gives a negative scale as one byte; both call sets describe it
+// signed, so the sizes, the type text and the decimals of the sums agree.
+TEST_F(LayerTest, NegativeNumberScaleInBothCallSets) {
+    for (int oci7 : {0, 1}) {
+        SCOPED_TRACE(oci7 ? "oci7" : "oci8");
+        session.oci7 = oci7;
+        ASSERT_NO_FATAL_FAILURE(ExpectBufferSizes(
+            {{{"N", SQLT_NUM, 22, 5, -2}, 10}, {{"M", SQLT_NUM, 22, 38, -84}, 38 + 84 + 3}}, ORARC_OK));
+        EXPECT_EQ(cursor.desc[0].scale, -2);
+        EXPECT_EQ(cursor.desc[1].scale, -84);
+        char type[100], size[20];
+        EXPECT_EQ(oci_get_col_type_str(&session, &cursor.desc[0], type, size, nullptr), ORARC_OK);
+        EXPECT_EQ(std::string(type) + "/" + size, "NUMBER/5,-2");
+        EXPECT_EQ(oci_get_col_type_str(&session, &cursor.desc[1], type, size, nullptr), ORARC_OK);
+        EXPECT_EQ(std::string(type) + "/" + size, "NUMBER/38,-84");
+    }
 }
 
 TEST_F(LayerTest, CharacterColumnsUnderUtf8) {

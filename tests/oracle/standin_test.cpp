@@ -228,7 +228,7 @@ TEST_F(StandinTest, EveryColumnTypeDescribesInBothCallSets) {
          u"create table ALLT (A VARCHAR2(10), B CHAR(3), C NUMBER(10,2), D NUMBER, E FLOAT(126), F DATE, "
          u"G RAW(16), H LONG, I CLOB, J NCLOB, K BLOB, X BFILE, M TIMESTAMP(6), N TIMESTAMP(3) WITH TIME "
          u"ZONE, O INTERVAL YEAR(2) TO MONTH, P INTERVAL DAY(2) TO SECOND(6), Q NVARCHAR2(10), "
-         u"R BINARY_FLOAT, S BINARY_DOUBLE, T TIMESTAMP WITH LOCAL TIME ZONE)");
+         u"R BINARY_FLOAT, S BINARY_DOUBLE, T TIMESTAMP WITH LOCAL TIME ZONE, U NUMBER(5,-2))");
     struct Expect {
         const char* name;
         int oci8, oci7; // buffer sizes; 0: unsupported
@@ -253,7 +253,8 @@ TEST_F(StandinTest, EveryColumnTypeDescribesInBothCallSets) {
                   {"Q", 42, 42, "NVARCHAR2", "10"},
                   {"R", 20, 0, "BINARY_FLOAT", ""},
                   {"S", 40, 0, "BINARY_DOUBLE", ""},
-                  {"T", 192, 192, "TIMESTAMP(6) WITH LOCAL TIME ZONE", ""}};
+                  {"T", 192, 192, "TIMESTAMP(6) WITH LOCAL TIME ZONE", ""},
+                  {"U", 10, 10, "NUMBER", "5,-2"}};
     const int n = int(std::size(expect));
     for (int oci7 : {0, 1}) {
         ASSERT_EQ(oci_set_api_mode(admin, oci7, nullptr), ORARC_OK);
