@@ -185,7 +185,14 @@ int oci_hlob_upload(OraSession* s, OraLobValue* lob, const char16_t* path, CStri
     while (rc == ORARC_OK && sent < size) {
         size_t want = size - sent < kPiece ? size_t(size - sent) : size_t(kPiece);
         size_t got = std::fread(buf, 1, want, f);
-        if (got == 0) break; // the file shrank: what was sent stands
+        if (got < want) {
+            // A read error, or the file shrank: the LOB would hold part of it.
+            // A piecewise write under way is broken off, never completed.
+            if (sent > 0) g_oci.OCIBreak(s->svc, s->err);
+            if (msg) msg->Format(u"ファイルが開けません(ファイル名:%s)\n", path);
+            rc = ORARC_FILE_OPEN;
+            break;
+        }
         bool first = sent == 0;
         sent += got;
         bool last = sent >= size;

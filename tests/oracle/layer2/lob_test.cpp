@@ -110,6 +110,30 @@ TEST_F(LobTest, UploadPiecesAndDownloadRoundTrip) {
     EXPECT_EQ(Download().size(), 100u);
 }
 
+// A file that comes up short while it is read (cut to 5000 of its 10000
+// bytes once the first piece is written) fails the upload with the file's
+// message; no piece completes the write, and the transaction rolls back to
+// the LOB as it was.
+TEST_F(LobTest, ShortReadFailsTheUploadAndCompletesNothing) {
+    Exec(s, u"commit");
+    const std::string before = Download();
+    ASSERT_EQ(before.size(), 3u);
+    std::string path = WriteFile("short.bin", 10000);
+    TAP(OCILobWrite) = [&](auto, auto, auto, auto, auto, auto, ub4 len, ub1 piece, auto...) {
+        if (g_calls.empty()) {
+            ASSERT_EQ(truncate(path.c_str(), 5000), 0);
+        }
+        g_calls.push_back(std::to_string(piece) + ":" + std::to_string(len));
+    };
+    EXPECT_EQ(Upload(path), ORARC_FILE_OPEN);
+    EXPECT_EQ(Narrow(upload_msg), "ファイルが開けません(ファイル名:" + path + ")\n");
+    ASSERT_FALSE(g_calls.empty());
+    EXPECT_EQ(g_calls.front(), "1:4096");
+    for (const std::string& call : g_calls) EXPECT_NE(call.substr(0, 2), "3:") << call;
+    Exec(s, u"rollback");
+    EXPECT_EQ(Download(), before);
+}
+
 // Counts of the LOB calls made and the amounts each read asks for.
 void CountLobCalls() {
     g_calls.clear();
