@@ -96,7 +96,7 @@ int utf16_needs_quotes(const char16_t* text) {
     int units;
     for (const char16_t* p = text; *p; p += units) {
         uint32_t c = utf16_decode(p, &units);
-        if (c >= 0xFF01 && c <= 0xFF5D) c -= 0xFEE0;
+        if (c >= 0xFF01 && c <= 0xFF5E) c -= 0xFEE0; // full-width ASCII, tilde included
         if (c >= 0x80) continue;
         if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '#' || c == '$' || c == '.' || c == '_')
             continue;

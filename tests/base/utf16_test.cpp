@@ -128,7 +128,11 @@ TEST(Utf16, NumbersAndIdentifiers) {
     EXPECT_EQ(utf16_needs_quotes(u"ＥＭＰ"), 0);
     EXPECT_EQ(utf16_needs_quotes(u"社員番号"), 0);
     EXPECT_EQ(utf16_needs_quotes(u"EMP NO"), 1);
-    EXPECT_EQ(utf16_needs_quotes(u"ｅｍｐ"), 1);  // folds to lower case ASCII
-    EXPECT_EQ(utf16_needs_quotes(u"A\uFF5E"), 0); // full-width tilde is not folded
+    EXPECT_EQ(utf16_needs_quotes(u"ｅｍｐ"), 1); // folds to lower case ASCII
+    // The whole full-width ASCII range folds: the tilde is a '~', which needs quotes.
+    EXPECT_EQ(utf16_needs_quotes(u"A\uFF5E"), 1);
+    EXPECT_EQ(utf16_needs_quotes(u"\uFF5EA"), 1);
+    EXPECT_EQ(utf16_needs_quotes(u"Ａ\uFF3F\uFF03"), 0); // full-width '_' and '#'
+    EXPECT_EQ(utf16_needs_quotes(u"A\uFF5F"), 0);        // beyond the range: not ASCII
     EXPECT_EQ(utf16_needs_quotes(u"A-B"), 1);
 }
