@@ -259,3 +259,8 @@ void CTavexApp::OnFileChangeConnection() {
     BroadcastHint(HINT_CLEAR_DATA);
     BroadcastHint(HINT_RESET_TITLE);
 }
+
+// Without a client library no login dialog can run.
+void CTavexApp::OnUpdateFileChangeConnection(CCmdUI* ui) {
+    ui->Enable(g_oci_module != nullptr);
+}

@@ -22,6 +22,7 @@ std::function<void()> keywordThreadLoggedOn;
 BEGIN_MESSAGE_MAP(CTavexApp, CWinApp)
 ON_COMMAND(ID_VIEW_FONT, OnViewFont)
 ON_COMMAND(ID_FILE_CHANGE_CONNECTION, OnFileChangeConnection)
+ON_UPDATE_COMMAND_UI(ID_FILE_CHANGE_CONNECTION, OnUpdateFileChangeConnection)
 ON_COMMAND(ID_TOOL_OPTION, OnToolOption)
 ON_COMMAND(ID_TOOL_LOGIN_INFO, OnToolLoginInfo)
 ON_COMMAND(ID_HELP_CREDITS, OnHelpCredits)

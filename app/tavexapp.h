@@ -45,6 +45,7 @@ protected:
     CString m_appTitle;
     afx_msg void OnViewFont();
     afx_msg void OnFileChangeConnection();
+    afx_msg void OnUpdateFileChangeConnection(CCmdUI* ui);
     afx_msg void OnToolOption();
     afx_msg void OnToolLoginInfo();
     afx_msg void OnHelpCredits();

@@ -202,6 +202,7 @@ BOOL CLogin::OnInitDialog() {
     for (int i = 0; i < 12; ++i)
         m_list.InsertColumn(i, kColumns[i].name, kColumns[i].right ? LVCFMT_RIGHT : LVCFMT_LEFT,
                             kColumns[i].width);
+    m_columnsMade = 1;
 
     FillList(TRUE);
     LoadTnsHistory(FALSE);
@@ -226,9 +227,12 @@ BOOL CLogin::OnInitDialog() {
     int height = static_cast<int>(AfxGetApp()->GetProfileInt(kSizeSection, u"HEIGHT", 0));
     SetWindowPos(nullptr, 0, 0, width > 350 ? width : 350, height > 300 ? height : 300,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    for (int i = 0; i < 6; ++i)
-        m_list.SetColumnWidth(
-            i, static_cast<int>(AfxGetApp()->GetProfileInt(kSizeSection, kWidthKeys[i], kColumns[i].width)));
+    // A stored width of 0 or less would hide the column for good: the default then.
+    for (int i = 0; i < 6; ++i) {
+        const int stored =
+            static_cast<int>(AfxGetApp()->GetProfileInt(kSizeSection, kWidthKeys[i], kColumns[i].width));
+        m_list.SetColumnWidth(i, stored > 0 ? stored : kColumns[i].width);
+    }
     return FALSE;
 }
 
@@ -539,7 +543,10 @@ void CLogin::OnDestroy() {
     CWinApp* app = AfxGetApp();
     app->WriteProfileInt(kSizeSection, u"WIDTH", rect.Width());
     app->WriteProfileInt(kSizeSection, u"HEIGHT", rect.Height());
-    for (int i = 0; i < 6; ++i) app->WriteProfileInt(kSizeSection, kWidthKeys[i], m_list.GetColumnWidth(i));
+    // A dialog that ended before its columns were made has no widths to keep.
+    if (m_columnsMade)
+        for (int i = 0; i < 6; ++i)
+            app->WriteProfileInt(kSizeSection, kWidthKeys[i], m_list.GetColumnWidth(i));
     if (m_tnsEdit) {
         ::SetWindowLongPtrW(m_tnsEdit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_tnsEditProc));
         TnsEdits().erase(m_tnsEdit);

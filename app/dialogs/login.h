@@ -44,6 +44,8 @@ public:
     CStatic m_filterLabel;
     CFilterEditCtrl m_filterBox;
     HANDLE m_envThread = nullptr;
+    // Set once the list's columns exist: only then are their widths stored.
+    int m_columnsMade = 0;
 
     void ReadFields();
     void FillList(BOOL reload);

@@ -395,5 +395,110 @@ TEST_F(LoginTest, TheDialogIsHeldToItsMinimumSizeAndItsLayoutFitsThere) {
     EXPECT_EQ(GetInt(u"LOGIN_DLG", u"HEIGHT"), 450);
 }
 
+// A dialog that ends before its list has columns keeps no widths: the
+// stored ones stay as they were.
+TEST_F(LoginTest, ADialogThatCancelsItselfLeavesTheStoredColumnWidths) {
+    const char16_t* keys[6] = {u"C_USER_WITDH", u"C_PASSWD_WITDH", u"C_TNS_WITDH",
+                               u"C_MODE_WITDH", u"C_OCI7_WITDH",   u"C_NOTES_WIDTH"};
+    for (int i = 0; i < 6; ++i) PutInt(u"LOGIN_DLG", keys[i], 50 + i);
+    theApp.LoadAppTitle();
+    ASSERT_EQ(g_oci_module, nullptr);
+    tvtest::AnswerBox(IDOK); // "OCIライブラリが初期化されていません"
+    OraSession* session = nullptr;
+    EXPECT_EQ(theApp.RunLoginDialog(&session, 0), 1);
+    ASSERT_EQ(tvtest::Boxes().size(), 1u);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(GetInt(u"LOGIN_DLG", keys[i]), 50 + i) << i;
+}
+
+// Widths of 0 or less (as such a dialog once wrote them) read as the
+// defaults, so the list shows its columns; what the dialog then keeps are
+// the widths it showed.
+TEST_F(LoginTest, StoredWidthsOfZeroOpenWithTheDefaultColumns) {
+    const char16_t* keys[6] = {u"C_USER_WITDH", u"C_PASSWD_WITDH", u"C_TNS_WITDH",
+                               u"C_MODE_WITDH", u"C_OCI7_WITDH",   u"C_NOTES_WIDTH"};
+    const int defaults[6] = {80, 80, 80, 70, 40, 100};
+    for (int i = 0; i < 6; ++i) PutInt(u"LOGIN_DLG", keys[i], i == 5 ? -3 : 0);
+    PutInt(u"LOGIN_DLG", u"C_TNS_WITDH", 120); // a width the user set stays
+    tvtest::ExpectDialog(IDD_LOGIN, [&](HWND dlg) {
+        CListCtrl& list = Dlg(dlg)->m_list;
+        for (int i = 0; i < 6; ++i) EXPECT_EQ(list.GetColumnWidth(i), i == 2 ? 120 : defaults[i]) << i;
+        tvtest::ClickControl(dlg, IDCANCEL);
+        return true;
+    });
+    EXPECT_FALSE(Start());
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(GetInt(u"LOGIN_DLG", keys[i]), i == 2 ? 120 : defaults[i]) << i;
+}
+
+// Tab from the user box reaches the password box, then the service: a
+// password typed after one Tab lands there.
+TEST_F(LoginTest, TabGoesFromUserToPasswordToService) {
+    tvtest::ExpectDialog(IDD_LOGIN, [&](HWND dlg) {
+        HWND user = tvtest::Control(dlg, IDC_LOGIN_USER);
+        HWND password = tvtest::Control(dlg, IDC_LOGIN_PASSWORD);
+        HWND tns = tvtest::Control(dlg, IDC_LOGIN_TNS);
+        ::SetFocus(user);
+        tvtest::Type(user, u"DEMO");
+        tvtest::Key(user, qtplatform::Key_Tab);
+        tvtest::Pump();
+        EXPECT_EQ(::GetFocus(), password);
+        tvtest::Type(::GetFocus(), u"demo");
+        tvtest::Key(::GetFocus(), qtplatform::Key_Tab);
+        tvtest::Pump();
+        EXPECT_TRUE(::GetFocus() == tns || ::IsChild(tns, ::GetFocus()));
+        tvtest::Type(::GetFocus(), u"DEMO");
+        tvtest::Pump();
+        EXPECT_EQ(tvtest::TextOf(user), u"DEMO");
+        EXPECT_EQ(tvtest::TextOf(password), u"demo");
+        EXPECT_EQ(::SendMessageW(tvtest::Control(dlg, IDC_LOGIN_OCI7), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+        // Shift+Tab walks back.
+        tvtest::Key(::GetFocus(), qtplatform::Key_Backtab, static_cast<unsigned>(qtplatform::Mods::Shift));
+        tvtest::Pump();
+        EXPECT_EQ(::GetFocus(), password);
+        tvtest::Key(password, qtplatform::Key_Return);
+        tvtest::Pump();
+        if (::IsWindowVisible(dlg)) {
+            ADD_FAILURE() << "the logon did not end the dialog";
+            tvtest::ClearBoxes();
+            tvtest::ClickControl(dlg, IDCANCEL);
+        }
+        return true;
+    });
+    ASSERT_TRUE(Start()) << Narrow(tvtest::Boxes().empty() ? CString()
+                                                           : CString(tvtest::Boxes()[0].text.c_str()));
+    EXPECT_EQ(g_connected, 1);
+    EXPECT_EQ(Narrow(g_cur_tns), "DEMO");
+}
+
+class CmdState : public CCmdUI {
+public:
+    bool enabled = false;
+    void Enable(BOOL on) override {
+        enabled = on != FALSE;
+        m_bEnableChanged = TRUE;
+    }
+};
+
+// Without a client library no login dialog can run: "接続先を変更..." is off.
+TEST_F(LoginTest, ChangingTheConnectionIsOffWithoutAClientLibrary) {
+    auto changeEnabled = [] {
+        CmdState ui;
+        ui.m_nID = ID_FILE_CHANGE_CONNECTION;
+        ui.DoUpdate(theApp.m_pMainWnd, TRUE);
+        return ui.enabled;
+    };
+    fs::remove(bin / "liboci.so");
+    tvtest::AnswerBox(IDOK); // the library's own box
+    ASSERT_TRUE(Start());
+    ASSERT_EQ(g_oci_module, nullptr);
+    ASSERT_NE(theApp.m_pMainWnd, nullptr);
+    EXPECT_FALSE(changeEnabled());
+    Exit();
+    tvtest::ClearBoxes();
+    fs::create_symlink(fs::path(ORACLE_BIN_DIR) / "liboci.so", bin / "liboci.so");
+    ASSERT_TRUE(Start({u"LOGON=DEMO/demo@DEMO"}));
+    ASSERT_NE(g_oci_module, nullptr);
+    EXPECT_TRUE(changeEnabled());
+}
+
 } // namespace
 } // namespace apptest
