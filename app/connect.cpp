@@ -235,6 +235,8 @@ void CTavexApp::Disconnect() {
 }
 
 void CTavexApp::OnFileChangeConnection() {
+    // A cell still open in the editor is an edit too: end it before asking.
+    BroadcastHint(HINT_END_EDIT);
     POSITION tp = GetFirstDocTemplatePosition();
     while (tp) {
         CDocTemplate* t = GetNextDocTemplate(tp);
