@@ -377,6 +377,17 @@ BOOL CTableListDlg::OnInitDialog() {
         SetTimer(IDT_TABLELIST_AUTOOK, 1, nullptr);
         GetDlgItem(IDOK)->EnableWindow(FALSE);
         static_cast<CEdit*>(GetDlgItem(IDC_TL_FILTER))->SetReadOnly(TRUE);
+    } else if (m_autoRun) {
+        // Nothing to run at once (no table yet, the table is gone, or no
+        // column chosen): the dialog waits for the user as a plain opening
+        // does, with the owner's whole object list when the one asked for
+        // was not found, and OK enabled by what the user picks.
+        m_autoRun = 0;
+        if (Objects()->GetItemCount() == 0 && !LoadObjectList()) {
+            EndDialog(IDCANCEL);
+            return TRUE;
+        }
+        UpdateButtons();
     }
     CWinApp* app = AfxGetApp();
     int w = app ? int(app->GetProfileInt(u"TABLE_DLG", u"WIDTH", 0)) : 0;
