@@ -985,8 +985,7 @@ int CEditableOraGridData::SaveChanges(OraSession* s, int* failCell, CString* msg
         CString err;
         rc = oci_ora_commit(s, &err);
         if (rc != ORARC_OK) {
-            oci_write_log(s,
-                          s->oci7 ? u"\n---\nerror in oci_ora_commit:\n" : u"\n---\nerror in oci8_commit:\n");
+            // The commit has logged its own record.
             text = err;
             rc = ORARC_ORACLE_ERROR;
         }

@@ -306,5 +306,37 @@ TEST_F(SaveTest, NoEditsAndPausedCancelStateAndNoWindow) {
     EXPECT_EQ(Rows(s, u"select name from h where id = 1"), "ONE\n");
 }
 
+// A failing commit leaves one record in the session's log, in either call
+// set: the commit's own, with the Oracle error behind it.
+TEST_F(SaveTest, FailingCommitIsLoggedOnce) {
+    MakeHeap();
+    for (int oci7 : {0, 1}) {
+        SCOPED_TRACE(oci7 ? "oci7" : "oci8");
+        fs::path log = home / (oci7 ? "save7.log" : "save8.log");
+        s = Logon(oci7, u"system", u"manager", 0, nullptr, nullptr, Utf8ToWide(log.c_str()).c_str());
+        ASSERT_NE(s, nullptr);
+        g_session = s;
+        delete grid;
+        grid = nullptr;
+        CEditableOraGridData* g = BindHeap();
+        Set(0, 1, u"ONE");
+        Control(oci7 ? "fail ocom 1013" : "fail OCITransCommit 1013");
+        CString msg;
+        int cell[2];
+        EXPECT_EQ(g->SaveChanges(s, cell, &msg, nullptr, nullptr), ORARC_ORACLE_ERROR);
+        EXPECT_NE(msg.Find(u"ORA-01013"), -1) << Narrow(msg);
+        std::string text = ReadFile(log);
+        const std::string header =
+            oci7 ? "\n---\nerror in oci_ora_commit:\n" : "\n---\nerror in oci8_commit:\n";
+        EXPECT_EQ(text.find(header), 0u) << text;
+        size_t records = 0;
+        for (size_t at = text.find("error in "); at != std::string::npos; at = text.find("error in ", at + 1))
+            ++records;
+        EXPECT_EQ(records, 1u) << text;
+        EXPECT_EQ(Rows(s, u"select name from h where id = 1"), "one\n");
+        Exec(s, u"rollback"); // the failed save leaves the transaction open
+    }
+}
+
 } // namespace
 } // namespace oratest
