@@ -4,9 +4,9 @@
 #                                 (the program finds them beside itself)
 #   PREFIX/bin/tavrelix           a symbolic link to it (the program reads its
 #                                 directory from /proc/self/exe, the link resolved)
-#   PREFIX/share/applications/    tavrelix.desktop
+#   PREFIX/share/applications/    org.tavrelix.tavrelix.desktop
 #   PREFIX/share/icons/hicolor/   the program icon, SVG and 48/128/256 PNG
-#   PREFIX/share/metainfo/        tavrelix.metainfo.xml
+#   PREFIX/share/metainfo/        org.tavrelix.tavrelix.metainfo.xml
 #   PREFIX/share/mime/packages/   tavrelix.xml, the search-condition files
 #   PREFIX/share/doc/tavrelix/    copyright, changelog.Debian.gz
 #
@@ -41,7 +41,7 @@ file(CREATE_LINK ../${TAVRELIX_INSTALL_DIR}/tavrelix ${link} SYMBOLIC)
 install(FILES ${link} DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 set(res ${PROJECT_SOURCE_DIR}/res)
-install(FILES ${res}/tavrelix.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${res}/org.tavrelix.tavrelix.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${res}/tavrelix.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 foreach(size 48 128 256)
   install(FILES ${res}/icons/tavrelix-${size}.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
@@ -55,8 +55,9 @@ if(TAVRELIX_SCREENSHOT_URL)
          "  <screenshots>\n    <screenshot type=\"default\">\n      <caption>The main window</caption>\n"
          "      <image>${TAVRELIX_SCREENSHOT_URL}/screenshot-main.png</image>\n    </screenshot>\n  </screenshots>\n")
 endif()
-configure_file(${res}/tavrelix.metainfo.xml.in ${CMAKE_CURRENT_BINARY_DIR}/install/tavrelix.metainfo.xml @ONLY)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/install/tavrelix.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+configure_file(${res}/org.tavrelix.tavrelix.metainfo.xml.in
+               ${CMAKE_CURRENT_BINARY_DIR}/install/org.tavrelix.tavrelix.metainfo.xml @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/install/org.tavrelix.tavrelix.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
 # Debian's documentation files: the copyright file and a compressed changelog.
 set(changelog ${CMAKE_CURRENT_BINARY_DIR}/install/changelog.Debian)

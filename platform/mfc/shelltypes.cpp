@@ -24,7 +24,12 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kMimeType = "application/x-tavrelix";
-constexpr const char* kDesktopFile = "tavrelix.desktop";
+// The user's entry takes the installed entry's name, so that it stands in for it.
+constexpr const char* kDesktopFile = "org.tavrelix.tavrelix.desktop";
+// The name the entry had before it took the reverse-DNS form: an entry left
+// under it by an earlier registration goes when the type is registered again
+// or removed, so that the menus do not list the program twice.
+constexpr const char* kFormerDesktopFile = "tavrelix.desktop";
 
 fs::path XdgDir(const char* variable, const char* fallback) {
     if (const char* v = std::getenv(variable); v && *v) return fs::path(v);
@@ -194,6 +199,7 @@ void CWinApp::RegisterShellFileTypes(BOOL) {
                       std::string(kMimeType) + "\">\n    <comment>" + Xml(typeName) +
                       "</comment>\n    <glob pattern=\"" + Xml(pattern) +
                       "\"/>\n  </mime-type>\n</mime-info>\n");
+        fs::remove(data / "applications" / kFormerDesktopFile, ec);
         WriteFile(data / "applications" / kDesktopFile,
                   "[Desktop Entry]\nType=Application\nName=" + appName + "\nExec=" + ExecQuoted(exe) +
                       " %f\nMimeType=" + kMimeType + ";\nTerminal=false\nNoDisplay=false\n");
@@ -213,6 +219,7 @@ void CWinApp::UnregisterShellFileTypes() {
     std::error_code ec;
     fs::remove(data / "mime" / "packages" / "tavrelix.xml", ec);
     fs::remove(data / "applications" / kDesktopFile, ec);
+    fs::remove(data / "applications" / kFormerDesktopFile, ec);
     UpdateMimeApps(false);
     RefreshMimeDatabase(data / "mime");
 }

@@ -387,14 +387,14 @@ TEST_F(OptionsTest, TheAssociationIsMadeAndRemoved) {
         tvtest::ClickControl(p.sheet, IDOK);
     });
     EXPECT_EQ(theApp.IsFileTypeRegistered(), 1);
-    EXPECT_TRUE(fs::exists(data / "applications" / "tavrelix.desktop"));
+    EXPECT_TRUE(fs::exists(data / "applications" / "org.tavrelix.tavrelix.desktop"));
     RunOptions([](const Pages& p) {
         EXPECT_TRUE(Checked(p.setup, IDC_SP_REGISTER_FILE_TYPE));
         tvtest::ClickControl(p.setup, IDC_SP_REGISTER_FILE_TYPE);
         tvtest::ClickControl(p.sheet, IDOK);
     });
     EXPECT_EQ(theApp.IsFileTypeRegistered(), 0);
-    EXPECT_FALSE(fs::exists(data / "applications" / "tavrelix.desktop"));
+    EXPECT_FALSE(fs::exists(data / "applications" / "org.tavrelix.tavrelix.desktop"));
     char16_t value[260] = {};
     LONG size = sizeof value;
     EXPECT_NE(RegQueryValueW(HKEY_CLASSES_ROOT, u".tvx", value, &size), ERROR_SUCCESS);

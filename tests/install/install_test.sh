@@ -24,7 +24,7 @@ lib=$root/lib/tavrelix
 # The tree: what the program finds beside itself, and the desktop's files.
 for f in lib/tavrelix/tavrelix lib/tavrelix/liboci.so lib/tavrelix/data/keywords.txt \
   lib/tavrelix/scmlib/init.scm lib/tavrelix/doc/screenshot-main.png \
-  share/applications/tavrelix.desktop share/metainfo/tavrelix.metainfo.xml \
+  share/applications/org.tavrelix.tavrelix.desktop share/metainfo/org.tavrelix.tavrelix.metainfo.xml \
   share/mime/packages/tavrelix.xml share/icons/hicolor/scalable/apps/tavrelix.svg \
   share/icons/hicolor/48x48/apps/tavrelix.png share/icons/hicolor/128x128/apps/tavrelix.png \
   share/icons/hicolor/256x256/apps/tavrelix.png share/doc/tavrelix/copyright; do
@@ -40,7 +40,7 @@ for s in 48 128 256; do
 done
 # Nothing of the tests: no other library, no test or benchmark program, no READMEs.
 extra=$(cd "$root" && find . -type f -o -type l | sort | grep -v -E \
-  '^\./(bin/tavrelix|lib/tavrelix/(tavrelix|liboci\.so|data/.*|scmlib/.*|doc/.*)|share/(applications/tavrelix\.desktop|metainfo/tavrelix\.metainfo\.xml|mime/packages/tavrelix\.xml|icons/hicolor/.*/apps/tavrelix\.(svg|png)|doc/tavrelix/(copyright|changelog\.Debian\.gz)))$' || true)
+  '^\./(bin/tavrelix|lib/tavrelix/(tavrelix|liboci\.so|data/.*|scmlib/.*|doc/.*)|share/(applications/org\.tavrelix\.tavrelix\.desktop|metainfo/org\.tavrelix\.tavrelix\.metainfo\.xml|mime/packages/tavrelix\.xml|icons/hicolor/.*/apps/tavrelix\.(svg|png)|doc/tavrelix/(copyright|changelog\.Debian\.gz)))$' || true)
 [ -z "$extra" ] || fail "installed beyond the layout: $extra"
 ! find "$root" -name README.md | grep -q . || fail "a README was installed"
 # No path of the build machine in what the installed program reads: its text
@@ -60,21 +60,24 @@ while IFS= read -r -d '' f; do
 done < <(find "$root" -type f -print0)
 [ ! -s "$work/paths" ] || fail "build or source paths in: $(cat "$work/paths")"
 
-# The desktop's files tie together: one MIME type, one entry name.
-grep -qx 'Exec=tavrelix %f' "$root/share/applications/tavrelix.desktop" || fail "Exec line"
-grep -qx 'MimeType=application/x-tavrelix;' "$root/share/applications/tavrelix.desktop" || fail "MimeType line"
+# The desktop's files tie together: one MIME type, one entry name, the
+# AppStream component id in reverse-DNS form naming both.
+desktop=$root/share/applications/org.tavrelix.tavrelix.desktop
+metainfo=$root/share/metainfo/org.tavrelix.tavrelix.metainfo.xml
+grep -qx 'Exec=tavrelix %f' "$desktop" || fail "Exec line"
+grep -qx 'MimeType=application/x-tavrelix;' "$desktop" || fail "MimeType line"
 grep -q '<mime-type type="application/x-tavrelix">' "$root/share/mime/packages/tavrelix.xml" || fail "MIME type"
 grep -q '<glob pattern="\*.tvx"/>' "$root/share/mime/packages/tavrelix.xml" || fail "MIME glob"
-grep -q '<launchable type="desktop-id">tavrelix.desktop</launchable>' "$root/share/metainfo/tavrelix.metainfo.xml" ||
+grep -q '<id>org.tavrelix.tavrelix</id>' "$metainfo" || fail "AppStream component id"
+grep -q '<launchable type="desktop-id">org.tavrelix.tavrelix.desktop</launchable>' "$metainfo" ||
   fail "AppStream launchable"
-grep -q '<summary xml:lang="ja">' "$root/share/metainfo/tavrelix.metainfo.xml" || fail "Japanese summary"
+grep -q '<summary xml:lang="ja">' "$metainfo" || fail "Japanese summary"
 if command -v desktop-file-validate >/dev/null; then
-  desktop-file-validate "$root/share/applications/tavrelix.desktop" || fail "desktop-file-validate"
+  desktop-file-validate "$desktop" || fail "desktop-file-validate"
 fi
 if command -v appstreamcli >/dev/null; then
-  # Errors fail; the one warning is the component id, which is the entry's name.
-  appstreamcli validate --no-net "$root/share/metainfo/tavrelix.metainfo.xml" >"$work/appstream" 2>&1 || true
-  if grep -q '^E:' "$work/appstream"; then
+  # Errors and warnings fail (pedantic notes do not).
+  if ! appstreamcli validate --no-net "$metainfo" >"$work/appstream" 2>&1; then
     cat "$work/appstream" >&2
     fail "appstreamcli validate"
   fi

@@ -186,19 +186,24 @@ protected:
 };
 
 TEST_F(ShellTypesTest, RegisteredTypesReachTheDesktopAndUnregisteringRemovesThem) {
+    // An entry an earlier registration left under the entry's former name.
+    fs::create_directories(root_ / "data" / "applications");
+    std::ofstream(root_ / "data" / "applications" / "tavrelix.desktop") << "[Desktop Entry]\n";
     app_->RegisterShellFileTypes(FALSE);
+    EXPECT_FALSE(fs::exists(root_ / "data" / "applications" / "tavrelix.desktop"));
     std::string mime = ReadAll(root_ / "data" / "mime" / "packages" / "tavrelix.xml");
     EXPECT_NE(mime.find("<mime-type type=\"application/x-tavrelix\">"), std::string::npos);
     EXPECT_NE(mime.find("<glob pattern=\"*.tvx\"/>"), std::string::npos);
     EXPECT_NE(mime.find("検索条件ファイル"), std::string::npos);
-    std::string desktop = ReadAll(root_ / "data" / "applications" / "tavrelix.desktop");
+    // Named as the installed entry, which it stands in for.
+    std::string desktop = ReadAll(root_ / "data" / "applications" / "org.tavrelix.tavrelix.desktop");
     EXPECT_NE(desktop.find("Exec=\"/opt/tavrelix/bin/tavrelix\" %f\n"), std::string::npos);
     EXPECT_NE(desktop.find("MimeType=application/x-tavrelix;\n"), std::string::npos);
     std::string apps = ReadAll(root_ / "config" / "mimeapps.list");
-    EXPECT_NE(
-        apps.find(
-            "[Default Applications]\ntext/plain=editor.desktop\napplication/x-tavrelix=tavrelix.desktop\n"),
-        std::string::npos);
+    EXPECT_NE(apps.find("[Default "
+                        "Applications]\ntext/plain=editor.desktop\napplication/"
+                        "x-tavrelix=org.tavrelix.tavrelix.desktop\n"),
+              std::string::npos);
     EXPECT_NE(apps.find("image/png=viewer.desktop"), std::string::npos);
     // Registering again keeps one line.
     app_->RegisterShellFileTypes(FALSE);
@@ -207,7 +212,7 @@ TEST_F(ShellTypesTest, RegisteredTypesReachTheDesktopAndUnregisteringRemovesThem
 
     app_->UnregisterShellFileTypes();
     EXPECT_FALSE(fs::exists(root_ / "data" / "mime" / "packages" / "tavrelix.xml"));
-    EXPECT_FALSE(fs::exists(root_ / "data" / "applications" / "tavrelix.desktop"));
+    EXPECT_FALSE(fs::exists(root_ / "data" / "applications" / "org.tavrelix.tavrelix.desktop"));
     apps = ReadAll(root_ / "config" / "mimeapps.list");
     EXPECT_EQ(apps.find("application/x-tavrelix"), std::string::npos);
     EXPECT_NE(apps.find("text/plain=editor.desktop"), std::string::npos);
