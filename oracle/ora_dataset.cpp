@@ -296,6 +296,11 @@ int oci_set_dataset_column(OraCursor* c, int col, char* first_cell, int row_size
         char* cell = first_cell + int64_t(r) * row_size;
         const char* src = c->data[col] + int64_t(r) * d.buffer_size;
         bool null = c->ind[col][r] == -1;
+        // A value longer than its buffer arrives cut, its indicator holding the
+        // full length (-2 beyond 32767); only a LONG can be longer.
+        if (d.data_type == SQLT_LNG && !null &&
+            (c->ind[col][r] > 0 || c->ind[col][r] == -2 || c->rcode[col][r] == 1406))
+            ++ds->long_cut_count;
         if (!pointer) {
             auto* w = reinterpret_cast<char16_t*>(cell);
             w[0] = 0;
@@ -412,6 +417,7 @@ int oci_fetch_dataset(OraSession* s, OraCursor* c, OraDataset* ds, CString* err,
     if (rc != ORARC_OK) return rc;
     if (c->col_count) std::memcpy(ds->cols, c->desc, sizeof(OraColumnDesc) * size_t(c->col_count));
     int64_t estimate = CalcRowLayout(ds);
+    ds->long_cut_count = 0;
     ds->lob_col_count = c->lob_col_count;
     ds->object_col_count = c->obj_col_count;
 
@@ -477,6 +483,10 @@ int oci_fetch_dataset(OraSession* s, OraCursor* c, OraDataset* ds, CString* err,
             rc = ORARC_CANCELLED;
         }
     }
+    // Rows with cut LONG values: the text the caller shows with the rows.
+    if (rc == ORARC_OK && ds->long_cut_count > 0 && err)
+        err->Format(u"LONG型の値を%dbyteで切り捨てました(%d件)\n", g_oci_long_read_size - 1,
+                    ds->long_cut_count);
     free(scratch);
     return rc;
 }

@@ -35,6 +35,7 @@ struct OraDataset {
     int32_t lob_col_count;
     int32_t object_col_count;
     int32_t row_size;
+    int32_t long_cut_count; // LONG values the fill cut at the read buffer's size
 };
 
 struct OraDatasetBuilder {

@@ -141,6 +141,13 @@ int RunQueryInDialog(CCancelDlg& dlg, OraSession* s, OraDataset* ds, const char1
     ::CloseHandle(dlg.m_thread);
     dlg.m_thread = nullptr;
     dlg.m_pProgressWnd = nullptr;
+    // LONG values cut at the read buffer: the rows are kept, and the user is
+    // told before editing (and saving back) the shortened texts.
+    if (p.result == ORARC_OK && ds && ds->long_cut_count > 0) {
+        CWnd* owner = dlg.m_pParentWnd ? dlg.m_pParentWnd : AfxGetMainWnd();
+        ::MessageBoxW(owner ? owner->GetSafeHwnd() : nullptr, p.errorText.GetString(), u"Message",
+                      MB_ICONWARNING);
+    }
     if (msg) *msg = p.errorText;
     return p.result;
 }

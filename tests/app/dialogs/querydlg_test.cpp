@@ -185,6 +185,37 @@ TEST_F(QueryTest, DelayedShowSizesTheDialogAfterHalfASecond) {
     EXPECT_GT(after.cy, 50);
 }
 
+// LONG values longer than the read buffer are cut: the rows come back and a
+// box says how many values were cut and where; a query that cuts nothing
+// shows no box.
+TEST_F(QueryTest, CutLongValuesAreToldInABox) {
+    Exec(s, u"create table LG (ID number, L long)");
+    Exec(s, u"insert into LG values (1, 'short')");
+    Exec(s, (u"insert into LG values (2, '" + std::u16string(100, u'x') + u"')").c_str());
+    Exec(s, u"commit");
+    const int saved = g_oci_long_read_size;
+    g_oci_long_read_size = 21;
+    ExpectQuery();
+    tvtest::AnswerBox(IDOK);
+    CString msg;
+    int rc = RunQueryWithProgress(s, &ds, u"select a.ID, a.L, rowid from LG a order by a.ID", &msg, nullptr);
+    EXPECT_EQ(rc, ORARC_OK) << Narrow(msg);
+    EXPECT_EQ(ds.row_count, 2);
+    EXPECT_EQ(std::u16string(oci_get_dataset_data(&ds, 1, 1)), std::u16string(20, u'x'));
+    ASSERT_EQ(tvtest::Boxes().size(), 1u) << BoxTexts();
+    EXPECT_EQ(tvtest::Boxes()[0].caption, u"Message");
+    EXPECT_EQ(tvtest::Boxes()[0].text, u"LONG型の値を20byteで切り捨てました(1件)\n");
+
+    tvtest::ClearBoxes();
+    oci_init_dataset(&ds);
+    ExpectQuery();
+    rc = RunQueryWithProgress(s, &ds, u"select a.ID, a.L, rowid from LG a where a.ID = 1", &msg, nullptr);
+    g_oci_long_read_size = saved;
+    EXPECT_EQ(rc, ORARC_OK) << Narrow(msg);
+    EXPECT_EQ(ds.row_count, 1);
+    EXPECT_TRUE(tvtest::Boxes().empty()) << BoxTexts();
+}
+
 TEST_F(QueryTest, AWorkerThatCannotBeMadeOpensNoDialog) {
     win32test::FailThreadStarts(1);
     CString msg;

@@ -84,6 +84,46 @@ TEST_F(FetchTest, FetchesDatasetsAndBindLettersInBothCallSets) {
     }
 }
 
+// A LONG longer than the read buffer arrives cut: the fill counts the values
+// cut and says so in its message, in both call sets; values that fit, and
+// NULL, are not counted.
+TEST_F(FetchTest, LongValuesCutAtTheReadBufferAreReported) {
+    const int saved = g_oci_long_read_size;
+    g_oci_long_read_size = 11;
+    OraSession* admin = Logon(0);
+    ASSERT_NE(admin, nullptr);
+    Exec(admin, u"create table lg (id number, l long)");
+    Exec(admin, u"insert into lg values (1, 'short')");
+    Exec(admin, u"insert into lg values (2, 'aaaaaaaaaa')");
+    Exec(admin, u"insert into lg values (3, 'bbbbbbbbbbb')");
+    Exec(admin, (u"insert into lg values (4, '" + std::u16string(3000, u'c') + u"')").c_str());
+    Exec(admin, u"insert into lg values (5, NULL)");
+    Exec(admin, u"commit");
+    for (int oci7 : {0, 1}) {
+        SCOPED_TRACE(oci7 ? "oci7" : "oci8");
+        OraSession* s = Logon(oci7);
+        ASSERT_NE(s, nullptr);
+        OraDataset ds{};
+        CString msg;
+        ASSERT_EQ(oci_sel_dataset(s, &ds, u"select id, l from lg order by id", 100, &msg, ""), ORARC_OK)
+            << Narrow(msg);
+        ASSERT_EQ(ds.row_count, 5);
+        EXPECT_EQ(ds.long_cut_count, 2);
+        EXPECT_EQ(Narrow(msg), "LONG型の値を10byteで切り捨てました(2件)\n");
+        EXPECT_EQ(Cell(ds, 1, 1), u"aaaaaaaaaa");
+        EXPECT_EQ(Cell(ds, 2, 1), u"bbbbbbbbbb");
+        oci_free_dataset(&ds);
+
+        msg.Empty();
+        ASSERT_EQ(oci_sel_dataset(s, &ds, u"select id, l from lg where id in (1, 2, 5)", 100, &msg, ""),
+                  ORARC_OK);
+        EXPECT_EQ(ds.long_cut_count, 0);
+        EXPECT_TRUE(msg.IsEmpty()) << Narrow(msg);
+        oci_free_dataset(&ds);
+    }
+    g_oci_long_read_size = saved;
+}
+
 TEST_F(FetchTest, SingleValues) {
     OraSession* s = Logon(0);
     ASSERT_NE(s, nullptr);
