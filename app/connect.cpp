@@ -202,8 +202,10 @@ int CTavexApp::RunStartupSqlFile(const char16_t* path) {
         line = GetNextSqlStatement(&buf, line, &data);
         if (line < 0) break;
         if (!buf.firstToken || !*buf.firstToken || buf.kind == 3 || buf.kind == 4) continue;
+        // From the first token on: the comments and REM lines before it are
+        // the script's, not the database's.
         CString msg;
-        int rc = oci_exec_sql(g_session, buf.text, &msg);
+        int rc = oci_exec_sql(g_session, buf.firstToken, &msg);
         if (rc != ORARC_OK) {
             MessageBoxW(nullptr, msg, u"Error", MB_ICONWARNING);
             result = rc;

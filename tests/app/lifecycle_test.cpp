@@ -150,6 +150,35 @@ TEST_F(LifecycleTest, AFailingStartupStatementStopsTheFileAndNothingIsCommitted)
     oci_ora_logout(&other);
 }
 
+TEST_F(LifecycleTest, RemarksAndCommentsBeforeAStartupStatementStayInTheScript) {
+    fs::path sql = root / "startup.sql";
+    std::ofstream(sql) << "REM the start-up script\n"
+                          "rem names before\n"
+                          "update 社員 set 氏名 = 'first' where 社員番号 = 1001;\n"
+                          "REM\n"
+                          "-- a comment line\n"
+                          "/* a block\n   comment */\n"
+                          "Rem　全角の空白まで\n"
+                          "update 社員 set 氏名 = 'second' where 社員番号 = 1002;\n";
+    PutStr(u"APPLICATION", u"STARTUP_SQL_FILE", Wide(sql.string()).c_str());
+    // No box: one would fail the test unanswered.
+    ASSERT_TRUE(Start({u"LOGON=DEMO/demo@DEMO"}));
+    EXPECT_TRUE(tvtest::Boxes().empty());
+    // Both statements ran in the session.
+    char16_t name[100] = {};
+    CString msg;
+    ASSERT_EQ(
+        oci_sel_value(g_session, u"select 氏名 from 社員 where 社員番号 = 1001", name, sizeof name, &msg, ""),
+        ORARC_OK)
+        << Narrow(msg);
+    EXPECT_EQ(std::u16string(name), u"first");
+    ASSERT_EQ(
+        oci_sel_value(g_session, u"select 氏名 from 社員 where 社員番号 = 1002", name, sizeof name, &msg, ""),
+        ORARC_OK)
+        << Narrow(msg);
+    EXPECT_EQ(std::u16string(name), u"second");
+}
+
 TEST_F(LifecycleTest, AChangeOfConnectionSendsItsHintsAndCancelChangesNothing) {
     SaveEntry(0, u"DEMO", 1, 0, u"notes");
     ASSERT_TRUE(Start({u"LOGON=DEMO/demo@DEMO"}));
