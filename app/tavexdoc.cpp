@@ -121,7 +121,10 @@ BOOL CTavexDoc::OnOpenDocument(LPCWSTR path) {
 }
 
 BOOL CTavexDoc::HasUnsavedEdits() {
-    return IsTableLoaded() && m_data.IsModified() ? TRUE : FALSE;
+    // The rows a commit would write, as the counts show them: a sort, or rows
+    // added and taken away again, leave undo steps but nothing to lose.
+    if (!IsTableLoaded()) return FALSE;
+    return m_data.m_insertedCount + m_data.m_updatedCount + m_data.m_deletedCount > 0 ? TRUE : FALSE;
 }
 
 BOOL CTavexDoc::ConfirmDiscardEdits() {
@@ -132,7 +135,7 @@ BOOL CTavexDoc::ConfirmDiscardEdits() {
 BOOL CTavexDoc::SaveModified() {
     if (!IsTableLoaded()) return TRUE;
     UpdateAllViews(nullptr, HINT_END_EDIT);
-    if (!m_data.IsModified()) return TRUE;
+    if (!HasUnsavedEdits()) return TRUE;
     return Ask(u"アプリケーションを終了します。\n編集中のデータは保存されません。よろしいですか？") ? TRUE
                                                                                                     : FALSE;
 }
@@ -223,16 +226,31 @@ int CTavexDoc::SetData(OraDataset* dataset, const char16_t* owner, const char16_
     return 0;
 }
 
+namespace {
+
+CString CalcTextOf(CTavexDoc* doc, CMainFrame* frame) {
+    if (!doc->m_dataset || doc->m_dataset->row_count == 0) return CString();
+    if (AppSettings.GRID_CALC_TYPE == 5) return CString();
+    CGridData* data = doc->GetCurrentData();
+    if (!data || data->m_sel1.y < 0) return CString();
+    if (data->m_sel1.x == data->m_sel2.x && data->m_sel1.y == data->m_sel2.y) return CString();
+    if (!frame || !frame->m_wndStatusBar.GetSafeHwnd() || !frame->m_wndStatusBar.IsWindowVisible())
+        return CString();
+    return data->GetCalcText(AppSettings.GRID_CALC_TYPE, data->m_sel1, data->m_sel2);
+}
+
+} // namespace
+
 void CTavexDoc::UpdateCalcText() {
-    g_calc_text.Empty();
-    if (!m_dataset || m_dataset->row_count == 0) return;
-    if (AppSettings.GRID_CALC_TYPE == 5) return;
-    CGridData* data = GetCurrentData();
-    if (!data || data->m_sel1.y < 0) return;
-    if (data->m_sel1.x == data->m_sel2.x && data->m_sel1.y == data->m_sel2.y) return;
     auto* frame = dynamic_cast<CMainFrame*>(AfxGetMainWnd());
-    if (!frame || !frame->m_wndStatusBar.GetSafeHwnd() || !frame->m_wndStatusBar.IsWindowVisible()) return;
-    g_calc_text = data->GetCalcText(AppSettings.GRID_CALC_TYPE, data->m_sel1, data->m_sel2);
+    g_calc_text = CalcTextOf(this, frame);
+    // Shown now: a mouse selection brings no idle time of its own to the
+    // status bar, and the pane must not wait for the next command.
+    if (frame && frame->m_wndStatusBar.GetSafeHwnd()) {
+        const int pane = frame->m_wndStatusBar.CommandToIndex(ID_INDICATOR_CALC);
+        if (pane >= 0 && frame->m_wndStatusBar.GetPaneText(pane) != g_calc_text)
+            frame->m_wndStatusBar.SetPaneText(pane, g_calc_text);
+    }
 }
 
 void CTavexDoc::OnFileSelectTable() {

@@ -82,6 +82,8 @@ public:
 private:
     void RunCommand(UINT id);
     void ShowMessage(const char16_t* text);
+    // GDN_DATACHANGED to this view: the counts follow a command's edits.
+    void NotifyDataChanged();
     void ReportFound(int notFound, int wrapped, int direction);
     void OnEditUndoRedo(bool redo);
     void OnEditPasteCell();

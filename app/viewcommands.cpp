@@ -276,6 +276,14 @@ bool CTavexView::IsCommandEnabled(UINT id) {
 
 // --- Commands -------------------------------------------------------------------------------------
 
+void CTavexView::NotifyDataChanged() {
+    // Sent to this view as the grid posts it: the counts are right once the
+    // command returns.
+    CGridData* d = m_grid.GetData();
+    if (!d || !GetSafeHwnd()) return;
+    SendMessage(GDN_DATACHANGED, static_cast<WPARAM>(d->m_curCol), d->m_curRow);
+}
+
 void CTavexView::ShowMessage(const char16_t* text) {
     if (auto* frame = dynamic_cast<CFrameWnd*>(AfxGetMainWnd())) frame->SetMessageText(text);
 }
@@ -290,13 +298,20 @@ void CTavexView::ReportFound(int notFound, int wrapped, int direction) {
 
 void CTavexView::RunCommand(UINT id) {
     if (!IsCommandEnabled(id)) return;
+    // Every command starts from an empty message pane: an old result (a
+    // search's "見つかりません") is not this command's, whatever it ends with.
+    ShowMessage(u"");
     if (const int type = CopyType(id)) {
         m_grid.CopyToClipboard(type);
         ShowMessage(u"");
         return;
     }
     switch (id) {
-    case ID_DATA_ADD_RECORDS: OnDataAddRecords(); break;
+    // A dialog's command ends with the pane empty, also when it was cancelled.
+    case ID_DATA_ADD_RECORDS:
+        OnDataAddRecords();
+        ShowMessage(u"");
+        break;
     case ID_EDIT_UNDO: OnEditUndoRedo(false); break;
     case ID_EDIT_REDO: OnEditUndoRedo(true); break;
     case ID_EDIT_CUT:
@@ -316,14 +331,28 @@ void CTavexView::RunCommand(UINT id) {
         m_grid.StartEdit(0, 1);
         ShowMessage(u"");
         break;
-    case ID_EDIT_INSERT_NEWLINE: OnEditInsertNewline(); break;
-    case ID_EDIT_SEARCH: OnEditSearch(); break;
+    case ID_EDIT_INSERT_NEWLINE:
+        OnEditInsertNewline();
+        ShowMessage(u"");
+        break;
+    case ID_EDIT_SEARCH:
+        OnEditSearch();
+        ShowMessage(u"");
+        break;
     case ID_EDIT_SEARCH_NEXT: OnEditFindNext(1); break;
     case ID_EDIT_SEARCH_PREV: OnEditFindNext(-1); break;
-    case ID_EDIT_SEARCH_REPLACE: OnEditReplace(); break;
+    case ID_EDIT_SEARCH_REPLACE:
+        // Hiding the other dialog gives the grid its focus back, and the
+        // cursor's type with it: emptied after that too.
+        OnEditReplace();
+        ShowMessage(u"");
+        break;
     case ID_EDIT_NEXT_CHANGED_CELL: OnEditChangedCell(1); break;
     case ID_EDIT_PREV_CHANGED_CELL: OnEditChangedCell(-1); break;
-    case ID_EDIT_CLEAR_SEARCH_HIGHLIGHT: OnEditClearSearchHighlight(); break;
+    case ID_EDIT_CLEAR_SEARCH_HIGHLIGHT:
+        OnEditClearSearchHighlight();
+        ShowMessage(u"");
+        break;
     case ID_EDIT_FIND_COLUMN_NAME: OnEditFindColumnName(); break;
     case ID_DATA_FIT_COLUMN_WIDTH:
     case ID_DATA_FIT_COLUMN_WIDTH_WITH_NAME:
@@ -334,9 +363,18 @@ void CTavexView::RunCommand(UINT id) {
         m_grid.ResetColumnWidths();
         ShowMessage(u"");
         break;
-    case ID_DATA_COLUMN_WIDTH: OnDataColumnWidth(); break;
-    case ID_EDIT_DATA: OnEditData(); break;
-    case ID_DATA_LOB_DOWNLOAD: OnDataLobDownload(); break;
+    case ID_DATA_COLUMN_WIDTH:
+        OnDataColumnWidth();
+        ShowMessage(u"");
+        break;
+    case ID_EDIT_DATA:
+        OnEditData();
+        ShowMessage(u"");
+        break;
+    case ID_DATA_LOB_DOWNLOAD:
+        OnDataLobDownload();
+        ShowMessage(u"");
+        break;
     case ID_DATA_LOB_UPLOAD:
     case ID_DATA_BFILE_UPDATE: {
         int col = 0, row = 0;
@@ -359,9 +397,15 @@ void CTavexView::RunCommand(UINT id) {
     case ID_EDIT_TO_HANKAKU:
     case ID_EDIT_TO_HANKAKU_KANA:
     case ID_EDIT_TO_HANKAKU_ALNUM: OnEditConvert(id); break;
-    case ID_EDIT_INPUT_SEQUENCE: OnEditInputSequence(); break;
+    case ID_EDIT_INPUT_SEQUENCE:
+        OnEditInputSequence();
+        ShowMessage(u"");
+        break;
     case ID_EDIT_INPUT_CURRENT_TIME: OnEditInputCurrentTime(); break;
-    case ID_DATA_SORT_GRID: OnDataSortGrid(); break;
+    case ID_DATA_SORT_GRID:
+        OnDataSortGrid();
+        ShowMessage(u"");
+        break;
     default: break;
     }
 }
@@ -370,7 +414,6 @@ void CTavexView::OnDataAddRecords() {
     CInsertRowsDlg dlg(AfxGetMainWnd());
     if (dlg.DoModal() != IDOK) return;
     m_grid.InsertRows(dlg.m_count);
-    ShowMessage(u"");
 }
 
 void CTavexView::OnEditUndoRedo(bool redo) {
@@ -501,7 +544,6 @@ void CTavexView::OnDataColumnWidth() {
     width = std::min(width, std::max(m_grid.GetDataAreaWidth(), m_grid.m_minColWidth));
     for (int c = first; c <= last; ++c) model->SetColWidth(c, width);
     if (IsWindowVisible()) m_grid.Relayout();
-    ShowMessage(u"");
 }
 
 void CTavexView::OnEditData() {
@@ -581,7 +623,7 @@ void CTavexView::OnDataDeleteEmptyRows(int allRows) {
         }
         // Sent, not posted: the status text they bring must come before the count.
         SendMessage(GDN_CURSORMOVED, static_cast<WPARAM>(d->m_curCol), d->m_curRow);
-        SendMessage(GDN_DATACHANGED, static_cast<WPARAM>(d->m_curCol), d->m_curRow);
+        NotifyDataChanged();
     }
     CString text;
     text.Format(u"%d行削除しました", n);
@@ -606,6 +648,7 @@ void CTavexView::OnEditConvert(UINT id) {
     case ID_EDIT_TO_HANKAKU_ALNUM: n = m_grid.ToHankaku(1, 0); break;
     default: return;
     }
+    NotifyDataChanged();
     CString text;
     text.Format(u"%d件置換しました", n);
     ShowMessage(text.GetString());
@@ -626,7 +669,7 @@ void CTavexView::OnEditInputSequence() {
     d->InputSequence(dlg.m_start, dlg.m_step);
     d->BroadcastToViews(m_grid.GetSafeHwnd(), GDM_REDRAW, 0, 0);
     m_grid.Invalidate();
-    ShowMessage(u"");
+    NotifyDataChanged();
 }
 
 void CTavexView::OnEditInputCurrentTime() {
@@ -669,5 +712,5 @@ void CTavexView::OnDataSortGrid() {
                             : &doc->m_data;
     target->Sort(keys, orders, dlg.m_keyCount);
     doc->UpdateAllViews(nullptr, HINT_RELAYOUT);
-    ShowMessage(u"");
+    NotifyDataChanged();
 }
