@@ -638,16 +638,22 @@ int CEditableGridData::IsRowMarked(int row) {
 }
 
 void CEditableGridData::MarkRows(const int32_t* rows, int count) {
-    int k = 0;
-    for (int r = 0; r < m_rowCount; ++r) {
-        GridRow* row = r < m_gapStart ? &m_rows[r] : &m_rows[r + (m_gapEnd - m_gapStart)];
-        bool hit = k < count && rows[k] == r;
-        if (hit) {
-            row->flags |= GROW_MARKED;
-            ++k;
-        } else {
-            row->flags &= static_cast<uint8_t>(~GROW_MARKED);
-        }
+    // Every mark cleared, one stretch of records at a time (the rows before
+    // the gap, then those after it), then the listed rows marked: the list
+    // is read in its order while it rises and stays within the rows.
+    if (m_rowCount <= 0 || !m_rows) return;
+    const uint8_t clear = static_cast<uint8_t>(~GROW_MARKED);
+    const int before = std::min(m_gapStart, m_rowCount);
+    for (GridRow *row = m_rows, *end = m_rows + before; row < end; ++row) row->flags &= clear;
+    for (GridRow *row = m_rows + m_gapEnd, *end = m_rows + (m_rowCount + (m_gapEnd - m_gapStart)); row < end;
+         ++row)
+        row->flags &= clear;
+    int previous = -1;
+    for (int k = 0; k < count; ++k) {
+        const int r = rows[k];
+        if (r <= previous || r >= m_rowCount) break;
+        m_rows[r < m_gapStart ? r : r + (m_gapEnd - m_gapStart)].flags |= GROW_MARKED;
+        previous = r;
     }
 }
 

@@ -59,8 +59,6 @@ int CGridData_Filter::FilterData(int col, const char16_t* pattern, int matchCase
     int flags = (matchCase ? 0 : REGEX_IGNORE_CASE) | (matchWidth ? 0 : REGEX_IGNORE_WIDTH);
     Regex* re = isRegex ? regex_compile(pattern, flags) : regex_compile_literal(pattern, flags);
     if (!re) return fail(u"不正な正規表現です");
-    // A literal without the width fold goes straight to the literal searcher:
-    // the same matches without a subject set up per row.
     // A literal goes straight to the literal searcher: the same matches
     // without a subject set up per row. Without the width fold's flag the
     // pattern and each text are width-folded first (unit for unit).
@@ -86,7 +84,9 @@ int CGridData_Filter::FilterData(int col, const char16_t* pattern, int matchCase
         const char16_t* text = m_source->GetText(r, col);
         if (!text) text = u"";
         int rc;
-        if (lit) {
+        if (lit && !foldWidth) {
+            rc = literal_searcher_find(lit, text) ? 1 : 0;
+        } else if (lit) {
             size_t n = 0;
             bool wide = false;
             for (; text[n]; ++n)

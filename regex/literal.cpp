@@ -181,6 +181,7 @@ LiteralSearcher* literal_searcher_create(const char16_t* literal, int64_t m, int
     for (int64_t j = 0; j < m; ++j) s->pattern[j] = ignore_case ? fold_unit(literal[j]) : literal[j];
     s->pattern[m] = 0;
     s->length = m;
+    s->holds_zero = std::char_traits<char16_t>::find(s->pattern, static_cast<size_t>(m), 0) != nullptr;
     s->folded = nullptr;
     s->folded_capacity = 0;
     s->search = ignore_case ? search_folded : search_exact;
@@ -210,6 +211,70 @@ void literal_searcher_destroy(LiteralSearcher* s) {
 
 const char16_t* literal_searcher_search(LiteralSearcher* s, const char16_t* text, int64_t count) {
     return s->search(s, text, count);
+}
+
+namespace {
+
+template <bool Fold> const char16_t* find_terminated_units(const LiteralSearcher* s, const char16_t* t) {
+    const int64_t m = s->length;
+    for (const char16_t* q = t; *q; ++q)
+        if (equal_at<Fold>(s, q) && !splits_pair(t, q, m, m + 1)) return q;
+    return nullptr;
+}
+
+#if defined(__SSE2__)
+// One pass over a NUL-terminated text for the terminator and the first probe
+// unit together; a window whose probe unit agrees is compared in full (the
+// comparison stops at the terminator, which no pattern unit equals). The
+// loads are aligned to 16 bytes and stop at the block that holds the
+// terminator, so none reaches a page the text does not; they may read a few
+// bytes beside the text within such a block, which the address sanitizer
+// would report, hence its exemption.
+template <bool Fold>
+__attribute__((no_sanitize("address"))) const char16_t* find_terminated(const LiteralSearcher* s,
+                                                                        const char16_t* t) {
+    const uintptr_t addr = reinterpret_cast<uintptr_t>(t);
+    if (addr & 1) return find_terminated_units<Fold>(s, t);
+    const int64_t m = s->length;
+    const int64_t off = s->probe_offset[0];
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i ua = _mm_set1_epi16(static_cast<short>(s->probe_unit[0]));
+    const __m128i va = _mm_set1_epi16(static_cast<short>(s->probe_other[0]));
+    const char16_t* block = reinterpret_cast<const char16_t*>(addr & ~uintptr_t{15});
+    uint32_t keep = ~0u << (addr & 15); // the bytes before the text do not count
+    for (;;) {
+        const __m128i v = _mm_load_si128(reinterpret_cast<const __m128i*>(block));
+        __m128i probe = _mm_cmpeq_epi16(v, ua);
+        if (Fold) probe = _mm_or_si128(probe, _mm_cmpeq_epi16(v, va));
+        const uint32_t zeros = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi16(v, zero))) & keep;
+        uint32_t hits = static_cast<uint32_t>(_mm_movemask_epi8(probe)) & keep;
+        // the probe units before the terminator only
+        if (zeros) hits &= (1u << __builtin_ctz(zeros)) - 1;
+        hits &= 0x5555u; // one bit per unit
+        while (hits) {
+            const char16_t* q = block + __builtin_ctz(hits) / 2 - off;
+            if (q >= t && equal_at<Fold>(s, q) && !splits_pair(t, q, m, m + 1)) return q;
+            hits &= hits - 1;
+        }
+        if (zeros) return nullptr;
+        keep = ~0u;
+        block += 8;
+    }
+}
+#else
+template <bool Fold> const char16_t* find_terminated(const LiteralSearcher* s, const char16_t* t) {
+    return find_terminated_units<Fold>(s, t);
+}
+#endif
+
+} // namespace
+
+const char16_t* literal_searcher_find(LiteralSearcher* s, const char16_t* text) {
+    const int64_t m = s->length;
+    if (m == 0) return text;
+    if (s->holds_zero)
+        return s->search(s, text, static_cast<int64_t>(std::char_traits<char16_t>::length(text)));
+    return s->search == search_folded ? find_terminated<true>(s, text) : find_terminated<false>(s, text);
 }
 
 Regex* regex_compile_literal(const char16_t* literal, int flags) {

@@ -238,3 +238,5 @@ void literal_searcher_destroy(LiteralSearcher* searcher);
 // occurrence starting at the low half of a surrogate pair, or ending inside
 // one, is not reported.
 const char16_t* literal_searcher_search(LiteralSearcher* searcher, const char16_t* text, int64_t count);
+// The same over the whole of a NUL-terminated text, measured as it is searched.
+const char16_t* literal_searcher_find(LiteralSearcher* searcher, const char16_t* text);

@@ -194,6 +194,7 @@ struct LiteralSearcher {
     char16_t* folded;
     int64_t folded_capacity;
     int64_t length;
+    int32_t holds_zero; // the pattern holds a 0 unit
     // Two units of the pattern that a vector scan looks for together, chosen
     // as the least frequent in typical text: their offsets in the pattern,
     // their (folded) values and the text unit that also stands for each (the

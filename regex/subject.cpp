@@ -60,6 +60,62 @@ int64_t text_length(const char16_t* text) {
 }
 #endif
 
+// The index of the last unit of text[0, length) that is the regex's required
+// unit or one of the units that stand for it; -1 when there is none.
+inline bool is_required(const Regex* re, char16_t u) {
+    const char16_t* also = re->required_also;
+    return u == re->required_unit ||
+           (also[0] && (u == also[0] || (also[1] && (u == also[1] || u == also[2]))));
+}
+
+#if defined(__SSE2__)
+// Measures text (its units before the terminator into *length) and finds the
+// last required unit in the same pass; the loads are those of text_length.
+__attribute__((no_sanitize("address"))) int64_t last_required(const Regex* re, const char16_t* text,
+                                                              int64_t* length) {
+    const uintptr_t addr = reinterpret_cast<uintptr_t>(text);
+    if (addr & 1) {
+        *length = static_cast<int64_t>(std::char_traits<char16_t>::length(text));
+        for (int64_t k = *length; k > 0;)
+            if (is_required(re, text[--k])) return k;
+        return -1;
+    }
+    const char16_t* also = re->required_also;
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i u0 = _mm_set1_epi16(static_cast<short>(re->required_unit));
+    // an unused alternative repeats the required unit
+    const __m128i u1 = _mm_set1_epi16(static_cast<short>(also[0] ? also[0] : re->required_unit));
+    const __m128i u2 = _mm_set1_epi16(static_cast<short>(also[0] && also[1] ? also[1] : re->required_unit));
+    const __m128i u3 =
+        _mm_set1_epi16(static_cast<short>(also[0] && also[1] && also[2] ? also[2] : re->required_unit));
+    const char16_t* block = reinterpret_cast<const char16_t*>(addr & ~uintptr_t{15});
+    uint32_t keep = ~0u << (addr & 15); // the bytes before the text
+    const char16_t* last = nullptr;
+    for (;;) {
+        const __m128i v = _mm_load_si128(reinterpret_cast<const __m128i*>(block));
+        const uint32_t zeros = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi16(v, zero))) & keep;
+        const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(v, u0), _mm_cmpeq_epi16(v, u1)),
+                                         _mm_or_si128(_mm_cmpeq_epi16(v, u2), _mm_cmpeq_epi16(v, u3)));
+        uint32_t mask = static_cast<uint32_t>(_mm_movemask_epi8(hit)) & keep;
+        if (zeros) mask &= (1u << __builtin_ctz(zeros)) - 1;
+        if (mask) last = block + (31 - __builtin_clz(mask)) / 2;
+        if (zeros) {
+            *length = (block + __builtin_ctz(zeros) / 2) - text;
+            return last ? last - text : -1;
+        }
+        keep = ~0u;
+        block += 8;
+    }
+}
+#else
+int64_t last_required(const Regex* re, const char16_t* text, int64_t* length) {
+    *length = static_cast<int64_t>(std::char_traits<char16_t>::length(text));
+    for (int64_t k = *length; k > 0;)
+        if (is_required(re, text[--k])) return k;
+    return -1;
+}
+#endif
+
 int64_t subject_length(RegexStrSubject* s) {
     if (s->length < 0) s->length = text_length(s->text);
     return s->length;
@@ -187,11 +243,21 @@ int regex_search_str_len(Regex* re, const char16_t* text, int64_t length, int st
 
 int regex_test_str(Regex* re, const char16_t* text) {
     if (!re || !text) return 0;
+    RegexPos start{0, 0}, end{0, 0}, limit{-1, -1};
+    int64_t length = -1;
+    if (re->required_unit) {
+        // Every match holds the required unit at or after its start, so no
+        // start after the unit's last occurrence can match: the search stops
+        // there (and does not start when the unit is absent).
+        int64_t last = last_required(re, text, &length);
+        if (last < 0) return 0;
+        limit = RegexPos{0, last};
+    }
     RegexStrSubject s;
     RegexPositionOps ops;
     regex_init_str_ops(&ops, &s, text);
-    RegexPos start{0, 0}, end{0, 0};
-    int r = regex_run_search(re, &ops, &start, &end, RegexPos{-1, -1});
+    s.length = length;
+    int r = regex_run_search(re, &ops, &start, &end, limit);
     if (r != 1) return r < 0 ? -2 : 0;
     re->match_start = start;
     re->match_end = end;

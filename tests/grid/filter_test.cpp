@@ -240,3 +240,43 @@ TEST(GridFilter, LiteralsAgreeWithTheRegexEngine) {
                 EXPECT_EQ(literal, Map(g)) << matchCase << matchWidth;
             }
 }
+
+// Filtering marks exactly the matching rows, read through the row gap that
+// inserting rows in the middle leaves, and a filter restored by undo marks
+// them again; texts of every length around the vector block size, with a
+// pair and the probe unit standing beside the pattern.
+TEST(GridFilter, MarksRowsAcrossTheGap) {
+    VectorGridData g(40, 1);
+    for (int r = 0; r < 40; ++r) {
+        std::u16string t(static_cast<size_t>(r % 19), u'x');
+        if (r % 3 == 0) t += u"k-12";
+        if (r % 5 == 0) t = u"😀" + t + u"k";
+        g.cells[static_cast<size_t>(r)][0] = t;
+    }
+    g.m_rowsInsertable = 1;
+    g.Bind();
+    ASSERT_EQ(g.InsertRows(9, 3), 0); // rows 10-12 are new, the gap after them
+    ASSERT_EQ(g.SetText(11, 0, u"k-1", -1), 0);
+    // every "k-" in the texts is followed by a 1: both filters find the same rows
+    std::vector<int> want;
+    for (int r = 0; r < g.GetRowCount(); ++r)
+        if (S(g.GetText(r, 0)).find(u"k-1") != std::u16string::npos) want.push_back(r);
+    ASSERT_GT(want.size(), 10u);
+    for (int regex = 0; regex < 2; ++regex) {
+        int count = -1;
+        CString err;
+        ASSERT_EQ(g.SetFilter(0, regex ? u"k-\\d" : u"k-1", 1, 1, regex, &count, &err, 1), 0);
+        EXPECT_EQ(Map(g), want);
+        std::vector<int> marked;
+        for (int r = 0; r < g.GetRowCount(); ++r)
+            if (g.IsRowMarked(r)) marked.push_back(r);
+        EXPECT_EQ(marked, want);
+        g.ClearFilter();
+        ASSERT_EQ(g.Undo(), 0); // the filter again
+        marked.clear();
+        for (int r = 0; r < g.GetRowCount(); ++r)
+            if (g.IsRowMarked(r)) marked.push_back(r);
+        EXPECT_EQ(marked, want);
+        g.ClearFilter();
+    }
+}

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <random>
 #include <string>
 
@@ -334,4 +336,69 @@ TEST(RegexReplace, CopyRange) {
     char16_t x[8];
     regex_expand_template(&ops, g.get()->match_start, g.get()->match_end, u"[$1]", g.get(), x);
     EXPECT_EQ(std::u16string(x), u"[b😀]");
+}
+
+// The search of a NUL-terminated text finds what the search of the counted
+// text finds, whatever the text's alignment, with folding, pairs and
+// windows that would begin before the text or end past it.
+TEST(RegexLiteral, TerminatedSearchAgreesWithCountedSearch) {
+    std::mt19937 rng(9001);
+    const char16_t alphabet[] = {u'a', u'b', u'A', u'B', u'-', u'あ', 0xFF21, 0xFF41, 0xD83D, 0xDE00, u'\n'};
+    alignas(16) char16_t buffer[128];
+    for (int round = 0; round < 6000; ++round) {
+        bool icase = round % 2;
+        int kinds = 2 + static_cast<int>(rng() % 10);
+        auto gen = [&](int n) {
+            std::u16string s;
+            for (int k = 0; k < n; ++k) s += alphabet[rng() % kinds];
+            return s;
+        };
+        std::u16string lit = gen(1 + static_cast<int>(rng() % 5));
+        std::u16string text = gen(static_cast<int>(rng() % 60));
+        if (rng() % 3 && !text.empty()) text.insert(rng() % text.size(), lit);
+        if (rng() % 4 == 0) text += lit.substr(0, rng() % lit.size()); // cut off by the terminator
+        if (text.size() > 100) text.resize(100);
+        size_t shift = rng() % 8;
+        std::fill(std::begin(buffer), std::end(buffer), lit[0]); // beside the text: what the probe looks for
+        std::copy(text.begin(), text.end(), buffer + shift);
+        buffer[shift + text.size()] = 0;
+        const char16_t* t = buffer + shift;
+        LiteralSearcher* s = literal_searcher_create(lit.c_str(), static_cast<int64_t>(lit.size()), icase);
+        const char16_t* want = literal_searcher_search(s, t, static_cast<int64_t>(text.size()));
+        const char16_t* got = literal_searcher_find(s, t);
+        literal_searcher_destroy(s);
+        ASSERT_EQ(got ? got - t : -1, want ? want - t : -1)
+            << narrow(lit) << " in " << narrow(text) << " at " << shift << (icase ? " folding" : "");
+    }
+    // an empty literal is found at the start; one holding a 0 unit never
+    // within a terminated text
+    LiteralSearcher* empty = literal_searcher_create(u"", 0, 0);
+    const char16_t* abc = u"abc";
+    EXPECT_EQ(literal_searcher_find(empty, abc), abc);
+    literal_searcher_destroy(empty);
+    const char16_t zeroed[] = {u'b', 0, u'c'};
+    LiteralSearcher* z = literal_searcher_create(zeroed, 3, 0);
+    EXPECT_EQ(literal_searcher_find(z, u"abcabc"), nullptr);
+    literal_searcher_destroy(z);
+}
+
+// The terminated search reads no page beyond the one its terminator is on.
+TEST(RegexLiteral, TerminatedSearchEndingAtAPage) {
+    const long page = sysconf(_SC_PAGESIZE);
+    void* mem = mmap(nullptr, static_cast<size_t>(2 * page), PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(mem, MAP_FAILED);
+    char* base = static_cast<char*>(mem);
+    ASSERT_EQ(mprotect(base + page, static_cast<size_t>(page), PROT_NONE), 0);
+    LiteralSearcher* s = literal_searcher_create(u"xy", 2, 1);
+    for (int len = 0; len < 40; ++len) {
+        auto* text = reinterpret_cast<char16_t*>(base + page) - (len + 1);
+        for (int k = 0; k < len; ++k) text[k] = u'a';
+        if (len >= 2) text[len - 2] = u'X', text[len - 1] = u'y';
+        text[len] = 0;
+        const char16_t* r = literal_searcher_find(s, text);
+        EXPECT_EQ(r ? r - text : -1, len >= 2 ? len - 2 : -1) << len;
+    }
+    literal_searcher_destroy(s);
+    munmap(mem, static_cast<size_t>(2 * page));
 }

@@ -141,3 +141,49 @@ TEST(RegexSearchSkips, CharacterRuns) {
     EXPECT_EQ(find(u"(a*b)(?1)", u"abaab"), (Found{1, 0, 5}));
     EXPECT_EQ(find(u"x(a*)*y", u"xaay"), (Found{1, 0, 4}));
 }
+
+// A test of a whole text stops at the last unit every match needs (and does
+// not search a text without it): the same answer, match range and captures
+// as trying every position, for required units that fold, that stand first,
+// last or alone, and texts with pairs and line breaks.
+TEST(RegexSearchSkips, TestStopsAtTheLastRequiredUnit) {
+    std::mt19937 rng(31337);
+    const char16_t* pieces[] = {u"-", u"－",   u"1",  u"１", u"23", u"a", u"A",  u"ａ", u"Ａ", u"x",
+                                u"😀", u"\r\n", u"\n", u" ",  u"テ", u"b", u"bb", u"-5", u"9-"};
+    struct Case {
+        const char16_t* pattern;
+        int flags;
+    } cases[] = {
+        {u"[0-9]{4}-[0-9]{2}", 0},
+        {u"\\d-", 0},
+        {u"-", 0},
+        {u"\\d+-\\d", REGEX_IGNORE_WIDTH},
+        {u"x?a", REGEX_IGNORE_CASE},
+        {u"(\\d)a", REGEX_IGNORE_CASE | REGEX_IGNORE_WIDTH},
+        {u"b+a*-", 0},
+        {u".*-", 0},
+        {u"^\\d*a", 0},
+        {u"(?=\\d)\\w-", 0},
+        {u"(?<=-)\\d+b", 0},
+        {u"\\d.?テ", 0},
+        {u"😀-", 0},
+    };
+    for (const Case& c : cases) {
+        RegexHolder h(c.pattern, c.flags);
+        ASSERT_TRUE(h) << narrow(c.pattern);
+        for (int round = 0; round < 400; ++round) {
+            std::u16string text;
+            int n = static_cast<int>(rng() % 30);
+            for (int k = 0; k < n; ++k) text += pieces[rng() % 19];
+            Found want = every_position(h.get(), text, 0);
+            std::vector<RegexGroup> groups(h.get()->groups, h.get()->groups + h.get()->group_count);
+            int got = regex_test_str(h.get(), text.c_str());
+            ASSERT_EQ(got, want.result) << narrow(c.pattern) << " in \"" << narrow(text) << "\"";
+            if (got != 1) continue;
+            EXPECT_EQ(h.get()->match_start.column, want.start) << narrow(c.pattern) << " in " << narrow(text);
+            EXPECT_EQ(h.get()->match_end.column - h.get()->match_start.column, want.length);
+            for (int g = 0; g < h.get()->group_count; ++g)
+                EXPECT_EQ(h.get()->groups[g].start.column, groups[g].start.column) << narrow(c.pattern);
+        }
+    }
+}
