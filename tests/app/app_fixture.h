@@ -20,6 +20,7 @@
 
 #include "app/appstate.h"
 #include "app/settings.h"
+#include "app_globals.h"
 #include "app/tavexapp.h"
 #include "oracle/oci_api.h"
 #include "oracle/oci_entry.h"
@@ -70,6 +71,36 @@ inline void TypeIntoCombo(HWND dlg, int id, const std::u16string& text, bool rep
     tvtest::Pump();
 }
 
+// Handles what is pending for the UI thread, then takes the quit message a
+// main window's end posts, as the application's run loop would have: left in
+// the queue it ends the first modal loop of the next case at once.
+inline void DrainMessages() {
+    tvtest::Pump();
+    MSG m;
+    while (PeekMessageW(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+}
+
+// The state a case of the running program starts from and leaves: the
+// application's globals (app_globals.h), the UI thread's queue, and the
+// boxes, dialogs, menus and keys the test drivers recorded or were given.
+inline void ResetProcessState() {
+    // A client library a case loaded itself (the program frees only its own
+    // load at its exit): left loaded, the next case would get its state.
+    if (g_oci_module) {
+        if (g_oci_env_ready && g_oci.OCIHandleFree) g_oci.OCIHandleFree(g_oci_env, OCI_HTYPE_ENV);
+        FreeLibrary(g_oci_module);
+        oci_reset_globals_for_test();
+    }
+    ResetAppGlobals();
+    DrainMessages();
+    tvtest::ClearBoxes();
+    tvtest::ClearDialogs();
+    tvtest::ClearMenus();
+    for (int vk : {VK_CANCEL, VK_SHIFT, VK_CONTROL, VK_MENU}) tvtest::SetKeyState(vk, false);
+    tvtest::SetExecutablePath(u"");
+}
+
 // A DEMO database made once per build tree and copied for each case.
 inline fs::path DemoCache() {
     fs::path cache = fs::path(TAVRELIX_BIN_DIR).parent_path() / "tests" / "app-demo";
@@ -114,8 +145,11 @@ class AppTest : public ::testing::Test {
 public:
     fs::path root, bin, config, data;
     bool started = false;
+    // The working directory as the case found it (the program changes it).
+    fs::path cwd;
 
     void SetUp() override {
+        cwd = fs::current_path();
         char tmpl[] = "/tmp/tavrelix-app-XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         root = tmpl;
@@ -139,8 +173,8 @@ public:
         // The executable's file carries the program's version block.
         fs::create_symlink(fs::read_symlink("/proc/self/exe"), bin / "tavrelix");
         tvtest::Init();
+        ResetProcessState();
         tvtest::SetExecutablePath(Wide((bin / "tavrelix").string()));
-        tvtest::ClearBoxes();
         oci_reset_globals_for_test();
         // The store the program will choose (no ini file): tests seed it before starting.
         theApp.LoadAppTitle();
@@ -150,8 +184,9 @@ public:
     void TearDown() override {
         if (started) Exit();
         tvtest::VerifyDialogs();
-        tvtest::SetExecutablePath(u"");
+        ResetProcessState();
         std::error_code ec;
+        fs::current_path(cwd, ec);
         fs::remove_all(root, ec);
     }
 

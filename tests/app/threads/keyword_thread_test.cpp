@@ -17,6 +17,7 @@
 #include "oracle/oci_api.h"
 #include "oracle/oci_entry.h"
 #include "oracle/oci_exec.h"
+#include "tests/app/app_globals.h"
 
 namespace {
 
@@ -26,6 +27,8 @@ class KeywordThreadTest : public ::testing::Test {
 public:
     fs::path home;
     void SetUp() override {
+        // The completion lists and the login of an earlier case go first.
+        apptest::ResetAppGlobals();
         char tmpl[] = "/tmp/tavrelix-keywords-XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         home = tmpl;
@@ -52,7 +55,7 @@ public:
         if (g_oci_env_ready) g_oci.OCIHandleFree(g_oci_env, OCI_HTYPE_ENV);
         FreeLibrary(g_oci_module);
         oci_reset_globals_for_test();
-        SetDllDirectoryW(nullptr);
+        apptest::ResetAppGlobals();
         fs::remove_all(home);
     }
 };
