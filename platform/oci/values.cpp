@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <mutex>
 #include <string_view>
 
 namespace oci {
@@ -464,7 +465,12 @@ void digits(std::string& out, int v, int width) {
 
 int formatDate(const DateTime& d, const std::string& f, std::string& out, bool japanese) {
     out.clear();
-    thread_local FastFormat fast;
+    // One compiled format for the process, under a lock: a thread_local one
+    // (a destructor per thread) would keep the library loaded after its last
+    // FreeLibrary, so a later load would get this one's state.
+    static std::mutex fastLock;
+    static FastFormat fast;
+    std::unique_lock<std::mutex> hold(fastLock);
     if (fast.source != f) compileFast(f, fast);
     if (fast.usable) {
         for (auto& [code, lit] : fast.ops) {
@@ -489,6 +495,7 @@ int formatDate(const DateTime& d, const std::string& f, std::string& out, bool j
         }
         return 0;
     }
+    hold.unlock();
     size_t i = 0;
     while (i < f.size()) {
         char c = f[i];
@@ -1030,15 +1037,18 @@ DeclType parseDeclTypeText(const std::string& declIn);
 } // namespace
 
 // A write checks every value by its column's declared type: the last few
-// declarations parsed are kept per thread.
+// declarations parsed are kept for the process, under a lock (not per
+// thread: see formatDate).
 DeclType parseDeclType(const std::string& decl) {
     struct Entry {
         std::string decl;
         DeclType type;
         bool used = false;
     };
-    thread_local Entry recent[8];
-    thread_local unsigned next = 0;
+    static std::mutex lock;
+    static Entry recent[8];
+    static unsigned next = 0;
+    std::lock_guard<std::mutex> hold(lock);
     for (const Entry& e : recent)
         if (e.used && e.decl == decl) return e.type;
     Entry& e = recent[next++ % 8];
