@@ -25,7 +25,9 @@ ON_UPDATE_COMMAND_UI(ID_INDICATOR_END, OnUpdateIndicatorEnd)
 END_MESSAGE_MAP()
 
 CTavexView::CTavexView() = default;
-CTavexView::~CTavexView() = default;
+CTavexView::~CTavexView() {
+    ReleaseSearchDialogs();
+}
 
 CTavexDoc* CTavexView::GetDocument() const {
     return static_cast<CTavexDoc*>(m_pDocument);

@@ -26,6 +26,9 @@ public:
     void ApplySettings();
     void UpdateCountsMenu();
     void HideSearchDialogs();
+    // The modeless dialogs outlive the views: one bound to this view forgets
+    // it and hides as the view goes (a pane closed, the window's end).
+    void ReleaseSearchDialogs();
     void UpdatePaneHeaders();
     void RebindData();
     void ClearFilter();

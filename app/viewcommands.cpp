@@ -155,6 +155,21 @@ void CTavexView::HideSearchDialogs() {
     }
 }
 
+void CTavexView::ReleaseSearchDialogs() {
+    CGridFilterDlg& filter = FilterDlg();
+    for (CSearchDlgBase* dlg :
+         {static_cast<CSearchDlgBase*>(&ReplaceDlg()), static_cast<CSearchDlgBase*>(&SearchDlg()),
+          static_cast<CSearchDlgBase*>(&filter)}) {
+        if (dlg->m_request != &m_searchRequest) continue;
+        dlg->m_request = nullptr;
+        dlg->m_bound = 0;
+        dlg->m_ownerWnd = nullptr;
+        if (dlg == &filter) filter.m_gridData = nullptr;
+        HWND h = dlg->m_hWnd;
+        if (h && ::IsWindow(h) && ::IsWindowVisible(h)) dlg->ShowWindow(SW_HIDE);
+    }
+}
+
 void CTavexView::OpenFilterDialog() {
     auto* split = dynamic_cast<CSplitterWnd*>(GetParent());
     if (split && split->GetPane(0, 0) != this) return;

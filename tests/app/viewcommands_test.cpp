@@ -595,6 +595,36 @@ TEST_F(ViewCommandTest, SearchDialogsShowAgainAfterACloseAndHideEachOther) {
     EXPECT_FALSE(::IsWindow(replace->m_hWnd));
 }
 
+// The search dialog outlives the pane it was opened from: closing that pane
+// unbinds and hides it, and its buttons then touch no view that is gone.
+TEST_F(ViewCommandTest, ASearchDialogOfAPaneThatClosesForgetsThePane) {
+    Load(u"社員");
+    CSplitterWnd& split = frame->m_wndSplitter;
+    ASSERT_TRUE(split.SplitRow(200));
+    tvtest::Pump();
+    auto* lower = dynamic_cast<CTavexView*>(split.GetPane(1, 0));
+    ASSERT_NE(lower, nullptr);
+    frame->SetActiveView(lower);
+    Command(ID_EDIT_SEARCH);
+    CSearchDlg* search = CTavexView::GetSearchDlg();
+    ASSERT_EQ(search->m_request, &lower->m_searchRequest);
+    ASSERT_TRUE(::IsWindowVisible(search->m_hWnd));
+    split.DeleteRow(1);
+    tvtest::Pump();
+    EXPECT_EQ(search->m_request, nullptr);
+    EXPECT_EQ(search->m_ownerWnd, nullptr);
+    EXPECT_FALSE(::IsWindowVisible(search->m_hWnd));
+    ::SetDlgItemTextW(search->m_hWnd, IDC_SEARCH_TEXT, u"田中");
+    ::SendMessageW(search->m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_SEARCH_NEXT, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(search->m_hWnd, IDC_SEARCH_NEXT)));
+    EXPECT_EQ(view->m_searchRequest.searchText.GetLength(), 0);
+    // The remaining pane binds it again.
+    frame->SetActiveView(view);
+    Command(ID_EDIT_SEARCH);
+    EXPECT_EQ(search->m_request, &view->m_searchRequest);
+    tvtest::ClickControl(search->m_hWnd, IDCANCEL);
+}
+
 TEST_F(ViewCommandTest, FilterOpensOnTheCursorColumnFromTheTopLeftPaneOnly) {
     Load(u"社員");
     auto chosen = [] {
