@@ -17,6 +17,10 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:intercept_tls_get_addr=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build/test --output-on-failure -j"${TAVRELIX_TEST_JOBS:-8}"
+# CTest runs one case per process; here every test executable runs whole, its
+# cases in a shuffled order (the seed is printed; TAVRELIX_SHUFFLE_SEED
+# repeats one), so that no case depends on what another left behind.
+TAVRELIX_WHOLE_JOBS="${TAVRELIX_TEST_JOBS:-8}" scripts/whole.sh build/test
 
 # Under ThreadSanitizer, in a tree of their own with only the targets they
 # link (the client stand-in included): the completion loader, the thread
