@@ -1,8 +1,13 @@
 #include "base/textfile.h"
 
+#include <bit>
 #include <cstring>
 #include <memory>
 #include <string>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "base/cp932.h"
 #include "base/utf16.h"
@@ -449,12 +454,45 @@ struct Writer {
     void room() {
         if (n > TEXTFILE_OUT_SIZE - 10) flush();
     }
+    // Makes room, and returns how many characters of at most max_bytes
+    // bytes each fit from here without another look.
+    int fits(int max_bytes) {
+        if (n > TEXTFILE_OUT_SIZE - 64) flush();
+        return (TEXTFILE_OUT_SIZE - n) / max_bytes;
+    }
     void put(unsigned b) { buf[n++] = static_cast<unsigned char>(b); }
     void flush() {
         if (n) rec->archive->Write(buf, static_cast<UINT>(n));
         n = 0;
     }
 };
+
+// Whether a code table maps every ASCII character but NUL to its own code.
+template <class Table> bool keeps_ascii(const Table& table) {
+    for (unsigned u = 1; u < 0x80; ++u)
+        if (table[u] != u) return false;
+    return true;
+}
+
+// Copies the ASCII units from p on (before end, at most max of them) to out
+// as bytes and returns their number.
+inline int copy_ascii(const char16_t* p, const char16_t* end, int max, unsigned char* out) {
+    int k = 0;
+#if defined(__SSE2__)
+    const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));
+    while (k + 8 <= max && end - (p + k) >= 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(v, high), _mm_setzero_si128())) != 0xFFFF) break;
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + k), _mm_packus_epi16(v, v));
+        k += 8;
+    }
+#endif
+    while (k < max && p + k < end && p[k] < 0x80) {
+        out[k] = static_cast<unsigned char>(p[k]);
+        ++k;
+    }
+    return k;
+}
 
 // The CP932 code of the code point at p (0 when none); *units its length.
 inline unsigned cp932_code(const Cp932Table& t, const char16_t* p, int* units) {
@@ -470,19 +508,32 @@ inline unsigned cp932_code(const Cp932Table& t, const char16_t* p, int* units) {
 
 void write_sjis(TextFile* rec, const char16_t* text) {
     const Cp932Table& t = cp932_table();
+    static const bool ascii = keeps_ascii(t.encode());
     Writer w(rec);
     int units;
-    for (const char16_t* p = text; *p; p += units) {
-        w.room();
-        unsigned code = cp932_code(t, p, &units);
-        if (!code) {
-            w.put('?');
-            rec->replaced++;
-        } else if (code < 0x100) {
-            w.put(code);
-        } else {
-            w.put(code >> 8);
-            w.put(code & 0xFF);
+    const char16_t* p = text;
+    const char16_t* const end = text + std::char_traits<char16_t>::length(text);
+    while (p < end) {
+        for (int budget = w.fits(2); budget > 0 && p < end;) {
+            if (ascii && *p < 0x80) { // a run of ASCII at once
+                int k = copy_ascii(p, end, budget, w.buf + w.n);
+                w.n += k;
+                p += k;
+                budget -= k;
+                continue;
+            }
+            unsigned code = cp932_code(t, p, &units);
+            if (!code) {
+                w.put('?');
+                rec->replaced++;
+            } else if (code < 0x100) {
+                w.put(code);
+            } else {
+                w.put(code >> 8);
+                w.put(code & 0xFF);
+            }
+            p += units;
+            --budget;
         }
     }
     w.flush();
@@ -501,19 +552,32 @@ inline unsigned euc_code(const EucTable& e, const char16_t* p, int* units) {
 
 void write_euc(TextFile* rec, const char16_t* text) {
     const EucTable& e = euc_table();
+    static const bool ascii = keeps_ascii(e.encode);
     Writer w(rec);
     int units;
-    for (const char16_t* p = text; *p; p += units) {
-        w.room();
-        unsigned code = euc_code(e, p, &units);
-        if (code >= 0x100) {
-            w.put(code >> 8);
-            w.put(code & 0xFF);
-        } else if (code) {
-            w.put(code);
-        } else { // no code in CP932, or no JIS X 0208 code
-            w.put('?');
-            rec->replaced++;
+    const char16_t* p = text;
+    const char16_t* const end = text + std::char_traits<char16_t>::length(text);
+    while (p < end) {
+        for (int budget = w.fits(2); budget > 0 && p < end;) {
+            if (ascii && *p < 0x80) { // a run of ASCII at once
+                int k = copy_ascii(p, end, budget, w.buf + w.n);
+                w.n += k;
+                p += k;
+                budget -= k;
+                continue;
+            }
+            unsigned code = euc_code(e, p, &units);
+            if (code >= 0x100) {
+                w.put(code >> 8);
+                w.put(code & 0xFF);
+            } else if (code) {
+                w.put(code);
+            } else { // no code in CP932, or no JIS X 0208 code
+                w.put('?');
+                rec->replaced++;
+            }
+            p += units;
+            --budget;
         }
     }
     w.flush();
@@ -594,16 +658,34 @@ void write_utf16(TextFile* rec, const char16_t* text, bool big_endian) {
             w.put(0xFF);
         }
     }
-    for (const char16_t* p = text; *p; p++) {
-        w.room();
-        unsigned u = *p;
-        if (big_endian) {
-            w.put(u >> 8);
-            w.put(u & 0xFF);
-        } else {
-            w.put(u & 0xFF);
-            w.put(u >> 8);
+    const char16_t* p = text;
+    const char16_t* const end = text + std::char_traits<char16_t>::length(text);
+    if (!big_endian && std::endian::native == std::endian::little) {
+        // the units' own bytes
+        w.flush();
+        if (end > p) rec->archive->Write(p, static_cast<UINT>((end - p) * sizeof(char16_t)));
+        return;
+    }
+    while (p < end) {
+        int budget = w.fits(2);
+        if (budget > end - p) budget = static_cast<int>(end - p);
+        unsigned char* out = w.buf + w.n;
+        int k = 0;
+#if defined(__SSE2__)
+        if (big_endian && std::endian::native == std::endian::little)
+            for (; k + 8 <= budget; k += 8) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * k),
+                                 _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8)));
+            }
+#endif
+        for (; k < budget; ++k) {
+            unsigned u = p[k];
+            out[2 * k] = static_cast<unsigned char>(big_endian ? u >> 8 : u & 0xFF);
+            out[2 * k + 1] = static_cast<unsigned char>(big_endian ? u & 0xFF : u >> 8);
         }
+        w.n += 2 * k;
+        p += k;
     }
     w.flush();
 }
@@ -637,7 +719,8 @@ int textfile_open(TextFile* rec, const char16_t* name, const char16_t* mode) {
         delete file;
         return 0;
     }
-    auto* archive = new CArchive(file, reading ? CArchive::load : CArchive::store, 4096);
+    // a write passes 64 KB at a time to the file
+    auto* archive = new CArchive(file, reading ? CArchive::load : CArchive::store, reading ? 4096 : 65536);
     CharCode code = CHARCODE_AUTO;
     rec->archive = archive;
     rec->own_file = file;
@@ -767,26 +850,34 @@ void textfile_write_utf8(TextFile* rec, const char16_t* text) {
         w.put(0xBF);
     }
     int units;
-    for (const char16_t* p = text; *p; p += units) {
-        w.room();
-        uint32_t cp = utf16_decode(p, &units);
-        if (cp < 0x80) {
-            w.put(cp);
-        } else if (cp < 0x800) {
-            w.put(0xC0 | cp >> 6);
-            w.put(0x80 | (cp & 0x3F));
-        } else if (utf16_is_surrogate(cp)) { // a lone surrogate has no UTF-8 form
-            w.put('?');
-            rec->replaced++;
-        } else if (cp < 0x10000) {
-            w.put(0xE0 | cp >> 12);
-            w.put(0x80 | (cp >> 6 & 0x3F));
-            w.put(0x80 | (cp & 0x3F));
-        } else {
-            w.put(0xF0 | cp >> 18);
-            w.put(0x80 | (cp >> 12 & 0x3F));
-            w.put(0x80 | (cp >> 6 & 0x3F));
-            w.put(0x80 | (cp & 0x3F));
+    const char16_t* p = text;
+    const char16_t* const end = text + std::char_traits<char16_t>::length(text);
+    while (p < end) {
+        for (int budget = w.fits(4); budget > 0 && p < end; p += units, --budget) {
+            if (*p < 0x80) { // a run of ASCII at once
+                int k = copy_ascii(p, end, budget, w.buf + w.n);
+                w.n += k;
+                budget -= k - 1;
+                units = k;
+                continue;
+            }
+            uint32_t cp = utf16_decode(p, &units);
+            if (cp < 0x800) {
+                w.put(0xC0 | cp >> 6);
+                w.put(0x80 | (cp & 0x3F));
+            } else if (utf16_is_surrogate(cp)) { // a lone surrogate has no UTF-8 form
+                w.put('?');
+                rec->replaced++;
+            } else if (cp < 0x10000) {
+                w.put(0xE0 | cp >> 12);
+                w.put(0x80 | (cp >> 6 & 0x3F));
+                w.put(0x80 | (cp & 0x3F));
+            } else {
+                w.put(0xF0 | cp >> 18);
+                w.put(0x80 | (cp >> 12 & 0x3F));
+                w.put(0x80 | (cp >> 6 & 0x3F));
+                w.put(0x80 | (cp & 0x3F));
+            }
         }
     }
     w.flush();

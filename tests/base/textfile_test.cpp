@@ -1,6 +1,7 @@
 #include "base/textfile.h"
 
 #include "base/cp932.h"
+#include "base/utf16.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include <fstream>
 #include <iconv.h>
 #include <iterator>
+#include <random>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -709,4 +711,74 @@ TEST(Cp932Table, SingleCharacterConversions) {
     EXPECT_EQ(out[0], 'A');
     EXPECT_EQ(t.from_unit(0xD800, out), -1);
     EXPECT_EQ(t.from_unit(u'한', out), -1);
+}
+
+// Long texts, written whole and in pieces of every size: runs of ASCII of
+// every length against the output buffer's edge, pairs and lone surrogates,
+// characters without a code. Each code's bytes are those of the text
+// converted as a whole, and the same as writing it a character at a time.
+TEST_F(TextFileTest, WritesLongTextsAsCharacterByCharacter) {
+    std::mt19937 rng(2718);
+    const char16_t* mappable[] = {u"a",    u"Z", u"0", u" ", u"~",  u"\\",  u"あ",
+                                  u"漢字", u"ｱ", u"ﾞ", u"①", u"～", u"\r\n"};
+    const char16_t* other[] = {u"\U0001F600", u"\xD800", u"\xDC00", u"\uE000", u"한", u"\u00E9", u"\u0080"};
+    for (int round = 0; round < 6; ++round) {
+        std::u16string plain, mixed, unicode; // unicode: plain with characters beyond CP932
+        while (plain.size() < 40000) {
+            std::u16string piece;
+            if (rng() % 3 == 0) {
+                piece.assign(rng() % 70, u'a' + static_cast<char16_t>(rng() % 26)); // an ASCII run
+            } else {
+                piece = mappable[rng() % std::size(mappable)];
+            }
+            plain += piece;
+            mixed += piece;
+            unicode += piece;
+            if (rng() % 7 == 0) unicode += rng() % 2 ? u"\u00E9\u0080" : u"\U0001F600\u07FF\u0800";
+            if (rng() % 5 == 0) mixed += other[rng() % std::size(other)];
+        }
+        if (round % 2) plain.insert(0, 16383, u'x'); // the first run ends at the buffer's edge
+        EXPECT_EQ(write(CHARCODE_SJIS, {plain.c_str()}), cp932(plain)) << round;
+        EXPECT_EQ(write(CHARCODE_UTF8_NOSIG, {unicode.c_str()}), utf8(unicode)) << round;
+        EXPECT_EQ(write(CHARCODE_UNICODE_NOSIG, {mixed.c_str()}), utf16(mixed, false)) << round;
+        EXPECT_EQ(write(CHARCODE_UTF16BE_NOSIG, {mixed.c_str()}), utf16(mixed, true)) << round;
+        // the characters one by one (a pair as one), and pieces of any size
+        std::vector<std::u16string> chars, pieces;
+        for (size_t i = 0; i < mixed.size();) {
+            size_t n = utf16_is_high_surrogate(mixed[i]) && i + 1 < mixed.size() &&
+                               utf16_is_low_surrogate(mixed[i + 1])
+                           ? 2
+                           : 1;
+            chars.push_back(mixed.substr(i, n));
+            i += n;
+        }
+        for (size_t i = 0; i < chars.size();) {
+            std::u16string p;
+            for (size_t k = rng() % 300; k > 0 && i < chars.size(); --k) p += chars[i++];
+            if (!p.empty()) pieces.push_back(p);
+        }
+        for (CharCode code : {CHARCODE_SJIS, CHARCODE_EUC, CHARCODE_JIS, CHARCODE_UTF8_NOSIG,
+                              CHARCODE_UNICODE_NOSIG, CHARCODE_UTF16BE_NOSIG}) {
+            auto write_all = [&](const std::vector<std::u16string>& parts, int* replaced) {
+                TextFile rec;
+                EXPECT_EQ(textfile_open(&rec, wide(path("w.txt")).c_str(), u"w"), 1);
+                textfile_init(&rec, rec.archive, code, LINE_END_CRLF);
+                for (const std::u16string& p : parts) textfile_write(&rec, p.c_str());
+                *replaced = textfile_replaced_count(&rec);
+                textfile_close(&rec);
+                return get(path("w.txt"));
+            };
+            int whole_replaced = -1, one_replaced = -2, piece_replaced = -3;
+            Bytes whole = write_all({mixed}, &whole_replaced);
+            Bytes one = write_all(chars, &one_replaced);
+            Bytes piece = write_all(pieces, &piece_replaced);
+            EXPECT_TRUE(whole == one) << "code " << code << " round " << round;
+            EXPECT_TRUE(whole == piece) << "code " << code << " round " << round;
+            EXPECT_EQ(whole_replaced, one_replaced) << "code " << code;
+            EXPECT_EQ(whole_replaced, piece_replaced) << "code " << code;
+            if (code != CHARCODE_UNICODE_NOSIG && code != CHARCODE_UTF16BE_NOSIG) {
+                EXPECT_GT(whole_replaced, 0) << "code " << code;
+            }
+        }
+    }
 }
