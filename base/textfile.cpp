@@ -331,6 +331,29 @@ int decode_utf8(const unsigned char* p, int n, bool final, char16_t* out, int* u
     int i = 0, o = 0;
     while (i < n) {
         unsigned b = p[i];
+#if defined(__SSE2__)
+        // 16 ASCII bytes but NUL at once, none of them the last byte (where
+        // a CR may wait for the next block)
+        while (b - 1 < 0x7F && i + 16 < n) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+            const __m128i zero = _mm_setzero_si128();
+            if (_mm_movemask_epi8(v) | _mm_movemask_epi8(_mm_cmpeq_epi8(v, zero))) break;
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + o), _mm_unpacklo_epi8(v, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + o + 8), _mm_unpackhi_epi8(v, zero));
+            i += 16;
+            o += 16;
+            b = p[i];
+        }
+#endif
+        if (b >= 0xE0 && b <= 0xEF && i + 2 < n && (p[i + 1] & 0xC0) == 0x80 && (p[i + 2] & 0xC0) == 0x80) {
+            // the common case of three bytes
+            uint32_t cp = (b & 0x0F) << 12 | (p[i + 1] & 0x3Fu) << 6 | (p[i + 2] & 0x3Fu);
+            if (cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF)) {
+                out[o++] = static_cast<char16_t>(cp);
+                i += 3;
+                continue;
+            }
+        }
         if (b < 0x80) {
             if (b == '\r' && i == n - 1 && !final) break;
             out[o++] = b ? static_cast<char16_t>(b) : replacement(replaced);

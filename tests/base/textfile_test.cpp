@@ -782,3 +782,38 @@ TEST_F(TextFileTest, WritesLongTextsAsCharacterByCharacter) {
         }
     }
 }
+
+// UTF-8 read block by block: runs of ASCII of every length with NUL bytes
+// and CR LF among them, three-byte characters whole, cut by a block's end,
+// or malformed (a surrogate's form, an overlong form, a missing
+// continuation), each bad byte read as one replacement.
+TEST_F(TextFileTest, ReadsUtf8RunsAndMalformedSequences) {
+    std::mt19937 rng(1414);
+    struct Piece {
+        Bytes bytes;
+        std::u16string text;
+    };
+    const Piece pieces[] = {
+        {"\xE3\x81\x82", u"あ"},          {"\xEF\xBD\xB1", u"ｱ"},   {"\xC3\xA9", u"é"},
+        {"\xF0\x9F\x98\x80", u"😀"},       {Bytes("\0", 1), u"?"},   {"\r\n", u"\r\n"},
+        {"\xED\xA0\x80", u"???"},         {"\xE0\x80\x80", u"???"}, {"\xE3\x81z", u"??z"},
+        {"\xE3\x81\xE3\x81\x82", u"??あ"}, {"\x80", u"?"},           {"\xEF\xBF\xBF", u"\uFFFF"},
+    };
+    for (int round = 0; round < 20; ++round) {
+        Bytes file;
+        std::u16string want;
+        while (file.size() < 20000) {
+            if (rng() % 2) {
+                size_t n = rng() % 40;
+                file.append(n, static_cast<char>('a' + rng() % 26));
+                want.append(n, static_cast<char16_t>(file.back()));
+                if (n) want.back() = static_cast<char16_t>(static_cast<unsigned char>(file.back()));
+            } else {
+                const Piece& p = pieces[rng() % std::size(pieces)];
+                file += p.bytes;
+                want += p.text;
+            }
+        }
+        ASSERT_TRUE(same(read(file, CHARCODE_UTF8_NOSIG), want)) << "round " << round;
+    }
+}
