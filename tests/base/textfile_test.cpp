@@ -794,9 +794,9 @@ TEST_F(TextFileTest, ReadsUtf8RunsAndMalformedSequences) {
         std::u16string text;
     };
     const Piece pieces[] = {
-        {"\xE3\x81\x82", u"あ"},          {"\xEF\xBD\xB1", u"ｱ"},   {"\xC3\xA9", u"é"},
-        {"\xF0\x9F\x98\x80", u"😀"},       {Bytes("\0", 1), u"?"},   {"\r\n", u"\r\n"},
-        {"\xED\xA0\x80", u"???"},         {"\xE0\x80\x80", u"???"}, {"\xE3\x81z", u"??z"},
+        {"\xE3\x81\x82", u"あ"},           {"\xEF\xBD\xB1", u"ｱ"},   {"\xC3\xA9", u"é"},
+        {"\xF0\x9F\x98\x80", u"😀"},        {Bytes("\0", 1), u"?"},   {"\r\n", u"\r\n"},
+        {"\xED\xA0\x80", u"???"},          {"\xE0\x80\x80", u"???"}, {"\xE3\x81z", u"??z"},
         {"\xE3\x81\xE3\x81\x82", u"??あ"}, {"\x80", u"?"},           {"\xEF\xBF\xBF", u"\uFFFF"},
     };
     for (int round = 0; round < 20; ++round) {
