@@ -215,7 +215,10 @@ void HostWidget::SyncFromRecord() {
 // the user's sizing only within its tracking sizes, and an owned window kept
 // above its owner (the owner's window is its transient parent).
 void HostWidget::SyncTopLevel(QSize size) {
-    Qt::WindowFlags want = Qt::Window;
+    // A menu's popup is the display's popup: it holds the pointer and the
+    // keys while shown (a press anywhere comes to it), and the window manager
+    // neither frames it nor stacks it under the window that was clicked.
+    Qt::WindowFlags want = view_.menuPopup ? Qt::WindowFlags(Qt::Popup) : Qt::WindowFlags(Qt::Window);
     if (!view_.decorated) want |= Qt::FramelessWindowHint;
     if (windowFlags() != want) setWindowFlags(want); // hides the window; mapped again below
     if (view_.resizable) {
@@ -537,7 +540,10 @@ public:
     void HostFocus(HWND hwnd) override {
         HostWidget* w = HostOf(hwnd);
         if (!w) return;
-        if (w->window()->isVisible() && !w->window()->isActiveWindow()) w->window()->activateWindow();
+        // A popup gets the keys through its hold on them, and takes no activation.
+        if (w->window()->isVisible() && !w->window()->isActiveWindow() &&
+            w->window()->windowType() != Qt::Popup)
+            w->window()->activateWindow();
         w->setFocus(Qt::OtherFocusReason);
     }
     void HostCursor(HWND hwnd, HCURSOR cursor) override {
@@ -799,7 +805,10 @@ void Init(int* argc, char** argv) {
     qtbk::InstallClipboardReader();
     qtbk::SyncLockKeysFromX();
     QObject::connect(qtbk::g_app, &QGuiApplication::applicationStateChanged, [](Qt::ApplicationState state) {
-        if (state == Qt::ApplicationActive) qtbk::SyncLockKeysFromX();
+        if (state == Qt::ApplicationActive)
+            qtbk::SyncLockKeysFromX();
+        else
+            win32bk::InputFocus(nullptr, false);
     });
 }
 

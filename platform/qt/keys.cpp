@@ -132,6 +132,10 @@ void SendWheel(HWND target, int x, int y, int angleY, int angleX, unsigned mods)
     QCoreApplication::sendEvent(w, &ev);
 }
 
+void SendInputToOtherProgram() {
+    Q_EMIT qGuiApp->applicationStateChanged(Qt::ApplicationInactive);
+}
+
 void SendBarMouse(HWND hwnd, int bar, int x, int y, int kind) {
     qtbk::HostWidget* w = qtbk::HostOf(hwnd);
     QScrollBar* sb = w ? w->Bar(bar == SB_CTL ? SB_VERT : bar) : nullptr;

@@ -17,8 +17,13 @@
 namespace tvtest {
 
 namespace {
-std::deque<UINT>& MenuAnswers() {
-    static std::deque<UINT> q;
+// A command, or input given inside the loop.
+struct MenuAnswer {
+    UINT command = 0;
+    std::function<void(const win32bk::ShownMenu&)> act;
+};
+std::deque<MenuAnswer>& MenuAnswers() {
+    static std::deque<MenuAnswer> q;
     return q;
 }
 std::vector<win32bk::ShownMenu>& MenuTrace() {
@@ -26,14 +31,23 @@ std::vector<win32bk::ShownMenu>& MenuTrace() {
     return v;
 }
 
-bool AnswerHook(const win32bk::ShownMenu&, UINT* command) {
+bool AnswerHook(const win32bk::ShownMenu& shown, UINT* command) {
     if (MenuAnswers().empty()) {
         ADD_FAILURE() << "unanswered menu";
         *command = 0;
         return true;
     }
-    *command = MenuAnswers().front();
+    MenuAnswer a = std::move(MenuAnswers().front());
     MenuAnswers().pop_front();
+    if (!a.act) {
+        *command = a.command;
+        return true;
+    }
+    a.act(shown);
+    // The loop goes on with what the input did to it.
+    if (!win32bk::MenuLoopRunning()) return false;
+    ADD_FAILURE() << "the menu stayed open";
+    *command = 0;
     return true;
 }
 
@@ -149,7 +163,12 @@ void AnswerFont(std::function<bool(win32bk::FontDialogRequest&)> answer) {
 
 void AnswerMenu(UINT command) {
     Install();
-    MenuAnswers().push_back(command);
+    MenuAnswers().push_back(MenuAnswer{command, {}});
+}
+
+void InMenu(std::function<void(const win32bk::ShownMenu&)> act) {
+    Install();
+    MenuAnswers().push_back(MenuAnswer{0, std::move(act)});
 }
 
 const std::vector<win32bk::ShownMenu>& Menus() {

@@ -173,6 +173,7 @@ void InputMouseMove(HWND host, POINT client) {
     ClientToScreen(host, &screen);
     g_cursorPos = screen;
     g_mouseHost = host;
+    if (MenuLoopMouse(screen, WM_MOUSEMOVE, MouseKeys())) return;
     HWND target = g_capture ? g_capture : host;
     POINT p = screen;
     ScreenToClient(target, &p);
@@ -192,6 +193,7 @@ void InputMouseButton(HWND host, POINT client, Button b, bool down) {
     UINT vk = b == Button::Left ? VK_LBUTTON : b == Button::Right ? VK_RBUTTON : VK_MBUTTON;
     SetKey(vk, down);
     UINT base = b == Button::Left ? WM_LBUTTONDOWN : b == Button::Right ? WM_RBUTTONDOWN : WM_MBUTTONDOWN;
+    if (MenuLoopMouse(screen, down ? base : base + 1, MouseKeys())) return;
     HWND target = g_capture ? g_capture : host;
     if (!IsWindowEnabled(target)) return;
     POINT p = screen;
@@ -246,7 +248,9 @@ void InputWheel(HWND host, POINT client, int angleY, int angleX) {
     }
 }
 
-void InputFocus(HWND, bool) {}
+void InputFocus(HWND, bool in) {
+    if (!in) CancelMenuLoop();
+}
 
 void InputClose(HWND host) {
     SendMessageW(host, WM_CLOSE, 0, 0);

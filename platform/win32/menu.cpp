@@ -912,10 +912,11 @@ LRESULT PopupProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         case VK_ESCAPE:
         case VK_MENU:
         case VK_F10:
-            if (g_loop && g_loop->popups.size() > 1 && wParam == VK_ESCAPE)
+            if (g_loop && g_loop->popups.size() > 1 && wParam == VK_ESCAPE) {
                 CloseFrom(g_loop->popups.size() - 1);
-            else if (g_loop)
+            } else if (g_loop) {
                 g_loop->done = true, g_loop->command = 0;
+            }
             break;
         }
         return 0;
@@ -936,6 +937,11 @@ LRESULT PopupProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             }
         return 0;
     }
+    case WM_CLOSE:
+        // The display closed the popup (it gave the input to another program):
+        // the menu is cancelled; the loop destroys its popups.
+        if (g_loop && LevelOf(hwnd) < g_loop->popups.size()) g_loop->done = true, g_loop->command = 0;
+        return 0;
     case WM_NCDESTROY: PopupInfo().erase(hwnd); return 0;
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
@@ -980,8 +986,31 @@ void CloseFrom(size_t level) {
     }
 }
 
-// Runs one popup's loop; the chosen command, 0 when cancelled, or 0x10001 /
-// 0x10002 to move right or left along the bar.
+// The command that ends a bar's loop to open another title of the bar instead.
+constexpr UINT kOpenBarTitle = 0x20000;
+
+// The title of the loop owner's menu bar under a point on the screen, or -1.
+int BarTitleAt(POINT screen) {
+    RECT bar;
+    std::vector<MenuBarItem> items;
+    auto w = g_loop ? Find(g_loop->owner) : nullptr;
+    if (!w || !GetMenuBarItems(g_loop->owner, &bar, &items)) return -1;
+    POINT p{screen.x - w->rect.left - bar.left, screen.y - w->rect.top - bar.top};
+    for (size_t i = 0; i < items.size(); ++i)
+        if (PtInRect(&items[i].rect, p)) return static_cast<int>(i);
+    return -1;
+}
+
+// A press outside the popups: on the open title it closes the menu, on
+// another title of the bar it opens that one, anywhere else it cancels.
+void PressOutside(POINT screen) {
+    int title = g_loop->fromBar ? BarTitleAt(screen) : -1;
+    g_loop->done = true;
+    g_loop->command = title >= 0 && title != g_loop->barIndex ? kOpenBarTitle | static_cast<UINT>(title) : 0;
+}
+
+// Runs one popup's loop; the chosen command, 0 when cancelled, 0x10001 /
+// 0x10002 to move right or left along the bar, or kOpenBarTitle | position.
 UINT RunLoop(HMENU menu, HWND owner, int x, int y, bool fromBar, int barIndex) {
     Loop loop;
     loop.owner = owner;
@@ -1044,9 +1073,41 @@ MenuAnswerHook SetMenuAnswerHook(MenuAnswerHook hook) {
 void SetMenuTrace(std::vector<ShownMenu>* trace) {
     g_menuTrace = trace;
 }
+bool MenuLoopRunning() {
+    return g_loop && !g_loop->done;
+}
 
 int MenuBarHeight() {
     return kBarHeight;
+}
+
+// The owner hears that the menu is closed (no item selected) and that the loop ended.
+static void EndLoopMessages(HWND owner, bool popup) {
+    if (!IsWindow(owner)) return;
+    SendMessageW(owner, WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
+    if (IsWindow(owner)) SendMessageW(owner, WM_EXITMENULOOP, popup ? TRUE : FALSE, 0);
+}
+
+bool MenuLoopMouse(POINT screen, UINT msg, WPARAM keys) {
+    if (!g_loop) return false;
+    // The innermost popup under the point takes it, in its own coordinates.
+    for (auto it = g_loop->popups.rbegin(); it != g_loop->popups.rend(); ++it) {
+        RECT r;
+        if (!GetWindowRect(*it, &r) || !PtInRect(&r, screen)) continue;
+        HWND popup = *it;
+        POINT p = screen;
+        ScreenToClient(popup, &p);
+        SendMessageW(popup, msg, keys, MAKELPARAM(p.x, p.y));
+        return true;
+    }
+    if (msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN || msg == WM_MBUTTONDOWN || msg == WM_LBUTTONDBLCLK ||
+        msg == WM_RBUTTONDBLCLK || msg == WM_MBUTTONDBLCLK)
+        PressOutside(screen);
+    return true;
+}
+
+void CancelMenuLoop() {
+    if (g_loop) g_loop->done = true, g_loop->command = 0;
 }
 
 bool GetMenuBarItems(HWND hwnd, RECT* bar, std::vector<MenuBarItem>* items) {
@@ -1072,8 +1133,11 @@ bool GetMenuBarItems(HWND hwnd, RECT* bar, std::vector<MenuBarItem>* items) {
 void OpenMenuBarPopup(HWND hwnd, int position) {
     HMENU bar = GetMenu(hwnd);
     if (!bar || g_loop) return;
+    SendMessageW(hwnd, WM_ENTERMENULOOP, FALSE, 0);
+    if (!IsWindow(hwnd)) return;
     SendMessageW(hwnd, WM_INITMENU, reinterpret_cast<WPARAM>(bar), 0);
     int n = GetMenuItemCount(bar);
+    UINT chosen = 0;
     while (IsWindow(hwnd) && position >= 0 && position < n) {
         std::vector<MenuBarItem> items;
         RECT barRect;
@@ -1091,12 +1155,28 @@ void OpenMenuBarPopup(HWND hwnd, int position) {
             position = (position + (cmd == 0x10001 ? 1 : n - 1)) % n;
             continue;
         }
-        if (cmd && IsWindow(hwnd)) PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(cmd, 0), 0);
+        if ((cmd & ~0xFFFFu) == kOpenBarTitle) {
+            position = static_cast<int>(cmd & 0xFFFF);
+            continue;
+        }
+        chosen = cmd;
         break;
     }
+    EndLoopMessages(hwnd, false);
+    if (chosen && IsWindow(hwnd)) PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(chosen, 0), 0);
 }
 
 void MenuBarClick(HWND hwnd, int x, int y) {
+    if (g_loop) {
+        // The bar's own click while its menu is open (the display gave it to the window).
+        auto w = Find(hwnd);
+        RECT bar;
+        std::vector<MenuBarItem> items;
+        if (w && GetMenuBarItems(hwnd, &bar, &items))
+            MenuLoopMouse(POINT{w->rect.left + bar.left + x, w->rect.top + bar.top + y}, WM_LBUTTONDOWN,
+                          MK_LBUTTON);
+        return;
+    }
     RECT bar;
     std::vector<MenuBarItem> items;
     if (!GetMenuBarItems(hwnd, &bar, &items)) return;
@@ -1156,7 +1236,10 @@ BOOL DrawMenuBar(HWND hwnd) {
 
 BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int, HWND owner, LPCRECT) {
     if (!IsMenu(menu) || !IsWindow(owner) || g_loop) return FALSE;
+    SendMessageW(owner, WM_ENTERMENULOOP, TRUE, 0);
+    if (!IsWindow(owner)) return FALSE;
     UINT cmd = RunLoop(menu, owner, x, y, false, -1);
+    EndLoopMessages(owner, true);
     if (flags & TPM_RETURNCMD) return static_cast<BOOL>(cmd);
     if (cmd && !(flags & TPM_NONOTIFY) && IsWindow(owner))
         PostMessageW(owner, WM_COMMAND, MAKEWPARAM(cmd, 0), 0);

@@ -165,6 +165,7 @@ bool GetHostView(HWND hwnd, HostView* v) {
     v->parent = w->parent;
     v->owner = w->parent ? nullptr : w->owner;
     v->decorated = IsDecorated(*w);
+    v->menuPopup = !w->parent && w->cls && w->cls->name == u"#32768";
     v->window =
         RECT{w->rect.left + f.left, w->rect.top + f.top, w->rect.right - f.right, w->rect.bottom - f.bottom};
     v->window.right = std::max(v->window.right, v->window.left);

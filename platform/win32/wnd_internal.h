@@ -73,6 +73,12 @@ Region* RegionOf(HRGN rgn);
 void RelayoutWindow(HWND hwnd);
 // The menu bar's keys at DefWindowProc (Alt+mnemonic, F10, a lone Alt); true when taken.
 bool MenuBarKey(HWND hwnd, UINT msg, WPARAM wParam);
+// Mouse input while a menu loop runs (a point on the screen): the loop's
+// popups take it as Windows' menu mode does, a press anywhere else ends the
+// loop. True when the loop took the message (nothing else gets it).
+bool MenuLoopMouse(POINT screen, UINT msg, WPARAM keys);
+// The input went to another program: a menu loop is cancelled.
+void CancelMenuLoop();
 // Default processing of the input-method messages; false for other messages.
 bool ImeDefault(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result);
 

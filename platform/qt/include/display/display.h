@@ -89,6 +89,8 @@ void SendKey(HWND target, int key, unsigned mods, const std::u16string& text, bo
 void SendMouse(HWND target, int x, int y, int button, unsigned mods,
                int kind); // kind: 0 press, 1 release, 2 move
 void SendWheel(HWND target, int x, int y, int angleY, int angleX, unsigned mods);
+// The display tells the program that its input went to another program.
+void SendInputToOtherProgram();
 // Mouse gestures on a window's scroll bar (bar SB_VERT/SB_HORZ, or SB_CTL for a bar control); x, y in the
 // bar's own pixels.
 void SendBarMouse(HWND hwnd, int bar, int x, int y, int kind);

@@ -19,6 +19,11 @@ namespace tvtest {
 // this command; 0 cancels it. Answers are taken in order; a loop without one
 // fails the test and is cancelled.
 void AnswerMenu(UINT command);
+// Instead of an answer: the function runs inside the next menu loop, its
+// popup shown, and gives input as the user would (a click, a key); the loop
+// goes on with what that input did. A loop the input left running fails the
+// test ("the menu stayed open") and is cancelled.
+void InMenu(std::function<void(const win32bk::ShownMenu&)> act);
 // Every popup shown since the last ClearMenus, as it was after WM_INITMENUPOPUP.
 const std::vector<win32bk::ShownMenu>& Menus();
 void ClearMenus();

@@ -150,6 +150,7 @@ struct HostView {
     RECT window;
     RECT client;             // client area
     bool decorated;          // a top-level window with a caption or sizing border
+    bool menuPopup;          // a popup of a menu loop: it takes the mouse and keys while shown
     bool resizable;          // decorated with a sizing border: the user may size it
     SIZE minTrack, maxTrack; // a resizable host's limits (its own size, frame excluded)
     DWORD style;
@@ -173,7 +174,7 @@ void InputModifiers(bool shift, bool ctrl, bool alt);
 void InputMouseMove(HWND host, POINT client);
 void InputMouseButton(HWND host, POINT client, Button b, bool down);
 void InputWheel(HWND host, POINT client, int angleY, int angleX);
-void InputFocus(HWND host, bool in);
+void InputFocus(HWND host, bool in);                       // in false: the input went to another program
 void InputBarPress(HWND hwnd, int bar, int part, POINT p); // part: SB_LINEUP.. SB_PAGEDOWN or SB_THUMBTRACK
 void InputBarMove(HWND hwnd, int bar, int trackPos);
 void InputBarRelease(HWND hwnd, int bar);

@@ -210,6 +210,8 @@ using MenuAnswerHook = bool (*)(const ShownMenu& shown, UINT* command);
 MenuAnswerHook SetMenuAnswerHook(MenuAnswerHook hook);
 // Every popup shown, in order.
 void SetMenuTrace(std::vector<ShownMenu>* trace);
+// Whether a menu loop runs and nothing has ended it yet (for tests).
+bool MenuLoopRunning();
 // Opens the bar's popup at position (as Alt+mnemonic does) and runs the loop.
 void OpenMenuBarPopup(HWND hwnd, int position);
 
