@@ -5,6 +5,7 @@
 #include <QCursor>
 #include <QFontDatabase>
 #include <QKeyEvent>
+#include <QMoveEvent>
 #include <QLibraryInfo>
 #include <QPainter>
 #include <QScreen>
@@ -407,6 +408,15 @@ void HostWidget::closeEvent(QCloseEvent* ev) {
 
 void HostWidget::resizeEvent(QResizeEvent* ev) {
     QWidget::resizeEvent(ev);
+    if (syncing_ || parentWidget()) return;
+    QRect g = geometry();
+    win32bk::HostResized(hwnd_, g.x(), g.y(), g.width(), g.height());
+}
+
+// A top-level window moved by the window manager (the user dragged its
+// frame, or it was placed where it wanted): the window's record follows.
+void HostWidget::moveEvent(QMoveEvent* ev) {
+    QWidget::moveEvent(ev);
     if (syncing_ || parentWidget()) return;
     QRect g = geometry();
     win32bk::HostResized(hwnd_, g.x(), g.y(), g.width(), g.height());

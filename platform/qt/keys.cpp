@@ -136,6 +136,12 @@ void SendInputToOtherProgram() {
     Q_EMIT qGuiApp->applicationStateChanged(Qt::ApplicationInactive);
 }
 
+void MoveByWindowManager(HWND hwnd, int x, int y) {
+    // move() places the frame's corner; the frame is the display's own.
+    if (qtbk::HostWidget* w = qtbk::HostOf(hwnd))
+        w->move(QPoint(x, y) - (w->geometry().topLeft() - w->frameGeometry().topLeft()));
+}
+
 void SendBarMouse(HWND hwnd, int bar, int x, int y, int kind) {
     qtbk::HostWidget* w = qtbk::HostOf(hwnd);
     QScrollBar* sb = w ? w->Bar(bar == SB_CTL ? SB_VERT : bar) : nullptr;

@@ -85,6 +85,7 @@ protected:
     void wheelEvent(QWheelEvent* ev) override;
     void closeEvent(QCloseEvent* ev) override;
     void resizeEvent(QResizeEvent* ev) override;
+    void moveEvent(QMoveEvent* ev) override;
     bool focusNextPrevChild(bool) override { return false; }
     void inputMethodEvent(QInputMethodEvent* ev) override;
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;

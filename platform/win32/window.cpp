@@ -661,8 +661,11 @@ void HostResized(HWND hwnd, int x, int y, int cx, int cy) {
     RECT f = FrameInsets(*w);
     RECT r{x - f.left, y - f.top, x + cx + f.right, y + cy + f.bottom};
     if (EqualRect(&r, &w->rect)) return;
+    bool moved = r.left != w->rect.left || r.top != w->rect.top;
     w->rect = r;
     Relayout(w);
+    if (moved && IsWindow(hwnd))
+        SendMessageW(hwnd, WM_MOVE, 0, MAKELPARAM(r.left + w->client.left, r.top + w->client.top));
 }
 } // namespace win32bk
 

@@ -91,6 +91,9 @@ void SendMouse(HWND target, int x, int y, int button, unsigned mods,
 void SendWheel(HWND target, int x, int y, int angleY, int angleX, unsigned mods);
 // The display tells the program that its input went to another program.
 void SendInputToOtherProgram();
+// The window manager moves a top-level window's host (its client area's
+// corner to x, y on the screen), as a drag of its frame does.
+void MoveByWindowManager(HWND hwnd, int x, int y);
 // Mouse gestures on a window's scroll bar (bar SB_VERT/SB_HORZ, or SB_CTL for a bar control); x, y in the
 // bar's own pixels.
 void SendBarMouse(HWND hwnd, int bar, int x, int y, int kind);
