@@ -178,8 +178,10 @@ void CScrollWnd::UpdateScrollBars() {
     CSplitterWnd* splitter = m_splitterMode ? GetParentSplitter() : nullptr;
     DWORD own = GetStyle();
     DWORD style = splitter ? splitter->GetScrollStyle() : own;
+    // The area shown: in splitter mode the parent's, which this window may
+    // overhang by the bars it does not show.
     CRect client;
-    GetClientRect(&client);
+    ScrollOwner()->GetClientRect(&client);
     int cxBar = GetSystemMetrics(SM_CXVSCROLL), cyBar = GetSystemMetrics(SM_CYHSCROLL);
     int fullW = client.Width() + ((style & WS_VSCROLL) ? cxBar : 0);
     int fullH = client.Height() + ((style & WS_HSCROLL) ? cyBar : 0);
@@ -204,7 +206,7 @@ void CScrollWnd::UpdateScrollBars() {
         }
     }
 
-    GetClientRect(&client);
+    ScrollOwner()->GetClientRect(&client);
     CWnd* parent = GetParent();
     for (int bar : {SB_VERT, SB_HORZ}) {
         bool vert = bar == SB_VERT;

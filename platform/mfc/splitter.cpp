@@ -111,6 +111,7 @@ void CSplitterWnd::SetColumnInfo(int col, int ideal, int) {
 
 void CSplitterWnd::RecalcLayout() {
     if (!m_hWnd) return;
+    const unsigned pass = ++m_layoutPass;
     CRect client;
     GetClientRect(&client);
     int cxBar = (m_dwScrollStyle & WS_VSCROLL) ? GetSystemMetrics(SM_CXVSCROLL) : 0;
@@ -135,6 +136,8 @@ void CSplitterWnd::RecalcLayout() {
         int x = 0;
         for (int col = 0; col < m_nCols; ++col) {
             if (CWnd* pane = GetPane(row, col)) pane->MoveWindow(x, y, colW[col], rowH[row], TRUE);
+            // The pane changed the scroll style and the layout was made again for it.
+            if (m_layoutPass != pass) return;
             if (row == 0)
                 if (CScrollBar* b = GetSharedBar(SB_HORZ, col)) {
                     int box = col == 0 ? GetSplitBox(SB_HORZ).Width() : 0;

@@ -1121,6 +1121,21 @@ int SetScrollInfo(HWND hwnd, int bar, LPCSCROLLINFO si, BOOL) {
     if (si->fMask & SIF_PAGE) i.nPage = si->nPage;
     if (si->fMask & SIF_POS) i.nPos = si->nPos;
     Clamp(i);
+    // A new range (not a page alone) that leaves room to scroll enables a bar
+    // disabled before, as Windows does; with SIF_DISABLENOSCROLL one that
+    // leaves none disables it.
+    if (si->fMask & (SIF_RANGE | SIF_PAGE | SIF_DISABLENOSCROLL)) {
+        bool scrolls = Limit(i) > i.nMin;
+        UINT arrows = b->disabled;
+        if (scrolls && (si->fMask & ~SIF_PAGE & (SIF_RANGE | SIF_DISABLENOSCROLL)))
+            arrows = ESB_ENABLE_BOTH;
+        else if (!scrolls && (si->fMask & SIF_DISABLENOSCROLL))
+            arrows = ESB_DISABLE_BOTH;
+        if (arrows != b->disabled) {
+            EnableScrollBar(hwnd, static_cast<UINT>(bar), arrows);
+            if (!IsWindow(hwnd)) return 0;
+        }
+    }
     Sync(hwnd);
     return i.nPos;
 }

@@ -587,6 +587,9 @@ protected:
     int m_nRows = 1, m_nCols = 1;
     int m_rowIdeal[2] = {0, 0}, m_colIdeal[2] = {0, 0};
     DWORD m_dwScrollStyle = 0;
+    // Bumped by every layout: a pane sized by one may lay the splitter out
+    // again from within (its bars became needed), and that inner one holds.
+    unsigned m_layoutPass = 0;
     BOOL m_bDynamic = FALSE;
     int m_nMaxRows = 2, m_nMaxCols = 2;
     CSize m_sizeMin{0, 0};
