@@ -233,6 +233,9 @@ BOOL CLogin::OnInitDialog() {
             static_cast<int>(AfxGetApp()->GetProfileInt(kSizeSection, kWidthKeys[i], kColumns[i].width));
         m_list.SetColumnWidth(i, stored > 0 ? stored : kColumns[i].width);
     }
+    // The stored size may be the one the dialog already has (no WM_SIZE
+    // then): the filter label and box are placed now all the same.
+    Layout();
     return FALSE;
 }
 

@@ -500,5 +500,47 @@ TEST_F(LoginTest, ChangingTheConnectionIsOffWithoutAClientLibrary) {
     EXPECT_TRUE(changeEnabled());
 }
 
+// The filter label and box are laid out beside the info button on every
+// opening, also when the stored size is the size the dialog is made with
+// (as a window manager leaves it), so that opening it changes no size.
+TEST_F(LoginTest, TheFilterBoxIsLaidOutWhenTheStoredSizeIsTheDialogsOwn) {
+    auto outer = [](HWND h) {
+        RECT r;
+        ::GetWindowRect(h, &r);
+        return std::pair<int, int>(r.right - r.left, r.bottom - r.top);
+    };
+    // The size the template makes, as a plain dialog of it shows.
+    HWND plain = ::CreateDialogParamW(
+        nullptr, MAKEINTRESOURCEW(IDD_LOGIN), nullptr,
+        [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+    ASSERT_NE(plain, nullptr);
+    const std::pair<int, int> made = outer(plain);
+    ::DestroyWindow(plain);
+    ASSERT_GE(made.first, 350);
+    ASSERT_GE(made.second, 300);
+    PutInt(u"LOGIN_DLG", u"WIDTH", made.first);
+    PutInt(u"LOGIN_DLG", u"HEIGHT", made.second);
+    auto inDialog = [](HWND dlg, HWND child) {
+        CRect r;
+        ::GetWindowRect(child, &r);
+        ::MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    };
+    tvtest::ExpectDialog(IDD_LOGIN, [&](HWND dlg) {
+        EXPECT_EQ(outer(dlg), made);
+        CLogin* login = Dlg(dlg);
+        const CRect info = inDialog(dlg, tvtest::Control(dlg, IDC_LOGIN_CONNECT_INFO));
+        const CRect label = inDialog(dlg, login->m_filterLabel.m_hWnd);
+        const CRect box = inDialog(dlg, login->m_filterBox.m_hWnd);
+        EXPECT_EQ(label.left, info.right + 10);
+        EXPECT_EQ(label.top, info.top + 5);
+        EXPECT_EQ(box.left, info.right + 20 + label.Width());
+        EXPECT_EQ(box.top, info.top);
+        tvtest::ClickControl(dlg, IDCANCEL);
+        return true;
+    });
+    EXPECT_FALSE(Start());
+}
+
 } // namespace
 } // namespace apptest
