@@ -36,6 +36,15 @@ void PutStr(const char16_t* section, const char16_t* key, const CString& value) 
     theApp.WriteProfileString(section, key, value);
 }
 
+// Where the program starts when no folder is set: beside the program while it
+// takes files there, else (an installed program) the user's home.
+CString DefaultInitialDir() {
+    CString tool = util_get_tool_dir();
+    if (tool.IsEmpty() || _waccess(tool, 2) == 0) return tool;
+    const char16_t* home = _wgetenv(u"HOME");
+    return home && *home ? CString(home) : tool;
+}
+
 int ClampReadBuffer(int size) {
     return size <= 0 ? 1 : std::min(size, kMaxReadBuffer);
 }
@@ -175,7 +184,7 @@ void CTavexApp::ReadSettings() {
     s.TIMEZONE = Str(u"SESSION", u"TIMEZONE", u"+09:00");
 
     s.INITIAL_DIR = Str(u"APPLICATION", u"INITIAL_DIR", u"");
-    if (s.INITIAL_DIR.IsEmpty()) s.INITIAL_DIR = util_get_tool_dir();
+    if (s.INITIAL_DIR.IsEmpty()) s.INITIAL_DIR = DefaultInitialDir();
     s.STARTUP_SQL_FILE = Str(u"APPLICATION", u"STARTUP_SQL_FILE", u"");
     if (s.SHARE_CONNECT_INFO == 1) {
         CString profile, key;

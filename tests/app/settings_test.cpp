@@ -200,5 +200,23 @@ TEST_F(SettingsTest, FilesBesideAnUnwritableProgramGoToPerUserCopies) {
     tvtest::SetExecutablePath(Wide((bin / "tavrelix").string()));
 }
 
+// The folder the program starts in, and its file dialogs open in, when none
+// is set: beside the program while it takes files there, else (installed
+// from the package) the user's home; a folder that is set is kept.
+TEST_F(SettingsTest, AnUnsetStartFolderIsTheUsersHomeBesideAnUnwritableProgram) {
+    const char* home = getenv("HOME");
+    const std::string savedHome = home ? home : "";
+    setenv("HOME", root.c_str(), 1);
+    // /proc/self takes no new file, whoever runs the test.
+    tvtest::SetExecutablePath(u"/proc/self/tavrelix");
+    ReadAll();
+    EXPECT_EQ(std::u16string(AppSettings.INITIAL_DIR), Wide(root.string()));
+    PutStr(u"APPLICATION", u"INITIAL_DIR", u"/srv/tables/");
+    ReadAll();
+    EXPECT_EQ(std::u16string(AppSettings.INITIAL_DIR), u"/srv/tables/");
+    setenv("HOME", savedHome.c_str(), 1);
+    tvtest::SetExecutablePath(Wide((bin / "tavrelix").string()));
+}
+
 } // namespace
 } // namespace apptest
