@@ -221,9 +221,12 @@ int CEditableOraGridData::GetColDataSize(int col) {
     return IsLob(d->data_type) ? d->display_size : d->buffer_size;
 }
 
+// A floating NUMBER (no precision, or a FLOAT) is described with scale -127
+// in both call sets; the grid's callers know it as 129, no scale.
 int CEditableOraGridData::GetColScale(int col) {
     const OraColumnDesc* d = Desc(col);
-    return d ? d->scale : 0;
+    if (!d) return 0;
+    return d->scale == -127 ? 129 : d->scale;
 }
 
 int CEditableOraGridData::GetColType(int, int col) {

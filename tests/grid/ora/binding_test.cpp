@@ -95,6 +95,25 @@ TEST_F(BindingTest, IndexOrganisedKeysAMissingRowidAndTheEmptyModel) {
     EXPECT_EQ(N(empty.GetColName(0)), "");
 }
 
+TEST_F(BindingTest, AFloatingNumberHasNoScaleInBothCallSets) {
+    Exec(s, u"create table fs (p number(7,2), n number, f float, m number(5,-2))");
+    Exec(s, u"insert into fs values (1.5, 2, 3.5, 400)");
+    Exec(s, u"commit");
+    for (int oci7 = 0; oci7 < 2; ++oci7) {
+        SCOPED_TRACE(oci7 ? "Oracle 7 calls" : "Oracle 8 calls");
+        if (oci7) LogonAs(1);
+        CEditableOraGridData* g = Bind(Query(u"FS", {u"P", u"N", u"F", u"M"}), u"FS");
+        EXPECT_EQ(g->GetColScale(0), 2);
+        EXPECT_EQ(g->GetColScale(1), 129);
+        EXPECT_EQ(g->GetColScale(2), 129);
+        EXPECT_EQ(g->GetColScale(3), -2);
+        // The sum takes the scale's decimals, unless a column of no scale is
+        // in the selection.
+        EXPECT_EQ(N(g->GetCalcText(GRID_CALC_SUM, POINT{0, 0}, POINT{0, 0}).GetString()), "合計:1.50");
+        EXPECT_EQ(N(g->GetCalcText(GRID_CALC_SUM, POINT{0, 0}, POINT{1, 0}).GetString()), "合計:3.5");
+    }
+}
+
 TEST_F(BindingTest, NewRowsStartUnfilteredWithNothingToUndo) {
     Exec(s, u"create table ft (id number, name varchar2(10))");
     Exec(s, u"insert into ft values (1, 'apple')");
