@@ -11,21 +11,32 @@
 
 // ---------------------------------------------------------------- environments
 
+namespace {
+
+SchemeCell** table_frame_lookup(SchemeInterpreter* sc, SchemeCell* frame, SchemeCell* sym) {
+    SchHashTable* t = hash_table_of(frame);
+    auto& slot = binding_cache_slot(sc, reinterpret_cast<uint64_t>(sym));
+    if (slot.sym == sym && slot.table == t) return &slot.entry->value;
+    uint64_t key = reinterpret_cast<uint64_t>(sym);
+    SchHashEntry* e = hash_lookup(sc, t, hash_key(t, key), key, 0);
+    if (!e) return nullptr;
+    slot.sym = sym;
+    slot.table = t;
+    slot.entry = e;
+    return &e->value;
+}
+
+} // namespace
+
 SchemeCell** env_lookup(SchemeInterpreter* sc, SchemeCell* env, SchemeCell* sym) {
+    // Every environment ends in the global frame, the only table frame. A
+    // name no list frame has ever bound is looked up there at once.
+    if (!(sym->flags & SCH_LOCAL_NAME) && is_pair(env) && is_pair(sc->globalEnv))
+        return table_frame_lookup(sc, car(sc->globalEnv), sym);
     for (; is_pair(env); env = cdr(env)) {
         SchemeCell* frame = car(env);
         if (is_type(frame, SCH_HASHTABLE)) {
-            SchHashTable* t = hash_table_of(frame);
-            auto& slot = binding_cache_slot(sc, reinterpret_cast<uint64_t>(sym));
-            if (slot.sym == sym && slot.table == t) return &slot.entry->value;
-            uint64_t key = reinterpret_cast<uint64_t>(sym);
-            SchHashEntry* e = hash_lookup(sc, t, hash_key(t, key), key, 0);
-            if (e) {
-                slot.sym = sym;
-                slot.table = t;
-                slot.entry = e;
-                return &e->value;
-            }
+            if (SchemeCell** v = table_frame_lookup(sc, frame, sym)) return v;
             continue;
         }
         for (SchemeCell* p = frame; is_pair(p); p = cdr(p)) {
@@ -45,6 +56,7 @@ void env_add(SchemeInterpreter* sc, SchemeCell* env, SchemeCell* sym, SchemeCell
         return;
     }
     SchRoot r(sc, env);
+    if (is_symbol(sym)) sym->flags |= SCH_LOCAL_NAME;
     SchemeCell* b = cons(sc, sym, value);
     env->a.car = cons(sc, b, car(env));
 }
@@ -314,6 +326,7 @@ SchemeCell* apply_closure(SchemeInterpreter* sc) {
         if (is_pair(p)) p = car(p);
         if (!is_symbol(p)) return raise_error0(sc, u"syntax error in closure");
         // The new frame is a list frame: the binding goes straight in front.
+        p->flags |= SCH_LOCAL_NAME;
         SchemeCell* b = cons(sc, p, car(args));
         sc->env->a.car = cons(sc, b, car(sc->env));
         params = cdr(params);
@@ -505,6 +518,7 @@ SchemeCell* apply_simple(SchemeInterpreter* sc, SchemeCell* f, SchemeCell* opera
             sc->env = cons(sc, sc->NIL, cdr(f));
             int i = 0;
             for (p = params; is_pair(p); p = cdr(p), ++i) {
+                car(p)->flags |= SCH_LOCAL_NAME;
                 SchemeCell* b = cons(sc, car(p), vals[i]);
                 sc->env->a.car = cons(sc, b, car(sc->env));
             }

@@ -36,6 +36,15 @@ struct SchHashTable {
     SchemeCell* owner;
     uint32_t kind;
     SchHashIter* iterators;
+    // The bucket count never changes, so the chains of a table holding many
+    // more keys than buckets grow long. From kIndexLoad keys per bucket on,
+    // lookups go through an index of the entries by their full hash, which
+    // grows with the count, and insertions find the end of their chain
+    // through the tails array. The chains keep their order: iteration and
+    // the first match of a lookup are what they are without the index.
+    SchHashEntry** index;
+    uint32_t indexMask;
+    SchHashEntry** tails; // the last entry of every bucket, while the index exists
 };
 
 namespace {
@@ -221,9 +230,97 @@ uint32_t hash_count(SchHashTable* t) {
     return t->count;
 }
 
+namespace {
+
+constexpr uint32_t kIndexLoad = 2;
+
+uint32_t bucket_of(const SchHashTable* t, uint32_t h) {
+    uint32_t b = h & t->highMask;
+    return b > t->maxBucket ? h & t->lowMask : b;
+}
+
+// (Re)builds the index for at least `count` entries, walking the chains in
+// bucket and chain order so that entries of one hash keep their order.
+void build_index(SchemeInterpreter* sc, SchHashTable* t, uint32_t count) {
+    uint32_t size = 1024;
+    while (size < count && size < 0x80000000u) size <<= 1;
+    uint32_t buckets = t->maxBucket + 1;
+    auto* index = static_cast<SchHashEntry**>(t->allocate(sc, sizeof(SchHashEntry*) * uint64_t{size}));
+    SchHashEntry** tails = t->tails;
+    if (!tails) {
+        try {
+            tails = static_cast<SchHashEntry**>(t->allocate(sc, sizeof(SchHashEntry*) * uint64_t{buckets}));
+        } catch (...) {
+            t->release(sc, index);
+            throw;
+        }
+    }
+    memset(index, 0, sizeof(SchHashEntry*) * size);
+    // The last entry of each index chain while it is built: the index
+    // itself holds the heads, the tails array the bucket ends.
+    for (uint32_t b = 0; b < buckets; ++b) {
+        SchHashEntry* last = nullptr;
+        SchHashEntry** seg = t->directory[b >> t->segmentShift];
+        for (SchHashEntry* e = seg ? seg[b & (t->segmentSize - 1)] : nullptr; e; e = e->next) {
+            e->indexNext = nullptr;
+            SchHashEntry** at = &index[e->hash & (size - 1)];
+            while (*at) at = &(*at)->indexNext;
+            *at = e;
+            last = e;
+        }
+        tails[b] = last;
+    }
+    if (t->index) t->release(sc, t->index);
+    t->index = index;
+    t->indexMask = size - 1;
+    t->tails = tails;
+}
+
+} // namespace
+
 SchHashEntry* hash_lookup(SchemeInterpreter* sc, SchHashTable* t, uint32_t h, uint64_t key, int operation) {
+    if (!t->index && operation == 1 && t->count >= kIndexLoad * (t->maxBucket + 1))
+        build_index(sc, t, t->count);
+    if (t->index) {
+        if (operation == 1 && t->count > t->indexMask) build_index(sc, t, t->count + 1);
+        SchHashEntry** at = &t->index[h & t->indexMask];
+        for (SchHashEntry* e = *at; e; at = &e->indexNext, e = e->indexNext) {
+            if (e->hash != h || t->compare(sc, e->key, key) != 0) continue;
+            if (operation == 2) {
+                *at = e->indexNext;
+                // Unlink from the bucket chain, moving its tail back.
+                uint32_t b = bucket_of(t, h);
+                SchHashEntry** link = bucket_head(sc, t, h);
+                SchHashEntry* prev = nullptr;
+                while (*link != e) {
+                    prev = *link;
+                    link = &prev->next;
+                }
+                if (t->tails[b] == e) t->tails[b] = prev;
+                auto& slot = binding_cache_slot(sc, e->key);
+                if (slot.entry == e) slot = {};
+                for (SchHashIter* it = t->iterators; it; it = it->nextIter) {
+                    if (it->pending == e) {
+                        it->pending = e->next;
+                        if (!e->next) ++it->bucket;
+                    }
+                }
+                *link = e->next;
+                --t->count;
+                e->next = t->freeList;
+                t->freeList = e;
+            }
+            return e;
+        }
+        if (operation != 1) return nullptr;
+    }
     SchHashEntry** link = bucket_head(sc, t, h);
-    for (SchHashEntry* e = *link; e; link = &e->next, e = e->next) {
+    if (t->index) {
+        // A new key: straight to the end of its chain.
+        SchHashEntry* last = t->tails[bucket_of(t, h)];
+        if (last) link = &last->next;
+    }
+    for (SchHashEntry* e = t->index ? nullptr : *link; e; link = &e->next, e = e->next) {
         if (e->hash != h || t->compare(sc, e->key, key) != 0) continue;
         if (operation == 2) {
             // Only the slot of this key can remember this entry.
@@ -262,7 +359,14 @@ SchHashEntry* hash_lookup(SchemeInterpreter* sc, SchHashTable* t, uint32_t h, ui
     e->hash = h;
     e->key = key;
     e->value = nullptr;
+    e->indexNext = nullptr;
     *link = e;
+    if (t->index) {
+        t->tails[bucket_of(t, h)] = e;
+        SchHashEntry** at = &t->index[h & t->indexMask];
+        while (*at) at = &(*at)->indexNext;
+        *at = e;
+    }
     return e;
 }
 
@@ -275,6 +379,8 @@ void hash_free_table(SchemeInterpreter* sc, SchHashTable* t) {
         for (uint32_t i = 0; i < t->segments; ++i) t->release(sc, t->directory[i]);
         t->release(sc, t->directory);
     }
+    if (t->index) t->release(sc, t->index);
+    if (t->tails) t->release(sc, t->tails);
     for (void* b = t->blocks; b;) {
         void* next = *static_cast<void**>(b);
         t->release(sc, b);

@@ -229,6 +229,7 @@ struct SchHashEntry {
     uint32_t hash;
     uint64_t key;
     SchemeCell* value;
+    SchHashEntry* indexNext; // chain of the table's index by full hash, when it has one
 };
 struct SchHashIter;
 SchemeCell* hash_make(SchemeInterpreter* sc, int buckets, const char16_t* kindName);

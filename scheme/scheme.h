@@ -58,6 +58,9 @@ enum SchemeType : uint16_t {
 };
 
 constexpr uint16_t SCH_TYPE_MASK = 0x1F;
+// Set on a symbol once a list frame (a closure's or a let's) has bound it;
+// a symbol without it can only be bound in the global frame.
+constexpr uint16_t SCH_LOCAL_NAME = 0x0800;
 constexpr uint16_t SCH_PRINTING = 0x1000; // list or vector being printed (cycle guard)
 constexpr uint16_t SCH_EXPANDED = 0x2000; // macro use whose cdr holds its expansion
 constexpr uint16_t SCH_ATOM = 0x4000;

@@ -291,12 +291,10 @@
 
 ; ---------------------------------------------------------------- vectors
 
+; The vector step of _quasiquote-vec copies a proper list in one go; any
+; other argument meets length's own error, as it always has.
 (define (list->vector l)
-  (let ((v (make-vector (length l))))
-    (let loop ((l l) (i 0))
-      (if (pair? l)
-          (begin (vector-set! v i (car l)) (loop (cdr l) (+ i 1)))
-          v))))
+  (if (list? l) (_quasiquote-vec (unquote l)) (length l)))
 
 (define (vector . xs) (list->vector xs))
 

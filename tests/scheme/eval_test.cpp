@@ -280,3 +280,22 @@ TEST_F(SchemeTest, OperandsFoundInPlaceThenGeneralSteps) {
               "(15 (7 6 -3 -3 9 10) (1 2 3 4 7 6) ((7 8 2 -3) 3))");
     EXPECT_EQ(error(), "");
 }
+
+TEST_F(SchemeTest, GlobalNamesBoundLocallyLater) {
+    // Names first met only as globals (their lookups remembered) and bound
+    // later by a parameter, a let, an internal define or a rest parameter
+    // are found in the local frame from then on, the global staying as it is.
+    EXPECT_EQ(eval("(define gv 1) (define (read-gv) gv) (list gv (read-gv))"), "(1 1)");
+    EXPECT_EQ(eval("(list ((lambda (gv) gv) 2) (let ((gv 3)) (list gv (read-gv))) gv)"), "(2 (3 1) 1)");
+    EXPECT_EQ(eval("(define (f) (define gv 4) (list gv (read-gv))) (f)"), "(4 1)");
+    EXPECT_EQ(eval("(list ((lambda gv gv) 5 6) ((lambda (a . gv) gv) 7 8) (read-gv))"), "((5 6) (8) 1)");
+    EXPECT_EQ(eval("(define (g car) (car 9)) (list (g (lambda (x) (+ x 1))) (car '(10)))"), "(10 10)");
+    EXPECT_EQ(eval("(let loop ((cdr 3) (acc '())) (if (= cdr 0) acc (loop (- cdr 1) (cons cdr acc))))"),
+              "(1 2 3)");
+    EXPECT_EQ(eval("(define (opt a :optional (gv 11)) gv) (list (opt 1) (opt 1 12) gv)"), "(11 12 1)");
+    EXPECT_EQ(eval("(let* ((gv 13) (h (lambda () gv))) (set! gv 14) (list (h) (read-gv)))"), "(14 1)");
+    EXPECT_EQ(eval("(letrec ((gv (lambda () 15))) (gv))"), "15");
+    EXPECT_EQ(eval("(let ((undefined-yet 1)) undefined-yet)"), "1");
+    EXPECT_EQ(eval("undefined-yet"), "");
+    EXPECT_EQ(error(), "Error: unbounded variable undefined-yet\n");
+}

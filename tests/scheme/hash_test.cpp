@@ -1,4 +1,8 @@
 // Hash tables and their primitives.
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "scheme_fixture.h"
 
 TEST_F(SchemeTest, HashTableBasics) {
@@ -92,4 +96,69 @@ TEST_F(SchemeTest, GlobalBindingsFollowTheirTable) {
     EXPECT_EQ(
         eval("(define t (make-hash-table)) (hash-table-put! t 'gx 9) (list (hash-table-get t 'gx) (get))"),
         "(9 3)");
+}
+
+namespace {
+
+// The bucket of an integer key in a table of 256 buckets, by the tables'
+// hash of the key's eight value bytes.
+uint32_t integer_bucket(int64_t v) {
+    uint32_t h = 0;
+    for (int i = 0; i < 8; ++i) {
+        h *= 16777619u;
+        h ^= static_cast<uint32_t>((static_cast<uint64_t>(v) >> (8 * i)) & 0xFF);
+    }
+    uint32_t b = h & 511;
+    return b > 255 ? h & 255 : b;
+}
+
+// The keys in iteration order: by bucket, then in the order they went in.
+std::string expected_order(const std::vector<int64_t>& inserted) {
+    std::vector<int64_t> keys = inserted;
+    std::stable_sort(keys.begin(), keys.end(),
+                     [](int64_t a, int64_t b) { return integer_bucket(a) < integer_bucket(b); });
+    std::string s = "(";
+    for (size_t i = 0; i < keys.size(); ++i) s += (i ? " " : "") + std::to_string(keys[i]);
+    return s + ")";
+}
+
+} // namespace
+
+TEST_F(SchemeTest, TablesWithManyKeysPerBucketKeepTheirOrder) {
+    // Thousands of keys in 256 buckets: every key is found, iteration runs in
+    // bucket order and then insertion order, deleted keys are gone and a key
+    // put again goes to the end of its bucket.
+    run("(define t (make-hash-table)) (let loop ((i 0)) (if (< i 3000) (begin (hash-table-put! t i (* i 2)) "
+        "(loop (+ i 1)))))");
+    std::vector<int64_t> keys;
+    for (int64_t i = 0; i < 3000; ++i) keys.push_back(i);
+    EXPECT_EQ(eval("(hash-table-map t (lambda (k v) k))"), expected_order(keys));
+    EXPECT_EQ(eval("(let loop ((i 0) (ok 0)) (if (< i 3000) (loop (+ i 1) (if (eqv? (hash-table-get t i #f) "
+                   "(* i 2)) (+ ok 1) ok)) ok))"),
+              "3000");
+    run("(let loop ((i 0)) (if (< i 3000) (begin (hash-table-delete! t i) (loop (+ i 3)))))");
+    run("(hash-table-put! t 0 'back) (hash-table-put! t 1 'kept)");
+    std::vector<int64_t> left;
+    for (int64_t i = 0; i < 3000; ++i)
+        if (i % 3 != 0) left.push_back(i);
+    left.push_back(0);
+    EXPECT_EQ(eval("(hash-table-map t (lambda (k v) k))"), expected_order(left));
+    EXPECT_EQ(eval("(list (hash-table-num-entries t) (hash-table-get t 0) (hash-table-get t 1) "
+                   "(hash-table-get t 3 'none) (hash-table-exists? t 2999) (hash-table-delete! t 2999) "
+                   "(hash-table-exists? t 2999) (hash-table-get t 2998))"),
+              "(2001 back kept none #t #t #f 5996)");
+}
+
+TEST_F(SchemeTest, ManyKeysOfOneHashFindTheFirstMatch) {
+    // Every pair key of an equal? table has the same hash. A key changed
+    // after it went in can equal a later one; the earlier entry answers.
+    run("(define t (make-hash-table 'equal?)) (define first (list 0)) (hash-table-put! t first 'first) "
+        "(let loop ((i 1)) (if (< i 1500) (begin (hash-table-put! t (list i) i) (loop (+ i 1)))))");
+    EXPECT_EQ(
+        eval("(list (hash-table-get t (list 0)) (hash-table-get t (list 1499)) (hash-table-num-entries t))"),
+        "(first 1499 1500)");
+    run("(set-car! first 700)");
+    EXPECT_EQ(eval("(list (hash-table-get t (list 700)) (hash-table-delete! t (list 700)) "
+                   "(hash-table-get t (list 700)) (hash-table-get t (list 0) 'gone))"),
+              "(first #t 700 gone)");
 }

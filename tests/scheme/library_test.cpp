@@ -256,3 +256,28 @@ TEST(SchemeCommandLine, SplitsByWindowsRules) {
     EXPECT_EQ(SplitCommandLine(u"p a\\\\b \"\""), (V{u"p", u"a\\\\b", u""}));
     EXPECT_EQ(SplitCommandLine(u"  "), V{});
 }
+
+TEST_F(SchemeLibraryTest, VectorListConversions) {
+    EXPECT_EQ(eval("(list (list->vector '(1 a \"s\")) (list->vector '()) (vector) (vector 1 (list 2)))"),
+              "(#(1 a \"s\") #() #() #(1 (2)))");
+    // A fresh vector: changing the list afterwards leaves it alone.
+    EXPECT_EQ(eval("(define l (list 1 2)) (define v (list->vector l)) (set-car! l 9) (list v (vector? v))"),
+              "(#(1 2) #t)");
+    EXPECT_EQ(eval("(list->vector '(1 2 . 3))"), "");
+    EXPECT_EQ(error(), "Error: length: list required: (1 2 . 3)\n");
+    clear();
+    EXPECT_EQ(eval("(define c (list 1 2)) (set-cdr! (cdr c) c) (list->vector c)"), "");
+    EXPECT_NE(error().find("Error: length: list required:"), std::string::npos) << error();
+    clear();
+    EXPECT_EQ(eval("(list->vector 5)"), "");
+    EXPECT_EQ(error(), "Error: length: list required: 5\n");
+    clear();
+    EXPECT_EQ(
+        eval("(list (vector->list #(1 (2) \"x\")) (vector->list #()) (vector->list (make-vector 9 0)))"),
+        "((1 (2) \"x\") () (0 0 0 0 0 0 0 0 0))");
+    EXPECT_EQ(eval("(equal? (vector->list (list->vector (vector->list (make-vector 1000 'e)))) "
+                   "(vector->list (make-vector 1000 'e)))"),
+              "#t");
+    EXPECT_EQ(eval("(vector->list 5)"), "");
+    EXPECT_EQ(error(), "Error: vector-length: vector required: 5\n");
+}
