@@ -269,6 +269,12 @@ inline SchemeCell* unbound(SchemeInterpreter* sc, SchemeCell* sym) {
 }
 
 inline SchemeCell* lookup_fast(SchemeInterpreter* sc, SchemeCell* sym) {
+    // A global name found before: its binding is remembered.
+    if (!(sym->flags & SCH_LOCAL_NAME) && is_pair(sc->env)) {
+        auto& c = binding_cache_slot(sc, reinterpret_cast<uint64_t>(sym));
+        if (c.sym == sym && is_pair(sc->globalEnv) && c.table == hash_table_of(car(sc->globalEnv)))
+            return c.entry->value;
+    }
     SchemeCell** slot = env_lookup(sc, sc->env, sym);
     return slot ? *slot : nullptr;
 }
@@ -347,6 +353,8 @@ SchemeCell* call_host(SchemeInterpreter* sc);
 // nothing the script can see, and the general steps evaluate the operand,
 // raising any error in their own order. These inner applications are not
 // counted for the cancel check: the application around them is.
+constexpr int kInlineDepth = 6;
+
 bool eval_inline(SchemeInterpreter* sc, SchemeCell* x, SchemeCell** out, int depth) {
     if (is_symbol(x)) {
         SchemeCell* v = lookup_fast(sc, x);
@@ -359,7 +367,7 @@ bool eval_inline(SchemeInterpreter* sc, SchemeCell* x, SchemeCell** out, int dep
         return true;
     }
     SchemeCell* head = car(x);
-    if (depth >= 4 || !is_symbol(head)) return false;
+    if (depth >= kInlineDepth || !is_symbol(head)) return false;
     SchemeCell* f = lookup_fast(sc, head);
     if (!f || (f->flags & (SCH_TYPE_MASK | SCH_ATOM)) != (SCH_ATOM | SCH_PRIMITIVE)) return false;
     int op = static_cast<int>(f->a.u32);
@@ -381,11 +389,14 @@ bool eval_inline(SchemeInterpreter* sc, SchemeCell* x, SchemeCell** out, int dep
     case 75:
     case 76:
     case 117: arity = 2; break;
+    case 134:
+    case 135: arity = 3; break;
     default: return false;
     }
-    SchemeCell* vals[2] = {sc->NIL, sc->NIL};
+    SchemeCell* vals[3] = {sc->NIL, sc->NIL, sc->NIL};
     SchRoot r0(sc, vals[0]);
     SchRoot r1(sc, vals[1]);
+    SchRoot r2(sc, vals[2]);
     int n = 0;
     for (SchemeCell* p = cdr(x); is_pair(p); p = cdr(p)) {
         if (n == arity || !eval_inline(sc, car(p), &vals[n], depth + 1)) return false;
@@ -412,6 +423,18 @@ bool eval_inline(SchemeInterpreter* sc, SchemeCell* x, SchemeCell** out, int dep
         return true;
     case 63: *out = cons(sc, a, b); return true;
     case 66: *out = sch_eqv(a, b) ? sc->T : sc->F; return true;
+    case 134:
+    case 135: {
+        // The comparison procedure is one of the five number comparisons.
+        SchemeCell* c = vals[2];
+        if (!is_type(a, SCH_PRIMITIVE) || a->a.u32 < 72 || a->a.u32 > 76 || !is_string(b) || !is_string(c))
+            return false;
+        int r = text_compare(str_text(b), str_text(c), op == 135);
+        uint32_t t = a->a.u32;
+        bool ok = t == 72 ? r == 0 : t == 73 ? r < 0 : t == 74 ? r > 0 : t == 75 ? r <= 0 : r >= 0;
+        *out = ok ? sc->T : sc->F;
+        return true;
+    }
     case 117: {
         if (!is_type(a, SCH_VECTOR) || !is_int(b)) return false;
         SchemeVectorData* d = vec_data(a);
@@ -434,6 +457,43 @@ bool eval_inline(SchemeInterpreter* sc, SchemeCell* x, SchemeCell** out, int dep
     case 75: *out = sa <= sb ? sc->T : sc->F; return true;
     default: *out = sa >= sb ? sc->T : sc->F; return true;
     }
+}
+
+// A statement of a body, not its last, that stores into a vector or a pair
+// (vector-set!, set-car!, set-cdr! of global name) with operands found in
+// place and valid: the store is made here and the statement's value, the
+// unspecified value, dropped. Answers false having done nothing otherwise.
+bool store_inline(SchemeInterpreter* sc, SchemeCell* x) {
+    if (!is_pair(x) || !is_symbol(car(x)) || (car(x)->flags & SCH_LOCAL_NAME)) return false;
+    SchemeCell* f = lookup_fast(sc, car(x));
+    if (!f || (f->flags & (SCH_TYPE_MASK | SCH_ATOM)) != (SCH_ATOM | SCH_PRIMITIVE)) return false;
+    int op = static_cast<int>(f->a.u32);
+    int arity = op == 118 ? 3 : op == 64 || op == 65 ? 2 : 0;
+    if (!arity) return false;
+    SchemeCell* vals[3] = {sc->NIL, sc->NIL, sc->NIL};
+    SchRoot r0(sc, vals[0]);
+    SchRoot r1(sc, vals[1]);
+    SchRoot r2(sc, vals[2]);
+    int n = 0;
+    for (SchemeCell* p = cdr(x); is_pair(p); p = cdr(p)) {
+        if (n == arity || !eval_inline(sc, car(p), &vals[n], 0)) return false;
+        ++n;
+    }
+    if (n != arity) return false;
+    if (op == 118) {
+        if (!is_type(vals[0], SCH_VECTOR) || !is_int(vals[1])) return false;
+        SchemeVectorData* d = vec_data(vals[0]);
+        int64_t i = vals[1]->a.ival;
+        if (i < 0 || i >= d->filled) return false;
+        d->items[i] = vals[2];
+        return true;
+    }
+    if (!is_pair(vals[0])) return false;
+    if (op == 64)
+        vals[0]->a.car = vals[1];
+    else
+        vals[0]->b.cdr = vals[1];
+    return true;
 }
 
 // Hands an application over to the general gathering steps at operand p,
@@ -512,7 +572,9 @@ SchemeCell* apply_simple(SchemeInterpreter* sc, SchemeCell* f, SchemeCell* opera
         for (; is_pair(p) && count <= n; p = cdr(p), ++count) {
             if (!is_symbol(car(p)) || car(p) == sc->symOptional) break;
         }
-        if (p == sc->NIL && count == n) {
+        // A rest parameter after them takes the values left over.
+        bool rest = !is_pair(p) && p != sc->NIL && is_symbol(p) && count <= n;
+        if ((p == sc->NIL && count == n) || rest) {
             if (SchemeCell* r = cancel_check(sc)) return r;
             sc->code = f;
             sc->env = cons(sc, sc->NIL, cdr(f));
@@ -520,6 +582,14 @@ SchemeCell* apply_simple(SchemeInterpreter* sc, SchemeCell* f, SchemeCell* opera
             for (p = params; is_pair(p); p = cdr(p), ++i) {
                 car(p)->flags |= SCH_LOCAL_NAME;
                 SchemeCell* b = cons(sc, car(p), vals[i]);
+                sc->env->a.car = cons(sc, b, car(sc->env));
+            }
+            if (rest) {
+                SchemeCell* tail = sc->NIL;
+                SchRoot rt(sc, tail);
+                for (int k = n - 1; k >= i; --k) tail = cons(sc, vals[k], tail);
+                p->flags |= SCH_LOCAL_NAME;
+                SchemeCell* b = cons(sc, p, tail);
                 sc->env->a.car = cons(sc, b, car(sc->env));
             }
             sc->code = cdr(car(f));
@@ -918,6 +988,7 @@ SchemeCell* op_syntax(SchemeInterpreter* sc, int op) {
     case 28: {
         SchemeCell* x = sc->code;
         if (!is_pair(x)) return s_return(sc, x);
+        while (is_pair(cdr(x)) && store_inline(sc, car(x))) x = cdr(x);
         if (cdr(x) != NIL) dump_push(sc, 28, NIL, cdr(x));
         sc->code = car(x);
         return s_goto(sc, 11);
@@ -934,7 +1005,7 @@ SchemeCell* op_syntax(SchemeInterpreter* sc, int op) {
         sc->code = car(sc->code);
         return s_goto(sc, 11);
     }
-    case 30:
+    case 30: {
         if (sc->value == sc->F) {
             SchemeCell* r = cdr(sc->code);
             if (!is_pair(r)) return s_return(sc, sc->UNDEF);
@@ -942,7 +1013,14 @@ SchemeCell* op_syntax(SchemeInterpreter* sc, int op) {
         } else {
             sc->code = car(sc->code);
         }
+        // A branch applying a primitive of global name to plain operands is
+        // evaluated in place.
+        SchemeCell* x = sc->code;
+        SchemeCell* v;
+        if (is_pair(x) && is_symbol(car(x)) && !(car(x)->flags & SCH_LOCAL_NAME) && eval_inline(sc, x, &v, 0))
+            return s_return(sc, v);
         return s_goto(sc, 11);
+    }
     case 31:
         dump_push(sc, 32, NIL, car(sc->code));
         sc->code = cadr(sc->code);

@@ -299,3 +299,61 @@ TEST_F(SchemeTest, GlobalNamesBoundLocallyLater) {
     EXPECT_EQ(eval("undefined-yet"), "");
     EXPECT_EQ(error(), "Error: unbounded variable undefined-yet\n");
 }
+
+TEST_F(SchemeTest, StoresInABodyAreMadeOnce) {
+    // vector-set!, set-car! and set-cdr! statements before a body's last:
+    // each store happens once, with the checks and messages of the primitive.
+    EXPECT_EQ(
+        eval("(define v (make-vector 3 0)) (define (bump i) (vector-set! v i (+ (vector-ref v i) 1)) v) "
+             "(bump 0) (bump 0) (bump 2)"),
+        "#(2 0 1)");
+    EXPECT_EQ(eval("(define n 0) (define (next) (set! n (+ n 1)) n) "
+                   "(begin (vector-set! v 1 (next)) (vector-set! v (next) 'x) (list n v))"),
+              "(2 #(2 1 x))");
+    EXPECT_EQ(eval("(begin (vector-set! v 3 'y) 1)"), "");
+    EXPECT_EQ(error(), "Error: vector-set! index out of range: 3\n");
+    clear();
+    EXPECT_EQ(eval("(begin (vector-set! v -1 'y) 1)"), "");
+    EXPECT_EQ(error(), "Error: vector-set! index out of range: -1\n");
+    clear();
+    EXPECT_EQ(eval("(begin (vector-set! '(1) 0 'y) 1)"), "");
+    EXPECT_EQ(error(), "Error: vector-set!: vector required: (1)\n");
+    clear();
+    EXPECT_EQ(eval("(begin (vector-set! v 0) 1)"), "");
+    EXPECT_EQ(error(), "Error: wrong number of arguments: vector-set! requires 3, but got 2\n");
+    clear();
+    EXPECT_EQ(eval("(define p (list 1 2)) (begin (set-car! p 'a) (set-cdr! (cdr p) '(c)) (set-car! (cdr p) "
+                   "(car p)) p)"),
+              "(a a c)");
+    EXPECT_EQ(eval("(begin (set-cdr! '() 1) 2)"), "");
+    EXPECT_EQ(error(), "Error: set-cdr!: pair required: ()\n");
+    clear();
+    // Extra operands are evaluated by the general steps and ignored.
+    EXPECT_EQ(eval("(begin (set-car! p 'b (next)) (list p n))"), "((b a c) 3)");
+    // A store of another name, or one rebound, is an ordinary application.
+    EXPECT_EQ(eval("(let ((vector-set! list)) (vector-set! v 0 'z) v)"), "#(2 1 x)");
+    EXPECT_EQ(eval("(define (g set-car!) (set-car! p 'q) p) (g (lambda (a b) b))"), "(b a c)");
+}
+
+TEST_F(SchemeTest, BranchesAndRestParametersInPlace) {
+    EXPECT_EQ(eval("(define (f x) (if x (+ x 1) (- 0 1))) (list (f 1) (f #f))"), "(2 -1)");
+    EXPECT_EQ(eval("(if #t (car '()) 1)"), "");
+    EXPECT_EQ(error(), "Error: car: pair required: ()\n");
+    clear();
+    EXPECT_EQ(eval("(list (if #f 1 (_string-cmp? = \"ab\" \"ab\")) (if #t (_string-cmp? < \"ab\" \"b\")) "
+                   "(if #t (_string-cmp-ci? = \"AB\" \"ab\")) (if #t (_string-cmp? >= \"a\" \"ab\")) "
+                   "(if #t (_string-cmp? > \"\xf0\x9f\x98\x80\" \"\xef\xbf\xbf\")))"),
+              "(#t #t #t #f #t)");
+    EXPECT_EQ(eval("(if #t (_string-cmp? car \"a\" \"b\"))"), "");
+    EXPECT_EQ(error(), "Error: unsupported procedure #<subr car>\n");
+    clear();
+    EXPECT_EQ(eval("(if #t (_string-cmp? = \"a\" 'b))"), "");
+    EXPECT_EQ(error(), "Error: _string-cmp?: string required: b\n");
+    clear();
+    EXPECT_EQ(eval("(define (r a . rest) (list a rest)) (list (r 1) (r 1 2) (r 1 2 3 4))"),
+              "((1 ()) (1 (2)) (1 (2 3 4)))");
+    EXPECT_EQ(eval("(define (two a b . rest) rest) (two 1)"), "");
+    EXPECT_EQ(error(), "Error: few arguments\n");
+    clear();
+    EXPECT_EQ(eval("(define (k a . rest) (set-car! rest 9) rest) (k 1 2 3)"), "(9 3)");
+}
