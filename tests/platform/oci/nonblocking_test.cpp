@@ -153,3 +153,61 @@ TEST_F(NonBlockingTest, AfterAnOracleSevenBreakTheSessionGoesOn) {
     EXPECT_EQ(s->value("select count(*) from t"), "20");
     EXPECT_EQ(s->value("select count(*) from t where name = 'n'"), "20");
 }
+
+// An ungated array execution may answer on its first call or after polls:
+// either way it reports the same rows, the failing iteration, and then runs
+// again with new values in the same cursor.
+TEST_F(NonBlockingTest, ArrayExecutionAnswersAlikeWhetherPolledOrNot) {
+    blocking();
+    ASSERT_EQ(s->exec("savepoint tavex_p1"), 0);
+    ub1 on = 1;
+    api.OCIAttrSet(s->srv, OCI_HTYPE_SERVER, &on, 1, OCI_ATTR_NONBLOCKING_MODE, s->err);
+    std::vector<char> ids(5 * 5, '\0'), names(5 * 11, '\0');
+    auto fill = [&](int first) {
+        for (int i = 0; i < 5; ++i) {
+            std::string id = std::to_string(first + i), name = "a" + id;
+            std::memcpy(&ids[size_t(i) * 5], id.c_str(), id.size() + 1);
+            std::memcpy(&names[size_t(i) * 11], name.c_str(), name.size() + 1);
+        }
+    };
+    prepare("insert into t values (:X0, :X1)");
+    OCIBind* b0 = nullptr;
+    OCIBind* b1 = nullptr;
+    api.OCIBindByName(st, &b0, s->err, reinterpret_cast<const OraText*>(":X0"), 3, ids.data(), 5, SQLT_STR,
+                      nullptr, nullptr, nullptr, 0, nullptr, 0);
+    api.OCIBindByName(st, &b1, s->err, reinterpret_cast<const OraText*>(":X1"), 3, names.data(), 11, SQLT_STR,
+                      nullptr, nullptr, nullptr, 0, nullptr, 0);
+    auto run = [&] {
+        sword r;
+        while ((r = api.OCIStmtExecute(s->svc, st, s->err, 5, 0, nullptr, nullptr, 0)) == OCI_STILL_EXECUTING)
+            std::this_thread::yield();
+        return r;
+    };
+    auto rows = [&] {
+        ub4 count = 0;
+        api.OCIAttrGet(st, OCI_HTYPE_STMT, &count, nullptr, OCI_ATTR_ROW_COUNT, s->err);
+        return count;
+    };
+    fill(101);
+    EXPECT_EQ(run(), 0) << s->errorText();
+    EXPECT_EQ(rows(), 5u);
+    // The fourth row's key is taken: iterations 0-2 stay, the error names it.
+    fill(201);
+    std::memcpy(&ids[3 * 5], "101", 4);
+    EXPECT_EQ(run(), -1);
+    EXPECT_EQ(s->errorCode(), 1);
+    EXPECT_EQ(rows(), 3u);
+    ASSERT_EQ(api.ctl("fail_iteration 1 1013"), "ok");
+    fill(301);
+    EXPECT_EQ(run(), -1);
+    EXPECT_EQ(s->errorCode(), 1013);
+    EXPECT_EQ(rows(), 1u);
+    fill(401);
+    EXPECT_EQ(run(), 0) << s->errorText();
+    EXPECT_EQ(rows(), 5u);
+    blocking();
+    EXPECT_EQ(s->value("select count(*) from t where id > 100"), "14");
+    EXPECT_EQ(s->value("select name from t where id = 404"), "a404");
+    ASSERT_EQ(s->exec("rollback to tavex_p1"), 0) << s->errorText();
+    EXPECT_EQ(s->value("select count(*) from t"), "20");
+}
