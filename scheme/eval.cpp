@@ -834,12 +834,19 @@ SchemeCell* call_host(SchemeInterpreter* sc) {
     SchRoot r2(sc, fcell);
     int64_t len = 0;
     for (SchemeCell* p = list; is_pair(p) && (d->maxArgs < 0 || len < d->maxArgs); p = cdr(p)) ++len;
-    std::vector<SchemeCell*> argv(static_cast<size_t>(len) + 1);
+    // Most host functions take a few arguments: those need no heap block.
+    SchemeCell* few[8];
+    std::vector<SchemeCell*> many;
+    SchemeCell** argv = few;
+    if (len + 1 > 8) {
+        many.resize(static_cast<size_t>(len) + 1);
+        argv = many.data();
+    }
+    for (int64_t i = 0; i <= len; ++i) argv[i] = nullptr;
     int n = 0;
-    if (!gather_args(sc, d->name, d->minArgs, d->maxArgs, d->letters, false, list, argv.data(), &n))
-        return sc->T;
+    if (!gather_args(sc, d->name, d->minArgs, d->maxArgs, d->letters, false, list, argv, &n)) return sc->T;
     int64_t depth = sc->dumpCount;
-    SchemeCell* result = d->fn(sc, argv.data(), n);
+    SchemeCell* result = d->fn(sc, argv, n);
     if (!result) result = sc->F;
     if (sc->exitRequest) {
         if (sc->dumpCount > depth) sc->dumpCount = depth;

@@ -128,6 +128,14 @@ TEST_F(SchemeTest, HostFunctions) {
     EXPECT_EQ(eval("(sum 1 'a)"), "");
     EXPECT_EQ(error(), "Error: sum: number required: a\n");
     EXPECT_EQ(eval("sum"), "#<callback function sum>");
+    // Any number of arguments, few or many, each checked and passed in order.
+    EXPECT_EQ(sch_register_host_function(sc, u"sum-all", host_sum, 0, -1, u"NNNNNNNNNNNNNNNN"), 0);
+    EXPECT_EQ(eval("(list (sum-all) (sum-all 1 2 3 4 5 6 7) (sum-all 1 2 3 4 5 6 7 8) "
+                   "(sum-all 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16))"),
+              "(0 28 36 136)");
+    EXPECT_EQ(eval("(sum-all 1 2 3 4 5 6 7 8 9 'x)"), "");
+    EXPECT_EQ(error(), "Error: sum-all: number required: x\n");
+    clear();
     sch_register_host_function(sc, u"raise", host_raise, 0, 1, u"S");
     EXPECT_EQ(run("(display 1) (raise \"boom\") (display 2)"), "1");
     EXPECT_EQ(error(), "Error: boom\n");
