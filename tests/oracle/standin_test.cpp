@@ -2,6 +2,8 @@
 // builds: sessions, environment, binds and describe.
 #include "standin_fixture.h"
 
+#include <dlfcn.h>
+
 namespace oratest {
 namespace {
 
@@ -339,6 +341,31 @@ TEST_F(StandinTest, ClientVersionFromTheVersionBlock) {
         EXPECT_EQ(text, t.text);
         EXPECT_DOUBLE_EQ(oci_get_dll_version(nullptr), t.version);
     }
+}
+
+// Dates written and read on this thread leave nothing that holds the
+// library: after its last FreeLibrary it is gone, and the next load starts
+// afresh, as a new process's would.
+TEST_F(StandinTest, TheLastFreeLibraryUnloadsTheClientAfterDatesWereConverted) {
+    ASSERT_NO_FATAL_FAILURE(Load());
+    OraSession* s = Logon();
+    ASSERT_NE(s, nullptr);
+    Exec(s, u"create table d (a date)");
+    Exec(s, u"insert into d values (to_date('2024-02-29 12:34:56', 'YYYY-MM-DD HH24:MI:SS'))");
+    OraDataset ds{};
+    oci_init_dataset(&ds);
+    CString msg;
+    ASSERT_EQ(oci_sel_dataset(s, &ds, u"select a from d", 10, &msg, nullptr, nullptr), ORARC_OK)
+        << Narrow(msg);
+    ASSERT_EQ(ds.row_count, 1);
+    EXPECT_FALSE(Cell(ds, 0, 0).empty());
+    oci_free_dataset(&ds);
+    const std::string path = std::string(ORACLE_BIN_DIR) + "/liboci.so";
+    TearDown();
+    void* still = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    EXPECT_EQ(still, nullptr) << "liboci.so stayed loaded after its last FreeLibrary";
+    if (still) dlclose(still);
+    SetUp();
 }
 
 } // namespace
