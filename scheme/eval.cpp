@@ -353,7 +353,7 @@ SchemeCell* call_host(SchemeInterpreter* sc);
 // nothing the script can see, and the general steps evaluate the operand,
 // raising any error in their own order. These inner applications are not
 // counted for the cancel check: the application around them is.
-constexpr int kInlineDepth = 6;
+constexpr int kInlineDepth = 10;
 
 bool eval_inline(SchemeInterpreter* sc, SchemeCell* x, SchemeCell** out, int depth) {
     if (is_symbol(x)) {

@@ -298,18 +298,22 @@
 
 (define (vector . xs) (list->vector xs))
 
-; Four elements a turn, from the end; the last few one by one.
+; Eight elements a turn, from the end; the last few one by one.
 (define (vector->list v)
   (let loop ((i (- (vector-length v) 1)) (acc '()))
-    (if (< i 3)
+    (if (< i 7)
         (if (< i 0)
             acc
             (loop (- i 1) (cons (vector-ref v i) acc)))
-        (loop (- i 4)
-              (cons (vector-ref v (- i 3))
-                    (cons (vector-ref v (- i 2))
-                          (cons (vector-ref v (- i 1))
-                                (cons (vector-ref v i) acc))))))))
+        (loop (- i 8)
+              (cons (vector-ref v (- i 7))
+               (cons (vector-ref v (- i 6))
+                (cons (vector-ref v (- i 5))
+                 (cons (vector-ref v (- i 4))
+                  (cons (vector-ref v (- i 3))
+                   (cons (vector-ref v (- i 2))
+                    (cons (vector-ref v (- i 1))
+                     (cons (vector-ref v i) acc))))))))))))
 
 (define (vector-fill! v x)
   (let ((n (vector-length v)))

@@ -278,6 +278,13 @@ TEST_F(SchemeLibraryTest, VectorListConversions) {
     EXPECT_EQ(eval("(equal? (vector->list (list->vector (vector->list (make-vector 1000 'e)))) "
                    "(vector->list (make-vector 1000 'e)))"),
               "#t");
+    // Every length up to a few turns of the loop, each element in its place.
+    EXPECT_EQ(
+        eval("(define (upto n) (let loop ((i (- n 1)) (acc '())) (if (< i 0) acc (loop (- i 1) (cons i "
+             "acc))))) (define (numbered n) (let ((v (make-vector n))) (let loop ((i 0)) (if (< i n) (begin "
+             "(vector-set! v i i) (loop (+ i 1))) v)))) (let loop ((n 0) (bad '())) (if (> n 40) bad (loop "
+             "(+ n 1) (if (equal? (vector->list (numbered n)) (upto n)) bad (cons n bad)))))"),
+        "()");
     EXPECT_EQ(eval("(vector->list 5)"), "");
     EXPECT_EQ(error(), "Error: vector-length: vector required: 5\n");
 }
