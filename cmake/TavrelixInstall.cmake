@@ -1,7 +1,8 @@
 # The installed layout and the Debian package.
 #
 #   PREFIX/lib/tavrelix/          the executable, liboci.so, data/, scmlib/, doc/
-#                                 (the program finds them beside itself)
+#                                 (the program finds them beside itself; doc/manual.md
+#                                 is the project's README, which the version box links to)
 #   PREFIX/bin/tavrelix           a symbolic link to it (the program reads its
 #                                 directory from /proc/self/exe, the link resolved)
 #   PREFIX/share/applications/    org.tavrelix.tavrelix.desktop
@@ -34,6 +35,7 @@ foreach(dir data scmlib doc)
             PATTERN "README.md" EXCLUDE)
   endif()
 endforeach()
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${TAVRELIX_INSTALL_DIR}/doc RENAME manual.md)
 
 set(link ${CMAKE_CURRENT_BINARY_DIR}/install/tavrelix)
 file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/install)

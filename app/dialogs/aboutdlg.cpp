@@ -61,7 +61,7 @@ CString CAboutDlg::AddressText() {
     CString exe = ModulePath(nullptr);
     int slash = exe.ReverseFind(u'/');
     if (slash < 0) return CString();
-    return exe.Left(slash + 1) + u"doc/README.md";
+    return exe.Left(slash + 1) + u"doc/manual.md";
 }
 
 void CAboutDlg::DoDataExchange(CDataExchange* dx) {

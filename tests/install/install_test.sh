@@ -23,7 +23,7 @@ lib=$root/lib/tavrelix
 
 # The tree: what the program finds beside itself, and the desktop's files.
 for f in lib/tavrelix/tavrelix lib/tavrelix/liboci.so lib/tavrelix/data/keywords.txt \
-  lib/tavrelix/scmlib/init.scm lib/tavrelix/doc/screenshot-main.png \
+  lib/tavrelix/scmlib/init.scm lib/tavrelix/doc/screenshot-main.png lib/tavrelix/doc/manual.md \
   share/applications/org.tavrelix.tavrelix.desktop share/metainfo/org.tavrelix.tavrelix.metainfo.xml \
   share/mime/packages/tavrelix.xml share/icons/hicolor/scalable/apps/tavrelix.svg \
   share/icons/hicolor/48x48/apps/tavrelix.png share/icons/hicolor/128x128/apps/tavrelix.png \
@@ -31,6 +31,8 @@ for f in lib/tavrelix/tavrelix lib/tavrelix/liboci.so lib/tavrelix/data/keywords
   [ -s "$root/$f" ] || fail "missing $f"
 done
 [ -x "$lib/tavrelix" ] || fail "the executable is not executable"
+# The manual the version box links to is the project's README.
+cmp -s "$lib/doc/manual.md" "$source/README.md" || fail "doc/manual.md is not the README"
 [ "$(readlink "$root/bin/tavrelix")" = ../lib/tavrelix/tavrelix ] || fail "bin/tavrelix is not the link"
 # PNG sizes from the header (width and height at bytes 16-23).
 for s in 48 128 256; do

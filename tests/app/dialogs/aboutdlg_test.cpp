@@ -5,6 +5,9 @@
 #include "app/dialogs/aboutdlg.h"
 #include "app/dialogs/customcolors.h"
 #include "res/dialogs4.h"
+#include "testing/framework.h"
+
+#include <sstream>
 
 namespace {
 
@@ -41,10 +44,18 @@ TEST_F(DemoTest, AboutBoxNamesTheClientAndOpensItsAddress) {
     CString version;
     oci_get_dll_version(&version);
     EXPECT_FALSE(version.IsEmpty());
-    // The manual the address names, beside this program as beside tavrelix.
-    const std::filesystem::path manual = Narrow(CAboutDlg::AddressText());
-    std::filesystem::create_directories(manual.parent_path());
-    if (!std::filesystem::exists(manual)) std::ofstream(manual) << "# tavrelix\n";
+    // As the box of tavrelix: the manual its address names is there, and it
+    // is the project's README.
+    tvtest::SetExecutablePath(Utf8ToWide(TAVRELIX_BIN_DIR "/tavrelix"));
+    const std::string manual = Narrow(CAboutDlg::AddressText());
+    EXPECT_EQ(manual, TAVRELIX_BIN_DIR "/doc/manual.md");
+    std::ifstream in(manual, std::ios::binary), readme(TAVRELIX_SOURCE_DIR "/README.md", std::ios::binary);
+    ASSERT_TRUE(in) << manual;
+    std::stringstream a, b;
+    a << in.rdbuf();
+    b << readme.rdbuf();
+    EXPECT_FALSE(a.str().empty());
+    EXPECT_EQ(a.str(), b.str());
     CAboutDlg dlg;
     tvtest::RecordShell(true);
     tvtest::ExpectDialog(u"バージョン情報(Tavrelix)", [&](HWND h) -> bool {
@@ -59,13 +70,15 @@ TEST_F(DemoTest, AboutBoxNamesTheClientAndOpensItsAddress) {
         tvtest::ClickControl(h, IDC_ABOUT_ADDRESS);
         tvtest::Pump();
         EXPECT_EQ(tvtest::ShellCalls().size(), 1u);
-        if (tvtest::ShellCalls().empty()) return true;
-        EXPECT_EQ(tvtest::ShellCalls()[0].file, address);
+        if (!tvtest::ShellCalls().empty()) {
+            EXPECT_EQ(tvtest::ShellCalls()[0].file, address);
+        }
         tvtest::ClickControl(h, IDOK);
         return true;
     });
     EXPECT_EQ(dlg.DoModal(), IDOK);
     tvtest::RecordShell(false);
+    tvtest::SetExecutablePath(u"");
 }
 
 } // namespace
