@@ -1,13 +1,16 @@
 // The button and static controls (the edit is in edit.cpp): their state,
 // painting through GDI and notifications with Windows' rules.
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "win32/clipboard.h"
 #include "win32/dialog.h"
 #include "win32/gdi.h"
+#include "win32/resource.h"
 #include "control_internal.h"
 #include "wnd_internal.h"
 
@@ -364,6 +367,58 @@ struct StaticState {
     HICON icon = nullptr;
 };
 
+// Draws the icon resource (an .ico file's bytes, as the resource compiler
+// keeps them) whose ordinal the dialog handed over as the static's icon: its
+// 32-bit entry closest to size, blended over the face colour, at (0, 0)
+// (cut to size when larger).
+// False when the ordinal names no such resource.
+static bool DrawIconResource(HDC dc, HICON icon, int size) {
+    const auto ordinal = reinterpret_cast<uintptr_t>(icon);
+    if (ordinal == 0 || ordinal > 0xFFFF) return false;
+    HRSRC res = FindResourceW(nullptr, MAKEINTRESOURCEW(static_cast<WORD>(ordinal)), MAKEINTRESOURCEW(14));
+    if (!res) return false;
+    const auto* data = static_cast<const BYTE*>(LockResource(LoadResource(nullptr, res)));
+    const size_t bytes = SizeofResource(nullptr, res);
+    auto u16 = [&](size_t at) { return at + 2 <= bytes ? WORD(data[at] | data[at + 1] << 8) : WORD(0); };
+    auto u32 = [&](size_t at) {
+        return at + 4 <= bytes ? DWORD(u16(at) | DWORD(u16(at + 2)) << 16) : DWORD(0);
+    };
+    if (!data || bytes < 6 || u16(2) != 1) return false;
+    // The entry of 32 bits per pixel nearest to the size asked for.
+    size_t best = 0;
+    int bestSide = 0;
+    for (int i = 0, n = u16(4); i < n; ++i) {
+        const size_t e = 6 + size_t(i) * 16;
+        if (e + 16 > bytes) break;
+        const int side = data[e] ? data[e] : 256;
+        const size_t at = u32(e + 12);
+        if (u32(at) != 40 || u16(at + 14) != 32 || u32(at + 16) != 0) continue;
+        if (!best || std::abs(side - size) < std::abs(bestSide - size)) best = at, bestSide = side;
+    }
+    if (!best) return false;
+    const int w = int(u32(best + 4)), h = int(u32(best + 8)) / 2;
+    if (w <= 0 || h <= 0 || w > 256 || h > 256 || best + 40 + size_t(w) * size_t(h) * 4 > bytes) return false;
+    const COLORREF face = GetSysColor(COLOR_3DFACE);
+    std::vector<DWORD> pixels(size_t(w) * size_t(h));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const BYTE* p = data + best + 40 + (size_t(h - 1 - y) * size_t(w) + size_t(x)) * 4;
+            const int a = p[3];
+            auto mix = [&](int c, int bg) { return (c * a + bg * (255 - a)) / 255; };
+            pixels[size_t(y) * size_t(w) + size_t(x)] = DWORD(mix(p[2], GetRValue(face))) << 16 |
+                                                        DWORD(mix(p[1], GetGValue(face))) << 8 |
+                                                        DWORD(mix(p[0], GetBValue(face)));
+        }
+    HDC mem = CreateCompatibleDC(dc);
+    HBITMAP bitmap = CreateBitmap(w, h, 1, 32, pixels.data());
+    HGDIOBJ old = SelectObject(mem, bitmap);
+    BitBlt(dc, 0, 0, std::min(w, size), std::min(h, size), mem, 0, 0, SRCCOPY);
+    SelectObject(mem, old);
+    DeleteObject(bitmap);
+    DeleteDC(mem);
+    return true;
+}
+
 LRESULT StaticProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     StaticState* s = StateOf<StaticState>(hwnd);
     DWORD style = DWORD(GetWindowLongW(hwnd, GWL_STYLE));
@@ -418,11 +473,14 @@ LRESULT StaticProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
                                                               : COLOR_WINDOW));
         } else if (type == SS_ICON) {
             FillRect(dc, &r, br);
-            // An icon: a framed square in the highlight colour.
+            // An icon resource of the program is drawn; a system icon (or
+            // none) is a framed square in the highlight colour.
             int size = std::min<int>(32, std::min(r.right, r.bottom));
-            RECT ic{0, 0, size, size};
-            FillRect(dc, &ic, GetSysColorBrush(COLOR_HIGHLIGHT));
-            DrawEdge(dc, &ic, EDGE_RAISED, BF_RECT);
+            if (!DrawIconResource(dc, s ? s->icon : nullptr, size)) {
+                RECT ic{0, 0, size, size};
+                FillRect(dc, &ic, GetSysColorBrush(COLOR_HIGHLIGHT));
+                DrawEdge(dc, &ic, EDGE_RAISED, BF_RECT);
+            }
         } else {
             FillRect(dc, &r, br);
             char16_t buf[1024];

@@ -65,6 +65,28 @@ TEST_F(DemoTest, AboutBoxNamesTheClientAndOpensItsAddress) {
                   std::string::npos)
             << client;
         EXPECT_EQ(tvtest::TextOf(GetDlgItem(h, IDC_ABOUT_VERSION)), CAboutDlg::VersionLine().str());
+        // The program icon at the top left: the picture's own colours, not
+        // the square a missing icon leaves.
+        HWND icon = nullptr;
+        for (HWND c = GetWindow(h, GW_CHILD); c && !icon; c = GetWindow(c, GW_HWNDNEXT))
+            if ((GetWindowLongW(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) icon = c;
+        EXPECT_NE(icon, nullptr);
+        if (icon) {
+            const qtplatform::Image img = tvtest::Capture(icon);
+            const COLORREF face = GetSysColor(COLOR_3DFACE), square = GetSysColor(COLOR_HIGHLIGHT);
+            auto rgb = [](COLORREF c) {
+                return uint32_t(GetRValue(c)) << 16 | GetGValue(c) << 8 | GetBValue(c);
+            };
+            int drawn = 0, squared = 0;
+            for (int y = 0; y < std::min(32, img.height); ++y)
+                for (int x = 0; x < std::min(32, img.width); ++x) {
+                    const uint32_t p = img.At(x, y) & 0xFFFFFF;
+                    drawn += p != rgb(face);
+                    squared += p == rgb(square);
+                }
+            EXPECT_GT(drawn, 200);
+            EXPECT_LT(squared, 100);
+        }
         const std::u16string address = tvtest::TextOf(GetDlgItem(h, IDC_ABOUT_ADDRESS));
         EXPECT_EQ(address, CAboutDlg::AddressText().str());
         tvtest::ClickControl(h, IDC_ABOUT_ADDRESS);
