@@ -530,29 +530,37 @@ template <class Elem, class Greater> void CombSort(Elem* e, int64_t n, Greater g
 // key has other cells.
 bool OrderRanks(const SortKey& key, std::vector<uint32_t>* ranks, uint32_t* top) {
     const std::vector<SortCell>& cells = key.cells;
-    std::vector<std::pair<uint64_t, int64_t>> values;
+    // The cells' values with their rows, sorted: ranks are given in one
+    // sweep, a new one wherever the value changes.
+    struct Value {
+        uint64_t k1;
+        int64_t k2;
+        uint32_t row;
+    };
+    std::vector<Value> values;
     values.reserve(cells.size());
-    for (const SortCell& c : cells) {
+    for (size_t r = 0; r < cells.size(); ++r) {
+        const SortCell& c = cells[r];
         if (key.ranked) {
-            values.emplace_back(c.k1, 0);
+            values.push_back(Value{c.k1, 0, static_cast<uint32_t>(r)});
             continue;
         }
         if (!c.numeric || c.cls == CELL_SLOW || c.cls == CELL_TEXT) return false;
-        if (c.cls == CELL_FAST) values.emplace_back(c.k1, c.k2);
+        if (c.cls == CELL_FAST) values.push_back(Value{c.k1, c.k2, static_cast<uint32_t>(r)});
     }
-    std::sort(values.begin(), values.end());
-    values.erase(std::unique(values.begin(), values.end()), values.end());
-    uint32_t nulls = static_cast<uint32_t>(values.size());
+    std::sort(values.begin(), values.end(),
+              [](const Value& a, const Value& b) { return a.k1 != b.k1 ? a.k1 < b.k1 : a.k2 < b.k2; });
+    uint32_t distinct = 0;
+    for (size_t i = 0; i < values.size(); ++i)
+        if (i == 0 || values[i].k1 != values[i - 1].k1 || values[i].k2 != values[i - 1].k2) ++distinct;
+    const uint32_t nulls = distinct;
     *top = nulls;
-    ranks->resize(cells.size());
-    for (size_t r = 0; r < cells.size(); ++r) {
-        const SortCell& c = cells[r];
-        uint32_t rank = nulls;
-        if (key.ranked || c.cls == CELL_FAST) {
-            std::pair<uint64_t, int64_t> v(c.k1, key.ranked ? 0 : c.k2);
-            rank = static_cast<uint32_t>(std::lower_bound(values.begin(), values.end(), v) - values.begin());
-        }
-        (*ranks)[r] = key.dir < 0 ? nulls - rank : rank;
+    // NULL cells (those without a value) rank after every value
+    ranks->assign(cells.size(), key.dir < 0 ? 0 : nulls);
+    uint32_t rank = 0;
+    for (size_t i = 0; i < values.size(); ++i) {
+        if (i > 0 && (values[i].k1 != values[i - 1].k1 || values[i].k2 != values[i - 1].k2)) ++rank;
+        (*ranks)[values[i].row] = key.dir < 0 ? nulls - rank : rank;
     }
     return true;
 }
@@ -561,6 +569,37 @@ struct SortCellRest {
     SortCell c;
     uint64_t rest; // the later keys' folded ranks, most significant first
 };
+
+// A row whose keys all fold into one integer: the first key's rank (turned
+// round when it sorts descending) above the later keys' folded ranks.
+struct PackedRow {
+    uint64_t key;
+    int32_t row;
+};
+
+// Sorts rows by a first key of ranked texts and the later keys' folded ranks
+// (rest, bits wide; none when bits is 0) when they fit in one integer: the
+// comb sort then makes the same exchanges as on the cells, since every
+// comparison has the same answer. False when they do not fit.
+bool SortPacked(const SortKey& k0, const std::vector<SortCell>& first, const std::vector<uint64_t>* rest,
+                int bits, std::vector<int32_t>* out) {
+    if (!k0.ranked || k0.dir == 0) return false;
+    uint64_t top = 0;
+    for (const SortCell& c : first) top = std::max(top, c.k1);
+    int w = 1;
+    while (w < 64 && (uint64_t{1} << w) <= top) ++w;
+    if (w + bits > 64) return false;
+    size_t n = first.size();
+    std::vector<PackedRow> e(n);
+    for (size_t r = 0; r < n; ++r) {
+        uint64_t rank = k0.dir < 0 ? top - first[r].k1 : first[r].k1;
+        e[r] = PackedRow{(rank << bits) | (rest ? (*rest)[r] : 0), first[r].row};
+    }
+    CombSort(e.data(), static_cast<int64_t>(n),
+             [](const PackedRow& a, const PackedRow& b) { return a.key > b.key; });
+    for (size_t i = 0; i < n; ++i) (*out)[i] = e[i].row;
+    return true;
+}
 
 } // namespace
 
@@ -602,6 +641,7 @@ void CGridData::ComputeSortOrder(const int* cols, const int* dirs, int keyCount,
             }
             for (size_t r = 0; r < rest.size(); ++r) rest[r] = (rest[r] << w) | ranks[r];
         }
+        if (folded && SortPacked(k0, first, &rest, bits, out)) return;
         if (folded) {
             std::vector<SortCellRest> e(static_cast<size_t>(n));
             for (size_t r = 0; r < e.size(); ++r) e[r] = SortCellRest{first[r], rest[r]};
@@ -617,6 +657,7 @@ void CGridData::ComputeSortOrder(const int* cols, const int* dirs, int keyCount,
             return;
         }
     }
+    if (keyCount == 1 && SortPacked(k0, first, nullptr, 0, out)) return;
     CombSort(first.data(), n, [&](const SortCell& a, const SortCell& b) {
         int c = CompareCells(k0, a, b);
         if (c != 0) return dir0 * c > 0;

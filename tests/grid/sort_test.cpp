@@ -257,3 +257,25 @@ TEST(GridSort, FilteredSortKeepsMatchedRows) {
     for (int r = 1; r < 10; ++r)
         EXPECT_GE(std::stoi(Ascii(S(f->GetText(r - 1, 1)))), std::stoi(Ascii(S(f->GetText(r, 1)))));
 }
+
+// A text key first and short decimals with NULLs after it (the keys that fold
+// into one integer per row), and a text key alone, in every direction: the
+// same order as the comb sort on the cells, ties included.
+TEST(GridSort, TextThenDecimalsMatchReferenceCombSort) {
+    std::mt19937 rng(4711);
+    for (int n : {2, 13, 500, 2500}) {
+        for (int dirs_kind = 0; dirs_kind < 4; ++dirs_kind) {
+            unsigned seed = static_cast<unsigned>(rng());
+            std::mt19937 r1(seed), r2(seed);
+            VectorGridData a, b;
+            FillRandom(a, r1, n);
+            FillRandom(b, r2, n);
+            int cols[3] = {1, 2, 1};
+            int dirs[3] = {dirs_kind & 1 ? -1 : 1, dirs_kind & 2 ? -1 : 1, 1};
+            int keys = dirs_kind == 3 ? 1 : 2;
+            a.Sort(cols, dirs, keys);
+            ReferenceSort(b, cols, dirs, keys);
+            ASSERT_EQ(Ids(a), Ids(b)) << "rows " << n << " directions " << dirs_kind;
+        }
+    }
+}
