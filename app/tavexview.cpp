@@ -197,7 +197,11 @@ LRESULT CTavexView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case GDN_SELCHANGED:
         if (CTavexDoc* doc = GetDocument()) doc->UpdateCalcText();
         break;
-    case GDN_DATACHANGED: UpdateCountsMenu(); break;
+    case GDN_DATACHANGED:
+        // The selection's cells may hold other values now: the pane follows.
+        UpdateCountsMenu();
+        if (CTavexDoc* doc = GetDocument()) doc->UpdateCalcText();
+        break;
     default: break;
     }
     return CView::WindowProc(message, wParam, lParam);

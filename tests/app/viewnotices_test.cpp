@@ -208,10 +208,15 @@ TEST_F(ViewNoticeTest, TheCalculationPaneFollowsTheMouse) {
     // 250000 + 262500 + 275000, with no idle time for the bars to update.
     Drag(pay, 0, 2);
     EXPECT_EQ(Narrow(CalcPane().c_str()), "合計:787,500");
+    // The values under the selection change: Delete empties the cells, and the sum with them.
+    HWND grid = view->m_grid.m_hWnd;
+    tvtest::Key(grid, qtplatform::Key_Delete);
+    tvtest::Pump();
+    EXPECT_EQ(CalcPane(), u"");
+    Command(ID_EDIT_UNDO);
     Drag(pay, 3, 4);
     EXPECT_EQ(Narrow(CalcPane().c_str()), "合計:587,500");
     // One cell is no selection: the pane empties.
-    HWND grid = view->m_grid.m_hWnd;
     POINT p = Centre(pay, 5);
     tvtest::Click(grid, p.x, p.y);
     tvtest::Pump();
