@@ -44,13 +44,17 @@ for b in "${workloads[@]}"; do
     esac
     : >"$tmp/w"; : >"$tmp/u"; : >"$tmp/m"
     for i in 1 2 3 4 5; do
-      # A run over two minutes is cut short and reported as "timeout".
+      # A run over two minutes is cut short and reported as "timeout"; the
+      # interpreter is not run again on that workload.
+      timedout=0
       if ! /usr/bin/time -f '%e %U %M' -o "$tmp/t" timeout 120 "${cmd[@]}" >"$tmp/out" 2>/dev/null </dev/null &&
         [ "$(tail -c 40 "$tmp/t" | grep -c 'status 124')" -gt 0 ]; then
         echo "timeout" >"$tmp/out"
+        timedout=1
       fi
       read -r w u m < <(tail -n 1 "$tmp/t")
       echo "$w" >>"$tmp/w"; echo "$u" >>"$tmp/u"; echo "$m" >>"$tmp/m"
+      [ "$timedout" -eq 1 ] && break
     done
     wall=$(median <"$tmp/w")
     printf '%-14s %-11s %9s %9s %9s  %s\n' "$b" "$interp" "$wall" "$(median <"$tmp/u")" \
