@@ -529,9 +529,12 @@ inline unsigned cp932_code(const Cp932Table& t, const char16_t* p, int* units) {
     return code == kNone ? 0 : code;
 }
 
-void write_sjis(TextFile* rec, const char16_t* text) {
-    const Cp932Table& t = cp932_table();
-    static const bool ascii = keeps_ascii(t.encode());
+// A double-byte code's writer: code_of(p, &units) gives the code of the code
+// point at p, one byte below 0x100, two from there, 0 for none ('?' then).
+// With ascii set the code keeps ASCII as it is, and runs of it are copied
+// at once.
+template <class CodeOf>
+void write_double_byte(TextFile* rec, const char16_t* text, bool ascii, CodeOf code_of) {
     Writer w(rec);
     int units;
     const char16_t* p = text;
@@ -545,8 +548,8 @@ void write_sjis(TextFile* rec, const char16_t* text) {
                 budget -= k;
                 continue;
             }
-            unsigned code = cp932_code(t, p, &units);
-            if (!code) {
+            unsigned code = code_of(p, &units);
+            if (!code) { // no code in the character set
                 w.put('?');
                 rec->replaced++;
             } else if (code < 0x100) {
@@ -560,6 +563,13 @@ void write_sjis(TextFile* rec, const char16_t* text) {
         }
     }
     w.flush();
+}
+
+void write_sjis(TextFile* rec, const char16_t* text) {
+    const Cp932Table& t = cp932_table();
+    static const bool ascii = keeps_ascii(t.encode());
+    write_double_byte(rec, text, ascii,
+                      [&](const char16_t* p, int* units) { return cp932_code(t, p, units); });
 }
 
 // The EUC code of the code point at p (0 when none); *units its length.
@@ -576,34 +586,7 @@ inline unsigned euc_code(const EucTable& e, const char16_t* p, int* units) {
 void write_euc(TextFile* rec, const char16_t* text) {
     const EucTable& e = euc_table();
     static const bool ascii = keeps_ascii(e.encode);
-    Writer w(rec);
-    int units;
-    const char16_t* p = text;
-    const char16_t* const end = text + std::char_traits<char16_t>::length(text);
-    while (p < end) {
-        for (int budget = w.fits(2); budget > 0 && p < end;) {
-            if (ascii && *p < 0x80) { // a run of ASCII at once
-                int k = copy_ascii(p, end, budget, w.buf + w.n);
-                w.n += k;
-                p += k;
-                budget -= k;
-                continue;
-            }
-            unsigned code = euc_code(e, p, &units);
-            if (code >= 0x100) {
-                w.put(code >> 8);
-                w.put(code & 0xFF);
-            } else if (code) {
-                w.put(code);
-            } else { // no code in CP932, or no JIS X 0208 code
-                w.put('?');
-                rec->replaced++;
-            }
-            p += units;
-            --budget;
-        }
-    }
-    w.flush();
+    write_double_byte(rec, text, ascii, [&](const char16_t* p, int* units) { return euc_code(e, p, units); });
 }
 
 void write_jis(TextFile* rec, const char16_t* text) {

@@ -276,6 +276,24 @@ void build_index(SchemeInterpreter* sc, SchHashTable* t, uint32_t count) {
     t->tails = tails;
 }
 
+// Takes e, which *link points at in its bucket chain, out of the table onto
+// its free list. Only the binding-cache slot of e's key can remember e, and an
+// iterator waiting on e moves past it first.
+void free_entry(SchemeInterpreter* sc, SchHashTable* t, SchHashEntry** link, SchHashEntry* e) {
+    auto& slot = binding_cache_slot(sc, e->key);
+    if (slot.entry == e) slot = {};
+    for (SchHashIter* it = t->iterators; it; it = it->nextIter) {
+        if (it->pending == e) {
+            it->pending = e->next;
+            if (!e->next) ++it->bucket;
+        }
+    }
+    *link = e->next;
+    --t->count;
+    e->next = t->freeList;
+    t->freeList = e;
+}
+
 } // namespace
 
 SchHashEntry* hash_lookup(SchemeInterpreter* sc, SchHashTable* t, uint32_t h, uint64_t key, int operation) {
@@ -297,18 +315,7 @@ SchHashEntry* hash_lookup(SchemeInterpreter* sc, SchHashTable* t, uint32_t h, ui
                     link = &prev->next;
                 }
                 if (t->tails[b] == e) t->tails[b] = prev;
-                auto& slot = binding_cache_slot(sc, e->key);
-                if (slot.entry == e) slot = {};
-                for (SchHashIter* it = t->iterators; it; it = it->nextIter) {
-                    if (it->pending == e) {
-                        it->pending = e->next;
-                        if (!e->next) ++it->bucket;
-                    }
-                }
-                *link = e->next;
-                --t->count;
-                e->next = t->freeList;
-                t->freeList = e;
+                free_entry(sc, t, link, e);
             }
             return e;
         }
@@ -322,22 +329,7 @@ SchHashEntry* hash_lookup(SchemeInterpreter* sc, SchHashTable* t, uint32_t h, ui
     }
     for (SchHashEntry* e = t->index ? nullptr : *link; e; link = &e->next, e = e->next) {
         if (e->hash != h || t->compare(sc, e->key, key) != 0) continue;
-        if (operation == 2) {
-            // Only the slot of this key can remember this entry.
-            auto& slot = binding_cache_slot(sc, e->key);
-            if (slot.entry == e) slot = {};
-            // An iterator waiting on this entry moves past it first.
-            for (SchHashIter* it = t->iterators; it; it = it->nextIter) {
-                if (it->pending == e) {
-                    it->pending = e->next;
-                    if (!e->next) ++it->bucket;
-                }
-            }
-            *link = e->next;
-            --t->count;
-            e->next = t->freeList;
-            t->freeList = e;
-        }
+        if (operation == 2) free_entry(sc, t, link, e);
         return e;
     }
     if (operation != 1) return nullptr;
