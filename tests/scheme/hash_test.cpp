@@ -118,7 +118,10 @@ std::string expected_order(const std::vector<int64_t>& inserted) {
     std::stable_sort(keys.begin(), keys.end(),
                      [](int64_t a, int64_t b) { return integer_bucket(a) < integer_bucket(b); });
     std::string s = "(";
-    for (size_t i = 0; i < keys.size(); ++i) s += (i ? " " : "") + std::to_string(keys[i]);
+    for (size_t i = 0; i < keys.size(); ++i) {
+        if (i) s += ' ';
+        s += std::to_string(keys[i]);
+    }
     return s + ")";
 }
 
