@@ -68,16 +68,21 @@ void CTavexView::OnSetFocus(CWnd* old) {
     if (m_grid.GetSafeHwnd()) m_grid.SetFocus();
 }
 
-void CTavexView::OnHScroll(UINT code, UINT, CScrollBar* bar) {
-    if (m_grid.GetSafeHwnd())
-        m_grid.SendMessage(WM_HSCROLL, MAKEWPARAM(code, 0),
-                           reinterpret_cast<LPARAM>(bar ? bar->GetSafeHwnd() : nullptr));
+// The splitter's bars scroll the grid through the bar the grid itself uses
+// for that direction (none while it has the bar's style: it then reads the
+// splitter's bar through this view): the grid ignores any other bar.
+void CTavexView::OnHScroll(UINT code, UINT, CScrollBar*) {
+    if (!m_grid.GetSafeHwnd()) return;
+    CScrollBar* own = m_grid.GetScrollBarCtrl(SB_HORZ);
+    m_grid.SendMessage(WM_HSCROLL, MAKEWPARAM(code, 0),
+                       reinterpret_cast<LPARAM>(own ? own->m_hWnd : nullptr));
 }
 
-void CTavexView::OnVScroll(UINT code, UINT, CScrollBar* bar) {
-    if (m_grid.GetSafeHwnd())
-        m_grid.SendMessage(WM_VSCROLL, MAKEWPARAM(code, 0),
-                           reinterpret_cast<LPARAM>(bar ? bar->GetSafeHwnd() : nullptr));
+void CTavexView::OnVScroll(UINT code, UINT, CScrollBar*) {
+    if (!m_grid.GetSafeHwnd()) return;
+    CScrollBar* own = m_grid.GetScrollBarCtrl(SB_VERT);
+    m_grid.SendMessage(WM_VSCROLL, MAKEWPARAM(code, 0),
+                       reinterpret_cast<LPARAM>(own ? own->m_hWnd : nullptr));
 }
 
 void CTavexView::OnInitialUpdate() {
