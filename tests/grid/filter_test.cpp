@@ -193,6 +193,33 @@ TEST(GridSwap, ShowsTheSourceTransposed) {
     EXPECT_EQ(readOnly.GetRowHeaderWidth(), 6);
 }
 
+// An area of the swapped view is the source's area exchanged, whichever two
+// opposite corners name it: the source clears only from a first row down.
+TEST(GridSwap, SetAreaTextClearsTheAreaWhicheverCornersNameIt) {
+    // The wrapper's rows 1..3 by columns 1..2 are the source's rows 1..2 by
+    // columns 1..3.
+    const POINT corners[][2] = {{{1, 1}, {2, 3}}, {{2, 1}, {1, 3}}, {{2, 3}, {1, 1}}, {{1, 3}, {2, 1}}};
+    for (const auto& ab : corners) {
+        SCOPED_TRACE(testing::Message()
+                     << "(" << ab[0].x << "," << ab[0].y << ") to (" << ab[1].x << "," << ab[1].y << ")");
+        VectorGridData src(6, 5);
+        src.Bind();
+        CGridData_SwapRowCol w(&src);
+        w.ResetLayout();
+        w.SetAreaText(ab[0], ab[1], u"", 0);
+        for (int r = 0; r < 6; ++r)
+            for (int c = 0; c < 5; ++c) {
+                const bool inside = r >= 1 && r <= 2 && c >= 1 && c <= 3;
+                std::u16string want = inside ? u"" : VectorGridData::Num(r) + u"-" + VectorGridData::Num(c);
+                EXPECT_EQ(S(src.GetText(r, c)), want) << r << "," << c;
+            }
+        // One undo step takes the whole area back.
+        EXPECT_EQ(w.Undo(), 0);
+        EXPECT_EQ(S(src.GetText(2, 3)), u"2-3");
+        EXPECT_EQ(S(src.GetText(1, 1)), u"1-1");
+    }
+}
+
 TEST(GridStr, StringModel) {
     CStrGridData s;
     s.AllocArrays(2, 2);
