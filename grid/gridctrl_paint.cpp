@@ -289,8 +289,27 @@ void CGridCtrl::DrawCell(CDC* dc, CDC* paintDC, const RECT& rect, int row, int c
     if (m_data->GetColType(row, col) == 0) {
         LazyClientDC lazy(m_hWnd, m_font ? static_cast<HFONT>(*m_font) : nullptr);
         CacheGridMeasurer m(s.measure, &lazy);
+        const int room = rect.right - rect.left;
+        const int length = Len(text);
         int w = m_data->MeasureText(text, INT_MAX, dc->m_hDC, &m, nullptr);
-        DrawCellText(dc, paintDC, rect, text, Len(text), (rect.right - rect.left) - w);
+        if (w <= room) {
+            DrawCellText(dc, paintDC, rect, text, length, room - w);
+            return;
+        }
+        // Too wide: cut on the left, its last digits would read as another
+        // number. The cut is shown by an ellipsis before the digits that fit.
+        const char16_t* ellipsis = u"\u2026";
+        w += m_data->MeasureText(ellipsis, INT_MAX, dc->m_hDC, &m, nullptr);
+        int from = 0;
+        while (from < length && w > room) {
+            int units = 1;
+            utf16_decode_bounded(text + from, text + length, &units);
+            w -= m_data->MeasureText(text + from, INT_MAX, dc->m_hDC, &m, text + from + units);
+            from += units;
+        }
+        CString shown(ellipsis);
+        shown += CString(text + from, length - from);
+        DrawCellText(dc, paintDC, rect, shown.GetString(), shown.GetLength(), room - w);
         return;
     }
     int len = 0;

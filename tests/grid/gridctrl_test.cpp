@@ -239,6 +239,44 @@ TEST_F(GridWndTest, CellTextsAndMarks) {
     EXPECT_EQ(texts[0], u"5-3");
 }
 
+// A number wider than its column never shows as other digits: its cut left
+// part is marked by an ellipsis and what is drawn stays inside the cell.
+TEST_F(GridWndTest, ANumberTooWideForItsColumnShowsThatItIsCut) {
+    model_->kinds[2] = 0;
+    model_->cells[0][2] = u"1234567";
+    model_->cells[1][2] = u"-98765.4321";
+    model_->cells[2][2] = u"42";
+    model_->SetColWidth(2, grid_.m_padLeft + grid_.m_padRight + 5 * 9 + 1);
+    grid_.Relayout();
+    tvtest::TraceTextOut(true);
+    grid_.Invalidate(FALSE);
+    tvtest::Pump();
+    auto trace = tvtest::TextOuts();
+    tvtest::TraceTextOut(false);
+    auto drawnIn = [&](int row) {
+        CRect c = Cell(2, row);
+        std::u16string text;
+        for (auto& t : trace)
+            if (!t.text.empty() && t.y >= c.top && t.y < c.bottom && t.x >= c.left - 40 && t.x < c.right) {
+                text += t.text;
+                EXPECT_GE(t.x, c.left + grid_.m_padLeft)
+                    << "drawn left of the cell: " << WideToUtf8(t.text.c_str());
+            }
+        return text;
+    };
+    for (int row : {0, 1}) {
+        const std::u16string value = model_->cells[static_cast<size_t>(row)][2];
+        const std::u16string shown = drawnIn(row);
+        SCOPED_TRACE(WideToUtf8(shown.c_str()));
+        ASSERT_GE(shown.size(), 2u);
+        EXPECT_EQ(shown[0], u'\u2026');
+        const std::u16string digits = shown.substr(1);
+        EXPECT_LT(digits.size(), value.size());
+        EXPECT_EQ(value.substr(value.size() - digits.size()), digits) << "the right end of the value";
+    }
+    EXPECT_EQ(drawnIn(2), u"42");
+}
+
 TEST_F(GridWndTest, NotNullHeaderAndSearchHighlight) {
     class NotNull : public VectorGridData {
     public:
