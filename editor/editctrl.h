@@ -175,8 +175,9 @@ public:
     int Find(const char16_t* pattern, int direction, int matchCase, int matchWidth, int isRegex);
     int Replace(const char16_t* pattern, const char16_t* replacement, int direction, int matchCase,
                 int matchWidth, int isRegex, int all, int inSelection);
+    // count, when given, gets the number of matches replaced.
     int ReplaceAll(const char16_t* pattern, const char16_t* replacement, int matchCase, int matchWidth,
-                   int isRegex, int inSelection);
+                   int isRegex, int inSelection, int* count = nullptr);
     int OnSearchResult(int result, EditPos pos);
 
     // Positions.

@@ -417,7 +417,8 @@ int CEditCtrl::Replace(const char16_t* pattern, const char16_t* replacement, int
 }
 
 int CEditCtrl::ReplaceAll(const char16_t* pattern, const char16_t* replacement, int matchCase, int matchWidth,
-                          int isRegex, int inSelection) {
+                          int isRegex, int inSelection, int* count) {
+    if (count) *count = 0;
     if (m_readOnly) return 0;
     int flags = (matchCase ? 0 : REGEX_IGNORE_CASE) | (matchWidth ? 0 : REGEX_IGNORE_WIDTH);
     Regex* re = isRegex ? regex_compile(pattern, flags) : regex_compile_literal(pattern, flags);
@@ -430,12 +431,12 @@ int CEditCtrl::ReplaceAll(const char16_t* pattern, const char16_t* replacement, 
         EditPos s = d.m_selStart, e = d.m_selEnd;
         if (d.m_boxMode && !d.m_clientDC)
             d.m_clientDC = new LazyClientDC(m_hWnd, static_cast<HFONT>(m_fonts[0].m_hObject));
-        m_data->ReplaceAll(replacement, isRegex, &s, &e, re, d.m_boxMode);
+        m_data->ReplaceAll(replacement, isRegex, &s, &e, re, d.m_boxMode, count);
         if (d.m_clientDC) d.m_clientDC->Release();
     } else {
         if (HasSelection()) ClearSelection(1);
         d.ClearSelection();
-        m_data->ReplaceAll(replacement, isRegex, nullptr, nullptr, re, 0);
+        m_data->ReplaceAll(replacement, isRegex, nullptr, nullptr, re, 0, count);
         ResetCompletion();
     }
     Relayout(0, 1);

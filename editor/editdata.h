@@ -145,11 +145,12 @@ public:
     int Find(EditPos* out, int direction, int wrap, const EditPos* from, HWND owner, Regex* regex);
     int LoadFile(CArchive* archive, int* code, int* lineEnd);
 
-    // Replacing: 0, or 1 when a step failed.
+    // Replacing: 0, or 1 when a step failed. ReplaceAll counts the matches
+    // it replaced into count when one is given.
     int ReplaceRange(EditPos start, EditPos end, const char16_t* text);
     int ReplaceWholeText(const char16_t* text);
     int ReplaceAll(const char16_t* replacement, int isTemplate, const EditPos* rangeStart,
-                   const EditPos* rangeEnd, Regex* regex, int box);
+                   const EditPos* rangeEnd, Regex* regex, int box, int* count = nullptr);
 
     // Box selections.
     int GetBoxColumns(int line, int* left, int* right);

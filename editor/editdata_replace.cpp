@@ -22,7 +22,8 @@ int CEditData::ReplaceWholeText(const char16_t* text) {
 }
 
 int CEditData::ReplaceAll(const char16_t* replacement, int isTemplate, const EditPos* rangeStart,
-                          const EditPos* rangeEnd, Regex* regex, int box) {
+                          const EditPos* rangeEnd, Regex* regex, int box, int* count) {
+    if (count) *count = 0;
     if (!replacement) replacement = u"";
     const bool expand = isTemplate && regex_template_has_refs(replacement);
     const EditPos saved = GetCaret();
@@ -138,6 +139,7 @@ int CEditData::ReplaceAll(const char16_t* replacement, int isTemplate, const Edi
             result = 1;
             break;
         }
+        if (count) ++*count;
         // The caret stands where the match end went.
         const int lineDelta = m_caretLine - mend.line;
         prevStart = mlen == 0 ? GetCaret() : mpos;

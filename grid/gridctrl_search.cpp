@@ -67,8 +67,8 @@ int CGridCtrl::Replace(const char16_t* pattern, const char16_t* replacement, int
     if (all) {
         int r;
         if (inSelection && IsCellEditorVisible() && m_editWnd->HasSelection()) {
-            if (count) *count = 0;
-            r = m_editWnd->Replace(pattern, replacement, 1, matchCase, matchWidth, regex, 1, 1);
+            // Inside the open editor's selection: the count is the matches it replaced.
+            r = m_editWnd->ReplaceAll(pattern, replacement, matchCase, matchWidth, regex, 1, count);
         } else {
             r = ReplaceAll(pattern, replacement, matchCase, matchWidth, regex, inSelection, count);
         }

@@ -227,6 +227,30 @@ TEST_F(ViewTest, AReplaceWithoutAMatchReportsLikeASearch) {
     EXPECT_TRUE(tvtest::Boxes().empty());
 }
 
+// Replace all inside the open cell editor's selection (a request the
+// replace dialog sends) replaces there only and reports how many it replaced.
+TEST_F(ViewTest, ReplaceAllInTheOpenEditorsSelectionReportsItsCount) {
+    Load(u"社員");
+    view->m_grid.SetCursorCell(1, 0);
+    ASSERT_EQ(std::u16string(doc->m_data.GetText(0, 1)), u"山田 太郎");
+    ASSERT_TRUE(view->m_grid.StartEdit(0, 0));
+    view->m_grid.m_editWnd->SelectRange(EditPos{2, 0}, EditPos{5, 0}, 0);
+    ASSERT_TRUE(view->m_grid.HasSelection());
+    view->m_searchRequest.replaceText = u"X";
+    view->m_searchRequest.replaceAll = 1;
+    view->m_searchRequest.inSelection = 1;
+    view->m_searchRequest.useRegex = 1;
+    Search(SRM_REPLACE, u"[山田太郎]");
+    EXPECT_EQ(CString(view->m_grid.m_editData->GetAllText()), CString(u"山田 XX"));
+    EXPECT_EQ(Message(), u"2件置換しました");
+    // Nothing matching in the selection: 0.
+    view->m_grid.m_editWnd->SelectRange(EditPos{0, 0}, EditPos{3, 0}, 0);
+    Search(SRM_REPLACE, u"[太郎]");
+    EXPECT_EQ(Message(), u"0件置換しました");
+    EXPECT_TRUE(view->m_grid.EndEdit());
+    EXPECT_EQ(std::u16string(doc->m_data.GetText(0, 1)), u"山田 XX");
+}
+
 TEST_F(ViewTest, FilterMessages) {
     Load(u"ALL_TYPES");
     Split();
