@@ -76,15 +76,22 @@ void CTavexDoc::OnFileSaveData() {
     const CString path = dlg.GetPathName();
     // The editable model, whatever the views show (filter, swap).
     CString err;
-    int replaced = 0;
+    int replaced = 0, cut = 0;
     if (m_data.ExportToFile(path.GetString(), dlg.charCode, dlg.lineEnd, EndsWithTxt(path) ? 1 : 0,
-                            dlg.putColumnName, dlg.putDoubleQuote, &err, &replaced) == 0) {
+                            dlg.putColumnName, dlg.putDoubleQuote, &err, &replaced, &cut) == 0) {
         ::MessageBoxW(MainHwnd(), err.GetString(), u"Error", MB_ICONWARNING);
         return;
     }
     if (replaced > 0) {
         CString notice;
         notice.Format(u"選択した文字コードで表せない文字が%d文字あり，\"?\"で出力しました", replaced);
+        ::MessageBoxW(MainHwnd(), notice.GetString(), u"Message", MB_ICONWARNING);
+    }
+    // Values the grid holds only in part (a LONG beyond its read buffer, a
+    // CLOB whose whole text could not be read) went out as held: said once.
+    if (cut > 0) {
+        CString notice;
+        notice.Format(u"読み込みで切り捨てられた値が%d件あり，切り捨てられたまま出力しました", cut);
         ::MessageBoxW(MainHwnd(), notice.GetString(), u"Message", MB_ICONWARNING);
     }
 }

@@ -46,6 +46,9 @@ const char16_t* CGridData::GetEditText(int row, int col) {
 const char16_t* CGridData::GetCopyText(int row, int col) {
     return GetEditText(row, col);
 }
+int CGridData::IsValueCut(int, int) {
+    return 0;
+}
 
 int CGridData::GetTextLength(int row, int col, int countFlag, uint32_t ch) {
     const char16_t* text = GetCopyText(row, col);

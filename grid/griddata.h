@@ -73,6 +73,9 @@ public:
     virtual const char16_t* GetDispText(int row, int col);
     virtual const char16_t* GetEditText(int row, int col);
     virtual const char16_t* GetCopyText(int row, int col);
+    // 1 when the cell's edit text is less than its value: the read of the
+    // value stopped short of it (asked after GetEditText).
+    virtual int IsValueCut(int row, int col);
     virtual int GetTextLength(int row, int col, int countFlag, uint32_t ch);
     virtual int IsNull(int row, int col);
     virtual const char16_t* GetColName(int col);
@@ -162,8 +165,10 @@ public:
 
     // Writes every row to a CSV (kind 0) or TAB-separated (kind 1) file: 1, or
     // 0 with err set. replaced receives the characters the code could not hold.
+    // replaced: the characters the code could not hold; cut: the values
+    // written as the model holds them although their read stopped short.
     int ExportToFile(const char16_t* path, CharCode code, LineEndCode lineEnd, int sepKind, int withNames,
-                     int withQuotes, CString* err, int* replaced = nullptr);
+                     int withQuotes, CString* err, int* replaced = nullptr, int* cut = nullptr);
 
     // The order the rows take after a sort on the keys: out[i] is the row that
     // goes to place i. Each key of each row is read once.

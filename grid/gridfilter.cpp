@@ -252,6 +252,9 @@ const char16_t* CGridData_Filter::GetDispText(int row, int col) {
 const char16_t* CGridData_Filter::GetEditText(int row, int col) {
     return m_source->GetEditText(SourceRow(row), col);
 }
+int CGridData_Filter::IsValueCut(int row, int col) {
+    return m_source->IsValueCut(SourceRow(row), col);
+}
 int CGridData_Filter::IsNull(int row, int col) {
     return m_source->IsNull(SourceRow(row), col);
 }

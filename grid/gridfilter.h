@@ -74,6 +74,7 @@ public:
     const char16_t* GetText(int row, int col) override;
     const char16_t* GetDispText(int row, int col) override;
     const char16_t* GetEditText(int row, int col) override;
+    int IsValueCut(int row, int col) override;
     int IsNull(int row, int col) override;
     int GetColType(int row, int col) override;
     int GetMaxInputLen(int row, int col) override;

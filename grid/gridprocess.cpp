@@ -693,8 +693,10 @@ void CGridData::ApplyOrderBySwaps(const std::vector<int32_t>& order) {
 // Export
 
 int CGridData::ExportToFile(const char16_t* path, CharCode code, LineEndCode lineEnd, int sepKind,
-                            int withNames, int withQuotes, CString* err, int* replaced) {
+                            int withNames, int withQuotes, CString* err, int* replaced, int* cut) {
     if (replaced) *replaced = 0;
+    if (cut) *cut = 0;
+    int cutValues = 0;
     if (sepKind != 0 && sepKind != 1) {
         if (err) *err = u"Error: Invalid separator";
         return 0;
@@ -723,7 +725,10 @@ int CGridData::ExportToFile(const char16_t* path, CharCode code, LineEndCode lin
             for (int c = 0; c < cols; ++c) {
                 if (c > 0) textfile_write(&tf, sep);
                 if (IsNull(r, c)) continue;
-                const char16_t* t = GetText(r, c);
+                // The whole value, as editing and copying have it: the shown
+                // text of a long value is only its beginning.
+                const char16_t* t = GetEditText(r, c);
+                if (IsValueCut(r, c)) ++cutValues;
                 textfile_write_csv_field(&tf, t ? t : u"", withQuotes);
             }
             textfile_write(&tf, eol);
@@ -733,6 +738,7 @@ int CGridData::ExportToFile(const char16_t* path, CharCode code, LineEndCode lin
         ok = false;
     }
     if (replaced) *replaced = textfile_replaced_count(&tf);
+    if (cut) *cut = cutValues;
     try {
         textfile_close(&tf);
     } catch (CException* e) {

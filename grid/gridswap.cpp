@@ -47,6 +47,9 @@ const char16_t* CGridData_SwapRowCol::GetEditText(int row, int col) {
 const char16_t* CGridData_SwapRowCol::GetCopyText(int row, int col) {
     return m_source->GetCopyText(col, row);
 }
+int CGridData_SwapRowCol::IsValueCut(int row, int col) {
+    return m_source->IsValueCut(col, row);
+}
 int CGridData_SwapRowCol::GetTextLength(int row, int col, int countFlag, uint32_t ch) {
     return m_source->GetTextLength(col, row, countFlag, ch);
 }

@@ -22,6 +22,7 @@ public:
     const char16_t* GetDispText(int row, int col) override;
     const char16_t* GetEditText(int row, int col) override;
     const char16_t* GetCopyText(int row, int col) override;
+    int IsValueCut(int row, int col) override;
     int GetTextLength(int row, int col, int countFlag, uint32_t ch) override;
     int IsNull(int row, int col) override;
     int GetColType(int row, int col) override;

@@ -119,6 +119,7 @@ public:
     // CGridData / CEditableGridData.
     int GetColCount() override;
     const char16_t* GetEditText(int row, int col) override;
+    int IsValueCut(int row, int col) override;
     int GetTextLength(int row, int col, int countFlag, uint32_t ch) override;
     int IsNull(int row, int col) override;
     const char16_t* GetColName(int col) override;

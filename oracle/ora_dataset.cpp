@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "oracle/oci_exec.h"
@@ -202,6 +203,28 @@ void SetCellText(const OraDataset* ds, char* row, int col, const char16_t* text)
     std::memcpy(row + ds->col_offsets[col] + at, &text, sizeof text);
 }
 
+bool CutCellBefore(const OraCutCell& a, const OraCutCell& b) {
+    if (a.row != b.row) return std::less<const char*>()(a.row, b.row);
+    return a.col < b.col;
+}
+
+// Counts a value the fill cut and remembers where it is.
+int RememberCut(OraDataset* ds, const char* row, int col, CString* err) {
+    if (ds->long_cut_count >= ds->long_cut_capacity) {
+        int32_t capacity = ds->long_cut_capacity ? ds->long_cut_capacity * 2 : 16;
+        auto* cells =
+            static_cast<OraCutCell*>(realloc(ds->long_cut_cells, sizeof(OraCutCell) * size_t(capacity)));
+        if (!cells) {
+            NoMemory(err);
+            return ORARC_NO_MEMORY;
+        }
+        ds->long_cut_cells = cells;
+        ds->long_cut_capacity = capacity;
+    }
+    ds->long_cut_cells[ds->long_cut_count++] = OraCutCell{row, int32_t(col)};
+    return ORARC_OK;
+}
+
 int CopyText(OraDataset* ds, OraTextHeap* heap, const char16_t* text, const char16_t** out, CString* err) {
     if (!text || !*text) {
         *out = g_ora_empty_text;
@@ -241,6 +264,10 @@ void oci_free_dataset(OraDataset* ds) {
     }
     free(ds->row_index);
     ds->row_index = nullptr;
+    free(ds->long_cut_cells);
+    ds->long_cut_cells = nullptr;
+    ds->long_cut_count = 0;
+    ds->long_cut_capacity = 0;
     free(ds->cols);
     ds->cols = nullptr;
     ds->col_offsets = nullptr;
@@ -299,8 +326,10 @@ int oci_set_dataset_column(OraCursor* c, int col, char* first_cell, int row_size
         // A value longer than its buffer arrives cut, its indicator holding the
         // full length (-2 beyond 32767); only a LONG can be longer.
         if (d.data_type == SQLT_LNG && !null &&
-            (c->ind[col][r] > 0 || c->ind[col][r] == -2 || c->rcode[col][r] == 1406))
-            ++ds->long_cut_count;
+            (c->ind[col][r] > 0 || c->ind[col][r] == -2 || c->rcode[col][r] == 1406)) {
+            int rc = RememberCut(ds, cell - ds->col_offsets[col], col, err);
+            if (rc != ORARC_OK) return rc;
+        }
         if (!pointer) {
             auto* w = reinterpret_cast<char16_t*>(cell);
             w[0] = 0;
@@ -484,6 +513,8 @@ int oci_fetch_dataset(OraSession* s, OraCursor* c, OraDataset* ds, CString* err,
         }
     }
     // Rows with cut LONG values: the text the caller shows with the rows.
+    if (ds->long_cut_count > 1)
+        std::sort(ds->long_cut_cells, ds->long_cut_cells + ds->long_cut_count, CutCellBefore);
     if (rc == ORARC_OK && ds->long_cut_count > 0 && err)
         err->Format(u"LONG型の値を%dbyteで切り捨てました(%d件)\n", g_oci_long_read_size - 1,
                     ds->long_cut_count);
@@ -516,6 +547,14 @@ int oci_get_dataset_col_no(const OraDataset* ds, const char16_t* name) {
 
 const char16_t* oci_get_dataset_data(const OraDataset* ds, int row, int col) {
     return CellText(ds, ds->row_index[row], col);
+}
+
+int oci_dataset_value_cut(const OraDataset* ds, int row, int col) {
+    if (!ds || ds->long_cut_count <= 0 || !ds->row_index || row < 0 || row >= ds->row_count) return 0;
+    const OraCutCell key{ds->row_index[row], int32_t(col)};
+    return std::binary_search(ds->long_cut_cells, ds->long_cut_cells + ds->long_cut_count, key, CutCellBefore)
+               ? 1
+               : 0;
 }
 
 namespace {

@@ -23,6 +23,13 @@ struct OraTextHeap {
     int64_t next_size;
 };
 
+// A value the fill cut: its row (the row's data, which a sort of the row
+// index does not move) and column.
+struct OraCutCell {
+    const char* row;
+    int32_t col;
+};
+
 struct OraDataset {
     OraRowBlock* blocks;
     int32_t* col_offsets;
@@ -35,7 +42,9 @@ struct OraDataset {
     int32_t lob_col_count;
     int32_t object_col_count;
     int32_t row_size;
-    int32_t long_cut_count; // LONG values the fill cut at the read buffer's size
+    int32_t long_cut_count;     // LONG values the fill cut at the read buffer's size
+    OraCutCell* long_cut_cells; // those values, ordered by row and column
+    int32_t long_cut_capacity;
 };
 
 struct OraDatasetBuilder {
@@ -83,6 +92,8 @@ int oci_set_dataset_column(OraCursor* c, int col, char* first_cell, int row_size
                            OraTextHeap* heap, CString* err);
 int oci_get_dataset_col_no(const OraDataset* ds, const char16_t* name);
 const char16_t* oci_get_dataset_data(const OraDataset* ds, int row, int col);
+// 1 when the fill cut the value of a row (of the row index) and column.
+int oci_dataset_value_cut(const OraDataset* ds, int row, int col);
 void oci_sort_dataset(OraDataset* ds, const char16_t* col_name);
 void oci_sort_dataset_rows(OraDataset* ds, char** index, const int* key_cols, const int* key_dirs,
                            int key_count, int lo, int hi);

@@ -6,6 +6,7 @@
 #include <utility>
 #include <iconv.h>
 
+#include "oracle/oci_exec.h"
 #include "res/dialogs4.h"
 
 namespace {
@@ -147,6 +148,50 @@ TEST_F(ExportTest, TxtInCapitalsIsTabSeparatedAndTheModelIsExportedUnfiltered) {
     auto errors = BoxesCaptioned(u"Error");
     ASSERT_EQ(errors.size(), 1u) << BoxTexts();
     EXPECT_NE(errors[0].text.find(u"Error: File can not open"), std::u16string::npos);
+}
+
+// A CLOB beyond its read size is written whole, as the grid and a copy show
+// it; a LONG cut at its read buffer goes out as the grid holds it, and the
+// export says so once.
+TEST_F(ExportTest, LongValuesAreWrittenWholeAndCutOnesAreTold) {
+    CString msg;
+    ASSERT_EQ(oci_exec_sql(g_session, u"create table 長い値 (番号 number, 本文 clob, 備考 long)", &msg),
+              ORARC_OK)
+        << Narrow(msg);
+    std::u16string big;
+    for (int i = 0; i < 7200; ++i) big += u"あいうえおかきくけこ"[i % 10];
+    const std::u16string longText(100, u'x');
+    int id = 1;
+    ASSERT_EQ(oci_exec_sql_bind(g_session, u"insert into 長い値 values (:X0, :X1, :X2)", &msg, nullptr,
+                                nullptr, "ISS", &id, big.c_str(), longText.c_str()),
+              ORARC_OK)
+        << Narrow(msg);
+    ASSERT_EQ(oci_exec_sql(g_session, u"insert into 長い値 values (2, '短い', 'fits')", &msg), ORARC_OK);
+    ASSERT_EQ(oci_exec_sql(g_session, u"commit", &msg), ORARC_OK);
+    const int saved = g_oci_long_read_size;
+    g_oci_long_read_size = 21;
+    SelectTable(ID_FILE_SELECT_TABLE, [&](HWND h) {
+        Choose(h, u"長い値");
+        apptest::ExpectQuery();
+        tvtest::AnswerBox(IDOK); // the query's word on the LONG it cut
+        tvtest::ClickControl(h, IDOK);
+    });
+    g_oci_long_read_size = saved;
+    ASSERT_EQ(doc->m_data.GetRowCount(), 2) << BoxTexts();
+    ASSERT_LT(std::u16string(doc->m_data.GetText(0, 1)).size(), big.size());
+    tvtest::ClearBoxes();
+    PutInt(u"GRID_SAVE", u"KANJI_CODE", 8);
+    PutInt(u"GRID_SAVE", u"PUT_DQUOTE", 0);
+    PutInt(u"GRID_SAVE", u"PUT_COLUMN_NAME", 0);
+    PutInt(u"GRID_SAVE", u"LINE_TYPE", 2);
+    const fs::path out = root / "long.csv";
+    boxAfterFile_ = IDOK;
+    Export(out);
+    EXPECT_EQ(ReadBytes(out), "1," + Narrow(big.c_str()) + "," + std::string(20, 'x') + "\n2,短い,fits\n");
+    auto notices = BoxesCaptioned(u"Message");
+    ASSERT_EQ(notices.size(), 1u) << BoxTexts();
+    EXPECT_EQ(notices[0].text, u"読み込みで切り捨てられた値が1件あり，切り捨てられたまま出力しました");
+    EXPECT_EQ(notices[0].flags & 0xF0u, static_cast<UINT>(MB_ICONWARNING));
 }
 
 TEST_F(ExportTest, OptionsAreProposedAgainAfterARestartAndAnUnknownCodeIsKept) {

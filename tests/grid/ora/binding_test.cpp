@@ -238,5 +238,51 @@ TEST_F(BindingTest, ClobCellsReadWholeOrStayReadOnly) {
     EXPECT_TRUE(g->IsCellEditable(2, 1));
 }
 
+// The export writes every value whole, a CLOB beyond its read size included;
+// what the model holds only in part (a LONG cut at its read buffer, a CLOB
+// whose text cannot be read) is written as held and counted.
+TEST_F(BindingTest, ExportWritesWholeValuesAndCountsTheCutOnes) {
+    g_oci_long_read_size = 21;
+    Exec(s, u"create table ex (id number, c clob, l long)");
+    std::u16string big;
+    for (int i = 0; i < 7200; ++i) big += char16_t(u'0' + i % 10);
+    big += u"end";
+    const std::u16string longText(100, u'x');
+    int id = 1;
+    CString msg;
+    ASSERT_EQ(oci_exec_sql_bind(s, u"insert into ex values (:X0, :X1, :X2)", &msg, nullptr, nullptr, "ISS",
+                                &id, big.c_str(), longText.c_str()),
+              ORARC_OK)
+        << Narrow(msg);
+    Exec(s, u"insert into ex values (2, 'short', 'fits')");
+    Exec(s, u"insert into ex values (3, null, null)");
+    CEditableOraGridData* g = Bind(Query(u"EX", {u"ID", u"C", u"L"}, {}, u"order by a.\"ID\""), u"EX");
+    ASSERT_EQ(g->GetRowCount(), 3);
+    ASSERT_LT(std::u16string(g->GetText(0, 1)).size(), big.size()) << "the fetch shows the beginning";
+    const fs::path path = home / "ex.csv";
+    auto exportRows = [&](int* cut) {
+        CString err;
+        EXPECT_EQ(g->ExportToFile(Utf8ToWide(path.c_str()).c_str(), CHARCODE_UTF8_NOSIG, LINE_END_LF, 0, 0, 0,
+                                  &err, nullptr, cut),
+                  1)
+            << Narrow(err);
+        return ReadFile(path);
+    };
+    int cut = -1;
+    EXPECT_EQ(exportRows(&cut), "1," + N(big.c_str()) + "," + std::string(20, 'x') + "\n2,short,fits\n3,,\n");
+    EXPECT_EQ(cut, 1);
+    // The LONG edited holds the user's text: nothing is cut.
+    Set(0, 2, u"typed");
+    EXPECT_EQ(exportRows(&cut), "1," + N(big.c_str()) + ",typed\n2,short,fits\n3,,\n");
+    EXPECT_EQ(cut, 0);
+    // The CLOB's text cannot be read: its beginning goes out, counted.
+    BoxRecorder boxes;
+    Control("fail OCILobRead 3113 1000");
+    const std::string fetched = N(g->GetText(0, 1));
+    EXPECT_EQ(exportRows(&cut), "1," + fetched + ",typed\n2,short,fits\n3,,\n");
+    EXPECT_EQ(cut, 1);
+    EXPECT_EQ(BoxRecorder::last.count, 1);
+}
+
 } // namespace
 } // namespace oratest

@@ -112,6 +112,20 @@ TEST_F(FetchTest, LongValuesCutAtTheReadBufferAreReported) {
         EXPECT_EQ(Narrow(msg), "LONG型の値を10byteで切り捨てました(2件)\n");
         EXPECT_EQ(Cell(ds, 1, 1), u"aaaaaaaaaa");
         EXPECT_EQ(Cell(ds, 2, 1), u"bbbbbbbbbb");
+        // Which values were cut, by row and column, also after a sort.
+        auto cutIds = [&] {
+            std::vector<std::u16string> ids;
+            for (int r = 0; r < ds.row_count; ++r) {
+                EXPECT_EQ(oci_dataset_value_cut(&ds, r, 0), 0);
+                if (oci_dataset_value_cut(&ds, r, 1)) ids.push_back(Cell(ds, r, 0));
+            }
+            return ids;
+        };
+        EXPECT_EQ(cutIds(), (std::vector<std::u16string>{u"3", u"4"}));
+        const int key = 0, descending = -1;
+        oci_sort_dataset_rows(&ds, ds.row_index, &key, &descending, 1, 0, ds.row_count - 1);
+        EXPECT_EQ(Cell(ds, 0, 0), u"5");
+        EXPECT_EQ(cutIds(), (std::vector<std::u16string>{u"4", u"3"}));
         oci_free_dataset(&ds);
 
         msg.Empty();
