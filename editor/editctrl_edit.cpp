@@ -361,12 +361,14 @@ int CEditCtrl::Replace(const char16_t* pattern, const char16_t* replacement, int
     CEditDispData& d = m_data->m_disp;
     bool sel = HasSelection();
     EditPos start = sel ? d.m_selStart : m_data->GetCaret();
+    // The empty match found last is selected as an empty selection at the caret.
+    bool emptyMatch = !sel && d.HasSelection() && d.m_selStart == start && d.m_selEnd == start;
     EditPos out{0, 0};
     int length = -1;
     int col = -1;
     // Whether the selection is a match is asked forward in both directions: a
     // backward search finds only matches ending before its start.
-    if (direction == -1 && sel) {
+    if (direction == -1 && (sel || emptyMatch)) {
         col = m_data->SearchLine(start.line, start.col, 1, &length, re);
         EditPos end{col, start.line};
         if (col == start.col) m_data->AdvancePosition(&end, length);
@@ -408,9 +410,27 @@ int CEditCtrl::Replace(const char16_t* pattern, const char16_t* replacement, int
                 d.m_selEnd = end;
             }
             ReplaceSelection(text, 0);
-            // Backward the next match ends before the replaced text.
-            if (direction == -1) m_data->SetCaret(out.line, out.col);
-            return Find(pattern, direction, matchCase, matchWidth, isRegex);
+            const EditPos after = m_data->GetCaret();
+            if (direction == -1) {
+                // Backward the next match ends before the replaced text.
+                m_data->SetCaret(out.line, out.col);
+            } else if (length == 0) {
+                // Forward the search goes on past the place replaced, as
+                // after an empty match found.
+                StartSelectionAt(after);
+            }
+            int result = Find(pattern, direction, matchCase, matchWidth, isRegex);
+            // An empty match found again at either end of the replaced text
+            // is the place just replaced: nothing new was found.
+            if (result == 0 && length == 0 && !HasSelection() && d.HasSelection() &&
+                (d.m_selStart == out || d.m_selStart == after)) {
+                d.ClearSelection();
+                const EditPos caret = direction == -1 ? out : after;
+                m_data->SetCaret(caret.line, caret.col);
+                UpdateCaret(1, 0, 0);
+                return OnSearchResult(-1, caret);
+            }
+            return result;
         }
     }
     return OnSearchResult(length, out);

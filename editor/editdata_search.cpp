@@ -109,15 +109,17 @@ int CEditData::SearchLine(int line, int column, int direction, int* length, Rege
         if (length) *length = static_cast<int>(m_regexOps.distance(m_regexOps.context, &start, &end));
         return static_cast<int>(start.column);
     }
+    // Backward from a column: a match ending at it or before; an empty match
+    // at the column itself is where the search starts (the one found last
+    // time), not before it.
     auto qualifies = [&](const RegexPos& s, const RegexPos& e) {
         if (s.line != line) return false;
         if (column <= 0) return true;
-        return e.line == line && e.column <= column;
+        return e.line == line && e.column <= column && s.column < column;
     };
     RegexPos start{line, 0}, end{};
     if (regex_search(regex, &m_regexOps, &start, &end, limit) != 1) return -1;
     if (!qualifies(start, end)) return -1;
-    if (column > 0 && start.line == end.line && start.column == end.column) return -1;
     RegexPos best = start, bestEnd = end;
     for (;;) {
         RegexPos next = best;

@@ -538,6 +538,64 @@ TEST_F(Search, BackwardReplaceReplacesFromTheEnd) {
     EXPECT_EQ(data->m_disp.m_selEnd, (EditPos{2, 0}));
 }
 
+// A pattern matching the empty string is replaced going backward as going
+// forward: each Replace replaces the match selected and selects the next one
+// in its direction; a search that finds only the place just replaced says
+// it found nothing.
+TEST_F(Search, EmptyMatchesAreReplacedAndPassedInBothDirections) {
+    struct Case {
+        const char16_t* pattern;
+        int direction;
+        const char16_t* text;
+        EditPos caret;
+        std::vector<std::u16string> steps; // the text after each Replace
+    };
+    const Case cases[] = {
+        {u"$", -1, u"ab cd\r\nef", {2, 1}, {u"ab cd\nef", u"ab cdX\nef", u"ab cdX\nefX"}},
+        {u"^", -1, u"ab cd\r\nef", {2, 1}, {u"ab cd\nef", u"ab cd\nXef", u"Xab cd\nXef"}},
+        {u"^\\s*", -1, u"ab\r\n  cd", {4, 1}, {u"ab\n  cd", u"ab\nXcd", u"Xab\nXcd"}},
+        {u"\\b",
+         -1,
+         u"ab cd\r\nef",
+         {2, 1},
+         {u"ab cd\nef", u"ab cd\nXef", u"ab cdX\nXef", u"ab XcdX\nXef", u"abX XcdX\nXef", u"XabX XcdX\nXef"}},
+        {u"$", 1, u"ab cd\r\nef", {0, 0}, {u"ab cd\nef", u"ab cdX\nef", u"ab cdX\nefX"}},
+        {u"\\b", 1, u"ab cd", {0, 0}, {u"Xab cd", u"XabX cd", u"XabX Xcd", u"XabX XcdX"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << WideToUtf8(c.pattern) << " direction " << c.direction);
+        SetText(data.get(), c.text);
+        CEditCtrl* e = Make(0);
+        Focus(e);
+        data->SetCaret(c.caret.line, c.caret.col);
+        for (size_t i = 0; i < c.steps.size(); ++i) {
+            EXPECT_EQ(e->Replace(c.pattern, u"X", c.direction, 1, 1, 1, 0, 0), 0) << "step " << i;
+            EXPECT_EQ(TextOf(data.get()), c.steps[i]) << "step " << i;
+        }
+        e->DestroyWindow();
+    }
+    // One line, one place: once it is replaced, nothing new is found.
+    for (int direction : {-1, 1}) {
+        SCOPED_TRACE(direction);
+        SetText(data.get(), u"ab");
+        CEditCtrl* e = Make(0x800);
+        Focus(e);
+        data->SetCaret(0, direction == 1 ? 0 : 2);
+        tvtest::ClearBoxes();
+        if (direction == -1) {
+            EXPECT_EQ(e->Replace(u"^", u"X", -1, 1, 1, 1, 0, 0), 0); // selects
+        }
+        tvtest::AnswerBox(IDOK); // the wrap question
+        tvtest::AnswerBox(IDOK);
+        EXPECT_EQ(e->Replace(u"^", u"X", direction, 1, 1, 1, 0, 0), 1);
+        EXPECT_EQ(TextOf(data.get()), u"Xab");
+        ASSERT_FALSE(tvtest::Boxes().empty());
+        EXPECT_EQ(tvtest::Boxes().back().text, u"見つかりません");
+        EXPECT_FALSE(data->m_disp.HasSelection());
+        e->DestroyWindow();
+    }
+}
+
 // Over a selection the selection decides how the text goes in; the clipboard's
 // marker counts only at a bare caret.
 TEST_F(Clipboard, SelectionKindDecidesHowAPasteGoesIn) {

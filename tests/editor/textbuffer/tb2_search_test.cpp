@@ -110,8 +110,10 @@ int RefSearchLine(const std::u16string& text, int column, int direction, int* le
         return s;
     }
     if (regex_search_str(regex, text.c_str(), 0, &s, &n) != 1) return -1;
-    auto ok = [&](int st, int ln) { return column <= 0 || st + ln <= column; };
-    if (!ok(s, n) || (column > 0 && n == 0)) return -1;
+    // Before the column: ending at it at the latest, and not the empty match
+    // at the column itself.
+    auto ok = [&](int st, int ln) { return column <= 0 || (st + ln <= column && st < column); };
+    if (!ok(s, n)) return -1;
     int best = s, bestLen = n;
     for (;;) {
         if (best >= static_cast<int>(text.size())) break;
@@ -159,7 +161,8 @@ TEST_F(Search, FindAgreesWithALineByLineReference) {
     std::vector<std::u16string> pieces;
     for (int i = 0; alphabet[i]; i++) pieces.emplace_back(1, alphabet[i]);
     pieces.push_back(u"\U00020BB7");
-    const char16_t* patterns[] = {u"ab", u"a+", u"[あい]+", u"b.", u"\\bx", u"a|\U00020BB7", u"(?:ab)?b"};
+    const char16_t* patterns[] = {u"ab",       u"a+",  u"[あい]+", u"b.", u"\\bx", u"a|\U00020BB7",
+                                  u"(?:ab)?b", u"\\b", u"^",       u"$",  u"x*",   u"^\\s*"};
     for (int round = 0; round < 60; round++) {
         std::vector<std::u16string> lines(1 + rng() % 6);
         std::u16string text;
