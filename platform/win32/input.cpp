@@ -18,6 +18,10 @@ LRESULT CallProc(const std::shared_ptr<Wnd>& w, UINT msg, WPARAM wParam, LPARAM 
 
 namespace {
 std::array<BYTE, 256> g_keys{}; // the asynchronous state: 0x80 down, 0x01 toggled
+// Whether each key's last key message was a key-down: a key message's
+// previous-state bit. The asynchronous state cannot tell it for a modifier,
+// which the display reports down with its own press.
+std::array<bool, 256> g_keyWasDown{};
 HWND g_focus = nullptr;
 HWND g_capture = nullptr;
 HCURSOR g_cursor = nullptr;
@@ -143,6 +147,9 @@ void ForgetWindowInput(HWND hwnd) {
 }
 
 void InputModifiers(bool shift, bool ctrl, bool alt) {
+    if (!shift) g_keyWasDown[VK_SHIFT] = false;
+    if (!ctrl) g_keyWasDown[VK_CONTROL] = false;
+    if (!alt) g_keyWasDown[VK_MENU] = false;
     SetKey(VK_SHIFT, shift), SetKey(VK_LSHIFT, shift);
     SetKey(VK_CONTROL, ctrl), SetKey(VK_LCONTROL, ctrl);
     SetKey(VK_MENU, alt), SetKey(VK_LMENU, alt);
@@ -151,7 +158,8 @@ void InputModifiers(bool shift, bool ctrl, bool alt) {
 void InputKey(HWND host, bool down, UINT vk, UINT scanCode, bool extended, bool autoRepeat, bool alt,
               const std::u16string& text) {
     ServePostedBeforeInput();
-    bool wasDown = (g_keys[vk & 0xFF] & 0x80) != 0;
+    bool wasDown = g_keyWasDown[vk & 0xFF];
+    g_keyWasDown[vk & 0xFF] = down;
     if (vk) SetKey(vk, down);
     HWND target = g_focus ? g_focus : (host ? TopOf(host) : nullptr);
     if (!target || !IsWindowEnabled(TopOf(target))) return;
@@ -249,7 +257,10 @@ void InputWheel(HWND host, POINT client, int angleY, int angleX) {
 }
 
 void InputFocus(HWND, bool in) {
-    if (!in) CancelMenuLoop();
+    if (in) return;
+    CancelMenuLoop();
+    // Keys let go in another program are not seen here.
+    g_keyWasDown.fill(false);
 }
 
 void InputClose(HWND host) {

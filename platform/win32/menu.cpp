@@ -672,12 +672,28 @@ struct Loop {
     HWND owner = nullptr;
     bool fromBar = false;
     int barIndex = -1;
-    std::vector<HWND> popups; // the open cascade
+    // Entered from the keyboard (a lone Alt, F10, Alt+mnemonic): Esc in the
+    // bar's menu goes back to its title instead of leaving the menus.
+    bool keyboard = false;
+    std::vector<HWND> popups; // the open cascade; none while a title is only selected
     bool done = false;
     UINT command = 0;
 };
+
+// Commands that end a bar's loop to go on at another title: the next or the
+// previous one, a title's menu opened (kOpenBarTitle | position), a title
+// selected without its menu (kSelectBarTitle | position).
+constexpr UINT kNextTitle = 0x10001;
+constexpr UINT kPreviousTitle = 0x10002;
+constexpr UINT kOpenBarTitle = 0x20000;
+constexpr UINT kSelectBarTitle = 0x40000;
 Loop* g_loop = nullptr;
 int g_hotBarItem = -1;
+
+void EndLoop(UINT command) {
+    g_loop->done = true;
+    g_loop->command = command;
+}
 HWND g_hotBarWindow = nullptr;
 
 struct PopupData {
@@ -895,28 +911,25 @@ LRESULT PopupProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         case VK_RIGHT:
             if (it != PopupInfo().end() && hot >= 0 && GetSubMenu(it->second.menu, hot))
                 OpenSub(top, hot);
-            else if (g_loop && g_loop->fromBar) {
-                g_loop->command = 0x10000 | 1; // move along the bar
-                g_loop->done = true;
-            }
+            else if (g_loop && g_loop->fromBar)
+                EndLoop(kNextTitle); // move along the bar
             break;
         case VK_LEFT:
             if (g_loop && g_loop->popups.size() > 1)
                 CloseFrom(g_loop->popups.size() - 1);
-            else if (g_loop && g_loop->fromBar) {
-                g_loop->command = 0x10000 | 2;
-                g_loop->done = true;
-            }
+            else if (g_loop && g_loop->fromBar)
+                EndLoop(kPreviousTitle);
             break;
         case VK_RETURN: Choose(top, hot); break;
         case VK_ESCAPE:
         case VK_MENU:
         case VK_F10:
-            if (g_loop && g_loop->popups.size() > 1 && wParam == VK_ESCAPE) {
+            if (g_loop && g_loop->popups.size() > 1 && wParam == VK_ESCAPE)
                 CloseFrom(g_loop->popups.size() - 1);
-            } else if (g_loop) {
-                g_loop->done = true, g_loop->command = 0;
-            }
+            else if (g_loop && g_loop->fromBar && g_loop->keyboard && wParam == VK_ESCAPE)
+                EndLoop(kSelectBarTitle | static_cast<UINT>(g_loop->barIndex));
+            else if (g_loop)
+                EndLoop(0);
             break;
         }
         return 0;
@@ -947,6 +960,53 @@ LRESULT PopupProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
+// The title of the bar whose mnemonic is the character, or -1.
+int MnemonicTitle(HMENU bar, WPARAM ch) {
+    char16_t c = static_cast<char16_t>(ch);
+    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+    Menu* m = MenuOf(bar);
+    for (size_t i = 0; m && i < m->items.size(); ++i)
+        if (MnemonicOf(m->items[i].text) == c) return static_cast<int>(i);
+    return -1;
+}
+
+// While a title of the bar is selected without its menu (after a lone Alt),
+// the keys come to this window of no size, which holds the focus: the arrows
+// move along the bar, Down, Up and Enter open the title's menu, a mnemonic
+// opens its title's, Esc and Alt leave the bar.
+LRESULT BarKeysProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+        if (!g_loop || g_loop->done) return 0;
+        switch (wParam) {
+        case VK_LEFT: EndLoop(kPreviousTitle); break;
+        case VK_RIGHT: EndLoop(kNextTitle); break;
+        case VK_UP:
+        case VK_DOWN:
+        case VK_RETURN: EndLoop(kOpenBarTitle | static_cast<UINT>(g_loop->barIndex)); break;
+        case VK_ESCAPE:
+        case VK_MENU:
+        case VK_F10: EndLoop(0); break;
+        }
+        return 0;
+    case WM_KEYUP:
+    case WM_SYSKEYUP: return 0;
+    case WM_CHAR:
+    case WM_SYSCHAR: {
+        if (!g_loop || g_loop->done || wParam < 0x20) return 0;
+        int title = MnemonicTitle(GetMenu(g_loop->owner), wParam);
+        if (title >= 0)
+            EndLoop(kOpenBarTitle | static_cast<UINT>(title));
+        else
+            MessageBeep(0);
+        return 0;
+    }
+    case WM_CLOSE: return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
 void EnsurePopupClass() {
     static std::once_flag once;
     std::call_once(once, [] {
@@ -956,6 +1016,10 @@ void EnsurePopupClass() {
         wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
         wc.lpszClassName = u"#32768";
         RegisterClassW(&wc);
+        WNDCLASSW keys{};
+        keys.lpfnWndProc = BarKeysProc;
+        keys.lpszClassName = u"MenuBarKeys";
+        RegisterClassW(&keys);
     });
 }
 
@@ -986,9 +1050,6 @@ void CloseFrom(size_t level) {
     }
 }
 
-// The command that ends a bar's loop to open another title of the bar instead.
-constexpr UINT kOpenBarTitle = 0x20000;
-
 // The title of the loop owner's menu bar under a point on the screen, or -1.
 int BarTitleAt(POINT screen) {
     RECT bar;
@@ -1001,33 +1062,66 @@ int BarTitleAt(POINT screen) {
     return -1;
 }
 
-// A press outside the popups: on the open title it closes the menu, on
-// another title of the bar it opens that one, anywhere else it cancels.
-void PressOutside(POINT screen) {
-    int title = g_loop->fromBar ? BarTitleAt(screen) : -1;
-    g_loop->done = true;
-    g_loop->command = title >= 0 && title != g_loop->barIndex ? kOpenBarTitle | static_cast<UINT>(title) : 0;
+// Whether a title of the loop owner's bar has a menu that can open.
+bool TitleOpens(int title) {
+    HMENU bar = GetMenu(g_loop->owner);
+    return GetSubMenu(bar, title) &&
+           !(GetMenuState(bar, static_cast<UINT>(title), MF_BYPOSITION) & MF_GRAYED);
 }
 
-// Runs one popup's loop; the chosen command, 0 when cancelled, 0x10001 /
-// 0x10002 to move right or left along the bar, or kOpenBarTitle | position.
-UINT RunLoop(HMENU menu, HWND owner, int x, int y, bool fromBar, int barIndex) {
+// A press outside the popups: on the open title it closes the menu, on
+// another title of the bar (or on any, while a title is only selected) it
+// opens that one, anywhere else it cancels.
+void PressOutside(POINT screen) {
+    int title = g_loop->fromBar ? BarTitleAt(screen) : -1;
+    bool open = title >= 0 && (title != g_loop->barIndex || g_loop->popups.empty());
+    EndLoop(open ? kOpenBarTitle | static_cast<UINT>(title) : 0);
+}
+
+// The pointer moved outside the popups: over another title of the bar that
+// has a menu it opens that menu in place of the open one, as a desktop's
+// menu bar does; over any other title, while a title is only selected, it
+// selects that one.
+void HoverOutside(POINT screen) {
+    if (!g_loop->fromBar || g_loop->done) return;
+    int title = BarTitleAt(screen);
+    if (title < 0 || title == g_loop->barIndex) return;
+    if (g_loop->popups.empty())
+        EndLoop(kSelectBarTitle | static_cast<UINT>(title));
+    else if (TitleOpens(title))
+        EndLoop(kOpenBarTitle | static_cast<UINT>(title));
+}
+
+// Runs one popup's loop, or with no menu the loop of a title of the bar
+// only selected; the chosen command, 0 when cancelled, or one of the
+// commands that go on at another title.
+UINT RunLoop(HMENU menu, HWND owner, int x, int y, bool fromBar, int barIndex, bool keyboard) {
     Loop loop;
     loop.owner = owner;
     loop.fromBar = fromBar;
     loop.barIndex = barIndex;
+    loop.keyboard = keyboard;
     Loop* saved = g_loop;
     g_loop = &loop;
     HWND focus = GetFocus();
-    HWND popup = OpenPopup(menu, owner, x, y, fromBar ? barIndex : 0);
+    HWND popup = nullptr;
+    if (menu) {
+        popup = OpenPopup(menu, owner, x, y, fromBar ? barIndex : 0);
+    } else {
+        EnsurePopupClass();
+        popup = CreateWindowExW(0, u"MenuBarKeys", nullptr, WS_POPUP, 0, 0, 0, 0, owner, nullptr, nullptr,
+                                nullptr);
+    }
     if (!popup) {
         g_loop = saved;
         return 0;
     }
     SetFocus(popup);
     if (g_answerHook) {
-        ShownMenu shown{menu, owner, {}};
-        if (Menu* m = MenuOf(menu))
+        // A title only selected shows the bar itself.
+        HMENU showing = menu ? menu : GetMenu(owner);
+        ShownMenu shown{showing, owner, {}};
+        if (Menu* m = MenuOf(showing))
             for (const Item& it : m->items)
                 shown.items.push_back(ShownMenuItem{
                     (it.flags & MF_POPUP) ? static_cast<UINT>(-1) : static_cast<UINT>(it.id),
@@ -1036,7 +1130,7 @@ UINT RunLoop(HMENU menu, HWND owner, int x, int y, bool fromBar, int barIndex) {
         if (g_answerHook(shown, &cmd)) {
             // An answer names a command of this popup or its submenus; a
             // disabled one is refused as a click on it would be.
-            Item* it = cmd ? FindItem(menu, cmd, MF_BYCOMMAND) : nullptr;
+            Item* it = cmd ? FindItem(showing, cmd, MF_BYCOMMAND) : nullptr;
             loop.command = it && !(it->flags & (MF_GRAYED | MF_DISABLED)) ? cmd : 0;
             loop.done = true;
         }
@@ -1060,6 +1154,7 @@ UINT RunLoop(HMENU menu, HWND owner, int x, int y, bool fromBar, int barIndex) {
             break;
     }
     CloseFrom(0);
+    if (!menu && IsWindow(popup)) DestroyWindow(popup);
     g_loop = saved;
     if (IsWindow(focus)) SetFocus(focus);
     return loop.command;
@@ -1100,8 +1195,10 @@ bool MenuLoopMouse(POINT screen, UINT msg, WPARAM keys) {
         SendMessageW(popup, msg, keys, MAKELPARAM(p.x, p.y));
         return true;
     }
-    if (msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN || msg == WM_MBUTTONDOWN || msg == WM_LBUTTONDBLCLK ||
-        msg == WM_RBUTTONDBLCLK || msg == WM_MBUTTONDBLCLK)
+    if (msg == WM_MOUSEMOVE)
+        HoverOutside(screen);
+    else if (msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN || msg == WM_MBUTTONDOWN ||
+             msg == WM_LBUTTONDBLCLK || msg == WM_RBUTTONDBLCLK || msg == WM_MBUTTONDBLCLK)
         PressOutside(screen);
     return true;
 }
@@ -1130,7 +1227,11 @@ bool GetMenuBarItems(HWND hwnd, RECT* bar, std::vector<MenuBarItem>* items) {
     return true;
 }
 
-void OpenMenuBarPopup(HWND hwnd, int position) {
+// The bar's loop from a title: its menu open, or the title only selected
+// (a lone Alt). The arrows, a hover and a click go on at another title; a
+// title stepped onto with the arrows while the menus are open shows its
+// menu, or is only selected when it has none.
+static void RunMenuBar(HWND hwnd, int position, bool open, bool keyboard) {
     HMENU bar = GetMenu(hwnd);
     if (!bar || g_loop) return;
     SendMessageW(hwnd, WM_ENTERMENULOOP, FALSE, 0);
@@ -1138,24 +1239,30 @@ void OpenMenuBarPopup(HWND hwnd, int position) {
     SendMessageW(hwnd, WM_INITMENU, reinterpret_cast<WPARAM>(bar), 0);
     int n = GetMenuItemCount(bar);
     UINT chosen = 0;
+    bool stepped = false;
     while (IsWindow(hwnd) && position >= 0 && position < n) {
         std::vector<MenuBarItem> items;
         RECT barRect;
+        if (!GetMenuBarItems(hwnd, &barRect, &items)) break;
         HMENU sub = GetSubMenu(bar, position);
-        if (!sub || !GetMenuBarItems(hwnd, &barRect, &items)) break;
+        bool drop = open && sub && !items[static_cast<size_t>(position)].grayed;
+        // A click, or Enter, on a title without a menu opens nothing.
+        if (open && !drop && !stepped) break;
         g_hotBarWindow = hwnd, g_hotBarItem = position;
         DrawMenuBar(hwnd);
         POINT p{barRect.left + items[static_cast<size_t>(position)].rect.left, barRect.bottom};
         auto w = Find(hwnd);
         p.x += w->rect.left, p.y += w->rect.top;
-        UINT cmd = RunLoop(sub, hwnd, p.x, p.y, true, position);
+        UINT cmd = RunLoop(drop ? sub : nullptr, hwnd, p.x, p.y, true, position, keyboard);
         g_hotBarWindow = nullptr, g_hotBarItem = -1;
         if (IsWindow(hwnd)) DrawMenuBar(hwnd);
-        if (cmd == 0x10001 || cmd == 0x10002) {
-            position = (position + (cmd == 0x10001 ? 1 : n - 1)) % n;
+        stepped = cmd == kNextTitle || cmd == kPreviousTitle;
+        if (stepped) {
+            position = (position + (cmd == kNextTitle ? 1 : n - 1)) % n;
             continue;
         }
-        if ((cmd & ~0xFFFFu) == kOpenBarTitle) {
+        if ((cmd & ~0xFFFFu) == kOpenBarTitle || (cmd & ~0xFFFFu) == kSelectBarTitle) {
+            open = (cmd & ~0xFFFFu) == kOpenBarTitle;
             position = static_cast<int>(cmd & 0xFFFF);
             continue;
         }
@@ -1164,6 +1271,10 @@ void OpenMenuBarPopup(HWND hwnd, int position) {
     }
     EndLoopMessages(hwnd, false);
     if (chosen && IsWindow(hwnd)) PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(chosen, 0), 0);
+}
+
+void OpenMenuBarPopup(HWND hwnd, int position) {
+    RunMenuBar(hwnd, position, true, true);
 }
 
 void MenuBarClick(HWND hwnd, int x, int y) {
@@ -1183,30 +1294,31 @@ void MenuBarClick(HWND hwnd, int x, int y) {
     POINT p{x, y};
     for (size_t i = 0; i < items.size(); ++i)
         if (PtInRect(&items[i].rect, p)) {
-            OpenMenuBarPopup(hwnd, static_cast<int>(i));
+            RunMenuBar(hwnd, static_cast<int>(i), true, false);
             return;
         }
 }
 
-// The menu bar's keys, from DefWindowProc: Alt+mnemonic, F10 and a lone Alt.
+// The menu bar's keys, from DefWindowProc: Alt+mnemonic opens its title's
+// menu, F10 the first one, and a lone Alt selects the first title.
 bool MenuBarKey(HWND hwnd, UINT msg, WPARAM wParam) {
     HWND top = GetAncestor(hwnd, GA_ROOT);
     HMENU bar = top ? GetMenu(top) : nullptr;
     if (!bar) return false;
     if (msg == WM_SYSCHAR) {
-        char16_t c = static_cast<char16_t>(wParam);
-        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
-        Menu* m = MenuOf(bar);
-        for (size_t i = 0; m && i < m->items.size(); ++i)
-            if (MnemonicOf(m->items[i].text) == c) {
-                OpenMenuBarPopup(top, static_cast<int>(i));
-                return true;
-            }
-        MessageBeep(0);
+        int title = MnemonicTitle(bar, wParam);
+        if (title >= 0)
+            RunMenuBar(top, title, true, true);
+        else
+            MessageBeep(0);
         return true;
     }
-    if ((msg == WM_SYSKEYDOWN && wParam == VK_F10) || (msg == WM_SYSKEYUP && wParam == VK_MENU)) {
-        OpenMenuBarPopup(top, 0);
+    if (msg == WM_SYSKEYDOWN && wParam == VK_F10) {
+        RunMenuBar(top, 0, true, true);
+        return true;
+    }
+    if (msg == WM_SYSKEYUP && wParam == VK_MENU) {
+        RunMenuBar(top, 0, false, true);
         return true;
     }
     return false;
@@ -1238,7 +1350,7 @@ BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int, HWND owner, LPCRE
     if (!IsMenu(menu) || !IsWindow(owner) || g_loop) return FALSE;
     SendMessageW(owner, WM_ENTERMENULOOP, TRUE, 0);
     if (!IsWindow(owner)) return FALSE;
-    UINT cmd = RunLoop(menu, owner, x, y, false, -1);
+    UINT cmd = RunLoop(menu, owner, x, y, false, -1, false);
     EndLoopMessages(owner, true);
     if (flags & TPM_RETURNCMD) return static_cast<BOOL>(cmd);
     if (cmd && !(flags & TPM_NONOTIFY) && IsWindow(owner))

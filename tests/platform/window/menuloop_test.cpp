@@ -1,7 +1,9 @@
 // How a menu loop ends, through the display's input: a press outside its
 // popups (on the owner, on another window, on the open title), Esc, Alt and
 // the input going to another program cancel it, a press on another title of
-// the bar opens that one, and the next menu opens as usual afterwards.
+// the bar opens that one, and the next menu opens as usual afterwards. The
+// bar as a desktop's: the pointer moved onto another title opens its menu,
+// and a lone Alt selects the first title for the keyboard.
 #include <algorithm>
 
 #include "display/display.h"
@@ -46,6 +48,23 @@ protected:
     void ClickTitle(int index) {
         POINT p = Title(index);
         tvtest::Click(frame_, p.x, p.y);
+        tvtest::Pump();
+    }
+    void Hover(int index) {
+        POINT p = Title(index);
+        tvtest::MouseMove(frame_, p.x, p.y);
+    }
+    int HotTitle() const {
+        RECT bar;
+        std::vector<win32bk::MenuBarItem> items;
+        win32bk::GetMenuBarItems(frame_, &bar, &items);
+        for (size_t i = 0; i < items.size(); ++i)
+            if (items[i].hot) return static_cast<int>(i);
+        return -1;
+    }
+    void LoneAlt() {
+        tvtest::KeyDown(frame_, qtplatform::Key_Alt, static_cast<unsigned>(qtplatform::Mods::Alt));
+        tvtest::KeyUp(frame_, qtplatform::Key_Alt);
         tvtest::Pump();
     }
     bool AnyTitleHot() const {
@@ -164,6 +183,98 @@ TEST_F(MenuLoopTest, TheInputGoingToAnotherProgramCancelsIt) {
     EXPECT_FALSE(AnyTitleHot());
     EXPECT_TRUE(Commands().empty());
     ExpectTheFileMenuWorks();
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(MenuLoopTest, ThePointerOnAnotherTitleOpensItsMenuInPlaceOfTheOpenOne) {
+    HMENU bar = GetMenu(frame_);
+    // A title without a menu keeps the open one.
+    AppendMenuW(bar, MF_STRING | MF_GRAYED, 300, u"Insert:0");
+    tvtest::InMenu([&](const win32bk::ShownMenu&) {
+        Hover(2);
+        EXPECT_TRUE(win32bk::MenuLoopRunning());
+        Hover(0);
+        EXPECT_TRUE(win32bk::MenuLoopRunning());
+        Hover(1);
+    });
+    tvtest::AnswerMenu(kCopy);
+    ClickTitle(0);
+    ASSERT_EQ(tvtest::Menus().size(), 2u);
+    EXPECT_EQ(tvtest::Menus()[0].menu, file_);
+    EXPECT_EQ(tvtest::Menus()[1].menu, edit_);
+    EXPECT_EQ(Commands(), std::vector<UINT>{kCopy});
+    EXPECT_EQ(Messages(frame_, {WM_ENTERMENULOOP, WM_EXITMENULOOP}),
+              (std::vector<UINT>{WM_ENTERMENULOOP, WM_EXITMENULOOP}));
+    // With no menu open the pointer over the bar opens nothing.
+    Log().clear();
+    Hover(1);
+    tvtest::Pump();
+    EXPECT_EQ(tvtest::Menus().size(), 2u);
+    EXPECT_FALSE(AnyTitleHot());
+}
+
+TEST_F(MenuLoopTest, ALoneAltSelectsTheFirstTitleAndTheKeysWalkTheBar) {
+    // Alt selects the first title without opening it; Right moves on, Down opens.
+    tvtest::InMenu([&](const win32bk::ShownMenu& shown) {
+        EXPECT_EQ(shown.menu, GetMenu(frame_));
+        EXPECT_EQ(HotTitle(), 0);
+        EXPECT_TRUE(tvtest::Menus().empty());
+        tvtest::Key(frame_, qtplatform::Key_Right);
+    });
+    tvtest::InMenu([&](const win32bk::ShownMenu&) {
+        EXPECT_EQ(HotTitle(), 1);
+        tvtest::Key(frame_, qtplatform::Key_Down);
+    });
+    tvtest::AnswerMenu(kCopy);
+    LoneAlt();
+    ASSERT_EQ(tvtest::Menus().size(), 1u);
+    EXPECT_EQ(tvtest::Menus()[0].menu, edit_);
+    EXPECT_EQ(Commands(), std::vector<UINT>{kCopy});
+    EXPECT_FALSE(AnyTitleHot());
+
+    // Esc in the menu goes back to its title, a second Esc leaves the bar.
+    tvtest::ClearMenus();
+    Log().clear();
+    tvtest::InMenu([&](const win32bk::ShownMenu&) { tvtest::Key(frame_, qtplatform::Key_Return); });
+    tvtest::InMenu([&](const win32bk::ShownMenu& shown) {
+        EXPECT_EQ(shown.menu, file_);
+        tvtest::Key(frame_, qtplatform::Key_Escape);
+    });
+    tvtest::InMenu([&](const win32bk::ShownMenu& shown) {
+        EXPECT_EQ(shown.menu, GetMenu(frame_));
+        EXPECT_EQ(HotTitle(), 0);
+        tvtest::Key(frame_, qtplatform::Key_Escape);
+    });
+    LoneAlt();
+    EXPECT_FALSE(win32bk::MenuLoopRunning());
+    EXPECT_FALSE(AnyTitleHot());
+    EXPECT_TRUE(Commands().empty());
+    // A mnemonic typed while the bar is selected opens that title's menu.
+    tvtest::InMenu([&](const win32bk::ShownMenu&) { tvtest::Key(frame_, 'E', 0, u"e"); });
+    tvtest::AnswerMenu(kCopy);
+    LoneAlt();
+    EXPECT_EQ(Commands(), std::vector<UINT>{kCopy});
+    ExpectTheFileMenuWorks();
+}
+
+TEST_F(MenuLoopTest, AltWithAnotherKeyOrLetGoInAnotherProgramSelectsNothing) {
+    // Alt+X (no such mnemonic) and the Alt let go after it: no loop.
+    tvtest::KeyDown(frame_, qtplatform::Key_Alt, static_cast<unsigned>(qtplatform::Mods::Alt));
+    tvtest::Key(frame_, 'X', static_cast<unsigned>(qtplatform::Mods::Alt), u"x");
+    tvtest::KeyUp(frame_, qtplatform::Key_Alt);
+    tvtest::Pump();
+    EXPECT_TRUE(Messages(frame_, {WM_ENTERMENULOOP}).empty());
+    // Alt held while the input went to another program and let go there:
+    // the next lone Alt here is a new press.
+    tvtest::KeyDown(frame_, qtplatform::Key_Alt, static_cast<unsigned>(qtplatform::Mods::Alt));
+    qtplatform::SendInputToOtherProgram();
+    tvtest::InMenu([&](const win32bk::ShownMenu&) { tvtest::Key(frame_, qtplatform::Key_Escape); });
+    LoneAlt();
+    EXPECT_EQ(Messages(frame_, {WM_ENTERMENULOOP, WM_EXITMENULOOP}),
+              (std::vector<UINT>{WM_ENTERMENULOOP, WM_EXITMENULOOP}));
 }
 
 } // namespace
