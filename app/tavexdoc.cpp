@@ -321,9 +321,11 @@ void CTavexDoc::OnFileCommit() {
     }
     CString summary;
     summary.Format(u"%s\n再検索しますか？", m_message.GetString());
-    if (::MessageBoxW(owner, summary, u"MESSAGE", MB_YESNO | MB_ICONINFORMATION) == IDYES)
-        SelectTable(1, nullptr);
-    else
+    // Committed: nothing of the grid is pending any more. Unless the same
+    // selection reads the rows again, the grid goes, as after No; the rows
+    // it held would otherwise be written a second time by the next commit.
+    if (::MessageBoxW(owner, summary, u"MESSAGE", MB_YESNO | MB_ICONINFORMATION) != IDYES ||
+        SelectTable(1, nullptr) != 0)
         SetData(nullptr, u"", u"", 1);
 }
 

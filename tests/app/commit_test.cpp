@@ -1,7 +1,10 @@
 // "編集結果の保存(commit)" in the running program: the question with the
 // counts, the progress dialog while the save runs on its worker, the summary
-// and the re-query, and every way it fails (each leaving the table as it was
-// and the edits in the grid), checked through a second session.
+// and the re-query (a failing one leaving nothing pending), and every way the
+// save fails (each leaving the table as it was and the edits in the grid),
+// checked through a second session.
+#include <optional>
+
 #include "app/dialogs/commoncanceldlg.h"
 #include "docview_fixture.h"
 #include "employees.h"
@@ -292,6 +295,103 @@ TEST_F(CommitTest, AFailedThreadCreationKeepsTheEdits) {
     EXPECT_EQ(Narrow(boxes[1].c_str()), "ERROR: スレッド作成エラー");
     EXPECT_EQ(doc->m_data.m_insertedCount + doc->m_data.m_updatedCount + doc->m_data.m_deletedCount, 3);
     ExpectUnchanged();
+}
+
+} // namespace
+
+namespace {
+
+using namespace apptest;
+
+// A session of its own, for what another user of the database does meanwhile.
+class OtherSession {
+public:
+    OtherSession() {
+        CString msg;
+        const int oci7 = g_use_oci7_api;
+        g_use_oci7_api = 0;
+        EXPECT_EQ(oci_login2(&s_, u"DEMO", u"demo", u"DEMO", nullptr, 1, &msg, nullptr), ORARC_OK)
+            << Narrow(msg);
+        g_use_oci7_api = oci7;
+    }
+    ~OtherSession() {
+        CString msg;
+        if (s_) oci_ora_rollback(s_, &msg);
+        if (s_) oci_ora_logout(&s_);
+    }
+    void Run(const char16_t* sql) {
+        CString msg;
+        ASSERT_NE(s_, nullptr);
+        EXPECT_EQ(oci_exec_sql(s_, sql, &msg), ORARC_OK) << Narrow(sql) << ": " << Narrow(msg);
+    }
+
+private:
+    OraSession* s_ = nullptr;
+};
+
+// A table without a key, whose rows a repeated INSERT would double.
+TEST_F(CommitTest, AReQueryThatFailsLeavesNothingPendingToWriteTwice) {
+    {
+        OtherSession setup;
+        setup.Run(u"create table メモ (本文 varchar2(40))");
+        setup.Run(u"insert into メモ (本文) values ('最初')");
+        setup.Run(u"commit");
+    }
+    Load(u"メモ");
+    ASSERT_EQ(doc->m_data.GetRowCount(), 1) << BoxTexts();
+    Grid().SetCursorCell(0, 0);
+    Grid().InsertRows(1);
+    const int row = doc->m_data.m_curRow;
+    Grid().SetCellText(row, 0, u"追加", -1);
+    tvtest::Pump();
+    ASSERT_EQ(doc->m_data.m_insertedCount, 1);
+
+    // The rows are read again under a lock; another session holds one, so
+    // the re-query fails with ORA-00054 and its dialog ends cancelled.
+    AppSettings.DATA_LOCK = 1;
+    std::optional<OtherSession> holder;
+    holder.emplace();
+    tvtest::ClearBoxes();
+    tvtest::AnswerBox(IDYES);
+    ExpectSave(1, nullptr);
+    tvtest::AnswerBox(IDYES);
+    tvtest::ExpectDialog(u"テーブル選択(検索条件設定)", [&holder](HWND) {
+        holder->Run(u"update メモ set 本文 = 本文");
+        ExpectQuery();
+        tvtest::AnswerBox(IDOK);
+        tvtest::Advance(10);
+        return true;
+    });
+    Commit();
+    tvtest::VerifyDialogs();
+    auto errors = BoxesCaptioned(u"ERROR");
+    ASSERT_EQ(errors.size(), 1u) << BoxTexts();
+    EXPECT_NE(errors[0].text.find(u"ORA-00054"), std::u16string::npos) << Narrow(errors[0].text.c_str());
+    auto saved = RowsOfAnotherSession(u"select 本文 from メモ order by 本文");
+    ASSERT_EQ(saved.size(), 2u);
+
+    // Nothing is pending: the counts read nothing and the grid is gone, as
+    // after No to the re-query.
+    EXPECT_EQ(doc->m_data.m_insertedCount + doc->m_data.m_updatedCount + doc->m_data.m_deletedCount, 0);
+    EXPECT_FALSE(doc->HasUnsavedEdits());
+    EXPECT_FALSE(doc->IsTableLoaded());
+    EXPECT_EQ(doc->m_data.GetRowCount(), 0);
+
+    // The lock released, a second commit has nothing to write: it asks
+    // nothing, and the row stays saved once. (Were it asked, it would be
+    // answered Yes, save, and leave the grid; the answer left unused is
+    // dropped.)
+    holder.reset();
+    tvtest::ClearBoxes();
+    tvtest::AnswerBoxWith([](const tvtest::Box&) -> std::optional<int> {
+        tvtest::ExpectDialog(u"実行中", [](HWND) { return true; });
+        tvtest::AnswerBox(IDNO);
+        return IDYES;
+    });
+    Commit();
+    EXPECT_TRUE(tvtest::Boxes().empty()) << BoxTexts();
+    tvtest::ClearBoxes();
+    EXPECT_EQ(RowsOfAnotherSession(u"select 本文 from メモ where 本文 = '追加'").size(), 1u);
 }
 
 } // namespace
