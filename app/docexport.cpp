@@ -98,6 +98,12 @@ void CTavexDoc::OnFileSaveData() {
 
 void CTavexDoc::LobDownload(OraLobValue* lob) {
     if (!lob) return;
+    // A NULL has no bytes to write: no file is made for it.
+    if (lob->null_flag) {
+        ::MessageBoxW(MainHwnd(), u"値がNULLのため，ダウンロードするデータがありません", u"MESSAGE",
+                      MB_ICONINFORMATION);
+        return;
+    }
     OraSession* s = m_data.GetSession() ? m_data.GetSession() : g_session;
     CString proposed;
     if (lob->define_type == SQLT_BFILEE) {

@@ -1,6 +1,7 @@
 // Large objects of ALL_TYPES through the view's commands: a file of every
 // byte value uploaded, committed and downloaded again unchanged, the names
-// the download proposes, and the update-SQL view.
+// the download proposes, a NULL that has nothing to download, and the
+// update-SQL view.
 #include "docview_fixture.h"
 
 #include "oracle/oci_exec.h"
@@ -195,6 +196,36 @@ TEST_F(LobTest, NamesProposedUndoAndOtherColumns) {
     Cursor(clob, 0);
     EXPECT_FALSE(IsEnabled(ID_DATA_LOB_UPLOAD));
     EXPECT_FALSE(doc->m_data.IsCellModified(0, clob));
+}
+
+TEST_F(LobTest, ANullHasNothingToDownloadAnEmptyBlobIsAnEmptyFile) {
+    auto rowOf = [&](const char16_t* id) {
+        for (int r = 0; r < doc->m_data.GetRowCount(); ++r)
+            if (std::u16string(doc->m_data.GetText(r, 0)) == id) return r;
+        return -1;
+    };
+    // ID 5 holds NULL in both; the command is offered, says so, and asks for no file.
+    const int nulls = rowOf(u"5");
+    ASSERT_GE(nulls, 0);
+    for (int col : {blob, bfile}) {
+        Cursor(col, nulls);
+        EXPECT_TRUE(IsEnabled(ID_DATA_LOB_DOWNLOAD)) << col;
+        const size_t asked = tvtest::FileRequests().size();
+        tvtest::ClearBoxes();
+        tvtest::AnswerBox(IDOK);
+        Command(ID_DATA_LOB_DOWNLOAD);
+        EXPECT_EQ(tvtest::FileRequests().size(), asked) << col;
+        ASSERT_EQ(BoxesCaptioned(u"MESSAGE").size(), 1u) << BoxTexts();
+        EXPECT_EQ(Narrow(tvtest::Boxes()[0].text.c_str()),
+                  "値がNULLのため，ダウンロードするデータがありません");
+    }
+    // ID 4's empty BLOB is a value of no bytes: an empty file.
+    const int empty = rowOf(u"4");
+    ASSERT_GE(empty, 0);
+    const fs::path down = root / "empty.bin";
+    Download(blob, empty, down);
+    ASSERT_TRUE(fs::exists(down));
+    EXPECT_EQ(fs::file_size(down), 0u);
 }
 
 TEST_F(LobTest, UpdateSqlShowsThePendingDmlOrTheRefusal) {
