@@ -3,9 +3,11 @@
 # build/release/bench, then the script benchmarks against other interpreters.
 # Each program runs alone, bounded in time (TAVRELIX_BENCH_TIMEOUT seconds,
 # 1200 by default); one that fails or runs past the bound is reported and the
-# rest still run. The figures with a reference come together at the end in
-# one summary table: ours, the reference, the ratio, the target and whether
-# it was met. Arguments are passed on to every program.
+# rest still run. The figures come together at the end in one summary table
+# (scripts/bench_summary.sh): ours, the reference, the ratio, the target and
+# met, missed, recorded or FAILED. The script exits 1 when any figure or
+# program FAILED, naming each under "not run to the end". Arguments are
+# passed on to every program.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh bench || exit 1
@@ -18,7 +20,9 @@ summary=$(mktemp)
 trap 'rm -f "$summary"' EXIT
 export TAVRELIX_BENCH_SUMMARY=$summary
 
-failures=()
+# A program that fails or runs past the bound adds a FAILED row of its own
+# (its figures that failed are FAILED rows already, with their errors).
+failed_row() { printf '%s\tthe program\t\t\t\t\t%s\n' "$1" "$2" >>"$summary"; }
 for b in build/release/bench/*; do
   [ -f "$b" ] && [ -x "$b" ] || continue
   name=$(basename "$b")
@@ -29,56 +33,17 @@ for b in build/release/bench/*; do
   timeout --kill-after=30 "$bound" "$b" "$@"
   rc=$?
   if [ "$rc" -eq 124 ] || [ "$rc" -eq 137 ]; then
-    failures+=("$name: stopped after ${bound} s")
-    printf '%s\t(timed out after %s s)\t\t\t\t\n' "$name" "$bound" >>"$summary"
+    failed_row "$name" "stopped after $bound s"
   elif [ "$rc" -ne 0 ]; then
-    failures+=("$name: exit status $rc")
-    printf '%s\t(failed, exit status %s)\t\t\t\t\n' "$name" "$rc" >>"$summary"
+    failed_row "$name" "exit status $rc"
   fi
 done
 if [ -x build/release/bench/scheme_run ]; then
   echo "== scheme scripts"
-  if ! bench/scheme/run_bench.sh build/release; then
-    failures+=("scheme scripts: failed")
-    printf 'scheme scripts\t(failed)\t\t\t\t\n' >>"$summary"
-  fi
+  # A script run that fails or disagrees with guile is a FAILED row of its own.
+  bench/scheme/run_bench.sh build/release || failed_row "scheme scripts" "exit status $?"
 fi
 
 echo
 echo "== summary"
-awk -F'\t' '
-function num(x) { return x + 0 }
-BEGIN {
-  printf "%-16s %-72s %12s %12s %6s %8s  %s\n", "program", "figure", "ours", "reference", "ratio", "target", "result"
-}
-{
-  program = $1; figure = $2; ours = $3; ref = $4; unit = $5; target = $6
-  if (ours == "") {
-    printf "%-16s %-72s %12s %12s %6s %8s  %s\n", program, figure, "", "", "", "", "FAILED"
-    failed++
-    next
-  }
-  if (ref == "") {
-    # A bound of its own: the target is in the figure unit.
-    result = num(ours) <= num(target) ? "met" : "missed"
-    printf "%-16s %-72s %9.4g %-2s %12s %6s %5.4g %-2s  %s\n", program, figure, num(ours), unit, "-", "-", num(target), unit, result
-  } else {
-    ratio = num(ref) > 0 ? num(ours) / num(ref) : 0
-    if (num(target) > 0) {
-      result = ratio <= num(target) ? "met" : "missed"
-      tg = sprintf("%.2fx", num(target))
-    } else {
-      result = "recorded"
-      tg = "-"
-    }
-    printf "%-16s %-72s %9.4g %-2s %9.4g %-2s %6.2f %8s  %s\n", program, figure, num(ours), unit, num(ref), unit, ratio, tg, result
-  }
-  if (result == "met") met++
-  if (result == "missed") missed++
-}
-END { printf "\n%d met, %d missed, %d failed\n", met, missed, failed }
-' "$summary"
-if [ ${#failures[@]} -gt 0 ]; then
-  printf "not run to the end: %s\n" "${failures[@]}"
-  exit 1
-fi
+scripts/bench_summary.sh "$summary"

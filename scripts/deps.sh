@@ -6,8 +6,8 @@
 set -euo pipefail
 
 run_pkgs=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-translations-l10n libxcb1-dev libsqlite3-dev fonts-noto-cjk fonts-dejavu-core)
-test_pkgs=(clang-format libgtest-dev libgmock-dev libbenchmark-dev libpcre2-dev libicu-dev strace desktop-file-utils appstream)
-bench_pkgs=(sqlite3 time tinyscheme guile-3.0)
+test_pkgs=(clang-format libgtest-dev libgmock-dev libbenchmark-dev libpcre2-dev libicu-dev strace desktop-file-utils appstream time)
+bench_pkgs=(sqlite3 tinyscheme guile-3.0)
 
 want=("${run_pkgs[@]}")
 case "${1:-run}" in

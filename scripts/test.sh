@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# Lints, checks formatting, builds the sanitizer tree and runs every test,
-# then the ThreadSanitizer run of the code threads share, then the build
-# matrix (scripts/matrix.sh): a Release tree whose suite runs once and a
-# RelWithDebInfo build, with warnings as errors.
+# Lints, checks formatting and the benchmark summary's verdicts, builds the
+# sanitizer tree and runs every test, then the ThreadSanitizer run of the
+# code threads share, then the build matrix (scripts/matrix.sh): a Release
+# tree whose suite runs once and a RelWithDebInfo build, with warnings as
+# errors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh test
 scripts/lint.sh
+# The benchmark summary's verdicts, on hand-made rows and stand-in interpreters.
+scripts/bench_check.sh
 cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
   -DTAVRELIX_SANITIZE=ON -DTAVRELIX_WERROR=ON >/dev/null
 cmake --build build/test

@@ -1,7 +1,9 @@
 // The summary's figures of a Google Benchmark program: it names its pairs
 // and runs through BenchPairsMain, which reports as the library's console
 // does and then sums up each pair from the real time per iteration of its two
-// benchmarks.
+// benchmarks. A benchmark that ends with SkipWithError makes its pair (or
+// itself, outside a pair) a FAILED figure with the error text, and the
+// program's exit status 1.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -65,32 +67,70 @@ public:
         benchmark::TimeUnit unit;
     };
     std::map<std::string, Time> times;
+    std::map<std::string, std::string> errors; // the benchmarks that ended with an error
 
     void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& r : runs)
-            if (!r.error_occurred && r.run_type == Run::RT_Iteration)
+        for (const Run& r : runs) {
+            if (r.error_occurred)
+                errors[BaseName(r.benchmark_name())] = r.error_message;
+            else if (r.run_type == Run::RT_Iteration)
                 times[BaseName(r.benchmark_name())] = {r.GetAdjustedRealTime(), r.time_unit};
+        }
         ConsoleReporter::ReportRuns(runs);
     }
 };
 
+// Whether the command line runs every benchmark (no filter of its own).
+inline bool RunsAll() {
+    std::string f = benchmark::GetBenchmarkFilter();
+    return f.empty() || f == "." || f == ".*" || f == "all";
+}
+
 } // namespace bench_summary_detail
 
 // The program's main: runs the benchmarks the command line selects and
-// reports each pair whose two halves ran.
+// reports each pair whose two halves ran. A half that ended with an error
+// fails its pair, as does a half that did not run when every benchmark was
+// to run (a pair a filter leaves out is not reported); a benchmark outside
+// the pairs that ended with an error fails under its own name. Returns 1
+// when anything failed.
 inline int BenchPairsMain(int argc, char** argv, const std::vector<BenchPair>& pairs) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     bench_summary_detail::Collector collector;
     benchmark::RunSpecifiedBenchmarks(&collector);
+    bool all = bench_summary_detail::RunsAll();
     benchmark::Shutdown();
+    int rc = 0;
+    std::map<std::string, std::string> unpaired = collector.errors;
     for (const BenchPair& p : pairs) {
+        std::string error;
+        for (const std::string* half : {&p.ours, &p.reference}) {
+            auto e = collector.errors.find(*half);
+            if (e == collector.errors.end()) continue;
+            error += (error.empty() ? "" : "; ") + *half + ": " + e->second;
+            unpaired.erase(*half);
+        }
         auto a = collector.times.find(p.ours), b = collector.times.find(p.reference);
-        if (a == collector.times.end() || b == collector.times.end()) continue;
+        bool ranA = a != collector.times.end(), ranB = b != collector.times.end();
+        if (error.empty() && (!ranA || !ranB) && all)
+            error = ranA   ? p.reference + " did not run"
+                    : ranB ? p.ours + " did not run"
+                           : p.ours + " and " + p.reference + " did not run";
+        if (!error.empty()) {
+            BenchSummaryFailed(p.figure, error);
+            rc = 1;
+            continue;
+        }
+        if (!ranA || !ranB) continue;
         double ours = a->second.value;
         double ref = bench_summary_detail::InSeconds(b->second.value, b->second.unit);
         ref = ref / bench_summary_detail::InSeconds(1, a->second.unit);
         BenchSummary(p.figure, ours, ref, bench_summary_detail::UnitName(a->second.unit), p.target);
     }
-    return 0;
+    for (const auto& [name, error] : unpaired) {
+        BenchSummaryFailed(name, error);
+        rc = 1;
+    }
+    return rc;
 }

@@ -2,9 +2,14 @@
 # Script benchmarks: our interpreter (headless runner) against tinyscheme and
 # guile 3.0. Each benchmark runs five times per interpreter; the report gives
 # the median wall time, user time and peak memory (GNU time).
-# A workload's first line names the interpreters that have its facilities;
-# "reported only" marks a figure that has no target. Each interpreter first
-# loads its prelude: the library script for ours, shims for guile.
+# A workload's first line names the interpreters that have its facilities.
+# Each interpreter first loads its prelude: the library script for ours,
+# shims for guile. A run that exits with a status other than 0 or runs past
+# two minutes is FAILED, with the first line of its error stream, as is our
+# output when it differs from guile's on the same workload: the summary of
+# scripts/bench.sh gets a FAILED row, and the command ends with status 1
+# after naming every failure. Ours is held to guile within 1.5x, on vectors
+# no slower; a workload guile does not run has no reference and is recorded.
 #   bench/scheme/run_bench.sh BUILD_DIR [WORKLOAD...]   (a Release build with bench/scheme_run)
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -30,12 +35,18 @@ if [ ${#workloads[@]} -eq 0 ]; then
     hash100k rxmatch rxreplace rxreplace_proc)
 fi
 library=$here/../../scmlib/init.scm
+# A summary row for scripts/bench.sh: figure, ours, reference, target, error.
+row() {
+  [ -n "${TAVRELIX_BENCH_SUMMARY:-}" ] &&
+    printf 'scheme_run\t%s\t%s\t%s\ts\t%s\t%s\n' "$1" "$2" "$3" "$4" "$5" >>"$TAVRELIX_BENCH_SUMMARY"
+}
+# The first 30 characters of a file's text, its line ends as blanks.
+shown() { tr '\n\t' '  ' <"$1" | cut -c1-30; }
+failures=()
 printf '%-14s %-11s %9s %9s %9s  %s\n' benchmark interpreter wall_s user_s peak_kb output
 for b in "${workloads[@]}"; do
   interps=$(sed -n '1s/^;; interpreters: //p' "$here/$b.scm")
-  note=""
-  ours=""
-  grep -q '^;; reported only' "$here/$b.scm" && note=" (reported only)"
+  declare -A wall=() error=()
   for interp in $interps; do
     case $interp in
     tavrelix) cmd=("$runner" "$library" "$here/$b.scm") ;;
@@ -44,33 +55,55 @@ for b in "${workloads[@]}"; do
     esac
     : >"$tmp/w"; : >"$tmp/u"; : >"$tmp/m"
     for i in 1 2 3 4 5; do
-      # A run over two minutes is cut short and reported as "timeout"; the
-      # interpreter is not run again on that workload.
-      timedout=0
-      if ! /usr/bin/time -f '%e %U %M' -o "$tmp/t" timeout 120 "${cmd[@]}" >"$tmp/out" 2>/dev/null </dev/null &&
-        [ "$(tail -c 40 "$tmp/t" | grep -c 'status 124')" -gt 0 ]; then
-        echo "timeout" >"$tmp/out"
-        timedout=1
-      fi
+      # A run that fails or runs over two minutes is not run again; its
+      # error is the first line of its error stream.
+      rc=0
+      /usr/bin/time -f '%e %U %M' -o "$tmp/t" timeout 120 "${cmd[@]}" >"$tmp/out.$interp" 2>"$tmp/err" \
+        </dev/null || rc=$?
       read -r w u m < <(tail -n 1 "$tmp/t")
       echo "$w" >>"$tmp/w"; echo "$u" >>"$tmp/u"; echo "$m" >>"$tmp/m"
-      [ "$timedout" -eq 1 ] && break
+      if [ "$rc" -eq 124 ]; then
+        error[$interp]="$interp ran past 120 s"
+      elif [ "$rc" -ne 0 ]; then
+        first=$(grep -m1 . "$tmp/err" | cut -c1-160)
+        error[$interp]="$interp: exit status $rc${first:+: $first}"
+      fi
+      [ -n "${error[$interp]:-}" ] && break
     done
-    wall=$(median <"$tmp/w")
-    printf '%-14s %-11s %9s %9s %9s  %s\n' "$b" "$interp" "$wall" "$(median <"$tmp/u")" \
-      "$(median <"$tmp/m")" "$(tr '\n' ' ' <"$tmp/out" | cut -c1-30)$note"
-    case $interp in
-    tavrelix) ours=$wall ;;
-    guile)
-      # The summary of scripts/bench.sh: ours against guile, within 1.5x,
-      # ahead on vectors; a workload reported only has no target.
-      target=1.5
-      case $b in vec*) target=1 ;; esac
-      [ -n "$note" ] && target=0
-      [ -n "${TAVRELIX_BENCH_SUMMARY:-}" ] && [ -n "$ours" ] &&
-        printf 'scheme_run\tscript %s, against guile\t%s\t%s\ts\t%s\n' "$b" "$ours" "$wall" "$target" \
-          >>"$TAVRELIX_BENCH_SUMMARY"
-      ;;
-    esac
+    wall[$interp]=$(median <"$tmp/w")
+    out=$(shown "$tmp/out.$interp")
+    if [ -n "${error[$interp]:-}" ]; then
+      out="FAILED: ${error[$interp]}"
+      failures+=("$b: ${error[$interp]}")
+    fi
+    printf '%-14s %-11s %9s %9s %9s  %s\n' "$b" "$interp" "${wall[$interp]}" "$(median <"$tmp/u")" \
+      "$(median <"$tmp/m")" "$out"
   done
+  # The summary's figure: ours against guile, when guile runs the workload.
+  target=1.5
+  case $b in vec*) target=1 ;; esac
+  if [[ " $interps " != *" guile "* ]]; then
+    if [ -n "${error[tavrelix]:-}" ]; then
+      row "script $b, no reference" "" "" 0 "${error[tavrelix]}"
+    else
+      row "script $b, no reference" "${wall[tavrelix]}" "-" 0 ""
+    fi
+    continue
+  fi
+  figure="script $b, against guile"
+  if [ -n "${error[tavrelix]:-}" ]; then
+    row "$figure" "" "${wall[guile]}" "$target" "${error[tavrelix]}"
+  elif [ -n "${error[guile]:-}" ]; then
+    row "$figure" "${wall[tavrelix]}" "" "$target" "the reference failed: ${error[guile]}"
+  elif ! cmp -s "$tmp/out.tavrelix" "$tmp/out.guile"; then
+    why="output differs from guile's: \"$(shown "$tmp/out.tavrelix")\" against \"$(shown "$tmp/out.guile")\""
+    failures+=("$b: $why")
+    row "$figure" "${wall[tavrelix]}" "${wall[guile]}" "$target" "$why"
+  else
+    row "$figure" "${wall[tavrelix]}" "${wall[guile]}" "$target" ""
+  fi
 done
+if [ ${#failures[@]} -gt 0 ]; then
+  printf 'FAILED: %s\n' "${failures[@]}" >&2
+  exit 1
+fi

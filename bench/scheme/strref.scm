@@ -1,5 +1,4 @@
 ;; interpreters: tavrelix guile
-;; reported only
 ; string-ref over every index of a 10,000-character string (each index is a
 ; walk from the start here).
 (define s (make-string 10000 #\r))
