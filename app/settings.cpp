@@ -36,13 +36,13 @@ void PutStr(const char16_t* section, const char16_t* key, const CString& value) 
     theApp.WriteProfileString(section, key, value);
 }
 
-// Where the program starts when no folder is set: beside the program while it
-// takes files there, else (an installed program) the user's home.
+// Where the program starts, and so where its file dialogs first open, when
+// no folder is set: the user's home, as on the desktop; the program's own
+// folder (a build tree, or a folder of the system) is no place for the
+// user's files. Without a home, the program's folder.
 CString DefaultInitialDir() {
-    CString tool = util_get_tool_dir();
-    if (tool.IsEmpty() || _waccess(tool, 2) == 0) return tool;
     const char16_t* home = _wgetenv(u"HOME");
-    return home && *home ? CString(home) : tool;
+    return home && *home ? CString(home) : util_get_tool_dir();
 }
 
 int ClampReadBuffer(int size) {

@@ -123,6 +123,7 @@ void InstallFrameworkDrivers() {
 
 void ClearDialogs() {
     R() = Requests{};
+    win32bk::ForgetFileDialogFolders();
     for (answers::Kind k :
          {answers::Kind::File, answers::Kind::Folder, answers::Kind::Color, answers::Kind::Font})
         answers::Drop(k);

@@ -10,11 +10,13 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <vector>
 
 #include "win32/msgbox.h"
 #include "win32/resource.h"
+#include "win32/sysinfo.h"
 #include "win32/wstring.h"
 
 namespace win32bk {
@@ -129,6 +131,49 @@ bool PanelKeepsOpen(HWND panel, LPOPENFILENAMEW ofn) {
 
 HWND g_panel = nullptr;
 
+// The folders the file dialogs remember for the process's life, by kind (the
+// filter and the default extension: the kind of file a dialog deals in):
+// the folder the caller asked for when the dialog of that kind was last
+// confirmed, and the folder of the name confirmed then.
+struct LastFolder {
+    std::u16string asked, used;
+};
+std::mutex g_foldersMutex;
+std::map<std::u16string, LastFolder> g_folders;
+
+std::u16string KindOf(LPOPENFILENAMEW ofn) {
+    std::u16string kind = ofn->lpstrDefExt ? ofn->lpstrDefExt : u"";
+    for (const auto& [name, patterns] : NulFilters(ofn->lpstrFilter)) kind += u'\0' + name + u'\0' + patterns;
+    return kind;
+}
+
+std::u16string CurrentDirectory() {
+    std::vector<char16_t> dir(MAX_PATH);
+    for (;;) {
+        DWORD n = GetCurrentDirectoryW(static_cast<DWORD>(dir.size()), dir.data());
+        if (n == 0) return std::u16string();
+        if (n < dir.size()) return std::u16string(dir.data(), n);
+        dir.resize(n + 1);
+    }
+}
+
+// Where a dialog of this kind opens: the folder asked for (the current one
+// when none is), unless the last dialog of its kind was asked for the same
+// one and confirmed elsewhere; then that folder, while it still is one.
+std::u16string StartFolder(const std::u16string& kind, const std::u16string& asked) {
+    std::lock_guard<std::mutex> lock(g_foldersMutex);
+    auto it = g_folders.find(kind);
+    bool isDir = false;
+    if (it != g_folders.end() && it->second.asked == asked && Exists(it->second.used, &isDir) && isDir)
+        return it->second.used;
+    return asked;
+}
+
+void RememberFolder(const std::u16string& kind, const std::u16string& asked, const std::u16string& path) {
+    std::lock_guard<std::mutex> lock(g_foldersMutex);
+    g_folders[kind] = LastFolder{asked, DirectoryOf(path)};
+}
+
 struct PanelGuard {
     HWND panel;
     HWND outer = g_panel;
@@ -149,7 +194,11 @@ BOOL RunFileDialog(LPOPENFILENAMEW ofn, bool save,
     req.owner = ofn->hwndOwner && IsWindow(ofn->hwndOwner) ? ofn->hwndOwner : nullptr;
     req.save = save;
     req.title = ofn->lpstrTitle ? ofn->lpstrTitle : (save ? u"名前を付けて保存" : u"開く");
-    req.directory = ofn->lpstrInitialDir ? ofn->lpstrInitialDir : u"";
+    const std::u16string kind = KindOf(ofn);
+    const std::u16string asked = ofn->lpstrInitialDir && *ofn->lpstrInitialDir
+                                     ? std::u16string(ofn->lpstrInitialDir)
+                                     : CurrentDirectory();
+    req.directory = StartFolder(kind, asked);
     req.name = ofn->lpstrFile ? ofn->lpstrFile : u"";
     req.filters = NulFilters(ofn->lpstrFilter);
     req.filterIndex = ofn->nFilterIndex > 0 ? static_cast<int>(ofn->nFilterIndex) - 1 : 0;
@@ -214,6 +263,7 @@ BOOL RunFileDialog(LPOPENFILENAMEW ofn, bool save,
             req.name = title;
             continue;
         }
+        RememberFolder(kind, asked, path);
         return TRUE;
     }
 }
@@ -234,6 +284,11 @@ LRESULT FolderProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 HWND FileDialogPanel() {
     return g_panel;
+}
+
+void ForgetFileDialogFolders() {
+    std::lock_guard<std::mutex> lock(g_foldersMutex);
+    g_folders.clear();
 }
 
 void SetCommonDialogHooks(const CommonDialogHooks& hooks) {

@@ -143,19 +143,28 @@ inline fs::path DemoCache() {
 
 class AppTest : public ::testing::Test {
 public:
-    fs::path root, bin, config, data;
+    fs::path root, bin, config, data, home;
     bool started = false;
     // The working directory as the case found it (the program changes it).
     fs::path cwd;
+    // The user's home as the case found it: each case has its own.
+    std::string savedHome;
+    bool hadHome = false;
 
     void SetUp() override {
         cwd = fs::current_path();
+        const char* oldHome = getenv("HOME");
+        hadHome = oldHome != nullptr;
+        savedHome = oldHome ? oldHome : "";
         char tmpl[] = "/tmp/tavrelix-app-XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         root = tmpl;
         bin = root / "bin";
         config = root / "config";
         data = root / "data";
+        home = root / "home";
+        fs::create_directories(home);
+        setenv("HOME", home.c_str(), 1);
         fs::create_directories(bin);
         fs::create_directories(config);
         fs::create_directories(data / "tavrelix");
@@ -188,6 +197,10 @@ public:
         std::error_code ec;
         fs::current_path(cwd, ec);
         fs::remove_all(root, ec);
+        if (hadHome)
+            setenv("HOME", savedHome.c_str(), 1);
+        else
+            unsetenv("HOME");
     }
 
     // Runs InitInstance with these arguments after the program's path.

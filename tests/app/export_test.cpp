@@ -241,4 +241,40 @@ TEST_F(ExportTest, OptionsAreProposedAgainAfterARestartAndAnUnknownCodeIsKept) {
     EXPECT_EQ(GetInt(u"GRID_SAVE", u"KANJI_CODE"), 4);
 }
 
+// Without a start folder set, the file dialogs open in the user's home, not
+// beside the program; each kind opens next where its last name was chosen.
+// A start folder that is set is where they open.
+TEST_F(ExportTest, FileDialogsOpenInTheHomeThenWhereTheirLastNameWasChosen) {
+    Load(u"社員");
+    fs::create_directories(root / "out");
+    fs::create_directories(root / "start");
+    auto directory = [] { return Narrow(tvtest::FileRequests().back().directory.c_str()); };
+    auto macroFolder = [&] {
+        tvtest::AnswerFile(u"");
+        frame->SendMessage(WM_COMMAND, ID_TOOL_RUN_MACRO_FILE);
+        tvtest::Pump();
+        return directory();
+    };
+    auto uploadFolder = [&] {
+        tvtest::AnswerFile(u"");
+        doc->LobUpload(0, 0);
+        return directory();
+    };
+    boxAfterFile_ = IDOK;
+    Export(root / "out" / "a.csv");
+    EXPECT_TRUE(fs::exists(root / "out" / "a.csv"));
+    EXPECT_EQ(directory(), home.string());
+    EXPECT_EQ(macroFolder(), home.string());
+    EXPECT_EQ(uploadFolder(), home.string());
+    Export("");
+    EXPECT_EQ(directory(), (root / "out").string());
+    EXPECT_EQ(macroFolder(), home.string());
+    // The start folder chosen in the options.
+    AppSettings.INITIAL_DIR = Wide((root / "start").string()).c_str();
+    ASSERT_TRUE(SetCurrentDirectoryW(AppSettings.INITIAL_DIR));
+    EXPECT_EQ(macroFolder(), (root / "start").string());
+    Export("");
+    EXPECT_EQ(directory(), (root / "start").string());
+}
+
 } // namespace

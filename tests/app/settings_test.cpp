@@ -35,7 +35,7 @@ TEST_F(SettingsTest, AFreshStoreYieldsTheDefaults) {
     EXPECT_EQ(std::u16string(s.NLS_TIMESTAMP_TZ_FORMAT), u"YYYY-MM-DD HH24:MI:SSXFF TZH:TZM");
     EXPECT_EQ(std::u16string(s.TIMEZONE), u"+09:00");
     EXPECT_TRUE(s.NLS_DATE_LANGUAGE.IsEmpty());
-    EXPECT_EQ(std::u16string(s.INITIAL_DIR), Wide(bin.string() + "/"));
+    EXPECT_EQ(std::u16string(s.INITIAL_DIR), Wide(home.string()));
     EXPECT_EQ(s.NLS_UTF8, 1);
     EXPECT_EQ(s.REPLACE_WAVE_DASH, 0);
     EXPECT_EQ(s.ADJUST_MIN_COL_CHARS, 10);
@@ -200,22 +200,19 @@ TEST_F(SettingsTest, FilesBesideAnUnwritableProgramGoToPerUserCopies) {
     tvtest::SetExecutablePath(Wide((bin / "tavrelix").string()));
 }
 
-// The folder the program starts in, and its file dialogs open in, when none
-// is set: beside the program while it takes files there, else (installed
-// from the package) the user's home; a folder that is set is kept.
-TEST_F(SettingsTest, AnUnsetStartFolderIsTheUsersHomeBesideAnUnwritableProgram) {
-    const char* home = getenv("HOME");
-    const std::string savedHome = home ? home : "";
-    setenv("HOME", root.c_str(), 1);
-    // /proc/self takes no new file, whoever runs the test.
-    tvtest::SetExecutablePath(u"/proc/self/tavrelix");
+// The folder the program starts in, and its file dialogs first open in,
+// when none is set: the user's home, though the program's own folder takes
+// files; without a home, the program's folder. A folder that is set is kept.
+TEST_F(SettingsTest, AnUnsetStartFolderIsTheUsersHome) {
+    ASSERT_EQ(access(bin.c_str(), W_OK), 0);
     ReadAll();
-    EXPECT_EQ(std::u16string(AppSettings.INITIAL_DIR), Wide(root.string()));
+    EXPECT_EQ(std::u16string(AppSettings.INITIAL_DIR), Wide(home.string()));
+    unsetenv("HOME");
+    ReadAll();
+    EXPECT_EQ(std::u16string(AppSettings.INITIAL_DIR), Wide(bin.string() + "/"));
     PutStr(u"APPLICATION", u"INITIAL_DIR", u"/srv/tables/");
     ReadAll();
     EXPECT_EQ(std::u16string(AppSettings.INITIAL_DIR), u"/srv/tables/");
-    setenv("HOME", savedHome.c_str(), 1);
-    tvtest::SetExecutablePath(Wide((bin / "tavrelix").string()));
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "sdi_fixture.h"
+#include "win32/filepanel.h"
 
 namespace {
 
@@ -98,6 +99,45 @@ TEST_F(DialogsTest, OpeningRefusesMissingFilesAndPathsWithAMessage) {
     // Cancel.
     tvtest::AnswerFile(u"");
     EXPECT_FALSE(GetOpenFileNameW(&ofn));
+}
+
+// A dialog opens in the folder it is given, the current one when it is given
+// none; once one of its kind (filter and default extension) was confirmed, the
+// next opens in the folder then chosen while it is given the same folder. A
+// cancel, another kind or another folder given leaves that memory alone.
+TEST_F(DialogsTest, EachKindOfFileDialogOpensWhereItsLastNameWasChosen) {
+    fs::create_directories(dir_ / "start");
+    fs::create_directories(dir_ / "chosen");
+    fs::create_directories(dir_ / "other");
+    const std::u16string start = At("start"), chosen = At("chosen"), other = At("other");
+    const fs::path cwd = fs::current_path();
+    fs::current_path(dir_ / "start");
+    auto run = [&](const char16_t* filter, const char16_t* folder, const std::u16string& answer) {
+        CFileDialog dlg(FALSE, u"csv", nullptr, 0, filter);
+        if (folder) dlg.m_ofn.lpstrInitialDir = folder;
+        tvtest::AnswerFile(answer);
+        dlg.DoModal();
+        return tvtest::FileRequests().back().directory;
+    };
+    const char16_t* csv = u"CSV Files (*.csv)|*.csv||";
+    const char16_t* txt = u"Text Files (*.txt)|*.txt||";
+    EXPECT_EQ(run(csv, nullptr, u""), start) << "the current folder";
+    EXPECT_EQ(run(csv, nullptr, chosen + u"/a.csv"), start) << "a cancel is not remembered";
+    EXPECT_EQ(run(csv, nullptr, u""), chosen);
+    EXPECT_EQ(run(csv, start.c_str(), u""), chosen) << "the current folder, given";
+    EXPECT_EQ(run(txt, nullptr, u""), start) << "another kind";
+    EXPECT_EQ(run(csv, other.c_str(), u"b.csv"), other) << "another folder given";
+    EXPECT_EQ(run(csv, other.c_str(), u""), other);
+    EXPECT_EQ(run(csv, nullptr, u""), start);
+    // A folder that is gone is not offered; a new process remembers nothing.
+    run(csv, nullptr, chosen + u"/c.csv");
+    EXPECT_EQ(run(csv, nullptr, u""), chosen);
+    fs::remove_all(dir_ / "chosen");
+    EXPECT_EQ(run(csv, nullptr, u""), start);
+    run(csv, nullptr, other + u"/d.csv");
+    win32bk::ForgetFileDialogFolders();
+    EXPECT_EQ(run(csv, nullptr, u""), start);
+    fs::current_path(cwd);
 }
 
 class KeepOnce : public CFileDialog {

@@ -57,7 +57,8 @@ void AnswerColor(std::function<bool(win32bk::ColorDialogRequest&)> answer);
 void AnswerFont(std::function<bool(win32bk::FontDialogRequest&)> answer);
 // Installs the recorders (tvtest::Init does).
 void InstallFrameworkDrivers();
-// Forgets the requests and the common-dialog answers still queued.
+// Forgets the requests, the common-dialog answers still queued and the
+// folders the file dialogs remember.
 void ClearDialogs();
 
 // Property sheets: the window of the page shown, and a click on the tab of

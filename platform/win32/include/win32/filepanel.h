@@ -25,4 +25,6 @@ typedef OFNOTIFYW* LPOFNOTIFYW;
 namespace win32bk {
 // The panel of the file dialog being shown (for the display's hook), else null.
 HWND FileDialogPanel();
+// Forgets the folders the file dialogs remember (a new process's state).
+void ForgetFileDialogFolders();
 } // namespace win32bk
