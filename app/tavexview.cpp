@@ -128,6 +128,9 @@ void CTavexView::OnUpdate(CView*, LPARAM hint, CObject* hintObject) {
             else
                 m_grid.ResetColumnWidths();
         }
+        // The cursor cell's type in the message pane goes with the data (no
+        // cursor move reports an empty grid); another text there stays.
+        if (ShowsCursorText()) UpdateStatusText();
         break;
     case HINT_CALC_TYPE_CHANGED: doc->UpdateCalcText(); break;
     case HINT_SETTINGS_CHANGED: ApplySettings(); break;
@@ -376,6 +379,13 @@ void CTavexView::UpdateStatusText() {
         text += part;
     }
     frame->SetMessageText(text.GetString());
+    m_cursorText = text;
+}
+
+bool CTavexView::ShowsCursorText() {
+    auto* frame = dynamic_cast<CFrameWnd*>(AfxGetMainWnd());
+    auto* bar = frame ? dynamic_cast<CStatusBar*>(frame->GetMessageBar()) : nullptr;
+    return bar && !m_cursorText.IsEmpty() && bar->GetPaneText(0) == m_cursorText;
 }
 
 void CTavexView::ReportSearchResult(int notFound, int wrapped) {

@@ -49,6 +49,13 @@ public:
     // What the search, replace and filter dialogs ask for.
     SearchRequest m_searchRequest;
 
+private:
+    // The text UpdateStatusText put into the message pane last, and whether
+    // the pane still shows it (nothing else was put there since).
+    CString m_cursorText;
+    bool ShowsCursorText();
+
+public:
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     afx_msg int OnCreate(LPCREATESTRUCT cs);

@@ -309,6 +309,24 @@ TEST_F(ViewTest, NotificationsFillTheStatusBarAndTheCountsItem) {
     EXPECT_EQ(std::u16string(buf), u" Insert:0, Update:1, Delete:0 ");
 }
 
+// The cursor cell's type goes with the data: a change of connection empties
+// the grid (hint 1020) and the message pane with it; new data names the new
+// cursor cell.
+TEST_F(ViewTest, TheTypeTextGoesWithTheData) {
+    Load(u"社員");
+    view->m_grid.SetFocus();
+    view->m_grid.SetCursorCell(1, 2);
+    tvtest::RunUntilIdle();
+    ASSERT_EQ(Message(), u"Type: VARCHAR2(40)");
+    doc->UpdateAllViews(nullptr, HINT_CLEAR_DATA);
+    tvtest::RunUntilIdle();
+    EXPECT_FALSE(doc->IsTableLoaded());
+    EXPECT_EQ(Message(), u"");
+    Load(u"社員");
+    tvtest::RunUntilIdle();
+    EXPECT_EQ(Message().Left(6), u"Type: ");
+}
+
 TEST_F(ViewTest, TheCellMenuNamesTheCellsSizeAndItsType) {
     Load(u"ALL_TYPES");
     const int clob = Col(u"C_CLOB"), blob = Col(u"C_BLOB"), bfile = Col(u"C_BFILE"),
