@@ -15,6 +15,7 @@
 #include "oracle/oci_conv.h"
 #include "oracle/oci_entry.h"
 #include "oracle/oci_lob.h"
+#include "win32/crtfile.h"
 
 namespace {
 
@@ -30,6 +31,14 @@ bool EndsWithTxt(const CString& path) {
     CString ext = path.Mid(dot);
     ext.MakeLower();
     return ext == u".txt";
+}
+
+// A file the commit's upload can read (a folder opens as none).
+bool FileReadable(const CString& path) {
+    FILE* f = _wfopen(path.GetString(), u"rb");
+    if (!f) return false;
+    std::fclose(f);
+    return true;
 }
 
 } // namespace
@@ -143,10 +152,18 @@ int CTavexDoc::LobUpload(int row, int col) {
                           AfxGetMainWnd());
     dlg.m_ofn.lpstrTitle = u"LOB Upload";
     if (dlg.DoModal() != IDOK) return 0;
+    // The commit reads the file into the LOB: one that cannot be read is
+    // refused now, not after the user has gone on to save.
+    const CString path = dlg.GetPathName();
+    if (!FileReadable(path)) {
+        CString msg;
+        msg.Format(u"ファイルが開けません(ファイル名:%s)", path.GetString());
+        ::MessageBoxW(MainHwnd(), msg.GetString(), u"Error", MB_ICONWARNING);
+        return 0;
+    }
     int result = 0;
     const int type = ColumnTypeCode(col);
     if (type == SQLT_BLOB || type == SQLT_BFILEE) {
-        const CString path = dlg.GetPathName();
         result = m_data.SetTextWithUndo(row, col, path.GetString(), path.GetLength()) == 0 ? 1 : 0;
     }
     UpdateAllViews(nullptr, HINT_CELL_CHANGED);

@@ -228,6 +228,29 @@ TEST_F(LobTest, ANullHasNothingToDownloadAnEmptyBlobIsAnEmptyFile) {
     EXPECT_EQ(fs::file_size(down), 0u);
 }
 
+// A file the commit could not read is refused when it is chosen: the box
+// names it, and the cell and the counts stay as they were.
+TEST_F(LobTest, AnUploadOfAFileThatCannotBeReadIsRefusedAtOnce) {
+    const std::string before = Narrow(doc->m_data.GetText(0, blob));
+    for (const fs::path& path : {root / "no-such-file.bin", root}) {
+        tvtest::ClearBoxes();
+        Cursor(blob, 0);
+        tvtest::AnswerFile(Utf8ToWide(path.c_str()));
+        tvtest::AnswerBox(IDOK);
+        Command(ID_DATA_LOB_UPLOAD);
+        ASSERT_EQ(BoxesCaptioned(u"Error").size(), 1u) << BoxTexts();
+        EXPECT_EQ(Narrow(tvtest::Boxes()[0].text.c_str()),
+                  "ファイルが開けません(ファイル名:" + path.string() + ")");
+        EXPECT_FALSE(doc->m_data.IsCellModified(0, blob)) << path;
+        EXPECT_EQ(Narrow(doc->m_data.GetText(0, blob)), before);
+        EXPECT_EQ(Counts(), u" Insert:0, Update:0, Delete:0 ");
+    }
+    tvtest::AnswerFile(Utf8ToWide((root / "none.bin").c_str()));
+    tvtest::AnswerBox(IDOK);
+    EXPECT_EQ(doc->LobUpload(0, bfile), 0);
+    EXPECT_FALSE(doc->m_data.IsCellModified(0, bfile));
+}
+
 TEST_F(LobTest, UpdateSqlShowsThePendingDmlOrTheRefusal) {
     // ALL_TYPES: the model refuses (its LOB columns) in an "ERROR" box.
     ASSERT_EQ(view->m_grid.SetCellText(0, 1, u"変更", -1), 0);
