@@ -19,6 +19,7 @@
 #include <QWindow>
 
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 
 #include "clipboard_backend.h"
@@ -778,10 +779,18 @@ short AsyncKeyState(int vk) {
 void Init(int* argc, char** argv) {
     if (qtbk::g_app) return;
     if (!QCoreApplication::instance()) {
+        // The platform chosen is asked for through the environment for the
+        // application's start only: programs the user starts from here choose
+        // their own.
+        const std::string platform = ChooseDisplayPlatform();
+        const char* given = std::getenv("QT_QPA_PLATFORM");
+        const bool choosing = !platform.empty() && !(given && *given);
+        if (choosing) setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
         if (argc && argv)
             qtbk::g_app = new QApplication(*argc, argv);
         else
             qtbk::g_app = new QApplication(g_argc, g_argv);
+        if (choosing) unsetenv("QT_QPA_PLATFORM");
     } else {
         qtbk::g_app = qobject_cast<QApplication*>(QCoreApplication::instance());
     }

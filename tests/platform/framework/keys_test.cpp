@@ -164,6 +164,24 @@ TEST(KeyboardLayout, CharactersAndKeysOfTheJapaneseLayout) {
     EXPECT_EQ(MapVirtualKeyW(VK_F1 + 4, MAPVK_VK_TO_CHAR), 0u);
 }
 
+// The cancel key of a busy program is read from the X server: a Wayland
+// session that offers an X display runs the program there, unless
+// QT_QPA_PLATFORM names a platform; Qt chooses when there is no X display.
+TEST(DisplayPlatform, AWaylandSessionWithAnXDisplayRunsOnTheXDisplay) {
+    using qtplatform::ChooseDisplayPlatform;
+    // QT_QPA_PLATFORM, WAYLAND_DISPLAY, DISPLAY, XDG_SESSION_TYPE.
+    EXPECT_EQ(ChooseDisplayPlatform(nullptr, "wayland-0", ":0", "wayland"), "xcb;wayland");
+    EXPECT_EQ(ChooseDisplayPlatform("", "wayland-0", ":1", nullptr), "xcb;wayland");
+    EXPECT_EQ(ChooseDisplayPlatform(nullptr, nullptr, ":0", "wayland"), "xcb;wayland");
+    EXPECT_EQ(ChooseDisplayPlatform("wayland", "wayland-0", ":0", "wayland"), "wayland");
+    EXPECT_EQ(ChooseDisplayPlatform("offscreen", nullptr, nullptr, nullptr), "offscreen");
+    EXPECT_EQ(ChooseDisplayPlatform(nullptr, "wayland-0", nullptr, "wayland"), "");
+    EXPECT_EQ(ChooseDisplayPlatform(nullptr, "wayland-0", "", "wayland"), "");
+    EXPECT_EQ(ChooseDisplayPlatform(nullptr, nullptr, ":0", "x11"), "");
+    EXPECT_EQ(ChooseDisplayPlatform(nullptr, nullptr, ":0", nullptr), "");
+    EXPECT_EQ(ChooseDisplayPlatform(nullptr, nullptr, nullptr, nullptr), "");
+}
+
 class Poller : public CWnd {
 public:
     bool sawCancel = false;

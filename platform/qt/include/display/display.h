@@ -15,6 +15,14 @@ namespace qtplatform {
 // box and the asynchronous key state. argc/argv may be null.
 void Init(int* argc = nullptr, char** argv = nullptr);
 bool Initialized();
+// The display platform Init asks Qt for (what QT_QPA_PLATFORM would name),
+// from the environment: QT_QPA_PLATFORM itself when it is set; on a Wayland
+// session (WAYLAND_DISPLAY set, or XDG_SESSION_TYPE "wayland") that also
+// offers an X display (DISPLAY set, as XWayland does), that X display, with
+// Wayland when it cannot be reached; otherwise "": Qt's own choice.
+std::string ChooseDisplayPlatform(const char* qpaPlatform, const char* waylandDisplay, const char* display,
+                                  const char* sessionType);
+std::string ChooseDisplayPlatform();
 
 // Fills Qt's font database (fontconfig's set-up and the walk over every face)
 // on a worker while the caller goes on setting itself up; the first text
