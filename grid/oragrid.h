@@ -43,8 +43,8 @@ struct SaveThreadParams {
 unsigned SaveThreadProc(void* params);
 
 // While the window answers WPM_GETSTATE with 2 sleeps 500 ms and asks again;
-// then asks once more: 1 writes "キャンセルしました\n" and returns 9, else 0.
-// Without a window: 0.
+// the answer that ends the wait decides: 1 writes "キャンセルしました\n" and
+// returns 9, else 0. Without a window: 0.
 int CheckSaveCancel(HWND window, CString* msg);
 
 // "NULL" for a missing or empty text, else the text in single quotes with

@@ -170,8 +170,11 @@ CString MakeSqlLiteral(const char16_t* text) {
 
 int CheckSaveCancel(HWND window, CString* msg) {
     if (!window) return ORARC_OK;
-    while (SendMessageW(window, WPM_GETSTATE, 0, 0) == 2) Sleep(500);
-    if (SendMessageW(window, WPM_GETSTATE, 0, 0) == 1) {
+    // One read of the state a turn: each is a send across threads, and the
+    // phases check every 100 rows.
+    LRESULT state;
+    while ((state = SendMessageW(window, WPM_GETSTATE, 0, 0)) == 2) Sleep(500);
+    if (state == 1) {
         if (msg) *msg = kCancelled;
         return ORARC_CANCELLED;
     }

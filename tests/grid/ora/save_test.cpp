@@ -1,5 +1,6 @@
 // Saving the model's edits: the statements sent, what the table holds
 // afterwards, the value checks and the driver on its worker thread.
+#include <algorithm>
 #include <fstream>
 
 #include "oracle/oci_lob.h"
@@ -304,6 +305,42 @@ TEST_F(SaveTest, NoEditsAndPausedCancelStateAndNoWindow) {
     EXPECT_EQ(Save(&msg, cell), ORARC_OK) << Narrow(msg);
     EXPECT_TRUE(g_waits.empty());
     EXPECT_EQ(Rows(s, u"select name from h where id = 1"), "ONE\n");
+}
+
+// A cancel check reads the state once a turn: a wait while the question is
+// open (2) ends on the answer that decides, and a save reads it once at each
+// 100-row step and once before the commit.
+TEST_F(SaveTest, EachCancelCheckReadsTheStateOnceATurn) {
+    MakeRows(s, 250);
+    Exec(s, u"commit");
+    CEditableOraGridData* g = Bind(Query(u"T", {u"A", u"B"}, {}, u"order by a.\"A\""), u"T");
+    for (int r = 0; r < 250; ++r) Set(r, 1, u"x");
+    auto halfSeconds = [] { return std::count(g_waits.begin(), g_waits.end(), DWORD(500)); };
+    {
+        // The question answered "yes" after two turns, at the first check.
+        ProgressWindow w;
+        w.stateAnswers = {2, 2, 1};
+        g_waits.clear();
+        CString msg;
+        int cell[2];
+        EXPECT_EQ(w.Save(g, s, cell, &msg), ORARC_CANCELLED);
+        EXPECT_EQ(Narrow(msg), "キャンセルしました\n");
+        EXPECT_EQ(w.getStates, 3);
+        EXPECT_EQ(halfSeconds(), 2);
+        EXPECT_EQ(Rows(s, u"select count(*) from t where b = 'x'"), "0\n");
+    }
+    {
+        ProgressWindow w;
+        w.stateAnswers = {2, 0};
+        g_waits.clear();
+        CString msg;
+        int cell[2];
+        EXPECT_EQ(w.Save(g, s, cell, &msg), ORARC_OK) << Narrow(msg);
+        EXPECT_EQ(halfSeconds(), 1);
+        EXPECT_EQ(w.steps, 3 * 4);
+        EXPECT_EQ(w.getStates, 1 + w.steps + 1);
+        EXPECT_EQ(Rows(s, u"select count(*) from t where b = 'x'"), "250\n");
+    }
 }
 
 // A failing commit leaves one record in the session's log, in either call
