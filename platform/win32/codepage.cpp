@@ -14,12 +14,12 @@
 //  - With MB_ERR_INVALID_CHARS any of these fails with
 //    ERROR_NO_UNICODE_TRANSLATION.
 //
-// EUC-JP (20932 and 51932 alike) is the 932 table moved by the standard
-// arithmetic: JIS X 0208 rows, NEC row 13 (AD) and the NEC-selected IBM
-// extensions (rows 89-92, F9A1-FCFE). The IBM extensions (FA40-FC4B) have no
-// rows of their own; their characters are written by their NEC-selected codes
-// and so read back unchanged. JIS X 0212 (8F xx xx) and the user-defined
-// area are not carried.
+// EUC-JP (20932 and 51932 alike) and ISO-2022-JP (50220-50222) are the 932
+// table moved by the standard arithmetic: JIS X 0208 rows, NEC row 13 and the
+// NEC-selected IBM extensions (rows 89-92: EUC-JP F9A1-FCFE, ESC $ B 7921-7C7E).
+// The IBM extensions (FA40-FC4B) have no rows of their own; their characters
+// are written by their NEC-selected codes and so read back unchanged. JIS X
+// 0212 (8F xx xx) and the user-defined area are not carried.
 #include <windows.h>
 
 #include <cstring>
@@ -257,18 +257,12 @@ Status encode932(const char16_t* s, size_t n, bool noBestFit, const DefaultChar&
 
 // ---- JIS X 0208 through the 932 table ----------------------------------------
 
-// The JIS X 0208 rows the EUC-JP and ISO-2022-JP converters carry: rows 1-84
-// of the 932 table (JIS X 0208 and NEC row 13), leads 81-9F and E0-EA.
+// The rows the EUC-JP and ISO-2022-JP converters carry: rows 1-84 of the 932
+// table (JIS X 0208 and NEC row 13), leads 81-9F and E0-EA, and rows 89-92
+// (the NEC-selected IBM extensions), leads ED-EE.
 inline bool jisRowCode(uint32_t code) {
     uint32_t lead = code >> 8;
-    return (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xEA);
-}
-
-// EUC-JP carries rows 89-92 as well: the NEC-selected IBM extensions, leads
-// ED-EE.
-inline bool eucRowCode(uint32_t code) {
-    uint32_t lead = code >> 8;
-    return jisRowCode(code) || lead == 0xED || lead == 0xEE;
+    return (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xEA) || lead == 0xED || lead == 0xEE;
 }
 
 // 932 pair to JIS X 0208 bytes (each 21-7E).
@@ -285,11 +279,11 @@ inline void sjisToJis(uint32_t code, uint8_t* j1, uint8_t* j2) {
 }
 
 // JIS X 0208 bytes (21-7E each) to the character, 0 when undefined or
-// outside the carried rows (rows 1-84, and with necRows rows 89-92).
-inline uint16_t jisToChar(uint8_t j1, uint8_t j2, bool necRows = false) {
+// outside the carried rows (1-84 and 89-92).
+inline uint16_t jisToChar(uint8_t j1, uint8_t j2) {
     if (j1 < 0x21 || j1 > 0x7E || j2 < 0x21 || j2 > 0x7E) return 0;
     uint32_t row = j1 - 0x21; // 0-93
-    if (row >= 84 && !(necRows && row >= 88 && row <= 91)) return 0;
+    if (row >= 84 && !(row >= 88 && row <= 91)) return 0;
     uint32_t s1 = row / 2 + (row < 62 ? 0x81 : 0xC1);
     uint32_t s2 = (row & 1) ? j2 + 0x7E : j2 + (j2 >= 0x60 ? 0x20 : 0x1F);
     return cp932::decodePair(static_cast<uint8_t>(s1), static_cast<uint8_t>(s2));
@@ -321,7 +315,7 @@ Status decodeEuc(const uint8_t* s, size_t n, bool strict, WideOut& out) {
             ch = static_cast<char16_t>(0xFF61 + s[i + 1] - 0xA1);
             used = 2;
         } else if (b >= 0xA1 && b <= 0xFE && i + 1 < n && s[i + 1] >= 0xA1 && s[i + 1] <= 0xFE) {
-            ch = jisToChar(b & 0x7F, s[i + 1] & 0x7F, true);
+            ch = jisToChar(b & 0x7F, s[i + 1] & 0x7F);
             used = 2;
         } else if (b == 0x8F && i + 2 < n && s[i + 1] >= 0xA1 && s[i + 1] <= 0xFE && s[i + 2] >= 0xA1 &&
                    s[i + 2] <= 0xFE) {
@@ -349,7 +343,7 @@ Status encodeEuc(const char16_t* s, size_t n, bool noBestFit, const DefaultChar&
         } else if (code >= 0xA1 && code <= 0xDF) {
             PUT(out, static_cast<char>(0x8E));
             PUT(out, static_cast<char>(code));
-        } else if (code > 0xFF && eucRowCode(code)) {
+        } else if (code > 0xFF && jisRowCode(code)) {
             uint8_t j1, j2;
             sjisToJis(code, &j1, &j2);
             PUT(out, static_cast<char>(j1 | 0x80));
@@ -446,6 +440,7 @@ Status encodeJis(UINT cp, const char16_t* s, size_t n, bool& used, ByteOut& out)
         if (code >= 0xA1 && code <= 0xDF && cp == 50220) {
             code = cp932::encode(kFullWidthKana[code - 0xA1]);
         }
+        if (uint16_t nec = cp932::necSelected(static_cast<uint16_t>(code))) code = nec;
         if (code == 0x100 || (code && code < 0x80)) {
             if (!toAscii()) return Status::NoRoom;
             PUT(out, static_cast<char>(code & 0x7F));

@@ -400,6 +400,58 @@ TEST_F(TextFileTest, EucIsWrittenAndReadAsTheEucCodePagesConvert) {
     EXPECT_EQ(read("\xFC\xF1\xF9\xA1\xFC\xE2\xF9\xF5", CHARCODE_EUC), u"\u2170\u7E8A\u9AD9\uFA11");
 }
 
+TEST_F(TextFileTest, JisRowsOfTheIbmExtensionsAreWrittenAndReadAsTheJisCodePagesConvert) {
+    // One rule for the NEC-selected IBM extensions (rows 89-92) in the JIS
+    // text files and in code pages 50220-50222: every pair of those rows
+    // reads as the same character, and every character they hold, or that
+    // an IBM extension code of 932 holds, is written to the same bytes.
+    const Bytes kanji = "\x1b$B", ascii = "\x1b(B";
+    Bytes pairs;
+    for (int a = 0x79; a <= 0x7C; a++)
+        for (int b = 0x21; b <= 0x7E; b++) pairs += {static_cast<char>(a), static_cast<char>(b)};
+    std::u16string decoded = read(kanji + pairs + ascii, CHARCODE_JIS);
+    ASSERT_EQ(decoded.size() * 2, pairs.size());
+    std::u16string chars;
+    for (size_t i = 0; i < decoded.size(); i++) {
+        Bytes one = kanji + pairs.substr(2 * i, 2) + ascii;
+        for (UINT cp : {50220u, 50221u, 50222u}) {
+            // These code pages take no flags; an undefined pair is U+30FB.
+            char16_t w[4] = {};
+            ASSERT_EQ(MultiByteToWideChar(cp, 0, one.data(), static_cast<int>(one.size()), w, 4), 1);
+            ASSERT_EQ(w[0] == u'\u30FB' ? u'?' : w[0], decoded[i])
+                << "code page " << cp << " bytes " << std::hex
+                << (static_cast<unsigned char>(pairs[2 * i]) << 8 |
+                    static_cast<unsigned char>(pairs[2 * i + 1]));
+        }
+        if (decoded[i] != u'?') chars += decoded[i];
+    }
+    EXPECT_EQ(chars.size(), 374u);
+    for (int lead = 0xFA; lead <= 0xFC; lead++)
+        for (int trail = 0x40; trail <= 0xFC; trail++) {
+            const char sj[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+            char16_t w = 0;
+            if (MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, sj, 2, &w, 1) == 1) chars += w;
+        }
+    for (char16_t u : chars) {
+        int replaced = -1;
+        Bytes ours = write(CHARCODE_JIS, {std::u16string(1, u).c_str()}, &replaced);
+        ASSERT_EQ(replaced, 0) << "U+" << std::hex << static_cast<unsigned>(u);
+        ASSERT_EQ(read(ours, CHARCODE_JIS), std::u16string(1, u));
+        for (UINT cp : {50220u, 50221u, 50222u}) {
+            // The code pages end in ASCII; the text files only switch before ASCII.
+            char bytes[16];
+            int n = WideCharToMultiByte(cp, 0, &u, 1, bytes, sizeof bytes, nullptr, nullptr);
+            ASSERT_EQ(Bytes(bytes, static_cast<size_t>(std::max(n, 0))), ours + ascii)
+                << "code page " << cp << " U+" << std::hex << static_cast<unsigned>(u);
+            char16_t back[4] = {};
+            ASSERT_EQ(MultiByteToWideChar(cp, 0, ours.data(), static_cast<int>(ours.size()), back, 4), 1);
+            ASSERT_EQ(back[0], u);
+            ASSERT_EQ(read(Bytes(bytes, static_cast<size_t>(n)), CHARCODE_JIS), std::u16string(1, u));
+        }
+    }
+    EXPECT_EQ(write(CHARCODE_JIS, {u"\u2170x"}), "\x1b$B|q\x1b(Jx");
+}
+
 TEST_F(TextFileTest, JisSavesReadBackUnchangedThroughDetection) {
     for (const char16_t* text : {u"plain ascii\r\n", u"ｱｲｳｴｵ", u"abcｱｲ\n", u"漢字", u"a亜b\r\nｶﾅ\r\nend"}) {
         Bytes bytes = write(CHARCODE_JIS, {text});
