@@ -25,6 +25,8 @@ struct Gate {
     const Session* session = nullptr;
 };
 
+constexpr std::chrono::milliseconds kFirstAnswer{2};
+
 struct Gates {
     std::mutex m;
     std::condition_variable cv;
@@ -33,6 +35,9 @@ struct Gates {
     uint64_t openings = 0;
     bool async = true;
     int delayRowsMicros = 0;
+    // How long an ungated non-blocking call may take and still answer on its
+    // first call, as a server answers a short statement within its round trip.
+    std::chrono::milliseconds firstAnswer{kFirstAnswer};
     std::atomic<int> armed{0}; // gates plus delays: the per-row check's fast path
 };
 
@@ -126,9 +131,6 @@ bool sessionTick(Session& s, int row) {
     return gateEnter(s, row);
 }
 
-// How long an ungated non-blocking call may take and still answer at once.
-constexpr std::chrono::milliseconds kFirstAnswer{2};
-
 bool sessionBusy(Session& s, const void* key, const char* entry) {
     return s.pendingActive && !(s.pendingKey == key && s.pendingEntry == entry);
 }
@@ -159,6 +161,7 @@ int runCall(Session& s, const char* entry, const void* key, std::function<int(Or
     };
     bool nonBlocking = s.nonBlocking && *s.nonBlocking;
     bool async, quick;
+    std::chrono::milliseconds firstAnswer;
     {
         Gates& g = gates();
         std::lock_guard<std::mutex> lock(g.m);
@@ -172,7 +175,8 @@ int runCall(Session& s, const char* entry, const void* key, std::function<int(Or
             return x.entry == entry && (!x.bound || x.session == &s);
         });
         async = nonBlocking && (g.async || gated || g.delayRowsMicros > 0);
-        quick = !gated && g.delayRowsMicros == 0;
+        quick = !gated && g.delayRowsMicros == 0 && g.firstAnswer.count() > 0;
+        firstAnswer = g.firstAnswer;
     }
     if (!async) return body(err);
     if (!s.worker) s.worker = new Session::Worker();
@@ -195,7 +199,7 @@ int runCall(Session& s, const char* entry, const void* key, std::function<int(Or
     // told to poll: a batch of array DML then costs no poll interval.
     if (quick) {
         std::unique_lock<std::mutex> lock(s.doneMutex);
-        if (s.doneCv.wait_for(lock, kFirstAnswer, [&] { return s.pendingDone.load(); })) {
+        if (s.doneCv.wait_for(lock, firstAnswer, [&] { return s.pendingDone.load(); })) {
             lock.unlock();
             s.pendingActive = false;
             err = s.pendingErr;
@@ -273,6 +277,16 @@ int nonblockControl(const std::string& verb, std::istringstream& in, std::string
         g.cv.notify_all();
         return 0;
     }
+    if (verb == "first_answer") {
+        int ms = -1;
+        if (!(in >> ms) || ms < 0) {
+            reply = "first_answer <ms>";
+            return -1;
+        }
+        std::lock_guard<std::mutex> lock(g.m);
+        g.firstAnswer = std::chrono::milliseconds(ms);
+        return 0;
+    }
     if (verb == "delay_rows") {
         int us = 0;
         in >> us;
@@ -286,6 +300,7 @@ int nonblockControl(const std::string& verb, std::istringstream& in, std::string
         g.gates.clear();
         g.async = true;
         g.delayRowsMicros = 0;
+        g.firstAnswer = kFirstAnswer;
         g.armed = 0;
         ++g.openings;
         g.cv.notify_all();

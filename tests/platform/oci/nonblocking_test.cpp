@@ -154,14 +154,13 @@ TEST_F(NonBlockingTest, AfterAnOracleSevenBreakTheSessionGoesOn) {
     EXPECT_EQ(s->value("select count(*) from t where name = 'n'"), "20");
 }
 
-// An ungated array execution may answer on its first call or after polls:
-// either way it reports the same rows, the failing iteration, and then runs
-// again with new values in the same cursor.
+// An ungated array execution answers on its first call when it finishes
+// within the first-answer time, else after polls: either way it reports the
+// same rows, the failing iteration, and then runs again with new values in
+// the same cursor. Each way is forced: a first-answer time of 0 polls every
+// call, one of ten minutes answers every one of these at once.
 TEST_F(NonBlockingTest, ArrayExecutionAnswersAlikeWhetherPolledOrNot) {
-    blocking();
-    ASSERT_EQ(s->exec("savepoint tavex_p1"), 0);
     ub1 on = 1;
-    api.OCIAttrSet(s->srv, OCI_HTYPE_SERVER, &on, 1, OCI_ATTR_NONBLOCKING_MODE, s->err);
     std::vector<char> ids(5 * 5, '\0'), names(5 * 11, '\0');
     auto fill = [&](int first) {
         for (int i = 0; i < 5; ++i) {
@@ -177,37 +176,46 @@ TEST_F(NonBlockingTest, ArrayExecutionAnswersAlikeWhetherPolledOrNot) {
                       nullptr, nullptr, nullptr, 0, nullptr, 0);
     api.OCIBindByName(st, &b1, s->err, reinterpret_cast<const OraText*>(":X1"), 3, names.data(), 11, SQLT_STR,
                       nullptr, nullptr, nullptr, 0, nullptr, 0);
+    // Each execution: its result, error, row count and whether it was polled.
+    std::vector<std::string> outcomes;
     auto run = [&] {
-        sword r;
-        while ((r = api.OCIStmtExecute(s->svc, st, s->err, 5, 0, nullptr, nullptr, 0)) == OCI_STILL_EXECUTING)
+        sword r = api.OCIStmtExecute(s->svc, st, s->err, 5, 0, nullptr, nullptr, 0);
+        const bool polled = r == OCI_STILL_EXECUTING;
+        while (r == OCI_STILL_EXECUTING) {
             std::this_thread::yield();
-        return r;
-    };
-    auto rows = [&] {
+            r = api.OCIStmtExecute(s->svc, st, s->err, 5, 0, nullptr, nullptr, 0);
+        }
         ub4 count = 0;
         api.OCIAttrGet(st, OCI_HTYPE_STMT, &count, nullptr, OCI_ATTR_ROW_COUNT, s->err);
-        return count;
+        outcomes.push_back(std::to_string(r) + " " + std::to_string(r ? s->errorCode() : 0) + " " +
+                           std::to_string(count));
+        return polled;
     };
-    fill(101);
-    EXPECT_EQ(run(), 0) << s->errorText();
-    EXPECT_EQ(rows(), 5u);
-    // The fourth row's key is taken: iterations 0-2 stay, the error names it.
-    fill(201);
-    std::memcpy(&ids[3 * 5], "101", 4);
-    EXPECT_EQ(run(), -1);
-    EXPECT_EQ(s->errorCode(), 1);
-    EXPECT_EQ(rows(), 3u);
-    ASSERT_EQ(api.ctl("fail_iteration 1 1013"), "ok");
-    fill(301);
-    EXPECT_EQ(run(), -1);
-    EXPECT_EQ(s->errorCode(), 1013);
-    EXPECT_EQ(rows(), 1u);
-    fill(401);
-    EXPECT_EQ(run(), 0) << s->errorText();
-    EXPECT_EQ(rows(), 5u);
-    blocking();
-    EXPECT_EQ(s->value("select count(*) from t where id > 100"), "14");
-    EXPECT_EQ(s->value("select name from t where id = 404"), "a404");
-    ASSERT_EQ(s->exec("rollback to tavex_p1"), 0) << s->errorText();
-    EXPECT_EQ(s->value("select count(*) from t"), "20");
+    std::vector<std::string> alike;
+    for (const char* firstAnswer : {"first_answer 0", "first_answer 600000"}) {
+        SCOPED_TRACE(firstAnswer);
+        const bool polled = std::string(firstAnswer) == "first_answer 0";
+        blocking();
+        ASSERT_EQ(s->exec("savepoint tavex_p1"), 0);
+        api.OCIAttrSet(s->srv, OCI_HTYPE_SERVER, &on, 1, OCI_ATTR_NONBLOCKING_MODE, s->err);
+        ASSERT_EQ(api.ctl(firstAnswer), "ok");
+        outcomes.clear();
+        fill(101);
+        EXPECT_EQ(run(), polled);
+        // The fourth row's key is taken: iterations 0-2 stay, the error names it.
+        fill(201);
+        std::memcpy(&ids[3 * 5], "101", 4);
+        EXPECT_EQ(run(), polled);
+        ASSERT_EQ(api.ctl("fail_iteration 1 1013"), "ok");
+        fill(301);
+        EXPECT_EQ(run(), polled);
+        fill(401);
+        EXPECT_EQ(run(), polled);
+        EXPECT_EQ(outcomes, (std::vector<std::string>{"0 0 5", "-1 1 3", "-1 1013 1", "0 0 5"}));
+        blocking();
+        EXPECT_EQ(s->value("select count(*) from t where id > 100"), "14");
+        EXPECT_EQ(s->value("select name from t where id = 404"), "a404");
+        ASSERT_EQ(s->exec("rollback to tavex_p1"), 0) << s->errorText();
+        EXPECT_EQ(s->value("select count(*) from t"), "20");
+    }
 }
