@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <pwd.h>
 #include <sstream>
@@ -15,7 +16,7 @@
 
 namespace oci {
 
-void buildDemo(sqlite3* catalog, const std::string& dir);
+void buildDemo(sqlite3* catalog, const std::string& dir, const std::string& finalDir);
 void upgradeDemo(const std::string& dir);
 
 namespace {
@@ -126,7 +127,7 @@ bool createDatabase(const std::string& dir, bool demo) {
                           "('SYS', 'change_on_install', 1, 1, datetime('now','localtime')),"
                           "('SYSTEM', 'manager', 0, 0, datetime('now','localtime'))") &&
               execSql(db, "COMMIT");
-    if (ok && demo) buildDemo(db, tmp);
+    if (ok && demo) buildDemo(db, tmp, dir);
     sqlite3_close(db);
     if (!ok) return false;
     if (std::rename(tmp.c_str(), dir.c_str()) != 0) {
@@ -180,7 +181,10 @@ std::shared_ptr<Database> attachService(const std::string& serviceIn, OraError& 
         err = makeError(12154);
         return nullptr;
     }
-    if (dir[0] != '/') dir = fileDir + "/" + dir;
+    // Relative to the file; "a/tns/../db" is "a/db", as paths the database
+    // keeps (its BFILE directories) read.
+    if (dir[0] != '/') dir = std::filesystem::path(fileDir + "/" + dir).lexically_normal().string();
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
     std::lock_guard<std::mutex> g(dbMutex());
     if (!isDir(dir) && !createDatabase(dir, service == "DEMO")) {
         err = makeError(1034);

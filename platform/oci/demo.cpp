@@ -86,7 +86,7 @@ std::string q(const std::string& s) {
 
 // The demo's contents version, kept as the catalogue's user_version: an older
 // demo gets what later versions added, once.
-constexpr int kDemoVersion = 2;
+constexpr int kDemoVersion = 3;
 
 Env* demoEnv() {
     auto* env = new Env();
@@ -94,6 +94,41 @@ Env* demoEnv() {
     env->charsetName = env->ncharsetName = "AL32UTF8";
     env->territory = "JAPAN";
     return env;
+}
+
+// Version 3: builds before it pointed DEMO_DIR at the temporary folder the
+// demo was built in ("<folder>/<name>.new-<pid>/files"), gone once the demo
+// took its place. Such a path, and only while it names no folder, is pointed
+// at the demo's own files.
+void repairDemoDirectory(sqlite3* catalog, const std::string& dir) {
+    sqlite3_stmt* st = nullptr;
+    std::string path;
+    if (sqlite3_prepare_v2(catalog,
+                           "SELECT directory_path FROM main.directories WHERE directory_name = 'DEMO_DIR'",
+                           -1, &st, nullptr) == SQLITE_OK &&
+        sqlite3_step(st) == SQLITE_ROW && sqlite3_column_text(st, 0))
+        path = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+    sqlite3_finalize(st);
+    const std::string tail = "/files", lead = dir.substr(dir.rfind('/') + 1) + ".new-";
+    if (path.size() <= tail.size() || path.compare(path.size() - tail.size(), tail.size(), tail) != 0) return;
+    const std::string folder = path.substr(0, path.size() - tail.size());
+    const std::string last = folder.substr(folder.rfind('/') + 1);
+    if (last.compare(0, lead.size(), lead) != 0 || last.size() == lead.size() ||
+        last.find_first_not_of("0123456789", lead.size()) != std::string::npos)
+        return;
+    struct stat info;
+    if (::stat(folder.c_str(), &info) == 0) return;
+    const std::string files = dir + tail;
+    if (sqlite3_prepare_v2(
+            catalog,
+            "UPDATE main.directories SET directory_path = ?1 WHERE directory_name = 'DEMO_DIR' "
+            "AND directory_path = ?2",
+            -1, &st, nullptr) == SQLITE_OK) {
+        sqlite3_bind_text(st, 1, files.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 2, path.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_step(st);
+    }
+    sqlite3_finalize(st);
 }
 
 // Version 2: a materialised view summing 社員 by department.
@@ -145,7 +180,7 @@ void upgradeDemo(const std::string& dir) {
     sqlite3_busy_timeout(catalog, 5000);
     keepWalFiles(catalog, "main");
     int version = catalogVersion(catalog);
-    if (version < kDemoVersion) {
+    if (version < 2) {
         auto db = std::make_shared<Database>();
         db->dir = dir;
         db->service = "DEMO";
@@ -153,17 +188,20 @@ void upgradeDemo(const std::string& dir) {
         {
             Builder b(db, env);
             if (b.logon("DEMO", "demo")) {
-                if (version < 2) addVersion2(b);
+                addVersion2(b);
                 b.logoff();
             }
         }
         delete env;
-        setCatalogVersion(catalog);
     }
+    if (version < 3) repairDemoDirectory(catalog, dir);
+    if (version < kDemoVersion) setCatalogVersion(catalog);
     sqlite3_close(catalog);
 }
 
-void buildDemo(sqlite3* catalog, const std::string& dir) {
+// dir: the folder the demo is built in, renamed to finalDir once it is whole;
+// the BFILE directory names the folder its files will be in.
+void buildDemo(sqlite3* catalog, const std::string& dir, const std::string& finalDir) {
     auto db = std::make_shared<Database>();
     db->dir = dir;
     db->service = "DEMO";
@@ -179,7 +217,7 @@ void buildDemo(sqlite3* catalog, const std::string& dir) {
                 std::fputs("BFILE のサンプルです。\n", f);
                 std::fclose(f);
             }
-            b.raw("INSERT INTO main.directories VALUES ('SYS', 'DEMO_DIR', " + q(files) + ")");
+            b.raw("INSERT INTO main.directories VALUES ('SYS', 'DEMO_DIR', " + q(finalDir + "/files") + ")");
             b.raw("INSERT INTO main.objects(owner, object_name, object_type, created) VALUES ('SYS', "
                   "'DEMO_DIR', "
                   "'DIRECTORY', datetime('now','localtime'))");

@@ -189,6 +189,38 @@ TEST_F(LobTest, BfileTextsDownloadsAndMissingFiles) {
     EXPECT_EQ(Calls("OCILobOpen") + Calls("OCILobClose"), 0);
 }
 
+// A new user's demo (no TNS_ADMIN, an empty data folder: the first logon
+// makes it): its BFILEs are there and download byte for byte.
+TEST_F(Layer2Test, TheDemosBfilesDownloadForANewUser) {
+    unsetenv("TNS_ADMIN");
+    OraSession* demo = nullptr;
+    CString msg;
+    ASSERT_EQ(oci_login2(&demo, u"DEMO", u"demo", u"DEMO", nullptr, 0, &msg, nullptr), ORARC_OK)
+        << Narrow(msg);
+    sessions.push_back(demo);
+    g_session = demo;
+    const fs::path files = home / "data" / "tavrelix" / "oci" / "demo" / "files";
+    OraDataset ds{};
+    ASSERT_EQ(oci_sel_dataset(demo, &ds, u"select C_BFILE from ALL_TYPES where ID in (1, 2) order by ID", 10,
+                              &msg, ""),
+              ORARC_OK)
+        << Narrow(msg);
+    ASSERT_EQ(ds.row_count, 2);
+    const std::string text = "BFILE のサンプルです。\n";
+    EXPECT_EQ(WideToUtf8(LobCell(ds, 0, 0)->text),
+              "<BFILE dir_alias:DEMO_DIR file_name:readme.txt " + std::to_string(text.size()) + "byte>");
+    EXPECT_EQ(std::u16string(LobCell(ds, 1, 0)->text),
+              u"<BFILE dir_alias:DEMO_DIR file_name:missing.txt not found>");
+    OraLobValue v{};
+    v.locator = LobCell(ds, 0, 0)->locator;
+    v.define_type = SQLT_BFILEE;
+    const fs::path out = home / "readme.out";
+    ASSERT_EQ(oci_hlob_download(&v, Utf8ToWide(out.c_str()).c_str(), &msg), ORARC_OK) << Narrow(msg);
+    EXPECT_EQ(ReadFile(out), text);
+    EXPECT_EQ(ReadFile(files / "readme.txt"), text);
+    oci_free_dataset(&ds);
+}
+
 TEST_F(LobTest, DisplayTextsFlagsAndTheClobBudget) {
     CountLobCalls();
     OraDataset ds{};

@@ -113,7 +113,7 @@ TEST_F(DemoTest, AnOlderDemoGetsTheLaterObjectsOnce) {
         ASSERT_EQ(s.exec("drop materialized view 部署別給与_MV"), 0) << s.errorText();
         s.logoff();
     }
-    EXPECT_EQ(oci::testing::sqlite_run(catalog, "pragma user_version"), "2\n");
+    EXPECT_EQ(oci::testing::sqlite_run(catalog, "pragma user_version"), "3\n");
     EXPECT_EQ(oci::testing::sqlite_run(catalog, "pragma user_version = 1"), "");
     {
         Session8 s(api);
@@ -122,10 +122,46 @@ TEST_F(DemoTest, AnOlderDemoGetsTheLaterObjectsOnce) {
         ASSERT_EQ(s.exec("drop materialized view 部署別給与_MV"), 0) << s.errorText();
         s.logoff();
     }
-    EXPECT_EQ(oci::testing::sqlite_run(catalog, "pragma user_version"), "2\n");
+    EXPECT_EQ(oci::testing::sqlite_run(catalog, "pragma user_version"), "3\n");
     Session8 s(api);
     ASSERT_EQ(s.logon("demo", "demo", "demo"), 0) << s.errorText();
     EXPECT_EQ(s.value(mview), "<ERR 942>");
+}
+
+// A demo an older build made names, as its BFILE directory, the temporary
+// folder it was built in: its next attach points the directory at the demo's
+// own files, once, and leaves any other path as it is.
+TEST_F(DemoTest, AnOlderDemoFindsItsFilesAgain) {
+    const std::string demo = (home->dir / "db" / "demo").string();
+    const std::string catalog = demo + "/catalog.db";
+    const std::string path = "select directory_path from all_directories where directory_name = 'DEMO_DIR'";
+    {
+        Session8 s(api);
+        ASSERT_EQ(s.logon("demo", "demo", "demo"), 0) << s.errorText();
+        EXPECT_EQ(s.value(path), demo + "/files");
+    }
+    auto age = [&](const std::string& dir) {
+        EXPECT_EQ(oci::testing::sqlite_run(
+                      catalog, "update directories set directory_path = '" + dir +
+                                   "' where directory_name = 'DEMO_DIR'; pragma user_version = 2"),
+                  "");
+    };
+    for (const std::string& old : {demo + ".new-4242/files", std::string("/elsewhere/demo.new-17/files")}) {
+        age(old);
+        Session8 s(api);
+        ASSERT_EQ(s.logon("demo", "demo", "demo"), 0) << s.errorText();
+        EXPECT_EQ(s.value(path), demo + "/files") << old;
+    }
+    EXPECT_EQ(oci::testing::sqlite_run(catalog, "pragma user_version"), "3\n");
+    // Folders that are there, and other names, are the user's own.
+    std::filesystem::create_directories(home->dir / "db" / "demo.new-99" / "files");
+    for (const std::string& own :
+         {demo + ".new-99/files", demo + ".new-x1/files", demo + "/mine", std::string("/srv/files")}) {
+        age(own);
+        Session8 s(api);
+        ASSERT_EQ(s.logon("demo", "demo", "demo"), 0) << s.errorText();
+        EXPECT_EQ(s.value(path), own);
+    }
 }
 
 TEST_F(DemoTest, EveryTypeDescribes) {
