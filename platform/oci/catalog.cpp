@@ -178,7 +178,6 @@ const View kViews[] = {
      "ora_updatable(owner, table_name, column_name, 'U', updatable) AS UPDATABLE, "
      "ora_updatable(owner, table_name, column_name, 'I', updatable) AS INSERTABLE, "
      "ora_updatable(owner, table_name, column_name, 'D', updatable) AS DELETABLE FROM main.tab_columns"},
-    {"DUAL", "SELECT 'X' AS DUMMY"},
 };
 
 bool run(sqlite3* db, const std::string& sql) {
@@ -358,6 +357,85 @@ const sqlite3_module& nlsModule() {
     return m;
 }
 
+// DUAL: one row whose one column is declared VARCHAR2(1), so that a query of
+// it describes DUMMY by that type wherever it is named, "*" included.
+const char* const kDual = "DUAL";
+
+int dualConnect(sqlite3* db, void*, int, const char* const*, sqlite3_vtab** out, char**) {
+    int rc = sqlite3_declare_vtab(db, "CREATE TABLE x(DUMMY VARCHAR2(1))");
+    if (rc != SQLITE_OK) return rc;
+    sqlite3_vtab_config(db, SQLITE_VTAB_INNOCUOUS);
+    *out = new sqlite3_vtab();
+    return SQLITE_OK;
+}
+
+int dualBestIndex(sqlite3_vtab*, sqlite3_index_info* info) {
+    info->estimatedCost = 1;
+    info->estimatedRows = 1;
+    return SQLITE_OK;
+}
+
+int dualDisconnect(sqlite3_vtab* t) {
+    delete t;
+    return SQLITE_OK;
+}
+
+struct DualCursor : sqlite3_vtab_cursor {
+    bool done = false;
+};
+
+int dualOpen(sqlite3_vtab*, sqlite3_vtab_cursor** out) {
+    *out = new DualCursor();
+    return SQLITE_OK;
+}
+
+int dualClose(sqlite3_vtab_cursor* c) {
+    delete static_cast<DualCursor*>(c);
+    return SQLITE_OK;
+}
+
+int dualFilter(sqlite3_vtab_cursor* c, int, const char*, int, sqlite3_value**) {
+    static_cast<DualCursor*>(c)->done = false;
+    return SQLITE_OK;
+}
+
+int dualNext(sqlite3_vtab_cursor* c) {
+    static_cast<DualCursor*>(c)->done = true;
+    return SQLITE_OK;
+}
+
+int dualEof(sqlite3_vtab_cursor* c) {
+    return static_cast<DualCursor*>(c)->done;
+}
+
+int dualColumn(sqlite3_vtab_cursor*, sqlite3_context* ctx, int) {
+    sqlite3_result_text(ctx, "X", 1, SQLITE_STATIC);
+    return SQLITE_OK;
+}
+
+int dualRowid(sqlite3_vtab_cursor*, sqlite3_int64* row) {
+    *row = 1;
+    return SQLITE_OK;
+}
+
+const sqlite3_module& dualModule() {
+    static const sqlite3_module m = [] {
+        sqlite3_module k{};
+        k.xConnect = dualConnect;
+        k.xBestIndex = dualBestIndex;
+        k.xDisconnect = dualDisconnect;
+        k.xOpen = dualOpen;
+        k.xClose = dualClose;
+        k.xFilter = dualFilter;
+        k.xNext = dualNext;
+        k.xEof = dualEof;
+        k.xColumn = dualColumn;
+        k.xRowid = dualRowid;
+        return k;
+    }();
+    return m;
+}
+
 } // namespace
 
 void openCatalog(Session& s) {
@@ -382,11 +460,12 @@ void openCatalog(Session& s) {
     };
     sqlite3_create_module(s.conn, kNlsSession, &nlsModule(), &s.nlsSession);
     sqlite3_create_module(s.conn, kNlsDatabase, &nlsModule(), &s.nlsDatabase);
+    sqlite3_create_module(s.conn, kDual, &dualModule(), nullptr);
 }
 
 bool dictionaryView(Session& s, const std::string& name, TableRef& out) {
     if (viewHidden(name)) return false;
-    if (name == kNlsSession || name == kNlsDatabase) {
+    if (name == kNlsSession || name == kNlsDatabase || name == kDual) {
         // Tables without a schema of their own, always there.
         out = tableRef("main", name, true);
     } else {

@@ -1294,6 +1294,8 @@ bool Translator::resolveDeferred(Deferred& d) {
                 // The hidden row id of a simple query, for LOB locators.
                 if (!ref.rowidColumn.empty())
                     pieces_[d.piece].text = ", " + q + "." + ref.rowidColumn + " AS \"ORA$ROWID\"";
+                else
+                    out_.hiddenRowid = false; // none to read (DUAL, an index-organised table)
                 return true;
             }
             if (ref.rowidColumn.empty() && !ref.pkColumns.empty()) {

@@ -294,6 +294,21 @@ TEST_F(SemanticsTest, ExpressionsDescribeByTheirOperandsTypes) {
             EXPECT_EQ(size, 1) << "dual.dummy";
         }
     }
+    // DUAL's column read through "*" is the same VARCHAR2(1).
+    for (const char* star :
+         {"select * from dual", "select d.*, 1 from dual d", "select * from dual, t where id = 1"}) {
+        api.OCIStmtPrepare(st, s->err, reinterpret_cast<const OraText*>(star), ub4(std::strlen(star)), 1, 0);
+        ASSERT_EQ(api.OCIStmtExecute(s->svc, st, s->err, 1, 0, nullptr, nullptr, OCI_DESCRIBE_ONLY), 0)
+            << s->errorText();
+        void* p = nullptr;
+        ASSERT_EQ(api.OCIParamGet(st, OCI_HTYPE_STMT, s->err, &p, 1), 0);
+        ub2 type = 0, size = 0;
+        api.OCIAttrGet(p, OCI_DTYPE_PARAM, &type, nullptr, OCI_ATTR_DATA_TYPE, s->err);
+        api.OCIAttrGet(p, OCI_DTYPE_PARAM, &size, nullptr, OCI_ATTR_DATA_SIZE, s->err);
+        EXPECT_EQ(type, SQLT_CHR) << star;
+        EXPECT_EQ(size, 1) << star;
+        EXPECT_EQ(s->value(star), "X");
+    }
     api.OCIHandleFree(st, OCI_HTYPE_STMT);
     std::vector<Row> rows;
     ASSERT_EQ(s->query(sql, rows), 0) << s->errorText();
