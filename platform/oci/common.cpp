@@ -451,6 +451,7 @@ int sessionLoss(const char* entry, Session* sess) {
     if (sess) {
         sqlite3_exec(sess->conn, "ROLLBACK", nullptr, nullptr, nullptr);
         sess->inTransaction = false;
+        sess->earlySavepoints.clear();
         sess->lost = true;
     }
     return 3113;

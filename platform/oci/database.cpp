@@ -300,10 +300,13 @@ bool Session::beginWrite(bool nowait, OraError& err) {
         return false;
     }
     inTransaction = true;
+    for (const std::string& name : earlySavepoints) execSql(conn, "SAVEPOINT " + name);
+    earlySavepoints.clear();
     return true;
 }
 
 bool Session::commit(OraError& err) {
+    earlySavepoints.clear();
     if (!inTransaction) return true;
     int rc = sqlite3_exec(conn, "COMMIT", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
@@ -315,9 +318,30 @@ bool Session::commit(OraError& err) {
 }
 
 bool Session::rollback(OraError&) {
+    earlySavepoints.clear();
     if (!inTransaction) return true;
     sqlite3_exec(conn, "ROLLBACK", nullptr, nullptr, nullptr);
     inTransaction = sqlite3_get_autocommit(conn) == 0;
+    return true;
+}
+
+bool Session::savepoint(const std::string& name, OraError& err) {
+    if (inTransaction) return exec("SAVEPOINT " + name, err);
+    // Set again, a savepoint moves.
+    earlySavepoints.erase(std::remove(earlySavepoints.begin(), earlySavepoints.end(), name),
+                          earlySavepoints.end());
+    earlySavepoints.push_back(name);
+    return true;
+}
+
+bool Session::rollbackTo(const std::string& name, OraError& err) {
+    if (inTransaction) return exec("ROLLBACK TO " + name, err);
+    auto at = std::find(earlySavepoints.begin(), earlySavepoints.end(), name);
+    if (at == earlySavepoints.end()) {
+        err = makeError(1086);
+        return false;
+    }
+    earlySavepoints.erase(at + 1, earlySavepoints.end());
     return true;
 }
 

@@ -286,6 +286,13 @@ struct Session : Resolver {
     bool beginWrite(bool nowait, OraError& err);
     bool commit(OraError& err);
     bool rollback(OraError& err);
+    // SAVEPOINT and ROLLBACK TO SAVEPOINT (name as SQL text, quoted). A savepoint
+    // takes no lock: one set before the transaction's first write is kept here
+    // and set in SQLite when that write begins the transaction; a rollback to
+    // it before then has nothing to undo.
+    bool savepoint(const std::string& name, OraError& err);
+    bool rollbackTo(const std::string& name, OraError& err);
+    std::vector<std::string> earlySavepoints;
     void attachAll();
 
     // Resolver

@@ -921,13 +921,12 @@ int stmtExecute(Stmt& s, Session& sess, ub4 iters, bool describeOnly, OraError& 
         s.executed = true;
         return 0;
     case Kind::Savepoint:
-        if (!describeOnly && (!sess.beginWrite(false, e) || !sess.exec(t.sql, e))) return failed(e);
+        if (!describeOnly && !sess.savepoint(t.sql.substr(t.sql.find(' ') + 1), e)) return failed(e);
         s.executed = true;
         return 0;
     case Kind::RollbackTo:
         if (describeOnly) return 0;
-        if (!sess.inTransaction) return failed(makeError(1086, t.words.empty() ? "" : t.words[0]));
-        if (!sess.exec(t.sql, e)) {
+        if (!sess.rollbackTo(t.sql.substr(std::strlen("ROLLBACK TO ")), e)) {
             if (e.code == 1086) e = makeError(1086, t.words[0]);
             return failed(e);
         }

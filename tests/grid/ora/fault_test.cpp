@@ -154,6 +154,28 @@ TEST_P(ConstraintTest, ConstraintErrorsNameTheRowInEveryBatch) {
 
 INSTANTIATE_TEST_SUITE_P(BothCallSets, ConstraintTest, ::testing::Values(0, 1));
 
+// A row another session holds: after the wait the save fails with the lock's
+// error, not with a failed rollback, and keeps every edit; once the other
+// session's transaction ends the same edits are saved.
+TEST_F(FaultTest, ALockHeldElsewhereFailsTheSaveWithItsError) {
+    MakeTable();
+    BindTable();
+    Set(5, 2, u"mine");
+    Exec(other, u"update f set v = 'theirs' where id = 6");
+    Outcome o = FailingSave();
+    EXPECT_EQ(o.rc, ORARC_ORACLE_ERROR);
+    EXPECT_EQ(
+        o.msg.rfind("update error\nORA-00054: resource busy and acquire with NOWAIT specified or timeout "
+                    "expired",
+                    0),
+        0u)
+        << o.msg;
+    EXPECT_EQ(o.row, 5);
+    Exec(other, u"rollback");
+    GoodSave();
+    EXPECT_EQ(Rows(other, u"select v from f where id in (6, 7) order by id"), "mine\nv7\n");
+}
+
 TEST_F(FaultTest, RowsChangedByAnotherSessionAreNamed) {
     MakeTable();
     for (int k : kRows) {

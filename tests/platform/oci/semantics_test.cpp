@@ -405,6 +405,40 @@ TEST_F(SemanticsTest, WhatTheStandInDoesNotDoIsRefused) {
     EXPECT_EQ(other.exec("select id from t where id = 4 for update nowait"), 0) << other.errorText();
 }
 
+// A savepoint takes no lock, as Oracle's takes none: set while another
+// session writes, it is there to roll back to after a write of this session
+// met that lock. Set before the first write it still marks the transaction's
+// start; set again it moves.
+TEST_F(SemanticsTest, SavepointsTakeNoLock) {
+    ASSERT_EQ(s->exec("commit"), 0);
+    Session8 other(api);
+    ASSERT_EQ(other.logon("system", "manager"), 0);
+    ASSERT_EQ(other.exec("update t set n = 9 where id = 2"), 0);
+    ASSERT_EQ(s->exec("savepoint tavex_p1"), 0) << s->errorText();
+    EXPECT_EQ(s->exec("select id from t where id = 1 for update nowait"), -1);
+    EXPECT_EQ(s->errorCode(), 54);
+    EXPECT_EQ(s->exec("rollback to tavex_p1"), 0) << s->errorText();
+    EXPECT_EQ(s->exec("rollback to elsewhere"), -1);
+    EXPECT_EQ(s->errorCode(), 1086);
+    ASSERT_EQ(other.exec("rollback"), 0);
+
+    ASSERT_EQ(s->exec("savepoint a"), 0);
+    ASSERT_EQ(s->exec("savepoint b"), 0);
+    ASSERT_EQ(s->exec("savepoint a"), 0);
+    ASSERT_EQ(s->exec("update t set n = 7 where id = 1"), 0) << s->errorText();
+    ASSERT_EQ(s->exec("savepoint c"), 0);
+    ASSERT_EQ(s->exec("update t set n = 8 where id = 1"), 0);
+    ASSERT_EQ(s->exec("rollback to c"), 0) << s->errorText();
+    EXPECT_EQ(column("select n from t where id = 1"), "7");
+    ASSERT_EQ(s->exec("rollback to a"), 0) << s->errorText();
+    EXPECT_EQ(column("select n from t where id = 1"), "3");
+    EXPECT_EQ(s->exec("rollback to c"), -1);
+    ASSERT_EQ(s->exec("rollback to b"), 0) << s->errorText();
+    ASSERT_EQ(s->exec("commit"), 0);
+    EXPECT_EQ(s->exec("rollback to b"), -1);
+    EXPECT_EQ(s->errorCode(), 1086);
+}
+
 TEST_F(SemanticsTest, PlaceholdersOnlyOutsideLiteralsAndComments) {
     auto bind8 = [&](const char* sql) {
         OCIStmt* st = nullptr;
