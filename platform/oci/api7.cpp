@@ -15,10 +15,20 @@ Stmt* cdaStmt(Cda_Def* cda) {
     return cda ? as<Stmt>(cda->rcsp, OCI_HTYPE_STMT) : nullptr;
 }
 
+// Keeps an error of a logon's or cursor's call for oerhms, which gives its
+// whole text (the constraint a statement broke, for one).
+void remember(Cda_Def* area, const OraError& e) {
+    if (!area) return;
+    SvcCtxH* svc = ldaSvc(area);
+    if (Stmt* s = cdaStmt(area)) svc = s->svc;
+    if (svc) svc->lastError7 = e;
+}
+
 sword ldaFail(Lda_Def* lda, int code) {
     if (lda) {
         lda->rc = ub2(code);
         lda->v2_rc = sb2(-code);
+        remember(lda, makeError(code));
     }
     return code;
 }
@@ -28,6 +38,7 @@ sword cdaFail(Cda_Def* cda, const OraError& e) {
         cda->rc = ub2(e.code);
         cda->v2_rc = sb2(-e.code);
         if (e.offset >= 0) cda->peo = ub2(e.offset);
+        remember(cda, e);
     }
     return e.code;
 }
@@ -46,6 +57,7 @@ bool injected7(const char* entry, Cda_Def* area, Session* sess = nullptr) {
         if (area) {
             area->rc = ub2(code);
             area->v2_rc = sb2(-code);
+            remember(area, makeError(code));
         }
         return true;
     }
@@ -126,10 +138,16 @@ OCI_EXPORT sword ologof(Lda_Def* lda) {
     return 0;
 }
 
-OCI_EXPORT sword oerhms(Lda_Def*, sb2 rcode, OraText* buf, sword bufsiz) {
+OCI_EXPORT sword oerhms(Lda_Def* lda, sb2 rcode, OraText* buf, sword bufsiz) {
     if (!buf || bufsiz <= 0) return 0;
-    std::string text = formatError(makeError(rcode < 0 ? -rcode : rcode));
-    copyOut(Codec{65001}, text, reinterpret_cast<char*>(buf), size_t(bufsiz));
+    const int code = rcode < 0 ? -rcode : rcode;
+    // The logon's last error when it is this one: its text names what it names.
+    SvcCtxH* svc = ldaSvc(lda);
+    const Codec codec = svc ? svc->env->codec : Codec{65001};
+    std::string text;
+    codec.fromUtf8(formatError(svc && svc->lastError7.code == code ? svc->lastError7 : makeError(code)),
+                   text);
+    copyOut(codec, text, reinterpret_cast<char*>(buf), size_t(bufsiz));
     return sword(std::strlen(reinterpret_cast<char*>(buf)));
 }
 

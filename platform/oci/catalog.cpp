@@ -36,6 +36,10 @@ CREATE TABLE IF NOT EXISTS comments(
 CREATE TABLE IF NOT EXISTS constraints(
   owner TEXT NOT NULL, constraint_name TEXT NOT NULL, constraint_type TEXT, table_name TEXT, index_name TEXT,
   PRIMARY KEY(owner, constraint_name));
+CREATE TABLE IF NOT EXISTS ref_constraints(
+  owner TEXT NOT NULL, constraint_name TEXT NOT NULL, table_name TEXT NOT NULL, columns TEXT NOT NULL,
+  r_table TEXT NOT NULL, r_constraint_name TEXT, delete_rule TEXT NOT NULL,
+  PRIMARY KEY(owner, constraint_name));
 CREATE TABLE IF NOT EXISTS indexes(
   owner TEXT NOT NULL, index_name TEXT NOT NULL, table_owner TEXT, table_name TEXT, uniqueness TEXT,
   tablespace_name TEXT, PRIMARY KEY(owner, index_name));
@@ -132,10 +136,12 @@ const View kViews[] = {
     {"ALL_IND_COLUMNS",
      "SELECT index_owner AS INDEX_OWNER, index_name AS INDEX_NAME, table_owner AS TABLE_OWNER, table_name AS "
      "TABLE_NAME, column_name AS COLUMN_NAME, column_position AS COLUMN_POSITION FROM main.ind_columns"},
-    {"ALL_CONSTRAINTS", "SELECT owner AS OWNER, constraint_name AS CONSTRAINT_NAME, constraint_type AS "
-                        "CONSTRAINT_TYPE, table_name "
-                        "AS TABLE_NAME, 'ENABLED' AS STATUS, owner AS INDEX_OWNER, index_name AS INDEX_NAME "
-                        "FROM main.constraints"},
+    {"ALL_CONSTRAINTS",
+     "SELECT c.owner AS OWNER, c.constraint_name AS CONSTRAINT_NAME, c.constraint_type AS CONSTRAINT_TYPE, "
+     "c.table_name AS TABLE_NAME, CASE WHEN r.owner IS NULL THEN NULL ELSE c.owner END AS R_OWNER, "
+     "r.r_constraint_name AS R_CONSTRAINT_NAME, r.delete_rule AS DELETE_RULE, 'ENABLED' AS STATUS, "
+     "c.owner AS INDEX_OWNER, c.index_name AS INDEX_NAME FROM main.constraints c LEFT JOIN "
+     "main.ref_constraints r ON r.owner = c.owner AND r.constraint_name = c.constraint_name"},
     {"ALL_SEQUENCES",
      "SELECT sequence_owner AS SEQUENCE_OWNER, sequence_name AS SEQUENCE_NAME, min_value AS MIN_VALUE, "
      "max_value "
@@ -697,9 +703,18 @@ void recordConstraints(Session& s, const TableRef& t, const std::vector<Constrai
                  "(SELECT index_name FROM main.constraints WHERE owner = ?1 AND table_name = ?2)",
                  {owner, name});
         runBound(db, "DELETE FROM main.constraints WHERE owner = ?1 AND table_name = ?2", {owner, name});
+        runBound(db, "DELETE FROM main.ref_constraints WHERE owner = ?1 AND table_name = ?2", {owner, name});
     }
     for (const ConstraintDef& c : cs) {
         const std::string type(1, c.type);
+        if (c.type == 'R') {
+            runBound(db, "INSERT OR REPLACE INTO main.constraints VALUES (?1, ?3, 'R', ?2, NULL)",
+                     {owner, name, &c.name});
+            const std::string columns = joinNames(c.columns);
+            runBound(db, "INSERT OR REPLACE INTO main.ref_constraints VALUES (?1, ?3, ?2, ?4, ?5, ?6, ?7)",
+                     {owner, name, &c.name, &columns, &c.refTable, &c.refConstraint, &c.deleteRule});
+            continue;
+        }
         bool key = c.type != 'C';
         runBound(db, "INSERT OR REPLACE INTO main.constraints VALUES (?1, ?3, ?4, ?2, ?5)",
                  {owner, name, &c.name, &type, key ? &c.name : nullptr});
@@ -770,6 +785,7 @@ void registerObject(Session& s, const TableRef& t, const char* type, bool add) {
     for (const char* sql : {"DELETE FROM main.tab_columns WHERE owner = ?1 AND table_name = ?2",
                             "DELETE FROM main.comments WHERE owner = ?1 AND table_name = ?2",
                             "DELETE FROM main.constraints WHERE owner = ?1 AND table_name = ?2",
+                            "DELETE FROM main.ref_constraints WHERE owner = ?1 AND table_name = ?2",
                             "DELETE FROM main.indexes WHERE table_owner = ?1 AND table_name = ?2",
                             "DELETE FROM main.ind_columns WHERE table_owner = ?1 AND table_name = ?2",
                             "DELETE FROM main.tab_info WHERE owner = ?1 AND table_name = ?2",

@@ -4,6 +4,8 @@
 #include "internal.h"
 #include "values.h"
 
+#include <functional>
+
 namespace oci {
 
 extern const char* const kCatalogTables;
@@ -27,6 +29,20 @@ void nameConstraints(Session& s, Translation& t);
 // Lists the table's key and check constraints in the dictionary, keys with their
 // unique index of the same name; replace: the table's earlier ones go first.
 void recordConstraints(Session& s, const TableRef& t, const std::vector<ConstraintDef>& cs, bool replace);
+// Column names as the dictionary keeps a list of them (separated by char(1)).
+std::string joinNames(const std::vector<std::string>& names);
+// Matches each foreign key of a CREATE TABLE (named already) to the key of
+// the table it references: its primary key when no columns are named (2268
+// without one), else the primary or unique key over those columns (2270).
+OraError matchForeignKeys(Session& s, Translation& t);
+// The error of DML that broke a foreign key, which SQLite reports without
+// naming it: 2291 (a row without its parent) or 2292 (a parent without its
+// children), naming the constraint. rerun runs the same iteration again (its
+// SQLite result); it runs with the checks deferred inside a savepoint, whose
+// rollback then undoes it.
+OraError foreignKeyViolation(Session& s, const Translation& t, const std::function<int()>& rerun);
+// Whether a foreign key of another table references t.
+bool referencedElsewhere(Session& s, const TableRef& t);
 // "OWNER.NAME" of the table's unique constraint or index over exactly these columns, or "".
 std::string uniqueConstraintName(Session& s, const TableRef& t, const std::vector<std::string>& columns);
 // Keeps the column defaults as the DDL wrote them (column, text), for the dictionary.

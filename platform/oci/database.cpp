@@ -263,6 +263,8 @@ bool Session::open(OraError& err) {
     sqlite3_extended_result_codes(conn, 0);
     useWal(conn);
     execSql(conn, "PRAGMA case_sensitive_like=ON");
+    // Foreign keys are checked (SQLite checks them only when asked, per connection).
+    execSql(conn, "PRAGMA foreign_keys=ON");
     // The dictionary views in catalog.db call this library's functions.
     sqlite3_db_config(conn, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 1, nullptr);
     // A catalogue made by an older build may lack the later tables.

@@ -116,6 +116,7 @@ struct SvcCtxH : Handle {
     ServerH* server = nullptr;
     SessionH* session = nullptr;
     bool internal = false; // made by olog: its environment goes at logoff
+    OraError lastError7;   // the Oracle 7 calls' last error, whose text oerhms gives
     explicit SvcCtxH(Env* e) : Handle(OCI_HTYPE_SVCCTX, e) {}
     ~SvcCtxH() override;
 };

@@ -119,7 +119,14 @@ OraError sqliteError(Session& s, int rc, const Translation* t, int outOffset) {
         size_t dot = col.find('.');
         std::string q = "\"" + owner + "\".\"" + col.substr(0, dot) + "\".\"" +
                         (dot == std::string::npos ? col : col.substr(dot + 1)) + "\"";
-        e = makeError(t && t->kind == Kind::Update ? 1407 : 1400, q);
+        // Another table's column is updated: a foreign key's ON DELETE SET NULL.
+        bool update = t && (t->kind == Kind::Update ||
+                            (dot != std::string::npos && col.substr(0, dot) != t->target.name));
+        e = makeError(update ? 1407 : 1400, q);
+    } else if (msg.find("FOREIGN KEY constraint failed") != std::string::npos) {
+        // Which key, the statement's runner finds out.
+        e = makeError(t && t->kind == Kind::Delete ? 2292 : 2291,
+                      t ? t->target.owner + ".SYS_C_" + t->target.name : "");
     } else if (msg.find(" values for ") != std::string::npos && msg.find("ORA$SRC") != std::string::npos) {
         // A query inserted with more or fewer columns than named.
         int values = 0, columns = 0;
@@ -738,10 +745,19 @@ bool runIteration(Stmt& s, Session& sess, ub4 k, OraError& err) {
     }
     if (rc != SQLITE_DONE) {
         err = sqliteError(sess, rc, &s.tr, -1);
+        const bool foreignKey = std::strstr(sqlite3_errmsg(sess.conn), "FOREIGN KEY constraint failed");
         sqlite3_reset(s.st);
         if (returning)
             sqlite3_exec(sess.conn, "ROLLBACK TO ora_returning; RELEASE ora_returning", nullptr, nullptr,
                          nullptr);
+        if (foreignKey)
+            err = foreignKeyViolation(sess, s.tr, [&] {
+                OraError ignored;
+                int r = bindAll(s, k, ignored) ? SQLITE_ROW : SQLITE_ERROR;
+                while (r == SQLITE_ROW) r = sqlite3_step(s.st);
+                sqlite3_reset(s.st);
+                return r;
+            });
         return false;
     }
     s.rowCount += ub4(sqlite3_changes(sess.conn));
@@ -957,7 +973,15 @@ int stmtExecute(Stmt& s, Session& sess, ub4 iters, bool describeOnly, OraError& 
                 registerObject(sess, old, "VIEW", false);
             }
         }
-        if (t.kind == Kind::CreateTable) nameConstraints(sess, s.tr);
+        if (t.kind == Kind::CreateTable) {
+            nameConstraints(sess, s.tr);
+            OraError keys = matchForeignKeys(sess, s.tr);
+            if (!keys.empty()) return failed(keys);
+        }
+        // A table another table's foreign key references stays; CASCADE
+        // CONSTRAINTS, which would take that key from the other table, is not done.
+        if (t.kind == Kind::DropTable && referencedElsewhere(sess, t.target))
+            return failed(makeError(t.words.empty() ? 2449 : 3001));
         if (std::getenv("TAVRELIX_OCI_TRACE"))
             std::fprintf(stderr, "oci: %s\n    -> %s\n", s.sql.c_str(), t.sql.c_str());
         int rc = sqlite3_exec(sess.conn, t.sql.c_str(), nullptr, nullptr, nullptr);

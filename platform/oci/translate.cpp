@@ -216,6 +216,8 @@ private:
     std::string nameText(size_t from, size_t to) const;
     bool simpleStatement();
     bool tableBody(size_t from, size_t to, std::string& out);
+    bool foreignKey(size_t& k, size_t to, const std::string& column, const std::string& constraintName,
+                    std::string& out);
     std::string expressionType(size_t a, size_t b, const std::map<std::string, std::string>& types) const;
 };
 
@@ -1160,6 +1162,7 @@ bool Translator::emitSetList(size_t& i, size_t end) {
         if (e == i) return fail(936, e < end ? toks_[e].off : int(sql_.size()));
         auto it = std::find_if(cols.begin(), cols.end(), [&](const TableColumn& c) { return c.name == col; });
         if (it == cols.end()) return fail(904, colOff, quote(col));
+        out_.setColumns.push_back(col);
         emit(quote(col) + " =", colOff);
         bool ok;
         checkWrap(t, *it, true, i, e, ok);
@@ -1787,10 +1790,6 @@ bool Translator::tableBody(size_t from, size_t to, std::string& out) {
     auto original = [&](size_t a, size_t b) {
         return sql_.substr(size_t(toks_[a].off), size_t(toks_[b - 1].off + toks_[b - 1].len - toks_[a].off));
     };
-    // Foreign keys are not kept: refused rather than accepted and never enforced.
-    for (size_t q = from; q < to; ++q)
-        if (isWord(q, "REFERENCES") || (isWord(q, "FOREIGN") && isWord(q + 1, "KEY")))
-            return fail(3001, toks_[q].off);
     while (k < to) {
         const Tok& t = toks_[k];
         if (itemStart && depth == 0 && (t.t == T::Ident || t.t == T::QIdent) &&
@@ -1857,6 +1856,11 @@ bool Translator::tableBody(size_t from, size_t to, std::string& out) {
             constraintName = toks_[k + 1].text;
             out += " CONSTRAINT " + quote(constraintName);
             k += 2;
+            continue;
+        }
+        if (depth == 0 && (isWord(k, "REFERENCES") || (isWord(k, "FOREIGN") && isWord(k + 1, "KEY")))) {
+            if (!foreignKey(k, to, column, constraintName, out)) return false;
+            constraintName.clear();
             continue;
         }
         if (depth == 0 &&
@@ -1948,6 +1952,103 @@ bool Translator::tableBody(size_t from, size_t to, std::string& out) {
             out += " " + t.text;
         ++k;
     }
+    return true;
+}
+
+// A foreign key: REFERENCES after a column, or a table's FOREIGN KEY (...)
+// REFERENCES. SQLite keeps it as a foreign key of its own, checked at the end
+// of each statement as Oracle checks one: its parent must be in the same
+// schema (one database file), and it is neither deferred nor disabled. ALTER
+// TABLE cannot add one to SQLite's table.
+bool Translator::foreignKey(size_t& k, size_t to, const std::string& column,
+                            const std::string& constraintName, std::string& out) {
+    const int at = toks_[k].off;
+    if (out_.kind != Kind::CreateTable) return fail(3001, at);
+    auto end = [&](size_t q) { return q < to ? toks_[q].off : int(sql_.size()); };
+    // A parenthesised list of column names; k after it.
+    auto names = [&](std::vector<std::string>& into) {
+        size_t m = matchParen(k, to);
+        if (m >= to) return fail(907, toks_[k].off);
+        bool want = true;
+        for (size_t q = k + 1; q < m; ++q) {
+            if (want && (toks_[q].t == T::Ident || toks_[q].t == T::QIdent)) {
+                into.push_back(toks_[q].text);
+                want = false;
+            } else if (!want && isOp(q, ",")) {
+                want = true;
+            } else {
+                return fail(want ? 904 : 907, toks_[q].off);
+            }
+        }
+        if (want) return fail(904, toks_[m].off);
+        k = m + 1;
+        return true;
+    };
+    ConstraintDef c;
+    c.type = 'R';
+    c.name = constraintName;
+    c.offset = at;
+    const bool tableLevel = isWord(k, "FOREIGN");
+    if (tableLevel) {
+        k += 2;
+        if (!isOp(k, "(")) return fail(906, end(k));
+        if (!names(c.columns)) return false;
+        if (!isWord(k, "REFERENCES")) return fail(905, end(k));
+    } else {
+        if (column.empty()) return fail(904, at);
+        c.columns.push_back(column);
+    }
+    ++k;
+    std::string owner, name;
+    int off;
+    if (!emitName(k, to, owner, name, off)) return false;
+    const std::string& schema = out_.target.owner;
+    if ((owner.empty() ? schema_ : owner) == schema && name == out_.target.name) {
+        c.refTable = name;
+    } else {
+        TableRef ref;
+        if (!r_.findTable(owner, name, ref)) return fail(942, off);
+        if (ref.view || ref.mview) return fail(2270, at);
+        if (ref.owner != schema) return fail(3001, off);
+        c.refTable = ref.name;
+    }
+    if (isOp(k, "(") && !names(c.refColumns)) return false;
+    if (!c.refColumns.empty() && c.refColumns.size() != c.columns.size()) return fail(2256, at);
+    c.deleteRule = "NO ACTION";
+    if (isWord(k, "ON")) {
+        if (isWord(k + 1, "DELETE") && isWord(k + 2, "CASCADE")) {
+            c.deleteRule = "CASCADE";
+            k += 3;
+        } else if (isWord(k + 1, "DELETE") && isWord(k + 2, "SET") && isWord(k + 3, "NULL")) {
+            c.deleteRule = "SET NULL";
+            k += 4;
+        } else {
+            return fail(905, end(k + 1));
+        }
+    }
+    for (;;) {
+        if ((isWord(k, "NOT") && isWord(k + 1, "DEFERRABLE")) ||
+            (isWord(k, "INITIALLY") && isWord(k + 1, "IMMEDIATE")))
+            k += 2;
+        else if (isWord(k, "ENABLE") || isWord(k, "VALIDATE"))
+            ++k;
+        else if (isWord(k, "DEFERRABLE") || isWord(k, "INITIALLY") || isWord(k, "DISABLE") ||
+                 isWord(k, "NOVALIDATE") || isWord(k, "RELY"))
+            return fail(3001, toks_[k].off);
+        else
+            break;
+    }
+    auto list = [&](const std::vector<std::string>& cols) {
+        std::string l;
+        for (const std::string& col : cols) l += (l.empty() ? "" : ", ") + quote(col);
+        return " (" + l + ")";
+    };
+    if (c.name.empty()) out += " CONSTRAINT " + quote("ORA$C" + std::to_string(out_.constraints.size()));
+    if (tableLevel) out += " FOREIGN KEY" + list(c.columns);
+    out += " REFERENCES " + quote(c.refTable);
+    if (!c.refColumns.empty()) out += list(c.refColumns);
+    if (c.deleteRule != "NO ACTION") out += " ON DELETE " + c.deleteRule;
+    out_.constraints.push_back(std::move(c));
     return true;
 }
 
@@ -2387,6 +2488,7 @@ bool Translator::run() {
         if (!r_.findTable(owner.empty() ? schema_ : owner, name, ref)) return fail(942, off);
         if (ref.mview) return fail(12083, off, quote(ref.owner) + "." + quote(ref.name));
         out_.target = ref;
+        if (isWord(i, "CASCADE") && isWord(i + 1, "CONSTRAINTS")) out_.words = {"CASCADE CONSTRAINTS"};
         emit("DROP TABLE " + quote(ref.owner) + "." + quote(ref.name), toks_[0].off);
     } else {
         return fail(w0.empty() ? 900 : 3001, toks_[0].off);

@@ -113,13 +113,22 @@ struct SelectItem {
     bool star = false;
 };
 
-// A PRIMARY KEY, UNIQUE or CHECK constraint of CREATE TABLE or ALTER TABLE ADD.
-// An unnamed one is written to SQLite as "ORA$C<k>" (k its index here) until
-// the statement runs and gives it its SYS_C name.
+// A PRIMARY KEY, UNIQUE or CHECK constraint of CREATE TABLE or ALTER TABLE ADD,
+// or a foreign key of CREATE TABLE. An unnamed one is written to SQLite as
+// "ORA$C<k>" (k its index here) until the statement runs and gives it its
+// SYS_C name.
 struct ConstraintDef {
     std::string name; // as written; empty when unnamed
-    char type = 'C';  // 'P', 'U' or 'C'
+    char type = 'C';  // 'P', 'U', 'C' or 'R'
     std::vector<std::string> columns;
+    // A foreign key ('R'): the table it references (in the same schema), the
+    // columns named there (empty: its primary key), the key it matches once
+    // the statement runs, and what deleting a parent row does.
+    std::string refTable;
+    std::vector<std::string> refColumns;
+    std::string refConstraint;
+    std::string deleteRule; // "NO ACTION", "CASCADE" or "SET NULL"
+    int offset = -1;        // the REFERENCES word, for errors
 };
 
 struct Translation {
@@ -142,6 +151,7 @@ struct Translation {
     std::vector<std::pair<std::string, std::string>> defaults;
     std::vector<std::pair<std::string, std::string>> defaultSql; // (column, default as SQLite SQL)
     std::vector<ConstraintDef> constraints;
+    std::vector<std::string> setColumns; // UPDATE: the columns SET names
     // Binds compared with a CHAR column: (bind name, the column's declared type)
     std::vector<std::pair<std::string, std::string>> charBinds;
     bool orReplace = false;

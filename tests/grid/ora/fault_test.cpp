@@ -152,6 +152,65 @@ TEST_P(ConstraintTest, ConstraintErrorsNameTheRowInEveryBatch) {
     EXPECT_EQ(Rows(other, u"select v from f where id = 21"), "changed\n");
 }
 
+// A row that child rows reference is neither deleted nor re-keyed: the save
+// fails on it with the constraint's name and keeps every edit, in every
+// batch; a child row needs its parent. Without them the rows are saved, a
+// child whose key says ON DELETE CASCADE going with its parent.
+TEST_P(ConstraintTest, ForeignKeysKeepTheRowsChildRowsNeed) {
+    MakeTable();
+    Exec(s, u"create table kid (id number primary key, f_id number constraint kid_f references f)");
+    Exec(s, u"create table pet (id number primary key, f_id number references f on delete cascade)");
+    Exec(s, u"insert into pet values (1, 3)");
+    const std::string childFound =
+        "ORA-02292: integrity constraint (SYSTEM.KID_F) violated - child record found";
+    for (int k : kRows) {
+        SCOPED_TRACE(k);
+        Exec(s, (u"insert into kid values (1, " + U(std::to_string(k + 1)) + u")").c_str());
+        Exec(s, u"commit");
+        CEditableOraGridData* g = BindTable();
+        g->DeleteRows(0, 119);
+        Outcome o = FailingSave();
+        EXPECT_EQ(o.rc, ORARC_ORACLE_ERROR);
+        EXPECT_EQ(o.msg.rfind("delete error\n" + childFound, 0), 0u) << o.msg;
+        EXPECT_EQ(o.row, k);
+        BindTable();
+        Set(k, 0, u"1000");
+        o = FailingSave();
+        EXPECT_EQ(o.rc, ORARC_ORACLE_ERROR);
+        EXPECT_EQ(o.msg.rfind("update error\n" + childFound, 0), 0u) << o.msg;
+        EXPECT_EQ(o.row, k);
+        EXPECT_EQ(o.col, 0);
+        Exec(s, u"delete from kid");
+    }
+    Exec(s, u"insert into kid values (1, 1)");
+    Exec(s, u"commit");
+    CEditableOraGridData* g = Bind(Query(u"KID", {u"ID", u"F_ID"}), u"KID");
+    ASSERT_EQ(g->InsertRows(0, 1), 0);
+    Set(1, 0, u"2");
+    Set(1, 1, u"999");
+    tableQuery = u"select id, f_id from kid order by id";
+    Outcome o = FailingSave();
+    EXPECT_EQ(o.rc, ORARC_ORACLE_ERROR);
+    EXPECT_EQ(
+        o.msg.rfind("insert error\nORA-02291: integrity constraint (SYSTEM.KID_F) violated - parent key not "
+                    "found",
+                    0),
+        0u)
+        << o.msg;
+    EXPECT_EQ(o.row, 1);
+    Set(1, 1, u"2");
+    GoodSave();
+    EXPECT_EQ(Rows(other, u"select id || ':' || f_id from kid order by id"), "1:1\n2:2\n");
+
+    Exec(s, u"delete from kid");
+    Exec(s, u"commit");
+    g = BindTable();
+    g->DeleteRows(0, 9);
+    GoodSave();
+    EXPECT_EQ(Rows(other, u"select count(*) from f"), "111\n");
+    EXPECT_EQ(Rows(other, u"select count(*) from pet"), "0\n");
+}
+
 INSTANTIATE_TEST_SUITE_P(BothCallSets, ConstraintTest, ::testing::Values(0, 1));
 
 // A row another session holds: after the wait the save fails with the lock's

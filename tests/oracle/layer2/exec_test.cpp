@@ -85,6 +85,49 @@ TEST_F(ExecTest, DmlDdlAndBindResultsInBothCallSets) {
     }
 }
 
+// A parent row its children need is neither deleted nor re-keyed, a child
+// needs its parent: the layer's message names the constraint in both call
+// sets, and the failing statement changes nothing.
+TEST_F(ExecTest, ForeignKeysNameTheirConstraintInBothCallSets) {
+    for (int oci7 : {0, 1}) {
+        SCOPED_TRACE(oci7);
+        OraSession* s = Session(oci7);
+        ASSERT_NE(s, nullptr);
+        // Every '#' names the call set.
+        auto q = [oci7](std::u16string sql) {
+            for (char16_t& ch : sql)
+                if (ch == u'#') ch = char16_t(u'0' + oci7);
+            return sql;
+        };
+        auto failsWith = [&](const char16_t* sql, const std::string& text) {
+            CString msg;
+            EXPECT_EQ(oci_exec_sql(s, q(sql).c_str(), &msg), ORARC_ORACLE_ERROR) << WideToUtf8(sql);
+            const std::string name = "(SYSTEM.C" + std::to_string(oci7) + "_P)";
+            EXPECT_GE(
+                msg.Find(
+                    Utf8ToWide(("integrity constraint " + name + " violated - " + text).c_str()).c_str()),
+                0)
+                << Narrow(msg);
+        };
+        Exec(s, q(u"create table p# (id number primary key)").c_str());
+        Exec(s, q(u"create table c# (id number, p_id number constraint c#_p references p#)").c_str());
+        for (const char16_t* sql :
+             {u"insert into p# values (1)", u"insert into p# values (2)", u"insert into c# values (1, 1)"})
+            Exec(s, q(sql).c_str());
+        failsWith(u"delete from p#", "child record found");
+        failsWith(u"delete from p# where id = 1", "child record found");
+        failsWith(u"update p# set id = 3 where id = 1", "child record found");
+        failsWith(u"insert into c# values (2, 9)", "parent key not found");
+        Exec(s, q(u"delete from p# where id = 2").c_str());
+        char16_t value[20];
+        ASSERT_EQ(oci_sel_value(s, q(u"select count(*) || '/' || min(id) from p#").c_str(), value,
+                                sizeof value, nullptr, ""),
+                  ORARC_OK);
+        EXPECT_EQ(std::u16string(value), u"1/1");
+        ASSERT_EQ(oci_ora_rollback(s, nullptr), ORARC_OK);
+    }
+}
+
 TEST_F(ExecTest, Oracle8InsertSurvivesTheSwitchAndIsCommittedByOcom) {
     OraSession* s = Logon(0);
     ASSERT_NE(s, nullptr);

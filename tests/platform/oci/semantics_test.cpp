@@ -370,14 +370,132 @@ TEST_F(SemanticsTest, ConstraintsNameTheirViolation) {
     EXPECT_EQ(s->exec("insert into k values (1, 1, 1)"), 0);
     EXPECT_EQ(s->exec("update k set q = -1"), -1);
     EXPECT_EQ(s->errorCode(), 2290);
-    // Foreign keys are refused at CREATE, never accepted and ignored.
-    EXPECT_EQ(s->exec("create table c1 (id number, k_id number references k (id))"), -1);
-    EXPECT_EQ(s->errorCode(), 3001);
+}
+
+// Foreign keys as Oracle keeps them: a child row needs its parent (2291), a
+// parent keeps its children (2292), each naming the constraint as the
+// dictionary lists it; ON DELETE CASCADE and SET NULL act on the children.
+// A failing statement changes nothing, and an array execution keeps the
+// iterations before the failing one.
+TEST_F(SemanticsTest, ForeignKeysKeepChildrenWithTheirParents) {
+    ASSERT_EQ(s->exec("create table p (id number(4) primary key, code varchar2(4) constraint p_code unique)"),
+              0)
+        << s->errorText();
+    for (const char* row : {"1, 'a'", "2, 'b'", "3, 'c'", "4, 'd'"})
+        ASSERT_EQ(s->exec(std::string("insert into p values (") + row + ")"), 0);
+    ASSERT_EQ(s->exec("create table c (id number primary key, p_id number(4) constraint c_p references p, "
+                      "code varchar2(4), foreign key (code) references p (code) on delete cascade)"),
+              0)
+        << s->errorText();
+    ASSERT_EQ(s->exec("create table n (id number, p_id number(4) references p (id) on delete set null, "
+                      "p_must number(4) not null, constraint n_must foreign key (p_must) references p on "
+                      "delete set null)"),
+              0)
+        << s->errorText();
+    const std::string cascade = s->value("select constraint_name from all_constraints where table_name = 'C' "
+                                         "and constraint_type = 'R' and delete_rule = 'CASCADE'");
+    ASSERT_EQ(cascade.rfind("SYS_C", 0), 0u) << cascade;
+    const std::string key = s->value(
+        "select constraint_name from all_constraints where table_name = 'P' and constraint_type = 'P'");
     EXPECT_EQ(
-        s->exec("create table c2 (id number, k_id number, constraint c2_fk foreign key (k_id) references k)"),
-        -1);
-    EXPECT_EQ(s->errorCode(), 3001);
-    EXPECT_EQ(s->value("select count(*) from all_tables where table_name in ('C1', 'C2')"), "0");
+        column("select constraint_name || ' ' || r_owner || '.' || r_constraint_name || ' ' || delete_rule "
+               "from all_constraints where constraint_type = 'R' and table_name = 'C' order by 1"),
+        "C_P SYSTEM." + key + " NO ACTION," + cascade + " SYSTEM.P_CODE CASCADE");
+    auto fails = [&](const std::string& sql, int code, const std::string& name) {
+        EXPECT_EQ(s->exec(sql), -1) << sql;
+        EXPECT_EQ(s->errorCode(), code) << sql;
+        EXPECT_NE(s->errorText().find("(SYSTEM." + name + ")"), std::string::npos)
+            << sql << ": " << s->errorText();
+    };
+    // Children need parents; NULL needs none.
+    fails("insert into c values (1, 9, null)", 2291, "C_P");
+    fails("insert into c values (1, null, 'z')", 2291, cascade);
+    ASSERT_EQ(s->exec("insert into c values (1, 1, null)"), 0) << s->errorText();
+    ASSERT_EQ(s->exec("insert into c values (2, null, 'b')"), 0) << s->errorText();
+    fails("update c set p_id = 7 where id = 1", 2291, "C_P");
+    // Parents keep their children: neither deleted nor re-keyed, and the
+    // statement that tried changes nothing, earlier rows included.
+    fails("delete from p where id = 1", 2292, "C_P");
+    fails("delete from p where id >= 0", 2292, "C_P");
+    fails("update p set id = id + 10 where id in (4, 1)", 2292, "C_P");
+    fails("update p set code = 'x' where id = 2", 2292, cascade);
+    EXPECT_EQ(column("select id || code from p order by id"), "1a,2b,3c,4d");
+    // CASCADE takes the children; SET NULL empties their key, and a key that
+    // must not be NULL keeps its parent.
+    ASSERT_EQ(s->exec("insert into n values (1, 3, 4)"), 0) << s->errorText();
+    ASSERT_EQ(s->exec("delete from p where id = 2"), 0) << s->errorText();
+    EXPECT_EQ(column("select id from c order by id"), "1");
+    ASSERT_EQ(s->exec("delete from p where id = 3"), 0) << s->errorText();
+    EXPECT_EQ(column("select nvl(to_char(p_id), 'null') from n"), "null");
+    EXPECT_EQ(s->exec("delete from p where id = 4"), -1);
+    EXPECT_EQ(s->errorCode(), 1407) << s->errorText();
+    EXPECT_EQ(column("select id from p order by id"), "1,4");
+    // An array delete: the first iteration stays, the second fails.
+    OCIStmt* st = nullptr;
+    api.OCIHandleAlloc(s->env, reinterpret_cast<void**>(&st), OCI_HTYPE_STMT, 0, nullptr);
+    const char* sql = "delete from p where id = :X0";
+    api.OCIStmtPrepare(st, s->err, reinterpret_cast<const OraText*>(sql), ub4(std::strlen(sql)), 1, 0);
+    ASSERT_EQ(s->exec("insert into p values (5, 'e')"), 0);
+    char ids[3][4] = {"5", "1", "4"};
+    OCIBind* b = nullptr;
+    api.OCIBindByName(st, &b, s->err, reinterpret_cast<const OraText*>(":X0"), 3, ids, 4, SQLT_STR, nullptr,
+                      nullptr, nullptr, 0, nullptr, 0);
+    EXPECT_EQ(api.OCIStmtExecute(s->svc, st, s->err, 3, 0, nullptr, nullptr, 0), -1);
+    EXPECT_EQ(s->errorCode(), 2292);
+    EXPECT_NE(s->errorText().find("(SYSTEM.C_P)"), std::string::npos) << s->errorText();
+    ub4 rows = 0;
+    api.OCIAttrGet(st, OCI_HTYPE_STMT, &rows, nullptr, OCI_ATTR_ROW_COUNT, s->err);
+    EXPECT_EQ(rows, 1u);
+    api.OCIHandleFree(st, OCI_HTYPE_STMT);
+    EXPECT_EQ(column("select id from p order by id"), "1,4");
+
+    // A table refers to itself; the Oracle 7 calls get the same errors.
+    ASSERT_EQ(s->exec("create table e (id number primary key, boss number constraint e_boss references e)"),
+              0)
+        << s->errorText();
+    ASSERT_EQ(s->exec("insert into e values (1, null)"), 0);
+    ASSERT_EQ(s->exec("insert into e values (2, 1)"), 0) << s->errorText();
+    fails("insert into e values (3, 4)", 2291, "E_BOSS");
+    fails("delete from e where id = 1", 2292, "E_BOSS");
+    fails("update e set id = 5 where id = 1", 2292, "E_BOSS");
+    fails("update e set boss = 7 where id = 2", 2291, "E_BOSS");
+    ASSERT_EQ(s->exec("delete from e"), 0) << s->errorText();
+    ASSERT_EQ(s->exec("commit"), 0);
+    {
+        Session7 seven(api);
+        ASSERT_EQ(seven.logon("system", "manager"), 0);
+        for (auto [text, code] : {std::pair<const char*, int>{"delete from p where id = 1", 2292},
+                                  {"insert into c values (7, 8, null)", 2291}}) {
+            Cda_Def cda{};
+            ASSERT_EQ(api.oopen(&cda, &seven.lda, nullptr, -1, -1, nullptr, -1), 0);
+            ASSERT_EQ(api.oparse(&cda, reinterpret_cast<OraText*>(const_cast<char*>(text)), -1, 1, 1), 0);
+            EXPECT_NE(api.oexec(&cda), 0) << text;
+            EXPECT_EQ(cda.rc, code) << text;
+            char msg[512] = {};
+            api.oerhms(&seven.lda, cda.rc, reinterpret_cast<OraText*>(msg), sizeof msg);
+            EXPECT_NE(std::string(msg).find("(SYSTEM.C_P)"), std::string::npos) << msg;
+            api.oclose(&cda);
+        }
+    }
+    EXPECT_EQ(column("select count(*) from p"), "2");
+
+    // What Oracle refuses at CREATE and DROP.
+    auto refused = [&](const std::string& ddl, int code) {
+        EXPECT_EQ(s->exec(ddl), -1) << ddl;
+        EXPECT_EQ(s->errorCode(), code) << ddl;
+    };
+    refused("create table x (k varchar2(4) references p (code, id))", 2256);
+    refused("create table x (k number references t)", 2268);
+    refused("create table x (k varchar2(4) references t (v))", 2270);
+    refused("create table x (k number references nowhere)", 942);
+    refused("drop table p", 2449);
+    EXPECT_EQ(s->value("select count(*) from all_tables where table_name = 'X'"), "0");
+    ASSERT_EQ(s->exec("drop table n"), 0) << s->errorText();
+    ASSERT_EQ(s->exec("drop table c"), 0) << s->errorText();
+    ASSERT_EQ(s->exec("drop table p"), 0) << s->errorText();
+    EXPECT_EQ(
+        s->value("select count(*) from all_constraints where constraint_type = 'R' and table_name <> 'E'"),
+        "0");
 }
 
 TEST_F(SemanticsTest, WhatTheStandInDoesNotDoIsRefused) {
@@ -392,7 +510,15 @@ TEST_F(SemanticsTest, WhatTheStandInDoesNotDoIsRefused) {
         EXPECT_EQ(s->value(std::string("select to_char(d, '") + f + "') from t where id = 1"), "<ERR 1821>")
             << f;
     EXPECT_EQ(s->value("select to_date('2024 1', 'YYYY Q') from dual"), "<ERR 1821>");
-    EXPECT_EQ(s->exec("create table f (id number references t (id))"), -1);
+    // Foreign keys across schemas, deferred ones and ones added later.
+    ASSERT_EQ(s->exec("create table k (id number primary key)"), 0);
+    ASSERT_EQ(s->exec("create user other identified by other"), 0);
+    ASSERT_EQ(s->exec("create table other.k (id number primary key)"), 0) << s->errorText();
+    EXPECT_EQ(s->exec("create table f (id number references other.k (id))"), -1);
+    EXPECT_EQ(s->errorCode(), 3001);
+    EXPECT_EQ(s->exec("create table f (id number references k deferrable initially deferred)"), -1);
+    EXPECT_EQ(s->errorCode(), 3001);
+    EXPECT_EQ(s->exec("alter table t add (k_id number references k)"), -1);
     EXPECT_EQ(s->errorCode(), 3001);
     // Writes lock the whole schema file: another session's FOR UPDATE NOWAIT on another row waits for it.
     ASSERT_EQ(s->exec("commit"), 0);

@@ -1,0 +1,1 @@
+create table kid (id number primary key, deptno number(2) constraint kid_dept references dept (deptno) on delete set null, e number, foreign key (e) references emp on delete cascade, s number references kid not deferrable)
