@@ -16,9 +16,11 @@
 #include <unistd.h>
 #include <vector>
 
+#include "bench/common/bench_pairs.h"
+
+// ICU is a reference of its own where the build found it.
 #ifdef HAVE_ICU
 #include <unicode/ucnv.h>
-#include "bench/common/bench_pairs.h"
 #endif
 
 namespace {
@@ -289,7 +291,6 @@ std::vector<BenchPair> pairs() {
 int main(int argc, char** argv) {
     register_all();
     int rc = BenchPairsMain(argc, argv, pairs());
-    if (rc != 0) return rc;
     std::string cmd = "rm -rf '" + temp_dir() + "'";
-    return std::system(cmd.c_str()) == 0 ? 0 : 1;
+    return std::system(cmd.c_str()) == 0 ? rc : 1;
 }
