@@ -1,13 +1,18 @@
 // The converters against glibc iconv with a reused descriptor: 932 and 65001
-// both ways, on 1 MB of Japanese text and per call on short values.
+// both ways, on 1 MB of Japanese text and per call on short values. Each
+// conversion of ours is held to iconv's (no slower), and its result must be
+// iconv's.
 #include <iconv.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
 
 #include <benchmark/benchmark.h>
 #include <windows.h>
+
+#include "bench/common/bench_pairs.h"
 
 namespace {
 
@@ -58,14 +63,46 @@ const char* iconvName(UINT cp) {
     return cp == CP_UTF8 ? "UTF-8" : "CP932";
 }
 
+// iconv's conversions, whole, for the checks of ours; empty when iconv stops.
+std::u16string iconvDecode(UINT cp, std::string s) {
+    std::u16string out(s.size() + 8, u'\0');
+    iconv_t cd = iconv_open("UTF-16LE", iconvName(cp));
+    char* ip = s.data();
+    size_t il = s.size();
+    char* op = reinterpret_cast<char*>(out.data());
+    size_t ol = out.size() * 2;
+    size_t rc = iconv(cd, &ip, &il, &op, &ol);
+    iconv_close(cd);
+    if (rc == static_cast<size_t>(-1) || il != 0) return {};
+    out.resize(out.size() - ol / 2);
+    return out;
+}
+
+std::string iconvEncode(UINT cp, std::u16string w) {
+    std::string out(w.size() * 4 + 8, '\0');
+    iconv_t cd = iconv_open(iconvName(cp), "UTF-16LE");
+    char* ip = reinterpret_cast<char*>(w.data());
+    size_t il = w.size() * 2;
+    char* op = out.data();
+    size_t ol = out.size();
+    size_t rc = iconv(cd, &ip, &il, &op, &ol);
+    iconv_close(cd);
+    if (rc == static_cast<size_t>(-1) || il != 0) return {};
+    out.resize(out.size() - ol);
+    return out;
+}
+
 void MbToWide(benchmark::State& state, UINT cp, size_t bytes) {
     std::string s = sample(cp, bytes);
     std::vector<char16_t> out(s.size() + 1);
+    int n = 0;
     for (auto _ : state) {
-        int n = MultiByteToWideChar(cp, 0, s.data(), static_cast<int>(s.size()), out.data(),
-                                    static_cast<int>(out.size()));
+        n = MultiByteToWideChar(cp, 0, s.data(), static_cast<int>(s.size()), out.data(),
+                                static_cast<int>(out.size()));
         benchmark::DoNotOptimize(n);
     }
+    if (std::u16string(out.data(), static_cast<size_t>(std::max(n, 0))) != iconvDecode(cp, s))
+        state.SkipWithError("the text differs from iconv's");
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * s.size()));
 }
 
@@ -92,11 +129,14 @@ void WideToMb(benchmark::State& state, UINT cp, size_t bytes) {
         u'\0');
     MultiByteToWideChar(cp, 0, s.data(), static_cast<int>(s.size()), w.data(), static_cast<int>(w.size()));
     std::vector<char> out(s.size() + 8);
+    int n = 0;
     for (auto _ : state) {
-        int n = WideCharToMultiByte(cp, 0, w.data(), static_cast<int>(w.size()), out.data(),
-                                    static_cast<int>(out.size()), nullptr, nullptr);
+        n = WideCharToMultiByte(cp, 0, w.data(), static_cast<int>(w.size()), out.data(),
+                                static_cast<int>(out.size()), nullptr, nullptr);
         benchmark::DoNotOptimize(n);
     }
+    if (std::string(out.data(), static_cast<size_t>(std::max(n, 0))) != iconvEncode(cp, w))
+        state.SkipWithError("the bytes differ from iconv's");
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * s.size()));
 }
 
@@ -145,4 +185,15 @@ constexpr size_t kMegabyte = 1 << 20;
 CONVERTER_BENCH(932, cp932);
 CONVERTER_BENCH(CP_UTF8, utf8);
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    std::vector<BenchPair> pairs;
+    for (const char* cp : {"cp932", "utf8"})
+        for (const char* size : {"1MB", "5B", "20B", "200B"}) {
+            std::string name = std::string(cp) + "_" + size, code = cp[0] == 'c' ? "CP932" : "UTF-8";
+            pairs.push_back({code + " to UTF-16, " + size + ", against glibc iconv", "MbToWide/" + name,
+                             "MbToWideIconv/" + name, 1});
+            pairs.push_back({"UTF-16 to " + code + ", " + size + ", against glibc iconv", "WideToMb/" + name,
+                             "WideToMbIconv/" + name, 1});
+        }
+    return BenchPairsMain(argc, argv, pairs);
+}

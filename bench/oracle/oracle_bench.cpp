@@ -350,8 +350,10 @@ int main(int argc, char** argv) {
             Fill(s);
             RunFresh({"--fill-ours", home.string()});
             RunFresh({"--fill-raw", home.string()});
+            // Within 0.75x of the raw loop, which keeps every value as a
+            // string of its own.
             BenchSummary("dataset fill of 1,048,576 rows, against a raw sqlite3_step loop",
-                         ReadSeconds(home, "fill-ours"), ReadSeconds(home, "fill-raw"), "s", 0);
+                         ReadSeconds(home, "fill-ours"), ReadSeconds(home, "fill-raw"), "s", 0.75);
         }
         oci_ora_logout(&s);
     }

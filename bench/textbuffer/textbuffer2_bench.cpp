@@ -272,21 +272,20 @@ int main(int argc, char** argv) {
     qtplatform::Init(&argc, argv);
     WriteFiles();
     ReplaceText();
-    // Recorded in the summary without targets.
+    // Every figure held to QTextDocument: no slower.
     std::vector<BenchPair> pairs = {{"text buffer load, UTF-8, against QTextDocument",
                                      "BM_Load_EditData/" + std::to_string(CHARCODE_UTF8_NOSIG),
-                                     "BM_Load_QTextDocument", 0},
+                                     "BM_Load_QTextDocument", 1},
                                     {"scan for a missing literal, against QTextDocument",
-                                     "BM_FindMissing_EditData", "BM_FindMissing_QTextDocument", 0}};
+                                     "BM_FindMissing_EditData", "BM_FindMissing_QTextDocument", 1}};
     for (int a : {0, 1})
         for (int b : {0, 1, 2}) {
             std::string args = std::to_string(a) + "/" + std::to_string(b);
             pairs.push_back({"replace-all " + args + ", against QTextDocument",
-                             "BM_ReplaceAll_EditData/" + args, "BM_ReplaceAll_QTextDocument/" + args, 0});
+                             "BM_ReplaceAll_EditData/" + args, "BM_ReplaceAll_QTextDocument/" + args, 1});
         }
     int rc = BenchPairsMain(argc, argv, pairs);
-    if (rc != 0) return rc;
     std::string cmd = "rm -rf '" + Dir() + "'";
     if (Dir().rfind("/tmp/tavrelix-textbuffer-bench-", 0) == 0 && std::system(cmd.c_str()) != 0) return 1;
-    return 0;
+    return rc;
 }

@@ -161,13 +161,14 @@ int main(int argc, char** argv) {
     qtplatform::Init(&argc, argv);
     Text();
     // Recorded in the summary without targets.
+    // Every figure held to its Qt counterpart: no slower.
     return BenchPairsMain(
         argc, argv,
         {{"text buffer build of 1,000,000 lines, against QTextDocument", "BM_Build_EditData",
-          "BM_Build_QTextDocument", 0},
-         {"typing 0, against QTextCursor", "BM_Typing_EditData/0", "BM_Typing_QTextCursor/0", 0},
-         {"typing 1, against QTextCursor", "BM_Typing_EditData/1", "BM_Typing_QTextCursor/1", 0},
-         {"typing 2, against QTextCursor", "BM_Typing_EditData/2", "BM_Typing_QTextCursor/2", 0},
+          "BM_Build_QTextDocument", 1},
+         {"typing 0, against QTextCursor", "BM_Typing_EditData/0", "BM_Typing_QTextCursor/0", 1},
+         {"typing 1, against QTextCursor", "BM_Typing_EditData/1", "BM_Typing_QTextCursor/1", 1},
+         {"typing 2, against QTextCursor", "BM_Typing_EditData/2", "BM_Typing_QTextCursor/2", 1},
          {"comment cascade, against QSyntaxHighlighter", "BM_CommentCascade_EditData",
-          "BM_CommentCascade_QSyntaxHighlighter", 0}});
+          "BM_CommentCascade_QSyntaxHighlighter", 1}});
 }

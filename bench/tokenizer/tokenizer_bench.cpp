@@ -14,6 +14,7 @@
 #include "editor/editdata.h"
 #include "editor/sqlsplit.h"
 #include "editor/sqltoken.h"
+#include "bench/common/bench_pairs.h"
 
 namespace {
 
@@ -288,4 +289,20 @@ BENCHMARK(BM_SplitReference)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-BENCHMARK_MAIN();
+// The summary's figures. The references do less than ours: the hash map gets
+// its words folded beforehand, the sorted vector is searched for the exact
+// prefix, and sqlite3_complete16 only tells whether the text ends a
+// statement, where the splitter hands each statement out. Keyword lookup and
+// splitting are held within 2x of them, the completion search within 1.5x,
+// the table's sort to std::sort's time.
+int main(int argc, char** argv) {
+    return BenchPairsMain(
+        argc, argv,
+        {{"keyword lookup, 1,000 keywords, against std::unordered_map", "BM_FindKeyword/1000",
+          "BM_FindKeywordReference/1000", 2},
+         {"keyword lookup, 40,000 keywords, against std::unordered_map", "BM_FindKeyword/40000",
+          "BM_FindKeywordReference/40000", 2},
+         {"completion table sort, against std::sort", "BM_SortTable", "BM_SortReference", 1},
+         {"completion search, against std::lower_bound", "BM_SearchCompletion", "BM_SearchReference", 1.5},
+         {"statement splitting, against sqlite3_complete16", "BM_SplitScript", "BM_SplitReference", 2}});
+}
