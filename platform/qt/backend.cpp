@@ -87,6 +87,23 @@ HostWidget* HostOf(HWND hwnd) {
     return it == g_hosts.end() ? nullptr : it->second.data();
 }
 
+HWND WindowOfTopLevel(const QWindow* top) {
+    if (!top) return nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->windowHandle() == top)
+            if (auto* h = dynamic_cast<HostWidget*>(w)) return h->hwnd();
+    return nullptr;
+}
+
+void KeepAboveOwner(QWidget* dialog, HWND owner) {
+    HostWidget* host = owner ? HostOf(GetAncestor(owner, GA_ROOT)) : nullptr;
+    if (!host) return;
+    QWidget* top = host->window();
+    top->winId();
+    dialog->winId();
+    if (dialog->windowHandle()) dialog->windowHandle()->setTransientParent(top->windowHandle());
+}
+
 QPixmap Grab(HWND hwnd) {
     HostWidget* w = HostOf(hwnd);
     return w ? w->grab() : QPixmap();
@@ -213,16 +230,56 @@ void HostWidget::SyncFromRecord() {
     if (frameChanged) update();
 }
 
-// A top-level window: the window manager's frame only for a decorated one,
-// the user's sizing only within its tracking sizes, and an owned window kept
-// above its owner (the owner's window is its transient parent).
+namespace {
+// A window of these kinds is in the window manager's hands (framed, stacked,
+// given the keyboard); a popup or a tip is placed and stacked by the display alone.
+bool Managed(Qt::WindowFlags flags) {
+    const Qt::WindowFlags type = flags & Qt::WindowType_Mask;
+    return type != Qt::Popup && type != Qt::ToolTip;
+}
+} // namespace
+
+// The kind of top-level window shown for the record. A menu's popup is the
+// display's popup: it holds the pointer and the keys while shown (a press
+// anywhere comes to it), and the window manager neither frames it nor stacks
+// it under the window that was clicked. A tip is shown above the windows and
+// never takes the keyboard. An owned window is a dialog, which the window
+// manager keeps above its owner (its transient parent); any other a plain
+// window. A decorated one has the caption buttons its style asks for.
+Qt::WindowFlags HostWidget::TopLevelFlags() const {
+    if (view_.menuPopup) return Qt::Popup;
+    if (view_.tip) return Qt::ToolTip | Qt::WindowDoesNotAcceptFocus;
+    Qt::WindowFlags flags = view_.owner ? Qt::Dialog : Qt::Window;
+    if (!view_.decorated) return flags | Qt::FramelessWindowHint;
+    flags |= Qt::WindowTitleHint;
+    if (view_.style & WS_SYSMENU) flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (view_.style & WS_MINIMIZEBOX) flags |= Qt::WindowMinimizeButtonHint;
+    if (view_.style & WS_MAXIMIZEBOX) flags |= Qt::WindowMaximizeButtonHint;
+    return flags;
+}
+
+// A top-level window: its kind, the user's sizing only within its tracking
+// sizes, and an owned window kept above its owner. A window on the screen
+// stays mapped through all of it: unmapping and mapping it again makes the
+// window manager withdraw it and frame it anew, and a withdrawal it handles
+// after the new mapping leaves the window gone from the screen.
 void HostWidget::SyncTopLevel(QSize size) {
-    // A menu's popup is the display's popup: it holds the pointer and the
-    // keys while shown (a press anywhere comes to it), and the window manager
-    // neither frames it nor stacks it under the window that was clicked.
-    Qt::WindowFlags want = view_.menuPopup ? Qt::WindowFlags(Qt::Popup) : Qt::WindowFlags(Qt::Window);
-    if (!view_.decorated) want |= Qt::FramelessWindowHint;
-    if (windowFlags() != want) setWindowFlags(want); // hides the window; mapped again below
+    const Qt::WindowFlags want = TopLevelFlags();
+    if (!flagsSet_ || want != flags_) {
+        const bool stayed = flagsSet_ && Managed(want) == Managed(flags_);
+        flagsSet_ = true;
+        flags_ = want;
+        if (isVisible() && windowHandle() && stayed) {
+            // Its kind and buttons are properties the window manager reads again.
+            overrideWindowFlags(want);
+            windowHandle()->setFlags(want);
+        } else {
+            // Not on the screen yet, or passing in or out of the window
+            // manager's hands, which only a new mapping does: hidden here,
+            // mapped again below as it was.
+            setWindowFlags(want);
+        }
+    }
     if (view_.resizable) {
         setMinimumSize(view_.minTrack.cx, view_.minTrack.cy);
         setMaximumSize(std::min<int>(view_.maxTrack.cx, QWIDGETSIZE_MAX),
@@ -241,12 +298,17 @@ void HostWidget::SyncTopLevel(QSize size) {
         owner->winId();
         above = owner->windowHandle();
     }
-    if (windowHandle() && windowHandle()->transientParent() != above)
+    if (windowHandle() && windowHandle()->transientParent() != above) {
         windowHandle()->setTransientParent(above);
+        // The display writes the transient parent when it maps a window; a
+        // window on the screen learns its new owner now.
+        if (isVisible()) SetTransientForOnServer(windowHandle(), above);
+    }
 }
 
 bool HostWidget::event(QEvent* ev) {
     DepthGuard guard;
+    if (ev->type() == QEvent::Show && isWindow() && !embedded_) ++mappings_;
     switch (ev->type()) {
     case QEvent::ShortcutOverride: ev->accept(); return true;
     case QEvent::KeyPress: keyPressEvent(static_cast<QKeyEvent*>(ev)); return true;
@@ -310,6 +372,12 @@ void HostWidget::paintEvent(QPaintEvent* ev) {
     }
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
     PaintPreedit(p);
+}
+
+void HostWidget::UpdateMenuBar() {
+    if (!IsRectEmpty(&view_.menuBar))
+        update(QRect(view_.menuBar.left, view_.menuBar.top, view_.menuBar.right - view_.menuBar.left,
+                     view_.menuBar.bottom - view_.menuBar.top));
 }
 
 // The menu bar: the items' texts with their mnemonics underlined, the open one raised.
@@ -531,6 +599,12 @@ public:
     void HostSync(HWND hwnd) override {
         if (HostWidget* w = HostOf(hwnd)) w->SyncFromRecord();
     }
+    void HostRedrawMenuBar(HWND hwnd) override {
+        if (HostWidget* w = HostOf(hwnd)) {
+            w->SyncFromRecord();
+            w->UpdateMenuBar();
+        }
+    }
     void HostSetText(HWND hwnd, const std::u16string& text) override {
         if (HostWidget* w = HostOf(hwnd))
             w->setWindowTitle(QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())));
@@ -551,9 +625,9 @@ public:
     void HostFocus(HWND hwnd) override {
         HostWidget* w = HostOf(hwnd);
         if (!w) return;
-        // A popup gets the keys through its hold on them, and takes no activation.
-        if (w->window()->isVisible() && !w->window()->isActiveWindow() &&
-            w->window()->windowType() != Qt::Popup)
+        // A popup gets the keys through its hold on them, and takes no
+        // activation; nor does a tip.
+        if (w->window()->isVisible() && !w->window()->isActiveWindow() && Managed(w->window()->windowFlags()))
             w->window()->activateWindow();
         w->setFocus(Qt::OtherFocusReason);
     }
@@ -882,15 +956,34 @@ RECT ShownRect(HWND hwnd) {
 }
 HWND KeptAbove(HWND hwnd) {
     qtbk::HostWidget* w = qtbk::HostOf(hwnd);
-    QWindow* above = w && w->windowHandle() ? w->windowHandle()->transientParent() : nullptr;
-    if (!above) return nullptr;
-    for (QWidget* top : QApplication::topLevelWidgets())
-        if (top->windowHandle() == above)
-            if (auto* h = dynamic_cast<qtbk::HostWidget*>(top)) return h->hwnd();
-    return nullptr;
+    // A plain window is no transient of any: the display leaves it to the
+    // window manager's stacking whatever its transient parent.
+    if (!w || !w->isWindow() || w->windowType() == Qt::Window) return nullptr;
+    return w->windowHandle() ? qtbk::WindowOfTopLevel(w->windowHandle()->transientParent()) : nullptr;
+}
+HWND OpenMessageBoxKeptAbove() {
+    return qtbk::OpenBoxKeptAbove();
+}
+HWND CommonDialogKeptAbove() {
+    return qtbk::ShownCommonDialogKeptAbove();
+}
+HWND ActiveTopLevel() {
+    QWidget* active = QApplication::activeWindow();
+    return active ? qtbk::WindowOfTopLevel(active->windowHandle()) : nullptr;
 }
 bool IsFramedByWindowManager(HWND hwnd) {
     qtbk::HostWidget* w = qtbk::HostOf(hwnd);
-    return w && !w->parentWidget() && !(w->windowFlags() & Qt::FramelessWindowHint);
+    return w && !w->parentWidget() && qtbk::Managed(w->windowFlags()) &&
+           !(w->windowFlags() & Qt::FramelessWindowHint);
+}
+int TimesMapped(HWND hwnd) {
+    qtbk::HostWidget* w = qtbk::HostOf(hwnd);
+    return w ? w->TimesMapped() : 0;
+}
+Image CaptureShown(HWND hwnd) {
+    qtbk::HostWidget* w = qtbk::HostOf(hwnd);
+    if (!w || !w->isVisible() || !w->windowHandle()) return Image{};
+    QScreen* screen = w->windowHandle()->screen();
+    return screen ? qtbk::ToImage(screen->grabWindow(w->winId())) : Image{};
 }
 } // namespace qtplatform

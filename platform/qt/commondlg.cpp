@@ -60,6 +60,7 @@ void RunModal(QDialog& dlg, HWND owner) {
     QObject::connect(&dlg, &QDialog::finished, [&](int) { done = true; });
     QPointer<QDialog> outer = g_shown;
     g_shown = &dlg;
+    KeepAboveOwner(&dlg, owner);
     dlg.open();
     if (g_whenShown) {
         // From the loop, once the dialog has been laid out and painted.
@@ -228,6 +229,10 @@ bool KeptAboveShownCommonDialog(HWND hwnd) {
     HostWidget* w = HostOf(hwnd);
     return g_shown && w && w->windowHandle() && g_shown->windowHandle() &&
            w->windowHandle()->transientParent() == g_shown->windowHandle();
+}
+HWND ShownCommonDialogKeptAbove() {
+    return g_shown && g_shown->windowHandle() ? WindowOfTopLevel(g_shown->windowHandle()->transientParent())
+                                              : nullptr;
 }
 std::vector<std::u16string> ShownCommonDialogButtons() {
     std::vector<std::u16string> texts;

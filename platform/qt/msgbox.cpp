@@ -1,5 +1,6 @@
 // The modal message box: a Qt dialog run in our nested loop, owner disabled.
 #include <QCoreApplication>
+#include <QWindow>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -60,6 +61,7 @@ int QtMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
     std::vector<B> buttons = SetUpBox(box, text, caption, type, &ids);
     bool done = false;
     QObject::connect(&box, &QMessageBox::finished, [&](int) { done = true; });
+    KeepAboveOwner(&box, owner);
     box.show();
     g_open.push_back(OpenBox{&box, &ids});
     win32bk::RunModalLoop(owner, [&] { return done || !box.isVisible(); });
@@ -80,6 +82,11 @@ bool ClickOpenBox(int id) {
             return true;
         }
     return false;
+}
+
+HWND OpenBoxKeptAbove() {
+    if (g_open.empty() || !g_open.back().box->windowHandle()) return nullptr;
+    return WindowOfTopLevel(g_open.back().box->windowHandle()->transientParent());
 }
 
 void InstallMessageBox() {

@@ -68,6 +68,10 @@ public:
     bool Embedded() const { return embedded_; }
     QPoint ClientOrigin() const { return QPoint(view_.client.left, view_.client.top); }
     QScrollBar* Bar(int bar) { return bar == SB_HORZ ? hbar_ : vbar_; }
+    // How many times the window was mapped on the display (shown as a top-level window).
+    int TimesMapped() const { return mappings_; }
+    // The menu bar painted again on the screen.
+    void UpdateMenuBar();
     void RaiseBars() {
         if (vbar_ && vbar_->isVisibleTo(this)) vbar_->raise();
         if (hbar_ && hbar_->isVisibleTo(this)) hbar_->raise();
@@ -101,6 +105,7 @@ public:
 protected:
 private:
     void Key(QKeyEvent* ev, bool down);
+    Qt::WindowFlags TopLevelFlags() const;
     void SyncTopLevel(QSize size);
     void PaintMenuBar(QPainter& p);
     void Mouse(QMouseEvent* ev, int kind);
@@ -115,9 +120,19 @@ private:
     QScrollBar* hbar_ = nullptr;
     bool syncing_ = false;
     bool embedded_ = false;
+    // The top-level kind last given to the display.
+    Qt::WindowFlags flags_{};
+    bool flagsSet_ = false;
+    int mappings_ = 0;
 };
 
 HostWidget* HostOf(HWND hwnd);
+// The window whose host is that top-level window of the display, or null.
+HWND WindowOfTopLevel(const QWindow* top);
+// A dialog of the display's own (a message box, a file dialog) made a
+// transient of the top-level window of the owner, which the window manager
+// keeps it above; call before it is shown.
+void KeepAboveOwner(QWidget* dialog, HWND owner);
 // A region of the window system as Qt's.
 QRegion ToQRegion(const win32bk::Region& r);
 // The window as drawn, and that picture as plain pixels.
@@ -127,6 +142,9 @@ qtplatform::Image ToImage(const QPixmap& pixmap);
 // and the lock toggles taken into the tracked key state.
 bool XKeyDown(int vk, bool* down);
 void SyncLockKeysFromX();
+// On xcb: the window's WM_TRANSIENT_FOR set to the parent (removed for
+// null) on the server at once, as for a window already mapped.
+void SetTransientForOnServer(QWindow* window, QWindow* parent);
 UINT VirtualKey(int key, Qt::KeyboardModifiers mods, const QString& text, bool* extended);
 int EventDepth();
 
@@ -151,6 +169,8 @@ bool CancelShownCommonDialog();
 bool ShownCommonDialogHolds(HWND hwnd);
 std::vector<std::u16string> ShownCommonDialogButtons();
 bool KeptAboveShownCommonDialog(HWND hwnd);
+HWND ShownCommonDialogKeptAbove();
+HWND OpenBoxKeptAbove();
 void WhenCommonDialogShown(std::function<void()> call);
 
 // The style option describing a scroll bar's current state, for hit tests and

@@ -3,13 +3,15 @@
 // cancel key), so on xcb the pressed keys come from the server's keymap,
 // reused for a few milliseconds; the lock toggles are taken from its
 // modifier state when the application starts and becomes active. Offscreen
-// and on Wayland the tracked state answers alone.
+// and on Wayland the tracked state answers alone. The transient parent of a
+// window already mapped is written to the server here too.
 #include "qt_internal.h"
 #include "win32/backend.h"
 #include "win32/window.h"
 
 #if defined(TAVRELIX_HAVE_XCB)
 #include <QGuiApplication>
+#include <QWindow>
 #include <QtGui/qguiapplication_platform.h>
 #include <xcb/xcb.h>
 
@@ -171,9 +173,26 @@ void SyncLockKeysFromX() {
     free(r);
 }
 
+void SetTransientForOnServer(QWindow* window, QWindow* parent) {
+    if (!window || QGuiApplication::platformName() != QLatin1String("xcb")) return;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+    if (!c) return;
+    const auto id = static_cast<xcb_window_t>(window->winId());
+    if (parent) {
+        const auto above = static_cast<xcb_window_t>(parent->winId());
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 32, 1,
+                            &above);
+    } else {
+        xcb_delete_property(c, id, XCB_ATOM_WM_TRANSIENT_FOR);
+    }
+    xcb_flush(c);
+}
+
 } // namespace qtbk
 #else
 namespace qtbk {
+void SetTransientForOnServer(QWindow*, QWindow*) {}
 bool XKeyDown(int, bool*) {
     return false;
 }

@@ -1342,7 +1342,7 @@ HMENU GetMenu(HWND hwnd) {
 BOOL DrawMenuBar(HWND hwnd) {
     auto w = Find(hwnd);
     if (!w) return FALSE;
-    if (Backend* b = GetBackend()) b->HostSync(hwnd);
+    if (Backend* b = GetBackend()) b->HostRedrawMenuBar(hwnd);
     return TRUE;
 }
 

@@ -166,6 +166,7 @@ bool GetHostView(HWND hwnd, HostView* v) {
     v->owner = w->parent ? nullptr : w->owner;
     v->decorated = IsDecorated(*w);
     v->menuPopup = !w->parent && w->cls && w->cls->name == u"#32768";
+    v->tip = !w->parent && !v->decorated && !v->menuPopup && (w->exStyle & WS_EX_TOOLWINDOW);
     v->window =
         RECT{w->rect.left + f.left, w->rect.top + f.top, w->rect.right - f.right, w->rect.bottom - f.bottom};
     v->window.right = std::max(v->window.right, v->window.left);

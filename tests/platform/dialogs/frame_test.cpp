@@ -1,4 +1,5 @@
-// Window frames by the fixed metrics, tracking sizes and owned windows.
+// Window frames by the fixed metrics, tracking sizes and owned windows; a
+// shown window mapped once on the display, its menu bar repainted in place.
 #include <gtest/gtest.h>
 
 #include <afxwin.h>
@@ -142,8 +143,16 @@ TEST_F(FrameTest, OwnedWindowsStayAboveTheirOwnerAndPopupsHaveNoFrame) {
     CWnd other;
     ASSERT_TRUE(other.CreateEx(0, nullptr, u"other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100,
                                nullptr, nullptr));
+    const int mapped = qtplatform::TimesMapped(owned.GetSafeHwnd());
     SetWindowLongPtrW(owned.GetSafeHwnd(), GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(other.GetSafeHwnd()));
     EXPECT_EQ(qtplatform::KeptAbove(owned.GetSafeHwnd()), other.GetSafeHwnd());
+    // A window without an owner, shown, gets one: it stays on the screen all along.
+    SetWindowLongPtrW(other.GetSafeHwnd(), GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(main.GetSafeHwnd()));
+    tvtest::Pump();
+    EXPECT_EQ(qtplatform::KeptAbove(other.GetSafeHwnd()), main.GetSafeHwnd());
+    EXPECT_EQ(qtplatform::TimesMapped(other.GetSafeHwnd()), 1);
+    EXPECT_EQ(qtplatform::TimesMapped(owned.GetSafeHwnd()), mapped);
+    SetWindowLongPtrW(other.GetSafeHwnd(), GWLP_HWNDPARENT, 0);
 
     HWND popup = CreateWindowExW(0, u"Static", u"", WS_POPUP | WS_BORDER | WS_VISIBLE, 0, 0, 50, 20,
                                  main.GetSafeHwnd(), nullptr, nullptr, nullptr);
@@ -157,6 +166,88 @@ TEST_F(FrameTest, OwnedWindowsStayAboveTheirOwnerAndPopupsHaveNoFrame) {
     owned.DestroyWindow();
     other.DestroyWindow();
     App().m_pMainWnd = nullptr;
+    main.DestroyWindow();
+}
+
+// A menu bar with a counts item at its end, as the main window has.
+HMENU CountsMenu(HWND frame) {
+    HMENU bar = CreateMenu();
+    AppendMenuW(bar, MF_STRING, 1, u"ファイル(&F)");
+    AppendMenuW(bar, MF_STRING, 2, u" Insert:0, Update:0, Delete:0 ");
+    SetMenu(frame, bar);
+    return bar;
+}
+
+TEST_F(FrameTest, AShownWindowIsMappedOnceWhateverChangesWhileItIsShown) {
+    CWnd main;
+    ASSERT_TRUE(main.CreateEx(0, nullptr, u"main", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 500, 300,
+                              nullptr, nullptr));
+    App().m_pMainWnd = &main;
+    HWND h = main.GetSafeHwnd();
+    HMENU bar = CountsMenu(h);
+    tvtest::Pump();
+    ASSERT_TRUE(qtplatform::IsMapped(h));
+    EXPECT_EQ(qtplatform::TimesMapped(h), 1);
+
+    // What edits, undo steps, dialogs and the user's moves do to the main
+    // window: the counts drawn again, a new title, disabled and enabled,
+    // placed, sized and moved by the window manager, a caption button less.
+    for (int i = 1; i <= 5; ++i) {
+        const std::u16string counts =
+            u" Insert:0, Update:" + std::u16string(1, char16_t(u'0' + i)) + u", Delete:0 ";
+        ModifyMenuW(bar, 1, MF_BYPOSITION | MF_STRING, 2, counts.c_str());
+        DrawMenuBar(h);
+        tvtest::Pump();
+    }
+    SetWindowTextW(h, u"main - edited");
+    EnableWindow(h, FALSE);
+    EnableWindow(h, TRUE);
+    SetWindowPos(h, nullptr, 60, 70, 520, 320, SWP_NOZORDER | SWP_NOACTIVATE);
+    const RECT shown = qtplatform::ShownRect(h);
+    qtplatform::MoveByWindowManager(h, shown.left + 30, shown.top + 20);
+    main.ModifyStyle(WS_MAXIMIZEBOX, 0);
+    tvtest::Pump();
+    TemplateBuilder t(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, 100, 50, u"Over");
+    CDialog dlg;
+    dlg.InitModalIndirect(t.Get(), &main);
+    tvtest::ExpectDialog(u"Over", [](HWND d) {
+        EndDialog(d, IDOK);
+        return true;
+    });
+    EXPECT_EQ(dlg.DoModal(), IDOK);
+    tvtest::Pump();
+    EXPECT_TRUE(qtplatform::IsMapped(h));
+    EXPECT_EQ(qtplatform::TimesMapped(h), 1);
+    EXPECT_TRUE(qtplatform::IsFramedByWindowManager(h));
+
+    // Only hiding takes it off the screen; showing maps it again.
+    main.ShowWindow(SW_HIDE);
+    tvtest::Pump();
+    EXPECT_FALSE(qtplatform::IsMapped(h));
+    main.ShowWindow(SW_SHOW);
+    tvtest::Pump();
+    EXPECT_EQ(qtplatform::TimesMapped(h), 2);
+    App().m_pMainWnd = nullptr;
+    main.DestroyWindow();
+}
+
+TEST_F(FrameTest, DrawMenuBarRepaintsTheBarOnTheScreen) {
+    CWnd main;
+    ASSERT_TRUE(main.CreateEx(0, nullptr, u"main", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 500, 300,
+                              nullptr, nullptr));
+    HWND h = main.GetSafeHwnd();
+    HMENU bar = CountsMenu(h);
+    tvtest::Pump();
+    const qtplatform::Image before = qtplatform::CaptureShown(h);
+    ASSERT_GT(before.width, 0);
+    ModifyMenuW(bar, 1, MF_BYPOSITION | MF_STRING, 2, u" Insert:0, Update:10, Delete:0 ");
+    DrawMenuBar(h);
+    tvtest::Pump();
+    // What the screen shows now is the window painted anew, new counts included.
+    const qtplatform::Image after = qtplatform::CaptureShown(h);
+    EXPECT_TRUE(after.pixels != before.pixels) << "the screen still shows the old counts";
+    EXPECT_TRUE(after.pixels == tvtest::Capture(h).pixels)
+        << "the screen differs from the window painted anew";
     main.DestroyWindow();
 }
 

@@ -202,7 +202,7 @@ TEST_F(FilePanelTest, TheDisplaysFileDialogHoldsThePanel) {
     g_log = &log;
     struct Seen {
         bool called = false, held = false, mapped = false, drawn = false, placed = false, listBelow = false;
-        HWND panel = nullptr;
+        HWND panel = nullptr, keptAbove = nullptr;
         std::vector<std::u16string> buttons;
     } seen;
     qtplatform::WhenCommonDialogShown([&seen] {
@@ -211,6 +211,7 @@ TEST_F(FilePanelTest, TheDisplaysFileDialogHoldsThePanel) {
         seen.held = qtplatform::CommonDialogHolds(seen.panel);
         seen.mapped = qtplatform::IsMapped(seen.panel);
         seen.buttons = qtplatform::CommonDialogButtons();
+        seen.keptAbove = qtplatform::CommonDialogKeptAbove();
         qtplatform::Image dialog;
         const qtplatform::Image panel = qtplatform::Capture(seen.panel);
         // Its controls are drawn, and the dialog shows them.
@@ -237,9 +238,14 @@ TEST_F(FilePanelTest, TheDisplaysFileDialogHoldsThePanel) {
         SendMessageW(combo, CB_SHOWDROPDOWN, FALSE, 0);
         qtplatform::CancelCommonDialog();
     });
+    // Its owner's window: the dialog is a transient of it, kept above it.
+    HWND owner = CreateWindowExW(0, u"Static", u"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200,
+                                 nullptr, nullptr, nullptr, nullptr);
     WCHAR file[512] = {};
     OPENFILENAMEW ofn = HookedPanelRequest(file);
+    ofn.hwndOwner = owner;
     const BOOL ok = GetSaveFileNameW(&ofn);
+    DestroyWindow(owner);
     win32bk::SetCommonDialogHooks(recorders);
     g_log = nullptr;
     EXPECT_FALSE(ok);
@@ -249,6 +255,7 @@ TEST_F(FilePanelTest, TheDisplaysFileDialogHoldsThePanel) {
     EXPECT_TRUE(seen.drawn);
     EXPECT_TRUE(seen.placed);
     EXPECT_TRUE(seen.listBelow);
+    EXPECT_EQ(seen.keptAbove, owner);
     EXPECT_EQ(log.fileOks, 0);
     EXPECT_FALSE(IsWindow(seen.panel));
     // Qt's own texts in Japanese, as the rest of the program.

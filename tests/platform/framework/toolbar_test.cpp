@@ -105,6 +105,10 @@ TEST_F(ToolbarTest, ATipShowsWhenThePointerRestsOnAButton) {
     EXPECT_EQ(std::u16string(cls), u"tooltips_class32");
     EXPECT_TRUE(IsWindowVisible(tip));
     EXPECT_EQ(tvtest::TextOf(tip), std::u16string(bar.GetToolTipText(0)));
+    // Above the frame, outside the window manager's frames, and the frame keeps the keyboard.
+    EXPECT_EQ(qtplatform::KeptAbove(tip), frame->m_hWnd);
+    EXPECT_FALSE(qtplatform::IsFramedByWindowManager(tip));
+    EXPECT_EQ(qtplatform::ActiveTopLevel(), frame->m_hWnd);
     // A press hides it.
     tvtest::MouseDown(bar.m_hWnd, r.CenterPoint().x, r.CenterPoint().y);
     tvtest::MouseUp(bar.m_hWnd, r.CenterPoint().x, r.CenterPoint().y);

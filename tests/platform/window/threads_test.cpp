@@ -147,10 +147,12 @@ TEST_F(WindowTest, UnansweredBoxFailsAndBeepsAreCounted) {
 TEST_F(WindowTest, QtMessageBoxIsModalOverItsOwner) {
     HWND h = Make();
     static bool ownerEnabledInside = true, clicked = false;
+    static HWND keptAbove = nullptr;
     Hook() = [](HWND hwnd, UINT msg, WPARAM, LPARAM, bool* handled) -> LRESULT {
         if (msg != WM_APP + 11) return 0;
         *handled = true;
         ownerEnabledInside = IsWindowEnabled(hwnd);
+        keptAbove = qtplatform::OpenMessageBoxKeptAbove();
         clicked = qtplatform::AnswerOpenMessageBox(IDNO);
         return 0;
     };
@@ -162,5 +164,6 @@ TEST_F(WindowTest, QtMessageBoxIsModalOverItsOwner) {
     EXPECT_TRUE(clicked);
     EXPECT_EQ(answer, IDNO);
     EXPECT_FALSE(ownerEnabledInside);
+    EXPECT_EQ(keptAbove, h); // a transient of its owner, which the window manager keeps it above
     EXPECT_TRUE(IsWindowEnabled(h));
 }

@@ -81,8 +81,19 @@ std::u16string ShownTitle(HWND hwnd);
 // The window a top-level window is kept above (its owner's, as the window
 // manager's transient parent), or null.
 HWND KeptAbove(HWND hwnd);
+// The same for the innermost message box and common dialog now open.
+HWND OpenMessageBoxKeptAbove();
+HWND CommonDialogKeptAbove();
+// The top-level window the display has made active (the one its keys go to), or null.
+HWND ActiveTopLevel();
 // Whether the window manager draws the window's caption and borders.
 bool IsFramedByWindowManager(HWND hwnd);
+// How many times the window's host was mapped on the display as a top-level
+// window: once per showing, never again while it stays on the screen.
+int TimesMapped(HWND hwnd);
+// The window's pixels as the display last presented them (not painted anew
+// for the picture); empty when it is not on the screen.
+Image CaptureShown(HWND hwnd);
 // Puts plain text on the system clipboard, as another program would.
 void SetSystemClipboardText(const std::u16string& text);
 

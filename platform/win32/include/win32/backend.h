@@ -72,6 +72,9 @@ public:
     virtual void HostCreate(HWND hwnd) = 0;
     virtual void HostDestroy(HWND hwnd) = 0; // called once no dispatch to it is running
     virtual void HostSync(HWND hwnd) = 0;    // geometry, visibility, bars, enabled state
+    // The menu bar drawn again from the window's menu (DrawMenuBar), the
+    // window itself left as it is on the screen.
+    virtual void HostRedrawMenuBar(HWND hwnd) { HostSync(hwnd); }
     virtual void HostSetText(HWND hwnd, const std::u16string& text) = 0;
     virtual Surface* HostBuffer(HWND hwnd) = 0; // back buffer of the client area
     virtual void HostPresent(HWND hwnd, const RECT& client) = 0;
@@ -160,6 +163,9 @@ struct HostView {
     BarState vbar, hbar;
     RECT vbarRect, hbarRect; // in window coordinates, empty when hidden
     RECT menuBar;            // in window coordinates, empty without a menu
+    // A tool window without a caption (a tooltip, a combo box's list): shown
+    // above the windows, never activated, never given the keyboard.
+    bool tip;
 };
 bool GetHostView(HWND hwnd, HostView* view);
 
