@@ -347,6 +347,22 @@ BOOL AdjustWindowRect(LPRECT rect, DWORD style, BOOL menu) {
 
 // --- Creation and destruction -------------------------------------------------------
 
+// A decorated top-level window about to be shown is moved wholly onto the
+// work area, its top-left corner kept there when it is larger: a dialog
+// placed by its owner's corner or by a stored size must not open with its
+// buttons below the screen. True when it moved.
+static bool KeepOnWorkArea(Wnd& w) {
+    if (!IsDecorated(w) || (w.style & (WS_MAXIMIZE | WS_MINIMIZE))) return false;
+    const RECT work = GetScreenInfo().work;
+    if (IsRectEmpty(&work)) return false;
+    const LONG cx = w.rect.right - w.rect.left, cy = w.rect.bottom - w.rect.top;
+    const LONG x = std::max(work.left, std::min(w.rect.left, work.right - cx));
+    const LONG y = std::max(work.top, std::min(w.rect.top, work.bottom - cy));
+    if (x == w.rect.left && y == w.rect.top) return false;
+    w.rect = RECT{x, y, x + cx, y + cy};
+    return true;
+}
+
 static void Activate(HWND hwnd);
 static void PassActivationToOwner(const Wnd& w);
 
@@ -440,6 +456,10 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     SendMessageW(hwnd, WM_MOVE, 0, MAKELPARAM(w->rect.left + w->client.left, w->rect.top + w->client.top));
     if (!IsWindow(hwnd)) return nullptr;
     if (w->style & WS_VISIBLE) {
+        if (KeepOnWorkArea(*w))
+            SendMessageW(hwnd, WM_MOVE, 0,
+                         MAKELPARAM(w->rect.left + w->client.left, w->rect.top + w->client.top));
+        if (!IsWindow(hwnd)) return nullptr;
         Sync(hwnd);
         InvalidateRect(hwnd, nullptr, TRUE);
         if (!w->parent) NoteTopLevelShown(hwnd);
@@ -595,11 +615,17 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
     if (!w->parent) ApplyShowCommand(hwnd, cmd);
     if (show == static_cast<bool>(was)) return was;
     SendMessageW(hwnd, WM_SHOWWINDOW, show, 0);
+    if (!IsWindow(hwnd)) return was;
+    const bool moved = show && KeepOnWorkArea(*w);
     if (show)
         w->style |= WS_VISIBLE;
     else
         w->style &= ~WS_VISIBLE;
     Sync(hwnd);
+    if (moved)
+        SendMessageW(hwnd, WM_MOVE, 0,
+                     MAKELPARAM(w->rect.left + w->client.left, w->rect.top + w->client.top));
+    if (!IsWindow(hwnd)) return was;
     if (!show) PassActivationToOwner(*w);
     if (show && !w->parent) NoteTopLevelShown(hwnd);
     if (show && !w->parent && cmd != SW_SHOWNA && cmd != SW_SHOWNOACTIVATE && cmd != SW_SHOWMINIMIZED)
@@ -636,10 +662,12 @@ BOOL SetWindowPos(HWND hwnd, HWND after, int x, int y, int cx, int cy, UINT flag
                 p->children.insert(p->children.begin(), hwnd);
         }
     }
+    const bool shown = (flags & SWP_SHOWWINDOW) && !(w->style & WS_VISIBLE);
     if (flags & SWP_SHOWWINDOW) w->style |= WS_VISIBLE;
     const bool hidden = (flags & SWP_HIDEWINDOW) && (w->style & WS_VISIBLE);
     if (flags & SWP_HIDEWINDOW) w->style &= ~WS_VISIBLE;
     w->rect = r;
+    if (shown && KeepOnWorkArea(*w)) r = w->rect;
     bool moved = old.left != r.left || old.top != r.top;
     Relayout(w, (flags & SWP_FRAMECHANGED) != 0);
     if (!IsWindow(hwnd)) return TRUE;

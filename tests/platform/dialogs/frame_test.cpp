@@ -1,5 +1,6 @@
 // Window frames by the fixed metrics, tracking sizes and owned windows; a
-// shown window mapped once on the display, its menu bar repainted in place.
+// shown window mapped once on the display, its menu bar repainted in place,
+// modal dialogs on the work area above their owner.
 #include <gtest/gtest.h>
 
 #include <afxwin.h>
@@ -7,6 +8,7 @@
 #include "template_builder.h"
 #include "testing/dialogs.h"
 #include "testing/driver.h"
+#include "testing/framework.h"
 
 namespace {
 
@@ -248,6 +250,43 @@ TEST_F(FrameTest, DrawMenuBarRepaintsTheBarOnTheScreen) {
     EXPECT_TRUE(after.pixels != before.pixels) << "the screen still shows the old counts";
     EXPECT_TRUE(after.pixels == tvtest::Capture(h).pixels)
         << "the screen differs from the window painted anew";
+    main.DestroyWindow();
+}
+
+TEST_F(FrameTest, AModalDialogOpensOnTheWorkAreaAboveItsOwnerWithTheKeyboard) {
+    RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}, work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const RECT low{0, 0, 800, 560}; // a panel along the bottom of an 800 x 600 screen
+    tvtest::SetScreen(RECT{0, 0, 800, 600}, low);
+    // The owner low on the screen: the dialog at its client corner would reach below the work area.
+    CWnd main;
+    ASSERT_TRUE(main.CreateEx(0, nullptr, u"main", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 330, 600, 200,
+                              nullptr, nullptr));
+    tvtest::Pump();
+    TemplateBuilder t(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, 150, 100, u"Low");
+    t.Control(u"Button", u"OK", IDOK, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 50, 70, 50, 14);
+    CDialog dlg;
+    dlg.InitModalIndirect(t.Get(), &main);
+    bool seen = false;
+    tvtest::ExpectDialog(u"Low", [&](HWND d) {
+        seen = true;
+        EXPECT_TRUE(qtplatform::IsMapped(d));
+        EXPECT_EQ(qtplatform::KeptAbove(d), main.GetSafeHwnd());
+        EXPECT_TRUE(qtplatform::IsFramedByWindowManager(d));
+        RECT r;
+        GetWindowRect(d, &r);
+        EXPECT_TRUE(r.left >= low.left && r.top >= low.top && r.right <= low.right && r.bottom <= low.bottom)
+            << r.left << "," << r.top << "-" << r.right << "," << r.bottom;
+        const RECT onScreen = qtplatform::ShownRect(d);
+        EXPECT_LE(onScreen.bottom, low.bottom);
+        const HWND focus = GetFocus();
+        EXPECT_TRUE(focus == d || IsChild(d, focus));
+        EndDialog(d, IDOK);
+        return true;
+    });
+    EXPECT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_TRUE(seen);
+    tvtest::SetScreen(screen, work);
     main.DestroyWindow();
 }
 
