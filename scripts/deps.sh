@@ -6,7 +6,10 @@
 set -euo pipefail
 
 run_pkgs=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-translations-l10n libxcb1-dev libsqlite3-dev fonts-noto-cjk fonts-dejavu-core)
-test_pkgs=(clang-format libgtest-dev libgmock-dev libbenchmark-dev libpcre2-dev libicu-dev strace desktop-file-utils appstream time)
+# The second line is the desktop check's (scripts/desktop.sh): an X server,
+# a window manager, input through XTEST, the X server's answers, screenshots.
+test_pkgs=(clang-format libgtest-dev libgmock-dev libbenchmark-dev libpcre2-dev libicu-dev strace desktop-file-utils appstream time
+  xvfb openbox xdotool x11-utils imagemagick)
 bench_pkgs=(sqlite3 tinyscheme guile-3.0)
 
 want=("${run_pkgs[@]}")
