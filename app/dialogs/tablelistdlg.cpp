@@ -733,18 +733,29 @@ void CTableListDlg::OnOK() {
     }
     int autoRun = m_autoRun;
     m_autoRun = 0;
+    // Stopped before the query, an automatic OK leaves the dialog to the user.
+    auto stay = [&] {
+        if (autoRun) LeaveAutoRun();
+    };
     int sel = Owners()->GetCurSel();
     if (sel >= 0) Owners()->GetLBText(sel, m_owner);
     int obj = SelectedObject();
-    if (obj < 0) return;
+    if (obj < 0) {
+        stay();
+        return;
+    }
     m_table = Objects()->GetItemText(obj, 0);
     m_where = m_whereData.GetAllText();
     if (TableList_NeedsWherePrefix(m_where.GetString(), m_whereData.m_token))
         m_where = CString(u"WHERE ") + m_where;
-    if (!RebuildColumnList(1)) return;
+    if (!RebuildColumnList(1)) {
+        stay();
+        return;
+    }
     CString msg;
     if (oci_ora_rollback(m_session, &msg) != ORARC_OK) {
         MessageBox(msg.GetString(), u"Error", MB_ICONWARNING);
+        stay();
         return;
     }
     if (RunQuery() == 0) {
@@ -754,6 +765,31 @@ void CTableListDlg::OnOK() {
     } else {
         UpdateButtons();
     }
+}
+
+// The dialog as a plain opening shows it: the filter takes typing, OK follows
+// its rule, and the object list holds every object of the owner again, the
+// table and the chosen columns kept. When the owner's objects cannot be read,
+// the one object stays.
+void CTableListDlg::LeaveAutoRun() {
+    static_cast<CEdit*>(GetDlgItem(IDC_TL_FILTER))->SetReadOnly(FALSE);
+    OraDataset all{};
+    oci_init_dataset(&all);
+    CString msg;
+    if (m_session && oradict_sel_objects(m_session, m_owner.GetString(), u"TABLE|VIEW|SYNONYM", &all, &msg,
+                                         nullptr) == ORARC_OK) {
+        CListCtrl* chosen = Chosen();
+        std::vector<CString> kept;
+        for (int i = 0; i < chosen->GetItemCount(); ++i) kept.push_back(chosen->GetItemText(i, 0));
+        oci_free_dataset(&m_objects);
+        m_objects = all; // the rows pass to the dialog
+        m_haveObjects = 1;
+        FillObjectList(0);
+        for (const CString& c : kept) AddChosenColumn(c);
+    } else {
+        oci_free_dataset(&all);
+    }
+    UpdateButtons();
 }
 
 int CTableListDlg::RunQuery() {

@@ -79,6 +79,7 @@ private:
     void ForgetColumns();
     int RebuildColumnList(int checkTypes);
     int RunQuery();
+    void LeaveAutoRun();
     void OnCommandFrom(int id, int code);
     LRESULT OnNotifyFrom(NMHDR* nm);
 

@@ -332,6 +332,70 @@ TEST_F(TableDlgTest, AutoRunWithAFailingQueryCancels) {
     EXPECT_EQ(dlg->m_result, nullptr);
 }
 
+// An automatic OK that stops before its query (a refused column, a failed
+// rollback) leaves the dialog as a plain opening: the owner's objects, the
+// filter open to typing, OK by its rule (Enter runs it).
+TEST_F(TableDlgTest, AnAutomaticOkStoppedBeforeItsQueryLeavesTheDialogToTheUser) {
+    auto typable = [](HWND h) {
+        return (GetWindowLongW(GetDlgItem(h, IDC_TL_FILTER), GWL_STYLE) & ES_READONLY) == 0;
+    };
+    dlg->m_table = u"LONG_RAW_DATA";
+    dlg->m_autoRun = 1;
+    tvtest::ExpectDialog(u"テーブル選択(検索条件設定)", [&](HWND h) {
+        HWND objects = Item(h, IDC_TL_OBJECTS);
+        EXPECT_EQ(ListTexts(objects), std::vector<std::u16string>{u"LONG_RAW_DATA"});
+        EXPECT_FALSE(Enabled(h, IDOK));
+        EXPECT_FALSE(typable(h));
+        tvtest::AnswerBox(IDOK); // "LONG RAWはサポートされていません"
+        tvtest::Advance(10);
+        EXPECT_TRUE(IsWindow(h));
+        EXPECT_TRUE(Enabled(h, IDOK));
+        EXPECT_TRUE(typable(h));
+        EXPECT_GE(ListFind(objects, u"受注明細"), 0);
+        EXPECT_EQ(ListSelected(objects), std::vector<int>{ListFind(objects, u"LONG_RAW_DATA")});
+        EXPECT_EQ(ListTexts(Item(h, IDC_TL_CHOSEN)), (std::vector<std::u16string>{u"ID", u"DATA"}));
+        // The user filters to another table and presses Enter.
+        tvtest::TypeInto(h, IDC_TL_FILTER, u"^社員$");
+        EXPECT_EQ(ListTexts(objects), std::vector<std::u16string>{u"社員"});
+        EXPECT_TRUE(Enabled(h, IDOK));
+        ExpectQuery();
+        tvtest::Key(Item(h, IDC_TL_FILTER), qtplatform::Key_Return);
+        tvtest::Pump();
+        if (!dlg->m_result) tvtest::ClickControl(h, IDCANCEL); // Enter did nothing
+        return true;
+    });
+    EXPECT_EQ(dlg->DoModal(), IDOK) << BoxTexts();
+    ASSERT_EQ(tvtest::Boxes().size(), 1u) << BoxTexts();
+    EXPECT_EQ(Narrow(tvtest::Boxes()[0].text.c_str()), "LONG RAWはサポートされていません");
+    EXPECT_EQ(Narrow(dlg->m_table), "社員");
+    EXPECT_NE(dlg->m_result, nullptr);
+
+    // A rollback that fails: the same.
+    tvtest::ClearBoxes();
+    if (dlg->m_result) {
+        oci_free_dataset(dlg->m_result);
+        delete dlg->m_result;
+    }
+    dlg = std::make_unique<CTableListDlg>();
+    dlg->m_session = s;
+    dlg->m_owner = u"DEMO";
+    dlg->m_table = u"社員";
+    dlg->m_autoRun = 1;
+    Control("fail OCITransRollback 3113 1");
+    Run([&](HWND h) {
+        tvtest::AnswerBox(IDOK); // the rollback's error
+        tvtest::Advance(10);
+        EXPECT_TRUE(IsWindow(h));
+        EXPECT_TRUE(Enabled(h, IDOK));
+        EXPECT_TRUE(typable(h));
+        EXPECT_GE(ListFind(Item(h, IDC_TL_OBJECTS), u"受注明細"), 0);
+        tvtest::ClickControl(h, IDCANCEL);
+    });
+    ASSERT_EQ(tvtest::Boxes().size(), 1u) << BoxTexts();
+    EXPECT_EQ(tvtest::Boxes()[0].caption, u"Error");
+    EXPECT_NE(tvtest::Boxes()[0].text.find(u"ORA-03113"), std::u16string::npos) << BoxTexts();
+}
+
 // Type-ahead in the owner combo: repeated letters, the pause, Shift, arrows,
 // and the change reaching the dialog only when the timer fires.
 TEST_F(TableDlgTest, OwnerTypeAhead) {
