@@ -167,6 +167,9 @@ int CTableListDlg::LoadSearchCondition(const char16_t* path) {
 
     if (!next()) return fail(format);
     CString table = line;
+    // The file names its table whatever the name filter shows: a filter
+    // that would hide it goes.
+    if (FilterHides(table)) ClearFilterText();
     ForgetColumns();
     m_table = table;
     if (!LoadObjectList()) {

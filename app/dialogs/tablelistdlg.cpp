@@ -32,6 +32,14 @@ char16_t Lower(char16_t c) {
     return c >= u'A' && c <= u'Z' ? char16_t(c - u'A' + u'a') : c;
 }
 
+// The name filter's rule: the pattern anywhere in the lower-cased name.
+bool FilterShows(Regex* re, const CString& name) {
+    CString lower = name;
+    lower.MakeLower();
+    int start = 0, end = 0;
+    return regex_search_str(re, lower.GetString(), 0, &start, &end) > 0;
+}
+
 CString ColText(const OraDataset* ds, int row, const char16_t* name) {
     int col = oci_get_dataset_col_no(ds, name);
     return col >= 0 ? CString(oci_get_dataset_data(ds, row, col)) : CString();
@@ -488,12 +496,7 @@ void CTableListDlg::FillObjectList(int filterChanged) {
     if (m_haveObjects) {
         for (int r = 0; r < m_objects.row_count; ++r) {
             CString name = ColText(&m_objects, r, u"OBJECT_NAME");
-            if (re) {
-                CString lower = name;
-                lower.MakeLower();
-                int start = 0, end = 0;
-                if (regex_search_str(re, lower.GetString(), 0, &start, &end) <= 0) continue;
-            }
+            if (re && !FilterShows(re, name)) continue;
             int at = objects->InsertItem(objects->GetItemCount(), name.GetString());
             if (at < 0) {
                 MessageBox(u"", u"Error", MB_ICONWARNING);
@@ -521,6 +524,26 @@ void CTableListDlg::FillObjectList(int filterChanged) {
         Chosen()->DeleteAllItems();
     }
     UpdateButtons();
+}
+
+// Whether the name filter, as FillObjectList applies it, leaves the name out.
+bool CTableListDlg::FilterHides(const CString& name) {
+    CString filter;
+    GetDlgItemText(IDC_TL_FILTER, filter);
+    if (filter.IsEmpty()) return false;
+    Regex* re = regex_compile(filter.GetString(), REGEX_IGNORE_CASE);
+    if (!re) return false;
+    const bool hidden = !FilterShows(re, name);
+    regex_destroy(re);
+    return hidden;
+}
+
+// Empties the name filter without filling the list it filtered; the caller
+// fills the list next.
+void CTableListDlg::ClearFilterText() {
+    m_settingFilter = 1;
+    SetDlgItemText(IDC_TL_FILTER, u"");
+    m_settingFilter = 0;
 }
 
 void CTableListDlg::ForgetColumns() {
@@ -852,7 +875,7 @@ void CTableListDlg::OnCommandFrom(int id, int code) {
         }
         break;
     case IDC_TL_FILTER:
-        if (code == EN_CHANGE && m_initialised) FillObjectList(1);
+        if (code == EN_CHANGE && m_initialised && !m_settingFilter) FillObjectList(1);
         break;
     case IDC_TL_FILTER_CLEAR:
         if (code == BN_CLICKED) SetDlgItemText(IDC_TL_FILTER, u"");

@@ -80,6 +80,8 @@ private:
     int RebuildColumnList(int checkTypes);
     int RunQuery();
     void LeaveAutoRun();
+    bool FilterHides(const CString& name);
+    void ClearFilterText();
     void OnCommandFrom(int id, int code);
     LRESULT OnNotifyFrom(NMHDR* nm);
 
@@ -91,6 +93,7 @@ private:
     CEditCtrl m_whereEdit;
     int m_initialised = 0;
     int m_filling = 0;
+    int m_settingFilter = 0;
 };
 
 // The rules of the dialog, on their own.

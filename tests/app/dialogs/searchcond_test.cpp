@@ -221,4 +221,33 @@ TEST_F(SearchCondTest, TheLoadButtonReadsTheChosenFile) {
     EXPECT_EQ(tvtest::Boxes().size(), 1u) << BoxTexts();
 }
 
+// A file's table is found whatever the name filter shows: the filter that
+// hid it is emptied and the table chosen.
+TEST_F(SearchCondTest, AFileFindsItsTableThroughTheFilter) {
+    auto file = Write("emp.tvx", u"[OWNER_NAME]\nDEMO\n[TABLE_NAME]\n社員\n[COLUMN_NAME]\n氏名\n[WHERE]\n");
+    std::vector<std::u16string> shown, all, chosen;
+    std::vector<int> sel;
+    std::u16string filter = u"(not read)";
+    Run([&](HWND h) {
+        HWND objects = GetDlgItem(h, IDC_TL_OBJECTS);
+        tvtest::TypeInto(h, IDC_TL_FILTER, u"^big");
+        shown = ListTexts(objects);
+        tvtest::AnswerFile(file);
+        tvtest::ClickControl(h, IDC_TL_LOAD);
+        filter = tvtest::TextOf(GetDlgItem(h, IDC_TL_FILTER));
+        all = ListTexts(objects);
+        sel = ListSelected(objects);
+        chosen = ListTexts(GetDlgItem(h, IDC_TL_CHOSEN));
+        EXPECT_TRUE(Enabled(h, IDOK));
+        tvtest::ClickControl(h, IDCANCEL);
+    });
+    EXPECT_EQ(shown, std::vector<std::u16string>{u"BIG_TABLE"});
+    EXPECT_TRUE(tvtest::Boxes().empty()) << BoxTexts();
+    EXPECT_EQ(filter, u"");
+    EXPECT_GT(all.size(), 5u);
+    ASSERT_EQ(sel.size(), 1u);
+    EXPECT_EQ(Narrow(all[size_t(sel[0])].c_str()), "社員");
+    EXPECT_EQ(chosen, std::vector<std::u16string>{u"氏名"});
+}
+
 } // namespace
