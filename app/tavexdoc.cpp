@@ -223,6 +223,8 @@ int CTavexDoc::SetData(OraDataset* dataset, const char16_t* owner, const char16_
         }
     }
     UpdateAllViews(nullptr, HINT_DATA_LOADED, reinterpret_cast<CObject*>(static_cast<intptr_t>(fitWidths)));
+    // The calculation pane summed the cells of the data just released.
+    UpdateCalcText();
     return 0;
 }
 

@@ -2,8 +2,8 @@
 // command routing and the user's mouse on 社員 and ALL_TYPES: the counts
 // item after conversions, sequences and sorts (and the commit question's
 // counts), the message pane each command starts from, the calculation pane
-// while the mouse selects, and the question before edits are dropped only
-// when there are edits.
+// while the mouse selects (and emptied with the data), and the question
+// before edits are dropped only when there are edits.
 #include "docview_fixture.h"
 
 #include "app/dialogs/inputdlg.h"
@@ -226,6 +226,17 @@ TEST_F(ViewNoticeTest, TheCalculationPaneFollowsTheMouse) {
     Drag(pay, 7, 9);
     EXPECT_EQ(Narrow(CalcPane().c_str()), "平均:350,000.0");
     Command(ID_CALC_SUM);
+    // The pane goes with the data it summed: another table, and no table.
+    Drag(pay, 0, 2);
+    ASSERT_EQ(Narrow(CalcPane().c_str()), "合計:787,500");
+    Load(u"ALL_TYPES");
+    EXPECT_EQ(CalcPane(), u"");
+    EXPECT_EQ(Narrow(g_calc_text), "");
+    Load(u"社員");
+    Drag(pay, 0, 2);
+    ASSERT_EQ(Narrow(CalcPane().c_str()), "合計:787,500");
+    Command(ID_FILE_CLEAR_DATA);
+    EXPECT_EQ(CalcPane(), u"");
 }
 
 TEST_F(ViewNoticeTest, OnlyPendingEditsAreAskedAbout) {
