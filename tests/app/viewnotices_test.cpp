@@ -4,6 +4,8 @@
 // counts), the message pane each command starts from, the calculation pane
 // while the mouse selects (and emptied with the data), and the question
 // before edits are dropped only when there are edits.
+#include <set>
+
 #include "docview_fixture.h"
 
 #include "app/dialogs/inputdlg.h"
@@ -117,6 +119,31 @@ TEST_F(ViewNoticeTest, ConversionsSequencesAndSortsCountTheirRows) {
     });
     Command(ID_EDIT_INPUT_SEQUENCE);
     EXPECT_TRUE(doc->m_data.IsUpdatedRow(11));
+    EXPECT_EQ(Counts(), u" Insert:0, Update:6, Delete:0 ");
+    // A sort by 給与, descending, moves the rows and their edits with them:
+    // the same six rows (by 社員番号) are updated, the counts are the same.
+    auto updatedRows = [&] {
+        std::set<std::u16string> ids;
+        for (int r = 0; r < doc->m_data.GetRowCount(); ++r)
+            if (doc->m_data.IsUpdatedRow(r)) ids.insert(doc->m_data.GetText(r, 0));
+        return ids;
+    };
+    const std::set<std::u16string> updated = updatedRows();
+    ASSERT_EQ(updated.size(), 6u);
+    Cursor(pay, 0);
+    tvtest::ExpectDialog(u"Gridのソート", [](HWND h) {
+        tvtest::ClickControl(h, IDC_SORT_DESC1);
+        tvtest::ClickControl(h, IDOK);
+        return true;
+    });
+    Command(ID_DATA_SORT_GRID);
+    tvtest::VerifyDialogs();
+    std::vector<long long> pays;
+    for (int r = 0; r < doc->m_data.GetRowCount(); ++r)
+        pays.push_back(std::stoll(Narrow(doc->m_data.GetText(r, pay))));
+    EXPECT_TRUE(std::is_sorted(pays.rbegin(), pays.rend()));
+    EXPECT_EQ(pays.back(), 1); // the sequence's first value
+    EXPECT_EQ(updatedRows(), updated);
     EXPECT_EQ(Counts(), u" Insert:0, Update:6, Delete:0 ");
     // The commit asks with the same counts.
     const std::u16string question = CommitQuestion();
