@@ -303,7 +303,6 @@ bool Session::beginWrite(bool nowait, OraError& err) {
     }
     inTransaction = true;
     for (const std::string& name : earlySavepoints) execSql(conn, "SAVEPOINT " + name);
-    earlySavepoints.clear();
     return true;
 }
 
@@ -328,22 +327,28 @@ bool Session::rollback(OraError&) {
 }
 
 bool Session::savepoint(const std::string& name, OraError& err) {
-    if (inTransaction) return exec("SAVEPOINT " + name, err);
-    // Set again, a savepoint moves.
+    // Set again, a savepoint moves: no longer at the start once a write began.
     earlySavepoints.erase(std::remove(earlySavepoints.begin(), earlySavepoints.end(), name),
                           earlySavepoints.end());
+    if (inTransaction) return exec("SAVEPOINT " + name, err);
     earlySavepoints.push_back(name);
     return true;
 }
 
 bool Session::rollbackTo(const std::string& name, OraError& err) {
-    if (inTransaction) return exec("ROLLBACK TO " + name, err);
     auto at = std::find(earlySavepoints.begin(), earlySavepoints.end(), name);
     if (at == earlySavepoints.end()) {
+        if (inTransaction) return exec("ROLLBACK TO " + name, err);
         err = makeError(1086);
         return false;
     }
+    // Back to the transaction's start: everything is undone and, as Oracle
+    // releases the locks taken after a savepoint, the write lock goes too.
     earlySavepoints.erase(at + 1, earlySavepoints.end());
+    if (inTransaction) {
+        sqlite3_exec(conn, "ROLLBACK", nullptr, nullptr, nullptr);
+        inTransaction = sqlite3_get_autocommit(conn) == 0;
+    }
     return true;
 }
 

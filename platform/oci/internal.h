@@ -290,7 +290,8 @@ struct Session : Resolver {
     // SAVEPOINT and ROLLBACK TO SAVEPOINT (name as SQL text, quoted). A savepoint
     // takes no lock: one set before the transaction's first write is kept here
     // and set in SQLite when that write begins the transaction; a rollback to
-    // it before then has nothing to undo.
+    // it before then has nothing to undo, and after it ends the SQLite
+    // transaction, its lock with it.
     bool savepoint(const std::string& name, OraError& err);
     bool rollbackTo(const std::string& name, OraError& err);
     std::vector<std::string> earlySavepoints;

@@ -534,7 +534,7 @@ TEST_F(SemanticsTest, WhatTheStandInDoesNotDoIsRefused) {
 // A savepoint takes no lock, as Oracle's takes none: set while another
 // session writes, it is there to roll back to after a write of this session
 // met that lock. Set before the first write it still marks the transaction's
-// start; set again it moves.
+// start, and a rollback to it releases the lock; set again it moves.
 TEST_F(SemanticsTest, SavepointsTakeNoLock) {
     ASSERT_EQ(s->exec("commit"), 0);
     Session8 other(api);
@@ -558,6 +558,9 @@ TEST_F(SemanticsTest, SavepointsTakeNoLock) {
     EXPECT_EQ(column("select n from t where id = 1"), "7");
     ASSERT_EQ(s->exec("rollback to a"), 0) << s->errorText();
     EXPECT_EQ(column("select n from t where id = 1"), "3");
+    // Back at the transaction's start, the lock is gone.
+    EXPECT_EQ(other.exec("select id from t where id = 1 for update nowait"), 0) << other.errorText();
+    ASSERT_EQ(other.exec("rollback"), 0);
     EXPECT_EQ(s->exec("rollback to c"), -1);
     ASSERT_EQ(s->exec("rollback to b"), 0) << s->errorText();
     ASSERT_EQ(s->exec("commit"), 0);
