@@ -205,7 +205,10 @@ void HostWidget::SyncFromRecord() {
     } else {
         SyncTopLevel(geo.size());
     }
-    if (geometry() != geo) setGeometry(geo);
+    // A maximised or minimised window's geometry is the window manager's.
+    const bool managed =
+        !view_.parent && !embedded_ && (windowState() & (Qt::WindowMaximized | Qt::WindowMinimized));
+    if (geometry() != geo && !managed) setGeometry(geo);
     int cw = view_.client.right - view_.client.left, ch = view_.client.bottom - view_.client.top;
     bufferSize_ = QSize(std::max(cw, 1), std::max(ch, 1));
     if (view_.isBarControl) {
@@ -288,6 +291,11 @@ void HostWidget::SyncTopLevel(QSize size) {
         setMinimumSize(size);
         setMaximumSize(size);
     }
+    // The program restored a window the window manager maximised or minimised
+    // (Windows' SW_RESTORE).
+    Qt::WindowStates kept = windowState() & ~Qt::WindowStates(Qt::WindowMaximized | Qt::WindowMinimized);
+    if ((windowState() & Qt::WindowMaximized) && !(view_.style & WS_MAXIMIZE)) setWindowState(kept);
+    if ((windowState() & Qt::WindowMinimized) && !(view_.style & WS_MINIMIZE)) setWindowState(kept);
     // The owner's own window, or the one it is laid in (an embedded panel's
     // dialog): a transient parent is always a top-level window.
     QWidget* owner = view_.owner && HostOf(view_.owner) ? HostOf(view_.owner)->window() : nullptr;
@@ -489,6 +497,16 @@ void HostWidget::moveEvent(QMoveEvent* ev) {
     if (syncing_ || parentWidget()) return;
     QRect g = geometry();
     win32bk::HostResized(hwnd_, g.x(), g.y(), g.width(), g.height());
+}
+
+// A top-level maximised, minimised or restored by the window manager.
+void HostWidget::changeEvent(QEvent* ev) {
+    QWidget::changeEvent(ev);
+    if (ev->type() != QEvent::WindowStateChange || parentWidget() || syncing_) return;
+    const Qt::WindowStates mask = Qt::WindowMaximized | Qt::WindowMinimized;
+    if ((static_cast<QWindowStateChangeEvent*>(ev)->oldState() & mask) == (windowState() & mask)) return;
+    win32bk::HostStateChanged(hwnd_, windowState() & Qt::WindowMaximized,
+                              windowState() & Qt::WindowMinimized);
 }
 
 // --- Scroll-bar gestures ------------------------------------------------------------------

@@ -142,6 +142,14 @@ void MoveByWindowManager(HWND hwnd, int x, int y) {
         w->move(QPoint(x, y) - (w->geometry().topLeft() - w->frameGeometry().topLeft()));
 }
 
+void SetStateByWindowManager(HWND hwnd, ShownState state) {
+    qtbk::HostWidget* w = qtbk::HostOf(hwnd);
+    if (!w) return;
+    w->setWindowState(state == ShownState::Maximized   ? Qt::WindowMaximized
+                      : state == ShownState::Minimized ? Qt::WindowMinimized
+                                                       : Qt::WindowNoState);
+}
+
 void SendBarMouse(HWND hwnd, int bar, int x, int y, int kind) {
     qtbk::HostWidget* w = qtbk::HostOf(hwnd);
     QScrollBar* sb = w ? w->Bar(bar == SB_CTL ? SB_VERT : bar) : nullptr;

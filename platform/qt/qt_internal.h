@@ -90,6 +90,7 @@ protected:
     void closeEvent(QCloseEvent* ev) override;
     void resizeEvent(QResizeEvent* ev) override;
     void moveEvent(QMoveEvent* ev) override;
+    void changeEvent(QEvent* ev) override;
     bool focusNextPrevChild(bool) override { return false; }
     void inputMethodEvent(QInputMethodEvent* ev) override;
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;

@@ -299,6 +299,36 @@ void win32bk::ApplyShowCommand(HWND hwnd, int cmd) {
     }
 }
 
+// The window manager keeps a top-level's state and, while it is maximised,
+// its geometry: the window's style and its place to restore to follow it.
+// It tells the state before the geometry that goes with it, so the window's
+// rectangle is still its own when it is maximised; restored, the window
+// takes that rectangle back, as the window manager gives it.
+void win32bk::HostStateChanged(HWND hwnd, bool maximized, bool minimized) {
+    auto w = win32bk::Find(hwnd);
+    if (!w || w->parent) return;
+    RECT back{};
+    bool restore = false;
+    {
+        std::lock_guard<std::mutex> lock(g_placeMutex);
+        Placement* p = PlacementOf(hwnd, true);
+        if ((maximized || minimized) && !p->maximized && !p->minimized) p->normal = w->rect;
+        restore = !maximized && !minimized && p->maximized;
+        back = p->normal;
+        p->minimized = minimized;
+        if (!minimized) p->maximized = maximized;
+    }
+    DWORD style = w->style & ~(WS_MAXIMIZE | WS_MINIMIZE);
+    if (minimized)
+        style |= WS_MINIMIZE;
+    else if (maximized)
+        style |= WS_MAXIMIZE;
+    w->style = style;
+    if (restore)
+        SetWindowPos(hwnd, nullptr, back.left, back.top, back.right - back.left, back.bottom - back.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 BOOL IsIconic(HWND hwnd) {
     auto w = win32bk::Find(hwnd);
     return w && (w->style & WS_MINIMIZE) ? TRUE : FALSE;

@@ -150,7 +150,8 @@ static void Relayout(const std::shared_ptr<Wnd>& w, bool sizeAnyway = false) {
             after.bottom > before.bottom)
             InvalidateRect(w->hwnd, nullptr, TRUE);
         w->update.Intersect(after);
-        SendMessageW(w->hwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(after.right, after.bottom));
+        WPARAM kind = (w->style & WS_MAXIMIZE) ? SIZE_MAXIMIZED : SIZE_RESTORED;
+        SendMessageW(w->hwnd, WM_SIZE, kind, MAKELPARAM(after.right, after.bottom));
     }
 }
 

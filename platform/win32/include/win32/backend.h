@@ -186,6 +186,8 @@ void InputBarMove(HWND hwnd, int bar, int trackPos);
 void InputBarRelease(HWND hwnd, int bar);
 void InputClose(HWND host);
 void HostResized(HWND host, int x, int y, int cx, int cy); // a top-level moved or resized by the user
+// A top-level maximised, minimised or restored by the window manager.
+void HostStateChanged(HWND host, bool maximized, bool minimized);
 bool AsyncKeyDown(int vk);
 void SetAsyncKey(int vk, bool down); // tests: takes effect at once, from any thread
 int BeepCount();
