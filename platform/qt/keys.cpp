@@ -142,6 +142,10 @@ void MoveByWindowManager(HWND hwnd, int x, int y) {
         w->move(QPoint(x, y) - (w->geometry().topLeft() - w->frameGeometry().topLeft()));
 }
 
+void ResizeByWindowManager(HWND hwnd, int width, int height) {
+    if (qtbk::HostWidget* w = qtbk::HostOf(hwnd)) w->resize(width, height);
+}
+
 void SetStateByWindowManager(HWND hwnd, ShownState state) {
     qtbk::HostWidget* w = qtbk::HostOf(hwnd);
     if (!w) return;

@@ -1,6 +1,7 @@
-// A top-level window maximised, minimised and restored by the window
-// manager: its state follows, what the program does meanwhile leaves it
-// maximised, and it is restored to the size and place it had before.
+// A top-level window sized, maximised, minimised and restored by the window
+// manager: it takes the size it is given and stays on the screen, its state
+// follows, what the program does meanwhile leaves it maximised, and it is
+// restored to the size and place it had before.
 #include "display/display.h"
 #include "fixture.h"
 
@@ -19,6 +20,27 @@ protected:
 
     HWND frame_ = nullptr;
 };
+
+TEST_F(WmSizingTest, AnEdgeDragSizesTheWindowWhichStaysOnTheScreen) {
+    const int mapped = qtplatform::TimesMapped(frame_);
+    RECT before, shown = qtplatform::ShownRect(frame_);
+    GetWindowRect(frame_, &before);
+    for (int step = 1; step <= 5; ++step) {
+        qtplatform::ResizeByWindowManager(frame_, shown.right - shown.left + 20 * step,
+                                          shown.bottom - shown.top + 10 * step);
+        tvtest::Pump();
+    }
+    RECT after, client;
+    GetWindowRect(frame_, &after);
+    EXPECT_EQ(after.right - after.left, before.right - before.left + 100);
+    EXPECT_EQ(after.bottom - after.top, before.bottom - before.top + 50);
+    GetClientRect(frame_, &client);
+    ASSERT_EQ(Sizes().size(), 5u);
+    EXPECT_EQ(Sizes().back().wParam, static_cast<WPARAM>(SIZE_RESTORED));
+    EXPECT_EQ(Sizes().back().lParam, MAKELPARAM(client.right, client.bottom));
+    // Mapped anew, the window manager would end the drag and frame it again.
+    EXPECT_EQ(qtplatform::TimesMapped(frame_), mapped);
+}
 
 TEST_F(WmSizingTest, RestoredAfterMaximisingItHasItsSizeAndPlaceAgain) {
     RECT before;

@@ -113,7 +113,9 @@ void SendInputToOtherProgram();
 // The window manager moves a top-level window's host (its client area's
 // corner to x, y on the screen), as a drag of its frame does.
 void MoveByWindowManager(HWND hwnd, int x, int y);
-// The window manager maximises, minimises or restores a top-level window's host.
+// The window manager sizes a top-level window's host (its client area), as a
+// drag of its frame's edge does, and maximises, minimises or restores it.
+void ResizeByWindowManager(HWND hwnd, int width, int height);
 enum class ShownState { Normal, Maximized, Minimized };
 void SetStateByWindowManager(HWND hwnd, ShownState state);
 // Mouse gestures on a window's scroll bar (bar SB_VERT/SB_HORZ, or SB_CTL for a bar control); x, y in the
