@@ -55,7 +55,10 @@ public:
         made.load(std::memory_order_acquire);
         if (ev->type() == QEvent::User) {
             pending = false;
-            win32bk::ServeSends();
+            if (ServingPicturesOnly())
+                HoldBackSends();
+            else
+                win32bk::ServeSends();
             return true;
         }
         return QObject::event(ev);
@@ -687,6 +690,7 @@ public:
     }
 
     void WaitEvents(int timeoutMs) override {
+        InLoop();
         Bury();
         if (timeoutMs == 0) {
             QCoreApplication::processEvents(QEventLoop::AllEvents);
@@ -701,6 +705,7 @@ public:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         win32bk::ServeSends();
         Bury();
+        InLoop();
     }
     void Wake() override {
         if (!g_pump) return;
@@ -862,6 +867,9 @@ char g_arg0[] = "tavrelix";
 char* g_argv[] = {g_arg0, nullptr};
 
 short AsyncKeyState(int vk) {
+    // A run that holds the UI thread polls its cancel key: the windows keep
+    // their pictures meanwhile.
+    qtbk::ServePicturesWhileHeld();
     bool x = false;
     bool down = win32bk::AsyncKeyDown(vk) || (qtbk::XKeyDown(vk, &x) && x);
     return down ? static_cast<short>(0x8000) : 0;
@@ -900,6 +908,7 @@ void Init(int* argc, char** argv) {
     // updates of this program the hand-over costs more than it saves.
     QThreadPool::globalInstance()->setMaxThreadCount(1);
     qtbk::g_pump = new qtbk::Pump;
+    qtbk::WatchEvents();
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect all = screen->geometry(), work = screen->availableGeometry();
         win32bk::SetScreenInfo(
@@ -915,12 +924,7 @@ void Init(int* argc, char** argv) {
     qtbk::InstallCommonDialogs();
     qtbk::InstallClipboardReader();
     qtbk::SyncLockKeysFromX();
-    QObject::connect(qtbk::g_app, &QGuiApplication::applicationStateChanged, [](Qt::ApplicationState state) {
-        if (state == Qt::ApplicationActive)
-            qtbk::SyncLockKeysFromX();
-        else
-            win32bk::InputFocus(nullptr, false);
-    });
+    QObject::connect(qtbk::g_app, &QGuiApplication::applicationStateChanged, qtbk::ApplicationStateChanged);
 }
 
 bool Initialized() {

@@ -149,6 +149,21 @@ void SetTransientForOnServer(QWindow* window, QWindow* parent);
 UINT VirtualKey(int key, Qt::KeyboardModifiers mods, const QString& text, bool* extended);
 int EventDepth();
 
+// The display while the UI thread is held by a long run of the program's own
+// (busydisplay.cpp). WatchEvents (at start-up) notes each event the thread
+// takes. ServePicturesWhileHeld, from a poll of that run, lets the display
+// repaint the windows from their buffers once the thread has taken no event
+// for a while; what else the display told meanwhile is told when InLoop (the
+// thread back in its loop) comes.
+void WatchEvents();
+void ServePicturesWhileHeld();
+bool ServingPicturesOnly();
+void InLoop();
+// Another thread's send to be served once the thread is back in its loop.
+void HoldBackSends();
+// The application became active or went to another program.
+void ApplicationStateChanged(Qt::ApplicationState state);
+
 // Fonts.
 std::shared_ptr<win32bk::FontFace> RealizeFont(const LOGFONTW& lf);
 void DrawGlyphs(QImage& image, const win32bk::Region& clip, win32bk::FontFace* face,

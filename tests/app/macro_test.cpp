@@ -4,6 +4,7 @@
 #include "macro_fixture.h"
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 namespace {
@@ -166,6 +167,51 @@ TEST_F(MacroTest, TheCancelKeyStopsARunawayLoop) {
     RunClipboard("(display 1)");
     EXPECT_EQ(Texts(u"scheme output"), std::vector<std::string>{"1"}) << BoxTexts();
     EXPECT_EQ(Pane(), "");
+}
+
+// A script holds the UI thread. The display still gets the windows' pictures
+// from their buffers: a main window mapped again just before the run (as the
+// window manager maps it), whose picture the display has not asked for yet,
+// shows its content and "マクロ実行中..." while the script runs, instead of
+// staying blank to its end.
+struct ShownProbe {
+    HWND bar = nullptr;
+    std::chrono::steady_clock::time_point giveUp;
+    bool same = false;
+    std::string pane;
+};
+ShownProbe g_probe;
+
+// True once the status bar on the display is the status bar as painted, or
+// when a generous bound has passed.
+SchemeCell* ShownAsPainted(SchemeInterpreter* sc, SchemeCell**, int) {
+    const qtplatform::Image painted = qtplatform::Capture(g_probe.bar);
+    const qtplatform::Image shown = qtplatform::Shown(g_probe.bar);
+    g_probe.same = painted.width > 0 && shown.width == painted.width && shown.height == painted.height &&
+                   shown.pixels == painted.pixels;
+    auto* frame = dynamic_cast<CMainFrame*>(AfxGetMainWnd());
+    g_probe.pane = frame ? Narrow(frame->m_wndStatusBar.GetPaneText(0)) : "";
+    return g_probe.same || std::chrono::steady_clock::now() > g_probe.giveUp ? sc->T : sc->F;
+}
+
+TEST_F(MacroTest, TheWindowKeepsShowingItsPictureAndTheStatusTextWhileAScriptRuns) {
+    StartLoggedOn();
+    g_probe = ShownProbe{frame->m_wndStatusBar.m_hWnd, {}, false, ""};
+    ASSERT_EQ(sch_register_host_function(g_macro, u"shown-as-painted?", ShownAsPainted, 0, 0, nullptr), 0);
+    frame->SetMessageText(u"before");
+    tvtest::Pump();
+    ASSERT_EQ(qtplatform::Shown(g_probe.bar).pixels, qtplatform::Capture(g_probe.bar).pixels);
+    const std::u16string script = u"(let loop () (if (shown-as-painted?) #t (loop)))";
+    const auto* p = reinterpret_cast<const uint8_t*>(script.c_str());
+    tvtest::SetClipboard({{CF_UNICODETEXT, std::vector<uint8_t>(p, p + (script.size() + 1) * 2)}});
+    frame->ShowWindow(SW_HIDE);
+    frame->ShowWindow(SW_SHOW);
+    g_probe.giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    frame->SendMessage(WM_COMMAND, ID_TOOL_RUN_MACRO_CLIPBOARD);
+    EXPECT_TRUE(g_probe.same);
+    EXPECT_EQ(g_probe.pane, "マクロ実行中...");
+    tvtest::Pump();
+    EXPECT_TRUE(tvtest::Boxes().empty()) << BoxTexts();
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include <chrono>
 #include <thread>
 
 #include "fixture.h"
@@ -399,4 +400,52 @@ TEST_F(WindowTest, AsyncKeyStateFollowsTheKeyboard) {
     EXPECT_LT(fromWorker, 0);
     tvtest::KeyUp(h, qtplatform::Key_Escape);
     EXPECT_GE(GetAsyncKeyState(VK_ESCAPE), 0);
+}
+
+// A thread held by a long run that polls its cancel key, as a running script
+// is: the display still gets the window's picture from its buffer (a window
+// mapped again, whose picture the display has not asked for yet, shows what
+// was painted into it since), while the window manager's close request comes
+// to the window only once the thread is back in its loop.
+TEST_F(WindowTest, AHeldThreadStillShowsPicturesAndTakesACloseOnlyAfterwards) {
+    COLORREF color = RGB(200, 0, 0);
+    Hook() = [&](HWND hwnd, UINT msg, WPARAM, LPARAM, bool* handled) -> LRESULT {
+        if (msg != WM_PAINT) return 0;
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(hwnd, &ps);
+        HBRUSH brush = CreateSolidBrush(color);
+        RECT r;
+        GetClientRect(hwnd, &r);
+        FillRect(dc, &r, brush);
+        DeleteObject(brush);
+        EndPaint(hwnd, &ps);
+        *handled = true;
+        return 0;
+    };
+    HWND h = Make(WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+    tvtest::Pump();
+    auto same = [&] {
+        const qtplatform::Image shown = qtplatform::Shown(h), painted = qtplatform::Capture(h);
+        return painted.width > 0 && shown.width == painted.width && shown.height == painted.height &&
+               shown.pixels == painted.pixels;
+    };
+    ASSERT_TRUE(same());
+    ShowWindow(h, SW_HIDE);
+    ShowWindow(h, SW_SHOW);
+    color = RGB(0, 0, 200);
+    InvalidateRect(h, nullptr, TRUE);
+    UpdateWindow(h);
+    qtplatform::AskToClose(h);
+    Log().clear();
+    bool shown = false, closedWhileHeld = false;
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!shown && std::chrono::steady_clock::now() < giveUp) {
+        GetAsyncKeyState(VK_CANCEL);
+        shown = same();
+        closedWhileHeld = closedWhileHeld || !Messages(h, {WM_CLOSE}).empty();
+    }
+    EXPECT_TRUE(shown);
+    EXPECT_FALSE(closedWhileHeld);
+    tvtest::Pump();
+    EXPECT_EQ(Messages(h, {WM_CLOSE}).size(), 1u);
 }

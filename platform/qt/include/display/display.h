@@ -51,6 +51,9 @@ struct Image {
     uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
 };
 Image Capture(HWND hwnd);
+// What the display shows of a window now: its part of the picture last put
+// on the screen for its top-level window (empty when there is none).
+Image Shown(HWND hwnd);
 bool SavePng(const Image& image, const std::string& path);
 // The display's own common dialogs (file, folder, colour, font), as Init
 // installs them; test drivers install their recorders over them.
@@ -110,6 +113,9 @@ void SendMouse(HWND target, int x, int y, int button, unsigned mods,
 void SendWheel(HWND target, int x, int y, int angleY, int angleX, unsigned mods);
 // The display tells the program that its input went to another program.
 void SendInputToOtherProgram();
+// The window manager asks a top-level window to close (its close button),
+// through the display's queue: the program takes it with its next events.
+void AskToClose(HWND hwnd);
 // The window manager moves a top-level window's host (its client area's
 // corner to x, y on the screen), as a drag of its frame does.
 void MoveByWindowManager(HWND hwnd, int x, int y);
