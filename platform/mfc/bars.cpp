@@ -129,6 +129,10 @@ LRESULT TipProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 constexpr const char16_t* kTipClass = u"tooltips_class32";
 constexpr UINT_PTR kTipTimer = 0xE0F0;
 constexpr UINT kTipDelay = 500;
+// While a tip shows, where the pointer is, every so often.
+constexpr UINT_PTR kTipWatch = 0xE0F1;
+constexpr UINT kTipWatchEvery = 100;
+void TipWatch(HWND hwnd, UINT, UINT_PTR id, DWORD);
 
 // What a toolbar keeps beside its buttons: the images of its BITMAP (in a
 // row, their greyed forms below) and its tip window.
@@ -194,6 +198,7 @@ void ShowTip(CToolBar* bar, int index) {
     if (text.empty()) {
         if (x.tip && IsWindowVisible(x.tip)) ShowWindow(x.tip, SW_HIDE);
         x.tipFor = -1;
+        if (bar->m_hWnd) KillTimer(bar->m_hWnd, kTipWatch);
         return;
     }
     if (!x.tip) {
@@ -217,6 +222,7 @@ void ShowTip(CToolBar* bar, int index) {
     SetWindowPos(x.tip, HWND_TOPMOST, at.x, at.y, TextWidth(text) + 10, 19, SWP_NOACTIVATE | SWP_SHOWWINDOW);
     InvalidateRect(x.tip, nullptr, TRUE);
     x.tipFor = index;
+    SetTimer(bar->m_hWnd, kTipWatch, kTipWatchEvery, TipWatch);
 }
 
 // The button under the pointer, -1 when it is off the bar's buttons.
@@ -231,6 +237,17 @@ int ButtonUnderPointer(CToolBar* bar) {
         if (!(bar->GetButtonStyle(i) & TBBS_SEPARATOR) && r.PtInRect(pt)) return i;
     }
     return -1;
+}
+
+// A pointer that left the bar for another window is never reported to the
+// bar: the bar is told of a move off its buttons, which takes the tip away.
+void TipWatch(HWND hwnd, UINT, UINT_PTR id, DWORD) {
+    POINT pt;
+    GetCursorPos(&pt);
+    if (WindowFromPoint(pt) == hwnd) return;
+    KillTimer(hwnd, id);
+    ScreenToClient(hwnd, &pt);
+    SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(pt.x, pt.y));
 }
 
 // The pointer has rested: the tip of the button it rests on.

@@ -114,6 +114,30 @@ TEST_F(ToolbarTest, ATipShowsWhenThePointerRestsOnAButton) {
     tvtest::MouseUp(bar.m_hWnd, r.CenterPoint().x, r.CenterPoint().y);
     tvtest::Pump();
     EXPECT_FALSE(IsWindowVisible(tip));
+
+    // So does the pointer going from the button straight to another window,
+    // which the bar never hears of; the button is no longer hot.
+    CRect client;
+    bar.GetClientRect(&client);
+    tvtest::MouseMove(bar.m_hWnd, client.right - 2, client.CenterPoint().y);
+    tvtest::MouseMove(bar.m_hWnd, r.CenterPoint().x, r.CenterPoint().y);
+    tvtest::Advance(600);
+    tvtest::Pump();
+    ASSERT_TRUE(IsWindowVisible(tip));
+    CRect frameClient;
+    frame->GetClientRect(&frameClient);
+    POINT below{frameClient.CenterPoint().x, frameClient.CenterPoint().y};
+    frame->ClientToScreen(&below);
+    const HWND other = WindowFromPoint(below);
+    ASSERT_NE(other, bar.m_hWnd);
+    ScreenToClient(other, &below);
+    tvtest::MouseMove(other, below.x, below.y);
+    tvtest::Advance(200);
+    tvtest::Pump();
+    EXPECT_FALSE(IsWindowVisible(tip));
+    const qtplatform::Image after = tvtest::Capture(bar.m_hWnd);
+    tvtest::MouseMove(bar.m_hWnd, client.right - 2, client.CenterPoint().y);
+    EXPECT_TRUE(after.pixels == tvtest::Capture(bar.m_hWnd).pixels) << "the button was still drawn hot";
 }
 
 } // namespace
