@@ -31,6 +31,12 @@ std::string ChooseDisplayPlatform();
 void StartFontDatabase();
 void FinishFontDatabase();
 
+// Ends the program in order when the desktop or a terminal asks it to
+// (SIGTERM, SIGHUP, SIGINT): its windows are destroyed as at a normal end,
+// then the process exits with 128 + the signal's number. The program's main
+// calls it once the display is up.
+void EndOnSignals();
+
 // Runs the default message loop until WM_QUIT; returns its exit code.
 int Run();
 // When TAVRELIX_SCREENSHOT names a file, the first top-level window shown is
