@@ -689,12 +689,12 @@ constexpr UINT kOpenBarTitle = 0x20000;
 constexpr UINT kSelectBarTitle = 0x40000;
 Loop* g_loop = nullptr;
 int g_hotBarItem = -1;
+HWND g_hotBarWindow = nullptr;
 
 void EndLoop(UINT command) {
     g_loop->done = true;
     g_loop->command = command;
 }
-HWND g_hotBarWindow = nullptr;
 
 struct PopupData {
     HMENU menu;
