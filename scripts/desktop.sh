@@ -152,7 +152,11 @@ geometry() {
     /^ *Width:/ {w=$2} /^ *Height:/ {h=$2} END {if (w != "") print x, y, w, h}'
 }
 viewable() { [ "$(map_state "$1")" = IsViewable ]; }
-visible_to_xdotool() { xdotool search --onlyvisible --class tavrelix 2>/dev/null | grep -qx "$(($1))"; }
+# xdotool's search walks the whole tree and gives up when a window goes away
+# under it (a dialog being destroyed), so a miss is asked again for a moment;
+# the map state and WM_STATE beside it are read once.
+xdotool_lists() { xdotool search --onlyvisible --class tavrelix 2>/dev/null | grep -qx "$(($1))"; }
+visible_to_xdotool() { poll 2 xdotool_lists "$1"; }
 # above A B: A's frame is higher than B's in the root's stacking order
 # (xwininfo lists the root's children top first).
 above() {

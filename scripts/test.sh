@@ -3,7 +3,8 @@
 # sanitizer tree and runs every test, then the ThreadSanitizer run of the
 # code threads share, then the build matrix (scripts/matrix.sh): a Release
 # tree whose suite runs once and a RelWithDebInfo build, with warnings as
-# errors.
+# errors; last, the desktop check (scripts/desktop.sh) of the Release
+# program under a window manager.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh test
@@ -49,3 +50,8 @@ TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/scripts/t
 # The optimiser's view: Release with every test and benchmark, the suite run
 # once without sanitizers (strict aliasing included), and RelWithDebInfo.
 scripts/matrix.sh
+
+# The real program on a desktop: the Release program the matrix built, on an
+# X server of its own under openbox, driven through X input and checked by
+# what the X server answers (scripts/desktop.sh says what and how).
+scripts/desktop.sh build/release
