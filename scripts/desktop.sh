@@ -680,21 +680,20 @@ check_main "replace"
 settle
 
 # The commit question, answered No, then Yes (and the re-reading Yes).
-before=$(dialog_ids MESSAGE)
-menu_command $title_file 3
-if check_modal MESSAGE "$before" "commit question (No)"; then
+# ask_commit KEY ANSWER: ファイル > commit, its question answered by KEY; 1
+# when no question opened. $before and $d are left for what follows.
+ask_commit() {
+  before=$(dialog_ids MESSAGE)
+  menu_command $title_file 3
+  check_modal MESSAGE "$before" "commit question ($2)" || return 1
   d=$dlg
-  check_main "commit question (No) open"
-  close_dialog "$d" "commit question (No)" n
-fi
+  check_main "commit question ($2) open"
+  close_dialog "$d" "commit question ($2)" "$1"
+}
+ask_commit n No
 check_main "commit question (No)"
 settle
-before=$(dialog_ids MESSAGE)
-menu_command $title_file 3
-if check_modal MESSAGE "$before" "commit question (Yes)"; then
-  d=$dlg
-  check_main "commit question (Yes) open"
-  close_dialog "$d" "commit question (Yes)" y
+if ask_commit y Yes; then
   before="$before $d"
   if check_modal MESSAGE "$before" "commit summary"; then
     s=$dlg

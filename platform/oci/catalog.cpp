@@ -263,6 +263,53 @@ bool ensureTempView(Session& s, const std::string& name, const std::string& sele
     return true;
 }
 
+// The parts every read-only table here shares: cursors and tables made and
+// freed by type, a fixed estimate of the rows, and the module itself.
+template <class Cursor> int vtabOpen(sqlite3_vtab*, sqlite3_vtab_cursor** out) {
+    *out = new Cursor();
+    return SQLITE_OK;
+}
+
+template <class Cursor> int vtabClose(sqlite3_vtab_cursor* c) {
+    delete static_cast<Cursor*>(c);
+    return SQLITE_OK;
+}
+
+template <class Table> int vtabDisconnect(sqlite3_vtab* t) {
+    delete static_cast<Table*>(t);
+    return SQLITE_OK;
+}
+
+template <int Rows> int vtabBestIndex(sqlite3_vtab*, sqlite3_index_info* info) {
+    info->estimatedCost = Rows;
+    info->estimatedRows = Rows;
+    return SQLITE_OK;
+}
+
+struct ReadOnlyCalls {
+    decltype(sqlite3_module::xConnect) connect;
+    decltype(sqlite3_module::xFilter) filter;
+    decltype(sqlite3_module::xNext) next;
+    decltype(sqlite3_module::xEof) eof;
+    decltype(sqlite3_module::xColumn) column;
+    decltype(sqlite3_module::xRowid) rowid;
+};
+
+template <class Table, class Cursor, int Rows> sqlite3_module readOnlyModule(const ReadOnlyCalls& calls) {
+    sqlite3_module k{};
+    k.xConnect = calls.connect;
+    k.xBestIndex = vtabBestIndex<Rows>;
+    k.xDisconnect = vtabDisconnect<Table>;
+    k.xOpen = vtabOpen<Cursor>;
+    k.xClose = vtabClose<Cursor>;
+    k.xFilter = calls.filter;
+    k.xNext = calls.next;
+    k.xEof = calls.eof;
+    k.xColumn = calls.column;
+    k.xRowid = calls.rowid;
+    return k;
+}
+
 // The NLS parameters as two read-only tables over the session's own maps,
 // NLS_SESSION_PARAMETERS and NLS_DATABASE_PARAMETERS themselves (no storage:
 // a rollback takes no ALTER SESSION back), in the order of the parameters'
@@ -285,27 +332,6 @@ int nlsConnect(sqlite3* db, void* aux, int, const char* const*, sqlite3_vtab** o
     auto* t = new NlsTable();
     t->rows = static_cast<const NlsRows*>(aux);
     *out = t;
-    return SQLITE_OK;
-}
-
-int nlsBestIndex(sqlite3_vtab*, sqlite3_index_info* info) {
-    info->estimatedCost = 10;
-    info->estimatedRows = 10;
-    return SQLITE_OK;
-}
-
-int nlsDisconnect(sqlite3_vtab* t) {
-    delete static_cast<NlsTable*>(t);
-    return SQLITE_OK;
-}
-
-int nlsOpen(sqlite3_vtab*, sqlite3_vtab_cursor** out) {
-    *out = new NlsCursor();
-    return SQLITE_OK;
-}
-
-int nlsClose(sqlite3_vtab_cursor* c) {
-    delete static_cast<NlsCursor*>(c);
     return SQLITE_OK;
 }
 
@@ -346,20 +372,8 @@ const char* const kNlsSession = "NLS_SESSION_PARAMETERS";
 const char* const kNlsDatabase = "NLS_DATABASE_PARAMETERS";
 
 const sqlite3_module& nlsModule() {
-    static const sqlite3_module m = [] {
-        sqlite3_module k{};
-        k.xConnect = nlsConnect;
-        k.xBestIndex = nlsBestIndex;
-        k.xDisconnect = nlsDisconnect;
-        k.xOpen = nlsOpen;
-        k.xClose = nlsClose;
-        k.xFilter = nlsFilter;
-        k.xNext = nlsNext;
-        k.xEof = nlsEof;
-        k.xColumn = nlsColumn;
-        k.xRowid = nlsRowid;
-        return k;
-    }();
+    static const sqlite3_module m = readOnlyModule<NlsTable, NlsCursor, 10>(
+        {nlsConnect, nlsFilter, nlsNext, nlsEof, nlsColumn, nlsRowid});
     return m;
 }
 
@@ -375,30 +389,9 @@ int dualConnect(sqlite3* db, void*, int, const char* const*, sqlite3_vtab** out,
     return SQLITE_OK;
 }
 
-int dualBestIndex(sqlite3_vtab*, sqlite3_index_info* info) {
-    info->estimatedCost = 1;
-    info->estimatedRows = 1;
-    return SQLITE_OK;
-}
-
-int dualDisconnect(sqlite3_vtab* t) {
-    delete t;
-    return SQLITE_OK;
-}
-
 struct DualCursor : sqlite3_vtab_cursor {
     bool done = false;
 };
-
-int dualOpen(sqlite3_vtab*, sqlite3_vtab_cursor** out) {
-    *out = new DualCursor();
-    return SQLITE_OK;
-}
-
-int dualClose(sqlite3_vtab_cursor* c) {
-    delete static_cast<DualCursor*>(c);
-    return SQLITE_OK;
-}
 
 int dualFilter(sqlite3_vtab_cursor* c, int, const char*, int, sqlite3_value**) {
     static_cast<DualCursor*>(c)->done = false;
@@ -425,20 +418,8 @@ int dualRowid(sqlite3_vtab_cursor*, sqlite3_int64* row) {
 }
 
 const sqlite3_module& dualModule() {
-    static const sqlite3_module m = [] {
-        sqlite3_module k{};
-        k.xConnect = dualConnect;
-        k.xBestIndex = dualBestIndex;
-        k.xDisconnect = dualDisconnect;
-        k.xOpen = dualOpen;
-        k.xClose = dualClose;
-        k.xFilter = dualFilter;
-        k.xNext = dualNext;
-        k.xEof = dualEof;
-        k.xColumn = dualColumn;
-        k.xRowid = dualRowid;
-        return k;
-    }();
+    static const sqlite3_module m = readOnlyModule<sqlite3_vtab, DualCursor, 1>(
+        {dualConnect, dualFilter, dualNext, dualEof, dualColumn, dualRowid});
     return m;
 }
 

@@ -224,6 +224,13 @@ public:
     void PutInt(const char16_t* section, const char16_t* key, int value) {
         theApp.WriteProfileInt(section, key, value);
     }
+    // The main window's place as the program stores it at its end.
+    void PutPlace(int left, int top, int width, int height) {
+        PutInt(u"WINDOW", u"LEFT", left);
+        PutInt(u"WINDOW", u"TOP", top);
+        PutInt(u"WINDOW", u"WIDTH", width);
+        PutInt(u"WINDOW", u"HEIGHT", height);
+    }
     void PutStr(const char16_t* section, const char16_t* key, const char16_t* value) {
         theApp.WriteProfileString(section, key, value);
     }

@@ -63,10 +63,7 @@ public:
 
 TEST_F(FramePlaceTest, StoredAtCreationOneCaptionLowerAndAtTheEndAsItIs) {
     tvtest::SetScreen(RECT{0, 0, 1280, 1024}, RECT{0, 0, 1280, 984});
-    PutInt(u"WINDOW", u"LEFT", 120);
-    PutInt(u"WINDOW", u"TOP", 60);
-    PutInt(u"WINDOW", u"WIDTH", 700);
-    PutInt(u"WINDOW", u"HEIGHT", 500);
+    PutPlace(120, 60, 700, 500);
     ASSERT_TRUE(Start({u"LOGON=DEMO/demo@DEMO"}));
     CRect r;
     Frame()->GetWindowRect(&r);
