@@ -857,6 +857,42 @@ public:
     }
 };
 
+// The desktop's screens, the primary first, told to the window layer at the
+// start and again whenever a screen comes, goes or changes its size or its
+// panels.
+void TellScreens() {
+    std::vector<win32bk::ScreenInfo> screens;
+    auto add = [&](QScreen* screen) {
+        const QRect all = screen->geometry(), work = screen->availableGeometry();
+        screens.push_back(
+            win32bk::ScreenInfo{RECT{all.left(), all.top(), all.right() + 1, all.bottom() + 1},
+                                RECT{work.left(), work.top(), work.right() + 1, work.bottom() + 1}});
+    };
+    QScreen* primary = QGuiApplication::primaryScreen();
+    if (primary) add(primary);
+    for (QScreen* screen : QGuiApplication::screens())
+        if (screen != primary) add(screen);
+    win32bk::SetScreens(screens);
+}
+
+void WatchScreen(QScreen* screen) {
+    QObject::connect(screen, &QScreen::geometryChanged, g_app, [] { TellScreens(); });
+    QObject::connect(screen, &QScreen::availableGeometryChanged, g_app, [] { TellScreens(); });
+}
+
+void WatchScreens() {
+    for (QScreen* screen : QGuiApplication::screens()) WatchScreen(screen);
+    QObject::connect(g_app, &QGuiApplication::screenAdded, g_app, [](QScreen* screen) {
+        WatchScreen(screen);
+        TellScreens();
+    });
+    // Told after the screen has left the list.
+    QObject::connect(g_app, &QGuiApplication::screenRemoved, g_app,
+                     [] { QTimer::singleShot(0, g_app, TellScreens); });
+    QObject::connect(g_app, &QGuiApplication::primaryScreenChanged, g_app, [] { TellScreens(); });
+    TellScreens();
+}
+
 } // namespace qtbk
 
 namespace qtplatform {
@@ -909,12 +945,7 @@ void Init(int* argc, char** argv) {
     QThreadPool::globalInstance()->setMaxThreadCount(1);
     qtbk::g_pump = new qtbk::Pump;
     qtbk::WatchEvents();
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect all = screen->geometry(), work = screen->availableGeometry();
-        win32bk::SetScreenInfo(
-            win32bk::ScreenInfo{RECT{all.left(), all.top(), all.right() + 1, all.bottom() + 1},
-                                RECT{work.left(), work.top(), work.right() + 1, work.bottom() + 1}});
-    }
+    qtbk::WatchScreens();
     static qtbk::QtBackend backend;
     win32bk::InstallBackend(&backend);
     Win32HostHooks hooks = Win32GetHostHooks();

@@ -859,7 +859,7 @@ BOOL CenterWindowOver(HWND hwnd, HWND over) {
         GetWindowRect(over, &o);
     else
         o = win32bk::GetScreenInfo().work;
-    RECT work = win32bk::GetScreenInfo().work;
+    RECT work = win32bk::ScreenHolding(o).work;
     int w = r.right - r.left, h = r.bottom - r.top;
     int x = o.left + ((o.right - o.left) - w) / 2, y = o.top + ((o.bottom - o.top) - h) / 2;
     // Kept on the work area, its top left corner first.

@@ -68,7 +68,7 @@ std::u16string Quoted(const std::u16string& s) {
 }
 
 std::mutex g_screenMutex;
-win32bk::ScreenInfo g_screen{{0, 0, 1920, 1080}, {0, 0, 1920, 1080}};
+std::vector<win32bk::ScreenInfo> g_screens{{{0, 0, 1920, 1080}, {0, 0, 1920, 1080}}};
 
 struct Placement {
     RECT normal;
@@ -245,11 +245,43 @@ BOOL SetCurrentDirectoryW(LPCWSTR path) {
 
 win32bk::ScreenInfo win32bk::GetScreenInfo() {
     std::lock_guard<std::mutex> lock(g_screenMutex);
-    return g_screen;
+    return g_screens.front();
 }
 void win32bk::SetScreenInfo(const ScreenInfo& info) {
+    SetScreens({info});
+}
+void win32bk::SetScreens(const std::vector<ScreenInfo>& screens) {
+    if (screens.empty()) return;
     std::lock_guard<std::mutex> lock(g_screenMutex);
-    g_screen = info;
+    g_screens = screens;
+}
+
+win32bk::ScreenInfo win32bk::ScreenHolding(const RECT& r) {
+    std::lock_guard<std::mutex> lock(g_screenMutex);
+    const ScreenInfo* best = &g_screens.front();
+    long long most = 0;
+    for (const ScreenInfo& s : g_screens) {
+        RECT in;
+        if (!IntersectRect(&in, &s.screen, &r)) continue;
+        const long long area = static_cast<long long>(in.right - in.left) * (in.bottom - in.top);
+        if (area > most) most = area, best = &s;
+    }
+    if (most > 0) return *best;
+    // On no screen: the one nearest to its centre.
+    const long long cx = (static_cast<long long>(r.left) + r.right) / 2,
+                    cy = (static_cast<long long>(r.top) + r.bottom) / 2;
+    long long nearest = -1;
+    for (const ScreenInfo& s : g_screens) {
+        const long long dx = cx < s.screen.left     ? s.screen.left - cx
+                             : cx >= s.screen.right ? cx - s.screen.right + 1
+                                                    : 0;
+        const long long dy = cy < s.screen.top       ? s.screen.top - cy
+                             : cy >= s.screen.bottom ? cy - s.screen.bottom + 1
+                                                     : 0;
+        const long long d = dx * dx + dy * dy;
+        if (nearest < 0 || d < nearest) nearest = d, best = &s;
+    }
+    return *best;
 }
 
 BOOL SystemParametersInfoW(UINT action, UINT, LPVOID data, UINT) {
@@ -270,7 +302,7 @@ void win32bk::ApplyShowCommand(HWND hwnd, int cmd) {
         if (!p->maximized && !p->minimized) p->normal = w->rect;
         p->maximized = true, p->minimized = false;
         w->style = (w->style | WS_MAXIMIZE) & ~WS_MINIMIZE;
-        RECT work = GetScreenInfo().work;
+        RECT work = ScreenHolding(w->rect).work;
         SetWindowPos(hwnd, nullptr, work.left, work.top, work.right - work.left, work.bottom - work.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
         break;

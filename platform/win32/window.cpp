@@ -349,12 +349,15 @@ BOOL AdjustWindowRect(LPRECT rect, DWORD style, BOOL menu) {
 // --- Creation and destruction -------------------------------------------------------
 
 // A decorated top-level window about to be shown is moved wholly onto the
-// work area, its top-left corner kept there when it is larger: a dialog
-// placed by its owner's corner or by a stored size must not open with its
-// buttons below the screen. True when it moved.
+// work area of the screen that holds its owner (its own, unowned), its
+// top-left corner kept there when it is larger: a dialog placed by its
+// owner's corner or by a stored size must not open with its buttons below
+// the screen, nor on another screen than its owner. True when it moved.
 static bool KeepOnWorkArea(Wnd& w) {
     if (!IsDecorated(w) || (w.style & (WS_MAXIMIZE | WS_MINIMIZE))) return false;
-    const RECT work = GetScreenInfo().work;
+    RECT holder = w.rect;
+    if (auto o = w.owner ? Find(GetAncestor(w.owner, GA_ROOT)) : nullptr) holder = o->rect;
+    const RECT work = ScreenHolding(holder).work;
     if (IsRectEmpty(&work)) return false;
     const LONG cx = w.rect.right - w.rect.left, cy = w.rect.bottom - w.rect.top;
     const LONG x = std::max(work.left, std::min(w.rect.left, work.right - cx));

@@ -290,4 +290,52 @@ TEST_F(FrameTest, AModalDialogOpensOnTheWorkAreaAboveItsOwnerWithTheKeyboard) {
     main.DestroyWindow();
 }
 
+TEST_F(FrameTest, AWindowOpensAndIsMaximisedOnTheScreenThatHoldsItsOwner) {
+    RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}, work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    // The primary 800 x 600 with a panel along its bottom, a second screen of
+    // 1024 x 768 to its right.
+    const RECT work1{0, 0, 800, 560}, work2{800, 0, 1824, 768};
+    win32bk::SetScreens({{RECT{0, 0, 800, 600}, work1}, {RECT{800, 0, 1824, 768}, work2}});
+    auto inside = [](const RECT& r, const RECT& area) {
+        return r.left >= area.left && r.top >= area.top && r.right <= area.right && r.bottom <= area.bottom;
+    };
+    // The owner low on the second screen: its dialog is kept on that
+    // screen's work area, not carried to the primary.
+    CWnd main;
+    ASSERT_TRUE(main.CreateEx(0, nullptr, u"main", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 1000, 560, 600, 180,
+                              nullptr, nullptr));
+    tvtest::Pump();
+    TemplateBuilder t(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, 150, 100, u"Second");
+    t.Control(u"Button", u"OK", IDOK, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 50, 70, 50, 14);
+    CDialog dlg;
+    dlg.InitModalIndirect(t.Get(), &main);
+    RECT shown{};
+    tvtest::ExpectDialog(u"Second", [&](HWND d) {
+        GetWindowRect(d, &shown);
+        EndDialog(d, IDOK);
+        return true;
+    });
+    EXPECT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_TRUE(inside(shown, work2))
+        << shown.left << "," << shown.top << "-" << shown.right << "," << shown.bottom;
+    // A window of its own on the second screen stays there, and is maximised
+    // over that screen's work area.
+    CWnd other;
+    ASSERT_TRUE(other.CreateEx(0, nullptr, u"other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 900, 100, 400, 300,
+                               nullptr, nullptr));
+    tvtest::Pump();
+    RECT r;
+    other.GetWindowRect(&r);
+    EXPECT_EQ(r.left, 900);
+    EXPECT_EQ(r.top, 100);
+    other.ShowWindow(SW_MAXIMIZE);
+    tvtest::Pump();
+    other.GetWindowRect(&r);
+    EXPECT_TRUE(inside(r, work2) && r.right - r.left == 1024) << r.left << "," << r.top << "-" << r.right;
+    other.DestroyWindow();
+    main.DestroyWindow();
+    tvtest::SetScreen(screen, work);
+}
+
 } // namespace

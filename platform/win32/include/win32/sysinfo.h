@@ -52,7 +52,13 @@ struct ScreenInfo {
     RECT work;
 };
 ScreenInfo GetScreenInfo();
+// Makes the one screen there is.
 void SetScreenInfo(const ScreenInfo& info);
+// Every screen of the desktop, the primary first (none: left as it is).
+void SetScreens(const std::vector<ScreenInfo>& screens);
+// The screen that holds the most of a rectangle in screen coordinates; for
+// one on no screen, the screen nearest to its centre.
+ScreenInfo ScreenHolding(const RECT& r);
 // Applies SW_MAXIMIZE, SW_MINIMIZE, SW_SHOWMINIMIZED, SW_SHOWMAXIMIZED and
 // SW_RESTORE to a top-level window's placement (called by ShowWindow).
 void ApplyShowCommand(HWND hwnd, int cmd);
