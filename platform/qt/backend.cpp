@@ -486,11 +486,15 @@ void HostWidget::closeEvent(QCloseEvent* ev) {
     win32bk::InputClose(hwnd_);
 }
 
+void HostWidget::TellGeometry() {
+    const QRect g = geometry();
+    win32bk::HostResized(hwnd_, g.x(), g.y(), g.width(), g.height());
+}
+
 void HostWidget::resizeEvent(QResizeEvent* ev) {
     QWidget::resizeEvent(ev);
     if (syncing_ || parentWidget()) return;
-    QRect g = geometry();
-    win32bk::HostResized(hwnd_, g.x(), g.y(), g.width(), g.height());
+    TellGeometry();
 }
 
 // A top-level window moved by the window manager (the user dragged its
@@ -498,8 +502,7 @@ void HostWidget::resizeEvent(QResizeEvent* ev) {
 void HostWidget::moveEvent(QMoveEvent* ev) {
     QWidget::moveEvent(ev);
     if (syncing_ || parentWidget()) return;
-    QRect g = geometry();
-    win32bk::HostResized(hwnd_, g.x(), g.y(), g.width(), g.height());
+    TellGeometry();
 }
 
 // A top-level maximised, minimised or restored by the window manager.
@@ -1032,11 +1035,5 @@ bool IsFramedByWindowManager(HWND hwnd) {
 int TimesMapped(HWND hwnd) {
     qtbk::HostWidget* w = qtbk::HostOf(hwnd);
     return w ? w->TimesMapped() : 0;
-}
-Image CaptureShown(HWND hwnd) {
-    qtbk::HostWidget* w = qtbk::HostOf(hwnd);
-    if (!w || !w->isVisible() || !w->windowHandle()) return Image{};
-    QScreen* screen = w->windowHandle()->screen();
-    return screen ? qtbk::ToImage(screen->grabWindow(w->winId())) : Image{};
 }
 } // namespace qtplatform

@@ -117,10 +117,7 @@ void InLoop() {
     HeldBack held = std::move(g_held);
     g_held = HeldBack{};
     for (HWND hwnd : held.moved)
-        if (HostWidget* w = HostOf(hwnd); w && !w->parentWidget()) {
-            const QRect g = w->geometry();
-            win32bk::HostResized(hwnd, g.x(), g.y(), g.width(), g.height());
-        }
+        if (HostWidget* w = HostOf(hwnd); w && !w->parentWidget()) w->TellGeometry();
     if (held.applicationState) ApplyApplicationState(QGuiApplication::applicationState());
     if (held.sends) win32bk::ServeSends();
     for (HWND hwnd : held.closed)

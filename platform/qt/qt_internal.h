@@ -70,6 +70,8 @@ public:
     QScrollBar* Bar(int bar) { return bar == SB_HORZ ? hbar_ : vbar_; }
     // How many times the window was mapped on the display (shown as a top-level window).
     int TimesMapped() const { return mappings_; }
+    // Tells the window's record the top-level geometry the display gave it.
+    void TellGeometry();
     // The menu bar painted again on the screen.
     void UpdateMenuBar();
     void RaiseBars() {

@@ -240,13 +240,13 @@ TEST_F(FrameTest, DrawMenuBarRepaintsTheBarOnTheScreen) {
     HWND h = main.GetSafeHwnd();
     HMENU bar = CountsMenu(h);
     tvtest::Pump();
-    const qtplatform::Image before = qtplatform::CaptureShown(h);
+    const qtplatform::Image before = qtplatform::Shown(h);
     ASSERT_GT(before.width, 0);
     ModifyMenuW(bar, 1, MF_BYPOSITION | MF_STRING, 2, u" Insert:0, Update:10, Delete:0 ");
     DrawMenuBar(h);
     tvtest::Pump();
     // What the screen shows now is the window painted anew, new counts included.
-    const qtplatform::Image after = qtplatform::CaptureShown(h);
+    const qtplatform::Image after = qtplatform::Shown(h);
     EXPECT_TRUE(after.pixels != before.pixels) << "the screen still shows the old counts";
     EXPECT_TRUE(after.pixels == tvtest::Capture(h).pixels)
         << "the screen differs from the window painted anew";

@@ -100,9 +100,6 @@ bool IsFramedByWindowManager(HWND hwnd);
 // How many times the window's host was mapped on the display as a top-level
 // window: once per showing, never again while it stays on the screen.
 int TimesMapped(HWND hwnd);
-// The window's pixels as the display last presented them (not painted anew
-// for the picture); empty when it is not on the screen.
-Image CaptureShown(HWND hwnd);
 // Puts plain text on the system clipboard, as another program would.
 void SetSystemClipboardText(const std::u16string& text);
 
