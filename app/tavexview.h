@@ -55,7 +55,6 @@ private:
     CString m_cursorText;
     bool ShowsCursorText();
 
-public:
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     afx_msg int OnCreate(LPCREATESTRUCT cs);

@@ -196,17 +196,12 @@ const char16_t* CEditableOraGridData::GetEditText(int row, int col) {
 
 // A CLOB whose whole text could not be read keeps its fetched beginning; a
 // LONG arrives cut at the read buffer. An edited cell holds the user's text.
+// Only a CLOB read cut is marked unreadable, and the dataset records cut
+// LONG values alone.
 int CEditableOraGridData::IsValueCut(int row, int col) {
     if (IsCellModified(row, col)) return 0;
-    int id = DatasetRow(row);
-    if (id < 0) return 0;
-    int t = ColDefineType(col);
-    if (t == SQLT_CLOB) {
-        OraLobCell* cell = GetLobLocator(row, col);
-        return cell && !cell->complete_flag && ClobUnreadable(row, col) ? 1 : 0;
-    }
-    const OraColumnDesc* d = Desc(col);
-    return d && d->data_type == SQLT_LNG && oci_dataset_value_cut(m_dataset, id, col) ? 1 : 0;
+    if (ClobUnreadable(row, col)) return 1;
+    return oci_dataset_value_cut(m_dataset, DatasetRow(row), col);
 }
 
 int CEditableOraGridData::GetTextLength(int row, int col, int countFlag, uint32_t ch) {
