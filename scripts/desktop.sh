@@ -592,21 +592,21 @@ settle
 # The vertical scroll bar: its down arrow and its trough move the first
 # visible row. The bar is at the client's right edge; its down arrow above
 # the horizontal bar and the status bar.
-rows() { crop "$1" 2 75 45 $((ch - 150)); }
-client
-rows "$tmp/rows.png"
-click_at $((cw - 7)) $((ch - 43))
-park_mouse
-if poll 10 crop_differs "$tmp/rows.png" 2 75 45 $((ch - 150)); then ok scroll-arrow; else
-  fail scroll-arrow "down arrow" "the row numbers are the same after a click on the down arrow"
-fi
+# scroll_click CHECK ABOVE_BOTTOM WHAT: a click on the bar that far above
+# the client's bottom changes the row-number column's pixels.
+scroll_click() {
+  client
+  local rows=(2 75 45 $((ch - 150)))
+  crop "$tmp/rows.png" "${rows[@]}"
+  click_at $((cw - 7)) $((ch - $2))
+  park_mouse
+  if poll 10 crop_differs "$tmp/rows.png" "${rows[@]}"; then ok "$1"; else
+    fail "$1" "$3" "the row numbers are the same after a click on the $3"
+  fi
+}
+scroll_click scroll-arrow 43 "down arrow"
 settle
-rows "$tmp/rows.png"
-click_at $((cw - 7)) $((ch - 70))
-park_mouse
-if poll 10 crop_differs "$tmp/rows.png" 2 75 45 $((ch - 150)); then ok scroll-trough; else
-  fail scroll-trough "trough" "the row numbers are the same after a click on the trough"
-fi
+scroll_click scroll-trough 70 trough
 check_main "scroll"
 settle
 

@@ -160,7 +160,6 @@ BENCHMARK(BM_CommentCascade_QSyntaxHighlighter)->Unit(benchmark::kMillisecond)->
 int main(int argc, char** argv) {
     qtplatform::Init(&argc, argv);
     Text();
-    // Recorded in the summary without targets.
     // Every figure held to its Qt counterpart: no slower.
     return BenchPairsMain(
         argc, argv,

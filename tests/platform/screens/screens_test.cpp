@@ -14,46 +14,45 @@
 
 namespace {
 
-// The primary 800 x 600 at the origin, a second 1024 x 768 to its right.
-const std::string kScreensFile = "/tmp/tavrelix-screens-" + std::to_string(getpid()) + ".json";
-const bool kTwoScreens = [] {
-    const std::string& file = kScreensFile;
-    if (FILE* f = std::fopen(file.c_str(), "w")) {
-        std::fputs(R"({"screens": [
+class ScreensTest : public ::testing::Test {
+protected:
+    // The primary 800 x 600 at the origin, a second 1024 x 768 to its right,
+    // in a file the display reads as it starts; the platform's name set here
+    // is kept by the test driver's start.
+    static void SetUpTestSuite() {
+        const std::string file = "/tmp/tavrelix-screens-" + std::to_string(getpid()) + ".json";
+        if (FILE* f = std::fopen(file.c_str(), "w")) {
+            written = std::fputs(R"({"screens": [
   {"name": "A", "x": 0, "y": 0, "width": 800, "height": 600, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1},
   {"name": "B", "x": 800, "y": 0, "width": 1024, "height": 768, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}
 ]})",
-                   f);
-        std::fclose(f);
-    }
-    setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + file).c_str(), 1);
-    return true;
-}();
-
-class ScreensTest : public ::testing::Test {
-protected:
-    // The display reads the file as it starts.
-    static void SetUpTestSuite() {
+                                 f) >= 0;
+            written = std::fclose(f) == 0 && written;
+        }
+        setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + file).c_str(), 1);
         tvtest::Init();
-        std::remove(kScreensFile.c_str());
+        std::remove(file.c_str());
     }
+    static inline bool written = false;
 };
 
-bool Same(const RECT& a, const RECT& b) {
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+// Whether the screen that holds a rectangle is the one given.
+bool HeldBy(const RECT& r, const RECT& screen) {
+    const RECT held = win32bk::ScreenHolding(r).screen;
+    return EqualRect(&held, &screen);
 }
 
 TEST_F(ScreensTest, BothScreensAreKnownAndAWindowOnTheSecondStaysAndMaximisesThere) {
-    ASSERT_TRUE(kTwoScreens);
+    ASSERT_TRUE(written);
     // The primary is what the screen metrics and the work area speak of.
     EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 800);
     EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 600);
     const RECT second{800, 0, 1824, 768};
-    EXPECT_TRUE(Same(win32bk::ScreenHolding(RECT{900, 100, 1300, 400}).screen, second));
+    EXPECT_TRUE(HeldBy(RECT{900, 100, 1300, 400}, second));
     // Mostly on the second, partly on the primary; and on neither, nearest.
-    EXPECT_TRUE(Same(win32bk::ScreenHolding(RECT{700, 100, 1300, 400}).screen, second));
-    EXPECT_TRUE(Same(win32bk::ScreenHolding(RECT{2000, 900, 2100, 1000}).screen, second));
-    EXPECT_TRUE(Same(win32bk::ScreenHolding(RECT{-300, 100, -100, 300}).screen, RECT{0, 0, 800, 600}));
+    EXPECT_TRUE(HeldBy(RECT{700, 100, 1300, 400}, second));
+    EXPECT_TRUE(HeldBy(RECT{2000, 900, 2100, 1000}, second));
+    EXPECT_TRUE(HeldBy(RECT{-300, 100, -100, 300}, RECT{0, 0, 800, 600}));
 
     CWnd w;
     ASSERT_TRUE(w.CreateEx(0, nullptr, u"second", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 900, 100, 400, 300,
@@ -66,7 +65,7 @@ TEST_F(ScreensTest, BothScreensAreKnownAndAWindowOnTheSecondStaysAndMaximisesThe
     w.ShowWindow(SW_MAXIMIZE);
     tvtest::Pump();
     w.GetWindowRect(&r);
-    EXPECT_TRUE(Same(r, second)) << r.left << "," << r.top << "-" << r.right << "," << r.bottom;
+    EXPECT_TRUE(EqualRect(&r, &second)) << r.left << "," << r.top << "-" << r.right << "," << r.bottom;
     w.DestroyWindow();
 }
 
