@@ -688,17 +688,14 @@ void recordConstraints(Session& s, const TableRef& t, const std::vector<Constrai
     }
     for (const ConstraintDef& c : cs) {
         const std::string type(1, c.type);
+        const bool key = c.type == 'P' || c.type == 'U';
+        runBound(db, "INSERT OR REPLACE INTO main.constraints VALUES (?1, ?3, ?4, ?2, ?5)",
+                 {owner, name, &c.name, &type, key ? &c.name : nullptr});
         if (c.type == 'R') {
-            runBound(db, "INSERT OR REPLACE INTO main.constraints VALUES (?1, ?3, 'R', ?2, NULL)",
-                     {owner, name, &c.name});
             const std::string columns = joinNames(c.columns);
             runBound(db, "INSERT OR REPLACE INTO main.ref_constraints VALUES (?1, ?3, ?2, ?4, ?5, ?6, ?7)",
                      {owner, name, &c.name, &columns, &c.refTable, &c.refConstraint, &c.deleteRule});
-            continue;
         }
-        bool key = c.type != 'C';
-        runBound(db, "INSERT OR REPLACE INTO main.constraints VALUES (?1, ?3, ?4, ?2, ?5)",
-                 {owner, name, &c.name, &type, key ? &c.name : nullptr});
         if (!key) continue;
         runBound(db, "INSERT OR REPLACE INTO main.indexes VALUES (?1, ?3, ?1, ?2, 'UNIQUE', NULL)",
                  {owner, name, &c.name});
@@ -726,23 +723,8 @@ std::string uniqueConstraintName(Session& s, const TableRef& t, const std::vecto
     }
     sqlite3_bind_text(q, 1, t.owner.c_str(), -1, SQLITE_TRANSIENT);
     sqlite3_bind_text(q, 2, t.name.c_str(), -1, SQLITE_TRANSIENT);
-    std::vector<std::string> want = columns;
-    std::sort(want.begin(), want.end());
     while (found.empty() && sqlite3_step(q) == SQLITE_ROW) {
-        const char* list = reinterpret_cast<const char*>(sqlite3_column_text(q, 2));
-        std::vector<std::string> have;
-        std::string cur;
-        for (const char* p = list ? list : "";; ++p) {
-            if (*p == '\1' || *p == 0) {
-                have.push_back(cur);
-                cur.clear();
-                if (*p == 0) break;
-            } else {
-                cur += *p;
-            }
-        }
-        std::sort(have.begin(), have.end());
-        if (have == want)
+        if (sameSet(splitNames(reinterpret_cast<const char*>(sqlite3_column_text(q, 2))), columns))
             found = std::string(reinterpret_cast<const char*>(sqlite3_column_text(q, 0))) + "." +
                     reinterpret_cast<const char*>(sqlite3_column_text(q, 1));
     }

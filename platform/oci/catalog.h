@@ -31,6 +31,10 @@ void nameConstraints(Session& s, Translation& t);
 void recordConstraints(Session& s, const TableRef& t, const std::vector<ConstraintDef>& cs, bool replace);
 // Column names as the dictionary keeps a list of them (separated by char(1)).
 std::string joinNames(const std::vector<std::string>& names);
+// The names of such a list; a null list reads as one empty name.
+std::vector<std::string> splitNames(const char* list);
+// Whether two lists hold the same names, whatever their order.
+bool sameSet(std::vector<std::string> a, std::vector<std::string> b);
 // Matches each foreign key of a CREATE TABLE (named already) to the key of
 // the table it references: its primary key when no columns are named (2268
 // without one), else the primary or unique key over those columns (2270).

@@ -12,14 +12,6 @@ std::string joinNames(const std::vector<std::string>& names) {
     return out;
 }
 
-namespace {
-
-struct Key {
-    std::string name;
-    char type = 'U';
-    std::vector<std::string> columns; // in the key's order
-};
-
 std::vector<std::string> splitNames(const char* list) {
     std::vector<std::string> out;
     std::string cur;
@@ -34,6 +26,20 @@ std::vector<std::string> splitNames(const char* list) {
     }
     return out;
 }
+
+bool sameSet(std::vector<std::string> a, std::vector<std::string> b) {
+    std::sort(a.begin(), a.end());
+    std::sort(b.begin(), b.end());
+    return a == b;
+}
+
+namespace {
+
+struct Key {
+    std::string name;
+    char type = 'U';
+    std::vector<std::string> columns; // in the key's order
+};
 
 // The primary and unique keys of owner.table as the dictionary lists them.
 std::vector<Key> tableKeys(Session& s, const std::string& owner, const std::string& table) {
@@ -59,12 +65,6 @@ std::vector<Key> tableKeys(Session& s, const std::string& owner, const std::stri
     }
     sqlite3_finalize(q);
     return keys;
-}
-
-bool sameSet(std::vector<std::string> a, std::vector<std::string> b) {
-    std::sort(a.begin(), a.end());
-    std::sort(b.begin(), b.end());
-    return a == b;
 }
 
 // A foreign key broken at the end of a statement, as PRAGMA foreign_key_check
