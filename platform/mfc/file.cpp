@@ -134,6 +134,15 @@ void CFile::SetLength(ULONGLONG length) {
     if (ftruncate(m_fd, static_cast<off_t>(length)) != 0) ThrowErrno(errno);
 }
 
+void CFile::Flush() {
+    if (m_fd < 0) return;
+    while (::fsync(m_fd) != 0) {
+        if (errno == EINTR) continue;
+        if (errno == EINVAL || errno == EROFS) return; // a pipe or device: nothing to sync
+        ThrowErrno(errno);
+    }
+}
+
 void CFile::Close() {
     if (m_fd < 0) return;
     int fd = m_fd;

@@ -21,7 +21,7 @@ DWORD GetFileAttributesW(LPCWSTR path) {
         return INVALID_FILE_ATTRIBUTES;
     }
     if (S_ISDIR(st.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
-    DWORD attrs = FILE_ATTRIBUTE_NORMAL;
+    DWORD attrs = S_ISREG(st.st_mode) ? FILE_ATTRIBUTE_NORMAL : FILE_ATTRIBUTE_DEVICE;
     if (access(native.c_str(), W_OK) != 0) attrs |= FILE_ATTRIBUTE_READONLY;
     return attrs;
 }

@@ -50,8 +50,9 @@ public:
     virtual ULONGLONG GetPosition() const;
     virtual ULONGLONG GetLength() const;
     virtual void SetLength(ULONGLONG length);
-    // Data goes straight to the OS on Write; nothing is buffered here.
-    virtual void Flush() {}
+    // Write hands data straight to the OS; Flush returns when the OS has put
+    // the file's data on the disk (a device that cannot sync has nothing to do).
+    virtual void Flush();
     virtual void Close();
     // Closes without reporting errors; safe to call on a closed file.
     virtual void Abort();
