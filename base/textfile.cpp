@@ -701,7 +701,10 @@ void write_utf16(TextFile* rec, const char16_t* text, bool big_endian) {
 // ---------------------------------------------------------------------------
 
 TextFile::~TextFile() {
-    delete own_archive; // flushes a storing archive; errors are not reported from here
+    // A file being written that was never closed is not finished: it is
+    // dropped (the save's own destructor removes it), never flushed into place.
+    if (own_archive && save.active) own_archive->Abort();
+    delete own_archive; // a reading archive has nothing to flush
     delete own_file;
 }
 
@@ -715,14 +718,17 @@ void textfile_init(TextFile* rec, CArchive* archive, CharCode code, LineEndCode 
 }
 
 int textfile_open(TextFile* rec, const char16_t* name, const char16_t* mode) {
-    textfile_close(rec);
+    textfile_abort(rec);
     bool reading = mode && mode[0] == u'r';
+    // A file is written beside its target and takes its place on closing.
+    if (!reading && !safesave_begin(&rec->save, name)) return 0;
     auto* file = new CFile;
     UINT flags = reading
                      ? CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary
                      : CFile::modeCreate | CFile::modeReadWrite | CFile::shareExclusive | CFile::typeBinary;
-    if (!file->Open(name, flags)) {
+    if (!file->Open(reading ? name : rec->save.temp_path.GetString(), flags)) {
         delete file;
+        safesave_abort(&rec->save);
         return 0;
     }
     // a write passes 64 KB at a time to the file
@@ -736,11 +742,12 @@ int textfile_open(TextFile* rec, const char16_t* name, const char16_t* mode) {
             code = textfile_detect_code(rec);
         } catch (CException* e) {
             e->Delete();
-            textfile_close(rec);
+            textfile_abort(rec);
             return 0;
         }
     }
     textfile_init(rec, archive, code, LINE_END_NONE);
+    rec->write_failed = 0;
     rec->mode = mode ? mode : u"";
     rec->file_name = name;
     return 1;
@@ -752,10 +759,16 @@ void textfile_close(TextFile* rec) {
     rec->own_archive = nullptr;
     rec->own_file = nullptr;
     if (rec->archive == archive) rec->archive = nullptr;
+    const bool writing = rec->save.active != 0;
     CException* error = nullptr;
+    if (writing && rec->write_failed) {
+        // What is buffered would only lengthen a cut file.
+        if (archive) archive->Abort();
+        error = new CFileException(CFileException::genericException, -1, rec->save.target.GetString());
+    }
     if (archive) {
         try {
-            archive->Close();
+            archive->Close(); // the rest of the buffer, and the data onto the disk
         } catch (CException* e) {
             error = e;
             archive->Abort();
@@ -773,7 +786,32 @@ void textfile_close(TextFile* rec) {
         }
         delete file;
     }
+    if (writing) {
+        if (error)
+            safesave_abort(&rec->save);
+        else if (!safesave_commit(&rec->save))
+            error = new CFileException(CFileException::genericException, -1, rec->save.target.GetString());
+    }
+    rec->write_failed = 0;
     if (error) throw error;
+}
+
+void textfile_abort(TextFile* rec) {
+    CArchive* archive = rec->own_archive;
+    CFile* file = rec->own_file;
+    rec->own_archive = nullptr;
+    rec->own_file = nullptr;
+    if (rec->archive == archive) rec->archive = nullptr;
+    if (archive) {
+        archive->Abort();
+        delete archive;
+    }
+    if (file) {
+        file->Abort();
+        delete file;
+    }
+    safesave_abort(&rec->save);
+    rec->write_failed = 0;
 }
 
 void textfile_destroy(TextFile* rec) {
@@ -834,7 +872,11 @@ char16_t* textfile_gets(TextFile* rec, char16_t* buf, int capacity) {
     return buf;
 }
 
-void textfile_write(TextFile* rec, const char16_t* text) {
+namespace {
+
+void write_utf8(TextFile* rec, const char16_t* text);
+
+void write_text(TextFile* rec, const char16_t* text) {
     switch (rec->code) {
     case CHARCODE_EUC: write_euc(rec, text); break;
     case CHARCODE_JIS: write_jis(rec, text); break;
@@ -843,12 +885,35 @@ void textfile_write(TextFile* rec, const char16_t* text) {
     case CHARCODE_UTF16BE:
     case CHARCODE_UTF16BE_NOSIG: write_utf16(rec, text, true); break;
     case CHARCODE_UTF8:
-    case CHARCODE_UTF8_NOSIG: textfile_write_utf8(rec, text); break;
+    case CHARCODE_UTF8_NOSIG: write_utf8(rec, text); break;
     default: write_sjis(rec, text); break;
     }
 }
 
+// A write that failed part of the way leaves the file cut: the record
+// remembers it, so that closing never puts that file in the target's place.
+template <class Write> void guarded(TextFile* rec, Write write) {
+    try {
+        write();
+    } catch (CException*) {
+        rec->write_failed = 1;
+        throw;
+    }
+}
+
+} // namespace
+
+void textfile_write(TextFile* rec, const char16_t* text) {
+    guarded(rec, [&] { write_text(rec, text); });
+}
+
 void textfile_write_utf8(TextFile* rec, const char16_t* text) {
+    guarded(rec, [&] { write_utf8(rec, text); });
+}
+
+namespace {
+
+void write_utf8(TextFile* rec, const char16_t* text) {
     Writer w(rec);
     if (write_signature(rec, text, CHARCODE_UTF8, CHARCODE_UTF8_NOSIG)) {
         w.put(0xEF);
@@ -888,6 +953,8 @@ void textfile_write_utf8(TextFile* rec, const char16_t* text) {
     }
     w.flush();
 }
+
+} // namespace
 
 void textfile_write_csv_field(TextFile* rec, const char16_t* text, int quote) {
     if (!quote) {

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "base/safesave.h"
+
 // Character codes of text files.
 typedef int CharCode;
 enum : int {
@@ -67,6 +69,11 @@ struct TextFile {
     // Characters written as '?' because the code cannot hold them.
     int replaced = 0;
 
+    // A file opened for writing by textfile_open is written to a temporary
+    // file that textfile_close puts in the target's place.
+    SafeSave save;
+    int write_failed = 0; // a write threw: the file is cut
+
     TextFile() = default;
     TextFile(const TextFile&) = delete;
     TextFile& operator=(const TextFile&) = delete;
@@ -80,15 +87,21 @@ struct TextFile {
 void textfile_init(TextFile* rec, CArchive* archive, CharCode code, LineEndCode line_end);
 
 // Opens name. Mode "r...": reading, sharing allowed, code detected. Mode
-// "w...": created or truncated, exclusive, code CHARCODE_AUTO (the caller sets
-// code and line end before writing). 1 on success, 0 when the file cannot be
-// opened.
+// "w...": a new temporary file beside name is written (name itself is not
+// touched until textfile_close), code CHARCODE_AUTO (the caller sets code and
+// line end before writing). 1 on success, 0 when the file cannot be opened.
 int textfile_open(TextFile* rec, const char16_t* name, const char16_t* mode);
 
-// Closes and deletes the archive and file that textfile_open made. Write
-// errors of the final flush are thrown (CFileException*) after both are
-// released.
+// Closes and deletes the archive and file that textfile_open made. A file
+// written whole is put on the disk and replaces name. When a write failed
+// before, or the final flush or the replacement fails, name is as it was, the
+// temporary file is removed, and a CFileException* is thrown after everything
+// is released.
 void textfile_close(TextFile* rec);
+
+// Closes without writing anything more: a file being written is dropped and
+// name is as it was. Reports nothing.
+void textfile_abort(TextFile* rec);
 
 // textfile_close, then releases the name and mode.
 void textfile_destroy(TextFile* rec);

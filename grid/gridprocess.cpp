@@ -739,11 +739,17 @@ int CGridData::ExportToFile(const char16_t* path, CharCode code, LineEndCode lin
     }
     if (replaced) *replaced = textfile_replaced_count(&tf);
     if (cut) *cut = cutValues;
-    try {
-        textfile_close(&tf);
-    } catch (CException* e) {
-        e->Delete();
-        ok = false;
+    // Only a file written whole takes the place of the one at path; after a
+    // failure that one is as it was and no part of the new one is left.
+    if (!ok) {
+        textfile_abort(&tf);
+    } else {
+        try {
+            textfile_close(&tf);
+        } catch (CException* e) {
+            e->Delete();
+            ok = false;
+        }
     }
     if (!ok) {
         if (err) err->Format(u"Error: File can not write (%s)", path);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/safesave.h"
 #include "res/resource.h"
 
 BEGIN_MESSAGE_MAP(CFilterEditCtrl, CComboBox)
@@ -126,20 +127,26 @@ void CFilterEditCtrl::ReadHistory() {
 }
 
 void CFilterEditCtrl::WriteHistory() {
-    FILE* f = _wfopen(m_historyPath, u"wb");
+    // Written beside the old history, which it replaces only when whole: a
+    // failure keeps the old one.
+    SafeSave save;
+    if (!safesave_begin(&save, m_historyPath)) return;
+    FILE* f = _wfopen(save.temp_path, u"wb");
     if (!f) return;
+    std::string bytes;
     const int n = std::min(GetCount(), kMaxWritten);
     for (int i = 0; i < n; ++i) {
         CString entry;
         GetLBText(i, entry);
         std::u16string line = std::u16string(entry.GetString()) + u"\n";
         for (char16_t c : line) {
-            unsigned char pair[2] = {static_cast<unsigned char>(c & 0xFF),
-                                     static_cast<unsigned char>(c >> 8)};
-            fwrite(pair, 1, 2, f);
+            bytes += static_cast<char>(c & 0xFF);
+            bytes += static_cast<char>(c >> 8);
         }
     }
-    fclose(f);
+    bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    ok = fclose(f) == 0 && ok;
+    if (ok) safesave_commit(&save);
 }
 
 void CFilterEditCtrl::OnDestroy() {

@@ -1,7 +1,6 @@
 // Search-condition files (*.tvx) of the table-selection dialog: CP932 text
-// with CR LF line ends, written whole to a temporary file that replaces the
-// target, read line by line through the text-file layer.
-#include <cstdio>
+// with CR LF line ends, written and read line by line through the text-file
+// layer (which writes a new file beside the old one and replaces it whole).
 #include <string>
 
 #include "app/dialogs/placesbarfiledlg.h"
@@ -20,13 +19,6 @@ bool FitsCp932(const CString& text) {
     int n =
         ::WideCharToMultiByte(932, 0, text.GetString(), text.GetLength(), nullptr, 0, nullptr, &usedDefault);
     return n > 0 && !usedDefault;
-}
-
-std::string NativePath(const char16_t* path) {
-    std::string p = WideToUtf8(path);
-    for (char& c : p)
-        if (c == '\\') c = '/';
-    return p;
 }
 
 CString CurrentDirectory() {
@@ -90,10 +82,10 @@ void CTableListDlg::OnSaveCondition() {
         disk += c;
     }
 
-    // A failed write must not leave a truncated file in place of the old one.
-    CString temp = path + u".tmp~";
+    // The file is written whole or not at all: a failure leaves the one
+    // that was there as it was (the text-file layer writes beside it).
     TextFile tf;
-    bool ok = textfile_open(&tf, temp.GetString(), u"w") != 0;
+    bool ok = textfile_open(&tf, path.GetString(), u"w") != 0;
     if (ok) {
         tf.code = CHARCODE_SJIS;
         try {
@@ -101,12 +93,11 @@ void CTableListDlg::OnSaveCondition() {
             textfile_close(&tf);
         } catch (CException* e) {
             e->Delete();
+            textfile_abort(&tf);
             ok = false;
         }
     }
-    if (ok) ok = std::rename(NativePath(temp.GetString()).c_str(), NativePath(path.GetString()).c_str()) == 0;
     if (!ok) {
-        std::remove(NativePath(temp.GetString()).c_str());
         text.Format(u"ファイルが開けません\nファイル名: %s\n", path.GetString());
         MessageBox(text.GetString(), u"ERROR", MB_ICONWARNING);
     }

@@ -3,11 +3,13 @@
 // cannot hold, and the options proposed again after a restart.
 #include "docview_fixture.h"
 
+#include <optional>
 #include <utility>
 #include <iconv.h>
 
 #include "oracle/oci_exec.h"
 #include "res/dialogs4.h"
+#include "tests/base/filefault.h"
 
 namespace {
 
@@ -192,6 +194,99 @@ TEST_F(ExportTest, LongValuesAreWrittenWholeAndCutOnesAreTold) {
     ASSERT_EQ(notices.size(), 1u) << BoxTexts();
     EXPECT_EQ(notices[0].text, u"読み込みで切り捨てられた値が1件あり，切り捨てられたまま出力しました");
     EXPECT_EQ(notices[0].flags & 0xF0u, static_cast<UINT>(MB_ICONWARNING));
+}
+
+// The export of a table of some 100 KB onto a file the user agreed to
+// overwrite, on a disk that fills up part of the way: the error is shown,
+// the old file is as it was and nothing of the new one is left; the same
+// export with room replaces the old file whole, with its permissions.
+class FullDiskExportTest : public ExportTest {
+public:
+    std::string old;
+    void SetUp() override {
+        ExportTest::SetUp();
+        CString msg;
+        ASSERT_EQ(
+            oci_exec_sql(g_session, u"create table 大きい出力 (番号 number(6), 本文 varchar2(1000))", &msg),
+            ORARC_OK)
+            << Narrow(msg);
+        for (int i = 0; i < 200; ++i) {
+            const std::u16string text = Wide(std::to_string(i)) + std::u16string(500, u'x');
+            ASSERT_EQ(oci_exec_sql_bind(g_session, u"insert into 大きい出力 values (:X0, :X1)", &msg, nullptr,
+                                        nullptr, "IS", &i, text.c_str()),
+                      ORARC_OK)
+                << Narrow(msg);
+        }
+        ASSERT_EQ(oci_exec_sql(g_session, u"commit", &msg), ORARC_OK);
+        Load(u"大きい出力");
+        ASSERT_EQ(doc->m_data.GetRowCount(), 200) << BoxTexts();
+        PutInt(u"GRID_SAVE", u"KANJI_CODE", 8);
+        PutInt(u"GRID_SAVE", u"PUT_DQUOTE", 0);
+        PutInt(u"GRID_SAVE", u"PUT_COLUMN_NAME", 1);
+        PutInt(u"GRID_SAVE", u"LINE_TYPE", 1);
+        for (int i = 0; old.size() < 8893; ++i) old += "\"old\"," + std::to_string(i) + "\r\n";
+        old.resize(8893);
+    }
+    // The export onto an existing file: its overwrite prompt answered Yes,
+    // the box after it (if any) OK; the disk's room limited while it runs.
+    void ExportOver(const fs::path& path, rlim_t room) {
+        tvtest::ClearBoxes();
+        tvtest::AnswerFile(Wide(path.string()));
+        tvtest::AnswerBox(IDYES);
+        tvtest::AnswerBox(IDOK);
+        std::optional<filefault::FileSizeLimit> disk;
+        if (room != RLIM_INFINITY) {
+            disk.emplace(room);
+            ASSERT_TRUE(disk->active());
+        }
+        frame->SendMessage(WM_COMMAND, ID_FILE_SAVE_DATA);
+        tvtest::Pump();
+    }
+    // The files of a folder but the program's own folders.
+    static std::set<std::string> Files(const fs::path& dir) {
+        std::set<std::string> out;
+        for (const auto& e : fs::directory_iterator(dir))
+            if (!e.is_directory()) out.insert(e.path().filename().string());
+        return out;
+    }
+    void ExpectError(const fs::path& path) {
+        auto errors = BoxesCaptioned(u"Error");
+        ASSERT_EQ(errors.size(), 1u) << BoxTexts();
+        EXPECT_EQ(errors[0].text, u"Error: File can not write (" + Wide(path.string()) + u")");
+        EXPECT_EQ(errors[0].flags & 0xF0u, static_cast<UINT>(MB_ICONWARNING));
+    }
+};
+
+TEST_F(FullDiskExportTest, AnExportTheDiskCannotHoldKeepsTheChosenFileWhole) {
+    const fs::path out = root / "export.csv";
+    std::ofstream(out, std::ios::binary) << old;
+    fs::permissions(out, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    const std::set<std::string> before = Files(root);
+    ExportOver(out, 65536);
+    ExpectError(out);
+    EXPECT_EQ(ReadBytes(out), old);
+    EXPECT_EQ(Files(root), before);
+
+    // With room: the whole export, the old permissions.
+    ExportOver(out, RLIM_INFINITY);
+    EXPECT_TRUE(BoxesCaptioned(u"Error").empty()) << BoxTexts();
+    EXPECT_EQ(ReadBytes(out), Expected(",", "\r\n", false, true));
+    EXPECT_GT(ReadBytes(out).size(), 100000u);
+    EXPECT_EQ(fs::status(out).permissions() & fs::perms::mask,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(Files(root), before);
+}
+
+// A real 64 KB disk, when the sandbox lets the test mount one.
+TEST_F(FullDiskExportTest, ASmallDiskThatFillsUpKeepsTheChosenFileWhole) {
+    filefault::SmallDisk small(root / "small", "64k");
+    if (!small.mounted()) GTEST_SKIP() << "no tmpfs can be mounted here";
+    const fs::path out = small.path() / "export.csv";
+    std::ofstream(out, std::ios::binary) << old;
+    ExportOver(out, RLIM_INFINITY);
+    ExpectError(out);
+    EXPECT_EQ(ReadBytes(out), old);
+    EXPECT_EQ(filefault::Names(small.path()), std::set<std::string>{"export.csv"});
 }
 
 TEST_F(ExportTest, OptionsAreProposedAgainAfterARestartAndAnUnknownCodeIsKept) {

@@ -12,6 +12,7 @@
 
 #include "app/dialogs/filteredit.h"
 #include "testing/driver.h"
+#include "tests/base/filefault.h"
 
 namespace {
 
@@ -115,6 +116,33 @@ TEST_F(FilterBoxTest, AddingAnEmptyTextStillWritesTheFile) {
     box.DestroyWindow();
     EXPECT_TRUE(fs::exists(file));
     EXPECT_EQ(ReadFile(), "");
+}
+
+// A history that cannot be written (the disk is full) keeps the one there
+// was, whole, and leaves nothing beside it.
+TEST_F(FilterBoxTest, AHistoryThatCannotBeWrittenKeepsTheOldOne) {
+    std::u16string text;
+    for (int i = 0; i < 20; ++i) text += u"接続パターン" + Utf8ToWide(std::to_string(i).c_str()) + u"\n";
+    WriteFile(text);
+    Create();
+    box.SetWindowText(u"新しいパターン");
+    box.AddCurrentText();
+    {
+        filefault::FileSizeLimit disk(64);
+        ASSERT_TRUE(disk.active());
+        box.DestroyWindow();
+    }
+    EXPECT_EQ(ReadFile(), Utf16Le(text));
+    EXPECT_EQ(filefault::Names(dir), std::set<std::string>{"login_filter.txt"});
+
+    // Written, it is the new history whole.
+    Create();
+    box.SetWindowText(u"x");
+    box.AddCurrentText();
+    box.DestroyWindow();
+    EXPECT_EQ(ReadFile().substr(0, 4), Utf16Le(u"x\n"));
+    EXPECT_EQ(ReadFile().size(), Utf16Le(text).size() - Utf16Le(u"接続パターン19\n").size() + 4);
+    EXPECT_EQ(filefault::Names(dir), std::set<std::string>{"login_filter.txt"});
 }
 
 TEST_F(FilterBoxTest, TheFilterTextIsEmptyWhileTheBoxIsHidden) {

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "testmodel.h"
+#include "tests/base/filefault.h"
 
 namespace {
 
@@ -188,4 +189,45 @@ TEST(GridExport, Failures) {
     std::u16string path = U(dir.File("sjis.csv"));
     EXPECT_EQ(g->ExportToFile(path.c_str(), CHARCODE_SJIS, LINE_END_CRLF, 0, 0, 0, &err, &replaced), 1);
     EXPECT_EQ(replaced, 1);
+}
+
+// An export that fails part of the way (the disk fills) leaves the file the
+// user agreed to overwrite as it was, and nothing of the new one; the error
+// names the file. One that succeeds replaces the old file whole.
+TEST(GridExport, AFailedExportKeepsTheOldFileAndLeavesNoPart) {
+    TempDir dir;
+    VectorGridData g(4000, 5); // some 100 KB of fields
+    for (auto& row : g.cells)
+        for (auto& cell : row) cell += u"データ";
+    g.Bind();
+    const std::string file = dir.File("out.csv");
+    std::string old;
+    for (int i = 0; old.size() < 8893; ++i) old += "old," + std::to_string(i) + "\r\n";
+    old.resize(8893);
+    std::ofstream(file, std::ios::binary) << old;
+    const std::u16string path = U(file);
+    CString err;
+    for (CharCode code : {CHARCODE_UTF8_NOSIG, CHARCODE_SJIS, CHARCODE_UNICODE}) {
+        filefault::FileSizeLimit disk(65536);
+        ASSERT_TRUE(disk.active());
+        EXPECT_EQ(g.ExportToFile(path.c_str(), code, LINE_END_CRLF, 0, 1, 1, &err), 0) << code;
+        EXPECT_EQ(S(err), u"Error: File can not write (" + path + u")");
+        EXPECT_EQ(ReadFile(file), old) << code;
+        EXPECT_EQ(filefault::Names(dir.path), std::set<std::string>{"out.csv"}) << code;
+    }
+    // A short export that fails only in its last, flushed buffer.
+    VectorGridData small(20, 2);
+    small.Bind();
+    {
+        filefault::FileSizeLimit disk(64);
+        EXPECT_EQ(small.ExportToFile(path.c_str(), CHARCODE_UTF8_NOSIG, LINE_END_LF, 0, 0, 0, &err), 0);
+    }
+    EXPECT_EQ(ReadFile(file), old);
+    EXPECT_EQ(filefault::Names(dir.path), std::set<std::string>{"out.csv"});
+
+    ASSERT_EQ(small.ExportToFile(path.c_str(), CHARCODE_UTF8_NOSIG, LINE_END_LF, 0, 0, 0, &err), 1);
+    std::string want;
+    for (int r = 0; r < 20; ++r) want += std::to_string(r) + "-0," + std::to_string(r) + "-1\n";
+    EXPECT_EQ(ReadFile(file), want);
+    EXPECT_EQ(filefault::Names(dir.path), std::set<std::string>{"out.csv"});
 }
