@@ -10,6 +10,7 @@
 #include "app/dialogs/placesbarfiledlg.h"
 #include "app/settings.h"
 #include "app/tavexdoc.h"
+#include "base/safesave.h"
 #include "editor/sqltoken.h"
 #include "oracle/oci_api.h"
 #include "oracle/oci_conv.h"
@@ -143,7 +144,20 @@ void CTavexDoc::LobDownload(OraLobValue* lob) {
     if (dlg.DoModal() != IDOK) return;
     CString msg;
     const CString path = dlg.GetPathName();
-    if (oci_hlob_download(lob, path.GetString(), &msg) == ORARC_OK) msg = u"ダウンロード完了";
+    // The value goes to a new file beside the chosen one, which it replaces
+    // only when all of it is on the disk: a failure leaves the chosen file
+    // as it was.
+    SafeSave save;
+    if (!safesave_begin(&save, path.GetString())) {
+        msg.Format(u"ファイルが開けません(ファイル名:%s)\n", path.GetString());
+    } else if (oci_hlob_download(lob, save.temp_path.GetString(), &msg) != ORARC_OK) {
+        safesave_abort(&save);
+        if (!save.temp_path.IsEmpty()) msg.Replace(save.temp_path.GetString(), path.GetString());
+    } else if (!safesave_commit(&save)) {
+        msg.Format(u"ファイルが開けません(ファイル名:%s)\n", path.GetString());
+    } else {
+        msg = u"ダウンロード完了";
+    }
     ::MessageBoxW(MainHwnd(), msg.GetString(), u"MESSAGE", MB_ICONINFORMATION);
 }
 

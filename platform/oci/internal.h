@@ -196,9 +196,11 @@ struct LobH : Handle {
     bool writing = false;
     ub4 writeOffset = 1;
     std::string writeBuf;
-    // An unfinished piecewise read.
+    // An unfinished piecewise read, and its session's break count when it
+    // began: a break ends it, and the next read starts afresh.
     bool reading = false;
     size_t readPos = 0, readEnd = 0;
+    unsigned readBreaks = 0;
     explicit LobH(Env* e, uint32_t t) : Handle(t, e) {}
     void copyFrom(const LobH& o) {
         valid = o.valid;
@@ -258,6 +260,7 @@ struct Session : Resolver {
     Worker* worker = nullptr;                // owned; stopped by stopWorker
     std::atomic<int>* nonBlocking = nullptr; // the server's attribute
     std::atomic<bool> breakRequested{false};
+    std::atomic<unsigned> breaks{0}; // OCIBreak and obreak calls so far
     std::string currentEntry;
     bool currentQuery = false;
     int rowTicks = 0;

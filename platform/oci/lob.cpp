@@ -183,7 +183,12 @@ OCI_EXPORT sword OCILobRead(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* lo
                             dvoid* bufp, ub4 bufl, dvoid*, OCICallbackLobRead, ub2, ub1 csfrm) {
     LobH* l = lobOf(locp);
     if (!l || !amtp) return OCI_INVALID_HANDLE;
-    if (injected("OCILobRead", errhp, liveSession(as<SvcCtxH>(svchp, OCI_HTYPE_SVCCTX)))) return OCI_ERROR;
+    Session* session = liveSession(as<SvcCtxH>(svchp, OCI_HTYPE_SVCCTX));
+    if (injected("OCILobRead", errhp, session)) return OCI_ERROR;
+    // A read broken off by a break is over: this call begins a new one.
+    const unsigned breaks = session ? session->breaks.load() : 0;
+    if (l->reading && l->readBreaks != breaks) l->reading = false;
+    if (!l->reading) l->readBreaks = breaks;
     char* out = static_cast<char*>(bufp);
     if (l->lobType == SQLT_CLOB) {
         std::u16string w;

@@ -211,6 +211,7 @@ int runCall(Session& s, const char* entry, const void* key, std::function<int(Or
 
 bool requestBreak(Session& s) {
     s.breakRequested = true;
+    s.breaks.fetch_add(1);
     {
         Gates& g = gates();
         std::lock_guard<std::mutex> lock(g.m);

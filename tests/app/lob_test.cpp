@@ -6,6 +6,7 @@
 
 #include "oracle/oci_exec.h"
 #include "res/dialogs4.h"
+#include "tests/base/filefault.h"
 
 namespace {
 
@@ -141,6 +142,67 @@ TEST_F(LobTest, EveryByteValueGoesUpAndComesDownUnchanged) {
     const fs::path hello = root / "hello.bin";
     Download(blob, 2, hello);
     EXPECT_EQ(ReadBytes(hello), "Hello");
+}
+
+// A download the disk cannot hold, onto a file the user agreed to
+// overwrite: the box names the chosen file, which is as it was, and nothing
+// of the value is left beside it. With room the value replaces the file
+// whole, with the file's permissions.
+TEST_F(LobTest, ADownloadTheDiskCannotHoldKeepsTheChosenFileWhole) {
+    std::string bytes(200000, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 13 + i / 511) & 0xFF);
+    const fs::path up = root / "value.bin";
+    std::ofstream(up, std::ios::binary) << bytes;
+    Upload(blob, 0, up);
+    Commit();
+    ASSERT_EQ(doc->m_data.m_updatedCount, 0) << BoxTexts();
+
+    std::string old;
+    for (int i = 0; old.size() < 8893; ++i) old += "earlier download " + std::to_string(i) + "\n";
+    old.resize(8893);
+    const fs::path down = root / "down.bin";
+    std::ofstream(down, std::ios::binary) << old;
+    fs::permissions(down, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    auto files = [&] {
+        std::set<std::string> out;
+        for (const auto& e : fs::directory_iterator(root))
+            if (!e.is_directory()) out.insert(e.path().filename().string());
+        return out;
+    };
+    const std::set<std::string> before = files();
+
+    Cursor(blob, 0);
+    tvtest::ClearBoxes();
+    tvtest::AnswerFile(Utf8ToWide(down.c_str()));
+    tvtest::AnswerBox(IDYES); // overwrite
+    tvtest::AnswerBox(IDOK);
+    {
+        filefault::FileSizeLimit disk(65536);
+        ASSERT_TRUE(disk.active());
+        Command(ID_DATA_LOB_DOWNLOAD);
+    }
+    auto boxes = BoxesCaptioned(u"MESSAGE");
+    ASSERT_EQ(boxes.size(), 1u) << BoxTexts();
+    EXPECT_EQ(Narrow(boxes[0].text.c_str()), "ファイルが開けません(ファイル名:" + down.string() + ")\n");
+    EXPECT_TRUE(ReadBytes(down) == old);
+    EXPECT_EQ(files(), before);
+
+    tvtest::ClearBoxes();
+    tvtest::AnswerFile(Utf8ToWide(down.c_str()));
+    tvtest::AnswerBox(IDYES);
+    tvtest::AnswerBox(IDOK);
+    Command(ID_DATA_LOB_DOWNLOAD);
+    boxes = BoxesCaptioned(u"MESSAGE");
+    ASSERT_EQ(boxes.size(), 1u) << BoxTexts();
+    EXPECT_EQ(boxes[0].text, u"ダウンロード完了");
+    const std::string got = ReadBytes(down);
+    EXPECT_EQ(got.size(), bytes.size());
+    EXPECT_TRUE(got == bytes) << "differs from byte "
+                              << std::mismatch(got.begin(), got.end(), bytes.begin(), bytes.end()).first -
+                                     got.begin();
+    EXPECT_EQ(fs::status(down).permissions() & fs::perms::mask,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(files(), before);
 }
 
 TEST_F(LobTest, NamesProposedUndoAndOtherColumns) {
