@@ -36,15 +36,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 20000) return 0;
     install_hooks();
     // A host of its own for each input, destroyed after it.
+    fuzz_scheme::set_budget(1000000, false);
     fuzz_check(macro_init(), "macro_init");
     fuzz_check(g_macro != nullptr, "interpreter");
+    g_macro->payloadCap = fuzz_scheme::kPayloadCap;
     std::u16string text = fuzz_scheme::text_of(data, size);
-    fuzz_scheme::polls_left() = 200;
+    fuzz_scheme::set_budget(fuzz_scheme::kPolls);
     macro_run_string(text.c_str());
     // The host is back at rest and the interpreter answers.
     MacroHost* h = macro_host(g_macro);
     fuzz_check(!h->running && !h->undoGroup && !h->statusSet, "host state after a run");
-    fuzz_scheme::polls_left() = 1000000;
+    fuzz_scheme::set_budget(1000000, false);
     g_macro->cancelKey = VK_CANCEL;
     g_macro->cancelModifiers = 0;
     SchemeCell* one = sch_safe_load_string(g_macro, u"1");

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <cstdio>
 #include <string>
 
@@ -37,19 +38,41 @@ inline std::u16string& input() {
     return text;
 }
 
-// Key polls answered "not pressed" until the budget is spent, then the
-// cancel key reads as held: a run that never ends is cancelled, the same
-// for a given input every time.
+// The budget of a run: key polls answered "not pressed" until it is spent,
+// then the cancel key reads as held, so a run that never ends is cancelled
+// the same way for a given input every time. The interpreter polls after
+// every 500 applications; 128 polls keep plain unbounded recursion (whose
+// heap and dump grow with every level, each collection marking them all)
+// well under a second under the sanitizers. Applications that each do much
+// work (a large string made in a loop) are stopped by the clock instead,
+// at the first poll after a quarter of a second; the payload cap bounds the
+// work of each to a few megabytes, so 500 of them stay well under a second
+// too. A call that outlasts the fuzzer's time-out therefore never polled: a
+// hang.
+constexpr long kPolls = 128;
+constexpr uint64_t kPayloadCap = 4u << 20;
 inline long& polls_left() {
     static long n = 0;
     return n;
+}
+inline std::chrono::steady_clock::time_point& deadline() {
+    static std::chrono::steady_clock::time_point t;
+    return t;
+}
+// The input's runs have the clock too; the harness's own (the library, the
+// checks afterwards) only polls.
+inline void set_budget(long polls, bool clock = true) {
+    polls_left() = polls;
+    deadline() = clock ? std::chrono::steady_clock::now() + std::chrono::milliseconds(250)
+                       : std::chrono::steady_clock::time_point::max();
 }
 
 inline int answer_box(HWND, LPCWSTR, LPCWSTR, UINT) {
     return IDOK;
 }
 inline short key_state(int) {
-    return --polls_left() < 0 ? static_cast<short>(0x8000) : 0;
+    const bool spent = --polls_left() < 0 || std::chrono::steady_clock::now() > deadline();
+    return spent ? static_cast<short>(0x8000) : 0;
 }
 
 inline SchemeCell* host_input(SchemeInterpreter* sc, SchemeCell**, int) {
@@ -71,12 +94,12 @@ struct Interpreter {
     SchemeInterpreter* sc = nullptr;
     SchemeCell* plus = nullptr; // the primitive bound to + at creation
     Win32HostHooks saved;
-    explicit Interpreter(long polls) : saved(Win32GetHostHooks()) {
+    explicit Interpreter(long polls, bool clock = true) : saved(Win32GetHostHooks()) {
         Win32SetHostHooks({answer_box, key_state});
-        polls_left() = polls;
+        set_budget(polls, clock);
         sc = sch_create();
         fuzz_check(sc != nullptr, "create");
-        sc->payloadCap = 64u << 20;
+        sc->payloadCap = kPayloadCap;
         port_of(sc->outport)->output = discard;
         port_of(sc->errport)->output = discard;
         sch_register_host_function(sc, u"fuzz-input", host_input, 0, 0, u"");
@@ -112,7 +135,7 @@ struct Interpreter {
     // may bind + to something else (its own right): then the answer asked
     // for is a constant's.
     void check_usable() const {
-        polls_left() = 1 << 20;
+        set_budget(1 << 20, false);
         SchemeCell* v = sch_safe_load_string(sc, u"3");
         fuzz_check(v && is_int(v) && v->a.ival == 3, "3 is not 3 afterwards");
         if (sch_safe_load_string(sc, u"+") != plus) return;

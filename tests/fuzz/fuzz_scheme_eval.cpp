@@ -25,11 +25,10 @@ const std::u16string& library() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 20000) return 0;
     fuzz_scheme::input() = fuzz_scheme::text_of(data, size);
-    // 400 polls: 200,000 applications.
-    fuzz_scheme::Interpreter in(1 << 20);
+    fuzz_scheme::Interpreter in(1 << 20, false);
     fuzz_check(library().size() > 1000, "library text");
     sch_safe_load_string(in.sc, library().c_str());
-    fuzz_scheme::polls_left() = 400;
+    fuzz_scheme::set_budget(fuzz_scheme::kPolls);
     sch_safe_load_string(in.sc, fuzz_scheme::input().c_str());
     in.check_heap();
     in.check_usable();

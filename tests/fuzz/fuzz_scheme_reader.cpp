@@ -24,12 +24,13 @@ const char16_t kCheck[] =
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 20000) return 0;
     fuzz_scheme::input() = fuzz_scheme::text_of(data, size);
-    fuzz_scheme::Interpreter in(1 << 12);
+    // The check reads at most 300 data, about 20 applications each.
+    fuzz_scheme::Interpreter in(fuzz_scheme::kPolls);
     sch_safe_load_string(in.sc, kCheck);
     in.check_heap();
     in.check_usable();
     // The text read straight by the loader, as a script.
-    fuzz_scheme::polls_left() = 1 << 10;
+    fuzz_scheme::set_budget(fuzz_scheme::kPolls);
     sch_safe_load_string(in.sc, fuzz_scheme::input().c_str());
     in.check_heap();
     in.check_usable();

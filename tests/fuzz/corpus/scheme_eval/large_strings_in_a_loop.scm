@@ -1,0 +1,1 @@
+(define (g) (make-string 9999999) (make-string 1999999) (g)) (g)
