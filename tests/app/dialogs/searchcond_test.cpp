@@ -170,6 +170,41 @@ TEST_F(SearchCondTest, ASaveThatCannotBeWrittenKeepsTheOldFileWhole) {
     EXPECT_EQ(files(), before);
 }
 
+TEST_F(SearchCondTest, LookAlikeCodesWriteNothingTheYenSignIsWritten) {
+    // U+00A2 has only the full-width cent sign's code, which the file would
+    // get as "?": refused like a character without a code.
+    std::ofstream(home / "old.tvx", std::ios::binary) << "old contents\r\n";
+    dlg->m_table = u"社員";
+    dlg->m_where = u"氏名 = '¢'";
+    Run([&](HWND h) {
+        tvtest::AnswerFile(Path("old.tvx"));
+        tvtest::AnswerBox(IDYES); // overwrite
+        tvtest::AnswerBox(IDOK);
+        tvtest::ClickControl(h, IDC_TL_SAVE);
+        tvtest::ClickControl(h, IDCANCEL);
+    });
+    ASSERT_EQ(tvtest::Boxes().size(), 2u);
+    EXPECT_EQ(Narrow(tvtest::Boxes()[1].text.c_str()),
+              "ファイルに保存できない文字が含まれています\nファイル名: " + (home / "old.tvx").string() +
+                  "\n");
+    EXPECT_EQ(oratest::ReadFile(home / "old.tvx"), "old contents\r\n");
+
+    // The yen sign is CP932's 5C, as in every text file.
+    dlg = std::make_unique<CTableListDlg>();
+    dlg->m_session = s;
+    dlg->m_owner = u"DEMO";
+    dlg->m_token = &theSqlStrToken;
+    dlg->m_table = u"社員";
+    dlg->m_where = u"氏名 = '¥'";
+    Run([&](HWND h) {
+        tvtest::AnswerFile(Path("yen.tvx"));
+        tvtest::ClickControl(h, IDC_TL_SAVE);
+        tvtest::ClickControl(h, IDCANCEL);
+    });
+    std::string disk = oratest::ReadFile(home / "yen.tvx");
+    EXPECT_NE(disk.find("[WHERE]\r\n" + Cp932(u"氏名") + " = '\\'"), std::string::npos);
+}
+
 TEST_F(SearchCondTest, SwapLineCountsOnlyAboveTheOwner) {
     auto above = Write("above.tvx",
                        u"[SWAP_ROW_COL_MODE]\n[OWNER_NAME]\nDEMO\n[TABLE_NAME]\n社員\n[COLUMN_NAME]\n氏名\n"
