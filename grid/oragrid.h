@@ -57,7 +57,8 @@ CString MakeSqlLiteral(const char16_t* text);
 bool IsObjectValueText(const char16_t* text);
 
 // Reads "<BFILE dir_alias:%s file_name:%s %s>": true with the alias and the
-// file name when the text has that form.
+// file name (each a word without blanks: space, tab, CR or LF) when the text
+// has that form.
 bool ParseBfileText(const char16_t* text, CString* alias, CString* file);
 
 // Runs the batch of an array-DML cursor (its rows_in_buffer counts the rows

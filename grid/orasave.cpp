@@ -325,13 +325,16 @@ bool ParseBfileText(const char16_t* text, CString* alias, CString* file) {
     const std::u16string_view head = u"<BFILE dir_alias:";
     const std::u16string_view mid = u" file_name:";
     if (t.size() < head.size() + 1 || t.substr(0, head.size()) != head || t.back() != u'>') return false;
+    // The alias and the file name are words without blanks, as the BFILE
+    // dialog reads them: a tab or a line break ends one too.
+    const std::u16string_view blanks = u" \t\r\n";
     size_t a = head.size();
-    size_t aEnd = t.find(u' ', a);
+    size_t aEnd = t.find_first_of(blanks, a);
     if (aEnd == std::u16string_view::npos || aEnd == a) return false;
     if (t.substr(aEnd, mid.size()) != mid) return false;
     size_t f = aEnd + mid.size();
-    size_t fEnd = t.find(u' ', f);
-    if (fEnd == std::u16string_view::npos || fEnd == f) return false;
+    size_t fEnd = t.find_first_of(blanks, f);
+    if (fEnd == std::u16string_view::npos || fEnd == f || t[fEnd] != u' ') return false;
     // The label runs to the last '>' (it may hold blanks: "not found").
     size_t last = t.rfind(u'>');
     if (last <= fEnd + 1) return false;

@@ -252,6 +252,12 @@ TEST(ObjectAndBfileTexts, AcceptedAndRefused) {
     EXPECT_FALSE(ParseBfileText(u"abc", &alias, &file));
     EXPECT_FALSE(ParseBfileText(u"<BFILE dir_alias: file_name:a.txt 1byte>", &alias, &file));
     EXPECT_FALSE(ParseBfileText(u"<BFILE dir_alias:D file_name:a.txt>", &alias, &file));
+    // A tab or a line break ends a word as a blank does, as in the BFILE
+    // dialog: no alias or file name holds one.
+    EXPECT_FALSE(ParseBfileText(u"<BFILE dir_alias:D\tE file_name:a.txt 1byte>", &alias, &file));
+    EXPECT_FALSE(ParseBfileText(u"<BFILE dir_alias:D file_name:a\nb.txt 1byte>", &alias, &file));
+    EXPECT_FALSE(ParseBfileText(u"<BFILE dir_alias:D file_name:a.txt\r\nx 1byte>", &alias, &file));
+    EXPECT_TRUE(ParseBfileText(u"<BFILE dir_alias:D file_name:a.txt status\tword>", &alias, &file));
     EXPECT_EQ(N(MakeSqlLiteral(u"it's")), "'it''s'");
     EXPECT_EQ(N(MakeSqlLiteral(u"")), "NULL");
     EXPECT_EQ(N(MakeSqlLiteral(nullptr)), "NULL");
