@@ -4,10 +4,16 @@
 // benchmarks. A benchmark that ends with SkipWithError makes its pair (or
 // itself, outside a pair) a FAILED figure with the error text, and the
 // program's exit status 1.
+//
+// Each half of a pair says what it produced with BenchResult (after its
+// timed loop): the pair's row carries both results, and a pair whose halves
+// produced different results, or one of them none, is FAILED. A pair whose
+// halves produce nothing comparable is marked so (BenchPair::compared).
 #pragma once
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
@@ -22,7 +28,29 @@ struct BenchPair {
     std::string ours;
     std::string reference;
     double target;
+    bool compared = true; // false: the halves produce nothing comparable
 };
+
+namespace bench_summary_detail {
+// The result the running benchmark gave last; it goes to the benchmark the
+// library reports next, which is the one that ran (the library reports each
+// benchmark right after its last repetition).
+inline std::string& PendingResult() {
+    static std::string result;
+    return result;
+}
+inline bool& HasPendingResult() {
+    static bool has = false;
+    return has;
+}
+} // namespace bench_summary_detail
+
+// What the running benchmark produced (see BenchResults): called after its
+// timed loop, on every run of it; the last run's result counts.
+inline void BenchResult(const std::string& result) {
+    bench_summary_detail::PendingResult() = result;
+    bench_summary_detail::HasPendingResult() = true;
+}
 
 namespace bench_summary_detail {
 
@@ -67,7 +95,8 @@ public:
         benchmark::TimeUnit unit;
     };
     std::map<std::string, Time> times;
-    std::map<std::string, std::string> errors; // the benchmarks that ended with an error
+    std::map<std::string, std::string> errors;  // the benchmarks that ended with an error
+    std::map<std::string, std::string> results; // what each benchmark said it produced
 
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& r : runs) {
@@ -75,7 +104,10 @@ public:
                 errors[BaseName(r.benchmark_name())] = r.error_message;
             else if (r.run_type == Run::RT_Iteration)
                 times[BaseName(r.benchmark_name())] = {r.GetAdjustedRealTime(), r.time_unit};
+            if (HasPendingResult()) results[BaseName(r.benchmark_name())] = PendingResult();
         }
+        HasPendingResult() = false;
+        PendingResult().clear();
         ConsoleReporter::ReportRuns(runs);
     }
 };
@@ -89,11 +121,12 @@ inline bool RunsAll() {
 } // namespace bench_summary_detail
 
 // The program's main: runs the benchmarks the command line selects and
-// reports each pair whose two halves ran. A half that ended with an error
-// fails its pair, as does a half that did not run when every benchmark was
-// to run (a pair a filter leaves out is not reported); a benchmark outside
-// the pairs that ended with an error fails under its own name. Returns 1
-// when anything failed.
+// reports each pair whose two halves ran, with their results. A half that
+// ended with an error fails its pair, as does a half that did not run when
+// every benchmark was to run (a pair a filter leaves out is not reported); a
+// benchmark outside the pairs that ended with an error fails under its own
+// name. Returns 1 when anything failed, results that differ or are missing
+// included.
 inline int BenchPairsMain(int argc, char** argv, const std::vector<BenchPair>& pairs) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
@@ -126,7 +159,18 @@ inline int BenchPairsMain(int argc, char** argv, const std::vector<BenchPair>& p
         double ours = a->second.value;
         double ref = bench_summary_detail::InSeconds(b->second.value, b->second.unit);
         ref = ref / bench_summary_detail::InSeconds(1, a->second.unit);
-        BenchSummary(p.figure, ours, ref, bench_summary_detail::UnitName(a->second.unit), p.target);
+        BenchResults results = BenchNotComparable();
+        if (p.compared) {
+            auto ra = collector.results.find(p.ours), rb = collector.results.find(p.reference);
+            results = {ra == collector.results.end() ? "" : ra->second,
+                       rb == collector.results.end() ? "" : rb->second};
+            if (results.ours.empty() || results.reference.empty() || results.ours != results.reference)
+                rc = 1;
+            if (results.ours.empty() || results.reference.empty())
+                std::fprintf(stderr, "FAILED: %s: %s gave no result\n", p.figure.c_str(),
+                             (results.ours.empty() ? p.ours : p.reference).c_str());
+        }
+        BenchSummary(p.figure, ours, ref, bench_summary_detail::UnitName(a->second.unit), p.target, results);
     }
     for (const auto& [name, error] : unpaired) {
         BenchSummaryFailed(name, error);

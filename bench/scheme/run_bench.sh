@@ -35,11 +35,18 @@ if [ ${#workloads[@]} -eq 0 ]; then
     hash100k rxmatch rxreplace rxreplace_proc)
 fi
 library=$here/../../scmlib/init.scm
-# A summary row for scripts/bench.sh: figure, ours, reference, target, error.
+# A summary row for scripts/bench.sh: figure, ours, reference, target, error
+# and, for a figure against guile, what each printed (its size and digest).
 row() {
-  [ -n "${TAVRELIX_BENCH_SUMMARY:-}" ] &&
-    printf 'scheme_run\t%s\t%s\t%s\ts\t%s\t%s\n' "$1" "$2" "$3" "$4" "$5" >>"$TAVRELIX_BENCH_SUMMARY"
+  [ -n "${TAVRELIX_BENCH_SUMMARY:-}" ] || return 0
+  if [ $# -ge 7 ]; then
+    printf 'scheme_run\t%s\t%s\t%s\ts\t%s\t%s\t%s\t%s\n' "$@" >>"$TAVRELIX_BENCH_SUMMARY"
+  else
+    printf 'scheme_run\t%s\t%s\t%s\ts\t%s\t%s\n' "$@" >>"$TAVRELIX_BENCH_SUMMARY"
+  fi
 }
+# What a run printed, as a summary row's result.
+printed() { echo "$(wc -c <"$1") bytes, md5 $(md5sum <"$1" | cut -c1-32)"; }
 # The first 30 characters of a file's text, its line ends as blanks.
 shown() { tr '\n\t' '  ' <"$1" | cut -c1-30; }
 failures=()
@@ -100,7 +107,8 @@ for b in "${workloads[@]}"; do
     failures+=("$b: $why")
     row "$figure" "${wall[tavrelix]}" "${wall[guile]}" "$target" "$why"
   else
-    row "$figure" "${wall[tavrelix]}" "${wall[guile]}" "$target" ""
+    row "$figure" "${wall[tavrelix]}" "${wall[guile]}" "$target" "" "$(printed "$tmp/out.tavrelix")" \
+      "$(printed "$tmp/out.guile")"
   fi
 done
 if [ ${#failures[@]} -gt 0 ]; then

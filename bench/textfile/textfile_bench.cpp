@@ -1,7 +1,9 @@
 // Reading and writing text files in every code against fread/fwrite plus
 // glibc iconv (and ICU for Shift_JIS and UTF-8); textfile_gets and code
 // detection. The text is generated once: Japanese prose mixed with ASCII,
-// 32 MB as UTF-16, in lines of 80 units.
+// 32 MB as UTF-16, in lines of 80 units. Each read gives
+// the digest of the text it decoded, each write the digest of the file it
+// wrote: ours and the reference must agree.
 #include "base/textfile.h"
 
 #include <benchmark/benchmark.h>
@@ -110,51 +112,69 @@ double file_bytes(const std::string& path) {
     return static_cast<double>(n);
 }
 
+// Our read of the file: the units decoded, and their digest when asked (a
+// pass of its own after the timed ones, so that hashing costs no time).
+size_t read_textfile(const std::string& path, CharCode code, BenchDigest* digest) {
+    TextFile rec;
+    if (!textfile_open(&rec, wide(path).c_str(), u"r")) std::abort();
+    textfile_init(&rec, rec.archive, code, LINE_END_CRLF);
+    size_t units = 0;
+    while (const char16_t* b = textfile_read_block(&rec)) {
+        size_t n = 0;
+        while (b[n]) n++;
+        units += n;
+        if (digest) digest->Add(std::u16string_view(b, n));
+    }
+    textfile_destroy(&rec);
+    return units;
+}
+
+// The decoded text's digest as the result, or an error when its length is
+// not the generated text's.
+void read_result(benchmark::State& state, const BenchDigest& digest, const char* error) {
+    if (digest.Bytes() != prose().size() * sizeof(char16_t)) state.SkipWithError(error);
+    BenchResult(digest.Text());
+}
+
 void BM_Read(benchmark::State& state, CharCode code) {
     const std::string& path = file_for(code);
-    size_t units = 0;
-    for (auto _ : state) {
-        TextFile rec;
-        if (!textfile_open(&rec, wide(path).c_str(), u"r")) std::abort();
-        textfile_init(&rec, rec.archive, code, LINE_END_CRLF);
-        units = 0;
-        while (const char16_t* b = textfile_read_block(&rec)) {
-            size_t n = 0;
-            while (b[n]) n++;
-            units += n;
-        }
-        textfile_destroy(&rec);
-    }
-    if (units != prose().size()) state.SkipWithError("decoded text differs in length");
+    for (auto _ : state) benchmark::DoNotOptimize(read_textfile(path, code, nullptr));
+    BenchDigest digest;
+    read_textfile(path, code, &digest);
+    read_result(state, digest, "decoded text differs in length");
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * file_bytes(path)));
+}
+
+size_t read_iconv(iconv_t cd, const std::string& path, BenchDigest* digest) {
+    static std::vector<char> in(65536 + 16), out(4 * 65536 + 64);
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    FILE* f = std::fopen(path.c_str(), "rb");
+    size_t carry = 0, units = 0;
+    for (;;) {
+        size_t got = std::fread(in.data() + carry, 1, 65536, f);
+        if (got == 0) break;
+        char* src = in.data();
+        size_t left = carry + got;
+        char* dst = out.data();
+        size_t room = out.size();
+        iconv(cd, &src, &left, &dst, &room);
+        units += (out.size() - room) / 2;
+        if (digest) digest->Add(out.data(), out.size() - room);
+        std::memmove(in.data(), src, left);
+        carry = left;
+    }
+    std::fclose(f);
+    return units;
 }
 
 void BM_ReadIconv(benchmark::State& state, CharCode code, const char* name) {
     const std::string& path = file_for(code);
     iconv_t cd = iconv_open("UTF-16LE", name);
-    std::vector<char> in(65536 + 16), out(4 * 65536 + 64);
-    size_t units = 0;
-    for (auto _ : state) {
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
-        FILE* f = std::fopen(path.c_str(), "rb");
-        size_t carry = 0;
-        units = 0;
-        for (;;) {
-            size_t got = std::fread(in.data() + carry, 1, 65536, f);
-            if (got == 0) break;
-            char* src = in.data();
-            size_t left = carry + got;
-            char* dst = out.data();
-            size_t room = out.size();
-            iconv(cd, &src, &left, &dst, &room);
-            units += (out.size() - room) / 2;
-            std::memmove(in.data(), src, left);
-            carry = left;
-        }
-        std::fclose(f);
-    }
+    for (auto _ : state) benchmark::DoNotOptimize(read_iconv(cd, path, nullptr));
+    BenchDigest digest;
+    read_iconv(cd, path, &digest);
     iconv_close(cd);
-    if (units != prose().size()) state.SkipWithError("iconv output differs in length");
+    read_result(state, digest, "iconv output differs in length");
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * file_bytes(path)));
 }
 
@@ -165,11 +185,10 @@ void BM_ReadIcu(benchmark::State& state, CharCode code, const char* name) {
     UConverter* cnv = ucnv_open(name, &err);
     std::vector<char> in(65536);
     std::vector<UChar> out(65536 + 16);
-    size_t units = 0;
-    for (auto _ : state) {
+    auto read = [&](BenchDigest* digest) {
         ucnv_reset(cnv);
         FILE* f = std::fopen(path.c_str(), "rb");
-        units = 0;
+        size_t units = 0;
         for (;;) {
             size_t got = std::fread(in.data(), 1, in.size(), f);
             bool flush = got < in.size();
@@ -180,20 +199,45 @@ void BM_ReadIcu(benchmark::State& state, CharCode code, const char* name) {
                 err = U_ZERO_ERROR;
                 ucnv_toUnicode(cnv, &dst, out.data() + out.size(), &src, src_end, nullptr, flush, &err);
                 units += static_cast<size_t>(dst - out.data());
+                if (digest) digest->Add(out.data(), static_cast<size_t>(dst - out.data()) * sizeof(UChar));
             } while (err == U_BUFFER_OVERFLOW_ERROR);
             if (flush) break;
         }
         std::fclose(f);
-    }
+        return units;
+    };
+    for (auto _ : state) benchmark::DoNotOptimize(read(nullptr));
+    BenchDigest digest;
+    read(&digest);
     ucnv_close(cnv);
-    if (units != prose().size()) state.SkipWithError("ICU output differs in length");
+    read_result(state, digest, "ICU output differs in length");
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * file_bytes(path)));
 }
 #endif
 
+// A written file's digest. In JIS ours goes back to one-byte text with
+// ESC ( J (JIS X 0201 Roman), as the format asks, where iconv writes ESC ( B
+// (ASCII): the two are the same bytes for this text, which has neither a
+// backslash nor a tilde, so the digest reads every ESC ( J as ESC ( B.
+std::string written_result(const std::string& path, CharCode code) {
+    if (code != CHARCODE_JIS) return BenchFileDigest(path);
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return "no file " + path;
+    std::string bytes;
+    std::vector<char> buf(1 << 16);
+    size_t n;
+    while ((n = std::fread(buf.data(), 1, buf.size(), f)) > 0) bytes.append(buf.data(), n);
+    std::fclose(f);
+    for (size_t at = 0; (at = bytes.find("\x1b(J", at)) != std::string::npos; at += 3) bytes[at + 2] = 'B';
+    BenchDigest digest;
+    digest.Add(bytes);
+    return digest.Text();
+}
+
 void BM_Write(benchmark::State& state, CharCode code) {
     std::string path = temp_dir() + "/out" + std::to_string(code);
     for (auto _ : state) write_text(path, code, prose());
+    BenchResult(written_result(path, code));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * file_bytes(path)));
 }
 
@@ -221,6 +265,7 @@ void BM_WriteIconv(benchmark::State& state, CharCode code, const char* name) {
         std::fclose(f);
     }
     iconv_close(cd);
+    BenchResult(written_result(path, code));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * file_bytes(path)));
 }
 

@@ -16,10 +16,21 @@
 namespace {
 
 void Work(benchmark::State& state) {
+    int sum = 0;
     for (auto _ : state) {
-        int sum = 0;
+        sum = 0;
         for (int i = 0; i < 10000; ++i) benchmark::DoNotOptimize(sum += i);
     }
+    BenchResult("sum " + std::to_string(sum));
+}
+
+// Work that gives another result, and work that gives none.
+void OtherWork(benchmark::State& state) {
+    for (auto _ : state) benchmark::DoNotOptimize(state.iterations());
+    BenchResult("sum 1");
+}
+void SilentWork(benchmark::State& state) {
+    for (auto _ : state) benchmark::DoNotOptimize(state.iterations());
 }
 
 void Fails(benchmark::State& state, const char* error) {
@@ -84,10 +95,23 @@ protected:
         }
         return run;
     }
+    // The table scripts/bench_summary.sh makes of the rows.
+    std::string Summary() {
+        std::string out = file_ + ".out";
+        std::string cmd = std::string(TAVRELIX_SOURCE_DIR) + "/scripts/bench_summary.sh '" + file_ + "' > '" +
+                          out + "' 2>&1";
+        int status = std::system(cmd.c_str());
+        (void)status;
+        std::ifstream in(out);
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::remove(out.c_str());
+        return text;
+    }
     std::string file_;
 };
 
-// A row: program, figure, ours, reference, unit, target, error.
+// A row: program, figure, ours, reference, unit, target, error and, for a
+// figure obtained, the two results.
 TEST_F(BenchPairsTest, AnErrorInEitherHalfFailsItsPairWithTheTextAndTheProgram) {
     Register("Good/ours", Work);
     Register("Good/ref", Work);
@@ -102,10 +126,11 @@ TEST_F(BenchPairsTest, AnErrorInEitherHalfFailsItsPairWithTheTextAndTheProgram) 
     ASSERT_EQ(run.rows.size(), 3u);
     const auto* good = run.Row("good figure");
     ASSERT_NE(good, nullptr);
-    ASSERT_EQ(good->size(), 7u);
+    ASSERT_EQ(good->size(), 9u);
     EXPECT_NE((*good)[2], "");
     EXPECT_NE((*good)[3], "");
     EXPECT_EQ((*good)[6], "");
+    EXPECT_EQ((*good)[7], (*good)[8]);
     const auto* count = run.Row("count figure");
     ASSERT_NE(count, nullptr);
     ASSERT_EQ(count->size(), 7u);
@@ -144,6 +169,65 @@ TEST_F(BenchPairsTest, AHalfThatNeverRanFailsAWholeRunButAFilterLeavesThePairOut
     MainRun filtered = Main(pairs, "Good/ours");
     EXPECT_EQ(filtered.rc, 0);
     EXPECT_TRUE(filtered.rows.empty());
+}
+
+TEST_F(BenchPairsTest, EachRowCarriesBothResultsAndResultsThatDifferOrAreMissingFail) {
+    Register("Same/ours", Work);
+    Register("Same/ref", Work);
+    Register("Differ/ours", OtherWork);
+    Register("Differ/ref", Work);
+    Register("Missing/ours", SilentWork);
+    Register("Missing/ref", Work);
+    // A result given by one benchmark never goes to the next, silent one.
+    Register("Silent/ours", Work);
+    Register("Silent/ref", SilentWork);
+    Register("Apart/ours", SilentWork);
+    Register("Apart/ref", SilentWork);
+    MainRun run = Main({{"same figure", "Same/ours", "Same/ref", 1000000},
+                        {"differ figure", "Differ/ours", "Differ/ref", 1000000},
+                        {"missing figure", "Missing/ours", "Missing/ref", 1000000},
+                        {"silent figure", "Silent/ours", "Silent/ref", 1000000},
+                        {"apart figure", "Apart/ours", "Apart/ref", 1000000, false}});
+    EXPECT_EQ(run.rc, 1);
+    const auto* same = run.Row("same figure");
+    ASSERT_NE(same, nullptr);
+    ASSERT_EQ(same->size(), 9u);
+    EXPECT_EQ((*same)[7], "sum 49995000");
+    EXPECT_EQ((*same)[8], "sum 49995000");
+    const auto* differ = run.Row("differ figure");
+    ASSERT_NE(differ, nullptr);
+    ASSERT_EQ(differ->size(), 9u);
+    EXPECT_EQ((*differ)[7], "sum 1");
+    EXPECT_EQ((*differ)[8], "sum 49995000");
+    const auto* missing = run.Row("missing figure");
+    ASSERT_NE(missing, nullptr);
+    ASSERT_EQ(missing->size(), 9u);
+    EXPECT_EQ((*missing)[7], "");
+    const auto* silent = run.Row("silent figure");
+    ASSERT_NE(silent, nullptr);
+    ASSERT_EQ(silent->size(), 9u);
+    EXPECT_EQ((*silent)[8], "");
+    const auto* apart = run.Row("apart figure");
+    ASSERT_NE(apart, nullptr);
+    ASSERT_EQ(apart->size(), 9u);
+    EXPECT_EQ((*apart)[7], "-");
+    EXPECT_EQ((*apart)[8], "-");
+
+    std::string text = Summary();
+    EXPECT_NE(text.find("FAILED (results differ: ours sum 1, the reference sum 49995000)"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("FAILED (no result of ours)"), std::string::npos) << text;
+    EXPECT_NE(text.find("FAILED (no result of the reference)"), std::string::npos) << text;
+    EXPECT_NE(text.find("2 met, 0 missed, 3 failed"), std::string::npos) << text;
+}
+
+TEST_F(BenchPairsTest, AllResultsTheSameAndEveryHalfRunIsAWholeRun) {
+    Register("Same/ours", Work);
+    Register("Same/ref", Work);
+    MainRun run = Main({{"same figure", "Same/ours", "Same/ref", 1000000}});
+    EXPECT_EQ(run.rc, 0);
+    std::string text = Summary();
+    EXPECT_NE(text.find(" same  met"), std::string::npos) << text;
 }
 
 // What scripts/bench.sh ends with: the summary of these rows says FAILED,
