@@ -71,6 +71,18 @@ private:
     QRegularExpression words_;
 };
 
+// Counts the paint events its widget receives.
+class PaintCounter : public QObject {
+public:
+    long paints = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (e->type() == QEvent::Paint) ++paints;
+        return QObject::eventFilter(watched, e);
+    }
+};
+
 } // namespace
 
 namespace qtplatform {
@@ -78,6 +90,7 @@ namespace qtplatform {
 struct EditPaintReference {
     std::unique_ptr<QPlainTextEdit> edit;
     SqlHighlighter* highlighter = nullptr;
+    PaintCounter counter;
 };
 
 EditPaintReference* EditPaintCreate(const std::u16string& text, const std::vector<std::u16string>& keywords,
@@ -93,6 +106,7 @@ EditPaintReference* EditPaintCreate(const std::u16string& text, const std::vecto
     r->edit->setPlainText(QString::fromStdU16String(text));
     r->highlighter = new SqlHighlighter(r->edit->document(), keywords);
     r->edit->resize(width, height);
+    r->edit->viewport()->installEventFilter(&r->counter);
     r->edit->show();
     QApplication::processEvents();
     r->edit->verticalScrollBar()->setValue(firstLine);
@@ -101,6 +115,7 @@ EditPaintReference* EditPaintCreate(const std::u16string& text, const std::vecto
 }
 
 void EditPaintDestroy(EditPaintReference* ref) {
+    ref->edit->viewport()->removeEventFilter(&ref->counter);
     delete ref;
 }
 
@@ -119,8 +134,15 @@ void EditPaintKey(EditPaintReference* ref, char16_t ch) {
     QCoreApplication::sendEvent(ref->edit.get(), &press);
     QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, t);
     QCoreApplication::sendEvent(ref->edit.get(), &release);
-    QApplication::processEvents();
-    ref->edit->viewport()->repaint(); // paints what the key invalidated, at once
+    QApplication::processEvents(); // Qt paints the region the key updated
+}
+
+long EditPaintPaints(EditPaintReference* ref) {
+    return ref->counter.paints;
+}
+
+std::u16string EditPaintText(EditPaintReference* ref) {
+    return ref->edit->toPlainText().toStdU16String();
 }
 
 void EditPaintRepaint(EditPaintReference* ref) {

@@ -16,9 +16,14 @@ EditPaintReference* EditPaintCreate(const std::u16string& text, const std::vecto
 void EditPaintDestroy(EditPaintReference* ref);
 // Puts the cursor at (line, column), untimed.
 void EditPaintSetCursor(EditPaintReference* ref, int line, int column);
-// One printable key as a real key event, then events processed until painted.
+// One printable key as a real key event, then the events processed: Qt
+// paints the region the key updated, and nothing more.
 void EditPaintKey(EditPaintReference* ref, char16_t ch);
-// viewport()->repaint().
+// viewport()->repaint(): the whole view.
 void EditPaintRepaint(EditPaintReference* ref);
+// The paint events the view has received so far.
+long EditPaintPaints(EditPaintReference* ref);
+// The document's text, its lines joined by LF.
+std::u16string EditPaintText(EditPaintReference* ref);
 
 } // namespace qtplatform
