@@ -44,8 +44,17 @@ inline std::u16string TextOf(HWND h) {
 
 } // namespace benchapp
 
+// The scratch tree, removed when it goes out of scope, a failed start
+// included.
 struct BenchProgramTree {
     std::filesystem::path root, bin, data;
+    BenchProgramTree() = default;
+    BenchProgramTree(const BenchProgramTree&) = delete;
+    BenchProgramTree& operator=(const BenchProgramTree&) = delete;
+    ~BenchProgramTree() {
+        std::error_code ec;
+        if (!root.empty()) std::filesystem::remove_all(root, ec);
+    }
 };
 
 // Starts the program under /tmp/tavrelix-NAME-XXXXXX; false (with a line on
