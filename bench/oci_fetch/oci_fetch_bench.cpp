@@ -26,6 +26,7 @@ struct Api {
     pfn_OCIHandleFree handleFree;
     pfn_OCIServerAttach attach;
     pfn_OCIAttrSet attrSet;
+    pfn_OCIAttrGet attrGet;
     pfn_OCISessionBegin begin;
     pfn_OCISessionEnd end;
     pfn_OCIStmtPrepare prepare;
@@ -38,7 +39,22 @@ template <class T> void resolve(void* m, const char* name, T& out) {
     out = reinterpret_cast<T>(dlsym(m, name));
 }
 
-double ociRun(Api& a, ub4 perFetch, long& rows) {
+// Rows the statement has fetched so far.
+long rowCount(Api& a, OCIStmt* st, OCIError* err) {
+    ub4 n = 0, size = 0;
+    return a.attrGet(st, OCI_HTYPE_STMT, &n, &size, OCI_ATTR_ROW_COUNT, err) == 0 ? long(n) : -1;
+}
+
+// What a read of the table gave: its rows, and the digest of their IDs in
+// order (the same rows in both character sets, where the other columns'
+// bytes differ).
+std::string fetchResult(long rows, const BenchDigest& ids) {
+    return std::to_string(rows) + " rows, IDs " + ids.Text();
+}
+
+// One read of the table; with ids, a run that checks (its time does not
+// count): each fetch's rows are hashed, their IDs into ids.
+double ociRun(Api& a, ub4 perFetch, long& rows, BenchDigest* ids = nullptr) {
     OCIEnv* env = nullptr;
     OCIError* err = nullptr;
     OCIServer* srv = nullptr;
@@ -77,18 +93,23 @@ double ociRun(Api& a, ub4 perFetch, long& rows) {
         a.define(st, &d, err, ub4(c + 1), bufs[size_t(c)].data(), sizes[c], SQLT_STR, inds[size_t(c)].data(),
                  lens[size_t(c)].data(), codes[size_t(c)].data(), 0);
     }
-    rows = 0;
+    long before = 0;
     for (;;) {
         sword r = a.fetch2(st, err, perFetch, OCI_FETCH_NEXT, 0, 0);
         if (r != 0 && r != 1 && r != 100) break;
-        ub4 got = 0;
-        // Rows in the buffer are counted as the layer does.
-        rows += r == 100 ? 0 : perFetch;
-        if (r == 100) {
-            (void)got;
-            break;
+        if (ids) {
+            long now = rowCount(a, st, err);
+            for (long i = 0; i < now - before; ++i) {
+                const char* id = bufs[1].data() + size_t(i) * size_t(sizes[1]);
+                ids->Add(inds[1][size_t(i)] == -1 ? std::string_view() : std::string_view(id));
+                ids->Add("\n");
+            }
+            before = now;
         }
+        if (r == 100) break;
     }
+    // The statement's count of rows fetched, as the layer reads it.
+    rows = rowCount(a, st, err);
     auto t1 = std::chrono::steady_clock::now();
     a.handleFree(st, OCI_HTYPE_STMT);
     a.end(svc, err, ses, 0);
@@ -96,7 +117,7 @@ double ociRun(Api& a, ub4 perFetch, long& rows) {
     return std::chrono::duration<double>(t1 - t0).count();
 }
 
-double rawRun(const std::string& dir, long& rows) {
+double rawRun(const std::string& dir, long& rows, BenchDigest* ids = nullptr) {
     sqlite3* db = nullptr;
     sqlite3_open_v2((dir + "/catalog.db").c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
     // The DEMO schema file, attached under the owner's name as the library does.
@@ -122,6 +143,11 @@ double rawRun(const std::string& dir, long& rows) {
             size_t k = std::min<size_t>(size_t(n), size_t(sizes[c] - 1));
             std::memcpy(bufs[size_t(c)].data(), t, k);
             bufs[size_t(c)][k] = '\0';
+        }
+        if (ids) {
+            ids->Add(sqlite3_column_type(st, 1) == SQLITE_NULL ? std::string_view()
+                                                               : std::string_view(bufs[1].data()));
+            ids->Add("\n");
         }
         ++rows;
     }
@@ -159,6 +185,7 @@ int main(int argc, char** argv) {
     resolve(m, "OCIHandleFree", a.handleFree);
     resolve(m, "OCIServerAttach", a.attach);
     resolve(m, "OCIAttrSet", a.attrSet);
+    resolve(m, "OCIAttrGet", a.attrGet);
     resolve(m, "OCISessionBegin", a.begin);
     resolve(m, "OCISessionEnd", a.end);
     resolve(m, "OCIStmtPrepare", a.prepare);
@@ -193,9 +220,17 @@ int main(int argc, char** argv) {
         return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
     };
     double raw = median(raws);
-    if (!onlyLang)
+    // What each read gave, from runs of their own after the timed ones.
+    std::string rawResult;
+    if (!onlyLang) {
         std::printf("%-34s %10ld rows %8.3f s %12.0f rows/s\n", "raw sqlite3_step", rawRows, raw,
                     rawRows / raw);
+        BenchDigest ids;
+        long n = 0;
+        rawRun(home + "/tns/demo", n, &ids);
+        rawResult = fetchResult(n, ids);
+    }
+    bool agree = true;
     for (Case& c : cases) {
         double t = median(c.times);
         char label[80];
@@ -205,11 +240,18 @@ int main(int argc, char** argv) {
         else {
             std::printf("%-34s %10ld rows %8.3f s %12.0f rows/s  %.2fx raw\n", label, c.rows, t, c.rows / t,
                         t / raw);
-            // Within 1.1x of the raw loop over the same file.
-            BenchSummary(std::string(label) + ", against a raw sqlite3_step loop", t, raw, "s", 1.1);
+            // Within 1.1x of the raw loop over the same file, reading the same rows.
+            setenv("NLS_LANG", c.lang, 1);
+            BenchDigest ids;
+            long n = 0;
+            ociRun(a, c.perFetch, n, &ids);
+            const std::string ours = fetchResult(n, ids);
+            agree &= ours == rawResult;
+            BenchSummary(std::string(label) + ", against a raw sqlite3_step loop", t, raw, "s", 1.1,
+                         {ours, rawResult});
         }
     }
     dlclose(m);
     std::filesystem::remove_all(home);
-    return 0;
+    return agree ? 0 : 1;
 }

@@ -108,6 +108,25 @@ double ReadSeconds(const std::filesystem::path& home, const char* kind) {
     return seconds;
 }
 
+// What a fill gave, beside its seconds: its rows and the digest of their
+// text columns (c1 to c10 and t, the same text through either road), in
+// order.
+const int kTextColumns[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 13};
+std::string FillResult(size_t rows, const BenchDigest& texts) {
+    return std::to_string(rows) + " rows, texts " + texts.Text();
+}
+
+void WriteResult(const std::filesystem::path& home, const char* kind, const std::string& result) {
+    std::ofstream(home / (std::string(kind) + ".result")) << result << "\n";
+}
+
+std::string ReadResult(const std::filesystem::path& home, const char* kind) {
+    std::string result;
+    std::ifstream in(home / (std::string(kind) + ".result"));
+    std::getline(in, result);
+    return result;
+}
+
 // The dataset fill of the table, in a fresh process logged on by itself.
 void FillOurs(const std::filesystem::path& home, OraSession* s) {
     CString msg;
@@ -129,6 +148,14 @@ void FillOurs(const std::filesystem::path& home, OraSession* s) {
                 ds.row_count, t1 - t0, rows / (t1 - t0), double(blocks + chunks + index) / rows,
                 double(blocks) / rows, double(chunks) / rows, double(index) / rows, peak / 1024.0,
                 peak * 1024.0 / rows, held / 1024.0);
+    BenchDigest texts;
+    for (int r = 0; r < ds.row_count; ++r)
+        for (int c : kTextColumns) {
+            const char16_t* t = oci_get_dataset_data(&ds, r, c);
+            texts.Add(std::u16string_view(t ? t : u""));
+            texts.Add(std::u16string_view(u"\t"));
+        }
+    WriteResult(home, "fill-ours", FillResult(size_t(ds.row_count), texts));
     oci_free_dataset(&ds);
     WriteSeconds(home, "fill-ours", t1 - t0);
 }
@@ -177,10 +204,18 @@ void FillRaw(const std::filesystem::path& home) {
                 table.size(), t1 - t0, rows / (t1 - t0), double(bytes) / rows, peak / 1024.0,
                 peak * 1024.0 / rows, held / 1024.0);
     sqlite3_close(db);
+    BenchDigest texts;
+    for (const auto& row : table)
+        for (int c : kTextColumns) {
+            texts.Add(size_t(c) < row.size() ? std::u16string_view(row[size_t(c)]) : std::u16string_view());
+            texts.Add(std::u16string_view(u"\t"));
+        }
+    WriteResult(home, "fill-raw", FillResult(table.size(), texts));
     WriteSeconds(home, "fill-raw", t1 - t0);
 }
 
-void SortBench() {
+// False when the dataset's order is not std::sort's.
+bool SortBench() {
     const int n = 1000000;
     OraDataset ds{};
     OraDatasetBuilder* b = nullptr;
@@ -211,7 +246,15 @@ void SortBench() {
     double t3 = Now();
     std::printf("sort: dataset %.3f s, std::sort of parsed keys %.3f s (ratio %.1f)\n", t1 - t0, t3 - t2,
                 (t1 - t0) / (t3 - t2));
+    // Both orders hold the same keys in the same order.
+    bool same = ds.row_count == n;
+    for (int i = 0; i < n && same; ++i) {
+        const char16_t* t = oci_get_dataset_data(&ds, i, 0);
+        same = t && std::strtod(WideToUtf8(t).c_str(), nullptr) == ref[size_t(i)].first;
+    }
     oci_free_dataset(&ds);
+    if (!same) BenchSummaryFailed("dataset sort of 1,000,000 numbers", "its order differs from std::sort's");
+    return same;
 }
 
 // ns per call of fn over the texts, repeated.
@@ -222,7 +265,9 @@ template <class F> double NsPerCall(const std::vector<std::string>& texts, F fn)
     return (Now() - t0) * 1e9 / reps;
 }
 
-void ConversionBench() {
+// False when a conversion gave back another text than the one converted.
+bool ConversionBench() {
+    bool same = true;
     struct Case {
         const char* name;
         int code_page;
@@ -254,11 +299,31 @@ void ConversionBench() {
                 size_t oleft = sizeof out;
                 iconv(cd, &in, &inleft, &o, &oleft);
             });
+            // The text each gave back, the last time: the text converted.
+            std::u16string back[3];
+            oci_mb_to_wide(mb, out, 512);
+            back[0] = out;
+            oci_mb_to_wide_tilde(mb, out, 512);
+            back[1] = out;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+            char* in = mb;
+            size_t inleft = std::strlen(mb) + 1;
+            char* o = reinterpret_cast<char*>(out);
+            size_t oleft = sizeof out;
+            iconv(cd, &in, &inleft, &o, &oleft);
+            back[2] = out;
             iconv_close(cd);
             std::printf("conversion %s %d bytes: mb_to_wide %.0f ns, tilde %.0f ns, iconv %.0f ns\n", c.name,
                         int(std::strlen(mb)), ours, tilde, ref);
+            if (back[0] != w || back[1] != w || back[2] != w) {
+                BenchSummaryFailed(std::string("conversion ") + c.name + " " + std::to_string(bytes) +
+                                       " bytes",
+                                   "a conversion gave another text");
+                same = false;
+            }
         }
     }
+    return same;
 }
 
 double Median(std::vector<double> v) {
@@ -341,8 +406,11 @@ int main(int argc, char** argv) {
     setenv("TNS_ADMIN", (home / "tns").c_str(), 1);
     setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
     setenv("NLS_LANG", "JAPANESE_JAPAN.AL32UTF8", 1);
-    if (wanted("sort")) SortBench();
-    if (wanted("conversion")) ConversionBench();
+    bool failed = false;
+    if (wanted("sort")) failed |= !SortBench();
+
+    if (wanted("conversion")) failed |= !ConversionBench();
+
     if (wanted("polling") || wanted("fill")) {
         OraSession* s = Logon();
         if (wanted("polling")) PollingBench(s);
@@ -352,12 +420,14 @@ int main(int argc, char** argv) {
             RunFresh({"--fill-raw", home.string()});
             // Within 0.75x of the raw loop, which keeps every value as a
             // string of its own.
+            const BenchResults results{ReadResult(home, "fill-ours"), ReadResult(home, "fill-raw")};
             BenchSummary("dataset fill of 1,048,576 rows, against a raw sqlite3_step loop",
-                         ReadSeconds(home, "fill-ours"), ReadSeconds(home, "fill-raw"), "s", 0.75);
+                         ReadSeconds(home, "fill-ours"), ReadSeconds(home, "fill-raw"), "s", 0.75, results);
+            failed |= results.ours != results.reference;
         }
         oci_ora_logout(&s);
     }
     std::error_code ec;
     fs::remove_all(home, ec);
-    return 0;
+    return failed ? 1 : 0;
 }
