@@ -6,6 +6,7 @@
 #include <afxwin.h>
 
 #include <cstdlib>
+#include <string>
 
 #include "display/display.h"
 #include "win32/backend.h"
@@ -65,6 +66,7 @@ void ListViewRefill(benchmark::State& state) {
         win32bk::PumpPending();
     }
     state.counters["rows"] = list.GetItemCount();
+    BenchResult(std::to_string(list.GetItemCount()) + " rows");
     list.Detach();
     DestroyWindow(parent);
 }
@@ -75,6 +77,7 @@ void QTreeWidgetReference(benchmark::State& state) {
     long n = 0;
     for (auto _ : state) n = qtplatform::FillTreeReference(Rows(), 3, kWidth, kHeight, 1);
     state.counters["rows"] = double(n);
+    BenchResult(std::to_string(n) + " rows");
 }
 BENCHMARK(QTreeWidgetReference)->Unit(benchmark::kMillisecond);
 

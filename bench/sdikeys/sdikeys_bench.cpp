@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "display/display.h"
@@ -121,6 +122,8 @@ int main() {
     std::printf("  framework: %.3f s (%.1f us a press, %ld commands)\n", ours, ours * 1e6 / kPresses, fired);
     std::printf("  QAction:   %.3f s (%.1f us a press, %ld triggered)\n", qt, qt * 1e6 / kPresses, qtFired);
     std::printf("  ratio %.2f (target: within 2x) %s\n", ours / qt, ours <= 2 * qt ? "met" : "missed");
-    BenchSummary("10,000 accelerator presses, against QActions", ours, qt, "s", 2);
-    return fired == kPresses ? 0 : 2;
+    // Each press gave its command, on both sides.
+    BenchSummary("10,000 accelerator presses, against QActions", ours, qt, "s", 2,
+                 {std::to_string(fired) + " commands", std::to_string(qtFired) + " commands"});
+    return fired == kPresses && qtFired == kPresses ? 0 : 2;
 }

@@ -65,4 +65,16 @@ namespace {
     return kib;
 }
 
+// A text's shape as the result of a benchmark: its lines and its units, a
+// line end counted as one unit (as QTextDocument counts a block's end).
+[[maybe_unused]] std::string TextShape(long lines, long long units) {
+    return std::to_string(lines) + " lines, " + std::to_string(units) + " units";
+}
+
+// The shape of a text buffer's text (TextShape).
+template <class Buffer> std::string BufferShape(const Buffer& d) {
+    long lines = d.GetLineCount();
+    return TextShape(lines, static_cast<long long>(d.m_totalLength) + lines - 1);
+}
+
 } // namespace

@@ -72,7 +72,13 @@ const std::u16string& ReplaceText() {
     return text;
 }
 
+// The shape of the document's text (TextShape).
+std::string DocShape(qtplatform::TextDocReference* doc) {
+    return TextShape(qtplatform::TextDocBlockCount(doc), qtplatform::TextDocLength(doc));
+}
+
 // The unit whose count in the replace text is nearest 500,000.
+
 char16_t FrequentUnit(int* count) {
     static int counts[128];
     static char16_t best = 0;
@@ -105,6 +111,7 @@ void BM_Load_EditData(benchmark::State& state) {
         if (resident[code] == 0) resident[code] = static_cast<double>(ResidentKiB() - before) / 1024.0;
         state.counters["resident_MiB"] = resident[code];
         state.PauseTiming();
+        BenchResult(BufferShape(*d));
         delete d;
         state.ResumeTiming();
     }
@@ -120,6 +127,7 @@ void BM_Load_QTextDocument(benchmark::State& state) {
         if (resident == 0) resident = static_cast<double>(ResidentKiB() - before) / 1024.0;
         state.counters["resident_MiB"] = resident;
         state.PauseTiming();
+        if (doc) BenchResult(DocShape(doc));
         qtplatform::TextDocDestroy(doc);
         state.ResumeTiming();
     }
@@ -153,6 +161,7 @@ void BM_ReplaceAll_EditData(benchmark::State& state) {
         state.PauseTiming();
         if (phase != 1 && d->GetTextSize() == size && phase == 0) state.SkipWithError("nothing replaced");
         state.counters["text_units"] = d->GetTextSize();
+        BenchResult(BufferShape(*d));
         state.counters["peak_MiB"] = static_cast<double>(PeakKiB()) / 1024.0;
         delete d;
         state.ResumeTiming();
@@ -183,6 +192,7 @@ void BM_ReplaceAll_QTextDocument(benchmark::State& state) {
             qtplatform::TextDocRedo(doc);
         state.PauseTiming();
         state.counters["text_units"] = qtplatform::TextDocLength(doc);
+        BenchResult(DocShape(doc));
         state.counters["peak_MiB"] = static_cast<double>(PeakKiB()) / 1024.0;
         qtplatform::TextDocDestroy(doc);
         state.ResumeTiming();
@@ -193,19 +203,22 @@ void BM_FindMissing_EditData(benchmark::State& state) {
     CEditData d;
     d.InsertTextAtCaret(Text().c_str());
     Regex* regex = regex_compile_literal(u"no_such_column", 0);
+    int found = -1;
     for (auto _ : state) {
         EditPos out, from{0, 0};
-        if (d.Find(&out, 1, 0, &from, nullptr, regex) != -1) state.SkipWithError("found");
+        found = d.Find(&out, 1, 0, &from, nullptr, regex);
     }
     regex_destroy(regex);
+    BenchResult(found == -1 ? "not found" : "found");
 }
 
 void BM_FindMissing_QTextDocument(benchmark::State& state) {
     qtplatform::TextDocReference* doc = qtplatform::TextDocCreate();
     qtplatform::TextDocSetPlainText(doc, Text());
-    for (auto _ : state)
-        if (qtplatform::TextDocFind(doc, u"no_such_column") != -1) state.SkipWithError("found");
+    int found = -1;
+    for (auto _ : state) found = qtplatform::TextDocFind(doc, u"no_such_column");
     qtplatform::TextDocDestroy(doc);
+    BenchResult(found == -1 ? "not found" : "found");
 }
 
 void BM_FindBackwardOnALineOf10000Matches_EditData(benchmark::State& state) {

@@ -16,6 +16,18 @@ namespace {
 
 const int kTyped = 10000;
 
+// The shape of the document's text (TextShape).
+std::string DocShape(qtplatform::TextDocReference* doc) {
+    return TextShape(qtplatform::TextDocBlockCount(doc), qtplatform::TextDocLength(doc));
+}
+
+// Whether a "/*" typed at the first line puts every line after it in the
+// comment: ours when the last line begins in it, Qt's when every block ends
+// in it.
+std::string CommentReach(bool toTheEnd) {
+    return toTheEnd ? "the comment reaches the last line" : "the comment stops short";
+}
+
 void TypeScript(CEditData& d) {
     for (int i = 1; i <= kTyped; i++) {
         if (i % 60 == 0)
@@ -39,6 +51,7 @@ void BM_Build_EditData(benchmark::State& state) {
         if (resident < 0) resident = static_cast<double>(ResidentKiB() - before) / 1024.0;
         state.counters["resident_MiB"] = resident;
         state.PauseTiming();
+        BenchResult(BufferShape(*d));
         delete d;
         state.ResumeTiming();
     }
@@ -54,6 +67,7 @@ void BM_Build_QTextDocument(benchmark::State& state) {
         if (resident < 0) resident = static_cast<double>(ResidentKiB() - before) / 1024.0;
         state.counters["resident_MiB"] = resident;
         state.PauseTiming();
+        BenchResult(DocShape(doc));
         qtplatform::TextDocDestroy(doc);
         state.ResumeTiming();
     }
@@ -82,6 +96,7 @@ void BM_Typing_EditData(benchmark::State& state) {
             while (d->Redo() == 0) {
             }
         state.PauseTiming();
+        BenchResult(BufferShape(*d));
         delete d;
         state.ResumeTiming();
     }
@@ -103,6 +118,7 @@ void BM_Typing_QTextCursor(benchmark::State& state) {
         else
             qtplatform::TextDocRedoAll(doc);
         state.PauseTiming();
+        BenchResult(DocShape(doc));
         qtplatform::TextDocDestroy(doc);
         state.ResumeTiming();
     }
@@ -129,6 +145,12 @@ void BM_CommentCascade_EditData(benchmark::State& state) {
         d.Backspace();
         d.UpdateLexStates(0, 0, 0, nullptr);
     }
+    // How far the comment reached, once more after the timed runs.
+    d.SetCaret(0, 0);
+    d.TypeChar(u'/');
+    d.TypeChar(u'*');
+    d.UpdateLexStates(0, 0, 0, nullptr);
+    BenchResult(CommentReach(d.GetLine(d.GetLineCount() - 1)->lexFlags & LEXF_IN_COMMENT));
 }
 
 void BM_CommentCascade_QSyntaxHighlighter(benchmark::State& state) {
@@ -145,6 +167,7 @@ void BM_CommentCascade_QSyntaxHighlighter(benchmark::State& state) {
         qtplatform::TextDocDeleteCommentStart(doc);
     }
     state.counters["commented_blocks"] = commented;
+    BenchResult(CommentReach(commented == qtplatform::TextDocBlockCount(doc)));
     qtplatform::TextDocDestroy(doc);
 }
 
