@@ -112,13 +112,6 @@ inline void BenchSummary(const std::string& figure, double ours, double referenc
                                  bench_summary_detail::Number(reference), unit, target, "", &results);
 }
 
-// A figure against a reference without its results: the summary fails it.
-inline void BenchSummary(const std::string& figure, double ours, double reference, const char* unit,
-                         double target) {
-    bench_summary_detail::Append(figure, bench_summary_detail::Number(ours),
-                                 bench_summary_detail::Number(reference), unit, target, "", nullptr);
-}
-
 inline void BenchSummaryLimit(const std::string& figure, double ours, const char* unit, double limit) {
     bench_summary_detail::Append(figure, bench_summary_detail::Number(ours), "-", unit, limit, "", nullptr);
 }
