@@ -4,7 +4,7 @@
 # code threads share, then the build matrix (scripts/matrix.sh): a Release
 # tree whose suite runs once and a RelWithDebInfo build, with warnings as
 # errors; last, the desktop check (scripts/desktop.sh) of the Release
-# program under a window manager.
+# program under two window managers and a real input method.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh test
@@ -51,7 +51,8 @@ TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/scripts/t
 # once without sanitizers (strict aliasing included), and RelWithDebInfo.
 scripts/matrix.sh
 
-# The real program on a desktop: the Release program the matrix built, on an
-# X server of its own under openbox, driven through X input and checked by
-# what the X server answers (scripts/desktop.sh says what and how).
+# The real program on a desktop: the Release program the matrix built, on X
+# servers of its own under openbox and xfwm4 and with fcitx5, driven through
+# X input and checked by what the X server answers and the table holds
+# (scripts/desktop.sh says what and how).
 scripts/desktop.sh build/release
