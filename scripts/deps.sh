@@ -9,8 +9,9 @@ run_pkgs=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-translat
 # The last lines are the desktop check's (scripts/desktop.sh): an X server,
 # two window managers, input through XTEST, a clipboard owner, its driver's
 # X client library; a D-Bus session and a real input method with Qt 6's front
-# end and an engine that runs as root.
-test_pkgs=(clang-format libgtest-dev libgmock-dev libbenchmark-dev libpcre2-dev libicu-dev strace desktop-file-utils appstream time
+# end and an engine that runs as root. qt6-base-private-dev: the Qt
+# input-context interface the tests' model input method is built on.
+test_pkgs=(clang-format libgtest-dev libgmock-dev libbenchmark-dev libpcre2-dev libicu-dev strace desktop-file-utils appstream time qt6-base-private-dev
   xvfb openbox xfwm4 xdotool x11-utils xclip imagemagick python3 python3-xlib
   dbus dbus-daemon fcitx5 fcitx5-frontend-qt6 fcitx5-anthy)
 bench_pkgs=(sqlite3 tinyscheme guile-3.0)

@@ -134,7 +134,12 @@ HostWidget::HostWidget(HWND hwnd, QWidget* parent) : QWidget(parent), hwnd_(hwnd
     setAttribute(Qt::WA_NoSystemBackground);
     setAttribute(Qt::WA_InputMethodEnabled, true);
     setAcceptDrops(true);
-    setFocusPolicy(Qt::ClickFocus);
+    // The keyboard focus of the display stays on the top-level window's
+    // host: the windows inside it share its input context, as a Windows
+    // thread's windows do, so the input method sees no focus change (and
+    // keeps its composition) when the focus moves between them. Keys and
+    // input-method events go to the window that has the focus.
+    setFocusPolicy(parent ? Qt::NoFocus : Qt::ClickFocus);
     setMouseTracking(true);
     buffer_ = std::make_unique<QtSurface>(1, 1);
 }
@@ -381,8 +386,6 @@ void HostWidget::paintEvent(QPaintEvent* ev) {
             p.fillRect(r, Qt::white);
         }
     }
-    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    PaintPreedit(p);
 }
 
 void HostWidget::UpdateMenuBar() {
@@ -501,6 +504,8 @@ void HostWidget::resizeEvent(QResizeEvent* ev) {
 // frame, or it was placed where it wanted): the window's record follows.
 void HostWidget::moveEvent(QMoveEvent* ev) {
     QWidget::moveEvent(ev);
+    // A composition shown over the window moves with it.
+    if (!parentWidget()) RefreshComposition(nullptr);
     if (syncing_ || parentWidget()) return;
     TellGeometry();
 }
@@ -615,6 +620,7 @@ public:
         g_hosts.erase(it);
         if (!w) return;
         w->hide();
+        RefreshComposition(hwnd);
         // Children's widgets die with this one; take them out of Qt's hands first
         // is not needed: they were destroyed (and buried) before their parent.
         g_graveyard.push_back(w);
@@ -653,7 +659,10 @@ public:
         // activation; nor does a tip.
         if (w->window()->isVisible() && !w->window()->isActiveWindow() && Managed(w->window()->windowFlags()))
             w->window()->activateWindow();
-        w->setFocus(Qt::OtherFocusReason);
+        // The host of the window's top-level window holds the display's focus.
+        HostWidget* holder = HostOf(GetAncestor(hwnd, GA_ROOT));
+        if (!holder) holder = w;
+        if (!holder->hasFocus()) holder->setFocus(Qt::OtherFocusReason);
     }
     void HostCursor(HWND hwnd, HCURSOR cursor) override {
         HostWidget* w = HostOf(hwnd);
@@ -976,8 +985,11 @@ int Run() {
     return static_cast<int>(msg.wParam);
 }
 
+// The window as drawn, with a composition window over it as on the screen.
 Image Capture(HWND hwnd) {
-    return qtbk::ToImage(qtbk::Grab(hwnd));
+    QPixmap picture = qtbk::Grab(hwnd);
+    if (!picture.isNull()) qtbk::OverlayComposition(qtbk::HostOf(hwnd), &picture);
+    return qtbk::ToImage(picture);
 }
 
 bool SavePng(const Image& image, const std::string& path) {

@@ -8,7 +8,10 @@
 #include <QInputMethodEvent>
 #include <QMimeData>
 #include <QPainter>
+#include <QTextCharFormat>
 #include <QUrl>
+
+#include <algorithm>
 
 #include <windows.h>
 
@@ -16,6 +19,7 @@
 #include "qt_internal.h"
 #include "win32/dragdrop.h"
 #include "win32/ime.h"
+#include "win32/ime_composition.h"
 
 namespace qtbk {
 
@@ -59,6 +63,7 @@ struct Installer {
             if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
                 QGuiApplication::inputMethod()->reset();
         });
+        win32bk::SetImeChangedHook([](HWND hwnd) { RefreshComposition(hwnd); });
         win32bk::SetShellOpener([](int kind, const std::u16string& target) {
             if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return false;
             QString t = QString::fromStdU16String(target);
@@ -81,77 +86,86 @@ struct Installer {
 
 } // namespace
 
+namespace {
+
+// The composition of an input-method event: its clauses are the ranges of
+// its text formats, and a highlighted one (a background) is the target of a
+// conversion, the others then converted text; without a highlight all of it
+// is input. The cursor attribute is the composition's caret.
+win32bk::Composition CompositionOf(const QInputMethodEvent& ev) {
+    win32bk::Composition c;
+    c.text = ev.preeditString().toStdU16String();
+    const int n = static_cast<int>(c.text.size());
+    std::vector<bool> high(static_cast<size_t>(n), false);
+    bool anyHigh = false;
+    std::vector<DWORD> cuts;
+    c.cursor = n;
+    for (const QInputMethodEvent::Attribute& a : ev.attributes()) {
+        if (a.type == QInputMethodEvent::Cursor) {
+            c.cursor = a.start;
+            c.cursorShown = a.length > 0;
+            continue;
+        }
+        if (a.type != QInputMethodEvent::TextFormat) continue;
+        int from = std::clamp(a.start, 0, n), to = std::clamp(a.start + a.length, 0, n);
+        if (from >= to) continue;
+        QTextCharFormat f = qvariant_cast<QTextFormat>(a.value).toCharFormat();
+        bool h = f.background().style() != Qt::NoBrush;
+        anyHigh = anyHigh || h;
+        for (int i = from; i < to; ++i) high[static_cast<size_t>(i)] = h;
+        cuts.push_back(static_cast<DWORD>(from));
+        cuts.push_back(static_cast<DWORD>(to));
+    }
+    std::sort(cuts.begin(), cuts.end());
+    c.clauses = cuts;
+    c.attrs.resize(static_cast<size_t>(n), ATTR_INPUT);
+    if (anyHigh)
+        for (int i = 0; i < n; ++i)
+            c.attrs[static_cast<size_t>(i)] =
+                high[static_cast<size_t>(i)] ? ATTR_TARGET_CONVERTED : ATTR_CONVERTED;
+    return c;
+}
+
+} // namespace
+
+// The input method's events go to the window with the keyboard focus: one
+// top-level window's windows share its input context. A commit comes first,
+// then the composition the same event starts.
 void HostWidget::inputMethodEvent(QInputMethodEvent* ev) {
     HWND target = ImeTarget(hwnd_);
-    if (!ev->commitString().isEmpty())
+    if (!ev->commitString().isEmpty()) {
         win32bk::ImeCommit(target, ev->commitString().toStdU16String());
-    else
-        win32bk::ImePreedit(target, ev->preeditString().toStdU16String());
+        if (!ev->preeditString().isEmpty()) win32bk::ImePreedit(ImeTarget(hwnd_), CompositionOf(*ev));
+    } else {
+        win32bk::ImePreedit(target, CompositionOf(*ev));
+    }
     ev->accept();
 }
 
 QVariant HostWidget::inputMethodQuery(Qt::InputMethodQuery query) const {
     HWND target = ImeTarget(hwnd_);
-    const win32bk::ImeState* s = win32bk::GetImeState(target);
     switch (query) {
     case Qt::ImEnabled: return true;
     case Qt::ImCursorRectangle: {
+        // While composing, the composition's caret, so that the candidate
+        // list opens under the clause being converted; else the composition point.
+        QRect caret;
+        if (CompositionCaret(target, &caret)) return QRect(mapFromGlobal(caret.topLeft()), caret.size());
         POINT p = win32bk::ImeCompositionPoint(target);
         MapWindowPoints(target, hwnd_, &p, 1);
-        int h = s && s->hasFont ? std::abs(static_cast<int>(s->font.lfHeight)) : 18;
+        LOGFONTW lf = win32bk::ImeDrawingFont(target);
+        int h = lf.lfHeight ? std::abs(static_cast<int>(lf.lfHeight)) : 18;
         return QRect(p.x + ClientOrigin().x(), p.y + ClientOrigin().y(), 1, h);
     }
     case Qt::ImFont: {
         QFont f;
-        if (s && s->hasFont) {
-            f.setFamily(QString::fromUtf16(s->font.lfFaceName));
-            f.setPixelSize(std::max(1, std::abs(static_cast<int>(s->font.lfHeight))));
-        }
+        LOGFONTW lf = win32bk::ImeDrawingFont(target);
+        if (lf.lfFaceName[0]) f.setFamily(QString::fromUtf16(lf.lfFaceName));
+        if (lf.lfHeight) f.setPixelSize(std::max(1, std::abs(static_cast<int>(lf.lfHeight))));
         return f;
     }
     default: return QWidget::inputMethodQuery(query);
     }
-}
-
-void HostWidget::PaintPreedit(QPainter& p) {
-    const win32bk::ImeState* s = win32bk::GetImeState(hwnd_);
-    if (!s || !s->composing || s->preedit.empty()) return;
-    LOGFONTW lf{};
-    if (s->hasFont) {
-        lf = s->font;
-    } else {
-        lf.lfHeight = -18;
-        lf.lfWeight = 400;
-    }
-    lf.lfUnderline = 0;
-    std::shared_ptr<win32bk::FontFace> face = RealizeFont(lf);
-    TEXTMETRICW tm;
-    face->Metrics(&tm);
-    std::u32string cps;
-    for (size_t i = 0; i < s->preedit.size(); ++i) {
-        char32_t c = s->preedit[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < s->preedit.size()) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (s->preedit[i + 1] - 0xDC00);
-            ++i;
-        }
-        cps.push_back(c);
-    }
-    std::vector<int> xs(cps.size());
-    int pen = 0;
-    for (size_t i = 0; i < cps.size(); ++i) {
-        xs[i] = pen;
-        pen += face->Advance(cps[i]);
-    }
-    QImage img(std::max(pen, 1), std::max<int>(tm.tmHeight, 1), QImage::Format_RGB32);
-    img.fill(Qt::white);
-    win32bk::Region clip(RECT{0, 0, img.width(), img.height()});
-    win32bk::GlyphRun run{cps.data(), xs.data(), cps.size(), 0};
-    DrawGlyphs(img, clip, face.get(), run, 0);
-    QPainter ip(&img);
-    ip.fillRect(QRect(0, std::min<int>(tm.tmAscent + 1, img.height() - 1), img.width(), 1), Qt::black);
-    ip.end();
-    POINT at = win32bk::ImeCompositionPoint(hwnd_);
-    p.drawImage(QPoint(at.x, at.y) + ClientOrigin(), img);
 }
 
 void HostWidget::dragEnterEvent(QDragEnterEvent* ev) {
@@ -174,6 +188,26 @@ void HostWidget::dropEvent(QDropEvent* ev) {
 } // namespace qtbk
 
 namespace qtplatform {
+
+void SendComposition(HWND target, const std::u16string& preedit, const std::vector<PreeditClause>& clauses,
+                     int cursor) {
+    qtbk::HostWidget* w = qtbk::HostOf(target);
+    if (!w) return;
+    QList<QInputMethodEvent::Attribute> attrs;
+    for (const PreeditClause& c : clauses) {
+        QTextCharFormat f;
+        if (c.highlighted) {
+            f.setBackground(QColor(0, 120, 215));
+            f.setForeground(Qt::white);
+        } else {
+            f.setUnderlineStyle(QTextCharFormat::DashUnderline);
+        }
+        attrs << QInputMethodEvent::Attribute(QInputMethodEvent::TextFormat, c.start, c.length, f);
+    }
+    attrs << QInputMethodEvent::Attribute(QInputMethodEvent::Cursor, std::max(cursor, 0), cursor < 0 ? 0 : 1);
+    QInputMethodEvent ev(QString::fromStdU16String(preedit), attrs);
+    QCoreApplication::sendEvent(w, &ev);
+}
 
 void SendInputMethod(HWND target, const std::u16string& preedit, const std::u16string& commit) {
     qtbk::HostWidget* w = qtbk::HostOf(target);

@@ -101,11 +101,6 @@ protected:
     void dragLeaveEvent(QDragLeaveEvent* ev) override;
     void dropEvent(QDropEvent* ev) override;
 
-public:
-    // The preedit of the window's input context, drawn like the caret.
-    void PaintPreedit(QPainter& p);
-
-protected:
 private:
     void Key(QKeyEvent* ev, bool down);
     Qt::WindowFlags TopLevelFlags() const;
@@ -130,6 +125,13 @@ private:
 };
 
 HostWidget* HostOf(HWND hwnd);
+// The composition window shown again for the window's composition (hidden
+// when it has none); null: the window shown now, placed again.
+void RefreshComposition(HWND hwnd);
+// The composition's caret on the screen while the window's composition is shown.
+bool CompositionCaret(HWND hwnd, QRect* screen);
+// The composition window drawn over a picture of a widget where it covers it.
+void OverlayComposition(QWidget* w, QPixmap* picture);
 // The window whose host is that top-level window of the display, or null.
 HWND WindowOfTopLevel(const QWindow* top);
 // A dialog of the display's own (a message box, a file dialog) made a

@@ -1,4 +1,5 @@
 // Drivers for the input method, drags, the clipboard and the shell.
+#include <cstdlib>
 #include <cstring>
 
 #include "testing/driver.h"
@@ -48,6 +49,44 @@ POINT ImeCompositionPoint(HWND hwnd) {
 
 bool ImeCompositionFont(HWND hwnd, LOGFONTW* font) {
     return ImmGetCompositionFontW(ImmGetContext(hwnd), font) != FALSE;
+}
+
+void ImeCompose(HWND host, const std::u16string& text, const std::vector<qtplatform::PreeditClause>& clauses,
+                int cursor) {
+    qtplatform::SendComposition(host, text, clauses, cursor);
+    Pump();
+}
+
+bool ShownComposition(HWND* owner, RECT* screen, qtplatform::Image* image) {
+    return qtplatform::ShownComposition(owner, screen, image);
+}
+
+void UseModelInputMethod() {
+    setenv("QT_IM_MODULE", "tavrelixmodel", 1);
+    std::string dir = TAVRELIX_PLUGIN_DIR;
+    const char* old = getenv("QT_PLUGIN_PATH");
+    setenv("QT_PLUGIN_PATH", old && *old ? (dir + ":" + old).c_str() : dir.c_str(), 1);
+}
+
+bool ModelImeLoaded() {
+    return qtplatform::ModelInputMethodLoaded();
+}
+
+void ModelImeOn(bool on, HWND window) {
+    qtplatform::ModelInputMethodOn(window, on);
+    Pump();
+}
+
+void ModelImeCommitsOnReset(bool commits) {
+    qtplatform::ModelInputMethodCommitsOnReset(commits);
+}
+
+std::u16string ModelImePreedit() {
+    return qtplatform::ModelInputMethodPreedit();
+}
+
+int ModelImeResets() {
+    return qtplatform::ModelInputMethodResets();
 }
 
 void DragScript(std::vector<win32bk::DragStep> steps) {

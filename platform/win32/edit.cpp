@@ -11,6 +11,7 @@
 #include "win32/clipboard.h"
 #include "win32/dialog.h"
 #include "win32/gdi.h"
+#include "win32/ime.h"
 #include "win32/menu.h"
 #include "control_internal.h"
 #include "wnd_internal.h"
@@ -157,6 +158,15 @@ int TextWidth(HWND hwnd, const EditState* s, const char16_t* t, int count) {
 int LineHeight(HWND hwnd, const EditState* s) {
     TEXTMETRICW tm = FontMetrics(hwnd, s->font);
     return tm.tmHeight > 0 ? tm.tmHeight : 16;
+}
+
+// The input method composes in the control's own font (the DC's default
+// font when none was set), at the caret.
+void ComposeInOwnFont(HWND hwnd, const EditState* s) {
+    LOGFONTW lf{};
+    HGDIOBJ font = s->font ? static_cast<HGDIOBJ>(s->font) : GetStockObject(SYSTEM_FONT);
+    if (GetObjectW(font, sizeof lf, &lf) != static_cast<int>(sizeof lf)) return;
+    ImmSetCompositionFontW(ImmGetContext(hwnd), &lf);
 }
 
 int VisibleLines(HWND hwnd, const EditState* s) {
@@ -420,6 +430,7 @@ LRESULT EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_SETFONT:
         s->font = reinterpret_cast<HFONT>(wParam);
+        ComposeInOwnFont(hwnd, s);
         if (lParam) InvalidateRect(hwnd, nullptr, TRUE);
         return 0;
     case WM_SIZE:
@@ -582,6 +593,7 @@ LRESULT EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CONTEXTMENU: ContextMenu(hwnd, s, lParam); return 0;
     case WM_SETFOCUS: {
         s->focused = true;
+        ComposeInOwnFont(hwnd, s);
         CreateCaret(hwnd, nullptr, 1, LineHeight(hwnd, s));
         UpdateCaret(hwnd, s);
         ShowCaret(hwnd);

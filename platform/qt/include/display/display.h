@@ -133,6 +133,32 @@ void SendBarMouse(HWND hwnd, int bar, int x, int y, int kind);
 // An input-method event (a preedit, a commit, or an empty preedit to cancel)
 // to the host widget, as the system's input method sends it.
 void SendInputMethod(HWND target, const std::u16string& preedit, const std::u16string& commit);
+// An input-method event with the composition's clauses as the input method
+// formats them: each clause [start, start + length) plain (underlined) or
+// highlighted (the target), and its caret (cursor < 0: hidden).
+struct PreeditClause {
+    int start, length;
+    bool highlighted;
+};
+void SendComposition(HWND target, const std::u16string& preedit, const std::vector<PreeditClause>& clauses,
+                     int cursor);
+// The composition window while it is shown: the window composing, its place
+// on the screen and its picture.
+bool ShownComposition(HWND* owner, RECT* screen, Image* image);
+// The model input method of the tests (loaded when Qt's input-method module
+// names it): whether it is loaded; turning it on or off for the focused
+// window; whether its reset commits the composition (else drops it
+// silently); its composition for the focused window; how often it was reset.
+// On and off is for the top-level window of the window given (the focus
+// window when null).
+// The rectangle the focused window answers the input method for its
+// cursor (where a candidate list opens), on the screen.
+RECT InputMethodCursorRectangle();
+bool ModelInputMethodLoaded();
+void ModelInputMethodOn(HWND window, bool on);
+void ModelInputMethodCommitsOnReset(bool commits);
+std::u16string ModelInputMethodPreedit();
+int ModelInputMethodResets();
 // Geometry of a scroll bar's parts, in the bar's own pixels.
 struct BarGeometry {
     RECT bar, groove, slider, subLine, addLine;

@@ -84,6 +84,27 @@ void ImeSetOpen(HWND host, bool open);
 std::optional<std::u16string> ImeReconvert(HWND hwnd);
 POINT ImeCompositionPoint(HWND hwnd);
 bool ImeCompositionFont(HWND hwnd, LOGFONTW* font);
+// A composition of clauses as an input method formats them, its caret at
+// cursor (< 0: hidden).
+void ImeCompose(HWND host, const std::u16string& text, const std::vector<qtplatform::PreeditClause>& clauses,
+                int cursor);
+// The composition window while shown: the composing window, its place on
+// the screen, its picture.
+bool ShownComposition(HWND* owner, RECT* screen, qtplatform::Image* image);
+
+// The model input method: a Qt input context of the tests' own that turns
+// the keys sent to the windows into compositions as a desktop input method
+// does (romaji, conversion, commits, drops). UseModelInputMethod before the
+// first Init of the program loads it; it is off in every top-level window
+// until ModelImeOn is called for it (the window with the focus by default),
+// as the user switches it on there.
+void UseModelInputMethod();
+bool ModelImeLoaded();
+void ModelImeOn(bool on = true, HWND window = GetFocus());
+// Whether its reset commits the composition (the default) or drops it silently.
+void ModelImeCommitsOnReset(bool commits);
+std::u16string ModelImePreedit();
+int ModelImeResets();
 
 // Drags: the steps run inside the next DoDragDrop in place of the drag.
 void DragScript(std::vector<win32bk::DragStep> steps);
