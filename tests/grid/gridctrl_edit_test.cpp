@@ -232,6 +232,36 @@ TEST_F(GridEditTest, InputMethodCommitsAndDrops) {
     EXPECT_FALSE(model_->IsCellModified(10, 4));
 }
 
+// Dropping the editor's composition closes and reopens its input context:
+// afterwards the context is open or not as the input method had it, and an
+// explicit close or open is what the context then reports.
+TEST_F(GridEditTest, DroppingACompositionLeavesTheOpenStateAsItWas) {
+    Go(1, 2);
+    ASSERT_TRUE(grid_.StartEdit(0, 1));
+    HWND e = Editor();
+    HIMC imc = ImmGetContext(e);
+    EXPECT_FALSE(ImmGetOpenStatus(imc));
+    tvtest::ImePreedit(e, u"か");
+    EXPECT_TRUE(ImmGetOpenStatus(imc)); // a composition is made with the input method on
+    CRect other = grid_.GetCellRect(2, 5);
+    tvtest::Click(grid_.m_hWnd, other.left + 5, other.top + 4);
+    tvtest::Pump();
+    ASSERT_FALSE(grid_.IsCellEditorVisible());
+    EXPECT_FALSE(ImmGetOpenStatus(imc)) << "nobody turned it on";
+    // Reported on by the input method, it stays on through the drop.
+    ASSERT_TRUE(grid_.StartEdit(0, 1));
+    tvtest::ImeSetOpen(e, true);
+    tvtest::ImePreedit(e, u"き");
+    ASSERT_TRUE(grid_.EndEdit());
+    EXPECT_TRUE(ImmGetOpenStatus(imc));
+    EXPECT_EQ(Text(5, 2), u"5-2");
+    ImmSetOpenStatus(imc, FALSE);
+    EXPECT_FALSE(ImmGetOpenStatus(imc));
+    ImmSetOpenStatus(imc, TRUE);
+    EXPECT_TRUE(ImmGetOpenStatus(imc));
+    tvtest::ImeSetOpen(e, false);
+}
+
 TEST_F(GridEditTest, TheCompositionPointFollowsTheCursorCell) {
     Go(2, 3);
     CRect r = grid_.GetCellRect(2, 3);
