@@ -470,33 +470,17 @@ bool deliverRow(Stmt& s, ub4 r) {
         bool date = vtype == SQLT_DAT;
         bool stamp = vtype == SQLT_TIMESTAMP || vtype == SQLT_TIMESTAMP_TZ || vtype == SQLT_TIMESTAMP_LTZ;
         DateTime ts;
-        int frac = 0, fracDigits = 0;
-        char zone[16] = "";
         if (stamp && vt == SQLITE_TEXT) {
+            // A text that is no stored timestamp is shown as it is.
             const char* v = reinterpret_cast<const char*>(sqlite3_column_text(s.st, col));
-            int a = 0, b = 0;
-            int got = std::sscanf(v, "%d-%d-%d %d:%d:%d.%n%d%n %15s", &ts.year, &ts.month, &ts.day, &ts.hour,
-                                  &ts.minute, &ts.second, &a, &frac, &b, zone);
-            fracDigits = b - a;
-            if (got < 6) stamp = false;
+            size_t n = size_t(sqlite3_column_bytes(s.st, col));
+            if (readStoredStamp(v, n, ts) != 0) stamp = false;
+            // WITH LOCAL TIME ZONE: kept in the database's zone, shown in the session's.
+            if (stamp && n > 0 && v[n - 1] == 'Z') ts = inZone(ts, s.session->zone());
         }
         if (stamp && vt == SQLITE_TEXT) {
             // Timestamps by the session's format, the fraction at the column's precision.
             int digits = visible < int(s.cols.size()) ? s.cols[size_t(visible)].scale : 6;
-            while (fracDigits < 9 && fracDigits > 0) {
-                frac *= 10;
-                ++fracDigits;
-            }
-            ts.fraction = frac;
-            if (zone[0] == 'Z') {
-                // WITH LOCAL TIME ZONE: kept in the database's zone, shown in the session's.
-                ts.zone = kDbZoneMinutes;
-                ts = inZone(ts, s.session->zone());
-            } else if (zone[0] == '+' || zone[0] == '-') {
-                int h = 0, m = 0;
-                std::sscanf(zone + 1, "%d:%d", &h, &m);
-                ts.zone = (zone[0] == '-' ? -1 : 1) * (h * 60 + m);
-            }
             bool tz = vtype == SQLT_TIMESTAMP_TZ && ts.zone != kNoZone;
             std::string fmt = tz ? s.session->timestampTzFormat : s.session->timestampFormat;
             size_t p = fmt.find("XFF");

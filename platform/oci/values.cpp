@@ -11,6 +11,7 @@
 #include <cstring>
 #include <ctime>
 #include <mutex>
+#include <set>
 #include <string_view>
 
 namespace oci {
@@ -147,6 +148,13 @@ int readNumber(const std::string& in, Number& out) {
         out.i = int64_t(out.d);
     }
     if (significant > 15 || !std::isfinite(out.d)) return 1426;
+    // Oracle keeps magnitudes below 1E126; below 1E-130 a value is 0.
+    if (std::fabs(out.d) >= 1e126) return 1426;
+    if (std::fabs(out.d) < 1e-130) {
+        out.integer = true;
+        out.i = 0;
+        out.d = 0;
+    }
     return 0;
 }
 
@@ -228,69 +236,110 @@ std::string formatStoredDate(const DateTime& d) {
     return std::string(buf, sizeof buf);
 }
 
+int dateRangeError(const DateTime& d) {
+    if (d.year < 1 || d.year > 9999) return 1841;
+    if (d.month < 1 || d.month > 12) return 1843;
+    if (d.day < 1 || d.day > 31) return 1847;
+    if (d.hour < 0 || d.hour > 23) return 1850;
+    if (d.minute < 0 || d.minute > 59) return 1851;
+    if (d.second < 0 || d.second > 59) return 1852;
+    if (d.day > daysOfMonth(d.year, d.month)) return 1839;
+    if (d.fraction < 0 || d.fraction > 999999999) return 1880;
+    if (d.zone != kNoZone && (d.zone < -12 * 60 || d.zone > 14 * 60)) return 1874;
+    return 0;
+}
+
+int daysOfMonth(int y, int m) {
+    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (m < 1 || m > 12) return 0;
+    bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    return m == 2 && leap ? 29 : days[m - 1];
+}
+
+namespace {
+
+// Digits only: at least one and at most most of them; false for anything else.
+bool digitsAt(const char* s, size_t size, size_t& at, size_t most, int& out) {
+    size_t from = at;
+    int v = 0;
+    while (at < size && at - from < most && s[at] >= '0' && s[at] <= '9') v = v * 10 + (s[at++] - '0');
+    out = v;
+    return at > from;
+}
+
+// The date part of the stored form: 0, -1 when the text has another shape, or
+// the error of its first field out of range (in the order a format model
+// reads them, the days of the month last).
+int readStoredDate(const char* s, size_t size, DateTime& d) {
+    d = DateTime{};
+    // "YYYY-MM-DD[ HH:MM:SS]" as written; with fewer digits a field reads too
+    // (text given in SQL), never with a sign or a blank inside.
+    size_t p = 0;
+    auto field = [&](size_t most, int& out, char after) {
+        if (!digitsAt(s, size, p, most, out)) return false;
+        if (!after) return true;
+        if (p >= size || s[p] != after) return false;
+        ++p;
+        return true;
+    };
+    if (!field(4, d.year, '-') || !field(2, d.month, '-') || !field(2, d.day, 0)) return -1;
+    if (p < size) {
+        if (s[p] != ' ') return -1;
+        ++p;
+        if (!field(2, d.hour, ':') || !field(2, d.minute, ':') || !field(2, d.second, 0)) return -1;
+    }
+    if (p != size) return -1;
+    return dateRangeError(d);
+}
+
+} // namespace
+
 bool parseStoredDate(const std::string& s, DateTime& d) {
     return parseStoredDate(s.data(), s.size(), d);
 }
 
 bool parseStoredDate(const char* s, size_t size, DateTime& d) {
-    d = DateTime{};
-    // "YYYY-MM-DD" or "YYYY-MM-DD HH:MM:SS"
-    auto num = [&](size_t at, size_t len, int& out) {
-        if (at + len > size) return false;
-        int v = 0;
-        for (size_t k = at; k < at + len; ++k) {
-            if (s[k] < '0' || s[k] > '9') return false;
-            v = v * 10 + (s[k] - '0');
-        }
-        out = v;
-        return true;
-    };
-    if (size >= 10 && s[4] == '-' && s[7] == '-' && num(0, 4, d.year) && num(5, 2, d.month) &&
-        num(8, 2, d.day)) {
-        if (size == 10) return true;
-        if (size >= 19 && s[10] == ' ' && s[13] == ':' && s[16] == ':' && num(11, 2, d.hour) &&
-            num(14, 2, d.minute) && num(17, 2, d.second))
-            return true;
-    }
-    d = DateTime{};
-    std::string text(s, size);
-    int n = std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d", &d.year, &d.month, &d.day, &d.hour, &d.minute,
-                        &d.second);
-    return n == 3 || n == 6;
+    return readStoredDate(s, size, d) == 0;
 }
 
-bool parseStoredStamp(const std::string& s, DateTime& d, bool* stamp) {
+int readStoredStamp(const char* s, size_t size, DateTime& d, bool* stamp) {
     if (stamp) *stamp = false;
-    if (s.size() < 19 || s[4] != '-' || s[10] != ' ') return parseStoredDate(s, d);
-    if (!parseStoredDate(s.substr(0, 19), d)) return false;
-    size_t p = 19;
-    if (p < s.size() && s[p] == '.') {
+    // The date and time, then a fraction, then " +hh:mm" or "Z".
+    size_t end = size > 19 && s[10] == ' ' ? 19 : size;
+    int code = readStoredDate(s, end, d);
+    if (code || end == size) return code;
+    size_t p = end;
+    if (s[p] == '.') {
         if (stamp) *stamp = true;
         ++p;
         int frac = 0, n = 0;
-        while (p < s.size() && s[p] >= '0' && s[p] <= '9') {
-            if (n < 9) {
-                frac = frac * 10 + (s[p] - '0');
-                ++n;
-            }
-            ++p;
+        while (p < size && s[p] >= '0' && s[p] <= '9') {
+            if (++n > 9) return 1880;
+            frac = frac * 10 + (s[p++] - '0');
         }
-        while (n++ < 9) frac *= 10;
+        for (int k = n; k < 9; ++k) frac *= 10;
         d.fraction = frac;
     }
-    while (p < s.size() && s[p] == ' ') ++p;
-    if (p == s.size()) return true;
-    if (s[p] == 'Z' && p + 1 == s.size()) {
+    while (p < size && s[p] == ' ') ++p;
+    if (p == size) return 0;
+    if (s[p] == 'Z' && p + 1 == size) {
         d.zone = 0;
-        return true;
+        return 0;
     }
+    if ((s[p] != '+' && s[p] != '-') || size - p != 6 || s[p + 3] != ':') return -1;
     int h = 0, m = 0;
-    if ((s[p] == '+' || s[p] == '-') && s.size() - p == 6 && s[p + 3] == ':' &&
-        std::sscanf(s.c_str() + p + 1, "%2d:%2d", &h, &m) == 2) {
-        d.zone = (s[p] == '-' ? -1 : 1) * (h * 60 + m);
-        return true;
-    }
-    return false;
+    size_t at = p + 1;
+    if (!digitsAt(s, size, at, 2, h) || at != p + 3) return -1;
+    at = p + 4;
+    if (!digitsAt(s, size, at, 2, m) || at != size) return -1;
+    if (m > 59) return 1875;
+    d.zone = (s[p] == '-' ? -1 : 1) * (h * 60 + m);
+    if (d.zone < -12 * 60 || d.zone > 14 * 60) return 1874;
+    return 0;
+}
+
+bool parseStoredStamp(const std::string& s, DateTime& d, bool* stamp) {
+    return readStoredStamp(s.data(), s.size(), d, stamp) == 0;
 }
 
 std::string formatStoredStamp(const DateTime& d, int digits) {
@@ -328,12 +377,6 @@ int weekday(const DateTime& d) {
     int k = y % 100, j = y / 100;
     int h = (d.day + 13 * (m + 1) / 5 + k + k / 4 + j / 4 + 5 * j) % 7; // 0 = Saturday
     return (h + 6) % 7;
-}
-
-int daysIn(int y, int m) {
-    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-    return m == 2 && leap ? 29 : days[m - 1];
 }
 
 // The next element of a format model at fmt[i]; empty for punctuation.
@@ -583,7 +626,12 @@ int64_t dayNumber(const DateTime& d) {
 }
 
 DateTime fromSeconds(int64_t secs) {
+    // Whole days rounded down, so a time before 0001-01-01 is a day of year 0.
     int64_t days = secs / 86400, rest = secs % 86400;
+    if (rest < 0) {
+        --days;
+        rest += 86400;
+    }
     int64_t z = days + 306 + 365;
     int64_t era = (z >= 0 ? z : z - 146096) / 146097;
     int64_t doe = z - era * 146097;
@@ -833,8 +881,78 @@ int formatNumber(double v, const std::string& fmtIn, const std::string& chars, s
     return 0;
 }
 
+namespace {
+
+// The model as a whole, before any text is read: 1821 for an element the
+// reading does not know (or an unfinished quote), 1818 for HH24 with a
+// meridian indicator, and Oracle's errors for a field named twice (1812 the
+// year, 1813 the hour, 1816 the month, 1817 the day of the week, 1810 any
+// other); else 0.
+int checkReadModel(const std::string& f) {
+    bool hh24 = false, meridian = false;
+    std::set<std::string> seen;
+    for (size_t i = 0; i < f.size();) {
+        if (f[i] == '"') {
+            size_t e = f.find('"', i + 1);
+            if (e == std::string::npos) return 1821;
+            i = e + 1;
+            continue;
+        }
+        std::string_view e = element(f, i);
+        if (e.empty()) {
+            if (std::isalnum(static_cast<unsigned char>(f[i]))) return 1821;
+            ++i;
+            continue;
+        }
+        i += e.size();
+        hh24 = hh24 || e == "HH24";
+        meridian = meridian || e == "AM" || e == "PM";
+        if (e == "X") continue;
+        // The field an element reads, and the error for reading it twice.
+        std::pair<std::string, int> field{std::string(e), 1810};
+        if (e[0] == 'Y' || e[0] == 'R')
+            field = {"year", 1812};
+        else if (e[0] == 'H')
+            field = {"hour", 1813};
+        else if (e == "MM" || e == "MON" || e == "MONTH")
+            field = {"month", 1816};
+        else if (e == "DY" || e == "DAY")
+            field = {"weekday", 1817};
+        else if (e == "AM" || e == "PM")
+            field = {"meridian", 1810};
+        else if (e[0] == 'F')
+            field = {"fraction", 1810};
+        // A zone region names the zone's hours and minutes at once.
+        if (e == "TZR" && !seen.insert("TZH").second) return 1810;
+        if (e == "TZR") field = {"TZM", 1810};
+        if (!seen.insert(field.first).second) return field.second;
+    }
+    return hh24 && meridian ? 1818 : 0;
+}
+
+// A month's or a day's name at the text's position (the full name, else its
+// first three letters): its index, or -1.
+int nameAt(const std::string& s, size_t& p, const char* const* names, int count) {
+    std::string up = upperAscii(s.substr(p, 9));
+    for (int k = 0; k < count; ++k) {
+        std::string full = names[k];
+        if (up.compare(0, full.size(), full) == 0) {
+            p += full.size();
+            return k;
+        }
+        if (up.compare(0, 3, full, 0, 3) == 0) {
+            p += 3;
+            return k;
+        }
+    }
+    return -1;
+}
+
+} // namespace
+
 int parseDate(const std::string& s, const std::string& f, DateTime& d) {
     d = DateTime{};
+    if (int code = checkReadModel(f)) return code;
     // The clock gives the year and month the text leaves out; read only when needed.
     bool haveNow = false, gotYear = false, gotMonth = false;
     DateTime now;
@@ -843,19 +961,32 @@ int parseDate(const std::string& s, const std::string& f, DateTime& d) {
         return now;
     };
     size_t i = 0, p = 0;
-    bool pm = false, ampm = false;
+    bool pm = false, hour12 = false;
+    // TZH and TZM in either order: the zone is put together at the end, the
+    // minutes taking the hours' sign ("-00:30").
+    int zoneSign = 1, zoneHours = -1, zoneMinutes = -1;
+    // Once a field or punctuation has been read, a sign in front of a number
+    // is punctuation as well ("10:-5:00" reads as 10:05:00); only the text's
+    // first field can carry one, and then it is read as signed.
+    bool started = false;
     auto skipBlank = [&] {
         while (p < s.size() && s[p] == ' ') ++p;
     };
+    auto padded = [&](size_t from) {
+        while (p < s.size() && p - from < 9 && s[p] == ' ') ++p;
+    };
     auto number = [&](size_t maxDigits, int& v) -> int {
         skipBlank();
-        size_t start = p;
         bool neg = false;
-        if (p < s.size() && s[p] == '-') {
-            neg = true;
-            ++p;
-            start = p;
+        if (p < s.size() && (s[p] == '-' || s[p] == '+')) {
+            if (started) {
+                while (p < s.size() && (s[p] == '-' || s[p] == '+' || s[p] == ' ')) ++p;
+            } else {
+                neg = s[p] == '-';
+                ++p;
+            }
         }
+        size_t start = p;
         v = 0;
         while (p < s.size() && p - start < maxDigits && s[p] >= '0' && s[p] <= '9')
             v = v * 10 + (s[p++] - '0');
@@ -873,6 +1004,7 @@ int parseDate(const std::string& s, const std::string& f, DateTime& d) {
             if (std::string_view(s).substr(p, lit.size()) != lit) return 1861;
             p += lit.size();
             i = e + 1;
+            started = true;
             continue;
         }
         std::string_view e = element(f, i);
@@ -882,20 +1014,31 @@ int parseDate(const std::string& s, const std::string& f, DateTime& d) {
             if (std::isalnum((unsigned char)s[p])) return 1861;
             ++p;
             ++i;
+            started = true;
             continue;
         }
         i += e.size();
         int v = 0, code = 0;
         if (e == "YYYY" || e == "RRRR") {
             if ((code = number(4, v))) return code;
+            if (v < 1) return 1841;
             d.year = v;
+            gotYear = true;
+        } else if (e == "YYY" || e == "Y") {
+            // The last digits of the year, the others the clock's.
+            if ((code = number(e.size(), v))) return code;
+            if (v < 0) return 1841;
+            d.year = e == "Y" ? clock().year / 10 * 10 + v : clock().year / 1000 * 1000 + v;
+            if (d.year < 1) return 1841;
             gotYear = true;
         } else if (e == "YY" || e == "RR") {
             if ((code = number(2, v))) return code;
+            if (v < 0) return 1841;
             if (e == "RR")
                 d.year = v < 50 ? 2000 + v : 1900 + v;
             else
                 d.year = clock().year / 100 * 100 + v;
+            if (d.year < 1) return 1841;
             gotYear = true;
         } else if (e == "MM") {
             if ((code = number(2, v))) return code;
@@ -903,71 +1046,75 @@ int parseDate(const std::string& s, const std::string& f, DateTime& d) {
             d.month = v;
             gotMonth = true;
         } else if (e == "MON" || e == "MONTH") {
-            std::string up = upperAscii(s.substr(p));
-            bool found = false;
-            for (int m = 0; m < 12; ++m) {
-                std::string full = kMonths[m], abbr = full.substr(0, 3);
-                if (up.compare(0, full.size(), full) == 0) {
-                    d.month = m + 1;
-                    p += full.size();
-                    found = true;
-                    break;
-                }
-                if (up.compare(0, 3, abbr) == 0) {
-                    d.month = m + 1;
-                    p += 3;
-                    found = true;
-                    break;
-                }
-            }
-            if (!found) return 1843;
+            skipBlank();
+            size_t from = p;
+            int m = nameAt(s, p, kMonths, 12);
+            if (m < 0) return 1843;
+            d.month = m + 1;
             gotMonth = true;
+            // MONTH pads its name with blanks to nine letters.
+            if (e == "MONTH") padded(from);
         } else if (e == "DD") {
             if ((code = number(2, v))) return code;
             if (v < 1 || v > 31) return 1847;
             d.day = v;
         } else if (e == "HH24") {
             if ((code = number(2, v))) return code;
-            if (v > 23) return 1850;
+            if (v < 0 || v > 23) return 1850;
             d.hour = v;
         } else if (e == "HH" || e == "HH12") {
             if ((code = number(2, v))) return code;
             if (v < 1 || v > 12) return 1849;
             d.hour = v % 12;
+            hour12 = true;
         } else if (e == "MI") {
             if ((code = number(2, v))) return code;
-            if (v > 59) return 1851;
+            if (v < 0 || v > 59) return 1851;
             d.minute = v;
         } else if (e == "SS") {
             if ((code = number(2, v))) return code;
-            if (v > 59) return 1852;
+            if (v < 0 || v > 59) return 1852;
             d.second = v;
         } else if (e.substr(0, 2) == "FF") {
-            size_t start = p;
-            while (p < s.size() && std::isdigit((unsigned char)s[p])) ++p;
-            std::string frac = s.substr(start, p - start) + "000000000";
-            d.fraction = std::atoi(frac.substr(0, 9).c_str());
+            int frac = 0, n = 0;
+            while (p < s.size() && std::isdigit((unsigned char)s[p])) {
+                if (++n > 9) return 1880;
+                frac = frac * 10 + (s[p++] - '0');
+            }
+            for (int k = n; k < 9; ++k) frac *= 10;
+            d.fraction = frac;
         } else if (e == "AM" || e == "PM") {
+            skipBlank();
             std::string up = upperAscii(s.substr(p, 2));
             if (up != "AM" && up != "PM") return 1855;
-            ampm = true;
             pm = up == "PM";
             p += 2;
         } else if (e == "DY" || e == "DAY") {
-            while (p < s.size() && std::isalpha((unsigned char)s[p])) ++p;
+            // A day's name, read and not checked against the date.
+            skipBlank();
+            size_t from = p;
+            if (nameAt(s, p, kDays, 7) < 0) return 1846;
+            if (e == "DAY") padded(from);
         } else if (e == "X") {
             if (s[p] == '.' || s[p] == ',') ++p;
         } else if (e == "TZR") {
             size_t start = p;
             while (p < s.size() && s[p] != ' ') ++p;
             std::string z = upperAscii(s.substr(start, p - start));
+            // "+hh:mm": two digits each, no sign inside.
             int h = 0, m = 0;
+            auto offset = [&] {
+                size_t at = 1, mat = 4;
+                return z.size() == 6 && (z[0] == '+' || z[0] == '-') && z[3] == ':' &&
+                       digitsAt(z.data(), 3, at, 2, h) && at == 3 && digitsAt(z.data(), 6, mat, 2, m) &&
+                       mat == 6;
+            };
             if (z == "UTC" || z == "GMT" || z == "Z") {
                 d.zone = 0;
-            } else if (z.size() == 6 && (z[0] == '+' || z[0] == '-') && z[3] == ':' &&
-                       std::sscanf(z.c_str() + 1, "%2d:%2d", &h, &m) == 2) {
-                if (h > 14 || m > 59) return 1874;
+            } else if (offset()) {
+                if (m > 59) return 1875;
                 d.zone = (z[0] == '-' ? -1 : 1) * (h * 60 + m);
+                if (d.zone < -12 * 60 || d.zone > 14 * 60) return 1874;
             } else {
                 return 1882;
             }
@@ -975,24 +1122,108 @@ int parseDate(const std::string& s, const std::string& f, DateTime& d) {
             skipBlank();
             int sign = 1;
             if (p < s.size() && (s[p] == '+' || s[p] == '-')) sign = s[p++] == '-' ? -1 : 1;
-            if ((code = number(2, v))) return code;
-            if (v > 14) return 1874;
-            d.zone = sign * v * 60;
+            bool was = started;
+            started = true; // a second sign is punctuation
+            code = number(2, v);
+            started = was;
+            if (code) return code;
+            if (v > (sign < 0 ? 12 : 14)) return 1874;
+            zoneSign = sign;
+            zoneHours = v;
         } else if (e == "TZM") {
             if ((code = number(2, v))) return code;
-            if (v > 59) return 1875;
-            int h = d.zone == kNoZone ? 0 : d.zone;
-            d.zone = h < 0 ? h - v : h + v;
+            if (v < 0 || v > 59) return 1875;
+            zoneMinutes = v;
         } else {
             return 1821;
         }
+        started = true;
     }
     if (!gotYear) d.year = clock().year;
     if (!gotMonth) d.month = clock().month;
     skipBlank();
     if (p < s.size()) return 1830;
-    if (ampm && pm) d.hour += 12;
-    if (d.day > daysIn(d.year, d.month)) return 1839;
+    if (zoneHours >= 0 || zoneMinutes >= 0) {
+        d.zone = zoneSign * (std::max(zoneHours, 0) * 60 + std::max(zoneMinutes, 0));
+        if (d.zone < -12 * 60 || d.zone > 14 * 60) return 1874;
+    }
+    // The meridian moves a 12-hour clock's hour only.
+    if (pm && hour12) d.hour += 12;
+    if (d.day > daysOfMonth(d.year, d.month)) return 1839;
+    return 0;
+}
+
+int parseInterval(const std::string& text, bool yearToMonth, int leading, int fractional,
+                  std::string& stored) {
+    leading = std::clamp(leading, 0, 9);
+    fractional = std::clamp(fractional, 0, 9);
+    const char* s = text.data();
+    size_t n = text.size(), p = 0;
+    while (p < n && s[p] == ' ') ++p;
+    while (n > p && s[n - 1] == ' ') --n;
+    bool neg = false;
+    if (p < n && (s[p] == '+' || s[p] == '-')) neg = s[p++] == '-';
+    // The leading field: as many digits as there are (too many for the
+    // precision is 1873, as Oracle says), then each further field.
+    size_t from = p;
+    while (p < n && s[p] >= '0' && s[p] <= '9') ++p;
+    if (p == from) return 1867;
+    size_t first = from;
+    while (first + 1 < p && s[first] == '0') ++first;
+    if (p - first > size_t(std::max(leading, 1)) || (leading == 0 && s[first] != '0')) return 1873;
+    int64_t lead = std::strtoll(std::string(s + first, p - first).c_str(), nullptr, 10);
+    auto field = [&](char before, int& out) {
+        if (p >= n || s[p] != before) return false;
+        ++p;
+        return digitsAt(s, n, p, 2, out);
+    };
+    char buf[64];
+    if (yearToMonth) {
+        int months = 0;
+        if (!field('-', months) || p != n) return 1867;
+        if (months > 11) return 1843;
+        if (lead == 0 && months == 0) neg = false;
+        std::snprintf(buf, sizeof buf, "%c%0*lld-%02d", neg ? '-' : '+', std::max(leading, 1),
+                      static_cast<long long>(lead), months);
+        stored = buf;
+        return 0;
+    }
+    int hour = 0, minute = 0, second = 0;
+    if (!field(' ', hour) || !field(':', minute) || !field(':', second)) return 1867;
+    int64_t nanos = 0;
+    if (p < n && s[p] == '.') {
+        ++p;
+        int digits = 0;
+        while (p < n && s[p] >= '0' && s[p] <= '9') {
+            if (++digits > 9) return 1880;
+            nanos = nanos * 10 + (s[p++] - '0');
+        }
+        for (int k = digits; k < 9; ++k) nanos *= 10;
+    }
+    if (p != n) return 1867;
+    if (hour > 23) return 1850;
+    if (minute > 59) return 1851;
+    if (second > 59) return 1852;
+    // The fraction rounded to the column's digits, which may carry into the days.
+    int64_t unit = 1;
+    for (int k = fractional; k < 9; ++k) unit *= 10;
+    nanos = (nanos + unit / 2) / unit * unit;
+    int64_t secs = ((lead * 24 + hour) * 60 + minute) * 60 + second + nanos / 1000000000;
+    nanos %= 1000000000;
+    int64_t days = secs / 86400;
+    int64_t most = 1;
+    for (int k = 0; k < std::max(leading, 1); ++k) most *= 10;
+    if (days >= most || (leading == 0 && days > 0)) return 1873;
+    if (secs == 0 && nanos == 0) neg = false;
+    int len = std::snprintf(buf, sizeof buf, "%c%0*lld %02d:%02d:%02d", neg ? '-' : '+', std::max(leading, 1),
+                            static_cast<long long>(days), int(secs / 3600 % 24), int(secs / 60 % 60),
+                            int(secs % 60));
+    if (fractional > 0) {
+        char frac[16];
+        std::snprintf(frac, sizeof frac, "%09lld", static_cast<long long>(nanos));
+        std::snprintf(buf + len, sizeof buf - size_t(len), ".%.*s", fractional, frac);
+    }
+    stored = buf;
     return 0;
 }
 
@@ -1238,13 +1469,7 @@ bool storedShapeDate(const std::string& s, DateTime& d, int& code) {
     d.hour = num(11, 2);
     d.minute = num(14, 2);
     d.second = num(17, 2);
-    code = d.month < 1 || d.month > 12       ? 1843
-           : d.day < 1 || d.day > 31         ? 1847
-           : d.hour > 23                     ? 1850
-           : d.minute > 59                   ? 1851
-           : d.second > 59                   ? 1852
-           : d.day > daysIn(d.year, d.month) ? 1839
-                                             : 0;
+    code = dateRangeError(d);
     return true;
 }
 
@@ -1393,6 +1618,16 @@ int convertForColumn(sqlite3_context* ctx, sqlite3_value* v, const ColumnCheck& 
     default: break;
     }
     ub2 type = t.col.type;
+    if (type == SQLT_INTERVAL_YM || type == SQLT_INTERVAL_DS) {
+        std::string text = vt == SQLITE_INTEGER ? std::to_string(sqlite3_value_int64(v))
+                           : vt == SQLITE_FLOAT ? numberText(sqlite3_value_double(v))
+                                                : std::string(valueText(v));
+        std::string out;
+        if (int code = parseInterval(text, type == SQLT_INTERVAL_YM, t.col.precision, t.col.scale, out))
+            return code;
+        sqlite3_result_text(ctx, out.data(), int(out.size()), SQLITE_TRANSIENT);
+        return 0;
+    }
     if (type != SQLT_TIMESTAMP && type != SQLT_TIMESTAMP_TZ && type != SQLT_TIMESTAMP_LTZ) {
         sqlite3_result_value(ctx, v);
         return 0;
@@ -1400,16 +1635,9 @@ int convertForColumn(sqlite3_context* ctx, sqlite3_value* v, const ColumnCheck& 
     // Timestamps: the stored form, else the session's formats.
     std::string s(valueText(v));
     DateTime d;
-    int code = 0;
-    if (parseStoredStamp(s, d)) {
-        code = d.month < 1 || d.month > 12                    ? 1843
-               : d.day < 1 || d.day > daysIn(d.year, d.month) ? 1847
-               : d.hour > 23                                  ? 1850
-               : d.minute > 59                                ? 1851
-               : d.second > 59                                ? 1852
-                                                              : 0;
-        if (code) return code;
-    } else {
+    int code = readStoredStamp(s.data(), s.size(), d);
+    if (code > 0) return code;
+    if (code < 0) {
         code = parseDate(s, type == SQLT_TIMESTAMP ? session.timestampFormat : session.timestampTzFormat, d);
         if (code && type != SQLT_TIMESTAMP && parseDate(s, session.timestampFormat, d) == 0) code = 0;
         if (code) return code;
@@ -1428,14 +1656,20 @@ int convertForColumn(sqlite3_context* ctx, sqlite3_value* v, const ColumnCheck& 
     d.fraction = int(frac);
     std::string out;
     if (type == SQLT_TIMESTAMP) {
-        out = formatStoredStamp(d, digits);
+        d.zone = kNoZone;
     } else {
         if (d.zone == kNoZone) d.zone = session.zone();
-        if (type == SQLT_TIMESTAMP_TZ)
-            out = formatStoredStamp(d, digits) + " " + zoneText(d.zone);
-        else
-            out = formatStoredStamp(inZone(d, kDbZoneMinutes), digits) + "Z";
+        // Kept in the database's zone, where it may fall outside the years kept.
+        if (type == SQLT_TIMESTAMP_LTZ) d = inZone(d, kDbZoneMinutes);
     }
+    // A fraction rounded up past 9999-12-31 23:59:59 is no date.
+    if (int range = dateRangeError(d)) return range;
+    if (type == SQLT_TIMESTAMP)
+        out = formatStoredStamp(d, digits);
+    else if (type == SQLT_TIMESTAMP_TZ)
+        out = formatStoredStamp(d, digits) + " " + zoneText(d.zone);
+    else
+        out = formatStoredStamp(d, digits) + "Z";
     sqlite3_result_text(ctx, out.data(), int(out.size()), SQLITE_TRANSIENT);
     return 0;
 }

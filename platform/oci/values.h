@@ -47,13 +47,24 @@ extern const char* const kDefaultDateFormat;
 DateTime nowLocal();
 int localOffsetMinutes();
 std::string zoneText(int minutes);
+// The days of a month (0 for a month that is none).
+int daysOfMonth(int year, int month);
+// 0 when every field of d is in the range the stand-in keeps (years 1 to 9999,
+// a zone from -12:00 to +14:00), else the error of the first field outside it:
+// 1841 year, 1843 month, 1847 day, 1850 hour, 1851 minute, 1852 second, 1839
+// a day past the month's end, 1880 fraction, 1874 zone.
+int dateRangeError(const DateTime& d);
 // Dates are stored as "YYYY-MM-DD HH:MM:SS".
 std::string formatStoredDate(const DateTime& d);
+// Reads the stored form (a field of fewer digits reads too, never a sign):
+// false for any other text and for a date out of range.
 bool parseStoredDate(const std::string& s, DateTime& d);
 bool parseStoredDate(const char* s, size_t n, DateTime& d);
 // Timestamps are stored as "YYYY-MM-DD HH:MM:SS.ffffff" (at least six digits), then
 // " +hh:mm" WITH TIME ZONE, or "Z" WITH LOCAL TIME ZONE (kept in the database's zone).
-// parseStoredStamp also reads stored dates; stamp tells whether a fraction was there.
+// readStoredStamp also reads stored dates; stamp tells whether a fraction was there.
+// 0, -1 for text of another shape, or the error of a field out of range.
+int readStoredStamp(const char* s, size_t n, DateTime& d, bool* stamp = nullptr);
 bool parseStoredStamp(const std::string& s, DateTime& d, bool* stamp = nullptr);
 std::string formatStoredStamp(const DateTime& d, int digits = 6);
 // Seconds since 0001-01-01 of the date and time (zone and fraction ignored).
@@ -71,7 +82,14 @@ int formatNumber(double v, const std::string& fmt, const std::string& chars, std
                  const std::string& currency = "$");
 // Fixes the clock ("YYYY-MM-DD HH24:MI:SS") or returns it to the system's ("system").
 bool setClock(const std::string& text);
+// Text read by a date format model, as TO_DATE reads it; 0 or the ORA number.
+// Punctuation in the model matches any punctuation in the text, and a sign
+// between fields reads as punctuation; a signed first field is refused.
 int parseDate(const std::string& s, const std::string& fmt, DateTime& d);
+// Interval text ("[+|-]Y-M" YEAR TO MONTH, "[+|-]D HH:MI:SS[.F]" DAY TO SECOND)
+// in the stored form of a column of that leading and fractional precision
+// ("+01-02", "+01 02:03:04.000000"); 0 or the ORA number.
+int parseInterval(const std::string& s, bool yearToMonth, int leading, int fractional, std::string& stored);
 // TRUNC (or ROUND) of a date to the unit of a format element (YYYY, Q, MM, DD, D, IW, HH, MI);
 // 0 or the ORA number.
 int truncDate(DateTime& d, const std::string& fmt, bool round);
