@@ -196,10 +196,12 @@ struct LobH : Handle {
     bool writing = false;
     ub4 writeOffset = 1;
     std::string writeBuf;
-    // An unfinished piecewise read, and its session's break count when it
-    // began: a break ends it, and the next read starts afresh.
+    // An unfinished piecewise read: where it stands and ends, in the units
+    // of the LOB's amounts (UTF-16 units of a CLOB, else bytes), and for a
+    // CLOB the byte of its UTF-8 where it stands; and its session's break
+    // count when it began: a break ends it, and the next read starts afresh.
     bool reading = false;
-    size_t readPos = 0, readEnd = 0;
+    size_t readPos = 0, readEnd = 0, readByte = 0;
     unsigned readBreaks = 0;
     explicit LobH(Env* e, uint32_t t) : Handle(t, e) {}
     void copyFrom(const LobH& o) {

@@ -37,6 +37,43 @@ LobH* lobOf(const void* p) {
     return as<LobH>(p, OCI_DTYPE_FILE);
 }
 
+// One character of a CLOB's UTF-8 at s[i]: its length in bytes (at most what
+// is left) and its code point, read as toUtf16 reads it.
+size_t charAt(const std::string& s, size_t i, char32_t& c) {
+    unsigned char b = s[i];
+    c = b;
+    size_t len = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : 4;
+    if (len > 1) {
+        c = b & (0xFF >> (len + 1));
+        for (size_t k = 1; k < len && i + k < s.size(); ++k) c = (c << 6) | (s[i + k] & 0x3F);
+    }
+    return std::min(len, s.size() - i);
+}
+
+// Whether the bytes of a character are the UTF-8 that writing its code point
+// gives back (then they are sent as they are).
+bool canonical(const std::string& s, size_t i, size_t len, char32_t c) {
+    if (len == 1) return c < 0x80;
+    for (size_t k = 1; k < len; ++k)
+        if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+    switch (len) {
+    case 2: return c >= 0x80 && c < 0x800;
+    case 3: return c >= 0x800 && c < 0x10000 && (c < 0xD800 || c >= 0xE000);
+    default: return c >= 0x10000 && c < 0x110000;
+    }
+}
+
+// The CLOB's length in UTF-16 units, without widening it.
+size_t utf16Length(const std::string& s) {
+    size_t units = 0;
+    for (size_t i = 0; i < s.size();) {
+        char32_t c;
+        i += charAt(s, i, c);
+        units += c >= 0x10000 ? 2 : 1;
+    }
+    return units;
+}
+
 void toUtf16(const std::string& s, std::u16string& out) {
     out.clear();
     size_t i = 0;
@@ -170,9 +207,7 @@ OCI_EXPORT sword OCILobGetLength(OCISvcCtx* svchp, OCIError* errhp, OCILobLocato
         return OCI_SUCCESS;
     }
     if (l->lobType == SQLT_CLOB) {
-        std::u16string w;
-        toUtf16(l->data, w);
-        *lenp = ub4(w.size());
+        *lenp = ub4(utf16Length(l->data));
     } else {
         *lenp = ub4(l->data.size());
     }
@@ -191,32 +226,59 @@ OCI_EXPORT sword OCILobRead(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* lo
     if (!l->reading) l->readBreaks = breaks;
     char* out = static_cast<char*>(bufp);
     if (l->lobType == SQLT_CLOB) {
-        std::u16string w;
-        toUtf16(l->data, w);
+        // Amounts and offsets count UTF-16 units; the value is UTF-8. The read
+        // keeps its place in both between pieces, so that each piece costs
+        // only what it returns.
+        const std::string& data = l->data;
         if (!l->reading) {
             size_t start = offset > 0 ? offset - 1 : 0;
-            if (start > w.size()) start = w.size();
-            size_t amount = *amtp == 0 ? w.size() - start : std::min<size_t>(*amtp, w.size() - start);
-            l->readPos = start;
-            l->readEnd = start + amount;
+            size_t at = 0, units = 0;
+            while (at < data.size() && units < start) {
+                char32_t c;
+                at += charAt(data, at, c);
+                units += c >= 0x10000 ? 2 : 1;
+            }
+            l->readPos = units;
+            l->readByte = at;
+            l->readEnd = *amtp == 0 ? SIZE_MAX : units + *amtp;
             l->reading = true;
         }
         const Codec& codec =
             (csfrm == SQLCS_NCHAR || l->form == SQLCS_NCHAR) ? l->env->ncodec : l->env->codec;
-        size_t placed = 0;
-        size_t pos = l->readPos;
-        while (pos < l->readEnd) {
-            size_t units = (w[pos] >= 0xD800 && w[pos] < 0xDC00 && pos + 1 < l->readEnd) ? 2 : 1;
-            std::string client;
-            codec.fromUtf8(utf8Of(w, pos, pos + units), client);
-            if (placed + client.size() > bufl) break;
-            std::memcpy(out + placed, client.data(), client.size());
-            placed += client.size();
+        const bool utf8 = codec.cp == 65001;
+        size_t placed = 0, pos = l->readPos, at = std::min(l->readByte, data.size());
+        // A run of characters sent as they are, copied at once.
+        size_t runFrom = at;
+        auto flush = [&] {
+            std::memcpy(out + placed, data.data() + runFrom, at - runFrom);
+            placed += at - runFrom;
+        };
+        std::string client, one;
+        while (pos < l->readEnd && at < data.size()) {
+            char32_t c;
+            size_t len = charAt(data, at, c);
+            size_t units = c >= 0x10000 ? 2 : 1;
+            if ((utf8 || c < 0x80) && canonical(data, at, len, c)) {
+                if (placed + (at - runFrom) + len > bufl) break;
+            } else {
+                // Written again from its code point, and into the client's code page.
+                one.clear();
+                Utf8AppendCodePoint(one, c);
+                codec.fromUtf8(one, client);
+                if (placed + (at - runFrom) + client.size() > bufl) break;
+                flush();
+                std::memcpy(out + placed, client.data(), client.size());
+                placed += client.size();
+                runFrom = at + len;
+            }
+            at += len;
             pos += units;
         }
+        flush();
         l->readPos = pos;
+        l->readByte = at;
         *amtp = ub4(placed);
-        if (pos < l->readEnd) return OCI_NEED_DATA;
+        if (pos < l->readEnd && at < data.size()) return OCI_NEED_DATA;
         l->reading = false;
         return OCI_SUCCESS;
     }

@@ -249,3 +249,120 @@ TEST_F(LobTest, ABrokenPiecewiseReadIsOverAndTheNextStartsAfresh) {
               OCI_NEED_DATA);
     EXPECT_EQ(std::string(buf, amount), data.substr(4096, 4096));
 }
+
+// A CLOB of one-, two-, three- and four-byte characters (the last a surrogate
+// pair, two units of the amounts) streamed in pieces of every small size:
+// each piece ends on a whole character, the pieces give back the text, and a
+// read from an offset for an amount of units sends the characters it names,
+// a pair the amount's end cuts in two whole.
+TEST_F(LobTest, ClobPiecesSplitNoCharacterOrPairAtAnyOffset) {
+    open("JAPANESE_JAPAN.AL32UTF8");
+    ASSERT_EQ(select("select c, b, f from docs where id = 1 for update"), 0) << s->errorText();
+    const std::vector<std::string> chars = {"a",
+                                            "\xc3\xa9",
+                                            "\xe3\x81\x82",
+                                            "\xf0\xa0\xae\xb7",
+                                            "b",
+                                            "\xf0\x9f\x98\x80",
+                                            "\xe6\xbc\xa2",
+                                            "\xc3\xbc",
+                                            "\xf0\xa0\xae\xb7"};
+    std::string text;
+    std::vector<std::string> model; // the characters, in order
+    std::vector<size_t> units;      // their UTF-16 units
+    for (int round = 0; round < 7; ++round)
+        for (const std::string& c : chars) {
+            text += c;
+            model.push_back(c);
+            units.push_back(c.size() == 4 ? 2 : 1);
+        }
+    ub4 amount = 0;
+    ASSERT_EQ(api.OCILobWrite(s->svc, s->err, loc[0], &amount, 1, text.data(), ub4(text.size()),
+                              OCI_ONE_PIECE, nullptr, nullptr, 0, SQLCS_IMPLICIT),
+              0)
+        << s->errorText();
+    size_t total = 0;
+    for (size_t u : units) total += u;
+    EXPECT_EQ(length(loc[0]), total);
+    auto whole = [](const std::string& p) {
+        // Starts on a lead byte and ends after a complete character.
+        if (p.empty()) return true;
+        if ((static_cast<unsigned char>(p[0]) & 0xC0) == 0x80) return false;
+        size_t i = 0;
+        while (i < p.size()) {
+            unsigned char b = p[i];
+            i += b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+        }
+        return i == p.size();
+    };
+    for (ub4 bufl = 4; bufl <= 13; ++bufl) {
+        auto pieces = readAll(loc[0], bufl);
+        std::string joined;
+        for (auto& p : pieces) {
+            EXPECT_LE(p.size(), bufl);
+            EXPECT_FALSE(p.empty()) << bufl;
+            EXPECT_TRUE(whole(p)) << bufl;
+            joined += p;
+        }
+        EXPECT_EQ(joined, text) << bufl;
+    }
+    // An offset and an amount in units, the read in pieces of 5 bytes.
+    auto expected = [&](size_t offset, size_t count) {
+        size_t at = 0, k = 0;
+        while (k < model.size() && at < offset - 1) at += units[k++];
+        std::string out;
+        for (size_t end = at + count; k < model.size() && at < end; ++k) {
+            out += model[k];
+            at += units[k];
+        }
+        return out;
+    };
+    for (size_t offset : {1u, 2u, 4u, 5u, 6u, 11u, 40u, 79u}) {
+        for (size_t count : {1u, 3u, 4u, 9u, 30u}) {
+            std::string got;
+            std::vector<char> buf(5);
+            ub4 n = ub4(count);
+            sword r;
+            int calls = 0;
+            do {
+                r = api.OCILobRead(s->svc, s->err, loc[0], &n, ub4(offset), buf.data(), 5, nullptr, nullptr,
+                                   0, SQLCS_IMPLICIT);
+                ASSERT_TRUE(r == OCI_SUCCESS || r == OCI_NEED_DATA) << s->errorText();
+                got.append(buf.data(), n);
+            } while (r == OCI_NEED_DATA && ++calls < 1000);
+            EXPECT_EQ(got, expected(offset, count)) << "offset " << offset << " amount " << count;
+        }
+    }
+    // A read past the end sends nothing and ends at once.
+    ub4 n = 3;
+    char buf[8];
+    EXPECT_EQ(api.OCILobRead(s->svc, s->err, loc[0], &n, ub4(total + 5), buf, sizeof buf, nullptr, nullptr, 0,
+                             SQLCS_IMPLICIT),
+              OCI_SUCCESS);
+    EXPECT_EQ(n, 0u);
+
+    // Under Shift_JIS the same text comes in whole client characters, the
+    // pairs and characters the code page lacks as '?'.
+    ASSERT_EQ(s->exec("commit"), 0);
+    s.reset();
+    api.OCIHandleFree(st, OCI_HTYPE_STMT);
+    setenv("NLS_LANG", "JAPANESE_JAPAN.JA16SJISTILDE", 1);
+    s = std::make_unique<Session8>(api);
+    ASSERT_EQ(s->logon("system", "manager"), 0) << s->errorText();
+    // The environment took its descriptors with it.
+    api.OCIHandleAlloc(s->env, reinterpret_cast<void**>(&st), OCI_HTYPE_STMT, 0, nullptr);
+    for (int k = 0; k < 3; ++k)
+        api.OCIDescriptorAlloc(s->env, reinterpret_cast<void**>(&loc[k]),
+                               k == 2 ? OCI_DTYPE_FILE : OCI_DTYPE_LOB, 0, nullptr);
+    ASSERT_EQ(select("select c, b, f from docs where id = 1"), 0) << s->errorText();
+    std::string sjis;
+    for (int round = 0; round < 7; ++round) sjis += "a?\x82\xa0?b?\x8a\xbf??";
+    for (ub4 bufl = 2; bufl <= 5; ++bufl) {
+        std::string joined;
+        for (auto& p : readAll(loc[0], bufl)) {
+            EXPECT_LE(p.size(), bufl);
+            joined += p;
+        }
+        EXPECT_EQ(joined, sjis) << bufl;
+    }
+}
