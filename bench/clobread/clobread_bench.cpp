@@ -1,7 +1,12 @@
-// oci_read_clob_data of a 20 MB Japanese CLOB against a raw streaming
-// OCILobRead loop converting each piece with oci_mb_to_wide into a
+// oci_read_clob_data of a 20 MiB and a 100 MiB Japanese CLOB against a raw
+// streaming OCILobRead loop converting each piece with oci_mb_to_wide into a
 // std::u16string, both through the client stand-in. A timed program: prints
 // the best of several runs of each and the peak heap beyond the filled text.
+// Figures: the 20 MiB read against the streaming reference; the time per MiB
+// of the 100 MiB CLOB against the 20 MiB one, of oci_read_clob_data and of
+// OCILobRead alone (pieces of 1 MiB, nothing converted): a read whose cost
+// grows faster than the value's size shows there. A read whose text (or
+// bytes) differ from the value written is a FAILED figure.
 //
 // The heap is measured by wrapping malloc and its relatives: live bytes and
 // their peak, so "beyond the filled buffer" is the peak during a read minus
@@ -124,12 +129,13 @@ struct Lob {
     OraLobValue value{};
 };
 
-void Select(OraSession* s, Lob* lob) {
+void Select(OraSession* s, Lob* lob, int id) {
     if (lob->ds.row_index) oci_free_dataset(&lob->ds);
     lob->ds = OraDataset{};
     CString msg;
-    Check(oci_sel_dataset(s, &lob->ds, u"select c from clob_bench where id = 1", 10, &msg, ""), msg,
-          "select");
+    const std::u16string sql =
+        u"select c from clob_bench where id = " + Utf8ToWide(std::to_string(id).c_str());
+    Check(oci_sel_dataset(s, &lob->ds, sql.c_str(), 10, &msg, ""), msg, "select");
     auto* cell = reinterpret_cast<OraLobCell*>(lob->ds.row_index[0] + lob->ds.col_offsets[0]);
     lob->value = OraLobValue{};
     lob->value.locator = cell->locator;
@@ -141,13 +147,14 @@ void Select(OraSession* s, Lob* lob) {
 }
 
 // The reference: the whole value streamed in pieces of 1 MiB, each converted
-// and appended; an incomplete UTF-8 character at a piece's end waits for the
-// next piece.
+// and appended to a string that holds the value's length from the start; an
+// incomplete UTF-8 character at a piece's end waits for the next piece.
 std::u16string RawRead(OraSession* s, const OraLobValue& v) {
     const ub4 piece = 1 << 20;
     std::vector<char> bytes(piece + 8);
     std::vector<char16_t> wide(piece + 8);
     std::u16string out;
+    out.reserve(v.length);
     size_t carry = 0;
     for (;;) {
         ub4 amount = 0;
@@ -196,65 +203,127 @@ sword MemoryLobRead(OCISvcCtx*, OCIError*, OCILobLocator*, ub4* amount, ub4, voi
     return OCI_SUCCESS;
 }
 
-// Runs both readers kRuns times, alternating; false when a text differs.
-bool Measure(OraSession* s, Lob* lob, const std::u16string& text, Result* ours, Result* raw) {
-    const int kRuns = 5;
-    CString msg;
-    for (int run = 0; run < kRuns; run++) {
-        {
-            Select(s, lob);
-            g_memoryPos = 0; // the fill may have read the value's start
-            auto* data = new CEditData;
-            long long before = g_live.load();
-            g_peak.store(before);
-            double t0 = Now();
-            Check(oci_read_clob_data(s, data, &lob->value, &msg), msg, "oci_read_clob_data");
-            double t = Now() - t0;
-            long long after = g_live.load();
-            ours->seconds = std::min(ours->seconds, t);
-            ours->beyond = std::max(ours->beyond, g_peak.load() - after);
-            if (run == 0) ours->filled = after - before;
-            if (run == 0 && std::u16string(data->GetAllText().GetString()) != text) {
-                std::fprintf(stderr, "oci_read_clob_data gives another text\n");
-                return false;
-            }
-            delete data;
+// The client's own part: the whole value streamed by OCILobRead in pieces
+// of 1 MiB into one buffer, nothing converted; the digest of its bytes.
+BenchDigest StreamOnly(OraSession* s, const OraLobValue& v) {
+    const ub4 piece = 1 << 20;
+    std::vector<char> buf(piece);
+    BenchDigest out;
+    for (;;) {
+        ub4 amount = 0;
+        sword r = g_oci.OCILobRead(s->svc, s->err, v.locator, &amount, 1, buf.data(), piece, nullptr, nullptr,
+                                   v.charset_id, v.charset_form);
+        if (r != OCI_SUCCESS && r != OCI_NEED_DATA) {
+            std::fprintf(stderr, "OCILobRead failed\n");
+            std::exit(1);
         }
-        {
-            Select(s, lob);
-            g_memoryPos = 0; // the fill may have read the value's start
-            long long before = g_live.load();
-            g_peak.store(before);
-            double t0 = Now();
-            std::u16string out = RawRead(s, lob->value);
-            double t = Now() - t0;
-            long long after = g_live.load();
-            raw->seconds = std::min(raw->seconds, t);
-            raw->beyond = std::max(raw->beyond, g_peak.load() - after);
-            if (run == 0) raw->filled = after - before;
-            if (run == 0 && out != text) {
-                std::fprintf(stderr, "reference read differs (%zu of %zu units)\n", out.size(), text.size());
-                return false;
-            }
-        }
+        out.Add(buf.data(), amount);
+        if (r != OCI_NEED_DATA) return out;
     }
-    return true;
 }
 
-void Report(const char* title, double mb, const Result& ours, const Result& raw) {
+// One CLOB and what its reads gave.
+struct Size {
+    Size(int i, size_t n) : id(i), bytes(n) {}
+    int id;
+    size_t bytes;
+    std::u16string text;
+    std::string utf8;
+    double mib = 0;
+    Result ours, raw, stream;
+    std::string ourError, rawError, streamError;
+    std::string ourDigest, rawDigest; // of the first run's texts
+};
+
+// One run of the three readers over a CLOB (the texts compared on the first).
+void Measure(OraSession* s, Lob* lob, Size& z, bool first) {
+    CString msg;
+    auto differs = [&](const std::u16string& got) {
+        size_t at = 0;
+        while (at < got.size() && at < z.text.size() && got[at] == z.text[at]) at++;
+        return "another text: " + std::to_string(got.size()) + " of " + std::to_string(z.text.size()) +
+               " units, the first difference at " + std::to_string(at);
+    };
+    auto timed = [&](Result& r, auto&& read) {
+        Select(s, lob, z.id);
+        g_memoryPos = 0; // the fill may have read the value's start
+        long long before = g_live.load();
+        g_peak.store(before);
+        double t0 = Now();
+        read();
+        double t = Now() - t0;
+        long long after = g_live.load();
+        r.seconds = std::min(r.seconds, t);
+        r.beyond = std::max(r.beyond, g_peak.load() - after);
+        if (first) r.filled = after - before;
+    };
+    CEditData* data = nullptr;
+    timed(z.ours, [&] {
+        data = new CEditData;
+        Check(oci_read_clob_data(s, data, &lob->value, &msg), msg, "oci_read_clob_data");
+    });
+    if (first) {
+        std::u16string got(data->GetAllText().GetString());
+        if (got != z.text) z.ourError = differs(got);
+        BenchDigest d;
+        d.Add(got);
+        z.ourDigest = d.Text();
+    }
+    delete data;
+    std::u16string out;
+    timed(z.raw, [&] { out = RawRead(s, lob->value); });
+    if (first && out != z.text) z.rawError = differs(out);
+    if (first) {
+        BenchDigest d;
+        d.Add(out);
+        z.rawDigest = d.Text();
+    }
+    out.clear();
+    out.shrink_to_fit();
+    if (g_oci.OCILobRead == MemoryLobRead) return;
+    BenchDigest got, want;
+    timed(z.stream, [&] { got = StreamOnly(s, lob->value); });
+    want.Add(z.utf8);
+    if (first && got.Text() != want.Text())
+        z.streamError = "other bytes: " + got.Text() + ", written " + want.Text();
+}
+
+void Report(const char* title, const Size& z) {
     const double mib = 1 << 20;
     std::printf("%s\n", title);
     std::printf("  oci_read_clob_data     %8.1f ms %7.1f MB/s  filled %6.1f MiB  peak beyond it %6.2f MiB\n",
-                ours.seconds * 1e3, mb / ours.seconds, ours.filled / mib, ours.beyond / mib);
+                z.ours.seconds * 1e3, z.mib / z.ours.seconds, z.ours.filled / mib, z.ours.beyond / mib);
     std::printf("  OCILobRead + u16string %8.1f ms %7.1f MB/s  filled %6.1f MiB  peak beyond it %6.2f MiB\n",
-                raw.seconds * 1e3, mb / raw.seconds, raw.filled / mib, raw.beyond / mib);
-    std::printf("  ratio %.2fx (target within 1.2x)\n", ours.seconds / raw.seconds);
+                z.raw.seconds * 1e3, z.mib / z.raw.seconds, z.raw.filled / mib, z.raw.beyond / mib);
+    if (z.stream.seconds < 1e9)
+        std::printf("  OCILobRead alone       %8.1f ms %7.1f MB/s\n", z.stream.seconds * 1e3,
+                    z.mib / z.stream.seconds);
+    std::printf("  ratio %.2fx (target within 1.2x)\n", z.ours.seconds / z.raw.seconds);
+    for (const std::string* e : {&z.ourError, &z.rawError, &z.streamError})
+        if (!e->empty()) std::printf("  FAILED: %s\n", e->c_str());
+}
+
+// A figure with what its halves produced, or FAILED with the errors of the
+// reads it stands on (a text other than the value written).
+void Figure(const std::string& figure, double ours, double reference, const BenchResults& results,
+            std::initializer_list<const std::string*> errors) {
+    std::string why;
+    for (const std::string* e : errors)
+        if (!e->empty()) why += (why.empty() ? "" : "; ") + *e;
+    if (why.empty())
+        BenchSummary(figure, ours, reference, "ms", 1.2, results);
+    else
+        BenchSummaryFailed(figure, why);
+}
+
+// A read's result for a figure that sets one size against the other.
+std::string Outcome(const std::string& error) {
+    return error.empty() ? "the value written" : "another text";
 }
 
 } // namespace
 
 int main() {
-    const size_t kBytes = 20u << 20;
     char tmpl[] = "/tmp/tavrelix-clobbench-XXXXXX";
     if (!mkdtemp(tmpl)) return 1;
     const fs::path home = tmpl;
@@ -270,35 +339,71 @@ int main() {
     OraSession* s = nullptr;
     Check(oci_login2(&s, u"system", u"manager", u"BENCH", nullptr, 0, &msg, nullptr), msg, "logon");
     Check(oci_exec_sql(s, u"create table clob_bench (id number, c clob)", &msg), msg, "create");
-    const std::u16string text = JapaneseText(kBytes);
-    int id = 1;
-    Check(oci_exec_sql_bind(s, u"insert into clob_bench values (:X0, :X1)", &msg, nullptr, nullptr, "IS", &id,
-                            text.c_str()),
-          msg, "insert");
+    Size sizes[] = {Size(20, 20u << 20), Size(100, 100u << 20)};
+    for (Size& z : sizes) {
+        z.text = JapaneseText(z.bytes);
+        z.utf8 = WideToUtf8(z.text.c_str());
+        z.mib = double(z.utf8.size()) / (1 << 20);
+        Check(oci_exec_sql_bind(s, u"insert into clob_bench values (:X0, :X1)", &msg, nullptr, nullptr, "IS",
+                                &z.id, z.text.c_str()),
+              msg, "insert");
+    }
     Check(oci_ora_commit(s, &msg), msg, "commit");
-    g_memoryValue = WideToUtf8(text.c_str());
 
+    // The sizes take turns, so that the machine's load falls alike on both.
+    const int kRuns = 5;
     Lob lob;
-    Result ours, raw;
-    if (!Measure(s, &lob, text, &ours, &raw)) return 1;
-    const double mb = double(g_memoryValue.size()) / (1 << 20);
-    std::printf("CLOB of %.1f MiB UTF-8 (%zu UTF-16 units), best of 5 runs; heap in MiB\n", mb, text.size());
-    Report("through the client stand-in (its own memory included in both):", mb, ours, raw);
-    // Measure has compared both reads with the inserted text.
-    BenchSummary("20 MiB CLOB read, against OCILobRead into a u16string", ours.seconds * 1e3,
-                 raw.seconds * 1e3, "ms", 1.2, {"the inserted text", "the inserted text"});
+    for (int run = 0; run < kRuns; run++)
+        for (Size& z : sizes) Measure(s, &lob, z, run == 0);
+    bool failed = false;
+    for (const Size& z : sizes) {
+        char title[160];
+        std::snprintf(
+            title, sizeof title,
+            "CLOB of %.1f MiB UTF-8 (%zu UTF-16 units), best of %d runs, through the client stand-in "
+            "(its own memory included):",
+            z.mib, z.text.size(), kRuns);
+        Report(title, z);
+        failed |= !z.ourError.empty() || !z.rawError.empty() || !z.streamError.empty();
+    }
+    const Size& small = sizes[0];
+    const Size& large = sizes[1];
+    Figure("20 MiB CLOB read, against OCILobRead into a u16string", small.ours.seconds * 1e3,
+           small.raw.seconds * 1e3, {small.ourDigest, small.rawDigest}, {&small.ourError, &small.rawError});
+    // Linear cost: the time per MiB of the larger value against the smaller's.
+    auto perMib = [](const Result& r, double mib) { return r.seconds * 1e3 / mib; };
+    std::printf("time per MiB, 100 MiB against 20 MiB (target within 1.2x):\n");
+    std::printf("  oci_read_clob_data     %6.2f / %6.2f ms  %.2fx\n", perMib(large.ours, large.mib),
+                perMib(small.ours, small.mib), perMib(large.ours, large.mib) / perMib(small.ours, small.mib));
+    std::printf("  OCILobRead alone       %6.2f / %6.2f ms  %.2fx\n", perMib(large.stream, large.mib),
+                perMib(small.stream, small.mib),
+                perMib(large.stream, large.mib) / perMib(small.stream, small.mib));
+    std::printf("  OCILobRead + u16string %6.2f / %6.2f ms   %.2fx\n", perMib(large.raw, large.mib),
+                perMib(small.raw, small.mib), perMib(large.raw, large.mib) / perMib(small.raw, small.mib));
+    Figure("oci_read_clob_data, time per MiB of a 100 MiB CLOB against a 20 MiB one",
+           perMib(large.ours, large.mib), perMib(small.ours, small.mib),
+           {Outcome(large.ourError), Outcome(small.ourError)}, {&small.ourError, &large.ourError});
+    Figure("OCILobRead in 1 MiB pieces, time per MiB of a 100 MiB CLOB against a 20 MiB one",
+           perMib(large.stream, large.mib), perMib(small.stream, small.mib),
+           {Outcome(large.streamError), Outcome(small.streamError)},
+           {&small.streamError, &large.streamError});
 
     // The same without the client: the readers' own time and memory.
     const auto saved = g_oci.OCILobRead;
     g_oci.OCILobRead = MemoryLobRead;
-    Result ours2, raw2;
-    if (!Measure(s, &lob, text, &ours2, &raw2)) return 1;
+    g_memoryValue = small.utf8;
+    Size memory(small.id, small.bytes);
+    memory.text = small.text;
+    memory.utf8 = small.utf8;
+    memory.mib = small.mib;
+    for (int run = 0; run < kRuns; run++) Measure(s, &lob, memory, run == 0);
     g_oci.OCILobRead = saved;
-    Report("from a client serving the bytes from memory:", mb, ours2, raw2);
+    Report("20 MiB from a client serving the bytes from memory:", memory);
+    failed |= !memory.ourError.empty() || !memory.rawError.empty();
 
     oci_free_dataset(&lob.ds);
     oci_ora_logout(&s);
     std::error_code ec;
     fs::remove_all(home, ec);
-    return 0;
+    return failed ? 1 : 0;
 }
