@@ -28,7 +28,7 @@ targets() {
 length_options() {
   case "$1" in
   cellinput | width | logon) echo "-max_len=512 -len_control=10" ;;    # a line typed into a box
-  objectcell | regex | template) echo "-max_len=2048 -len_control=20" ;; # a value or a pattern
+  objectcell | ocivalues | regex | template) echo "-max_len=2048 -len_control=20" ;; # a value or a pattern
   translate | ociexec) echo "-max_len=4096 -len_control=20" ;;          # a statement
   codepage) echo "-max_len=8192 -len_control=20" ;;                     # a conversion's text
   scheme_reader | scheme_eval | macro) echo "-max_len=16384 -len_control=20" ;; # a script
