@@ -60,7 +60,8 @@ summary honest 0 \
   "p|bound met|250|-|ms|300|" \
   "p|bound missed|350|-|ms|300|" \
   "p|bound with its result|250|-|ms|300||40 rows|40 rows" \
-  "p|recorded only|5|-|s|0|"
+  "p|recorded only|5|-|s|0|" \
+  "p|recorded against a reference|1.0|2.0|s|-||r|r"
 result honest "ratio met" "met"
 check honest "ratio met" "same"
 result honest "ratio missed" "missed"
@@ -73,7 +74,9 @@ result honest "bound missed" "missed"
 result honest "bound with its result" "met"
 check honest "bound with its result" "same"
 result honest "recorded only" "recorded"
-grep -q '^5 met, 2 missed, 0 failed, 1 recorded$' "$tmp/honest.out" || problem "honest: wrong counts"
+result honest "recorded against a reference" "recorded"
+check honest "recorded against a reference" "same"
+grep -q '^5 met, 2 missed, 0 failed, 2 recorded$' "$tmp/honest.out" || problem "honest: wrong counts"
 
 # Each kind of dishonest row is FAILED, listed, and fails the summary.
 for row in \
@@ -95,7 +98,9 @@ for row in \
   "unchecked|a reference with no results|1.0|2.0|s|1||FAILED (no results compared)" \
   "no result|a reference without its result|1.0|2.0|s|1||7 rows||FAILED (no result of the reference)" \
   "no result of ours|ours without its result|1.0|2.0|s|1|||7 rows|FAILED (no result of ours)" \
-  "half comparable|one half not comparable|1.0|2.0|s|1||-|7 rows|FAILED (results differ: ours -, the reference 7 rows)"; do
+  "half comparable|one half not comparable|1.0|2.0|s|1||-|7 rows|FAILED (results differ: ours -, the reference 7 rows)" \
+  "recorded differ|recorded, other output|1.0|2.0|s|-||7 rows|8 rows|FAILED (results differ: ours 7 rows, the reference 8 rows)" \
+  "recorded no time|recorded, no reference time|1.0||s|-||7 rows|7 rows|FAILED (no reference time)"; do
   # The last field is the verdict; results, when given, come before it.
   IFS='|' read -r -a f <<<"$row"
   name=${f[0]} figure=${f[1]} want=${f[${#f[@]} - 1]}
@@ -133,7 +138,22 @@ EOS
   chmod +x "$1"
 }
 fake "$tmp/build/bench/scheme_run" OURS
-fake "$tmp/bin/guile" GUILE
+fake "$tmp/bin/guile-run" GUILE
+# guile itself: every run leaves a compiled file in its cache; an
+# interpreted run (--no-auto-compile) that finds one there, or a compiled run
+# that finds none, says so instead of the workload's output.
+cat >"$tmp/bin/guile" <<'EOS'
+#!/bin/sh
+cache=${XDG_CACHE_HOME:-$HOME/.cache}
+found=$(ls -A "$cache" 2>/dev/null)
+mkdir -p "$cache" && touch "$cache/workload.go"
+case "$1" in
+--no-auto-compile) [ -z "$found" ] || { echo "loaded from a cache"; exit 0; } ;;
+*) [ -n "$found" ] || { echo "not compiled"; exit 0; } ;;
+esac
+exec "$(dirname "$0")/guile-run" "$@"
+EOS
+chmod +x "$tmp/bin/guile"
 fake "$tmp/bin/tinyscheme" GUILE
 # scripts NAME OURS GUILE EXPECTED_STATUS [WORKLOAD]: runs the script
 # benchmarks on one workload (hash100k by default); their summary rows are
@@ -168,6 +188,11 @@ scripts_failed output_differs "output differs from guile's: \"99999 \" against \
 scripts agree 100000 100000 0
 awk -F'\t' '$2 == "script hash100k, against guile" && $3 != "" && $4 != "" && $6 == 1.5 && $7 == "" { ok = 1 }
   END { exit !ok }' "$tmp/agree.rows" || problem "agree: no honest row: $(cat "$tmp/agree.rows")"
+awk -F'\t' '$2 == "script hash100k, against compiled guile" && $3 != "" && $4 != "" && $6 == "-" &&
+  $7 == "" && $8 == $9 { ok = 1 } END { exit !ok }' "$tmp/agree.rows" ||
+  problem "agree: no recorded row of compiled guile: $(cat "$tmp/agree.rows")"
+# (The stand-in guile gives the workload's output only when each interpreted
+# run found an empty cache and each compiled one a filled cache.)
 # A workload guile does not run: recorded without a reference.
 scripts alone 1 - 0 rxreplace
 awk -F'\t' '$2 == "script rxreplace, no reference" && $3 != "" && $4 == "-" && $7 == "" { ok = 1 }

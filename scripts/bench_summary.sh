@@ -9,14 +9,16 @@
 # error text and what each half produced, ours and the reference's
 # (bench/common/bench_summary.h writes them). The reference is "-" for a
 # figure held to a bound of its own; the target is then that bound in the
-# figure's unit, else the highest ratio ours / reference that meets it. The
+# figure's unit, else the highest ratio ours / reference that meets it, or
+# "-" for a figure recorded against its reference without a target. The
 # result is FAILED, never met, when the row carries an error, when our time
 # or the reference's is missing or not above 0, when a figure with a
 # reference has no target, and when the two results are missing, empty or
 # not the same ("-" for both says the halves produce nothing comparable: the
-# table shows "n/a"). Only a figure without a reference and without a bound
-# is "recorded". Exits 1 when a figure FAILED or there is no figure at all,
-# else 0 (a missed target is a result, not a failure).
+# table shows "n/a"). Only a figure without a reference and without a bound,
+# or with a reference and "-" for its target, is "recorded". Exits 1 when a
+# figure FAILED or there is no figure at all, else 0 (a missed target is a
+# result, not a failure).
 set -uo pipefail
 file=${1:?usage: scripts/bench_summary.sh FILE}
 [ -r "$file" ] || { echo "bench_summary: cannot read $file" >&2; exit 1; }
@@ -67,9 +69,14 @@ NF == 0 { next }
     line(program, figure, sprintf("%9.4g %-2s", ours, unit), "-", "-", sprintf("%5.4g %-2s", target, unit), check, result)
   } else {
     if (!positive(ref)) { fail(ref == "" ? "no reference time" : "reference time " ref ", not above 0"); next }
-    if (!positive(target)) { fail("a figure with a reference and no target"); next }
+    if (target != "-" && !positive(target)) { fail("a figure with a reference and no target"); next }
     if ((why = compare()) != "") { fail(why); next }
     ratio = ours / ref
+    if (target == "-") {
+      line(program, figure, sprintf("%9.4g %-2s", ours, unit), sprintf("%9.4g %-2s", ref, unit), sprintf("%6.2f", ratio), "-", check, "recorded")
+      recorded++
+      next
+    }
     result = ratio <= target + 0 ? "met" : "missed"
     line(program, figure, sprintf("%9.4g %-2s", ours, unit), sprintf("%9.4g %-2s", ref, unit), sprintf("%6.2f", ratio), sprintf("%.2fx", target), check, result)
   }

@@ -4,12 +4,18 @@
 # the median wall time, user time and peak memory (GNU time).
 # A workload's first line names the interpreters that have its facilities.
 # Each interpreter first loads its prelude: the library script for ours,
-# shims for guile. A run that exits with a status other than 0 or runs past
-# two minutes is FAILED, with the first line of its error stream, as is our
+# shims for guile. A run that exits with a status other than 0, runs past
+# two minutes or prints other than the first run did is FAILED, with the
+# first line of its error stream, as is our
 # output when it differs from guile's on the same workload: the summary of
 # scripts/bench.sh gets a FAILED row, and the command ends with status 1
 # after naming every failure. Ours is held to guile within 1.5x, on vectors
 # no slower; a workload guile does not run has no reference and is recorded.
+# Guile runs interpreted, as ours does, each run with a fresh empty cache of
+# compiled files (with one, --no-auto-compile still loads what an earlier run
+# compiled); the same workload on compiled guile (its files compiled into a
+# cache of their own before the timed runs) is a second figure, recorded
+# without a target.
 #   bench/scheme/run_bench.sh BUILD_DIR [WORKLOAD...]   (a Release build with bench/scheme_run)
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -50,30 +56,44 @@ printed() { echo "$(wc -c <"$1") bytes, md5 $(md5sum <"$1" | cut -c1-32)"; }
 # The first 30 characters of a file's text, its line ends as blanks.
 shown() { tr '\n\t' '  ' <"$1" | cut -c1-30; }
 failures=()
-printf '%-14s %-11s %9s %9s %9s  %s\n' benchmark interpreter wall_s user_s peak_kb output
+printf '%-14s %-14s %9s %9s %9s  %s\n' benchmark interpreter wall_s user_s peak_kb output
 for b in "${workloads[@]}"; do
   interps=$(sed -n '1s/^;; interpreters: //p' "$here/$b.scm")
+  [[ " $interps " == *" guile "* ]] && interps+=" guile-compiled"
   declare -A wall=() error=()
   for interp in $interps; do
     case $interp in
     tavrelix) cmd=("$runner" "$library" "$here/$b.scm") ;;
     tinyscheme) cmd=(tinyscheme "$here/$b.scm") ;;
-    guile) cmd=(guile --no-auto-compile -l "$here/prelude/guile.scm" "$here/$b.scm") ;;
+    guile) cmd=(env XDG_CACHE_HOME="$tmp/cache" guile --no-auto-compile -l "$here/prelude/guile.scm" "$here/$b.scm") ;;
+    guile-compiled)
+      cmd=(env XDG_CACHE_HOME="$tmp/compiled" guile -l "$here/prelude/guile.scm" "$here/$b.scm")
+      # Compiled into the cache, untimed; the timed runs load what it holds.
+      rm -rf "$tmp/compiled"
+      mkdir "$tmp/compiled"
+      "${cmd[@]}" >/dev/null 2>&1 </dev/null
+      ;;
     esac
     : >"$tmp/w"; : >"$tmp/u"; : >"$tmp/m"
     for i in 1 2 3 4 5; do
       # A run that fails or runs over two minutes is not run again; its
-      # error is the first line of its error stream.
+      # error is the first line of its error stream. Every run must print
+      # what the first printed.
       rc=0
-      /usr/bin/time -f '%e %U %M' -o "$tmp/t" timeout 120 "${cmd[@]}" >"$tmp/out.$interp" 2>"$tmp/err" \
+      rm -rf "$tmp/cache"
+      mkdir "$tmp/cache"
+      /usr/bin/time -f '%e %U %M' -o "$tmp/t" timeout 120 "${cmd[@]}" >"$tmp/run" 2>"$tmp/err" \
         </dev/null || rc=$?
       read -r w u m < <(tail -n 1 "$tmp/t")
       echo "$w" >>"$tmp/w"; echo "$u" >>"$tmp/u"; echo "$m" >>"$tmp/m"
+      [ "$i" -eq 1 ] && cp "$tmp/run" "$tmp/out.$interp"
       if [ "$rc" -eq 124 ]; then
         error[$interp]="$interp ran past 120 s"
       elif [ "$rc" -ne 0 ]; then
         first=$(grep -m1 . "$tmp/err" | cut -c1-160)
         error[$interp]="$interp: exit status $rc${first:+: $first}"
+      elif ! cmp -s "$tmp/run" "$tmp/out.$interp"; then
+        error[$interp]="$interp: run $i printed \"$(shown "$tmp/run")\", run 1 \"$(shown "$tmp/out.$interp")\""
       fi
       [ -n "${error[$interp]:-}" ] && break
     done
@@ -83,7 +103,7 @@ for b in "${workloads[@]}"; do
       out="FAILED: ${error[$interp]}"
       failures+=("$b: ${error[$interp]}")
     fi
-    printf '%-14s %-11s %9s %9s %9s  %s\n' "$b" "$interp" "${wall[$interp]}" "$(median <"$tmp/u")" \
+    printf '%-14s %-14s %9s %9s %9s  %s\n' "$b" "$interp" "${wall[$interp]}" "$(median <"$tmp/u")" \
       "$(median <"$tmp/m")" "$out"
   done
   # The summary's figure: ours against guile, when guile runs the workload.
@@ -110,7 +130,20 @@ for b in "${workloads[@]}"; do
     row "$figure" "${wall[tavrelix]}" "${wall[guile]}" "$target" "" "$(printed "$tmp/out.tavrelix")" \
       "$(printed "$tmp/out.guile")"
   fi
+  # Compiled guile: recorded ("-" for the target), its output compared too.
+  figure="script $b, against compiled guile"
+  if [ -n "${error[tavrelix]:-}" ]; then
+    row "$figure" "" "${wall[guile-compiled]}" - "${error[tavrelix]}"
+  elif [ -n "${error[guile-compiled]:-}" ]; then
+    row "$figure" "${wall[tavrelix]}" "" - "the reference failed: ${error[guile-compiled]}"
+  else
+    cmp -s "$tmp/out.tavrelix" "$tmp/out.guile-compiled" ||
+      failures+=("$b: output differs from compiled guile's")
+    row "$figure" "${wall[tavrelix]}" "${wall[guile-compiled]}" - "" "$(printed "$tmp/out.tavrelix")" \
+      "$(printed "$tmp/out.guile-compiled")"
+  fi
 done
+
 if [ ${#failures[@]} -gt 0 ]; then
   printf 'FAILED: %s\n' "${failures[@]}" >&2
   exit 1
