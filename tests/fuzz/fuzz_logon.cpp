@@ -7,11 +7,17 @@
 // that. And parts that such a value can carry, quoted as a shell would pass
 // them (every backslash and double quote behind a backslash), come back as
 // they were, with and without other arguments around; without blanks they
-// come back unquoted too.
+// come back unquoted too. Passed as one argument of the process (as a Linux
+// shell passes "LOGON=u/p q@s"), they come back from the command line the
+// program reads, but where that line's quoting (the C runtime's rules, by
+// which two backslashes before no quote are two) and the rules of "LOGON="
+// (by which they are one) differ.
 #include <string>
+#include <vector>
 
 #include "app/tavexapp.h"
 #include "fuzz.h"
+#include "win32/sysinfo.h"
 
 const uint64_t fuzz_default_count = 3000;
 
@@ -143,6 +149,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                    "quoted parts, a quote after");
         if (value.find(u' ') == std::u16string::npos && (value.empty() || value[0] != u'"'))
             fuzz_check(Parsed(u"tavrelix LOGON=" + value + u" cond.tvx") == p, "plain parts come back");
+        const bool quoted = value.find_first_of(u" \t\"") != std::u16string::npos;
+        bool pairs = false; // two backslashes before no quote
+        for (size_t i = 0; i + 1 < value.size(); ++i)
+            if (value[i] == u'\\' && value[i + 1] == u'\\') {
+                size_t j = i;
+                while (j < value.size() && value[j] == u'\\') ++j;
+                if (j < value.size() && value[j] != u'"') pairs = true;
+                i = j;
+            }
+        if (!quoted || !pairs) {
+            SetProcessArgumentsW({u"tavrelix", u"-FONT=x", u"LOGON=" + value, u"cond.tvx"});
+            fuzz_check(Parsed(GetCommandLineW()) == p, "parts passed as an argument come back");
+        }
     }
     return 0;
 }
