@@ -61,10 +61,11 @@
 #                     Ctrl+Pause: within 2 s the status bar no longer shows it
 #                     and a menu opens; the counts item shows the edit made
 #                     before it, and a commit saves that edit
-# xfwm4 (--compositor=off): the window states and one round of the dialogs,
-#   counted as xfwm4-main-mapped, xfwm4-main-frame, xfwm4-modal-mapped,
-#   xfwm4-modal-on-screen, xfwm4-modal-above, xfwm4-modal-transient,
-#   xfwm4-dialog-closes, xfwm4-max-restore, xfwm4-min-during-dialog
+# xfwm4 (--compositor=off): the window states, one round of the dialogs and
+#   the cancel key, counted as xfwm4-main-mapped, xfwm4-main-frame,
+#   xfwm4-modal-mapped, xfwm4-modal-on-screen, xfwm4-modal-above,
+#   xfwm4-modal-transient, xfwm4-dialog-closes, xfwm4-max-restore,
+#   xfwm4-min-during-dialog, xfwm4-cancel-key
 # openbox with a real input method: a D-Bus session (dbus-run-session),
 # fcitx5 with Qt 6's front end and Anthy, a profile of keyboard-us and anthy,
 # QT_IM_MODULE=fcitx XMODIFIERS=@im=fcitx, the engine switched on with

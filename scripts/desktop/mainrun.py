@@ -335,12 +335,11 @@ def commit_yes(prog, table):
     prog.settle()
 
 
-def cancel_key(prog, dt, t, store, keys):
+def cancel_key(prog, dt, t, store, keys, check="cancel-key"):
     """An endless script run from the clipboard (ツール > マクロを実行(クリップボード)) is stopped by
     Ctrl+Pause: the program answers again (a menu opens) within 2 s, the counts item shows the
     edit made before the script, and a commit after it saves that edit."""
     x = prog.x
-    check = "cancel-key"
     prog.click_at(150, 80)
     dt.key("ctrl+Home", "Right")
     dt.enter("k1", delay=30)

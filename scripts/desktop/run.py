@@ -15,6 +15,7 @@ import mainrun
 import program as P
 import wmstates
 from session import Desktop, StartError, now
+from store import Store
 from tally import Tally
 
 CHECKS = [
@@ -26,6 +27,7 @@ CHECKS = [
     # xfwm4
     "xfwm4-main-mapped", "xfwm4-main-frame", "xfwm4-modal-mapped", "xfwm4-modal-on-screen", "xfwm4-modal-above",
     "xfwm4-modal-transient", "xfwm4-dialog-closes", "xfwm4-max-restore", "xfwm4-min-during-dialog",
+    "xfwm4-cancel-key",
     # the input method
 ] + ime.CHECKS
 
@@ -114,7 +116,7 @@ def only_checks(runs):
 
 
 def xfwm4_run(dt, t, binary):
-    """Under xfwm4: the window states, and one round of the modal dialogs."""
+    """Under xfwm4: the window states, one round of the modal dialogs, the cancel key."""
     prog = P.Program(dt, t, binary, prefix="xfwm4-")
     if not prog.wait_main():
         t.fail("xfwm4-main-mapped", "start-up", "no main window named DEMO@DEMO was mapped with its WM_STATE")
@@ -129,6 +131,9 @@ def xfwm4_run(dt, t, binary):
         prog.modal_via_menu("Gridのソート", P.TITLE_DATA, 11, "sort dialog", "Escape")
         prog.modal_via_menu("オプション", P.TITLE_TOOL, 3, "options dialog", "Escape")
         prog.settle()
+        store = Store(dt.env["XDG_DATA_HOME"])
+        keys = sorted(store.rows("DEMO", mainrun.TABLE, mainrun.KEY))
+        mainrun.cancel_key(prog, dt, t, store, keys, "xfwm4-cancel-key")
         prog.check_main("end")
     except P.Stop as e:
         print("desktop: %s; the xfwm4 run stops here" % e, flush=True)
