@@ -13,7 +13,7 @@ run_pkgs=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-translat
 # input-context interface the tests' model input method is built on.
 test_pkgs=(clang-format libgtest-dev libgmock-dev libbenchmark-dev libpcre2-dev libicu-dev strace desktop-file-utils appstream time qt6-base-private-dev
   xvfb openbox xfwm4 xdotool x11-utils xclip imagemagick python3 python3-xlib
-  dbus dbus-daemon fcitx5 fcitx5-frontend-qt6 fcitx5-anthy)
+  dbus-bin dbus-daemon fcitx5 fcitx5-frontend-qt6 fcitx5-anthy)
 bench_pkgs=(sqlite3 tinyscheme guile-3.0)
 
 want=("${run_pkgs[@]}")

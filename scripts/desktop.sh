@@ -98,7 +98,8 @@
 # :N+2 (by default each takes the first free display).
 #
 # Every state is polled for with a generous bound, never waited for a fixed
-# time. A failure prints what the X server reports (the program's windows,
+# time; what keys sent through the input method did is waited for as the
+# window's picture changing and settling. A failure prints what the X server reports (the program's windows,
 # their map and WM states, frames, _NET_WM_STATE and stacking) and keeps a
 # screenshot under build/desktop/, named in the output; the logs of the X
 # servers, window managers, fcitx5 and the program are there too. The last
