@@ -326,8 +326,16 @@ void CTavexView::ShowFailedCell(const int* cell) {
     if (!doc || !cell || cell[1] < 0) return;
     int col = cell[0], row = cell[1];
     if (doc->m_data.m_filtered && doc->m_data.m_filter) {
-        row = doc->m_data.m_filter->FilteredRow(row);
-        if (row < 0) return;
+        const int shown = doc->m_data.m_filter->FilteredRow(row);
+        if (shown >= 0) {
+            row = shown;
+        } else {
+            // The filter hides the failing row: it is lifted, as the
+            // clear-filter command lifts it (one step that undo takes back),
+            // so that the row can be shown.
+            ClearFilter();
+            m_grid.ClearSelection(1);
+        }
     }
     if (doc->m_swapFlag) {
         if (col == -1)

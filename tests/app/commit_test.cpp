@@ -218,16 +218,83 @@ TEST_F(CommitTest, AValueTooLongPutsTheCursorOnItsCellPlainSwappedAndFiltered) {
     commitFails();
     EXPECT_EQ(doc->m_data.m_filter->m_curCol, 1);
     EXPECT_EQ(doc->m_data.m_filter->m_curRow, place);
-    // A failing row the filter hides selects nothing.
+    // A failing row the filter hides: the filter is lifted to show it.
     view->ClearFilter();
     int hidden[2] = {1, row};
     ASSERT_EQ(doc->m_data.SetFilter(3, u"存在しない部署", 0, 0, 0, &count, &err, 0), 0) << Narrow(err);
     view->RebindData();
     ASSERT_TRUE(doc->m_data.m_filtered);
     doc->UpdateAllViews(nullptr, HINT_SAVE_FAILED, reinterpret_cast<CObject*>(hidden));
+    EXPECT_FALSE(doc->m_data.m_filtered);
+    EXPECT_EQ(view->m_grid.GetData(), &doc->m_data);
     EXPECT_FALSE(view->m_grid.HasSelection());
+    EXPECT_EQ(doc->m_data.m_curCol, 1);
+    EXPECT_EQ(doc->m_data.m_curRow, row);
     ExpectUnchanged();
     EXPECT_EQ(doc->m_data.GetText(row, 1), tooLong);
+}
+
+// 給与 set to a text that is no number fails the commit with ORA-01722. A
+// filter that hides the row is lifted so that the cursor can go to the cell
+// (undo puts the filter back); one that shows the row stays, the cursor on
+// the cell among the filtered rows.
+TEST_F(CommitTest, AnInvalidNumberShowsItsCellWhetherTheFilterHidesItsRowOrNot) {
+    const int row = 7, salary = 5;
+    ASSERT_EQ(std::u16string(doc->m_data.GetColName(salary)), u"給与");
+    Grid().SetCursorCell(salary, row);
+    Grid().SetCellText(row, salary, u"abc", -1);
+    const CString dept = doc->m_data.GetText(row, 3);
+    CString other;
+    for (int r = 0; r < doc->m_data.GetRowCount() && other.IsEmpty(); ++r)
+        if (doc->m_data.GetText(r, 3) != dept) other = doc->m_data.GetText(r, 3);
+    ASSERT_FALSE(other.IsEmpty());
+    auto filterOn = [&](const CString& text) {
+        int count = 0;
+        CString err;
+        ASSERT_EQ(doc->m_data.SetFilter(3, text, 1, 1, 0, &count, &err, 1), 0) << Narrow(err);
+        view->RebindData();
+        ASSERT_TRUE(doc->m_data.m_filtered);
+        Grid().SetCursorCell(0, 0);
+    };
+    auto commitFails = [&] {
+        tvtest::ClearBoxes();
+        tvtest::AnswerBox(IDYES);
+        ExpectSave(1, nullptr);
+        tvtest::AnswerBox(IDOK);
+        Commit();
+        auto errors = BoxesCaptioned(u"ERROR");
+        ASSERT_EQ(errors.size(), 1u) << BoxTexts();
+        EXPECT_NE(errors[0].text.find(u"ORA-01722"), std::u16string::npos) << Narrow(errors[0].text.c_str());
+    };
+
+    // Hidden: the filter goes, the cursor is on the cell.
+    filterOn(other);
+    ASSERT_LT(doc->m_data.m_filter->FilteredRow(row), 0);
+    commitFails();
+    EXPECT_FALSE(doc->m_data.m_filtered);
+    EXPECT_EQ(Grid().GetData(), &doc->m_data);
+    EXPECT_EQ(doc->m_data.m_curCol, salary);
+    EXPECT_EQ(doc->m_data.m_curRow, row);
+    EXPECT_EQ(frame->m_wndStatusBar.GetPaneText(0).Find(u"Filter中"), -1);
+    // One undo gives the filter back, the edit stays.
+    frame->SendMessage(WM_COMMAND, ID_EDIT_UNDO);
+    tvtest::Pump();
+    EXPECT_TRUE(doc->m_data.m_filtered);
+    EXPECT_EQ(Grid().GetData(), static_cast<CGridData*>(doc->m_data.m_filter));
+    EXPECT_EQ(doc->m_data.GetText(row, salary), CString(u"abc"));
+    view->ClearFilter();
+
+    // Shown: the filter stays, the cursor is on the cell's filtered row.
+    filterOn(dept);
+    const int place = doc->m_data.m_filter->FilteredRow(row);
+    ASSERT_GE(place, 0);
+    commitFails();
+    EXPECT_TRUE(doc->m_data.m_filtered);
+    EXPECT_EQ(Grid().GetData(), static_cast<CGridData*>(doc->m_data.m_filter));
+    EXPECT_EQ(doc->m_data.m_filter->m_curCol, salary);
+    EXPECT_EQ(doc->m_data.m_filter->m_curRow, place);
+    ExpectUnchanged();
+    EXPECT_EQ(doc->m_data.m_updatedCount, 1);
 }
 
 TEST_F(CommitTest, AFailingCommitSelectsNothing) {
