@@ -529,6 +529,107 @@ TEST_F(ViewCommandTest, SetNullFromTheCellMenuRepaintsEveryPane) {
             << "pane " << i << " still shows the value";
 }
 
+// The panes of a 2 x 2 split, made by dragging both split boxes, share one
+// undo history: an edit made in any pane is undone (Ctrl+Z) and redone
+// (Ctrl+Y) from any other, and 元に戻す and やり直し in the 編集 menu follow
+// the history whichever pane holds the cursor.
+TEST_F(ViewCommandTest, UndoAndRedoWorkFromEveryPaneOfA2x2Split) {
+    Load(u"社員");
+    // Small enough for both bars, which carry the split boxes.
+    frame->SetWindowPos(nullptr, 0, 0, 640, 460, SWP_NOZORDER | SWP_NOMOVE);
+    tvtest::RunUntilIdle();
+    CSplitterWnd& split = frame->m_wndSplitter;
+    auto drag = [&](int bar, POINT to) {
+        CRect box = split.GetSplitBox(bar);
+        ASSERT_FALSE(box.IsRectEmpty()) << bar;
+        tvtest::MouseDown(split.m_hWnd, box.CenterPoint().x, box.CenterPoint().y);
+        tvtest::MouseMove(split.m_hWnd, to.x, to.y);
+        tvtest::MouseUp(split.m_hWnd, to.x, to.y);
+        tvtest::RunUntilIdle();
+    };
+    drag(SB_VERT, POINT{split.GetSplitBox(SB_VERT).CenterPoint().x, 200});
+    drag(SB_HORZ, POINT{400, split.GetSplitBox(SB_HORZ).CenterPoint().y});
+    ASSERT_EQ(split.GetRowCount(), 2);
+    ASSERT_EQ(split.GetColumnCount(), 2);
+    std::vector<CTavexView*> panes;
+    for (int r = 0; r < 2; ++r)
+        for (int c = 0; c < 2; ++c) {
+            panes.push_back(dynamic_cast<CTavexView*>(split.GetPane(r, c)));
+            ASSERT_NE(panes.back(), nullptr);
+        }
+    const unsigned ctrl = static_cast<unsigned>(qtplatform::Mods::Ctrl);
+    auto clickIn = [&](size_t pane, int row) {
+        CGridCtrl& g = panes[pane]->m_grid;
+        CRect cell = g.GetCellRect(1, row);
+        CRect client;
+        g.GetClientRect(&client);
+        ASSERT_GE(cell.top, g.m_colHeaderHeight - 1) << pane;
+        ASSERT_LE(cell.right, client.right) << pane;
+        ASSERT_LE(cell.bottom, client.bottom) << pane;
+        tvtest::Click(g.m_hWnd, cell.CenterPoint().x, cell.CenterPoint().y);
+        tvtest::RunUntilIdle();
+        ASSERT_EQ(::GetFocus(), g.m_hWnd) << pane;
+        ASSERT_EQ(doc->m_data.m_curRow, row) << pane;
+    };
+    // 元に戻す and やり直し as the 編集 menu shows them, opened from the bar.
+    auto shown = [&](UINT id) {
+        tvtest::ClearMenus();
+        tvtest::AnswerMenu(0);
+        win32bk::OpenMenuBarPopup(frame->m_hWnd, 1);
+        tvtest::RunUntilIdle();
+        EXPECT_EQ(tvtest::Menus().size(), 1u);
+        if (tvtest::Menus().empty()) return false;
+        int state = tvtest::ShownState(tvtest::Menus()[0], id);
+        EXPECT_GE(state, 0) << id;
+        return state >= 0 && !(state & MF_GRAYED);
+    };
+    std::vector<std::u16string> names;
+    for (int row = 1; row <= 4; ++row) names.emplace_back(doc->m_data.GetText(row, 1));
+
+    // One edit typed in each pane, on its own row.
+    for (size_t p = 0; p < panes.size(); ++p) {
+        SCOPED_TRACE(p);
+        const int row = static_cast<int>(p) + 1;
+        clickIn(p, row);
+        EXPECT_EQ(shown(ID_EDIT_UNDO), p > 0);
+        tvtest::Type(::GetFocus(), u"分割" + std::u16string(1, static_cast<char16_t>(u'A' + p)));
+        tvtest::Key(::GetFocus(), qtplatform::Key_Return, 0, u"\r");
+        tvtest::RunUntilIdle();
+        ASSERT_EQ(doc->m_data.GetText(row, 1), u"分割" + std::u16string(1, static_cast<char16_t>(u'A' + p)));
+        EXPECT_TRUE(shown(ID_EDIT_UNDO));
+        EXPECT_FALSE(shown(ID_EDIT_REDO));
+    }
+    ASSERT_EQ(doc->m_data.m_updatedCount, 4);
+
+    // Ctrl+Z from the panes in turn takes the edits back newest first,
+    // whichever pane they were made in.
+    for (size_t p = 0; p < panes.size(); ++p) {
+        SCOPED_TRACE(p);
+        const int undone = 4 - static_cast<int>(p);
+        clickIn(p, 5);
+        EXPECT_TRUE(shown(ID_EDIT_UNDO));
+        tvtest::Key(::GetFocus(), 'Z', ctrl);
+        tvtest::RunUntilIdle();
+        EXPECT_EQ(doc->m_data.GetText(undone, 1), names[static_cast<size_t>(undone - 1)]);
+        EXPECT_EQ(doc->m_data.m_updatedCount, undone - 1);
+        EXPECT_EQ(shown(ID_EDIT_UNDO), undone > 1);
+        EXPECT_TRUE(shown(ID_EDIT_REDO));
+    }
+    // Ctrl+Y from the panes in the other order brings them back oldest first.
+    for (size_t p = panes.size(); p-- > 0;) {
+        SCOPED_TRACE(p);
+        const int redone = 4 - static_cast<int>(p);
+        clickIn(p, 0);
+        EXPECT_TRUE(shown(ID_EDIT_REDO));
+        tvtest::Key(::GetFocus(), 'Y', ctrl);
+        tvtest::RunUntilIdle();
+        EXPECT_EQ(doc->m_data.GetText(redone, 1),
+                  u"分割" + std::u16string(1, static_cast<char16_t>(u'A' + redone - 1)));
+        EXPECT_EQ(doc->m_data.m_updatedCount, redone);
+        EXPECT_EQ(shown(ID_EDIT_REDO), redone < 4);
+    }
+}
+
 // Sorting while a cell's in-place editor holds typed text: the text is
 // stored on the record it was typed on, before the rows move.
 TEST_F(ViewCommandTest, SortingWithACellEditOpenKeepsTheTextOnItsRecord) {
