@@ -66,6 +66,46 @@ int MbSize(const char16_t* text) {
     return oci_wide_to_mb(text ? text : u"", nullptr, 0);
 }
 
+// A text the server reads as a number for a number column: blanks around
+// it, a sign, digits with at most one decimal character ('.', or ',' where
+// the session's decimal character is the comma) and an exponent.
+bool IsNumberText(const char16_t* t) {
+    auto blank = [](char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; };
+    auto digit = [](char16_t c) { return c >= u'0' && c <= u'9'; };
+    while (blank(*t)) ++t;
+    if (*t == u'+' || *t == u'-') ++t;
+    int digits = 0;
+    while (digit(*t)) ++t, ++digits;
+    if (*t == u'.' || *t == u',') {
+        ++t;
+        while (digit(*t)) ++t, ++digits;
+    }
+    if (!digits) return false;
+    if (*t == u'e' || *t == u'E') {
+        ++t;
+        if (*t == u'+' || *t == u'-') ++t;
+        if (!digit(*t)) return false;
+        while (digit(*t)) ++t;
+    }
+    while (blank(*t)) ++t;
+    return !*t;
+}
+
+// A value refused before it is sent: in a number column a text that is no
+// number (full-width digits, for one) is refused as the server refuses it,
+// whatever its length; else a text too long for the column, or with no form
+// in the Oracle code page.
+int RefuseValue(const OraColumnDesc& d, const char16_t* name, const char16_t* text, CString* msg) {
+    const bool number =
+        d.data_type == SQLT_NUM || d.data_type == SQLT_IBFLOAT || d.data_type == SQLT_IBDOUBLE;
+    if (number && !IsNumberText(text)) {
+        if (msg) *msg = u"ORA-01722: invalid number\n";
+        return ORARC_ORACLE_ERROR;
+    }
+    if (msg) msg->Format(u"データ長が不正です(%s)\n", name);
+    return ORARC_TOO_LONG;
+}
+
 // Puts one value into a batch position of an array-DML cursor, with the
 // value checks of its column.
 int PutValue(OraCursor* c, int i, int pos, const char16_t* text, CString* msg) {
@@ -82,18 +122,14 @@ int PutValue(OraCursor* c, int i, int pos, const char16_t* text, CString* msg) {
             if (msg) msg->Format(u"必須項目にNULLが設定されました(%s)\n", d.wname);
             return ORARC_NOT_NULL;
         }
-        if (text && *text) {
-            // A text with no form in the code page.
-            if (msg) msg->Format(u"データ長が不正です(%s)\n", d.wname);
-            return ORARC_TOO_LONG;
-        }
+        // A text with no form in the code page.
+        if (text && *text) return RefuseValue(d, d.wname, text, msg);
         c->ind[i][pos] = -1;
         if (d.buffer_size > 0) dst[0] = 0;
         return ORARC_OK;
     }
     // A text with a form that does not fit.
-    if (msg) msg->Format(u"データ長が不正です(%s)\n", d.wname);
-    return ORARC_TOO_LONG;
+    return RefuseValue(d, d.wname, text, msg);
 }
 
 // Array-DML cursor over the named columns (UTF-16 names).
@@ -759,8 +795,7 @@ int CEditableOraGridData::SaveInsertsByRow(OraTableDef* def, OraSession* s, int*
                 break;
             }
             if (text && *text && (MbSize(text) == 0 || MbSize(text) > d->buffer_size)) {
-                err.Format(u"データ長が不正です(%s)\n", GetColName(col));
-                rc = ORARC_TOO_LONG;
+                rc = RefuseValue(*d, GetColName(col), text, &err);
                 failCell[0] = col;
                 break;
             }

@@ -297,6 +297,109 @@ TEST_F(CommitTest, AnInvalidNumberShowsItsCellWhetherTheFilterHidesItsRowOrNot) 
     EXPECT_EQ(doc->m_data.m_updatedCount, 1);
 }
 
+// Every value the save refuses puts the cursor on its cell: a number too
+// long for its column ("データ長が不正です"), and full-width digits in a
+// number column, refused as no number (ORA-01722) in an updated cell and in
+// an inserted row, short or long.
+TEST_F(CommitTest, EveryRefusedValuePutsTheCursorOnItsCell) {
+    const int salary = 5;
+    ASSERT_EQ(std::u16string(doc->m_data.GetColName(salary)), u"給与");
+    auto commitFails = [&](const char16_t* text, int col, int row) {
+        SCOPED_TRACE(Narrow(text));
+        tvtest::ClearBoxes();
+        tvtest::AnswerBox(IDYES);
+        ExpectSave(1, nullptr);
+        tvtest::AnswerBox(IDOK);
+        Grid().SetCursorCell(1, 0);
+        Commit();
+        auto errors = BoxesCaptioned(u"ERROR");
+        ASSERT_EQ(errors.size(), 1u) << BoxTexts();
+        EXPECT_NE(errors[0].text.find(text), std::u16string::npos) << Narrow(errors[0].text.c_str());
+        EXPECT_EQ(doc->m_data.m_curCol, col);
+        EXPECT_EQ(doc->m_data.m_curRow, row);
+        ExpectUnchanged();
+    };
+    // Twenty-eight kanji are more bytes than the client's buffer for 氏名.
+    std::u16string kanji;
+    for (int i = 0; i < 28; ++i) kanji += u"漢";
+    Grid().SetCellText(2, 1, kanji.c_str(), -1);
+    ASSERT_EQ(doc->m_data.m_updatedCount, 1);
+    commitFails(u"update error\nデータ長が不正です(氏名)", 1, 2);
+    frame->SendMessage(WM_COMMAND, ID_EDIT_UNDO);
+    tvtest::Pump();
+    ASSERT_EQ(doc->m_data.m_updatedCount, 0);
+    for (const char16_t* wide : {u"３０００００", u"３"}) {
+        Grid().SetCellText(3, salary, wide, -1);
+        ASSERT_EQ(doc->m_data.GetText(3, salary), CString(wide));
+        commitFails(u"ORA-01722", salary, 3);
+    }
+    for (int i = 0; i < 2; ++i) frame->SendMessage(WM_COMMAND, ID_EDIT_UNDO);
+    tvtest::Pump();
+    ASSERT_EQ(doc->m_data.m_updatedCount, 0);
+
+    // An inserted row whose 社員番号 is typed in full-width digits.
+    Grid().SetCursorCell(0, 4);
+    Grid().InsertRows(1);
+    const int inserted = doc->m_data.m_curRow;
+    ASSERT_TRUE(doc->m_data.IsInsertedRow(inserted));
+    Grid().SetCellText(inserted, 1, u"新人", -1);
+    for (const char16_t* wide : {u"２００１", u"２"}) {
+        Grid().SetCellText(inserted, 0, wide, -1);
+        commitFails(u"ORA-01722", 0, inserted);
+    }
+    EXPECT_EQ(doc->m_data.m_insertedCount, 1);
+}
+
+// The same in a table with large objects, whose inserted rows are sent one
+// by one: the refused cell of an updated and of an inserted row.
+TEST_F(CommitTest, RefusedValuesOfATableWithLargeObjectsShowTheirCells) {
+    Load(u"ALL_TYPES");
+    ASSERT_GT(doc->m_data.GetRowCount(), 2) << BoxTexts();
+    auto column = [&](const char16_t* name) {
+        for (int c = 0; c < doc->m_data.GetColCount(); ++c)
+            if (std::u16string(doc->m_data.GetColName(c)) == name) return c;
+        return -1;
+    };
+    const int varchar = column(u"C_VARCHAR2"), number = column(u"C_NUMBER_P");
+    ASSERT_GE(varchar, 0);
+    ASSERT_GE(number, 0);
+    auto commitFails = [&](const char16_t* text, int col, int row) {
+        SCOPED_TRACE(Narrow(text));
+        tvtest::ClearBoxes();
+        tvtest::AnswerBox(IDYES);
+        ExpectSave(1, nullptr);
+        tvtest::AnswerBox(IDOK);
+        Grid().SetCursorCell(0, 0);
+        Commit();
+        auto errors = BoxesCaptioned(u"ERROR");
+        ASSERT_EQ(errors.size(), 1u) << BoxTexts();
+        EXPECT_NE(errors[0].text.find(text), std::u16string::npos) << Narrow(errors[0].text.c_str());
+        EXPECT_EQ(doc->m_data.m_curCol, col);
+        EXPECT_EQ(doc->m_data.m_curRow, row);
+    };
+    std::u16string kanji;
+    for (int i = 0; i < 28; ++i) kanji += u"漢";
+    Grid().SetCellText(1, varchar, kanji.c_str(), -1);
+    commitFails(u"データ長が不正です(C_VARCHAR2)", varchar, 1);
+    frame->SendMessage(WM_COMMAND, ID_EDIT_UNDO);
+    Grid().SetCellText(2, number, u"１２３４．５", -1);
+    commitFails(u"ORA-01722", number, 2);
+    frame->SendMessage(WM_COMMAND, ID_EDIT_UNDO);
+    tvtest::Pump();
+    ASSERT_EQ(doc->m_data.m_updatedCount, 0);
+
+    Grid().SetCursorCell(0, 2);
+    Grid().InsertRows(1);
+    const int inserted = doc->m_data.m_curRow;
+    ASSERT_TRUE(doc->m_data.IsInsertedRow(inserted));
+    Grid().SetCellText(inserted, 0, u"99", -1);
+    Grid().SetCellText(inserted, varchar, kanji.c_str(), -1);
+    commitFails(u"データ長が不正です(C_VARCHAR2)", varchar, inserted);
+    Grid().SetCellText(inserted, varchar, u"短い", -1);
+    Grid().SetCellText(inserted, number, u"１２３４．５", -1);
+    commitFails(u"ORA-01722", number, inserted);
+}
+
 TEST_F(CommitTest, AFailingCommitSelectsNothing) {
     ThreeEdits();
     Grid().SelectRow(4);
