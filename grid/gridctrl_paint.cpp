@@ -2,6 +2,9 @@
 // colours of the model's style record by index.
 #include <algorithm>
 #include <climits>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "base/utf16.h"
 #include "editor/textdraw.h"
@@ -35,6 +38,60 @@ int Len(const char16_t* s) {
     int n = 0;
     while (s[n]) ++n;
     return n;
+}
+
+// The form of a number drawn in a cell too narrow for it. The cut is marked
+// by an ellipsis, a sign stays in front, and digits of both sides of the
+// decimal point are never shown without the point between them:
+// - with a decimal point: the integer part whole, the point and as many
+//   leading fraction digits as fit, then the mark ("12.34…"); else the mark,
+//   the last integer digits, the point and the whole fraction ("-…45.5");
+// - without one: the mark and as many of the last characters as fit
+//   ("-…09876");
+// - the sign and the mark alone when no such form fits.
+struct CutNumber {
+    std::u16string text;
+    int width = 0;
+};
+
+CutNumber ShortNumber(const char16_t* text, int length, int room,
+                      const std::function<int(const char16_t*, const char16_t*)>& measure) {
+    // Code points: where each starts, and the widths summed up to it.
+    std::vector<int> at;
+    std::vector<int> sum{0};
+    for (int i = 0; i < length;) {
+        int units = 1;
+        utf16_decode_bounded(text + i, text + length, &units);
+        at.push_back(i);
+        sum.push_back(sum.back() + measure(text + i, text + i + units));
+        i += units;
+    }
+    const int n = static_cast<int>(at.size());
+    at.push_back(length);
+    static const char16_t kMark[] = u"\u2026";
+    const int mark = measure(kMark, kMark + 1);
+    auto part = [&](int from, int to) { return std::u16string(text + at[from], text + at[to]); };
+    const int sign = n > 0 && (text[0] == u'-' || text[0] == u'+') ? 1 : 0;
+    // The decimal point: the first '.', else the first ',' (a session whose
+    // decimal character is the comma).
+    int point = -1;
+    for (char16_t c : {u'.', u','})
+        for (int k = sign; k < n && point < 0; ++k)
+            if (text[at[k]] == c) point = k;
+    if (point >= 0) {
+        for (int k = n - 1; k > point; --k)
+            if (sum[k] + mark <= room) return {part(0, k) + kMark, sum[k] + mark};
+        for (int j = sign + 1; j <= point; ++j) {
+            int w = sum[sign] + mark + sum[n] - sum[j];
+            if (w <= room) return {part(0, sign) + kMark + part(j, n), w};
+        }
+    } else {
+        for (int j = sign + 1; j < n; ++j) {
+            int w = sum[sign] + mark + sum[n] - sum[j];
+            if (w <= room) return {part(0, sign) + kMark + part(j, n), w};
+        }
+    }
+    return {part(0, sign) + kMark, sum[sign] + mark};
 }
 
 bool Visible(CDC* paintDC, int l, int t, int r, int b) {
@@ -296,20 +353,13 @@ void CGridCtrl::DrawCell(CDC* dc, CDC* paintDC, const RECT& rect, int row, int c
             DrawCellText(dc, paintDC, rect, text, length, room - w);
             return;
         }
-        // Too wide: cut on the left, its last digits would read as another
-        // number. The cut is shown by an ellipsis before the digits that fit.
-        const char16_t* ellipsis = u"\u2026";
-        w += m_data->MeasureText(ellipsis, INT_MAX, dc->m_hDC, &m, nullptr);
-        int from = 0;
-        while (from < length && w > room) {
-            int units = 1;
-            utf16_decode_bounded(text + from, text + length, &units);
-            w -= m_data->MeasureText(text + from, INT_MAX, dc->m_hDC, &m, text + from + units);
-            from += units;
-        }
-        CString shown(ellipsis);
-        shown += CString(text + from, length - from);
-        DrawCellText(dc, paintDC, rect, shown.GetString(), shown.GetLength(), room - w);
+        // Too wide: clipped on the left, its last digits would read as
+        // another number. A short form that cannot be misread is drawn.
+        CutNumber cut = ShortNumber(text, length, room, [&](const char16_t* from, const char16_t* to) {
+            return m_data->MeasureText(from, INT_MAX, dc->m_hDC, &m, to);
+        });
+        DrawCellText(dc, paintDC, rect, cut.text.c_str(), static_cast<int>(cut.text.size()),
+                     std::max(room - cut.width, 0));
         return;
     }
     int len = 0;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <memory>
 #include <string>
@@ -239,14 +240,21 @@ TEST_F(GridWndTest, CellTextsAndMarks) {
     EXPECT_EQ(texts[0], u"5-3");
 }
 
-// A number wider than its column never shows as other digits: its cut left
-// part is marked by an ellipsis and what is drawn stays inside the cell.
+// A number wider than its column never reads as another number: the cut is
+// marked by an ellipsis, a sign stays in front, and no digits of both sides
+// of the decimal point are drawn without the point. What is drawn stays
+// inside the cell.
 TEST_F(GridWndTest, ANumberTooWideForItsColumnShowsThatItIsCut) {
+    const std::u16string mark = u"\u2026";
+    const std::vector<std::u16string> values = {
+        u"1234567",        u"-1234567890",     u"0.333333333333",  u"-123456789.5",   u"-98765.4321",
+        u".0001220703125", u"-.0001220703125", u"123.4567",        u"-3.14159265358", u"42",
+        u"-4.5",           u"98765432109876",  u"-98765432109876", u"1234567.5",
+    };
     model_->kinds[2] = 0;
-    model_->cells[0][2] = u"1234567";
-    model_->cells[1][2] = u"-98765.4321";
-    model_->cells[2][2] = u"42";
-    model_->SetColWidth(2, grid_.m_padLeft + grid_.m_padRight + 5 * 9 + 1);
+    for (size_t i = 0; i < values.size(); ++i) model_->cells[i][2] = values[i];
+    // Room for six digits.
+    model_->SetColWidth(2, grid_.m_padLeft + grid_.m_padRight + 6 * grid_.m_digitWidth + 1);
     grid_.Relayout();
     tvtest::TraceTextOut(true);
     grid_.Invalidate(FALSE);
@@ -264,17 +272,44 @@ TEST_F(GridWndTest, ANumberTooWideForItsColumnShowsThatItIsCut) {
             }
         return text;
     };
-    for (int row : {0, 1}) {
-        const std::u16string value = model_->cells[static_cast<size_t>(row)][2];
-        const std::u16string shown = drawnIn(row);
-        SCOPED_TRACE(WideToUtf8(shown.c_str()));
-        ASSERT_GE(shown.size(), 2u);
-        EXPECT_EQ(shown[0], u'\u2026');
-        const std::u16string digits = shown.substr(1);
-        EXPECT_LT(digits.size(), value.size());
-        EXPECT_EQ(value.substr(value.size() - digits.size()), digits) << "the right end of the value";
+    // What the reader can take from a cut form: a prefix ending in the mark
+    // holds the whole integer part and the point; a suffix after the sign
+    // and the mark never starts inside the fraction.
+    enum Form { Whole, Prefix, Suffix, MarkOnly, Misread };
+    auto formOf = [&](const std::u16string& value, const std::u16string& shown) {
+        if (shown == value) return Whole;
+        const size_t sign = !value.empty() && value[0] == u'-' ? 1 : 0;
+        const size_t point = value.find(u'.');
+        if (std::count(shown.begin(), shown.end(), mark[0]) != 1) return Misread;
+        if (shown.back() == mark[0]) {
+            std::u16string head = shown.substr(0, shown.size() - 1);
+            if (head == value.substr(0, sign)) return MarkOnly;
+            if (point != std::u16string::npos && head.size() > point &&
+                value.compare(0, head.size(), head) == 0)
+                return Prefix;
+            return Misread;
+        }
+        if (shown.compare(0, sign, value, 0, sign) != 0 || shown[sign] != mark[0]) return Misread;
+        std::u16string tail = shown.substr(sign + 1);
+        if (tail.empty() || tail.size() >= value.size() - sign) return Misread;
+        if (value.compare(value.size() - tail.size(), tail.size(), tail) != 0) return Misread;
+        if (point != std::u16string::npos && value.size() - tail.size() > point) return Misread;
+        return Suffix;
+    };
+    const Form want[] = {Suffix, Suffix, Prefix, Suffix, MarkOnly, Prefix, Prefix,
+                         Prefix, Prefix, Whole,  Whole,  Suffix,   Suffix, Suffix};
+    for (size_t i = 0; i < values.size(); ++i) {
+        const std::u16string shown = drawnIn(static_cast<int>(i));
+        SCOPED_TRACE(WideToUtf8(values[i].c_str()) + " drawn as " + WideToUtf8(shown.c_str()));
+        EXPECT_EQ(formOf(values[i], shown), want[i]);
+        if (values[i][0] == u'-') {
+            EXPECT_EQ(shown[0], u'-') << "the sign is drawn first";
+        }
     }
-    EXPECT_EQ(drawnIn(2), u"42");
+    // A form that tells something is drawn where one fits.
+    EXPECT_EQ(drawnIn(3).substr(drawnIn(3).size() - 2), u".5");
+    EXPECT_EQ(drawnIn(4), u"-" + mark);
+    EXPECT_EQ(drawnIn(2).substr(0, 3), u"0.3");
 }
 
 TEST_F(GridWndTest, NotNullHeaderAndSearchHighlight) {
