@@ -11,8 +11,9 @@
 #
 # Each target gets the longest input its text can sensibly have (a key name,
 # a statement, a file) and reaches it soon: -len_control lets the length of
-# mutated inputs grow after a few thousand runs without new coverage instead
-# of libFuzzer's slow default. FUZZ_JOBS=N (default 1) runs up to N targets
+# mutated inputs grow after a few hundred runs without new coverage (a few
+# dozen for files, whose targets run slowest) instead of libFuzzer's slow
+# default. FUZZ_JOBS=N (default 1) runs up to N targets
 # at once, each its own process on its own core: keep N at or below the
 # cores that are free, or the executions per second measure the machine's
 # load, not the target. Every run's log is kept in build/fuzz/logs/TARGET.log;
@@ -32,7 +33,7 @@ length_options() {
   translate | ociexec) echo "-max_len=4096 -len_control=20" ;;          # a statement
   codepage) echo "-max_len=8192 -len_control=20" ;;                     # a conversion's text
   scheme_reader | scheme_eval | macro) echo "-max_len=16384 -len_control=20" ;; # a script
-  *) echo "-max_len=20000 -len_control=20" ;; # a file: ini, keywords, splitter, textfile, rc, searchcond
+  *) echo "-max_len=20000 -len_control=5" ;; # a file: ini, keywords, splitter, textfile, rc, searchcond
   esac
 }
 target=${1:-}
