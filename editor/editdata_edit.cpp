@@ -13,11 +13,23 @@ void beep() {
     MessageBeep(MB_ICONEXCLAMATION);
 }
 
-// Length of the piece of text up to the next CR or LF.
+bool is_break(char16_t c) {
+    return c == u'\r' || c == u'\n';
+}
+
+// Length of the piece of text up to the next CR, LF or NUL. Almost every unit
+// lies above CR, which one comparison settles.
 int piece_length(const char16_t* p) {
     int n = 0;
-    while (p[n] && p[n] != u'\r' && p[n] != u'\n') n++;
-    return n;
+    for (;;) {
+        char16_t c = p[n];
+        if (c > u'\r') {
+            n++;
+            continue;
+        }
+        if (c == 0 || c == u'\r' || c == u'\n') return n;
+        n++;
+    }
 }
 
 // Steps over one line break (CR LF counts as one).
@@ -207,19 +219,14 @@ int CEditData::DeleteNextChar() {
 
 int CEditData::InsertTextAtCaret(const char16_t* text) {
     if (!text || !*text) return 0;
-    int breaks = 0;
-    uint64_t units = 0;
-    for (const char16_t* p = text; *p;) {
-        if (*p == u'\r' || *p == u'\n') {
-            breaks++;
-            p = skip_break(p);
-        } else {
-            p++;
-        }
-        units++;
-    }
-    if (ReserveRecord(units)) return 1;
     UndoRecord* rec = RecordOpen() ? m_undo->current : nullptr;
+    if (rec) {
+        // Room for the whole text first (a line break is one unit), so that
+        // the record cannot fail once the lines have changed.
+        uint64_t units = 0;
+        for (const char16_t* p = text; *p; units++) p = is_break(*p) ? skip_break(p) : p + 1;
+        if (ReserveRecord(units)) return 1;
+    }
     uint64_t recLength = rec ? rec->length : 0;
     EditLine* line = m_lines.At(m_caretLine);
     int startCol = m_caretCol;
@@ -228,34 +235,46 @@ int CEditData::InsertTextAtCaret(const char16_t* text) {
     m_totalLength += first;
     m_caretCol += first;
     AppendRecord(text, first);
-    if (breaks == 0) {
+    if (!text[first]) {
         line->modified = CurrentStepId();
         return 0;
     }
-    int made = 0;
+    // The lines after the first break, built detached and inserted at once.
+    int made = 0, slots = 0;
     int64_t added = 0;
     int lastLength = 0;
-    auto** lines = static_cast<EditLine**>(edit_heap_alloc(static_cast<size_t>(breaks) * sizeof(EditLine*)));
-    if (lines) {
-        const char16_t* p = text + first;
-        for (; made < breaks; made++) {
-            p = skip_break(p);
-            int k = piece_length(p);
-            EditLine* fresh = EditLine::New();
-            if (!fresh) break;
-            lines[made] = fresh;
-            if (fresh->InsertChars(0, p, k)) {
-                made++;
+    EditLine** lines = nullptr;
+    bool failed = false;
+    for (const char16_t* p = text + first; *p;) {
+        p = skip_break(p);
+        int k = piece_length(p);
+        if (made == slots) {
+            int more = slots ? slots * 2 : 256;
+            auto** grown = static_cast<EditLine**>(
+                edit_heap_realloc(lines, static_cast<size_t>(more) * sizeof(EditLine*)));
+            if (!grown) {
+                failed = true;
                 break;
             }
-            added += k;
-            lastLength = k;
-            p += k;
+            lines = grown;
+            slots = more;
         }
+        EditLine* fresh = EditLine::New();
+        if (!fresh) {
+            failed = true;
+            break;
+        }
+        lines[made++] = fresh;
+        if (fresh->InsertChars(0, p, k)) {
+            failed = true;
+            break;
+        }
+        added += k;
+        lastLength = k;
+        p += k;
     }
-    if (!lines || made < breaks ||
-        m_lines.InsertLines(lines, made - 1, lastLength, made, m_caretCol, m_caretLine)) {
-        for (int i = 0; lines && i < made; i++) lines[i]->Release();
+    if (failed || m_lines.InsertLines(lines, made - 1, lastLength, made, m_caretCol, m_caretLine)) {
+        for (int i = 0; i < made; i++) lines[i]->Release();
         edit_heap_free(lines);
         line->DeleteChars(startCol, first);
         m_caretCol = startCol;
@@ -263,19 +282,21 @@ int CEditData::InsertTextAtCaret(const char16_t* text) {
         if (rec) rec->length = recLength;
         return 1;
     }
-    edit_heap_free(lines);
-    const char16_t* p = text + first;
-    for (int i = 0; i < breaks; i++) {
-        p = skip_break(p);
-        int k = piece_length(p);
-        AppendRecord(u"\r", 1);
-        AppendRecord(p, k);
-        p += k;
+    if (rec) {
+        const char16_t* p = text + first;
+        for (int i = 0; i < made; i++) {
+            p = skip_break(p);
+            int k = piece_length(p);
+            AppendRecord(u"\r", 1);
+            AppendRecord(p, k);
+            p += k;
+        }
     }
     m_totalLength += static_cast<int32_t>(added);
     int id = CurrentStepId();
-    for (int i = m_caretLine; i <= m_caretLine + breaks; i++) m_lines.At(i)->modified = id;
-    m_caretLine += breaks;
+    for (int i = m_caretLine; i <= m_caretLine + made; i++) m_lines.At(i)->modified = id;
+    edit_heap_free(lines);
+    m_caretLine += made;
     m_caretCol = lastLength;
     return 0;
 }
