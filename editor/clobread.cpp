@@ -35,15 +35,13 @@ size_t LeadLength(unsigned char c) {
     return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC) ? 2 : 1;
 }
 
-// Bytes at the end of p[0..n) that start a character not complete within n.
-size_t IncompleteTail(const char* p, size_t n) {
-    size_t i = 0;
-    while (i < n) {
-        size_t len = LeadLength(static_cast<unsigned char>(p[i]));
-        if (len > n - i) return n - i;
-        i += len;
-    }
-    return 0;
+// Whether offset j of p certainly starts a character: no character that may
+// start in the bytes before j reaches past it, whatever came before them.
+bool KnownStart(const char* p, size_t j) {
+    const size_t longest = g_oci_code_page == 65001 ? 4 : 2;
+    for (size_t d = 1; d < longest && d <= j; d++)
+        if (LeadLength(static_cast<unsigned char>(p[j - d])) > d) return false;
+    return true;
 }
 
 int NoMemory(CString* msg) {
@@ -54,6 +52,20 @@ int NoMemory(CString* msg) {
 }
 
 } // namespace
+
+// Reading characters from the start, but only near the end: the walk starts
+// at the last offset known to start a character, a few bytes back in any
+// text that is not made to defeat it.
+size_t clobread_incomplete_tail(const char* p, size_t n) {
+    size_t i = n;
+    while (i > 0 && !KnownStart(p, i)) i--;
+    while (i < n) {
+        size_t len = LeadLength(static_cast<unsigned char>(p[i]));
+        if (len > n - i) return n - i;
+        i += len;
+    }
+    return 0;
+}
 
 int oci_read_clob_data(OraSession* s, CEditData* data, const OraLobValue* lob, CString* msg) {
     if (lob->null_flag) return ORARC_OK;
@@ -85,7 +97,7 @@ int oci_read_clob_data(OraSession* s, CEditData* data, const OraLobValue* lob, C
         }
         bool more = r == OCI_NEED_DATA;
         size_t total = carryBytes + (amount < piece ? size_t(amount) : piece);
-        size_t keep = more ? IncompleteTail(bytes, total) : 0;
+        size_t keep = more ? clobread_incomplete_tail(bytes, total) : 0;
         char tail[kMaxCarryBytes + 1] = {};
         if (keep > kMaxCarryBytes) keep = 0; // not a character we know: convert as it is
         std::memcpy(tail, bytes + total - keep, keep);
@@ -93,8 +105,11 @@ int oci_read_clob_data(OraSession* s, CEditData* data, const OraLobValue* lob, C
 
         char16_t* out = wide + carryUnits;
         out[0] = 0;
-        g_mb_to_wide(bytes, out, int(wideCap - carryUnits));
-        size_t len = carryUnits + std::char_traits<char16_t>::length(out);
+        int written = g_mb_to_wide(bytes, out, int(wideCap - carryUnits));
+        // The converter counts the units it wrote with the NUL.
+        size_t len =
+            carryUnits + (written > 0 && out[written - 1] == 0 ? size_t(written - 1)
+                                                               : std::char_traits<char16_t>::length(out));
         // A high surrogate or a CR at the end waits for what follows it.
         size_t k = len;
         if (more) {

@@ -16,6 +16,11 @@ class CEditData;
 // ORARC_ORACLE_ERROR (logged, the Oracle message in msg).
 int oci_read_clob_data(OraSession* s, CEditData* data, const OraLobValue* lob, CString* msg);
 
+// Bytes at the end of p[0..n) that begin a character not complete within n,
+// in the session's code page, the characters read from the start of p (a
+// lead byte takes as many bytes as it announces, whatever they are).
+size_t clobread_incomplete_tail(const char* p, size_t n);
+
 // Test seams, never set by the program: the bytes asked for per piece (at
 // least 4; 0 means the default of 1 MiB), an allocation failure, and a
 // replacement for the insertion at the caret.

@@ -7,6 +7,8 @@
 #include <atomic>
 #include <fstream>
 #include <iterator>
+#include <random>
+#include <sstream>
 #include <thread>
 
 #include "editor/editdata.h"
@@ -181,6 +183,154 @@ TEST_F(ClobReadTest, NullValueAndLineEnds) {
 
 TEST_F(ClobReadSjisTest, NullValueAndLineEnds) {
     NullAndLineEnds();
+}
+
+// Everything a buffer holds that a read may leave: each line record, the
+// counters, the caret, the line end, the history and the saved mark, and the
+// messages its views were sent.
+int g_viewMessages = 0;
+LRESULT CountingView(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg >= WM_APP) g_viewMessages++;
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+std::string State(const CEditData& d) {
+    std::ostringstream out;
+    for (int i = 0; i < d.GetLineCount(); i++) {
+        const EditLine* l = d.GetLine(i);
+        out << i << ": " << Narrow(l->text) << " cap " << l->capacity << " len " << l->length << " width "
+            << l->width << " flags " << l->lexFlags << " depth " << l->depth << " mark " << l->modified
+            << " rows " << l->firstRow << "/" << l->rowCount << " breaks " << (l->breaks != nullptr) << "/"
+            << l->breakCapacity << " shared " << (l->text == g_editEmptyText) << "\n";
+        if (l == d.m_widestLine) out << "widest " << i << "\n";
+    }
+    const UndoBuffer& u = *d.m_undo;
+    int steps = 0;
+    for (int i = 0; i < u.allocated; i++) steps += u.slots[i] != nullptr;
+    out << "lines " << d.GetLineCount() << " total " << d.m_totalLength << " limit " << d.m_limit << " caret "
+        << d.m_caretCol << "," << d.m_caretLine << " goal " << d.m_goalColumn << " widest width "
+        << d.m_widestWidth << " end " << d.m_lineEndType << " " << Narrow(d.m_lineEnd) << d.m_lineEndLength
+        << " saved " << d.m_savedStepId << " undo state " << d.m_undoState << " edits " << d.m_editCounter
+        << " typed " << d.m_lastTyped << " ring " << u.top << " " << u.stepCounter << " " << u.capacity << " "
+        << u.allocated << " " << u.recordingType << " " << u.depth << " " << (u.current != nullptr) << " "
+        << steps << " selection " << d.m_disp.m_selStart.line << " views told " << g_viewMessages;
+    return out.str();
+}
+
+// The type of the text's first line break, CR LF when there is none.
+uint32_t FirstBreak(const std::u16string& text) {
+    size_t at = text.find_first_of(u"\r\n");
+    if (at == std::u16string::npos) return LINEEND_CRLF;
+    if (text[at] == u'\n') return LINEEND_LF;
+    return at + 1 < text.size() && text[at + 1] == u'\n' ? LINEEND_CRLF : LINEEND_CR;
+}
+
+// Texts whose breaks, pairs and long lines fall across pieces of any size.
+std::vector<std::u16string> PieceTexts() {
+    std::vector<std::u16string> texts = {
+        u"a\r\nb\r\nc",
+        u"\r\n\r\n\r\n",
+        u"\n\nfirst LF\r\nthen CR LF\rand CR",
+        u"\rCR first\n",
+        u"ends with CR\r",
+        u"ends with CR LF\r\n",
+        u"\U00020BB7\U00020BB7\r\n\U00020BB7野家\r\U00020BB7\n\U00020BB7",
+        kJapanese,
+        std::u16string(9000, u'長') + u"\r\n" + std::u16string(3, u'x') + u"\r\n" + std::u16string(70, u'字'),
+    };
+    std::mt19937 rng(5);
+    const char16_t* parts[] = {u"\r\n",   u"\r",         u"\n", u"\r\n\r\n", u"abc",
+                               u"日本語", u"\U00020BB7", u"ｶﾅ", u"\t "};
+    for (int t = 0; t < 6; t++) {
+        std::u16string s;
+        int n = 40 + static_cast<int>(rng() % 400);
+        while (static_cast<int>(s.size()) < n) s += parts[rng() % std::size(parts)];
+        if (t == 5) s += std::u16string(5000, u'z');
+        texts.push_back(s);
+    }
+    return texts;
+}
+
+// A read in pieces of every size leaves the buffer one insertion of the
+// whole text would, with the caret put at the start, the history emptied
+// and the buffer marked saved; registered views are told the same.
+TEST_F(ClobReadTest, PiecesLeaveTheBufferOfOneInsertion) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = CountingView;
+    wc.lpszClassName = u"ClobReadTestView";
+    RegisterClassW(&wc);
+    HWND view =
+        CreateWindowExW(0, u"ClobReadTestView", u"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(view, nullptr);
+    const std::vector<std::u16string> texts = PieceTexts();
+    for (size_t t = 0; t < texts.size(); t++) Insert(100 + static_cast<int>(t), texts[t]);
+    CString msg;
+    for (size_t t = 0; t < texts.size(); t++) {
+        SCOPED_TRACE(t);
+        const std::u16string& text = texts[t];
+        g_viewMessages = 0;
+        CEditData whole;
+        whole.m_disp.RegisterView(view);
+        whole.SetLineEndType(FirstBreak(text));
+        ASSERT_EQ(whole.InsertTextAtCaret(text.c_str()), 0);
+        whole.SetCaret(0, 0);
+        whole.m_goalColumn = -1;
+        whole.ClearUndo();
+        whole.MarkSaved();
+        const std::string want = State(whole);
+        whole.m_disp.UnregisterView(view);
+        for (int piece : {0, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 16, 31, 64, 1000}) {
+            SCOPED_TRACE(piece);
+            g_clobread_piece_bytes = piece;
+            g_viewMessages = 0;
+            OraLobValue v = Value(100 + static_cast<int>(t));
+            CEditData d;
+            d.m_disp.RegisterView(view);
+            ASSERT_EQ(oci_read_clob_data(s, &d, &v, &msg), ORARC_OK) << Narrow(msg);
+            EXPECT_EQ(State(d), want);
+            d.m_disp.UnregisterView(view);
+        }
+    }
+    DestroyWindow(view);
+}
+
+// The incomplete character at a piece's end, found from the end, is the one
+// a walk from the start finds, in any bytes of either code page.
+TEST(ClobReadTail, FromTheEndAsFromTheStart) {
+    const int saved = g_oci_code_page;
+    std::mt19937 rng(3);
+    const unsigned char kinds[] = {0x41, 0x80, 0xA5, 0xBF, 0xC3, 0xDF, 0xE3, 0xEF, 0xF0, 0xF4,
+                                   0xF8, 0xFF, 0x81, 0x9F, 0xE0, 0xFC, 0x40, 0x7F, 0x00, 0x0D};
+    for (int codePage : {65001, 0}) {
+        g_oci_code_page = codePage;
+        auto lead = [&](unsigned char c) -> size_t {
+            if (codePage == 65001)
+                return c >= 0xF0 && c <= 0xF7   ? 4
+                       : c >= 0xE0 && c <= 0xEF ? 3
+                       : c >= 0xC0 && c < 0xE0  ? 2
+                                                : 1;
+            return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC) ? 2 : 1;
+        };
+        for (int round = 0; round < 20000; round++) {
+            std::string bytes(rng() % 24, '\0');
+            for (char& b : bytes)
+                b = static_cast<char>(rng() % 3 ? kinds[rng() % std::size(kinds)] : rng() % 256);
+            size_t i = 0, want = 0;
+            while (i < bytes.size()) {
+                size_t len = lead(static_cast<unsigned char>(bytes[i]));
+                if (len > bytes.size() - i) {
+                    want = bytes.size() - i;
+                    break;
+                }
+                i += len;
+            }
+            ASSERT_EQ(clobread_incomplete_tail(bytes.data(), bytes.size()), want) << codePage << " " << round;
+        }
+        // A run of lead bytes has no offset known to start a character.
+        std::string leads(100001, static_cast<char>(0xE3));
+        EXPECT_EQ(clobread_incomplete_tail(leads.data(), leads.size()), codePage == 65001 ? 2u : 1u);
+    }
+    g_oci_code_page = saved;
 }
 
 #if defined(__SANITIZE_ADDRESS__)
