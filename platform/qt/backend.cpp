@@ -204,6 +204,7 @@ void HostWidget::SyncFromRecord() {
     bool frameChanged = !EqualRect(&before.client, &view_.client) || before.style != view_.style ||
                         before.exStyle != view_.exStyle;
     syncing_ = true;
+    bool restoring = false;
     QRect geo(view_.window.left, view_.window.top, view_.window.right - view_.window.left,
               view_.window.bottom - view_.window.top);
     if (view_.parent) {
@@ -211,11 +212,12 @@ void HostWidget::SyncFromRecord() {
     } else if (embedded_) {
         if (QWidget* holder = parentWidget()) geo.translate(-holder->mapToGlobal(QPoint(0, 0)));
     } else {
-        SyncTopLevel(geo.size());
+        restoring = SyncTopLevel(geo.size());
     }
-    // A maximised or minimised window's geometry is the window manager's.
-    const bool managed =
-        !view_.parent && !embedded_ && (windowState() & (Qt::WindowMaximized | Qt::WindowMinimized));
+    // A maximised or minimised window's geometry is the window manager's, and
+    // so is the place of one it is asked to restore.
+    const bool managed = restoring || (!view_.parent && !embedded_ &&
+                                       (windowState() & (Qt::WindowMaximized | Qt::WindowMinimized)));
     if (geometry() != geo && !managed) setGeometry(geo);
     int cw = view_.client.right - view_.client.left, ch = view_.client.bottom - view_.client.top;
     bufferSize_ = QSize(std::max(cw, 1), std::max(ch, 1));
@@ -274,7 +276,7 @@ Qt::WindowFlags HostWidget::TopLevelFlags() const {
 // stays mapped through all of it: unmapping and mapping it again makes the
 // window manager withdraw it and frame it anew, and a withdrawal it handles
 // after the new mapping leaves the window gone from the screen.
-void HostWidget::SyncTopLevel(QSize size) {
+bool HostWidget::SyncTopLevel(QSize size) {
     const Qt::WindowFlags want = TopLevelFlags();
     if (!flagsSet_ || want != flags_) {
         const bool stayed = flagsSet_ && Managed(want) == Managed(flags_);
@@ -299,15 +301,32 @@ void HostWidget::SyncTopLevel(QSize size) {
         setMinimumSize(size);
         setMaximumSize(size);
     }
-    // The program restored a window the window manager maximised or minimised
-    // (Windows' SW_RESTORE).
-    Qt::WindowStates kept = windowState() & ~Qt::WindowStates(Qt::WindowMaximized | Qt::WindowMinimized);
-    if ((windowState() & Qt::WindowMaximized) && !(view_.style & WS_MAXIMIZE)) setWindowState(kept);
-    if ((windowState() & Qt::WindowMinimized) && !(view_.style & WS_MINIMIZE)) setWindowState(kept);
+    // The window manager's maximised or minimised state is left as it is
+    // unless the program changed its window's state since the two last
+    // agreed: then the program restored a window the window manager
+    // maximised or minimised (Windows' SW_RESTORE, SW_SHOWNORMAL), and a
+    // minimised one comes back maximised when its record says so. A state
+    // the window manager gave and the record has not been told yet (held
+    // while a run holds the thread) is no change of the program's. The
+    // window manager gives the place of a window it is asked to restore.
+    bool restoring = false;
+    const DWORD state = view_.style & (WS_MAXIMIZE | WS_MINIMIZE);
+    if (state != agreedState_) {
+        agreedState_ = state;
+        const Qt::WindowStates kept =
+            windowState() & ~Qt::WindowStates(Qt::WindowMaximized | Qt::WindowMinimized);
+        if ((windowState() & Qt::WindowMinimized) && !(state & WS_MINIMIZE)) {
+            setWindowState(kept | ((state & WS_MAXIMIZE) ? Qt::WindowMaximized : Qt::WindowNoState));
+            restoring = true;
+        } else if ((windowState() & Qt::WindowMaximized) && !state) {
+            setWindowState(kept);
+            restoring = true;
+        }
+    }
     // The owner's own window, or the one it is laid in (an embedded panel's
     // dialog): a transient parent is always a top-level window.
     QWidget* owner = view_.owner && HostOf(view_.owner) ? HostOf(view_.owner)->window() : nullptr;
-    if (!owner && !windowHandle()) return;
+    if (!owner && !windowHandle()) return restoring;
     winId();
     QWindow* above = nullptr;
     if (owner) {
@@ -320,6 +339,7 @@ void HostWidget::SyncTopLevel(QSize size) {
         // window on the screen learns its new owner now.
         if (isVisible()) SetTransientForOnServer(windowHandle(), above);
     }
+    return restoring;
 }
 
 bool HostWidget::event(QEvent* ev) {
@@ -516,8 +536,14 @@ void HostWidget::changeEvent(QEvent* ev) {
     if (ev->type() != QEvent::WindowStateChange || parentWidget() || syncing_) return;
     const Qt::WindowStates mask = Qt::WindowMaximized | Qt::WindowMinimized;
     if ((static_cast<QWindowStateChangeEvent*>(ev)->oldState() & mask) == (windowState() & mask)) return;
+    TellState();
+}
+
+void HostWidget::TellState() {
     win32bk::HostStateChanged(hwnd_, windowState() & Qt::WindowMaximized,
                               windowState() & Qt::WindowMinimized);
+    win32bk::HostView now{};
+    if (win32bk::GetHostView(hwnd_, &now)) agreedState_ = now.style & (WS_MAXIMIZE | WS_MINIMIZE);
 }
 
 // --- Scroll-bar gestures ------------------------------------------------------------------

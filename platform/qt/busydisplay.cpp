@@ -4,10 +4,11 @@
 // poll, once the thread has been away from its loop for a while, lets the
 // display have what it asks for to show them (an area uncovered by a window
 // that closed, a window mapped again) and nothing else: input stays queued,
-// and what the display would tell the program (a close, a move or resize by
-// the window manager, the input going to another program, another thread's
-// send) is told when the thread is back in its loop. No window procedure
-// runs meanwhile: the pictures come from the windows' buffers as they are.
+// and what the display would tell the program (a close, a move or resize or
+// a new state (maximised, minimised, restored) given by the window manager,
+// the input going to another program, another thread's send) is told when
+// the thread is back in its loop. No window procedure runs meanwhile: the
+// pictures come from the windows' buffers as they are.
 #include <QApplication>
 #include <QCloseEvent>
 #include <QWindow>
@@ -40,6 +41,7 @@ bool g_serving = false;
 // What the display told while only its pictures were served.
 struct HeldBack {
     std::vector<HWND> closed;
+    std::vector<HWND> states;
     std::vector<HWND> moved;
     bool applicationState = false;
     bool sends = false;
@@ -70,6 +72,10 @@ public:
         case QEvent::Resize:
             if (host->parentWidget()) return false;
             Note(&g_held.moved, host->hwnd());
+            return true;
+        case QEvent::WindowStateChange:
+            if (host->parentWidget()) return false;
+            Note(&g_held.states, host->hwnd());
             return true;
         case QEvent::DragEnter:
         case QEvent::DragMove:
@@ -116,6 +122,9 @@ void InLoop() {
     if (g_serving) return;
     HeldBack held = std::move(g_held);
     g_held = HeldBack{};
+    // The state first, then the geometry that goes with it.
+    for (HWND hwnd : held.states)
+        if (HostWidget* w = HostOf(hwnd); w && !w->parentWidget()) w->TellState();
     for (HWND hwnd : held.moved)
         if (HostWidget* w = HostOf(hwnd); w && !w->parentWidget()) w->TellGeometry();
     if (held.applicationState) ApplyApplicationState(QGuiApplication::applicationState());

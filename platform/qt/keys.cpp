@@ -149,9 +149,27 @@ void ResizeByWindowManager(HWND hwnd, int width, int height) {
 void SetStateByWindowManager(HWND hwnd, ShownState state) {
     qtbk::HostWidget* w = qtbk::HostOf(hwnd);
     if (!w) return;
-    w->setWindowState(state == ShownState::Maximized   ? Qt::WindowMaximized
-                      : state == ShownState::Minimized ? Qt::WindowMinimized
-                                                       : Qt::WindowNoState);
+    const Qt::WindowStates now = w->windowState();
+    switch (state) {
+    case ShownState::Normal: w->setWindowState(Qt::WindowNoState); break;
+    case ShownState::Maximized: w->setWindowState(Qt::WindowMaximized); break;
+    case ShownState::Minimized: w->setWindowState((now & Qt::WindowMaximized) | Qt::WindowMinimized); break;
+    case ShownState::ShownAgain: w->setWindowState(now & ~Qt::WindowStates(Qt::WindowMinimized)); break;
+    }
+}
+
+void PostStateByWindowManager(HWND hwnd, ShownState state) {
+    QMetaObject::invokeMethod(
+        qApp, [hwnd, state] { SetStateByWindowManager(hwnd, state); }, Qt::QueuedConnection);
+}
+
+bool ShownMinimized(HWND hwnd) {
+    qtbk::HostWidget* w = qtbk::HostOf(hwnd);
+    return w && (w->windowState() & Qt::WindowMinimized);
+}
+bool ShownMaximized(HWND hwnd) {
+    qtbk::HostWidget* w = qtbk::HostOf(hwnd);
+    return w && (w->windowState() & Qt::WindowMaximized);
 }
 
 void SendBarMouse(HWND hwnd, int bar, int x, int y, int kind) {

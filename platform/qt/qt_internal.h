@@ -70,8 +70,10 @@ public:
     QScrollBar* Bar(int bar) { return bar == SB_HORZ ? hbar_ : vbar_; }
     // How many times the window was mapped on the display (shown as a top-level window).
     int TimesMapped() const { return mappings_; }
-    // Tells the window's record the top-level geometry the display gave it.
+    // Tells the window's record the top-level geometry the display gave it,
+    // and the window manager's maximised and minimised state.
     void TellGeometry();
+    void TellState();
     // The menu bar painted again on the screen.
     void UpdateMenuBar();
     void RaiseBars() {
@@ -104,7 +106,8 @@ protected:
 private:
     void Key(QKeyEvent* ev, bool down);
     Qt::WindowFlags TopLevelFlags() const;
-    void SyncTopLevel(QSize size);
+    // True when the window manager is asked to restore the window.
+    bool SyncTopLevel(QSize size);
     void PaintMenuBar(QPainter& p);
     void Mouse(QMouseEvent* ev, int kind);
     QScrollBar* MakeBar(int bar, Qt::Orientation o);
@@ -122,6 +125,8 @@ private:
     Qt::WindowFlags flags_{};
     bool flagsSet_ = false;
     int mappings_ = 0;
+    // The record's WS_MAXIMIZE and WS_MINIMIZE when it and the display last agreed.
+    DWORD agreedState_ = 0;
 };
 
 HostWidget* HostOf(HWND hwnd);

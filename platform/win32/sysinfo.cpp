@@ -309,16 +309,22 @@ void win32bk::ApplyShowCommand(HWND hwnd, int cmd) {
     }
     case SW_MINIMIZE:
     case SW_SHOWMINIMIZED:
+        // A maximised window minimised is restored to maximised: the
+        // placement keeps that, the style says minimised only (as when the
+        // window manager minimises it).
         if (!p->maximized && !p->minimized) p->normal = w->rect;
         p->minimized = true;
-        w->style |= WS_MINIMIZE;
+        w->style = (w->style | WS_MINIMIZE) & ~WS_MAXIMIZE;
         break;
     case SW_RESTORE:
     case SW_SHOWNORMAL:
         if (p->minimized) {
             p->minimized = false;
             w->style &= ~WS_MINIMIZE;
-            if (p->maximized && cmd == SW_RESTORE) break;
+            if (p->maximized && cmd == SW_RESTORE) {
+                w->style |= WS_MAXIMIZE;
+                break;
+            }
         }
         if (p->maximized || cmd == SW_RESTORE) {
             p->maximized = false;
@@ -333,32 +339,32 @@ void win32bk::ApplyShowCommand(HWND hwnd, int cmd) {
 
 // The window manager keeps a top-level's state and, while it is maximised,
 // its geometry: the window's style and its place to restore to follow it.
-// It tells the state before the geometry that goes with it, so the window's
-// rectangle is still its own when it is maximised; restored, the window
-// takes that rectangle back, as the window manager gives it.
+// Restored by the window manager, the window has the geometry the window
+// manager gives it, which is its place before: some tell the state before
+// that geometry, others (xfwm4) after it, so the window asks for no place
+// of its own here. A maximised window it minimises (told as both, or as
+// minimised alone) is minimised and restored to maximised, as after
+// SW_MINIMIZE.
 void win32bk::HostStateChanged(HWND hwnd, bool maximized, bool minimized) {
     auto w = win32bk::Find(hwnd);
     if (!w || w->parent) return;
-    RECT back{};
-    bool restore = false;
     {
         std::lock_guard<std::mutex> lock(g_placeMutex);
         Placement* p = PlacementOf(hwnd, true);
         if ((maximized || minimized) && !p->maximized && !p->minimized) p->normal = w->rect;
-        restore = !maximized && !minimized && p->maximized;
-        back = p->normal;
         p->minimized = minimized;
         if (!minimized) p->maximized = maximized;
     }
+    const DWORD before = w->style;
     DWORD style = w->style & ~(WS_MAXIMIZE | WS_MINIMIZE);
     if (minimized)
         style |= WS_MINIMIZE;
     else if (maximized)
         style |= WS_MAXIMIZE;
     w->style = style;
-    if (restore)
-        SetWindowPos(hwnd, nullptr, back.left, back.top, back.right - back.left, back.bottom - back.top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+    // Maximised or restored: WM_SIZE says which, with the size the window
+    // has now; the geometry that goes with it follows.
+    if (!minimized && ((before ^ style) & (WS_MAXIMIZE | WS_MINIMIZE))) RelayoutWindow(hwnd, true);
 }
 
 BOOL IsIconic(HWND hwnd) {

@@ -155,8 +155,8 @@ static void Relayout(const std::shared_ptr<Wnd>& w, bool sizeAnyway = false) {
     }
 }
 
-void RelayoutWindow(HWND hwnd) {
-    if (auto w = Find(hwnd)) Relayout(w);
+void RelayoutWindow(HWND hwnd, bool sizeAnyway) {
+    if (auto w = Find(hwnd)) Relayout(w, sizeAnyway);
 }
 
 bool GetHostView(HWND hwnd, HostView* v) {
@@ -616,7 +616,14 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
     if (!w) return FALSE;
     BOOL was = (w->style & WS_VISIBLE) ? TRUE : FALSE;
     bool show = cmd != SW_HIDE;
-    if (!w->parent) ApplyShowCommand(hwnd, cmd);
+    if (!w->parent) {
+        // A new state, even with the same rectangle (a minimised window
+        // restored to maximised), is the display's to show.
+        const DWORD state = w->style & (WS_MINIMIZE | WS_MAXIMIZE);
+        ApplyShowCommand(hwnd, cmd);
+        if (!IsWindow(hwnd)) return was;
+        if ((w->style & (WS_MINIMIZE | WS_MAXIMIZE)) != state) Sync(hwnd);
+    }
     if (show == static_cast<bool>(was)) return was;
     SendMessageW(hwnd, WM_SHOWWINDOW, show, 0);
     if (!IsWindow(hwnd)) return was;

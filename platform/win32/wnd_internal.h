@@ -70,7 +70,7 @@ HBRUSH StockBrush(int index);
 bool IsBarControl(const Wnd& w);
 Region* RegionOf(HRGN rgn);
 // Lays a window out again after a change of its frame (menu bar, style).
-void RelayoutWindow(HWND hwnd);
+void RelayoutWindow(HWND hwnd, bool sizeAnyway = false);
 // The menu bar's keys at DefWindowProc (Alt+mnemonic, F10, a lone Alt); true when taken.
 bool MenuBarKey(HWND hwnd, UINT msg, WPARAM wParam);
 // Mouse input while a menu loop runs (a point on the screen): the loop's

@@ -125,8 +125,16 @@ void MoveByWindowManager(HWND hwnd, int x, int y);
 // The window manager sizes a top-level window's host (its client area), as a
 // drag of its frame's edge does, and maximises, minimises or restores it.
 void ResizeByWindowManager(HWND hwnd, int width, int height);
-enum class ShownState { Normal, Maximized, Minimized };
+// As the X window managers tell it, a maximised window minimised is both
+// (Minimized keeps the maximised state) and shown again (ShownAgain, as by a
+// click in a task bar) it is maximised again.
+enum class ShownState { Normal, Maximized, Minimized, ShownAgain };
 void SetStateByWindowManager(HWND hwnd, ShownState state);
+// The same through the display's queue: the program takes it with its next events.
+void PostStateByWindowManager(HWND hwnd, ShownState state);
+// Whether the display holds a top-level window's host minimised, maximised.
+bool ShownMinimized(HWND hwnd);
+bool ShownMaximized(HWND hwnd);
 // Mouse gestures on a window's scroll bar (bar SB_VERT/SB_HORZ, or SB_CTL for a bar control); x, y in the
 // bar's own pixels.
 void SendBarMouse(HWND hwnd, int bar, int x, int y, int kind);
