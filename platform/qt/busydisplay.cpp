@@ -33,8 +33,9 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kHeld = std::chrono::milliseconds(100);
 
 // When the thread last took an event from the display or was in its loop,
-// and when the display was last served.
+// when it was last in its loop, and when the display was last served.
 Clock::time_point g_active = Clock::now();
+Clock::time_point g_inLoop = Clock::now();
 Clock::time_point g_served;
 bool g_serving = false;
 
@@ -117,9 +118,14 @@ void WatchEvents() {
     QCoreApplication::instance()->installEventFilter(watcher);
 }
 
+bool ThreadHeld() {
+    return Clock::now() - g_inLoop >= kHeld;
+}
+
 void InLoop() {
-    g_active = Clock::now();
+    g_active = g_inLoop = Clock::now();
     if (g_serving) return;
+    ForgetKeyPresses();
     HeldBack held = std::move(g_held);
     g_held = HeldBack{};
     // The state first, then the geometry that goes with it.

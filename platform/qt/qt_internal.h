@@ -150,7 +150,11 @@ QPixmap Grab(HWND hwnd);
 qtplatform::Image ToImage(const QPixmap& pixmap);
 // On xcb: whether the X server has the key down (false when it cannot say),
 // and the lock toggles taken into the tracked key state.
+// While the UI thread is held away from its loop (ThreadHeld), a press seen
+// since it left counts as down once; ForgetKeyPresses, as the thread comes
+// back, drops the presses seen meanwhile.
 bool XKeyDown(int vk, bool* down);
+void ForgetKeyPresses();
 void SyncLockKeysFromX();
 // On xcb: the window's WM_TRANSIENT_FOR set to the parent (removed for
 // null) on the server at once, as for a window already mapped.
@@ -168,6 +172,8 @@ void WatchEvents();
 void ServePicturesWhileHeld();
 bool ServingPicturesOnly();
 void InLoop();
+// The UI thread has been away from its loop long enough to be held by a run.
+bool ThreadHeld();
 // Another thread's send to be served once the thread is back in its loop.
 void HoldBackSends();
 // The application became active or went to another program.

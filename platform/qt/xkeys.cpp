@@ -5,8 +5,15 @@
 // modifier state when the application starts and becomes active. Offscreen
 // and on Wayland the tracked state answers alone. The transient parent of a
 // window already mapped is written to the server here too.
+//
+// A key tapped between two looks at the keymap is down in neither: a
+// connection of this file's own watches the key presses on the program's
+// top-level windows, and while the UI thread is held away from its loop a
+// press seen since it left counts as down once, with the modifiers that were
+// down with it (a run polling Ctrl+Pause sees the tap at its next poll).
 #include "qt_internal.h"
 #include "win32/backend.h"
+#include "win32/msgbox.h"
 #include "win32/window.h"
 
 #if defined(TAVRELIX_HAVE_XCB)
@@ -15,6 +22,7 @@
 #include <QtGui/qguiapplication_platform.h>
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstring>
@@ -65,14 +73,33 @@ int VkOfKeysym(uint32_t sym) {
 }
 
 struct XKeys {
-    xcb_connection_t* conn = nullptr;
+    xcb_connection_t* conn = nullptr;  // the display's own connection
+    xcb_connection_t* watch = nullptr; // this file's: the keymap and the key presses
     xcb_window_t root = 0;
     std::array<std::vector<uint8_t>, 256> codes; // key codes of each virtual key
+    std::array<std::vector<int>, 256> vks;       // virtual keys of each key code
+    // Key codes whose Control level is Break (the Pause key of a standard
+    // keymap: Pause on its first level): Ctrl with them is VK_CANCEL.
+    std::vector<uint8_t> breakCodes;
     uint16_t numLockMask = 0;
     std::mutex lock;
     std::array<uint8_t, 32> keymap{};
     std::chrono::steady_clock::time_point asked{};
     bool haveKeymap = false;
+    // The program's top-level windows whose key presses the watch sees.
+    std::vector<xcb_window_t> watched;
+    // Presses seen since the UI thread left its loop: the virtual key and
+    // the modifier state of the press.
+    struct Press {
+        int vk;
+        uint16_t state;
+    };
+    std::vector<Press> presses;
+    // The modifiers that came with the press last taken as down, for the
+    // modifier asked next (a cancel key with its modifiers is asked as the
+    // key, then each modifier).
+    uint16_t chordState = 0;
+    bool chord = false;
 };
 
 XKeys* Keys() {
@@ -95,15 +122,21 @@ XKeys* Keys() {
         std::vector<uint8_t> numLockCodes;
         for (int i = 0; i < count && per > 0; ++i) {
             uint8_t code = uint8_t(first + i);
+            for (int level = 1; level < per; ++level)
+                if (syms[i * per + level] == 0xFF6B) k->breakCodes.push_back(code); // Break
             int vk = VkOfKeysym(syms[i * per]);
             if (!vk) continue;
             k->codes[size_t(vk)].push_back(code);
+            k->vks[code].push_back(vk);
             // The sided keys also answer for their pair.
             int both = vk == VK_LSHIFT || vk == VK_RSHIFT       ? VK_SHIFT
                        : vk == VK_LCONTROL || vk == VK_RCONTROL ? VK_CONTROL
                        : vk == VK_LMENU || vk == VK_RMENU       ? VK_MENU
                                                                 : 0;
-            if (both) k->codes[size_t(both)].push_back(code);
+            if (both) {
+                k->codes[size_t(both)].push_back(code);
+                k->vks[code].push_back(both);
+            }
             if (vk == VK_NUMLOCK) numLockCodes.push_back(code);
         }
         free(map);
@@ -119,22 +152,79 @@ XKeys* Keys() {
             free(mods);
         }
         k->conn = c;
+        // The watch: a connection of its own to the same display, so that
+        // its events are its own and never taken from the display's queue.
+        const QByteArray name = qgetenv("DISPLAY");
+        xcb_connection_t* w = xcb_connect(name.isEmpty() ? nullptr : name.constData(), nullptr);
+        if (w && !xcb_connection_has_error(w))
+            k->watch = w;
+        else if (w)
+            xcb_disconnect(w);
         return k;
     }();
     return keys;
 }
 
-// The server's keymap, asked again after 5 ms.
+bool IsModifier(int vk) {
+    return vk == VK_SHIFT || vk == VK_LSHIFT || vk == VK_RSHIFT || vk == VK_CONTROL || vk == VK_LCONTROL ||
+           vk == VK_RCONTROL || vk == VK_MENU || vk == VK_LMENU || vk == VK_RMENU;
+}
+
+// The X modifier bit a modifier key sets (Shift, Control, Mod1 for Alt).
+uint16_t ModifierMask(int vk) {
+    if (vk == VK_SHIFT || vk == VK_LSHIFT || vk == VK_RSHIFT) return XCB_MOD_MASK_SHIFT;
+    if (vk == VK_CONTROL || vk == VK_LCONTROL || vk == VK_RCONTROL) return XCB_MOD_MASK_CONTROL;
+    return XCB_MOD_MASK_1;
+}
+
+// The watch selects the key presses of every top-level window of the
+// program that is on the display (asked on the UI thread only).
+void WatchTopLevels(XKeys* k) {
+    if (!k->watch || !win32bk::IsUiThread()) return;
+    std::vector<xcb_window_t> now;
+    for (QWindow* w : QGuiApplication::topLevelWindows())
+        if (w->handle()) now.push_back(static_cast<xcb_window_t>(w->winId()));
+    const uint32_t mask = XCB_EVENT_MASK_KEY_PRESS;
+    for (xcb_window_t id : now)
+        if (std::find(k->watched.begin(), k->watched.end(), id) == k->watched.end())
+            xcb_change_window_attributes(k->watch, id, XCB_CW_EVENT_MASK, &mask);
+    k->watched = std::move(now);
+}
+
+// The presses the watch has seen: kept when keep, else dropped.
+void TakePresses(XKeys* k, bool keep) {
+    if (!k->watch) return;
+    while (xcb_generic_event_t* ev = xcb_poll_for_event(k->watch)) {
+        if ((ev->response_type & 0x7F) == XCB_KEY_PRESS && keep) {
+            auto* key = reinterpret_cast<xcb_key_press_event_t*>(ev);
+            for (int vk : k->vks[key->detail]) k->presses.push_back(XKeys::Press{vk, key->state});
+            // Ctrl+Pause (or Ctrl+Break) is VK_CANCEL, as a Windows keyboard reports it.
+            const bool breakKey =
+                std::find(k->breakCodes.begin(), k->breakCodes.end(), key->detail) != k->breakCodes.end() ||
+                std::find(k->codes[VK_PAUSE].begin(), k->codes[VK_PAUSE].end(), key->detail) !=
+                    k->codes[VK_PAUSE].end();
+            if (breakKey && (key->state & XCB_MOD_MASK_CONTROL))
+                k->presses.push_back(XKeys::Press{VK_CANCEL, key->state});
+        }
+        free(ev);
+    }
+    if (!keep) k->presses.clear();
+}
+
+// The server's keymap, asked again after 5 ms; asked on the watch, whose
+// events up to the answer are then in its queue.
 bool Keymap(XKeys* k, std::array<uint8_t, 32>* out) {
-    std::lock_guard<std::mutex> guard(k->lock);
     auto now = std::chrono::steady_clock::now();
     if (!k->haveKeymap || now - k->asked > std::chrono::milliseconds(5)) {
-        xcb_query_keymap_reply_t* r = xcb_query_keymap_reply(k->conn, xcb_query_keymap(k->conn), nullptr);
+        WatchTopLevels(k);
+        xcb_connection_t* c = k->watch ? k->watch : k->conn;
+        xcb_query_keymap_reply_t* r = xcb_query_keymap_reply(c, xcb_query_keymap(c), nullptr);
         if (!r) return false;
         std::memcpy(k->keymap.data(), r->keys, 32);
         free(r);
         k->asked = now;
         k->haveKeymap = true;
+        TakePresses(k, true);
     }
     *out = k->keymap;
     return true;
@@ -146,20 +236,48 @@ bool CodeDown(const std::array<uint8_t, 32>& map, const std::vector<uint8_t>& co
     return false;
 }
 
+// A press of the key seen while the thread was held, taken once: its
+// modifiers answer for the modifiers asked next.
+bool TakeRememberedPress(XKeys* k, int vk) {
+    if (IsModifier(vk)) return k->chord && (k->chordState & ModifierMask(vk));
+    k->chord = false;
+    auto it = std::find_if(k->presses.begin(), k->presses.end(),
+                           [vk](const XKeys::Press& p) { return p.vk == vk; });
+    if (it == k->presses.end()) return false;
+    k->chord = true;
+    k->chordState = it->state;
+    std::erase_if(k->presses, [vk](const XKeys::Press& p) { return p.vk == vk; });
+    return true;
+}
+
 } // namespace
 
 bool XKeyDown(int vk, bool* down) {
     XKeys* k = Keys();
     if (!k->conn || vk <= 0 || vk > 255) return false;
+    std::lock_guard<std::mutex> guard(k->lock);
     std::array<uint8_t, 32> map;
     if (!Keymap(k, &map)) return false;
     // Ctrl+Pause is VK_CANCEL, as a Windows keyboard reports it.
     if (vk == VK_CANCEL)
         *down = CodeDown(map, k->codes[VK_CANCEL]) ||
-                (CodeDown(map, k->codes[VK_PAUSE]) && CodeDown(map, k->codes[VK_CONTROL]));
+                ((CodeDown(map, k->codes[VK_PAUSE]) || CodeDown(map, k->breakCodes)) &&
+                 CodeDown(map, k->codes[VK_CONTROL]));
     else
         *down = CodeDown(map, k->codes[size_t(vk)]);
+    // A press the keymap already shows is taken too, so that it does not
+    // count again once the key is up.
+    if (win32bk::IsUiThread() && TakeRememberedPress(k, vk) && ThreadHeld()) *down = true;
     return true;
+}
+
+void ForgetKeyPresses() {
+    XKeys* k = Keys();
+    if (!k->watch) return;
+    std::lock_guard<std::mutex> guard(k->lock);
+    WatchTopLevels(k);
+    TakePresses(k, false);
+    k->chord = false;
 }
 
 void SyncLockKeysFromX() {
@@ -196,6 +314,7 @@ void SetTransientForOnServer(QWindow*, QWindow*) {}
 bool XKeyDown(int, bool*) {
     return false;
 }
+void ForgetKeyPresses() {}
 void SyncLockKeysFromX() {}
 } // namespace qtbk
 #endif
