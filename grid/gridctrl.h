@@ -281,6 +281,7 @@ protected:
     afx_msg void OnLButtonUp(UINT flags, CPoint pt);
     afx_msg void OnLButtonDblClk(UINT flags, CPoint pt);
     afx_msg void OnRButtonDown(UINT flags, CPoint pt);
+    afx_msg void OnContextMenu(CWnd* wnd, CPoint pt);
     afx_msg void OnTimer(UINT_PTR id);
     afx_msg void OnSetFocus(CWnd* old);
     afx_msg void OnKillFocus(CWnd* next);

@@ -640,6 +640,30 @@ void CGridCtrl::OnRButtonDown(UINT flags, CPoint pt) {
     CScrollWnd::OnRButtonDown(flags, pt);
 }
 
+// A context menu asked for from the keyboard comes at -1, -1: it opens under
+// the cursor cell, brought into view, as a right click on that cell opens it.
+void CGridCtrl::OnContextMenu(CWnd*, CPoint pt) {
+    CWnd* parent = GetParent();
+    if (!parent) return;
+    if (pt.x == -1 && pt.y == -1) {
+        CRect client;
+        GetClientRect(&client);
+        POINT at{std::min<int>(m_rowHeaderWidth, client.right),
+                 std::min<int>(m_colHeaderHeight, client.bottom)};
+        if (IsCursorValid()) {
+            const POINT cell{m_data->m_curCol, m_data->m_curRow};
+            EnsureVisible(cell);
+            const CRect r = GetCellRect(cell.x, cell.y);
+            if (!r.IsRectEmpty())
+                at = POINT{std::clamp<int>(r.left, 0, std::max<int>(client.right - 1, 0)),
+                           std::clamp<int>(r.bottom, 0, std::max<int>(client.bottom - 1, 0))};
+        }
+        ClientToScreen(&at);
+        pt = at;
+    }
+    parent->SendMessage(WM_CONTEXTMENU, reinterpret_cast<WPARAM>(m_hWnd), MAKELPARAM(pt.x, pt.y));
+}
+
 // --- focus ----------------------------------------------------------------
 
 void CGridCtrl::OnSetFocus(CWnd* old) {

@@ -944,6 +944,12 @@ LRESULT DefWindowProcW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         SendMessageW(hwnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hwnd), MAKELPARAM(p.x, p.y));
         return 0;
     }
+    case WM_KEYUP:
+        // The context-menu key, pressed and released: a context menu asked
+        // for from the keyboard, at the position -1, -1.
+        if (wParam == VK_APPS)
+            SendMessageW(hwnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hwnd), MAKELPARAM(-1, -1));
+        return 0;
     case WM_ERASEBKGND: {
         HBRUSH br = w->cls->background;
         if (!br) return 0;
@@ -973,6 +979,11 @@ LRESULT DefWindowProcW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         }
         if (msg == WM_SYSKEYUP && wParam == VK_MENU && !altAlone) return 0;
         if (msg == WM_SYSKEYUP) altAlone = false;
+        // Shift+F10 asks for a context menu, as the context-menu key does.
+        if (msg == WM_SYSKEYDOWN && wParam == VK_F10 && GetKeyState(VK_SHIFT) < 0) {
+            SendMessageW(hwnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hwnd), MAKELPARAM(-1, -1));
+            return 0;
+        }
         MenuBarKey(hwnd, msg, wParam);
         return 0;
     }

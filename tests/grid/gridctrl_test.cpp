@@ -472,6 +472,51 @@ TEST_F(GridWndTest, MouseClicksAndTheContextClick) {
     EXPECT_EQ(grid_.IsColumnSelected(5), 1);
 }
 
+// The context menu is asked of the parent: a right click at its point, the
+// context-menu key and Shift+F10 (from the keyboard, -1, -1) under the cursor
+// cell, scrolled back into view.
+TEST_F(GridWndTest, TheContextMenuKeyAsksForTheMenuAtTheCursorCell) {
+    HWND g = grid_.m_hWnd;
+    auto menus = [&] {
+        std::vector<POINT> at;
+        for (const GridNote& n : parent_.notes)
+            if (n.msg == WM_CONTEXTMENU) {
+                EXPECT_EQ(n.wParam, reinterpret_cast<WPARAM>(g));
+                at.push_back(POINT{GET_X_LPARAM(n.lParam), GET_Y_LPARAM(n.lParam)});
+            }
+        return at;
+    };
+    grid_.SetFocus();
+    CRect c = Cell(2, 3);
+    tvtest::Click(g, c.left + 5, c.top + 5, 1);
+    ASSERT_EQ(menus().size(), 1u);
+    POINT click{c.left + 5, c.top + 5};
+    grid_.ClientToScreen(&click);
+    EXPECT_EQ(menus()[0].x, click.x);
+    EXPECT_EQ(menus()[0].y, click.y);
+
+    // The cursor cell scrolled out of view.
+    for (int i = 0; i < 10; ++i) tvtest::Key(g, qtplatform::Key_Down, 2);
+    ASSERT_GT(grid_.FirstRow(), 3);
+    parent_.notes.clear();
+    tvtest::Key(g, qtplatform::Key_Menu);
+    ASSERT_EQ(menus().size(), 1u);
+    EXPECT_LE(grid_.FirstRow(), 3);
+    CRect cell = Cell(2, 3);
+    POINT under{cell.left, cell.bottom};
+    grid_.ClientToScreen(&under);
+    EXPECT_EQ(menus()[0].x, under.x);
+    EXPECT_EQ(menus()[0].y, under.y);
+    EXPECT_EQ(Cur().x, 2);
+    EXPECT_EQ(Cur().y, 3);
+
+    parent_.notes.clear();
+    tvtest::Key(g, qtplatform::Key_F10, 1);
+    ASSERT_EQ(menus().size(), 1u);
+    EXPECT_EQ(menus()[0].x, under.x);
+    EXPECT_EQ(menus()[0].y, under.y);
+}
+
 TEST_F(GridWndTest, DragBelowTheDataScrollsOnTheTimer) {
     HWND g = grid_.m_hWnd;
     CRect c = Cell(1, 1);

@@ -99,7 +99,8 @@ public:
         return n;
     }
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override {
-        if (msg >= 0x8301 && msg <= 0x8340) notes.push_back(GridNote{msg, wParam, lParam});
+        if ((msg >= 0x8301 && msg <= 0x8340) || msg == WM_CONTEXTMENU)
+            notes.push_back(GridNote{msg, wParam, lParam});
         return CWnd::WindowProc(msg, wParam, lParam);
     }
 };

@@ -196,6 +196,7 @@ enum Key : int {
     Key_Alt = 0x01000023,
     Key_F1 = 0x01000030,
     Key_F10 = 0x01000039,
+    Key_Menu = 0x01000055,
     Key_unknown = 0x01ffffff,
 };
 
