@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QPixmap>
 #include <QStyle>
+#include <QStyleOptionButton>
 #include <QStyleOptionSlider>
 #include <QThread>
 #include <QThreadPool>
@@ -24,6 +25,7 @@
 
 #include "clipboard_backend.h"
 #include "qt_internal.h"
+#include "win32/dialog.h"
 #include "win32/menu.h"
 #include "win32/sysinfo.h"
 
@@ -832,6 +834,28 @@ public:
         QVector<QPoint> qp;
         for (int i = 0; i < n; ++i) qp.push_back(QPoint(pts[i].x, pts[i].y));
         p.drawPolyline(qp.data(), static_cast<int>(qp.size()));
+    }
+    // The style's check-box indicator, as a QCheckBox of the style paints it.
+    bool CheckBox(win32bk::Surface* s, const win32bk::Region& clip, const RECT& r, UINT state) override {
+        QStyle* style = QApplication::style();
+        if (!style) return false;
+        QPainter p(&static_cast<QtSurface*>(s)->image);
+        p.setClipRegion(ToQRegion(clip));
+        QStyleOptionButton opt;
+        opt.rect = QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+        opt.palette = QApplication::palette();
+        opt.state = QStyle::State_Active;
+        opt.palette.setCurrentColorGroup((state & DFCS_INACTIVE) ? QPalette::Disabled : QPalette::Active);
+        if (!(state & DFCS_INACTIVE)) opt.state |= QStyle::State_Enabled;
+        if (state & DFCS_PUSHED) opt.state |= QStyle::State_Sunken;
+        if (!(state & DFCS_CHECKED))
+            opt.state |= QStyle::State_Off;
+        else if (state & DFCS_BUTTON3STATE)
+            opt.state |= QStyle::State_NoChange;
+        else
+            opt.state |= QStyle::State_On;
+        style->drawPrimitive(QStyle::PE_IndicatorCheckBox, &opt, &p, nullptr);
+        return true;
     }
     void Blit(win32bk::Surface* dst, const win32bk::Region& clip, int x, int y, int w, int h,
               win32bk::Surface* src, int sx, int sy, DWORD rop) override {

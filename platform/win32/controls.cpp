@@ -190,16 +190,13 @@ void PaintButton(HWND hwnd, HDC dc, ButtonState* s) {
             SelectObject(dc, oldBrush);
             DeleteObject(ring);
         } else {
-            FillRect(dc, &b, GetSysColorBrush(enabled ? COLOR_WINDOW : COLOR_BTNFACE));
-            RECT edge = b;
-            DrawEdge(dc, &edge, EDGE_SUNKEN, BF_RECT);
-        }
-        if (s->check && !radio) {
-            HBRUSH mark = CreateSolidBrush(textColor);
-            RECT m{b.left + 4, b.top + 4, b.right - 4, b.bottom - 4};
-            if (s->check == BST_INDETERMINATE) m = RECT{b.left + 4, b.top + 6, b.right - 4, b.bottom - 6};
-            FillRect(dc, &m, mark);
-            DeleteObject(mark);
+            // The box and its check mark as the display's style draws them.
+            UINT state = s->check == BST_INDETERMINATE ? DFCS_BUTTON3STATE | DFCS_CHECKED
+                         : s->check                    ? DFCS_BUTTONCHECK | DFCS_CHECKED
+                                                       : DFCS_BUTTONCHECK;
+            if (!enabled) state |= DFCS_INACTIVE;
+            if (s->pushed) state |= DFCS_PUSHED;
+            DrawFrameControl(dc, &b, DFC_BUTTON, state);
         }
         RECT tr{r.left + size + 4, r.top, r.right, r.bottom};
         DrawTextIn(dc, s->font, text, tr, DT_LEFT | DT_VCENTER | DT_SINGLELINE, textColor);

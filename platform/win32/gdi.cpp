@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "platform/win32/wnd_internal.h"
+#include "win32/dialog.h"
 #include "win32/wstring.h"
 
 namespace win32bk {
@@ -642,6 +643,39 @@ int FillRect(HDC hdc, const RECT* rect, HBRUSH hbr) {
     if (!b || b->type != OBJ_BRUSH || b->null) return 1;
     FillDevice(dc, ToDevice(dc, *rect), b->color);
     return 1;
+}
+
+// Only the check box's box is asked for (DFC_BUTTON, DFCS_BUTTONCHECK or
+// DFCS_BUTTON3STATE). Without the display's style: a sunken white box with
+// a tick, a grey square for the third state.
+BOOL DrawFrameControl(HDC hdc, LPRECT rect, UINT type, UINT state) {
+    DCObj* dc = DCOf(hdc);
+    if (!dc || !rect || type != DFC_BUTTON || (state & 0x00FF & ~DFCS_BUTTON3STATE)) return FALSE;
+    const RECT r = ToDevice(dc, *rect);
+    if (Surface* s = SurfaceOf(dc); s && GetBackend()->CheckBox(s, ClipOf(dc), r, state)) {
+        Touch(dc, r);
+        return TRUE;
+    }
+    const bool inactive = (state & (DFCS_INACTIVE | DFCS_PUSHED)) != 0;
+    FillDevice(dc, r, GetSysColor(inactive ? COLOR_BTNFACE : COLOR_WINDOW));
+    RECT edge = *rect;
+    DrawEdge(hdc, &edge, EDGE_SUNKEN, BF_RECT);
+    if (!(state & DFCS_CHECKED)) return TRUE;
+    const COLORREF mark = GetSysColor(inactive ? COLOR_GRAYTEXT : COLOR_BTNTEXT);
+    if (state & DFCS_BUTTON3STATE) {
+        FillDevice(dc, RECT{r.left + 4, r.top + 4, r.right - 4, r.bottom - 4}, GetSysColor(COLOR_BTNSHADOW));
+        return TRUE;
+    }
+    Surface* s = SurfaceOf(dc);
+    if (!s) return TRUE;
+    const int x = r.left, y = r.top, h = r.bottom - r.top;
+    for (int d = 0; d < 3; ++d) {
+        const POINT tick[3] = {
+            {x + 3, y + h / 2 - 1 + d}, {x + 5, y + h / 2 + 1 + d}, {x + 9, y + h / 2 - 3 + d}};
+        GetBackend()->Line(s, ClipOf(dc), tick, 3, 1, PS_SOLID, mark);
+    }
+    Touch(dc, r);
+    return TRUE;
 }
 
 int FrameRect(HDC hdc, const RECT* rect, HBRUSH hbr) {

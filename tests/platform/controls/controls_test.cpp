@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <afxwin.h>
 
 #include "testing/dialogs.h"
@@ -383,6 +385,53 @@ TEST_F(ControlsTest, RadioButtonsAreRoundAndShowWhichIsChecked) {
     // A check box stays square: its corner belongs to the box.
     const qtplatform::Image img = tvtest::Capture(box);
     EXPECT_NE(PixelAt(img, 0, top), face);
+}
+
+// A check box's box is the display style's: ticked, unticked and partly
+// ticked it shows what Qt's own check box paints, and the tick is a mark,
+// not a filled square.
+TEST_F(ControlsTest, CheckBoxesShowTheStylesCheckMark) {
+    HWND box = Child(u"Button", BS_AUTO3STATE, 16);
+    SetWindowPos(box, nullptr, 10, 10, 200, 24, SWP_NOZORDER);
+    const int top = (24 - 13) / 2;
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    const uint32_t background = (GetRValue(face) << 16) | (GetGValue(face) << 8) | GetBValue(face);
+    auto shown = [&] {
+        tvtest::Pump();
+        const qtplatform::Image img = tvtest::Capture(box);
+        qtplatform::Image part;
+        part.width = part.height = 13;
+        for (int y = 0; y < 13; ++y)
+            for (int x = 0; x < 13; ++x) part.pixels.push_back(img.At(x, top + y) & 0xFFFFFF);
+        return part;
+    };
+    auto reference = [&](int check, bool enabled) {
+        qtplatform::Image ref = qtplatform::CheckBoxReference(check, enabled, 13, background);
+        for (uint32_t& p : ref.pixels) p &= 0xFFFFFF;
+        return ref;
+    };
+    const qtplatform::Image off = shown();
+    EXPECT_EQ(off.pixels, reference(0, true).pixels);
+    SendMessageW(box, BM_SETCHECK, BST_CHECKED, 0);
+    const qtplatform::Image on = shown();
+    EXPECT_EQ(on.pixels, reference(1, true).pixels);
+    EXPECT_NE(on.pixels, off.pixels);
+    // The middle of the box: a filled square would change every pixel of it
+    // to one colour; the mark leaves some as they are unticked.
+    int same = 0;
+    std::set<uint32_t> colours;
+    for (int y = 4; y < 9; ++y)
+        for (int x = 4; x < 9; ++x) {
+            same += on.At(x, y) == off.At(x, y);
+            colours.insert(on.At(x, y));
+        }
+    EXPECT_GT(same, 0);
+    EXPECT_GT(colours.size(), 1u);
+    SendMessageW(box, BM_SETCHECK, BST_INDETERMINATE, 0);
+    EXPECT_EQ(shown().pixels, reference(2, true).pixels);
+    SendMessageW(box, BM_SETCHECK, BST_CHECKED, 0);
+    EnableWindow(box, FALSE);
+    EXPECT_EQ(shown().pixels, reference(1, false).pixels);
 }
 
 // Each half of an up-down control shows its arrow: wider row by row away

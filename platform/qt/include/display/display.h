@@ -220,6 +220,10 @@ long DrawTextReference(const std::vector<std::u16string>& lines, const char16_t*
 
 namespace qtplatform {
 
+// What Qt's own check box paints as its indicator (check 0 off, 1 on, 2
+// partly), size x size pixels over a background of 0xRRGGBB.
+Image CheckBoxReference(int check, bool enabled, int size, uint32_t background);
+
 // The reference for the list-view benchmark: a QTreeWidget of `columns`
 // columns emptied and filled with `rows` rows of the given texts, updates off
 // while filling, then drawn into an image once, `rounds` times. Returns the

@@ -105,6 +105,12 @@ public:
     virtual void SetPixelColor(Surface* s, int x, int y, COLORREF c) = 0;
     virtual void Text(Surface* s, const Region& clip, FontFace* font, const GlyphRun& run, COLORREF c) = 0;
     virtual void ScrollPixels(Surface* s, const RECT& r, int dx, int dy, const RECT& clip) = 0;
+    // A check box's box in r as the display's style draws it; state holds
+    // DrawFrameControl's DFCS_ bits. False when the backend has no style.
+    virtual bool CheckBox(Surface* s, const Region& clip, const RECT& r, UINT state) {
+        (void)s, (void)clip, (void)r, (void)state;
+        return false;
+    }
 
     // Fonts.
     virtual std::shared_ptr<FontFace> Realize(const LOGFONTW& lf) = 0;

@@ -339,6 +339,14 @@ typedef DRAWITEMSTRUCT* LPDRAWITEMSTRUCT;
 int MulDiv(int number, int numerator, int denominator);
 BOOL DrawEdge(HDC dc, LPRECT rect, UINT edge, UINT flags);
 BOOL DrawFocusRect(HDC dc, const RECT* rect);
+// The box of a check box, drawn as the display's style draws one.
+#define DFC_BUTTON 4
+#define DFCS_BUTTONCHECK 0x0000
+#define DFCS_BUTTON3STATE 0x0008
+#define DFCS_INACTIVE 0x0100
+#define DFCS_PUSHED 0x0200
+#define DFCS_CHECKED 0x0400
+BOOL DrawFrameControl(HDC dc, LPRECT rect, UINT type, UINT state);
 
 // Dialog units and templates.
 LONG GetDialogBaseUnits();
