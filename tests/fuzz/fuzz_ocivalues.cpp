@@ -42,7 +42,10 @@ void CheckStored(const DateTime& d) {
     fuzz_check(oci::parseStoredDate(oci::formatStoredDate(d), back) && SameDate(back, d),
                "a stored date reads back");
     std::string stamp = oci::formatStoredStamp(d, 9);
-    if (d.zone != oci::kNoZone) stamp += " " + oci::zoneText(d.zone);
+    if (d.zone != oci::kNoZone) {
+        stamp += ' ';
+        stamp += oci::zoneText(d.zone);
+    }
     bool fraction = false;
     fuzz_check(oci::readStoredStamp(stamp.data(), stamp.size(), back, &fraction) == 0 && fraction &&
                    SameDate(back, d) && back.fraction == d.fraction && back.zone == d.zone,

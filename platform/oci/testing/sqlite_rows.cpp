@@ -24,7 +24,9 @@ std::string Cell(sqlite3_stmt* st, int col) {
     case SQLITE_BLOB: return "<BLOB " + std::to_string(sqlite3_column_bytes(st, col)) + ">";
     default: {
         const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
-        return "'" + std::string(p, size_t(sqlite3_column_bytes(st, col))) + "'";
+        std::string text = "'";
+        text.append(p, size_t(sqlite3_column_bytes(st, col)));
+        return text += '\'';
     }
     }
 }
@@ -62,7 +64,10 @@ int sqlite_rows(const std::string& setup, const std::string& sql, bool oracleFun
         }
         std::string row;
         const int columns = sqlite3_column_count(st) - dropLast;
-        for (int c = 0; c < columns; ++c) row += (c ? "\t" : "") + Cell(st, c);
+        for (int c = 0; c < columns; ++c) {
+            if (c) row += '\t';
+            row += Cell(st, c);
+        }
         rows.push_back(row);
     }
     if (result == 1 && rc != SQLITE_DONE) {
