@@ -33,7 +33,7 @@ CHECKS = [
 
 # Checks that wait for a mend of the program: run and shown, not counted unless
 # TAVRELIX_DESKTOP_SKIP says otherwise (an empty value counts every check).
-PENDING = ["min-during-dialog", "xfwm4-max-restore", "xfwm4-min-during-dialog"]
+PENDING = []
 
 
 def number(name, default):
