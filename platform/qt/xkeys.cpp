@@ -185,9 +185,15 @@ void WatchTopLevels(XKeys* k) {
     for (QWindow* w : QGuiApplication::topLevelWindows())
         if (w->handle()) now.push_back(static_cast<xcb_window_t>(w->winId()));
     const uint32_t mask = XCB_EVENT_MASK_KEY_PRESS;
+    bool added = false;
     for (xcb_window_t id : now)
-        if (std::find(k->watched.begin(), k->watched.end(), id) == k->watched.end())
+        if (std::find(k->watched.begin(), k->watched.end(), id) == k->watched.end()) {
             xcb_change_window_attributes(k->watch, id, XCB_CW_EVENT_MASK, &mask);
+            added = true;
+        }
+    // Sent now: a window watched only from the next keymap query would miss
+    // the presses made before it (the first tap in a dialog just opened).
+    if (added) xcb_flush(k->watch);
     k->watched = std::move(now);
 }
 
