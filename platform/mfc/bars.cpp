@@ -122,7 +122,7 @@ LRESULT TipProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     if (msg == WM_ERASEBKGND) return 1;
-    if (msg == WM_MOUSEACTIVATE) return 3; // MA_NOACTIVATE
+    if (msg == WM_MOUSEACTIVATE) return MA_NOACTIVATE;
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 

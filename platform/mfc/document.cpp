@@ -179,8 +179,14 @@ void CView::OnUpdate(CView*, LPARAM, CObject*) {
     Invalidate(TRUE);
 }
 
+// The view made active takes the focus, unless it or a window inside it
+// has it already, while its top-level window is the active one: a view made
+// active in a window that is not takes it when the window is activated.
 void CView::OnActivateView(BOOL activate, CView*, CView*) {
-    if (activate && m_hWnd && ::GetFocus() != m_hWnd && !::IsChild(m_hWnd, ::GetFocus())) SetFocus();
+    if (!activate || !m_hWnd) return;
+    const HWND focus = ::GetFocus();
+    if (focus == m_hWnd || ::IsChild(m_hWnd, focus)) return;
+    if (::GetAncestor(m_hWnd, GA_ROOT) == ::GetActiveWindow()) SetFocus();
 }
 
 void CView::MakeActive() {
@@ -188,11 +194,29 @@ void CView::MakeActive() {
     if (frame && frame->GetActiveView() != this) frame->SetActiveView(this, TRUE);
 }
 
+BEGIN_MESSAGE_MAP(CView, CWnd)
+ON_WM_MOUSEACTIVATE()
+END_MESSAGE_MAP()
+
+// A press in the view or in any window inside it. The parents answer first
+// (the frame's answer activates it); unless they keep the activation away, the
+// view becomes its frame's active view, or, active already but without the
+// focus, is activated again so that it takes the focus back.
+int CView::OnMouseActivate(CWnd* desktop, UINT hit, UINT message) {
+    const int answer = CWnd::OnMouseActivate(desktop, hit, message);
+    if (answer == MA_NOACTIVATE || answer == MA_NOACTIVATEANDEAT) return answer;
+    if (CFrameWnd* frame = GetParentFrame()) {
+        const HWND focus = ::GetFocus();
+        if (frame->GetActiveView() != this)
+            frame->SetActiveView(this, TRUE);
+        else if (focus != m_hWnd && !::IsChild(m_hWnd, focus))
+            OnActivateView(TRUE, this, this);
+    }
+    return answer;
+}
+
 LRESULT CView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_LBUTTONDOWN:
-    case WM_RBUTTONDOWN:
-    case WM_MBUTTONDOWN:
     case WM_SETFOCUS: MakeActive(); break;
     case WM_DESTROY:
         if (CFrameWnd* frame = GetParentFrame())

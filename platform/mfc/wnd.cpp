@@ -454,6 +454,10 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult
         r = (this->*hit->pfn.bWww)(FromHandle(reinterpret_cast<HWND>(wParam)), LOWORD(lParam),
                                    HIWORD(lParam));
         break;
+    case AfxSig_iWww:
+        r = (this->*hit->pfn.iWww)(FromHandle(reinterpret_cast<HWND>(wParam)), LOWORD(lParam),
+                                   HIWORD(lParam));
+        break;
     case AfxSig_wv: r = (this->*hit->pfn.wv)(); break;
     case AfxSig_vWp: (this->*hit->pfn.vWp)(FromHandle(reinterpret_cast<HWND>(wParam)), pt); break;
     case AfxSig_vbw: (this->*hit->pfn.vbw)(static_cast<BOOL>(wParam), static_cast<UINT>(lParam)); break;
@@ -571,6 +575,9 @@ void CWnd::OnTimer(UINT_PTR) {
 }
 BOOL CWnd::OnSetCursor(CWnd*, UINT, UINT) {
     return static_cast<BOOL>(Default());
+}
+int CWnd::OnMouseActivate(CWnd*, UINT, UINT) {
+    return static_cast<int>(Default());
 }
 UINT CWnd::OnGetDlgCode() {
     return static_cast<UINT>(Default());

@@ -602,6 +602,17 @@ void BarFilter::Gesture(QScrollBar* sb, int kind, QPoint pos) {
     }
 }
 
+void BarFilter::OtherButton(QScrollBar* sb, QMouseEvent* ev, bool down) {
+    HostWidget* host = HostOf(hwnd_);
+    if (!host) return;
+    Qt::KeyboardModifiers m = ev->modifiers();
+    win32bk::InputModifiers(m & Qt::ShiftModifier, m & Qt::ControlModifier, m & Qt::AltModifier);
+    const QPoint at = sb->mapTo(host, ev->position().toPoint()) - host->ClientOrigin();
+    win32bk::InputMouseButton(
+        hwnd_, POINT{at.x(), at.y()},
+        ev->button() == Qt::RightButton ? win32bk::Button::Right : win32bk::Button::Middle, down);
+}
+
 bool BarFilter::eventFilter(QObject* obj, QEvent* ev) {
     auto* sb = qobject_cast<QScrollBar*>(obj);
     if (!sb) return false;
@@ -610,13 +621,21 @@ bool BarFilter::eventFilter(QObject* obj, QEvent* ev) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick: {
         auto* me = static_cast<QMouseEvent*>(ev);
-        if (me->button() == Qt::LeftButton) Gesture(sb, 0, me->position().toPoint());
+        if (me->button() == Qt::LeftButton)
+            Gesture(sb, 0, me->position().toPoint());
+        else if (me->button() == Qt::RightButton || me->button() == Qt::MiddleButton)
+            OtherButton(sb, me, true);
         return true;
     }
     case QEvent::MouseMove: Gesture(sb, 2, static_cast<QMouseEvent*>(ev)->position().toPoint()); return true;
-    case QEvent::MouseButtonRelease:
-        if (static_cast<QMouseEvent*>(ev)->button() == Qt::LeftButton) Gesture(sb, 1, QPoint());
+    case QEvent::MouseButtonRelease: {
+        auto* me = static_cast<QMouseEvent*>(ev);
+        if (me->button() == Qt::LeftButton)
+            Gesture(sb, 1, QPoint());
+        else if (me->button() == Qt::RightButton || me->button() == Qt::MiddleButton)
+            OtherButton(sb, me, false);
         return true;
+    }
     case QEvent::Wheel: {
         auto* we = static_cast<QWheelEvent*>(ev);
         win32bk::InputWheel(hwnd_, POINT{0, 0}, we->angleDelta().y(), we->angleDelta().x());

@@ -44,6 +44,8 @@ public:
     BarFilter(HWND hwnd, int bar, QObject* parent) : QObject(parent), hwnd_(hwnd), bar_(bar) {}
     bool eventFilter(QObject* obj, QEvent* ev) override;
     void Gesture(QScrollBar* sb, int kind, QPoint pos); // kind: 0 press, 1 release, 2 move
+    // The right or middle button on the bar: the window's button message there.
+    void OtherButton(QScrollBar* sb, QMouseEvent* ev, bool down);
 
 private:
     HWND hwnd_;

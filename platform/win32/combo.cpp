@@ -141,7 +141,7 @@ LRESULT ListProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     ComboState* s = combo ? StateOf(combo) : nullptr;
     if (!s) return DefWindowProcW(hwnd, msg, wParam, lParam);
     switch (msg) {
-    case WM_MOUSEACTIVATE: return 3; // MA_NOACTIVATE
+    case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
     case WM_MOUSEMOVE: {
         int row = GET_Y_LPARAM(lParam) / ItemHeight(combo, s);
         if (row != s->hot && row < int(s->items.size())) {

@@ -132,7 +132,33 @@ void SendBar(HWND hwnd, int bar, int code, int pos) {
 BarState* GestureBar(Wnd& w, int bar) {
     return IsBarControl(w) ? &w.vbar : bar == SB_HORZ ? &w.hbar : &w.vbar;
 }
+
+// Where a point (client coordinates) lies in the window: the client area,
+// the menu bar, a scroll bar, the corner between two bars, or the border.
+int HitTest(HWND hwnd, POINT client) {
+    auto w = Find(hwnd);
+    if (!w) return HTNOWHERE;
+    const RECT c = ClientRectOf(*w);
+    if (PtInRect(&c, client)) return HTCLIENT;
+    HostView v{};
+    if (!GetHostView(hwnd, &v)) return HTNOWHERE;
+    const POINT at{client.x + v.client.left, client.y + v.client.top};
+    if (PtInRect(&v.menuBar, at)) return HTMENU;
+    if (PtInRect(&v.vbarRect, at)) return HTVSCROLL;
+    if (PtInRect(&v.hbarRect, at)) return HTHSCROLL;
+    if (client.x >= c.right && client.y >= c.bottom && (w->vbar.visible || w->hbar.visible)) return HTNOWHERE;
+    return HTBORDER;
+}
 } // namespace
+
+bool MouseActivate(HWND hwnd, int hit, UINT msg) {
+    HWND top = TopOf(hwnd);
+    if (!top || hwnd == GetActiveWindow()) return true;
+    const LRESULT answer = SendMessageW(hwnd, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(top),
+                                        MAKELPARAM(static_cast<WORD>(hit), static_cast<WORD>(msg)));
+    if (answer != MA_NOACTIVATE && answer != MA_NOACTIVATEANDEAT && IsWindow(top)) ClickActivateWindow(top);
+    return IsWindow(hwnd) && answer != MA_ACTIVATEANDEAT && answer != MA_NOACTIVATEANDEAT;
+}
 
 void ForgetWindowInput(HWND hwnd) {
     if (g_focus == hwnd) g_focus = nullptr;
@@ -206,11 +232,17 @@ void InputMouseButton(HWND host, POINT client, Button b, bool down) {
     if (!IsWindowEnabled(target)) return;
     POINT p = screen;
     ScreenToClient(target, &p);
+    // The capture window gets every message as a client one; otherwise a
+    // press outside the client area is a non-client message, which carries
+    // the hit-test code and the point on the screen.
+    const int hit = g_capture ? HTCLIENT : HitTest(target, p);
+    if (hit != HTCLIENT) base = base - WM_LBUTTONDOWN + WM_NCLBUTTONDOWN;
     UINT msg = down ? base : base + 1;
     if (down) {
         auto w = Find(target);
         bool dbl = false;
-        if (w && (w->cls->style & CS_DBLCLKS)) {
+        // Double clicks outside the client area come whatever the class's style.
+        if (w && (hit != HTCLIENT || (w->cls->style & CS_DBLCLKS))) {
             Backend* be = GetBackend();
             uint64_t limit = be ? be->DoubleClickTime() : 500;
             dbl = g_lastClick.hwnd == target && g_lastClick.button == base &&
@@ -224,10 +256,16 @@ void InputMouseButton(HWND host, POINT client, Button b, bool down) {
             g_lastClick = LastClick{target, base, Now(), screen};
         }
     }
-    if (!g_capture)
-        SendMessageW(target, WM_SETCURSOR, reinterpret_cast<WPARAM>(target), MAKELPARAM(HTCLIENT, msg));
+    const bool eaten = down && !g_capture && !MouseActivate(target, hit, msg);
     if (!IsWindow(target)) return;
-    Deliver(MSG{target, msg, MouseKeys(), MAKELPARAM(p.x, p.y), 0, {0, 0}});
+    if (!g_capture)
+        SendMessageW(target, WM_SETCURSOR, reinterpret_cast<WPARAM>(target),
+                     MAKELPARAM(static_cast<WORD>(hit), static_cast<WORD>(msg)));
+    if (eaten || !IsWindow(target)) return;
+    if (hit != HTCLIENT)
+        Deliver(MSG{target, msg, static_cast<WPARAM>(hit), MAKELPARAM(screen.x, screen.y), 0, {0, 0}});
+    else
+        Deliver(MSG{target, msg, MouseKeys(), MAKELPARAM(p.x, p.y), 0, {0, 0}});
 }
 
 void InputWheel(HWND host, POINT client, int angleY, int angleX) {
@@ -270,6 +308,16 @@ void InputClose(HWND host) {
 void InputBarPress(HWND hwnd, int bar, int part, POINT) {
     auto w = Find(hwnd);
     if (!w || !IsWindowEnabled(hwnd)) return;
+    // A bar control's press is in its client area; a window's own bar is non-client.
+    const bool control = IsBarControl(*w);
+    if (!g_capture && !MouseActivate(hwnd,
+                                     control          ? HTCLIENT
+                                     : bar == SB_HORZ ? HTHSCROLL
+                                                      : HTVSCROLL,
+                                     control ? WM_LBUTTONDOWN : WM_NCLBUTTONDOWN))
+        return;
+    w = Find(hwnd);
+    if (!w) return;
     BarState* b = GestureBar(*w, bar);
     if ((b->disabled & ESB_DISABLE_BOTH) == ESB_DISABLE_BOTH) return;
     if (g_gesture.timer) StopInternalTimer(g_gesture.timer);

@@ -1288,6 +1288,8 @@ void MenuBarClick(HWND hwnd, int x, int y) {
                           MK_LBUTTON);
         return;
     }
+    // A press on the bar of a window that is not active activates it first.
+    if (!IsWindow(hwnd) || !MouseActivate(hwnd, HTMENU, WM_NCLBUTTONDOWN)) return;
     RECT bar;
     std::vector<MenuBarItem> items;
     if (!GetMenuBarItems(hwnd, &bar, &items)) return;

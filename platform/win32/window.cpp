@@ -367,7 +367,7 @@ static bool KeepOnWorkArea(Wnd& w) {
     return true;
 }
 
-static void Activate(HWND hwnd);
+static void Activate(HWND hwnd, WORD how = WA_ACTIVE);
 static void PassActivationToOwner(const Wnd& w);
 
 HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y, int cx,
@@ -594,12 +594,15 @@ void ActivateWindow(HWND hwnd);
 void win32bk::ActivateWindow(HWND hwnd) {
     Activate(hwnd);
 }
+void win32bk::ClickActivateWindow(HWND hwnd) {
+    Activate(hwnd, WA_CLICKACTIVE);
+}
 
-static void Activate(HWND hwnd) {
+static void Activate(HWND hwnd, WORD how) {
     HWND prev = GetActiveWindow();
     if (prev == hwnd || !IsWindowEnabled(hwnd)) return;
     if (prev) SendMessageW(prev, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(hwnd));
-    if (IsWindow(hwnd)) SendMessageW(hwnd, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(prev));
+    if (IsWindow(hwnd)) SendMessageW(hwnd, WM_ACTIVATE, how, reinterpret_cast<LPARAM>(prev));
 }
 
 // The active window hidden or going away hands the activation to its owner
@@ -932,9 +935,13 @@ LRESULT DefWindowProcW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         }
         SetCursor(LoadCursorW(nullptr, IDC_ARROW));
         return FALSE;
+    case WM_MOUSEACTIVATE:
+        // The parent decides first; without its word the press activates.
+        if (w->parent && (w->style & WS_CHILD))
+            if (LRESULT parent = SendMessageW(w->parent, msg, wParam, lParam)) return parent;
+        return MA_ACTIVATE;
     case WM_MOUSEWHEEL:
     case WM_MOUSEHWHEEL:
-    case WM_MOUSEACTIVATE:
     case WM_CONTEXTMENU:
         if (w->parent && (w->style & WS_CHILD)) return SendMessageW(w->parent, msg, wParam, lParam);
         return 0;

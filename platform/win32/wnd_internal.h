@@ -79,6 +79,13 @@ bool MenuBarKey(HWND hwnd, UINT msg, WPARAM wParam);
 bool MenuLoopMouse(POINT screen, UINT msg, WPARAM keys);
 // The input went to another program: a menu loop is cancelled.
 void CancelMenuLoop();
+// A top-level window activated by a press of a mouse button (WA_CLICKACTIVE).
+void ClickActivateWindow(HWND hwnd);
+// A mouse button pressed in hwnd (hit: where, msg: the button message): a
+// window other than the active top-level window itself is asked first
+// (WM_MOUSEACTIVATE) and activates its top-level window unless it answers
+// no. False when the answer eats the press.
+bool MouseActivate(HWND hwnd, int hit, UINT msg);
 // Default processing of the input-method messages; false for other messages.
 bool ImeDefault(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result);
 

@@ -139,8 +139,12 @@ TEST_F(LoginTest, HeaderClicksSortUpThenDownAndThePasswordIndexByNumber) {
         EXPECT_TRUE(std::is_sorted(users.rbegin(), users.rend()));
         // Row parameters follow the rows.
         for (int i = 0; i < 12; ++i) EXPECT_EQ(Dlg(dlg)->m_list.GetItemData(i), static_cast<DWORD_PTR>(i));
-        // The hidden "P" column, widened so it can be clicked: by number, 2 before 10.
+        // The hidden "P" column, widened so it can be clicked (in a list wide
+        // enough to show it): by number, 2 before 10.
         Dlg(dlg)->m_list.SetColumnWidth(8, 30);
+        CRect shown;
+        Dlg(dlg)->m_list.GetWindowRect(&shown);
+        Dlg(dlg)->m_list.SetWindowPos(nullptr, 0, 0, 600, shown.Height(), SWP_NOMOVE | SWP_NOZORDER);
         ClickHeader(dlg, 8);
         std::vector<std::u16string> p = Column(dlg, 8);
         std::vector<std::u16string> numeric = {u"0", u"1", u"2", u"3", u"4",  u"5",

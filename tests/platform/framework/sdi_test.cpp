@@ -211,4 +211,99 @@ TEST_F(SdiTest, ADraggedSplitBoxMakesTwoRowsOfViewsOnTheDocument) {
     EXPECT_EQ(frame->GetActiveView(), first);
 }
 
+// A window that covers a view's client area wholly, as a grid covers its
+// pane; it notes which view was active when each press reached it. One of
+// another class answers that a press must not activate (as a toolbar
+// inside a view would).
+struct Cover {
+    static inline CFrameWnd* frame = nullptr;
+    static inline std::vector<CView*> activeAtPress;
+    static LRESULT Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+        if (msg == WM_LBUTTONDOWN && frame) activeAtPress.push_back(frame->GetActiveView());
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
+    }
+    static LRESULT NoActivateProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+        if (msg == WM_MOUSEACTIVATE) return MA_NOACTIVATE;
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
+    }
+    static HWND Over(CView* view, bool activates = true) {
+        static const bool registered = [] {
+            WNDCLASSW wc{};
+            wc.lpfnWndProc = Proc;
+            wc.lpszClassName = u"TestCover";
+            RegisterClassW(&wc);
+            wc.lpfnWndProc = NoActivateProc;
+            wc.lpszClassName = u"TestNoActivateCover";
+            RegisterClassW(&wc);
+            return true;
+        }();
+        (void)registered;
+        CRect r;
+        view->GetClientRect(&r);
+        return CreateWindowExW(0, activates ? u"TestCover" : u"TestNoActivateCover", u"",
+                               WS_CHILD | WS_VISIBLE, 0, 0, r.Width(), r.Height(), view->m_hWnd, nullptr,
+                               nullptr, nullptr);
+    }
+};
+
+// The panes of a split frame whose client areas are covered by a child
+// window each: a press in a pane's child makes that pane the frame's active
+// view (with the focus) before the press reaches the child, whether the
+// frame was active or another window was; a child answering that it does not
+// activate leaves the active view as it was.
+TEST_F(SdiTest, APressInAWindowCoveringAPaneMakesThatPaneTheActiveView) {
+    TestFrame::split = true;
+    TestFrame* frame = OpenNew();
+    CSplitterWnd& s = frame->m_splitter;
+    CRect box = s.GetSplitBox(SB_VERT);
+    ASSERT_FALSE(box.IsRectEmpty());
+    tvtest::MouseDown(s.m_hWnd, box.CenterPoint().x, box.CenterPoint().y);
+    tvtest::MouseMove(s.m_hWnd, box.CenterPoint().x, 120);
+    tvtest::MouseUp(s.m_hWnd, box.CenterPoint().x, 120);
+    tvtest::Pump();
+    ASSERT_EQ(s.GetRowCount(), 2);
+    auto* first = static_cast<CView*>(s.GetPane(0, 0));
+    auto* second = static_cast<CView*>(s.GetPane(1, 0));
+    ASSERT_NE(second, nullptr);
+    Cover::frame = frame;
+    Cover::activeAtPress.clear();
+    HWND cover1 = Cover::Over(first), cover2 = Cover::Over(second);
+    tvtest::Pump();
+    frame->SetActiveView(first);
+    ASSERT_EQ(frame->GetActiveView(), first);
+
+    tvtest::Click(cover2, 10, 10);
+    EXPECT_EQ(frame->GetActiveView(), second);
+    int row = -1;
+    EXPECT_EQ(s.GetActivePane(&row), second);
+    EXPECT_EQ(row, 1);
+    EXPECT_EQ(::GetFocus(), second->m_hWnd);
+    tvtest::Advance(1000);
+    tvtest::Click(cover1, 10, 10);
+    EXPECT_EQ(frame->GetActiveView(), first);
+    EXPECT_EQ(::GetFocus(), first->m_hWnd);
+    EXPECT_EQ(Cover::activeAtPress, (std::vector<CView*>{second, first}));
+
+    // With another window active, the press activates the frame too; the
+    // focus goes to the pane pressed.
+    HWND other = CreateWindowExW(0, u"TestCover", u"other", WS_OVERLAPPED | WS_VISIBLE, 700, 500, 100, 80,
+                                 nullptr, nullptr, nullptr, nullptr);
+    ASSERT_EQ(::GetActiveWindow(), other);
+    tvtest::Advance(1000);
+    tvtest::Click(cover2, 10, 10);
+    EXPECT_EQ(::GetActiveWindow(), frame->m_hWnd);
+    EXPECT_EQ(frame->GetActiveView(), second);
+    EXPECT_EQ(::GetFocus(), second->m_hWnd);
+    DestroyWindow(other);
+
+    // A child that refuses the activation leaves the active view.
+    ::DestroyWindow(cover1);
+    HWND refusing = Cover::Over(first, false);
+    tvtest::Pump();
+    tvtest::Advance(1000);
+    tvtest::Click(refusing, 10, 10);
+    EXPECT_EQ(frame->GetActiveView(), second);
+    Cover::frame = nullptr;
+}
+
 } // namespace

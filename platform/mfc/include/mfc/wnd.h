@@ -42,6 +42,7 @@ enum AfxSig : UINT {
     AfxSig_vW,    // void (CWnd*)
     AfxSig_vt,    // void (UINT_PTR)
     AfxSig_bWww,  // BOOL (CWnd*, UINT, UINT)
+    AfxSig_iWww,  // int (CWnd*, UINT, UINT)
     AfxSig_wv,    // UINT ()
     AfxSig_vWp,   // void (CWnd*, CPoint)
     AfxSig_vbw,   // void (BOOL, UINT)
@@ -76,6 +77,7 @@ union AfxHandler {
     void (CWnd::*vW)(CWnd*);
     void (CWnd::*vt)(UINT_PTR);
     BOOL (CWnd::*bWww)(CWnd*, UINT, UINT);
+    int (CWnd::*iWww)(CWnd*, UINT, UINT);
     UINT (CWnd::*wv)();
     void (CWnd::*vWp)(CWnd*, CPoint);
     void (CWnd::*vbw)(BOOL, UINT);
@@ -234,6 +236,9 @@ protected:                                                                      
 #define ON_WM_TIMER() AFX_MSG_ENTRY(WM_TIMER, AfxSig_vt, vt, void (CWnd::*)(UINT_PTR), &ThisClass::OnTimer)
 #define ON_WM_SETCURSOR()                                                                                    \
     AFX_MSG_ENTRY(WM_SETCURSOR, AfxSig_bWww, bWww, BOOL (CWnd::*)(CWnd*, UINT, UINT), &ThisClass::OnSetCursor)
+#define ON_WM_MOUSEACTIVATE()                                                                                \
+    AFX_MSG_ENTRY(WM_MOUSEACTIVATE, AfxSig_iWww, iWww, int (CWnd::*)(CWnd*, UINT, UINT),                     \
+                  &ThisClass::OnMouseActivate)
 #define ON_WM_GETDLGCODE()                                                                                   \
     AFX_MSG_ENTRY(WM_GETDLGCODE, AfxSig_wv, wv, UINT (CWnd::*)(), &ThisClass::OnGetDlgCode)
 #define ON_WM_CONTEXTMENU()                                                                                  \
@@ -449,6 +454,7 @@ protected:
     afx_msg void OnCaptureChanged(CWnd* wnd);
     afx_msg void OnTimer(UINT_PTR id);
     afx_msg BOOL OnSetCursor(CWnd* wnd, UINT hit, UINT message);
+    afx_msg int OnMouseActivate(CWnd* desktop, UINT hit, UINT message);
     afx_msg UINT OnGetDlgCode();
     afx_msg void OnContextMenu(CWnd* wnd, CPoint pt);
     afx_msg void OnShowWindow(BOOL show, UINT status);
@@ -503,8 +509,9 @@ class CSplitterWnd;
 
 // The view base: a pane of a splitter answers GetScrollBarCtrl with the
 // splitter's shared bar. A view joins its document at creation (from the
-// creation context) and leaves it at destruction; a click or the focus makes
-// it its frame's active view.
+// creation context) and leaves it at destruction; a press of a mouse button
+// in it or in a window inside it, or the focus, makes it its frame's active
+// view.
 class CView : public CWnd {
     DECLARE_DYNAMIC(CView)
 public:
@@ -528,7 +535,9 @@ public:
 protected:
     void PostNcDestroy() override { delete this; }
     void MakeActive();
+    afx_msg int OnMouseActivate(CWnd* desktop, UINT hit, UINT message);
     friend class CDocument;
+    DECLARE_MESSAGE_MAP()
 };
 
 #define SPLS_DYNAMIC_SPLIT 0x0001

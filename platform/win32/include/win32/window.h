@@ -155,6 +155,12 @@ struct WINDOWPOS {
 #define WM_CANCELMODE 0x001F
 #define WM_SETCURSOR 0x0020
 #define WM_MOUSEACTIVATE 0x0021
+// WM_MOUSEACTIVATE's answers: whether the press activates the top-level
+// window, and whether the press itself is then thrown away.
+#define MA_ACTIVATE 1
+#define MA_ACTIVATEANDEAT 2
+#define MA_NOACTIVATE 3
+#define MA_NOACTIVATEANDEAT 4
 #define WM_WINDOWPOSCHANGING 0x0046
 #define WM_WINDOWPOSCHANGED 0x0047
 #define WM_NOTIFY 0x004E
@@ -167,6 +173,15 @@ struct WINDOWPOS {
 #define WM_NCCALCSIZE 0x0083
 #define WM_NCHITTEST 0x0084
 #define WM_GETDLGCODE 0x0087
+#define WM_NCLBUTTONDOWN 0x00A1
+#define WM_NCLBUTTONUP 0x00A2
+#define WM_NCLBUTTONDBLCLK 0x00A3
+#define WM_NCRBUTTONDOWN 0x00A4
+#define WM_NCRBUTTONUP 0x00A5
+#define WM_NCRBUTTONDBLCLK 0x00A6
+#define WM_NCMBUTTONDOWN 0x00A7
+#define WM_NCMBUTTONUP 0x00A8
+#define WM_NCMBUTTONDBLCLK 0x00A9
 #define WM_KEYFIRST 0x0100
 #define WM_KEYDOWN 0x0100
 #define WM_KEYUP 0x0101
@@ -302,6 +317,7 @@ struct WINDOWPOS {
 #define HTTRANSPARENT (-1)
 #define HTNOWHERE 0
 #define HTCLIENT 1
+#define HTMENU 5
 #define HTHSCROLL 6
 #define HTVSCROLL 7
 #define HTBORDER 18
