@@ -201,13 +201,6 @@ LRESULT CTavexView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     case SRM_CLEARFILTER: ClearFilter(); break;
-    case GDN_SETFOCUS:
-        // The grid covers the view, so a click in a pane reaches the grid
-        // alone: its taking the focus makes this pane the frame's active
-        // view, the one the menu commands and their states are asked of.
-        if (CFrameWnd* frame = GetParentFrame(); frame && frame->GetActiveView() != this)
-            frame->SetActiveView(this);
-        break;
     case GDN_CURSORMOVED: UpdateStatusText(); break;
     case GDN_SELCHANGED:
         if (CTavexDoc* doc = GetDocument()) doc->UpdateCalcText();
