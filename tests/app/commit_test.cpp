@@ -80,6 +80,23 @@ public:
         return out;
     }
     void ExpectUnchanged() { EXPECT_EQ(Employees(), before); }
+    // A commit, agreed to, that the save refuses with one error holding
+    // text: the cursor, put in column fromCol of the first row, goes to the
+    // refused cell.
+    void CommitRefused(const char16_t* text, int col, int row, int fromCol) {
+        SCOPED_TRACE(Narrow(text));
+        tvtest::ClearBoxes();
+        tvtest::AnswerBox(IDYES);
+        ExpectSave(1, nullptr);
+        tvtest::AnswerBox(IDOK);
+        Grid().SetCursorCell(fromCol, 0);
+        Commit();
+        auto errors = BoxesCaptioned(u"ERROR");
+        ASSERT_EQ(errors.size(), 1u) << BoxTexts();
+        EXPECT_NE(errors[0].text.find(text), std::u16string::npos) << Narrow(errors[0].text.c_str());
+        EXPECT_EQ(doc->m_data.m_curCol, col);
+        EXPECT_EQ(doc->m_data.m_curRow, row);
+    }
 };
 
 TEST_F(CommitTest, SavesTheThreeChangesAndShowsThemAgain) {
@@ -305,18 +322,7 @@ TEST_F(CommitTest, EveryRefusedValuePutsTheCursorOnItsCell) {
     const int salary = 5;
     ASSERT_EQ(std::u16string(doc->m_data.GetColName(salary)), u"給与");
     auto commitFails = [&](const char16_t* text, int col, int row) {
-        SCOPED_TRACE(Narrow(text));
-        tvtest::ClearBoxes();
-        tvtest::AnswerBox(IDYES);
-        ExpectSave(1, nullptr);
-        tvtest::AnswerBox(IDOK);
-        Grid().SetCursorCell(1, 0);
-        Commit();
-        auto errors = BoxesCaptioned(u"ERROR");
-        ASSERT_EQ(errors.size(), 1u) << BoxTexts();
-        EXPECT_NE(errors[0].text.find(text), std::u16string::npos) << Narrow(errors[0].text.c_str());
-        EXPECT_EQ(doc->m_data.m_curCol, col);
-        EXPECT_EQ(doc->m_data.m_curRow, row);
+        CommitRefused(text, col, row, 1);
         ExpectUnchanged();
     };
     // Twenty-eight kanji are more bytes than the client's buffer for 氏名.
@@ -363,20 +369,7 @@ TEST_F(CommitTest, RefusedValuesOfATableWithLargeObjectsShowTheirCells) {
     const int varchar = column(u"C_VARCHAR2"), number = column(u"C_NUMBER_P");
     ASSERT_GE(varchar, 0);
     ASSERT_GE(number, 0);
-    auto commitFails = [&](const char16_t* text, int col, int row) {
-        SCOPED_TRACE(Narrow(text));
-        tvtest::ClearBoxes();
-        tvtest::AnswerBox(IDYES);
-        ExpectSave(1, nullptr);
-        tvtest::AnswerBox(IDOK);
-        Grid().SetCursorCell(0, 0);
-        Commit();
-        auto errors = BoxesCaptioned(u"ERROR");
-        ASSERT_EQ(errors.size(), 1u) << BoxTexts();
-        EXPECT_NE(errors[0].text.find(text), std::u16string::npos) << Narrow(errors[0].text.c_str());
-        EXPECT_EQ(doc->m_data.m_curCol, col);
-        EXPECT_EQ(doc->m_data.m_curRow, row);
-    };
+    auto commitFails = [&](const char16_t* text, int col, int row) { CommitRefused(text, col, row, 0); };
     std::u16string kanji;
     for (int i = 0; i < 28; ++i) kanji += u"漢";
     Grid().SetCellText(1, varchar, kanji.c_str(), -1);

@@ -115,11 +115,7 @@ Parts Parsed(const std::u16string& line) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::u16string text;
-    for (size_t i = 0; i + 1 < size; i += 2) {
-        char16_t c = static_cast<char16_t>(data[i] | (data[i + 1] << 8));
-        text += c ? c : u' ';
-    }
+    std::u16string text = fuzz_text16(data, size);
 
     // The text as a command line.
     LogonArgument got;
@@ -171,13 +167,5 @@ std::string fuzz_generate(std::mt19937_64& rng) {
                                              u"@",      u":OCI7", u":OCI",      u" ",    u"\t",   u"scott",
                                              u"tiger",  u"DEMO",  u"社員",      u"\x1F", u"x",    u"PRELOAD",
                                              u"LOGON",  u"=",     u"\U0001F600"};
-    std::u16string s;
-    size_t n = rng() % 24;
-    for (size_t i = 0; i < n; i++) s += pieces[rng() % (sizeof(pieces) / sizeof(pieces[0]))];
-    std::string bytes;
-    for (char16_t c : s) {
-        bytes += static_cast<char>(c & 0xFF);
-        bytes += static_cast<char>(c >> 8);
-    }
-    return bytes;
+    return fuzz_pieces16(rng, pieces, 24);
 }

@@ -181,11 +181,7 @@ bool Word(const std::u16string& w) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::u16string text;
-    for (size_t i = 0; i + 1 < size; i += 2) {
-        char16_t c = static_cast<char16_t>(data[i] | (data[i + 1] << 8));
-        text += c ? c : u' ';
-    }
+    std::u16string text = fuzz_text16(data, size);
     CheckLiteral(text);
     if (IsObjectValueText(text.c_str())) CheckValue(text);
     CheckBfile(text);
@@ -248,13 +244,5 @@ std::string fuzz_generate(std::mt19937_64& rng) {
                                              u"q'[x]'",
                                              u"N'x'",
                                              u"\u3000"};
-    std::u16string s;
-    size_t n = rng() % 24;
-    for (size_t i = 0; i < n; i++) s += pieces[rng() % (sizeof(pieces) / sizeof(pieces[0]))];
-    std::string bytes;
-    for (char16_t c : s) {
-        bytes += static_cast<char>(c & 0xFF);
-        bytes += static_cast<char>(c >> 8);
-    }
-    return bytes;
+    return fuzz_pieces16(rng, pieces, 24);
 }

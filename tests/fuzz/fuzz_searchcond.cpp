@@ -241,14 +241,8 @@ std::string fuzz_generate(std::mt19937_64& rng) {
         else
             s += pieces[rng() % (sizeof(pieces) / sizeof(pieces[0]))];
     }
+    if (rng() % 2) return fuzz_bytes16(s);
     std::string bytes;
-    if (rng() % 2) {
-        for (char16_t c : s) {
-            bytes += static_cast<char>(c & 0xFF);
-            bytes += static_cast<char>(c >> 8);
-        }
-        return bytes;
-    }
     int need = WideCharToMultiByte(932, 0, s.data(), int(s.size()), nullptr, 0, nullptr, nullptr);
     bytes.assign(size_t(need > 0 ? need : 0), '\0');
     if (need > 0) WideCharToMultiByte(932, 0, s.data(), int(s.size()), bytes.data(), need, nullptr, nullptr);

@@ -68,11 +68,7 @@ std::u16string edited(std::u16string text, size_t blank, End end) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::u16string text;
-    for (size_t i = 0; i + 1 < size; i += 2) {
-        char16_t c = static_cast<char16_t>(data[i] | (data[i + 1] << 8));
-        text += c ? c : u' ';
-    }
+    std::u16string text = fuzz_text16(data, size);
     CEditData d;
     if (d.InsertTextAtCaret(text.c_str()) != 0) return 0;
     const std::vector<std::u16string> lines = lines_of(text);
@@ -167,11 +163,6 @@ std::string fuzz_generate(std::mt19937_64& rng) {
         else
             s += pieces[rng() % (sizeof(pieces) / sizeof(pieces[0]))];
     }
-    std::string bytes;
-    for (char16_t c : s) {
-        bytes += static_cast<char>(c & 0xFF);
-        bytes += static_cast<char>(c >> 8);
-    }
-    return bytes;
+    return fuzz_bytes16(s);
 }
 const uint64_t fuzz_default_count = 5000;

@@ -61,13 +61,5 @@ std::string fuzz_generate(std::mt19937_64& rng) {
     static const char16_t* const pieces[] = {
         u" ", u"\t", u"-",      u"+", u"0", u"7", u"9", u"2147483647", u"2147483648", u"99999999999999999999",
         u"x", u"１", u"\u3000", u"."};
-    std::u16string s;
-    size_t n = rng() % 8;
-    for (size_t i = 0; i < n; i++) s += pieces[rng() % (sizeof(pieces) / sizeof(pieces[0]))];
-    std::string bytes;
-    for (char16_t c : s) {
-        bytes += static_cast<char>(c & 0xFF);
-        bytes += static_cast<char>(c >> 8);
-    }
-    return bytes;
+    return fuzz_pieces16(rng, pieces, 8);
 }

@@ -35,6 +35,27 @@ public:
         if (!body) return dlg->DoModal();
         return Run(body);
     }
+    // Saving a condition whose WHERE the file cannot hold over old.tvx, agreed
+    // to: refused with the message, and the old file kept as it was.
+    void ExpectTheOverwriteRefused(const char16_t* where) {
+        std::ofstream(home / "old.tvx", std::ios::binary) << "old contents\r\n";
+        dlg->m_table = u"社員";
+        dlg->m_where = where;
+        Run([&](HWND h) {
+            tvtest::AnswerFile(Path("old.tvx"));
+            tvtest::AnswerBox(IDYES); // overwrite
+            tvtest::AnswerBox(IDOK);
+            tvtest::ClickControl(h, IDC_TL_SAVE);
+            tvtest::ClickControl(h, IDCANCEL);
+        });
+        ASSERT_EQ(tvtest::Boxes().size(), 2u);
+        EXPECT_EQ(tvtest::Boxes()[1].caption, u"ERROR");
+        EXPECT_EQ(Narrow(tvtest::Boxes()[1].text.c_str()),
+                  "ファイルに保存できない文字が含まれています\nファイル名: " + (home / "old.tvx").string() +
+                      "\n");
+        EXPECT_EQ(oratest::ReadFile(home / "old.tvx"), "old contents\r\n");
+        EXPECT_FALSE(fs::exists(home / "old.tvx.tmp~"));
+    }
 };
 
 TEST_F(SearchCondTest, SaveAndLoadRoundTrip) {
@@ -96,23 +117,7 @@ TEST_F(SearchCondTest, EmptyChosenListSavesTheSelectedColumns) {
 }
 
 TEST_F(SearchCondTest, CharactersOutsideTheCodePageWriteNothing) {
-    std::ofstream(home / "old.tvx", std::ios::binary) << "old contents\r\n";
-    dlg->m_table = u"社員";
-    dlg->m_where = u"氏名 = '𠮷田'";
-    Run([&](HWND h) {
-        tvtest::AnswerFile(Path("old.tvx"));
-        tvtest::AnswerBox(IDYES); // overwrite
-        tvtest::AnswerBox(IDOK);
-        tvtest::ClickControl(h, IDC_TL_SAVE);
-        tvtest::ClickControl(h, IDCANCEL);
-    });
-    ASSERT_EQ(tvtest::Boxes().size(), 2u);
-    EXPECT_EQ(tvtest::Boxes()[1].caption, u"ERROR");
-    EXPECT_EQ(Narrow(tvtest::Boxes()[1].text.c_str()),
-              "ファイルに保存できない文字が含まれています\nファイル名: " + (home / "old.tvx").string() +
-                  "\n");
-    EXPECT_EQ(oratest::ReadFile(home / "old.tvx"), "old contents\r\n");
-    EXPECT_FALSE(fs::exists(home / "old.tvx.tmp~"));
+    ExpectTheOverwriteRefused(u"氏名 = '𠮷田'");
 }
 
 // A save the disk cannot hold keeps the file the user agreed to overwrite,
@@ -173,21 +178,7 @@ TEST_F(SearchCondTest, ASaveThatCannotBeWrittenKeepsTheOldFileWhole) {
 TEST_F(SearchCondTest, LookAlikeCodesWriteNothingTheYenSignIsWritten) {
     // U+00A2 has only the full-width cent sign's code, which the file would
     // get as "?": refused like a character without a code.
-    std::ofstream(home / "old.tvx", std::ios::binary) << "old contents\r\n";
-    dlg->m_table = u"社員";
-    dlg->m_where = u"氏名 = '¢'";
-    Run([&](HWND h) {
-        tvtest::AnswerFile(Path("old.tvx"));
-        tvtest::AnswerBox(IDYES); // overwrite
-        tvtest::AnswerBox(IDOK);
-        tvtest::ClickControl(h, IDC_TL_SAVE);
-        tvtest::ClickControl(h, IDCANCEL);
-    });
-    ASSERT_EQ(tvtest::Boxes().size(), 2u);
-    EXPECT_EQ(Narrow(tvtest::Boxes()[1].text.c_str()),
-              "ファイルに保存できない文字が含まれています\nファイル名: " + (home / "old.tvx").string() +
-                  "\n");
-    EXPECT_EQ(oratest::ReadFile(home / "old.tvx"), "old contents\r\n");
+    ExpectTheOverwriteRefused(u"氏名 = '¢'");
 
     // The yen sign is CP932's 5C, as in every text file.
     dlg = std::make_unique<CTableListDlg>();
