@@ -186,5 +186,14 @@ protected:
         tvtest::Pump();
         return frame;
     }
+    // Drags the splitter's box down to y = 120: two rows of panes.
+    static void SplitByTheBox(CSplitterWnd& s) {
+        CRect box = s.GetSplitBox(SB_VERT);
+        ASSERT_FALSE(box.IsRectEmpty());
+        tvtest::MouseDown(s.m_hWnd, box.CenterPoint().x, box.CenterPoint().y);
+        tvtest::MouseMove(s.m_hWnd, box.CenterPoint().x, 120);
+        tvtest::MouseUp(s.m_hWnd, box.CenterPoint().x, 120);
+        tvtest::Pump();
+    }
     std::unique_ptr<TestApp> app_;
 };

@@ -64,6 +64,16 @@ protected:
         if (h2) created_.push_back(h2);
         return h2;
     }
+    // A frame with the menu bar ファイル(&F), its one item 開く(&O) (101).
+    HWND MakeWithMenu(int w = 400, int h = 300) {
+        HWND frame = Make(WS_OVERLAPPEDWINDOW | WS_VISIBLE, u"TestWnd", w, h);
+        HMENU bar = CreateMenu();
+        HMENU file = CreatePopupMenu();
+        AppendMenuW(file, MF_STRING, 101, u"開く(&O)");
+        AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), u"ファイル(&F)");
+        SetMenu(frame, bar);
+        return frame;
+    }
     std::vector<UINT> Messages(HWND hwnd, std::initializer_list<UINT> only) const {
         std::vector<UINT> out;
         for (auto& l : Log())

@@ -236,12 +236,7 @@ TEST_F(MouseActivateTest, PressesOutsideTheClientAreaAreNonClientOnesWithTheirHi
 // The menu bar of a window that is not active: the press asks it (HTMENU)
 // and activates it before the menu opens; an eating answer opens no menu.
 TEST_F(MouseActivateTest, APressOnTheMenuBarOfAnInactiveWindowActivatesItBeforeTheMenu) {
-    HWND frame = Make(WS_OVERLAPPEDWINDOW | WS_VISIBLE, u"TestWnd", 400, 300);
-    HMENU bar = CreateMenu();
-    HMENU file = CreatePopupMenu();
-    AppendMenuW(file, MF_STRING, 101, u"開く(&O)");
-    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), u"ファイル(&F)");
-    SetMenu(frame, bar);
+    HWND frame = MakeWithMenu();
     HWND other = Make();
     SetWindowPos(other, nullptr, 600, 400, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     tvtest::Pump();

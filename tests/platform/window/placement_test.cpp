@@ -10,12 +10,7 @@ namespace {
 class PlacementTest : public WindowTest {};
 
 TEST_F(PlacementTest, AMoveByTheWindowManagerIsTheWindowsNewPlace) {
-    HWND frame = Make(WS_OVERLAPPEDWINDOW | WS_VISIBLE, u"TestWnd", 400, 300);
-    HMENU bar = CreateMenu();
-    HMENU file = CreatePopupMenu();
-    AppendMenuW(file, MF_STRING, 101, u"開く(&O)");
-    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), u"ファイル(&F)");
-    SetMenu(frame, bar);
+    HWND frame = MakeWithMenu();
     tvtest::Pump();
     RECT before;
     GetWindowRect(frame, &before);
