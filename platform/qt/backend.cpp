@@ -77,6 +77,10 @@ void Bury() {
 }
 } // namespace
 
+QObject* WakeTarget() {
+    return g_pump;
+}
+
 int EventDepth() {
     return g_eventDepth;
 }

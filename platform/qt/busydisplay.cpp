@@ -60,6 +60,10 @@ void Note(std::vector<HWND>* list, HWND hwnd) {
 class Watcher : public QObject {
 public:
     bool eventFilter(QObject* obj, QEvent* ev) override {
+        // The wakes other threads post are no sign of the display, nor held
+        // back; they are left unread here, as the pump reads them once it
+        // has ordered itself after the thread that made them.
+        if (obj == WakeTarget()) return false;
         if (ev->spontaneous() && ev->type() != QEvent::Paint) g_active = Clock::now();
         if (!g_serving) return false;
         auto* host = dynamic_cast<HostWidget*>(obj);

@@ -171,6 +171,8 @@ int EventDepth();
 // for a while; what else the display told meanwhile is told when InLoop (the
 // thread back in its loop) comes.
 void WatchEvents();
+// The object other threads post their wakes to (platform/qt/backend.cpp).
+QObject* WakeTarget();
 void ServePicturesWhileHeld();
 bool ServingPicturesOnly();
 void InLoop();
